@@ -1,0 +1,59 @@
+# Build helpers shared by every folder.
+
+add_compile_options(-Wall -Wextra)
+if(QUENTA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(QUENTA_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds every direct sub-folder of LAYER that has a CMakeLists.txt.
+function(quenta_add_layer layer)
+  file(GLOB children LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/${layer}/*")
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY "${child}" AND EXISTS "${child}/CMakeLists.txt")
+      add_subdirectory("${child}")
+    endif()
+  endforeach()
+endfunction()
+
+# quenta_library(NAME <target> [SOURCES ...] [DEPS ...])
+# One static library made of the folder's .cpp files (or the SOURCES given).
+# Headers are included by their path from the source root:
+#   #include "platform/foundation/RunLoop.h"
+function(quenta_library)
+  cmake_parse_arguments(Q "" "NAME" "SOURCES;DEPS" ${ARGN})
+  if(NOT Q_SOURCES)
+    file(GLOB Q_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/*.c")
+  endif()
+  add_library(${Q_NAME} STATIC ${Q_SOURCES})
+  target_include_directories(${Q_NAME} PUBLIC "${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(${Q_NAME} PRIVATE QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  if(Q_DEPS)
+    target_link_libraries(${Q_NAME} PUBLIC ${Q_DEPS})
+  endif()
+endfunction()
+
+# quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...])
+# One test executable per folder; every case is a CTest test carrying LABEL.
+function(quenta_test)
+  cmake_parse_arguments(Q "" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
+  if(NOT Q_SOURCES)
+    file(GLOB Q_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  endif()
+  set(target test_${Q_LABEL})
+  add_executable(${target} ${Q_SOURCES})
+  target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(${target} PRIVATE
+    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  target_link_libraries(${target} PRIVATE ${Q_DEPS} quenta_testsupport GTest::gtest GTest::gmock Threads::Threads)
+  gtest_discover_tests(${target}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES LABELS ${Q_LABEL}
+               ENVIRONMENT "QUENTA_TEST=1;QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources;${Q_ENV}"
+               TIMEOUT 300)
+endfunction()

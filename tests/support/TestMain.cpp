@@ -1,0 +1,52 @@
+// The test main: every case gets its own empty $QUENTA_HOME, the system clock,
+// the host's device facts and the real exit replaced by a recorder that fails
+// the case if nothing expected it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/foundation/App.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Device.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Time.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace {
+
+class FreshHome : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override {
+        char pattern[] = "/tmp/quenta-test-XXXXXX";
+        const char* dir = mkdtemp(pattern);
+        if (!dir) abort();
+        dir_ = dir;
+        setenv("QUENTA_HOME", dir_.c_str(), 1);
+        foundation::UserDefaults::resetStandard();
+        foundation::setClock(nullptr);
+        foundation::setDevice(std::nullopt);
+        foundation::setInterfaceMacAddresses(std::nullopt);
+        foundation::TimeZone::setLocal(std::nullopt);
+        foundation::setExitHandler([](int code) {
+            ADD_FAILURE() << "the app tried to exit with code " << code;
+        });
+    }
+    void OnTestEnd(const testing::TestInfo&) override {
+        foundation::RunLoop::main().drain();
+        foundation::setClock(nullptr);
+        foundation::UserDefaults::resetStandard();
+        foundation::removeItem(dir_);
+    }
+    std::string dir_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    foundation::RunLoop::setMainThread();
+    testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new FreshHome);
+    return RUN_ALL_TESTS();
+}
