@@ -10,8 +10,10 @@
 namespace ui {
 
 namespace {
-const char* kSystemFamilies = "WenQuanYi Micro Hei,DejaVu Sans,sans-serif";
-const char* kLatinFamilies = "DejaVu Sans,WenQuanYi Micro Hei,sans-serif";
+// Latin letters from a face with the proportions of the phone's sans, with a
+// real bold; Chinese from the CJK face.
+const char* kSystemFamilies = "Liberation Sans,WenQuanYi Micro Hei,sans-serif";
+const char* kLatinFamilies = "Liberation Sans,WenQuanYi Micro Hei,sans-serif";
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });

@@ -229,8 +229,16 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
     for (auto& [file, scale] : candidates) {
         auto path = foundation::bundlePath(file);
         if (!path) continue;
+        // Two names of one file ("arrow", "arrow.png") share the picture.
+        auto byPath = std::make_pair("\x01" + *path, screenScale);
+        auto same = namedCache().find(byPath);
+        if (same != namedCache().end()) {
+            namedCache()[key] = same->second;
+            return same->second;
+        }
         if (auto img = fromFile(*path, scale)) {
             namedCache()[key] = img;
+            namedCache()[byPath] = img;
             return img;
         }
     }
@@ -364,10 +372,16 @@ void Image::draw(cairo_t* cr, const Rect& r0, double alpha) const {
     double sy[4] = {0, T * scale_, ph - B * scale_, ph};
     double dx[4] = {rect.x(), rect.x() + L * fx, rect.maxX() - R * fx, rect.maxX()};
     double dy[4] = {rect.y(), rect.y() + T * fy, rect.maxY() - B * fy, rect.maxY()};
+    // Each cell is painted from its own sub-picture so stretching pads with
+    // the cell's own edge pixels rather than blending in its neighbours.
     for (int j = 0; j < 3; ++j)
-        for (int i = 0; i < 3; ++i)
-            paintCell(cr, surface_, {sx[i], sy[j], sx[i + 1] - sx[i], sy[j + 1] - sy[j]},
-                      {dx[i], dy[j], dx[i + 1] - dx[i], dy[j + 1] - dy[j]}, alpha, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            double cw = sx[i + 1] - sx[i], ch = sy[j + 1] - sy[j];
+            if (cw <= 0 || ch <= 0) continue;
+            cairo_surface_t* cell = cairo_surface_create_for_rectangle(surface_, sx[i], sy[j], cw, ch);
+            paintCell(cr, cell, {0, 0, cw, ch}, {dx[i], dy[j], dx[i + 1] - dx[i], dy[j + 1] - dy[j]}, alpha, nullptr);
+            cairo_surface_destroy(cell);
+        }
 }
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/View.h"
 
 namespace ui {
 
@@ -203,6 +204,7 @@ void Layer::setNeedsDisplay() {
     changed();
     auto self = weak_from_this();
     if (!self.expired()) dirtyLayers().push_back(self);
+    scheduleDisplayPass();
 }
 
 bool Layer::displayIfNeeded() {

@@ -14,20 +14,7 @@ namespace {
 void applyPlacement(cairo_t* cr, const LayerState& s) {
     double w = s.bounds.width(), h = s.bounds.height();
     cairo_translate(cr, s.position.x, s.position.y);
-    const Transform3D& t = s.transform;
-    AffineTransform a = t.affine();
-    if (!t.isAffine() && w > 0 && h > 0) {
-        // Perspective: fit the affine map that sends three corners where the
-        // full projection sends them.
-        Point p0{-s.anchorPoint.x * w, -s.anchorPoint.y * h};
-        Point q0 = t.project(p0), q1 = t.project({p0.x + w, p0.y}), q2 = t.project({p0.x, p0.y + h});
-        a.a = (q1.x - q0.x) / w;
-        a.b = (q1.y - q0.y) / w;
-        a.c = (q2.x - q0.x) / h;
-        a.d = (q2.y - q0.y) / h;
-        a.tx = q0.x - a.a * p0.x - a.c * p0.y;
-        a.ty = q0.y - a.b * p0.x - a.d * p0.y;
-    }
+    AffineTransform a = s.transform.affine();
     if (!a.isIdentity()) {
         if (a.determinant() == 0) {
             // A flat layer draws nothing; keep cairo's matrix invertible.
@@ -151,10 +138,14 @@ void renderState(cairo_t* cr, Layer& layer, const LayerState& s, double time, do
         if (transition->from && transition->progress < 1)
             transition->from->draw(cr, transition->fromBounds, 1 - transition->progress);
         if (transition->progress > 0) {
+            // old x (1 - p) + new x p: a true dissolve.
             cairo_push_group(cr);
             renderBody(cr, layer, s, time, scale);
             cairo_pop_group_to_source(cr);
+            cairo_save(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
             cairo_paint_with_alpha(cr, transition->progress);
+            cairo_restore(cr);
         }
     } else {
         renderBody(cr, layer, s, time, scale);
@@ -199,10 +190,63 @@ void renderState(cairo_t* cr, Layer& layer, const LayerState& s, double time, do
 
 }  // namespace
 
+// A layer with depth or perspective: its picture is cut into a grid of
+// cells, and each cell is drawn with the affine map that sends three of its
+// corners where the full projection sends them.
+static void renderProjected(cairo_t* cr, Layer& layer, const LayerState& s, double time, double scale) {
+    Rect b = s.bounds;
+    if (b.width() <= 0 || b.height() <= 0) return;
+    int pw = std::max(1, int(std::ceil(b.width() * scale))), ph = std::max(1, int(std::ceil(b.height() * scale)));
+    cairo_surface_t* pic = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
+    cairo_t* pc = cairo_create(pic);
+    cairo_scale(pc, scale, scale);
+    cairo_translate(pc, -b.x(), -b.y());
+    renderState(pc, layer, s, time, scale);
+    cairo_destroy(pc);
+
+    cairo_save(cr);
+    cairo_translate(cr, s.position.x, s.position.y);
+    const Transform3D& t = s.transform;
+    double ax = s.anchorPoint.x * b.width(), ay = s.anchorPoint.y * b.height();
+    const int grid = 16;
+    double cw = b.width() / grid, ch = b.height() / grid;
+    for (int j = 0; j < grid; ++j)
+        for (int i = 0; i < grid; ++i) {
+            Point p0{i * cw - ax, j * ch - ay};
+            Point q0 = t.project(p0), q1 = t.project({p0.x + cw, p0.y}), q2 = t.project({p0.x, p0.y + ch}),
+                  q3 = t.project({p0.x + cw, p0.y + ch});
+            cairo_matrix_t m;
+            cairo_matrix_init(&m, (q1.x - q0.x) / cw, (q1.y - q0.y) / cw, (q2.x - q0.x) / ch, (q2.y - q0.y) / ch,
+                              q0.x, q0.y);
+            if (std::fabs(m.xx * m.yy - m.xy * m.yx) < 1e-12) continue;
+            cairo_save(cr);
+            cairo_new_path(cr);
+            cairo_move_to(cr, q0.x, q0.y);
+            cairo_line_to(cr, q1.x, q1.y);
+            cairo_line_to(cr, q3.x, q3.y);
+            cairo_line_to(cr, q2.x, q2.y);
+            cairo_close_path(cr);
+            cairo_clip(cr);
+            cairo_transform(cr, &m);
+            // The cell's own pixels, from a grid cell of the picture.
+            cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+            cairo_set_source_surface(cr, pic, -i * cw * scale, -j * ch * scale);
+            cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+            cairo_paint(cr);
+            cairo_restore(cr);
+        }
+    cairo_restore(cr);
+    cairo_surface_destroy(pic);
+}
+
 void renderLayer(cairo_t* cr, Layer& layer, double time, double scale) {
     if (layer.isHidden()) return;
     LayerState s = layer.presentationState(time);
     if (s.opacity <= 0) return;
+    if (!s.transform.isAffine()) {
+        renderProjected(cr, layer, s, time, scale);
+        return;
+    }
     cairo_save(cr);
     applyPlacement(cr, s);
     renderState(cr, layer, s, time, scale);
