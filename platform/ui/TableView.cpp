@@ -484,7 +484,7 @@ void TableView::tile() {
             auto cell = dataSource_->cellForRowAtIndexPath(this, ip);
             if (!cell) {
                 // A data source must give a cell; show an empty row rather than fail.
-                foundation::log("TableView: no cell for row %d of section %d", r, s);
+                foundation::log("TableView: no cell for row ", r, " of section ", s);
                 cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "");
             }
             cell->setFrame(rr);
@@ -552,7 +552,7 @@ void TableView::deselectRowAtIndexPath(const IndexPath& ip, bool animated) {
 void TableView::scrollToRowAtIndexPath(const IndexPath& ip, TableViewScrollPosition pos, bool animated) {
     Rect r = rectForRowAtIndexPath(ip);
     if (ip.row < 0 || numberOfRowsInSection(ip.section) <= ip.row) {
-        foundation::log("TableView: cannot scroll to row %d of section %d", ip.row, ip.section);
+        foundation::log("TableView: cannot scroll to row ", ip.row, " of section ", ip.section);
         return;
     }
     Point o = contentOffset();
