@@ -25,7 +25,13 @@ std::vector<Attachment>& registry() {
 
 void purge() {
     auto& r = registry();
-    r.erase(std::remove_if(r.begin(), r.end(), [](const Attachment& a) { return a.view.expired(); }), r.end());
+    r.erase(std::remove_if(r.begin(), r.end(),
+                           [](const Attachment& a) {
+                               if (!a.view.expired()) return false;
+                               a.recognizer->setView(nullptr);
+                               return true;
+                           }),
+            r.end());
 }
 
 // The recognizers that watch the current touch.
