@@ -61,8 +61,12 @@ void Keyboard::hide() {
 }
 
 namespace {
+// Set while focus moves from one text view to another, so the keyboard stays.
+int g_focusMoving = 0;
+
 // After a responder gave up focus: the keyboard goes when no text view took it.
 void hideKeyboardUnlessFocused() {
+    if (g_focusMoving > 0) return;
     Responder* r = Responder::firstResponder();
     if (!dynamic_cast<TextField*>(r) && !dynamic_cast<TextView*>(r)) Keyboard::hide();
 }
@@ -190,7 +194,10 @@ bool TextField::becomeFirstResponder() {
     if (isFirstResponder()) return true;
     if (!canBecomeFirstResponder()) return false;
     if (delegate_ && !delegate_->textFieldShouldBeginEditing(this)) return false;
-    if (!Control::becomeFirstResponder()) return false;
+    ++g_focusMoving;
+    bool ok = Control::becomeFirstResponder();
+    --g_focusMoving;
+    if (!ok) return false;
     editing_ = true;
     if (clearsOnBegin_) {
         text_.clear();
@@ -267,7 +274,10 @@ bool TextView::becomeFirstResponder() {
     if (isFirstResponder()) return true;
     if (!canBecomeFirstResponder()) return false;
     if (delegate_ && !delegate_->textViewShouldBeginEditing(this)) return false;
-    if (!ScrollView::becomeFirstResponder()) return false;
+    ++g_focusMoving;
+    bool ok = ScrollView::becomeFirstResponder();
+    --g_focusMoving;
+    if (!ok) return false;
     editing_ = true;
     Keyboard::show();
     if (delegate_) delegate_->textViewDidBeginEditing(this);
