@@ -82,11 +82,13 @@ void ScrollView::moveAnimated(Point to, bool endDeceleration) {
     motion_ = m;
     if (endDeceleration) decelerating_ = true;
     std::weak_ptr<View> weak = shared_from_this();
+    std::weak_ptr<Motion> weakMotion = m;
     m->timer = foundation::RunLoop::main().addTimer(
         kFrameInterval, kFrameInterval,
-        [weak, m](foundation::Timer& timer) {
+        [weak, weakMotion](foundation::Timer& timer) {
             auto self = std::static_pointer_cast<ScrollView>(weak.lock());
-            if (!self || self->motion_ != m) {
+            auto m = weakMotion.lock();
+            if (!self || !m || self->motion_ != m) {
                 timer.invalidate();
                 return;
             }

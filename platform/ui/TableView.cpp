@@ -326,10 +326,13 @@ void TableView::computeLayout() {
         if (!sec.footerView && !sec.footerTitle.empty()) sec.footerView = makeHeaderFooter(sec.footerTitle, false);
         std::optional<double> hh = tableDelegate_ ? tableDelegate_->heightForHeaderInSection(this, s) : std::nullopt;
         std::optional<double> fh = tableDelegate_ ? tableDelegate_->heightForFooterInSection(this, s) : std::nullopt;
-        double grouped = style_ == TableViewStyle::Grouped ? headerHeight_ : 0;
-        sec.headerHeight = std::max(0.0, hh ? *hh : (sec.headerView ? std::max(22.0, grouped + 26) : grouped));
-        double groupedF = style_ == TableViewStyle::Grouped ? footerHeight_ : 0;
-        sec.footerHeight = std::max(0.0, fh ? *fh : (sec.footerView ? std::max(22.0, groupedF + 26) : groupedF));
+        // Plain sections have a bar only with a title or view; grouped ones
+        // keep a gap and grow for a title.
+        bool grouped = style_ == TableViewStyle::Grouped;
+        double h = grouped ? (sec.headerView ? headerHeight_ + 26 : headerHeight_) : (sec.headerView ? headerHeight_ : 0);
+        double f = grouped ? (sec.footerView ? footerHeight_ + 26 : footerHeight_) : (sec.footerView ? footerHeight_ : 0);
+        sec.headerHeight = std::max(0.0, hh ? *hh : h);
+        sec.footerHeight = std::max(0.0, fh ? *fh : f);
         int rows = std::max(0, dataSource_->numberOfRowsInSection(this, s));
         for (int r = 0; r < rows; ++r) {
             std::optional<double> h =
