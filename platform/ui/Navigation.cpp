@@ -80,6 +80,10 @@ void BarButtonItem::press() {
 
 // ---------------------------------------------------------------- NavigationItem
 
+NavigationItem::~NavigationItem() {
+    if (bar_) bar_->forgetItem(this);
+}
+
 void NavigationItem::changed() {
     if (bar_) bar_->itemsChanged();
 }
@@ -134,6 +138,11 @@ NavigationBar::NavigationBar(const Rect& frame) : View(frame) {
 
 NavigationBar::~NavigationBar() {
     for (auto* item : items_) item->setBar(nullptr);
+}
+
+void NavigationBar::forgetItem(NavigationItem* item) {
+    items_.erase(std::remove(items_.begin(), items_.end(), item), items_.end());
+    itemsChanged();
 }
 
 void NavigationBar::setItems(const std::vector<NavigationItem*>& items, bool) {
@@ -393,6 +402,7 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
     auto keepFrom = from ? from->shared_from_this() : nullptr;
     bool visible = appearance() == Appearance::Appeared || appearance() == Appearance::Appearing;
     bool loaded = isViewLoaded();
+    if (loaded) to->view();
     if (delegate_) delegate_->willShowViewController(this, to.get(), animated);
     if (visible) {
         if (from) from->beginAppearanceTransition(false, animated);

@@ -77,6 +77,9 @@ class NavigationBar;
 class NavigationItem {
 public:
     explicit NavigationItem(const std::string& title = "") : title_(title) {}
+    ~NavigationItem();
+    NavigationItem(const NavigationItem&) = delete;
+    NavigationItem& operator=(const NavigationItem&) = delete;
     const std::string& title() const { return title_; }
     void setTitle(const std::string& t);
     const std::string& prompt() const { return prompt_; }
@@ -143,6 +146,8 @@ public:
     void drawRect(const Rect& rect) override;
     // Rebuilds the views for the top item.
     void itemsChanged();
+    // Drops an item that goes away.
+    void forgetItem(NavigationItem* item);
 
 private:
     std::vector<NavigationItem*> items_;
