@@ -115,7 +115,8 @@ unsigned long long SqlResultSet::unsignedLongLongIntForColumnIndex(int columnIdx
     return static_cast<unsigned long long>(longLongIntForColumnIndex(columnIdx));
 }
 
-bool SqlResultSet::boolForColumnIndex(int columnIdx) const { return intForColumnIndex(columnIdx) != 0; }
+// Judged on the full 64-bit value: 1 << 32 is true, not its low 32 bits.
+bool SqlResultSet::boolForColumnIndex(int columnIdx) const { return longLongIntForColumnIndex(columnIdx) != 0; }
 
 double SqlResultSet::doubleForColumnIndex(int columnIdx) const {
     sqlite3_stmt* stmt = columnStatement(columnIdx);
