@@ -17,6 +17,9 @@ public:
     // Opens the file (creating it, readable by the owner only, when absent);
     // a failure is logged and the controller is still made.
     DBController();
+    // A controller on the existing file; nullptr when there is no file. It
+    // never creates one, even when the file goes away at the same moment.
+    static std::unique_ptr<DBController> openExisting();
     ~DBController();  // closes
     DBController(const DBController&) = delete;
     DBController& operator=(const DBController&) = delete;
@@ -46,7 +49,13 @@ public:
     void closeDatabase();
 
 private:
+    struct ExistingOnly {};
+    DBController(ExistingOnly, std::string path);
     bool write(const std::string& sql, std::initializer_list<foundation::Value> args);
+    // The file this controller opened is still there.
+    bool fileStillExists() const;
+
+    std::string path_;
 
     std::shared_ptr<SqlDatabase> dataBase_;
 };

@@ -3,10 +3,10 @@
 #include "app/core/DBController.h"
 
 bool UpdateDataToSqlite::updateData(const std::string& value, const std::string& key) {
-    // Checked before a controller exists: making one would create the file.
-    if (!DBController::databaseExit()) return false;
-    DBController controller;
-    bool ok = controller.UpdataTable(value, key);
-    controller.closeDatabase();
+    // Never through the creating constructor: that would make the file.
+    auto controller = DBController::openExisting();
+    if (!controller) return false;
+    bool ok = controller->UpdataTable(value, key);
+    controller->closeDatabase();
     return ok;
 }

@@ -34,13 +34,17 @@ struct SqlDatabase::Binding {
 // ---------------------------------------------------------------------------
 // Busy waits
 
-SqlBusyWait::SqlBusyWait(const SqlDatabase& db) : db_(db), start_(realSeconds()) {}
+SqlBusyWait::SqlBusyWait(const SqlDatabase& db) : db_(db) {}
 
 bool SqlBusyWait::retry(const char* function, int line) {
+    // The clock is read only once something is busy: the common path of a
+    // statement that never waits costs nothing here.
+    double now = realSeconds();
+    if (start_ < 0) start_ = now;
     int limit = db_.busyRetryTimeout();
     double timeLimit = db_.maxBusyRetryTimeInterval();
     bool overCount = limit > 0 && retries_++ > limit;
-    bool overTime = timeLimit > 0 && realSeconds() - start_ > timeLimit;
+    bool overTime = timeLimit > 0 && now - start_ > timeLimit;
     if (overCount || overTime) {
         foundation::log(function, ":", line, " Database busy (", db_.databasePath().value_or(":memory:"), ")");
         foundation::log("Database busy");

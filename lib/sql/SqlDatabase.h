@@ -203,5 +203,5 @@ public:
 private:
     const SqlDatabase& db_;
     int retries_ = 0;
-    double start_;
+    double start_ = -1;  // real time of the first busy answer
 };

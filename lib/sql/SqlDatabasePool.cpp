@@ -25,30 +25,40 @@ void SqlDatabasePool::setMaximumNumberOfDatabasesToCreate(unsigned long n) {
 }
 
 std::shared_ptr<SqlDatabase> SqlDatabasePool::db() {
-    std::lock_guard<std::mutex> guard(lock_);
     std::shared_ptr<SqlDatabase> database;
-    if (!databaseInPool_.empty()) {
-        database = databaseInPool_.back();
-        databaseInPool_.pop_back();
-    } else {
-        unsigned long max = maximumNumberOfDatabasesToCreate_;
-        if (max && databaseInPool_.size() + databaseOutPool_.size() >= max) {
-            foundation::log("Maximum number of databases (", max, ") has already been reached!");
-            return nullptr;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!databaseInPool_.empty()) {
+            database = databaseInPool_.back();
+            databaseInPool_.pop_back();
+        } else {
+            unsigned long max = maximumNumberOfDatabasesToCreate_;
+            if (max && databaseInPool_.size() + databaseOutPool_.size() >= max) {
+                foundation::log("Maximum number of databases (", max, ") has already been reached!");
+                return nullptr;
+            }
+            database = SqlDatabase::databaseWithPath(path_);
         }
-        database = SqlDatabase::databaseWithPath(path_);
+        // Counted as in use from here on, so the maximum holds while the
+        // handle is opened outside the lock.
+        if (std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
+            databaseOutPool_.push_back(database);
     }
 
-    if (!database->open()) {
-        foundation::log("Could not open up the database at path ", path_);
-        return nullptr;
-    }
-    if (delegate_ && !delegate_->databasePool(*this, *database)) {
+    // Opening and asking the delegate happen outside the lock: a delegate
+    // may ask the pool for its counts.
+    bool ok = database->open();
+    if (!ok) foundation::log("Could not open up the database at path ", path_);
+    if (ok && delegate_ && !delegate_->databasePool(*this, *database)) {
         database->close();
+        ok = false;
+    }
+    if (!ok) {
+        std::lock_guard<std::mutex> guard(lock_);
+        databaseOutPool_.erase(std::remove(databaseOutPool_.begin(), databaseOutPool_.end(), database),
+                               databaseOutPool_.end());
         return nullptr;
     }
-    if (std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
-        databaseOutPool_.push_back(database);
     database->setCheckedOut(true);
     return database;
 }

@@ -22,6 +22,8 @@ std::shared_ptr<SqlDatabaseQueue> SqlDatabaseQueue::databaseQueueWithPath(std::s
 }
 
 bool SqlDatabaseQueue::valid() const {
+    // Inside one of our own blocks the lock is already held by this thread.
+    if (owner_.load() == std::this_thread::get_id()) return db_ != nullptr;
     std::lock_guard<std::mutex> guard(lock_);
     return db_ != nullptr;
 }

@@ -124,8 +124,9 @@ double SqlResultSet::doubleForColumnIndex(int columnIdx) const {
 }
 
 std::optional<std::string> SqlResultSet::stringForColumnIndex(int columnIdx) const {
-    if (columnIndexIsNull(columnIdx)) return std::nullopt;
-    sqlite3_stmt* stmt = statement_->statement();
+    sqlite3_stmt* stmt = columnStatement(columnIdx);
+    if (!stmt) return std::nullopt;
+    // No text pointer for a NULL column.
     const unsigned char* text = sqlite3_column_text(stmt, columnIdx);
     if (!text) return std::nullopt;
     return std::string(reinterpret_cast<const char*>(text), size_t(sqlite3_column_bytes(stmt, columnIdx)));

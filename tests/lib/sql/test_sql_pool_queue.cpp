@@ -67,9 +67,11 @@ TEST(SqlDatabasePool, MaximumNumberOfHandles) {
 TEST(SqlDatabasePool, DelegateAndOpenFailures) {
     struct Refuse : SqlDatabasePoolDelegate {
         int asked = 0;
-        bool databasePool(SqlDatabasePool&, SqlDatabase& db) override {
+        unsigned long outWhileAsked = 0;
+        bool databasePool(SqlDatabasePool& pool, SqlDatabase& db) override {
             ++asked;
             EXPECT_NE(db.sqliteHandle(), nullptr);
+            outWhileAsked = pool.countOfCheckedOutDatabases();  // the pool is not locked here
             return false;
         }
     } refuse;
@@ -77,6 +79,7 @@ TEST(SqlDatabasePool, DelegateAndOpenFailures) {
     pool.setDelegate(&refuse);
     EXPECT_EQ(pool.db(), nullptr);
     EXPECT_EQ(refuse.asked, 1);
+    EXPECT_EQ(refuse.outWhileAsked, 1u);
     EXPECT_EQ(pool.countOfOpenDatabases(), 0u);
 
     LogCapture log;
