@@ -72,6 +72,17 @@ int rowCount() {
 TEST(Store, FileLivesInDocuments) {
     EXPECT_EQ(DBController::getPath(), testsupport::home() + "/Documents/safeCenterDB");
     EXPECT_FALSE(DBController::databaseExit());
+    // The path follows the home named by the environment.
+    std::string other = testsupport::tempDir("other-home");
+    std::string home = testsupport::home();
+    setenv("QUENTA_HOME", other.c_str(), 1);
+    EXPECT_EQ(DBController::getPath(), other + "/Documents/safeCenterDB");
+    bind();
+    EXPECT_TRUE(foundation::fileExists(other + "/Documents/safeCenterDB"));
+    setenv("QUENTA_HOME", home.c_str(), 1);
+    EXPECT_EQ(DBController::getPath(), home + "/Documents/safeCenterDB");
+    EXPECT_FALSE(DBController::databaseExit());
+    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
 }
 
 // Without a file nothing reads, writes or creates one.
