@@ -26,6 +26,7 @@ void SqlDatabasePool::setMaximumNumberOfDatabasesToCreate(unsigned long n) {
 
 std::shared_ptr<SqlDatabase> SqlDatabasePool::db() {
     std::shared_ptr<SqlDatabase> database;
+    unsigned long reachedMaximum = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (!databaseInPool_.empty()) {
@@ -33,16 +34,18 @@ std::shared_ptr<SqlDatabase> SqlDatabasePool::db() {
             databaseInPool_.pop_back();
         } else {
             unsigned long max = maximumNumberOfDatabasesToCreate_;
-            if (max && databaseInPool_.size() + databaseOutPool_.size() >= max) {
-                foundation::log("Maximum number of databases (", max, ") has already been reached!");
-                return nullptr;
-            }
-            database = SqlDatabase::databaseWithPath(path_);
+            if (max && databaseInPool_.size() + databaseOutPool_.size() >= max) reachedMaximum = max;
+            else database = SqlDatabase::databaseWithPath(path_);
         }
         // Counted as in use from here on, so the maximum holds while the
         // handle is opened outside the lock.
-        if (std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
+        if (database &&
+            std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
             databaseOutPool_.push_back(database);
+    }
+    if (reachedMaximum) {
+        foundation::log("Maximum number of databases (", reachedMaximum, ") has already been reached!");
+        return nullptr;
     }
 
     // Opening and asking the delegate happen outside the lock: a delegate
@@ -65,17 +68,19 @@ std::shared_ptr<SqlDatabase> SqlDatabasePool::db() {
 
 bool SqlDatabasePool::pushDatabaseBackInPool(const std::shared_ptr<SqlDatabase>& database) {
     if (!database) return true;
-    std::lock_guard<std::mutex> guard(lock_);
-    if (std::find(databaseInPool_.begin(), databaseInPool_.end(), database) != databaseInPool_.end()) {
-        foundation::log("Database already in pool: The SqlDatabase being put back into the pool is already "
-                        "present in the pool");
-        return false;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (std::find(databaseInPool_.begin(), databaseInPool_.end(), database) == databaseInPool_.end()) {
+            databaseInPool_.push_back(database);
+            databaseOutPool_.erase(std::remove(databaseOutPool_.begin(), databaseOutPool_.end(), database),
+                                   databaseOutPool_.end());
+            database->setCheckedOut(false);
+            return true;
+        }
     }
-    databaseInPool_.push_back(database);
-    databaseOutPool_.erase(std::remove(databaseOutPool_.begin(), databaseOutPool_.end(), database),
-                           databaseOutPool_.end());
-    database->setCheckedOut(false);
-    return true;
+    foundation::log("Database already in pool: The SqlDatabase being put back into the pool is already "
+                    "present in the pool");
+    return false;
 }
 
 unsigned long SqlDatabasePool::countOfCheckedInDatabases() {
