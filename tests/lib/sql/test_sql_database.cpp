@@ -513,6 +513,24 @@ TEST(SqlDatabase, BusyRetryLimitAndRelease) {
     EXPECT_EQ(db->intForQuery("select sum(a) from t"), 5);
 }
 
+// The count limit: with a limit of 1 the third consecutive busy answer
+// gives up; with no limit (and no time limit) it never does.
+TEST(SqlDatabase, BusyRetryCountsConsecutiveAnswers) {
+    SqlDatabase db;
+    db.setBusyRetryTimeout(1);
+    LogCapture log;
+    SqlBusyWait limited(db);
+    EXPECT_TRUE(limited.retry("f", 1));
+    EXPECT_TRUE(limited.retry("f", 2));
+    EXPECT_FALSE(limited.retry("f", 3));
+    EXPECT_TRUE(log.contains("f:3 Database busy (:memory:)"));
+
+    db.setBusyRetryTimeout(0);
+    db.setMaxBusyRetryTimeInterval(0);
+    SqlBusyWait unlimited(db);
+    for (int i = 0; i < 200; ++i) ASSERT_TRUE(unlimited.retry("f", i));
+}
+
 // An unlimited retry waits for a lock that another thread releases.
 TEST(SqlDatabase, UnlimitedRetryWaitsForTheLock) {
     auto db = openDb();
