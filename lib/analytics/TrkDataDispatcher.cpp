@@ -61,7 +61,7 @@ TrkDataDispatcher::TrkDataDispatcher(TrkDataDispatcherDelegate* delegate, const 
     destinationHost_ = address.host;
     destinationPort_ = address.port;
     destinationPathPrefix_ = address.pathPrefix;
-    const foundation::DeviceInfo& device = foundation::device();
+    const foundation::DeviceInfo device = foundation::device();
     userAgent_ = foundation::format("%s/%s (%s; U; CPU %s %s like Mac OS X; %s-%s)", product.c_str(), version.c_str(),
                                     device.model.c_str(), device.systemName.c_str(), device.systemVersion.c_str(),
                                     TrkUtils::systemLanguage().c_str(), TrkUtils::systemCountry().c_str());

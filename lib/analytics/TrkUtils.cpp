@@ -42,7 +42,7 @@ int64_t TrkUtils::timeMillisForDate(double secondsSince1970) {
 }
 
 std::string TrkUtils::systemLanguage() {
-    const std::string& language = foundation::device().language;
+    const std::string language = foundation::device().language;
     std::vector<std::string> languages;
     if (!language.empty()) languages.push_back(language);
     std::string result = sanitizeLocaleText(systemLanguageFromLanguages(languages));
