@@ -50,13 +50,15 @@ TrkCollectorAddress trkCollectorAddress() {
 
 std::shared_ptr<TrkDataDispatcher> TrkDataDispatcher::create(TrkDataDispatcherDelegate* delegate,
                                                              const std::string& product, const std::string& version,
-                                                             foundation::RunLoop* runLoop) {
-    return std::shared_ptr<TrkDataDispatcher>(new TrkDataDispatcher(delegate, product, version, runLoop));
+                                                             foundation::RunLoop* runLoop, std::recursive_mutex* lock) {
+    return std::shared_ptr<TrkDataDispatcher>(new TrkDataDispatcher(delegate, product, version, runLoop, lock));
 }
 
 TrkDataDispatcher::TrkDataDispatcher(TrkDataDispatcherDelegate* delegate, const std::string& product,
-                                     const std::string& version, foundation::RunLoop* runLoop)
-    : delegate_(delegate), responseParser_(this), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()) {
+                                     const std::string& version, foundation::RunLoop* runLoop,
+                                     std::recursive_mutex* lock)
+    : delegate_(delegate), responseParser_(this), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()),
+      lock_(lock ? lock : &ownLock_) {
     TrkCollectorAddress address = trkCollectorAddress();
     destinationHost_ = address.host;
     destinationPort_ = address.port;
@@ -121,7 +123,9 @@ void TrkDataDispatcher::dispatchHits(const std::vector<TrkHit>& hits) {
             delay,
             [weak] {
                 auto self = weak.lock();
-                if (!self || !self->backoff_) return;
+                if (!self) return;
+                std::lock_guard<std::recursive_mutex> guard(*self->lock_);
+                if (!self->backoff_) return;
                 self->backoff_.reset();
                 self->dispatchPendingHits();
             },
@@ -174,7 +178,9 @@ void TrkDataDispatcher::armTimeLimit() {
         kTrkDispatchTimeLimit,
         [weak] {
             auto self = weak.lock();
-            if (!self || !self->timeLimit_) return;
+            if (!self) return;
+            std::lock_guard<std::recursive_mutex> guard(*self->lock_);
+            if (!self->timeLimit_) return;
             self->timeLimit_.reset();
             if (self->debug_) foundation::log("dispatch timed out");
             self->finishDispatch();
@@ -268,12 +274,16 @@ void TrkDataDispatcher::finishDispatch() {
 void TrkDataDispatcher::cancelDispatch() { closeConnection(); }
 
 void TrkDataDispatcher::socketConnectDidSucceed(TrkTCPSocket& socket) {
+    auto keepAlive = shared_from_this();
+    std::lock_guard<std::recursive_mutex> guard(*lock_);
     if (&socket != socket_.get()) return;
     connectFailed_ = false;
     sendData();
 }
 
 void TrkDataDispatcher::socketConnectDidFail(TrkTCPSocket& socket, const void*) {
+    auto keepAlive = shared_from_this();
+    std::lock_guard<std::recursive_mutex> guard(*lock_);
     if (&socket != socket_.get()) return;
     if (sendingSynchronously_) return;
     connectFailed_ = true;
@@ -281,13 +291,16 @@ void TrkDataDispatcher::socketConnectDidFail(TrkTCPSocket& socket, const void*) 
 }
 
 void TrkDataDispatcher::socketBecameWritable(TrkTCPSocket& socket) {
+    auto keepAlive = shared_from_this();
+    std::lock_guard<std::recursive_mutex> guard(*lock_);
     if (&socket != socket_.get()) return;
     writeOutput();
 }
 
 void TrkDataDispatcher::socketBecameReadable(TrkTCPSocket& socket) {
-    if (&socket != socket_.get()) return;
     auto keepAlive = shared_from_this();
+    std::lock_guard<std::recursive_mutex> guard(*lock_);
+    if (&socket != socket_.get()) return;
     uint8_t buffer[1024];
     int n = socket_->read(buffer, sizeof buffer);
     if (n <= 0) {

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,13 @@ public:
     using SocketClass = std::function<std::shared_ptr<TrkTCPSocket>(TrkTCPSocketDelegate* delegate)>;
 
     // Socket events, the back-off and the time limit run on `runLoop`
-    // (default: the main run loop).
+    // (default: the main run loop) and hold `lock` (default: one of the
+    // dispatcher's own), the lock its owner holds when it calls in, so the
+    // run loop and other threads never work on the dispatcher at once.
     static std::shared_ptr<TrkDataDispatcher> create(TrkDataDispatcherDelegate* delegate, const std::string& product,
                                                      const std::string& version,
-                                                     foundation::RunLoop* runLoop = nullptr);
+                                                     foundation::RunLoop* runLoop = nullptr,
+                                                     std::recursive_mutex* lock = nullptr);
     ~TrkDataDispatcher() override;
 
     void dispatchHits(const std::vector<TrkHit>& hits);
@@ -108,7 +112,7 @@ public:
 
 private:
     TrkDataDispatcher(TrkDataDispatcherDelegate* delegate, const std::string& product, const std::string& version,
-                      foundation::RunLoop* runLoop);
+                      foundation::RunLoop* runLoop, std::recursive_mutex* lock);
     std::shared_ptr<TrkTCPSocket> makeSocket();
     void writeOutput();
     void armTimeLimit();
@@ -137,6 +141,8 @@ private:
     SocketClass socketClass_;
     bool socketInjected_ = false;
     foundation::RunLoop* runLoop_;
+    std::recursive_mutex ownLock_;
+    std::recursive_mutex* lock_;
     foundation::TimerRef backoff_;
     foundation::TimerRef timeLimit_;
 };

@@ -24,7 +24,8 @@ TrkTrackerPrivate::TrkTrackerPrivate(TrkDataDispatcherDelegate* dispatcherDelega
     hitStore->setAnonymizeIp(anonymizeIp);
     hitStore->setSampleRate(sampleRate);
     hitStore->setDebug(debug);
-    dataDispatcher = TrkDataDispatcher::create(dispatcherDelegate, product, version, &foundation::RunLoop::main());
+    dataDispatcher = TrkDataDispatcher::create(dispatcherDelegate, product, version, &foundation::RunLoop::main(),
+                                               &TrkTracker::classLock());
     dataDispatcher->setDryRun(dryRun);
     dataDispatcher->setDebug(debug);
     hitIdGenerator = std::make_shared<TrkAdHitIdGenerator>();
@@ -362,7 +363,10 @@ void TrkTracker::dataDispatcherDidComplete(TrkDataDispatcher& dispatcher) {
 
 // ---- settings
 
-int TrkTracker::dispatchPeriod() const { return private_ ? private_->dispatchPeriod : 0; }
+int TrkTracker::dispatchPeriod() const {
+    std::lock_guard<std::recursive_mutex> lock(classLock());
+    return private_ ? private_->dispatchPeriod : 0;
+}
 
 void TrkTracker::setDispatchPeriod(int period) {
     std::lock_guard<std::recursive_mutex> lock(classLock());
