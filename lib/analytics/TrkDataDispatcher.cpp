@@ -67,7 +67,7 @@ TrkDataDispatcher::TrkDataDispatcher(TrkDataDispatcherDelegate* delegate, const 
     userAgent_ = foundation::format("%s/%s (%s; U; CPU %s %s like Mac OS X; %s-%s)", product.c_str(), version.c_str(),
                                     device.model.c_str(), device.systemName.c_str(), device.systemVersion.c_str(),
                                     TrkUtils::systemLanguage().c_str(), TrkUtils::systemCountry().c_str());
-    socketClass_ = [this](TrkTCPSocketDelegate* d) { return TrkTCPSocket::create(d, runLoop_); };
+    socketClass_ = [this](TrkTCPSocketDelegate* d) { return TrkTCPSocket::create(d, runLoop_, lock_); };
 }
 
 TrkDataDispatcher::~TrkDataDispatcher() {
@@ -84,7 +84,7 @@ void TrkDataDispatcher::injectSocketClass(SocketClass socketClass) {
     if (socketClass) {
         socketClass_ = std::move(socketClass);
     } else {
-        socketClass_ = [this](TrkTCPSocketDelegate* d) { return TrkTCPSocket::create(d, runLoop_); };
+        socketClass_ = [this](TrkTCPSocketDelegate* d) { return TrkTCPSocket::create(d, runLoop_, lock_); };
     }
 }
 

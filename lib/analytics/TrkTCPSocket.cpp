@@ -11,12 +11,14 @@
 #include <cerrno>
 #include <cstring>
 
-std::shared_ptr<TrkTCPSocket> TrkTCPSocket::create(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop) {
-    return std::shared_ptr<TrkTCPSocket>(new TrkTCPSocket(delegate, runLoop));
+std::shared_ptr<TrkTCPSocket> TrkTCPSocket::create(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop,
+                                                   std::recursive_mutex* lock) {
+    return std::shared_ptr<TrkTCPSocket>(new TrkTCPSocket(delegate, runLoop, lock));
 }
 
-TrkTCPSocket::TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop)
-    : delegate_(delegate), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()) {}
+TrkTCPSocket::TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop, std::recursive_mutex* lock)
+    : delegate_(delegate), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()),
+      lock_(lock ? lock : &ownLock_) {}
 
 TrkTCPSocket::~TrkTCPSocket() { close(); }
 
@@ -85,7 +87,9 @@ void TrkTCPSocket::startConnect() {
                 fd, POLLOUT,
                 [weak, fd](int, short revents) {
                     auto self = weak.lock();
-                    if (!self || self->fd_ != fd) return;
+                    if (!self) return;
+                    std::lock_guard<std::recursive_mutex> guard(*self->lock_);
+                    if (self->fd_ != fd) return;
                     self->handleEvents(revents);
                 },
                 foundation::kDefaultMode);
@@ -100,7 +104,9 @@ void TrkTCPSocket::reportFailureLater() {
     runLoop_->post(
         [weak] {
             auto self = weak.lock();
-            if (self && self->delegate_) self->delegate_->socketConnectDidFail(*self, nullptr);
+            if (!self) return;
+            std::lock_guard<std::recursive_mutex> guard(*self->lock_);
+            if (self->fd_ < 0 && self->delegate_) self->delegate_->socketConnectDidFail(*self, nullptr);
         },
         foundation::kDefaultMode);
 }

@@ -4,6 +4,7 @@
 // with a blocking connect and polling.
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,12 @@ public:
 
 class TrkTCPSocket : public std::enable_shared_from_this<TrkTCPSocket> {
 public:
-    // Run-loop callbacks go to the given loop (default: the main loop).
+    // Run-loop callbacks go to the given loop (default: the main loop) and
+    // hold `lock` when one is given (the lock the socket's owner holds when it
+    // calls the socket from other threads).
     static std::shared_ptr<TrkTCPSocket> create(TrkTCPSocketDelegate* delegate,
-                                                foundation::RunLoop* runLoop = nullptr);
+                                                foundation::RunLoop* runLoop = nullptr,
+                                                std::recursive_mutex* lock = nullptr);
     virtual ~TrkTCPSocket();
     TrkTCPSocket(const TrkTCPSocket&) = delete;
     TrkTCPSocket& operator=(const TrkTCPSocket&) = delete;
@@ -57,7 +61,7 @@ public:
     virtual void close();
 
 protected:
-    TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop);
+    TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop, std::recursive_mutex* lock);
 
 private:
     void startConnect();
@@ -67,6 +71,8 @@ private:
 
     TrkTCPSocketDelegate* delegate_;
     foundation::RunLoop* runLoop_;
+    std::recursive_mutex ownLock_;
+    std::recursive_mutex* lock_;
     int fd_ = -1;
     bool hooked_ = false;
     bool connected_ = false;

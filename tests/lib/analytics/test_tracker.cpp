@@ -389,6 +389,24 @@ TEST_F(TrackerTest, DestinationIsHandedToTheDispatcherAtStart) {
     tracker.setDryRun(false);
 }
 
+TEST_F(TrackerTest, AdHitIdsJoinTheVisitWhenAnAdLibraryIsPresent) {
+    start();
+    EXPECT_EQ(tracker.visitorIDForAds(), std::nullopt);  // no visit yet
+    tracker.setHitIdGenerator(std::make_shared<TrkAdHitIdGenerator>(true));
+    ASSERT_TRUE(tracker.trackPageview(std::string("/a"), nullptr));
+    int32_t id = TrkAdNetInfo::sharedTrkAdNetInfo().adHitId();
+    ASSERT_NE(id, 0);
+    EXPECT_NE(storedHits().back().find("&utmhid=" + std::to_string(id)), std::string::npos);
+    auto store = tracker.persistentHitStore();
+    std::string visitor = std::to_string(store->storeID()) + "." + std::to_string(store->timestampFirst());
+    EXPECT_EQ(tracker.visitorIDForAds(), visitor);
+    EXPECT_EQ(TrkAdNetInfo::sharedTrkAdNetInfo().joinId(),
+              "A," + visitor + "," + std::to_string(store->timestampCurrent()) + "," + std::to_string(id));
+    tracker.stopTracker();
+    EXPECT_EQ(TrkAdNetInfo::sharedTrkAdNetInfo().adHitId(), 0);
+    EXPECT_EQ(TrkAdNetInfo::sharedTrkAdNetInfo().joinId(), std::nullopt);
+}
+
 TEST(TrkCollectorAddress, ComesFromTheEnvironment) {
     struct Case {
         const char* url;
