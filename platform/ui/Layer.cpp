@@ -43,9 +43,16 @@ Transform3D LayerState::toSuperlayer() const {
 
 Layer::Layer() { contentsScale_ = 1; }
 
+static void stopLater(const std::shared_ptr<Animation>& anim);
+
 Layer::~Layer() {
+    // Animations of a layer that goes away end unfinished, so whoever waits
+    // for their end (a completion handler) still hears of it.
     for (auto& a : animations_)
-        if (!a.ended) --runningAnimations;
+        if (!a.ended) {
+            --runningAnimations;
+            stopLater(a.animation);
+        }
     for (auto& s : sublayers_) s->superlayer_ = nullptr;
     if (mask_) mask_->superlayer_ = nullptr;
 }

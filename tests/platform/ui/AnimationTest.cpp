@@ -130,6 +130,20 @@ TEST_F(Animations, CompletionFlagsForReplacedRemovedAndZeroLength) {
     EXPECT_EQ(empty, std::optional<bool>(true));
 }
 
+TEST_F(Animations, ViewDestroyedMidAnimationStillCompletes) {
+    std::optional<bool> finished;
+    {
+        auto v = View::create({0, 0, 10, 10});
+        View::animate(1.0, [&] { v->setAlpha(0); }, [&](bool f) { finished = f; });
+        advance(0.5);
+    }
+    turn();
+    EXPECT_EQ(finished, std::optional<bool>(false));
+    EXPECT_EQ(activeAnimationCount(), 0);
+    advance(1.0);  // the old end timer finds nothing and does nothing
+    EXPECT_EQ(finished, std::optional<bool>(false));
+}
+
 TEST_F(Animations, BeginFromCurrentStateStartsWhereTheScreenIs) {
     for (bool fromCurrent : {false, true}) {
         auto v = View::create({0, 0, 10, 10});

@@ -1,7 +1,8 @@
 // Renders a sample screen of the UI platform to a PNG: a navigation bar
 // over a grouped table, with an alert in front.
 //
-//   ui_sample <output.png>
+//   ui_screens_snapshot <output.png>
+// (the picture in docs is docs/ui-screens-sample.png)
 
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Navigation.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
 
@@ -52,6 +54,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s <output.png>\n", argv[0]);
         return 2;
     }
+    foundation::RunLoop::setMainThread();
+    Screen::main().setScale(2);
     auto window = Window::create({0, 0, 320, 480});
     window->setBackgroundColor(Color::blackColor());
     window->makeKeyAndVisible();
