@@ -166,6 +166,15 @@ Button::Button(const Rect& frame, ButtonType type) : Control(frame), type_(type)
     if (type == ButtonType::DetailDisclosure || type == ButtonType::InfoLight || type == ButtonType::InfoDark ||
         type == ButtonType::ContactAdd) {
         setFrame({frame.origin, {22, 22}});
+        // The small round buttons: a mark in a ring.
+        titles_[kControlStateNormal] = type == ButtonType::ContactAdd ? "+" : type == ButtonType::DetailDisclosure ? "\u203A" : "i";
+        Color mark = type == ButtonType::InfoDark ? Color::darkGrayColor() : Color::whiteColor();
+        titleColors_[kControlStateNormal] = mark;
+        titleLabel_->setFont(Font::boldSystemFont(15));
+        titleLabel_->setTextAlignment(TextAlignment::Center);
+        layer().setCornerRadius(11);
+        layer().setBorderWidth(2);
+        layer().setBorderColor(mark);
     }
     update();
 }

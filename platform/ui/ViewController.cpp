@@ -221,8 +221,4 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
     }
 }
 
-void ViewController::finishPresentation(bool, std::function<void()> completion) {
-    if (completion) completion();
-}
-
 }  // namespace ui

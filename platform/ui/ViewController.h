@@ -115,7 +115,6 @@ protected:
 
 private:
     friend class NavigationController;
-    void finishPresentation(bool animated, std::function<void()> completion);
 
     std::shared_ptr<View> view_;
     std::string title_;
