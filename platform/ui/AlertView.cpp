@@ -238,9 +238,13 @@ void AlertView::present() {
     });
 }
 
-void AlertView::dismissWithClickedButtonIndex(int index, bool) {
-    if (!visible_) return;
+void AlertView::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<AlertView>(shared_from_this());
+    if (!foundation::RunLoop::isMainThread()) {
+        foundation::performOnMainThread([self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
+        return;
+    }
+    if (!visible_) return;
     if (didPresentPending_) {
         didPresentPending_ = false;
         if (delegate_) delegate_->didPresentAlertView(this);
@@ -372,9 +376,13 @@ void ActionSheet::showInView(View*) {
     });
 }
 
-void ActionSheet::dismissWithClickedButtonIndex(int index, bool) {
-    if (!visible_) return;
+void ActionSheet::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
+    if (!foundation::RunLoop::isMainThread()) {
+        foundation::performOnMainThread([self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
+        return;
+    }
+    if (!visible_) return;
     if (didPresentPending_) {
         didPresentPending_ = false;
         if (delegate_) delegate_->didPresentActionSheet(this);

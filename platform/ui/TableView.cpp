@@ -20,6 +20,9 @@ TableViewCell::TableViewCell(TableViewCellStyle style, const std::string& reuseI
     textLabel_->setBackgroundColor(Color::clearColor());
     textLabel_->setFont(Font::boldSystemFont(style == TableViewCellStyle::Subtitle ? 18 : 17));
     contentView_->addSubview(textLabel_);
+    separator_ = std::make_shared<View>(Rect{});
+    separator_->setUserInteractionEnabled(false);
+    addSubview(separator_);
     if (style != TableViewCellStyle::Default) {
         detailTextLabel_ = std::make_shared<Label>(Rect{});
         detailTextLabel_->setBackgroundColor(Color::clearColor());
@@ -143,6 +146,8 @@ void TableViewCell::layoutSubviews() {
     Rect b = bounds();
     if (backgroundView_) backgroundView_->setFrame(b);
     if (selectedBackgroundView_) selectedBackgroundView_->setFrame(b);
+    separator_->setFrame({0, b.height() - 1, b.width(), 1});
+    bringSubviewToFront(separator_.get());
     double left = 0, right = b.width();
     if (editingControl_) {
         editingControl_->setFrame({8, b.midY() - 11, 22, 22});
@@ -491,6 +496,8 @@ void TableView::tile() {
                 cell = std::make_shared<TableViewCell>(TableViewCellStyle::Default, "");
             }
             cell->setFrame(rr);
+            cell->separatorView()->setBackgroundColor(separatorColor_);
+            cell->separatorView()->setHidden(separatorStyle_ == TableViewCellSeparatorStyle::None);
             cell->setEditing(editing_, false);
             cell->setSelected(selected_ && *selected_ == ip, false);
             if (backgroundView_) insertSubviewAbove(cell, backgroundView_.get());

@@ -72,6 +72,9 @@ public:
     // The round editing control at the left in editing mode (nullptr when none).
     Button* editingControl() const { return editingControl_.get(); }
 
+    // The line under the cell (the table sets its colour and hides it for no separators).
+    View* separatorView() const { return separator_.get(); }
+
     // Called when the table hands the cell out again.
     virtual void prepareForReuse() {}
     void layoutSubviews() override;
@@ -95,6 +98,7 @@ private:
     std::shared_ptr<Label> textLabel_, detailTextLabel_;
     std::shared_ptr<ImageView> imageView_;
     std::shared_ptr<Button> deleteButton_, editingControl_;
+    std::shared_ptr<View> separator_;
     TableViewCellAccessoryType accessoryType_ = TableViewCellAccessoryType::None;
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Blue;
     bool selected_ = false, highlighted_ = false, editing_ = false;

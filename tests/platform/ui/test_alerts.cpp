@@ -198,6 +198,11 @@ TEST_F(AlertsTest, ShowFromAWorkerThreadPresentsOnTheMainThread) {
     EXPECT_TRUE(AlertView::visibleAlerts().empty());
     turn();
     EXPECT_EQ(AlertView::visibleAlerts().size(), 1u);
+    std::thread([alert]() { alert->dismissWithClickedButtonIndex(0, true); }).join();
+    EXPECT_EQ(AlertView::visibleAlerts().size(), 1u);
+    turn();
+    EXPECT_TRUE(AlertView::visibleAlerts().empty());
+    EXPECT_EQ(rec.log.back(), "worker didDismiss 0");
 }
 
 TEST_F(AlertsTest, ActionSheetNumbersDestructiveOthersThenCancel) {
