@@ -246,9 +246,8 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
         if (index > old) --index;
         index = std::min(index, subviews_.size());
         subviews_.insert(subviews_.begin() + long(index), keep);
-        // Layer order follows subview order.
-        layer_->insertSublayer(keep->layer_, 0);
-        for (size_t i = 0; i < subviews_.size(); ++i) layer_->insertSublayer(subviews_[i]->layer_, layer_->sublayers().size());
+        placeSublayer(index);
+        setNeedsLayout();
         return;
     }
     Window* oldWindow = keep->window();
@@ -259,16 +258,7 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     index = std::min(index, subviews_.size());
     subviews_.insert(subviews_.begin() + long(index), keep);
     keep->superview_ = this;
-    // Place the layer after the layer of the subview before it, so plain
-    // sublayers added to this layer keep their places.
-    if (index == 0) {
-        if (subviews_.size() > 1)
-            layer_->insertSublayerBelow(keep->layer_, subviews_[1]->layer_.get());
-        else
-            layer_->addSublayer(keep->layer_);
-    } else {
-        layer_->insertSublayerAbove(keep->layer_, subviews_[index - 1]->layer_.get());
-    }
+    placeSublayer(index);
     keep->didMoveToSuperview();
     if (oldWindow != newWindow) {
         std::function<void(View*)> didMove = [&](View* v) {
@@ -280,6 +270,16 @@ void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
     didAddSubview(keep.get());
     keep->setNeedsLayout();
     setNeedsLayout();
+}
+
+void View::placeSublayer(size_t index) {
+    // The last subview's layer goes on top of every sublayer; any other goes
+    // just below the layer of the subview that now follows it.
+    const auto& layer = subviews_[index]->layer_;
+    if (index + 1 >= subviews_.size())
+        layer_->insertSublayer(layer, layer_->sublayers().size());
+    else
+        layer_->insertSublayerBelow(layer, subviews_[index + 1]->layer_.get());
 }
 
 void View::insertSubviewAbove(const std::shared_ptr<View>& view, const View* sibling) {

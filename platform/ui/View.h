@@ -240,6 +240,7 @@ protected:
 private:
     friend class Window;
     void setSuperview(View* parent);
+    void placeSublayer(size_t index);
     void notifyWindowChange(Window* oldWindow, Window* newWindow);
     void boundsSizeChanged(Size oldSize);
 

@@ -164,6 +164,19 @@ TEST_F(ViewTree, SubviewOrderTagsAndWindow) {
     window->bringSubviewToFront(a.get());
     EXPECT_EQ(window->subviews().back(), a);
     EXPECT_EQ(window->layer().sublayers().back(), a->layerRef());
+    // Plain sublayers keep their place among the views' layers.
+    auto plain = Layer::create();
+    window->layer().addSublayer(plain);
+    auto last = View::create();
+    window->addSubview(last);
+    EXPECT_EQ(window->layer().sublayers().back(), last->layerRef()) << "a new last view is on top";
+    window->sendSubviewToBack(last.get());
+    EXPECT_EQ(window->layer().sublayers().front(), last->layerRef());
+    EXPECT_EQ(window->layer().sublayers().back(), plain);
+    window->bringSubviewToFront(last.get());
+    EXPECT_EQ(window->layer().sublayers().back(), last->layerRef());
+    last->removeFromSuperview();
+    plain->removeFromSuperlayer();
     auto deep = View::create();
     deep->setTag(7);
     b->addSubview(deep);
