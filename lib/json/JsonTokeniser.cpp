@@ -40,7 +40,7 @@ constexpr int64_t kExponentCap = 1000000;
 bool decimalText(bool negative, const std::string& digits, int64_t exponent, std::string& out) {
     size_t first = digits.find_first_not_of('0');
     if (first == std::string::npos) {
-        out = "0";
+        out.assign(1, '0');
         return true;
     }
     size_t last = digits.find_last_not_of('0');
