@@ -133,8 +133,14 @@ JsonParserStatus JsonStreamParser::failWith(std::string message) {
 }
 
 JsonParserStatus JsonStreamParser::parse(const uint8_t* bytes, size_t length) {
-    const JsonStreamParserState* const errorState = &JsonStreamParserStateError::sharedInstance();
     tokeniser_.appendData(bytes, length);
+    JsonParserStatus status = parseAppended();
+    tokeniser_.keepRest();  // the caller's bytes are only borrowed
+    return status;
+}
+
+JsonParserStatus JsonStreamParser::parseAppended() {
+    const JsonStreamParserState* const errorState = &JsonStreamParserStateError::sharedInstance();
     for (;;) {
         if (state_ == errorState) return JsonParserError;
         JsonToken token = tokeniser_.getToken();

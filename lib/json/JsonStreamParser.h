@@ -105,6 +105,7 @@ public:
 
 private:
     JsonParserStatus failWith(std::string message);
+    JsonParserStatus parseAppended();
 
     unsigned maxDepth_ = 32;
     bool supportMultipleDocuments_ = false;

@@ -89,11 +89,29 @@ const char* jsonTokenName(int token) {
 JsonUTF8Stream::JsonUTF8Stream() { data_.reserve(4096); }
 
 void JsonUTF8Stream::appendData(const uint8_t* bytes, size_t length) {
-    if (index_ > 0) {
-        data_.erase(data_.begin(), data_.begin() + std::ptrdiff_t(index_));
+    keepRest();
+    if (index_ == length_) {
+        data_.clear();
+        bytes_ = bytes;
+        length_ = length;
         index_ = 0;
+        external_ = true;
+        return;
     }
+    data_.erase(data_.begin(), data_.begin() + std::ptrdiff_t(index_));
     if (length > 0) data_.insert(data_.end(), bytes, bytes + length);
+    bytes_ = data_.data();
+    length_ = data_.size();
+    index_ = 0;
+}
+
+void JsonUTF8Stream::keepRest() {
+    if (!external_) return;
+    data_.assign(bytes_ + index_, bytes_ + length_);
+    bytes_ = data_.data();
+    length_ = data_.size();
+    index_ = 0;
+    external_ = false;
 }
 
 JsonToken JsonTokeniser::fail(std::string message) {

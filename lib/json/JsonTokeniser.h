@@ -30,18 +30,24 @@ const char* jsonTokenName(int token);
 
 // The bytes received so far and the read position. Appending first drops the
 // bytes already read, so a long stream does not keep what it has parsed.
+// While nothing is left over from earlier data, appended data is read where
+// it lies; keepRest() copies what is still unread before that data goes away.
 class JsonUTF8Stream {
 public:
     JsonUTF8Stream();
     void appendData(const uint8_t* bytes, size_t length);
-    const uint8_t* bytes() const { return data_.data(); }
-    size_t length() const { return data_.size(); }
+    void keepRest();
+    const uint8_t* bytes() const { return bytes_; }
+    size_t length() const { return length_; }
     size_t index() const { return index_; }
     void setIndex(size_t index) { index_ = index; }
 
 private:
     std::vector<uint8_t> data_;
+    const uint8_t* bytes_ = nullptr;
+    size_t length_ = 0;
     size_t index_ = 0;
+    bool external_ = false;
 };
 
 // Splits the stream into tokens. A token cut off by the end of the data is
@@ -51,6 +57,8 @@ private:
 class JsonTokeniser {
 public:
     void appendData(const uint8_t* bytes, size_t length) { stream_.appendData(bytes, length); }
+    // Must be called before the appended data goes away.
+    void keepRest() { stream_.keepRest(); }
     JsonToken getToken();
 
     // The message of the last JsonTokenError.
