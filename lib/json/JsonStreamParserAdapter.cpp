@@ -1,85 +1,92 @@
 #include "lib/json/JsonStreamParserAdapter.h"
 
+#include <iterator>
+
 using foundation::Value;
+
+namespace {
+
+// One allocation for the members, where the dictionary offers it.
+template <typename D>
+void reserveMembers(D& dict, size_t n) {
+    if constexpr (requires { dict.reserve(n); }) dict.reserve(n);
+}
+
+}  // namespace
 
 JsonStreamParserAdapter::JsonStreamParserAdapter() {
     stack_.reserve(32);
-    keyStack_.reserve(32);
+    elements_.reserve(64);
+    members_.reserve(64);
+    keys_.reserve(32);
 }
 
-void JsonStreamParserAdapter::updateCurrent() {
-    array_ = nullptr;
-    dict_ = nullptr;
-    currentType_ = None;
-    if (stack_.empty()) return;
-    Value& top = stack_.back();
-    if ((array_ = top.asArray())) currentType_ = Array;
-    else if ((dict_ = top.asDictionary())) currentType_ = Object;
-}
-
-void JsonStreamParserAdapter::found(JsonStreamParser* parser, Value&& value) {
-    switch (currentType_) {
-        case Array:
-            array_->push_back(std::move(value));
-            break;
-        case Object:
-            // A key given twice keeps its last value.
-            dict_->set(std::move(keyStack_.back()), std::move(value));
-            keyStack_.pop_back();
-            break;
-        case None:
-            if (!delegate_) break;
+template <typename... Args>
+void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
+    if (stack_.empty()) {
+        // Only containers reach the delegate; a scalar inside a skipped level is dropped.
+        if constexpr (sizeof...(Args) == 1) {
+            if (!delegate_) return;
+            Value value(std::forward<Args>(args)...);
             if (auto* a = value.asArray()) delegate_->parserFoundArray(parser, std::move(*a));
             else if (auto* d = value.asDictionary()) delegate_->parserFoundObject(parser, std::move(*d));
-            break;
+        }
+        return;
+    }
+    if (stack_.back().type == Array) {
+        elements_.emplace_back(std::forward<Args>(args)...);
+    } else {
+        members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(keys_.back())),
+                              std::forward_as_tuple(std::forward<Args>(args)...));
+        keys_.pop_back();
     }
 }
 
-void JsonStreamParserAdapter::parserFoundObjectStart(JsonStreamParser*) {
-    if (++depth_ > levelsToSkip_) {
-        stack_.emplace_back(foundation::Dictionary());
-        updateCurrent();
-    }
+void JsonStreamParserAdapter::open(ContainerType type) {
+    if (++depth_ > levelsToSkip_) stack_.push_back(Frame{type, type == Array ? elements_.size() : members_.size()});
 }
+
+void JsonStreamParserAdapter::parserFoundObjectStart(JsonStreamParser*) { open(Object); }
+
+void JsonStreamParserAdapter::parserFoundArrayStart(JsonStreamParser*) { open(Array); }
 
 void JsonStreamParserAdapter::parserFoundObjectKey(JsonStreamParser*, std::string_view key) {
     // Keys of a skipped object have no container to go to.
-    if (depth_ > levelsToSkip_) keyStack_.emplace_back(key);
+    if (depth_ > levelsToSkip_) keys_.emplace_back(key);
 }
 
 void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser) {
-    if (depth_-- > levelsToSkip_) {
-        Value finished = std::move(stack_.back());
-        stack_.pop_back();
-        updateCurrent();
-        found(parser, std::move(finished));
+    if (depth_-- <= levelsToSkip_) return;
+    size_t start = stack_.back().start;
+    stack_.pop_back();
+    foundation::Dictionary dict;
+    reserveMembers(dict, members_.size() - start);
+    for (size_t i = start; i < members_.size(); ++i) {
+        // A key given twice keeps its last value.
+        dict.set(std::move(members_[i].first), std::move(members_[i].second));
     }
-}
-
-void JsonStreamParserAdapter::parserFoundArrayStart(JsonStreamParser*) {
-    if (++depth_ > levelsToSkip_) {
-        stack_.emplace_back(foundation::Array());
-        updateCurrent();
-    }
+    members_.resize(start);
+    found(parser, std::move(dict));
 }
 
 void JsonStreamParserAdapter::parserFoundArrayEnd(JsonStreamParser* parser) {
-    if (depth_-- > levelsToSkip_) {
-        Value finished = std::move(stack_.back());
-        stack_.pop_back();
-        updateCurrent();
-        found(parser, std::move(finished));
-    }
+    if (depth_-- <= levelsToSkip_) return;
+    size_t start = stack_.back().start;
+    stack_.pop_back();
+    auto first = elements_.begin() + std::ptrdiff_t(start);
+    foundation::Array array(std::make_move_iterator(first), std::make_move_iterator(elements_.end()));
+    elements_.erase(first, elements_.end());
+    found(parser, std::move(array));
 }
 
-void JsonStreamParserAdapter::parserFoundBoolean(JsonStreamParser* parser, bool x) { found(parser, Value(x)); }
+void JsonStreamParserAdapter::parserFoundBoolean(JsonStreamParser* parser, bool x) { found(parser, x); }
 
-void JsonStreamParserAdapter::parserFoundNull(JsonStreamParser* parser) { found(parser, Value()); }
+void JsonStreamParserAdapter::parserFoundNull(JsonStreamParser* parser) { found(parser); }
 
 void JsonStreamParserAdapter::parserFoundNumber(JsonStreamParser* parser, Value& number) {
     found(parser, std::move(number));
 }
 
 void JsonStreamParserAdapter::parserFoundString(JsonStreamParser* parser, std::string_view text) {
-    found(parser, Value(text));
+    found(parser, text);
 }

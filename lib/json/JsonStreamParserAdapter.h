@@ -41,17 +41,25 @@ public:
     void parserFoundString(JsonStreamParser*, std::string_view text) override;
 
 private:
-    void found(JsonStreamParser* parser, foundation::Value&& value);
-    void updateCurrent();
+    template <typename... Args>
+    void found(JsonStreamParser* parser, Args&&... args);
+    void open(ContainerType type);
+
+    // An open container: its type and where its pending elements or members
+    // start in the shared stacks below. Elements and members are collected
+    // there and moved into a container of the right size when it closes.
+    struct Frame {
+        ContainerType type;
+        size_t start;
+    };
 
     JsonStreamParserAdapterDelegate* delegate_ = nullptr;
     unsigned levelsToSkip_ = 0;
     unsigned depth_ = 0;
-    std::vector<foundation::Value> stack_;
-    std::vector<std::string> keyStack_;
-    ContainerType currentType_ = None;
-    foundation::Array* array_ = nullptr;
-    foundation::Dictionary* dict_ = nullptr;
+    std::vector<Frame> stack_;
+    std::vector<foundation::Value> elements_;
+    std::vector<foundation::Dictionary::Entry> members_;
+    std::vector<std::string> keys_;  // keys whose values are still to come
 };
 
 // Keeps the last finished top-level container.
