@@ -113,6 +113,10 @@ bool appendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
     const uint8_t* run = p;
     while (p < end) {
+        if (end - p >= 8 && jsonutf8::isPlainAscii8(p)) {
+            p += 8;
+            continue;
+        }
         uint8_t c = *p;
         uint8_t cls = kEscapeClasses.c[c];
         if (cls == 0) {

@@ -20,18 +20,6 @@ struct StringClasses {
 };
 constexpr StringClasses kStringClasses;
 
-// True when none of the eight bytes at p is a quote, a backslash, a control
-// byte or a byte of a multi-byte sequence.
-inline bool isPlainAscii8(const uint8_t* p) {
-    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
-    uint64_t x;
-    std::memcpy(&x, p, 8);
-    auto hasZeroByte = [&](uint64_t v) { return (v - ones) & ~v & highs; };
-    uint64_t special = (x & highs) | ((x - ones * 0x20) & ~x & highs) | hasZeroByte(x ^ (ones * '"')) |
-                       hasZeroByte(x ^ (ones * '\\'));
-    return special == 0;
-}
-
 inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 int hexValue(uint8_t c) {
@@ -186,7 +174,7 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
 
     for (;;) {
         // Plain ASCII runs are the common case: skip them eight bytes at a time.
-        while (end - p >= 8 && isPlainAscii8(p)) p += 8;
+        while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
         while (p < end && kStringClasses.c[*p] == 0) ++p;
         if (p == end) return JsonTokenEof;
         uint8_t c = *p;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace jsonutf8 {
 
@@ -34,6 +35,18 @@ inline Result check(const uint8_t* p, const uint8_t* end, size_t& length) {
         if (i == 1 ? (c < lo || c > hi) : (c < 0x80 || c > 0xBF)) return Result::Invalid;
     }
     return Result::Valid;
+}
+
+// True when none of the eight bytes at p is a quote, a backslash, a control
+// byte or a byte of a multi-byte sequence.
+inline bool isPlainAscii8(const uint8_t* p) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    auto hasZeroByte = [&](uint64_t v) { return (v - ones) & ~v & highs; };
+    uint64_t special = (x & highs) | ((x - ones * 0x20) & ~x & highs) | hasZeroByte(x ^ (ones * '"')) |
+                       hasZeroByte(x ^ (ones * '\\'));
+    return special == 0;
 }
 
 }  // namespace jsonutf8
