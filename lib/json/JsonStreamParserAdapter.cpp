@@ -16,9 +16,6 @@ void reserveMembers(D& dict, size_t n) {
 
 JsonStreamParserAdapter::JsonStreamParserAdapter() {
     stack_.reserve(32);
-    elements_.reserve(64);
-    members_.reserve(64);
-    keys_.reserve(32);
 }
 
 template <typename... Args>

@@ -86,7 +86,9 @@ const char* jsonTokenName(int token) {
     }
 }
 
-JsonUTF8Stream::JsonUTF8Stream() { data_.reserve(4096); }
+// Leftover bytes are kept only when a token is cut off, so the buffer grows
+// on demand.
+JsonUTF8Stream::JsonUTF8Stream() = default;
 
 void JsonUTF8Stream::appendData(const uint8_t* bytes, size_t length) {
     keepRest();
