@@ -32,7 +32,7 @@ struct DeviceInfo {
 };
 
 // The current facts: the host's unless a test installed others.
-const DeviceInfo& device();
+DeviceInfo device();
 void setDevice(std::optional<DeviceInfo> info);
 // The 640x1136-pixel tall screen: 320x568 points at scale 2.
 DeviceInfo tallScreenDevice();
