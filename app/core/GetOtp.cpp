@@ -1,6 +1,7 @@
 #include "app/core/GetOtp.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -54,7 +55,12 @@ std::optional<std::string> Util::getOtpValue(std::string_view key, uint64_t coun
 int64_t GetOtp::counterAt(int64_t unixSeconds, long long timeDiff) {
     // Signed division truncating toward zero, on 64 bits throughout so the
     // step stays right after January 2038.
-    return (unixSeconds + int64_t(timeDiff)) / 30;
+    // A difference so large that the sum overflows is held at the limit.
+    int64_t sum = 0;
+    if (__builtin_add_overflow(unixSeconds, int64_t(timeDiff), &sum)) {
+        sum = timeDiff < 0 ? INT64_MIN : INT64_MAX;
+    }
+    return sum / 30;
 }
 
 std::string GetOtp::otpCreate(std::string_view key, std::string_view timeDiff) {
