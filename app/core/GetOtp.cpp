@@ -5,8 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+
 #include "app/core/rsaUtil.h"
-#include "platform/crypto/Digest.h"
 #include "platform/foundation/Clock.h"
 
 namespace {
@@ -22,18 +24,89 @@ std::array<uint8_t, 8> bigEndian(uint64_t v) {
     return out;
 }
 
+// HMAC-SHA-1 of short messages. The screens ask for a code every second with
+// the same key, so each thread keeps the digest states after the inner and
+// outer key blocks of the last key it saw and starts every code from copies.
+class HmacSha1 {
+public:
+    HmacSha1() : inner_(EVP_MD_CTX_new()), outer_(EVP_MD_CTX_new()), work_(EVP_MD_CTX_new()) {}
+    ~HmacSha1() {
+        if (!key_.empty()) OPENSSL_cleanse(key_.data(), key_.size());
+        EVP_MD_CTX_free(inner_);
+        EVP_MD_CTX_free(outer_);
+        EVP_MD_CTX_free(work_);
+    }
+    HmacSha1(const HmacSha1&) = delete;
+    HmacSha1& operator=(const HmacSha1&) = delete;
+
+    bool compute(const uint8_t* key, size_t keylen, const uint8_t* msg, size_t n, uint8_t out[20]) {
+        if (!inner_ || !outer_ || !work_ || !sha1()) return false;
+        if (!ready_ || keylen != key_.size() || (keylen && std::memcmp(key, key_.data(), keylen) != 0)) {
+            if (!setKey(key, keylen)) return false;
+        }
+        uint8_t innerDigest[20];
+        unsigned len = 0;
+        bool ok = EVP_MD_CTX_copy_ex(work_, inner_) && EVP_DigestUpdate(work_, msg, n) &&
+                  EVP_DigestFinal_ex(work_, innerDigest, &len) && EVP_MD_CTX_copy_ex(work_, outer_) &&
+                  EVP_DigestUpdate(work_, innerDigest, sizeof innerDigest) && EVP_DigestFinal_ex(work_, out, &len);
+        return ok && len == 20;
+    }
+
+    static HmacSha1& forThisThread() {
+        thread_local HmacSha1 h;
+        return h;
+    }
+
+private:
+    static const EVP_MD* sha1() {
+        static EVP_MD* md = EVP_MD_fetch(nullptr, "SHA1", nullptr);
+        return md;
+    }
+
+    bool setKey(const uint8_t* key, size_t keylen) {
+        ready_ = false;
+        uint8_t block[64] = {};
+        if (keylen > sizeof block) {
+            unsigned len = 0;
+            if (!EVP_Digest(key, keylen, block, &len, sha1(), nullptr)) return false;
+        } else if (keylen) {
+            std::memcpy(block, key, keylen);
+        }
+        uint8_t ipad[64], opad[64];
+        for (size_t i = 0; i < 64; ++i) {
+            ipad[i] = block[i] ^ 0x36;
+            opad[i] = block[i] ^ 0x5c;
+        }
+        if (!EVP_DigestInit_ex(inner_, sha1(), nullptr) || !EVP_DigestUpdate(inner_, ipad, 64) ||
+            !EVP_DigestInit_ex(outer_, sha1(), nullptr) || !EVP_DigestUpdate(outer_, opad, 64)) {
+            return false;
+        }
+        key_.assign(key, key + keylen);
+        ready_ = true;
+        return true;
+    }
+
+    EVP_MD_CTX* inner_;
+    EVP_MD_CTX* outer_;
+    EVP_MD_CTX* work_;
+    std::vector<uint8_t> key_;
+    bool ready_ = false;
+};
+
 }  // namespace
 
 foundation::Bytes Util::hmac_sha1_ex(const uint8_t* key, size_t keylen, const std::array<uint8_t, 8>& text) const {
-    static const uint8_t kNoKey = 0;
-    crypto::Sha1Digest h = crypto::hmacSha1(key ? key : &kNoKey, key ? keylen : 0, text.data(), text.size());
-    return foundation::Bytes(h.begin(), h.end());
+    foundation::Bytes out(20, 0);
+    if (!key) keylen = 0;
+    if (!HmacSha1::forThisThread().compute(key, keylen, text.data(), text.size(), out.data())) return {};
+    return out;
 }
 
 std::optional<std::string> Util::getOtpValue_ex(const uint8_t* key, size_t keylen, uint64_t counter,
                                                 int digit) const {
     if (digit < 0 || digit > 8) return std::nullopt;
     foundation::Bytes h = hmac_sha1_ex(key, keylen, bigEndian(counter));
+    if (h.size() != 20) return std::nullopt;
     int offset = h[19] & 0x0f;
     int32_t value = int32_t((uint32_t(h[size_t(offset)] & 0x7f) << 24) | (uint32_t(h[size_t(offset) + 1]) << 16) |
                             (uint32_t(h[size_t(offset) + 2]) << 8) | uint32_t(h[size_t(offset) + 3]));
@@ -72,7 +145,7 @@ std::string GetOtp::otpCreate(std::string_view key, std::string_view timeDiff) {
     long long diff = foundation::textLongLongValue(timeDiff);
     auto now = int64_t(std::trunc(foundation::clock().now()));
     Util util;
-    return *util.getOtpValue_ex(keyBytes.data(), keyBytes.size(), uint64_t(counterAt(now, diff)), 6);
+    return util.getOtpValue_ex(keyBytes.data(), keyBytes.size(), uint64_t(counterAt(now, diff)), 6).value_or("");
 }
 
 std::string Calculate::getNums(std::string_view code) const {

@@ -13,7 +13,8 @@
 
 class Util {
 public:
-    // HMAC-SHA-1 (20 bytes) of the 8-byte message under the key bytes.
+    // HMAC-SHA-1 (20 bytes) of the 8-byte message under the key bytes; empty
+    // only when libcrypto offers no SHA-1.
     foundation::Bytes hmac_sha1_ex(const uint8_t* key, size_t keylen, const std::array<uint8_t, 8>& text) const;
     // The password of a counter with `digit` digits (0 to 8), padded with
     // leading zeros; no value for a digit count outside 0 to 8.
@@ -30,7 +31,8 @@ public:
     // The current six-digit password for the token key (hex text, decoded by
     // the envelope's hex rules) and the server-minus-device time difference in
     // seconds (leading decimal number of the text, 0 when there is none). The
-    // time comes from the foundation clock and is kept in 64 bits.
+    // time comes from the foundation clock and is kept in 64 bits. "" only
+    // when libcrypto offers no SHA-1.
     static std::string otpCreate(std::string_view key, std::string_view timeDiff);
     // The 30-second step that otpCreate uses at the given time.
     static int64_t counterAt(int64_t unixSeconds, long long timeDiff);

@@ -85,7 +85,8 @@ const RsaKey& RsaKey::deployment() {
 }
 
 bool RsaKey::apply(const uint8_t* in, uint8_t* out, bool usePrivate) const {
-    BnCtxPtr ctx(BN_CTX_new());
+    // Scratch numbers, kept per thread between blocks.
+    thread_local BnCtxPtr ctx(BN_CTX_secure_new());
     if (!ctx) return false;
     BN_CTX_start(ctx.get());
     bool ok = false;

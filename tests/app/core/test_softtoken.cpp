@@ -2,10 +2,14 @@
 // manual clock, and the nine-star path.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/core/GetOtp.h"
+#include "platform/crypto/Digest.h"
 #include "platform/foundation/Clock.h"
 
 namespace {
@@ -101,6 +105,41 @@ TEST(SoftToken, ExtremeDifferencesDoNotOverflow) {
     }
     EXPECT_EQ(GetOtp::counterAt(1700000000, INT64_MAX), INT64_MAX / 30);
     EXPECT_EQ(GetOtp::counterAt(-59, 0), -1);  // truncation toward zero
+}
+
+TEST(SoftToken, HmacAgreesWithLibcryptoForEveryKeyLength) {
+    Util util;
+    std::array<uint8_t, 8> msg{0, 0, 0, 0, 0x03, 0x5a, 0x7f, 0xff};
+    // Alternating keys also checks that a key change is seen.
+    for (size_t length : {20, 0, 1, 20, 63, 64, 65, 100, 200, 20}) {
+        std::vector<uint8_t> key(length);
+        for (size_t i = 0; i < length; ++i) key[i] = uint8_t(i * 7 + length);
+        crypto::Sha1Digest expected = crypto::hmacSha1(key.data(), key.size(), msg.data(), msg.size());
+        EXPECT_EQ(util.hmac_sha1_ex(key.data(), key.size(), msg), foundation::Bytes(expected.begin(), expected.end()))
+            << length;
+    }
+}
+
+TEST(SoftToken, ThreadsWithDifferentKeysDoNotMix) {
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t, &wrong] {
+            Util util;
+            std::string key = "key-of-thread-" + std::to_string(t);
+            const auto* bytes = reinterpret_cast<const uint8_t*>(key.data());
+            for (uint64_t counter = 0; counter < 2000; ++counter) {
+                std::array<uint8_t, 8> msg{};
+                for (int i = 0; i < 8; ++i) msg[size_t(i)] = uint8_t(counter >> (56 - 8 * i));
+                crypto::Sha1Digest expected = crypto::hmacSha1(bytes, key.size(), msg.data(), 8);
+                if (util.hmac_sha1_ex(bytes, key.size(), msg) != foundation::Bytes(expected.begin(), expected.end())) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(SoftToken, TextKeyStopsAtAZeroByte) {
