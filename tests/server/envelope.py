@@ -10,6 +10,7 @@ blocks, and each block m is sent as m^e mod n in 256 lowercase hex digits.
 """
 
 import os
+import string
 import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -48,12 +49,12 @@ def _blocks_of(hex_text, digits):
 def decipher_bytes(key, hex_text):
     """The plain bytes of a cipher text, zero bytes dropped."""
     digits = 2 * key.size
+    # int() alone would also take signs, blanks, "_" and "0x".
+    if not all(ch in string.hexdigits for ch in hex_text):
+        raise EnvelopeError("cipher text holds a character that is not a hex digit")
     out = bytearray()
     for block in _blocks_of(hex_text, digits):
-        try:
-            c = int(block, 16)
-        except ValueError:
-            raise EnvelopeError("cipher text holds a character that is not a hex digit")
+        c = int(block, 16)
         if c >= key.n:
             raise EnvelopeError("block is not below the modulus")
         m = pow(c, key.d, key.n).to_bytes(key.size, "big")

@@ -52,7 +52,8 @@ class EnvelopeTest(unittest.TestCase):
     def test_bad_cipher_texts_are_refused(self):
         good = client_encrypt("20;x")
         top = "%0256x" % KEY.n
-        for bad in [good[:-1], good + "0", good[:-2] + "zz", top, "f" * 256]:
+        for bad in [good[:-1], good + "0", good[:-2] + "zz", top, "f" * 256,
+                    "0x" + good[2:], " " + good[1:], good[:10] + "_" + good[11:], "+" + good[1:]]:
             with self.subTest(bad=bad[:20]):
                 with self.assertRaises(envelope.EnvelopeError):
                     envelope.decrypt_request(KEY, bad)
