@@ -5,8 +5,8 @@
 
 namespace Deployment {
 
-const char* const kServerPath = "/safecenter/safeCenter.do";
-const char* const kDefaultServerBaseAddress = "http://127.0.0.1:8390/safecenter/safeCenter.do?";
+const char* const kServerPath = "safeCenter.do";
+const char* const kDefaultServerBaseAddress = "http://127.0.0.1:8780/safeCenter.do?";
 
 // The test key pair made by resources/keys/make-test-key.sh (a test checks
 // that these match resources/keys/test-key.txt).
@@ -28,7 +28,7 @@ std::string serverBaseAddress() {
     std::string_view v = url;
     if (v.ends_with("?")) return url;
     if (v.ends_with("safeCenter.do")) return url + "?";
-    while (!url.empty() && url.back() == '/') url.pop_back();
+    if (url.back() != '/') url += '/';
     return url + kServerPath + "?";
 }
 

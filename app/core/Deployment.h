@@ -10,12 +10,12 @@ namespace Deployment {
 // The address every request text is appended to ("c=" and the cipher text
 // follow). QUENTA_SERVER_URL replaces the default: a value ending in "?" is
 // taken as it is, one ending in "safeCenter.do" gets the "?", and anything
-// else is read as the server root and gets the default path.
+// else is read as the server root and gets "/safeCenter.do?".
 std::string serverBaseAddress();
 
 // The built-in default, used when QUENTA_SERVER_URL is not set.
 extern const char* const kDefaultServerBaseAddress;
-// The path below the server root.
+// The last part of the path: "safeCenter.do".
 extern const char* const kServerPath;
 
 // The key pair: modulus n and private exponent d as 256 lowercase hex digits,

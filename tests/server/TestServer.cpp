@@ -144,7 +144,7 @@ void SecurityServer::stop() {
 }
 
 std::string SecurityServer::baseAddress() const {
-    return "http://127.0.0.1:" + std::to_string(port_) + "/safecenter/safeCenter.do?";
+    return "http://127.0.0.1:" + std::to_string(port_) + "/safeCenter.do?";
 }
 
 void SecurityServer::useAsDeploymentServer() const { ::setenv("QUENTA_SERVER_URL", baseAddress().c_str(), 1); }

@@ -30,7 +30,7 @@ public:
     SecurityServer& operator=(const SecurityServer&) = delete;
 
     int port() const { return port_; }
-    // "http://127.0.0.1:<port>/safecenter/safeCenter.do?"
+    // "http://127.0.0.1:<port>/safeCenter.do?"
     std::string baseAddress() const;
     // Points the app at this server (sets QUENTA_SERVER_URL for the process).
     void useAsDeploymentServer() const;

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """A local stand-in for the security server, for tests and demos.
 
-    security_server.py [--port N] [--host 127.0.0.1] [--base-path /safecenter]
+    security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
                        [--key resources/keys/test-key.txt]
 
-Serves GET <base path>/safeCenter.do?c=<hex> and answers
+Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
 {"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
 Once listening it prints "READY <port>" on its own line. It stops on SIGTERM,
 SIGINT, or when its standard input reaches its end (so a test that dies takes
@@ -250,7 +250,7 @@ class SecurityServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host="127.0.0.1", port=0, base_path="/safecenter", key=None, verbose=False):
+    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False):
         super().__init__((host, port), Handler)
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
@@ -266,7 +266,7 @@ def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--host", default="127.0.0.1")
     parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
-    parser.add_argument("--base-path", default="/safecenter")
+    parser.add_argument("--base-path", default="")
     parser.add_argument("--key", default=envelope.DEFAULT_KEY)
     parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
     parser.add_argument("--verbose", action="store_true")

@@ -90,7 +90,7 @@ class ServerTest(unittest.TestCase):
         return status, json.loads(data)
 
     def send(self, payload, **kw):
-        return self.request("GET", "/safecenter/safeCenter.do?c=" + client_encrypt(payload), **kw)
+        return self.request("GET", "/safeCenter.do?c=" + client_encrypt(payload), **kw)
 
     def open_reply(self, data):
         wrapper = json.loads(data)
@@ -154,11 +154,11 @@ class ServerTest(unittest.TestCase):
         self.assertTrue(self.open_reply(gzip.decompress(data)).isdigit())
 
     def test_refused_requests(self):
-        for path, status in [("/safecenter/safeCenter.do?c=" + client_encrypt("99;x"), 400),
-                             ("/safecenter/safeCenter.do?c=" + client_encrypt("no separator"), 400),
-                             ("/safecenter/safeCenter.do?c=abc", 400),
-                             ("/safecenter/safeCenter.do", 400),
-                             ("/other/safeCenter.do?c=", 404)]:
+        for path, status in [("/safeCenter.do?c=" + client_encrypt("99;x"), 400),
+                             ("/safeCenter.do?c=" + client_encrypt("no separator"), 400),
+                             ("/safeCenter.do?c=abc", 400),
+                             ("/safeCenter.do", 400),
+                             ("/other/safeCenter.do?c=", 404), ("/safeCenter.doc?c=", 404)]:
             with self.subTest(path=path[:40]):
                 self.assertEqual(self.request("GET", path)[0], status)
 

@@ -226,9 +226,10 @@ TEST(Envelope, ServerBaseAddress) {
     } cases[] = {
         {"http://h:1/x/safeCenter.do?", "http://h:1/x/safeCenter.do?"},
         {"http://h:1/x/safeCenter.do", "http://h:1/x/safeCenter.do?"},
-        {"http://h:1", "http://h:1/safecenter/safeCenter.do?"},
-        {"http://h:1/", "http://h:1/safecenter/safeCenter.do?"},
-        {"", "http://127.0.0.1:8390/safecenter/safeCenter.do?"},
+        {"http://h:1", "http://h:1/safeCenter.do?"},
+        {"http://h:1/", "http://h:1/safeCenter.do?"},
+        {"http://h:1/api", "http://h:1/api/safeCenter.do?"},
+        {"", "http://127.0.0.1:8780/safeCenter.do?"},
     };
     for (const Case& c : cases) {
         setenv("QUENTA_SERVER_URL", c.env, 1);
