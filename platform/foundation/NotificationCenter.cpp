@@ -47,14 +47,15 @@ void NotificationCenter::post(const std::string& name, const void* object, Value
             }
         }
     }
-    for (const auto& [token, cb] : targets) {
+    for (const auto& target : targets) {
+        const Token token = target.first;
         // An observer removed by an earlier callback of this post is not called.
         bool still;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             still = std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.token == token; });
         }
-        if (still) (*cb)(n);
+        if (still) (*target.second)(n);
     }
 }
 

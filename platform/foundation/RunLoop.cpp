@@ -289,11 +289,13 @@ bool RunLoop::runOnce(const std::string& mode, double timeout) {
         modeStack_.push_back(mode);
     }
     ++depth_;
-    bool handled = runTasks(mode);
-    handled |= fireDueTimers(mode);
-    if (!handled) {
-        double wait = timeout;
-        {
+    const double deadline = std::isinf(timeout) ? timeout : realNow() + std::max(timeout, 0.0);
+    bool handled = false;
+    for (;;) {
+        handled |= runTasks(mode);
+        handled |= fireDueTimers(mode);
+        double wait = handled ? 0 : deadline - realNow();
+        if (wait > 0) {
             std::lock_guard<std::mutex> lock(mutex_);
             bool pending = std::any_of(tasks_.begin(), tasks_.end(),
                                        [&](const Task& t) { return modeMatches(t.mode, mode); });
@@ -303,11 +305,12 @@ bool RunLoop::runOnce(const std::string& mode, double timeout) {
             double next = nextTimerDate();
             if (!std::isinf(next)) wait = std::min(wait, std::max(0.0, next - monoNow()));
         }
-        handled |= pollAndDispatch(mode, wait);
+        handled |= pollAndDispatch(mode, std::max(wait, 0.0));
+        if (handled || stopRequested_.load() || realNow() >= deadline) break;
+        // Woken without work (a new source, a clock change): look again.
         handled |= runTasks(mode);
         handled |= fireDueTimers(mode);
-    } else {
-        handled |= pollAndDispatch(mode, 0);
+        if (handled) break;
     }
     --depth_;
     {

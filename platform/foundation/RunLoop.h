@@ -3,6 +3,8 @@
 // named modes. Every thread can have one; RunLoop::main() belongs to the
 // process's main thread, where UI work, timers and reply handlers run.
 
+#include <poll.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>

@@ -50,15 +50,15 @@ public:
     void set(std::string key, Value value);
     const Value* find(std::string_view key) const;
     Value* find(std::string_view key);
-    bool contains(std::string_view key) const { return find(key) != nullptr; }
+    bool contains(std::string_view key) const;
     bool remove(std::string_view key);
     void clear();
 
-    size_t size() const { return entries_.size(); }
-    bool empty() const { return entries_.empty(); }
-    const std::vector<Entry>& entries() const { return entries_; }
-    std::vector<Entry>::const_iterator begin() const { return entries_.begin(); }
-    std::vector<Entry>::const_iterator end() const { return entries_.end(); }
+    size_t size() const;
+    bool empty() const;
+    const std::vector<Entry>& entries() const;
+    std::vector<Entry>::const_iterator begin() const;
+    std::vector<Entry>::const_iterator end() const;
     std::vector<std::string> keys() const;
 
     bool operator==(const Dictionary& other) const;
@@ -137,6 +137,13 @@ private:
                  foundation::Bytes, foundation::Date, foundation::Array, foundation::Dictionary>
         v_;
 };
+
+inline bool Dictionary::contains(std::string_view key) const { return find(key) != nullptr; }
+inline size_t Dictionary::size() const { return entries_.size(); }
+inline bool Dictionary::empty() const { return entries_.empty(); }
+inline const std::vector<Dictionary::Entry>& Dictionary::entries() const { return entries_; }
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::begin() const { return entries_.begin(); }
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::end() const { return entries_.end(); }
 
 // "%@" of an optional text: nullopt prints "(null)".
 std::string describe(const std::optional<std::string>& text);

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "platform/foundation/App.h"
+#include "platform/foundation/Device.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/Uuid.h"
+#include "tests/support/TestSupport.h"
+
+using namespace foundation;
+
+namespace {
+
+TEST(NotificationCenter, DeliversByNameAndSenderAndStopsAfterRemoval) {
+    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    int owner = 0, sender = 0, other = 0;
+    std::vector<std::string> seen;
+    nc.addObserver(&owner, "NetworkReachabilityChangedNotification",
+                   [&](const Notification& n) { seen.push_back(n.name + ":" + n.userInfo.description()); });
+    nc.addObserver(&owner, "fromSender", [&](const Notification&) { seen.push_back("sender"); }, &sender);
+    nc.post("NetworkReachabilityChangedNotification", nullptr, Value(2));
+    nc.post("fromSender", &other);
+    nc.post("fromSender", &sender);
+    nc.post("unrelated");
+    std::thread([&] { nc.post("NetworkReachabilityChangedNotification", nullptr, Value(3)); }).join();
+    nc.removeObserver(&owner);
+    nc.post("NetworkReachabilityChangedNotification");
+    EXPECT_EQ(seen, (std::vector<std::string>{"NetworkReachabilityChangedNotification:2", "sender",
+                                              "NetworkReachabilityChangedNotification:3"}));
+}
+
+TEST(Paths, HomeFoldersAndBundle) {
+    const std::string home = testsupport::home();
+    EXPECT_EQ(homeDir(), home);
+    EXPECT_EQ(documentsDir(), home + "/Documents");
+    EXPECT_TRUE(isDirectory(cachesDir()));
+    EXPECT_TRUE(isDirectory(preferencesDir()));
+    const std::string file = joinPath(documentsDir(), "f");
+    EXPECT_TRUE(writeFileAtomically(file, "x", 0600));
+    struct stat st;
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile(file), std::optional<std::string>("x"));
+    EXPECT_TRUE(removeItem(documentsDir()));
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_EQ(bundlePath("no-such-resource", "png"), std::nullopt);
+}
+
+TEST(Services, ExitHookUuidDeviceAndLog) {
+    int exitCode = -1;
+    setExitHandler([&](int code) { exitCode = code; });
+    exitApp(3);
+    EXPECT_EQ(exitCode, 3);
+
+    std::string a = createUUID(), b = createUUID();
+    EXPECT_NE(a, b);
+    ASSERT_EQ(a.size(), 36u);
+    EXPECT_EQ(a[14], '4');
+    EXPECT_EQ(a.find_first_of("abcdef"), std::string::npos);
+
+    DeviceInfo tall = tallScreenDevice();
+    EXPECT_TRUE(tall.isTallScreen());
+    EXPECT_FALSE(DeviceInfo{}.isTallScreen());
+    setDevice(tall);
+    EXPECT_EQ(device().screenHeight, 568);
+    setInterfaceMacAddresses(std::vector<InterfaceAddress>{{"eth0", {0, 0x11, 0x22, 0x33, 0x44, 0x55}}});
+    ASSERT_EQ(interfaceMacAddresses().size(), 1u);
+    EXPECT_EQ(interfaceMacAddresses()[0].mac[5], 0x55);
+
+    std::vector<std::string> lines;
+    auto old = setLogSink([&](const std::string& l) { lines.push_back(l); });
+    log("value ", 42, " ok");
+    setLogSink(old);
+    EXPECT_EQ(lines, (std::vector<std::string>{"value 42 ok"}));
+}
+
+}  // namespace
