@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,6 +139,7 @@ struct ScreenCase {
     const char* name;
     std::vector<std::string> args;
     const char* launchImage;
+    std::optional<std::string> handBackToken;
 };
 
 void PrintTo(const ScreenCase& c, std::ostream* os) { *os << c.name; }
@@ -198,11 +200,19 @@ TEST_P(EndToEnd, ProgramOpensOnTheLaunchScreen) {
     EXPECT_EQ(defaults.integerForKey("uniqueuser"), 1);
     EXPECT_NE(log.find("segue \"welcome\" leads to the unknown screen \"GuideViewController\""), std::string::npos)
         << log;
+    // A hand-back given on the command line reached the delegate.
+    EXPECT_EQ(defaults.stringForKey("korvextoken"), s.handBackToken);
 }
 
 INSTANTIATE_TEST_SUITE_P(Start, EndToEnd,
-                         ::testing::Values(ScreenCase{"320x480", {}, "Default.png"},
-                                           ScreenCase{"640x1136", {"--tall"}, "Default-568h@2x.png"}),
+                         ::testing::Values(ScreenCase{"320x480",
+                                                      {"--open-url",
+                                                       "kavocenter://nimbra/?%7B%22memo%22%3A%7B%22ResultStatus%22%3A"
+                                                       "9000%2C%22result%22%3A%22token%3D%5C%22e2e%5C%22%22%7D%7D",
+                                                       "--source-app", "com.korvex.client"},
+                                                      "Default.png",
+                                                      "e2e"},
+                                           ScreenCase{"640x1136", {"--tall"}, "Default-568h@2x.png", std::nullopt}),
                          [](const ::testing::TestParamInfo<ScreenCase>& info) {
                              std::string n = info.param.name;
                              return "Screen" + n.substr(0, n.find('x')) + "x" + n.substr(n.find('x') + 1);
