@@ -16,7 +16,7 @@ uint64_t ConnectionCache::park(const ConnectionIdentity& identity, Socket socket
     return token;
 }
 
-std::optional<Socket> ConnectionCache::adopt(const ConnectionIdentity& identity) {
+std::optional<Socket> ConnectionCache::take(const ConnectionIdentity& identity) {
     Socket found;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -28,7 +28,7 @@ std::optional<Socket> ConnectionCache::adopt(const ConnectionIdentity& identity)
             }
         }
     }
-    if (!found.valid() || !found.isIdleAndOpen()) return std::nullopt;
+    if (!found.valid()) return std::nullopt;
     return found;
 }
 

@@ -26,9 +26,9 @@ public:
 
     // Parks a socket; returns a token that names this parking.
     uint64_t park(const ConnectionIdentity& identity, Socket socket);
-    // Takes the socket parked for the identity, if one is there and still
-    // open (one the peer closed, or that holds unasked bytes, is thrown away).
-    std::optional<Socket> adopt(const ConnectionIdentity& identity);
+    // Takes the socket parked for the identity, if one is there. The taker
+    // checks that it is still open (Socket::isIdleAndOpen) before using it.
+    std::optional<Socket> take(const ConnectionIdentity& identity);
     // Closes the socket parked under the token, unless it was adopted since.
     void closeParked(uint64_t token);
     // Closes every parked socket.

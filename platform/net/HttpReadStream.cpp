@@ -81,6 +81,9 @@ void HttpReadStream::unscheduleFromRunLoop(foundation::RunLoop& loop, const std:
 bool HttpReadStream::open() {
     if (phase_ != Phase::Idle) return false;
     phase_ = Phase::Waiting;
+    if (persistent_ && hasKey_) {
+        if (auto parked = ConnectionCache::shared().take(identity())) parked_ = std::move(*parked);
+    }
     postPump();
     return true;
 }
@@ -113,9 +116,10 @@ void HttpReadStream::pump() {
 }
 
 void HttpReadStream::start() {
-    if (persistent_ && hasKey_) {
-        if (auto parked = ConnectionCache::shared().adopt(identity())) {
-            socket_ = std::move(*parked);
+    if (parked_.valid()) {
+        Socket parked = std::move(parked_);
+        if (parked.isIdleAndOpen()) {  // the server may have closed it while idle
+            socket_ = std::move(parked);
             reused_ = true;
             onConnected();
             return;
@@ -413,6 +417,7 @@ void HttpReadStream::close() {
         watch_.reset();
     }
     socket_.close();
+    parked_.close();
     if (parkToken_) {
         ConnectionCache::shared().closeParked(parkToken_);
         parkToken_ = 0;

@@ -70,8 +70,10 @@ public:
     void unscheduleFromRunLoop(foundation::RunLoop& loop, const std::string& mode);
     bool isScheduled() const { return scheduled_; }
 
-    // Starts the work (which goes on while scheduled). False when already
-    // opened or closed.
+    // Starts the work (which goes on while scheduled). With a persistent
+    // connection, a socket parked under the key is claimed at once, so that
+    // closing the stream that parked it can no longer close it. False when
+    // already opened or closed.
     bool open();
     // Copies waiting body bytes: the count, 0 when none is waiting (see
     // status() for the end), -1 after an error.
@@ -135,6 +137,7 @@ private:
     StreamError resolveError_;
     Socket socket_;
     bool reused_ = false;
+    Socket parked_;  // taken from the cache at open(), checked when the work starts
     HttpResponseParser parser_;
     std::string body_;
     size_t bodyOffset_ = 0;
