@@ -63,6 +63,11 @@ void HttpReadStream::scheduleWithRunLoop(foundation::RunLoop& loop, const std::s
     }
     loop_ = &loop;
     mode_ = mode;
+    {
+        std::lock_guard<std::mutex> lock(resolveTarget_->mutex);
+        resolveTarget_->loop = &loop;
+        resolveTarget_->mode = mode;
+    }
     scheduled_ = true;
     pumpPosted_ = false;
     updateWatch();
@@ -131,22 +136,23 @@ void HttpReadStream::start() {
 
 void HttpReadStream::startResolve() {
     std::weak_ptr<HttpReadStream> weak = weak_from_this();
-    foundation::RunLoop* loop = loop_;
-    std::string mode = mode_;
+    std::shared_ptr<ResolveTarget> target = resolveTarget_;
     Resolver::resolve(message_.url().host(), message_.url().effectivePort(),
-                      [weak, loop, mode](std::vector<SocketAddress> addresses, StreamError error) {
-                          if (loop->isCurrent()) {  // answered at once
+                      [weak, target](std::vector<SocketAddress> addresses, StreamError error) {
+                          std::lock_guard<std::mutex> lock(target->mutex);
+                          if (!target->loop) return;  // the stream was closed
+                          if (target->loop->isCurrent()) {  // answered at once, on the stream's thread
                               if (auto self = weak.lock()) self->onResolved(std::move(addresses), std::move(error));
                               return;
                           }
-                          loop->post(
+                          target->loop->post(
                               [weak, addresses = std::move(addresses), error = std::move(error)]() mutable {
                                   if (auto self = weak.lock()) {
                                       self->onResolved(std::move(addresses), std::move(error));
                                       if (self->scheduled_) self->pump();
                                   }
                               },
-                              mode);
+                              target->mode);
                       });
 }
 
@@ -412,6 +418,10 @@ void HttpReadStream::close() {
     if (phase_ == Phase::Closed) return;
     phase_ = Phase::Closed;
     scheduled_ = false;
+    {
+        std::lock_guard<std::mutex> lock(resolveTarget_->mutex);
+        resolveTarget_->loop = nullptr;
+    }
     if (watch_) {
         watch_->cancel();
         watch_.reset();

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,16 @@ private:
     StreamError error_;
     uint64_t parkToken_ = 0;
     std::vector<char> readBuffer_;
+
+    // Where a name-resolution answer is to be delivered: the loop the stream
+    // is scheduled on; cleared when the stream closes, so an answer arriving
+    // late never reaches a loop that may be gone.
+    struct ResolveTarget {
+        std::mutex mutex;
+        foundation::RunLoop* loop = nullptr;
+        std::string mode;
+    };
+    std::shared_ptr<ResolveTarget> resolveTarget_ = std::make_shared<ResolveTarget>();
 };
 
 }  // namespace net
