@@ -370,7 +370,9 @@ void HttpReadStream::deliver() {
     if (signal) {
         newBodyBytes_ = false;
         size_t before = bodyOffset_;
+        delivering_ = true;
         emit(kEventHasBytesAvailable);
+        delivering_ = false;
         if (phase_ == Phase::Closed || !scheduled_) return;
         if (hasBytesAvailable() && bodyOffset_ != before) {
             // The client took some: tell it again about the rest on the next turn.
@@ -401,7 +403,8 @@ long HttpReadStream::read(uint8_t* buffer, size_t maxLength) {
         }
     }
     if (phase_ == Phase::Receiving && !watch_) updateWatch();
-    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_) postPump();
+    // Inside deliver() the end follows at once; otherwise it needs a turn.
+    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_ && !delivering_) postPump();
     return long(n);
 }
 

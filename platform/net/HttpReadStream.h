@@ -149,6 +149,7 @@ private:
     bool newBodyBytes_ = false;
     bool endDelivered_ = false;
     bool errorDelivered_ = false;
+    bool delivering_ = false;
     StreamError error_;
     uint64_t parkToken_ = 0;
     std::unique_ptr<char[]> readBuffer_;
