@@ -146,6 +146,9 @@ void HttpRequest::setURL(const std::optional<net::Url>& url) {
     if (url == url_) return;
     url_ = url;
     requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
+    redirectURL_.reset();
 }
 
 std::optional<net::Url> HttpRequest::originalURL() const {
@@ -464,6 +467,7 @@ void HttpRequest::main() {
             }
         }
     }
+    applyAuthorizationHeader();
     startRequest();
 }
 
@@ -482,6 +486,7 @@ void HttpRequest::buildRequestHeaders() {
     if (haveBuiltRequestHeaders_) return;
     haveBuiltRequestHeaders_ = true;
     if (!requestHeaders_) requestHeaders_.emplace();
+    applyCookieHeader();
     auto& headers = *requestHeaders_;
     if (headers.find("User-Agent") == headers.end()) {
         std::optional<std::string> agent = userAgentString();
@@ -500,6 +505,8 @@ void HttpRequest::startRequest() {
     complete_ = false;
     totalBytesRead_ = 0;
     if (redirectCount_ == 0) originalURL_ = url_;
+    lastBytesRead_ = 0;
+    if (lastBytesSent_ > 0) removeUploadProgressSoFar();
     lastBytesSent_ = 0;
     contentLength_ = 0;
     responseHeaders_.reset();
@@ -565,8 +572,15 @@ void HttpRequest::startRequest() {
         }
     }
 
+    announceSizesForNewPass();
     readStream_ = stream;
-    scheduleReadStream();
+    // While throttled, the stream waits unscheduled until the wake-up time.
+    auto wakeUp = throttleWakeUpTime();
+    if (!wakeUp || *wakeUp <= monotonicNow()) {
+        scheduleReadStream();
+    } else {
+        readStreamLoop_ = &foundation::RunLoop::current();
+    }
     bool opened = readStream_->open();
     if (oldStream && oldStream != stream) oldStream->close();
     if (!opened) {
@@ -576,6 +590,16 @@ void HttpRequest::startRequest() {
         return;
     }
     lastActivityTime_ = monotonicNow();
+    std::weak_ptr<HttpRequest> weak = weak_from_this();
+    setStatusTimer(readStreamLoop_->addTimer(
+        kStatusTimerInterval, kStatusTimerInterval,
+        [weak](foundation::Timer& timer) {
+            if (auto self = weak.lock())
+                self->updateStatus();
+            else
+                timer.invalidate();
+        },
+        runLoopMode_));
 }
 
 // ---- the stream ----------------------------------------------------------------
@@ -592,6 +616,7 @@ void HttpRequest::scheduleReadStream() {
     readStreamLoop_ = &foundation::RunLoop::current();
     readStream_->scheduleWithRunLoop(*readStreamLoop_, runLoopMode_);
     readStreamIsScheduled_ = true;
+    noteStreamScheduled(true);
 }
 
 void HttpRequest::unscheduleReadStream() {
@@ -599,6 +624,7 @@ void HttpRequest::unscheduleReadStream() {
     readStream_->setClient(0, nullptr);
     readStream_->unscheduleFromRunLoop(*readStreamLoop_, runLoopMode_);
     readStreamIsScheduled_ = false;
+    noteStreamScheduled(false);
 }
 
 void HttpRequest::destroyReadStream() {
@@ -620,6 +646,7 @@ void HttpRequest::handleNetworkEvent(unsigned event) {
     case net::HttpReadStream::kEventHasBytesAvailable: handleBytesAvailable(); break;
     default: break;
     }
+    afterNetworkEvent();
 }
 
 void HttpRequest::handleBytesAvailable() {
@@ -632,6 +659,7 @@ void HttpRequest::handleBytesAvailable() {
         bufferSize = 262144;
     else if (contentLength_ > 65536)
         bufferSize = 65536;
+    bufferSize = throttledReadLength(bufferSize);
     if (readBuffer_.size() < bufferSize) readBuffer_.resize(bufferSize);
     long n = readStream_->read(readBuffer_.data(), bufferSize);
     if (n < 0) {
@@ -654,6 +682,7 @@ void HttpRequest::handleBytesAvailable() {
     }
     totalBytesRead_ += uint64_t(n);
     lastActivityTime_ = monotonicNow();
+    incrementBandwidthUsedInLastSecond((unsigned long)n);
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
         passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.begin(), readBuffer_.begin() + n));
@@ -665,12 +694,14 @@ void HttpRequest::handleBytesAvailable() {
 }
 
 void HttpRequest::handleStreamComplete() {
+    setStatusTimer(nullptr);
     downloadComplete_ = true;
     if (!responseHeaders_) readResponseHeaders();
     lastBytesSent_ = totalBytesSent_;
     totalBytesSent_ = readStream_ ? readStream_->requestBytesWrittenCount() : 0;
     complete_ = true;
     if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    updateProgressIndicators();
     dataDecompressor_.reset();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
@@ -680,7 +711,11 @@ void HttpRequest::handleStreamComplete() {
             connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
         }
     }
-    destroyReadStream();
+    // A challenged stream stays until the credentials are sorted out: its
+    // response holds the challenge.
+    if (!authenticationNeeded_) destroyReadStream();
+    // A redirect or an authentication retry goes on from handleNetworkEvent.
+    if (needsRedirect_ || authenticationNeeded_) return;
     requestFinished();
     markAsFinished();
 }
@@ -732,11 +767,25 @@ void HttpRequest::readResponseHeaders() {
     responseHeaders_ = head->headers.dictionary();
     responseStatusCode_ = head->statusCode;
     responseStatusMessage_ = head->statusLine;
+    lastResponseHead_ = *head;
 
+    readCookiesAndChallenge(*head);
     parseStringEncodingFromHeaders();
 
-    if (auto length = headerValue(responseHeaders_, "Content-Length")) contentLength_ = leadingDecimal(*length);
+    if (!willRedirect(*head)) {
+        auto length = headerValue(responseHeaders_, "Content-Length");
+        if (length) contentLength_ = leadingDecimal(*length);
+        if (showAccurateProgress() && shouldResetDownloadProgress()) {
+            if (length) {
+                incrementDownloadSizeBy(int64_t(contentLength_ + partialDownloadSize_));
+            } else {
+                setShowAccurateProgress(false);
+                incrementDownloadSizeBy(1);
+            }
+        }
+    }
 
+    connectionCanBeReused_ = false;
     if (shouldAttemptPersistentConnection()) {
         auto connection = headerValue(responseHeaders_, "Connection");
         std::string lower = connection ? foundation::toLower(*connection) : std::string();
@@ -840,6 +889,8 @@ void HttpRequest::failWithError(HttpErrorRef error) {
 void HttpRequest::markAsFinished() {
     auto self = shared_from_this();
     requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     inProgress_ = false;
     finished_ = true;
     OperationQueue* queue = operationQueue_;
