@@ -327,20 +327,19 @@ bool HttpRequest::isResponseCompressed() const {
 }
 
 std::optional<Bytes> HttpRequest::responseData() const {
-    Bytes raw;
+    bool compressed = isResponseCompressed();
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!haveRawResponseData_) return std::nullopt;
     bool inflate;
     {
-        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-        if (!haveRawResponseData_) return std::nullopt;
-        raw = rawResponseData_;
         std::lock_guard<std::mutex> props(propertyMutex_);
         inflate = shouldWaitToInflateCompressedResponses_;
     }
-    if (inflate && isResponseCompressed()) {
+    if (inflate && compressed) {
         HttpErrorRef error;
-        return HttpDataDecompressor::uncompressData(raw, error);
+        return HttpDataDecompressor::uncompressData(rawResponseData_, error);
     }
-    return raw;
+    return rawResponseData_;
 }
 
 std::optional<std::string> HttpRequest::responseString() const {
@@ -660,8 +659,11 @@ void HttpRequest::handleBytesAvailable() {
     else if (contentLength_ > 65536)
         bufferSize = 65536;
     bufferSize = throttledReadLength(bufferSize);
-    if (readBuffer_.size() < bufferSize) readBuffer_.resize(bufferSize);
-    long n = readStream_->read(readBuffer_.data(), bufferSize);
+    if (readBufferSize_ < bufferSize) {
+        readBuffer_.reset(new uint8_t[bufferSize]);
+        readBufferSize_ = bufferSize;
+    }
+    long n = readStream_->read(readBuffer_.get(), bufferSize);
     if (n < 0) {
         handleStreamError();
         return;
@@ -673,7 +675,7 @@ void HttpRequest::handleBytesAvailable() {
     if (inflating) {
         if (!dataDecompressor_) dataDecompressor_ = HttpDataDecompressor::decompressor();
         HttpErrorRef error;
-        inflated = dataDecompressor_->uncompressBytes(readBuffer_.data(), size_t(n), error);
+        inflated = dataDecompressor_->uncompressBytes(readBuffer_.get(), size_t(n), error);
         if (error) {
             failWithError(error);
             return;
@@ -685,11 +687,14 @@ void HttpRequest::handleBytesAvailable() {
     incrementBandwidthUsedInLastSecond((unsigned long)n);
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
-        passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.begin(), readBuffer_.begin() + n));
+        passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
     } else {
-        rawResponseData_.insert(rawResponseData_.end(), readBuffer_.begin(), readBuffer_.begin() + n);
+        // The announced length sizes the buffer once (bounded, in case it lies).
+        if (rawResponseData_.empty() && contentLength_ > 0)
+            rawResponseData_.reserve(size_t(std::min<uint64_t>(contentLength_, 64u << 20)));
+        rawResponseData_.insert(rawResponseData_.end(), readBuffer_.get(), readBuffer_.get() + n);
     }
 }
 

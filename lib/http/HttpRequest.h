@@ -275,7 +275,6 @@ public:
     void setUploadProgressDelegate(HttpProgressDelegate* delegate);
     HttpProgressDelegate* downloadProgressDelegate() const;
     void setDownloadProgressDelegate(HttpProgressDelegate* delegate);
-    using ProgressBlock = std::function<void(uint64_t amount, uint64_t total)>;
     using SizeBlock = std::function<void(int64_t amount)>;
     // bytes received: (amount, total); bytes sent: (amount, total).
     void setBytesReceivedBlock(std::function<void(int64_t amount, uint64_t total)> b);
@@ -564,7 +563,8 @@ private:
     Bytes rawResponseData_;
     bool haveRawResponseData_ = false;
     std::unique_ptr<HttpDataDecompressor> dataDecompressor_;
-    std::vector<uint8_t> readBuffer_;
+    std::unique_ptr<uint8_t[]> readBuffer_;
+    size_t readBufferSize_ = 0;
     bool downloadComplete_ = false;
     int redirectCount_ = 0;
     int authenticationNeeded_ = 0;

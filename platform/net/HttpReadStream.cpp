@@ -73,7 +73,7 @@ void HttpReadStream::scheduleWithRunLoop(foundation::RunLoop& loop, const std::s
     // Body bytes buffered while unscheduled are announced again.
     if (hasBytesAvailable()) newBodyBytes_ = true;
     updateWatch();
-    postPump();
+    if (phase_ != Phase::Idle) postPump();
 }
 
 void HttpReadStream::unscheduleFromRunLoop(foundation::RunLoop& loop, const std::string& mode) {
@@ -91,7 +91,13 @@ bool HttpReadStream::open() {
     if (persistent_ && hasKey_) {
         if (auto parked = ConnectionCache::shared().take(identity())) parked_ = std::move(*parked);
     }
-    postPump();
+    if (scheduled_ && loop_->isCurrent()) {
+        // Start at once; events still wait for the loop, never inside open().
+        advance();
+        if (phase_ == Phase::Failed) postPump();
+    } else {
+        postPump();
+    }
     return true;
 }
 
@@ -112,6 +118,11 @@ void HttpReadStream::postPump() {
 
 void HttpReadStream::pump() {
     if (!scheduled_) return;
+    advance();
+    if (scheduled_) deliver();
+}
+
+void HttpReadStream::advance() {
     if (phase_ == Phase::Waiting) start();
     if (phase_ == Phase::Resolving && resolved_) {
         if (resolveError_)
@@ -119,7 +130,6 @@ void HttpReadStream::pump() {
         else
             connectNext();
     }
-    if (scheduled_) deliver();
 }
 
 void HttpReadStream::start() {
@@ -246,9 +256,9 @@ void HttpReadStream::sendSome() {
 }
 
 void HttpReadStream::receiveSome() {
-    if (readBuffer_.empty()) readBuffer_.resize(kReadChunk);
+    if (!readBuffer_) readBuffer_.reset(new char[kReadChunk]);
     while (phase_ == Phase::Receiving && body_.size() - bodyOffset_ < kHighWater) {
-        IoResult r = socket_.read(readBuffer_.data(), readBuffer_.size());
+        IoResult r = socket_.read(readBuffer_.get(), kReadChunk);
         if (r.kind == IoResult::Kind::WouldBlock) break;
         if (r.kind == IoResult::Kind::Failed) {
             fail(ioError(r.errnoValue, true));
@@ -266,7 +276,7 @@ void HttpReadStream::receiveSome() {
         size_t used = 0;
         while (used < r.bytes && parser_.state() != HttpResponseParser::State::Done &&
                parser_.state() != HttpResponseParser::State::Failed)
-            used += parser_.feed(readBuffer_.data() + used, r.bytes - used, body_);
+            used += parser_.feed(readBuffer_.get() + used, r.bytes - used, body_);
         if (body_.size() - bodyOffset_ > before) newBodyBytes_ = true;
         if (parser_.state() == HttpResponseParser::State::Failed) {
             fail(parser_.error());
@@ -362,7 +372,9 @@ void HttpReadStream::deliver() {
     if (signal) {
         newBodyBytes_ = false;
         size_t before = bodyOffset_;
+        delivering_ = true;
         emit(kEventHasBytesAvailable);
+        delivering_ = false;
         if (phase_ == Phase::Closed || !scheduled_) return;
         if (hasBytesAvailable() && bodyOffset_ != before) {
             // The client took some: tell it again about the rest on the next turn.
@@ -393,7 +405,8 @@ long HttpReadStream::read(uint8_t* buffer, size_t maxLength) {
         }
     }
     if (phase_ == Phase::Receiving && !watch_) updateWatch();
-    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_) postPump();
+    // Inside deliver() the end follows at once; otherwise it needs a turn.
+    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_ && !delivering_) postPump();
     return long(n);
 }
 

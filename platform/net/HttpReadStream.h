@@ -98,6 +98,8 @@ private:
     ConnectionIdentity identity() const;
     void postPump();
     void pump();
+    // Does the work that is due (starting, connecting); delivers no event.
+    void advance();
     void start();
     void startResolve();
     void onResolved(std::vector<SocketAddress> addresses, StreamError error);
@@ -147,9 +149,10 @@ private:
     bool newBodyBytes_ = false;
     bool endDelivered_ = false;
     bool errorDelivered_ = false;
+    bool delivering_ = false;
     StreamError error_;
     uint64_t parkToken_ = 0;
-    std::vector<char> readBuffer_;
+    std::unique_ptr<char[]> readBuffer_;
 
     // Where a name-resolution answer is to be delivered: the loop the stream
     // is scheduled on; cleared when the stream closes, so an answer arriving
