@@ -893,6 +893,7 @@ void HttpRequest::failWithError(HttpErrorRef error) {
 
 void HttpRequest::markAsFinished() {
     auto self = shared_from_this();
+    setStatusTimer(nullptr);
     requestMessage_.reset();
     requestAuthentication_.reset();
     proxyAuthentication_.reset();
