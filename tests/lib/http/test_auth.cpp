@@ -272,3 +272,36 @@ TEST_F(HttpAuth, ChallengesThatCannotBeAnswered) {
         for (const auto& q : server.requests()) EXPECT_EQ(q.headers.get("X-Evil"), nullptr) << row.name;
     }
 }
+
+TEST_F(HttpAuth, ProxyChallengeIsAnsweredWithTheProxyCredentialsAndRemembered) {
+    LoopbackHttpServer server;
+    const std::string expected = "Basic " + net::base64Encode("pu:pp");
+    server.on("/via", [&](const testnet::ServerRequest& q) {
+        const std::string* a = q.headers.get("Proxy-Authorization");
+        if (a && *a == expected) return ok("through");
+        return std::vector<testnet::Action>{
+            testnet::send(testnet::response(407, {{"Proxy-Authenticate", "Basic realm=\"gate\""}}, ""))};
+    });
+    auto r = HttpRequest::requestWithURL(server.url("/via"));
+    r->setProxyHost("127.0.0.1");
+    r->setProxyPort(server.port());
+    r->setProxyUsername("pu");
+    r->setProxyPassword("pp");
+    r->startSynchronous();
+    EXPECT_EQ(r->error(), nullptr);
+    EXPECT_EQ(r->responseString(), "through");
+    EXPECT_EQ(r->proxyAuthenticationScheme(), "Basic");
+    EXPECT_EQ(r->proxyAuthenticationRealm(), "gate");
+    EXPECT_EQ(r->proxyAuthenticationRetryCount(), 1);
+    ASSERT_EQ(HttpRequest::sessionProxyCredentialsStore().size(), 1u);
+
+    // The next request through the same proxy sends them at once.
+    auto next = HttpRequest::requestWithURL(server.url("/via"));
+    next->setProxyHost("127.0.0.1");
+    next->setProxyPort(server.port());
+    next->startSynchronous();
+    EXPECT_EQ(next->responseString(), "through");
+    EXPECT_EQ(server.requestCount(), 3);
+    for (const auto& e : HttpRequest::sessionProxyCredentialsStore())
+        HttpRequest::removeProxyAuthenticationCredentialsFromSessionStore(e->credentials);
+}
