@@ -65,6 +65,8 @@ std::optional<HttpCookie> parseOne(const std::string& text, const Url& url, doub
             if (!d.empty() && d[0] == '.') d.erase(0, 1);
             if (d.empty()) continue;
             if (!domainMatches(url.host(), d)) return std::nullopt;
+            // A bare top-level name ("com") would send the cookie to every site under it.
+            if (d.find('.') == std::string::npos && d != url.host()) return std::nullopt;
             c.domain = d;
             c.hostOnly = false;
         } else if (key == "path") {

@@ -31,6 +31,8 @@ TEST(Cookies, ParsedFromSetCookieValues) {
         {"sid=abc; Path=relative", "http://example.com/a/b", true, "example.com", true, "/a", false, std::nullopt},
         {"sid=abc; Domain=other.com", "http://example.com/", false, "", false, "", false, std::nullopt},
         {"sid=abc; Domain=ample.com", "http://example.com/", false, "", false, "", false, std::nullopt},
+        {"sid=abc; Domain=com", "http://www.example.com/", false, "", false, "", false, std::nullopt},
+        {"sid=abc; Domain=localhost", "http://localhost/", true, "localhost", false, "/", false, std::nullopt},
         {"noequals", "http://example.com/", false, "", false, "", false, std::nullopt},
         {"=value", "http://example.com/", false, "", false, "", false, std::nullopt},
         {"sid=abc; Expires=Sun, 06 Nov 1994 08:49:37 GMT", "http://e.com/", true, "e.com", true, "/", false,
