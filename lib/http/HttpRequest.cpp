@@ -837,7 +837,10 @@ void HttpRequest::cancel() {
 
 void HttpRequest::cancelOnRequestThread() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (cancelled_ || complete_) return;
+    // A request waiting for its delegate (to confirm a redirect or to supply
+    // credentials) has completed its last pass but not ended: it can be cancelled.
+    bool waiting = complete_ && !error_ && inProgress_ && (needsRedirect_ || authenticationNeeded_);
+    if (cancelled_ || (complete_ && !waiting)) return;
     auto self = shared_from_this();
     failWithError(requestCancelledError());
     complete_ = true;

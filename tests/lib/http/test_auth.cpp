@@ -305,3 +305,19 @@ TEST_F(HttpAuth, ProxyChallengeIsAnsweredWithTheProxyCredentialsAndRemembered) {
     for (const auto& e : HttpRequest::sessionProxyCredentialsStore())
         HttpRequest::removeProxyAuthenticationCredentialsFromSessionStore(e->credentials);
 }
+
+TEST_F(HttpAuth, RequestWaitingForCredentialsCanBeCancelled) {
+    LoopbackHttpServer server;
+    serveBasic(server, "/private", "user", "pass");
+    AsksForCredentials rec;
+    rec.answer = [](HttpRequest& r) { r.cancel(); };
+    auto r = HttpRequest::requestWithURL(server.url("/private"));
+    r->setDelegate(&rec);
+    r->startAsynchronous();
+    ASSERT_TRUE(runMainUntil([&] { return rec.ended(); }));
+    foundation::RunLoop::main().drain();
+    EXPECT_EQ(rec.asked, 1);
+    EXPECT_EQ(rec.failed, 1);
+    EXPECT_EQ(r->error()->code, kRequestCancelledErrorType);
+    EXPECT_TRUE(r->isFinished());
+}

@@ -190,3 +190,31 @@ TEST(HttpRedirects, AuthorizationStaysWithItsOrigin) {
         EXPECT_NE(seen->headers.get("X-Trace"), nullptr) << row.path;
     }
 }
+
+namespace {
+// Cancels instead of confirming.
+struct Refusing : Recorder {
+    int asked = 0;
+    bool respondsToWillRedirect() const override { return true; }
+    void requestWillRedirectToURL(HttpRequest& r, const net::Url&) override {
+        ++asked;
+        r.cancel();
+    }
+};
+}  // namespace
+
+TEST(HttpRedirects, RequestWaitingForConfirmationCanBeCancelled) {
+    LoopbackHttpServer server;
+    server.on("/moved", [](auto&) { return redirectTo(302, "/proposed"); });
+    Refusing rec;
+    auto r = HttpRequest::requestWithURL(server.url("/moved"));
+    runAsync(r, rec);
+    foundation::RunLoop::main().drain();
+    EXPECT_EQ(rec.asked, 1);
+    EXPECT_EQ(rec.failed, 1);
+    EXPECT_EQ(rec.finished, 0);
+    ASSERT_NE(r->error(), nullptr);
+    EXPECT_EQ(r->error()->code, kRequestCancelledErrorType);
+    EXPECT_TRUE(r->isFinished());
+    EXPECT_EQ(server.requestCount(), 1);
+}
