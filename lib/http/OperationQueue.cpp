@@ -10,9 +10,9 @@ namespace http {
 OperationQueue::OperationQueue(int max) : max_(max) {}
 
 void OperationQueue::addOperation(std::shared_ptr<HttpRequest> request) {
+    request->setOperationQueue(this);  // outside the queue's lock: a finishing request takes its own lock first
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        request->setOperationQueue(this);
         waiting_.push_back(std::move(request));
     }
     startWaiting();
