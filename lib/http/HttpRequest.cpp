@@ -575,7 +575,7 @@ void HttpRequest::startRequest() {
     readStream_ = stream;
     // While throttled, the stream waits unscheduled until the wake-up time.
     auto wakeUp = throttleWakeUpTime();
-    if (!wakeUp || *wakeUp <= monotonicNow()) {
+    if (!wakeUp || *wakeUp <= monotonicNow() || !isBandwidthThrottled()) {
         scheduleReadStream();
     } else {
         readStreamLoop_ = &foundation::RunLoop::current();

@@ -238,8 +238,18 @@ void HttpRequest::showNetworkActivityIndicator() { foundation::setNetworkActivit
 
 void HttpRequest::hideNetworkActivityIndicator() { foundation::setNetworkActivityIndicatorVisible(false); }
 
+// One delayed check at a time, moved to 0.5 s after the latest end: a busy
+// client does not pile up a timer per request on the main loop.
 void HttpRequest::hideNetworkActivityIndicatorAfterDelay() {
-    foundation::RunLoop::main().performAfter(0.5, [] { hideNetworkActivityIndicatorIfNeeeded(); });
+    static foundation::TimerRef* pending = new foundation::TimerRef();
+    static std::mutex* pendingMutex = new std::mutex();
+    std::lock_guard<std::mutex> lock(*pendingMutex);
+    const double due = foundation::clock().monotonic() + 0.5;
+    if (*pending && (*pending)->isValid()) {
+        (*pending)->setFireDate(due);
+        return;
+    }
+    *pending = foundation::RunLoop::main().performAfter(0.5, [] { hideNetworkActivityIndicatorIfNeeeded(); });
 }
 
 // Hides the indicator only if no request started meanwhile, so back-to-back

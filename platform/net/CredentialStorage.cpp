@@ -61,8 +61,11 @@ bool CredentialStorage::saveFile(const std::vector<Entry>& entries) const {
         const std::string fields[9] = {e.space.host, std::to_string(e.space.port), e.space.protocol, e.space.realm,
                                        e.space.isProxy ? "1" : "0", e.space.proxyType, e.credential.user,
                                        e.credential.password, e.isDefault ? "1" : "0"};
-        for (int i = 0; i < 9; ++i) text += (i ? "\t" : "") + esc(fields[i]);
-        text += "\n";
+        for (int i = 0; i < 9; ++i) {
+            if (i) text.push_back('\t');
+            text.append(esc(fields[i]));
+        }
+        text.push_back('\n');
     }
     std::string dir = foundation::joinPath(foundation::homeDir(), "Library/Credentials");
     if (!foundation::createDirectories(dir)) return false;

@@ -20,8 +20,10 @@ namespace {
 class Throttle : public ::testing::Test {
 protected:
     void SetUp() override {
-        foundation::SystemClock system;
-        clock = std::make_shared<foundation::ManualClock>(1700000000.0, system.monotonic() + 100);
+        // Each case starts far beyond the last one's periods.
+        static double base = foundation::SystemClock().monotonic() + 100;
+        base += 100000;
+        clock = std::make_shared<foundation::ManualClock>(1700000000.0, base);
         foundation::setClock(clock);
         HttpRequest::setShouldThrottleBandwidthForWWAN(false);
         HttpRequest::setMaxBandwidthPerSecond(0);
