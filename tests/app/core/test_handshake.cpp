@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "app/core/Constants.h"
@@ -15,6 +17,7 @@
 #include "lib/http/HttpRequest.h"
 #include "lib/json/JsonParser.h"
 #include "lib/json/JsonWriter.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Paths.h"
 #include "tests/server/TestServer.h"
@@ -206,6 +209,29 @@ TEST_F(HandshakeServer, FailuresGiveTheOutcomeCodes) {
     server_.control("reset");
     for (int i = 0; i < 3; ++i) script({{"command", 0}, {"fault", "drop"}});
     EXPECT_EQ(handshake("0").answer(), std::optional<std::string>(AnswerNetworkError));
+}
+
+TEST_F(HandshakeServer, NoReplyWithinSixSecondsGivesTen) {
+    script({{"command", 0}, {"delay", 7}});
+    foundation::ManualClockScope clock;
+    std::atomic<bool> done{false};
+    Answer out;
+    std::thread worker([&] {
+        out = GetSid().getSid("0");
+        done = true;
+    });
+    // Once the server holds the request, only the client's time-out can end it.
+    for (int i = 0; i < 500 && log().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_FALSE(log().empty());
+    clock->advance(5.5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(done.load());
+    for (int i = 0; i < 500 && !done; ++i) {
+        clock->advance(0.25);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    EXPECT_EQ(out.answer(), std::optional<std::string>(AnswerNetworkError));
 }
 
 TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
