@@ -302,6 +302,11 @@ public:
     void cancelAuthentication();
     void setAuthenticationNeededBlock(Block b);
     void setProxyAuthenticationNeededBlock(Block b);
+    // The login sheet asked when neither the delegate nor a block answers a
+    // challenge (and the request's dialog flag is on). Installed by the UI
+    // layer (HttpAuthenticationDialog); without one, no sheet is shown.
+    using AuthenticationDialogPresenter = std::function<void(const HttpRequestRef&)>;
+    static void setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter);
     // Credentials found for the request: URL, main request, request, then
     // (with keychain persistence) the credential store. nullptr when none.
     net::CredentialsRef findCredentials();
@@ -483,6 +488,8 @@ private:
     void attemptToApplyProxyCredentialsAndResume();
     bool willAskDelegateForCredentials();
     bool willAskDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
     void failAuthentication();
     bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 

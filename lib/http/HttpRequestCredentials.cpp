@@ -341,7 +341,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
                 }
             }
             lastActivityTime_ = 0;
-            if (willAskDelegateForCredentials()) {
+            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
                 // The challenge is kept in lastResponseHead_; the socket need not wait.
                 cancelLoad();
                 return;
@@ -382,7 +382,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
                                               "Failed to apply credentials to request"));
             return;
         }
-        if (willAskDelegateForCredentials()) return;
+        if (willAskDelegateForCredentials() || showAuthenticationDialog()) return;
     }
     // No credentials and nobody to ask (or a challenge that needs none): the
     // request ends instead of waiting for ever.
@@ -426,7 +426,7 @@ void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
             }
             lastActivityTime_ = 0;
             // Asked once per rejection; then the request waits.
-            if (willAskDelegateForProxyCredentials()) {
+            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
                 cancelLoad();
                 return;
             }
@@ -467,9 +467,41 @@ void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
                                               "Failed to apply proxy credentials to request"));
             return;
         }
-        if (willAskDelegateForProxyCredentials()) return;
+        if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) return;
     }
     failWithError(authenticationError());
+}
+
+namespace {
+std::mutex gDialogMutex;
+HttpRequest::AuthenticationDialogPresenter gDialogPresenter;
+
+bool presentDialog(const HttpRequestRef& request) {
+    HttpRequest::AuthenticationDialogPresenter presenter;
+    {
+        std::lock_guard<std::mutex> lock(gDialogMutex);
+        presenter = gDialogPresenter;
+    }
+    if (!presenter) return false;
+    // On the main thread; waiting only when already there (it then runs inline).
+    foundation::performOnMainThread([presenter, request] { presenter(request); });
+    return true;
+}
+}  // namespace
+
+void HttpRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter) {
+    std::lock_guard<std::mutex> lock(gDialogMutex);
+    gDialogPresenter = std::move(presenter);
+}
+
+bool HttpRequest::showAuthenticationDialog() {
+    if (isSynchronous_ || !shouldPresentAuthenticationDialog_) return false;
+    return presentDialog(shared_from_this());
+}
+
+bool HttpRequest::showProxyAuthenticationDialog() {
+    if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_) return false;
+    return presentDialog(shared_from_this());
 }
 
 bool HttpRequest::willAskDelegateForCredentials() {
