@@ -79,6 +79,8 @@ HttpRequestRef HttpRequest::requestWithURL(const std::string& url) { return requ
 
 HttpRequest::~HttpRequest() {
     if (readStream_) readStream_->close();
+    closeDownloadFiles();
+    if (postBodyWriteStream_) std::fclose(postBodyWriteStream_);
 }
 
 HttpRequestRef HttpRequest::copy() const {
@@ -191,6 +193,11 @@ std::optional<ResponseHeaders> HttpRequest::requestHeaders() const {
 
 void HttpRequest::appendPostData(const Bytes& data) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (shouldStreamPostDataFromDisk()) {
+        setupPostBody();
+        if (postBodyWriteStream_ && !data.empty()) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
+        return;
+    }
     postBody_.insert(postBody_.end(), data.begin(), data.end());
 }
 
@@ -446,6 +453,7 @@ void HttpRequest::main() {
         return;
     }
     buildPostBody();
+    if (error_) return;
     requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
                                                       useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
     if (!requestMessage_) {
@@ -464,11 +472,12 @@ void HttpRequest::main() {
             }
         }
     }
-    startRequest();
+    if (configureProxies()) startRequest();
 }
 
 void HttpRequest::buildPostBody() {
     if (haveBuiltPostBody_) return;
+    if (buildSpecialPostBody()) return;
     postLength_ = postBody_.size();
     if (postLength_ > 0) {
         if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") requestMethod_ = "POST";
@@ -489,6 +498,7 @@ void HttpRequest::buildRequestHeaders() {
         if (agent) headers["User-Agent"] = *agent;
     }
     if (allowCompressedResponse()) headers["Accept-Encoding"] = "gzip";
+    addBodyAndRangeHeaders();
 }
 
 void HttpRequest::startRequest() {
@@ -506,15 +516,15 @@ void HttpRequest::startRequest() {
     responseStatusCode_ = 0;
     responseStatusMessage_.reset();
     rawResponseData_.clear();
-    haveRawResponseData_ = true;
+    haveRawResponseData_ = !downloadDestinationPath();
     readStreamIsScheduled_ = false;
 
-    std::string body(postBody_.begin(), postBody_.end());
-    auto stream = net::HttpReadStream::create(*requestMessage_, std::move(body));
+    auto stream = makeReadStream();
     if (!stream) {
         failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
         return;
     }
+    applyStreamSettings(*stream);
 
     std::shared_ptr<net::HttpReadStream> oldStream;
     {
@@ -657,6 +667,8 @@ void HttpRequest::handleBytesAvailable() {
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
         passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.begin(), readBuffer_.begin() + n));
+    } else if (downloadDestinationPath()) {
+        if (!writeDownloadBytes(readBuffer_.data(), size_t(n), inflating ? &*inflated : nullptr)) return;
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
     } else {
@@ -672,6 +684,8 @@ void HttpRequest::handleStreamComplete() {
     complete_ = true;
     if (contentLength_ == 0) contentLength_ = totalBytesRead_;
     dataDecompressor_.reset();
+    if (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_) removeTemporaryUploadFiles();
+    HttpErrorRef fileError = finishDownloadFile();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
         if (!connectionCanBeReused_) unscheduleReadStream();
@@ -681,7 +695,10 @@ void HttpRequest::handleStreamComplete() {
         }
     }
     destroyReadStream();
-    requestFinished();
+    if (fileError)
+        failWithError(fileError);
+    else
+        requestFinished();
     markAsFinished();
 }
 
@@ -697,9 +714,12 @@ void HttpRequest::handleStreamError() {
         underlying.isNetwork(net::kNetworkConnectionLost)) {
         if (retryUsingNewConnection()) return;
     }
+    std::string reason = "A connection failure occurred";
+    if (underlying.domain == net::ErrorDomain::Tls && underlying.code >= net::kTlsRangeFirst &&
+        underlying.code <= net::kTlsRangeLast)
+        reason += ": SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to wrong date)";
     cancelLoad();
-    failWithError(HttpError::make(kConnectionFailureErrorType, "A connection failure occurred",
-                                  HttpError::fromStream(underlying)));
+    failWithError(HttpError::make(kConnectionFailureErrorType, reason, HttpError::fromStream(underlying)));
 }
 
 bool HttpRequest::retryUsingNewConnection() {
@@ -805,11 +825,27 @@ void HttpRequest::clearDelegatesAndCancel() {
 }
 
 void HttpRequest::cancelLoad() {
+    if (PACFileFd_ >= 0) {
+        finishPACFileRead(false);  // stops the script read without running anything
+    } else if (PACFileRequest_) {
+        HttpRequestRef pac = std::move(PACFileRequest_);
+        pac->setDelegate(nullptr);
+        pac->setDidFinishSelector(nullptr);
+        pac->setDidFailSelector(nullptr);
+        pac->cancel();
+        if (PACQueueLimitRaised_) {
+            PACQueueLimitRaised_ = false;
+            sharedQueue().setMaxConcurrentOperationCount(sharedQueue().maxConcurrentOperationCount() - 1);
+        }
+    }
     destroyReadStream();
     if (!complete_) {
         rawResponseData_.clear();
         haveRawResponseData_ = false;
     }
+    if (downloadDestinationPath() && !complete_) removeTemporaryDownloadFiles();
+    else closeDownloadFiles();
+    if (!willRetryRequest_ && authenticationNeeded_ == 0) removeTemporaryUploadFiles();
 }
 
 void HttpRequest::failWithError(HttpErrorRef error) {

@@ -28,6 +28,7 @@
 #include "platform/foundation/Value.h"
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpReadStream.h"
+#include "platform/net/TlsSession.h"
 #include "platform/net/Url.h"
 
 namespace http {
@@ -200,6 +201,30 @@ public:
     HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
 #undef HTTP_REQUEST_PROPERTY
 
+    // ---- bodies from files, downloads to files, TLS and proxies -----------
+    // Adds the file's bytes to the body (to the body file when streaming
+    // from disk), 256 KiB at a time.
+    void appendPostDataFromFile(const std::string& path);
+    bool shouldCompressRequestBody() const;
+    // Gzip the body before sending (with "Content-Encoding: gzip").
+    void setShouldCompressRequestBody(bool on);
+    std::optional<std::string> compressedPostBodyFilePath() const;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
+    void setTemporaryUncompressedDataDownloadPath(std::optional<std::string> path);
+    // Bytes of a resumed download that were already on disk.
+    uint64_t partialDownloadSize() const;
+    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity() const;
+    // A client identity for https; it brings full certificate checks back.
+    void setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity);
+    std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates() const;
+    void setClientCertificates(std::vector<std::shared_ptr<const net::TlsCertificate>> certificates);
+    // A request that only fetches a PAC script; it never looks for proxies.
+    bool isPACFileRequest() const;
+    void setIsPACFileRequest(bool on);
+    // Removes the file; true when none is there afterwards. On failure the
+    // error is code 8 "Failed to delete file at path '%@'".
+    static bool removeFileAtPath(const std::string& path, HttpErrorRef* error);
+
     // ---- running -------------------------------------------------------
     void startAsynchronous();
     // Runs the request on the calling thread and returns when it has ended.
@@ -279,6 +304,31 @@ private:
     // Runs fn on the thread that owns the request's work.
     void performOnOwningThread(std::function<void()> fn);
     void removeConnectionRecord();
+
+    // Bodies from files, downloads to files (HttpRequestFiles.cpp).
+    void setupPostBody();
+    // Builds a body kept in a file or compressed; false when the body is a
+    // plain one in memory (left to buildPostBody).
+    bool buildSpecialPostBody();
+    void addBodyAndRangeHeaders();
+    void updatePartialDownloadSize();
+    std::shared_ptr<net::HttpReadStream> makeReadStream();
+    // Stores body bytes in the download file(s); false after a failure.
+    bool writeDownloadBytes(const uint8_t* bytes, size_t length, const Bytes* inflated);
+    // Moves the finished download into place; the file error, if any.
+    HttpErrorRef finishDownloadFile();
+    void closeDownloadFiles();
+    void removeTemporaryDownloadFiles();
+    void removeTemporaryUploadFiles();
+
+    // Proxies and PAC (HttpRequestProxies.cpp).
+    bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const std::string& script);
+    void finishedDownloadingPACFile(HttpRequest& pacRequest);
+    void readPACFile();
+    void finishPACFileRead(bool ended);
+    void applyStreamSettings(net::HttpReadStream& stream);
 
     mutable std::recursive_mutex cancelledLock_;
     mutable std::mutex propertyMutex_;
@@ -367,6 +417,28 @@ private:
     std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::optional<unsigned> requestID_;
     double lastActivityTime_ = 0;
+
+    // Bodies from files, downloads to files.
+    bool shouldCompressRequestBody_ = false;
+    bool didCreateTemporaryPostDataFile_ = false;
+    FILE* postBodyWriteStream_ = nullptr;
+    std::optional<std::string> compressedPostBodyFilePath_;
+    Bytes compressedPostBody_;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath_;
+    FILE* fileDownloadOutputStream_ = nullptr;
+    FILE* inflatedFileDownloadOutputStream_ = nullptr;
+    uint64_t partialDownloadSize_ = 0;
+    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity_;
+    std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates_;
+
+    // Proxies and PAC.
+    bool isPACFileRequest_ = false;
+    HttpRequestRef PACFileRequest_;
+    bool PACQueueLimitRaised_ = false;
+    int PACFileFd_ = -1;
+    foundation::FdWatchRef PACFileWatch_;
+    foundation::TimerRef PACReadTimer_;
+    Bytes PACFileData_;
 };
 
 }  // namespace http
