@@ -1,0 +1,23 @@
+// The key/value shortcuts of Constants.
+#include "app/core/Constants.h"
+#include "app/core/DBController.h"
+
+std::optional<std::string> Constants::getValueFromDBByKey(const std::string& key) {
+    // Never through the creating constructor: a new empty file would read
+    // as a damaged store at the next start.
+    auto controller = DBController::openExisting();
+    if (!controller) return std::nullopt;
+    auto rows = controller->querryTable();
+    controller->closeDatabase();
+    if (!rows) return std::nullopt;
+    auto it = rows->find(key);
+    return it == rows->end() ? std::string("(null)") : it->second;
+}
+
+bool Constants::upDateDBSetValue(const std::string& value, const std::string& key) {
+    auto controller = DBController::openExisting();
+    if (!controller) return false;
+    bool ok = controller->UpdataTable(value, key);
+    controller->closeDatabase();
+    return ok;
+}

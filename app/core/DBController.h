@@ -1,0 +1,61 @@
+#pragma once
+// The key/value store: the table personTable in the file safeCenterDB of the
+// Documents folder. A caller makes one controller per use (the constructor
+// opens, and so creates, the file), runs one or more operations and closes it.
+// Every operation first checks that the file exists, so nothing recreates a
+// deleted store except constructing a controller.
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "lib/sql/SqlDatabase.h"
+
+class DBController {
+public:
+    // Opens the file (creating it, readable by the owner only, when absent);
+    // a failure is logged and the controller is still made.
+    DBController();
+    // A controller on the existing file; nullptr when there is no file. It
+    // never creates one, even when the file goes away at the same moment.
+    static std::unique_ptr<DBController> openExisting();
+    ~DBController();  // closes
+    DBController(const DBController&) = delete;
+    DBController& operator=(const DBController&) = delete;
+
+    static std::string getPath();
+    // True when the file exists.
+    static bool databaseExit();
+    // Removes the file; true when it existed.
+    static bool deleteDataBase();
+
+    SqlDatabase* dataBase() const { return dataBase_.get(); }
+
+    // Creates the table when the file exists.
+    bool initDatabase();
+    bool createTable();
+    // Each write runs in an exclusive transaction of its own and reports
+    // whether it reached the file. False without the file.
+    bool InsertTable(const std::string& key, const std::string& value);
+    // Value first, then key. Updating a key without a row succeeds and
+    // changes nothing.
+    bool UpdataTable(const std::string& value, const std::string& key);
+    // Every row's key and value (a later row wins over an earlier one with
+    // the same key; rows with a NULL key or value are left out); nullopt when
+    // the file is missing or the table cannot be read.
+    std::optional<std::map<std::string, std::string>> querryTable();
+    bool deleteTable();
+    void closeDatabase();
+
+private:
+    struct ExistingOnly {};
+    DBController(ExistingOnly, std::string path);
+    bool write(const std::string& sql, std::initializer_list<foundation::Value> args);
+    // The file this controller opened is still there.
+    bool fileStillExists() const;
+
+    std::string path_;
+
+    std::shared_ptr<SqlDatabase> dataBase_;
+};

@@ -1,0 +1,191 @@
+// Reads and updates of the key/value store against the same work done with
+// the raw sqlite3 API and prepared statements, in the same run.
+//
+//   OneCall*: the store's shortcuts (open, one statement, close per call)
+//             against raw open / prepare / step / finalize / close.
+//   Kept*:    one open controller against one open raw connection whose
+//             prepared statements are kept across iterations.
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+
+#include <map>
+#include <string>
+
+#include "app/core/Constants.h"
+#include "app/core/DBController.h"
+#include "app/core/StoreKeys.h"
+#include "platform/foundation/Paths.h"
+
+namespace {
+
+const char* kSelect = "select * from personTable order by id";
+const char* kUpdate = "UPDATE personTable SET value=? WHERE key=?";
+
+void makeStore() {
+    DBController::deleteDataBase();
+    DBController controller;
+    controller.initDatabase();
+    const char* keys[] = {"bid", "mac", "sessionkey", "uuid", "diffTime", "suggestTime", "passward", "username",
+                          "userType", "phoneNo", "imageUrl", "safePhone", "read_index", "safe_password",
+                          "safe_time", "faild_count", "jiuxing", "remote_version", "otpFast", "keyLogin",
+                          "isPushInfo", "account_lock", "state", "adversion", "temp1", "temp2", "temp3", "temp4",
+                          "temp5"};
+    for (const char* key : keys) controller.InsertTable(key, "null");
+    controller.UpdataTable("3.0.0", StoreKeys::read_index);
+}
+
+std::map<std::string, std::string> rawReadAll(sqlite3* db, sqlite3_stmt* stmt) {
+    std::map<std::string, std::string> rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const unsigned char* k = sqlite3_column_text(stmt, 1);
+        const unsigned char* v = sqlite3_column_text(stmt, 2);
+        if (k && v)
+            rows[std::string(reinterpret_cast<const char*>(k), sqlite3_column_bytes(stmt, 1))] =
+                std::string(reinterpret_cast<const char*>(v), sqlite3_column_bytes(stmt, 2));
+    }
+    (void)db;
+    return rows;
+}
+
+bool rawUpdate(sqlite3* db, sqlite3_stmt* stmt, const std::string& value, const char* key) {
+    sqlite3_exec(db, "begin exclusive transaction", nullptr, nullptr, nullptr);
+    sqlite3_bind_text(stmt, 1, value.data(), int(value.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(stmt, 2, key, -1, SQLITE_TRANSIENT);
+    bool ok = sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_reset(stmt);
+    return sqlite3_exec(db, "commit transaction", nullptr, nullptr, nullptr) == SQLITE_OK && ok;
+}
+
+void OneCallRead_Store(benchmark::State& state) {
+    makeStore();
+    for (auto _ : state) {
+        auto v = Constants::getValueFromDBByKey(StoreKeys::read_index);
+        if (!v || *v != "3.0.0") state.SkipWithError("bad read");
+        benchmark::DoNotOptimize(v);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void OneCallRead_Raw(benchmark::State& state) {
+    makeStore();
+    std::string path = DBController::getPath();
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, kSelect, -1, &stmt, nullptr);
+        auto rows = rawReadAll(db, stmt);
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        if (rows[StoreKeys::read_index] != "3.0.0") state.SkipWithError("bad read");
+        benchmark::DoNotOptimize(rows);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void OneCallUpdate_Store(benchmark::State& state) {
+    makeStore();
+    long n = 0;
+    for (auto _ : state) {
+        if (!Constants::upDateDBSetValue(std::to_string(++n), StoreKeys::faild_count))
+            state.SkipWithError("bad update");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void OneCallUpdate_Raw(benchmark::State& state) {
+    makeStore();
+    std::string path = DBController::getPath();
+    long n = 0;
+    for (auto _ : state) {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.c_str(), &db);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, kUpdate, -1, &stmt, nullptr);
+        if (!rawUpdate(db, stmt, std::to_string(++n), StoreKeys::faild_count)) state.SkipWithError("bad update");
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void KeptRead_Store(benchmark::State& state) {
+    makeStore();
+    DBController controller;
+    for (auto _ : state) {
+        auto rows = controller.querryTable();
+        if (!rows || (*rows)[StoreKeys::read_index] != "3.0.0") state.SkipWithError("bad read");
+        benchmark::DoNotOptimize(rows);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void KeptRead_Raw(benchmark::State& state) {
+    makeStore();
+    sqlite3* db = nullptr;
+    sqlite3_open(DBController::getPath().c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, kSelect, -1, &stmt, nullptr);
+    for (auto _ : state) {
+        auto rows = rawReadAll(db, stmt);
+        sqlite3_reset(stmt);
+        if (rows[StoreKeys::read_index] != "3.0.0") state.SkipWithError("bad read");
+        benchmark::DoNotOptimize(rows);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void KeptUpdate_Store(benchmark::State& state) {
+    makeStore();
+    DBController controller;
+    long n = 0;
+    for (auto _ : state) {
+        if (!controller.UpdataTable(std::to_string(++n), StoreKeys::faild_count)) state.SkipWithError("bad update");
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void KeptUpdate_Raw(benchmark::State& state) {
+    makeStore();
+    sqlite3* db = nullptr;
+    sqlite3_open(DBController::getPath().c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, kUpdate, -1, &stmt, nullptr);
+    long n = 0;
+    for (auto _ : state) {
+        if (!rawUpdate(db, stmt, std::to_string(++n), StoreKeys::faild_count)) state.SkipWithError("bad update");
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    state.SetItemsProcessed(state.iterations());
+}
+
+}  // namespace
+
+BENCHMARK(OneCallRead_Store);
+BENCHMARK(OneCallRead_Raw);
+BENCHMARK(OneCallUpdate_Store);
+BENCHMARK(OneCallUpdate_Raw);
+BENCHMARK(KeptRead_Store);
+BENCHMARK(KeptRead_Raw);
+BENCHMARK(KeptUpdate_Store);
+BENCHMARK(KeptUpdate_Raw);
+
+int main(int argc, char** argv) {
+    // The store lives in a throw-away home unless one is given.
+    char pattern[] = "/tmp/quenta-bench-XXXXXX";
+    const char* home = getenv("QUENTA_HOME");
+    std::string made;
+    if (!home || !*home) {
+        made = mkdtemp(pattern);
+        setenv("QUENTA_HOME", made.c_str(), 1);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!made.empty()) foundation::removeItem(made);
+    return 0;
+}
