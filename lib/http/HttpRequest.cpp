@@ -4,6 +4,7 @@
 #include <future>
 #include <thread>
 
+#include "lib/http/ConnectionFailure.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 
@@ -714,12 +715,9 @@ void HttpRequest::handleStreamError() {
         underlying.isNetwork(net::kNetworkConnectionLost)) {
         if (retryUsingNewConnection()) return;
     }
-    std::string reason = "A connection failure occurred";
-    if (underlying.domain == net::ErrorDomain::Tls && underlying.code >= net::kTlsRangeFirst &&
-        underlying.code <= net::kTlsRangeLast)
-        reason += ": SSL problem (Possible causes may include a bad/expired/self-signed certificate, clock set to wrong date)";
     cancelLoad();
-    failWithError(HttpError::make(kConnectionFailureErrorType, reason, HttpError::fromStream(underlying)));
+    failWithError(HttpError::make(kConnectionFailureErrorType, connectionFailureReason(underlying),
+                                  HttpError::fromStream(underlying)));
 }
 
 bool HttpRequest::retryUsingNewConnection() {
