@@ -898,6 +898,7 @@ void HttpRequest::requestStarted() {
         }
         if (delegate && selector) selector(*delegate, *self);
         if (block) block();
+        if (auto queue = self->queue()) queue->requestStarted(*self);
     });
 }
 
@@ -916,6 +917,7 @@ void HttpRequest::requestReceivedResponseHeaders(const ResponseHeaders& headers)
         }
         if (delegate && selector) selector(*delegate, *self, headers);
         if (block) block(headers);
+        if (auto queue = self->queue()) queue->request(*self, headers);
     });
 }
 
@@ -937,6 +939,7 @@ void HttpRequest::reportFinished() {
     }
     if (delegate && selector) selector(*delegate, *this);
     if (block) block();
+    if (auto q = queue()) q->requestFinished(*this);
 }
 
 void HttpRequest::reportFailure() {
@@ -953,6 +956,7 @@ void HttpRequest::reportFailure() {
         }
         if (delegate && selector) selector(*delegate, *self);
         if (block) block();
+        if (auto queue = self->queue()) queue->requestFailed(*self);
     });
 }
 

@@ -201,6 +201,15 @@ public:
     HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
 #undef HTTP_REQUEST_PROPERTY
 
+    // ---- the queue that hears this request's events too -----------------
+    // After the delegate and the block, the queue (owned) hears started,
+    // headers, finished and failed.
+    std::shared_ptr<HttpRequestDelegate> queue() const;
+    void setQueue(std::shared_ptr<HttpRequestDelegate> queue);
+    // A HEAD request for the same URL with this request's headers and
+    // connection settings.
+    HttpRequestRef HEADRequest() const;
+
     // ---- bodies from files, downloads to files, TLS and proxies -----------
     // Adds the file's bytes to the body (to the body file when streaming
     // from disk), 256 KiB at a time.
@@ -417,6 +426,8 @@ private:
     std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::optional<unsigned> requestID_;
     double lastActivityTime_ = 0;
+
+    std::shared_ptr<HttpRequestDelegate> queue_;
 
     // Bodies from files, downloads to files.
     bool shouldCompressRequestBody_ = false;
