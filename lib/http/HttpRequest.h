@@ -284,10 +284,16 @@ public:
 
 protected:
     explicit HttpRequest(const std::optional<net::Url>& url);
+    // Builds the body once: its length, "Content-Length", and the method
+    // (GET, DELETE and HEAD with a body become POST). Subclasses that make
+    // a body of their own call it after adding their bytes.
+    virtual void buildPostBody();
+    bool haveBuiltPostBody() const { return haveBuiltPostBody_; }
+    // Fails the request with the error (reported once).
+    void failRequest(HttpErrorRef error);
 
 private:
     void main();
-    void buildPostBody();
     void buildRequestHeaders();
     void startRequest();
     void scheduleReadStream();

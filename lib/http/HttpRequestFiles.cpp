@@ -390,3 +390,12 @@ HttpRequestRef HttpRequest::HEADRequest() const {
 }
 
 }  // namespace http
+
+namespace http {
+
+void HttpRequest::failRequest(HttpErrorRef error) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    failWithError(std::move(error));
+}
+
+}  // namespace http
