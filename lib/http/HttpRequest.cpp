@@ -643,8 +643,11 @@ void HttpRequest::handleBytesAvailable() {
         bufferSize = 262144;
     else if (contentLength_ > 65536)
         bufferSize = 65536;
-    if (readBuffer_.size() < bufferSize) readBuffer_.resize(bufferSize);
-    long n = readStream_->read(readBuffer_.data(), bufferSize);
+    if (readBufferSize_ < bufferSize) {
+        readBuffer_.reset(new uint8_t[bufferSize]);
+        readBufferSize_ = bufferSize;
+    }
+    long n = readStream_->read(readBuffer_.get(), bufferSize);
     if (n < 0) {
         handleStreamError();
         return;
@@ -656,7 +659,7 @@ void HttpRequest::handleBytesAvailable() {
     if (inflating) {
         if (!dataDecompressor_) dataDecompressor_ = HttpDataDecompressor::decompressor();
         HttpErrorRef error;
-        inflated = dataDecompressor_->uncompressBytes(readBuffer_.data(), size_t(n), error);
+        inflated = dataDecompressor_->uncompressBytes(readBuffer_.get(), size_t(n), error);
         if (error) {
             failWithError(error);
             return;
@@ -667,13 +670,13 @@ void HttpRequest::handleBytesAvailable() {
     lastActivityTime_ = monotonicNow();
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
-        passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.begin(), readBuffer_.begin() + n));
+        passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
     } else if (downloadDestinationPath()) {
-        if (!writeDownloadBytes(readBuffer_.data(), size_t(n), inflating ? &*inflated : nullptr)) return;
+        if (!writeDownloadBytes(readBuffer_.get(), size_t(n), inflating ? &*inflated : nullptr)) return;
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
     } else {
-        rawResponseData_.insert(rawResponseData_.end(), readBuffer_.begin(), readBuffer_.begin() + n);
+        rawResponseData_.insert(rawResponseData_.end(), readBuffer_.get(), readBuffer_.get() + n);
     }
 }
 

@@ -422,7 +422,8 @@ private:
     Bytes rawResponseData_;
     bool haveRawResponseData_ = false;
     std::unique_ptr<HttpDataDecompressor> dataDecompressor_;
-    std::vector<uint8_t> readBuffer_;
+    std::unique_ptr<uint8_t[]> readBuffer_;
+    size_t readBufferSize_ = 0;
     bool downloadComplete_ = false;
     int redirectCount_ = 0;
     int authenticationNeeded_ = 0;

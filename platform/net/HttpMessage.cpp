@@ -5,7 +5,7 @@
 namespace net {
 namespace {
 
-char lowerChar(char c) { return char(std::tolower(static_cast<unsigned char>(c))); }
+char lowerChar(char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c; }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;

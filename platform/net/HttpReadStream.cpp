@@ -89,7 +89,7 @@ void HttpReadStream::scheduleWithRunLoop(foundation::RunLoop& loop, const std::s
     scheduled_ = true;
     pumpPosted_ = false;
     updateWatch();
-    postPump();
+    if (phase_ != Phase::Idle) postPump();
 }
 
 void HttpReadStream::unscheduleFromRunLoop(foundation::RunLoop& loop, const std::string& mode) {
@@ -107,7 +107,13 @@ bool HttpReadStream::open() {
     if (persistent_ && hasKey_ && message_.url().scheme() == "http" && !usesHttpProxy() && !usesSocksProxy()) {
         if (auto parked = ConnectionCache::shared().take(identity())) parked_ = std::move(*parked);
     }
-    postPump();
+    if (scheduled_ && loop_->isCurrent()) {
+        // Start at once; events still wait for the loop, never inside open().
+        advance();
+        if (phase_ == Phase::Failed) postPump();
+    } else {
+        postPump();
+    }
     return true;
 }
 
@@ -128,6 +134,11 @@ void HttpReadStream::postPump() {
 
 void HttpReadStream::pump() {
     if (!scheduled_) return;
+    advance();
+    if (scheduled_) deliver();
+}
+
+void HttpReadStream::advance() {
     if (phase_ == Phase::Waiting) start();
     if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) receiveSome();
     if (phase_ == Phase::Resolving && resolved_) {
@@ -136,7 +147,6 @@ void HttpReadStream::pump() {
         else
             connectNext();
     }
-    if (scheduled_) deliver();
 }
 
 bool HttpReadStream::usesHttpProxy() const {
@@ -518,9 +528,9 @@ void HttpReadStream::sendSome() {
 }
 
 void HttpReadStream::receiveSome() {
-    if (readBuffer_.empty()) readBuffer_.resize(kReadChunk);
+    if (!readBuffer_) readBuffer_.reset(new char[kReadChunk]);
     while (phase_ == Phase::Receiving && body_.size() - bodyOffset_ < kHighWater) {
-        IoResult r = ioRead(readBuffer_.data(), readBuffer_.size());
+        IoResult r = ioRead(readBuffer_.get(), kReadChunk);
         if (r.kind == IoResult::Kind::WouldBlock) break;
         if (r.kind == IoResult::Kind::Failed) {
             fail(ioError_ ? ioError_ : ioError(r.errnoValue, true));
@@ -538,7 +548,7 @@ void HttpReadStream::receiveSome() {
         size_t used = 0;
         while (used < r.bytes && parser_.state() != HttpResponseParser::State::Done &&
                parser_.state() != HttpResponseParser::State::Failed)
-            used += parser_.feed(readBuffer_.data() + used, r.bytes - used, body_);
+            used += parser_.feed(readBuffer_.get() + used, r.bytes - used, body_);
         if (body_.size() - bodyOffset_ > before) newBodyBytes_ = true;
         if (parser_.state() == HttpResponseParser::State::Failed) {
             fail(parser_.error());
@@ -639,7 +649,9 @@ void HttpReadStream::deliver() {
     if (signal) {
         newBodyBytes_ = false;
         size_t before = bodyOffset_;
+        delivering_ = true;
         emit(kEventHasBytesAvailable);
+        delivering_ = false;
         if (phase_ == Phase::Closed || !scheduled_) return;
         if (hasBytesAvailable() && bodyOffset_ != before) {
             // The client took some: tell it again about the rest on the next turn.
@@ -671,7 +683,8 @@ long HttpReadStream::read(uint8_t* buffer, size_t maxLength) {
     }
     if (phase_ == Phase::Receiving && !watch_) updateWatch();
     if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) postPump();
-    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_) postPump();
+    // Inside deliver() the end follows at once; otherwise it needs a turn.
+    if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_ && !delivering_) postPump();
     return long(n);
 }
 

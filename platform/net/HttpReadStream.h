@@ -130,6 +130,8 @@ private:
     ConnectionIdentity identity() const;
     void postPump();
     void pump();
+    // Does the work that is due (starting, connecting); delivers no event.
+    void advance();
     void start();
     void startResolve();
     void onResolved(std::vector<SocketAddress> addresses, StreamError error);
@@ -190,9 +192,10 @@ private:
     bool newBodyBytes_ = false;
     bool endDelivered_ = false;
     bool errorDelivered_ = false;
+    bool delivering_ = false;
     StreamError error_;
     uint64_t parkToken_ = 0;
-    std::vector<char> readBuffer_;
+    std::unique_ptr<char[]> readBuffer_;
 
     SslSettings ssl_;
     HttpProxySettings httpProxy_;
