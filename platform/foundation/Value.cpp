@@ -18,7 +18,9 @@ double Decimal::toDouble() const { return std::strtod(text.c_str(), nullptr); }
 // ---- Dictionary ----------------------------------------------------------
 
 namespace {
-constexpr size_t kIndexThreshold = 8;
+// Small dictionaries (most replies) are searched linearly; past this size a
+// hash index keeps lookups and duplicate checks O(1).
+constexpr size_t kIndexThreshold = 32;
 }
 
 Dictionary::Dictionary() = default;
@@ -84,6 +86,8 @@ bool Dictionary::remove(std::string_view key) {
     }
     return false;
 }
+
+void Dictionary::reserve(size_t n) { entries_.reserve(n); }
 
 void Dictionary::clear() {
     entries_.clear();

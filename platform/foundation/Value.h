@@ -53,6 +53,7 @@ public:
     bool contains(std::string_view key) const;
     bool remove(std::string_view key);
     void clear();
+    void reserve(size_t n);
 
     size_t size() const;
     bool empty() const;

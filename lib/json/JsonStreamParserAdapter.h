@@ -1,0 +1,75 @@
+#pragma once
+// Builds dictionaries and arrays from the stream parser's events and hands
+// every finished top-level container to its delegate.
+
+#include <string>
+#include <vector>
+
+#include "lib/json/JsonStreamParser.h"
+#include "platform/foundation/Value.h"
+
+class JsonStreamParserAdapterDelegate {
+public:
+    virtual ~JsonStreamParserAdapterDelegate() = default;
+    virtual void parserFoundArray(JsonStreamParser*, foundation::Array&&) {}
+    virtual void parserFoundObject(JsonStreamParser*, foundation::Dictionary&&) {}
+};
+
+class JsonStreamParserAdapter : public JsonStreamParserDelegate {
+public:
+    enum ContainerType { None = 0, Array = 1, Object = 2 };
+
+    JsonStreamParserAdapter();
+
+    // Not owned.
+    JsonStreamParserAdapterDelegate* delegate() const { return delegate_; }
+    void setDelegate(JsonStreamParserAdapterDelegate* delegate) { delegate_ = delegate; }
+    // Containers this many levels from the top are not built; what they hold
+    // is delivered on its own (levelsToSkip 1 turns a top-level array of
+    // objects into a series of objects).
+    unsigned levelsToSkip() const { return levelsToSkip_; }
+    void setLevelsToSkip(unsigned levels) { levelsToSkip_ = levels; }
+
+    void parserFoundObjectStart(JsonStreamParser*) override;
+    void parserFoundObjectKey(JsonStreamParser*, std::string_view key) override;
+    void parserFoundObjectEnd(JsonStreamParser*) override;
+    void parserFoundArrayStart(JsonStreamParser*) override;
+    void parserFoundArrayEnd(JsonStreamParser*) override;
+    void parserFoundBoolean(JsonStreamParser*, bool x) override;
+    void parserFoundNull(JsonStreamParser*) override;
+    void parserFoundNumber(JsonStreamParser*, foundation::Value& number) override;
+    void parserFoundString(JsonStreamParser*, std::string_view text) override;
+
+private:
+    template <typename... Args>
+    void found(JsonStreamParser* parser, Args&&... args);
+    void open(ContainerType type);
+
+    // An open container: its type and where its pending elements or members
+    // start in the shared stacks below. Elements and members are collected
+    // there and moved into a container of the right size when it closes.
+    struct Frame {
+        ContainerType type;
+        size_t start;
+    };
+
+    JsonStreamParserAdapterDelegate* delegate_ = nullptr;
+    unsigned levelsToSkip_ = 0;
+    unsigned depth_ = 0;
+    std::vector<Frame> stack_;
+    std::vector<foundation::Value> elements_;
+    std::vector<foundation::Dictionary::Entry> members_;
+    std::vector<std::string> keys_;  // keys whose values are still to come
+};
+
+// Keeps the last finished top-level container.
+class JsonStreamParserAccumulator : public JsonStreamParserAdapterDelegate {
+public:
+    void parserFoundArray(JsonStreamParser*, foundation::Array&& array) override { value_ = std::move(array); }
+    void parserFoundObject(JsonStreamParser*, foundation::Dictionary&& dict) override { value_ = std::move(dict); }
+    const foundation::Value& value() const { return value_; }
+    foundation::Value& value() { return value_; }
+
+private:
+    foundation::Value value_;
+};

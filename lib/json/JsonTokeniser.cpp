@@ -1,0 +1,350 @@
+#include "lib/json/JsonTokeniser.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "lib/json/JsonUtf8.h"
+#include "platform/foundation/Text.h"
+
+namespace {
+
+// Byte classes inside a string: 0 plain ASCII, 1 quote, 2 backslash,
+// 3 control byte, 4 lead or stray byte of a multi-byte sequence.
+struct StringClasses {
+    uint8_t c[256];
+    constexpr StringClasses() : c() {
+        for (int i = 0; i < 256; ++i) c[i] = i < 0x20 ? 3 : i >= 0x80 ? 4 : 0;
+        c[uint8_t('"')] = 1;
+        c[uint8_t('\\')] = 2;
+    }
+};
+constexpr StringClasses kStringClasses;
+
+inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+int hexValue(uint8_t c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The exponent of a number is kept within the range a decimal value can
+// hold; a larger one is an error rather than an overflow.
+constexpr int64_t kMaxDecimalExponent = 127;
+constexpr int64_t kMinDecimalExponent = -128;
+constexpr int64_t kExponentCap = 1000000;
+
+// Canonical text of digits x 10^exponent: no exponent, no leading zeros, no
+// trailing zeros after the point, "0" for zero. False when out of range.
+bool decimalText(bool negative, const std::string& digits, int64_t exponent, std::string& out) {
+    size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        out.assign(1, '0');
+        return true;
+    }
+    size_t last = digits.find_last_not_of('0');
+    exponent += int64_t(digits.size() - 1 - last);
+    if (exponent > kMaxDecimalExponent || exponent < kMinDecimalExponent) return false;
+    std::string_view d(digits.data() + first, last + 1 - first);
+    out.clear();
+    if (negative) out.push_back('-');
+    if (exponent >= 0) {
+        out.append(d);
+        out.append(size_t(exponent), '0');
+    } else {
+        size_t fraction = size_t(-exponent);
+        if (d.size() > fraction) {
+            out.append(d.substr(0, d.size() - fraction));
+            out.push_back('.');
+            out.append(d.substr(d.size() - fraction));
+        } else {
+            out.append("0.");
+            out.append(fraction - d.size(), '0');
+            out.append(d);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+const char* jsonTokenName(int token) {
+    switch (token) {
+        case JsonTokenArrayStart: return "start of array";
+        case JsonTokenArrayEnd: return "end of array";
+        case JsonTokenObjectStart: return "start of object";
+        case JsonTokenObjectEnd: return "end of object";
+        case JsonTokenValueSeparator: return "value separator";
+        case JsonTokenKeyValueSeparator: return "key-value separator";
+        case JsonTokenNumber: return "number";
+        case JsonTokenString: return "string";
+        case JsonTokenTrue:
+        case JsonTokenFalse: return "boolean";
+        case JsonTokenNull: return "null";
+        default: return "<aaiiie!>";
+    }
+}
+
+// Leftover bytes are kept only when a token is cut off, so the buffer grows
+// on demand.
+JsonUTF8Stream::JsonUTF8Stream() = default;
+
+void JsonUTF8Stream::appendData(const uint8_t* bytes, size_t length) {
+    keepRest();
+    if (index_ == length_) {
+        data_.clear();
+        bytes_ = bytes;
+        length_ = length;
+        index_ = 0;
+        external_ = true;
+        return;
+    }
+    data_.erase(data_.begin(), data_.begin() + std::ptrdiff_t(index_));
+    if (length > 0) data_.insert(data_.end(), bytes, bytes + length);
+    bytes_ = data_.data();
+    length_ = data_.size();
+    index_ = 0;
+}
+
+void JsonUTF8Stream::keepRest() {
+    if (!external_) return;
+    data_.assign(bytes_ + index_, bytes_ + length_);
+    bytes_ = data_.data();
+    length_ = data_.size();
+    index_ = 0;
+    external_ = false;
+}
+
+JsonToken JsonTokeniser::fail(std::string message) {
+    error_ = std::move(message);
+    return JsonTokenError;
+}
+
+JsonToken JsonTokeniser::getToken() {
+    const uint8_t* bytes = stream_.bytes();
+    size_t length = stream_.length();
+    size_t i = stream_.index();
+    while (i < length && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\n' || bytes[i] == '\r')) ++i;
+    stream_.setIndex(i);
+    if (i == length) return JsonTokenEof;
+
+    uint8_t c = bytes[i];
+    switch (c) {
+        case '[': stream_.setIndex(i + 1); return JsonTokenArrayStart;
+        case ']': stream_.setIndex(i + 1); return JsonTokenArrayEnd;
+        case '{': stream_.setIndex(i + 1); return JsonTokenObjectStart;
+        case '}': stream_.setIndex(i + 1); return JsonTokenObjectEnd;
+        case ',': stream_.setIndex(i + 1); return JsonTokenValueSeparator;
+        case ':': stream_.setIndex(i + 1); return JsonTokenKeyValueSeparator;
+        case '"': return getStringToken(i);
+        case 't': return matchWord(i, "true", JsonTokenTrue);
+        case 'f': return matchWord(i, "false", JsonTokenFalse);
+        case 'n': return matchWord(i, "null", JsonTokenNull);
+        case '+': return fail("Leading + is illegal in number");
+        default:
+            break;
+    }
+    if (c == '-' || isDigit(c)) return getNumberToken(i);
+    // The offending byte as a character; a byte above 0x7F reads as the
+    // Latin-1 character of that value so the message stays valid UTF-8.
+    std::string shown;
+    foundation::appendUtf8(shown, char32_t(c));
+    return fail("Illegal start of token [" + shown + "]");
+}
+
+JsonToken JsonTokeniser::matchWord(size_t start, const char* word, JsonToken token) {
+    const uint8_t* bytes = stream_.bytes();
+    size_t length = stream_.length();
+    size_t n = std::strlen(word);
+    for (size_t k = 1; k < n; ++k) {
+        if (start + k >= length) return JsonTokenEof;
+        if (bytes[start + k] != uint8_t(word[k])) {
+            return fail(foundation::format("Expected '%s' after initial '%.1s'", word, word));
+        }
+    }
+    stream_.setIndex(start + n);
+    return token;
+}
+
+JsonToken JsonTokeniser::getStringToken(size_t start) {
+    const uint8_t* const begin = stream_.bytes();
+    const uint8_t* const end = begin + stream_.length();
+    const uint8_t* p = begin + start + 1;
+    const uint8_t* run = p;  // start of the bytes not yet copied to buffer_
+    bool escaped = false;
+
+    for (;;) {
+        // Plain ASCII runs are the common case: skip them eight bytes at a time.
+        while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
+        while (p < end && kStringClasses.c[*p] == 0) ++p;
+        if (p == end) return JsonTokenEof;
+        uint8_t c = *p;
+        switch (kStringClasses.c[c]) {
+            case 1: {  // closing quote
+                if (escaped) {
+                    buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
+                    string_ = buffer_;
+                } else {
+                    string_ = std::string_view(reinterpret_cast<const char*>(run), size_t(p - run));
+                }
+                stream_.setIndex(size_t(p + 1 - begin));
+                return JsonTokenString;
+            }
+            case 3:
+                return fail(foundation::format("Unescaped control character [0x%02X]", unsigned(c)));
+            case 4: {
+                size_t n = 0;
+                jsonutf8::Result r = jsonutf8::check(p, end, n);
+                if (r == jsonutf8::Result::CutOff) return JsonTokenEof;
+                if (r == jsonutf8::Result::Invalid) return fail("Broken Unicode encoding");
+                p += n;
+                break;
+            }
+            case 2: {  // escape
+                if (!escaped) {
+                    buffer_.clear();
+                    escaped = true;
+                }
+                buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
+                if (p + 1 >= end) return JsonTokenEof;
+                uint8_t e = p[1];
+                char plain = 0;
+                switch (e) {
+                    case '"': plain = '"'; break;
+                    case '\\': plain = '\\'; break;
+                    case '/': plain = '/'; break;
+                    case 'b': plain = '\b'; break;
+                    case 'f': plain = '\f'; break;
+                    case 'n': plain = '\n'; break;
+                    case 'r': plain = '\r'; break;
+                    case 't': plain = '\t'; break;
+                    case 'u': break;
+                    default: return fail("Illegal escape character");
+                }
+                if (e != 'u') {
+                    buffer_.push_back(plain);
+                    p += 2;
+                    run = p;
+                    break;
+                }
+                // \uXXXX, possibly the first half of a surrogate pair.
+                auto quad = [&](const uint8_t* q, unsigned& value) -> int {
+                    value = 0;
+                    for (int k = 0; k < 4; ++k) {
+                        if (q + k >= end) return 0;  // cut off
+                        int h = hexValue(q[k]);
+                        if (h < 0) return -1;
+                        value = value * 16 + unsigned(h);
+                    }
+                    return 1;
+                };
+                unsigned unit = 0;
+                int q = quad(p + 2, unit);
+                if (q == 0) return JsonTokenEof;
+                if (q < 0) return fail("Invalid hex quad");
+                p += 6;
+                char32_t cp = unit;
+                if (unit >= 0xDC00 && unit <= 0xDFFF) return fail("Invalid high character in surrogate pair");
+                if (unit >= 0xD800 && unit <= 0xDBFF) {
+                    if (p >= end || (p[0] == '\\' && p + 1 >= end)) return JsonTokenEof;
+                    if (p[0] != '\\' || p[1] != 'u') return fail("Missing low character in surrogate pair");
+                    unsigned low = 0;
+                    q = quad(p + 2, low);
+                    if (q == 0) return JsonTokenEof;
+                    if (q < 0) return fail("Invalid hex quad");
+                    if (low < 0xDC00 || low > 0xDFFF) return fail("Invalid low character in surrogate pair");
+                    p += 6;
+                    cp = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
+                }
+                foundation::appendUtf8(buffer_, cp);
+                run = p;
+                break;
+            }
+        }
+    }
+}
+
+JsonToken JsonTokeniser::getNumberToken(size_t start) {
+    const uint8_t* const begin = stream_.bytes();
+    const uint8_t* const end = begin + stream_.length();
+    const uint8_t* p = begin + start;
+
+    bool negative = false;
+    if (*p == '-') {
+        negative = true;
+        ++p;
+        if (p == end) return JsonTokenEof;
+        if (!isDigit(*p)) return fail("No digits after initial minus");
+    }
+
+    uint64_t mantissa = 0;
+    int significant = 0;  // digits from the first non-zero one on
+    auto digit = [&](uint8_t c) {
+        if (significant == 0 && c == '0') return;
+        if (++significant < 19) mantissa = mantissa * 10 + uint64_t(c - '0');
+    };
+
+    const uint8_t* digitsStart = p;
+    if (*p == '0') {
+        ++p;
+        if (p == end) return JsonTokenEof;
+        if (isDigit(*p)) return fail("Leading zero is illegal in number");
+    } else {
+        while (p < end && isDigit(*p)) digit(*p++);
+        if (p == end) return JsonTokenEof;
+    }
+
+    bool isDecimal = false;
+    int64_t fractionDigits = 0;
+    if (*p == '.') {
+        isDecimal = true;
+        ++p;
+        if (p == end) return JsonTokenEof;
+        if (!isDigit(*p)) return fail("No digits after decimal point");
+        while (p < end && isDigit(*p)) {
+            digit(*p++);
+            ++fractionDigits;
+        }
+        if (p == end) return JsonTokenEof;
+    }
+    const uint8_t* digitsEnd = p;
+
+    int64_t exponent = 0;
+    if (*p == 'e' || *p == 'E') {
+        isDecimal = true;
+        ++p;
+        if (p == end) return JsonTokenEof;
+        bool negativeExponent = false;
+        if (*p == '+' || *p == '-') {
+            negativeExponent = *p == '-';
+            ++p;
+            if (p == end) return JsonTokenEof;
+        }
+        if (!isDigit(*p)) return fail("No digits in exponent");
+        while (p < end && isDigit(*p)) {
+            if (exponent < kExponentCap) exponent = exponent * 10 + (*p - '0');
+            ++p;
+        }
+        if (p == end) return JsonTokenEof;
+        if (negativeExponent) exponent = -exponent;
+    }
+
+    if (!isDecimal && significant < 19) {
+        if (negative) number_ = foundation::Value(-int64_t(mantissa));
+        else number_ = foundation::Value(static_cast<unsigned long long>(mantissa));
+    } else {
+        std::string digits;
+        digits.reserve(size_t(digitsEnd - digitsStart));
+        for (const uint8_t* q = digitsStart; q < digitsEnd; ++q) {
+            if (*q != '.') digits.push_back(char(*q));
+        }
+        foundation::Decimal decimal;
+        if (!decimalText(negative, digits, exponent - fractionDigits, decimal.text)) {
+            return fail("Number exponent out of range");
+        }
+        number_ = foundation::Value(std::move(decimal));
+    }
+    stream_.setIndex(size_t(p - begin));
+    return JsonTokenNumber;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// UTF-8 checking shared by the JSON reader and writer.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace jsonutf8 {
+
+enum class Result { Valid, Invalid, CutOff };
+
+// Checks the multi-byte sequence at p (whose first byte is >= 0x80) and sets
+// its length. Overlong forms, encoded surrogates and values above U+10FFFF
+// are invalid; CutOff means the data ends inside a sequence that could still
+// be valid.
+inline Result check(const uint8_t* p, const uint8_t* end, size_t& length) {
+    uint8_t lead = p[0];
+    uint8_t lo = 0x80, hi = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) lo = 0xA0;
+        else if (lead == 0xED) hi = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) lo = 0x90;
+        else if (lead == 0xF4) hi = 0x8F;
+    } else {
+        return Result::Invalid;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if (p + i >= end) return Result::CutOff;
+        uint8_t c = p[i];
+        if (i == 1 ? (c < lo || c > hi) : (c < 0x80 || c > 0xBF)) return Result::Invalid;
+    }
+    return Result::Valid;
+}
+
+// True when none of the eight bytes at p is a quote, a backslash, a control
+// byte or a byte of a multi-byte sequence.
+inline bool isPlainAscii8(const uint8_t* p) {
+    constexpr uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    auto hasZeroByte = [&](uint64_t v) { return (v - ones) & ~v & highs; };
+    uint64_t special = (x & highs) | ((x - ones * 0x20) & ~x & highs) | hasZeroByte(x ^ (ones * '"')) |
+                       hasZeroByte(x ^ (ones * '\\'));
+    return special == 0;
+}
+
+}  // namespace jsonutf8

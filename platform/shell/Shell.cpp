@@ -1,0 +1,182 @@
+#include "platform/shell/Shell.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/foundation/App.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Screen.h"
+
+namespace shell {
+
+ShellOptions ShellOptions::fromArgs(int argc, char** argv) {
+    ShellOptions o;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i] ? argv[i] : "";
+        if (a == "--tall") o.tallScreen = true;
+        if (a.rfind("--scale=", 0) == 0) {
+            double s = std::atof(a.c_str() + 8);
+            if (s == 1 || s == 2) o.scale = s;
+        }
+    }
+    return o;
+}
+
+bool Shell::hasDisplay() {
+    for (const char* var : {"SDL_VIDEODRIVER", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) return true;
+    }
+    return false;
+}
+
+Shell::Shell(ShellOptions options) : options_(std::move(options)) {}
+
+Shell::~Shell() {
+    ui::setDisplayPassObserver(nullptr);
+    if (ticker_) ticker_->invalidate();
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
+    // SDL's video layer stays up for the life of the process: it loads the
+    // display libraries once, and a later shell reuses them.
+}
+
+bool Shell::start() {
+    ui::Size size = options_.screenSize();
+    double scale = options_.screenScale();
+    ui::Screen::main().setSize(size);
+    ui::Screen::main().setScale(scale);
+    if (!window_) {
+        window_ = ui::Window::create({0, 0, size.width, size.height});
+        window_->setBackgroundColor(ui::Color::blackColor());
+        window_->makeKeyAndVisible();
+    }
+    ui::setDisplayPassObserver([this] { dirty_ = true; });
+
+    if (!hasDisplay()) {
+        std::fprintf(stderr, "quenta: no display (DISPLAY and SDL_VIDEODRIVER are unset): running headless\n");
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "quenta: cannot open the display (%s): running headless\n", SDL_GetError());
+        return false;
+    }
+    sdlStarted_ = true;
+    int pw = int(size.width * scale), ph = int(size.height * scale);
+    sdlWindow_ = SDL_CreateWindow(options_.title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, pw, ph,
+                                  SDL_WINDOW_SHOWN);
+    if (sdlWindow_) renderer_ = SDL_CreateRenderer(sdlWindow_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_)
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
+    if (!texture_) {
+        std::fprintf(stderr, "quenta: cannot make the window (%s): running headless\n", SDL_GetError());
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
+        renderer_ = nullptr;
+        sdlWindow_ = nullptr;
+        return false;
+    }
+    SDL_StartTextInput();
+    dirty_ = true;
+    present();
+    return true;
+}
+
+void Shell::run() {
+    running_ = true;
+    auto& loop = foundation::RunLoop::main();
+    auto timer = loop.addTimer(1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { tick(); }, foundation::kCommonModes);
+    ticker_ = timer;
+    loop.run();
+    timer->invalidate();
+    running_ = false;
+}
+
+void Shell::stop() {
+    running_ = false;
+    foundation::RunLoop::main().stop();
+}
+
+void Shell::tick() {
+    pumpEvents();
+    if (dirty_ || ui::activeAnimationCount() > 0 || ui::takeLayerTreeChanged()) present();
+}
+
+ui::Point Shell::toPoints(int x, int y) const {
+    double s = options_.screenScale();
+    return {x / s, y / s};
+}
+
+int Shell::pumpEvents() {
+    if (!sdlStarted_) return 0;
+    int n = 0;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        handleEvent(e);
+        ++n;
+    }
+    return n;
+}
+
+void Shell::handleEvent(const SDL_Event& e) {
+    double now = foundation::clock().monotonic();
+    switch (e.type) {
+        case SDL_QUIT:
+            foundation::exitApp(0);
+            stop();
+            break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                foundation::exitApp(0);
+                stop();
+            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                dirty_ = true;
+            }
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+            if (e.button.button == SDL_BUTTON_LEFT) {
+                mouseDown_ = true;
+                window_->sendTouch(ui::TouchPhase::Began, toPoints(e.button.x, e.button.y), now);
+            }
+            break;
+        case SDL_MOUSEMOTION:
+            if (mouseDown_) window_->sendTouch(ui::TouchPhase::Moved, toPoints(e.motion.x, e.motion.y), now);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button == SDL_BUTTON_LEFT && mouseDown_) {
+                mouseDown_ = false;
+                window_->sendTouch(ui::TouchPhase::Ended, toPoints(e.button.x, e.button.y), now);
+            }
+            break;
+        case SDL_TEXTINPUT: window_->sendText(e.text.text); break;
+        case SDL_KEYDOWN:
+            if (e.key.keysym.sym == SDLK_BACKSPACE) window_->sendBackspace();
+            if (e.key.keysym.sym == SDLK_RETURN) window_->sendText("\n");
+            break;
+        default: break;
+    }
+    // Work the events started (taps, text) is shown on the next tick.
+    foundation::RunLoop::main().drain();
+}
+
+void Shell::present() {
+    dirty_ = false;
+    if (!texture_) return;
+    auto img = window_->render(options_.screenScale());
+    if (!img) return;
+    cairo_surface_t* s = img->surface();
+    cairo_surface_flush(s);
+    SDL_UpdateTexture(texture_, nullptr, cairo_image_surface_get_data(s), cairo_image_surface_get_stride(s));
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderPresent(renderer_);
+    ++frames_;
+}
+
+}  // namespace shell

@@ -1,0 +1,287 @@
+// The desktop shell under a virtual X display (Xvfb) started by the test.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/App.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/shell/Shell.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Screen.h"
+
+using namespace ui;
+
+namespace {
+
+// Starts Xvfb on a free display number and stops it at the end.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            close(fds[0]);
+            int devnull = open("/dev/null", O_WRONLY);
+            if (devnull >= 0) {
+                dup2(devnull, 1);
+                dup2(devnull, 2);
+            }
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x1200x24", "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd p{fds[0], POLLIN, 0};
+        // Wait for Xvfb to print its display number (it does so once ready).
+        while (poll(&p, 1, 20000) > 0) {
+            char c;
+            if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+            number += c;
+        }
+        close(fds[0]);
+        if (!number.empty()) name_ = ":" + number;
+    }
+    ~VirtualDisplay() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+class ShellTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unsetenv("SDL_VIDEODRIVER");
+        unsetenv("WAYLAND_DISPLAY");
+        unsetenv("DISPLAY");
+    }
+    void TearDown() override { ui::Screen::main().reset(); }
+
+    void useDisplay() {
+        display_ = std::make_unique<VirtualDisplay>();
+        ASSERT_FALSE(display_->name().empty()) << "Xvfb did not start";
+        setenv("DISPLAY", display_->name().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+    }
+
+    // The window's pixels as the X server holds them.
+    struct Shot {
+        int width = 0, height = 0;
+        std::vector<uint32_t> pixels;
+        Rgba at(int x, int y) const {
+            uint32_t v = pixels[size_t(y) * width + x];
+            return {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), 255};
+        }
+    };
+    Shot screenshot(SDL_Window* w) {
+        Shot shot;
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return shot;
+        Display* dpy = XOpenDisplay(display_->name().c_str());
+        if (!dpy) return shot;
+        XWindowAttributes attrs;
+        XGetWindowAttributes(dpy, info.info.x11.window, &attrs);
+        XImage* img = XGetImage(dpy, info.info.x11.window, 0, 0, unsigned(attrs.width), unsigned(attrs.height),
+                                AllPlanes, ZPixmap);
+        if (img) {
+            shot.width = attrs.width;
+            shot.height = attrs.height;
+            for (int y = 0; y < attrs.height; ++y)
+                for (int x = 0; x < attrs.width; ++x) shot.pixels.push_back(uint32_t(XGetPixel(img, x, y)));
+            XDestroyImage(img);
+        }
+        XCloseDisplay(dpy);
+        return shot;
+    }
+
+    std::unique_ptr<VirtualDisplay> display_;
+};
+
+class Recorder : public View {
+public:
+    using View::View;
+    void touchesBegan(const TouchSet& t, const Event&) override { log += "down@" + at(t) + " "; }
+    void touchesMoved(const TouchSet& t, const Event&) override { log += "move@" + at(t) + " "; }
+    void touchesEnded(const TouchSet& t, const Event&) override { log += "up@" + at(t); }
+    bool canBecomeFirstResponder() const override { return true; }
+    void insertText(const std::string& s) override { typed += s; }
+    void deleteBackward() override { typed += "<bs>"; }
+    std::string at(const TouchSet& t) {
+        Point p = t.front()->locationInView(this);
+        return std::to_string(int(p.x)) + "," + std::to_string(int(p.y));
+    }
+    std::string log, typed;
+};
+
+void pushMouse(Uint32 type, int x, int y) {
+    SDL_Event e{};
+    e.type = type;
+    if (type == SDL_MOUSEMOTION) {
+        e.motion.x = x;
+        e.motion.y = y;
+        e.motion.state = SDL_BUTTON_LMASK;
+    } else {
+        e.button.button = SDL_BUTTON_LEFT;
+        e.button.x = x;
+        e.button.y = y;
+        e.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    }
+    SDL_PushEvent(&e);
+}
+
+}  // namespace
+
+TEST_F(ShellTest, WithoutDisplayItSaysSoAndRunsHeadless) {
+    shell::Shell s;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(s.start());
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("headless"), std::string::npos) << said;
+    EXPECT_TRUE(s.isHeadless());
+    EXPECT_EQ(s.window().bounds().size, (Size{320, 480}));
+    EXPECT_EQ(s.pumpEvents(), 0);
+    s.present();  // nothing to show, nothing breaks
+    EXPECT_EQ(s.framesPresented(), 0);
+}
+
+TEST_F(ShellTest, OptionsPickTheScreen) {
+    const char* tall[] = {"quenta", "--tall"};
+    auto o = shell::ShellOptions::fromArgs(2, const_cast<char**>(tall));
+    EXPECT_TRUE(o.tallScreen);
+    EXPECT_EQ(o.screenSize(), (Size{320, 568}));
+    EXPECT_EQ(o.screenScale(), 2);
+    const char* two[] = {"quenta", "--scale=2", "--scale=7"};
+    o = shell::ShellOptions::fromArgs(3, const_cast<char**>(two));
+    EXPECT_FALSE(o.tallScreen);
+    EXPECT_EQ(o.screenScale(), 2);
+}
+
+TEST_F(ShellTest, WindowShowsTheRenderedTree) {
+    useDisplay();
+    shell::Shell s;
+    ASSERT_TRUE(s.start());
+    auto top = View::create({0, 0, 320, 240});
+    top->setBackgroundColor(Color::rgba(1, 0, 0));
+    s.window().addSubview(top);
+    auto bottom = View::create({0, 240, 320, 240});
+    bottom->setBackgroundColor(Color::rgba(0, 0, 1));
+    s.window().addSubview(bottom);
+    auto label = Label::create({60, 100, 200, 40});
+    label->setText("安全中心");
+    label->setBackgroundColor(Color::whiteColor());
+    top->addSubview(label);
+    foundation::RunLoop::main().drain();
+    s.present();
+
+    Shot shot;
+    for (int attempt = 0; attempt < 50; ++attempt) {  // the server may take a moment to show the frame
+        shot = screenshot(s.sdlWindow());
+        if (shot.width == 320 && shot.at(10, 10) == (Rgba{255, 0, 0, 255})) break;
+        usleep(20000);
+        s.present();
+    }
+    ASSERT_EQ(shot.width, 320);
+    ASSERT_EQ(shot.height, 480);
+    EXPECT_EQ(shot.at(10, 10), (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(shot.at(300, 470), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(shot.at(62, 102), (Rgba{255, 255, 255, 255}));
+    int ink = 0;
+    for (int y = 100; y < 140; ++y)
+        for (int x = 60; x < 260; ++x) {
+            Rgba p = shot.at(x, y);
+            if (p.r + p.g + p.b < 300) ++ink;
+        }
+    EXPECT_GT(ink, 100) << "the label's text is drawn";
+}
+
+TEST_F(ShellTest, TallScreenWindowIsSixFortyByElevenThirtySix) {
+    useDisplay();
+    shell::ShellOptions o;
+    o.tallScreen = true;
+    shell::Shell s(o);
+    ASSERT_TRUE(s.start());
+    int w = 0, h = 0;
+    SDL_GetWindowSize(s.sdlWindow(), &w, &h);
+    EXPECT_EQ(w, 640);
+    EXPECT_EQ(h, 1136);
+    EXPECT_EQ(s.window().bounds().size, (Size{320, 568}));
+    EXPECT_EQ(ui::Screen::main().scale(), 2);
+}
+
+TEST_F(ShellTest, MouseBecomesTouchesAndKeysBecomeText) {
+    useDisplay();
+    shell::ShellOptions o;
+    o.scale = 2;
+    shell::Shell s(o);
+    ASSERT_TRUE(s.start());
+    auto rec = std::make_shared<Recorder>(Rect{100, 100, 100, 100});
+    s.window().addSubview(rec);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    // Pixels at scale 2: (240, 260) is the point (120, 130).
+    pushMouse(SDL_MOUSEBUTTONDOWN, 240, 260);
+    pushMouse(SDL_MOUSEMOTION, 260, 280);
+    pushMouse(SDL_MOUSEBUTTONUP, 600, 600);
+    s.pumpEvents();
+    EXPECT_EQ(rec->log, "down@20,30 move@30,40 up@200,200");
+    // A click outside the view does not reach it.
+    rec->log.clear();
+    pushMouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+    pushMouse(SDL_MOUSEBUTTONUP, 10, 10);
+    s.pumpEvents();
+    EXPECT_EQ(rec->log, "");
+
+    ASSERT_TRUE(rec->becomeFirstResponder());
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::strncpy(text.text.text, "你好", sizeof text.text.text - 1);
+    SDL_PushEvent(&text);
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_BACKSPACE;
+    SDL_PushEvent(&key);
+    s.pumpEvents();
+    EXPECT_EQ(rec->typed, "你好<bs>");
+    rec->resignFirstResponder();
+}
+
+TEST_F(ShellTest, ClosingTheWindowEndsTheAppThroughTheExitHook) {
+    useDisplay();
+    std::optional<int> exitCode;
+    foundation::setExitHandler([&](int code) { exitCode = code; });
+    shell::Shell s;
+    ASSERT_TRUE(s.start());
+    // The run loop runs until the close arrives; the shell then stops it.
+    foundation::RunLoop::main().performAfter(0.05, [] {
+        SDL_Event quit{};
+        quit.type = SDL_QUIT;
+        SDL_PushEvent(&quit);
+    });
+    s.run();
+    EXPECT_EQ(exitCode, std::optional<int>(0));
+    EXPECT_GT(s.framesPresented(), 0);
+}

@@ -1,0 +1,203 @@
+#include <stdlib.h>
+
+#include <cstddef>
+#include <cstdio>
+// jpeglib needs size_t and FILE first.
+#include <jpeglib.h>
+#include <fstream>
+#include <vector>
+
+#include "UiTest.h"
+#include "platform/foundation/Paths.h"
+#include "platform/ui/GraphicsContext.h"
+#include "platform/ui/Image.h"
+#include "tests/support/TestSupport.h"
+
+using namespace ui;
+using uitest::pixelNear;
+
+namespace {
+
+class Images : public uitest::UiFixture {
+protected:
+    void TearDown() override {
+        Image::clearNamedCache();
+        UiFixture::TearDown();
+    }
+};
+
+// A picture with four coloured quarters (red, green / blue, half-transparent white).
+std::shared_ptr<Image> quarters(int w, int h) {
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = rgba.data() + (size_t(y) * w + x) * 4;
+            bool right = x >= w / 2, bottom = y >= h / 2;
+            if (!right && !bottom) p[0] = 255, p[3] = 255;
+            if (right && !bottom) p[1] = 255, p[3] = 255;
+            if (!right && bottom) p[2] = 255, p[3] = 255;
+            if (right && bottom) p[0] = p[1] = p[2] = 255, p[3] = 128;
+        }
+    return Image::fromRgba(w, h, rgba.data());
+}
+
+std::vector<uint8_t> encodeJpeg(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(size_t(w) * 3);
+    for (int x = 0; x < w; ++x) row[size_t(x) * 3] = r, row[size_t(x) * 3 + 1] = g, row[size_t(x) * 3 + 2] = b;
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW rp = row.data();
+        jpeg_write_scanlines(&c, &rp, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> data(out, out + size);
+    jpeg_destroy_compress(&c);
+    free(out);
+    return data;
+}
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& data) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+}
+
+}  // namespace
+
+TEST_F(Images, PngRoundTripKeepsStraightColoursAndAlpha) {
+    auto img = quarters(8, 6);
+    auto png = img->encodePNG();
+    ASSERT_GT(png.size(), 8u);
+    auto back = Image::fromData(png, 2);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->pixelWidth(), 8);
+    EXPECT_EQ(back->size(), (Size{4, 3}));
+    EXPECT_TRUE(pixelNear(*back, 1, 1, {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(pixelNear(*back, 6, 1, {0, 255, 0, 255}, 0));
+    EXPECT_TRUE(pixelNear(*back, 6, 5, {255, 255, 255, 128}, 1));
+    // Stored premultiplied: the raw word of the half-white pixel holds 128s.
+    cairo_surface_flush(back->surface());
+    auto* data = cairo_image_surface_get_data(back->surface());
+    uint32_t word = reinterpret_cast<uint32_t*>(data + 5 * cairo_image_surface_get_stride(back->surface()))[6];
+    EXPECT_NEAR(int(word & 0xFF), 128, 1);
+    EXPECT_EQ(int(word >> 24), 128);
+}
+
+TEST_F(Images, JpegDecodesAndBadDataIsRefused) {
+    auto jpeg = encodeJpeg(16, 8, 200, 40, 90);
+    auto img = Image::fromData(jpeg);
+    ASSERT_TRUE(img);
+    EXPECT_EQ(img->pixelWidth(), 16);
+    EXPECT_EQ(img->pixelHeight(), 8);
+    EXPECT_TRUE(pixelNear(*img, 8, 4, {200, 40, 90, 255}, 4));
+
+    auto png = img->encodePNG();
+    std::vector<std::vector<uint8_t>> bad = {
+        {},
+        {1, 2, 3, 4},
+        std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 3)),  // cut short
+        std::vector<uint8_t>(png.begin(), png.begin() + 40),
+    };
+    // A cut JPEG may still give a partial picture (the decoder fills the
+    // rest); it must never crash or end the process.
+    EXPECT_EQ(Image::fromData(bad[0]), nullptr);
+    EXPECT_EQ(Image::fromData(bad[1]), nullptr);
+    (void)Image::fromData(bad[2]);
+    EXPECT_EQ(Image::fromData(bad[3]), nullptr);
+    std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(Image::fromData(garbage), nullptr);
+    EXPECT_EQ(Image::fromFile("/nonexistent/picture.png"), nullptr);
+}
+
+TEST_F(Images, NamedPicturesPreferDoubleScaleOnScaleTwoScreens) {
+    std::string dir = testsupport::tempDir("bundle");
+    writeBytes(dir + "/arrow.png", quarters(4, 4)->encodePNG());
+    writeBytes(dir + "/arrow@2x.png", quarters(8, 8)->encodePNG());
+    writeBytes(dir + "/photo.jpg", encodeJpeg(6, 6, 0, 0, 255));
+    setenv("QUENTA_BUNDLE", dir.c_str(), 1);
+
+    auto one = Image::named("arrow");
+    ASSERT_TRUE(one);
+    EXPECT_EQ(one->scale(), 1);
+    EXPECT_EQ(one->size(), (Size{4, 4}));
+    EXPECT_EQ(Image::named("arrow.png"), one) << "cached under the screen scale";
+
+    Screen::main().setScale(2);
+    auto two = Image::named("arrow.png");
+    ASSERT_TRUE(two);
+    EXPECT_EQ(two->scale(), 2);
+    EXPECT_EQ(two->pixelWidth(), 8);
+    EXPECT_EQ(two->size(), (Size{4, 4}));
+
+    auto photo = Image::named("photo.jpg");
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo->scale(), 1);
+    EXPECT_EQ(Image::named("missing"), nullptr);
+    EXPECT_EQ(Image::named(""), nullptr);
+    unsetenv("QUENTA_BUNDLE");
+}
+
+TEST_F(Images, OrientationTurnsTheDrawing) {
+    auto img = quarters(4, 2);  // red left, green right on top; 4x2
+    struct Case {
+        ImageOrientation o;
+        Size size;
+        Point redAt;  // where the red (top-left) quarter lands, in a 4-wide or 2-wide target
+    };
+    std::vector<Case> cases = {
+        {ImageOrientation::Up, {4, 2}, {0, 0}},
+        {ImageOrientation::Down, {4, 2}, {3, 1}},
+        {ImageOrientation::UpMirrored, {4, 2}, {3, 0}},
+        {ImageOrientation::Left, {2, 4}, {0, 3}},
+        {ImageOrientation::Right, {2, 4}, {1, 0}},
+    };
+    for (auto& c : cases) {
+        auto turned = img->withScale(1, c.o);
+        EXPECT_EQ(turned->size(), c.size);
+        auto ctx = GraphicsContext::createBitmap(int(c.size.width), int(c.size.height));
+        ctx->drawImage(*turned, {{0, 0}, c.size});
+        auto out = ctx->makeImage();
+        EXPECT_TRUE(pixelNear(*out, int(c.redAt.x), int(c.redAt.y), {255, 0, 0, 255}, 30))
+            << "orientation " << int(c.o);
+    }
+}
+
+TEST_F(Images, StretchableImagesKeepTheirCaps) {
+    // 5x5: a 2-pixel red frame around a single blue pixel.
+    std::vector<uint8_t> rgba(5 * 5 * 4, 0);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 5; ++x) {
+            uint8_t* p = rgba.data() + (y * 5 + x) * 4;
+            bool middle = x == 2 && y == 2;
+            p[middle ? 2 : 0] = 255;
+            p[3] = 255;
+        }
+    auto base = Image::fromRgba(5, 5, rgba.data());
+    auto s = base->stretchable(2, 2);
+    EXPECT_TRUE(s->isStretchable());
+    EXPECT_EQ(s->capInsets(), (EdgeInsets{2, 2, 2, 2}));
+    auto ctx = GraphicsContext::createBitmap(40, 20);
+    ctx->drawImage(*s, {0, 0, 40, 20});
+    auto out = ctx->makeImage();
+    EXPECT_TRUE(pixelNear(*out, 0, 0, {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(pixelNear(*out, 1, 10, {255, 0, 0, 255}, 0));   // left cap keeps 2 px
+    EXPECT_TRUE(pixelNear(*out, 20, 10, {0, 0, 255, 255}, 0));  // the middle pixel stretched
+    EXPECT_TRUE(pixelNear(*out, 38, 10, {255, 0, 0, 255}, 0));
+    EXPECT_TRUE(pixelNear(*out, 10, 3, {0, 0, 255, 255}, 0));  // just inside the top cap: middle colour
+    // A zero cap stretches that whole direction.
+    auto wide = base->stretchable(0, 2);
+    EXPECT_EQ(wide->capInsets().left, 0);
+    EXPECT_EQ(wide->capInsets().right, 0);
+}
