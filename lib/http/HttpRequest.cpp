@@ -70,6 +70,7 @@ HttpRequest::HttpRequest(const std::optional<net::Url>& url) : url_(url), timeOu
     didReceiveResponseHeadersSelector_ = [](HttpRequestDelegate& d, HttpRequest& r, const ResponseHeaders& h) {
         d.request(r, h);
     };
+    downloadCache_ = defaultCache();
 }
 
 HttpRequestRef HttpRequest::requestWithURL(const std::optional<net::Url>& url) {
@@ -453,8 +454,10 @@ void HttpRequest::main() {
         failWithError(unableToCreateRequestError());
         return;
     }
+    didUseCachedResponse_ = false;
     buildPostBody();
     if (error_) return;
+    if (requestMethod_ != "GET") downloadCache_.reset();
     requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
                                                       useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
     if (!requestMessage_) {
@@ -462,6 +465,7 @@ void HttpRequest::main() {
         return;
     }
     buildRequestHeaders();
+    if (useCacheBeforeStart()) return;
     if (requestHeaders_) {
         for (const auto& [name, value] : *requestHeaders_) {
             // A name or value that would break the request line structure
@@ -690,6 +694,7 @@ void HttpRequest::handleStreamComplete() {
     dataDecompressor_.reset();
     if (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_) removeTemporaryUploadFiles();
     HttpErrorRef fileError = finishDownloadFile();
+    if (!fileError) storeInCache();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
         if (!connectionCanBeReused_) unscheduleReadStream();
@@ -753,6 +758,7 @@ void HttpRequest::readResponseHeaders() {
     responseHeaders_ = head->headers.dictionary();
     responseStatusCode_ = head->statusCode;
     responseStatusMessage_ = head->statusLine;
+    if (answerFromCacheAfterHeaders()) return;
 
     parseStringEncodingFromHeaders();
 
@@ -869,6 +875,7 @@ void HttpRequest::failWithError(HttpErrorRef error) {
         connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
     }
     if (cancelled_ || error_) return;
+    if (fallBackToCache()) return;
     error_ = std::move(error);
     reportFailure();
     if (inProgress_) markAsFinished();

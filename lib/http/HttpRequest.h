@@ -34,6 +34,7 @@
 namespace http {
 
 class HttpRequest;
+class HttpDownloadCache;
 using HttpRequestRef = std::shared_ptr<HttpRequest>;
 using ResponseHeaders = net::HeaderDictionary;
 
@@ -200,6 +201,25 @@ public:
     HTTP_REQUEST_PROPERTY(bool, validatesSecureCertificate, ValidatesSecureCertificate)
     HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
 #undef HTTP_REQUEST_PROPERTY
+
+    // ---- the download cache --------------------------------------------
+    static HttpRequestRef requestWithURL(const std::optional<net::Url>& url, std::shared_ptr<HttpDownloadCache> cache,
+                                         int cachePolicy = 0);
+    // The cache new requests get; none unless set.
+    static std::shared_ptr<HttpDownloadCache> defaultCache();
+    static void setDefaultCache(std::shared_ptr<HttpDownloadCache> cache);
+    std::shared_ptr<HttpDownloadCache> downloadCache() const;
+    void setDownloadCache(std::shared_ptr<HttpDownloadCache> cache);
+    // Bits of CachePolicy; 0 takes the cache's default policy.
+    int cachePolicy() const;
+    void setCachePolicy(int policy);
+    // 0 keeps a stored reply for the session, anything else for good.
+    int cacheStoragePolicy() const;
+    void setCacheStoragePolicy(int policy);
+    // How long a stored reply stays current; 0 lets the reply's headers say.
+    double secondsToCache() const;
+    void setSecondsToCache(double seconds);
+    bool didUseCachedResponse() const;
 
     // ---- the queue that hears this request's events too -----------------
     // After the delegate and the block, the queue (owned) hears started,
@@ -435,6 +455,18 @@ private:
     double lastActivityTime_ = 0;
 
     std::shared_ptr<HttpRequestDelegate> queue_;
+
+    // The download cache (HttpRequestCache.cpp).
+    bool useCacheBeforeStart();
+    bool answerFromCacheAfterHeaders();
+    bool fallBackToCache();
+    void storeInCache();
+    void useDataFromCache();
+    std::shared_ptr<HttpDownloadCache> downloadCache_;
+    int cachePolicy_ = 0;
+    int cacheStoragePolicy_ = 0;
+    double secondsToCache_ = 0;
+    bool didUseCachedResponse_ = false;
 
     // Bodies from files, downloads to files.
     bool shouldCompressRequestBody_ = false;
