@@ -135,6 +135,13 @@ HttpRequestRef HttpRequest::copy() const {
     r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
     r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
     r->authenticationScheme_ = authenticationScheme_;
+    r->clientCertificateIdentity_ = clientCertificateIdentity_;
+    r->clientCertificates_ = clientCertificates_;
+    r->shouldCompressRequestBody_ = shouldCompressRequestBody_;
+    r->downloadCache_ = downloadCache_;
+    r->cachePolicy_ = cachePolicy_;
+    r->cacheStoragePolicy_ = cacheStoragePolicy_;
+    r->secondsToCache_ = secondsToCache_;
     return r;
 }
 
