@@ -1,12 +1,13 @@
 #include "lib/http/HttpDataDecompressor.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace http {
 namespace {
 
 constexpr size_t kFileChunk = 262144;
-constexpr size_t kMinGrowth = 1024;
+constexpr size_t kMinGrowth = 1024;  // smallest output buffer
 
 HttpErrorRef fileError(std::string text, HttpErrorRef underlying = nullptr) {
     return HttpError::make(kCompressionError, std::move(text), std::move(underlying));
@@ -47,20 +48,19 @@ HttpErrorRef HttpDataDecompressor::inflateErrorWithCode(int code) {
 }
 
 std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes, size_t length,
-                                                           HttpErrorRef& error) {
+                                                           HttpErrorRef& error, size_t sizeHint) {
     error = nullptr;
     if (length == 0) return std::nullopt;
     if (!ready_) {
         error = setupStream();
         if (error) return std::nullopt;
     }
-    size_t growth = std::max(length / 2, kMinGrowth);
-    Bytes out(std::max(length + length / 2, kMinGrowth));
+    Bytes out(std::max({length + length / 2, kMinGrowth, sizeHint + 1}));
     size_t produced = 0;
     stream_.next_in = const_cast<Bytef*>(bytes);
     stream_.avail_in = uInt(length);
     while (stream_.avail_in > 0 && !ended_) {
-        if (produced == out.size()) out.resize(out.size() + growth);
+        if (produced == out.size()) out.resize(out.size() + std::max({length / 2, kMinGrowth, out.size() / 2}));
         stream_.next_out = out.data() + produced;
         stream_.avail_out = uInt(out.size() - produced);
         int rc = inflate(&stream_, Z_NO_FLUSH);
@@ -78,7 +78,15 @@ std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes,
 
 std::optional<Bytes> HttpDataDecompressor::uncompressData(const Bytes& data, HttpErrorRef& error) {
     auto d = decompressor();
-    auto out = d->uncompressBytes(data.data(), data.size(), error);
+    // A gzip member ends with the inflated size (mod 2^32): with it the output
+    // is allocated once. A wrong hint only costs a resize.
+    size_t hint = 0;
+    if (data.size() >= 18 && data[0] == 0x1f && data[1] == 0x8b) {
+        size_t n = data.size();
+        hint = size_t(data[n - 4]) | size_t(data[n - 3]) << 8 | size_t(data[n - 2]) << 16 | size_t(data[n - 1]) << 24;
+        hint = std::min(hint, data.size() * 1032);  // deflate cannot expand more than this
+    }
+    auto out = d->uncompressBytes(data.data(), data.size(), error, hint);
     if (error) return std::nullopt;
     if (!out) return std::nullopt;
     if (!d->streamEnded()) {

@@ -33,7 +33,9 @@ public:
 
     // Inflates the next block of one continuous stream. nullopt with `error`
     // set on corrupt data; nullopt without error for an empty block.
-    std::optional<Bytes> uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error);
+    // `sizeHint`: the expected output size, when known.
+    std::optional<Bytes> uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error,
+                                         size_t sizeHint = 0);
 
     // Inflates whole data. A stream that stops before its end is an error
     // too (a cut reply must not pass for a whole one).

@@ -340,20 +340,19 @@ bool HttpRequest::isResponseCompressed() const {
 }
 
 std::optional<Bytes> HttpRequest::responseData() const {
-    Bytes raw;
+    bool compressed = isResponseCompressed();
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!haveRawResponseData_) return std::nullopt;
     bool inflate;
     {
-        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-        if (!haveRawResponseData_) return std::nullopt;
-        raw = rawResponseData_;
         std::lock_guard<std::mutex> props(propertyMutex_);
         inflate = shouldWaitToInflateCompressedResponses_;
     }
-    if (inflate && isResponseCompressed()) {
+    if (inflate && compressed) {
         HttpErrorRef error;
-        return HttpDataDecompressor::uncompressData(raw, error);
+        return HttpDataDecompressor::uncompressData(rawResponseData_, error);
     }
-    return raw;
+    return rawResponseData_;
 }
 
 std::optional<std::string> HttpRequest::responseString() const {
@@ -687,6 +686,9 @@ void HttpRequest::handleBytesAvailable() {
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
     } else {
+        // The announced length sizes the buffer once (bounded, in case it lies).
+        if (rawResponseData_.empty() && contentLength_ > 0)
+            rawResponseData_.reserve(size_t(std::min<uint64_t>(contentLength_, 64u << 20)));
         rawResponseData_.insert(rawResponseData_.end(), readBuffer_.get(), readBuffer_.get() + n);
     }
 }

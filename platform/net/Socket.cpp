@@ -26,7 +26,11 @@ std::string SocketAddress::text() const {
     if (storage.ss_family == AF_INET6) {
         auto* a = reinterpret_cast<const sockaddr_in6*>(&storage);
         inet_ntop(AF_INET6, &a->sin6_addr, buf, sizeof buf);
-        return "[" + std::string(buf) + "]:" + std::to_string(ntohs(a->sin6_port));
+        std::string out = "[";
+        out += buf;
+        out += "]:";
+        out += std::to_string(ntohs(a->sin6_port));
+        return out;
     }
     return "?";
 }

@@ -147,29 +147,59 @@ int Url::effectivePort() const {
 
 std::string Url::requestTarget() const {
     std::string t = path_.empty() ? "/" : path_;
-    if (query_) t += "?" + *query_;
+    if (query_) {
+        t += '?';
+        t += *query_;
+    }
     return t;
 }
 
+namespace {
+// The host as written in a URL: an IPv6 address in brackets.
+std::string bracketedHost(const std::string& host) {
+    if (host.find(':') == std::string::npos) return host;
+    std::string h = "[";
+    h += host;
+    h += ']';
+    return h;
+}
+}  // namespace
+
 std::string Url::hostHeader() const {
-    std::string h = host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_;
+    std::string h = bracketedHost(host_);
     bool defaultPort = (scheme_ == "http" && port_ == 80) || (scheme_ == "https" && port_ == 443);
-    if (port_ && !defaultPort) h += ":" + std::to_string(*port_);
+    if (port_ && !defaultPort) {
+        h += ':';
+        h += std::to_string(*port_);
+    }
     return h;
 }
 
 std::string Url::rebuild() const {
-    std::string t = scheme_ + "://";
+    std::string t = scheme_;
+    t += "://";
     if (hasUserInfo_) {
         t += user_;
-        if (!password_.empty()) t += ":" + password_;
+        if (!password_.empty()) {
+            t += ':';
+            t += password_;
+        }
         t += "@";
     }
-    t += host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_;
-    if (port_) t += ":" + std::to_string(*port_);
+    t += bracketedHost(host_);
+    if (port_) {
+        t += ':';
+        t += std::to_string(*port_);
+    }
     t += path_;
-    if (query_) t += "?" + *query_;
-    if (fragment_) t += "#" + *fragment_;
+    if (query_) {
+        t += '?';
+        t += *query_;
+    }
+    if (fragment_) {
+        t += '#';
+        t += *fragment_;
+    }
     return t;
 }
 
@@ -194,7 +224,12 @@ std::optional<Url> Url::resolve(std::string_view ref) const {
             return r;
         }
     }
-    if (ref.substr(0, 2) == "//") return parse(scheme_ + ":" + std::string(ref));
+    if (ref.substr(0, 2) == "//") {
+        std::string absolute = scheme_;
+        absolute += ':';
+        absolute += ref;
+        return parse(absolute);
+    }
 
     Url r = *this;
     r.fragment_.reset();

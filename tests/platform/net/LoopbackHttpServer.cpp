@@ -101,10 +101,7 @@ void LoopbackHttpServer::on(const std::string& path, Handler handler) {
     handlers_[path] = std::move(handler);
 }
 
-int LoopbackHttpServer::requestCount() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return int(requests_.size());
-}
+int LoopbackHttpServer::requestCount() const { return requestCount_.load(); }
 
 std::vector<ServerRequest> LoopbackHttpServer::requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -212,7 +209,8 @@ void LoopbackHttpServer::serve(int fd, int ordinal) {
         Handler handler;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(req);
+            if (record_) requests_.push_back(req);
+            ++requestCount_;
             auto it = handlers_.find(req.path);
             if (it != handlers_.end()) handler = it->second;
         }

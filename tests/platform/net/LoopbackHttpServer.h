@@ -64,6 +64,9 @@ public:
     int port() const { return port_; }
     std::string url(const std::string& pathAndQuery) const;
     void on(const std::string& path, Handler handler);
+    // Whether requests() keeps every request (on by default; long benches
+    // turn it off so the log does not grow).
+    void setRecordRequests(bool on) { record_ = on; }
 
     int connectionCount() const { return connections_.load(); }
     int requestCount() const;
@@ -84,6 +87,8 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
     std::atomic<int> finished_{0};
+    std::atomic<int> requestCount_{0};
+    std::atomic<bool> record_{true};
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;
     std::map<std::string, Handler> handlers_;
