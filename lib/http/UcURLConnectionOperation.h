@@ -164,7 +164,6 @@ private:
     StateObserver stateObserver_;
     std::shared_ptr<net::HttpReadStream> connection_;
     bool headSeen_ = false;
-    bool redoing_ = false;
     int previousFailureCount_ = 0;
     uint64_t lastBodyBytesWritten_ = 0;
     std::shared_ptr<UcURLConnectionOperation> keepAlive_;  // while the connection runs
