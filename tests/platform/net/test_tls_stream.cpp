@@ -152,10 +152,11 @@ TEST_F(TlsStreamTest, ClientIdentityFromPkcs12OrPemReachesTheServer) {
     const auto& c = testCertificates();
     testnet::TlsHttpServer server(c.serverCert, c.serverKey,
                                   [](const testnet::TlsRequest& r) { return okReply(r.clientSubject); }, c.ca, true);
-    // Without an identity the server refuses the handshake.
+    // Without an identity the server refuses the connection (with TLS 1.3
+    // the refusal may come as an alert or as a reset after the handshake).
     Result none = run(stream(server.url("localhost", "/")));
     EXPECT_TRUE(none.failed);
-    EXPECT_EQ(none.error.domain, ErrorDomain::Tls);
+    EXPECT_TRUE(server.requests().empty());
 
     std::string why;
     EXPECT_EQ(TlsIdentity::fromPKCS12(c.clientP12, "wrong", &why), nullptr);
