@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
+#include <openssl/pem.h>
+#include <openssl/x509v3.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <poll.h>
@@ -151,6 +153,50 @@ const TestCertificates& testCertificates() {
         return c;
     }();
     return certs;
+}
+
+const std::string& expiredServerCertificate() {
+    static std::string path = [] {
+        const TestCertificates& c = testCertificates();
+        auto readKey = [](const std::string& p) {
+            FILE* f = std::fopen(p.c_str(), "rb");
+            EVP_PKEY* k = f ? PEM_read_PrivateKey(f, nullptr, nullptr, nullptr) : nullptr;
+            if (f) std::fclose(f);
+            return k;
+        };
+        FILE* caFile = std::fopen(c.ca.c_str(), "rb");
+        X509* ca = caFile ? PEM_read_X509(caFile, nullptr, nullptr, nullptr) : nullptr;
+        if (caFile) std::fclose(caFile);
+        EVP_PKEY* caKey = readKey(c.ca.substr(0, c.ca.size() - 4) + ".key");
+        EVP_PKEY* key = readKey(c.serverKey);
+        if (!ca || !caKey || !key) throw std::runtime_error("cannot read the test authority");
+        X509* cert = X509_new();
+        X509_set_version(cert, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 4242);
+        X509_gmtime_adj(X509_getm_notBefore(cert), -3 * 86400);
+        X509_gmtime_adj(X509_getm_notAfter(cert), -86400);
+        X509_set_pubkey(cert, key);
+        X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
+        X509_set_issuer_name(cert, X509_get_subject_name(ca));
+        X509V3_CTX ctx;
+        X509V3_set_ctx_nodb(&ctx);
+        X509V3_set_ctx(&ctx, ca, cert, nullptr, nullptr, 0);
+        X509_EXTENSION* san = X509V3_EXT_conf_nid(nullptr, &ctx, NID_subject_alt_name, "DNS:localhost, IP:127.0.0.1");
+        X509_add_ext(cert, san, -1);
+        X509_EXTENSION_free(san);
+        X509_sign(cert, caKey, EVP_sha256());
+        std::string out = c.dir + "/expired.pem";
+        FILE* f = std::fopen(out.c_str(), "wb");
+        PEM_write_X509(f, cert);
+        std::fclose(f);
+        X509_free(cert);
+        X509_free(ca);
+        EVP_PKEY_free(caKey);
+        EVP_PKEY_free(key);
+        return out;
+    }();
+    return path;
 }
 
 // ---- TLS server ---------------------------------------------------------------

@@ -21,6 +21,9 @@ struct TestCertificates {
 };
 // Made once per test process, in a fresh temporary directory.
 const TestCertificates& testCertificates();
+// A certificate for localhost signed by the test authority whose validity
+// ended yesterday (key: serverKey). Made once, beside the others.
+const std::string& expiredServerCertificate();
 
 struct TlsRequest {
     std::string head;  // request line and header fields

@@ -148,6 +148,23 @@ TEST_F(TlsStreamTest, SettingsWithoutValidationAcceptAnySelfSignedCertificate) {
     EXPECT_EQ(r2.error.code, kTlsCertificateInvalid);
 }
 
+TEST_F(TlsStreamTest, ExpiredCertificateFailsUnlessExpiryIsAllowed) {
+    const auto& c = testCertificates();
+    testnet::TlsHttpServer server(testnet::expiredServerCertificate(), c.serverKey,
+                                  [](const testnet::TlsRequest&) { return okReply("old but fine"); });
+    Result strict = run(stream(server.url("localhost", "/")));
+    ASSERT_TRUE(strict.failed);
+    EXPECT_EQ(strict.error.code, kTlsCertificateExpired);
+
+    auto s = stream(server.url("localhost", "/"));
+    SslSettings expiredOk;
+    expiredOk.allowsExpiredCertificates = true;
+    s->setSslSettings(expiredOk);
+    Result r = run(s);
+    ASSERT_TRUE(r.ended) << r.error.description;
+    EXPECT_EQ(r.body, "old but fine");
+}
+
 TEST_F(TlsStreamTest, ClientIdentityFromPkcs12OrPemReachesTheServer) {
     const auto& c = testCertificates();
     testnet::TlsHttpServer server(c.serverCert, c.serverKey,
