@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 
@@ -183,7 +185,10 @@ TEST_F(ProxyTest, PacScriptFromLoopbackRoutesThroughTheProxyAndTheQueueLimitCome
                          "  if (dnsDomainIs(host, '.test') && shExpMatch(url, 'http://*/via/*'))\n"
                          "    return 'PROXY 127.0.0.1:" + std::to_string(proxy.port()) + "; DIRECT';\n"
                          "  return 'DIRECT';\n}\n";
+    std::atomic<bool> release{false};
     pacServer.on("/proxy.pac", [&](const testnet::ServerRequest&) {
+        // Both downloads wait here until the test has seen the raised limit.
+        for (int i = 0; i < 500 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, script))};
     });
     int limitBefore = HttpRequest::sharedQueue().maxConcurrentOperationCount();
@@ -195,6 +200,9 @@ TEST_F(ProxyTest, PacScriptFromLoopbackRoutesThroughTheProxyAndTheQueueLimitCome
         r->setDelegate(rec);
         r->startAsynchronous();
     }
+    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return pacServer.requestCount() == 2; }));
+    EXPECT_EQ(HttpRequest::sharedQueue().maxConcurrentOperationCount(), limitBefore + 2);
+    release = true;
     ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return a.finished + a.failed + b.finished + b.failed == 2; }));
     EXPECT_EQ(a.finished, 1);
     EXPECT_EQ(b.finished, 1);
