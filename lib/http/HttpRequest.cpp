@@ -859,7 +859,8 @@ void HttpRequest::cancelLoad() {
         rawResponseData_.clear();
         haveRawResponseData_ = false;
     }
-    if (downloadDestinationPath() && !complete_) removeTemporaryDownloadFiles();
+    // A download that did not finish leaves no temporary file behind (unless it may resume).
+    if (downloadDestinationPath() && !downloadComplete_) removeTemporaryDownloadFiles();
     else closeDownloadFiles();
     if (!willRetryRequest_ && authenticationNeeded_ == 0) removeTemporaryUploadFiles();
 }

@@ -2,12 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
 #include "lib/http/HttpDataCompressor.h"
 #include "lib/http/HttpInputStream.h"
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/RunLoop.h"
 #include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
 
@@ -255,5 +257,32 @@ TEST_F(FileRequestTest, ResumedDownloadSendsRangeAndAppendsOrRewrites) {
         EXPECT_EQ(readFile(dir + "/whole"), data) << serverResumes;
         EXPECT_EQ(r->partialDownloadSize(), serverResumes ? 12345u : 0u);
         EXPECT_FALSE(exists(partial));
+    }
+}
+
+TEST_F(FileRequestTest, CancelledDownloadLeavesNoTemporaryFileUnlessItMayResume) {
+    server.on("/slow", [](const testnet::ServerRequest&) {
+        return std::vector<testnet::Action>{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
+                                                          std::string(5000, 'a')),
+                                            testnet::silence()};
+    });
+    for (bool resume : {false, true}) {
+        struct Rec : HttpRequestDelegate {
+            std::atomic<int> failed{0};
+            void requestFailed(HttpRequest&) override { ++failed; }
+        } rec;
+        auto r = HttpRequest::requestWithURL(server.url("/slow"));
+        r->setDownloadDestinationPath(dir + "/never");
+        r->setAllowResumeForFileDownloads(resume);
+        r->setDelegate(&rec);
+        r->startAsynchronous();
+        ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return r->totalBytesRead() >= 5000; }));
+        auto temporary = r->temporaryFileDownloadPath();
+        ASSERT_TRUE(temporary);
+        r->cancel();
+        ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return rec.failed == 1; }));
+        EXPECT_EQ(exists(*temporary), resume) << resume;
+        EXPECT_FALSE(exists(dir + "/never"));
+        std::remove(temporary->c_str());
     }
 }
