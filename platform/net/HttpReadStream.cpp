@@ -263,9 +263,13 @@ void HttpReadStream::onConnected() {
     if (usesHttpProxy() && u.scheme() == "https") {
         phase_ = Phase::Tunnel;
         tunnelStep_ = TunnelStep::HttpConnect;
-        std::string authority = u.host().find(':') != std::string::npos ? "[" + u.host() + "]" : u.host();
-        authority += ":" + std::to_string(u.effectivePort());
-        tunnelOut_ = "CONNECT " + authority + " HTTP/1.1\r\nHost: " + authority + "\r\n";
+        std::string authority;
+        if (u.host().find(':') != std::string::npos)
+            authority.append("[").append(u.host()).append("]");
+        else
+            authority.append(u.host());
+        authority.append(":").append(std::to_string(u.effectivePort()));
+        tunnelOut_.assign("CONNECT ").append(authority).append(" HTTP/1.1\r\nHost: ").append(authority).append("\r\n");
         if (const std::string* auth = message_.headerField("Proxy-Authorization"))
             tunnelOut_ += "Proxy-Authorization: " + *auth + "\r\n";
         tunnelOut_ += "\r\n";
