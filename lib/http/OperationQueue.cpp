@@ -13,12 +13,12 @@ void OperationQueue::addOperation(std::shared_ptr<HttpRequest> request) { addOpe
 
 void OperationQueue::addOperation(std::shared_ptr<HttpRequest> request, int priority,
                                   std::vector<std::shared_ptr<HttpRequest>> dependencies) {
+    request->setOperationQueue(this);  // outside the queue's lock: a finishing request takes its own lock first
     {
         std::lock_guard<std::mutex> lock(mutex_);
         Scheduling& sched = scheduling_[request.get()];
         sched.priority = priority;
         for (auto& d : dependencies) sched.dependencies.push_back(d);
-        request->setOperationQueue(this);
         waiting_.push_back(std::move(request));
     }
     startWaiting();
