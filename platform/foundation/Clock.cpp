@@ -66,11 +66,13 @@ void ManualClock::advance(double seconds) {
 }
 
 namespace {
-std::mutex gClockMutex;
-std::shared_ptr<Clock> gClock;
+// Never destroyed: threads that run for the whole process (the request
+// threads) may still read the clock while the program's statics go away.
+std::mutex& gClockMutex = *new std::mutex();
+std::shared_ptr<Clock>& gClock = *new std::shared_ptr<Clock>();
 // Replaced clocks stay alive: another thread may still be reading one.
-std::vector<std::shared_ptr<Clock>> gRetired;
-SystemClock gSystemClock;
+std::vector<std::shared_ptr<Clock>>& gRetired = *new std::vector<std::shared_ptr<Clock>>();
+SystemClock& gSystemClock = *new SystemClock();
 }  // namespace
 
 Clock& clock() {
