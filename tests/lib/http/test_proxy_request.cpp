@@ -268,3 +268,30 @@ TEST_F(ProxyTest, CancelDuringPacDownloadRestoresTheQueueLimitAndReportsOnce) {
     EXPECT_EQ(r->error()->code, kRequestCancelledErrorType);
     EXPECT_EQ(HttpRequest::sharedQueue().maxConcurrentOperationCount(), limitBefore);
 }
+
+TEST_F(ProxyTest, SynchronousRequestFetchesItsPacScriptFirstAndDirectMeansNoProxy) {
+    testnet::HttpProxyFixture proxy;
+    testnet::LoopbackHttpServer server;
+    server.on("/direct", [](const testnet::ServerRequest&) {
+        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "came direct"))};
+    });
+    server.on("/proxy.pac", [&](const testnet::ServerRequest&) {
+        std::string script = "function FindProxyForURL(url, host) {\n"
+                             "  return isPlainHostName(host) || host == '127.0.0.1' ? 'DIRECT' : 'PROXY 127.0.0.1:" +
+                             std::to_string(proxy.port()) + "';\n}\n";
+        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, script))};
+    });
+    auto viaProxy = HttpRequest::requestWithURL("http://sync.test/a");
+    viaProxy->setPACurl(net::Url::parse(server.url("/proxy.pac")));
+    viaProxy->startSynchronous();
+    ASSERT_FALSE(viaProxy->error()) << viaProxy->error()->localizedDescription;
+    EXPECT_EQ(viaProxy->responseString(), "proxied http://sync.test/a");
+
+    auto direct = HttpRequest::requestWithURL(server.url("/direct"));
+    direct->setPACurl(net::Url::parse(server.url("/proxy.pac")));
+    direct->startSynchronous();
+    ASSERT_FALSE(direct->error()) << direct->error()->localizedDescription;
+    EXPECT_EQ(direct->responseString(), "came direct");
+    EXPECT_FALSE(direct->proxyHost());
+    EXPECT_EQ(proxy.requestHeads().size(), 1u);
+}
