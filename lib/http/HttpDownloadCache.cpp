@@ -12,6 +12,7 @@
 
 #include "platform/crypto/Digest.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Text.h"
 
@@ -90,6 +91,12 @@ std::optional<std::string> unescape(const std::string& s) {
 
 const char* kHeaderFileMagic = "HttpRequestCache headers 1";
 
+// A programming or set-up error of the cache's folders: logged and returned.
+HttpCacheError cacheError(std::string name, std::string reason) {
+    foundation::log(name, ": ", reason);
+    return HttpCacheError{std::move(name), std::move(reason)};
+}
+
 }  // namespace
 
 HttpDownloadCache::HttpDownloadCache() = default;
@@ -111,22 +118,22 @@ std::optional<std::string> HttpDownloadCache::storagePath() const {
     return storagePath_;
 }
 
-void HttpDownloadCache::setStoragePath(const std::string& path) {
+std::optional<HttpCacheError> HttpDownloadCache::setStoragePath(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    clearCachedResponsesForStoragePolicy(StorageForSession);
+    if (auto e = clearCachedResponsesForStoragePolicy(StorageForSession)) return e;
     storagePath_ = path;
     for (const std::string& dir : {path, path + "/" + kSessionStore, path + "/" + kPermanentStore}) {
         if (exists(dir) && !isDir(dir))
-            throw HttpCacheException("FileExistsAtCachePath", "Cannot create a directory for the cache at '" + dir +
-                                                                  "', because a file already exists");
+            return cacheError("FileExistsAtCachePath",
+                              "Cannot create a directory for the cache at '" + dir + "', because a file already exists");
         if (!exists(dir)) {
             ::mkdir(dir.c_str(), 0700);
             if (!isDir(dir))
-                throw HttpCacheException("FailedToCreateCacheDirectory",
-                                         "Failed to create a directory for the cache at '" + dir + "'");
+                return cacheError("FailedToCreateCacheDirectory",
+                                  "Failed to create a directory for the cache at '" + dir + "'");
         }
     }
-    clearCachedResponsesForStoragePolicy(StorageForSession);
+    return clearCachedResponsesForStoragePolicy(StorageForSession);
 }
 
 int HttpDownloadCache::defaultCachePolicy() const {
@@ -361,13 +368,13 @@ bool HttpDownloadCache::canUseCachedDataForRequest(HttpRequest& request) {
     return false;
 }
 
-void HttpDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) {
+std::optional<HttpCacheError> HttpDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    if (!storagePath_) return;
+    if (!storagePath_) return std::nullopt;
     std::string dir = *storagePath_ + "/" + (storagePolicy == StorageForSession ? kSessionStore : kPermanentStore);
-    if (!isDir(dir)) return;
+    if (!isDir(dir)) return std::nullopt;
     DIR* d = ::opendir(dir.c_str());
-    if (!d) throw HttpCacheException("FailedToTraverseCacheDirectory", "Listing cache directory failed at path '" + dir + "'");
+    if (!d) return cacheError("FailedToTraverseCacheDirectory", "Listing cache directory failed at path '" + dir + "'");
     std::vector<std::string> names;
     while (dirent* e = ::readdir(d)) {
         std::string n = e->d_name;
@@ -377,8 +384,9 @@ void HttpDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) 
     for (const auto& n : names) {
         std::string p = dir + "/" + n;
         if (!foundation::removeItem(p))
-            throw HttpCacheException("FailedToRemoveCacheFile", "Failed to remove cached data at path '" + p + "'");
+            return cacheError("FailedToRemoveCacheFile", "Failed to remove cached data at path '" + p + "'");
     }
+    return std::nullopt;
 }
 
 void HttpDownloadCache::removeCachedDataForURL(const net::Url& url) {

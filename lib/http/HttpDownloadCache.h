@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,10 +34,13 @@ enum CacheStoragePolicy : int { StorageForSession = 0, StoragePermanent = 1 };
 inline const std::string kCachedExpiresHeader = "X-HttpRequest-Expires";
 inline const std::string kCachedStatusCodeHeader = "X-HttpRequest-Response-Status-Code";
 
-// A cache directory that cannot be made or read.
-struct HttpCacheException : std::runtime_error {
-    HttpCacheException(std::string name, const std::string& reason) : std::runtime_error(reason), name(std::move(name)) {}
-    std::string name;  // "FileExistsAtCachePath", "FailedToCreateCacheDirectory", ...
+// A cache directory that cannot be made, read or emptied: a name
+// ("FileExistsAtCachePath", "FailedToCreateCacheDirectory",
+// "FailedToTraverseCacheDirectory", "FailedToRemoveCacheFile") and a reason.
+// Such a failure is logged and returned.
+struct HttpCacheError {
+    std::string name;
+    std::string reason;
 };
 
 class HttpDownloadCache {
@@ -48,9 +50,8 @@ public:
     static std::shared_ptr<HttpDownloadCache> sharedCache();
 
     std::optional<std::string> storagePath() const;
-    // Makes the directories (throws HttpCacheException when it cannot) and
-    // empties the session store before and after.
-    void setStoragePath(const std::string& path);
+    // Makes the directories and empties the session store before and after.
+    std::optional<HttpCacheError> setStoragePath(const std::string& path);
     int defaultCachePolicy() const;
     // 0 stores 4: the default policy is never 0.
     void setDefaultCachePolicy(int policy);
@@ -71,8 +72,8 @@ public:
     void removeCachedDataForRequest(HttpRequest& request);
     bool isCachedDataCurrentForRequest(HttpRequest& request);
     bool canUseCachedDataForRequest(HttpRequest& request);
-    // Empties the store of the policy (throws HttpCacheException when it cannot).
-    void clearCachedResponsesForStoragePolicy(int storagePolicy);
+    // Empties the store of the policy.
+    std::optional<HttpCacheError> clearCachedResponsesForStoragePolicy(int storagePolicy);
 
     static bool serverAllowsResponseCachingForRequest(HttpRequest& request);
     // nullopt for an empty URL text.

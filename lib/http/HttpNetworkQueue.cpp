@@ -1,5 +1,7 @@
 #include "lib/http/HttpNetworkQueue.h"
 
+#include "platform/foundation/Log.h"
+
 namespace http {
 
 std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::queue() {
@@ -46,8 +48,11 @@ void HttpNetworkQueue::cancelAllOperations() {
     operations_.cancelAllOperations();
 }
 
-void HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
-    if (!request) throw InvalidRequestException();
+bool HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
+    if (!request) {
+        foundation::log(kAttemptToAddInvalidRequest, ": ", kAttemptToAddInvalidRequestReason);
+        return false;
+    }
     std::vector<HttpRequestRef> dependencies;
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -73,6 +78,7 @@ void HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
     }
     request->setQueue(shared_from_this());
     operations_.addOperation(request, 0, dependencies);
+    return true;
 }
 
 void HttpNetworkQueue::addHEADOperation(const HttpRequestRef& request) {

@@ -20,12 +20,10 @@ namespace http {
 
 class HttpNetworkQueue;
 
-// Thrown by addOperation for anything that is not a request.
-struct InvalidRequestException : std::logic_error {
-    InvalidRequestException()
-        : std::logic_error("Attempted to add an object that was not an HttpRequest to an HttpNetworkQueue") {}
-    static constexpr const char* name = "AttemptToAddInvalidRequest";
-};
+// What addOperation logs when given anything that is not a request.
+inline const std::string kAttemptToAddInvalidRequest = "AttemptToAddInvalidRequest";
+inline const std::string kAttemptToAddInvalidRequestReason =
+    "Attempted to add an object that was not an HttpRequest to an HttpNetworkQueue";
 
 class HttpNetworkQueue : public HttpRequestDelegate, public std::enable_shared_from_this<HttpNetworkQueue> {
 public:
@@ -47,16 +45,14 @@ public:
     int maxConcurrentOperationCount() const;
     void setMaxConcurrentOperationCount(int count);
 
-    // Adds a request; a null one throws InvalidRequestException. With
-    // accurate progress, a GET added while suspended runs after a HEAD
-    // request for its size.
-    void addOperation(const HttpRequestRef& request);
-    // The other overload of the original interface: anything else is refused.
+    // Adds a request. Anything else (a null request, another object) is a
+    // programming error: logged as "AttemptToAddInvalidRequest: ..." and
+    // refused (false). With accurate progress, a
+    // GET added while suspended runs after a HEAD request for its size.
+    bool addOperation(const HttpRequestRef& request);
     template <typename T>
-    void addOperation(const std::shared_ptr<T>& object) {
-        auto request = std::dynamic_pointer_cast<HttpRequest>(object);
-        if (!request) throw InvalidRequestException();
-        addOperation(request);
+    bool addOperation(const std::shared_ptr<T>& object) {
+        return addOperation(std::dynamic_pointer_cast<HttpRequest>(object));
     }
     void addHEADOperation(const HttpRequestRef& request);
 
