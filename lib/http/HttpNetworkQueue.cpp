@@ -12,7 +12,10 @@ HttpNetworkQueue::HttpNetworkQueue() { operations_.setSuspended(true); }
 
 HttpNetworkQueue::~HttpNetworkQueue() {
     // No request may call back into a queue that is gone.
-    for (auto& r : operations_.operations()) r->setQueue(nullptr);
+    for (auto& r : operations_.operations()) {
+        r->setQueue(nullptr);
+        r->setOperationQueue(nullptr);
+    }
 }
 
 void HttpNetworkQueue::go() { operations_.setSuspended(false); }

@@ -222,8 +222,8 @@ public:
     bool didUseCachedResponse() const;
 
     // ---- the queue that hears this request's events too -----------------
-    // After the delegate and the block, the queue (owned) hears started,
-    // headers, finished and failed.
+    // After the delegate and the block, the queue hears started, headers,
+    // finished and failed. Not owned: whoever made the queue keeps it.
     std::shared_ptr<HttpRequestDelegate> queue() const;
     void setQueue(std::shared_ptr<HttpRequestDelegate> queue);
     // A HEAD request for the same URL with this request's headers and
@@ -454,7 +454,7 @@ private:
     std::optional<unsigned> requestID_;
     double lastActivityTime_ = 0;
 
-    std::shared_ptr<HttpRequestDelegate> queue_;
+    std::weak_ptr<HttpRequestDelegate> queue_;
 
     // The download cache (HttpRequestCache.cpp).
     bool useCacheBeforeStart();

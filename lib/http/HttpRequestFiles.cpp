@@ -346,7 +346,7 @@ namespace http {
 
 std::shared_ptr<HttpRequestDelegate> HttpRequest::queue() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return queue_;
+    return queue_.lock();
 }
 
 void HttpRequest::setQueue(std::shared_ptr<HttpRequestDelegate> queue) {
