@@ -265,15 +265,10 @@ void HttpFormDataRequest::buildMultipartFormDataPostBody() {
     appendPostString("\r\n--" + boundary + "--\r\n");
 }
 
+HttpRequestRef HttpFormDataRequest::makeEmptyCopy() const { return requestWithURL(url()); }
+
 HttpFormDataRequestRef HttpFormDataRequest::copyFormRequest() const {
-    auto r = requestWithURL(url());
-    // The plain request's settings: taken from its copy.
-    HttpRequestRef base = copy();
-    r->setRequestMethod(requestMethod());
-    r->setTimeOutSeconds(base->timeOutSeconds());
-    r->setDelegate(base->delegate());
-    r->setTag(base->tag());
-    r->setUserInfo(base->userInfo());
+    auto r = std::static_pointer_cast<HttpFormDataRequest>(copy());
     std::lock_guard<std::mutex> lock(formMutex_);
     r->postData_ = postData_;
     r->fileData_ = fileData_;

@@ -81,6 +81,7 @@ public:
 protected:
     explicit HttpFormDataRequest(const std::optional<net::Url>& url);
     void buildPostBody() override;
+    HttpRequestRef makeEmptyCopy() const override;
 
 private:
     void buildMultipartFormDataPostBody();

@@ -88,7 +88,7 @@ HttpRequest::~HttpRequest() {
 HttpRequestRef HttpRequest::copy() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     std::lock_guard<std::mutex> props(propertyMutex_);
-    auto r = requestWithURL(url_);
+    auto r = makeEmptyCopy();
     r->delegate_ = delegate_;
     r->requestMethod_ = requestMethod_;
     r->postBody_ = postBody_;

@@ -311,6 +311,8 @@ protected:
     bool haveBuiltPostBody() const { return haveBuiltPostBody_; }
     // Fails the request with the error (reported once).
     void failRequest(HttpErrorRef error);
+    // A new request of the same class for the URL, which copy() fills.
+    virtual HttpRequestRef makeEmptyCopy() const { return requestWithURL(url_); }
 
 private:
     void main();

@@ -135,7 +135,7 @@ void HttpRequest::fetchPACFile() {
     };
     download->setCompletionBlock(done);
     download->setFailedBlock(done);
-    download->startAsynchronous();
+    sharedQueue().addOperation(download, 4, {});  // high priority: ahead of waiting requests
     // The download must not wait behind the very request that needs it.
     changeSharedQueueLimit(+1);
     PACQueueLimitRaised_ = true;

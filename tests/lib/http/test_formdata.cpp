@@ -122,3 +122,24 @@ TEST_F(FormDataTest, MissingFileFailsTheRequest) {
     }
     EXPECT_EQ(server.requestCount(), 0);
 }
+
+TEST_F(FormDataTest, CopyKeepsTheFormAndTheRequestSettings) {
+    auto r = HttpFormDataRequest::requestWithURL(server.url("/form"));
+    r->addPostValue(foundation::Value("v"), "k");
+    r->addData(Bytes{'d'}, "f");
+    r->setPostFormat(PostFormatMultipart);
+    r->setStringEncoding(kISOLatin1StringEncoding);
+    r->setTag(7);
+    r->setTimeOutSeconds(3.5);
+    auto c = r->copyFormRequest();
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->postData()->size(), 1u);
+    EXPECT_EQ(c->fileData()->size(), 1u);
+    EXPECT_EQ(c->postFormat(), PostFormatMultipart);
+    EXPECT_EQ(c->stringEncoding(), kISOLatin1StringEncoding);
+    EXPECT_EQ(c->tag(), 7);
+    EXPECT_EQ(c->timeOutSeconds(), 3.5);
+    EXPECT_EQ(c->requestMethod(), "POST");
+    // The plain copy of a form request is a form request too.
+    EXPECT_TRUE(std::dynamic_pointer_cast<HttpFormDataRequest>(r->copy()));
+}
