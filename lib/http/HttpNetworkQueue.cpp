@@ -30,6 +30,8 @@ void HttpNetworkQueue::reset() {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         delegate_ = nullptr;
+        uploadProgressDelegate_ = nullptr;
+        downloadProgressDelegate_ = nullptr;
         didStart_ = nullptr;
         didReceiveHeaders_ = nullptr;
         didFail_ = nullptr;
@@ -69,14 +71,20 @@ bool HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
                 HttpRequestRef head = request->HEADRequest();
                 addHEADOperation(head);
                 dependencies.push_back(head);
-                if (request->shouldResetDownloadProgress()) request->setShouldResetDownloadProgress(false);
+                if (request->shouldResetDownloadProgress()) {
+                    if (auto* d = downloadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+                    request->setShouldResetDownloadProgress(false);
+                }
             }
             totalBytesToUpload_ += request->postBody().size();
         } else {
             totalBytesToDownload_ += 1;
             totalBytesToUpload_ += 1;
         }
-        if (request->shouldResetUploadProgress()) request->setShouldResetUploadProgress(false);
+        if (request->shouldResetUploadProgress()) {
+            if (auto* d = uploadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+            request->setShouldResetUploadProgress(false);
+        }
         request->setShowAccurateProgress(showAccurateProgress_);
     }
     request->setQueue(shared_from_this());
@@ -129,13 +137,61 @@ uint64_t HttpNetworkQueue::totalBytesToDownload() const { LOCKED; return totalBy
 foundation::Value HttpNetworkQueue::userInfo() const { LOCKED; return userInfo_; }
 void HttpNetworkQueue::setUserInfo(foundation::Value info) { LOCKED; userInfo_ = std::move(info); }
 
-void HttpNetworkQueue::requestDidReceiveBytes(HttpRequest&, int64_t amount) { LOCKED; bytesDownloadedSoFar_ += uint64_t(amount); }
-void HttpNetworkQueue::requestDidSendBytes(HttpRequest&, int64_t amount) { LOCKED; bytesUploadedSoFar_ += uint64_t(amount); }
+HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const { LOCKED; return uploadProgressDelegate_; }
+HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const { LOCKED; return downloadProgressDelegate_; }
+void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) {
+    {
+        LOCKED;
+        uploadProgressDelegate_ = d;
+    }
+    if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
+}
+void HttpNetworkQueue::setDownloadProgressDelegate(HttpProgressDelegate* d) {
+    {
+        LOCKED;
+        downloadProgressDelegate_ = d;
+    }
+    if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
+}
+
+// The requests report progress on the main thread; so does the queue.
+void HttpNetworkQueue::requestDidReceiveBytes(HttpRequest&, int64_t amount) {
+    HttpProgressDelegate* d;
+    float fraction = 0;
+    {
+        LOCKED;
+        bytesDownloadedSoFar_ += uint64_t(amount);
+        d = downloadProgressDelegate_;
+        if (totalBytesToDownload_ > 0) fraction = float(double(bytesDownloadedSoFar_) / double(totalBytesToDownload_));
+    }
+    if (d) d->setProgress(fraction);
+}
+void HttpNetworkQueue::requestDidSendBytes(HttpRequest&, int64_t amount) {
+    HttpProgressDelegate* d;
+    float fraction = 0;
+    {
+        LOCKED;
+        bytesUploadedSoFar_ += uint64_t(amount);
+        d = uploadProgressDelegate_;
+        if (totalBytesToUpload_ > 0) fraction = float(double(bytesUploadedSoFar_) / double(totalBytesToUpload_));
+    }
+    if (d) d->setProgress(fraction);
+}
 void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToDownload_ += uint64_t(amount); }
 void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToUpload_ += uint64_t(amount); }
+
+bool HttpNetworkQueue::respondsToWillRedirect() const { LOCKED; return willRedirect_ && delegate_; }
+bool HttpNetworkQueue::respondsToAuthenticationNeeded() const {
+    LOCKED;
+    return delegate_ && delegate_->respondsToAuthenticationNeeded();
+}
+bool HttpNetworkQueue::respondsToProxyAuthenticationNeeded() const {
+    LOCKED;
+    return delegate_ && delegate_->respondsToProxyAuthenticationNeeded();
+}
 #undef LOCKED
 
-bool HttpNetworkQueue::requestWillRedirectToURL(HttpRequest& request, const net::Url& url) {
+void HttpNetworkQueue::requestWillRedirectToURL(HttpRequest& request, const net::Url& url) {
     RedirectSelector s;
     HttpRequestDelegate* d;
     {
@@ -143,9 +199,17 @@ bool HttpNetworkQueue::requestWillRedirectToURL(HttpRequest& request, const net:
         s = willRedirect_;
         d = delegate_;
     }
-    if (!s || !d) return false;
-    s(*d, request, url);
-    return true;
+    if (s && d) s(*d, request, url);
+}
+
+void HttpNetworkQueue::authenticationNeededForRequest(HttpRequest& request) {
+    HttpRequestDelegate* d = delegate();
+    if (d && d->respondsToAuthenticationNeeded()) d->authenticationNeededForRequest(request);
+}
+
+void HttpNetworkQueue::proxyAuthenticationNeededForRequest(HttpRequest& request) {
+    HttpRequestDelegate* d = delegate();
+    if (d && d->respondsToProxyAuthenticationNeeded()) d->proxyAuthenticationNeededForRequest(request);
 }
 
 std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::copy() const {
@@ -159,6 +223,8 @@ std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::copy() const {
     q->didFail_ = didFail_;
     q->queueDidFinish_ = queueDidFinish_;
     q->shouldCancelAllRequestsOnFailure_ = shouldCancelAllRequestsOnFailure_;
+    q->uploadProgressDelegate_ = uploadProgressDelegate_;
+    q->downloadProgressDelegate_ = downloadProgressDelegate_;
     q->showAccurateProgress_ = showAccurateProgress_;
     q->userInfo_ = userInfo_;
     return q;

@@ -25,7 +25,9 @@ inline const std::string kAttemptToAddInvalidRequest = "AttemptToAddInvalidReque
 inline const std::string kAttemptToAddInvalidRequestReason =
     "Attempted to add an object that was not an HttpRequest to an HttpNetworkQueue";
 
-class HttpNetworkQueue : public HttpRequestDelegate, public std::enable_shared_from_this<HttpNetworkQueue> {
+class HttpNetworkQueue : public HttpRequestDelegate,
+                         public HttpProgressDelegate,
+                         public std::enable_shared_from_this<HttpNetworkQueue> {
 public:
     using QueueSelector = std::function<void(HttpRequestDelegate&, HttpNetworkQueue&)>;
     using RedirectSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const net::Url&)>;
@@ -79,13 +81,27 @@ public:
     foundation::Value userInfo() const;
     void setUserInfo(foundation::Value info);
 
-    // Progress reports of the queue's requests.
-    void requestDidReceiveBytes(HttpRequest& request, int64_t amount);
-    void requestDidSendBytes(HttpRequest& request, int64_t amount);
-    void requestIncrementDownloadSizeBy(HttpRequest& request, int64_t amount);
-    void requestIncrementUploadSizeBy(HttpRequest& request, int64_t amount);
-    // Asks the delegate through the redirect selector; false when none is set.
-    bool requestWillRedirectToURL(HttpRequest& request, const net::Url& url);
+    // The whole batch's progress goes to these (not owned); setting one
+    // resets it to 0.
+    HttpProgressDelegate* uploadProgressDelegate() const;
+    void setUploadProgressDelegate(HttpProgressDelegate* delegate);
+    HttpProgressDelegate* downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(HttpProgressDelegate* delegate);
+
+    // HttpProgressDelegate: progress reports of the queue's requests.
+    void requestDidReceiveBytes(HttpRequest& request, int64_t amount) override;
+    void requestDidSendBytes(HttpRequest& request, int64_t amount) override;
+    void requestIncrementDownloadSizeBy(HttpRequest& request, int64_t amount) override;
+    void requestIncrementUploadSizeBy(HttpRequest& request, int64_t amount) override;
+    // A request may ask the queue about a redirect only when a redirect
+    // selector and a delegate are set; about credentials only when the
+    // delegate itself answers them.
+    bool respondsToWillRedirect() const override;
+    void requestWillRedirectToURL(HttpRequest& request, const net::Url& url) override;
+    bool respondsToAuthenticationNeeded() const override;
+    void authenticationNeededForRequest(HttpRequest& request) override;
+    bool respondsToProxyAuthenticationNeeded() const override;
+    void proxyAuthenticationNeededForRequest(HttpRequest& request) override;
 
     // A new suspended queue with the same delegate, selectors, flags and user info.
     std::shared_ptr<HttpNetworkQueue> copy() const;
@@ -114,6 +130,8 @@ private:
     int requestsCount_ = 0;
     uint64_t bytesUploadedSoFar_ = 0, totalBytesToUpload_ = 0, bytesDownloadedSoFar_ = 0, totalBytesToDownload_ = 0;
     foundation::Value userInfo_;
+    HttpProgressDelegate* uploadProgressDelegate_ = nullptr;
+    HttpProgressDelegate* downloadProgressDelegate_ = nullptr;
     std::set<const HttpRequest*> members_;
     std::set<const HttpRequest*> headRequests_;
 };

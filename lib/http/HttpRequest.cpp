@@ -157,6 +157,9 @@ void HttpRequest::setURL(const std::optional<net::Url>& url) {
     if (url == url_) return;
     url_ = url;
     requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
+    redirectURL_.reset();
 }
 
 std::optional<net::Url> HttpRequest::originalURL() const {
@@ -483,6 +486,7 @@ void HttpRequest::main() {
             }
         }
     }
+    applyAuthorizationHeader();
     if (configureProxies()) startRequest();
 }
 
@@ -502,6 +506,7 @@ void HttpRequest::buildRequestHeaders() {
     if (haveBuiltRequestHeaders_) return;
     haveBuiltRequestHeaders_ = true;
     if (!requestHeaders_) requestHeaders_.emplace();
+    applyCookieHeader();
     auto& headers = *requestHeaders_;
     if (headers.find("User-Agent") == headers.end()) {
         std::optional<std::string> agent = userAgentString();
@@ -521,6 +526,8 @@ void HttpRequest::startRequest() {
     complete_ = false;
     totalBytesRead_ = 0;
     if (redirectCount_ == 0) originalURL_ = url_;
+    lastBytesRead_ = 0;
+    if (lastBytesSent_ > 0) removeUploadProgressSoFar();
     lastBytesSent_ = 0;
     contentLength_ = 0;
     responseHeaders_.reset();
@@ -586,8 +593,15 @@ void HttpRequest::startRequest() {
         }
     }
 
+    announceSizesForNewPass();
     readStream_ = stream;
-    scheduleReadStream();
+    // While throttled, the stream waits unscheduled until the wake-up time.
+    auto wakeUp = throttleWakeUpTime();
+    if (!wakeUp || *wakeUp <= monotonicNow() || !isBandwidthThrottled()) {
+        scheduleReadStream();
+    } else {
+        readStreamLoop_ = &foundation::RunLoop::current();
+    }
     bool opened = readStream_->open();
     if (oldStream && oldStream != stream) oldStream->close();
     if (!opened) {
@@ -597,6 +611,16 @@ void HttpRequest::startRequest() {
         return;
     }
     lastActivityTime_ = monotonicNow();
+    std::weak_ptr<HttpRequest> weak = weak_from_this();
+    setStatusTimer(readStreamLoop_->addTimer(
+        kStatusTimerInterval, kStatusTimerInterval,
+        [weak](foundation::Timer& timer) {
+            if (auto self = weak.lock())
+                self->updateStatus();
+            else
+                timer.invalidate();
+        },
+        runLoopMode_));
 }
 
 // ---- the stream ----------------------------------------------------------------
@@ -613,6 +637,7 @@ void HttpRequest::scheduleReadStream() {
     readStreamLoop_ = &foundation::RunLoop::current();
     readStream_->scheduleWithRunLoop(*readStreamLoop_, runLoopMode_);
     readStreamIsScheduled_ = true;
+    noteStreamScheduled(true);
 }
 
 void HttpRequest::unscheduleReadStream() {
@@ -620,6 +645,7 @@ void HttpRequest::unscheduleReadStream() {
     readStream_->setClient(0, nullptr);
     readStream_->unscheduleFromRunLoop(*readStreamLoop_, runLoopMode_);
     readStreamIsScheduled_ = false;
+    noteStreamScheduled(false);
 }
 
 void HttpRequest::destroyReadStream() {
@@ -641,6 +667,7 @@ void HttpRequest::handleNetworkEvent(unsigned event) {
     case net::HttpReadStream::kEventHasBytesAvailable: handleBytesAvailable(); break;
     default: break;
     }
+    afterNetworkEvent();
 }
 
 void HttpRequest::handleBytesAvailable() {
@@ -653,6 +680,7 @@ void HttpRequest::handleBytesAvailable() {
         bufferSize = 262144;
     else if (contentLength_ > 65536)
         bufferSize = 65536;
+    bufferSize = throttledReadLength(bufferSize);
     if (readBufferSize_ < bufferSize) {
         readBuffer_.reset(new uint8_t[bufferSize]);
         readBufferSize_ = bufferSize;
@@ -678,6 +706,7 @@ void HttpRequest::handleBytesAvailable() {
     }
     totalBytesRead_ += uint64_t(n);
     lastActivityTime_ = monotonicNow();
+    incrementBandwidthUsedInLastSecond((unsigned long)n);
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
         passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
@@ -694,15 +723,20 @@ void HttpRequest::handleBytesAvailable() {
 }
 
 void HttpRequest::handleStreamComplete() {
+    setStatusTimer(nullptr);
     downloadComplete_ = true;
     if (!responseHeaders_) readResponseHeaders();
     lastBytesSent_ = totalBytesSent_;
     totalBytesSent_ = readStream_ ? readStream_->requestBytesWrittenCount() : 0;
     complete_ = true;
     if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    updateProgressIndicators();
     dataDecompressor_.reset();
-    if (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_) removeTemporaryUploadFiles();
-    HttpErrorRef fileError = finishDownloadFile();
+    if (!authenticationNeeded_ && (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_))
+        removeTemporaryUploadFiles();
+    HttpErrorRef fileError;
+    // The body of a redirect is not kept when the download may resume.
+    if (!(shouldRedirect() && needsRedirect_ && allowResumeForFileDownloads())) fileError = finishDownloadFile();
     if (!fileError) storeInCache();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
@@ -712,7 +746,11 @@ void HttpRequest::handleStreamComplete() {
             connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
         }
     }
-    destroyReadStream();
+    // A challenged stream stays until the credentials are sorted out: its
+    // response holds the challenge.
+    if (!authenticationNeeded_) destroyReadStream();
+    // A redirect or an authentication retry goes on from handleNetworkEvent.
+    if (needsRedirect_ || authenticationNeeded_) return;
     if (fileError)
         failWithError(fileError);
     else
@@ -767,12 +805,26 @@ void HttpRequest::readResponseHeaders() {
     responseHeaders_ = head->headers.dictionary();
     responseStatusCode_ = head->statusCode;
     responseStatusMessage_ = head->statusLine;
+    lastResponseHead_ = *head;
     if (answerFromCacheAfterHeaders()) return;
 
+    readCookiesAndChallenge(*head);
     parseStringEncodingFromHeaders();
 
-    if (auto length = headerValue(responseHeaders_, "Content-Length")) contentLength_ = leadingDecimal(*length);
+    if (!willRedirect(*head)) {
+        auto length = headerValue(responseHeaders_, "Content-Length");
+        if (length) contentLength_ = leadingDecimal(*length);
+        if (showAccurateProgress() && shouldResetDownloadProgress()) {
+            if (length) {
+                incrementDownloadSizeBy(int64_t(contentLength_ + partialDownloadSize_));
+            } else {
+                setShowAccurateProgress(false);
+                incrementDownloadSizeBy(1);
+            }
+        }
+    }
 
+    connectionCanBeReused_ = false;
     if (shouldAttemptPersistentConnection()) {
         auto connection = headerValue(responseHeaders_, "Connection");
         std::string lower = connection ? foundation::toLower(*connection) : std::string();
@@ -819,7 +871,10 @@ void HttpRequest::cancel() {
 
 void HttpRequest::cancelOnRequestThread() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (cancelled_ || complete_) return;
+    // A request waiting for its delegate (to confirm a redirect or to supply
+    // credentials) has completed its last pass but not ended: it can be cancelled.
+    bool waiting = complete_ && !error_ && inProgress_ && (needsRedirect_ || authenticationNeeded_);
+    if (cancelled_ || (complete_ && !waiting)) return;
     auto self = shared_from_this();
     failWithError(requestCancelledError());
     complete_ = true;
@@ -893,7 +948,10 @@ void HttpRequest::failWithError(HttpErrorRef error) {
 
 void HttpRequest::markAsFinished() {
     auto self = shared_from_this();
+    setStatusTimer(nullptr);
     requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     inProgress_ = false;
     finished_ = true;
     OperationQueue* queue = operationQueue_;

@@ -26,6 +26,9 @@
 #include "lib/http/TextEncoding.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
+#include "platform/net/CredentialStorage.h"
+#include "platform/net/HttpAuthentication.h"
+#include "platform/net/HttpCookie.h"
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/TlsSession.h"
@@ -49,7 +52,50 @@ public:
     virtual void request(HttpRequest&, const ResponseHeaders&) {}
     virtual void requestFinished(HttpRequest&) {}
     virtual void requestFailed(HttpRequest&) {}
+    virtual void requestRedirected(HttpRequest&) {}
+
+    // Optional methods whose presence changes what the request does: a
+    // delegate that implements one also answers true from its responds...().
+    // request:willRedirectToURL: the redirect waits until the delegate calls
+    // redirectToURL() on the request.
+    virtual bool respondsToWillRedirect() const { return false; }
+    virtual void requestWillRedirectToURL(HttpRequest&, const net::Url&) {}
+    // The request waits for username/password (or the proxy ones) to be set
+    // and retryUsingSuppliedCredentials() or cancelAuthentication() called.
+    virtual bool respondsToAuthenticationNeeded() const { return false; }
+    virtual void authenticationNeededForRequest(HttpRequest&) {}
+    virtual bool respondsToProxyAuthenticationNeeded() const { return false; }
+    virtual void proxyAuthenticationNeededForRequest(HttpRequest&) {}
 };
+
+// Receives upload or download progress on the main thread. Every method is
+// optional. Amounts are in bytes, or one unit per direction when the request
+// does not show accurate progress.
+class HttpProgressDelegate {
+public:
+    virtual ~HttpProgressDelegate() = default;
+    virtual void requestDidSendBytes(HttpRequest&, int64_t) {}
+    virtual void requestDidReceiveBytes(HttpRequest&, int64_t) {}
+    virtual void requestIncrementUploadSizeBy(HttpRequest&, int64_t) {}
+    virtual void requestIncrementDownloadSizeBy(HttpRequest&, int64_t) {}
+    // The fraction done, 0 to 1.
+    virtual void setProgress(float) {}
+};
+
+// An entry of the session credential stores: credentials that a server (or a
+// proxy) accepted, kept for later requests in this process.
+struct SessionCredentials {
+    // The challenge they answered; nullptr for Basic credentials sent before
+    // any challenge and accepted.
+    std::shared_ptr<net::HttpAuthentication> authentication;
+    net::CredentialsRef credentials;
+    std::optional<net::Url> url;  // server entries
+    std::string host;             // proxy entries
+    int port = 0;                 // proxy entries
+    std::string authenticationScheme;
+    std::optional<std::string> authenticationRealm;  // server entries, when known
+};
+using SessionCredentialsRef = std::shared_ptr<const SessionCredentials>;
 
 // A selector: what is sent to the delegate. The defaults send the
 // delegate's own methods; another member can be chosen, e.g.
@@ -200,6 +246,9 @@ public:
     HTTP_REQUEST_PROPERTY(bool, shouldUseRFC2616RedirectBehaviour, ShouldUseRFC2616RedirectBehaviour)
     HTTP_REQUEST_PROPERTY(bool, validatesSecureCertificate, ValidatesSecureCertificate)
     HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, authenticationRealm, AuthenticationRealm)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationScheme, ProxyAuthenticationScheme)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationRealm, ProxyAuthenticationRealm)
 #undef HTTP_REQUEST_PROPERTY
 
     // ---- the download cache --------------------------------------------
@@ -240,8 +289,6 @@ public:
     std::optional<std::string> compressedPostBodyFilePath() const;
     std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
     void setTemporaryUncompressedDataDownloadPath(std::optional<std::string> path);
-    // Bytes of a resumed download that were already on disk.
-    uint64_t partialDownloadSize() const;
     std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity() const;
     // A client identity for https; it brings full certificate checks back.
     void setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity);
@@ -253,6 +300,123 @@ public:
     // Removes the file; true when none is there afterwards. On failure the
     // error is code 8 "Failed to delete file at path '%@'".
     static bool removeFileAtPath(const std::string& path, HttpErrorRef* error);
+    // ---- status, time-outs, redirects and progress ----------------------
+    // The time-out rule, checked every 0.25 s while the request runs: idle
+    // time past timeOutSeconds, with a scheduled stream and activity known;
+    // a body still inside the network's first write buffer gets 1.5 times
+    // the time.
+    struct TimeOutCheck {
+        double idleSeconds = 0;
+        bool hasScheduledStream = false;
+        bool lastActivityKnown = false;
+        double timeOutSeconds = 0;
+        uint64_t postLength = 0;
+        uint64_t uploadBufferSize = 0;
+        uint64_t totalBytesSent = 0;
+    };
+    static bool shouldTimeOut(const TimeOutCheck& check);
+    static constexpr double kStatusTimerInterval = 0.25;
+    static constexpr int kRedirectLimit = 5;
+    // Goes on with a redirect that the delegate was asked to confirm (or
+    // sends the request elsewhere), on the thread that owns the request.
+    void redirectToURL(const net::Url& url);
+    int redirectCount() const;
+    std::optional<net::Url> redirectURL() const;
+    HttpProgressDelegate* uploadProgressDelegate() const;
+    void setUploadProgressDelegate(HttpProgressDelegate* delegate);
+    HttpProgressDelegate* downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(HttpProgressDelegate* delegate);
+    using SizeBlock = std::function<void(int64_t amount)>;
+    // bytes received: (amount, total); bytes sent: (amount, total).
+    void setBytesReceivedBlock(std::function<void(int64_t amount, uint64_t total)> b);
+    void setBytesSentBlock(std::function<void(int64_t amount, uint64_t total)> b);
+    void setDownloadSizeIncrementedBlock(SizeBlock b);
+    void setUploadSizeIncrementedBlock(SizeBlock b);
+    void setRequestRedirectedBlock(Block b);
+    uint64_t partialDownloadSize() const;
+    uint64_t uploadBufferSize() const;
+
+    // ---- response headers and credentials --------------------------------
+    // 0 none, 1 the server asked (401), 2 a proxy asked (407).
+    int authenticationNeeded() const;
+    int authenticationRetryCount() const;
+    int proxyAuthenticationRetryCount() const;
+    net::CredentialsRef requestCredentials() const;
+    net::CredentialsRef proxyCredentials() const;
+    std::vector<net::HttpCookie> requestCookies() const;
+    void setRequestCookies(std::vector<net::HttpCookie> cookies);
+    std::vector<net::HttpCookie> responseCookies() const;
+    void addBasicAuthenticationHeader(const std::string& username, const std::string& password);
+    // After the delegate set username/password (or the proxy ones): tries them.
+    void retryUsingSuppliedCredentials();
+    // Ends a request waiting for credentials with code 3.
+    void cancelAuthentication();
+    void setAuthenticationNeededBlock(Block b);
+    void setProxyAuthenticationNeededBlock(Block b);
+    // Credentials found for the request: URL, main request, request, then
+    // (with keychain persistence) the credential store. nullptr when none.
+    net::CredentialsRef findCredentials();
+    net::CredentialsRef findProxyCredentials();
+    SessionCredentialsRef findSessionAuthenticationCredentials();
+    SessionCredentialsRef findSessionProxyAuthenticationCredentials();
+
+    // ---- session stores, credential store and cookies (class-wide) -----------
+    static std::vector<SessionCredentialsRef> sessionCredentialsStore();
+    static std::vector<SessionCredentialsRef> sessionProxyCredentialsStore();
+    // Replaces an entry holding the very same credentials object.
+    static void storeAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry);
+    static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry);
+    // Removes the first entry holding that very credentials object.
+    static void removeAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials);
+    static void saveCredentials(const net::UrlCredential& credential, const std::string& host, int port,
+                                const std::string& protocol, const std::optional<std::string>& realm);
+    static void saveCredentials(const net::UrlCredential& credential, const std::string& proxyHost, int port,
+                                const std::optional<std::string>& realm);
+    static std::optional<net::UrlCredential> savedCredentialsForHost(const std::string& host, int port,
+                                                                     const std::string& protocol,
+                                                                     const std::optional<std::string>& realm);
+    static std::optional<net::UrlCredential> savedCredentialsForProxy(const std::string& proxyHost, int port,
+                                                                      const std::string& protocol,
+                                                                      const std::optional<std::string>& realm);
+    static void removeCredentialsForHost(const std::string& host, int port, const std::string& protocol,
+                                         const std::optional<std::string>& realm);
+    static void removeCredentialsForProxy(const std::string& proxyHost, int port,
+                                          const std::optional<std::string>& realm);
+    static std::vector<net::HttpCookie> sessionCookies();
+    // Deletes the listed cookies from the shared cookie storage, then keeps the new list.
+    static void setSessionCookies(std::vector<net::HttpCookie> cookies);
+    static void addSessionCookie(const net::HttpCookie& cookie);
+    // Forgets the server credentials and the session cookies (proxy
+    // credentials stay).
+    static void clearSession();
+
+    // ---- throttling, reachability and the activity indicator (class-wide) ----
+    static bool isBandwidthThrottled();
+    static unsigned long maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(unsigned long bytes);
+    static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
+    static unsigned long averageBandwidthUsedPerSecond();
+    static void measureBandwidthUsage();
+    static unsigned long maxUploadReadLength();
+    static constexpr unsigned long kWWANBandwidthLimit = 14800;
+    static void setShouldThrottleBandwidthForWWAN(bool on);
+    static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+    static bool isNetworkReachableViaWWAN();
+    static void reachabilityChanged();
+    // Bandwidth state, for inspection: the wake-up time (monotonic seconds)
+    // and the usage history.
+    static std::optional<double> throttleWakeUpTime();
+    static std::vector<unsigned long> bandwidthUsageHistory();
+    static bool isNetworkInUse();
+    static void setShouldUpdateNetworkActivityIndicator(bool on);
+    static void showNetworkActivityIndicator();
+    static void hideNetworkActivityIndicator();
+    static void hideNetworkActivityIndicatorAfterDelay();
+    static void hideNetworkActivityIndicatorIfNeeeded();
+    static bool isMultitaskingSupported() { return false; }
+    // Unschedules or reschedules the stream as throttling wants.
+    void performThrottling();
 
     // ---- running -------------------------------------------------------
     void startAsynchronous();
@@ -348,7 +512,6 @@ private:
     // plain one in memory (left to buildPostBody).
     bool buildSpecialPostBody();
     void addBodyAndRangeHeaders();
-    void updatePartialDownloadSize();
     std::shared_ptr<net::HttpReadStream> makeReadStream();
     // Stores body bytes in the download file(s); false after a failure.
     bool writeDownloadBytes(const uint8_t* bytes, size_t length, const Bytes* inflated);
@@ -366,6 +529,44 @@ private:
     void readPACFile();
     void finishPACFileRead(bool ended);
     void applyStreamSettings(net::HttpReadStream& stream);
+    // status, time-outs, redirects, progress
+    void setStatusTimer(foundation::TimerRef timer);
+    void updateStatus();
+    void checkRequestStatus();
+    bool shouldTimeOutNow() const;
+    bool willRedirect(const net::HttpResponseHead& head);
+    void performRedirect();
+    bool willAskDelegateToConfirmRedirect();
+    void updatePartialDownloadSize();
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(int64_t amount);
+    void incrementDownloadSizeBy(int64_t amount);
+    void removeUploadProgressSoFar();
+    void announceSizesForNewPass();
+    enum class ProgressTarget { Upload, Download };
+    void deliverProgress(ProgressTarget target, std::function<void(HttpProgressDelegate&)> call);
+    void updateProgressIndicator(ProgressTarget target, uint64_t progress, uint64_t total);
+    void requestRedirected();
+    void afterNetworkEvent();
+    void noteStreamScheduled(bool scheduled);
+    size_t throttledReadLength(size_t bufferSize);
+
+    // headers, cookies and credentials
+    void readCookiesAndChallenge(const net::HttpResponseHead& head);
+    void applyCookieHeader();
+    void applyAuthorizationHeader();
+    bool applyCredentials(const net::CredentialsRef& credentials);
+    bool applyProxyCredentials(const net::CredentialsRef& credentials);
+    void saveCredentialsToKeychain(const net::Credentials& credentials);
+    void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
+    void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void failAuthentication();
+    bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 
     mutable std::recursive_mutex cancelledLock_;
     mutable std::mutex propertyMutex_;
@@ -454,7 +655,6 @@ private:
     bool connectionCanBeReused_ = false;
     std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::optional<unsigned> requestID_;
-    double lastActivityTime_ = 0;
 
     std::weak_ptr<HttpRequestDelegate> queue_;
 
@@ -479,7 +679,6 @@ private:
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
     FILE* fileDownloadOutputStream_ = nullptr;
     FILE* inflatedFileDownloadOutputStream_ = nullptr;
-    uint64_t partialDownloadSize_ = 0;
     std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity_;
     std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates_;
 
@@ -491,6 +690,28 @@ private:
     foundation::FdWatchRef PACFileWatch_;
     foundation::TimerRef PACReadTimer_;
     Bytes PACFileData_;
+    double lastActivityTime_ = 0;  // monotonic seconds; 0 while unknown
+
+    foundation::TimerRef statusTimer_;
+    uint64_t uploadBufferSize_ = 0;
+    uint64_t lastBytesRead_ = 0;
+    uint64_t partialDownloadSize_ = 0;
+    bool updatedProgress_ = false;
+    bool needsRedirect_ = false;
+    std::optional<net::Url> redirectURL_;
+    HttpProgressDelegate* uploadProgressDelegate_ = nullptr;
+    HttpProgressDelegate* downloadProgressDelegate_ = nullptr;
+    std::function<void(int64_t, uint64_t)> bytesReceivedBlock_, bytesSentBlock_;
+    SizeBlock downloadSizeIncrementedBlock_, uploadSizeIncrementedBlock_;
+    Block requestRedirectedBlock_, authenticationNeededBlock_, proxyAuthenticationNeededBlock_;
+
+    std::optional<net::HttpResponseHead> lastResponseHead_;
+    std::vector<net::HttpCookie> requestCookies_, responseCookies_;
+    std::shared_ptr<net::HttpAuthentication> requestAuthentication_, proxyAuthentication_;
+    net::CredentialsRef requestCredentials_, proxyCredentials_;
+    int authenticationRetryCount_ = 0;
+    int proxyAuthenticationRetryCount_ = 0;
+    std::optional<std::string> authenticationRealm_, proxyAuthenticationScheme_, proxyAuthenticationRealm_;
 };
 
 }  // namespace http

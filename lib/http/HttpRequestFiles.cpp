@@ -88,10 +88,6 @@ void HttpRequest::setTemporaryUncompressedDataDownloadPath(std::optional<std::st
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     temporaryUncompressedDataDownloadPath_ = std::move(path);
 }
-uint64_t HttpRequest::partialDownloadSize() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return partialDownloadSize_;
-}
 std::shared_ptr<const net::TlsIdentity> HttpRequest::clientCertificateIdentity() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     return clientCertificateIdentity_;
@@ -191,14 +187,6 @@ bool HttpRequest::buildSpecialPostBody() {
     }
     haveBuiltPostBody_ = true;
     return true;
-}
-
-void HttpRequest::updatePartialDownloadSize() {
-    auto temporary = temporaryFileDownloadPath();
-    if (!allowResumeForFileDownloads() || !downloadDestinationPath() || !temporary) return;
-    if (::access(temporary->c_str(), F_OK) != 0) return;
-    int err = 0;
-    if (!fileSize(*temporary, partialDownloadSize_, err)) failWithError(attributesError(*temporary, err));
 }
 
 void HttpRequest::addBodyAndRangeHeaders() {

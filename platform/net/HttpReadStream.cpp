@@ -88,6 +88,8 @@ void HttpReadStream::scheduleWithRunLoop(foundation::RunLoop& loop, const std::s
     }
     scheduled_ = true;
     pumpPosted_ = false;
+    // Body bytes buffered while unscheduled are announced again.
+    if (hasBytesAvailable()) newBodyBytes_ = true;
     updateWatch();
     if (phase_ != Phase::Idle) postPump();
 }

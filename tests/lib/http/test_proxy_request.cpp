@@ -15,6 +15,7 @@
 #include "lib/http/HttpRequest.h"
 #include "lib/http/PacScript.h"
 #include "lib/http/ProxySettings.h"
+#include "platform/net/TlsSession.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/platform/net/ProxyTlsFixtures.h"
@@ -165,17 +166,35 @@ TEST_F(ProxyTest, NoProxyInformationFailsWithCodeSix) {
     EXPECT_EQ(r->error()->localizedDescription, "Unable to obtain information on proxy servers needed for request");
 }
 
-TEST_F(ProxyTest, RefusedTunnelSurfacesTheProxysAnswer) {
+TEST_F(ProxyTest, RefusedTunnelAsksForProxyCredentialsWhichOpenIt) {
     testnet::HttpProxyFixture proxy;
-    proxy.refuseConnect = true;
+    proxy.requireProxyAuthorization("Basic cHU6cHA=");  // pu:pp
     auto r = HttpRequest::requestWithURL("https://secure.test/");
     r->setProxyHost("127.0.0.1");
     r->setProxyPort(proxy.port());
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_TRUE(r->error());
+    EXPECT_EQ(r->error()->code, kAuthenticationErrorType);  // the proxy's 407, with no credentials to give
     EXPECT_EQ(r->responseStatusCode(), 407);
     ASSERT_EQ(proxy.requestHeads().size(), 1u);
     EXPECT_EQ(proxy.requestHeads()[0].rfind("CONNECT secure.test:443 HTTP/1.1\r\n", 0), 0u);
+
+    // With proxy credentials the second CONNECT carries them and the tunnel
+    // opens to the TLS server behind it.
+    net::TlsSession::addTrustedRootsFile(testnet::testCertificates().ca);
+    testnet::TlsHttpServer server(testnet::testCertificates().serverCert, testnet::testCertificates().serverKey,
+                                  [](const testnet::TlsRequest&) {
+                                      return std::string("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecret");
+                                  });
+    auto authed = HttpRequest::requestWithURL(server.url("localhost", "/"));
+    authed->setProxyHost("127.0.0.1");
+    authed->setProxyPort(proxy.port());
+    authed->setProxyUsername("pu");
+    authed->setProxyPassword("pp");
+    authed->startSynchronous();
+    ASSERT_FALSE(authed->error()) << authed->error()->localizedDescription;
+    EXPECT_EQ(authed->responseString(), "secret");
+    EXPECT_NE(proxy.requestHeads().back().find("Proxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos);
 }
 
 TEST_F(ProxyTest, PacScriptFromLoopbackRoutesThroughTheProxyAndTheQueueLimitComesBack) {

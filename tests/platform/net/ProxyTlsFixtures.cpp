@@ -300,6 +300,11 @@ HttpProxyFixture::HttpProxyFixture() {
 
 HttpProxyFixture::~HttpProxyFixture() { stopAll(listenFd_, stopping_, acceptThread_, mutex_, threads_); }
 
+void HttpProxyFixture::requireProxyAuthorization(std::string value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requiredAuthorization_ = std::move(value);
+}
+
 std::vector<std::string> HttpProxyFixture::requestHeads() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return heads_;
@@ -316,7 +321,13 @@ void HttpProxyFixture::serve(int fd) {
         std::string target = line.substr(line.find(' ') + 1);
         target = target.substr(0, target.find(' '));
         if (line.rfind("CONNECT ", 0) == 0) {
-            if (refuseConnect) {
+            std::string required;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                required = requiredAuthorization_;
+            }
+            bool authorized = required.empty() || head.find("\r\nProxy-Authorization: " + required + "\r\n") != std::string::npos;
+            if (refuseConnect || !authorized) {
                 std::string body = "proxy credentials needed";
                 writeAll(fd, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
                              "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);

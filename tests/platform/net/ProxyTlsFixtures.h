@@ -61,8 +61,9 @@ private:
 
 // An HTTP proxy. A plain request (absolute form) is answered by the proxy
 // itself: 200 with the body "proxied <request target>". CONNECT host:port is
-// tunnelled to 127.0.0.1:port, unless `refuseConnect` is set: then the
-// answer is 407 with a Basic challenge.
+// tunnelled to 127.0.0.1:port, unless `refuseConnect` is set or the
+// required proxy credentials are missing: then the answer is 407 with a
+// Basic challenge.
 class HttpProxyFixture {
 public:
     HttpProxyFixture();
@@ -70,6 +71,8 @@ public:
     int port() const { return port_; }
     std::vector<std::string> requestHeads() const;
     std::atomic<bool> refuseConnect{false};
+    // When set, CONNECT needs this "Proxy-Authorization" value (else 407).
+    void requireProxyAuthorization(std::string value);
 
 private:
     void serve(int fd);
@@ -78,6 +81,7 @@ private:
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> heads_;
+    std::string requiredAuthorization_;
     std::vector<std::thread> threads_;
     std::thread acceptThread_;
 };
