@@ -1,5 +1,7 @@
 #include "lib/http/HttpInputStream.h"
 
+#include "lib/http/HttpRequest.h"
+
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -47,10 +49,27 @@ void HttpInputStream::close() {
     file_ = nullptr;
 }
 
+// The request class's own bandwidth bookkeeping, used unless replaced.
+static const HttpInputStream::BandwidthHooks& requestClassHooks() {
+    static const HttpInputStream::BandwidthHooks h{
+        [] { return HttpRequest::isBandwidthThrottled(); },
+        [] { return HttpRequest::maxUploadReadLength(); },
+        [](HttpRequest* request) {
+            if (request) request->performThrottling();
+        },
+        [](unsigned long n) { HttpRequest::incrementBandwidthUsedInLastSecond(n); }};
+    return h;
+}
+
 long HttpInputStream::read(uint8_t* buffer, size_t maxLength) {
+    bool custom;
     {
         std::lock_guard<std::mutex> lock(throttleLock());
-        const BandwidthHooks& h = hooks();
+        custom = hooks().isBandwidthThrottled != nullptr;
+    }
+    {
+        std::lock_guard<std::mutex> lock(throttleLock());
+        const BandwidthHooks& h = custom ? hooks() : requestClassHooks();
         if (h.isBandwidthThrottled && h.isBandwidthThrottled()) {
             unsigned long allowed = h.maxUploadReadLength ? h.maxUploadReadLength() : 0;
             if (h.performThrottling) h.performThrottling(request_);
@@ -75,7 +94,8 @@ long HttpInputStream::read(uint8_t* buffer, size_t maxLength) {
         std::function<void(unsigned long)> add;
         {
             std::lock_guard<std::mutex> lock(throttleLock());
-            add = hooks().incrementBandwidthUsedInLastSecond;
+            add = custom ? hooks().incrementBandwidthUsedInLastSecond
+                         : requestClassHooks().incrementBandwidthUsedInLastSecond;
         }
         if (add) add(static_cast<unsigned long>(n));
     }

@@ -17,8 +17,8 @@ class HttpRequest;
 
 class HttpInputStream : public net::InputStream {
 public:
-    // The bandwidth bookkeeping the stream consults; the request class
-    // installs its own. Without hooks nothing is throttled.
+    // The bandwidth bookkeeping the stream consults: the request class's
+    // unless replaced (tests); empty hooks restore it.
     struct BandwidthHooks {
         std::function<bool()> isBandwidthThrottled;
         std::function<unsigned long()> maxUploadReadLength;

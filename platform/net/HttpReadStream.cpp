@@ -528,6 +528,7 @@ void HttpReadStream::sendSome() {
         bodyBytesWritten_ = totalWritten_ > headLength_ ? totalWritten_ - headLength_ : 0;
     }
     if (phase_ != Phase::Sending) return;  // the body source failed
+    bodySource_.reset();  // the whole body is out
     std::string().swap(out_);
     phase_ = Phase::Receiving;
     updateWatch();

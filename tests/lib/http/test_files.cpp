@@ -9,6 +9,7 @@
 #include "lib/http/HttpDataCompressor.h"
 #include "lib/http/HttpInputStream.h"
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
@@ -285,4 +286,26 @@ TEST_F(FileRequestTest, CancelledDownloadLeavesNoTemporaryFileUnlessItMayResume)
         EXPECT_FALSE(exists(dir + "/never"));
         std::remove(temporary->c_str());
     }
+}
+
+TEST_F(FileRequestTest, UploadedBodyBytesCountAsBandwidthWhileThrottling) {
+    foundation::ManualClockScope clock;
+    HttpRequest::setMaxBandwidthPerSecond(1000000000);  // throttling on, nothing held back
+    std::string data = pattern(100000);
+    writeFile(dir + "/up", data);
+    server.on("/up", [&](const testnet::ServerRequest& q) {
+        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, q.body == data ? "ok" : "bad"))};
+    });
+    HttpRequest::measureBandwidthUsage();  // opens a measuring period
+    auto r = HttpRequest::requestWithURL(server.url("/up"));
+    r->setShouldStreamPostDataFromDisk(true);
+    r->setPostBodyFilePath(dir + "/up");
+    r->startSynchronous();
+    EXPECT_EQ(r->responseString(), "ok");
+    clock->advance(1.5);
+    HttpRequest::measureBandwidthUsage();
+    HttpRequest::setMaxBandwidthPerSecond(0);
+    auto history = HttpRequest::bandwidthUsageHistory();
+    ASSERT_FALSE(history.empty());
+    EXPECT_GE(history.back(), data.size());
 }
