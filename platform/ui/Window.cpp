@@ -8,6 +8,14 @@ namespace ui {
 
 namespace {
 Window* g_keyWindow = nullptr;
+std::function<void(const Touch&, View*)>& touchObserver() {
+    static std::function<void(const Touch&, View*)> observer;
+    return observer;
+}
+}  // namespace
+
+void Window::setTouchObserver(std::function<void(const Touch&, View*)> observer) {
+    touchObserver() = std::move(observer);
 }
 
 Window::Window(const Rect& frame) : View(frame) {}
@@ -36,6 +44,7 @@ View* Window::sendTouch(TouchPhase phase, Point p, double timestamp) {
         if (!hit) return nullptr;
         touch_ = std::make_shared<Touch>(hit->shared_from_this(), p, timestamp);
         event.allTouches = {touch_};
+        if (touchObserver()) touchObserver()(*touch_, hit);
         hit->touchesBegan(event.allTouches, event);
         return hit;
     }
@@ -44,6 +53,7 @@ View* Window::sendTouch(TouchPhase phase, Point p, double timestamp) {
     touch->update(phase, p, timestamp);
     event.allTouches = {touch};
     View* target = touch->view();
+    if (touchObserver()) touchObserver()(*touch, target);
     switch (phase) {
         case TouchPhase::Moved:
         case TouchPhase::Stationary: target->touchesMoved(event.allTouches, event); break;

@@ -3,6 +3,7 @@
 // window points into touch events for the view found by hit testing and
 // renders its tree to a picture.
 
+#include <functional>
 #include <memory>
 
 #include "platform/ui/View.h"
@@ -25,6 +26,10 @@ public:
     // Returns the view that received the touch (nullptr when none).
     View* sendTouch(TouchPhase phase, Point windowPoint, double timestamp);
     bool isTouching() const { return touch_ != nullptr; }
+
+    // Sees every touch the window delivers, just before the touched view
+    // does (gesture recognizers watch touches through it).
+    static void setTouchObserver(std::function<void(const Touch& touch, View* view)> observer);
 
     // Typed text and backspace go to the first responder.
     void sendText(const std::string& text);
