@@ -507,7 +507,8 @@ bool HttpRequest::showProxyAuthenticationDialog() {
 bool HttpRequest::willAskDelegateForCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
-    if (!(d && d->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
+    auto q = queue();
+    if (!(d && d->respondsToAuthenticationNeeded()) && !(q && q->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -517,8 +518,11 @@ bool HttpRequest::willAskDelegateForCredentials() {
             delegate = self->delegate_;
             block = self->authenticationNeededBlock_;
         }
+        auto queue = self->queue();
         if (delegate && delegate->respondsToAuthenticationNeeded())
             delegate->authenticationNeededForRequest(*self);
+        else if (queue && queue->respondsToAuthenticationNeeded())
+            queue->authenticationNeededForRequest(*self);
         else if (block)
             block();
     });
@@ -528,7 +532,8 @@ bool HttpRequest::willAskDelegateForCredentials() {
 bool HttpRequest::willAskDelegateForProxyCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
-    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
+    auto q = queue();
+    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !(q && q->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -538,8 +543,11 @@ bool HttpRequest::willAskDelegateForProxyCredentials() {
             delegate = self->delegate_;
             block = self->proxyAuthenticationNeededBlock_;
         }
+        auto queue = self->queue();
         if (delegate && delegate->respondsToProxyAuthenticationNeeded())
             delegate->proxyAuthenticationNeededForRequest(*self);
+        else if (queue && queue->respondsToProxyAuthenticationNeeded())
+            queue->proxyAuthenticationNeededForRequest(*self);
         else if (block)
             block();
     });
