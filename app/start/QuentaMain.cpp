@@ -58,5 +58,8 @@ int quentaMain(int argc, char** argv) {
     }
     shell.run();
     ui::Application::shared().terminate();
+    // The delegate goes before the process's shared objects (the tracker it
+    // stops on the way out).
+    ui::Application::shared().setDelegate(nullptr);
     return 0;
 }
