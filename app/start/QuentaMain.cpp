@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "app/start/KAVOStoryboard.h"
+#include "lib/httpauth/HttpRequestAuthentication.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
@@ -50,6 +51,8 @@ int quentaMain(int argc, char** argv) {
 
     foundation::Dictionary options;
     if (!openURL.empty()) options.set("url", openURL);
+    // Challenges no screen answers show the HTTP login sheet.
+    http::installAuthenticationDialog();
     LaunchedApp app = launchApp(shell.windowRef(), KAVOStoryboard::make(), options);
     if (!openURL.empty()) {
         foundation::RunLoop::main().post([openURL, sourceApp] {

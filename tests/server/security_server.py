@@ -10,12 +10,13 @@ Once listening it prints "READY <port>" on its own line. It stops on SIGTERM,
 SIGINT, or when its standard input reaches its end (so a test that dies takes
 its server with it), unless --no-stdin is given.
 
-With --demo the server holds the demo account (DEMO_ACCOUNT: an account name
-and the six-character serial code a user binds with) and names it on stderr.
+The server holds one account (DEMO_ACCOUNT unless told otherwise: an account
+name, the six-character serial code a user binds with, its one-time-password
+key and nick name). With --demo it names the account on stderr, for a person
+trying the app.
 
 Control interface on the same port, JSON in and out:
   GET  /_control/ping              {"ok": true}
-  GET  /_control/account           {"account": {"name", "serial"} or null}
   GET  /_control/log               {"requests": [ {command, text, fields, json, error, path}, ... ]}
   POST /_control/clock             {"time": seconds} fixes the server clock,
                                    {"offset": seconds} runs it ahead of real time,
@@ -32,8 +33,8 @@ Control interface on the same port, JSON in and out:
                                      "http500"     status 500
                                    "delay": seconds may come with any of these (or alone)
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
-  GET  /_control/account           the account: {"serial", "bid", "nick", "devices": {uuid: mac}}
-  POST /_control/account           changes any of "serial", "bid", "nick"
+  GET  /_control/account           {"account": {"name", "serial", "bid", "nick"}, "devices": {uuid: mac}}
+  POST /_control/account           changes any of "name", "serial", "bid", "nick"; answers as GET
 
 The handshake (command 0) gives every device a session: a fresh sid and a
 question of positions into HMAC-SHA-1(device identifier, sid) in hex. A later
@@ -59,8 +60,15 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import envelope  # noqa: E402
 
-# The account a new user binds with when the server runs with --demo.
-DEMO_ACCOUNT = {"name": "demo@quenta.test", "serial": "Q3T7K9"}
+# The account a new user binds with: its serial is what the user types on the
+# bind screen; bid is its one-time-password key as hex text
+# ("12345678901234567890").
+DEMO_ACCOUNT = {
+    "name": "demo@quenta.test",
+    "serial": "Q3T7K9",
+    "bid": "3132333435363738393031323334353637383930",
+    "nick": "demo_user",
+}
 
 FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
 
@@ -68,8 +76,9 @@ FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
 class State:
     """What the control interface changes; shared by all handler threads."""
 
-    def __init__(self):
+    def __init__(self, account=None):
         self.lock = threading.Lock()
+        self.initial_account = dict(account or DEMO_ACCOUNT)
         self.reset()
 
     def reset(self):
@@ -79,7 +88,7 @@ class State:
         self.log = []
         self.sessions = {}      # device identifier or uuid -> (sid, positions)
         self.devices = {}       # uuid -> device identifier, learnt at binding
-        self.account = dict(DEMO_ACCOUNT)
+        self.account = dict(self.initial_account)
 
     def now(self):
         with self.lock:
@@ -91,15 +100,6 @@ class State:
         with self.lock:
             queue = self.scripts.get(command)
             return queue.pop(0) if queue else None
-
-
-# The demo account: its serial is what the user types on the bind screen; bid
-# is its one-time-password key as hex text ("12345678901234567890").
-DEMO_ACCOUNT = {
-    "serial": "Q7N3TA",
-    "bid": "3132333435363738393031323334353637383930",
-    "nick": "demo_user",
-}
 
 
 def proof_text(device_key, sid):
@@ -295,8 +295,6 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_json(400, {"error": "body is not JSON: %s" % error})
         if method == "GET" and name == "ping":
             return self.send_json(200, {"ok": True})
-        if method == "GET" and name == "account":
-            return self.send_json(200, {"account": self.server.account})
         if method == "GET" and name == "log":
             with state.lock:
                 return self.send_json(200, {"requests": list(state.log)})
@@ -316,10 +314,10 @@ class Handler(BaseHTTPRequestHandler):
         if name == "account":
             with state.lock:
                 if method == "POST":
-                    for key in ("serial", "bid", "nick"):
+                    for key in ("name", "serial", "bid", "nick"):
                         if key in body:
                             state.account[key] = str(body[key])
-                return self.send_json(200, dict(state.account, devices=dict(state.devices)))
+                return self.send_json(200, {"account": dict(state.account), "devices": dict(state.devices)})
         if method == "POST" and name == "script":
             return self.control_script(body)
         self.send_json(404, {"error": "no control %s %s" % (method, name)})
@@ -344,10 +342,9 @@ class SecurityServer(ThreadingHTTPServer):
 
     def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None):
         super().__init__((host, port), Handler)
-        self.account = dict(account) if account else None
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
-        self.state = State()
+        self.state = State(account)
         self.verbose = verbose
 
     @property
@@ -363,13 +360,13 @@ def main(argv=None):
     parser.add_argument("--key", default=envelope.DEFAULT_KEY)
     parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
     parser.add_argument("--verbose", action="store_true")
-    parser.add_argument("--demo", action="store_true", help="hold the demo account")
+    parser.add_argument("--demo", action="store_true", help="name the demo account on stderr")
     args = parser.parse_args(argv)
 
-    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose,
-                            DEMO_ACCOUNT if args.demo else None)
-    if server.account:
-        sys.stderr.write("server: demo account %s, serial code %s\n" % (server.account["name"], server.account["serial"]))
+    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose)
+    if args.demo:
+        account = server.state.account
+        sys.stderr.write("server: demo account %s, serial code %s\n" % (account["name"], account["serial"]))
 
     def stop(*_):
         threading.Thread(target=server.shutdown, daemon=True).start()

@@ -190,7 +190,8 @@ class DemoAccountTest(unittest.TestCase):
             server.server_close()
             thread.join()
 
-    def test_demo_account_is_there_only_when_asked_for(self):
-        self.assertEqual(self.account_of(SecurityServer(port=0, account=DEMO_ACCOUNT)), DEMO_ACCOUNT)
-        self.assertIsNone(self.account_of(SecurityServer(port=0)))
+    def test_the_demo_account_unless_another_is_given(self):
+        self.assertEqual(self.account_of(SecurityServer(port=0)), DEMO_ACCOUNT)
+        other = dict(DEMO_ACCOUNT, serial="ABC123")
+        self.assertEqual(self.account_of(SecurityServer(port=0, account=other)), other)
         self.assertEqual(len(DEMO_ACCOUNT["serial"]), 6)
