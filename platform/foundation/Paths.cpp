@@ -107,7 +107,10 @@ std::optional<std::string> readFile(const std::string& path) {
 bool writeFileAtomically(const std::string& path, const std::string& contents, unsigned mode) {
     fs::path target(path);
     std::string dir = target.parent_path().empty() ? "." : target.parent_path().string();
-    std::string tmpl = joinPath(dir, "." + target.filename().string() + ".XXXXXX");
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".XXXXXX";
+    std::string tmpl = joinPath(dir, name);
     int fd = ::mkstemp(tmpl.data());
     if (fd < 0) return false;
     struct stat st;

@@ -1,0 +1,27 @@
+#pragma once
+// Deployment values: the security server's base address and the RSA key pair
+// of the message envelope. The built-in defaults are the local test server
+// and its test key pair; QUENTA_SERVER_URL points a build at another server.
+
+#include <string>
+
+namespace Deployment {
+
+// The address every request text is appended to ("c=" and the cipher text
+// follow). QUENTA_SERVER_URL replaces the default: a value ending in "?" is
+// taken as it is, one ending in "safeCenter.do" gets the "?", and anything
+// else is read as the server root and gets "/safeCenter.do?".
+std::string serverBaseAddress();
+
+// The built-in default, used when QUENTA_SERVER_URL is not set.
+extern const char* const kDefaultServerBaseAddress;
+// The last part of the path: "safeCenter.do".
+extern const char* const kServerPath;
+
+// The key pair: modulus n and private exponent d as 256 lowercase hex digits,
+// public exponent e.
+extern const char* const kRsaModulusHex;
+extern const char* const kRsaPrivateExponentHex;
+constexpr unsigned long kRsaPublicExponent = 65537;
+
+}  // namespace Deployment

@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""A local stand-in for the security server, for tests and demos.
+
+    security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
+                       [--key resources/keys/test-key.txt]
+
+Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
+{"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
+Once listening it prints "READY <port>" on its own line. It stops on SIGTERM,
+SIGINT, or when its standard input reaches its end (so a test that dies takes
+its server with it), unless --no-stdin is given.
+
+Control interface on the same port, JSON in and out:
+  GET  /_control/ping              {"ok": true}
+  GET  /_control/log               {"requests": [ {command, text, fields, json, error, path}, ... ]}
+  POST /_control/clock             {"time": seconds} fixes the server clock,
+                                   {"offset": seconds} runs it ahead of real time,
+                                   {} returns to real time; answers {"time": now}
+  POST /_control/script            queues one answer for the next request of a command:
+                                   {"command": 20, "reply": "text" | {...}}   a plain reply
+                                   {"command": 20, "result": 201}             reply {"result": 201}
+                                   {"command": 20, "fault": F}  F is one of
+                                     "empty"       status 200, empty body
+                                     "malformed"   a body that is not JSON
+                                     "no-content"  {"safecenter":"1"} without "content"
+                                     "garbled"     content that is not whole hex blocks
+                                     "drop"        the connection closes without an answer
+                                     "http500"     status 500
+                                   "delay": seconds may come with any of these (or alone)
+  POST /_control/reset             forgets the log, the queued answers and the clock
+"""
+
+import argparse
+import gzip
+import json
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import envelope  # noqa: E402
+
+FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
+
+
+class State:
+    """What the control interface changes; shared by all handler threads."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.reset()
+
+    def reset(self):
+        self.fixed_time = None
+        self.offset = 0.0
+        self.scripts = {}
+        self.log = []
+
+    def now(self):
+        with self.lock:
+            if self.fixed_time is not None:
+                return self.fixed_time
+            return time.time() + self.offset
+
+    def next_script(self, command):
+        with self.lock:
+            queue = self.scripts.get(command)
+            return queue.pop(0) if queue else None
+
+
+def command_time(server, request):
+    """Command 20: the server time in whole seconds since 1970, as bare text."""
+    return str(int(server.state.now() // 1))
+
+
+COMMANDS = {
+    20: command_time,
+}
+
+
+def parse_payload(text):
+    """(command, fields, json) of a text payload "cmd;f1,f2" or a JSON payload."""
+    stripped = text.strip()
+    if stripped.startswith("{"):
+        obj = json.loads(stripped)
+        if not isinstance(obj, dict) or "service" not in obj:
+            raise ValueError("JSON payload without \"service\"")
+        return int(str(obj["service"])), None, obj
+    head, sep, rest = text.partition(";")
+    if not sep:
+        raise ValueError("text payload without \";\"")
+    return int(head), rest.split(","), None
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "QuentaTestServer/1"
+
+    def log_message(self, fmt, *args):
+        if self.server.verbose:
+            sys.stderr.write("server: " + fmt % args + "\n")
+
+    # -- plumbing -----------------------------------------------------------
+
+    def send_body(self, status, body, content_type="application/json; charset=utf-8"):
+        data = body.encode("utf-8") if isinstance(body, str) else body
+        gz = "gzip" in (self.headers.get("Accept-Encoding") or "") and data
+        if gz:
+            data = gzip.compress(data)
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        if gz:
+            self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def send_json(self, status, obj):
+        self.send_body(status, json.dumps(obj, ensure_ascii=False))
+
+    def drop(self):
+        self.close_connection = True
+        try:
+            self.connection.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+
+    def read_json_body(self):
+        length = int(self.headers.get("Content-Length") or 0)
+        raw = self.rfile.read(length) if length else b""
+        return json.loads(raw.decode("utf-8")) if raw.strip() else {}
+
+    # -- routing ------------------------------------------------------------
+
+    def do_GET(self):
+        url = urllib.parse.urlsplit(self.path)
+        if url.path.startswith("/_control/"):
+            return self.control("GET", url.path[len("/_control/"):])
+        if url.path == self.server.base_path + "/safeCenter.do":
+            return self.safe_center(url)
+        self.send_body(404, "not found", "text/plain")
+
+    def do_POST(self):
+        url = urllib.parse.urlsplit(self.path)
+        if url.path.startswith("/_control/"):
+            return self.control("POST", url.path[len("/_control/"):])
+        self.send_body(404, "not found", "text/plain")
+
+    # -- the security server ------------------------------------------------
+
+    def safe_center(self, url):
+        state = self.server.state
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        entry = {"path": self.path, "command": None, "text": None, "fields": None, "json": None, "error": None}
+        cipher = query.get("c", [None])[0]
+        try:
+            if cipher is None:
+                raise envelope.EnvelopeError("no \"c\" in the query")
+            entry["text"] = envelope.decrypt_request(self.server.key, cipher)
+            entry["command"], fields, entry["json"] = parse_payload(entry["text"])
+            if fields is not None:
+                entry["fields"] = fields
+        except (ValueError, envelope.EnvelopeError) as error:
+            entry["error"] = str(error)
+        with state.lock:
+            state.log.append(entry)
+        if entry["error"]:
+            return self.send_body(400, entry["error"], "text/plain")
+
+        script = state.next_script(entry["command"])
+        if script and script.get("delay"):
+            time.sleep(float(script["delay"]))
+        fault = script.get("fault") if script else None
+        if fault == "drop":
+            return self.drop()
+        if fault == "http500":
+            return self.send_body(500, "internal error", "text/plain")
+        if fault == "empty":
+            return self.send_body(200, b"")
+        if fault == "malformed":
+            return self.send_body(200, "{\"safecenter\":\"1\",\"content\":")
+        if fault == "no-content":
+            return self.send_json(200, {"safecenter": "1"})
+
+        if script and "reply" in script:
+            reply = script["reply"]
+            plain = reply if isinstance(reply, str) else json.dumps(reply, ensure_ascii=False, separators=(",", ":"))
+        elif script and "result" in script:
+            plain = json.dumps({"result": script["result"]})
+        else:
+            handler = COMMANDS.get(entry["command"])
+            if handler is None:
+                return self.send_body(400, "unknown command %s" % entry["command"], "text/plain")
+            plain = handler(self.server, entry)
+        content = envelope.encrypt_reply(self.server.key, plain)
+        if fault == "garbled":
+            content = content[:-3]
+        self.send_json(200, {"safecenter": "1", "content": content})
+
+    # -- control --------------------------------------------------------------
+
+    def control(self, method, name):
+        state = self.server.state
+        try:
+            body = self.read_json_body() if method == "POST" else {}
+        except ValueError as error:
+            return self.send_json(400, {"error": "body is not JSON: %s" % error})
+        if method == "GET" and name == "ping":
+            return self.send_json(200, {"ok": True})
+        if method == "GET" and name == "log":
+            with state.lock:
+                return self.send_json(200, {"requests": list(state.log)})
+        if method == "POST" and name == "reset":
+            with state.lock:
+                state.reset()
+            return self.send_json(200, {"ok": True})
+        if method == "POST" and name == "clock":
+            with state.lock:
+                if "time" in body:
+                    state.fixed_time, state.offset = float(body["time"]), 0.0
+                elif "offset" in body:
+                    state.fixed_time, state.offset = None, float(body["offset"])
+                else:
+                    state.fixed_time, state.offset = None, 0.0
+            return self.send_json(200, {"time": state.now()})
+        if method == "POST" and name == "script":
+            return self.control_script(body)
+        self.send_json(404, {"error": "no control %s %s" % (method, name)})
+
+    def control_script(self, body):
+        if not isinstance(body, dict) or not isinstance(body.get("command"), int):
+            return self.send_json(400, {"error": "\"command\" must be an integer"})
+        fault = body.get("fault")
+        if fault is not None and fault not in FAULTS:
+            return self.send_json(400, {"error": "unknown fault %r" % fault})
+        if not any(k in body for k in ("reply", "result", "fault", "delay")):
+            return self.send_json(400, {"error": "nothing to script"})
+        state = self.server.state
+        with state.lock:
+            state.scripts.setdefault(body["command"], []).append(body)
+        self.send_json(200, {"ok": True})
+
+
+class SecurityServer(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False):
+        super().__init__((host, port), Handler)
+        self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
+        self.key = key or envelope.Key.load()
+        self.state = State()
+        self.verbose = verbose
+
+    @property
+    def port(self):
+        return self.server_address[1]
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0, help="0 picks a free port")
+    parser.add_argument("--base-path", default="")
+    parser.add_argument("--key", default=envelope.DEFAULT_KEY)
+    parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
+    parser.add_argument("--verbose", action="store_true")
+    args = parser.parse_args(argv)
+
+    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose)
+
+    def stop(*_):
+        threading.Thread(target=server.shutdown, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    if not args.no_stdin:
+        def watch_stdin():
+            try:
+                while sys.stdin.buffer.read(4096):
+                    pass
+            except (OSError, ValueError):
+                pass
+            stop()
+        threading.Thread(target=watch_stdin, daemon=True).start()
+
+    print("READY %d" % server.port, flush=True)
+    try:
+        server.serve_forever(poll_interval=0.1)
+    finally:
+        server.server_close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,174 @@
+"""Self-tests of the test security server: its envelope and its control
+interface, over real sockets on 127.0.0.1."""
+
+import http.client
+import json
+import os
+import sys
+import threading
+import unittest
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import envelope  # noqa: E402
+from security_server import SecurityServer  # noqa: E402
+
+KEY = envelope.Key.load()
+
+
+def client_encrypt(text):
+    """What a client sends: the UTF-8 bytes enciphered with the public exponent."""
+    return envelope.encipher_bytes(KEY, text.encode("utf-8"))
+
+
+def client_decrypt(hex_text):
+    """What a client reads: zero bytes dropped, then every escape replaced."""
+    return urllib.parse.unquote(envelope.decipher_bytes(KEY, hex_text).decode("ascii"), errors="strict")
+
+
+class EnvelopeTest(unittest.TestCase):
+    def test_key_is_a_1024_bit_pair(self):
+        self.assertEqual(KEY.n.bit_length(), 1024)
+        self.assertEqual(KEY.e, 65537)
+        self.assertEqual(pow(pow(0x1234567, KEY.e, KEY.n), KEY.d, KEY.n), 0x1234567)
+
+    def test_block_counts(self):
+        for length, digits in [(0, 0), (1, 256), (128, 256), (129, 512), (256, 512), (257, 768)]:
+            with self.subTest(length=length):
+                self.assertEqual(len(client_encrypt("a" * length)), digits)
+
+    def test_reply_escapes_non_ascii_and_percent(self):
+        self.assertEqual(envelope.escape_reply("安%a b"), "%E5%AE%89%25a b")
+        for text in ["", "1700000000", '{"result":"true","name":"安全中心 100%"}', "x" * 300]:
+            with self.subTest(text=text):
+                cipher = envelope.encrypt_reply(KEY, text)
+                self.assertEqual(cipher, cipher.lower())
+                self.assertEqual(client_decrypt(cipher), text)
+
+    def test_request_zero_bytes_are_dropped_and_either_case_accepted(self):
+        cipher = client_encrypt("20;ab\x00cd")
+        self.assertEqual(envelope.decrypt_request(KEY, cipher.upper()), "20;abcd")
+
+    def test_bad_cipher_texts_are_refused(self):
+        good = client_encrypt("20;x")
+        top = "%0256x" % KEY.n
+        for bad in [good[:-1], good + "0", good[:-2] + "zz", top, "f" * 256,
+                    "0x" + good[2:], " " + good[1:], good[:10] + "_" + good[11:], "+" + good[1:]]:
+            with self.subTest(bad=bad[:20]):
+                with self.assertRaises(envelope.EnvelopeError):
+                    envelope.decrypt_request(KEY, bad)
+
+
+class ServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = SecurityServer(port=0)
+        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05})
+        cls.thread.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+        cls.thread.join()
+
+    def setUp(self):
+        self.control("POST", "reset", {})
+
+    def request(self, method, path, body=None, headers=None):
+        conn = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=30)
+        try:
+            data = json.dumps(body).encode() if body is not None else None
+            conn.request(method, path, body=data, headers=headers or {})
+            response = conn.getresponse()
+            return response.status, response.read(), dict(response.getheaders())
+        finally:
+            conn.close()
+
+    def control(self, method, name, body=None):
+        status, data, _ = self.request(method, "/_control/" + name, body)
+        return status, json.loads(data)
+
+    def send(self, payload, **kw):
+        return self.request("GET", "/safeCenter.do?c=" + client_encrypt(payload), **kw)
+
+    def open_reply(self, data):
+        wrapper = json.loads(data)
+        self.assertIn("safecenter", wrapper)
+        return client_decrypt(wrapper["content"])
+
+    def test_time_command_answers_the_server_clock(self):
+        self.assertEqual(self.control("POST", "clock", {"time": 1700000123.9}), (200, {"time": 1700000123.9}))
+        status, data, _ = self.send("20;6F9619FF-8B86-D011-B42D-00C04FC964FF")
+        self.assertEqual(status, 200)
+        self.assertEqual(self.open_reply(data), "1700000123")
+
+    def test_clock_offset_runs_ahead_of_real_time(self):
+        _, answer = self.control("POST", "clock", {"offset": 86400 * 365})
+        import time
+        self.assertGreater(answer["time"], time.time() + 86400 * 364)
+
+    def test_log_holds_decrypted_text_and_json_payloads(self):
+        self.send("20;uuid-1")
+        self.send(json.dumps({"service": "32", "uuid": "u"}))
+        _, log = self.control("GET", "log")
+        entries = log["requests"]
+        self.assertEqual([e["command"] for e in entries], [20, 32])
+        self.assertEqual(entries[0]["fields"], ["uuid-1"])
+        self.assertEqual(entries[1]["json"], {"service": "32", "uuid": "u"})
+
+    def test_scripted_replies_are_used_once_in_order(self):
+        self.control("POST", "script", {"command": 20, "reply": {"result": "true", "name": "安"}})
+        self.control("POST", "script", {"command": 20, "result": 201})
+        self.control("POST", "clock", {"time": 5})
+        replies = [self.open_reply(self.send("20;u")[1]) for _ in range(3)]
+        self.assertEqual(json.loads(replies[0]), {"result": "true", "name": "安"})
+        self.assertEqual(json.loads(replies[1]), {"result": 201})
+        self.assertEqual(replies[2], "5")
+
+    def test_faults(self):
+        cases = {
+            "empty": (200, lambda d: self.assertEqual(d, b"")),
+            "malformed": (200, lambda d: self.assertRaises(ValueError, json.loads, d)),
+            "no-content": (200, lambda d: self.assertEqual(json.loads(d), {"safecenter": "1"})),
+            "garbled": (200, lambda d: self.assertRaises(envelope.EnvelopeError, client_decrypt,
+                                                          json.loads(d)["content"])),
+            "http500": (500, lambda d: None),
+        }
+        for fault, (status, check) in cases.items():
+            with self.subTest(fault=fault):
+                self.assertEqual(self.control("POST", "script", {"command": 20, "fault": fault})[0], 200)
+                got, data, _ = self.send("20;u")
+                self.assertEqual(got, status)
+                check(data)
+
+    def test_dropped_connection_sends_nothing(self):
+        self.control("POST", "script", {"command": 20, "fault": "drop"})
+        with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):
+            self.send("20;u")
+
+    def test_gzip_when_the_client_accepts_it(self):
+        status, data, headers = self.send("20;u", headers={"Accept-Encoding": "gzip"})
+        self.assertEqual(headers.get("Content-Encoding"), "gzip")
+        import gzip
+        self.assertTrue(self.open_reply(gzip.decompress(data)).isdigit())
+
+    def test_refused_requests(self):
+        for path, status in [("/safeCenter.do?c=" + client_encrypt("99;x"), 400),
+                             ("/safeCenter.do?c=" + client_encrypt("no separator"), 400),
+                             ("/safeCenter.do?c=abc", 400),
+                             ("/safeCenter.do", 400),
+                             ("/other/safeCenter.do?c=", 404), ("/safeCenter.doc?c=", 404)]:
+            with self.subTest(path=path[:40]):
+                self.assertEqual(self.request("GET", path)[0], status)
+
+    def test_control_errors(self):
+        for body in [{"reply": "x"}, {"command": "20", "reply": "x"}, {"command": 20},
+                     {"command": 20, "fault": "bogus"}]:
+            with self.subTest(body=body):
+                self.assertEqual(self.control("POST", "script", body)[0], 400)
+        self.assertEqual(self.control("GET", "nothing")[0], 404)
+
+
+if __name__ == "__main__":
+    unittest.main()
