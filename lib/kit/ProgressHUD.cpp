@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "platform/ui/DeviceOrientation.h"
 #include "platform/foundation/Clock.h"
@@ -121,7 +122,6 @@ ProgressHUD::ProgressHUD(const ui::Rect& frame) : ui::View(frame) {
 ProgressHUD::~ProgressHUD() {
     foundation::NotificationCenter::defaultCenter().removeObserver(this);
     cancelTimers();
-    if (worker_.joinable()) worker_.detach();
 }
 
 std::shared_ptr<ProgressHUD> ProgressHUD::create(const ui::Rect& frame) {
@@ -319,21 +319,17 @@ void ProgressHUD::showWhileExecuting(std::function<void()> task, bool animated) 
         std::lock_guard<std::mutex> lock(mutex_);
         taskInProgress_ = true;
     }
-    methodForExecution_ = std::move(task);
-    if (worker_.joinable()) worker_.join();  // a task ended earlier
     auto self = std::static_pointer_cast<ProgressHUD>(shared_from_this());
-    worker_ = std::thread([self]() mutable {
-        ProgressHUD* hud = self.get();
-        hud->launchExecution();
-        // The overlay goes to the main thread with the clean-up, so its last
-        // reference is never dropped here.
-        foundation::RunLoop::main().post([self = std::move(self)] { self->cleanUp(); });
-    });
+    std::thread([self, task = std::move(task)]() mutable {
+        if (task) task();
+        // The overlay and the task go to the main thread with the clean-up, so
+        // neither is released here.
+        foundation::RunLoop::main().post([self = std::move(self), task = std::move(task)]() mutable {
+            task = nullptr;  // what the task held goes before the hide
+            self->cleanUp();
+        });
+    }).detach();
     show(animated);
-}
-
-void ProgressHUD::launchExecution() {
-    if (methodForExecution_) methodForExecution_();
 }
 
 void ProgressHUD::cleanUp() {
@@ -342,9 +338,6 @@ void ProgressHUD::cleanUp() {
         taskInProgress_ = false;
     }
     indicator_.reset();
-    // Releases what the task held, here on the main thread.
-    methodForExecution_ = nullptr;
-    if (worker_.joinable()) worker_.join();
     hide(useAnimation());
 }
 

@@ -17,7 +17,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
@@ -178,7 +177,6 @@ private:
     void hideUsingAnimation(bool animated);
     void animationFinished();
     void done();
-    void launchExecution();
     void cleanUp();
     void cancelTimers();
 
@@ -210,6 +208,4 @@ private:
     std::shared_ptr<ui::View> indicator_;
     std::shared_ptr<ui::Label> label_, detailsLabel_;
     foundation::TimerRef graceTimer_, minShowTimer_, delayedHide_;
-    std::function<void()> methodForExecution_;
-    std::thread worker_;
 };
