@@ -89,4 +89,14 @@ class SettingInfo {
     QUENTA_TEXT_PROPERTY(isneedUpdate, setIsneedUpdate)
 };
 
+// The handshake's result. answer holds the proof, or "10" (no usable reply)
+// or "11" (the account was logged out remotely).
+class Answer {
+    QUENTA_TEXT_PROPERTY(mac, setMac)                // device identifier, the HMAC key
+    QUENTA_TEXT_PROPERTY(sid, setSid)                // session id from the reply
+    QUENTA_TEXT_PROPERTY(longAnswer, setLongAnswer)  // the reply's position list
+    QUENTA_TEXT_PROPERTY(answer, setAnswer)
+    QUENTA_TEXT_PROPERTY(uuid, setUuid)              // binding uuid
+};
+
 #undef QUENTA_TEXT_PROPERTY

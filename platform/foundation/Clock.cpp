@@ -66,24 +66,34 @@ void ManualClock::advance(double seconds) {
 }
 
 namespace {
-std::mutex gClockMutex;
-std::shared_ptr<Clock> gClock;
-// Replaced clocks stay alive: another thread may still be reading one.
-std::vector<std::shared_ptr<Clock>> gRetired;
-SystemClock gSystemClock;
+struct ClockState {
+    std::mutex mutex;
+    std::shared_ptr<Clock> current;
+    // Replaced clocks stay alive: another thread may still be reading one.
+    std::vector<std::shared_ptr<Clock>> retired;
+    SystemClock system;
+};
+// Never destroyed: threads that outlive main() (a run loop that never ends)
+// may still read the clock while the program exits.
+ClockState& clockState() {
+    static ClockState* state = new ClockState();
+    return *state;
+}
 }  // namespace
 
 Clock& clock() {
-    std::lock_guard<std::mutex> lock(gClockMutex);
-    if (gClock) return *gClock;
-    return gSystemClock;
+    ClockState& s = clockState();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.current) return *s.current;
+    return s.system;
 }
 
 void setClock(std::shared_ptr<Clock> c) {
     {
-        std::lock_guard<std::mutex> lock(gClockMutex);
-        if (gClock) gRetired.push_back(gClock);
-        gClock = std::move(c);
+        ClockState& s = clockState();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (s.current) s.retired.push_back(s.current);
+        s.current = std::move(c);
     }
     RunLoop::wakeAll();
 }

@@ -147,7 +147,8 @@ void TableViewCell::layoutSubviews() {
     if (backgroundView_) backgroundView_->setFrame(b);
     if (selectedBackgroundView_) selectedBackgroundView_->setFrame(b);
     separator_->setFrame({0, b.height() - 1, b.width(), 1});
-    bringSubviewToFront(separator_.get());
+    // Reordering asks for another layout, so only when something went above it.
+    if (subviews().back() != separator_) bringSubviewToFront(separator_.get());
     double left = 0, right = b.width();
     if (editingControl_) {
         editingControl_->setFrame({8, b.midY() - 11, 22, 22});

@@ -27,11 +27,21 @@ Control interface on the same port, JSON in and out:
                                      "drop"        the connection closes without an answer
                                      "http500"     status 500
                                    "delay": seconds may come with any of these (or alone)
-  POST /_control/reset             forgets the log, the queued answers and the clock
+  POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
+  GET  /_control/account           the account: {"serial", "bid", "nick", "devices": {uuid: mac}}
+  POST /_control/account           changes any of "serial", "bid", "nick"
+
+The handshake (command 0) gives every device a session: a fresh sid and a
+question of positions into HMAC-SHA-1(device identifier, sid) in hex. A later
+signed command proves the device by the characters at those positions; the
+session is used up by it. Command 16 binds a device by the account's serial.
 """
 
 import argparse
 import gzip
+import hashlib
+import hmac
+import random
 import json
 import os
 import signal
@@ -60,6 +70,9 @@ class State:
         self.offset = 0.0
         self.scripts = {}
         self.log = []
+        self.sessions = {}      # device identifier or uuid -> (sid, positions)
+        self.devices = {}       # uuid -> device identifier, learnt at binding
+        self.account = dict(DEMO_ACCOUNT)
 
     def now(self):
         with self.lock:
@@ -73,12 +86,75 @@ class State:
             return queue.pop(0) if queue else None
 
 
+# The demo account: its serial is what the user types on the bind screen; bid
+# is its one-time-password key as hex text ("12345678901234567890").
+DEMO_ACCOUNT = {
+    "serial": "Q7N3TA",
+    "bid": "3132333435363738393031323334353637383930",
+    "nick": "demo_user",
+}
+
+
+def proof_text(device_key, sid):
+    """HMAC-SHA-1 of the sid under the device identifier, 40 lowercase hex digits."""
+    return hmac.new(device_key.encode("utf-8"), sid.encode("utf-8"), hashlib.sha1).hexdigest()
+
+
+def command_handshake(server, request):
+    """Command 0: "0;<device identifier or uuid>,<mode>" -> {"sid", "question"}."""
+    fields = request["fields"] or []
+    if len(fields) != 2 or fields[1] not in ("0", "1"):
+        return json.dumps({"result": 400})
+    who, mode = fields
+    state = server.state
+    with state.lock:
+        if mode == "1" and who not in state.devices:
+            # A uuid the server no longer knows: the binding was removed.
+            return json.dumps({"result": 201, "sid": "null"})
+        sid = "%016x" % random.getrandbits(64)
+        positions = [random.randrange(40) for _ in range(6)]
+        state.sessions[who] = (sid, positions)
+    return json.dumps({"result": 200, "sid": sid, "question": ",".join(str(p) for p in positions)})
+
+
+def check_proof(server, who, device_key, answer):
+    """True when answer proves the session of `who` (used up either way)."""
+    state = server.state
+    with state.lock:
+        session = state.sessions.pop(who, None)
+    if session is None:
+        return False
+    sid, positions = session
+    expected = proof_text(device_key, sid)
+    return answer == "".join(expected[p] for p in positions)
+
+
+def command_bind_serial(server, request):
+    """Command 16: mac, answer, serial, model, version, height, width, uuid[, token]."""
+    fields = request["fields"] or []
+    if len(fields) < 8:
+        return json.dumps({"result": 400})
+    mac, answer, serial, uuid = fields[0], fields[1], fields[2], fields[7]
+    if not check_proof(server, mac, mac, answer):
+        return json.dumps({"result": 413})
+    state = server.state
+    with state.lock:
+        account = dict(state.account)
+        if serial != account["serial"]:
+            return json.dumps({"result": 407})
+        state.devices[uuid] = mac
+    now_ms = int(state.now() * 1000)
+    return json.dumps({"result": 202, "checktime": now_ms, "bid": account["bid"], "nick": account["nick"]})
+
+
 def command_time(server, request):
     """Command 20: the server time in whole seconds since 1970, as bare text."""
     return str(int(server.state.now() // 1))
 
 
 COMMANDS = {
+    0: command_handshake,
+    16: command_bind_serial,
     20: command_time,
 }
 
@@ -228,6 +304,13 @@ class Handler(BaseHTTPRequestHandler):
                 else:
                     state.fixed_time, state.offset = None, 0.0
             return self.send_json(200, {"time": state.now()})
+        if name == "account":
+            with state.lock:
+                if method == "POST":
+                    for key in ("serial", "bid", "nick"):
+                        if key in body:
+                            state.account[key] = str(body[key])
+                return self.send_json(200, dict(state.account, devices=dict(state.devices)))
         if method == "POST" and name == "script":
             return self.control_script(body)
         self.send_json(404, {"error": "no control %s %s" % (method, name)})

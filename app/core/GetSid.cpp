@@ -1,0 +1,108 @@
+#include "app/core/GetSid.h"
+
+#include "app/core/DBController.h"
+#include "app/core/DeviceIdentity.h"
+#include "app/core/Envelope.h"
+#include "app/core/StoreKeys.h"
+#include "app/core/rsaUtil.h"
+#include "lib/http/HttpRequest.h"
+#include "lib/json/JsonParser.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Text.h"
+
+namespace {
+
+constexpr double kHandshakeTimeOut = 6.0;
+
+std::string describeValue(const std::map<std::string, std::string>& record, const char* key) {
+    auto it = record.find(key);
+    return it == record.end() ? "(null)" : it->second;
+}
+
+}  // namespace
+
+Answer GetSid::getSid(const std::string& mode) {
+    sendMac(mode);
+    return answer_;
+}
+
+std::string GetSid::payloadText(const Answer& answer, const std::string& mode) {
+    const auto& who = mode == "0" ? answer.mac() : answer.uuid();
+    return "0;" + (who ? *who : std::string("(null)")) + "," + mode;
+}
+
+std::optional<std::string> GetSid::proof(const std::string& question, const std::string& hmacText) {
+    std::string out;
+    for (const std::string& piece : foundation::split(question, ",")) {
+        // A piece reads as its leading number, an empty piece as 0.
+        const long long position = foundation::textLongLongValue(piece);
+        if (position < 0 || position >= (long long)hmacText.size()) return std::nullopt;
+        out.push_back(hmacText[size_t(position)]);
+    }
+    return out;
+}
+
+void GetSid::readReply(const std::string& plain, Answer& answer) {
+    if (ReplyEnvelope::isRemoteLogOut(plain)) {
+        answer.setAnswer(AnswerRemoteLogout);
+        return;
+    }
+    auto json = ReplyEnvelope::json(plain);
+    const foundation::Value* sid = json ? json->get("sid") : nullptr;
+    const foundation::Value* question = json ? json->get("question") : nullptr;
+    if (!json || !json->isDictionary() || !sid) {
+        answer.setAnswer(AnswerNetworkError);
+        return;
+    }
+    answer.setSid(sid->description());
+    if (*answer.sid() == "null") {
+        answer.setAnswer(AnswerRemoteLogout);
+        return;
+    }
+    if (!question) {
+        answer.setAnswer(AnswerNetworkError);
+        return;
+    }
+    answer.setLongAnswer(question->description());
+    const std::string key = answer.mac() ? *answer.mac() : std::string("(null)");
+    auto p = proof(*answer.longAnswer(), HachMac::hachMac(key, *answer.sid()));
+    answer.setAnswer(p ? *p : std::string(AnswerNetworkError));
+    if (!p) foundation::log("handshake: a position of the question lies outside the proof");
+}
+
+void GetSid::sendMac(const std::string& mode) {
+    answer_ = Answer();
+    if (mode == "0") {
+        answer_.setMac(IdentifierAddition::firstBindIdentifier());
+        answer_.setUuid(CreateUUID::createUUID());
+    } else {
+        std::map<std::string, std::string> record;
+        if (auto db = DBController::openExisting()) {
+            if (auto rows = db->querryTable()) record = std::move(*rows);
+            db->closeDatabase();
+        }
+        answer_.setUuid(describeValue(record, StoreKeys::uuid));
+        answer_.setMac(describeValue(record, StoreKeys::mac));
+    }
+
+    auto address = requestAddressForPayload(payloadText(answer_, mode));
+    if (!address) {
+        answer_.setAnswer(AnswerNetworkError);
+        return;
+    }
+    auto request = http::HttpRequest::requestWithURL(*address);
+    request->setTimeOutSeconds(kHandshakeTimeOut);
+    request->startSynchronous();
+    if (request->error()) {
+        answer_.setAnswer(AnswerNetworkError);
+        return;
+    }
+    auto body = request->responseString();
+    auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
+    if (!plain) {
+        // No envelope, or content that does not decipher.
+        answer_.setAnswer(AnswerNetworkError);
+        return;
+    }
+    readReply(*plain, answer_);
+}

@@ -1,0 +1,170 @@
+#include "app/core/initUtil.h"
+
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "app/core/DBController.h"
+#include "app/core/Envelope.h"
+#include "app/core/GetSid.h"
+#include "app/core/StoreKeys.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Device.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace {
+constexpr double kBindTimeOut = 10.0;
+constexpr int kRetriesOnTimeOut = 3;
+}  // namespace
+
+void initUtil::finish(bool success, bool connectionError) {
+    isConnetError = connectionError;
+    IsSyncSuccess = success;
+    IsFinish = true;
+}
+
+void initUtil::syncThreadUtil(const std::string& serial) {
+    dkbase_ = DkBase();
+    answer_ = Answer();
+    IsFinish = false;
+    IsSyncSuccess = false;
+    isConnetError = false;
+    getHttpData(serial);
+}
+
+std::string initUtil::payloadText(const Answer& answer, const std::string& serial) {
+    const foundation::DeviceInfo d = foundation::device();
+    std::string version = d.systemVersion.empty() ? "5.0.0" : d.systemVersion;
+    std::string height = d.screenHeight > 0 ? std::to_string(int(d.screenHeight)) : "480";
+    std::string width = d.screenWidth > 0 ? std::to_string(int(d.screenWidth)) : "320";
+    auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("(null)"); };
+    return "16;" + text(answer.mac()) + "," + text(answer.answer()) + "," + serial + ",iphone," + version + "," +
+           height + "," + width + "," + text(answer.uuid());
+}
+
+void initUtil::getHttpData(const std::string& serial) {
+    dkbase_.setSerial(serial);
+    GetSid handshake;
+    answer_ = handshake.getSid("0");
+    foundation::log("answer:", answer_.answer() ? *answer_.answer() : "(null)");
+    if (answer_.answer() == std::optional<std::string>(AnswerNetworkError) ||
+        answer_.answer() == std::optional<std::string>(AnswerRemoteLogout)) {
+        finish(false, true);
+        return;
+    }
+    auto address = requestAddressForPayload(payloadText(answer_, serial));
+    if (!address) {
+        finish(false, true);
+        return;
+    }
+    auto request = http::HttpRequest::requestWithURL(*address);
+    request->setTimeOutSeconds(kBindTimeOut);
+    request->setNumberOfTimesToRetryOnTimeout(kRetriesOnTimeOut);
+    request->startSynchronous();
+    // The outcome is handled here, on the thread that waited for it, so the
+    // flags are final when this run returns.
+    if (request->error()) {
+        requestFailed(*request);
+    } else {
+        requestFinished(*request);
+    }
+}
+
+void initUtil::requestFinished(http::HttpRequest& request) {
+    auto body = request.responseString();
+    auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
+    auto json = plain ? ReplyEnvelope::json(*plain) : std::nullopt;
+    if (!json || !json->isDictionary()) {
+        finish(false, true);
+        return;
+    }
+    const foundation::Value* result = json->get("result");
+    dkbase_.setResult(result ? result->description() : "(null)");
+    if (*dkbase_.result() != "true") {
+        finish(false, false);
+        return;
+    }
+    const foundation::Value* checktime = json->get("checktime");
+    const foundation::Value* bid = json->get("bid");
+    dkbase_.setServer_time(checktime ? checktime->description() : "(null)");
+    dkbase_.setBid(bid ? bid->description() : "(null)");
+    const long long serverSeconds = (checktime ? checktime->longLongValue() : 0) / 1000;
+    const long long now = foundation::clock().nowSeconds();
+    dkbase_.setDifftime(std::to_string(serverSeconds - now));
+    foundation::log("check_time:", *dkbase_.server_time());
+    foundation::log("diff_time:", *dkbase_.difftime());
+    finish(saveDkbase(dkbase_, answer_), false);
+}
+
+void initUtil::requestFailed(http::HttpRequest& request) {
+    if (auto error = request.error()) foundation::log("bind request failed: ", error->localizedDescription);
+    finish(false, true);
+}
+
+bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
+    // The server accepted a new binding: a store left from an older one is
+    // replaced, never merged with it.
+    if (DBController::databaseExit() && !DBController::deleteDataBase()) return false;
+    {
+        DBController creator;
+        if (!creator.initDatabase()) {
+            foundation::log("数据库创建失败！");
+            return false;
+        }
+        creator.closeDatabase();
+    }
+    auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("(null)"); };
+    auto push = foundation::UserDefaults::standard().objectForKey(StoreKeys::isPushInfo);
+    // The rows of a complete binding, in the order the launch routing and the
+    // screens expect to find them.
+    const std::vector<std::pair<const char*, std::string>> rows = {
+        {StoreKeys::bid, text(dkbase.bid())},
+        {StoreKeys::mac, text(answer.mac())},
+        {StoreKeys::sessionkey, "null"},
+        {StoreKeys::uuid, text(answer.uuid())},
+        {StoreKeys::diffTime, text(dkbase.difftime())},
+        {StoreKeys::suggestTime, "123"},
+        {StoreKeys::passward, "null"},
+        {StoreKeys::username, "null"},
+        {StoreKeys::userType, "null"},
+        {StoreKeys::phoneNo, "未绑定"},
+        {StoreKeys::imageUrl, "null"},
+        {StoreKeys::safePhone, "null"},
+        {StoreKeys::read_index, "3.0.0"},
+        {StoreKeys::safe_password, "0"},
+        {StoreKeys::safe_time, "null"},
+        {StoreKeys::faild_count, "0"},
+        {StoreKeys::jiuxing, "1"},
+        {StoreKeys::remote_version, foundation::device().appVersion},
+        {StoreKeys::otpFast, "0"},
+        {StoreKeys::keyLogin, "1"},
+        {StoreKeys::isPushInfo, push ? push->description() : "(null)"},
+        {StoreKeys::account_lock, "0"},
+        {StoreKeys::state, "0"},
+        {StoreKeys::adversion, "0"},
+        {StoreKeys::temp1, "123"},
+        {StoreKeys::temp2, "123"},
+        {StoreKeys::temp3, "123"},
+        {StoreKeys::temp4, "123"},
+        {StoreKeys::temp5, "123"},
+    };
+    bool ok = true;
+    {
+        DBController writer;
+        for (const auto& [key, value] : rows) {
+            if (!writer.InsertTable(key, value)) {
+                ok = false;
+                break;
+            }
+        }
+        writer.closeDatabase();
+    }
+    if (!ok) {
+        foundation::log("binding rows could not be written; the store is removed");
+        DBController::deleteDataBase();
+        return false;
+    }
+    foundation::log("数据插入成功！");
+    return true;
+}

@@ -1,0 +1,1002 @@
+#include "lib/http/HttpRequest.h"
+
+#include <cerrno>
+#include <future>
+#include <thread>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Text.h"
+
+namespace http {
+namespace {
+
+// Class-wide state of the connection pool.
+std::recursive_mutex& connectionsLock() {
+    static std::recursive_mutex* m = new std::recursive_mutex();
+    return *m;
+}
+std::vector<std::shared_ptr<ConnectionRecord>>& connectionPool() {
+    static auto* pool = new std::vector<std::shared_ptr<ConnectionRecord>>();
+    return *pool;
+}
+int nextConnectionNumber = 0;
+unsigned nextRequestNumber = 0;
+
+double monotonicNow() { return foundation::clock().monotonic(); }
+
+// Leading decimal digits of a text, 0 when none.
+uint64_t leadingDecimal(std::string_view s) {
+    size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    uint64_t v = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        uint64_t next = v * 10 + uint64_t(s[i] - '0');
+        if (next < v) return UINT64_MAX;
+        v = next;
+    }
+    return v;
+}
+
+// An integer the way a scanner reads one: white space, a sign, digits.
+std::optional<long> scanInt(std::string_view s, size_t& pos) {
+    while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+    size_t start = pos;
+    if (pos < s.size() && (s[pos] == '-' || s[pos] == '+')) ++pos;
+    size_t digits = pos;
+    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') ++pos;
+    if (pos == digits) {
+        pos = start;
+        return std::nullopt;
+    }
+    return std::strtol(std::string(s.substr(start, pos - start)).c_str(), nullptr, 10);
+}
+
+const std::optional<std::string> headerValue(const std::optional<ResponseHeaders>& headers, const char* name) {
+    if (!headers) return std::nullopt;
+    auto it = headers->find(name);
+    if (it == headers->end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace
+
+// ---- construction --------------------------------------------------------
+
+HttpRequest::HttpRequest(const std::optional<net::Url>& url) : url_(url), timeOutSeconds_(defaultTimeOutSeconds()) {
+    didStartSelector_ = &HttpRequestDelegate::requestStarted;
+    didFinishSelector_ = &HttpRequestDelegate::requestFinished;
+    didFailSelector_ = &HttpRequestDelegate::requestFailed;
+    didReceiveResponseHeadersSelector_ = [](HttpRequestDelegate& d, HttpRequest& r, const ResponseHeaders& h) {
+        d.request(r, h);
+    };
+}
+
+HttpRequestRef HttpRequest::requestWithURL(const std::optional<net::Url>& url) {
+    return HttpRequestRef(new HttpRequest(url));
+}
+
+HttpRequestRef HttpRequest::requestWithURL(const std::string& url) { return requestWithURL(net::Url::parse(url)); }
+
+HttpRequest::~HttpRequest() {
+    if (readStream_) readStream_->close();
+}
+
+HttpRequestRef HttpRequest::copy() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    auto r = requestWithURL(url_);
+    r->delegate_ = delegate_;
+    r->requestMethod_ = requestMethod_;
+    r->postBody_ = postBody_;
+    r->shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
+    r->postBodyFilePath_ = postBodyFilePath_;
+    r->requestHeaders_ = requestHeaders_;
+    r->useCookiePersistence_ = useCookiePersistence_;
+    r->useKeychainPersistence_ = useKeychainPersistence_;
+    r->useSessionPersistence_ = useSessionPersistence_;
+    r->allowCompressedResponse_ = allowCompressedResponse_;
+    r->downloadDestinationPath_ = downloadDestinationPath_;
+    r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
+    r->username_ = username_;
+    r->password_ = password_;
+    r->domain_ = domain_;
+    r->proxyUsername_ = proxyUsername_;
+    r->proxyPassword_ = proxyPassword_;
+    r->proxyDomain_ = proxyDomain_;
+    r->proxyHost_ = proxyHost_;
+    r->proxyPort_ = proxyPort_;
+    r->proxyType_ = proxyType_;
+    r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
+    r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+    r->postLength_ = postLength_;
+    r->haveBuiltPostBody_ = haveBuiltPostBody_;
+    r->didStartSelector_ = didStartSelector_;
+    r->didFinishSelector_ = didFinishSelector_;
+    r->didFailSelector_ = didFailSelector_;
+    r->timeOutSeconds_ = timeOutSeconds_;
+    r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
+    r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
+    r->showAccurateProgress_ = showAccurateProgress_;
+    r->defaultResponseEncoding_ = defaultResponseEncoding_;
+    r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
+    r->userInfo_ = userInfo_;
+    r->tag_ = tag_;
+    r->useHTTPVersionOne_ = useHTTPVersionOne_;
+    r->shouldRedirect_ = shouldRedirect_;
+    r->validatesSecureCertificate_ = validatesSecureCertificate_;
+    r->PACurl_ = PACurl_;
+    r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
+    r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
+    r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+    r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
+    r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
+    r->authenticationScheme_ = authenticationScheme_;
+    return r;
+}
+
+// ---- accessors -------------------------------------------------------------
+
+std::optional<net::Url> HttpRequest::url() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return url_;
+}
+
+void HttpRequest::setURL(const std::optional<net::Url>& url) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (url == url_) return;
+    url_ = url;
+    requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
+    redirectURL_.reset();
+}
+
+std::optional<net::Url> HttpRequest::originalURL() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return originalURL_;
+}
+
+std::string HttpRequest::requestMethod() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return requestMethod_;
+}
+
+void HttpRequest::setRequestMethod(const std::string& method) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (method == requestMethod_) return;
+    requestMethod_ = method;
+    if (method == "POST" || method == "PUT" || !postBody_.empty() || postBodyFilePath_) {
+        std::lock_guard<std::mutex> props(propertyMutex_);
+        shouldAttemptPersistentConnection_ = false;
+    }
+}
+
+HttpRequestDelegate* HttpRequest::delegate() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return delegate_;
+}
+
+void HttpRequest::setDelegate(HttpRequestDelegate* delegate) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    delegate_ = delegate;
+}
+
+void HttpRequest::addRequestHeader(const std::string& name, const std::string& value) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!requestHeaders_) requestHeaders_.emplace();
+    (*requestHeaders_)[name] = value;
+}
+
+std::optional<ResponseHeaders> HttpRequest::requestHeaders() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return requestHeaders_;
+}
+
+void HttpRequest::appendPostData(const Bytes& data) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    postBody_.insert(postBody_.end(), data.begin(), data.end());
+}
+
+void HttpRequest::appendPostData(const std::string& data) { appendPostData(Bytes(data.begin(), data.end())); }
+
+Bytes HttpRequest::postBody() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return postBody_;
+}
+
+uint64_t HttpRequest::postLength() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return postLength_;
+}
+
+void HttpRequest::setDidStartSelector(RequestSelector s) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    didStartSelector_ = std::move(s);
+}
+void HttpRequest::setDidFinishSelector(RequestSelector s) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    didFinishSelector_ = std::move(s);
+}
+void HttpRequest::setDidFailSelector(RequestSelector s) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    didFailSelector_ = std::move(s);
+}
+void HttpRequest::setDidReceiveResponseHeadersSelector(HeadersSelector s) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    didReceiveResponseHeadersSelector_ = std::move(s);
+}
+void HttpRequest::setDidReceiveDataSelector(DataSelector s) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    didReceiveDataSelector_ = std::move(s);
+}
+void HttpRequest::setStartedBlock(Block b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    startedBlock_ = std::move(b);
+}
+void HttpRequest::setHeadersReceivedBlock(HeadersBlock b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    headersReceivedBlock_ = std::move(b);
+}
+void HttpRequest::setCompletionBlock(Block b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    completionBlock_ = std::move(b);
+}
+void HttpRequest::setFailedBlock(Block b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    failureBlock_ = std::move(b);
+}
+void HttpRequest::setDataReceivedBlock(DataBlock b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    dataReceivedBlock_ = std::move(b);
+}
+
+std::string HttpRequest::runLoopMode() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return runLoopMode_;
+}
+
+HttpErrorRef HttpRequest::error() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return error_;
+}
+
+int HttpRequest::responseStatusCode() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return responseStatusCode_;
+}
+
+std::optional<std::string> HttpRequest::responseStatusMessage() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return responseStatusMessage_;
+}
+
+std::optional<ResponseHeaders> HttpRequest::responseHeaders() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return responseHeaders_;
+}
+
+StringEncoding HttpRequest::responseEncoding() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return responseEncoding_;
+}
+
+uint64_t HttpRequest::contentLength() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return contentLength_;
+}
+
+uint64_t HttpRequest::totalBytesRead() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return totalBytesRead_;
+}
+
+uint64_t HttpRequest::totalBytesSent() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return totalBytesSent_;
+}
+
+int HttpRequest::retryCount() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return retryCount_;
+}
+
+bool HttpRequest::connectionCanBeReused() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return connectionCanBeReused_;
+}
+
+std::optional<int> HttpRequest::connectionID() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!connectionInfo_) return std::nullopt;
+    return connectionInfo_->id;
+}
+
+std::optional<unsigned> HttpRequest::requestID() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return requestID_;
+}
+
+void HttpRequest::setOperationQueue(OperationQueue* queue) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    operationQueue_ = queue;
+}
+
+bool HttpRequest::isResponseCompressed() const {
+    auto encoding = headerValue(responseHeaders(), "Content-Encoding");
+    return encoding && encoding->find("gzip") != std::string::npos;
+}
+
+std::optional<Bytes> HttpRequest::responseData() const {
+    bool compressed = isResponseCompressed();
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!haveRawResponseData_) return std::nullopt;
+    bool inflate;
+    {
+        std::lock_guard<std::mutex> props(propertyMutex_);
+        inflate = shouldWaitToInflateCompressedResponses_;
+    }
+    if (inflate && compressed) {
+        HttpErrorRef error;
+        return HttpDataDecompressor::uncompressData(rawResponseData_, error);
+    }
+    return rawResponseData_;
+}
+
+std::optional<std::string> HttpRequest::responseString() const {
+    auto data = responseData();
+    if (!data) return std::nullopt;
+    return decodeText(*data, responseEncoding());
+}
+
+// ---- the request thread and the shared queue --------------------------------
+
+foundation::RunLoop& HttpRequest::threadForRequest() {
+    static std::once_flag once;
+    static foundation::RunLoop* loop = nullptr;
+    std::call_once(once, [] {
+        std::promise<foundation::RunLoop*> ready;
+        auto future = ready.get_future();
+        std::thread([&ready] {
+            foundation::RunLoop& mine = foundation::RunLoop::current();
+            ready.set_value(&mine);
+            for (;;) mine.run(foundation::kDefaultMode);  // never ends
+        }).detach();
+        loop = future.get();
+    });
+    return *loop;
+}
+
+OperationQueue& HttpRequest::sharedQueue() {
+    static OperationQueue* queue = new OperationQueue(4);
+    return *queue;
+}
+
+std::vector<ConnectionRecord> HttpRequest::connectionPoolSnapshot() {
+    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+    std::vector<ConnectionRecord> out;
+    for (const auto& r : connectionPool()) out.push_back(*r);
+    return out;
+}
+
+void HttpRequest::expirePersistentConnections() {
+    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+    auto& pool = connectionPool();
+    double now = monotonicNow();
+    for (auto it = pool.begin(); it != pool.end();) {
+        const auto& record = *it;
+        if (!record->request && (!record->expires || *record->expires <= now)) {
+            if (record->stream) record->stream->close();
+            it = pool.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void HttpRequest::performOnOwningThread(std::function<void()> fn) {
+    foundation::RunLoop* owner;
+    std::string mode;
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        owner = isSynchronous_ ? ownerLoop_ : nullptr;
+        mode = runLoopMode_;
+    }
+    if (owner)
+        owner->post(std::move(fn), mode);
+    else
+        threadForRequest().post(std::move(fn), foundation::kDefaultMode);
+}
+
+// ---- starting ----------------------------------------------------------------
+
+void HttpRequest::startAsynchronous() { sharedQueue().addOperation(shared_from_this()); }
+
+void HttpRequest::start() {
+    inProgress_ = true;
+    auto self = shared_from_this();
+    threadForRequest().post([self] { self->main(); }, foundation::kDefaultMode);
+}
+
+void HttpRequest::startSynchronous() {
+    auto self = shared_from_this();
+    foundation::RunLoop& loop = foundation::RunLoop::current();
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        isSynchronous_ = true;
+        runLoopMode_ = kHttpRequestRunLoopMode;
+        ownerLoop_ = &loop;
+        inProgress_ = true;
+    }
+    if (!isCancelled() && !complete()) {
+        main();
+        while (!complete()) loop.runOnce(kHttpRequestRunLoopMode, 1e10);
+    }
+    inProgress_ = false;
+}
+
+void HttpRequest::main() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    auto self = shared_from_this();
+    if (error_) {
+        complete_ = true;
+        markAsFinished();
+        return;
+    }
+    complete_ = false;
+    if (!url_) {
+        failWithError(unableToCreateRequestError());
+        return;
+    }
+    buildPostBody();
+    requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
+                                                      useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
+    if (!requestMessage_) {
+        failWithError(unableToCreateRequestError());
+        return;
+    }
+    buildRequestHeaders();
+    if (requestHeaders_) {
+        for (const auto& [name, value] : *requestHeaders_) {
+            // A name or value that would break the request line structure
+            // (CR, LF, NUL) cannot go into a message.
+            if (!requestMessage_->setHeaderField(name, value)) {
+                requestMessage_.reset();
+                failWithError(unableToCreateRequestError());
+                return;
+            }
+        }
+    }
+    applyAuthorizationHeader();
+    startRequest();
+}
+
+void HttpRequest::buildPostBody() {
+    if (haveBuiltPostBody_) return;
+    postLength_ = postBody_.size();
+    if (postLength_ > 0) {
+        if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") requestMethod_ = "POST";
+        if (!requestHeaders_) requestHeaders_.emplace();
+        (*requestHeaders_)["Content-Length"] = std::to_string(postLength_);
+    }
+    haveBuiltPostBody_ = true;
+}
+
+void HttpRequest::buildRequestHeaders() {
+    if (haveBuiltRequestHeaders_) return;
+    haveBuiltRequestHeaders_ = true;
+    if (!requestHeaders_) requestHeaders_.emplace();
+    applyCookieHeader();
+    auto& headers = *requestHeaders_;
+    if (headers.find("User-Agent") == headers.end()) {
+        std::optional<std::string> agent = userAgentString();
+        if (!agent) agent = defaultUserAgentString();
+        if (agent) headers["User-Agent"] = *agent;
+    }
+    if (allowCompressedResponse()) headers["Accept-Encoding"] = "gzip";
+}
+
+void HttpRequest::startRequest() {
+    if (cancelled_) return;
+    auto self = shared_from_this();
+    requestStarted();
+
+    downloadComplete_ = false;
+    complete_ = false;
+    totalBytesRead_ = 0;
+    if (redirectCount_ == 0) originalURL_ = url_;
+    lastBytesRead_ = 0;
+    if (lastBytesSent_ > 0) removeUploadProgressSoFar();
+    lastBytesSent_ = 0;
+    contentLength_ = 0;
+    responseHeaders_.reset();
+    responseStatusCode_ = 0;
+    responseStatusMessage_.reset();
+    rawResponseData_.clear();
+    haveRawResponseData_ = true;
+    readStreamIsScheduled_ = false;
+
+    std::string body(postBody_.begin(), postBody_.end());
+    auto stream = net::HttpReadStream::create(*requestMessage_, std::move(body));
+    if (!stream) {
+        failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
+        return;
+    }
+
+    std::shared_ptr<net::HttpReadStream> oldStream;
+    {
+        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+        expirePersistentConnections();
+        const net::Url& u = *url_;
+        if (u.host().empty() || u.scheme().empty()) {
+            connectionInfo_.reset();
+            std::lock_guard<std::mutex> props(propertyMutex_);
+            shouldAttemptPersistentConnection_ = false;
+        }
+        if (shouldAttemptPersistentConnection()) {
+            auto& pool = connectionPool();
+            int port = u.port().value_or(0);
+            auto matches = [&](const ConnectionRecord& r) {
+                return r.host == u.host() && r.scheme == u.scheme() && r.port == port;
+            };
+            if (connectionInfo_) {
+                if (!matches(*connectionInfo_)) {
+                    connectionInfo_.reset();
+                } else if (connectionInfo_->expires && *connectionInfo_->expires <= monotonicNow()) {
+                    std::erase(pool, connectionInfo_);
+                    connectionInfo_.reset();
+                } else if (connectionInfo_->request) {
+                    connectionInfo_.reset();
+                }
+            }
+            if (!connectionInfo_) {
+                for (const auto& r : pool)
+                    if (!r->request && matches(*r)) connectionInfo_ = r;
+            }
+            if (connectionInfo_) {
+                oldStream = connectionInfo_->stream;
+            } else {
+                auto record = std::make_shared<ConnectionRecord>();
+                record->id = ++nextConnectionNumber;
+                record->host = u.host();
+                record->port = port;
+                record->scheme = u.scheme();
+                pool.push_back(record);
+                connectionInfo_ = record;
+            }
+            if (!requestID_) requestID_ = ++nextRequestNumber;
+            connectionInfo_->request = requestID_;
+            connectionInfo_->stream = stream;
+            stream->setAttemptPersistentConnection(true);
+            stream->setConnectionKey(connectionInfo_->id);
+        }
+    }
+
+    announceSizesForNewPass();
+    readStream_ = stream;
+    // While throttled, the stream waits unscheduled until the wake-up time.
+    auto wakeUp = throttleWakeUpTime();
+    if (!wakeUp || *wakeUp <= monotonicNow() || !isBandwidthThrottled()) {
+        scheduleReadStream();
+    } else {
+        readStreamLoop_ = &foundation::RunLoop::current();
+    }
+    bool opened = readStream_->open();
+    if (oldStream && oldStream != stream) oldStream->close();
+    if (!opened) {
+        connectionCanBeReused_ = false;
+        destroyReadStream();
+        failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to start HTTP connection"));
+        return;
+    }
+    lastActivityTime_ = monotonicNow();
+    std::weak_ptr<HttpRequest> weak = weak_from_this();
+    setStatusTimer(readStreamLoop_->addTimer(
+        kStatusTimerInterval, kStatusTimerInterval,
+        [weak](foundation::Timer& timer) {
+            if (auto self = weak.lock())
+                self->updateStatus();
+            else
+                timer.invalidate();
+        },
+        runLoopMode_));
+}
+
+// ---- the stream ----------------------------------------------------------------
+
+void HttpRequest::scheduleReadStream() {
+    if (!readStream_ || readStreamIsScheduled_) return;
+    lastActivityTime_ = monotonicNow();
+    std::weak_ptr<HttpRequest> weak = weak_from_this();
+    readStream_->setClient(net::HttpReadStream::kEventHasBytesAvailable | net::HttpReadStream::kEventErrorOccurred |
+                               net::HttpReadStream::kEventEndEncountered,
+                           [weak](unsigned event) {
+                               if (auto self = weak.lock()) self->handleNetworkEvent(event);
+                           });
+    readStreamLoop_ = &foundation::RunLoop::current();
+    readStream_->scheduleWithRunLoop(*readStreamLoop_, runLoopMode_);
+    readStreamIsScheduled_ = true;
+    noteStreamScheduled(true);
+}
+
+void HttpRequest::unscheduleReadStream() {
+    if (!readStream_ || !readStreamIsScheduled_) return;
+    readStream_->setClient(0, nullptr);
+    readStream_->unscheduleFromRunLoop(*readStreamLoop_, runLoopMode_);
+    readStreamIsScheduled_ = false;
+    noteStreamScheduled(false);
+}
+
+void HttpRequest::destroyReadStream() {
+    if (!readStream_) return;
+    unscheduleReadStream();
+    // A stream whose connection may be reused stays open: its pool record
+    // holds it, and the next request on the record takes the socket over.
+    if (!connectionCanBeReused_) readStream_->close();
+    readStream_.reset();
+}
+
+void HttpRequest::handleNetworkEvent(unsigned event) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (complete_ || cancelled_) return;
+    auto self = shared_from_this();
+    switch (event) {
+    case net::HttpReadStream::kEventEndEncountered: handleStreamComplete(); break;
+    case net::HttpReadStream::kEventErrorOccurred: handleStreamError(); break;
+    case net::HttpReadStream::kEventHasBytesAvailable: handleBytesAvailable(); break;
+    default: break;
+    }
+    afterNetworkEvent();
+}
+
+void HttpRequest::handleBytesAvailable() {
+    if (!responseHeaders_) readResponseHeaders();
+    if (complete_ || !readStream_) return;
+    if (!readStream_->hasBytesAvailable()) return;
+
+    size_t bufferSize = 16384;
+    if (contentLength_ > 262144)
+        bufferSize = 262144;
+    else if (contentLength_ > 65536)
+        bufferSize = 65536;
+    bufferSize = throttledReadLength(bufferSize);
+    if (readBufferSize_ < bufferSize) {
+        readBuffer_.reset(new uint8_t[bufferSize]);
+        readBufferSize_ = bufferSize;
+    }
+    long n = readStream_->read(readBuffer_.get(), bufferSize);
+    if (n < 0) {
+        handleStreamError();
+        return;
+    }
+    if (n == 0) return;
+
+    std::optional<Bytes> inflated;
+    bool inflating = isResponseCompressed() && !shouldWaitToInflateCompressedResponses();
+    if (inflating) {
+        if (!dataDecompressor_) dataDecompressor_ = HttpDataDecompressor::decompressor();
+        HttpErrorRef error;
+        inflated = dataDecompressor_->uncompressBytes(readBuffer_.get(), size_t(n), error);
+        if (error) {
+            failWithError(error);
+            return;
+        }
+        if (!inflated) inflated.emplace();
+    }
+    totalBytesRead_ += uint64_t(n);
+    lastActivityTime_ = monotonicNow();
+    incrementBandwidthUsedInLastSecond((unsigned long)n);
+
+    if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
+        passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
+    } else if (inflating) {
+        rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
+    } else {
+        // The announced length sizes the buffer once (bounded, in case it lies).
+        if (rawResponseData_.empty() && contentLength_ > 0)
+            rawResponseData_.reserve(size_t(std::min<uint64_t>(contentLength_, 64u << 20)));
+        rawResponseData_.insert(rawResponseData_.end(), readBuffer_.get(), readBuffer_.get() + n);
+    }
+}
+
+void HttpRequest::handleStreamComplete() {
+    setStatusTimer(nullptr);
+    downloadComplete_ = true;
+    if (!responseHeaders_) readResponseHeaders();
+    lastBytesSent_ = totalBytesSent_;
+    totalBytesSent_ = readStream_ ? readStream_->requestBytesWrittenCount() : 0;
+    complete_ = true;
+    if (contentLength_ == 0) contentLength_ = totalBytesRead_;
+    updateProgressIndicators();
+    dataDecompressor_.reset();
+    {
+        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+        if (!connectionCanBeReused_) unscheduleReadStream();
+        if (connectionInfo_) {
+            connectionInfo_->request.reset();
+            connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
+        }
+    }
+    // A challenged stream stays until the credentials are sorted out: its
+    // response holds the challenge.
+    if (!authenticationNeeded_) destroyReadStream();
+    // A redirect or an authentication retry goes on from handleNetworkEvent.
+    if (needsRedirect_ || authenticationNeeded_) return;
+    requestFinished();
+    markAsFinished();
+}
+
+void HttpRequest::handleStreamError() {
+    net::StreamError underlying = readStream_ ? readStream_->error() : net::StreamError{};
+    if (error_) {
+        cancelLoad();
+        return;
+    }
+    // A connection that broke before the reply was whole (mostly a kept-alive
+    // one the server had dropped) gets one more try on a new connection.
+    if (underlying.isPosix(ENOTCONN) || underlying.isPosix(EPIPE) ||
+        underlying.isNetwork(net::kNetworkConnectionLost)) {
+        if (retryUsingNewConnection()) return;
+    }
+    cancelLoad();
+    failWithError(HttpError::make(kConnectionFailureErrorType, "A connection failure occurred",
+                                  HttpError::fromStream(underlying)));
+}
+
+bool HttpRequest::retryUsingNewConnection() {
+    if (retryCount_ != 0) return false;
+    willRetryRequest_ = true;
+    auto failed = readStream_;
+    cancelLoad();
+    willRetryRequest_ = false;
+    if (failed) failed->close();
+    removeConnectionRecord();
+    ++retryCount_;
+    startRequest();
+    return true;
+}
+
+// Takes the request's record out of the pool and closes the socket it holds.
+void HttpRequest::removeConnectionRecord() {
+    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+    if (!connectionInfo_) return;
+    connectionInfo_->request.reset();
+    std::erase(connectionPool(), connectionInfo_);
+    if (connectionInfo_->stream) connectionInfo_->stream->close();
+    connectionInfo_.reset();
+}
+
+void HttpRequest::readResponseHeaders() {
+    authenticationNeeded_ = 0;
+    const net::HttpResponseHead* head = readStream_ ? readStream_->responseHead() : nullptr;
+    if (!head) return;
+    responseHeaders_ = head->headers.dictionary();
+    responseStatusCode_ = head->statusCode;
+    responseStatusMessage_ = head->statusLine;
+    lastResponseHead_ = *head;
+
+    readCookiesAndChallenge(*head);
+    parseStringEncodingFromHeaders();
+
+    if (!willRedirect(*head)) {
+        auto length = headerValue(responseHeaders_, "Content-Length");
+        if (length) contentLength_ = leadingDecimal(*length);
+        if (showAccurateProgress() && shouldResetDownloadProgress()) {
+            if (length) {
+                incrementDownloadSizeBy(int64_t(contentLength_ + partialDownloadSize_));
+            } else {
+                setShowAccurateProgress(false);
+                incrementDownloadSizeBy(1);
+            }
+        }
+    }
+
+    connectionCanBeReused_ = false;
+    if (shouldAttemptPersistentConnection()) {
+        auto connection = headerValue(responseHeaders_, "Connection");
+        std::string lower = connection ? foundation::toLower(*connection) : std::string();
+        bool reusable = !((head->isHttp10() && lower != "keep-alive") || lower == "close");
+        if (reusable) {
+            if (auto keepAlive = headerValue(responseHeaders_, "Keep-Alive")) {
+                // "timeout=15, max=100": reusable only when more than 5 requests remain.
+                std::string_view s = *keepAlive;
+                size_t pos = 0;
+                long timeout = 0, max = 0;
+                while (pos < s.size() && s[pos] == ' ') ++pos;
+                if (s.substr(pos, 8) == "timeout=") {
+                    pos += 8;
+                    timeout = scanInt(s, pos).value_or(0);
+                }
+                size_t m = s.find("max=", pos);
+                if (m != std::string_view::npos) {
+                    pos = m + 4;
+                    max = scanInt(s, pos).value_or(0);
+                }
+                if (max > 5) {
+                    connectionCanBeReused_ = true;
+                    setPersistentConnectionTimeoutSeconds(double(timeout));
+                }
+            } else {
+                connectionCanBeReused_ = true;
+            }
+        }
+    }
+    requestReceivedResponseHeaders(*responseHeaders_);
+}
+
+void HttpRequest::parseStringEncodingFromHeaders() {
+    ContentType type = parseMimeType(headerValue(responseHeaders_, "Content-Type"));
+    responseEncoding_ = type.encoding ? *type.encoding : defaultResponseEncoding();
+}
+
+// ---- ending ------------------------------------------------------------------
+
+void HttpRequest::cancel() {
+    auto self = shared_from_this();
+    performOnOwningThread([self] { self->cancelOnRequestThread(); });
+}
+
+void HttpRequest::cancelOnRequestThread() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    // A request waiting for its delegate (to confirm a redirect or to supply
+    // credentials) has completed its last pass but not ended: it can be cancelled.
+    bool waiting = complete_ && !error_ && inProgress_ && (needsRedirect_ || authenticationNeeded_);
+    if (cancelled_ || (complete_ && !waiting)) return;
+    auto self = shared_from_this();
+    failWithError(requestCancelledError());
+    complete_ = true;
+    cancelLoad();
+    cancelled_ = true;
+}
+
+void HttpRequest::clearDelegatesAndCancel() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        delegate_ = nullptr;
+        startedBlock_ = nullptr;
+        headersReceivedBlock_ = nullptr;
+        completionBlock_ = nullptr;
+        failureBlock_ = nullptr;
+        dataReceivedBlock_ = nullptr;
+    }
+    cancel();
+}
+
+void HttpRequest::cancelLoad() {
+    destroyReadStream();
+    if (!complete_) {
+        rawResponseData_.clear();
+        haveRawResponseData_ = false;
+    }
+}
+
+void HttpRequest::failWithError(HttpErrorRef error) {
+    auto self = shared_from_this();
+    complete_ = true;
+    if (error && error->code != kAuthenticationErrorType && error->code != kTooMuchRedirectionErrorType) {
+        // A failed request's connection is never used again.
+        if (readStream_) readStream_->close();
+        {
+            std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+            if (connectionInfo_) {
+                connectionInfo_->request.reset();
+                std::erase(connectionPool(), connectionInfo_);
+            }
+        }
+        destroyReadStream();
+    }
+    if (connectionCanBeReused_ && connectionInfo_) {
+        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+        connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
+    }
+    if (cancelled_ || error_) return;
+    error_ = std::move(error);
+    reportFailure();
+    if (inProgress_) markAsFinished();
+}
+
+void HttpRequest::markAsFinished() {
+    auto self = shared_from_this();
+    setStatusTimer(nullptr);
+    requestMessage_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
+    inProgress_ = false;
+    finished_ = true;
+    OperationQueue* queue = operationQueue_;
+    operationQueue_ = nullptr;
+    if (queue) queue->operationFinished(this);
+}
+
+// ---- callbacks on the main thread -----------------------------------------------
+
+void HttpRequest::requestStarted() {
+    if (error_) return;
+    auto self = shared_from_this();
+    foundation::performOnMainThread([self] {
+        RequestSelector selector;
+        HttpRequestDelegate* delegate;
+        Block block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            selector = self->didStartSelector_;
+            delegate = self->delegate_;
+            block = self->startedBlock_;
+        }
+        if (delegate && selector) selector(*delegate, *self);
+        if (block) block();
+    });
+}
+
+void HttpRequest::requestReceivedResponseHeaders(const ResponseHeaders& headers) {
+    if (error_) return;
+    auto self = shared_from_this();
+    foundation::performOnMainThread([self, headers] {
+        HeadersSelector selector;
+        HttpRequestDelegate* delegate;
+        HeadersBlock block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            selector = self->didReceiveResponseHeadersSelector_;
+            delegate = self->delegate_;
+            block = self->headersReceivedBlock_;
+        }
+        if (delegate && selector) selector(*delegate, *self, headers);
+        if (block) block(headers);
+    });
+}
+
+void HttpRequest::requestFinished() {
+    if (error_) return;
+    auto self = shared_from_this();
+    foundation::performOnMainThread([self] { self->reportFinished(); });
+}
+
+void HttpRequest::reportFinished() {
+    RequestSelector selector;
+    HttpRequestDelegate* delegate;
+    Block block;
+    {
+        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+        selector = didFinishSelector_;
+        delegate = delegate_;
+        block = completionBlock_;
+    }
+    if (delegate && selector) selector(*delegate, *this);
+    if (block) block();
+}
+
+void HttpRequest::reportFailure() {
+    auto self = shared_from_this();
+    foundation::performOnMainThread([self] {
+        RequestSelector selector;
+        HttpRequestDelegate* delegate;
+        Block block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            selector = self->didFailSelector_;
+            delegate = self->delegate_;
+            block = self->failureBlock_;
+        }
+        if (delegate && selector) selector(*delegate, *self);
+        if (block) block();
+    });
+}
+
+void HttpRequest::passOnReceivedData(const Bytes& data) {
+    auto self = shared_from_this();
+    foundation::performOnMainThread([self, data] {
+        DataSelector selector;
+        HttpRequestDelegate* delegate;
+        DataBlock block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            selector = self->didReceiveDataSelector_;
+            delegate = self->delegate_;
+            block = self->dataReceivedBlock_;
+        }
+        if (delegate && selector) selector(*delegate, *self, data);
+        if (block) block(data);
+    });
+}
+
+}  // namespace http

@@ -1,0 +1,600 @@
+#pragma once
+// HttpRequest: one HTTP request and its reply. Made with requestWithURL(),
+// configured, then run with startAsynchronous() (the shared queue runs at most
+// four at once; their streams live on the one request thread, and the
+// delegate hears requestFinished / requestFailed on the main thread) or
+// startSynchronous() (the calling thread waits, running its own run loop in
+// "HttpRequestRunLoopMode").
+//
+// Replies may come gzip-compressed; responseData() and responseString() give
+// them inflated. Connections to the same scheme, host and port are kept alive
+// and reused; a reused connection that the server dropped is retried once on a
+// new one.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lib/http/HttpDataDecompressor.h"
+#include "lib/http/HttpError.h"
+#include "lib/http/OperationQueue.h"
+#include "lib/http/TextEncoding.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/Value.h"
+#include "platform/net/CredentialStorage.h"
+#include "platform/net/HttpAuthentication.h"
+#include "platform/net/HttpCookie.h"
+#include "platform/net/HttpMessage.h"
+#include "platform/net/HttpReadStream.h"
+#include "platform/net/Url.h"
+
+namespace http {
+
+class HttpRequest;
+using HttpRequestRef = std::shared_ptr<HttpRequest>;
+using ResponseHeaders = net::HeaderDictionary;
+
+inline const std::string kHttpRequestRunLoopMode = "HttpRequestRunLoopMode";
+
+// Receives a request's callbacks on the main thread. Every method is optional.
+class HttpRequestDelegate {
+public:
+    virtual ~HttpRequestDelegate() = default;
+    virtual void requestStarted(HttpRequest&) {}
+    // request:didReceiveResponseHeaders:
+    virtual void request(HttpRequest&, const ResponseHeaders&) {}
+    virtual void requestFinished(HttpRequest&) {}
+    virtual void requestFailed(HttpRequest&) {}
+    virtual void requestRedirected(HttpRequest&) {}
+
+    // Optional methods whose presence changes what the request does: a
+    // delegate that implements one also answers true from its responds...().
+    // request:willRedirectToURL: the redirect waits until the delegate calls
+    // redirectToURL() on the request.
+    virtual bool respondsToWillRedirect() const { return false; }
+    virtual void requestWillRedirectToURL(HttpRequest&, const net::Url&) {}
+    // The request waits for username/password (or the proxy ones) to be set
+    // and retryUsingSuppliedCredentials() or cancelAuthentication() called.
+    virtual bool respondsToAuthenticationNeeded() const { return false; }
+    virtual void authenticationNeededForRequest(HttpRequest&) {}
+    virtual bool respondsToProxyAuthenticationNeeded() const { return false; }
+    virtual void proxyAuthenticationNeededForRequest(HttpRequest&) {}
+};
+
+// Receives upload or download progress on the main thread. Every method is
+// optional. Amounts are in bytes, or one unit per direction when the request
+// does not show accurate progress.
+class HttpProgressDelegate {
+public:
+    virtual ~HttpProgressDelegate() = default;
+    virtual void requestDidSendBytes(HttpRequest&, int64_t) {}
+    virtual void requestDidReceiveBytes(HttpRequest&, int64_t) {}
+    virtual void requestIncrementUploadSizeBy(HttpRequest&, int64_t) {}
+    virtual void requestIncrementDownloadSizeBy(HttpRequest&, int64_t) {}
+    // The fraction done, 0 to 1.
+    virtual void setProgress(float) {}
+};
+
+// An entry of the session credential stores: credentials that a server (or a
+// proxy) accepted, kept for later requests in this process.
+struct SessionCredentials {
+    // The challenge they answered; nullptr for Basic credentials sent before
+    // any challenge and accepted.
+    std::shared_ptr<net::HttpAuthentication> authentication;
+    net::CredentialsRef credentials;
+    std::optional<net::Url> url;  // server entries
+    std::string host;             // proxy entries
+    int port = 0;                 // proxy entries
+    std::string authenticationScheme;
+    std::optional<std::string> authenticationRealm;  // server entries, when known
+};
+using SessionCredentialsRef = std::shared_ptr<const SessionCredentials>;
+
+// A selector: what is sent to the delegate. The defaults send the
+// delegate's own methods; another member can be chosen, e.g.
+//   r->setDidFinishSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).done(r); });
+using RequestSelector = std::function<void(HttpRequestDelegate&, HttpRequest&)>;
+using HeadersSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const ResponseHeaders&)>;
+using DataSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const Bytes&)>;
+
+// A record of the connection pool: one kept-alive connection.
+struct ConnectionRecord {
+    int id = 0;
+    std::string host;
+    int port = 0;  // as written in the URL; 0 when none
+    std::string scheme;
+    std::optional<unsigned> request;  // the request using it now
+    std::shared_ptr<net::HttpReadStream> stream;  // the stream last opened on it
+    std::optional<double> expires;  // monotonic seconds; idle records past it are dropped
+};
+
+class HttpRequest : public std::enable_shared_from_this<HttpRequest> {
+public:
+    using Block = std::function<void()>;
+    using HeadersBlock = std::function<void(const ResponseHeaders&)>;
+    using DataBlock = std::function<void(const Bytes&)>;
+
+    // A request for the URL with the defaults; a URL that does not parse
+    // gives a request that fails with code 5 when started.
+    static HttpRequestRef requestWithURL(const std::optional<net::Url>& url);
+    static HttpRequestRef requestWithURL(const std::string& url);
+    virtual ~HttpRequest();
+    HttpRequest(const HttpRequest&) = delete;
+    HttpRequest& operator=(const HttpRequest&) = delete;
+
+    // ---- class-wide defaults and helpers --------------------------------
+    static double defaultTimeOutSeconds();
+    static void setDefaultTimeOutSeconds(double seconds);
+    // "name version (model; system version; locale)", built once from the app
+    // and device facts; nullopt when the app has no name.
+    static std::optional<std::string> defaultUserAgentString();
+    static void setDefaultUserAgentString(std::optional<std::string> agent);
+    // The user agent for these facts. The name's UTF-8 bytes go out as they
+    // are (read as ISO Latin 1 characters, so every byte stays one byte).
+    // When both versions exist and differ: "short rv:bundle".
+    static std::optional<std::string> buildUserAgentString(const std::string& name, const std::string& shortVersion,
+                                                           const std::string& bundleVersion,
+                                                           const std::string& model, const std::string& systemName,
+                                                           const std::string& systemVersion,
+                                                           const std::string& locale);
+    // nullopt when no file is there; else the MIME type of its extension
+    // (from /etc/mime.types), else "application/octet-stream".
+    static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
+    static std::string base64forData(const Bytes& data);
+    // Seconds since 1970 of "Sun, 06 Nov 1994 08:49:37 GMT" and of the forms
+    // without weekday and/or seconds.
+    static std::optional<double> dateFromRFC1123String(const std::string& text);
+    // Cache-Control max-age, else Expires, as a date (seconds since 1970).
+    static std::optional<double> expiryDateForRequest(const HttpRequest& request, double maxAge);
+    struct ContentType {
+        std::optional<std::string> mimeType;
+        std::optional<StringEncoding> encoding;
+    };
+    static ContentType parseMimeType(const std::optional<std::string>& contentType);
+
+    // ---- the request thread and the shared queue -------------------------
+    // The run loop of the one thread that carries every asynchronous request.
+    static foundation::RunLoop& threadForRequest();
+    static OperationQueue& sharedQueue();
+    // Connection pool, for inspection.
+    static std::vector<ConnectionRecord> connectionPoolSnapshot();
+    // Drops every idle record whose expiry has passed, closing its stream.
+    static void expirePersistentConnections();
+
+    // ---- configuration -------------------------------------------------
+    std::optional<net::Url> url() const;
+    void setURL(const std::optional<net::Url>& url);
+    std::optional<net::Url> originalURL() const;
+    std::string requestMethod() const;
+    // POST and PUT, and any method while a body is set, turn connection reuse off.
+    void setRequestMethod(const std::string& method);
+    HttpRequestDelegate* delegate() const;
+    void setDelegate(HttpRequestDelegate* delegate);
+    void addRequestHeader(const std::string& name, const std::string& value);
+    std::optional<ResponseHeaders> requestHeaders() const;
+    void appendPostData(const Bytes& data);
+    void appendPostData(const std::string& data);
+    Bytes postBody() const;
+    uint64_t postLength() const;
+
+    void setDidStartSelector(RequestSelector s);
+    void setDidFinishSelector(RequestSelector s);
+    void setDidFailSelector(RequestSelector s);
+    void setDidReceiveResponseHeadersSelector(HeadersSelector s);
+    // Unset by default: then no delegate receives the body piece by piece.
+    void setDidReceiveDataSelector(DataSelector s);
+    void setStartedBlock(Block b);
+    void setHeadersReceivedBlock(HeadersBlock b);
+    void setCompletionBlock(Block b);
+    void setFailedBlock(Block b);
+    // With a data block (or a data selector) the body is handed over as it
+    // arrives and not kept: responseData() stays empty.
+    void setDataReceivedBlock(DataBlock b);
+
+#define HTTP_REQUEST_PROPERTY(Type, name, Name) \
+    Type name() const {                         \
+        std::lock_guard<std::mutex> l(propertyMutex_); \
+        return name##_;                         \
+    }                                           \
+    void set##Name(Type v) {                    \
+        std::lock_guard<std::mutex> l(propertyMutex_); \
+        name##_ = std::move(v);                 \
+    }
+    HTTP_REQUEST_PROPERTY(int, tag, Tag)
+    HTTP_REQUEST_PROPERTY(foundation::Value, userInfo, UserInfo)
+    HTTP_REQUEST_PROPERTY(double, timeOutSeconds, TimeOutSeconds)
+    HTTP_REQUEST_PROPERTY(bool, allowCompressedResponse, AllowCompressedResponse)
+    HTTP_REQUEST_PROPERTY(bool, shouldWaitToInflateCompressedResponses, ShouldWaitToInflateCompressedResponses)
+    HTTP_REQUEST_PROPERTY(bool, shouldAttemptPersistentConnection, ShouldAttemptPersistentConnection)
+    HTTP_REQUEST_PROPERTY(double, persistentConnectionTimeoutSeconds, PersistentConnectionTimeoutSeconds)
+    HTTP_REQUEST_PROPERTY(bool, useHTTPVersionOne, UseHTTPVersionOne)
+    HTTP_REQUEST_PROPERTY(StringEncoding, defaultResponseEncoding, DefaultResponseEncoding)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, userAgentString, UserAgentString)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, username, Username)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, password, Password)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, domain, Domain)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyUsername, ProxyUsername)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyPassword, ProxyPassword)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyDomain, ProxyDomain)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyHost, ProxyHost)
+    HTTP_REQUEST_PROPERTY(int, proxyPort, ProxyPort)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyType, ProxyType)
+    HTTP_REQUEST_PROPERTY(std::optional<net::Url>, PACurl, PACurl)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, authenticationScheme, AuthenticationScheme)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, downloadDestinationPath, DownloadDestinationPath)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, temporaryFileDownloadPath, TemporaryFileDownloadPath)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, postBodyFilePath, PostBodyFilePath)
+    HTTP_REQUEST_PROPERTY(bool, shouldStreamPostDataFromDisk, ShouldStreamPostDataFromDisk)
+    HTTP_REQUEST_PROPERTY(bool, useCookiePersistence, UseCookiePersistence)
+    HTTP_REQUEST_PROPERTY(bool, useKeychainPersistence, UseKeychainPersistence)
+    HTTP_REQUEST_PROPERTY(bool, useSessionPersistence, UseSessionPersistence)
+    HTTP_REQUEST_PROPERTY(bool, shouldPresentAuthenticationDialog, ShouldPresentAuthenticationDialog)
+    HTTP_REQUEST_PROPERTY(bool, shouldPresentProxyAuthenticationDialog, ShouldPresentProxyAuthenticationDialog)
+    HTTP_REQUEST_PROPERTY(bool, shouldPresentCredentialsBeforeChallenge, ShouldPresentCredentialsBeforeChallenge)
+    HTTP_REQUEST_PROPERTY(bool, shouldResetDownloadProgress, ShouldResetDownloadProgress)
+    HTTP_REQUEST_PROPERTY(bool, shouldResetUploadProgress, ShouldResetUploadProgress)
+    HTTP_REQUEST_PROPERTY(bool, showAccurateProgress, ShowAccurateProgress)
+    HTTP_REQUEST_PROPERTY(bool, allowResumeForFileDownloads, AllowResumeForFileDownloads)
+    HTTP_REQUEST_PROPERTY(bool, shouldRedirect, ShouldRedirect)
+    HTTP_REQUEST_PROPERTY(bool, shouldUseRFC2616RedirectBehaviour, ShouldUseRFC2616RedirectBehaviour)
+    HTTP_REQUEST_PROPERTY(bool, validatesSecureCertificate, ValidatesSecureCertificate)
+    HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, authenticationRealm, AuthenticationRealm)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationScheme, ProxyAuthenticationScheme)
+    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationRealm, ProxyAuthenticationRealm)
+#undef HTTP_REQUEST_PROPERTY
+
+    // ---- status, time-outs, redirects and progress ----------------------
+    // The time-out rule, checked every 0.25 s while the request runs: idle
+    // time past timeOutSeconds, with a scheduled stream and activity known;
+    // a body still inside the network's first write buffer gets 1.5 times
+    // the time.
+    struct TimeOutCheck {
+        double idleSeconds = 0;
+        bool hasScheduledStream = false;
+        bool lastActivityKnown = false;
+        double timeOutSeconds = 0;
+        uint64_t postLength = 0;
+        uint64_t uploadBufferSize = 0;
+        uint64_t totalBytesSent = 0;
+    };
+    static bool shouldTimeOut(const TimeOutCheck& check);
+    static constexpr double kStatusTimerInterval = 0.25;
+    static constexpr int kRedirectLimit = 5;
+    // Goes on with a redirect that the delegate was asked to confirm (or
+    // sends the request elsewhere), on the thread that owns the request.
+    void redirectToURL(const net::Url& url);
+    int redirectCount() const;
+    std::optional<net::Url> redirectURL() const;
+    HttpProgressDelegate* uploadProgressDelegate() const;
+    void setUploadProgressDelegate(HttpProgressDelegate* delegate);
+    HttpProgressDelegate* downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(HttpProgressDelegate* delegate);
+    using SizeBlock = std::function<void(int64_t amount)>;
+    // bytes received: (amount, total); bytes sent: (amount, total).
+    void setBytesReceivedBlock(std::function<void(int64_t amount, uint64_t total)> b);
+    void setBytesSentBlock(std::function<void(int64_t amount, uint64_t total)> b);
+    void setDownloadSizeIncrementedBlock(SizeBlock b);
+    void setUploadSizeIncrementedBlock(SizeBlock b);
+    void setRequestRedirectedBlock(Block b);
+    uint64_t partialDownloadSize() const;
+    uint64_t uploadBufferSize() const;
+
+    // ---- response headers and credentials --------------------------------
+    // 0 none, 1 the server asked (401), 2 a proxy asked (407).
+    int authenticationNeeded() const;
+    int authenticationRetryCount() const;
+    int proxyAuthenticationRetryCount() const;
+    net::CredentialsRef requestCredentials() const;
+    net::CredentialsRef proxyCredentials() const;
+    std::vector<net::HttpCookie> requestCookies() const;
+    void setRequestCookies(std::vector<net::HttpCookie> cookies);
+    std::vector<net::HttpCookie> responseCookies() const;
+    void addBasicAuthenticationHeader(const std::string& username, const std::string& password);
+    // After the delegate set username/password (or the proxy ones): tries them.
+    void retryUsingSuppliedCredentials();
+    // Ends a request waiting for credentials with code 3.
+    void cancelAuthentication();
+    void setAuthenticationNeededBlock(Block b);
+    void setProxyAuthenticationNeededBlock(Block b);
+    // Credentials found for the request: URL, main request, request, then
+    // (with keychain persistence) the credential store. nullptr when none.
+    net::CredentialsRef findCredentials();
+    net::CredentialsRef findProxyCredentials();
+    SessionCredentialsRef findSessionAuthenticationCredentials();
+    SessionCredentialsRef findSessionProxyAuthenticationCredentials();
+
+    // ---- session stores, credential store and cookies (class-wide) -----------
+    static std::vector<SessionCredentialsRef> sessionCredentialsStore();
+    static std::vector<SessionCredentialsRef> sessionProxyCredentialsStore();
+    // Replaces an entry holding the very same credentials object.
+    static void storeAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry);
+    static void storeProxyAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry);
+    // Removes the first entry holding that very credentials object.
+    static void removeAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials);
+    static void removeProxyAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials);
+    static void saveCredentials(const net::UrlCredential& credential, const std::string& host, int port,
+                                const std::string& protocol, const std::optional<std::string>& realm);
+    static void saveCredentials(const net::UrlCredential& credential, const std::string& proxyHost, int port,
+                                const std::optional<std::string>& realm);
+    static std::optional<net::UrlCredential> savedCredentialsForHost(const std::string& host, int port,
+                                                                     const std::string& protocol,
+                                                                     const std::optional<std::string>& realm);
+    static std::optional<net::UrlCredential> savedCredentialsForProxy(const std::string& proxyHost, int port,
+                                                                      const std::string& protocol,
+                                                                      const std::optional<std::string>& realm);
+    static void removeCredentialsForHost(const std::string& host, int port, const std::string& protocol,
+                                         const std::optional<std::string>& realm);
+    static void removeCredentialsForProxy(const std::string& proxyHost, int port,
+                                          const std::optional<std::string>& realm);
+    static std::vector<net::HttpCookie> sessionCookies();
+    // Deletes the listed cookies from the shared cookie storage, then keeps the new list.
+    static void setSessionCookies(std::vector<net::HttpCookie> cookies);
+    static void addSessionCookie(const net::HttpCookie& cookie);
+    // Forgets the server credentials and the session cookies (proxy
+    // credentials stay).
+    static void clearSession();
+
+    // ---- throttling, reachability and the activity indicator (class-wide) ----
+    static bool isBandwidthThrottled();
+    static unsigned long maxBandwidthPerSecond();
+    static void setMaxBandwidthPerSecond(unsigned long bytes);
+    static void incrementBandwidthUsedInLastSecond(unsigned long bytes);
+    static unsigned long averageBandwidthUsedPerSecond();
+    static void measureBandwidthUsage();
+    static unsigned long maxUploadReadLength();
+    static constexpr unsigned long kWWANBandwidthLimit = 14800;
+    static void setShouldThrottleBandwidthForWWAN(bool on);
+    static void throttleBandwidthForWWANUsingLimit(unsigned long limit);
+    static bool isNetworkReachableViaWWAN();
+    static void reachabilityChanged();
+    // Bandwidth state, for inspection: the wake-up time (monotonic seconds)
+    // and the usage history.
+    static std::optional<double> throttleWakeUpTime();
+    static std::vector<unsigned long> bandwidthUsageHistory();
+    static bool isNetworkInUse();
+    static void setShouldUpdateNetworkActivityIndicator(bool on);
+    static void showNetworkActivityIndicator();
+    static void hideNetworkActivityIndicator();
+    static void hideNetworkActivityIndicatorAfterDelay();
+    static void hideNetworkActivityIndicatorIfNeeeded();
+    static bool isMultitaskingSupported() { return false; }
+    // Unschedules or reschedules the stream as throttling wants.
+    void performThrottling();
+
+    // ---- running -------------------------------------------------------
+    void startAsynchronous();
+    // Runs the request on the calling thread and returns when it has ended.
+    void startSynchronous();
+    // Called by the queue: hands the work to the request thread.
+    void start();
+    // Ends the request with code 4 "The request was cancelled" (once; a
+    // request that already ended is left alone). Runs on the thread that
+    // owns the request: the request thread, or for a synchronous request the
+    // thread that started it.
+    void cancel();
+    void clearDelegatesAndCancel();
+    // A copy to run again: the same URL, method, body, headers and settings;
+    // no reply, no blocks.
+    HttpRequestRef copy() const;
+
+    // ---- state and reply -----------------------------------------------
+    bool isCancelled() const { return cancelled_.load(); }
+    bool isFinished() const { return finished_.load(); }
+    bool isExecuting() const { return inProgress_.load(); }
+    bool inProgress() const { return inProgress_.load(); }
+    bool complete() const { return complete_.load(); }
+    bool isSynchronous() const { return isSynchronous_; }
+    std::string runLoopMode() const;
+    HttpErrorRef error() const;
+    int responseStatusCode() const;
+    std::optional<std::string> responseStatusMessage() const;
+    std::optional<ResponseHeaders> responseHeaders() const;
+    StringEncoding responseEncoding() const;
+    uint64_t contentLength() const;
+    uint64_t totalBytesRead() const;
+    uint64_t totalBytesSent() const;
+    bool isResponseCompressed() const;
+    // The body; inflated when it came compressed and inflating waits for the
+    // end (the default). nullopt before a reply or when inflating fails.
+    std::optional<Bytes> responseData() const;
+    // The body as text in the response's encoding; nullopt when there is no
+    // body or its bytes are not valid in that encoding.
+    std::optional<std::string> responseString() const;
+    int retryCount() const;
+    bool connectionCanBeReused() const;
+    // The id of the pooled connection this request used; nullopt without one.
+    std::optional<int> connectionID() const;
+    std::optional<unsigned> requestID() const;
+
+    // Used by OperationQueue.
+    void setOperationQueue(OperationQueue* queue);
+
+protected:
+    explicit HttpRequest(const std::optional<net::Url>& url);
+
+private:
+    void main();
+    void buildPostBody();
+    void buildRequestHeaders();
+    void startRequest();
+    void scheduleReadStream();
+    void unscheduleReadStream();
+    void destroyReadStream();
+    void handleNetworkEvent(unsigned event);
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void handleStreamError();
+    bool retryUsingNewConnection();
+    void readResponseHeaders();
+    void parseStringEncodingFromHeaders();
+    void cancelOnRequestThread();
+    void cancelLoad();
+    void failWithError(HttpErrorRef error);
+    void markAsFinished();
+    void requestStarted();
+    void requestReceivedResponseHeaders(const ResponseHeaders& headers);
+    void requestFinished();
+    void reportFinished();
+    void reportFailure();
+    void passOnReceivedData(const Bytes& data);
+    // Runs fn on the thread that owns the request's work.
+    void performOnOwningThread(std::function<void()> fn);
+    void removeConnectionRecord();
+
+    // status, time-outs, redirects, progress
+    void setStatusTimer(foundation::TimerRef timer);
+    void updateStatus();
+    void checkRequestStatus();
+    bool shouldTimeOutNow() const;
+    bool willRedirect(const net::HttpResponseHead& head);
+    void performRedirect();
+    bool willAskDelegateToConfirmRedirect();
+    void updatePartialDownloadSize();
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(int64_t amount);
+    void incrementDownloadSizeBy(int64_t amount);
+    void removeUploadProgressSoFar();
+    void announceSizesForNewPass();
+    enum class ProgressTarget { Upload, Download };
+    void deliverProgress(ProgressTarget target, std::function<void(HttpProgressDelegate&)> call);
+    void updateProgressIndicator(ProgressTarget target, uint64_t progress, uint64_t total);
+    void requestRedirected();
+    void afterNetworkEvent();
+    void noteStreamScheduled(bool scheduled);
+    size_t throttledReadLength(size_t bufferSize);
+
+    // headers, cookies and credentials
+    void readCookiesAndChallenge(const net::HttpResponseHead& head);
+    void applyCookieHeader();
+    void applyAuthorizationHeader();
+    bool applyCredentials(const net::CredentialsRef& credentials);
+    bool applyProxyCredentials(const net::CredentialsRef& credentials);
+    void saveCredentialsToKeychain(const net::Credentials& credentials);
+    void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
+    void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void failAuthentication();
+    bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
+
+    mutable std::recursive_mutex cancelledLock_;
+    mutable std::mutex propertyMutex_;
+
+    std::optional<net::Url> url_;
+    std::optional<net::Url> originalURL_;
+    HttpRequestDelegate* delegate_ = nullptr;
+    std::string requestMethod_ = "GET";
+    Bytes postBody_;
+    uint64_t postLength_ = 0;
+    std::optional<ResponseHeaders> requestHeaders_;
+    bool haveBuiltRequestHeaders_ = false;
+    bool haveBuiltPostBody_ = false;
+
+    int tag_ = 0;
+    foundation::Value userInfo_;
+    double timeOutSeconds_;
+    bool allowCompressedResponse_ = true;
+    bool shouldWaitToInflateCompressedResponses_ = true;
+    bool shouldAttemptPersistentConnection_ = true;
+    double persistentConnectionTimeoutSeconds_ = 60.0;
+    bool useHTTPVersionOne_ = false;
+    StringEncoding defaultResponseEncoding_ = kISOLatin1StringEncoding;
+    std::optional<std::string> userAgentString_;
+    std::optional<std::string> username_, password_, domain_;
+    std::optional<std::string> proxyUsername_, proxyPassword_, proxyDomain_, proxyHost_, proxyType_;
+    int proxyPort_ = 0;
+    std::optional<net::Url> PACurl_;
+    std::optional<std::string> authenticationScheme_;
+    std::optional<std::string> downloadDestinationPath_, temporaryFileDownloadPath_, postBodyFilePath_;
+    bool shouldStreamPostDataFromDisk_ = false;
+    bool useCookiePersistence_ = true;
+    bool useKeychainPersistence_ = false;
+    bool useSessionPersistence_ = true;
+    bool shouldPresentAuthenticationDialog_ = false;
+    bool shouldPresentProxyAuthenticationDialog_ = true;
+    bool shouldPresentCredentialsBeforeChallenge_ = true;
+    bool shouldResetDownloadProgress_ = true;
+    bool shouldResetUploadProgress_ = true;
+    bool showAccurateProgress_ = true;
+    bool allowResumeForFileDownloads_ = false;
+    bool shouldRedirect_ = true;
+    bool shouldUseRFC2616RedirectBehaviour_ = false;
+    bool validatesSecureCertificate_ = true;
+    int numberOfTimesToRetryOnTimeout_ = 0;
+
+    RequestSelector didStartSelector_, didFinishSelector_, didFailSelector_;
+    HeadersSelector didReceiveResponseHeadersSelector_;
+    DataSelector didReceiveDataSelector_;
+    Block startedBlock_, completionBlock_, failureBlock_;
+    HeadersBlock headersReceivedBlock_;
+    DataBlock dataReceivedBlock_;
+
+    std::atomic<bool> complete_{false};
+    std::atomic<bool> finished_{false};
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> inProgress_{false};
+    bool isSynchronous_ = false;
+    std::string runLoopMode_ = foundation::kDefaultMode;
+    foundation::RunLoop* ownerLoop_ = nullptr;  // where a synchronous request runs
+    OperationQueue* operationQueue_ = nullptr;
+
+    HttpErrorRef error_;
+    std::optional<net::HttpMessage> requestMessage_;
+    std::shared_ptr<net::HttpReadStream> readStream_;
+    foundation::RunLoop* readStreamLoop_ = nullptr;
+    bool readStreamIsScheduled_ = false;
+    std::optional<ResponseHeaders> responseHeaders_;
+    int responseStatusCode_ = 0;
+    std::optional<std::string> responseStatusMessage_;
+    StringEncoding responseEncoding_ = 0;
+    uint64_t contentLength_ = 0;
+    uint64_t totalBytesRead_ = 0;
+    uint64_t totalBytesSent_ = 0;
+    uint64_t lastBytesSent_ = 0;
+    Bytes rawResponseData_;
+    bool haveRawResponseData_ = false;
+    std::unique_ptr<HttpDataDecompressor> dataDecompressor_;
+    std::unique_ptr<uint8_t[]> readBuffer_;
+    size_t readBufferSize_ = 0;
+    bool downloadComplete_ = false;
+    int redirectCount_ = 0;
+    int authenticationNeeded_ = 0;
+    int retryCount_ = 0;
+    bool willRetryRequest_ = false;
+    bool connectionCanBeReused_ = false;
+    std::shared_ptr<ConnectionRecord> connectionInfo_;
+    std::optional<unsigned> requestID_;
+    double lastActivityTime_ = 0;  // monotonic seconds; 0 while unknown
+
+    foundation::TimerRef statusTimer_;
+    uint64_t uploadBufferSize_ = 0;
+    uint64_t lastBytesRead_ = 0;
+    uint64_t partialDownloadSize_ = 0;
+    bool updatedProgress_ = false;
+    bool needsRedirect_ = false;
+    std::optional<net::Url> redirectURL_;
+    HttpProgressDelegate* uploadProgressDelegate_ = nullptr;
+    HttpProgressDelegate* downloadProgressDelegate_ = nullptr;
+    std::function<void(int64_t, uint64_t)> bytesReceivedBlock_, bytesSentBlock_;
+    SizeBlock downloadSizeIncrementedBlock_, uploadSizeIncrementedBlock_;
+    Block requestRedirectedBlock_, authenticationNeededBlock_, proxyAuthenticationNeededBlock_;
+
+    std::optional<net::HttpResponseHead> lastResponseHead_;
+    std::vector<net::HttpCookie> requestCookies_, responseCookies_;
+    std::shared_ptr<net::HttpAuthentication> requestAuthentication_, proxyAuthentication_;
+    net::CredentialsRef requestCredentials_, proxyCredentials_;
+    int authenticationRetryCount_ = 0;
+    int proxyAuthenticationRetryCount_ = 0;
+    std::optional<std::string> authenticationRealm_, proxyAuthenticationScheme_, proxyAuthenticationRealm_;
+};
+
+}  // namespace http

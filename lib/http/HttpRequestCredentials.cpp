@@ -1,0 +1,715 @@
+// Cookies, credentials before a challenge, answering 401 and 407 challenges,
+// and the class-wide session stores of HttpRequest.
+#include "lib/http/HttpRequest.h"
+#include "platform/foundation/Text.h"
+
+namespace http {
+namespace {
+
+std::recursive_mutex& sessionCredentialsLock() {
+    static auto* m = new std::recursive_mutex();
+    return *m;
+}
+std::vector<SessionCredentialsRef>& serverStore() {
+    static auto* v = new std::vector<SessionCredentialsRef>();
+    return *v;
+}
+std::vector<SessionCredentialsRef>& proxyStore() {
+    static auto* v = new std::vector<SessionCredentialsRef>();
+    return *v;
+}
+std::recursive_mutex& sessionCookiesLock() {
+    static auto* m = new std::recursive_mutex();
+    return *m;
+}
+std::vector<net::HttpCookie>& sessionCookieList() {
+    static auto* v = new std::vector<net::HttpCookie>();
+    return *v;
+}
+// Held while one request looks for credentials or asks for them, so requests
+// waiting on the same server ask once and then use what another stored.
+std::recursive_mutex& delegateAuthenticationLock() {
+    static auto* m = new std::recursive_mutex();
+    return *m;
+}
+
+net::ProtectionSpace serverSpace(const std::string& host, int port, const std::string& protocol,
+                                 const std::optional<std::string>& realm) {
+    net::ProtectionSpace s;
+    s.host = host;
+    s.port = port;
+    s.protocol = protocol;
+    s.realm = realm.value_or("");
+    return s;
+}
+
+net::ProtectionSpace proxySpace(const std::string& host, int port, const std::optional<std::string>& realm) {
+    net::ProtectionSpace s;
+    s.host = host;
+    s.port = port;
+    s.realm = realm.value_or("");
+    s.isProxy = true;
+    s.proxyType = "http";
+    return s;
+}
+
+bool cookieIsSendable(const net::HttpCookie& c) {
+    return net::isHttpToken(c.name) && net::isValidHeaderValue(c.value) && c.value.find(';') == std::string::npos;
+}
+
+}  // namespace
+
+// ---- reading the response ------------------------------------------------------
+
+void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
+    if (head.statusCode == 401) authenticationNeeded_ = 1;
+    if (head.statusCode == 407) authenticationNeeded_ = 2;
+
+    // Basic credentials sent before any challenge and accepted are remembered.
+    auto user = username();
+    auto pass = password();
+    if (!authenticationNeeded_ && !requestAuthentication_ && authenticationScheme() == net::kHttpAuthenticationSchemeBasic &&
+        user && pass && useSessionPersistence() && url_) {
+        auto known = findSessionAuthenticationCredentials();
+        // The same credentials for the same URL are kept once, not once per request.
+        if (!known || !(known->url == url_) || known->credentials->username != *user ||
+            known->credentials->password != *pass) {
+            auto entry = std::make_shared<SessionCredentials>();
+            entry->credentials = std::make_shared<net::Credentials>(net::Credentials{*user, *pass, std::nullopt});
+            entry->url = url_;
+            entry->authenticationScheme = net::kHttpAuthenticationSchemeBasic;
+            storeAuthenticationCredentialsInSessionStore(entry);
+        }
+    }
+
+    responseCookies_.clear();
+    if (url_) responseCookies_ = net::HttpCookie::cookiesWithResponseHeaderFields(head.headers.values("Set-Cookie"), *url_);
+    if (useCookiePersistence() && url_) {
+        net::HttpCookieStorage::shared().setCookies(responseCookies_, *url_);
+        for (const auto& c : responseCookies_) addSessionCookie(c);
+    }
+}
+
+std::vector<net::HttpCookie> HttpRequest::requestCookies() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return requestCookies_;
+}
+
+void HttpRequest::setRequestCookies(std::vector<net::HttpCookie> cookies) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    requestCookies_ = std::move(cookies);
+}
+
+std::vector<net::HttpCookie> HttpRequest::responseCookies() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return responseCookies_;
+}
+
+void HttpRequest::applyCookieHeader() {
+    if (useCookiePersistence() && url_) {
+        for (auto& c : net::HttpCookieStorage::shared().cookiesForURL(*url_)) requestCookies_.push_back(std::move(c));
+    }
+    std::string header;
+    for (const auto& c : requestCookies_) {
+        // A cookie that would break the header is not sent.
+        if (!cookieIsSendable(c)) continue;
+        if (!header.empty()) header += "; ";
+        header += c.name + "=" + c.value;
+    }
+    if (header.empty()) return;
+    if (!requestHeaders_) requestHeaders_.emplace();
+    (*requestHeaders_)["Cookie"] = header;
+}
+
+// ---- credentials before a challenge ------------------------------------------------
+
+void HttpRequest::addBasicAuthenticationHeader(const std::string& user, const std::string& pass) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    std::string value = "Basic " + net::base64Encode(user + ":" + pass);
+    if (!requestHeaders_) requestHeaders_.emplace();
+    (*requestHeaders_)["Authorization"] = value;
+    if (requestMessage_) requestMessage_->setHeaderField("Authorization", value);
+    setAuthenticationScheme(net::kHttpAuthenticationSchemeBasic);
+}
+
+void HttpRequest::applyAuthorizationHeader() {
+    if (!shouldPresentCredentialsBeforeChallenge() || !requestMessage_) return;
+    bool hasAuthorization = requestHeaders_ && requestHeaders_->count("Authorization");
+    if (!hasAuthorization) {
+        auto user = username();
+        auto pass = password();
+        if (user && pass && authenticationScheme() == net::kHttpAuthenticationSchemeBasic) {
+            addBasicAuthenticationHeader(*user, *pass);
+        } else if (useSessionPersistence()) {
+            if (auto entry = findSessionAuthenticationCredentials()) {
+                if (entry->authentication) {
+                    if (entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
+                        setAuthenticationScheme(entry->authenticationScheme);
+                    else
+                        removeAuthenticationCredentialsFromSessionStore(entry->credentials);
+                } else {
+                    addBasicAuthenticationHeader(entry->credentials->username, entry->credentials->password);
+                }
+            }
+        }
+    }
+    if (useSessionPersistence()) {
+        if (auto entry = findSessionProxyAuthenticationCredentials()) {
+            if (!entry->authentication || !entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
+                removeProxyAuthenticationCredentialsFromSessionStore(entry->credentials);
+        }
+    }
+}
+
+// ---- finding and applying credentials -------------------------------------------------
+
+net::CredentialsRef HttpRequest::findCredentials() {
+    std::optional<std::string> user, pass;
+    if (url_ && !url_->user().empty() && !url_->password().empty()) {
+        user = foundation::percentUnescape(url_->user());
+        pass = foundation::percentUnescape(url_->password());
+    }
+    if (!user || !pass) {
+        user = username();
+        pass = password();
+    }
+    if ((!user || !pass) && useKeychainPersistence() && url_) {
+        if (auto saved = savedCredentialsForHost(url_->host(), url_->port().value_or(0), url_->scheme(),
+                                                 authenticationRealm())) {
+            user = saved->user;
+            pass = saved->password;
+        }
+    }
+    std::optional<std::string> accountDomain;
+    if (requestAuthentication_ && requestAuthentication_->requiresAccountDomain()) {
+        auto d = domain();
+        if (d && !d->empty()) {
+            accountDomain = *d;
+        } else if (user) {
+            auto parts = foundation::split(*user, "\\");
+            if (parts.size() == 2) {
+                accountDomain = parts[0];
+                user = parts[1];
+            } else {
+                accountDomain = "";
+            }
+        } else {
+            accountDomain = "";
+        }
+    }
+    if (!user || !pass) return nullptr;
+    return std::make_shared<net::Credentials>(net::Credentials{*user, *pass, accountDomain});
+}
+
+net::CredentialsRef HttpRequest::findProxyCredentials() {
+    std::optional<std::string> user = proxyUsername(), pass = proxyPassword();
+    bool ntlm = proxyAuthenticationScheme() == net::kHttpAuthenticationSchemeNTLM;
+    if ((!user || !pass) && ntlm) {
+        user = username();
+        pass = password();
+    }
+    if ((!user || !pass) && proxyHost() && url_) {
+        if (auto saved = savedCredentialsForProxy(*proxyHost(), proxyPort(), url_->scheme(), proxyAuthenticationRealm())) {
+            user = saved->user;
+            pass = saved->password;
+        }
+    }
+    std::optional<std::string> accountDomain;
+    if (proxyAuthentication_ && proxyAuthentication_->requiresAccountDomain()) {
+        auto d = proxyDomain();
+        if (d && !d->empty()) {
+            accountDomain = *d;
+        } else if (user && foundation::split(*user, "\\").size() == 2) {
+            auto parts = foundation::split(*user, "\\");
+            accountDomain = parts[0];
+            user = parts[1];
+        } else if (auto site = domain(); site && !site->empty()) {
+            accountDomain = *site;
+        } else {
+            accountDomain = "";
+        }
+    }
+    if (!user || !pass) return nullptr;
+    return std::make_shared<net::Credentials>(net::Credentials{*user, *pass, accountDomain});
+}
+
+bool HttpRequest::applyCredentials(const net::CredentialsRef& credentials) {
+    ++authenticationRetryCount_;
+    if (!credentials || !requestAuthentication_ || !requestMessage_) return false;
+    if (!requestAuthentication_->applyCredentials(*requestMessage_, *credentials)) {
+        removeAuthenticationCredentialsFromSessionStore(credentials);
+        return false;
+    }
+    if (useKeychainPersistence()) saveCredentialsToKeychain(*credentials);
+    if (useSessionPersistence()) {
+        auto entry = std::make_shared<SessionCredentials>();
+        entry->authentication = requestAuthentication_;
+        entry->credentials = credentials;
+        entry->url = url_;
+        entry->authenticationScheme = requestAuthentication_->method();
+        entry->authenticationRealm = authenticationRealm();
+        storeAuthenticationCredentialsInSessionStore(entry);
+    }
+    requestCredentials_ = credentials;
+    return true;
+}
+
+bool HttpRequest::applyProxyCredentials(const net::CredentialsRef& credentials) {
+    ++proxyAuthenticationRetryCount_;
+    if (!credentials || !proxyAuthentication_ || !requestMessage_) return false;
+    if (!proxyAuthentication_->applyCredentials(*requestMessage_, *credentials)) {
+        removeProxyAuthenticationCredentialsFromSessionStore(credentials);
+        return false;
+    }
+    if (useKeychainPersistence()) saveProxyCredentialsToKeychain(*credentials);
+    if (useSessionPersistence()) {
+        auto entry = std::make_shared<SessionCredentials>();
+        entry->authentication = proxyAuthentication_;
+        entry->credentials = credentials;
+        entry->host = proxyHost().value_or("");
+        entry->port = proxyPort();
+        entry->authenticationScheme = proxyAuthentication_->method();
+        storeProxyAuthenticationCredentialsInSessionStore(entry);
+    }
+    proxyCredentials_ = credentials;
+    return true;
+}
+
+void HttpRequest::saveCredentialsToKeychain(const net::Credentials& c) {
+    if (!url_) return;
+    saveCredentials(net::UrlCredential{c.username, c.password, net::CredentialPersistence::Permanent}, url_->host(),
+                    url_->port().value_or(0), url_->scheme(), authenticationRealm());
+}
+
+void HttpRequest::saveProxyCredentialsToKeychain(const net::Credentials& c) {
+    auto host = proxyHost();
+    if (!host) return;
+    saveCredentials(net::UrlCredential{c.username, c.password, net::CredentialPersistence::Permanent}, *host,
+                    proxyPort(), proxyAuthenticationRealm());
+}
+
+// Applies the stored credentials of a session entry to the current challenge.
+bool HttpRequest::applySessionEntry(const SessionCredentialsRef& entry, bool proxy) {
+    if (!entry || !lastResponseHead_) return false;
+    auto& handle = proxy ? proxyAuthentication_ : requestAuthentication_;
+    if (!handle) handle = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
+    if (!handle) return false;
+    return proxy ? applyProxyCredentials(entry->credentials) : applyCredentials(entry->credentials);
+}
+
+// ---- answering a challenge -------------------------------------------------------------
+
+void HttpRequest::attemptToApplyCredentialsAndResume() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (error_ || cancelled_) return;
+    if (authenticationNeeded_ == 2) {
+        attemptToApplyProxyCredentialsAndResume();
+        return;
+    }
+    auto self = shared_from_this();
+    // A handle that already answered learns from this new challenge whether
+    // its credentials were refused.
+    if (requestAuthentication_ && requestCredentials_ && lastResponseHead_)
+        requestAuthentication_->updateFromResponse(*lastResponseHead_);
+    if (!requestAuthentication_) {
+        if (lastResponseHead_) requestAuthentication_ = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
+        if (!requestAuthentication_) {
+            cancelLoad();
+            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
+                                          "Failed to get authentication object from response headers"));
+            return;
+        }
+        setAuthenticationScheme(requestAuthentication_->method());
+    }
+    setAuthenticationRealm(std::nullopt);
+    if (!requestAuthentication_->requiresAccountDomain()) setAuthenticationRealm(requestAuthentication_->realm());
+
+    net::HttpAuthentication::Error problem;
+    if (!requestAuthentication_->isValid(&problem)) {
+        requestAuthentication_.reset();
+        if (problem == net::HttpAuthentication::Error::BadUserName ||
+            problem == net::HttpAuthentication::Error::BadPassword) {
+            std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
+            removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
+            requestCredentials_.reset();
+            if (error_ || cancelled_) return;
+            if (useSessionPersistence()) {
+                if (auto entry = findSessionAuthenticationCredentials(); entry && applySessionEntry(entry, false)) {
+                    cancelLoad();
+                    startRequest();
+                    return;
+                }
+            }
+            lastActivityTime_ = 0;
+            if (willAskDelegateForCredentials()) {
+                // The challenge is kept in lastResponseHead_; the socket need not wait.
+                cancelLoad();
+                return;
+            }
+        }
+        cancelLoad();
+        failWithError(authenticationError());
+        return;
+    }
+
+    cancelLoad();
+    if (requestCredentials_) {
+        bool ntlm = authenticationScheme() == net::kHttpAuthenticationSchemeNTLM;
+        if (!(ntlm && authenticationRetryCount_ > 1) && applyCredentials(requestCredentials_)) {
+            startRequest();
+            return;
+        }
+        if (ntlm && authenticationRetryCount_ == 2)
+            failWithError(authenticationError());
+        else
+            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
+        return;
+    }
+    if (requestAuthentication_->requiresUserNameAndPassword()) {
+        std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
+        if (error_ || cancelled_) return;
+        if (useSessionPersistence()) {
+            if (auto entry = findSessionAuthenticationCredentials(); entry && applySessionEntry(entry, false)) {
+                startRequest();
+                return;
+            }
+        }
+        if (auto credentials = findCredentials()) {
+            if (applyCredentials(credentials))
+                startRequest();
+            else
+                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
+                                              "Failed to apply credentials to request"));
+            return;
+        }
+        if (willAskDelegateForCredentials()) return;
+    }
+    // No credentials and nobody to ask (or a challenge that needs none): the
+    // request ends instead of waiting for ever.
+    failWithError(authenticationError());
+}
+
+void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (error_ || cancelled_) return;
+    auto self = shared_from_this();
+    if (proxyAuthentication_ && proxyCredentials_ && lastResponseHead_)
+        proxyAuthentication_->updateFromResponse(*lastResponseHead_);
+    if (!proxyAuthentication_) {
+        if (lastResponseHead_) proxyAuthentication_ = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
+        if (!proxyAuthentication_) {
+            cancelLoad();
+            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
+                                          "Failed to get authentication object from response headers"));
+            return;
+        }
+        setProxyAuthenticationScheme(proxyAuthentication_->method());
+    }
+    setProxyAuthenticationRealm(std::nullopt);
+    if (!proxyAuthentication_->requiresAccountDomain()) setProxyAuthenticationRealm(proxyAuthentication_->realm());
+
+    net::HttpAuthentication::Error problem;
+    if (!proxyAuthentication_->isValid(&problem)) {
+        proxyAuthentication_.reset();
+        if (problem == net::HttpAuthentication::Error::BadUserName ||
+            problem == net::HttpAuthentication::Error::BadPassword) {
+            std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
+            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
+            proxyCredentials_.reset();
+            if (error_ || cancelled_) return;
+            if (useSessionPersistence()) {
+                if (auto entry = findSessionProxyAuthenticationCredentials(); entry && applySessionEntry(entry, true)) {
+                    cancelLoad();
+                    startRequest();
+                    return;
+                }
+            }
+            lastActivityTime_ = 0;
+            // Asked once per rejection; then the request waits.
+            if (willAskDelegateForProxyCredentials()) {
+                cancelLoad();
+                return;
+            }
+        }
+        cancelLoad();
+        failWithError(authenticationError());
+        return;
+    }
+
+    cancelLoad();
+    if (proxyCredentials_) {
+        bool ntlm = proxyAuthenticationScheme() == net::kHttpAuthenticationSchemeNTLM;
+        if (!(ntlm && proxyAuthenticationRetryCount_ > 1) && applyProxyCredentials(proxyCredentials_)) {
+            startRequest();
+            return;
+        }
+        if (ntlm && proxyAuthenticationRetryCount_ == 2)
+            failWithError(authenticationError());
+        else
+            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
+                                          "Failed to apply proxy credentials to request"));
+        return;
+    }
+    if (proxyAuthentication_->requiresUserNameAndPassword()) {
+        std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
+        if (error_ || cancelled_) return;
+        if (useSessionPersistence()) {
+            if (auto entry = findSessionProxyAuthenticationCredentials(); entry && applySessionEntry(entry, true)) {
+                startRequest();
+                return;
+            }
+        }
+        if (auto credentials = findProxyCredentials()) {
+            if (applyProxyCredentials(credentials))
+                startRequest();
+            else
+                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
+                                              "Failed to apply proxy credentials to request"));
+            return;
+        }
+        if (willAskDelegateForProxyCredentials()) return;
+    }
+    failWithError(authenticationError());
+}
+
+bool HttpRequest::willAskDelegateForCredentials() {
+    if (isSynchronous_) return false;
+    HttpRequestDelegate* d = delegate_;
+    if (!(d && d->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
+    auto self = shared_from_this();
+    foundation::RunLoop::main().post([self] {
+        HttpRequestDelegate* delegate;
+        Block block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            delegate = self->delegate_;
+            block = self->authenticationNeededBlock_;
+        }
+        if (delegate && delegate->respondsToAuthenticationNeeded())
+            delegate->authenticationNeededForRequest(*self);
+        else if (block)
+            block();
+    });
+    return true;
+}
+
+bool HttpRequest::willAskDelegateForProxyCredentials() {
+    if (isSynchronous_) return false;
+    HttpRequestDelegate* d = delegate_;
+    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
+    auto self = shared_from_this();
+    foundation::RunLoop::main().post([self] {
+        HttpRequestDelegate* delegate;
+        Block block;
+        {
+            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+            delegate = self->delegate_;
+            block = self->proxyAuthenticationNeededBlock_;
+        }
+        if (delegate && delegate->respondsToProxyAuthenticationNeeded())
+            delegate->proxyAuthenticationNeededForRequest(*self);
+        else if (block)
+            block();
+    });
+    return true;
+}
+
+void HttpRequest::retryUsingSuppliedCredentials() {
+    auto self = shared_from_this();
+    performOnOwningThread([self] {
+        std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
+        if (self->requestMessage_)
+            self->attemptToApplyCredentialsAndResume();
+        else
+            self->main();
+    });
+}
+
+void HttpRequest::cancelAuthentication() {
+    auto self = shared_from_this();
+    performOnOwningThread([self] { self->failAuthentication(); });
+}
+
+void HttpRequest::failAuthentication() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (error_ || cancelled_) return;
+    cancelLoad();
+    failWithError(authenticationError());
+}
+
+void HttpRequest::setAuthenticationNeededBlock(Block b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    authenticationNeededBlock_ = std::move(b);
+}
+
+void HttpRequest::setProxyAuthenticationNeededBlock(Block b) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    proxyAuthenticationNeededBlock_ = std::move(b);
+}
+
+int HttpRequest::authenticationNeeded() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return authenticationNeeded_;
+}
+int HttpRequest::authenticationRetryCount() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return authenticationRetryCount_;
+}
+int HttpRequest::proxyAuthenticationRetryCount() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return proxyAuthenticationRetryCount_;
+}
+net::CredentialsRef HttpRequest::requestCredentials() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return requestCredentials_;
+}
+net::CredentialsRef HttpRequest::proxyCredentials() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    return proxyCredentials_;
+}
+
+// ---- session stores ------------------------------------------------------------------
+
+SessionCredentialsRef HttpRequest::findSessionAuthenticationCredentials() {
+    std::optional<net::Url> u = url();
+    if (!u) return nullptr;
+    auto realm = authenticationRealm();
+    auto user = username();
+    auto pass = password();
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    SessionCredentialsRef close;
+    for (const auto& entry : serverStore()) {
+        if (!entry->url) continue;
+        bool exact = *entry->url == *u;
+        if (!exact) {
+            if (close) continue;
+            if (entry->url->host() != u->host() || entry->url->port() != u->port() ||
+                entry->url->scheme() != u->scheme())
+                continue;
+        }
+        if (realm && entry->authenticationRealm && *realm != *entry->authenticationRealm) continue;
+        if (user && pass &&
+            (entry->credentials->username != *user || entry->credentials->password != *pass))
+            continue;
+        if (exact) return entry;
+        close = entry;
+    }
+    return close;
+}
+
+SessionCredentialsRef HttpRequest::findSessionProxyAuthenticationCredentials() {
+    auto host = proxyHost();
+    if (!host) return nullptr;
+    int port = proxyPort();
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    for (const auto& entry : proxyStore())
+        if (entry->host == *host && entry->port == port) return entry;
+    return nullptr;
+}
+
+std::vector<SessionCredentialsRef> HttpRequest::sessionCredentialsStore() {
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    return serverStore();
+}
+
+std::vector<SessionCredentialsRef> HttpRequest::sessionProxyCredentialsStore() {
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    return proxyStore();
+}
+
+void HttpRequest::storeAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry) {
+    if (!entry) return;
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    std::erase_if(serverStore(), [&](const SessionCredentialsRef& e) { return e->credentials == entry->credentials; });
+    serverStore().push_back(std::move(entry));
+}
+
+void HttpRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry) {
+    if (!entry) return;
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    std::erase_if(proxyStore(), [&](const SessionCredentialsRef& e) { return e->credentials == entry->credentials; });
+    proxyStore().push_back(std::move(entry));
+}
+
+void HttpRequest::removeAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials) {
+    if (!credentials) return;
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    auto& store = serverStore();
+    auto it = std::find_if(store.begin(), store.end(),
+                           [&](const SessionCredentialsRef& e) { return e->credentials == credentials; });
+    if (it != store.end()) store.erase(it);
+}
+
+void HttpRequest::removeProxyAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials) {
+    if (!credentials) return;
+    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+    auto& store = proxyStore();
+    auto it = std::find_if(store.begin(), store.end(),
+                           [&](const SessionCredentialsRef& e) { return e->credentials == credentials; });
+    if (it != store.end()) store.erase(it);
+}
+
+void HttpRequest::saveCredentials(const net::UrlCredential& credential, const std::string& host, int port,
+                                  const std::string& protocol, const std::optional<std::string>& realm) {
+    net::CredentialStorage::shared().setDefaultCredential(credential, serverSpace(host, port, protocol, realm));
+}
+
+void HttpRequest::saveCredentials(const net::UrlCredential& credential, const std::string& proxyHost, int port,
+                                  const std::optional<std::string>& realm) {
+    net::CredentialStorage::shared().setDefaultCredential(credential, proxySpace(proxyHost, port, realm));
+}
+
+std::optional<net::UrlCredential> HttpRequest::savedCredentialsForHost(const std::string& host, int port,
+                                                                       const std::string& protocol,
+                                                                       const std::optional<std::string>& realm) {
+    return net::CredentialStorage::shared().defaultCredentialForProtectionSpace(serverSpace(host, port, protocol, realm));
+}
+
+std::optional<net::UrlCredential> HttpRequest::savedCredentialsForProxy(const std::string& proxyHost, int port,
+                                                                        const std::string&,
+                                                                        const std::optional<std::string>& realm) {
+    return net::CredentialStorage::shared().defaultCredentialForProtectionSpace(proxySpace(proxyHost, port, realm));
+}
+
+void HttpRequest::removeCredentialsForHost(const std::string& host, int port, const std::string& protocol,
+                                           const std::optional<std::string>& realm) {
+    auto space = serverSpace(host, port, protocol, realm);
+    auto& storage = net::CredentialStorage::shared();
+    if (auto c = storage.defaultCredentialForProtectionSpace(space)) storage.removeCredential(*c, space);
+}
+
+void HttpRequest::removeCredentialsForProxy(const std::string& proxyHost, int port,
+                                            const std::optional<std::string>& realm) {
+    auto space = proxySpace(proxyHost, port, realm);
+    auto& storage = net::CredentialStorage::shared();
+    if (auto c = storage.defaultCredentialForProtectionSpace(space)) storage.removeCredential(*c, space);
+}
+
+std::vector<net::HttpCookie> HttpRequest::sessionCookies() {
+    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
+    return sessionCookieList();
+}
+
+void HttpRequest::setSessionCookies(std::vector<net::HttpCookie> cookies) {
+    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
+    for (const auto& c : sessionCookieList()) net::HttpCookieStorage::shared().deleteCookie(c);
+    sessionCookieList() = std::move(cookies);
+}
+
+void HttpRequest::addSessionCookie(const net::HttpCookie& cookie) {
+    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
+    auto& list = sessionCookieList();
+    auto it = std::find_if(list.begin(), list.end(), [&](const net::HttpCookie& c) { return c.sameIdentity(cookie); });
+    if (it != list.end()) list.erase(it);
+    list.push_back(cookie);
+}
+
+void HttpRequest::clearSession() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
+        serverStore().clear();
+    }
+    setSessionCookies({});
+}
+
+}  // namespace http

@@ -1,0 +1,168 @@
+#pragma once
+// A read stream over one HTTP request: it resolves the host (off the calling
+// thread), connects without blocking, sends the request head and body, and
+// reads the response. It works only while scheduled on a run loop in a mode,
+// and tells its client there, in that mode:
+//   kEventHasBytesAvailable  first as soon as the response head is complete
+//                            (even before any body byte), then whenever
+//                            body bytes are waiting;
+//   kEventEndEncountered     after the last body byte was read;
+//   kEventErrorOccurred      once, on any failure.
+// Body bytes come de-chunked but otherwise as sent (gzip stays gzip).
+// While unscheduled it does no I/O of any kind and sends no event.
+//
+// Persistent connections: with attempt-persistent-connection on and a
+// connection key set, a finished response leaves its socket parked under the
+// key (when the server allows it); a later stream with the same key and
+// origin takes it over after checking that it is still open. Two live streams
+// never share a socket. close() of a finished stream closes its parked socket
+// unless another stream took it over.
+//
+// All calls are made on the thread of the run loop the stream is scheduled
+// on, except close() of a stream that is not scheduled.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/RunLoop.h"
+#include "platform/net/ConnectionCache.h"
+#include "platform/net/HttpMessage.h"
+#include "platform/net/HttpResponseParser.h"
+#include "platform/net/NetError.h"
+#include "platform/net/Socket.h"
+
+namespace net {
+
+class HttpReadStream : public std::enable_shared_from_this<HttpReadStream> {
+public:
+    enum Event : unsigned {
+        kEventNone = 0,
+        kEventHasBytesAvailable = 2,
+        kEventErrorOccurred = 8,
+        kEventEndEncountered = 16,
+    };
+    enum class Status { NotOpen, Opening, Open, AtEnd, Error, Closed };
+    using Client = std::function<void(unsigned event)>;
+
+    // A stream for the message, with an optional body sent after the head
+    // (with a Content-Length field). nullptr when it cannot be made: a
+    // Content-Length field that disagrees with the body, or a scheme this
+    // layer cannot speak yet (https).
+    static std::shared_ptr<HttpReadStream> create(const HttpMessage& message, std::string body = {});
+    ~HttpReadStream();
+    HttpReadStream(const HttpReadStream&) = delete;
+    HttpReadStream& operator=(const HttpReadStream&) = delete;
+
+    // Properties, set before open().
+    void setAttemptPersistentConnection(bool on) { persistent_ = on; }
+    void setConnectionKey(int key) {
+        key_ = key;
+        hasKey_ = true;
+    }
+
+    // The client hears the events in `mask`; a mask of 0 or an empty client
+    // removes it. Returns true.
+    bool setClient(unsigned mask, Client client);
+    void scheduleWithRunLoop(foundation::RunLoop& loop, const std::string& mode);
+    void unscheduleFromRunLoop(foundation::RunLoop& loop, const std::string& mode);
+    bool isScheduled() const { return scheduled_; }
+
+    // Starts the work (which goes on while scheduled). With a persistent
+    // connection, a socket parked under the key is claimed at once, so that
+    // closing the stream that parked it can no longer close it. False when
+    // already opened or closed.
+    bool open();
+    // Copies waiting body bytes: the count, 0 when none is waiting (see
+    // status() for the end), -1 after an error.
+    long read(uint8_t* buffer, size_t maxLength);
+    bool hasBytesAvailable() const { return body_.size() > bodyOffset_; }
+    // The response head once it is complete; nullptr before.
+    const HttpResponseHead* responseHead() const;
+    // Body bytes of the request handed to the socket so far.
+    uint64_t requestBytesWrittenCount() const { return bodyBytesWritten_; }
+    const StreamError& error() const { return error_; }
+    Status status() const;
+    void close();
+
+    // Whether the request went out on a parked socket.
+    bool usedParkedConnection() const { return reused_; }
+
+private:
+    enum class Phase { Idle, Waiting, Resolving, Connecting, Sending, Receiving, Finished, Failed, Closed };
+
+    HttpReadStream(const HttpMessage& message, std::string out, size_t headLength);
+    ConnectionIdentity identity() const;
+    void postPump();
+    void pump();
+    // Does the work that is due (starting, connecting); delivers no event.
+    void advance();
+    void start();
+    void startResolve();
+    void onResolved(std::vector<SocketAddress> addresses, StreamError error);
+    void connectNext();
+    void onSocketEvent(short revents);
+    void onConnected();
+    void sendSome();
+    void receiveSome();
+    void finishSocket();
+    void fail(StreamError error);
+    void updateWatch();
+    void deliver();
+    void emit(unsigned event);
+
+    HttpMessage message_;
+    std::string out_;
+    size_t headLength_ = 0;
+    size_t written_ = 0;
+    uint64_t bodyBytesWritten_ = 0;
+    bool persistent_ = false;
+    bool hasKey_ = false;
+    int key_ = 0;
+
+    unsigned mask_ = 0;
+    Client client_;
+    foundation::RunLoop* loop_ = nullptr;
+    std::string mode_;
+    bool scheduled_ = false;
+    foundation::FdWatchRef watch_;
+    int watchedFd_ = -1;
+    bool pumpPosted_ = false;
+
+    Phase phase_ = Phase::Idle;
+    std::vector<SocketAddress> addresses_;
+    size_t addressIndex_ = 0;
+    StreamError lastConnectError_;
+    bool resolved_ = false;
+    StreamError resolveError_;
+    Socket socket_;
+    bool reused_ = false;
+    Socket parked_;  // taken from the cache at open(), checked when the work starts
+    HttpResponseParser parser_;
+    std::string body_;
+    size_t bodyOffset_ = 0;
+    bool extraBytes_ = false;
+    bool headDelivered_ = false;
+    bool newBodyBytes_ = false;
+    bool endDelivered_ = false;
+    bool errorDelivered_ = false;
+    bool delivering_ = false;
+    StreamError error_;
+    uint64_t parkToken_ = 0;
+    std::unique_ptr<char[]> readBuffer_;
+
+    // Where a name-resolution answer is to be delivered: the loop the stream
+    // is scheduled on; cleared when the stream closes, so an answer arriving
+    // late never reaches a loop that may be gone.
+    struct ResolveTarget {
+        std::mutex mutex;
+        foundation::RunLoop* loop = nullptr;
+        std::string mode;
+    };
+    std::shared_ptr<ResolveTarget> resolveTarget_ = std::make_shared<ResolveTarget>();
+};
+
+}  // namespace net
