@@ -272,6 +272,23 @@ TEST_F(CommandCycleTest, TheHandshakeFailureTitleIsTheScreens) {
     finishOverlay(CycleTestScreen::kTagKorvex);
 }
 
+TEST_F(CommandCycleTest, ATimedOutRequestShowsTheNetworkNotice) {
+    script({{"command", 15}, {"delay", 3}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    // Once the request is out, move the clock past its 9-second time-out.
+    ASSERT_TRUE(waitFor([&] {
+        std::vector<int> seen = commands();
+        return seen.size() == 2 && seen[1] == 15;
+    }));
+    driver->advance(10);
+    ASSERT_TRUE(waitFor([&] { return !screen->isWaitingForResponse(CycleTestScreen::kTagPassword); }));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{kNetworkUnstableMessage});
+    EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
+    EXPECT_TRUE(screen->handled.empty());
+}
+
 TEST_F(CommandCycleTest, TwoNetworkFailuresInARowShowOneNotice) {
     for (int i = 0; i < 2; ++i) {
         for (int d = 0; d < 2; ++d) script({{"command", 15}, {"fault", "drop"}});
