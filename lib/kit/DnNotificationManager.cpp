@@ -50,7 +50,12 @@ void DnNotificationManager::notificationWithMessageForAlert(const std::optional<
     bool hadParent = parentView != nullptr;
     onMain([message, image, parent, hadParent] {
         auto p = parent.lock();
-        if (hadParent && !p) return;  // the screen went away meanwhile
+        if (hadParent && !p) {
+            // The screen went away meanwhile: the text was never shown.
+            std::lock_guard<std::mutex> lock(lastTextMutex());
+            if (lastText() == *message) lastText() = "";
+            return;
+        }
         sharedManager().addNotificationViewWithMessageForAlert(message, image, p.get());
     });
 }
