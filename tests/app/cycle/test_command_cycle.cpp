@@ -299,6 +299,10 @@ TEST_F(CommandCycleTest, TwoNetworkFailuresInARowShowOneNotice) {
     // The notice sits in the screen's view's superview, just above it.
     auto strip = DnNotificationManager::sharedManager().notificationQueueForAlert().at(0);
     EXPECT_EQ(strip->superview(), screen->view()->superview());
+    auto* picture = dynamic_cast<ui::ImageView*>(strip->subviews().at(0).get());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->image(), ui::Image::named(kNoticeImageName));
+    EXPECT_NE(picture->image(), nullptr);
     // Leaving the screen takes the notices away.
     screen->beginAppearanceTransition(false, false);
     screen->endAppearanceTransition();
