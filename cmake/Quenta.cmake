@@ -10,15 +10,20 @@ if(QUENTA_FUZZ)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# Adds every direct sub-folder of LAYER that has a CMakeLists.txt.
-function(quenta_add_layer layer)
-  file(GLOB children LIST_DIRECTORIES true "${CMAKE_SOURCE_DIR}/${layer}/*")
+# Adds every direct sub-folder of DIR (absolute) that has a CMakeLists.txt.
+function(quenta_add_subfolders dir)
+  file(GLOB children LIST_DIRECTORIES true CONFIGURE_DEPENDS "${dir}/*")
   list(SORT children)
   foreach(child IN LISTS children)
     if(IS_DIRECTORY "${child}" AND EXISTS "${child}/CMakeLists.txt")
       add_subdirectory("${child}")
     endif()
   endforeach()
+endfunction()
+
+# Every folder of a layer (platform, lib, app) is one library.
+function(quenta_add_layer layer)
+  quenta_add_subfolders("${CMAKE_SOURCE_DIR}/${layer}")
 endfunction()
 
 # quenta_library(NAME <target> [SOURCES ...] [DEPS ...])

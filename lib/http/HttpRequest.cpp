@@ -4,6 +4,7 @@
 #include <future>
 #include <thread>
 
+#include "lib/http/ConnectionFailure.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 
@@ -69,6 +70,7 @@ HttpRequest::HttpRequest(const std::optional<net::Url>& url) : url_(url), timeOu
     didReceiveResponseHeadersSelector_ = [](HttpRequestDelegate& d, HttpRequest& r, const ResponseHeaders& h) {
         d.request(r, h);
     };
+    downloadCache_ = defaultCache();
 }
 
 HttpRequestRef HttpRequest::requestWithURL(const std::optional<net::Url>& url) {
@@ -79,12 +81,14 @@ HttpRequestRef HttpRequest::requestWithURL(const std::string& url) { return requ
 
 HttpRequest::~HttpRequest() {
     if (readStream_) readStream_->close();
+    closeDownloadFiles();
+    if (postBodyWriteStream_) std::fclose(postBodyWriteStream_);
 }
 
 HttpRequestRef HttpRequest::copy() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     std::lock_guard<std::mutex> props(propertyMutex_);
-    auto r = requestWithURL(url_);
+    auto r = makeEmptyCopy();
     r->delegate_ = delegate_;
     r->requestMethod_ = requestMethod_;
     r->postBody_ = postBody_;
@@ -131,6 +135,13 @@ HttpRequestRef HttpRequest::copy() const {
     r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
     r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
     r->authenticationScheme_ = authenticationScheme_;
+    r->clientCertificateIdentity_ = clientCertificateIdentity_;
+    r->clientCertificates_ = clientCertificates_;
+    r->shouldCompressRequestBody_ = shouldCompressRequestBody_;
+    r->downloadCache_ = downloadCache_;
+    r->cachePolicy_ = cachePolicy_;
+    r->cacheStoragePolicy_ = cacheStoragePolicy_;
+    r->secondsToCache_ = secondsToCache_;
     return r;
 }
 
@@ -194,6 +205,11 @@ std::optional<ResponseHeaders> HttpRequest::requestHeaders() const {
 
 void HttpRequest::appendPostData(const Bytes& data) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (shouldStreamPostDataFromDisk()) {
+        setupPostBody();
+        if (postBodyWriteStream_ && !data.empty()) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
+        return;
+    }
     postBody_.insert(postBody_.end(), data.begin(), data.end());
 }
 
@@ -447,7 +463,10 @@ void HttpRequest::main() {
         failWithError(unableToCreateRequestError());
         return;
     }
+    didUseCachedResponse_ = false;
     buildPostBody();
+    if (error_) return;
+    if (requestMethod_ != "GET") downloadCache_.reset();
     requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
                                                       useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
     if (!requestMessage_) {
@@ -455,6 +474,7 @@ void HttpRequest::main() {
         return;
     }
     buildRequestHeaders();
+    if (useCacheBeforeStart()) return;
     if (requestHeaders_) {
         for (const auto& [name, value] : *requestHeaders_) {
             // A name or value that would break the request line structure
@@ -467,11 +487,12 @@ void HttpRequest::main() {
         }
     }
     applyAuthorizationHeader();
-    startRequest();
+    if (configureProxies()) startRequest();
 }
 
 void HttpRequest::buildPostBody() {
     if (haveBuiltPostBody_) return;
+    if (buildSpecialPostBody()) return;
     postLength_ = postBody_.size();
     if (postLength_ > 0) {
         if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") requestMethod_ = "POST";
@@ -493,6 +514,7 @@ void HttpRequest::buildRequestHeaders() {
         if (agent) headers["User-Agent"] = *agent;
     }
     if (allowCompressedResponse()) headers["Accept-Encoding"] = "gzip";
+    addBodyAndRangeHeaders();
 }
 
 void HttpRequest::startRequest() {
@@ -512,15 +534,15 @@ void HttpRequest::startRequest() {
     responseStatusCode_ = 0;
     responseStatusMessage_.reset();
     rawResponseData_.clear();
-    haveRawResponseData_ = true;
+    haveRawResponseData_ = !downloadDestinationPath();
     readStreamIsScheduled_ = false;
 
-    std::string body(postBody_.begin(), postBody_.end());
-    auto stream = net::HttpReadStream::create(*requestMessage_, std::move(body));
+    auto stream = makeReadStream();
     if (!stream) {
         failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
         return;
     }
+    applyStreamSettings(*stream);
 
     std::shared_ptr<net::HttpReadStream> oldStream;
     {
@@ -688,6 +710,8 @@ void HttpRequest::handleBytesAvailable() {
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
         passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
+    } else if (downloadDestinationPath()) {
+        if (!writeDownloadBytes(readBuffer_.get(), size_t(n), inflating ? &*inflated : nullptr)) return;
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
     } else {
@@ -708,6 +732,12 @@ void HttpRequest::handleStreamComplete() {
     if (contentLength_ == 0) contentLength_ = totalBytesRead_;
     updateProgressIndicators();
     dataDecompressor_.reset();
+    if (!authenticationNeeded_ && (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_))
+        removeTemporaryUploadFiles();
+    HttpErrorRef fileError;
+    // The body of a redirect is not kept when the download may resume.
+    if (!(shouldRedirect() && needsRedirect_ && allowResumeForFileDownloads())) fileError = finishDownloadFile();
+    if (!fileError) storeInCache();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
         if (!connectionCanBeReused_) unscheduleReadStream();
@@ -721,7 +751,10 @@ void HttpRequest::handleStreamComplete() {
     if (!authenticationNeeded_) destroyReadStream();
     // A redirect or an authentication retry goes on from handleNetworkEvent.
     if (needsRedirect_ || authenticationNeeded_) return;
-    requestFinished();
+    if (fileError)
+        failWithError(fileError);
+    else
+        requestFinished();
     markAsFinished();
 }
 
@@ -738,7 +771,7 @@ void HttpRequest::handleStreamError() {
         if (retryUsingNewConnection()) return;
     }
     cancelLoad();
-    failWithError(HttpError::make(kConnectionFailureErrorType, "A connection failure occurred",
+    failWithError(HttpError::make(kConnectionFailureErrorType, connectionFailureReason(underlying),
                                   HttpError::fromStream(underlying)));
 }
 
@@ -773,6 +806,7 @@ void HttpRequest::readResponseHeaders() {
     responseStatusCode_ = head->statusCode;
     responseStatusMessage_ = head->statusLine;
     lastResponseHead_ = *head;
+    if (answerFromCacheAfterHeaders()) return;
 
     readCookiesAndChallenge(*head);
     parseStringEncodingFromHeaders();
@@ -862,11 +896,28 @@ void HttpRequest::clearDelegatesAndCancel() {
 }
 
 void HttpRequest::cancelLoad() {
+    if (PACFileFd_ >= 0) {
+        finishPACFileRead(false);  // stops the script read without running anything
+    } else if (PACFileRequest_) {
+        HttpRequestRef pac = std::move(PACFileRequest_);
+        pac->setDelegate(nullptr);
+        pac->setDidFinishSelector(nullptr);
+        pac->setDidFailSelector(nullptr);
+        pac->cancel();
+        if (PACQueueLimitRaised_) {
+            PACQueueLimitRaised_ = false;
+            sharedQueue().setMaxConcurrentOperationCount(sharedQueue().maxConcurrentOperationCount() - 1);
+        }
+    }
     destroyReadStream();
     if (!complete_) {
         rawResponseData_.clear();
         haveRawResponseData_ = false;
     }
+    // A download that did not finish leaves no temporary file behind (unless it may resume).
+    if (downloadDestinationPath() && !downloadComplete_) removeTemporaryDownloadFiles();
+    else closeDownloadFiles();
+    if (!willRetryRequest_ && authenticationNeeded_ == 0) removeTemporaryUploadFiles();
 }
 
 void HttpRequest::failWithError(HttpErrorRef error) {
@@ -889,6 +940,7 @@ void HttpRequest::failWithError(HttpErrorRef error) {
         connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
     }
     if (cancelled_ || error_) return;
+    if (fallBackToCache()) return;
     error_ = std::move(error);
     reportFailure();
     if (inProgress_) markAsFinished();
@@ -924,6 +976,7 @@ void HttpRequest::requestStarted() {
         }
         if (delegate && selector) selector(*delegate, *self);
         if (block) block();
+        if (auto queue = self->queue()) queue->requestStarted(*self);
     });
 }
 
@@ -942,6 +995,7 @@ void HttpRequest::requestReceivedResponseHeaders(const ResponseHeaders& headers)
         }
         if (delegate && selector) selector(*delegate, *self, headers);
         if (block) block(headers);
+        if (auto queue = self->queue()) queue->request(*self, headers);
     });
 }
 
@@ -963,6 +1017,7 @@ void HttpRequest::reportFinished() {
     }
     if (delegate && selector) selector(*delegate, *this);
     if (block) block();
+    if (auto q = queue()) q->requestFinished(*this);
 }
 
 void HttpRequest::reportFailure() {
@@ -979,6 +1034,7 @@ void HttpRequest::reportFailure() {
         }
         if (delegate && selector) selector(*delegate, *self);
         if (block) block();
+        if (auto queue = self->queue()) queue->requestFailed(*self);
     });
 }
 

@@ -31,11 +31,13 @@
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpReadStream.h"
+#include "platform/net/TlsSession.h"
 #include "platform/net/Url.h"
 
 namespace http {
 
 class HttpRequest;
+class HttpDownloadCache;
 using HttpRequestRef = std::shared_ptr<HttpRequest>;
 using ResponseHeaders = net::HeaderDictionary;
 
@@ -249,6 +251,55 @@ public:
     HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationRealm, ProxyAuthenticationRealm)
 #undef HTTP_REQUEST_PROPERTY
 
+    // ---- the download cache --------------------------------------------
+    static HttpRequestRef requestWithURL(const std::optional<net::Url>& url, std::shared_ptr<HttpDownloadCache> cache,
+                                         int cachePolicy = 0);
+    // The cache new requests get; none unless set.
+    static std::shared_ptr<HttpDownloadCache> defaultCache();
+    static void setDefaultCache(std::shared_ptr<HttpDownloadCache> cache);
+    std::shared_ptr<HttpDownloadCache> downloadCache() const;
+    void setDownloadCache(std::shared_ptr<HttpDownloadCache> cache);
+    // Bits of CachePolicy; 0 takes the cache's default policy.
+    int cachePolicy() const;
+    void setCachePolicy(int policy);
+    // 0 keeps a stored reply for the session, anything else for good.
+    int cacheStoragePolicy() const;
+    void setCacheStoragePolicy(int policy);
+    // How long a stored reply stays current; 0 lets the reply's headers say.
+    double secondsToCache() const;
+    void setSecondsToCache(double seconds);
+    bool didUseCachedResponse() const;
+
+    // ---- the queue that hears this request's events too -----------------
+    // After the delegate and the block, the queue hears started, headers,
+    // finished and failed. Not owned: whoever made the queue keeps it.
+    std::shared_ptr<HttpRequestDelegate> queue() const;
+    void setQueue(std::shared_ptr<HttpRequestDelegate> queue);
+    // A HEAD request for the same URL with this request's headers and
+    // connection settings.
+    HttpRequestRef HEADRequest() const;
+
+    // ---- bodies from files, downloads to files, TLS and proxies -----------
+    // Adds the file's bytes to the body (to the body file when streaming
+    // from disk), 256 KiB at a time.
+    void appendPostDataFromFile(const std::string& path);
+    bool shouldCompressRequestBody() const;
+    // Gzip the body before sending (with "Content-Encoding: gzip").
+    void setShouldCompressRequestBody(bool on);
+    std::optional<std::string> compressedPostBodyFilePath() const;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath() const;
+    void setTemporaryUncompressedDataDownloadPath(std::optional<std::string> path);
+    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity() const;
+    // A client identity for https; it brings full certificate checks back.
+    void setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity);
+    std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates() const;
+    void setClientCertificates(std::vector<std::shared_ptr<const net::TlsCertificate>> certificates);
+    // A request that only fetches a PAC script; it never looks for proxies.
+    bool isPACFileRequest() const;
+    void setIsPACFileRequest(bool on);
+    // Removes the file; true when none is there afterwards. On failure the
+    // error is code 8 "Failed to delete file at path '%@'".
+    static bool removeFileAtPath(const std::string& path, HttpErrorRef* error);
     // ---- status, time-outs, redirects and progress ----------------------
     // The time-out rule, checked every 0.25 s while the request runs: idle
     // time past timeOutSeconds, with a scheduled stream and activity known;
@@ -302,6 +353,11 @@ public:
     void cancelAuthentication();
     void setAuthenticationNeededBlock(Block b);
     void setProxyAuthenticationNeededBlock(Block b);
+    // The login sheet asked when neither the delegate nor a block answers a
+    // challenge (and the request's dialog flag is on). Installed by the UI
+    // layer (HttpAuthenticationDialog); without one, no sheet is shown.
+    using AuthenticationDialogPresenter = std::function<void(const HttpRequestRef&)>;
+    static void setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter);
     // Credentials found for the request: URL, main request, request, then
     // (with keychain persistence) the credential store. nullptr when none.
     net::CredentialsRef findCredentials();
@@ -417,10 +473,18 @@ public:
 
 protected:
     explicit HttpRequest(const std::optional<net::Url>& url);
+    // Builds the body once: its length, "Content-Length", and the method
+    // (GET, DELETE and HEAD with a body become POST). Subclasses that make
+    // a body of their own call it after adding their bytes.
+    virtual void buildPostBody();
+    bool haveBuiltPostBody() const { return haveBuiltPostBody_; }
+    // Fails the request with the error (reported once).
+    void failRequest(HttpErrorRef error);
+    // A new request of the same class for the URL, which copy() fills.
+    virtual HttpRequestRef makeEmptyCopy() const { return requestWithURL(url_); }
 
 private:
     void main();
-    void buildPostBody();
     void buildRequestHeaders();
     void startRequest();
     void scheduleReadStream();
@@ -447,6 +511,29 @@ private:
     void performOnOwningThread(std::function<void()> fn);
     void removeConnectionRecord();
 
+    // Bodies from files, downloads to files (HttpRequestFiles.cpp).
+    void setupPostBody();
+    // Builds a body kept in a file or compressed; false when the body is a
+    // plain one in memory (left to buildPostBody).
+    bool buildSpecialPostBody();
+    void addBodyAndRangeHeaders();
+    std::shared_ptr<net::HttpReadStream> makeReadStream();
+    // Stores body bytes in the download file(s); false after a failure.
+    bool writeDownloadBytes(const uint8_t* bytes, size_t length, const Bytes* inflated);
+    // Moves the finished download into place; the file error, if any.
+    HttpErrorRef finishDownloadFile();
+    void closeDownloadFiles();
+    void removeTemporaryDownloadFiles();
+    void removeTemporaryUploadFiles();
+
+    // Proxies and PAC (HttpRequestProxies.cpp).
+    bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const std::string& script);
+    void finishedDownloadingPACFile(HttpRequest& pacRequest);
+    void readPACFile();
+    void finishPACFileRead(bool ended);
+    void applyStreamSettings(net::HttpReadStream& stream);
     // status, time-outs, redirects, progress
     void setStatusTimer(foundation::TimerRef timer);
     void updateStatus();
@@ -483,6 +570,8 @@ private:
     void attemptToApplyProxyCredentialsAndResume();
     bool willAskDelegateForCredentials();
     bool willAskDelegateForProxyCredentials();
+    bool showAuthenticationDialog();
+    bool showProxyAuthenticationDialog();
     void failAuthentication();
     bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 
@@ -573,6 +662,41 @@ private:
     bool connectionCanBeReused_ = false;
     std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::optional<unsigned> requestID_;
+
+    std::weak_ptr<HttpRequestDelegate> queue_;
+
+    // The download cache (HttpRequestCache.cpp).
+    bool useCacheBeforeStart();
+    bool answerFromCacheAfterHeaders();
+    bool fallBackToCache();
+    void storeInCache();
+    void useDataFromCache();
+    std::shared_ptr<HttpDownloadCache> downloadCache_;
+    int cachePolicy_ = 0;
+    int cacheStoragePolicy_ = 0;
+    double secondsToCache_ = 0;
+    bool didUseCachedResponse_ = false;
+
+    // Bodies from files, downloads to files.
+    bool shouldCompressRequestBody_ = false;
+    bool didCreateTemporaryPostDataFile_ = false;
+    FILE* postBodyWriteStream_ = nullptr;
+    std::optional<std::string> compressedPostBodyFilePath_;
+    Bytes compressedPostBody_;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath_;
+    FILE* fileDownloadOutputStream_ = nullptr;
+    FILE* inflatedFileDownloadOutputStream_ = nullptr;
+    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity_;
+    std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates_;
+
+    // Proxies and PAC.
+    bool isPACFileRequest_ = false;
+    HttpRequestRef PACFileRequest_;
+    bool PACQueueLimitRaised_ = false;
+    int PACFileFd_ = -1;
+    foundation::FdWatchRef PACFileWatch_;
+    foundation::TimerRef PACReadTimer_;
+    Bytes PACFileData_;
     double lastActivityTime_ = 0;  // monotonic seconds; 0 while unknown
 
     foundation::TimerRef statusTimer_;

@@ -341,7 +341,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
                 }
             }
             lastActivityTime_ = 0;
-            if (willAskDelegateForCredentials()) {
+            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
                 // The challenge is kept in lastResponseHead_; the socket need not wait.
                 cancelLoad();
                 return;
@@ -382,7 +382,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
                                               "Failed to apply credentials to request"));
             return;
         }
-        if (willAskDelegateForCredentials()) return;
+        if (willAskDelegateForCredentials() || showAuthenticationDialog()) return;
     }
     // No credentials and nobody to ask (or a challenge that needs none): the
     // request ends instead of waiting for ever.
@@ -426,7 +426,7 @@ void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
             }
             lastActivityTime_ = 0;
             // Asked once per rejection; then the request waits.
-            if (willAskDelegateForProxyCredentials()) {
+            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
                 cancelLoad();
                 return;
             }
@@ -467,15 +467,48 @@ void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
                                               "Failed to apply proxy credentials to request"));
             return;
         }
-        if (willAskDelegateForProxyCredentials()) return;
+        if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) return;
     }
     failWithError(authenticationError());
+}
+
+namespace {
+std::mutex gDialogMutex;
+HttpRequest::AuthenticationDialogPresenter gDialogPresenter;
+
+bool presentDialog(const HttpRequestRef& request) {
+    HttpRequest::AuthenticationDialogPresenter presenter;
+    {
+        std::lock_guard<std::mutex> lock(gDialogMutex);
+        presenter = gDialogPresenter;
+    }
+    if (!presenter) return false;
+    // On the main thread; waiting only when already there (it then runs inline).
+    foundation::performOnMainThread([presenter, request] { presenter(request); });
+    return true;
+}
+}  // namespace
+
+void HttpRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter presenter) {
+    std::lock_guard<std::mutex> lock(gDialogMutex);
+    gDialogPresenter = std::move(presenter);
+}
+
+bool HttpRequest::showAuthenticationDialog() {
+    if (isSynchronous_ || !shouldPresentAuthenticationDialog_) return false;
+    return presentDialog(shared_from_this());
+}
+
+bool HttpRequest::showProxyAuthenticationDialog() {
+    if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_) return false;
+    return presentDialog(shared_from_this());
 }
 
 bool HttpRequest::willAskDelegateForCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
-    if (!(d && d->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
+    auto q = queue();
+    if (!(d && d->respondsToAuthenticationNeeded()) && !(q && q->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -485,8 +518,11 @@ bool HttpRequest::willAskDelegateForCredentials() {
             delegate = self->delegate_;
             block = self->authenticationNeededBlock_;
         }
+        auto queue = self->queue();
         if (delegate && delegate->respondsToAuthenticationNeeded())
             delegate->authenticationNeededForRequest(*self);
+        else if (queue && queue->respondsToAuthenticationNeeded())
+            queue->authenticationNeededForRequest(*self);
         else if (block)
             block();
     });
@@ -496,7 +532,8 @@ bool HttpRequest::willAskDelegateForCredentials() {
 bool HttpRequest::willAskDelegateForProxyCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
-    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
+    auto q = queue();
+    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !(q && q->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -506,8 +543,11 @@ bool HttpRequest::willAskDelegateForProxyCredentials() {
             delegate = self->delegate_;
             block = self->proxyAuthenticationNeededBlock_;
         }
+        auto queue = self->queue();
         if (delegate && delegate->respondsToProxyAuthenticationNeeded())
             delegate->proxyAuthenticationNeededForRequest(*self);
+        else if (queue && queue->respondsToProxyAuthenticationNeeded())
+            queue->proxyAuthenticationNeededForRequest(*self);
         else if (block)
             block();
     });

@@ -161,13 +161,21 @@ void HttpRequest::performRedirect() {
 }
 
 bool HttpRequest::willAskDelegateToConfirmRedirect() {
-    if (!delegate_ || !delegate_->respondsToWillRedirect() || !redirectURL_) return false;
+    if (!redirectURL_) return false;
+    // The delegate, or failing that the queue.
+    auto q = queue();
+    bool delegateAsks = delegate_ && delegate_->respondsToWillRedirect();
+    if (!delegateAsks && !(q && q->respondsToWillRedirect())) return false;
     net::Url target = *redirectURL_;
     redirectURL_.reset();
     auto self = shared_from_this();
-    foundation::performOnMainThread([self, target] {
+    foundation::performOnMainThread([self, target, delegateAsks] {
         HttpRequestDelegate* d = self->delegate();
-        if (d && d->respondsToWillRedirect()) d->requestWillRedirectToURL(*self, target);
+        if (delegateAsks) {
+            if (d && d->respondsToWillRedirect()) d->requestWillRedirectToURL(*self, target);
+        } else if (auto q = self->queue()) {
+            q->requestWillRedirectToURL(*self, target);
+        }
     });
     return true;
 }
@@ -279,6 +287,8 @@ void HttpRequest::deliverProgress(ProgressTarget target, std::function<void(Http
         HttpProgressDelegate* d =
             target == ProgressTarget::Upload ? self->uploadProgressDelegate() : self->downloadProgressDelegate();
         if (d) call(*d);
+        // A queue that counts progress hears it too.
+        if (auto q = std::dynamic_pointer_cast<HttpProgressDelegate>(self->queue())) call(*q);
     });
 }
 

@@ -125,6 +125,9 @@ void RunLoop::wakeAll() {
 }
 
 void RunLoop::wake() {
+    // The loop's own thread is not inside poll(): it looks at its sources
+    // again before it next waits, so there is nothing to interrupt.
+    if (isCurrent()) return;
     uint64_t one = 1;
     ssize_t r = ::write(wakeFd_, &one, sizeof one);
     (void)r;

@@ -2,6 +2,8 @@
 
 #include <poll.h>
 
+#include <arpa/inet.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -22,7 +24,7 @@ StreamError ioError(int errnoValue, bool beforeEnd) {
 }  // namespace
 
 std::shared_ptr<HttpReadStream> HttpReadStream::create(const HttpMessage& message, std::string body) {
-    if (message.url().scheme() != "http") return nullptr;
+    if (message.url().scheme() != "http" && message.url().scheme() != "https") return nullptr;
     if (const std::string* declared = message.headerField("Content-Length")) {
         auto length = parseContentLength(*declared);
         if (!length || *length != body.size()) return nullptr;
@@ -31,6 +33,22 @@ std::shared_ptr<HttpReadStream> HttpReadStream::create(const HttpMessage& messag
     size_t headLength = out.size();
     out += body;
     return std::shared_ptr<HttpReadStream>(new HttpReadStream(message, std::move(out), headLength));
+}
+
+std::shared_ptr<HttpReadStream> HttpReadStream::createStreamed(const HttpMessage& message,
+                                                              std::shared_ptr<InputStream> body, uint64_t length) {
+    if (!body) return create(message);
+    if (message.url().scheme() != "http" && message.url().scheme() != "https") return nullptr;
+    if (const std::string* declared = message.headerField("Content-Length")) {
+        auto declaredLength = parseContentLength(*declared);
+        if (!declaredLength || *declaredLength != length) return nullptr;
+    }
+    std::string out = message.serializeHead(std::optional<size_t>(size_t(length)));
+    size_t headLength = out.size();
+    auto stream = std::shared_ptr<HttpReadStream>(new HttpReadStream(message, std::move(out), headLength));
+    stream->bodySource_ = std::move(body);
+    stream->bodyLength_ = length;
+    return stream;
 }
 
 HttpReadStream::HttpReadStream(const HttpMessage& message, std::string out, size_t headLength)
@@ -88,7 +106,7 @@ void HttpReadStream::unscheduleFromRunLoop(foundation::RunLoop& loop, const std:
 bool HttpReadStream::open() {
     if (phase_ != Phase::Idle) return false;
     phase_ = Phase::Waiting;
-    if (persistent_ && hasKey_) {
+    if (persistent_ && hasKey_ && message_.url().scheme() == "http" && !usesHttpProxy() && !usesSocksProxy()) {
         if (auto parked = ConnectionCache::shared().take(identity())) parked_ = std::move(*parked);
     }
     if (scheduled_ && loop_->isCurrent()) {
@@ -124,6 +142,7 @@ void HttpReadStream::pump() {
 
 void HttpReadStream::advance() {
     if (phase_ == Phase::Waiting) start();
+    if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) receiveSome();
     if (phase_ == Phase::Resolving && resolved_) {
         if (resolveError_)
             fail(resolveError_);
@@ -132,7 +151,40 @@ void HttpReadStream::advance() {
     }
 }
 
+bool HttpReadStream::usesHttpProxy() const {
+    if (usesSocksProxy()) return false;
+    if (message_.url().scheme() == "https") return !httpProxy_.httpsHost.empty() && httpProxy_.httpsPort > 0;
+    return !httpProxy_.httpHost.empty() && httpProxy_.httpPort > 0;
+}
+
+std::string HttpReadStream::connectHost() const {
+    if (usesSocksProxy()) return socksProxy_.host;
+    if (usesHttpProxy())
+        return message_.url().scheme() == "https" ? httpProxy_.httpsHost : httpProxy_.httpHost;
+    return message_.url().host();
+}
+
+int HttpReadStream::connectPort() const {
+    if (usesSocksProxy()) return socksProxy_.port;
+    if (usesHttpProxy())
+        return message_.url().scheme() == "https" ? httpProxy_.httpsPort : httpProxy_.httpPort;
+    return message_.url().effectivePort();
+}
+
 void HttpReadStream::start() {
+    if (usesHttpProxy() || usesSocksProxy() || message_.url().scheme() == "https") noReuse_ = true;
+    if (usesHttpProxy() && message_.url().scheme() == "http") {
+        // To a proxy the request line names the whole URL.
+        size_t first = out_.find(' ');
+        size_t second = first == std::string::npos ? std::string::npos : out_.find(' ', first + 1);
+        if (second != std::string::npos) {
+            const Url& u = message_.url();
+            std::string target = u.scheme() + "://" + u.hostHeader() + u.requestTarget();
+            size_t before = second - first - 1;
+            out_.replace(first + 1, before, target);
+            headLength_ = headLength_ + target.size() - before;
+        }
+    }
     if (parked_.valid()) {
         Socket parked = std::move(parked_);
         if (parked.isIdleAndOpen()) {  // the server may have closed it while idle
@@ -149,7 +201,7 @@ void HttpReadStream::start() {
 void HttpReadStream::startResolve() {
     std::weak_ptr<HttpReadStream> weak = weak_from_this();
     std::shared_ptr<ResolveTarget> target = resolveTarget_;
-    Resolver::resolve(message_.url().host(), message_.url().effectivePort(),
+    Resolver::resolve(connectHost(), connectPort(),
                       [weak, target](std::vector<SocketAddress> addresses, StreamError error) {
                           std::lock_guard<std::mutex> lock(target->mutex);
                           if (!target->loop) return;  // the stream was closed
@@ -200,8 +252,226 @@ void HttpReadStream::connectNext() {
 }
 
 void HttpReadStream::onConnected() {
+    const Url& u = message_.url();
+    if (usesSocksProxy()) {
+        phase_ = Phase::Tunnel;
+        tunnelStep_ = TunnelStep::SocksGreeting;
+        tunnelOut_ = std::string("\x05\x01\x00", 3);  // version 5, one method: no authentication
+        tunnelWritten_ = 0;
+        tunnelIn_.clear();
+        tunnelIo();
+        return;
+    }
+    if (usesHttpProxy() && u.scheme() == "https") {
+        phase_ = Phase::Tunnel;
+        tunnelStep_ = TunnelStep::HttpConnect;
+        std::string authority;
+        if (u.host().find(':') != std::string::npos)
+            authority.append("[").append(u.host()).append("]");
+        else
+            authority.append(u.host());
+        authority.append(":").append(std::to_string(u.effectivePort()));
+        tunnelOut_.assign("CONNECT ").append(authority).append(" HTTP/1.1\r\nHost: ").append(authority).append("\r\n");
+        if (const std::string* auth = message_.headerField("Proxy-Authorization"))
+            tunnelOut_ += "Proxy-Authorization: " + *auth + "\r\n";
+        tunnelOut_ += "\r\n";
+        tunnelWritten_ = 0;
+        tunnelIn_.clear();
+        tunnelIo();
+        return;
+    }
+    afterTunnel();
+}
+
+void HttpReadStream::afterTunnel() {
+    tunnelOut_.clear();
+    tunnelIn_.clear();
+    if (message_.url().scheme() == "https") {
+        StreamError err;
+        tls_ = TlsSession::create(socket_.fd(), message_.url().host(), ssl_, err);
+        if (!tls_) {
+            fail(err);
+            return;
+        }
+        phase_ = Phase::Handshaking;
+        handshakeSome();
+        return;
+    }
     phase_ = Phase::Sending;
     sendSome();
+}
+
+void HttpReadStream::handshakeSome() {
+    StreamError err;
+    IoResult r = tls_->handshake(err);
+    if (r.kind == IoResult::Kind::WouldBlock) {
+        updateWatch();
+        return;
+    }
+    if (r.kind != IoResult::Kind::Done) {
+        fail(err ? err : StreamError::tls(kTlsClosedAbort, "The TLS handshake failed"));
+        return;
+    }
+    phase_ = Phase::Sending;
+    sendSome();
+}
+
+void HttpReadStream::tunnelIo() {
+    while (tunnelWritten_ < tunnelOut_.size()) {
+        IoResult r = socket_.write(tunnelOut_.data() + tunnelWritten_, tunnelOut_.size() - tunnelWritten_);
+        if (r.kind == IoResult::Kind::WouldBlock) {
+            updateWatch();
+            return;
+        }
+        if (r.kind == IoResult::Kind::Failed) {
+            fail(ioError(r.errnoValue, true));
+            return;
+        }
+        tunnelWritten_ += r.bytes;
+    }
+    char buf[1024];
+    while (true) {
+        // Reads no further than the reply of this step, so that nothing of
+        // what follows it on the connection is taken.
+        size_t want = 1;
+        const std::string& in = tunnelIn_;
+        if (tunnelStep_ == TunnelStep::SocksGreeting) {
+            want = in.size() < 2 ? 2 - in.size() : 0;
+        } else if (tunnelStep_ == TunnelStep::SocksConnect) {
+            size_t total = 5;
+            if (in.size() >= 5) {
+                unsigned char atyp = static_cast<unsigned char>(in[3]);
+                total = atyp == 1 ? 10 : atyp == 4 ? 22 : 7 + static_cast<unsigned char>(in[4]);
+            }
+            want = in.size() < total ? total - in.size() : 0;
+            if (want == 0 && in.size() < 5) want = 5 - in.size();
+        } else {
+            want = in.size() >= 4 && in.compare(in.size() - 4, 4, "\r\n\r\n") == 0 ? 0 : 1;
+            if (in.size() > kMaxResponseHeadBytes) {
+                fail(StreamError::network(kNetworkBadServerResponse, "The proxy's answer to CONNECT is too long"));
+                return;
+            }
+        }
+        if (want == 0) {
+            tunnelReplyComplete();
+            return;
+        }
+        IoResult r = socket_.read(buf, std::min(want, sizeof buf));
+        if (r.kind == IoResult::Kind::WouldBlock) {
+            updateWatch();
+            return;
+        }
+        if (r.kind == IoResult::Kind::Failed) {
+            fail(ioError(r.errnoValue, true));
+            return;
+        }
+        if (r.kind == IoResult::Kind::End) {
+            fail(StreamError::network(kNetworkCannotConnect, "The proxy closed the connection"));
+            return;
+        }
+        tunnelIn_.append(buf, r.bytes);
+    }
+}
+
+void HttpReadStream::tunnelReplyComplete() {
+    const Url& u = message_.url();
+    if (tunnelStep_ == TunnelStep::SocksGreeting) {
+        if (tunnelIn_[0] != 5 || tunnelIn_[1] != 0) {
+            fail(StreamError::network(kNetworkCannotConnect, "The SOCKS proxy accepts no connection without a password"));
+            return;
+        }
+        tunnelStep_ = TunnelStep::SocksConnect;
+        std::string req("\x05\x01\x00", 3);
+        unsigned char v4[4];
+        unsigned char v6[16];
+        if (inet_pton(AF_INET, u.host().c_str(), v4) == 1) {
+            req += '\x01';
+            req.append(reinterpret_cast<char*>(v4), 4);
+        } else if (inet_pton(AF_INET6, u.host().c_str(), v6) == 1) {
+            req += '\x04';
+            req.append(reinterpret_cast<char*>(v6), 16);
+        } else {
+            if (u.host().size() > 255) {
+                fail(StreamError::network(kNetworkCannotFindHost, "The host name is too long for a SOCKS proxy"));
+                return;
+            }
+            req += '\x03';
+            req += char(u.host().size());
+            req += u.host();
+        }
+        int port = u.effectivePort();
+        req += char((port >> 8) & 0xff);
+        req += char(port & 0xff);
+        tunnelOut_ = req;
+        tunnelWritten_ = 0;
+        tunnelIn_.clear();
+        tunnelIo();
+        return;
+    }
+    if (tunnelStep_ == TunnelStep::SocksConnect) {
+        unsigned char code = static_cast<unsigned char>(tunnelIn_[1]);
+        if (tunnelIn_[0] != 5 || code != 0) {
+            fail(StreamError::network(kNetworkCannotConnect,
+                                      "The SOCKS proxy could not connect (reply " + std::to_string(code) + ")"));
+            return;
+        }
+        afterTunnel();
+        return;
+    }
+    HeadParseResult head = parseResponseHead(tunnelIn_);
+    if (head.status != HeadParseResult::Status::Complete) {
+        fail(StreamError::network(kNetworkBadServerResponse, "The proxy's answer to CONNECT is not HTTP"));
+        return;
+    }
+    if (head.head.statusCode >= 200 && head.head.statusCode < 300) {
+        afterTunnel();
+        return;
+    }
+    // The proxy refused the tunnel (407 asks for proxy credentials): its
+    // answer is the response the client gets.
+    std::string reply = std::move(tunnelIn_);
+    tunnelIn_.clear();
+    std::string().swap(out_);
+    phase_ = Phase::Receiving;
+    parser_.feed(reply.data(), reply.size(), body_);
+    if (parser_.state() == HttpResponseParser::State::Failed) {
+        fail(parser_.error());
+        return;
+    }
+    if (parser_.done()) {
+        finishSocket();
+        return;
+    }
+    receiveSome();
+}
+
+IoResult HttpReadStream::ioRead(void* buffer, size_t length) {
+    if (!tls_) return socket_.read(buffer, length);
+    ioError_ = StreamError{};
+    return tls_->read(buffer, length, ioError_);
+}
+
+IoResult HttpReadStream::ioWrite(const void* data, size_t length) {
+    if (!tls_) return socket_.write(data, length);
+    ioError_ = StreamError{};
+    return tls_->write(data, length, ioError_);
+}
+
+bool HttpReadStream::refillBody() {
+    if (!bodySource_ || bodyRead_ >= bodyLength_) return false;
+    size_t want = size_t(std::min<uint64_t>(kReadChunk, bodyLength_ - bodyRead_));
+    std::string chunk(want, '\0');
+    long n = bodySource_->read(reinterpret_cast<uint8_t*>(chunk.data()), want);
+    if (n <= 0) {
+        fail(StreamError::network(kNetworkBodyStreamFailed, n < 0 ? "The request body could not be read"
+                                                                  : "The request body ended before its length"));
+        return false;
+    }
+    chunk.resize(size_t(n));
+    bodyRead_ += uint64_t(n);
+    out_ = std::move(chunk);
+    written_ = 0;
+    return true;
 }
 
 void HttpReadStream::onSocketEvent(short revents) {
@@ -224,6 +494,12 @@ void HttpReadStream::onSocketEvent(short revents) {
             }
         }
         break;
+    case Phase::Tunnel:
+        tunnelIo();
+        break;
+    case Phase::Handshaking:
+        handshakeSome();
+        break;
     case Phase::Sending:
         sendSome();
         break;
@@ -237,19 +513,22 @@ void HttpReadStream::onSocketEvent(short revents) {
 }
 
 void HttpReadStream::sendSome() {
-    while (written_ < out_.size()) {
-        IoResult r = socket_.write(out_.data() + written_, out_.size() - written_);
+    while (written_ < out_.size() || refillBody()) {
+        IoResult r = ioWrite(out_.data() + written_, out_.size() - written_);
         if (r.kind == IoResult::Kind::WouldBlock) {
             updateWatch();
             return;
         }
-        if (r.kind == IoResult::Kind::Failed) {
-            fail(ioError(r.errnoValue, true));
+        if (r.kind == IoResult::Kind::Failed || r.kind == IoResult::Kind::End) {
+            fail(ioError_ ? ioError_ : ioError(r.errnoValue ? r.errnoValue : EPIPE, true));
             return;
         }
         written_ += r.bytes;
-        bodyBytesWritten_ = written_ > headLength_ ? written_ - headLength_ : 0;
+        totalWritten_ += r.bytes;
+        bodyBytesWritten_ = totalWritten_ > headLength_ ? totalWritten_ - headLength_ : 0;
     }
+    if (phase_ != Phase::Sending) return;  // the body source failed
+    bodySource_.reset();  // the whole body is out
     std::string().swap(out_);
     phase_ = Phase::Receiving;
     updateWatch();
@@ -258,10 +537,10 @@ void HttpReadStream::sendSome() {
 void HttpReadStream::receiveSome() {
     if (!readBuffer_) readBuffer_.reset(new char[kReadChunk]);
     while (phase_ == Phase::Receiving && body_.size() - bodyOffset_ < kHighWater) {
-        IoResult r = socket_.read(readBuffer_.get(), kReadChunk);
+        IoResult r = ioRead(readBuffer_.get(), kReadChunk);
         if (r.kind == IoResult::Kind::WouldBlock) break;
         if (r.kind == IoResult::Kind::Failed) {
-            fail(ioError(r.errnoValue, true));
+            fail(ioError_ ? ioError_ : ioError(r.errnoValue, true));
             return;
         }
         if (r.kind == IoResult::Kind::End) {
@@ -298,8 +577,9 @@ void HttpReadStream::finishSocket() {
         watch_.reset();
     }
     const HttpResponseHead& head = parser_.head();
-    bool keep = persistent_ && hasKey_ && !extraBytes_ && head.allowsKeepAlive() &&
+    bool keep = persistent_ && hasKey_ && !noReuse_ && !extraBytes_ && head.allowsKeepAlive() &&
                 parser_.framing() != HttpResponseParser::Framing::UntilClose;
+    tls_.reset();
     if (keep)
         parkToken_ = ConnectionCache::shared().park(identity(), std::move(socket_));
     else
@@ -313,6 +593,7 @@ void HttpReadStream::fail(StreamError error) {
         watch_->cancel();
         watch_.reset();
     }
+    tls_.reset();
     socket_.close();
 }
 
@@ -321,6 +602,9 @@ void HttpReadStream::updateWatch() {
     if (scheduled_ && socket_.valid()) {
         if (phase_ == Phase::Connecting || phase_ == Phase::Sending) events = POLLOUT;
         if (phase_ == Phase::Receiving && body_.size() - bodyOffset_ < kHighWater) events = POLLIN;
+        if (phase_ == Phase::Tunnel) events = tunnelWritten_ < tunnelOut_.size() ? POLLOUT : POLLIN;
+        if (tls_ && (phase_ == Phase::Handshaking || (events && tls_->wantedEvents())))
+            events = tls_->wantedEvents() ? tls_->wantedEvents() : POLLIN;
     }
     if (events == 0) {
         if (watch_) {
@@ -405,6 +689,7 @@ long HttpReadStream::read(uint8_t* buffer, size_t maxLength) {
         }
     }
     if (phase_ == Phase::Receiving && !watch_) updateWatch();
+    if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) postPump();
     // Inside deliver() the end follows at once; otherwise it needs a turn.
     if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_ && !delivering_) postPump();
     return long(n);
@@ -420,6 +705,8 @@ HttpReadStream::Status HttpReadStream::status() const {
     case Phase::Waiting:
     case Phase::Resolving:
     case Phase::Connecting:
+    case Phase::Tunnel:
+    case Phase::Handshaking:
     case Phase::Sending: return Status::Opening;
     case Phase::Receiving: return Status::Open;
     case Phase::Finished: return hasBytesAvailable() ? Status::Open : Status::AtEnd;
@@ -441,6 +728,7 @@ void HttpReadStream::close() {
         watch_->cancel();
         watch_.reset();
     }
+    tls_.reset();
     socket_.close();
     parked_.close();
     if (parkToken_) {

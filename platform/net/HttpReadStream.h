@@ -18,6 +18,14 @@
 // never share a socket. close() of a finished stream closes its parked socket
 // unless another stream took it over.
 //
+// Secure connections (https) use TLS with the SSL settings of the stream.
+// Proxies: with an HTTP proxy an http request goes to the proxy with the
+// absolute URL on its request line, and an https request first asks the
+// proxy for a tunnel with CONNECT (an answer other than 2xx, such as 407, is
+// handed to the client as the response); with a SOCKS proxy the connection
+// is made through a SOCKS5 exchange. Connections through a proxy or with TLS
+// are not kept for reuse.
+//
 // All calls are made on the thread of the run loop the stream is scheduled
 // on, except close() of a stream that is not scheduled.
 
@@ -32,10 +40,24 @@
 #include "platform/net/ConnectionCache.h"
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpResponseParser.h"
+#include "platform/net/InputStream.h"
+#include "platform/net/TlsSession.h"
 #include "platform/net/NetError.h"
 #include "platform/net/Socket.h"
 
 namespace net {
+
+struct HttpProxySettings {
+    std::string httpHost;  // for http URLs; empty for none
+    int httpPort = 0;
+    std::string httpsHost;  // for https URLs; empty for none
+    int httpsPort = 0;
+};
+
+struct SocksProxySettings {
+    std::string host;  // empty for none
+    int port = 0;
+};
 
 class HttpReadStream : public std::enable_shared_from_this<HttpReadStream> {
 public:
@@ -53,6 +75,9 @@ public:
     // Content-Length field that disagrees with the body, or a scheme this
     // layer cannot speak yet (https).
     static std::shared_ptr<HttpReadStream> create(const HttpMessage& message, std::string body = {});
+    // A stream whose body of `length` bytes is read from `body` while sending.
+    static std::shared_ptr<HttpReadStream> createStreamed(const HttpMessage& message,
+                                                          std::shared_ptr<InputStream> body, uint64_t length);
     ~HttpReadStream();
     HttpReadStream(const HttpReadStream&) = delete;
     HttpReadStream& operator=(const HttpReadStream&) = delete;
@@ -63,6 +88,12 @@ public:
         key_ = key;
         hasKey_ = true;
     }
+
+    // Replaces the SSL settings as a whole.
+    void setSslSettings(const SslSettings& settings) { ssl_ = settings; }
+    const SslSettings& sslSettings() const { return ssl_; }
+    void setHttpProxy(const HttpProxySettings& proxy) { httpProxy_ = proxy; }
+    void setSocksProxy(const SocksProxySettings& proxy) { socksProxy_ = proxy; }
 
     // The client hears the events in `mask`; a mask of 0 or an empty client
     // removes it. Returns true.
@@ -92,7 +123,8 @@ public:
     bool usedParkedConnection() const { return reused_; }
 
 private:
-    enum class Phase { Idle, Waiting, Resolving, Connecting, Sending, Receiving, Finished, Failed, Closed };
+    enum class Phase { Idle, Waiting, Resolving, Connecting, Tunnel, Handshaking, Sending, Receiving, Finished, Failed, Closed };
+    enum class TunnelStep { SocksGreeting, SocksConnect, HttpConnect };
 
     HttpReadStream(const HttpMessage& message, std::string out, size_t headLength);
     ConnectionIdentity identity() const;
@@ -106,6 +138,17 @@ private:
     void connectNext();
     void onSocketEvent(short revents);
     void onConnected();
+    bool usesHttpProxy() const;
+    bool usesSocksProxy() const { return !socksProxy_.host.empty() && socksProxy_.port > 0; }
+    std::string connectHost() const;
+    int connectPort() const;
+    void tunnelIo();
+    void tunnelReplyComplete();
+    void afterTunnel();
+    void handshakeSome();
+    IoResult ioRead(void* buffer, size_t length);
+    IoResult ioWrite(const void* data, size_t length);
+    bool refillBody();
     void sendSome();
     void receiveSome();
     void finishSocket();
@@ -153,6 +196,21 @@ private:
     StreamError error_;
     uint64_t parkToken_ = 0;
     std::unique_ptr<char[]> readBuffer_;
+
+    SslSettings ssl_;
+    HttpProxySettings httpProxy_;
+    SocksProxySettings socksProxy_;
+    std::unique_ptr<TlsSession> tls_;
+    StreamError ioError_;  // a TLS failure of the last ioRead/ioWrite
+    TunnelStep tunnelStep_ = TunnelStep::SocksGreeting;
+    std::string tunnelOut_;
+    size_t tunnelWritten_ = 0;
+    std::string tunnelIn_;
+    bool noReuse_ = false;
+    std::shared_ptr<InputStream> bodySource_;
+    uint64_t bodyLength_ = 0;
+    uint64_t bodyRead_ = 0;
+    uint64_t totalWritten_ = 0;
 
     // Where a name-resolution answer is to be delivered: the loop the stream
     // is scheduled on; cleared when the stream closes, so an answer arriving

@@ -7,7 +7,7 @@
 
 namespace net {
 
-enum class ErrorDomain { None, Posix, Network };
+enum class ErrorDomain { None, Posix, Network, Tls };
 
 // Codes of ErrorDomain::Network.
 inline constexpr int kNetworkCannotFindHost = -1003;
@@ -20,6 +20,21 @@ inline constexpr int kNetworkConnectionLost = -1005;
 // size, a Content-Length that is not a decimal number, a head too large.
 inline constexpr int kNetworkBadServerResponse = -1011;
 inline constexpr int kNetworkUnsupportedURL = -1002;
+// The request body's source failed or ended before the body's length.
+inline constexpr int kNetworkBodyStreamFailed = -1021;
+
+// Codes of ErrorDomain::Tls (the secure-transport range, -9818 ... -9800).
+inline constexpr int kTlsProtocolError = -9800;
+inline constexpr int kTlsFatalAlert = -9802;
+inline constexpr int kTlsClosedAbort = -9806;
+inline constexpr int kTlsCertificateInvalid = -9807;  // chain invalid or host name mismatch
+inline constexpr int kTlsBadCertificate = -9808;
+inline constexpr int kTlsUnknownRootCert = -9812;
+inline constexpr int kTlsNoRootCert = -9813;          // self-signed, or no trusted root
+inline constexpr int kTlsCertificateExpired = -9814;
+inline constexpr int kTlsCertificateNotYetValid = -9815;
+inline constexpr int kTlsRangeFirst = -9818;
+inline constexpr int kTlsRangeLast = -9800;
 
 struct StreamError {
     ErrorDomain domain = ErrorDomain::None;
@@ -32,7 +47,8 @@ struct StreamError {
 
     static StreamError posix(int errnoValue);
     static StreamError network(int code, std::string description);
-    // "POSIX", "Network" or "".
+    static StreamError tls(int code, std::string description);
+    // "POSIX", "Network", "TLS" or "".
     std::string domainName() const;
 };
 

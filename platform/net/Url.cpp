@@ -111,7 +111,7 @@ std::optional<Url> Url::parse(std::string_view text) {
             if (!isHostChar(ch)) return std::nullopt;
         url.host_ = lower(host);
     }
-    if (url.host_.empty()) return std::nullopt;
+    if (url.host_.empty() && url.scheme_ != "file") return std::nullopt;  // file:///path has no host
     if (!portText.empty()) {
         if (portText.size() > 5) return std::nullopt;
         int port = 0;

@@ -12,7 +12,7 @@ class Url {
 public:
     // Parses an absolute URL ("scheme://[user[:password]@]host[:port][/path][?query][#fragment]").
     // nullopt when the text is not one: no scheme, no "//" authority, an empty
-    // host, a bad port, or white space / control bytes anywhere.
+    // host (except for file URLs, "file:///path"), a bad port, or white space / control bytes anywhere.
     static std::optional<Url> parse(std::string_view text);
     // Resolves a reference (absolute, "//host/...", "/path", "path", "?q",
     // "#f") against this URL, following RFC 3986 section 5.

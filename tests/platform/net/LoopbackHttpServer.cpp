@@ -170,6 +170,11 @@ bool LoopbackHttpServer::readRequest(int fd, std::string& buffer, ServerRequest&
     out.target = requestLine.substr(s1 + 1, s2 - s1 - 1);
     out.version = requestLine.substr(s2 + 1);
     out.path = out.target.substr(0, out.target.find('?'));
+    // A request meant for a proxy names the whole URL: its path is what follows the authority.
+    if (size_t scheme = out.path.find("://"); scheme != std::string::npos && out.path[0] != '/') {
+        size_t slash = out.path.find('/', scheme + 3);
+        out.path = slash == std::string::npos ? "/" : out.path.substr(slash);
+    }
     size_t pos = lineEnd == std::string::npos ? head.size() : lineEnd + 2;
     while (pos < head.size()) {
         size_t e = head.find("\r\n", pos);

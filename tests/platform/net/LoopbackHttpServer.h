@@ -21,7 +21,7 @@ namespace testnet {
 struct ServerRequest {
     std::string method;
     std::string target;  // as on the request line
-    std::string path;    // target without the query
+    std::string path;    // target without the query (and without scheme and authority)
     std::string version;
     net::HeaderFields headers;
     std::string body;

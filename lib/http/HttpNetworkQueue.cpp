@@ -1,0 +1,296 @@
+#include "lib/http/HttpNetworkQueue.h"
+
+#include "platform/foundation/Log.h"
+
+namespace http {
+
+std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::queue() {
+    return std::shared_ptr<HttpNetworkQueue>(new HttpNetworkQueue());
+}
+
+HttpNetworkQueue::HttpNetworkQueue() { operations_.setSuspended(true); }
+
+HttpNetworkQueue::~HttpNetworkQueue() {
+    // No request may call back into a queue that is gone.
+    for (auto& r : operations_.operations()) {
+        r->setQueue(nullptr);
+        r->setOperationQueue(nullptr);
+    }
+}
+
+void HttpNetworkQueue::go() { operations_.setSuspended(false); }
+
+void HttpNetworkQueue::setSuspended(bool suspended) { operations_.setSuspended(suspended); }
+bool HttpNetworkQueue::isSuspended() const { return operations_.isSuspended(); }
+int HttpNetworkQueue::maxConcurrentOperationCount() const { return operations_.maxConcurrentOperationCount(); }
+void HttpNetworkQueue::setMaxConcurrentOperationCount(int count) { operations_.setMaxConcurrentOperationCount(count); }
+
+void HttpNetworkQueue::reset() {
+    cancelAllOperations();
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        delegate_ = nullptr;
+        uploadProgressDelegate_ = nullptr;
+        downloadProgressDelegate_ = nullptr;
+        didStart_ = nullptr;
+        didReceiveHeaders_ = nullptr;
+        didFail_ = nullptr;
+        didFinish_ = nullptr;
+        queueDidFinish_ = nullptr;
+    }
+    operations_.setSuspended(true);
+}
+
+void HttpNetworkQueue::cancelAllOperations() {
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        bytesUploadedSoFar_ = totalBytesToUpload_ = bytesDownloadedSoFar_ = totalBytesToDownload_ = 0;
+        // Requests cancelled here leave the batch: their cancellation is
+        // not reported as a failure of the batch.
+        members_.clear();
+        requestsCount_ = 0;
+    }
+    operations_.cancelAllOperations();
+}
+
+bool HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
+    if (!request) {
+        foundation::log(kAttemptToAddInvalidRequest, ": ", kAttemptToAddInvalidRequestReason);
+        return false;
+    }
+    std::vector<HttpRequestRef> dependencies;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        ++requestsCount_;
+        members_.insert(request.get());
+        if (showAccurateProgress_) {
+            // A GET with a body goes out as POST: only a plain GET gets a HEAD request.
+            bool plainGet = request->requestMethod() == "GET" && request->postBody().empty() &&
+                            !request->postBodyFilePath();
+            if (plainGet && operations_.isSuspended()) {
+                HttpRequestRef head = request->HEADRequest();
+                addHEADOperation(head);
+                dependencies.push_back(head);
+                if (request->shouldResetDownloadProgress()) {
+                    if (auto* d = downloadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+                    request->setShouldResetDownloadProgress(false);
+                }
+            }
+            totalBytesToUpload_ += request->postBody().size();
+        } else {
+            totalBytesToDownload_ += 1;
+            totalBytesToUpload_ += 1;
+        }
+        if (request->shouldResetUploadProgress()) {
+            if (auto* d = uploadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+            request->setShouldResetUploadProgress(false);
+        }
+        request->setShowAccurateProgress(showAccurateProgress_);
+    }
+    request->setQueue(shared_from_this());
+    operations_.addOperation(request, 0, dependencies);
+    return true;
+}
+
+void HttpNetworkQueue::addHEADOperation(const HttpRequestRef& request) {
+    if (!request) return;
+    request->setRequestMethod("HEAD");
+    request->setShowAccurateProgress(true);
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        headRequests_.insert(request.get());
+    }
+    request->setQueue(shared_from_this());
+    operations_.addOperation(request, 10, {});
+}
+
+bool HttpNetworkQueue::isMember(HttpRequest& request) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return members_.count(&request) > 0;
+}
+
+// ---- accessors ------------------------------------------------------------------
+
+#define LOCKED std::lock_guard<std::recursive_mutex> lock(mutex_)
+HttpRequestDelegate* HttpNetworkQueue::delegate() const { LOCKED; return delegate_; }
+void HttpNetworkQueue::setDelegate(HttpRequestDelegate* d) { LOCKED; delegate_ = d; }
+void HttpNetworkQueue::setRequestDidStartSelector(RequestSelector s) { LOCKED; didStart_ = std::move(s); }
+void HttpNetworkQueue::setRequestDidReceiveResponseHeadersSelector(HeadersSelector s) { LOCKED; didReceiveHeaders_ = std::move(s); }
+void HttpNetworkQueue::setRequestWillRedirectSelector(RedirectSelector s) { LOCKED; willRedirect_ = std::move(s); }
+HttpNetworkQueue::RedirectSelector HttpNetworkQueue::requestWillRedirectSelector() const { LOCKED; return willRedirect_; }
+void HttpNetworkQueue::setRequestDidFinishSelector(RequestSelector s) { LOCKED; didFinish_ = std::move(s); }
+void HttpNetworkQueue::setRequestDidFailSelector(RequestSelector s) { LOCKED; didFail_ = std::move(s); }
+void HttpNetworkQueue::setQueueDidFinishSelector(QueueSelector s) { LOCKED; queueDidFinish_ = std::move(s); }
+bool HttpNetworkQueue::hasSelectorsOtherThanRedirect() const {
+    LOCKED;
+    return didStart_ || didReceiveHeaders_ || didFinish_ || didFail_ || queueDidFinish_;
+}
+bool HttpNetworkQueue::shouldCancelAllRequestsOnFailure() const { LOCKED; return shouldCancelAllRequestsOnFailure_; }
+void HttpNetworkQueue::setShouldCancelAllRequestsOnFailure(bool on) { LOCKED; shouldCancelAllRequestsOnFailure_ = on; }
+bool HttpNetworkQueue::showAccurateProgress() const { LOCKED; return showAccurateProgress_; }
+void HttpNetworkQueue::setShowAccurateProgress(bool on) { LOCKED; showAccurateProgress_ = on; }
+int HttpNetworkQueue::requestsCount() const { LOCKED; return requestsCount_; }
+uint64_t HttpNetworkQueue::bytesUploadedSoFar() const { LOCKED; return bytesUploadedSoFar_; }
+uint64_t HttpNetworkQueue::totalBytesToUpload() const { LOCKED; return totalBytesToUpload_; }
+uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const { LOCKED; return bytesDownloadedSoFar_; }
+uint64_t HttpNetworkQueue::totalBytesToDownload() const { LOCKED; return totalBytesToDownload_; }
+foundation::Value HttpNetworkQueue::userInfo() const { LOCKED; return userInfo_; }
+void HttpNetworkQueue::setUserInfo(foundation::Value info) { LOCKED; userInfo_ = std::move(info); }
+
+HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const { LOCKED; return uploadProgressDelegate_; }
+HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const { LOCKED; return downloadProgressDelegate_; }
+void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) {
+    {
+        LOCKED;
+        uploadProgressDelegate_ = d;
+    }
+    if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
+}
+void HttpNetworkQueue::setDownloadProgressDelegate(HttpProgressDelegate* d) {
+    {
+        LOCKED;
+        downloadProgressDelegate_ = d;
+    }
+    if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
+}
+
+// The requests report progress on the main thread; so does the queue.
+void HttpNetworkQueue::requestDidReceiveBytes(HttpRequest&, int64_t amount) {
+    HttpProgressDelegate* d;
+    float fraction = 0;
+    {
+        LOCKED;
+        bytesDownloadedSoFar_ += uint64_t(amount);
+        d = downloadProgressDelegate_;
+        if (totalBytesToDownload_ > 0) fraction = float(double(bytesDownloadedSoFar_) / double(totalBytesToDownload_));
+    }
+    if (d) d->setProgress(fraction);
+}
+void HttpNetworkQueue::requestDidSendBytes(HttpRequest&, int64_t amount) {
+    HttpProgressDelegate* d;
+    float fraction = 0;
+    {
+        LOCKED;
+        bytesUploadedSoFar_ += uint64_t(amount);
+        d = uploadProgressDelegate_;
+        if (totalBytesToUpload_ > 0) fraction = float(double(bytesUploadedSoFar_) / double(totalBytesToUpload_));
+    }
+    if (d) d->setProgress(fraction);
+}
+void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToDownload_ += uint64_t(amount); }
+void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToUpload_ += uint64_t(amount); }
+
+bool HttpNetworkQueue::respondsToWillRedirect() const { LOCKED; return willRedirect_ && delegate_; }
+bool HttpNetworkQueue::respondsToAuthenticationNeeded() const {
+    LOCKED;
+    return delegate_ && delegate_->respondsToAuthenticationNeeded();
+}
+bool HttpNetworkQueue::respondsToProxyAuthenticationNeeded() const {
+    LOCKED;
+    return delegate_ && delegate_->respondsToProxyAuthenticationNeeded();
+}
+#undef LOCKED
+
+void HttpNetworkQueue::requestWillRedirectToURL(HttpRequest& request, const net::Url& url) {
+    RedirectSelector s;
+    HttpRequestDelegate* d;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        s = willRedirect_;
+        d = delegate_;
+    }
+    if (s && d) s(*d, request, url);
+}
+
+void HttpNetworkQueue::authenticationNeededForRequest(HttpRequest& request) {
+    HttpRequestDelegate* d = delegate();
+    if (d && d->respondsToAuthenticationNeeded()) d->authenticationNeededForRequest(request);
+}
+
+void HttpNetworkQueue::proxyAuthenticationNeededForRequest(HttpRequest& request) {
+    HttpRequestDelegate* d = delegate();
+    if (d && d->respondsToProxyAuthenticationNeeded()) d->proxyAuthenticationNeededForRequest(request);
+}
+
+std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::copy() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    auto q = queue();
+    q->delegate_ = delegate_;
+    q->didStart_ = didStart_;
+    q->didReceiveHeaders_ = didReceiveHeaders_;
+    q->willRedirect_ = willRedirect_;
+    q->didFinish_ = didFinish_;
+    q->didFail_ = didFail_;
+    q->queueDidFinish_ = queueDidFinish_;
+    q->shouldCancelAllRequestsOnFailure_ = shouldCancelAllRequestsOnFailure_;
+    q->uploadProgressDelegate_ = uploadProgressDelegate_;
+    q->downloadProgressDelegate_ = downloadProgressDelegate_;
+    q->showAccurateProgress_ = showAccurateProgress_;
+    q->userInfo_ = userInfo_;
+    return q;
+}
+
+// ---- events ---------------------------------------------------------------------
+
+void HttpNetworkQueue::requestStarted(HttpRequest& request) {
+    if (!isMember(request)) return;
+    RequestSelector s;
+    HttpRequestDelegate* d;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        s = didStart_;
+        d = delegate_;
+    }
+    if (s && d) s(*d, request);
+}
+
+void HttpNetworkQueue::request(HttpRequest& request, const ResponseHeaders& headers) {
+    if (!isMember(request)) return;
+    HeadersSelector s;
+    HttpRequestDelegate* d;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        s = didReceiveHeaders_;
+        d = delegate_;
+    }
+    if (s && d) s(*d, request, headers);
+}
+
+void HttpNetworkQueue::requestFinished(HttpRequest& request) {
+    RequestSelector s;
+    QueueSelector done;
+    HttpRequestDelegate* d;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (!members_.erase(&request)) return;
+        --requestsCount_;
+        s = didFinish_;
+        d = delegate_;
+        if (requestsCount_ == 0) done = queueDidFinish_;
+    }
+    auto keep = shared_from_this();
+    if (s && d) s(*d, request);
+    if (done && d) done(*d, *this);
+}
+
+void HttpNetworkQueue::requestFailed(HttpRequest& request) {
+    RequestSelector s;
+    QueueSelector done;
+    HttpRequestDelegate* d;
+    bool cancelRest;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        if (!members_.erase(&request)) return;
+        --requestsCount_;
+        s = didFail_;
+        d = delegate_;
+        if (requestsCount_ == 0) done = queueDidFinish_;
+        cancelRest = shouldCancelAllRequestsOnFailure_ && requestsCount_ > 0;
+    }
+    auto keep = shared_from_this();
+    if (s && d) s(*d, request);
+    if (done && d) done(*d, *this);
+    if (cancelRest) cancelAllOperations();
+}
+
+}  // namespace http

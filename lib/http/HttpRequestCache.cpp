@@ -1,0 +1,125 @@
+// HttpRequest: answering from the download cache, revalidating with it and
+// storing replies in it.
+#include <cstdlib>
+#include <mutex>
+
+#include "lib/http/HttpDownloadCache.h"
+#include "lib/http/HttpRequest.h"
+
+namespace http {
+namespace {
+
+std::mutex& defaultCacheMutex() {
+    static std::mutex* m = new std::mutex();
+    return *m;
+}
+std::shared_ptr<HttpDownloadCache>& defaultCacheSlot() {
+    static auto* c = new std::shared_ptr<HttpDownloadCache>();
+    return *c;
+}
+
+}  // namespace
+
+HttpRequestRef HttpRequest::requestWithURL(const std::optional<net::Url>& url, std::shared_ptr<HttpDownloadCache> cache,
+                                           int cachePolicy) {
+    auto r = requestWithURL(url);
+    r->setDownloadCache(std::move(cache));
+    r->setCachePolicy(cachePolicy);
+    return r;
+}
+
+std::shared_ptr<HttpDownloadCache> HttpRequest::defaultCache() {
+    std::lock_guard<std::mutex> lock(defaultCacheMutex());
+    return defaultCacheSlot();
+}
+
+void HttpRequest::setDefaultCache(std::shared_ptr<HttpDownloadCache> cache) {
+    std::lock_guard<std::mutex> lock(defaultCacheMutex());
+    defaultCacheSlot() = std::move(cache);
+}
+
+#define LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
+std::shared_ptr<HttpDownloadCache> HttpRequest::downloadCache() const { LOCKED; return downloadCache_; }
+void HttpRequest::setDownloadCache(std::shared_ptr<HttpDownloadCache> cache) { LOCKED; downloadCache_ = std::move(cache); }
+int HttpRequest::cachePolicy() const { LOCKED; return cachePolicy_; }
+void HttpRequest::setCachePolicy(int policy) { LOCKED; cachePolicy_ = policy; }
+int HttpRequest::cacheStoragePolicy() const { LOCKED; return cacheStoragePolicy_; }
+void HttpRequest::setCacheStoragePolicy(int policy) { LOCKED; cacheStoragePolicy_ = policy; }
+double HttpRequest::secondsToCache() const { LOCKED; return secondsToCache_; }
+void HttpRequest::setSecondsToCache(double seconds) { LOCKED; secondsToCache_ = seconds; }
+bool HttpRequest::didUseCachedResponse() const { LOCKED; return didUseCachedResponse_; }
+#undef LOCKED
+
+bool HttpRequest::useCacheBeforeStart() {
+    if (!downloadCache_) return false;
+    if (cachePolicy_ == 0) cachePolicy_ = downloadCache_->defaultCachePolicy();
+    if (downloadCache_->canUseCachedDataForRequest(*this)) {
+        useDataFromCache();
+        return true;
+    }
+    if (cachePolicy_ & (CachePolicyRevalidateWhenStale | CachePolicyRevalidateAlways)) {
+        if (auto cached = downloadCache_->cachedResponseHeadersForURL(*url_)) {
+            if (!requestHeaders_) requestHeaders_.emplace();
+            if (auto it = cached->find("Etag"); it != cached->end()) (*requestHeaders_)["If-None-Match"] = it->second;
+            if (auto it = cached->find("Last-Modified"); it != cached->end())
+                (*requestHeaders_)["If-Modified-Since"] = it->second;
+        }
+    }
+    return false;
+}
+
+bool HttpRequest::answerFromCacheAfterHeaders() {
+    if (!downloadCache_ || !downloadCache_->canUseCachedDataForRequest(*this)) return false;
+    downloadCache_->updateExpiryForRequest(*this, secondsToCache_);
+    useDataFromCache();
+    return true;
+}
+
+bool HttpRequest::fallBackToCache() {
+    if (!downloadCache_ || !(cachePolicy_ & CachePolicyFallbackOnFailure)) return false;
+    if (!downloadCache_->canUseCachedDataForRequest(*this)) return false;
+    useDataFromCache();
+    return true;
+}
+
+void HttpRequest::storeInCache() {
+    if (downloadCache_ && !didUseCachedResponse_) downloadCache_->storeResponseForRequest(*this, secondsToCache_);
+}
+
+void HttpRequest::useDataFromCache() {
+    auto self = shared_from_this();
+    // The stream (a 304 reply, or none yet) is not needed any more, nor is
+    // its connection reused.
+    if (readStream_) {
+        connectionCanBeReused_ = false;
+        readStream_->close();
+        removeConnectionRecord();
+        destroyReadStream();
+    }
+    auto headers = downloadCache_->cachedResponseHeadersForURL(*url_);
+    auto dataPath = downloadCache_->pathToCachedResponseDataForURL(*url_);
+    if (headers && dataPath) {
+        auto status = headers->find(kCachedStatusCodeHeader);
+        responseStatusCode_ = status == headers->end() ? 0 : std::atoi(status->second.c_str());
+        didUseCachedResponse_ = true;
+        responseHeaders_ = *headers;
+        if (downloadDestinationPath()) {
+            setDownloadDestinationPath(*dataPath);
+        } else {
+            auto data = downloadCache_->cachedResponseDataForURL(*url_);
+            rawResponseData_ = data ? std::move(*data) : Bytes();
+            haveRawResponseData_ = true;
+        }
+        auto length = headers->find("Content-Length");
+        contentLength_ = length == headers->end() ? rawResponseData_.size() : std::strtoull(length->second.c_str(), nullptr, 10);
+        totalBytesRead_ = contentLength_;
+        parseStringEncodingFromHeaders();
+    }
+    complete_ = true;
+    downloadComplete_ = true;
+    if (redirectCount_ == 0) originalURL_ = url_;
+    requestFinished();
+    markAsFinished();
+}
+
+}  // namespace http
