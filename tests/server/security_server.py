@@ -2,7 +2,7 @@
 """A local stand-in for the security server, for tests and demos.
 
     security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
-                       [--key resources/keys/test-key.txt]
+                       [--key resources/keys/test-key.txt] [--demo]
 
 Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
 {"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
@@ -10,8 +10,12 @@ Once listening it prints "READY <port>" on its own line. It stops on SIGTERM,
 SIGINT, or when its standard input reaches its end (so a test that dies takes
 its server with it), unless --no-stdin is given.
 
+With --demo the server holds the demo account (DEMO_ACCOUNT: an account name
+and the six-character serial code a user binds with) and names it on stderr.
+
 Control interface on the same port, JSON in and out:
   GET  /_control/ping              {"ok": true}
+  GET  /_control/account           {"account": {"name", "serial"} or null}
   GET  /_control/log               {"requests": [ {command, text, fields, json, error, path}, ... ]}
   POST /_control/clock             {"time": seconds} fixes the server clock,
                                    {"offset": seconds} runs it ahead of real time,
@@ -54,6 +58,9 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import envelope  # noqa: E402
+
+# The account a new user binds with when the server runs with --demo.
+DEMO_ACCOUNT = {"name": "demo@quenta.test", "serial": "Q3T7K9"}
 
 FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
 
@@ -288,6 +295,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_json(400, {"error": "body is not JSON: %s" % error})
         if method == "GET" and name == "ping":
             return self.send_json(200, {"ok": True})
+        if method == "GET" and name == "account":
+            return self.send_json(200, {"account": self.server.account})
         if method == "GET" and name == "log":
             with state.lock:
                 return self.send_json(200, {"requests": list(state.log)})
@@ -333,8 +342,9 @@ class SecurityServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False):
+    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None):
         super().__init__((host, port), Handler)
+        self.account = dict(account) if account else None
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
         self.state = State()
@@ -353,9 +363,13 @@ def main(argv=None):
     parser.add_argument("--key", default=envelope.DEFAULT_KEY)
     parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--demo", action="store_true", help="hold the demo account")
     args = parser.parse_args(argv)
 
-    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose)
+    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose,
+                            DEMO_ACCOUNT if args.demo else None)
+    if server.account:
+        sys.stderr.write("server: demo account %s, serial code %s\n" % (server.account["name"], server.account["serial"]))
 
     def stop(*_):
         threading.Thread(target=server.shutdown, daemon=True).start()
@@ -365,7 +379,9 @@ def main(argv=None):
     if not args.no_stdin:
         def watch_stdin():
             try:
-                while sys.stdin.buffer.read(4096):
+                # The raw descriptor: a buffered reader's lock, held by this
+                # thread, would stop the interpreter's exit after SIGTERM.
+                while os.read(sys.stdin.fileno(), 4096):
                     pass
             except (OSError, ValueError):
                 pass
