@@ -48,7 +48,7 @@ protected:
         std::optional<foundation::Value> bound;
         std::thread([&] {
             auto request = http::HttpRequest::requestWithURL(
-                *requestAddressForPayload(initUtil::payloadText(first, "Q7N3TA")));
+                *requestAddressForPayload(initUtil::payloadText(first, "Q3T7K9")));
             request->startSynchronous();
             auto body = request->responseString();
             auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
