@@ -7,8 +7,8 @@
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
 
-const char* const KAVOViewController::kLaunchImage = "images/Default";
-const char* const KAVOViewController::kTallLaunchImage = "images/Default-568h@2x";
+const char* const KAVOViewController::kLaunchImage = "Default";
+const char* const KAVOViewController::kTallLaunchImage = "Default-568h@2x";
 
 KAVOViewController::~KAVOViewController() {
     // The alert may outlive the router; it must not call back into it.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Draws the background strip of the drop-down notices with ImageMagick, at the
-# bundle's top where pictures are found by name:
+# Draws the background strip of the drop-down notices with ImageMagick, into the
+# bundle's images folder (pictures are found by name alone):
 #   quickAlertB.png (320x25) and quickAlertB@2x.png (640x50): a dark band with
 #   a soft top-to-bottom shade and a thin warm line along its lower edge.
 # Needs: apt-get install imagemagick
