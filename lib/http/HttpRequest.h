@@ -568,6 +568,7 @@ private:
     void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
     void attemptToApplyCredentialsAndResume();
     void attemptToApplyProxyCredentialsAndResume();
+    void answerChallenge(bool proxy);
     bool willAskDelegateForCredentials();
     bool willAskDelegateForProxyCredentials();
     bool showAuthenticationDialog();

@@ -306,127 +306,90 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
         attemptToApplyProxyCredentialsAndResume();
         return;
     }
-    auto self = shared_from_this();
-    // A handle that already answered learns from this new challenge whether
-    // its credentials were refused.
-    if (requestAuthentication_ && requestCredentials_ && lastResponseHead_)
-        requestAuthentication_->updateFromResponse(*lastResponseHead_);
-    if (!requestAuthentication_) {
-        if (lastResponseHead_) requestAuthentication_ = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
-        if (!requestAuthentication_) {
-            cancelLoad();
-            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
-                                          "Failed to get authentication object from response headers"));
-            return;
-        }
-        setAuthenticationScheme(requestAuthentication_->method());
-    }
-    setAuthenticationRealm(std::nullopt);
-    if (!requestAuthentication_->requiresAccountDomain()) setAuthenticationRealm(requestAuthentication_->realm());
-
-    net::HttpAuthentication::Error problem;
-    if (!requestAuthentication_->isValid(&problem)) {
-        requestAuthentication_.reset();
-        if (problem == net::HttpAuthentication::Error::BadUserName ||
-            problem == net::HttpAuthentication::Error::BadPassword) {
-            std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
-            removeAuthenticationCredentialsFromSessionStore(requestCredentials_);
-            requestCredentials_.reset();
-            if (error_ || cancelled_) return;
-            if (useSessionPersistence()) {
-                if (auto entry = findSessionAuthenticationCredentials(); entry && applySessionEntry(entry, false)) {
-                    cancelLoad();
-                    startRequest();
-                    return;
-                }
-            }
-            lastActivityTime_ = 0;
-            if (willAskDelegateForCredentials() || showAuthenticationDialog()) {
-                // The challenge is kept in lastResponseHead_; the socket need not wait.
-                cancelLoad();
-                return;
-            }
-        }
-        cancelLoad();
-        failWithError(authenticationError());
-        return;
-    }
-
-    cancelLoad();
-    if (requestCredentials_) {
-        bool ntlm = authenticationScheme() == net::kHttpAuthenticationSchemeNTLM;
-        if (!(ntlm && authenticationRetryCount_ > 1) && applyCredentials(requestCredentials_)) {
-            startRequest();
-            return;
-        }
-        if (ntlm && authenticationRetryCount_ == 2)
-            failWithError(authenticationError());
-        else
-            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"));
-        return;
-    }
-    if (requestAuthentication_->requiresUserNameAndPassword()) {
-        std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
-        if (error_ || cancelled_) return;
-        if (useSessionPersistence()) {
-            if (auto entry = findSessionAuthenticationCredentials(); entry && applySessionEntry(entry, false)) {
-                startRequest();
-                return;
-            }
-        }
-        if (auto credentials = findCredentials()) {
-            if (applyCredentials(credentials))
-                startRequest();
-            else
-                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
-                                              "Failed to apply credentials to request"));
-            return;
-        }
-        if (willAskDelegateForCredentials() || showAuthenticationDialog()) return;
-    }
-    // No credentials and nobody to ask (or a challenge that needs none): the
-    // request ends instead of waiting for ever.
-    failWithError(authenticationError());
+    answerChallenge(false);
 }
 
 void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
+    answerChallenge(true);
+}
+
+// A 401 (server) and a 407 (proxy) challenge are answered the same way; they
+// differ only in the handle, credentials, retry count, stores and askers used.
+void HttpRequest::answerChallenge(bool proxy) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     if (error_ || cancelled_) return;
     auto self = shared_from_this();
-    if (proxyAuthentication_ && proxyCredentials_ && lastResponseHead_)
-        proxyAuthentication_->updateFromResponse(*lastResponseHead_);
-    if (!proxyAuthentication_) {
-        if (lastResponseHead_) proxyAuthentication_ = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
-        if (!proxyAuthentication_) {
+
+    auto& authentication = proxy ? proxyAuthentication_ : requestAuthentication_;
+    auto& credentialsInUse = proxy ? proxyCredentials_ : requestCredentials_;
+    const int& retryCount = proxy ? proxyAuthenticationRetryCount_ : authenticationRetryCount_;
+    auto scheme = [&] { return proxy ? proxyAuthenticationScheme() : authenticationScheme(); };
+    auto setScheme = [&](std::optional<std::string> s) {
+        if (proxy)
+            setProxyAuthenticationScheme(std::move(s));
+        else
+            setAuthenticationScheme(std::move(s));
+    };
+    auto setRealm = [&](std::optional<std::string> r) {
+        if (proxy)
+            setProxyAuthenticationRealm(std::move(r));
+        else
+            setAuthenticationRealm(std::move(r));
+    };
+    auto findSessionEntry = [&] {
+        return proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();
+    };
+    auto removeFromSessionStore = [&](const net::CredentialsRef& c) {
+        if (proxy)
+            removeProxyAuthenticationCredentialsFromSessionStore(c);
+        else
+            removeAuthenticationCredentialsFromSessionStore(c);
+    };
+    auto findCredentialsToUse = [&] { return proxy ? findProxyCredentials() : findCredentials(); };
+    auto apply = [&](const net::CredentialsRef& c) { return proxy ? applyProxyCredentials(c) : applyCredentials(c); };
+    auto askForCredentials = [&] {
+        return proxy ? willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()
+                     : willAskDelegateForCredentials() || showAuthenticationDialog();
+    };
+    const char* failedToApply =
+        proxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
+
+    // A handle that already answered learns from this new challenge whether
+    // its credentials were refused.
+    if (authentication && credentialsInUse && lastResponseHead_) authentication->updateFromResponse(*lastResponseHead_);
+    if (!authentication) {
+        if (lastResponseHead_) authentication = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
+        if (!authentication) {
             cancelLoad();
             failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
                                           "Failed to get authentication object from response headers"));
             return;
         }
-        setProxyAuthenticationScheme(proxyAuthentication_->method());
+        setScheme(authentication->method());
     }
-    setProxyAuthenticationRealm(std::nullopt);
-    if (!proxyAuthentication_->requiresAccountDomain()) setProxyAuthenticationRealm(proxyAuthentication_->realm());
+    setRealm(std::nullopt);
+    if (!authentication->requiresAccountDomain()) setRealm(authentication->realm());
 
     net::HttpAuthentication::Error problem;
-    if (!proxyAuthentication_->isValid(&problem)) {
-        proxyAuthentication_.reset();
+    if (!authentication->isValid(&problem)) {
+        authentication.reset();
         if (problem == net::HttpAuthentication::Error::BadUserName ||
             problem == net::HttpAuthentication::Error::BadPassword) {
             std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
-            removeProxyAuthenticationCredentialsFromSessionStore(proxyCredentials_);
-            proxyCredentials_.reset();
+            removeFromSessionStore(credentialsInUse);
+            credentialsInUse.reset();
             if (error_ || cancelled_) return;
             if (useSessionPersistence()) {
-                if (auto entry = findSessionProxyAuthenticationCredentials(); entry && applySessionEntry(entry, true)) {
+                if (auto entry = findSessionEntry(); entry && applySessionEntry(entry, proxy)) {
                     cancelLoad();
                     startRequest();
                     return;
                 }
             }
             lastActivityTime_ = 0;
-            // Asked once per rejection; then the request waits.
-            if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) {
+            // Asked once per rejection; then the request waits. The challenge is
+            // kept in lastResponseHead_, so the socket need not wait.
+            if (askForCredentials()) {
                 cancelLoad();
                 return;
             }
@@ -437,38 +400,38 @@ void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
     }
 
     cancelLoad();
-    if (proxyCredentials_) {
-        bool ntlm = proxyAuthenticationScheme() == net::kHttpAuthenticationSchemeNTLM;
-        if (!(ntlm && proxyAuthenticationRetryCount_ > 1) && applyProxyCredentials(proxyCredentials_)) {
+    if (credentialsInUse) {
+        bool ntlm = scheme() == net::kHttpAuthenticationSchemeNTLM;
+        if (!(ntlm && retryCount > 1) && apply(credentialsInUse)) {
             startRequest();
             return;
         }
-        if (ntlm && proxyAuthenticationRetryCount_ == 2)
+        if (ntlm && retryCount == 2)
             failWithError(authenticationError());
         else
-            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
-                                          "Failed to apply proxy credentials to request"));
+            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, failedToApply));
         return;
     }
-    if (proxyAuthentication_->requiresUserNameAndPassword()) {
+    if (authentication->requiresUserNameAndPassword()) {
         std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
         if (error_ || cancelled_) return;
         if (useSessionPersistence()) {
-            if (auto entry = findSessionProxyAuthenticationCredentials(); entry && applySessionEntry(entry, true)) {
+            if (auto entry = findSessionEntry(); entry && applySessionEntry(entry, proxy)) {
                 startRequest();
                 return;
             }
         }
-        if (auto credentials = findProxyCredentials()) {
-            if (applyProxyCredentials(credentials))
+        if (auto credentials = findCredentialsToUse()) {
+            if (apply(credentials))
                 startRequest();
             else
-                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
-                                              "Failed to apply proxy credentials to request"));
+                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, failedToApply));
             return;
         }
-        if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()) return;
+        if (askForCredentials()) return;
     }
+    // No credentials and nobody to ask (or a challenge that needs none): the
+    // request ends instead of waiting for ever.
     failWithError(authenticationError());
 }
 
