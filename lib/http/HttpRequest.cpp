@@ -95,29 +95,14 @@ HttpRequestRef HttpRequest::copy() const {
     r->shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
     r->postBodyFilePath_ = postBodyFilePath_;
     r->requestHeaders_ = requestHeaders_;
-    r->useCookiePersistence_ = useCookiePersistence_;
-    r->useKeychainPersistence_ = useKeychainPersistence_;
-    r->useSessionPersistence_ = useSessionPersistence_;
-    r->allowCompressedResponse_ = allowCompressedResponse_;
+    copyConnectionSettingsTo(*r);
     r->downloadDestinationPath_ = downloadDestinationPath_;
     r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
-    r->username_ = username_;
-    r->password_ = password_;
-    r->domain_ = domain_;
-    r->proxyUsername_ = proxyUsername_;
-    r->proxyPassword_ = proxyPassword_;
-    r->proxyDomain_ = proxyDomain_;
-    r->proxyHost_ = proxyHost_;
-    r->proxyPort_ = proxyPort_;
-    r->proxyType_ = proxyType_;
-    r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-    r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
     r->postLength_ = postLength_;
     r->haveBuiltPostBody_ = haveBuiltPostBody_;
     r->didStartSelector_ = didStartSelector_;
     r->didFinishSelector_ = didFinishSelector_;
     r->didFailSelector_ = didFailSelector_;
-    r->timeOutSeconds_ = timeOutSeconds_;
     r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
     r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
     r->showAccurateProgress_ = showAccurateProgress_;
@@ -125,24 +110,47 @@ HttpRequestRef HttpRequest::copy() const {
     r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
     r->userInfo_ = userInfo_;
     r->tag_ = tag_;
-    r->useHTTPVersionOne_ = useHTTPVersionOne_;
     r->shouldRedirect_ = shouldRedirect_;
-    r->validatesSecureCertificate_ = validatesSecureCertificate_;
-    r->PACurl_ = PACurl_;
-    r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-    r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-    r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
-    r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
-    r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
     r->authenticationScheme_ = authenticationScheme_;
-    r->clientCertificateIdentity_ = clientCertificateIdentity_;
-    r->clientCertificates_ = clientCertificates_;
     r->shouldCompressRequestBody_ = shouldCompressRequestBody_;
     r->downloadCache_ = downloadCache_;
     r->cachePolicy_ = cachePolicy_;
     r->cacheStoragePolicy_ = cacheStoragePolicy_;
     r->secondsToCache_ = secondsToCache_;
     return r;
+}
+
+// What a request made from this one (a copy, a HEAD request) keeps: how it
+// stores cookies and credentials, the credentials, the proxy, the TLS
+// settings and how the connection is made, retried and kept. The caller
+// holds cancelledLock_ and propertyMutex_.
+void HttpRequest::copyConnectionSettingsTo(HttpRequest& r) const {
+    r.useCookiePersistence_ = useCookiePersistence_;
+    r.useKeychainPersistence_ = useKeychainPersistence_;
+    r.useSessionPersistence_ = useSessionPersistence_;
+    r.allowCompressedResponse_ = allowCompressedResponse_;
+    r.username_ = username_;
+    r.password_ = password_;
+    r.domain_ = domain_;
+    r.proxyUsername_ = proxyUsername_;
+    r.proxyPassword_ = proxyPassword_;
+    r.proxyDomain_ = proxyDomain_;
+    r.proxyHost_ = proxyHost_;
+    r.proxyPort_ = proxyPort_;
+    r.proxyType_ = proxyType_;
+    r.shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
+    r.shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
+    r.timeOutSeconds_ = timeOutSeconds_;
+    r.useHTTPVersionOne_ = useHTTPVersionOne_;
+    r.validatesSecureCertificate_ = validatesSecureCertificate_;
+    r.clientCertificateIdentity_ = clientCertificateIdentity_;
+    r.clientCertificates_ = clientCertificates_;
+    r.PACurl_ = PACurl_;
+    r.shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
+    r.numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
+    r.shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
+    r.shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
+    r.persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
 }
 
 // ---- accessors -------------------------------------------------------------

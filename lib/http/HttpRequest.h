@@ -485,6 +485,7 @@ protected:
 
 private:
     void main();
+    void copyConnectionSettingsTo(HttpRequest& r) const;
     void buildRequestHeaders();
     void startRequest();
     void scheduleReadStream();

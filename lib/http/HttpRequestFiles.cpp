@@ -348,32 +348,7 @@ HttpRequestRef HttpRequest::HEADRequest() const {
     r->requestMethod_ = "HEAD";
     r->requestHeaders_ = requestHeaders_;
     std::lock_guard<std::mutex> props(propertyMutex_);
-    r->useCookiePersistence_ = useCookiePersistence_;
-    r->useKeychainPersistence_ = useKeychainPersistence_;
-    r->useSessionPersistence_ = useSessionPersistence_;
-    r->allowCompressedResponse_ = allowCompressedResponse_;
-    r->username_ = username_;
-    r->password_ = password_;
-    r->domain_ = domain_;
-    r->proxyUsername_ = proxyUsername_;
-    r->proxyPassword_ = proxyPassword_;
-    r->proxyDomain_ = proxyDomain_;
-    r->proxyHost_ = proxyHost_;
-    r->proxyPort_ = proxyPort_;
-    r->proxyType_ = proxyType_;
-    r->shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-    r->shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
-    r->timeOutSeconds_ = timeOutSeconds_;
-    r->useHTTPVersionOne_ = useHTTPVersionOne_;
-    r->validatesSecureCertificate_ = validatesSecureCertificate_;
-    r->clientCertificateIdentity_ = clientCertificateIdentity_;
-    r->clientCertificates_ = clientCertificates_;
-    r->PACurl_ = PACurl_;
-    r->shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-    r->numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-    r->shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
-    r->shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
-    r->persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
+    copyConnectionSettingsTo(*r);
     return r;
 }
 
