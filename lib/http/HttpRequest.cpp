@@ -1,10 +1,9 @@
 #include "lib/http/HttpRequest.h"
 
 #include <cerrno>
-#include <future>
-#include <thread>
 
 #include "lib/http/ConnectionFailure.h"
+#include "lib/http/RunLoopThread.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Text.h"
 
@@ -375,19 +374,8 @@ std::optional<std::string> HttpRequest::responseString() const {
 // ---- the request thread and the shared queue --------------------------------
 
 foundation::RunLoop& HttpRequest::threadForRequest() {
-    static std::once_flag once;
-    static foundation::RunLoop* loop = nullptr;
-    std::call_once(once, [] {
-        std::promise<foundation::RunLoop*> ready;
-        auto future = ready.get_future();
-        std::thread([&ready] {
-            foundation::RunLoop& mine = foundation::RunLoop::current();
-            ready.set_value(&mine);
-            for (;;) mine.run(foundation::kDefaultMode);  // never ends
-        }).detach();
-        loop = future.get();
-    });
-    return *loop;
+    static foundation::RunLoop& loop = startRunLoopThread();
+    return loop;
 }
 
 OperationQueue& HttpRequest::sharedQueue() {

@@ -3,10 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <future>
-#include <thread>
 
 #include "lib/http/HttpRequest.h"
+#include "lib/http/RunLoopThread.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Text.h"
@@ -107,19 +106,8 @@ std::shared_ptr<UcURLConnectionOperation> UcURLConnectionOperation::operationWit
 }
 
 foundation::RunLoop& UcURLConnectionOperation::networkRequestThread() {
-    static std::once_flag once;
-    static foundation::RunLoop* loop = nullptr;
-    std::call_once(once, [] {
-        std::promise<foundation::RunLoop*> ready;
-        auto future = ready.get_future();
-        std::thread([&ready] {
-            foundation::RunLoop& mine = foundation::RunLoop::current();
-            ready.set_value(&mine);
-            for (;;) mine.run(foundation::kDefaultMode);
-        }).detach();
-        loop = future.get();
-    });
-    return *loop;
+    static foundation::RunLoop& loop = startRunLoopThread();
+    return loop;
 }
 
 size_t UcURLConnectionOperation::accumulatorCapacityForExpectedLength(int64_t expected) {
