@@ -244,7 +244,7 @@ bool GraphicsContext::isPathEmpty() const {
 
 void GraphicsContext::setSource(const Color& c) { setCairoSource(cr_, c); }
 
-void GraphicsContext::paintShadow(cairo_pattern_t* group, const Shadow& shadow) {
+void paintGroupShadow(cairo_t* cr, cairo_pattern_t* group, double dx, double dy, double radius, const Color& color) {
     cairo_surface_t* gs = nullptr;
     if (cairo_pattern_get_surface(group, &gs) != CAIRO_STATUS_SUCCESS || !gs) return;
     cairo_surface_t* img = cairo_surface_map_to_image(gs, nullptr);
@@ -261,18 +261,25 @@ void GraphicsContext::paintShadow(cairo_pattern_t* group, const Shadow& shadow) 
     double ox, oy;
     cairo_surface_get_device_offset(gs, &ox, &oy);
     cairo_surface_set_device_offset(sh, ox, oy);
-    blurToShadow(sh, shadow.blur * baseScale_, shadow.color);
+    blurToShadow(sh, radius, color);
 
     cairo_pattern_t* p = cairo_pattern_create_for_surface(sh);
     cairo_matrix_t m, shift;
     cairo_pattern_get_matrix(group, &m);
-    cairo_matrix_init_translate(&shift, -shadow.offset.width * baseScale_, -shadow.offset.height * baseScale_);
+    cairo_matrix_init_translate(&shift, -dx, -dy);
     cairo_matrix_multiply(&m, &m, &shift);
     cairo_pattern_set_matrix(p, &m);
-    cairo_set_source(cr_, p);
-    cairo_paint(cr_);
+    cairo_save(cr);
+    cairo_set_source(cr, p);
+    cairo_paint(cr);
+    cairo_restore(cr);
     cairo_pattern_destroy(p);
     cairo_surface_destroy(sh);
+}
+
+void GraphicsContext::paintShadow(cairo_pattern_t* group, const Shadow& shadow) {
+    paintGroupShadow(cr_, group, shadow.offset.width * baseScale_, shadow.offset.height * baseScale_,
+                     shadow.blur * baseScale_, shadow.color);
 }
 
 void GraphicsContext::compositeGroup(cairo_pattern_t* group, const State& with) {

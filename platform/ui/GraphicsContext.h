@@ -190,5 +190,9 @@ void setCairoSource(cairo_t* cr, const Color& c);
 // Blurs the alpha of a premultiplied ARGB32 surface and fills it with colour,
 // in place. radius in pixels (three box passes approximating a Gaussian).
 void blurToShadow(cairo_surface_t* surface, double radius, const Color& color);
+// Paints the shadow of a pushed group: its picture blurred (radius in pixels)
+// and filled with colour, moved by (dx, dy) device pixels. The cairo state of
+// cr (its source) is left as it was.
+void paintGroupShadow(cairo_t* cr, cairo_pattern_t* group, double dx, double dy, double radius, const Color& color);
 
 }  // namespace ui

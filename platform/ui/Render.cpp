@@ -48,36 +48,6 @@ Rect gravityRect(const Rect& b, Size img, ContentsGravity g) {
     return b;
 }
 
-void paintShadowOf(cairo_t* cr, cairo_pattern_t* group, double dx, double dy, double radius, const Color& color) {
-    cairo_surface_t* gs = nullptr;
-    if (cairo_pattern_get_surface(group, &gs) != CAIRO_STATUS_SUCCESS || !gs) return;
-    cairo_surface_t* img = cairo_surface_map_to_image(gs, nullptr);
-    int w = cairo_image_surface_get_width(img), h = cairo_image_surface_get_height(img);
-    cairo_surface_t* sh = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    cairo_t* c = cairo_create(sh);
-    cairo_set_source_surface(c, img, 0, 0);
-    cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(c);
-    cairo_destroy(c);
-    cairo_surface_unmap_image(gs, img);
-    double ox, oy;
-    cairo_surface_get_device_offset(gs, &ox, &oy);
-    cairo_surface_set_device_offset(sh, ox, oy);
-    blurToShadow(sh, radius, color);
-    cairo_pattern_t* p = cairo_pattern_create_for_surface(sh);
-    cairo_matrix_t m, shift;
-    cairo_pattern_get_matrix(group, &m);
-    cairo_matrix_init_translate(&shift, -dx, -dy);
-    cairo_matrix_multiply(&m, &m, &shift);
-    cairo_pattern_set_matrix(p, &m);
-    cairo_save(cr);
-    cairo_set_source(cr, p);
-    cairo_paint(cr);
-    cairo_restore(cr);
-    cairo_pattern_destroy(p);
-    cairo_surface_destroy(sh);
-}
-
 void renderBody(cairo_t* cr, Layer& layer, const LayerState& s, double time, double scale) {
     Rect b = s.bounds;
     Path shape = Path::roundedRect(b, s.cornerRadius);
@@ -175,10 +145,10 @@ void renderState(cairo_t* cr, Layer& layer, const LayerState& s, double time, do
             cairo_set_source_rgb(cr, 0, 0, 0);
             cairo_fill(cr);
             cairo_pattern_t* shape = cairo_pop_group(cr);
-            paintShadowOf(cr, shape, dx, dy, s.shadowRadius * scale, c);
+            paintGroupShadow(cr, shape, dx, dy, s.shadowRadius * scale, c);
             cairo_pattern_destroy(shape);
         } else {
-            paintShadowOf(cr, content, dx, dy, s.shadowRadius * scale, c);
+            paintGroupShadow(cr, content, dx, dy, s.shadowRadius * scale, c);
         }
     }
     cairo_set_source(cr, content);
