@@ -145,20 +145,25 @@ void Layer::insertSublayer(const std::shared_ptr<Layer>& layer, size_t index) {
     changed();
 }
 
+// Puts the layer at the index, counted among the sublayers as they stand
+// before it moves: one of this layer's own sublayers moves within it.
+void Layer::placeSublayerAt(const std::shared_ptr<Layer>& layer, size_t idx) {
+    if (layer->superlayer_ == this) {
+        auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
+        if (size_t(it - sublayers_.begin()) < idx) --idx;
+        auto keep = layer;
+        sublayers_.erase(it);
+        sublayers_.insert(sublayers_.begin() + long(std::min(idx, sublayers_.size())), keep);
+        changed();
+        return;
+    }
+    insertSublayer(layer, idx);
+}
+
 void Layer::insertSublayerAbove(const std::shared_ptr<Layer>& layer, const Layer* sibling) {
     for (size_t i = 0; i < sublayers_.size(); ++i)
         if (sublayers_[i].get() == sibling) {
-            size_t idx = i + 1;
-            if (layer->superlayer_ == this) {
-                auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
-                if (size_t(it - sublayers_.begin()) < idx) --idx;
-                auto keep = layer;
-                sublayers_.erase(it);
-                sublayers_.insert(sublayers_.begin() + long(std::min(idx, sublayers_.size())), keep);
-                changed();
-                return;
-            }
-            insertSublayer(layer, idx);
+            placeSublayerAt(layer, i + 1);
             return;
         }
     addSublayer(layer);
@@ -167,17 +172,7 @@ void Layer::insertSublayerAbove(const std::shared_ptr<Layer>& layer, const Layer
 void Layer::insertSublayerBelow(const std::shared_ptr<Layer>& layer, const Layer* sibling) {
     for (size_t i = 0; i < sublayers_.size(); ++i)
         if (sublayers_[i].get() == sibling) {
-            size_t idx = i;
-            if (layer->superlayer_ == this) {
-                auto it = std::find(sublayers_.begin(), sublayers_.end(), layer);
-                if (size_t(it - sublayers_.begin()) < idx) --idx;
-                auto keep = layer;
-                sublayers_.erase(it);
-                sublayers_.insert(sublayers_.begin() + long(std::min(idx, sublayers_.size())), keep);
-                changed();
-                return;
-            }
-            insertSublayer(layer, idx);
+            placeSublayerAt(layer, i);
             return;
         }
     insertSublayer(layer, 0);

@@ -188,6 +188,7 @@ protected:
     void changed();
 
 private:
+    void placeSublayerAt(const std::shared_ptr<Layer>& layer, size_t index);
     void propertyWillChange(const std::string& key, const AnimatableValue& oldModel);
     void finishAnimation(const std::string& key, const Animation* which, bool finished);
     void scheduleEnd(const std::string& key, const std::shared_ptr<Animation>& anim);

@@ -196,6 +196,27 @@ TEST_F(ViewTree, SubviewOrderTagsAndWindow) {
     EXPECT_EQ(a->superview(), window.get());
 }
 
+TEST_F(ViewTree, SublayersMoveAboveAndBelowASibling) {
+    auto root = Layer::create();
+    auto a = Layer::create(), b = Layer::create(), c = Layer::create();
+    for (const auto& l : {a, b, c}) root->addSublayer(l);
+    using Order = std::vector<std::shared_ptr<Layer>>;
+    // A sublayer that moves is counted where it stood before the move.
+    root->insertSublayerAbove(a, c.get());
+    EXPECT_EQ(root->sublayers(), (Order{b, c, a}));
+    root->insertSublayerBelow(a, b.get());
+    EXPECT_EQ(root->sublayers(), (Order{a, b, c}));
+    root->insertSublayerAbove(c, a.get());
+    EXPECT_EQ(root->sublayers(), (Order{a, c, b}));
+    // Without the sibling among the sublayers: on top, or at the bottom.
+    auto top = Layer::create(), bottom = Layer::create();
+    root->insertSublayerAbove(top, nullptr);
+    root->insertSublayerBelow(bottom, nullptr);
+    EXPECT_EQ(root->sublayers(), (Order{bottom, a, c, b, top}));
+    EXPECT_EQ(top->superlayer(), root.get());
+    EXPECT_EQ(bottom->superlayer(), root.get());
+}
+
 TEST_F(ViewTree, ResponderChainGoesToControllerOfRootView) {
     RecordingResponder controller;
     auto window = Window::create({0, 0, 320, 480});
