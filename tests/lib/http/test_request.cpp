@@ -2,16 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/lib/http/ClientTestSupport.h"
 #include "tests/platform/net/LoopbackHttpServer.h"
 
 using namespace http;
+using clienttest::Gate;
+using clienttest::runMainUntil;
 using testnet::LoopbackHttpServer;
 
 namespace {
@@ -28,10 +29,6 @@ struct Recorder : HttpRequestDelegate {
     bool ended() const { return finished + failed > 0; }
 };
 
-bool runMainUntil(const std::function<bool()>& pred, double seconds = 10) {
-    return foundation::RunLoop::main().runUntil(pred, seconds);
-}
-
 // Runs one asynchronous request to its end.
 void runAsync(const HttpRequestRef& r, Recorder& rec) {
     r->setDelegate(&rec);
@@ -43,24 +40,6 @@ std::vector<testnet::Action> ok(const std::string& body,
                                 std::vector<std::pair<std::string, std::string>> headers = {}) {
     return {testnet::send(testnet::response(200, headers, body))};
 }
-
-// A gate a server handler waits on until the test opens it.
-struct Gate {
-    std::mutex m;
-    std::condition_variable cv;
-    bool open = false;
-    void wait() {
-        std::unique_lock<std::mutex> l(m);
-        cv.wait(l, [&] { return open; });
-    }
-    void release() {
-        {
-            std::lock_guard<std::mutex> l(m);
-            open = true;
-        }
-        cv.notify_all();
-    }
-};
 
 }  // namespace
 
