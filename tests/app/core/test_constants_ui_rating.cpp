@@ -10,6 +10,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
+#include "tests/lib/analytics/TrackerHits.h"
 
 namespace {
 
@@ -17,14 +18,7 @@ constexpr double kDay = 24 * 3600;
 
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
-int storedHitsWith(const std::string& needle) {
-    auto* store = TrkTracker::sharedTracker().persistentHitStore();
-    if (!store) return -1;
-    int n = 0;
-    for (const auto& hit : store->peekHits(1000))
-        if (hit.hitString().find(needle) != std::string::npos) ++n;
-    return n;
-}
+using trackertest::storedHitsWith;
 
 class Rating : public ::testing::Test {
 protected:

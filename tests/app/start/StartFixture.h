@@ -21,6 +21,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
+#include "tests/lib/analytics/TrackerHits.h"
 
 namespace starttest {
 
@@ -54,14 +55,7 @@ inline void writeStore(const std::map<std::string, std::string>& rows) {
 }
 
 // Hits in the tracker's store whose text holds `needle`.
-inline int storedHitsWith(const std::string& needle) {
-    auto* store = TrkTracker::sharedTracker().persistentHitStore();
-    if (!store) return -1;
-    int n = 0;
-    for (const auto& hit : store->peekHits(1000))
-        if (hit.hitString().find(needle) != std::string::npos) ++n;
-    return n;
-}
+using trackertest::storedHitsWith;
 
 class StartTest : public ::testing::Test {
 protected:
