@@ -4,18 +4,10 @@
 
 using foundation::Value;
 
-namespace {
-
-// One allocation for the members, where the dictionary offers it.
-template <typename D>
-void reserveMembers(D& dict, size_t n) {
-    if constexpr (requires { dict.reserve(n); }) dict.reserve(n);
-}
-
-}  // namespace
-
 JsonStreamParserAdapter::JsonStreamParserAdapter() {
     stack_.reserve(32);
+    elements_.reserve(16);
+    members_.reserve(16);
 }
 
 template <typename... Args>
@@ -33,9 +25,9 @@ void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
     if (stack_.back().type == Array) {
         elements_.emplace_back(std::forward<Args>(args)...);
     } else {
-        members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(keys_.back())),
-                              std::forward_as_tuple(std::forward<Args>(args)...));
-        keys_.pop_back();
+        // The member of the key just found: every member opened later has
+        // been moved into its own container by now.
+        members_.back().second = Value(std::forward<Args>(args)...);
     }
 }
 
@@ -49,7 +41,9 @@ void JsonStreamParserAdapter::parserFoundArrayStart(JsonStreamParser*) { open(Ar
 
 void JsonStreamParserAdapter::parserFoundObjectKey(JsonStreamParser*, std::string_view key) {
     // Keys of a skipped object have no container to go to.
-    if (depth_ > levelsToSkip_) keys_.emplace_back(key);
+    if (depth_ > levelsToSkip_) {
+        members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
+    }
 }
 
 void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser) {
@@ -57,11 +51,8 @@ void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser) {
     size_t start = stack_.back().start;
     stack_.pop_back();
     foundation::Dictionary dict;
-    reserveMembers(dict, members_.size() - start);
-    for (size_t i = start; i < members_.size(); ++i) {
-        // A key given twice keeps its last value.
-        dict.set(std::move(members_[i].first), std::move(members_[i].second));
-    }
+    // A key given twice keeps its first position and its last value.
+    dict.assignEntries(members_.data() + start, members_.data() + members_.size());
     members_.resize(start);
     found(parser, std::move(dict));
 }

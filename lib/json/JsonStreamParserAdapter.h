@@ -48,6 +48,7 @@ private:
     // An open container: its type and where its pending elements or members
     // start in the shared stacks below. Elements and members are collected
     // there and moved into a container of the right size when it closes.
+    // A member is added when its key is found; its value follows.
     struct Frame {
         ContainerType type;
         size_t start;
@@ -59,7 +60,6 @@ private:
     std::vector<Frame> stack_;
     std::vector<foundation::Value> elements_;
     std::vector<foundation::Dictionary::Entry> members_;
-    std::vector<std::string> keys_;  // keys whose values are still to come
 };
 
 // Keeps the last finished top-level container.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "platform/foundation/Time.h"
@@ -88,6 +89,54 @@ bool Dictionary::remove(std::string_view key) {
 }
 
 void Dictionary::reserve(size_t n) { entries_.reserve(n); }
+
+namespace {
+
+// A cheap summary of a key (its length and some of its bytes) so most
+// unequal keys are told apart without comparing them.
+inline uint64_t keyTag(const std::string& key) {
+    size_t n = key.size();
+    uint64_t head = 0, tail = 0;
+    if (n >= 8) {
+        std::memcpy(&head, key.data(), 8);
+        std::memcpy(&tail, key.data() + n - 8, 8);
+    } else {
+        std::memcpy(&head, key.data(), n);
+    }
+    return (head ^ (tail * 0x9E3779B97F4A7C15ull)) + n * 0xC2B2AE3D27D4EB4Full;
+}
+
+}  // namespace
+
+void Dictionary::assignEntries(Entry* first, Entry* last) {
+    entries_.clear();
+    index_.reset();
+    size_t n = size_t(last - first);
+    entries_.reserve(n);
+    if (n <= kIndexThreshold) {
+        // Few keys: a duplicate is looked for among the tags of the kept ones.
+        uint64_t tags[kIndexThreshold];
+        for (; first != last; ++first) {
+            uint64_t tag = keyTag(first->first);
+            size_t k = 0, kept = entries_.size();
+            while (k < kept && !(tags[k] == tag && entries_[k].first == first->first)) ++k;
+            if (k < kept) {
+                entries_[k].second = std::move(first->second);
+            } else {
+                tags[kept] = tag;
+                entries_.emplace_back(std::move(*first));
+            }
+        }
+        return;
+    }
+    index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
+    index_->reserve(n);
+    for (; first != last; ++first) {
+        auto [it, added] = index_->try_emplace(first->first, entries_.size());
+        if (added) entries_.emplace_back(std::move(*first));
+        else entries_[it->second].second = std::move(first->second);
+    }
+}
 
 void Dictionary::clear() {
     entries_.clear();

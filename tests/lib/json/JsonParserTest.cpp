@@ -201,6 +201,16 @@ TEST(JsonParser, ObjectsKeepTheLastOfDuplicateKeys) {
     EXPECT_EQ(*d.find("a"), Value(2ull));
     EXPECT_EQ(d.keys(), (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(d.find("b")->get("c")->isArray());
+    // A large object with repeated keys: first position, last value.
+    std::string big = "{";
+    for (int i = 0; i < 100; ++i) big += "\"k" + std::to_string(i % 40) + "\":" + std::to_string(i) + ",";
+    big += "\"k0\":\"end\"}";
+    Value bigDoc = parseOk(big);
+    const Dictionary& b = *bigDoc.asDictionary();
+    ASSERT_EQ(b.size(), 40u);
+    EXPECT_EQ(b.entries()[0], (Dictionary::Entry{"k0", Value("end")}));
+    EXPECT_EQ(b.entries()[39], (Dictionary::Entry{"k39", Value(79ull)}));
+    EXPECT_EQ(*b.find("k7"), Value(87ull));
     EXPECT_TRUE(parseOk("{}").isDictionary());
     EXPECT_TRUE(parseOk("[]").isArray());
 }
