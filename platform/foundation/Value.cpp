@@ -95,13 +95,20 @@ namespace {
 // A cheap summary of a key (its length and some of its bytes) so most
 // unequal keys are told apart without comparing them.
 inline uint64_t keyTag(const std::string& key) {
+    const char* p = key.data();
     size_t n = key.size();
     uint64_t head = 0, tail = 0;
     if (n >= 8) {
-        std::memcpy(&head, key.data(), 8);
-        std::memcpy(&tail, key.data() + n - 8, 8);
-    } else {
-        std::memcpy(&head, key.data(), n);
+        std::memcpy(&head, p, 8);
+        std::memcpy(&tail, p + n - 8, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        head = a;
+        tail = b;
+    } else if (n > 0) {
+        head = uint64_t(uint8_t(p[0])) | uint64_t(uint8_t(p[n / 2])) << 8 | uint64_t(uint8_t(p[n - 1])) << 16;
     }
     return (head ^ (tail * 0x9E3779B97F4A7C15ull)) + n * 0xC2B2AE3D27D4EB4Full;
 }
