@@ -6,8 +6,28 @@ using foundation::Value;
 
 JsonStreamParserAdapter::JsonStreamParserAdapter() {
     stack_.reserve(32);
-    elements_.reserve(16);
-    members_.reserve(16);
+    members_.reserve(32);
+}
+
+void JsonStreamParserAdapter::ElementLists::push() {
+    if (open == lists.size()) {
+        lists.emplace_back();
+        lastSize.push_back(16);
+    }
+    lists[open].reserve(lastSize[open]);
+    ++open;
+}
+
+foundation::Array JsonStreamParserAdapter::ElementLists::pop() {
+    std::vector<Value>& list = lists[--open];
+    lastSize[open] = list.size();
+    if (list.capacity() > 2 * list.size() + 8) {
+        // Keep the room for the next array of this level.
+        foundation::Array fitted(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+        list.clear();
+        return fitted;
+    }
+    return std::move(list);
 }
 
 template <typename... Args>
@@ -23,16 +43,18 @@ void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
         return;
     }
     if (stack_.back().type == Array) {
-        elements_.emplace_back(std::forward<Args>(args)...);
+        arrays_.top().emplace_back(std::forward<Args>(args)...);
     } else {
-        // The member of the key just found: every member opened later has
-        // been moved into its own container by now.
+        // The member of the key just found; the members of containers opened
+        // after it have gone into those containers by now.
         members_.back().second = Value(std::forward<Args>(args)...);
     }
 }
 
 void JsonStreamParserAdapter::open(ContainerType type) {
-    if (++depth_ > levelsToSkip_) stack_.push_back(Frame{type, type == Array ? elements_.size() : members_.size()});
+    if (++depth_ <= levelsToSkip_) return;
+    stack_.push_back(Frame{type, members_.size()});
+    if (type == Array) arrays_.push();
 }
 
 void JsonStreamParserAdapter::parserFoundObjectStart(JsonStreamParser*) { open(Object); }
@@ -48,23 +70,21 @@ void JsonStreamParserAdapter::parserFoundObjectKey(JsonStreamParser*, std::strin
 
 void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser) {
     if (depth_-- <= levelsToSkip_) return;
-    size_t start = stack_.back().start;
+    auto first = members_.begin() + std::ptrdiff_t(stack_.back().start);
     stack_.pop_back();
+    std::vector<foundation::Dictionary::Entry> entries(std::make_move_iterator(first),
+                                                       std::make_move_iterator(members_.end()));
+    members_.erase(first, members_.end());
     foundation::Dictionary dict;
     // A key given twice keeps its first position and its last value.
-    dict.assignEntries(members_.data() + start, members_.data() + members_.size());
-    members_.resize(start);
+    dict.assignEntries(std::move(entries));
     found(parser, std::move(dict));
 }
 
 void JsonStreamParserAdapter::parserFoundArrayEnd(JsonStreamParser* parser) {
     if (depth_-- <= levelsToSkip_) return;
-    size_t start = stack_.back().start;
     stack_.pop_back();
-    auto first = elements_.begin() + std::ptrdiff_t(start);
-    foundation::Array array(std::make_move_iterator(first), std::make_move_iterator(elements_.end()));
-    elements_.erase(first, elements_.end());
-    found(parser, std::move(array));
+    found(parser, arrays_.pop());
 }
 
 void JsonStreamParserAdapter::parserFoundBoolean(JsonStreamParser* parser, bool x) { found(parser, x); }

@@ -20,6 +20,21 @@ struct StringClasses {
 };
 constexpr StringClasses kStringClasses;
 
+// The first byte from p on that is not plain ASCII inside a string, or end.
+// Plain runs are the common case: they are skipped many bytes at a time.
+inline const uint8_t* skipPlain(const uint8_t* p, const uint8_t* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        unsigned skip = jsonutf8::firstSpecial16(p);
+        if (skip < 16) return p + skip;
+        p += 16;
+    }
+#endif
+    while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
+    while (p < end && kStringClasses.c[*p] == 0) ++p;
+    return p;
+}
+
 inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 int hexValue(uint8_t c) {
@@ -175,9 +190,7 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
     bool escaped = false;
 
     for (;;) {
-        // Plain ASCII runs are the common case: skip them eight bytes at a time.
-        while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
-        while (p < end && kStringClasses.c[*p] == 0) ++p;
+        p = skipPlain(p, end);
         if (p == end) return JsonTokenEof;
         uint8_t c = *p;
         switch (kStringClasses.c[c]) {

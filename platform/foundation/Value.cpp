@@ -115,34 +115,40 @@ inline uint64_t keyTag(const std::string& key) {
 
 }  // namespace
 
-void Dictionary::assignEntries(Entry* first, Entry* last) {
-    entries_.clear();
+void Dictionary::assignEntries(std::vector<Entry>&& entries) {
+    entries_ = std::move(entries);
     index_.reset();
-    size_t n = size_t(last - first);
-    entries_.reserve(n);
+    size_t n = entries_.size();
+    size_t kept = 0;  // entries_[0, kept) hold the distinct keys so far
     if (n <= kIndexThreshold) {
         // Few keys: a duplicate is looked for among the tags of the kept ones.
         uint64_t tags[kIndexThreshold];
-        for (; first != last; ++first) {
-            uint64_t tag = keyTag(first->first);
-            size_t k = 0, kept = entries_.size();
-            while (k < kept && !(tags[k] == tag && entries_[k].first == first->first)) ++k;
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t tag = keyTag(entries_[i].first);
+            size_t k = 0;
+            while (k < kept && !(tags[k] == tag && entries_[k].first == entries_[i].first)) ++k;
             if (k < kept) {
-                entries_[k].second = std::move(first->second);
-            } else {
-                tags[kept] = tag;
-                entries_.emplace_back(std::move(*first));
+                entries_[k].second = std::move(entries_[i].second);
+                continue;
             }
+            tags[kept] = tag;
+            if (kept != i) entries_[kept] = std::move(entries_[i]);
+            ++kept;
         }
-        return;
+    } else {
+        index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
+        index_->reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            auto [it, added] = index_->try_emplace(entries_[i].first, kept);
+            if (!added) {
+                entries_[it->second].second = std::move(entries_[i].second);
+                continue;
+            }
+            if (kept != i) entries_[kept] = std::move(entries_[i]);
+            ++kept;
+        }
     }
-    index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
-    index_->reserve(n);
-    for (; first != last; ++first) {
-        auto [it, added] = index_->try_emplace(first->first, entries_.size());
-        if (added) entries_.emplace_back(std::move(*first));
-        else entries_[it->second].second = std::move(first->second);
-    }
+    entries_.erase(entries_.begin() + std::ptrdiff_t(kept), entries_.end());
 }
 
 void Dictionary::clear() {

@@ -54,10 +54,10 @@ public:
     bool remove(std::string_view key);
     void clear();
     void reserve(size_t n);
-    // Replaces the contents with the entries moved out of [first, last), in
-    // their order, as if each were set() in turn: a key given twice keeps its
-    // first position and its last value. Linear in the number of entries.
-    void assignEntries(Entry* first, Entry* last);
+    // Replaces the contents with the entries, in their order, as if each
+    // were set() in turn: a key given twice keeps its first position and its
+    // last value. Linear in the number of entries.
+    void assignEntries(std::vector<Entry>&& entries);
 
     size_t size() const;
     bool empty() const;

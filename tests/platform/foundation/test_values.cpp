@@ -98,7 +98,7 @@ TEST(Value, DictionaryFromEntriesMatchesSetInTurn) {
         for (const auto& [key, value] : run) expected.set(key, value);
         Dictionary built;
         built.set("stale", Value(1));
-        built.assignEntries(run.data(), run.data() + run.size());
+        built.assignEntries(std::move(run));
 
         EXPECT_EQ(built.entries(), expected.entries()) << count;
         EXPECT_EQ(built.find("stale"), nullptr);
