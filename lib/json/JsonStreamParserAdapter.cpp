@@ -1,6 +1,7 @@
 #include "lib/json/JsonStreamParserAdapter.h"
 
 #include <iterator>
+#include <type_traits>
 
 using foundation::Value;
 
@@ -47,7 +48,12 @@ void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
     } else {
         // The member of the key just found; the members of containers opened
         // after it have gone into those containers by now.
-        members_.back().second = Value(std::forward<Args>(args)...);
+        Value& member = members_.back().second;
+        if constexpr (sizeof...(Args) == 1 && (std::is_same_v<std::decay_t<Args>, Value> && ...)) {
+            member = std::move(args...);
+        } else {
+            member = Value(std::forward<Args>(args)...);
+        }
     }
 }
 
