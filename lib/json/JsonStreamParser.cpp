@@ -36,41 +36,57 @@ inline bool accepts(Kind kind, JsonToken t) {
 
 inline bool needsKey(Kind kind) { return kind == Kind::ObjectStart || kind == Kind::ObjectNeedKey; }
 
-// The state that follows a state of the given kind after a token.
-inline void transition(JsonStreamParser& parser, Kind kind, JsonToken t) {
+// The state that follows a state of the given kind (other than Start,
+// which depends on the parser) after a token; nullptr when it stays.
+constexpr const JsonStreamParserState* following(Kind kind, JsonToken t) {
     switch (kind) {
-        case Kind::Start:
-            switch (t) {
-                case JsonTokenArrayStart: parser.setState(JsonStreamParserStateArrayStart::sharedInstance()); break;
-                case JsonTokenObjectStart: parser.setState(JsonStreamParserStateObjectStart::sharedInstance()); break;
-                case JsonTokenArrayEnd:
-                case JsonTokenObjectEnd:
-                    // The outermost container closed.
-                    if (parser.supportMultipleDocuments()) {
-                        parser.setState(JsonStreamParserStateStart::sharedInstance());
-                    } else {
-                        parser.setState(JsonStreamParserStateComplete::sharedInstance());
-                    }
-                    break;
-                default: parser.setState(JsonStreamParserStateError::sharedInstance()); break;
+        case Kind::ObjectStart:
+        case Kind::ObjectNeedKey: return &JsonStreamParserStateObjectGotKey::sharedInstance();
+        case Kind::ObjectGotKey: return &JsonStreamParserStateObjectSeparator::sharedInstance();
+        case Kind::ObjectSeparator: return &JsonStreamParserStateObjectGotValue::sharedInstance();
+        case Kind::ObjectGotValue:
+            return t == JsonTokenValueSeparator ? &JsonStreamParserStateObjectNeedKey::sharedInstance() : nullptr;
+        case Kind::ArrayStart:
+        case Kind::ArrayNeedValue: return &JsonStreamParserStateArrayGotValue::sharedInstance();
+        case Kind::ArrayGotValue:
+            return t == JsonTokenValueSeparator ? &JsonStreamParserStateArrayNeedValue::sharedInstance() : nullptr;
+        default: return nullptr;
+    }
+}
+
+// following() for every kind and token, so the parser's loop looks it up.
+struct Transitions {
+    const JsonStreamParserState* next[size_t(Kind::ArrayNeedValue) + 1][JsonTokenNull + 1];
+};
+constexpr Transitions makeTransitions() {
+    Transitions table{};
+    for (size_t k = 0; k <= size_t(Kind::ArrayNeedValue); ++k) {
+        for (int t = 0; t <= JsonTokenNull; ++t) table.next[k][t] = following(Kind(k), JsonToken(t));
+    }
+    return table;
+}
+
+// After the outermost container closed.
+void transitionFromStart(JsonStreamParser& parser, JsonToken t) {
+    switch (t) {
+        case JsonTokenArrayStart: parser.setState(JsonStreamParserStateArrayStart::sharedInstance()); break;
+        case JsonTokenObjectStart: parser.setState(JsonStreamParserStateObjectStart::sharedInstance()); break;
+        case JsonTokenArrayEnd:
+        case JsonTokenObjectEnd:
+            // The outermost container closed.
+            if (parser.supportMultipleDocuments()) {
+                parser.setState(JsonStreamParserStateStart::sharedInstance());
+            } else {
+                parser.setState(JsonStreamParserStateComplete::sharedInstance());
             }
             break;
-        case Kind::ObjectStart:
-        case Kind::ObjectNeedKey: parser.setState(JsonStreamParserStateObjectGotKey::sharedInstance()); break;
-        case Kind::ObjectGotKey: parser.setState(JsonStreamParserStateObjectSeparator::sharedInstance()); break;
-        case Kind::ObjectSeparator: parser.setState(JsonStreamParserStateObjectGotValue::sharedInstance()); break;
-        case Kind::ObjectGotValue:
-            if (t == JsonTokenValueSeparator) parser.setState(JsonStreamParserStateObjectNeedKey::sharedInstance());
-            break;
-        case Kind::ArrayStart:
-        case Kind::ArrayNeedValue: parser.setState(JsonStreamParserStateArrayGotValue::sharedInstance()); break;
-        case Kind::ArrayGotValue:
-            if (t == JsonTokenValueSeparator) parser.setState(JsonStreamParserStateArrayNeedValue::sharedInstance());
-            break;
-        case Kind::Other:
-        case Kind::Complete:
-        case Kind::Error: break;
+        default: parser.setState(JsonStreamParserStateError::sharedInstance()); break;
     }
+}
+
+inline void transition(JsonStreamParser& parser, Kind kind, JsonToken t) {
+    if (kind == Kind::Start) transitionFromStart(parser, t);
+    else if (const JsonStreamParserState* next = following(kind, t)) parser.setState(*next);
 }
 
 }  // namespace
@@ -99,6 +115,10 @@ QUENTA_STATE(JsonStreamParserStateArrayNeedValue, ArrayNeedValue, "as array valu
 
 #undef QUENTA_STATE
 
+namespace {
+constexpr Transitions kTransitions = makeTransitions();
+}  // namespace
+
 // ---- Parser -------------------------------------------------------------
 
 JsonStreamParser::JsonStreamParser() : state_(&JsonStreamParserStateStart::sharedInstance()) {
@@ -125,8 +145,13 @@ JsonParserStatus JsonStreamParser::parseAppended() {
     const JsonStreamParserState* const errorState = &JsonStreamParserStateError::sharedInstance();
     auto advance = [this](JsonToken token) {
         Kind kind = state_->kind();
-        if (kind != Kind::Other) transition(*this, kind, token);
-        else state_->parserShouldTransitionTo(*this, token);
+        if (kind == Kind::Other) {
+            state_->parserShouldTransitionTo(*this, token);
+        } else if (kind == Kind::Start) {
+            transitionFromStart(*this, token);
+        } else if (const JsonStreamParserState* next = kTransitions.next[size_t(kind)][token]) {
+            state_ = next;
+        }
     };
     for (;;) {
         if (state_ == errorState) return JsonParserError;

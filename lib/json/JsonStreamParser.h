@@ -77,7 +77,7 @@ private:
     class Name : public JsonStreamParserState {                                        \
     public:                                                                            \
         Name() = default;                                                              \
-        static const Name& sharedInstance() { return shared_; }                        \
+        static constexpr const Name& sharedInstance() { return shared_; }              \
         bool parserShouldAcceptToken(JsonStreamParser&, JsonToken) const override;     \
         void parserShouldTransitionTo(JsonStreamParser&, JsonToken) const override;    \
         const char* name() const override;                                             \
