@@ -286,3 +286,30 @@ TEST(JsonStreamParser, MultipleDocumentsAndSkippedLevels) {
     EXPECT_EQ(items.found[1], Value(Array{Value("x")}));
     EXPECT_EQ(items.found[2], Value(Dictionary{{"b", Value(Dictionary{{"c", Value(2ull)}})}}));
 }
+
+TEST(JsonStreamParser, OtherStateObjectsAreAskedThroughTheirMethods) {
+    // A start state of the caller's own that takes arrays only and names itself.
+    struct ArraysOnly : JsonStreamParserStateStart {
+        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const override {
+            return t == JsonTokenArrayStart;
+        }
+        const char* name() const override { return "before an array"; }
+    };
+    static const ArraysOnly arraysOnly;
+
+    JsonStreamParser objects;
+    objects.setState(arraysOnly);
+    EXPECT_EQ(objects.parse("{}"), JsonParserError);
+    EXPECT_EQ(objects.error(), "Token 'start of object' not expected before an array");
+
+    Collector collector;
+    JsonStreamParserAdapter adapter;
+    adapter.setDelegate(&collector);
+    JsonStreamParser arrays;
+    arrays.setDelegate(&adapter);
+    arrays.setState(arraysOnly);
+    EXPECT_EQ(arrays.parse("[1]"), JsonParserComplete);  // its inherited transition ends the document
+    EXPECT_EQ(&arrays.state(), &JsonStreamParserStateComplete::sharedInstance());
+    ASSERT_EQ(collector.found.size(), 1u);
+    EXPECT_EQ(collector.found[0], Value(Array{Value(1ull)}));
+}
