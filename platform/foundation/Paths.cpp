@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 namespace foundation {
 
@@ -73,9 +75,25 @@ std::string bundleDir() {
 
 std::optional<std::string> bundlePath(const std::string& name, const std::string& type) {
     std::string file = name;
-    if (!type.empty() && !(file.size() > type.size() && file.compare(file.size() - type.size() - 1, std::string::npos, "." + type) == 0)) file += "." + type;
-    std::string path = joinPath(bundleDir(), file);
+    if (!type.empty() && !(file.size() > type.size() &&
+                           file.compare(file.size() - type.size() - 1, std::string::npos, "." + type) == 0)) {
+        file += "." + type;
+    }
+    const std::string root = bundleDir();
+    std::string path = joinPath(root, file);
     if (fileExists(path)) return path;
+    // Resources are kept in folders by kind (images/, sounds/, pages/) but
+    // found by name alone, as the app names them.
+    std::error_code ec;
+    std::vector<std::string> folders;
+    for (const auto& entry : fs::directory_iterator(root, ec)) {
+        if (entry.is_directory(ec)) folders.push_back(entry.path().string());
+    }
+    std::sort(folders.begin(), folders.end());
+    for (const auto& folder : folders) {
+        path = joinPath(folder, file);
+        if (fileExists(path)) return path;
+    }
     return std::nullopt;
 }
 

@@ -17,7 +17,9 @@ std::string preferencesDir(); // <home>/Library/Preferences
 // or two folders up), else the source tree's resources/.
 std::string bundleDir();
 // Path of a bundle resource by name and type ("music0", "mp3"); the type may
-// be empty or already part of the name. nullopt when it does not exist.
+// be empty or already part of the name. Looked for at the bundle's top, then
+// in its folders (images/, sounds/, ...) in name order. nullopt when it does
+// not exist.
 std::optional<std::string> bundlePath(const std::string& name, const std::string& type = "");
 
 bool fileExists(const std::string& path);

@@ -2,13 +2,18 @@
 """A local stand-in for the security server, for tests and demos.
 
     security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
-                       [--key resources/keys/test-key.txt]
+                       [--key resources/keys/test-key.txt] [--demo]
 
 Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
 {"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
 Once listening it prints "READY <port>" on its own line. It stops on SIGTERM,
 SIGINT, or when its standard input reaches its end (so a test that dies takes
 its server with it), unless --no-stdin is given.
+
+The server holds one account (DEMO_ACCOUNT unless told otherwise: an account
+name, the six-character serial code a user binds with, its one-time-password
+key and nick name). With --demo it names the account on stderr, for a person
+trying the app.
 
 Control interface on the same port, JSON in and out:
   GET  /_control/ping              {"ok": true}
@@ -28,8 +33,8 @@ Control interface on the same port, JSON in and out:
                                      "http500"     status 500
                                    "delay": seconds may come with any of these (or alone)
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
-  GET  /_control/account           the account: {"serial", "bid", "nick", "devices": {uuid: mac}}
-  POST /_control/account           changes any of "serial", "bid", "nick"
+  GET  /_control/account           {"account": {"name", "serial", "bid", "nick"}, "devices": {uuid: mac}}
+  POST /_control/account           changes any of "name", "serial", "bid", "nick"; answers as GET
 
 The handshake (command 0) gives every device a session: a fresh sid and a
 question of positions into HMAC-SHA-1(device identifier, sid) in hex. A later
@@ -55,14 +60,25 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import envelope  # noqa: E402
 
+# The account a new user binds with: its serial is what the user types on the
+# bind screen; bid is its one-time-password key as hex text
+# ("12345678901234567890").
+DEMO_ACCOUNT = {
+    "name": "demo@quenta.test",
+    "serial": "Q3T7K9",
+    "bid": "3132333435363738393031323334353637383930",
+    "nick": "demo_user",
+}
+
 FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
 
 
 class State:
     """What the control interface changes; shared by all handler threads."""
 
-    def __init__(self):
+    def __init__(self, account=None):
         self.lock = threading.Lock()
+        self.initial_account = dict(account or DEMO_ACCOUNT)
         self.reset()
 
     def reset(self):
@@ -72,7 +88,7 @@ class State:
         self.log = []
         self.sessions = {}      # device identifier or uuid -> (sid, positions)
         self.devices = {}       # uuid -> device identifier, learnt at binding
-        self.account = dict(DEMO_ACCOUNT)
+        self.account = dict(self.initial_account)
 
     def now(self):
         with self.lock:
@@ -84,15 +100,6 @@ class State:
         with self.lock:
             queue = self.scripts.get(command)
             return queue.pop(0) if queue else None
-
-
-# The demo account: its serial is what the user types on the bind screen; bid
-# is its one-time-password key as hex text ("12345678901234567890").
-DEMO_ACCOUNT = {
-    "serial": "Q7N3TA",
-    "bid": "3132333435363738393031323334353637383930",
-    "nick": "demo_user",
-}
 
 
 def proof_text(device_key, sid):
@@ -307,10 +314,10 @@ class Handler(BaseHTTPRequestHandler):
         if name == "account":
             with state.lock:
                 if method == "POST":
-                    for key in ("serial", "bid", "nick"):
+                    for key in ("name", "serial", "bid", "nick"):
                         if key in body:
                             state.account[key] = str(body[key])
-                return self.send_json(200, dict(state.account, devices=dict(state.devices)))
+                return self.send_json(200, {"account": dict(state.account), "devices": dict(state.devices)})
         if method == "POST" and name == "script":
             return self.control_script(body)
         self.send_json(404, {"error": "no control %s %s" % (method, name)})
@@ -333,11 +340,11 @@ class SecurityServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False):
+    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None):
         super().__init__((host, port), Handler)
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
-        self.state = State()
+        self.state = State(account)
         self.verbose = verbose
 
     @property
@@ -353,9 +360,13 @@ def main(argv=None):
     parser.add_argument("--key", default=envelope.DEFAULT_KEY)
     parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--demo", action="store_true", help="name the demo account on stderr")
     args = parser.parse_args(argv)
 
     server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose)
+    if args.demo:
+        account = server.state.account
+        sys.stderr.write("server: demo account %s, serial code %s\n" % (account["name"], account["serial"]))
 
     def stop(*_):
         threading.Thread(target=server.shutdown, daemon=True).start()
@@ -365,7 +376,9 @@ def main(argv=None):
     if not args.no_stdin:
         def watch_stdin():
             try:
-                while sys.stdin.buffer.read(4096):
+                # The raw descriptor: a buffered reader's lock, held by this
+                # thread, would stop the interpreter's exit after SIGTERM.
+                while os.read(sys.stdin.fileno(), 4096):
                     pass
             except (OSError, ValueError):
                 pass

@@ -11,7 +11,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import envelope  # noqa: E402
-from security_server import SecurityServer  # noqa: E402
+from security_server import DEMO_ACCOUNT, SecurityServer  # noqa: E402
 
 KEY = envelope.Key.load()
 
@@ -172,3 +172,26 @@ class ServerTest(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class DemoAccountTest(unittest.TestCase):
+    def account_of(self, server):
+        thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05})
+        thread.start()
+        try:
+            conn = http.client.HTTPConnection("127.0.0.1", server.port, timeout=30)
+            conn.request("GET", "/_control/account")
+            response = conn.getresponse()
+            self.assertEqual(response.status, 200)
+            return json.loads(response.read())["account"]
+        finally:
+            conn.close()
+            server.shutdown()
+            server.server_close()
+            thread.join()
+
+    def test_the_demo_account_unless_another_is_given(self):
+        self.assertEqual(self.account_of(SecurityServer(port=0)), DEMO_ACCOUNT)
+        other = dict(DEMO_ACCOUNT, serial="ABC123")
+        self.assertEqual(self.account_of(SecurityServer(port=0, account=other)), other)
+        self.assertEqual(len(DEMO_ACCOUNT["serial"]), 6)

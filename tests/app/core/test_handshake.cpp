@@ -143,7 +143,7 @@ TEST_F(HandshakeServer, TheServerAcceptsTheProofOfAFirstBind) {
     EXPECT_EQ(answer.mac(), std::optional<std::string>(kDeviceId));
     ASSERT_TRUE(answer.sid());
 
-    auto reply = command(initUtil::payloadText(answer, "Q7N3TA"));
+    auto reply = command(initUtil::payloadText(answer, "Q3T7K9"));
     ASSERT_TRUE(reply);
     EXPECT_EQ(reply->get("result")->intValue(), 202);
 
@@ -153,7 +153,7 @@ TEST_F(HandshakeServer, TheServerAcceptsTheProofOfAFirstBind) {
     std::string wrong = *again.answer();
     wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
     again.setAnswer(wrong);
-    auto refused = command(initUtil::payloadText(again, "Q7N3TA"));
+    auto refused = command(initUtil::payloadText(again, "Q3T7K9"));
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->get("result")->intValue(), 413);
 
@@ -165,7 +165,7 @@ TEST_F(HandshakeServer, TheServerAcceptsTheProofOfAFirstBind) {
 TEST_F(HandshakeServer, LaterHandshakesSendTheStoredUuid) {
     // Bind for real so the server knows the uuid, then keep the rows.
     Answer first = handshake("0");
-    ASSERT_EQ(command(initUtil::payloadText(first, "Q7N3TA"))->get("result")->intValue(), 202);
+    ASSERT_EQ(command(initUtil::payloadText(first, "Q3T7K9"))->get("result")->intValue(), 202);
     DkBase dk;
     dk.setBid("3132333435363738393031323334353637383930");
     dk.setDifftime("0");
@@ -239,7 +239,7 @@ TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
     script({{"command", 16},
             {"reply", foundation::Dictionary{{"result", "true"}, {"checktime", checktime}, {"bid", "3132"}}}});
     initUtil sync;
-    std::thread([&] { sync.syncThreadUtil("Q7N3TA"); }).join();
+    std::thread([&] { sync.syncThreadUtil("Q3T7K9"); }).join();
     EXPECT_TRUE(sync.IsFinish);
     EXPECT_TRUE(sync.IsSyncSuccess);
     EXPECT_FALSE(sync.isConnetError);
@@ -259,7 +259,7 @@ TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
     auto fields = *requests[1].get("fields")->asArray();
     ASSERT_EQ(fields.size(), 8u);
     EXPECT_EQ(*fields[0].asString(), kDeviceId);
-    EXPECT_EQ(*fields[2].asString(), "Q7N3TA");
+    EXPECT_EQ(*fields[2].asString(), "Q3T7K9");
     EXPECT_EQ(*fields[3].asString(), "iphone");
 }
 
@@ -279,7 +279,7 @@ TEST_F(HandshakeServer, EverySynchroniserFailureEndsTheWait) {
         server_.control("reset");
         for (const auto& s : c.scripts) script(s);
         initUtil sync;
-        std::thread([&] { sync.syncThreadUtil("Q7N3TA"); }).join();
+        std::thread([&] { sync.syncThreadUtil("Q3T7K9"); }).join();
         EXPECT_TRUE(sync.IsFinish);
         EXPECT_FALSE(sync.IsSyncSuccess);
         EXPECT_EQ(sync.isConnetError.load(), c.connectionError);

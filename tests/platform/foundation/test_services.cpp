@@ -51,6 +51,24 @@ TEST(Paths, HomeFoldersAndBundle) {
     EXPECT_EQ(bundlePath("no-such-resource", "png"), std::nullopt);
 }
 
+TEST(Paths, BundleResourcesAreFoundByNameInTheirFolders) {
+    const std::string bundle = testsupport::tempDir("bundle");
+    ASSERT_TRUE(createDirectories(bundle + "/images"));
+    ASSERT_TRUE(createDirectories(bundle + "/sounds"));
+    ASSERT_TRUE(writeFileAtomically(bundle + "/top.png", "t"));
+    ASSERT_TRUE(writeFileAtomically(bundle + "/images/top.png", "i"));
+    ASSERT_TRUE(writeFileAtomically(bundle + "/images/Default.png", "d"));
+    ASSERT_TRUE(writeFileAtomically(bundle + "/sounds/music0.mp3", "m"));
+    const char* old = std::getenv("QUENTA_BUNDLE");
+    const std::string saved = old ? old : "";
+    setenv("QUENTA_BUNDLE", bundle.c_str(), 1);
+    EXPECT_EQ(bundlePath("top", "png"), bundle + "/top.png");  // the top wins
+    EXPECT_EQ(bundlePath("Default.png"), bundle + "/images/Default.png");
+    EXPECT_EQ(bundlePath("music0", "mp3"), bundle + "/sounds/music0.mp3");
+    EXPECT_EQ(bundlePath("music1", "mp3"), std::nullopt);
+    if (old) setenv("QUENTA_BUNDLE", saved.c_str(), 1); else unsetenv("QUENTA_BUNDLE");
+}
+
 TEST(Services, ExitHookUuidDeviceAndLog) {
     int exitCode = -1;
     setExitHandler([&](int code) { exitCode = code; });

@@ -1,0 +1,98 @@
+// The toolbox's alerts, reply checks, remote log-out clean-up and the
+// tall-screen shift.
+#include "app/core/Constants.h"
+#include "app/core/DBController.h"
+#include "lib/json/JsonParser.h"
+#include "platform/foundation/App.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/ViewController.h"
+
+const char* const Constants::kOtherCategory = "/iOS/3.0/otherCategory";
+
+namespace {
+
+// The delegate of the simple alert: it acts on no button.
+ui::AlertViewDelegate& simpleAlertDelegate() {
+    static ui::AlertViewDelegate delegate;
+    return delegate;
+}
+
+std::optional<foundation::Value> parseObject(const std::string& text) {
+    JsonParser parser;
+    auto value = parser.objectWithString(text);
+    if (!value || !value->isDictionary()) return std::nullopt;
+    return value;
+}
+
+std::shared_ptr<ui::AlertView> showAlert(const std::string& title, const std::string& message, int tag,
+                                         ui::AlertViewDelegate* delegate, const std::vector<std::string>& others) {
+    auto alert = ui::AlertView::create(title, message, delegate, "确定", others);
+    alert->setTag(tag);
+    alert->show();
+    return alert;
+}
+
+}  // namespace
+
+void LogOutAlertDelegate::didDismissWithButtonIndex(ui::AlertView* alertView, int) {
+    if (alertView && alertView->tag() == Constants::kRemoteLogOutAlertTag) foundation::exitApp(0);
+}
+
+std::optional<std::string> Constants::testIfReceivedContentIsValid(const std::string& reply) {
+    auto object = parseObject(reply);
+    if (!object) return std::nullopt;
+    const foundation::Value* content = object->get("content");
+    if (!object->get("safecenter") || !content) return std::nullopt;
+    return content->description();
+}
+
+void Constants::testIfRemoteLogOutWhenRequestFinished(const std::string& reply, int tag,
+                                                      ui::AlertViewDelegate* delegate) {
+    auto object = parseObject(reply);
+    if (!object) return;
+    const foundation::Value* result = object->get("result");
+    if (result && !result->isNull() && result->intValue() == 201) cleanUpAppForRemoteLogOut(tag, delegate);
+}
+
+void Constants::cleanUpAppForRemoteLogOut(int tag, ui::AlertViewDelegate* delegate) {
+    DBController::deleteDataBase();
+    if (!foundation::UserDefaults::standard().removePersistentDomain())
+        foundation::log("remote log-out: the user defaults could not be removed");
+    normalAlertViewWithTitle("警告", "账号已被远程注销或解绑\n如要继续使用，请重新绑定", tag, delegate);
+}
+
+std::shared_ptr<ui::AlertView> Constants::simpleAlertViewWithTitle(const std::string& title,
+                                                                   const std::string& message) {
+    return showAlert(title, message, kSimpleAlertTag, &simpleAlertDelegate(), {});
+}
+
+std::shared_ptr<ui::AlertView> Constants::normalAlertViewWithTitle(const std::string& title,
+                                                                   const std::string& message, int tag,
+                                                                   ui::AlertViewDelegate* delegate) {
+    return showAlert(title, message, tag, delegate, {});
+}
+
+std::shared_ptr<ui::AlertView> Constants::compicatedAlertViewWithTitle(const std::string& title,
+                                                                       const std::string& message, int tag,
+                                                                       ui::AlertViewDelegate* delegate) {
+    return showAlert(title, message, tag, delegate, {"取消"});
+}
+
+bool Constants::isTallScreen() {
+    const ui::Screen& screen = ui::Screen::main();
+    const ui::Rect b = screen.bounds();
+    return int(b.width() * screen.scale() + 0.5) == 640 && int(b.height() * screen.scale() + 0.5) == 1136;
+}
+
+void Constants::portUIForiPhone5(int points, ui::ViewController* target) {
+    if (!target || !isTallScreen()) return;
+    const double screenWidth = ui::Screen::main().bounds().width();
+    for (const auto& view : target->view()->subviews()) {
+        ui::Rect frame = view->frame();
+        if (frame.width() == screenWidth) continue;
+        frame.origin.y += points;
+        view->setFrame(frame);
+    }
+}

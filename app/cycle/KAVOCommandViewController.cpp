@@ -1,0 +1,255 @@
+#include "app/cycle/KAVOCommandViewController.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "app/core/Constants.h"
+#include "app/core/Envelope.h"
+#include "app/core/GetSid.h"
+#include "app/core/StoreKeys.h"
+#include "app/core/rsaUtil.h"
+#include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/App.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Navigation.h"
+
+KAVOCommandViewController::KAVOCommandViewController() = default;
+
+KAVOCommandViewController::~KAVOCommandViewController() {
+    // Requests still out must not call back into a screen that is gone.
+    std::vector<http::HttpRequestRef> out;
+    {
+        std::lock_guard<std::mutex> lock(requestsMutex_);
+        out.swap(requests_);
+    }
+    for (auto& r : out) r->clearDelegatesAndCancel();
+}
+
+void KAVOCommandViewController::registerCommand(ScreenCommand command) {
+    auto s = std::make_unique<CommandState>();
+    int tag = command.tag;
+    s->command = std::move(command);
+    std::lock_guard<std::mutex> lock(commandsMutex_);
+    commands_[tag] = std::move(s);
+}
+
+KAVOCommandViewController::CommandState* KAVOCommandViewController::state(int tag) const {
+    std::lock_guard<std::mutex> lock(commandsMutex_);
+    auto it = commands_.find(tag);
+    return it == commands_.end() ? nullptr : it->second.get();
+}
+
+const ScreenCommand* KAVOCommandViewController::command(int tag) const {
+    CommandState* s = state(tag);
+    return s ? &s->command : nullptr;
+}
+
+std::shared_ptr<ProgressHUD> KAVOCommandViewController::hud() const { return lastHud_; }
+
+std::shared_ptr<ProgressHUD> KAVOCommandViewController::hud(int tag) const {
+    CommandState* s = state(tag);
+    return s ? s->hud : nullptr;
+}
+
+bool KAVOCommandViewController::isWaitingForResponse(int tag) const {
+    CommandState* s = state(tag);
+    return s && s->waiting.load() == 1;
+}
+
+void KAVOCommandViewController::setBarButtonsEnabled(bool enabled) {
+    ui::NavigationItem* item = navigationItem();
+    if (auto* right = item->rightBarButtonItem()) right->setEnabled(enabled);
+    if (auto* left = item->leftBarButtonItem()) left->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------- 1. the overlay starter
+
+bool KAVOCommandViewController::popOutProgressHUD(int tag, const foundation::Value& argument) {
+    CommandState* s = state(tag);
+    if (!s || s->hud || !s->command.showsOverlay) return false;
+    setBarButtonsEnabled(false);
+    ui::NavigationController* nav = navigationController();
+    ui::View* covered = nav ? nav->view() : view();
+    auto overlay = ProgressHUD::initWithView(covered);
+    s->hud = overlay;
+    lastHud_ = overlay;
+    ui::View* host = view()->superview() ? view()->superview() : view();
+    host->addSubview(overlay);
+    overlay->setDimBackground(true);
+    overlay->setDelegate(this);
+    overlay->setLabelText(s->command.waitingText);
+    // The task keeps the screen until the overlay's clean-up.
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    overlay->showWhileExecuting([self, tag, argument] { self->selectorForProgressHUD(tag, argument); }, true);
+    return true;
+}
+
+// ---------------------------------------------------------------- 2. the overlay worker
+
+void KAVOCommandViewController::selectorForProgressHUD(int tag, const foundation::Value& argument) {
+    CommandState* s = state(tag);
+    if (!s) return;
+    foundation::compareAndSwap(s->waiting, 0, 1);
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    std::thread commandThread([self, tag, argument] { self->threadFunc(tag, argument); });
+    s->condition.lock();
+    while (s->waiting.load() == 1) s->condition.waitFor(s->command.waitSlice);
+    s->condition.unlock();
+    commandThread.join();
+}
+
+// ---------------------------------------------------------------- 3. the command thread
+
+void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& argument) {
+    CommandState* s = state(tag);
+    if (!s) return;
+    const ScreenCommand& cmd = s->command;
+    Answer answer;
+    if (cmd.handshake) {
+        GetSid getSid;
+        answer = getSid.getSid("1");
+        const std::string result = answer.answer().value_or(AnswerNetworkError);
+        if (result == AnswerNetworkError) {
+            notifyProgressHUDToDisappear(tag);
+            reportFailure(cmd.handshakeFailure);
+            return;
+        }
+        if (result == AnswerRemoteLogout) {
+            notifyProgressHUDToDisappear(tag);
+            auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+            foundation::performOnMainThread(
+                [self] { Constants::cleanUpAppForRemoteLogOut(kRemoteLogOutAlertTag, self.get()); });
+            return;
+        }
+    } else {
+        answer.setUuid(Constants::getValueFromDBByKey(StoreKeys::uuid));
+    }
+
+    std::optional<std::string> url = cmd.assembleURL ? cmd.assembleURL(answer, argument) : std::nullopt;
+    if (!url) {
+        // The payload could not be enciphered: nothing is sent.
+        foundation::log("command ", tag, ": the request address cannot be built");
+        notifyProgressHUDToDisappear(tag);
+        reportFailure(cmd.handshakeFailure);
+        return;
+    }
+    auto request = http::HttpRequest::requestWithURL(*url);
+    request->setTag(tag);
+    request->setTimeOutSeconds(cmd.timeOutSeconds);
+    request->setDelegate(this);
+    request->setAllowCompressedResponse(true);
+    track(request);
+    request->startAsynchronous();
+}
+
+void KAVOCommandViewController::track(const http::HttpRequestRef& request) {
+    std::lock_guard<std::mutex> lock(requestsMutex_);
+    requests_.push_back(request);
+}
+
+void KAVOCommandViewController::forget(http::HttpRequest& request) {
+    std::lock_guard<std::mutex> lock(requestsMutex_);
+    requests_.erase(std::remove_if(requests_.begin(), requests_.end(),
+                                   [&](const http::HttpRequestRef& r) { return r.get() == &request; }),
+                    requests_.end());
+}
+
+// ---------------------------------------------------------------- ending
+
+void KAVOCommandViewController::notifyProgressHUDToDisappear(int tag) {
+    if (foundation::RunLoop::isMainThread()) {
+        setBarButtonsEnabled(true);
+    } else {
+        auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+        foundation::RunLoop::main().post([self] { self->setBarButtonsEnabled(true); });
+    }
+    CommandState* s = state(tag);
+    if (!s) return;
+    s->condition.lock();
+    foundation::compareAndSwap(s->waiting, 1, 0);
+    s->condition.signal();
+    s->condition.unlock();
+}
+
+void KAVOCommandViewController::hudWasHidden(ProgressHUD* hidden) {
+    setBarButtonsEnabled(true);
+    hidden->removeFromSuperview();
+    std::lock_guard<std::mutex> lock(commandsMutex_);
+    for (auto& [tag, s] : commands_)
+        if (s->hud.get() == hidden) s->hud.reset();
+    if (lastHud_.get() == hidden) lastHud_.reset();
+}
+
+void KAVOCommandViewController::reportFailure(const FailureReport& report) {
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    foundation::performOnMainThread([self, report] {
+        if (report.kind == FailureReport::Notice) {
+            DnNotificationManager::notificationWithMessageForAlert(report.message, ui::Image::named(kNoticeImageName),
+                                                                   self->view());
+        } else {
+            Constants::simpleAlertViewWithTitle(report.title, report.message);
+        }
+    });
+}
+
+// ---------------------------------------------------------------- 4. replies
+
+void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
+    forget(request);
+    CommandState* s = state(request.tag());
+    if (!s) {
+        requestFinishedForOtherTag(request);
+        return;
+    }
+    const ScreenCommand& cmd = s->command;
+    if (cmd.showsOverlay) notifyProgressHUDToDisappear(cmd.tag);
+
+    std::optional<std::string> content = Constants::testIfReceivedContentIsValid(request.responseString().value_or(""));
+    if (!content || (cmd.emptyContentIsInvalid && content->empty())) {
+        reportFailure(cmd.invalidReply);
+        return;
+    }
+    if (cmd.stopOnRequestError && request.error()) return;
+    std::optional<std::string> text = rsaUtil::RSA_decrypt(*content);
+    if (!text) {
+        reportFailure(cmd.invalidReply);
+        return;
+    }
+    Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    CommandReply reply;
+    reply.request = &request;
+    reply.text = *text;
+    if (!cmd.plainTextReply) reply.json = ReplyEnvelope::json(*text);
+    if (cmd.onReply) cmd.onReply(reply);
+}
+
+void KAVOCommandViewController::requestFailed(http::HttpRequest& request) {
+    forget(request);
+    CommandState* s = state(request.tag());
+    if (!s) {
+        requestFailedForOtherTag(request);
+        return;
+    }
+    if (s->command.showsOverlay) notifyProgressHUDToDisappear(s->command.tag);
+    if (s->command.onFailure)
+        s->command.onFailure(request);
+    else
+        reportFailure(s->command.requestFailure);
+}
+
+// ---------------------------------------------------------------- alerts and disappearance
+
+void KAVOCommandViewController::clickedButtonAtIndex(ui::AlertView* alertView, int buttonIndex) {
+    if (alertView->tag() == kRemoteLogOutAlertTag) {
+        if (endsAppOnRemoteLogOutAlert()) foundation::exitApp(0);
+        return;
+    }
+    alertClicked(alertView, buttonIndex);
+}
+
+void KAVOCommandViewController::viewWillDisappear(bool animated) {
+    ui::ViewController::viewWillDisappear(animated);
+    DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+}

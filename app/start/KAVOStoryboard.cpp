@@ -1,0 +1,18 @@
+#include "app/start/KAVOStoryboard.h"
+
+#include "app/start/KAVOViewController.h"
+
+namespace KAVOStoryboard {
+
+std::unique_ptr<ui::ScreenMap> make() {
+    auto map = std::make_unique<ui::ScreenMap>();
+    map->registerScreen(kLaunchScreen, [] { return std::make_shared<KAVOViewController>(); });
+    map->setInitialScreen(kLaunchScreen);
+    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Modal);
+    map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
+    map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
+    map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
+    return map;
+}
+
+}  // namespace KAVOStoryboard

@@ -1,0 +1,68 @@
+#include "app/start/QuentaMain.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/start/KAVOStoryboard.h"
+#include "lib/httpauth/HttpRequestAuthentication.h"
+#include "platform/foundation/App.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/shell/Shell.h"
+#include "platform/ui/Application.h"
+
+LaunchedApp launchApp(const std::shared_ptr<ui::Window>& window, std::unique_ptr<ui::ScreenMap> storyboard,
+                      const foundation::Dictionary& launchOptions) {
+    LaunchedApp app;
+    app.delegate = std::make_shared<KAVOAppDelegate>();
+    app.delegate->setWindow(window);
+    app.storyboard = std::move(storyboard);
+    app.rootViewController = app.storyboard->instantiateInitialViewController();
+    if (app.rootViewController) {
+        app.rootViewController->view()->setFrame(window->bounds());
+        window->addSubview(app.rootViewController->viewRef());
+    }
+    ui::Application::shared().launch(app.delegate, launchOptions);
+    window->makeKeyAndVisible();
+    if (app.rootViewController) {
+        app.rootViewController->beginAppearanceTransition(true, false);
+        app.rootViewController->endAppearanceTransition();
+    }
+    return app;
+}
+
+int quentaMain(int argc, char** argv) {
+    foundation::RunLoop::setMainThread();
+    std::string openURL, sourceApp;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--open-url" && i + 1 < argc) openURL = argv[++i];
+        else if (a == "--source-app" && i + 1 < argc) sourceApp = argv[++i];
+    }
+
+    shell::Shell shell(shell::ShellOptions::fromArgs(argc, argv));
+    shell.start();
+    // Leaving the app (closing the window, or the exit after a remote
+    // log-out) is the end of the process: the delegate hears it first.
+    foundation::setExitHandler([](int code) {
+        ui::Application::shared().terminate();
+        std::fflush(nullptr);
+        std::_Exit(code);
+    });
+
+    foundation::Dictionary options;
+    if (!openURL.empty()) options.set("url", openURL);
+    // Challenges no screen answers show the HTTP login sheet.
+    http::installAuthenticationDialog();
+    LaunchedApp app = launchApp(shell.windowRef(), KAVOStoryboard::make(), options);
+    if (!openURL.empty()) {
+        foundation::RunLoop::main().post([openURL, sourceApp] {
+            ui::Application::shared().deliverIncomingURL(openURL, sourceApp);
+        });
+    }
+    shell.run();
+    ui::Application::shared().terminate();
+    // The delegate goes before the process's shared objects (the tracker it
+    // stops on the way out).
+    ui::Application::shared().setDelegate(nullptr);
+    return 0;
+}

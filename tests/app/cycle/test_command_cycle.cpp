@@ -1,0 +1,385 @@
+// The screen command cycle end to end: a test screen against the test
+// security server, driven headless on the manual clock.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "CycleTestScreen.h"
+#include "app/core/Constants.h"
+#include "app/core/DBController.h"
+#include "app/core/Envelope.h"
+#include "app/core/GetSid.h"
+#include "app/core/StoreKeys.h"
+#include "app/core/initUtil.h"
+#include "app/cycle/ScreenAnalytics.h"
+#include "lib/json/JsonParser.h"
+#include "lib/json/JsonWriter.h"
+#include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/App.h"
+#include "platform/foundation/Device.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/shell/Driver.h"
+#include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Navigation.h"
+#include "tests/server/TestServer.h"
+
+namespace {
+
+const foundation::InterfaceAddress kEth0{"eth0", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
+const char* kLoggedOut = "账号已被远程注销或解绑\n如要继续使用，请重新绑定";
+
+class CommandCycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::Application::shared().reset();
+        server.useAsDeploymentServer();
+        foundation::setInterfaceMacAddresses(std::vector<foundation::InterfaceAddress>{kEth0});
+        // A real binding (first handshake and command 16, then the store's
+        // rows), so the handshake of a bound phone works.
+        Answer first;
+        std::thread([&] { first = GetSid().getSid("0"); }).join();
+        ASSERT_TRUE(first.uuid());
+        std::optional<foundation::Value> bound;
+        std::thread([&] {
+            auto request = http::HttpRequest::requestWithURL(
+                *requestAddressForPayload(initUtil::payloadText(first, "Q3T7K9")));
+            request->startSynchronous();
+            auto body = request->responseString();
+            auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
+            if (plain) bound = ReplyEnvelope::json(*plain);
+        }).join();
+        ASSERT_TRUE(bound && bound->get("result"));
+        ASSERT_EQ(bound->get("result")->intValue(), 202);
+        DkBase dk;
+        dk.setBid("3132333435363738393031323334353637383930");
+        dk.setDifftime("0");
+        ASSERT_TRUE(initUtil().saveDkbase(dk, first));
+        uuid = *first.uuid();
+        baseline = log().size();
+
+        foundation::setExitHandler([this](int code) { exits.push_back(code); });
+        driver = std::make_unique<shell::Driver>();
+        screen = std::make_shared<CycleTestScreen>();
+        nav = std::make_shared<ui::NavigationController>(screen);
+        nav->beginAppearanceTransition(true, false);
+        driver->window().addSubview(nav->viewRef());
+        nav->endAppearanceTransition();
+        driver->settle();
+    }
+    void TearDown() override {
+        for (ui::AlertView* a : ui::AlertView::visibleAlerts()) a->dismissWithClickedButtonIndex(-1, false);
+        DnNotificationManager::sharedManager().cleanUpNotificationQueue();
+        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+        if (driver) driver->settle();
+        if (nav) nav->viewRef()->removeFromSuperview();
+        screen.reset();
+        nav.reset();
+        driver.reset();
+        ui::Application::shared().reset();
+    }
+
+    void script(const foundation::Dictionary& entry) {
+        server.control("script", *JsonWriter().stringWithObject(foundation::Value(entry)));
+    }
+    foundation::Array log() {
+        auto parsed = JsonParser().objectWithString(server.controlGet("log"));
+        const foundation::Value* requests = parsed ? parsed->get("requests") : nullptr;
+        return requests && requests->asArray() ? *requests->asArray() : foundation::Array{};
+    }
+    // The commands the server saw since the test started.
+    std::vector<int> commands() {
+        std::vector<int> out;
+        foundation::Array all = log();
+        for (size_t i = baseline; i < all.size(); ++i) out.push_back(all[i].get("command")->intValue());
+        return out;
+    }
+    foundation::Array fieldsOfLast() {
+        foundation::Array all = log();
+        return all.empty() || !all.back().get("fields")->asArray() ? foundation::Array{}
+                                                                    : *all.back().get("fields")->asArray();
+    }
+    // Runs the main loop (real time: the server and the threads are real)
+    // until pred holds.
+    bool waitFor(const std::function<bool()>& pred) { return foundation::RunLoop::main().runUntil(pred, 20); }
+    // Waits until the command's overlay has let go of its worker, then plays
+    // its 0.3-second fade on the clock.
+    void finishOverlay(int tag) {
+        ASSERT_TRUE(waitFor([&] {
+            auto h = screen->hud(tag);
+            return !h || !h->taskInProgress();
+        }));
+        driver->advance(0.35);
+    }
+    bool barButtonsEnabled() {
+        return screen->navigationItem()->rightBarButtonItem()->isEnabled() &&
+               screen->navigationItem()->leftBarButtonItem()->isEnabled();
+    }
+    std::vector<std::string> noticeTexts() {
+        std::vector<std::string> out;
+        for (auto& strip : DnNotificationManager::sharedManager().notificationQueueForAlert())
+            for (auto& v : strip->subviews())
+                if (auto* l = dynamic_cast<ui::Label*>(v.get())) out.push_back(l->text());
+        return out;
+    }
+
+    testserver::SecurityServer server;
+    std::string uuid;
+    size_t baseline = 0;
+    std::vector<int> exits;
+    std::unique_ptr<shell::Driver> driver;
+    std::shared_ptr<CycleTestScreen> screen;
+    std::shared_ptr<ui::NavigationController> nav;
+};
+
+TEST_F(CommandCycleTest, ACommandRunsHandshakeThenCommandAndTheReplyEndsTheOverlay) {
+    script({{"command", 15}, {"reply", foundation::Dictionary{{"isSuccess", true}}}, {"delay", 0.3}});
+    ASSERT_TRUE(driver->tapText("修改"));
+    // The overlay covers the screen with its caption; the bar buttons are off.
+    auto overlay = screen->hud(CycleTestScreen::kTagPassword);
+    ASSERT_TRUE(overlay);
+    EXPECT_EQ(screen->hud(), overlay);
+    // Made on the navigation controller's view, placed over the screen's view.
+    EXPECT_EQ(overlay->superview(), screen->view()->superview());
+    EXPECT_EQ(overlay->frame(), screen->view()->superview()->bounds());
+    EXPECT_TRUE(overlay->dimBackground());
+    EXPECT_EQ(overlay->delegate(), screen.get());
+    EXPECT_NE(driver->findByText("正在修改密码"), nullptr);
+    EXPECT_FALSE(barButtonsEnabled());
+    // A second start while the first is under way does nothing.
+    EXPECT_FALSE(screen->popOutProgressHUDForChangePassword("again"));
+
+    ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
+    EXPECT_EQ(commands(), (std::vector<int>{0, 15}));
+    foundation::Array fields = fieldsOfLast();
+    ASSERT_EQ(fields.size(), 3u);
+    EXPECT_EQ(*fields[0].asString(), uuid);
+    EXPECT_EQ(fields[1].asString()->size(), 6u);  // the handshake's proof
+    EXPECT_EQ(*fields[2].asString(), "abc123");
+    EXPECT_EQ(screen->handled[0].tag, CycleTestScreen::kTagPassword);
+    EXPECT_TRUE(screen->handled[0].isJson);
+    EXPECT_FALSE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword));
+
+    finishOverlay(CycleTestScreen::kTagPassword);
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_EQ(overlay->superview(), nullptr);
+    EXPECT_EQ(driver->findByText("正在修改密码"), nullptr);
+    EXPECT_TRUE(barButtonsEnabled());
+    EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
+}
+
+TEST_F(CommandCycleTest, TheJsonFormCarriesServiceAndItsMembers) {
+    script({{"command", 33}, {"reply", foundation::Dictionary{{"result", 202}}}});
+    ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T123"));
+    ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
+    foundation::Array all = log();
+    const foundation::Value* json = all.back().get("json");
+    ASSERT_TRUE(json && json->isDictionary());
+    EXPECT_EQ(*json->get("service")->asString(), "33");
+    EXPECT_EQ(*json->get("uuid")->asString(), uuid);
+    EXPECT_EQ(*json->get("korvexTokenId")->asString(), "T123");
+    EXPECT_EQ(json->get("answer")->asString()->size(), 6u);
+    finishOverlay(CycleTestScreen::kTagKorvex);
+}
+
+TEST_F(CommandCycleTest, ACommandWithoutHandshakeSendsTheStoredUuidAndTakesABareTextReply) {
+    server.control("clock", R"({"time": 1700000123})");
+    ASSERT_TRUE(screen->popOutProgressHUDForCalibrateTime());
+    ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
+    EXPECT_EQ(commands(), (std::vector<int>{20}));
+    foundation::Array fields = fieldsOfLast();
+    ASSERT_EQ(fields.size(), 1u);
+    EXPECT_EQ(*fields[0].asString(), uuid);
+    EXPECT_EQ(screen->handled[0].text, "1700000123");
+    EXPECT_FALSE(screen->handled[0].isJson);
+    EXPECT_EQ(screen->command(CycleTestScreen::kTagTime)->waitSlice, 9);
+    finishOverlay(CycleTestScreen::kTagTime);
+    EXPECT_EQ(screen->hud(), nullptr);
+}
+
+TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
+    struct Case {
+        const char* name;
+        std::vector<foundation::Dictionary> scripts;
+        std::vector<int> commands;       // what the server saw
+        const char* alertTitle;          // nullptr: no alert
+        bool notice;                     // the network notice
+        bool handled;                    // the reply handler ran
+    };
+    const Case cases[] = {
+        {"handshake fails (10)", {{{"command", 0}, {"fault", "http500"}}}, {0}, "警告", false, false},
+        {"transport failure", {{{"command", 15}, {"fault", "drop"}}, {{"command", 15}, {"fault", "drop"}}},
+         {0, 15, 15}, nullptr, true, false},
+        {"not the reply wrapper", {{{"command", 15}, {"fault", "no-content"}}}, {0, 15}, "警告", false, false},
+        {"server error page", {{{"command", 15}, {"fault", "http500"}}}, {0, 15}, "警告", false, false},
+        {"empty body", {{{"command", 15}, {"fault", "empty"}}}, {0, 15}, "警告", false, false},
+        {"content that does not decipher", {{{"command", 15}, {"fault", "garbled"}}}, {0, 15}, "警告", false, false},
+        {"a reply that is not JSON", {{{"command", 15}, {"reply", "plain words"}}}, {0, 15}, nullptr, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        baseline = log().size();
+        screen->handled.clear();
+        for (const auto& s : c.scripts) script(s);
+        ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+        finishOverlay(CycleTestScreen::kTagPassword);
+        driver->settle();
+        EXPECT_EQ(screen->hud(), nullptr);
+        EXPECT_TRUE(barButtonsEnabled());
+        EXPECT_FALSE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword));
+        EXPECT_EQ(commands(), c.commands);
+        ui::AlertView* alert = ui::AlertView::frontmost();
+        if (c.alertTitle) {
+            ASSERT_NE(alert, nullptr);
+            EXPECT_EQ(alert->title(), c.alertTitle);
+            EXPECT_EQ(alert->message(), kNetworkUnstableMessage);
+            EXPECT_EQ(alert->tag(), Constants::kSimpleAlertTag);
+            alert->clickButtonAtIndex(0);
+            driver->settle();
+        } else {
+            EXPECT_EQ(alert, nullptr);
+        }
+        EXPECT_EQ(noticeTexts(), c.notice ? std::vector<std::string>{kNetworkUnstableMessage}
+                                          : std::vector<std::string>{});
+        EXPECT_EQ(screen->handled.size(), c.handled ? 1u : 0u);
+        if (c.handled) {
+            EXPECT_FALSE(screen->handled[0].isJson);
+        }
+        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+    }
+    EXPECT_TRUE(exits.empty());
+}
+
+TEST_F(CommandCycleTest, TheHandshakeFailureTitleIsTheScreens) {
+    script({{"command", 0}, {"fault", "empty"}});
+    ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T"));
+    finishOverlay(CycleTestScreen::kTagKorvex);
+    driver->settle();
+    ASSERT_NE(ui::AlertView::frontmost(), nullptr);
+    EXPECT_EQ(ui::AlertView::frontmost()->title(), "错误");
+    EXPECT_EQ(commands(), (std::vector<int>{0}));
+    // A second tap starts the command again, and this time it goes through.
+    ui::AlertView::frontmost()->clickButtonAtIndex(0);
+    script({{"command", 33}, {"reply", foundation::Dictionary{{"result", 202}}}});
+    ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T"));
+    ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
+    EXPECT_EQ(commands(), (std::vector<int>{0, 0, 33}));
+    finishOverlay(CycleTestScreen::kTagKorvex);
+}
+
+TEST_F(CommandCycleTest, ATimedOutRequestShowsTheNetworkNotice) {
+    script({{"command", 15}, {"delay", 3}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    // Once the request is out, move the clock past its 9-second time-out.
+    ASSERT_TRUE(waitFor([&] {
+        std::vector<int> seen = commands();
+        return seen.size() == 2 && seen[1] == 15;
+    }));
+    driver->advance(10);
+    ASSERT_TRUE(waitFor([&] { return !screen->isWaitingForResponse(CycleTestScreen::kTagPassword); }));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{kNetworkUnstableMessage});
+    EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
+    EXPECT_TRUE(screen->handled.empty());
+}
+
+TEST_F(CommandCycleTest, TwoNetworkFailuresInARowShowOneNotice) {
+    for (int i = 0; i < 2; ++i) {
+        for (int d = 0; d < 2; ++d) script({{"command", 15}, {"fault", "drop"}});
+        ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+        finishOverlay(CycleTestScreen::kTagPassword);
+    }
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{kNetworkUnstableMessage});
+    // The notice sits in the screen's view's superview, just above it.
+    auto strip = DnNotificationManager::sharedManager().notificationQueueForAlert().at(0);
+    EXPECT_EQ(strip->superview(), screen->view()->superview());
+    auto* picture = dynamic_cast<ui::ImageView*>(strip->subviews().at(0).get());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->image(), ui::Image::named(kNoticeImageName));
+    EXPECT_NE(picture->image(), nullptr);
+    // Leaving the screen takes the notices away.
+    screen->beginAppearanceTransition(false, false);
+    screen->endAppearanceTransition();
+    EXPECT_TRUE(DnNotificationManager::sharedManager().notificationQueueForAlert().empty());
+    EXPECT_EQ(strip->superview(), nullptr);
+}
+
+TEST_F(CommandCycleTest, HandshakeLogOutWipesTheAppAndDismissingTheAlertEndsIt) {
+    foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
+    script({{"command", 0}, {"result", 201}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    driver->settle();
+    EXPECT_EQ(commands(), (std::vector<int>{0}));
+    EXPECT_FALSE(DBController::databaseExit());
+    EXPECT_FALSE(foundation::UserDefaults::standard().objectForKey("korvxboundstate"));
+    ui::AlertView* alert = ui::AlertView::frontmost();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "警告");
+    EXPECT_EQ(alert->message(), kLoggedOut);
+    EXPECT_EQ(alert->tag(), 0xFFFF);
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_TRUE(exits.empty());
+    alert->clickButtonAtIndex(0);
+    driver->settle();
+    EXPECT_EQ(exits, std::vector<int>{0});
+}
+
+TEST_F(CommandCycleTest, AReplyWithResult201WipesTheAppAndStillReachesTheScreen) {
+    script({{"command", 15}, {"result", 201}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    driver->settle();
+    EXPECT_FALSE(DBController::databaseExit());
+    ui::AlertView* alert = ui::AlertView::frontmost();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->message(), kLoggedOut);
+    EXPECT_EQ(alert->tag(), 0xFFFF);
+    // The screen still hears the reply and reports its own outcome.
+    EXPECT_EQ(screen->handled[0].text, R"({"result": 201})");
+    alert->clickButtonAtIndex(0);
+    driver->settle();
+    EXPECT_EQ(exits, std::vector<int>{0});
+    // Other alerts are the screen's own.
+    auto other = ui::AlertView::create("t", "m", screen.get(), "确定");
+    other->setTag(7);
+    other->show();
+    driver->settle();
+    other->clickButtonAtIndex(0);
+    EXPECT_EQ(screen->otherAlertsClicked, std::vector<int>{7});
+    EXPECT_EQ(exits.size(), 1u);
+}
+
+TEST_F(CommandCycleTest, EachCommandHasItsOwnWaitingFlag) {
+    script({{"command", 15}, {"reply", foundation::Dictionary{{"isSuccess", true}}}, {"delay", 1.5}});
+    script({{"command", 33}, {"reply", foundation::Dictionary{{"result", 202}}}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T"));
+    ASSERT_TRUE(waitFor([&] {
+        return !screen->handled.empty() && screen->handled[0].tag == CycleTestScreen::kTagKorvex;
+    }));
+    finishOverlay(CycleTestScreen::kTagKorvex);
+    // The reply of 33 ended only its own overlay.
+    EXPECT_EQ(screen->hud(CycleTestScreen::kTagKorvex), nullptr);
+    ASSERT_NE(screen->hud(CycleTestScreen::kTagPassword), nullptr);
+    EXPECT_TRUE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword));
+    ASSERT_TRUE(waitFor([&] { return screen->handled.size() == 2; }));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    EXPECT_EQ(screen->hud(CycleTestScreen::kTagPassword), nullptr);
+}
+
+TEST(ScreenAnalytics, PagePathsAndAnUnrecordedHit) {
+    EXPECT_EQ(ScreenAnalytics::path("appEntry"), "/iOS/3.0/appEntry");
+    // Without a started tracker the hit is not recorded; the screen goes on.
+    EXPECT_FALSE(ScreenAnalytics::trackPageview("appEntry"));
+    EXPECT_FALSE(ScreenAnalytics::trackEvent("mainFrame", "PlayOTP", std::nullopt));
+}
+
+}  // namespace
