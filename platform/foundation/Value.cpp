@@ -121,12 +121,19 @@ void Dictionary::assignEntries(std::vector<Entry>&& entries) {
     size_t n = entries_.size();
     size_t kept = 0;  // entries_[0, kept) hold the distinct keys so far
     if (n <= kIndexThreshold) {
-        // Few keys: a duplicate is looked for among the tags of the kept ones.
+        // Few keys: a duplicate is looked for among the tags of the kept
+        // ones, and only when a bit picked by the tag was seen before.
         uint64_t tags[kIndexThreshold];
+        uint64_t seen = 0;
         for (size_t i = 0; i < n; ++i) {
             uint64_t tag = keyTag(entries_[i].first);
-            size_t k = 0;
-            while (k < kept && !(tags[k] == tag && entries_[k].first == entries_[i].first)) ++k;
+            uint64_t bit = uint64_t(1) << ((tag * 0x9E3779B97F4A7C15ull) >> 58);
+            size_t k = kept;
+            if (seen & bit) {
+                k = 0;
+                while (k < kept && !(tags[k] == tag && entries_[k].first == entries_[i].first)) ++k;
+            }
+            seen |= bit;
             if (k < kept) {
                 entries_[k].second = std::move(entries_[i].second);
                 continue;
