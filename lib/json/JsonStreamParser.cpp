@@ -4,121 +4,120 @@
 
 // ---- States -------------------------------------------------------------
 
-#define QUENTA_SHARED(Name)                      \
-    const Name& Name::sharedInstance() {         \
-        static const Name instance;              \
-        return instance;                         \
-    }
-
 namespace {
-inline bool isValueToken(JsonToken t) {
-    return t == JsonTokenArrayStart || t == JsonTokenObjectStart || t == JsonTokenNumber ||
-           t == JsonTokenString || t == JsonTokenTrue || t == JsonTokenFalse || t == JsonTokenNull;
-}
-}  // namespace
 
-QUENTA_SHARED(JsonStreamParserStateStart)
-bool JsonStreamParserStateStart::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenArrayStart || t == JsonTokenObjectStart;
+using Kind = JsonStreamParserState::Kind;
+
+constexpr unsigned bit(JsonToken t) { return 1u << unsigned(t); }
+constexpr unsigned kValueTokens = bit(JsonTokenArrayStart) | bit(JsonTokenObjectStart) | bit(JsonTokenNumber) |
+                                  bit(JsonTokenString) | bit(JsonTokenTrue) | bit(JsonTokenFalse) |
+                                  bit(JsonTokenNull);
+
+// The tokens each state accepts, by kind.
+constexpr uint16_t kAccepted[] = {
+    0,                                                   // Other
+    bit(JsonTokenArrayStart) | bit(JsonTokenObjectStart),  // Start
+    0,                                                   // Complete
+    0,                                                   // Error
+    bit(JsonTokenObjectEnd) | bit(JsonTokenString),      // ObjectStart
+    bit(JsonTokenKeyValueSeparator),                     // ObjectGotKey
+    kValueTokens,                                        // ObjectSeparator
+    bit(JsonTokenObjectEnd) | bit(JsonTokenValueSeparator),  // ObjectGotValue
+    bit(JsonTokenString),                                // ObjectNeedKey
+    bit(JsonTokenArrayEnd) | kValueTokens,               // ArrayStart
+    bit(JsonTokenArrayEnd) | bit(JsonTokenValueSeparator),  // ArrayGotValue
+    kValueTokens,                                        // ArrayNeedValue
+};
+static_assert(sizeof kAccepted / sizeof kAccepted[0] == size_t(Kind::ArrayNeedValue) + 1);
+
+inline bool accepts(Kind kind, JsonToken t) {
+    return t >= 0 && t < 16 && ((kAccepted[size_t(kind)] >> unsigned(t)) & 1u);
 }
-void JsonStreamParserStateStart::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {
+
+inline bool needsKey(Kind kind) { return kind == Kind::ObjectStart || kind == Kind::ObjectNeedKey; }
+
+// The state that follows a state of the given kind (other than Start,
+// which depends on the parser) after a token; nullptr when it stays.
+constexpr const JsonStreamParserState* following(Kind kind, JsonToken t) {
+    switch (kind) {
+        case Kind::ObjectStart:
+        case Kind::ObjectNeedKey: return &JsonStreamParserStateObjectGotKey::sharedInstance();
+        case Kind::ObjectGotKey: return &JsonStreamParserStateObjectSeparator::sharedInstance();
+        case Kind::ObjectSeparator: return &JsonStreamParserStateObjectGotValue::sharedInstance();
+        case Kind::ObjectGotValue:
+            return t == JsonTokenValueSeparator ? &JsonStreamParserStateObjectNeedKey::sharedInstance() : nullptr;
+        case Kind::ArrayStart:
+        case Kind::ArrayNeedValue: return &JsonStreamParserStateArrayGotValue::sharedInstance();
+        case Kind::ArrayGotValue:
+            return t == JsonTokenValueSeparator ? &JsonStreamParserStateArrayNeedValue::sharedInstance() : nullptr;
+        default: return nullptr;
+    }
+}
+
+// following() for every kind and token, so the parser's loop looks it up.
+struct Transitions {
+    const JsonStreamParserState* next[size_t(Kind::ArrayNeedValue) + 1][JsonTokenNull + 1];
+};
+constexpr Transitions makeTransitions() {
+    Transitions table{};
+    for (size_t k = 0; k <= size_t(Kind::ArrayNeedValue); ++k) {
+        for (int t = 0; t <= JsonTokenNull; ++t) table.next[k][t] = following(Kind(k), JsonToken(t));
+    }
+    return table;
+}
+
+// After the outermost container closed.
+void transitionFromStart(JsonStreamParser& parser, JsonToken t) {
     switch (t) {
         case JsonTokenArrayStart: parser.setState(JsonStreamParserStateArrayStart::sharedInstance()); break;
         case JsonTokenObjectStart: parser.setState(JsonStreamParserStateObjectStart::sharedInstance()); break;
         case JsonTokenArrayEnd:
         case JsonTokenObjectEnd:
             // The outermost container closed.
-            if (parser.supportMultipleDocuments()) parser.setState(JsonStreamParserStateStart::sharedInstance());
-            else parser.setState(JsonStreamParserStateComplete::sharedInstance());
+            if (parser.supportMultipleDocuments()) {
+                parser.setState(JsonStreamParserStateStart::sharedInstance());
+            } else {
+                parser.setState(JsonStreamParserStateComplete::sharedInstance());
+            }
             break;
         default: parser.setState(JsonStreamParserStateError::sharedInstance()); break;
     }
 }
-const char* JsonStreamParserStateStart::name() const { return "before outer-most array or object"; }
 
-QUENTA_SHARED(JsonStreamParserStateComplete)
-bool JsonStreamParserStateComplete::parserShouldAcceptToken(JsonStreamParser&, JsonToken) const { return false; }
-void JsonStreamParserStateComplete::parserShouldTransitionTo(JsonStreamParser&, JsonToken) const {}
-const char* JsonStreamParserStateComplete::name() const { return "after outer-most array or object"; }
+inline void transition(JsonStreamParser& parser, Kind kind, JsonToken t) {
+    if (kind == Kind::Start) transitionFromStart(parser, t);
+    else if (const JsonStreamParserState* next = following(kind, t)) parser.setState(*next);
+}
 
-QUENTA_SHARED(JsonStreamParserStateError)
-bool JsonStreamParserStateError::parserShouldAcceptToken(JsonStreamParser&, JsonToken) const { return false; }
-void JsonStreamParserStateError::parserShouldTransitionTo(JsonStreamParser&, JsonToken) const {}
-const char* JsonStreamParserStateError::name() const { return "in error"; }
+}  // namespace
 
-QUENTA_SHARED(JsonStreamParserStateObjectStart)
-bool JsonStreamParserStateObjectStart::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenObjectEnd || t == JsonTokenString;
-}
-void JsonStreamParserStateObjectStart::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateObjectGotKey::sharedInstance());
-}
-const char* JsonStreamParserStateObjectStart::name() const { return "at beginning of object"; }
+#define QUENTA_STATE(Name, K, Text)                                                              \
+    constinit const Name Name::shared_{Kind::K};                                                 \
+    bool Name::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {                   \
+        return accepts(Kind::K, t);                                                              \
+    }                                                                                            \
+    void Name::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {           \
+        transition(parser, Kind::K, t);                                                          \
+    }                                                                                            \
+    const char* Name::name() const { return Text; }
 
-QUENTA_SHARED(JsonStreamParserStateObjectGotKey)
-bool JsonStreamParserStateObjectGotKey::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenKeyValueSeparator;
-}
-void JsonStreamParserStateObjectGotKey::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateObjectSeparator::sharedInstance());
-}
-const char* JsonStreamParserStateObjectGotKey::name() const { return "after object key"; }
+QUENTA_STATE(JsonStreamParserStateStart, Start, "before outer-most array or object")
+QUENTA_STATE(JsonStreamParserStateComplete, Complete, "after outer-most array or object")
+QUENTA_STATE(JsonStreamParserStateError, Error, "in error")
+QUENTA_STATE(JsonStreamParserStateObjectStart, ObjectStart, "at beginning of object")
+QUENTA_STATE(JsonStreamParserStateObjectGotKey, ObjectGotKey, "after object key")
+QUENTA_STATE(JsonStreamParserStateObjectSeparator, ObjectSeparator, "as object value")
+QUENTA_STATE(JsonStreamParserStateObjectGotValue, ObjectGotValue, "after object value")
+QUENTA_STATE(JsonStreamParserStateObjectNeedKey, ObjectNeedKey, "in place of object key")
+QUENTA_STATE(JsonStreamParserStateArrayStart, ArrayStart, "at array start")
+QUENTA_STATE(JsonStreamParserStateArrayGotValue, ArrayGotValue, "after array value")
+QUENTA_STATE(JsonStreamParserStateArrayNeedValue, ArrayNeedValue, "as array value")
 
-QUENTA_SHARED(JsonStreamParserStateObjectSeparator)
-bool JsonStreamParserStateObjectSeparator::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return isValueToken(t);
-}
-void JsonStreamParserStateObjectSeparator::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateObjectGotValue::sharedInstance());
-}
-const char* JsonStreamParserStateObjectSeparator::name() const { return "as object value"; }
+#undef QUENTA_STATE
 
-QUENTA_SHARED(JsonStreamParserStateObjectGotValue)
-bool JsonStreamParserStateObjectGotValue::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenObjectEnd || t == JsonTokenValueSeparator;
-}
-void JsonStreamParserStateObjectGotValue::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {
-    if (t == JsonTokenValueSeparator) parser.setState(JsonStreamParserStateObjectNeedKey::sharedInstance());
-}
-const char* JsonStreamParserStateObjectGotValue::name() const { return "after object value"; }
-
-QUENTA_SHARED(JsonStreamParserStateObjectNeedKey)
-bool JsonStreamParserStateObjectNeedKey::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenString;
-}
-void JsonStreamParserStateObjectNeedKey::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateObjectGotKey::sharedInstance());
-}
-const char* JsonStreamParserStateObjectNeedKey::name() const { return "in place of object key"; }
-
-QUENTA_SHARED(JsonStreamParserStateArrayStart)
-bool JsonStreamParserStateArrayStart::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenArrayEnd || isValueToken(t);
-}
-void JsonStreamParserStateArrayStart::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateArrayGotValue::sharedInstance());
-}
-const char* JsonStreamParserStateArrayStart::name() const { return "at array start"; }
-
-QUENTA_SHARED(JsonStreamParserStateArrayGotValue)
-bool JsonStreamParserStateArrayGotValue::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return t == JsonTokenArrayEnd || t == JsonTokenValueSeparator;
-}
-void JsonStreamParserStateArrayGotValue::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {
-    if (t == JsonTokenValueSeparator) parser.setState(JsonStreamParserStateArrayNeedValue::sharedInstance());
-}
-const char* JsonStreamParserStateArrayGotValue::name() const { return "after array value"; }
-
-QUENTA_SHARED(JsonStreamParserStateArrayNeedValue)
-bool JsonStreamParserStateArrayNeedValue::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {
-    return isValueToken(t);
-}
-void JsonStreamParserStateArrayNeedValue::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken) const {
-    parser.setState(JsonStreamParserStateArrayGotValue::sharedInstance());
-}
-const char* JsonStreamParserStateArrayNeedValue::name() const { return "as array value"; }
-
-#undef QUENTA_SHARED
+namespace {
+constexpr Transitions kTransitions = makeTransitions();
+}  // namespace
 
 // ---- Parser -------------------------------------------------------------
 
@@ -139,14 +138,28 @@ JsonParserStatus JsonStreamParser::parse(const uint8_t* bytes, size_t length) {
     return status;
 }
 
+// The shared states are answered from their kind; any other state object
+// through its methods. A delegate may change the state, so the state is
+// read again after every delegate call.
 JsonParserStatus JsonStreamParser::parseAppended() {
     const JsonStreamParserState* const errorState = &JsonStreamParserStateError::sharedInstance();
+    auto advance = [this](JsonToken token) {
+        Kind kind = state_->kind();
+        if (kind == Kind::Other) {
+            state_->parserShouldTransitionTo(*this, token);
+        } else if (kind == Kind::Start) {
+            transitionFromStart(*this, token);
+        } else if (const JsonStreamParserState* next = kTransitions.next[size_t(kind)][token]) {
+            state_ = next;
+        }
+    };
     for (;;) {
         if (state_ == errorState) return JsonParserError;
         JsonToken token = tokeniser_.getToken();
         if (token == JsonTokenError) return failWith(tokeniser_.error());
         if (token == JsonTokenEof) return state_->parserShouldReturn(*this);
-        if (!state_->parserShouldAcceptToken(*this, token)) {
+        Kind kind = state_->kind();
+        if (kind != Kind::Other ? !accepts(kind, token) : !state_->parserShouldAcceptToken(*this, token)) {
             return failWith(foundation::format("Token '%s' not expected %s", jsonTokenName(token), state_->name()));
         }
         switch (token) {
@@ -175,7 +188,7 @@ JsonParserStatus JsonStreamParser::parseAppended() {
                 }
                 state_ = stateStack_.back();
                 stateStack_.pop_back();
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 if (delegate_) {
                     if (token == JsonTokenArrayEnd) delegate_->parserFoundArrayEnd(this);
                     else delegate_->parserFoundObjectEnd(this);
@@ -183,26 +196,27 @@ JsonParserStatus JsonStreamParser::parseAppended() {
                 break;
             case JsonTokenString:
                 if (delegate_) {
-                    if (state_->needKey()) delegate_->parserFoundObjectKey(this, tokeniser_.string());
+                    bool key = kind != Kind::Other ? needsKey(kind) : state_->needKey();
+                    if (key) delegate_->parserFoundObjectKey(this, tokeniser_.string());
                     else delegate_->parserFoundString(this, tokeniser_.string());
                 }
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 break;
             case JsonTokenNumber:
                 if (delegate_) delegate_->parserFoundNumber(this, tokeniser_.number());
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 break;
             case JsonTokenTrue:
             case JsonTokenFalse:
                 if (delegate_) delegate_->parserFoundBoolean(this, token == JsonTokenTrue);
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 break;
             case JsonTokenNull:
                 if (delegate_) delegate_->parserFoundNull(this);
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 break;
             default:  // separators
-                state_->parserShouldTransitionTo(*this, token);
+                advance(token);
                 break;
         }
     }

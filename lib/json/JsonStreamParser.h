@@ -37,12 +37,38 @@ public:
 
 class JsonStreamParserState {
 public:
+    JsonStreamParserState() = default;
     virtual ~JsonStreamParserState() = default;
     virtual bool parserShouldAcceptToken(JsonStreamParser&, JsonToken) const { return false; }
     virtual void parserShouldTransitionTo(JsonStreamParser&, JsonToken) const {}
     virtual JsonParserStatus parserShouldReturn(JsonStreamParser&) const { return JsonParserWaitingForData; }
     virtual bool needKey() const { return false; }
     virtual const char* name() const { return "<aaiie!>"; }
+
+    // Which of the parser's own states this is. Only their shared instances
+    // carry it, so the parser answers for them without calls; any other
+    // state object is asked through the methods above.
+    enum class Kind : uint8_t {
+        Other,
+        Start,
+        Complete,
+        Error,
+        ObjectStart,
+        ObjectGotKey,
+        ObjectSeparator,
+        ObjectGotValue,
+        ObjectNeedKey,
+        ArrayStart,
+        ArrayGotValue,
+        ArrayNeedValue,
+    };
+    Kind kind() const { return kind_; }
+
+protected:
+    explicit constexpr JsonStreamParserState(Kind kind) : kind_(kind) {}
+
+private:
+    Kind kind_ = Kind::Other;
 };
 
 // Every state answers its shared instance, the tokens it accepts, the state
@@ -50,11 +76,17 @@ public:
 #define QUENTA_JSON_PARSER_STATE(Name, Extra)                                          \
     class Name : public JsonStreamParserState {                                        \
     public:                                                                            \
-        static const Name& sharedInstance();                                           \
+        Name() = default;                                                              \
+        static constexpr const Name& sharedInstance() { return shared_; }              \
         bool parserShouldAcceptToken(JsonStreamParser&, JsonToken) const override;     \
         void parserShouldTransitionTo(JsonStreamParser&, JsonToken) const override;    \
         const char* name() const override;                                             \
         Extra                                                                          \
+                                                                                       \
+    private:                                                                           \
+        explicit constexpr Name(JsonStreamParserState::Kind kind)                      \
+            : JsonStreamParserState(kind) {}                                           \
+        static const Name shared_;                                                     \
     };
 
 #define QUENTA_JSON_RETURNS(status) \

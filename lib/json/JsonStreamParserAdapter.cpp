@@ -1,21 +1,34 @@
 #include "lib/json/JsonStreamParserAdapter.h"
 
 #include <iterator>
+#include <type_traits>
 
 using foundation::Value;
 
-namespace {
-
-// One allocation for the members, where the dictionary offers it.
-template <typename D>
-void reserveMembers(D& dict, size_t n) {
-    if constexpr (requires { dict.reserve(n); }) dict.reserve(n);
-}
-
-}  // namespace
-
 JsonStreamParserAdapter::JsonStreamParserAdapter() {
     stack_.reserve(32);
+    members_.reserve(32);
+}
+
+void JsonStreamParserAdapter::ElementLists::push() {
+    if (open == lists.size()) {
+        lists.emplace_back();
+        lastSize.push_back(16);
+    }
+    lists[open].reserve(lastSize[open]);
+    ++open;
+}
+
+foundation::Array JsonStreamParserAdapter::ElementLists::pop() {
+    std::vector<Value>& list = lists[--open];
+    lastSize[open] = list.size();
+    if (list.capacity() > 2 * list.size() + 8) {
+        // Keep the room for the next array of this level.
+        foundation::Array fitted(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+        list.clear();
+        return fitted;
+    }
+    return std::move(list);
 }
 
 template <typename... Args>
@@ -31,16 +44,23 @@ void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
         return;
     }
     if (stack_.back().type == Array) {
-        elements_.emplace_back(std::forward<Args>(args)...);
+        arrays_.top().emplace_back(std::forward<Args>(args)...);
     } else {
-        members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(keys_.back())),
-                              std::forward_as_tuple(std::forward<Args>(args)...));
-        keys_.pop_back();
+        // The member of the key just found; the members of containers opened
+        // after it have gone into those containers by now.
+        Value& member = members_.back().second;
+        if constexpr (sizeof...(Args) == 1 && (std::is_same_v<std::decay_t<Args>, Value> && ...)) {
+            member = std::move(args...);
+        } else {
+            member = Value(std::forward<Args>(args)...);
+        }
     }
 }
 
 void JsonStreamParserAdapter::open(ContainerType type) {
-    if (++depth_ > levelsToSkip_) stack_.push_back(Frame{type, type == Array ? elements_.size() : members_.size()});
+    if (++depth_ <= levelsToSkip_) return;
+    stack_.push_back(Frame{type, members_.size()});
+    if (type == Array) arrays_.push();
 }
 
 void JsonStreamParserAdapter::parserFoundObjectStart(JsonStreamParser*) { open(Object); }
@@ -49,31 +69,28 @@ void JsonStreamParserAdapter::parserFoundArrayStart(JsonStreamParser*) { open(Ar
 
 void JsonStreamParserAdapter::parserFoundObjectKey(JsonStreamParser*, std::string_view key) {
     // Keys of a skipped object have no container to go to.
-    if (depth_ > levelsToSkip_) keys_.emplace_back(key);
+    if (depth_ > levelsToSkip_) {
+        members_.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
+    }
 }
 
 void JsonStreamParserAdapter::parserFoundObjectEnd(JsonStreamParser* parser) {
     if (depth_-- <= levelsToSkip_) return;
-    size_t start = stack_.back().start;
+    auto first = members_.begin() + std::ptrdiff_t(stack_.back().start);
     stack_.pop_back();
+    std::vector<foundation::Dictionary::Entry> entries(std::make_move_iterator(first),
+                                                       std::make_move_iterator(members_.end()));
+    members_.erase(first, members_.end());
     foundation::Dictionary dict;
-    reserveMembers(dict, members_.size() - start);
-    for (size_t i = start; i < members_.size(); ++i) {
-        // A key given twice keeps its last value.
-        dict.set(std::move(members_[i].first), std::move(members_[i].second));
-    }
-    members_.resize(start);
+    // A key given twice keeps its first position and its last value.
+    dict.assignEntries(std::move(entries));
     found(parser, std::move(dict));
 }
 
 void JsonStreamParserAdapter::parserFoundArrayEnd(JsonStreamParser* parser) {
     if (depth_-- <= levelsToSkip_) return;
-    size_t start = stack_.back().start;
     stack_.pop_back();
-    auto first = elements_.begin() + std::ptrdiff_t(start);
-    foundation::Array array(std::make_move_iterator(first), std::make_move_iterator(elements_.end()));
-    elements_.erase(first, elements_.end());
-    found(parser, std::move(array));
+    found(parser, arrays_.pop());
 }
 
 void JsonStreamParserAdapter::parserFoundBoolean(JsonStreamParser* parser, bool x) { found(parser, x); }

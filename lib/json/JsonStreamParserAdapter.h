@@ -45,21 +45,34 @@ private:
     void found(JsonStreamParser* parser, Args&&... args);
     void open(ContainerType type);
 
-    // An open container: its type and where its pending elements or members
-    // start in the shared stacks below. Elements and members are collected
-    // there and moved into a container of the right size when it closes.
-    struct Frame {
-        ContainerType type;
-        size_t start;
+    // Pending array elements, one list per level of open arrays. A list is
+    // handed whole to its array when it closes (unless it is mostly unused
+    // room), and the size of the last array of a level is reserved for the
+    // next one: the arrays of a list of records tend to be alike.
+    struct ElementLists {
+        std::vector<std::vector<foundation::Value>> lists;
+        std::vector<size_t> lastSize;
+        size_t open = 0;
+
+        std::vector<foundation::Value>& top() { return lists[open - 1]; }
+        void push();
+        foundation::Array pop();
     };
 
     JsonStreamParserAdapterDelegate* delegate_ = nullptr;
     unsigned levelsToSkip_ = 0;
     unsigned depth_ = 0;
+    // The containers being built: their type and, for objects, where their
+    // members start in members_. A member is added when its key is found;
+    // its value follows. The members of a closing object are moved into
+    // storage of their size, allocated after what they hold.
+    struct Frame {
+        ContainerType type;
+        size_t start;
+    };
     std::vector<Frame> stack_;
-    std::vector<foundation::Value> elements_;
+    ElementLists arrays_;
     std::vector<foundation::Dictionary::Entry> members_;
-    std::vector<std::string> keys_;  // keys whose values are still to come
 };
 
 // Keeps the last finished top-level container.

@@ -20,6 +20,21 @@ struct StringClasses {
 };
 constexpr StringClasses kStringClasses;
 
+// The first byte from p on that is not plain ASCII inside a string, or end.
+// Plain runs are the common case: they are skipped many bytes at a time.
+inline const uint8_t* skipPlain(const uint8_t* p, const uint8_t* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        unsigned skip = jsonutf8::firstSpecial16(p);
+        if (skip < 16) return p + skip;
+        p += 16;
+    }
+#endif
+    while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
+    while (p < end && kStringClasses.c[*p] == 0) ++p;
+    return p;
+}
+
 inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 int hexValue(uint8_t c) {
@@ -37,9 +52,9 @@ constexpr int64_t kExponentCap = 1000000;
 
 // Canonical text of digits x 10^exponent: no exponent, no leading zeros, no
 // trailing zeros after the point, "0" for zero. False when out of range.
-bool decimalText(bool negative, const std::string& digits, int64_t exponent, std::string& out) {
+bool decimalText(bool negative, std::string_view digits, int64_t exponent, std::string& out) {
     size_t first = digits.find_first_not_of('0');
-    if (first == std::string::npos) {
+    if (first == std::string_view::npos) {
         out.assign(1, '0');
         return true;
     }
@@ -121,23 +136,10 @@ JsonToken JsonTokeniser::fail(std::string message) {
     return JsonTokenError;
 }
 
-JsonToken JsonTokeniser::getToken() {
-    const uint8_t* bytes = stream_.bytes();
-    size_t length = stream_.length();
-    size_t i = stream_.index();
-    while (i < length && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\n' || bytes[i] == '\r')) ++i;
-    stream_.setIndex(i);
-    if (i == length) return JsonTokenEof;
-
-    uint8_t c = bytes[i];
+// Literals, numbers and what cannot start a token.
+JsonToken JsonTokeniser::getOtherToken(size_t i) {
+    uint8_t c = stream_.bytes()[i];
     switch (c) {
-        case '[': stream_.setIndex(i + 1); return JsonTokenArrayStart;
-        case ']': stream_.setIndex(i + 1); return JsonTokenArrayEnd;
-        case '{': stream_.setIndex(i + 1); return JsonTokenObjectStart;
-        case '}': stream_.setIndex(i + 1); return JsonTokenObjectEnd;
-        case ',': stream_.setIndex(i + 1); return JsonTokenValueSeparator;
-        case ':': stream_.setIndex(i + 1); return JsonTokenKeyValueSeparator;
-        case '"': return getStringToken(i);
         case 't': return matchWord(i, "true", JsonTokenTrue);
         case 'f': return matchWord(i, "false", JsonTokenFalse);
         case 'n': return matchWord(i, "null", JsonTokenNull);
@@ -175,32 +177,33 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
     bool escaped = false;
 
     for (;;) {
-        // Plain ASCII runs are the common case: skip them eight bytes at a time.
-        while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
-        while (p < end && kStringClasses.c[*p] == 0) ++p;
+        p = skipPlain(p, end);
         if (p == end) return JsonTokenEof;
         uint8_t c = *p;
-        switch (kStringClasses.c[c]) {
-            case 1: {  // closing quote
-                if (escaped) {
-                    buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
-                    string_ = buffer_;
-                } else {
-                    string_ = std::string_view(reinterpret_cast<const char*>(run), size_t(p - run));
-                }
-                stream_.setIndex(size_t(p + 1 - begin));
-                return JsonTokenString;
+        if (c == '"') {  // closing quote
+            if (escaped) {
+                buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
+                string_ = buffer_;
+            } else {
+                string_ = std::string_view(reinterpret_cast<const char*>(run), size_t(p - run));
             }
-            case 3:
-                return fail(foundation::format("Unescaped control character [0x%02X]", unsigned(c)));
-            case 4: {
+            stream_.setIndex(size_t(p + 1 - begin));
+            return JsonTokenString;
+        }
+        if (c >= 0x80) {
+            // A run of multi-byte characters (text in most scripts) is checked in one go.
+            do {
                 size_t n = 0;
                 jsonutf8::Result r = jsonutf8::check(p, end, n);
                 if (r == jsonutf8::Result::CutOff) return JsonTokenEof;
                 if (r == jsonutf8::Result::Invalid) return fail("Broken Unicode encoding");
                 p += n;
-                break;
-            }
+            } while (p < end && *p >= 0x80);
+            continue;
+        }
+        switch (kStringClasses.c[c]) {
+            case 3:
+                return fail(foundation::format("Unescaped control character [0x%02X]", unsigned(c)));
             case 2: {  // escape
                 if (!escaped) {
                     buffer_.clear();
@@ -334,13 +337,11 @@ JsonToken JsonTokeniser::getNumberToken(size_t start) {
         if (negative) number_ = foundation::Value(-int64_t(mantissa));
         else number_ = foundation::Value(static_cast<unsigned long long>(mantissa));
     } else {
-        std::string digits;
-        digits.reserve(size_t(digitsEnd - digitsStart));
-        for (const uint8_t* q = digitsStart; q < digitsEnd; ++q) {
-            if (*q != '.') digits.push_back(char(*q));
-        }
+        // The digits without the decimal point.
+        digits_.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));
+        if (fractionDigits > 0) digits_.erase(digits_.size() - size_t(fractionDigits) - 1, 1);
         foundation::Decimal decimal;
-        if (!decimalText(negative, digits, exponent - fractionDigits, decimal.text)) {
+        if (!decimalText(negative, digits_, exponent - fractionDigits, decimal.text)) {
             return fail("Number exponent out of range");
         }
         number_ = foundation::Value(std::move(decimal));

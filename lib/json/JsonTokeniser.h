@@ -59,7 +59,7 @@ public:
     void appendData(const uint8_t* bytes, size_t length) { stream_.appendData(bytes, length); }
     // Must be called before the appended data goes away.
     void keepRest() { stream_.keepRest(); }
-    JsonToken getToken();
+    inline JsonToken getToken();
 
     // The message of the last JsonTokenError.
     const std::string& error() const { return error_; }
@@ -70,6 +70,7 @@ public:
     foundation::Value& number() { return number_; }
 
 private:
+    JsonToken getOtherToken(size_t start);
     JsonToken getStringToken(size_t start);
     JsonToken getNumberToken(size_t start);
     JsonToken matchWord(size_t start, const char* word, JsonToken token);
@@ -78,6 +79,27 @@ private:
     JsonUTF8Stream stream_;
     std::string error_;
     std::string buffer_;
+    std::string digits_;  // scratch for decimal numbers
     std::string_view string_;
     foundation::Value number_;
 };
+
+// Inline: the stream parser asks for every token.
+inline JsonToken JsonTokeniser::getToken() {
+    const uint8_t* bytes = stream_.bytes();
+    size_t length = stream_.length();
+    size_t i = stream_.index();
+    while (i < length && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\n' || bytes[i] == '\r')) ++i;
+    stream_.setIndex(i);
+    if (i == length) return JsonTokenEof;
+    switch (bytes[i]) {
+        case '[': stream_.setIndex(i + 1); return JsonTokenArrayStart;
+        case ']': stream_.setIndex(i + 1); return JsonTokenArrayEnd;
+        case '{': stream_.setIndex(i + 1); return JsonTokenObjectStart;
+        case '}': stream_.setIndex(i + 1); return JsonTokenObjectEnd;
+        case ',': stream_.setIndex(i + 1); return JsonTokenValueSeparator;
+        case ':': stream_.setIndex(i + 1); return JsonTokenKeyValueSeparator;
+        case '"': return getStringToken(i);
+        default: return getOtherToken(i);
+    }
+}

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace jsonutf8 {
 
 enum class Result { Valid, Invalid, CutOff };
@@ -36,6 +40,20 @@ inline Result check(const uint8_t* p, const uint8_t* end, size_t& length) {
     }
     return Result::Valid;
 }
+
+// The offset of the first quote, backslash, control byte or byte of a
+// multi-byte sequence among the 16 bytes at p, or 16 when there is none.
+#if defined(__SSE2__)
+inline unsigned firstSpecial16(const uint8_t* p) {
+    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i quote = _mm_cmpeq_epi8(x, _mm_set1_epi8('"'));
+    __m128i backslash = _mm_cmpeq_epi8(x, _mm_set1_epi8('\\'));
+    __m128i control = _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(0x1F)), _mm_set1_epi8(0x1F));
+    unsigned mask = unsigned(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(quote, backslash), control))) |
+                    unsigned(_mm_movemask_epi8(x));
+    return mask ? unsigned(__builtin_ctz(mask)) : 16u;
+}
+#endif
 
 // True when none of the eight bytes at p is a quote, a backslash, a control
 // byte or a byte of a multi-byte sequence.

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "platform/foundation/Time.h"
@@ -88,6 +89,74 @@ bool Dictionary::remove(std::string_view key) {
 }
 
 void Dictionary::reserve(size_t n) { entries_.reserve(n); }
+
+namespace {
+
+// A cheap summary of a key (its length and some of its bytes) so most
+// unequal keys are told apart without comparing them.
+inline uint64_t keyTag(const std::string& key) {
+    const char* p = key.data();
+    size_t n = key.size();
+    uint64_t head = 0, tail = 0;
+    if (n >= 8) {
+        std::memcpy(&head, p, 8);
+        std::memcpy(&tail, p + n - 8, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        head = a;
+        tail = b;
+    } else if (n > 0) {
+        head = uint64_t(uint8_t(p[0])) | uint64_t(uint8_t(p[n / 2])) << 8 | uint64_t(uint8_t(p[n - 1])) << 16;
+    }
+    return (head ^ (tail * 0x9E3779B97F4A7C15ull)) + n * 0xC2B2AE3D27D4EB4Full;
+}
+
+}  // namespace
+
+void Dictionary::assignEntries(std::vector<Entry>&& entries) {
+    entries_ = std::move(entries);
+    index_.reset();
+    size_t n = entries_.size();
+    size_t kept = 0;  // entries_[0, kept) hold the distinct keys so far
+    if (n <= kIndexThreshold) {
+        // Few keys: a duplicate is looked for among the tags of the kept
+        // ones, and only when a bit picked by the tag was seen before.
+        uint64_t tags[kIndexThreshold];
+        uint64_t seen = 0;
+        for (size_t i = 0; i < n; ++i) {
+            uint64_t tag = keyTag(entries_[i].first);
+            uint64_t bit = uint64_t(1) << ((tag * 0x9E3779B97F4A7C15ull) >> 58);
+            size_t k = kept;
+            if (seen & bit) {
+                k = 0;
+                while (k < kept && !(tags[k] == tag && entries_[k].first == entries_[i].first)) ++k;
+            }
+            seen |= bit;
+            if (k < kept) {
+                entries_[k].second = std::move(entries_[i].second);
+                continue;
+            }
+            tags[kept] = tag;
+            if (kept != i) entries_[kept] = std::move(entries_[i]);
+            ++kept;
+        }
+    } else {
+        index_ = std::make_unique<std::unordered_map<std::string, size_t>>();
+        index_->reserve(n);
+        for (size_t i = 0; i < n; ++i) {
+            auto [it, added] = index_->try_emplace(entries_[i].first, kept);
+            if (!added) {
+                entries_[it->second].second = std::move(entries_[i].second);
+                continue;
+            }
+            if (kept != i) entries_[kept] = std::move(entries_[i]);
+            ++kept;
+        }
+    }
+    entries_.erase(entries_.begin() + std::ptrdiff_t(kept), entries_.end());
+}
 
 void Dictionary::clear() {
     entries_.clear();

@@ -54,6 +54,10 @@ public:
     bool remove(std::string_view key);
     void clear();
     void reserve(size_t n);
+    // Replaces the contents with the entries, in their order, as if each
+    // were set() in turn: a key given twice keeps its first position and its
+    // last value. Linear in the number of entries.
+    void assignEntries(std::vector<Entry>&& entries);
 
     size_t size() const;
     bool empty() const;
@@ -86,9 +90,9 @@ public:
     Value(unsigned long long u) : v_(uint64_t(u)) {}
     Value(double d) : v_(d) {}
     Value(foundation::Decimal d) : v_(std::move(d)) {}
-    Value(const char* s) : v_(std::string(s)) {}
+    Value(const char* s) : v_(std::in_place_type<std::string>, s) {}
     Value(std::string s) : v_(std::move(s)) {}
-    Value(std::string_view s) : v_(std::string(s)) {}
+    Value(std::string_view s) : v_(std::in_place_type<std::string>, s) {}
     Value(foundation::Bytes b) : v_(std::move(b)) {}
     Value(foundation::Date d) : v_(d) {}
     Value(foundation::Array a) : v_(std::move(a)) {}

@@ -201,6 +201,16 @@ TEST(JsonParser, ObjectsKeepTheLastOfDuplicateKeys) {
     EXPECT_EQ(*d.find("a"), Value(2ull));
     EXPECT_EQ(d.keys(), (std::vector<std::string>{"a", "b"}));
     EXPECT_TRUE(d.find("b")->get("c")->isArray());
+    // A large object with repeated keys: first position, last value.
+    std::string big = "{";
+    for (int i = 0; i < 100; ++i) big += "\"k" + std::to_string(i % 40) + "\":" + std::to_string(i) + ",";
+    big += "\"k0\":\"end\"}";
+    Value bigDoc = parseOk(big);
+    const Dictionary& b = *bigDoc.asDictionary();
+    ASSERT_EQ(b.size(), 40u);
+    EXPECT_EQ(b.entries()[0], (Dictionary::Entry{"k0", Value("end")}));
+    EXPECT_EQ(b.entries()[39], (Dictionary::Entry{"k39", Value(79ull)}));
+    EXPECT_EQ(*b.find("k7"), Value(87ull));
     EXPECT_TRUE(parseOk("{}").isDictionary());
     EXPECT_TRUE(parseOk("[]").isArray());
 }
@@ -275,4 +285,31 @@ TEST(JsonStreamParser, MultipleDocumentsAndSkippedLevels) {
     EXPECT_EQ(items.found[0], Value(Dictionary{{"a", Value(1ull)}}));
     EXPECT_EQ(items.found[1], Value(Array{Value("x")}));
     EXPECT_EQ(items.found[2], Value(Dictionary{{"b", Value(Dictionary{{"c", Value(2ull)}})}}));
+}
+
+TEST(JsonStreamParser, OtherStateObjectsAreAskedThroughTheirMethods) {
+    // A start state of the caller's own that takes arrays only and names itself.
+    struct ArraysOnly : JsonStreamParserStateStart {
+        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const override {
+            return t == JsonTokenArrayStart;
+        }
+        const char* name() const override { return "before an array"; }
+    };
+    static const ArraysOnly arraysOnly;
+
+    JsonStreamParser objects;
+    objects.setState(arraysOnly);
+    EXPECT_EQ(objects.parse("{}"), JsonParserError);
+    EXPECT_EQ(objects.error(), "Token 'start of object' not expected before an array");
+
+    Collector collector;
+    JsonStreamParserAdapter adapter;
+    adapter.setDelegate(&collector);
+    JsonStreamParser arrays;
+    arrays.setDelegate(&adapter);
+    arrays.setState(arraysOnly);
+    EXPECT_EQ(arrays.parse("[1]"), JsonParserComplete);  // its inherited transition ends the document
+    EXPECT_EQ(&arrays.state(), &JsonStreamParserStateComplete::sharedInstance());
+    ASSERT_EQ(collector.found.size(), 1u);
+    EXPECT_EQ(collector.found[0], Value(Array{Value(1ull)}));
 }

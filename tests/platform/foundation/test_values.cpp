@@ -80,6 +80,39 @@ TEST(Value, DictionaryKeepsOrderAndTheLastOfDuplicateKeys) {
     EXPECT_EQ(Value(Array{Value(1)}).at(1), nullptr);
 }
 
+TEST(Value, DictionaryFromEntriesMatchesSetInTurn) {
+    // Small and large runs (either side of the index threshold), duplicates
+    // at both ends, long keys that differ only in the middle, an empty key.
+    const std::string longA = "0123456789abcdefXghijklmnopqrstuvw";
+    const std::string longB = "0123456789abcdefYghijklmnopqrstuvw";
+    for (int count : {0, 3, 32, 33, 80}) {
+        std::vector<Dictionary::Entry> run;
+        for (int i = 0; i < count; ++i) run.emplace_back("k" + std::to_string(i % 50), Value(i));
+        run.emplace_back(longA, Value("a"));
+        run.emplace_back(longB, Value("b"));
+        run.emplace_back("", Value("empty"));
+        run.emplace_back(longA, Value("a2"));
+        run.emplace_back("k0", Value("last"));
+
+        Dictionary expected;
+        for (const auto& [key, value] : run) expected.set(key, value);
+        Dictionary built;
+        built.set("stale", Value(1));
+        built.assignEntries(std::move(run));
+
+        EXPECT_EQ(built.entries(), expected.entries()) << count;
+        EXPECT_EQ(built.find("stale"), nullptr);
+        EXPECT_EQ(*built.find(longA), Value("a2"));
+        EXPECT_EQ(*built.find(longB), Value("b"));
+        EXPECT_EQ(*built.find("k0"), Value("last"));
+        if (count > 40) {
+            EXPECT_EQ(*built.find("k45"), Value(45));
+        }
+        built.set("k1", Value("again"));
+        EXPECT_EQ(built.entries()[count > 1 ? 1 : built.size() - 1].first, "k1");
+    }
+}
+
 TEST(Text, Utf16CountingAndSubstrings) {
     EXPECT_EQ(utf16Length("abc"), 3u);
     EXPECT_EQ(utf16Length("禾盾"), 2u);
