@@ -26,6 +26,12 @@ std::set<RunLoop*>& liveLoops() {
 
 double monoNow() { return clock().monotonic(); }
 
+// The mode names as literals: threads that run for the whole process (the
+// request threads) still compare modes while the exit handlers destroy the
+// global name strings.
+constexpr const char* kDefaultModeName = "kCFRunLoopDefaultMode";
+constexpr const char* kCommonModesName = "kCFRunLoopCommonModes";
+
 double realNow() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
@@ -77,7 +83,7 @@ void FdWatch::setEvents(short events) {
 
 RunLoop::RunLoop(std::thread::id owner) : owner_(owner) {
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    commonModes_.insert(kDefaultMode);
+    commonModes_.insert(kDefaultModeName);
     std::lock_guard<std::mutex> lock(gLoopsMutex);
     liveLoops().insert(this);
 }
@@ -140,7 +146,7 @@ void RunLoop::addCommonMode(const std::string& mode) {
 
 bool RunLoop::modeMatches(const std::string& sourceMode, const std::string& runMode) const {
     if (sourceMode == runMode) return true;
-    return sourceMode == kCommonModes && commonModes_.count(runMode) > 0;
+    return sourceMode == kCommonModesName && commonModes_.count(runMode) > 0;
 }
 
 std::string RunLoop::currentMode() const {
@@ -323,7 +329,8 @@ bool RunLoop::runOnce(const std::string& mode, double timeout) {
     return handled;
 }
 
-void RunLoop::run(const std::string& mode) {
+void RunLoop::run(const std::string& modeName) {
+    const std::string mode = modeName;  // the caller's string may not outlive the loop
     stopRequested_.store(false);
     while (!stopRequested_.load()) {
         runOnce(mode, std::numeric_limits<double>::infinity());
