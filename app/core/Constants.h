@@ -47,9 +47,8 @@ public:
     static std::shared_ptr<ui::AlertView> simpleAlertViewWithTitle(const std::string& title,
                                                                    const std::string& message);
     // One button "确定" with the tag and delegate.
-    static std::shared_ptr<ui::AlertView> normalAlertViewWithTitle(const std::string& title,
-                                                                   const std::string& message, int tag,
-                                                                   ui::AlertViewDelegate* delegate);
+    static std::shared_ptr<ui::AlertView> normalAlertViewWithTitle(const std::string& title, const std::string& message,
+                                                                   int tag, ui::AlertViewDelegate* delegate);
     // Cancel button "确定" (index 0) and "取消" (index 1).
     static std::shared_ptr<ui::AlertView> compicatedAlertViewWithTitle(const std::string& title,
                                                                        const std::string& message, int tag,

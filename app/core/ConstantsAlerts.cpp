@@ -68,9 +68,8 @@ std::shared_ptr<ui::AlertView> Constants::simpleAlertViewWithTitle(const std::st
     return showAlert(title, message, kSimpleAlertTag, &simpleAlertDelegate(), {});
 }
 
-std::shared_ptr<ui::AlertView> Constants::normalAlertViewWithTitle(const std::string& title,
-                                                                   const std::string& message, int tag,
-                                                                   ui::AlertViewDelegate* delegate) {
+std::shared_ptr<ui::AlertView> Constants::normalAlertViewWithTitle(const std::string& title, const std::string& message,
+                                                                   int tag, ui::AlertViewDelegate* delegate) {
     return showAlert(title, message, tag, delegate, {});
 }
 

@@ -80,9 +80,9 @@ bool Constants::isRatePromptDue() {
 
 std::shared_ptr<ui::AlertView> Constants::personalUseCheckAndRate(int tag, ui::AlertViewDelegate* delegate) {
     if (!isRatePromptDue()) return nullptr;
-    auto alert = ui::AlertView::create("提示",
-                                       "诚邀您对禾盾进行评价\n如果您喜欢本软件，请给个好评\n您的支持永远是我们最大的动力",
-                                       delegate, "不再提醒", {"现在评分", "稍后再说"});
+    auto alert = ui::AlertView::create(
+        "提示", "诚邀您对禾盾进行评价\n如果您喜欢本软件，请给个好评\n您的支持永远是我们最大的动力", delegate,
+        "不再提醒", {"现在评分", "稍后再说"});
     alert->setTag(tag);
     alert->show();
     return alert;

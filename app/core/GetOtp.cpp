@@ -102,8 +102,7 @@ foundation::Bytes Util::hmac_sha1_ex(const uint8_t* key, size_t keylen, const st
     return out;
 }
 
-std::optional<std::string> Util::getOtpValue_ex(const uint8_t* key, size_t keylen, uint64_t counter,
-                                                int digit) const {
+std::optional<std::string> Util::getOtpValue_ex(const uint8_t* key, size_t keylen, uint64_t counter, int digit) const {
     if (digit < 0 || digit > 8) return std::nullopt;
     foundation::Bytes h = hmac_sha1_ex(key, keylen, bigEndian(counter));
     if (h.size() != 20) return std::nullopt;

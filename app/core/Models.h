@@ -10,12 +10,12 @@
 #include "platform/foundation/Value.h"
 
 // A nil-able text property: name() reads it, setter(value) replaces it.
-#define QUENTA_TEXT_PROPERTY(name, setter)                                         \
-public:                                                                            \
-    const std::optional<std::string>& name() const { return name##_; }             \
-    void setter(std::optional<std::string> value) { name##_ = std::move(value); }  \
-                                                                                   \
-private:                                                                           \
+#define QUENTA_TEXT_PROPERTY(name, setter)                                        \
+public:                                                                           \
+    const std::optional<std::string>& name() const { return name##_; }            \
+    void setter(std::optional<std::string> value) { name##_ = std::move(value); } \
+                                                                                  \
+private:                                                                          \
     std::optional<std::string> name##_;
 
 // The token and session record.
@@ -23,10 +23,10 @@ class DkBase {
     QUENTA_TEXT_PROPERTY(bid, setBid)                  // token key as hex text
     QUENTA_TEXT_PROPERTY(server_time, setServer_time)  // server time in milliseconds
     QUENTA_TEXT_PROPERTY(result, setResult)
-    QUENTA_TEXT_PROPERTY(difftime, setDifftime)        // server minus device time, seconds
-    QUENTA_TEXT_PROPERTY(sid, setSid)                  // session id (the code screens keep the uuid here)
+    QUENTA_TEXT_PROPERTY(difftime, setDifftime)  // server minus device time, seconds
+    QUENTA_TEXT_PROPERTY(sid, setSid)            // session id (the code screens keep the uuid here)
     QUENTA_TEXT_PROPERTY(sessionkey, setSessionkey)
-    QUENTA_TEXT_PROPERTY(serial, setSerial)            // the six-character bind serial
+    QUENTA_TEXT_PROPERTY(serial, setSerial)  // the six-character bind serial
 };
 
 // The main screen's view of the store.
@@ -57,7 +57,7 @@ class PersonCenterInfo {
     QUENTA_TEXT_PROPERTY(userName, setUserName)
     QUENTA_TEXT_PROPERTY(phone, setPhone)
     QUENTA_TEXT_PROPERTY(photourl, setPhotourl)
-    QUENTA_TEXT_PROPERTY(safeLevel, setSafeLevel)          // security score 0 to 100
+    QUENTA_TEXT_PROPERTY(safeLevel, setSafeLevel)  // security score 0 to 100
     QUENTA_TEXT_PROPERTY(loginTime, setLoginTime)
     QUENTA_TEXT_PROPERTY(loginCity, setLoginCity)
     QUENTA_TEXT_PROPERTY(logSum, setLogSum)
@@ -96,7 +96,7 @@ class Answer {
     QUENTA_TEXT_PROPERTY(sid, setSid)                // session id from the reply
     QUENTA_TEXT_PROPERTY(longAnswer, setLongAnswer)  // the reply's position list
     QUENTA_TEXT_PROPERTY(answer, setAnswer)
-    QUENTA_TEXT_PROPERTY(uuid, setUuid)              // binding uuid
+    QUENTA_TEXT_PROPERTY(uuid, setUuid)  // binding uuid
 };
 
 #undef QUENTA_TEXT_PROPERTY

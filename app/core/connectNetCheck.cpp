@@ -19,7 +19,7 @@ connectNetCheck::FlagsProbe& probe() {
 }
 
 constexpr unsigned long kRouteUp = 0x1;        // RTF_UP
-constexpr unsigned long kRouteReject = 0x200;   // RTF_REJECT
+constexpr unsigned long kRouteReject = 0x200;  // RTF_REJECT
 
 // A line of /proc/net/route: Iface Destination Gateway Flags ... Mask ...
 bool hasIpv4DefaultRoute(std::string_view table) {

@@ -14,8 +14,7 @@ bool trackPageview(const std::string& pageWord) {
     return false;
 }
 
-bool trackEvent(const std::string& categoryWord, const std::string& action,
-                const std::optional<std::string>& label) {
+bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label) {
     TrkError error;
     if (TrkTracker::sharedTracker().trackEvent(path(categoryWord), action, label, 0, &error)) return true;
     foundation::log("error in trackEvent");

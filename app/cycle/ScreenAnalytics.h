@@ -13,7 +13,6 @@ std::string path(const std::string& word);
 
 bool trackPageview(const std::string& pageWord);
 // Value 0.
-bool trackEvent(const std::string& categoryWord, const std::string& action,
-                const std::optional<std::string>& label);
+bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label);
 
 }  // namespace ScreenAnalytics

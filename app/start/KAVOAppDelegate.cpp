@@ -39,8 +39,8 @@ bool KAVOAppDelegate::didFinishLaunchingWithOptions(ui::Application* app, const 
         defaults.setInteger("uniqueuser", 1);
         defaults.synchronize();
         TrkError error;
-        if (!tracker.trackEvent(std::string(Constants::kOtherCategory), std::string("VeryFirstCheck"), std::nullopt,
-                                0, &error))
+        if (!tracker.trackEvent(std::string(Constants::kOtherCategory), std::string("VeryFirstCheck"), std::nullopt, 0,
+                                &error))
             foundation::log("error in trackEvent");
     }
     return true;

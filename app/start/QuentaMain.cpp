@@ -35,8 +35,10 @@ int quentaMain(int argc, char** argv) {
     std::string openURL, sourceApp;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--open-url" && i + 1 < argc) openURL = argv[++i];
-        else if (a == "--source-app" && i + 1 < argc) sourceApp = argv[++i];
+        if (a == "--open-url" && i + 1 < argc)
+            openURL = argv[++i];
+        else if (a == "--source-app" && i + 1 < argc)
+            sourceApp = argv[++i];
     }
 
     shell::Shell shell(shell::ShellOptions::fromArgs(argc, argv));
@@ -55,9 +57,8 @@ int quentaMain(int argc, char** argv) {
     http::installAuthenticationDialog();
     LaunchedApp app = launchApp(shell.windowRef(), KAVOStoryboard::make(), options);
     if (!openURL.empty()) {
-        foundation::RunLoop::main().post([openURL, sourceApp] {
-            ui::Application::shared().deliverIncomingURL(openURL, sourceApp);
-        });
+        foundation::RunLoop::main().post(
+            [openURL, sourceApp] { ui::Application::shared().deliverIncomingURL(openURL, sourceApp); });
     }
     shell.run();
     ui::Application::shared().terminate();

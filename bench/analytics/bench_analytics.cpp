@@ -98,7 +98,8 @@ void BM_StoreSizePer1000Hits(benchmark::State& state) {
             empty = fileSize(path);
             state.ResumeTiming();
             for (int i = 0; i < 1000; ++i) {
-                TrkEvent e("/iOS/3.0/page" + std::to_string(i % 20), kTrkPageviewCategory, std::nullopt, std::nullopt, 0);
+                TrkEvent e("/iOS/3.0/page" + std::to_string(i % 20), kTrkPageviewCategory, std::nullopt, std::nullopt,
+                           0);
                 store.persistEvent(e, nullptr);
             }
             state.PauseTiming();

@@ -27,8 +27,8 @@ struct Fixture {
     Fixture() {
         // Text of random words: compresses about as well as a real reply.
         std::mt19937 rng(7);
-        static const char* words[] = {"alpha", "beta", "gamma", "delta", "{\"result\":", "0", "1f2e", "safe",
-                                      "center", ",", "\"x\"", "token", "\n"};
+        static const char* words[] = {"alpha", "beta",   "gamma", "delta", "{\"result\":", "0", "1f2e",
+                                      "safe",  "center", ",",     "\"x\"", "token",        "\n"};
         while (large.size() < (1 << 20)) large += words[rng() % 13], large += ' ';
         large.resize(1 << 20);
         largeGzip = testnet::gzip(large);

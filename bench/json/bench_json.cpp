@@ -5,10 +5,10 @@
 //   Small: a 300-byte reply.
 #include <benchmark/benchmark.h>
 
-#include <nlohmann/json.hpp>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <string>
@@ -21,8 +21,9 @@ namespace {
 std::string largeDocument() {
     static const char* locations[] = {"浙江省杭州市", "上海市", "北京市海淀区", "广东省深圳市", "unknown"};
     static const char* businesses[] = {"登录", "修改密码", "支付宝绑定", "一键校验", "login"};
-    std::string s = "{\"result\":\"100\",\"isSuccess\":true,\"username\":\"测试用户tb123\",\"safeScore\":87,"
-                    "\"products\":[1,2,3,5,8],\"list\":[";
+    std::string s =
+        "{\"result\":\"100\",\"isSuccess\":true,\"username\":\"测试用户tb123\",\"safeScore\":87,"
+        "\"products\":[1,2,3,5,8],\"list\":[";
     char item[512];
     for (int i = 0; s.size() < 1000000; ++i) {
         std::snprintf(item, sizeof item,

@@ -26,11 +26,11 @@ void makeStore() {
     DBController::deleteDataBase();
     DBController controller;
     controller.initDatabase();
-    const char* keys[] = {"bid", "mac", "sessionkey", "uuid", "diffTime", "suggestTime", "passward", "username",
-                          "userType", "phoneNo", "imageUrl", "safePhone", "read_index", "safe_password",
-                          "safe_time", "faild_count", "jiuxing", "remote_version", "otpFast", "keyLogin",
-                          "isPushInfo", "account_lock", "state", "adversion", "temp1", "temp2", "temp3", "temp4",
-                          "temp5"};
+    const char* keys[] = {"bid",        "mac",           "sessionkey", "uuid",         "diffTime", "suggestTime",
+                          "passward",   "username",      "userType",   "phoneNo",      "imageUrl", "safePhone",
+                          "read_index", "safe_password", "safe_time",  "faild_count",  "jiuxing",  "remote_version",
+                          "otpFast",    "keyLogin",      "isPushInfo", "account_lock", "state",    "adversion",
+                          "temp1",      "temp2",         "temp3",      "temp4",        "temp5"};
     for (const char* key : keys) controller.InsertTable(key, "null");
     controller.UpdataTable("3.0.0", StoreKeys::read_index);
 }

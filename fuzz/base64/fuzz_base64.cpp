@@ -1,8 +1,8 @@
 // Decodes arbitrary bytes with both alphabets; what decodes must encode and
 // decode again to the same bytes. The input encoded must decode to itself.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 
 #include "lib/json/Base64Codec.h"

@@ -57,7 +57,9 @@ std::shared_ptr<TrkDataDispatcher> TrkDataDispatcher::create(TrkDataDispatcherDe
 TrkDataDispatcher::TrkDataDispatcher(TrkDataDispatcherDelegate* delegate, const std::string& product,
                                      const std::string& version, foundation::RunLoop* runLoop,
                                      std::recursive_mutex* lock)
-    : delegate_(delegate), responseParser_(this), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()),
+    : delegate_(delegate),
+      responseParser_(this),
+      runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()),
       lock_(lock ? lock : &ownLock_) {
     TrkCollectorAddress address = trkCollectorAddress();
     destinationHost_ = address.host;
@@ -164,8 +166,8 @@ std::string TrkDataDispatcher::constructRequestFromHit(TrkHit& hit) {
             body = text.substr(q + 1, second == std::string::npos ? std::string::npos : second - q - 1);
         }
         request = "POST " + destinationPathPrefix_ + "/p" + path + " HTTP/1.1\r\nHost: " + destinationHost_ +
-                  "\r\nUser-Agent: " + userAgent_ + "\r\nContent-Type: text/plain\r\nContent-Length: " +
-                  std::to_string(body.size()) + "\r\n\r\n" + body;
+                  "\r\nUser-Agent: " + userAgent_ +
+                  "\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     }
     if (debug_) foundation::log(request);
     return request;

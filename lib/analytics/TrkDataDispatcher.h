@@ -57,8 +57,7 @@ public:
     // dispatcher's own), the lock its owner holds when it calls in, so the
     // run loop and other threads never work on the dispatcher at once.
     static std::shared_ptr<TrkDataDispatcher> create(TrkDataDispatcherDelegate* delegate, const std::string& product,
-                                                     const std::string& version,
-                                                     foundation::RunLoop* runLoop = nullptr,
+                                                     const std::string& version, foundation::RunLoop* runLoop = nullptr,
                                                      std::recursive_mutex* lock = nullptr);
     ~TrkDataDispatcher() override;
 

@@ -96,9 +96,9 @@ std::string TrkHitBuilder::getEscapedCookieString(const TrkEvent& event, const s
     std::string cookie = foundation::format("__utma=%d.%d.%d.%d.%d.%d;", 1, event.visitorId(), event.timestampFirst(),
                                             event.timestampPrevious(), event.timestampCurrent(), event.visits());
     if (referrer) {
-        cookie += foundation::format("+__utmz=%d.%d.%d.%d.", 1, referrer->timestamp(), referrer->visit(),
-                                     referrer->index()) +
-                  referrer->referrer() + ";";
+        cookie +=
+            foundation::format("+__utmz=%d.%d.%d.%d.", 1, referrer->timestamp(), referrer->visit(), referrer->index()) +
+            referrer->referrer() + ";";
     }
     return TrkUtils::urlEncode(cookie);
 }
@@ -134,11 +134,20 @@ std::string TrkHitBuilder::x10Escape(const std::string& text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '\'': out += "'0"; break;
-            case ')': out += "'1"; break;
-            case '*': out += "'2"; break;
-            case '!': out += "'3"; break;
-            default: out += c;
+            case '\'':
+                out += "'0";
+                break;
+            case ')':
+                out += "'1";
+                break;
+            case '*':
+                out += "'2";
+                break;
+            case '!':
+                out += "'3";
+                break;
+            default:
+                out += c;
         }
     }
     return out;

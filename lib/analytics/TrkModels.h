@@ -56,8 +56,12 @@ class TrkItem {
 public:
     TrkItem(std::string orderID, std::string itemSKU, TrkText itemName, TrkText itemCategory, double itemPrice,
             int itemCount)
-        : orderID_(std::move(orderID)), itemSKU_(std::move(itemSKU)), itemName_(std::move(itemName)),
-          itemCategory_(std::move(itemCategory)), itemPrice_(itemPrice), itemCount_(itemCount) {}
+        : orderID_(std::move(orderID)),
+          itemSKU_(std::move(itemSKU)),
+          itemName_(std::move(itemName)),
+          itemCategory_(std::move(itemCategory)),
+          itemPrice_(itemPrice),
+          itemCount_(itemCount) {}
     const std::string& orderID() const { return orderID_; }
     const std::string& itemSKU() const { return itemSKU_; }
     const TrkText& itemName() const { return itemName_; }
@@ -77,8 +81,11 @@ private:
 class TrkTransaction {
 public:
     TrkTransaction(std::string orderID, TrkText storeName, double totalCost, double totalTax, double shippingCost)
-        : orderID_(std::move(orderID)), storeName_(std::move(storeName)), totalCost_(totalCost),
-          totalTax_(totalTax), shippingCost_(shippingCost) {}
+        : orderID_(std::move(orderID)),
+          storeName_(std::move(storeName)),
+          totalCost_(totalCost),
+          totalTax_(totalTax),
+          shippingCost_(shippingCost) {}
     const std::string& orderID() const { return orderID_; }
     const TrkText& storeName() const { return storeName_; }
     double totalCost() const { return totalCost_; }
@@ -128,10 +135,17 @@ public:
                    std::move(label), value) {}
     TrkEvent(int64_t eventID, int randomVal, int timestampFirst, int timestampPrevious, int timestampCurrent,
              int visits, TrkText pagePath, TrkText category, TrkText action, TrkText label, int value)
-        : eventID_(eventID), randomVal_(randomVal), timestampFirst_(timestampFirst),
-          timestampPrevious_(timestampPrevious), timestampCurrent_(timestampCurrent), visits_(visits),
-          pagePath_(std::move(pagePath)), category_(std::move(category)), action_(std::move(action)),
-          label_(std::move(label)), value_(value) {}
+        : eventID_(eventID),
+          randomVal_(randomVal),
+          timestampFirst_(timestampFirst),
+          timestampPrevious_(timestampPrevious),
+          timestampCurrent_(timestampCurrent),
+          visits_(visits),
+          pagePath_(std::move(pagePath)),
+          category_(std::move(category)),
+          action_(std::move(action)),
+          label_(std::move(label)),
+          value_(value) {}
 
     int64_t eventID() const { return eventID_; }
     int visitorId() const { return visitorId_; }

@@ -178,8 +178,7 @@ bool TrkPersistentHitStore::openDatabase(const std::optional<std::string>& given
               executeSql(kCreateHits, "create hits table") == SQLITE_DONE &&
               executeSql(kCreateEvents, "create events table") == SQLITE_DONE &&
               executeSql(kCreateCustomVarCache, "create custom var cache table") == SQLITE_DONE &&
-              populateCustomVariableCache() &&
-              executeSql(kCreateReferrer, "create referrer table") == SQLITE_DONE;
+              populateCustomVariableCache() && executeSql(kCreateReferrer, "create referrer table") == SQLITE_DONE;
     if (!ok) {
         foundation::log("Error initializing analytics database");
         closeDatabase();
@@ -199,10 +198,10 @@ bool TrkPersistentHitStore::openDatabase(const std::optional<std::string>& given
 
 void TrkPersistentHitStore::closeDatabase() {
     if (!db_) return;
-    for (sqlite3_stmt** slot : {&beginStmt_, &endStmt_, &rollbackStmt_, &updateCustomVarStmt_, &selectSessionStmt_,
-                                &insertSessionStmt_, &deleteSessionStmt_, &selectReferrerStmt_, &insertHitStmt_,
-                                &selectHitsStmt_, &deleteHitStmt_, &selectEventStmt_, &selectTransactionStmt_,
-                                &selectItemStmt_}) {
+    for (sqlite3_stmt** slot :
+         {&beginStmt_, &endStmt_, &rollbackStmt_, &updateCustomVarStmt_, &selectSessionStmt_, &insertSessionStmt_,
+          &deleteSessionStmt_, &selectReferrerStmt_, &insertHitStmt_, &selectHitsStmt_, &deleteHitStmt_,
+          &selectEventStmt_, &selectTransactionStmt_, &selectItemStmt_}) {
         sqlite3_finalize(*slot);
         *slot = nullptr;
     }
@@ -511,8 +510,8 @@ TrkText TrkPersistentHitStore::formatReferrer(const TrkText& referrer) {
     if (!has("gclid") && !(has("utm_campaign") && has("utm_medium") && has("utm_source"))) return std::nullopt;
     // A fixed order, so the stored text does not depend on hashing.
     static const std::pair<const char*, const char*> kMap[] = {
-        {"utm_id", "utmcid"},       {"utm_source", "utmcsr"}, {"gclid", "utmgclid"}, {"utm_campaign", "utmccn"},
-        {"utm_medium", "utmcmd"},   {"utm_term", "utmctr"},   {"utm_content", "utmcct"},
+        {"utm_id", "utmcid"},     {"utm_source", "utmcsr"}, {"gclid", "utmgclid"},     {"utm_campaign", "utmccn"},
+        {"utm_medium", "utmcmd"}, {"utm_term", "utmctr"},   {"utm_content", "utmcct"},
     };
     std::string out;
     for (const auto& [from, to] : kMap) {
@@ -565,8 +564,7 @@ std::optional<TrkReferrer> TrkPersistentHitStore::getAndUpdateReferrer(TrkError*
     return bound;
 }
 
-bool TrkPersistentHitStore::setReferrer(const TrkText& referrer, int timestamp, int visit, int index,
-                                        TrkError* error) {
+bool TrkPersistentHitStore::setReferrer(const TrkText& referrer, int timestamp, int visit, int index, TrkError* error) {
     int rc = executeSql(kDeleteReferrer, "delete referrer");
     if (rc != SQLITE_DONE) {
         foundation::log("Error: Failed to delete referrer from database '", errmsg(), "'");
@@ -613,7 +611,8 @@ void TrkPersistentHitStore::putCustomVariables(TrkEvent& event) {
         sqlite3_bind_int(s, 4, static_cast<int>(index));
         int rc = sqlite3_step(s);
         done(s);
-        if (rc != SQLITE_DONE) foundation::log("Error: Failed to update custom var cache for database '", errmsg(), "'");
+        if (rc != SQLITE_DONE)
+            foundation::log("Error: Failed to update custom var cache for database '", errmsg(), "'");
     }
 }
 
@@ -676,9 +675,9 @@ std::vector<TrkEvent> TrkPersistentHitStore::readEventsToMigrate(int limit) {
     sqlite3_bind_int(s, 1, bindLimit(limit));
     while (sqlite3_step(s) == SQLITE_ROW) {
         events.emplace_back(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), sqlite3_column_int(s, 2),
-                            sqlite3_column_int(s, 3), sqlite3_column_int(s, 4), sqlite3_column_int(s, 5),
-                            std::nullopt, columnOptionalText(s, 6), columnOptionalText(s, 7),
-                            columnOptionalText(s, 8), sqlite3_column_int(s, 9));
+                            sqlite3_column_int(s, 3), sqlite3_column_int(s, 4), sqlite3_column_int(s, 5), std::nullopt,
+                            columnOptionalText(s, 6), columnOptionalText(s, 7), columnOptionalText(s, 8),
+                            sqlite3_column_int(s, 9));
     }
     done(s);
     return events;

@@ -17,8 +17,7 @@ std::shared_ptr<TrkTCPSocket> TrkTCPSocket::create(TrkTCPSocketDelegate* delegat
 }
 
 TrkTCPSocket::TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop, std::recursive_mutex* lock)
-    : delegate_(delegate), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()),
-      lock_(lock ? lock : &ownLock_) {}
+    : delegate_(delegate), runLoop_(runLoop ? runLoop : &foundation::RunLoop::main()), lock_(lock ? lock : &ownLock_) {}
 
 TrkTCPSocket::~TrkTCPSocket() { close(); }
 

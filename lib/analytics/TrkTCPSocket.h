@@ -29,8 +29,7 @@ public:
     // Run-loop callbacks go to the given loop (default: the main loop) and
     // hold `lock` when one is given (the lock the socket's owner holds when it
     // calls the socket from other threads).
-    static std::shared_ptr<TrkTCPSocket> create(TrkTCPSocketDelegate* delegate,
-                                                foundation::RunLoop* runLoop = nullptr,
+    static std::shared_ptr<TrkTCPSocket> create(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop = nullptr,
                                                 std::recursive_mutex* lock = nullptr);
     virtual ~TrkTCPSocket();
     TrkTCPSocket(const TrkTCPSocket&) = delete;

@@ -14,10 +14,9 @@ bool invalidInput(TrkError* error) { return setTrkError(error, kTrkTrackerErrorD
 
 // ---- private state
 
-TrkTrackerPrivate::TrkTrackerPrivate(TrkDataDispatcherDelegate* dispatcherDelegate,
-                                     TrkTrackerDelegate* trackerDelegate, const std::string& product,
-                                     const std::string& version, bool anonymizeIp, unsigned sampleRate, bool dryRun,
-                                     bool debug)
+TrkTrackerPrivate::TrkTrackerPrivate(TrkDataDispatcherDelegate* dispatcherDelegate, TrkTrackerDelegate* trackerDelegate,
+                                     const std::string& product, const std::string& version, bool anonymizeIp,
+                                     unsigned sampleRate, bool dryRun, bool debug)
     : delegate(trackerDelegate) {
     hitBuilder = std::make_shared<TrkHitBuilder>();
     hitStore = std::make_unique<TrkPersistentHitStore>(hitBuilder);
@@ -181,16 +180,16 @@ bool TrkTracker::setCustomVariableAtIndex(unsigned index, const TrkText& name, c
                                           TrkError* error) {
     std::lock_guard<std::recursive_mutex> lock(classLock());
     if (!private_) return notStarted(error);
-    if (index < 1 || index > kTrkMaxCustomVariables || !name || foundation::utf16Length(*name) > kMaxCustomVariableLength ||
-        !value || foundation::utf16Length(*value) > kMaxCustomVariableLength || scope < 1 || scope > 3) {
+    if (index < 1 || index > kTrkMaxCustomVariables || !name ||
+        foundation::utf16Length(*name) > kMaxCustomVariableLength || !value ||
+        foundation::utf16Length(*value) > kMaxCustomVariableLength || scope < 1 || scope > 3) {
         return invalidInput(error);
     }
     if (!private_->customVars) private_->customVars = std::make_shared<TrkCustomVariableBuffer>();
     return private_->customVars->addCustomVariable(TrkCustomVariable(index, *name, *value, scope));
 }
 
-bool TrkTracker::setCustomVariableAtIndex(unsigned index, const TrkText& name, const TrkText& value,
-                                          TrkError* error) {
+bool TrkTracker::setCustomVariableAtIndex(unsigned index, const TrkText& name, const TrkText& value, TrkError* error) {
     return setCustomVariableAtIndex(index, name, value, 3, error);
 }
 
@@ -207,13 +206,13 @@ TrkText TrkTracker::getVisitorCustomVarAtIndex(unsigned index) {
     return private_->hitStore->visitorCustomVarAtIndex(index);
 }
 
-bool TrkTracker::addTransaction(const TrkText& orderID, double totalPrice, const TrkText& storeName,
-                                double totalTax, double shippingCost, TrkError* error) {
+bool TrkTracker::addTransaction(const TrkText& orderID, double totalPrice, const TrkText& storeName, double totalTax,
+                                double shippingCost, TrkError* error) {
     std::lock_guard<std::recursive_mutex> lock(classLock());
     if (!private_) return notStarted(error);
     if (!orderID || orderID->empty()) return invalidInput(error);
-    private_->transactionQueue.insert_or_assign(*orderID,
-                                                TrkTransaction(*orderID, storeName, totalPrice, totalTax, shippingCost));
+    private_->transactionQueue.insert_or_assign(
+        *orderID, TrkTransaction(*orderID, storeName, totalPrice, totalTax, shippingCost));
     return true;
 }
 
@@ -399,7 +398,8 @@ void TrkTracker::setAnonymizeIp(bool v) {
 
 void TrkTracker::setSampleRate(unsigned rate) {
     if (rate > 100) {
-        foundation::log(foundation::format("Invalid sample rate: %d (should be between 0 and 100)", static_cast<int>(rate)));
+        foundation::log(
+            foundation::format("Invalid sample rate: %d (should be between 0 and 100)", static_cast<int>(rate)));
         return;
     }
     sampleRate_ = rate;

@@ -73,8 +73,7 @@ public:
     void stopTracker();
 
     bool trackPageview(const TrkText& pageURL, TrkError* error);
-    bool trackEvent(const TrkText& category, const TrkText& action, const TrkText& label, int value,
-                    TrkError* error);
+    bool trackEvent(const TrkText& category, const TrkText& action, const TrkText& label, int value, TrkError* error);
     bool setCustomVariableAtIndex(unsigned index, const TrkText& name, const TrkText& value, int scope,
                                   TrkError* error);
     bool setCustomVariableAtIndex(unsigned index, const TrkText& name, const TrkText& value, TrkError* error);

@@ -65,7 +65,8 @@ std::string TrkUtils::systemCountryFromLocale(const std::string& locale) {
     size_t underscore = locale.find_first_of("_-");
     if (underscore == std::string::npos) return "";
     size_t end = locale.find_first_of(".@", underscore + 1);
-    std::string country = locale.substr(underscore + 1, end == std::string::npos ? std::string::npos : end - underscore - 1);
+    std::string country =
+        locale.substr(underscore + 1, end == std::string::npos ? std::string::npos : end - underscore - 1);
     for (char& c : country) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return country;
 }

@@ -47,8 +47,8 @@ HttpErrorRef HttpDataDecompressor::inflateErrorWithCode(int code) {
     return HttpError::make(kCompressionError, text);
 }
 
-std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes, size_t length,
-                                                           HttpErrorRef& error, size_t sizeHint) {
+std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error,
+                                                           size_t sizeHint) {
     error = nullptr;
     if (length == 0) return std::nullopt;
     if (!ready_) {
@@ -127,7 +127,8 @@ bool HttpDataDecompressor::uncompressDataFromFile(const std::string& source, con
             ok = false;
             break;
         }
-        if (inflated && !inflated->empty() && std::fwrite(inflated->data(), 1, inflated->size(), out) != inflated->size()) {
+        if (inflated && !inflated->empty() &&
+            std::fwrite(inflated->data(), 1, inflated->size(), out) != inflated->size()) {
             error = fileError("Decompression of " + source +
                               " failed because we were unable to write to the destination data file at " + destination);
             ok = false;

@@ -34,15 +34,13 @@ public:
     // Inflates the next block of one continuous stream. nullopt with `error`
     // set on corrupt data; nullopt without error for an empty block.
     // `sizeHint`: the expected output size, when known.
-    std::optional<Bytes> uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error,
-                                         size_t sizeHint = 0);
+    std::optional<Bytes> uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error, size_t sizeHint = 0);
 
     // Inflates whole data. A stream that stops before its end is an error
     // too (a cut reply must not pass for a whole one).
     static std::optional<Bytes> uncompressData(const Bytes& data, HttpErrorRef& error);
     // Inflates a file into another, 256 KiB at a time.
-    static bool uncompressDataFromFile(const std::string& source, const std::string& destination,
-                                       HttpErrorRef& error);
+    static bool uncompressDataFromFile(const std::string& source, const std::string& destination, HttpErrorRef& error);
     // Code 11 "Decompression of data failed with code %i".
     static HttpErrorRef inflateErrorWithCode(int code);
 

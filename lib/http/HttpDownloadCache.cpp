@@ -61,11 +61,16 @@ bool copyFile(const std::string& from, const std::string& to) {
 std::string escape(const std::string& s) {
     std::string out;
     for (char c : s) {
-        if (c == '\\') out += "\\\\";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else out += c;
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
     }
     return out;
 }
@@ -79,11 +84,20 @@ std::optional<std::string> unescape(const std::string& s) {
         }
         if (++i >= s.size()) return std::nullopt;
         switch (s[i]) {
-        case '\\': out += '\\'; break;
-        case 't': out += '\t'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        default: return std::nullopt;
+            case '\\':
+                out += '\\';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            default:
+                return std::nullopt;
         }
     }
     return out;
@@ -124,8 +138,8 @@ std::optional<HttpCacheError> HttpDownloadCache::setStoragePath(const std::strin
     storagePath_ = path;
     for (const std::string& dir : {path, path + "/" + kSessionStore, path + "/" + kPermanentStore}) {
         if (exists(dir) && !isDir(dir))
-            return cacheError("FileExistsAtCachePath",
-                              "Cannot create a directory for the cache at '" + dir + "', because a file already exists");
+            return cacheError("FileExistsAtCachePath", "Cannot create a directory for the cache at '" + dir +
+                                                           "', because a file already exists");
         if (!exists(dir)) {
             ::mkdir(dir.c_str(), 0700);
             if (!isDir(dir))

@@ -38,8 +38,8 @@ HttpErrorRef unableToCreateRequestError() {
     return e;
 }
 HttpErrorRef tooMuchRedirectionError() {
-    static const HttpErrorRef e = HttpError::make(kTooMuchRedirectionErrorType,
-                                                  "The request failed because it redirected too many times");
+    static const HttpErrorRef e =
+        HttpError::make(kTooMuchRedirectionErrorType, "The request failed because it redirected too many times");
     return e;
 }
 

@@ -42,10 +42,10 @@ struct HttpError {
 };
 
 // The shared error objects: the same object every time.
-HttpErrorRef requestTimedOutError();          // 2 "The request timed out"
-HttpErrorRef authenticationError();           // 3 "Authentication needed"
-HttpErrorRef requestCancelledError();         // 4 "The request was cancelled"
-HttpErrorRef unableToCreateRequestError();    // 5 "Unable to create request (bad url?)"
-HttpErrorRef tooMuchRedirectionError();       // 9 "The request failed because it redirected too many times"
+HttpErrorRef requestTimedOutError();        // 2 "The request timed out"
+HttpErrorRef authenticationError();         // 3 "Authentication needed"
+HttpErrorRef requestCancelledError();       // 4 "The request was cancelled"
+HttpErrorRef unableToCreateRequestError();  // 5 "Unable to create request (bad url?)"
+HttpErrorRef tooMuchRedirectionError();     // 9 "The request failed because it redirected too many times"
 
 }  // namespace http

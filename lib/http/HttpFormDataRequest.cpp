@@ -102,8 +102,8 @@ void HttpFormDataRequest::addData(std::variant<Bytes, std::string> data, const s
                                   const std::optional<std::string>& contentType, const std::string& key) {
     std::lock_guard<std::mutex> lock(formMutex_);
     if (!fileData_) fileData_.emplace();
-    fileData_->push_back({key, fileName.value_or("file"), contentType.value_or("application/octet-stream"),
-                          std::move(data)});
+    fileData_->push_back(
+        {key, fileName.value_or("file"), contentType.value_or("application/octet-stream"), std::move(data)});
 }
 
 void HttpFormDataRequest::setData(const Bytes& data, const std::string& key) {

@@ -52,8 +52,7 @@ void HttpInputStream::close() {
 // The request class's own bandwidth bookkeeping, used unless replaced.
 static const HttpInputStream::BandwidthHooks& requestClassHooks() {
     static const HttpInputStream::BandwidthHooks h{
-        [] { return HttpRequest::isBandwidthThrottled(); },
-        [] { return HttpRequest::maxUploadReadLength(); },
+        [] { return HttpRequest::isBandwidthThrottled(); }, [] { return HttpRequest::maxUploadReadLength(); },
         [](HttpRequest* request) {
             if (request) request->performThrottling();
         },

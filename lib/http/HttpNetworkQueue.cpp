@@ -65,14 +65,15 @@ bool HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
         members_.insert(request.get());
         if (showAccurateProgress_) {
             // A GET with a body goes out as POST: only a plain GET gets a HEAD request.
-            bool plainGet = request->requestMethod() == "GET" && request->postBody().empty() &&
-                            !request->postBodyFilePath();
+            bool plainGet =
+                request->requestMethod() == "GET" && request->postBody().empty() && !request->postBodyFilePath();
             if (plainGet && operations_.isSuspended()) {
                 HttpRequestRef head = request->HEADRequest();
                 addHEADOperation(head);
                 dependencies.push_back(head);
                 if (request->shouldResetDownloadProgress()) {
-                    if (auto* d = downloadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+                    if (auto* d = downloadProgressDelegate_)
+                        foundation::performOnMainThread([d] { d->setProgress(0); });
                     request->setShouldResetDownloadProgress(false);
                 }
             }
@@ -112,33 +113,99 @@ bool HttpNetworkQueue::isMember(HttpRequest& request) const {
 // ---- accessors ------------------------------------------------------------------
 
 #define LOCKED std::lock_guard<std::recursive_mutex> lock(mutex_)
-HttpRequestDelegate* HttpNetworkQueue::delegate() const { LOCKED; return delegate_; }
-void HttpNetworkQueue::setDelegate(HttpRequestDelegate* d) { LOCKED; delegate_ = d; }
-void HttpNetworkQueue::setRequestDidStartSelector(RequestSelector s) { LOCKED; didStart_ = std::move(s); }
-void HttpNetworkQueue::setRequestDidReceiveResponseHeadersSelector(HeadersSelector s) { LOCKED; didReceiveHeaders_ = std::move(s); }
-void HttpNetworkQueue::setRequestWillRedirectSelector(RedirectSelector s) { LOCKED; willRedirect_ = std::move(s); }
-HttpNetworkQueue::RedirectSelector HttpNetworkQueue::requestWillRedirectSelector() const { LOCKED; return willRedirect_; }
-void HttpNetworkQueue::setRequestDidFinishSelector(RequestSelector s) { LOCKED; didFinish_ = std::move(s); }
-void HttpNetworkQueue::setRequestDidFailSelector(RequestSelector s) { LOCKED; didFail_ = std::move(s); }
-void HttpNetworkQueue::setQueueDidFinishSelector(QueueSelector s) { LOCKED; queueDidFinish_ = std::move(s); }
+HttpRequestDelegate* HttpNetworkQueue::delegate() const {
+    LOCKED;
+    return delegate_;
+}
+void HttpNetworkQueue::setDelegate(HttpRequestDelegate* d) {
+    LOCKED;
+    delegate_ = d;
+}
+void HttpNetworkQueue::setRequestDidStartSelector(RequestSelector s) {
+    LOCKED;
+    didStart_ = std::move(s);
+}
+void HttpNetworkQueue::setRequestDidReceiveResponseHeadersSelector(HeadersSelector s) {
+    LOCKED;
+    didReceiveHeaders_ = std::move(s);
+}
+void HttpNetworkQueue::setRequestWillRedirectSelector(RedirectSelector s) {
+    LOCKED;
+    willRedirect_ = std::move(s);
+}
+HttpNetworkQueue::RedirectSelector HttpNetworkQueue::requestWillRedirectSelector() const {
+    LOCKED;
+    return willRedirect_;
+}
+void HttpNetworkQueue::setRequestDidFinishSelector(RequestSelector s) {
+    LOCKED;
+    didFinish_ = std::move(s);
+}
+void HttpNetworkQueue::setRequestDidFailSelector(RequestSelector s) {
+    LOCKED;
+    didFail_ = std::move(s);
+}
+void HttpNetworkQueue::setQueueDidFinishSelector(QueueSelector s) {
+    LOCKED;
+    queueDidFinish_ = std::move(s);
+}
 bool HttpNetworkQueue::hasSelectorsOtherThanRedirect() const {
     LOCKED;
     return didStart_ || didReceiveHeaders_ || didFinish_ || didFail_ || queueDidFinish_;
 }
-bool HttpNetworkQueue::shouldCancelAllRequestsOnFailure() const { LOCKED; return shouldCancelAllRequestsOnFailure_; }
-void HttpNetworkQueue::setShouldCancelAllRequestsOnFailure(bool on) { LOCKED; shouldCancelAllRequestsOnFailure_ = on; }
-bool HttpNetworkQueue::showAccurateProgress() const { LOCKED; return showAccurateProgress_; }
-void HttpNetworkQueue::setShowAccurateProgress(bool on) { LOCKED; showAccurateProgress_ = on; }
-int HttpNetworkQueue::requestsCount() const { LOCKED; return requestsCount_; }
-uint64_t HttpNetworkQueue::bytesUploadedSoFar() const { LOCKED; return bytesUploadedSoFar_; }
-uint64_t HttpNetworkQueue::totalBytesToUpload() const { LOCKED; return totalBytesToUpload_; }
-uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const { LOCKED; return bytesDownloadedSoFar_; }
-uint64_t HttpNetworkQueue::totalBytesToDownload() const { LOCKED; return totalBytesToDownload_; }
-foundation::Value HttpNetworkQueue::userInfo() const { LOCKED; return userInfo_; }
-void HttpNetworkQueue::setUserInfo(foundation::Value info) { LOCKED; userInfo_ = std::move(info); }
+bool HttpNetworkQueue::shouldCancelAllRequestsOnFailure() const {
+    LOCKED;
+    return shouldCancelAllRequestsOnFailure_;
+}
+void HttpNetworkQueue::setShouldCancelAllRequestsOnFailure(bool on) {
+    LOCKED;
+    shouldCancelAllRequestsOnFailure_ = on;
+}
+bool HttpNetworkQueue::showAccurateProgress() const {
+    LOCKED;
+    return showAccurateProgress_;
+}
+void HttpNetworkQueue::setShowAccurateProgress(bool on) {
+    LOCKED;
+    showAccurateProgress_ = on;
+}
+int HttpNetworkQueue::requestsCount() const {
+    LOCKED;
+    return requestsCount_;
+}
+uint64_t HttpNetworkQueue::bytesUploadedSoFar() const {
+    LOCKED;
+    return bytesUploadedSoFar_;
+}
+uint64_t HttpNetworkQueue::totalBytesToUpload() const {
+    LOCKED;
+    return totalBytesToUpload_;
+}
+uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const {
+    LOCKED;
+    return bytesDownloadedSoFar_;
+}
+uint64_t HttpNetworkQueue::totalBytesToDownload() const {
+    LOCKED;
+    return totalBytesToDownload_;
+}
+foundation::Value HttpNetworkQueue::userInfo() const {
+    LOCKED;
+    return userInfo_;
+}
+void HttpNetworkQueue::setUserInfo(foundation::Value info) {
+    LOCKED;
+    userInfo_ = std::move(info);
+}
 
-HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const { LOCKED; return uploadProgressDelegate_; }
-HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const { LOCKED; return downloadProgressDelegate_; }
+HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const {
+    LOCKED;
+    return uploadProgressDelegate_;
+}
+HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const {
+    LOCKED;
+    return downloadProgressDelegate_;
+}
 void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) {
     {
         LOCKED;
@@ -177,10 +244,19 @@ void HttpNetworkQueue::requestDidSendBytes(HttpRequest&, int64_t amount) {
     }
     if (d) d->setProgress(fraction);
 }
-void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToDownload_ += uint64_t(amount); }
-void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) { LOCKED; totalBytesToUpload_ += uint64_t(amount); }
+void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) {
+    LOCKED;
+    totalBytesToDownload_ += uint64_t(amount);
+}
+void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) {
+    LOCKED;
+    totalBytesToUpload_ += uint64_t(amount);
+}
 
-bool HttpNetworkQueue::respondsToWillRedirect() const { LOCKED; return willRedirect_ && delegate_; }
+bool HttpNetworkQueue::respondsToWillRedirect() const {
+    LOCKED;
+    return willRedirect_ && delegate_;
+}
 bool HttpNetworkQueue::respondsToAuthenticationNeeded() const {
     LOCKED;
     return delegate_ && delegate_->respondsToAuthenticationNeeded();

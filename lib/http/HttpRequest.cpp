@@ -463,8 +463,8 @@ void HttpRequest::main() {
     buildPostBody();
     if (error_) return;
     if (requestMethod_ != "GET") downloadCache_.reset();
-    requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
-                                                      useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
+    requestMessage_ =
+        net::HttpMessage::createRequest(requestMethod_, *url_, useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
     if (!requestMessage_) {
         failWithError(unableToCreateRequestError());
         return;
@@ -658,10 +658,17 @@ void HttpRequest::handleNetworkEvent(unsigned event) {
     if (complete_ || cancelled_) return;
     auto self = shared_from_this();
     switch (event) {
-    case net::HttpReadStream::kEventEndEncountered: handleStreamComplete(); break;
-    case net::HttpReadStream::kEventErrorOccurred: handleStreamError(); break;
-    case net::HttpReadStream::kEventHasBytesAvailable: handleBytesAvailable(); break;
-    default: break;
+        case net::HttpReadStream::kEventEndEncountered:
+            handleStreamComplete();
+            break;
+        case net::HttpReadStream::kEventErrorOccurred:
+            handleStreamError();
+            break;
+        case net::HttpReadStream::kEventHasBytesAvailable:
+            handleBytesAvailable();
+            break;
+        default:
+            break;
     }
     afterNetworkEvent();
 }
@@ -911,8 +918,10 @@ void HttpRequest::cancelLoad() {
         haveRawResponseData_ = false;
     }
     // A download that did not finish leaves no temporary file behind (unless it may resume).
-    if (downloadDestinationPath() && !downloadComplete_) removeTemporaryDownloadFiles();
-    else closeDownloadFiles();
+    if (downloadDestinationPath() && !downloadComplete_)
+        removeTemporaryDownloadFiles();
+    else
+        closeDownloadFiles();
     if (!willRetryRequest_ && authenticationNeeded_ == 0) removeTemporaryUploadFiles();
 }
 

@@ -110,9 +110,9 @@ struct ConnectionRecord {
     std::string host;
     int port = 0;  // as written in the URL; 0 when none
     std::string scheme;
-    std::optional<unsigned> request;  // the request using it now
+    std::optional<unsigned> request;              // the request using it now
     std::shared_ptr<net::HttpReadStream> stream;  // the stream last opened on it
-    std::optional<double> expires;  // monotonic seconds; idle records past it are dropped
+    std::optional<double> expires;                // monotonic seconds; idle records past it are dropped
 };
 
 class HttpRequest : public std::enable_shared_from_this<HttpRequest> {
@@ -140,10 +140,9 @@ public:
     // are (read as ISO Latin 1 characters, so every byte stays one byte).
     // When both versions exist and differ: "short rv:bundle".
     static std::optional<std::string> buildUserAgentString(const std::string& name, const std::string& shortVersion,
-                                                           const std::string& bundleVersion,
-                                                           const std::string& model, const std::string& systemName,
-                                                           const std::string& systemVersion,
-                                                           const std::string& locale);
+                                                           const std::string& bundleVersion, const std::string& model,
+                                                           const std::string& systemName,
+                                                           const std::string& systemVersion, const std::string& locale);
     // nullopt when no file is there; else the MIME type of its extension
     // (from /etc/mime.types), else "application/octet-stream".
     static std::optional<std::string> mimeTypeForFileAtPath(const std::string& path);
@@ -198,14 +197,14 @@ public:
     // arrives and not kept: responseData() stays empty.
     void setDataReceivedBlock(DataBlock b);
 
-#define HTTP_REQUEST_PROPERTY(Type, name, Name) \
-    Type name() const {                         \
+#define HTTP_REQUEST_PROPERTY(Type, name, Name)        \
+    Type name() const {                                \
         std::lock_guard<std::mutex> l(propertyMutex_); \
-        return name##_;                         \
-    }                                           \
-    void set##Name(Type v) {                    \
+        return name##_;                                \
+    }                                                  \
+    void set##Name(Type v) {                           \
         std::lock_guard<std::mutex> l(propertyMutex_); \
-        name##_ = std::move(v);                 \
+        name##_ = std::move(v);                        \
     }
     HTTP_REQUEST_PROPERTY(int, tag, Tag)
     HTTP_REQUEST_PROPERTY(foundation::Value, userInfo, UserInfo)

@@ -39,15 +39,42 @@ void HttpRequest::setDefaultCache(std::shared_ptr<HttpDownloadCache> cache) {
 }
 
 #define LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
-std::shared_ptr<HttpDownloadCache> HttpRequest::downloadCache() const { LOCKED; return downloadCache_; }
-void HttpRequest::setDownloadCache(std::shared_ptr<HttpDownloadCache> cache) { LOCKED; downloadCache_ = std::move(cache); }
-int HttpRequest::cachePolicy() const { LOCKED; return cachePolicy_; }
-void HttpRequest::setCachePolicy(int policy) { LOCKED; cachePolicy_ = policy; }
-int HttpRequest::cacheStoragePolicy() const { LOCKED; return cacheStoragePolicy_; }
-void HttpRequest::setCacheStoragePolicy(int policy) { LOCKED; cacheStoragePolicy_ = policy; }
-double HttpRequest::secondsToCache() const { LOCKED; return secondsToCache_; }
-void HttpRequest::setSecondsToCache(double seconds) { LOCKED; secondsToCache_ = seconds; }
-bool HttpRequest::didUseCachedResponse() const { LOCKED; return didUseCachedResponse_; }
+std::shared_ptr<HttpDownloadCache> HttpRequest::downloadCache() const {
+    LOCKED;
+    return downloadCache_;
+}
+void HttpRequest::setDownloadCache(std::shared_ptr<HttpDownloadCache> cache) {
+    LOCKED;
+    downloadCache_ = std::move(cache);
+}
+int HttpRequest::cachePolicy() const {
+    LOCKED;
+    return cachePolicy_;
+}
+void HttpRequest::setCachePolicy(int policy) {
+    LOCKED;
+    cachePolicy_ = policy;
+}
+int HttpRequest::cacheStoragePolicy() const {
+    LOCKED;
+    return cacheStoragePolicy_;
+}
+void HttpRequest::setCacheStoragePolicy(int policy) {
+    LOCKED;
+    cacheStoragePolicy_ = policy;
+}
+double HttpRequest::secondsToCache() const {
+    LOCKED;
+    return secondsToCache_;
+}
+void HttpRequest::setSecondsToCache(double seconds) {
+    LOCKED;
+    secondsToCache_ = seconds;
+}
+bool HttpRequest::didUseCachedResponse() const {
+    LOCKED;
+    return didUseCachedResponse_;
+}
 #undef LOCKED
 
 bool HttpRequest::useCacheBeforeStart() {
@@ -111,7 +138,8 @@ void HttpRequest::useDataFromCache() {
             haveRawResponseData_ = true;
         }
         auto length = headers->find("Content-Length");
-        contentLength_ = length == headers->end() ? rawResponseData_.size() : std::strtoull(length->second.c_str(), nullptr, 10);
+        contentLength_ =
+            length == headers->end() ? rawResponseData_.size() : std::strtoull(length->second.c_str(), nullptr, 10);
         totalBytesRead_ = contentLength_;
         parseStringEncodingFromHeaders();
     }

@@ -68,8 +68,9 @@ void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
     // Basic credentials sent before any challenge and accepted are remembered.
     auto user = username();
     auto pass = password();
-    if (!authenticationNeeded_ && !requestAuthentication_ && authenticationScheme() == net::kHttpAuthenticationSchemeBasic &&
-        user && pass && useSessionPersistence() && url_) {
+    if (!authenticationNeeded_ && !requestAuthentication_ &&
+        authenticationScheme() == net::kHttpAuthenticationSchemeBasic && user && pass && useSessionPersistence() &&
+        url_) {
         auto known = findSessionAuthenticationCredentials();
         // The same credentials for the same URL are kept once, not once per request.
         if (!known || !(known->url == url_) || known->credentials->username != *user ||
@@ -83,7 +84,8 @@ void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
     }
 
     responseCookies_.clear();
-    if (url_) responseCookies_ = net::HttpCookie::cookiesWithResponseHeaderFields(head.headers.values("Set-Cookie"), *url_);
+    if (url_)
+        responseCookies_ = net::HttpCookie::cookiesWithResponseHeaderFields(head.headers.values("Set-Cookie"), *url_);
     if (useCookiePersistence() && url_) {
         net::HttpCookieStorage::shared().setCookies(responseCookies_, *url_);
         for (const auto& c : responseCookies_) addSessionCookie(c);
@@ -155,7 +157,8 @@ void HttpRequest::applyAuthorizationHeader() {
     }
     if (useSessionPersistence()) {
         if (auto entry = findSessionProxyAuthenticationCredentials()) {
-            if (!entry->authentication || !entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
+            if (!entry->authentication ||
+                !entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
                 removeProxyAuthenticationCredentialsFromSessionStore(entry->credentials);
         }
     }
@@ -209,7 +212,8 @@ net::CredentialsRef HttpRequest::findProxyCredentials() {
         pass = password();
     }
     if ((!user || !pass) && proxyHost() && url_) {
-        if (auto saved = savedCredentialsForProxy(*proxyHost(), proxyPort(), url_->scheme(), proxyAuthenticationRealm())) {
+        if (auto saved =
+                savedCredentialsForProxy(*proxyHost(), proxyPort(), url_->scheme(), proxyAuthenticationRealm())) {
             user = saved->user;
             pass = saved->password;
         }
@@ -309,9 +313,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
     answerChallenge(false);
 }
 
-void HttpRequest::attemptToApplyProxyCredentialsAndResume() {
-    answerChallenge(true);
-}
+void HttpRequest::attemptToApplyProxyCredentialsAndResume() { answerChallenge(true); }
 
 // A 401 (server) and a 407 (proxy) challenge are answered the same way; they
 // differ only in the handle, credentials, retry count, stores and askers used.
@@ -471,7 +473,9 @@ bool HttpRequest::willAskDelegateForCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
     auto q = queue();
-    if (!(d && d->respondsToAuthenticationNeeded()) && !(q && q->respondsToAuthenticationNeeded()) && !authenticationNeededBlock_) return false;
+    if (!(d && d->respondsToAuthenticationNeeded()) && !(q && q->respondsToAuthenticationNeeded()) &&
+        !authenticationNeededBlock_)
+        return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -496,7 +500,9 @@ bool HttpRequest::willAskDelegateForProxyCredentials() {
     if (isSynchronous_) return false;
     HttpRequestDelegate* d = delegate_;
     auto q = queue();
-    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !(q && q->respondsToProxyAuthenticationNeeded()) && !proxyAuthenticationNeededBlock_) return false;
+    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !(q && q->respondsToProxyAuthenticationNeeded()) &&
+        !proxyAuthenticationNeededBlock_)
+        return false;
     auto self = shared_from_this();
     foundation::RunLoop::main().post([self] {
         HttpRequestDelegate* delegate;
@@ -591,9 +597,7 @@ SessionCredentialsRef HttpRequest::findSessionAuthenticationCredentials() {
                 continue;
         }
         if (realm && entry->authenticationRealm && *realm != *entry->authenticationRealm) continue;
-        if (user && pass &&
-            (entry->credentials->username != *user || entry->credentials->password != *pass))
-            continue;
+        if (user && pass && (entry->credentials->username != *user || entry->credentials->password != *pass)) continue;
         if (exact) return entry;
         close = entry;
     }
@@ -665,7 +669,8 @@ void HttpRequest::saveCredentials(const net::UrlCredential& credential, const st
 std::optional<net::UrlCredential> HttpRequest::savedCredentialsForHost(const std::string& host, int port,
                                                                        const std::string& protocol,
                                                                        const std::optional<std::string>& realm) {
-    return net::CredentialStorage::shared().defaultCredentialForProtectionSpace(serverSpace(host, port, protocol, realm));
+    return net::CredentialStorage::shared().defaultCredentialForProtectionSpace(
+        serverSpace(host, port, protocol, realm));
 }
 
 std::optional<net::UrlCredential> HttpRequest::savedCredentialsForProxy(const std::string& proxyHost, int port,

@@ -38,11 +38,11 @@ const std::map<std::string, std::string>& mimeTable() {
         }
         if (t->empty()) {
             // Without the system table, the common types.
-            *t = {{"html", "text/html"},       {"htm", "text/html"},         {"txt", "text/plain"},
-                  {"css", "text/css"},         {"js", "text/javascript"},    {"json", "application/json"},
-                  {"xml", "application/xml"},  {"png", "image/png"},         {"jpg", "image/jpeg"},
-                  {"jpeg", "image/jpeg"},      {"gif", "image/gif"},         {"pdf", "application/pdf"},
-                  {"zip", "application/zip"},  {"mp3", "audio/mpeg"},        {"plist", "application/xml"}};
+            *t = {{"html", "text/html"},      {"htm", "text/html"},      {"txt", "text/plain"},
+                  {"css", "text/css"},        {"js", "text/javascript"}, {"json", "application/json"},
+                  {"xml", "application/xml"}, {"png", "image/png"},      {"jpg", "image/jpeg"},
+                  {"jpeg", "image/jpeg"},     {"gif", "image/gif"},      {"pdf", "application/pdf"},
+                  {"zip", "application/zip"}, {"mp3", "audio/mpeg"},     {"plist", "application/xml"}};
         }
         return t;
     }();
@@ -55,8 +55,8 @@ double HttpRequest::defaultTimeOutSeconds() { return gDefaultTimeOut.load(); }
 void HttpRequest::setDefaultTimeOutSeconds(double seconds) { gDefaultTimeOut.store(seconds); }
 
 std::optional<std::string> HttpRequest::buildUserAgentString(const std::string& name, const std::string& shortVersion,
-                                                             const std::string& bundleVersion,
-                                                             const std::string& model, const std::string& systemName,
+                                                             const std::string& bundleVersion, const std::string& model,
+                                                             const std::string& systemName,
                                                              const std::string& systemVersion,
                                                              const std::string& locale) {
     if (name.empty()) return std::nullopt;
@@ -73,8 +73,8 @@ std::optional<std::string> HttpRequest::defaultUserAgentString() {
     if (!gUserAgentBuilt) {
         const foundation::DeviceInfo& d = foundation::device();
         // The app has one version text; it serves as both versions.
-        gUserAgent = buildUserAgentString(d.appName, d.appVersion, d.appVersion, d.model, d.systemName,
-                                          d.systemVersion, d.locale);
+        gUserAgent = buildUserAgentString(d.appName, d.appVersion, d.appVersion, d.model, d.systemName, d.systemVersion,
+                                          d.locale);
         gUserAgentBuilt = true;
     }
     return gUserAgent;

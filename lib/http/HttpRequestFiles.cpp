@@ -309,7 +309,8 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
 void HttpRequest::removeTemporaryDownloadFiles() {
     closeDownloadFiles();
     if (!allowResumeForFileDownloads()) {
-        if (auto t = temporaryFileDownloadPath(); t && removeFileAtPath(*t, nullptr)) setTemporaryFileDownloadPath(std::nullopt);
+        if (auto t = temporaryFileDownloadPath(); t && removeFileAtPath(*t, nullptr))
+            setTemporaryFileDownloadPath(std::nullopt);
     }
     if (temporaryUncompressedDataDownloadPath_ && removeFileAtPath(*temporaryUncompressedDataDownloadPath_, nullptr))
         temporaryUncompressedDataDownloadPath_.reset();

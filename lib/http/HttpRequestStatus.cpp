@@ -55,8 +55,8 @@ void HttpRequest::checkRequestStatus() {
             updatePartialDownloadSize();
             if (error_) return;
             if (partialDownloadSize_ > 0 && requestMessage_)
-                requestMessage_->setHeaderField("Range", foundation::format("bytes=%llu-",
-                                                                          (unsigned long long)partialDownloadSize_));
+                requestMessage_->setHeaderField(
+                    "Range", foundation::format("bytes=%llu-", (unsigned long long)partialDownloadSize_));
             ++retryCount_;
             // A stalled connection is never used again: its socket is closed
             // and its pool record dropped before the new attempt.
@@ -270,10 +270,10 @@ void HttpRequest::updatePartialDownloadSize() {
     struct stat st {};
     if (::access(temporary->c_str(), F_OK) != 0) return;
     if (::stat(temporary->c_str(), &st) != 0) {
-        failWithError(HttpError::make(
-            kFileManagementError,
-            foundation::format("Failed to get attributes for file at path '%s'", temporary->c_str()),
-            HttpError::fromStream(net::StreamError::posix(errno))));
+        failWithError(
+            HttpError::make(kFileManagementError,
+                            foundation::format("Failed to get attributes for file at path '%s'", temporary->c_str()),
+                            HttpError::fromStream(net::StreamError::posix(errno))));
         return;
     }
     partialDownloadSize_ = uint64_t(st.st_size);
@@ -321,8 +321,10 @@ void HttpRequest::updateUploadProgress() {
     }
     if (amount == 0) return;
     auto self = shared_from_this();
-    deliverProgress(ProgressTarget::Upload, [self, amount](HttpProgressDelegate& d) { d.requestDidSendBytes(*self, amount); });
-    updateProgressIndicator(ProgressTarget::Upload, totalBytesSent_ - uploadBufferSize_, postLength_ - uploadBufferSize_);
+    deliverProgress(ProgressTarget::Upload,
+                    [self, amount](HttpProgressDelegate& d) { d.requestDidSendBytes(*self, amount); });
+    updateProgressIndicator(ProgressTarget::Upload, totalBytesSent_ - uploadBufferSize_,
+                            postLength_ - uploadBufferSize_);
     if (auto block = bytesSentBlock_) {
         uint64_t total = postLength_;
         foundation::performOnMainThread([block, amount, total] { block(amount, total); });
@@ -362,14 +364,14 @@ void HttpRequest::incrementDownloadSizeBy(int64_t amount) {
     auto self = shared_from_this();
     deliverProgress(ProgressTarget::Download,
                     [self, amount](HttpProgressDelegate& d) { d.requestIncrementDownloadSizeBy(*self, amount); });
-    if (auto block = downloadSizeIncrementedBlock_)
-        foundation::performOnMainThread([block, amount] { block(amount); });
+    if (auto block = downloadSizeIncrementedBlock_) foundation::performOnMainThread([block, amount] { block(amount); });
 }
 
 void HttpRequest::removeUploadProgressSoFar() {
     int64_t amount = -int64_t(totalBytesSent_);
     auto self = shared_from_this();
-    deliverProgress(ProgressTarget::Upload, [self, amount](HttpProgressDelegate& d) { d.requestDidSendBytes(*self, amount); });
+    deliverProgress(ProgressTarget::Upload,
+                    [self, amount](HttpProgressDelegate& d) { d.requestDidSendBytes(*self, amount); });
     updateProgressIndicator(ProgressTarget::Upload, 0, postLength_);
     if (auto block = bytesSentBlock_) {
         uint64_t total = postLength_;

@@ -203,8 +203,8 @@ std::optional<std::string> PacScript::findProxyForURL(const std::string& script,
                                                       const std::string& host, double timeLimitSeconds,
                                                       std::string* error) {
     HeapData data;
-    data.deadline = std::chrono::steady_clock::now() +
-                    std::chrono::microseconds(int64_t(std::max(0.0, timeLimitSeconds) * 1e6));
+    data.deadline =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(int64_t(std::max(0.0, timeLimitSeconds) * 1e6));
     duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &data, nullptr);
     if (!ctx) {
         if (error) *error = "the script engine could not start";

@@ -31,11 +31,11 @@ struct ProxyEntry {
 };
 
 struct SystemProxySettings {
-    std::string httpProxy;   // "host:port" or "http://[user:password@]host:port/"
+    std::string httpProxy;  // "host:port" or "http://[user:password@]host:port/"
     std::string httpsProxy;
-    std::string allProxy;    // also "socks5://host:port"
-    std::string noProxy;     // "a.example,.b.example,10.0.0.1,*"
-    std::string pacURL;      // where a PAC script lies (http, https or file URL)
+    std::string allProxy;  // also "socks5://host:port"
+    std::string noProxy;   // "a.example,.b.example,10.0.0.1,*"
+    std::string pacURL;    // where a PAC script lies (http, https or file URL)
 
     static SystemProxySettings fromEnvironment();
 };

@@ -15,19 +15,27 @@ namespace {
 
 const char* keyPathFor(int state) {
     switch (state) {
-    case UcURLConnectionOperation::OperationStateReady: return "isReady";
-    case UcURLConnectionOperation::OperationStateExecuting: return "isExecuting";
-    case UcURLConnectionOperation::OperationStateFinished: return "isFinished";
-    default: return "state";
+        case UcURLConnectionOperation::OperationStateReady:
+            return "isReady";
+        case UcURLConnectionOperation::OperationStateExecuting:
+            return "isExecuting";
+        case UcURLConnectionOperation::OperationStateFinished:
+            return "isFinished";
+        default:
+            return "state";
     }
 }
 
 bool transitionAllowed(int from, int to) {
     switch (from) {
-    case UcURLConnectionOperation::OperationStateReady: return to == UcURLConnectionOperation::OperationStateExecuting;
-    case UcURLConnectionOperation::OperationStateExecuting: return to == UcURLConnectionOperation::OperationStateFinished;
-    case UcURLConnectionOperation::OperationStateFinished: return false;
-    default: return true;
+        case UcURLConnectionOperation::OperationStateReady:
+            return to == UcURLConnectionOperation::OperationStateExecuting;
+        case UcURLConnectionOperation::OperationStateExecuting:
+            return to == UcURLConnectionOperation::OperationStateFinished;
+        case UcURLConnectionOperation::OperationStateFinished:
+            return false;
+        default:
+            return true;
     }
 }
 
@@ -121,17 +129,50 @@ size_t UcURLConnectionOperation::accumulatorCapacity() const {
 }
 
 #define LOCKED std::lock_guard<std::recursive_mutex> lock(lock_)
-void UcURLConnectionOperation::setCompletionBlock(std::function<void()> block) { LOCKED; completionBlock_ = std::move(block); }
-void UcURLConnectionOperation::setUploadProgressBlock(ProgressBlock b) { LOCKED; uploadProgress_ = std::move(b); }
-void UcURLConnectionOperation::setDownloadProgressBlock(ProgressBlock b) { LOCKED; downloadProgress_ = std::move(b); }
-void UcURLConnectionOperation::setAuthenticationChallengeBlock(AuthenticationBlock b) { LOCKED; authenticationBlock_ = std::move(b); }
-void UcURLConnectionOperation::setStateObserver(StateObserver o) { LOCKED; stateObserver_ = std::move(o); }
-void UcURLConnectionOperation::setOutputStream(std::shared_ptr<UcOutputStream> s) { LOCKED; outputStream_ = std::move(s); }
-UcURLRequest UcURLConnectionOperation::request() const { LOCKED; return request_; }
-std::optional<UcHTTPURLResponse> UcURLConnectionOperation::response() const { LOCKED; return response_; }
-HttpErrorRef UcURLConnectionOperation::error() const { LOCKED; return error_; }
-std::optional<Bytes> UcURLConnectionOperation::responseData() const { LOCKED; return responseData_; }
-int64_t UcURLConnectionOperation::totalBytesRead() const { LOCKED; return totalBytesRead_; }
+void UcURLConnectionOperation::setCompletionBlock(std::function<void()> block) {
+    LOCKED;
+    completionBlock_ = std::move(block);
+}
+void UcURLConnectionOperation::setUploadProgressBlock(ProgressBlock b) {
+    LOCKED;
+    uploadProgress_ = std::move(b);
+}
+void UcURLConnectionOperation::setDownloadProgressBlock(ProgressBlock b) {
+    LOCKED;
+    downloadProgress_ = std::move(b);
+}
+void UcURLConnectionOperation::setAuthenticationChallengeBlock(AuthenticationBlock b) {
+    LOCKED;
+    authenticationBlock_ = std::move(b);
+}
+void UcURLConnectionOperation::setStateObserver(StateObserver o) {
+    LOCKED;
+    stateObserver_ = std::move(o);
+}
+void UcURLConnectionOperation::setOutputStream(std::shared_ptr<UcOutputStream> s) {
+    LOCKED;
+    outputStream_ = std::move(s);
+}
+UcURLRequest UcURLConnectionOperation::request() const {
+    LOCKED;
+    return request_;
+}
+std::optional<UcHTTPURLResponse> UcURLConnectionOperation::response() const {
+    LOCKED;
+    return response_;
+}
+HttpErrorRef UcURLConnectionOperation::error() const {
+    LOCKED;
+    return error_;
+}
+std::optional<Bytes> UcURLConnectionOperation::responseData() const {
+    LOCKED;
+    return responseData_;
+}
+int64_t UcURLConnectionOperation::totalBytesRead() const {
+    LOCKED;
+    return totalBytesRead_;
+}
 void UcURLConnectionOperation::setInputStream(std::shared_ptr<net::InputStream> stream, uint64_t length) {
     LOCKED;
     request_.HTTPBodyStream = std::move(stream);
@@ -218,9 +259,11 @@ void UcURLConnectionOperation::openConnection(const std::optional<UcCredential>&
         return;
     }
     if (request_.HTTPBodyStream)
-        connection_ = net::HttpReadStream::createStreamed(*message, request_.HTTPBodyStream, request_.HTTPBodyStreamLength);
+        connection_ =
+            net::HttpReadStream::createStreamed(*message, request_.HTTPBodyStream, request_.HTTPBodyStreamLength);
     else
-        connection_ = net::HttpReadStream::create(*message, std::string(request_.HTTPBody.begin(), request_.HTTPBody.end()));
+        connection_ =
+            net::HttpReadStream::create(*message, std::string(request_.HTTPBody.begin(), request_.HTTPBody.end()));
     if (!connection_) {
         didFailWithError(ucError(-1000, "The request cannot be made: " + request_.url.absoluteString()));
         return;
@@ -285,8 +328,9 @@ bool UcURLConnectionOperation::handleChallenge(const net::HttpResponseHead& head
     } else if (previousFailureCount_ == 0 && request_.url.hasUserInfo() && !request_.url.user().empty() &&
                !request_.url.password().empty()) {
         // Credentials written in the URL serve this request only.
-        credential = UcCredential{foundation::percentUnescape(request_.url.user()).value_or(request_.url.user()),
-                                  foundation::percentUnescape(request_.url.password()).value_or(request_.url.password())};
+        credential =
+            UcCredential{foundation::percentUnescape(request_.url.user()).value_or(request_.url.user()),
+                         foundation::percentUnescape(request_.url.password()).value_or(request_.url.password())};
     }
     if (!credential || foundation::toLower(challenge.authenticationMethod) != "basic") return false;
     ++previousFailureCount_;
@@ -301,8 +345,9 @@ void UcURLConnectionOperation::didReceiveResponse(const net::HttpResponseHead& h
     r.url = request_.url;
     r.statusCode = head.statusCode;
     r.allHeaderFields = head.headers.dictionary();
-    auto type = HttpRequest::parseMimeType(head.headers.get("Content-Type") ? std::optional<std::string>(*head.headers.get("Content-Type"))
-                                                                              : std::nullopt);
+    auto type = HttpRequest::parseMimeType(head.headers.get("Content-Type")
+                                               ? std::optional<std::string>(*head.headers.get("Content-Type"))
+                                               : std::nullopt);
     r.MIMEType = type.mimeType.value_or("");
     if (const std::string* ct = head.headers.get("Content-Type")) {
         std::string charset = headerParameter(*ct, "charset");
@@ -333,7 +378,8 @@ void UcURLConnectionOperation::didReceiveData(const uint8_t* data, size_t length
         while (done < length) {
             long n = outputStream_->hasSpaceAvailable() ? outputStream_->write(data + done, length - done) : -1;
             if (n <= 0) {
-                didFailWithError(ucError(-3001, "The output stream did not take the data: " + outputStream_->streamError()));
+                didFailWithError(
+                    ucError(-3001, "The output stream did not take the data: " + outputStream_->streamError()));
                 return;
             }
             done += size_t(n);
@@ -467,11 +513,13 @@ HttpErrorRef UcHTTPRequestOperation::error() const {
             if (r->statusCode >= lo && r->statusCode <= hi) statusOk = true;
         auto data = responseData();
         if (!statusOk) {
-            HTTPError_ = ucError(kUcErrorBadStatusCode, "Expected status code " + describeRanges(acceptableStatusCodes_) +
-                                                            ", got " + std::to_string(r->statusCode));
+            HTTPError_ =
+                ucError(kUcErrorBadStatusCode, "Expected status code " + describeRanges(acceptableStatusCodes_) +
+                                                   ", got " + std::to_string(r->statusCode));
         } else if (data && !data->empty() && acceptableContentTypes_ && !acceptableContentTypes_->count(r->MIMEType)) {
-            HTTPError_ = ucError(kUcErrorBadContentType, "Expected content type " +
-                                                             describeTypes(*acceptableContentTypes_) + ", got " + r->MIMEType);
+            HTTPError_ =
+                ucError(kUcErrorBadContentType,
+                        "Expected content type " + describeTypes(*acceptableContentTypes_) + ", got " + r->MIMEType);
         }
     }
     if (HTTPError_) return HTTPError_;
@@ -502,8 +550,10 @@ UcNetworkActivityIndicatorManager& UcNetworkActivityIndicatorManager::sharedMana
 
 UcNetworkActivityIndicatorManager::UcNetworkActivityIndicatorManager() {
     auto& center = foundation::NotificationCenter::defaultCenter();
-    center.addObserver(this, kUcOperationStartNotification, [this](const foundation::Notification&) { incrementActivityCount(); });
-    center.addObserver(this, kUcOperationFinishNotification, [this](const foundation::Notification&) { decrementActivityCount(); });
+    center.addObserver(this, kUcOperationStartNotification,
+                       [this](const foundation::Notification&) { incrementActivityCount(); });
+    center.addObserver(this, kUcOperationFinishNotification,
+                       [this](const foundation::Notification&) { decrementActivityCount(); });
 }
 
 UcNetworkActivityIndicatorManager::~UcNetworkActivityIndicatorManager() {
@@ -557,7 +607,8 @@ void UcNetworkActivityIndicatorManager::countChanged() {
     }
     if (timer_) timer_->invalidate();
     timer_ = foundation::RunLoop::current().addTimer(
-        0.25, false, [this](foundation::Timer&) { updateNetworkActivityIndicatorVisibility(); }, foundation::kCommonModes);
+        0.25, false, [this](foundation::Timer&) { updateNetworkActivityIndicatorVisibility(); },
+        foundation::kCommonModes);
 }
 
 void UcNetworkActivityIndicatorManager::updateNetworkActivityIndicatorVisibility() {

@@ -23,7 +23,11 @@
 namespace http {
 
 // What authenticationNeeded answers.
-enum AuthenticationNeeded { kNoAuthenticationNeeded = 0, kHTTPAuthenticationNeeded = 1, kProxyAuthenticationNeeded = 2 };
+enum AuthenticationNeeded {
+    kNoAuthenticationNeeded = 0,
+    kHTTPAuthenticationNeeded = 1,
+    kProxyAuthenticationNeeded = 2
+};
 
 class AuthenticationRequest {
 public:

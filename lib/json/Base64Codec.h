@@ -41,10 +41,10 @@ public:
 
     // Byte-level coding into a caller's buffer: the number of bytes written,
     // 0 on failure (including a buffer too small for the result).
-    static size_t baseEncode(const uint8_t* src, size_t srcLen, char* destBytes, size_t destLen,
-                             Base64Alphabet charset, bool padded);
-    static size_t baseDecode(const char* src, size_t srcLen, uint8_t* destBytes, size_t destLen,
-                             Base64Alphabet charset, bool requirePadding);
+    static size_t baseEncode(const uint8_t* src, size_t srcLen, char* destBytes, size_t destLen, Base64Alphabet charset,
+                             bool padded);
+    static size_t baseDecode(const char* src, size_t srcLen, uint8_t* destBytes, size_t destLen, Base64Alphabet charset,
+                             bool requirePadding);
 
     // Characters needed to encode `length` bytes.
     static size_t encodedLength(size_t length, bool padded);

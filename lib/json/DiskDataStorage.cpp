@@ -32,8 +32,10 @@ bool isPending(const std::string& path) {
 thread_local bool runInline = false;
 
 void runOnQueue(std::function<void()> work) {
-    if (runInline) work();
-    else queue().async(std::move(work));
+    if (runInline)
+        work();
+    else
+        queue().async(std::move(work));
 }
 
 void runAndWait(const std::function<void(foundation::Semaphore&)>& start) {
@@ -85,8 +87,10 @@ void DiskDataStorage::dataForKey(const std::string& key, DataBlock block) {
     }
     runOnQueue([path, block = std::move(block)] {
         auto contents = foundation::readFile(path);
-        if (!contents) block(std::nullopt);
-        else block(Bytes(contents->begin(), contents->end()));
+        if (!contents)
+            block(std::nullopt);
+        else
+            block(Bytes(contents->begin(), contents->end()));
     });
 }
 

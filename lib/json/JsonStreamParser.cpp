@@ -10,23 +10,22 @@ using Kind = JsonStreamParserState::Kind;
 
 constexpr unsigned bit(JsonToken t) { return 1u << unsigned(t); }
 constexpr unsigned kValueTokens = bit(JsonTokenArrayStart) | bit(JsonTokenObjectStart) | bit(JsonTokenNumber) |
-                                  bit(JsonTokenString) | bit(JsonTokenTrue) | bit(JsonTokenFalse) |
-                                  bit(JsonTokenNull);
+                                  bit(JsonTokenString) | bit(JsonTokenTrue) | bit(JsonTokenFalse) | bit(JsonTokenNull);
 
 // The tokens each state accepts, by kind.
 constexpr uint16_t kAccepted[] = {
-    0,                                                   // Other
-    bit(JsonTokenArrayStart) | bit(JsonTokenObjectStart),  // Start
-    0,                                                   // Complete
-    0,                                                   // Error
-    bit(JsonTokenObjectEnd) | bit(JsonTokenString),      // ObjectStart
-    bit(JsonTokenKeyValueSeparator),                     // ObjectGotKey
-    kValueTokens,                                        // ObjectSeparator
+    0,                                                       // Other
+    bit(JsonTokenArrayStart) | bit(JsonTokenObjectStart),    // Start
+    0,                                                       // Complete
+    0,                                                       // Error
+    bit(JsonTokenObjectEnd) | bit(JsonTokenString),          // ObjectStart
+    bit(JsonTokenKeyValueSeparator),                         // ObjectGotKey
+    kValueTokens,                                            // ObjectSeparator
     bit(JsonTokenObjectEnd) | bit(JsonTokenValueSeparator),  // ObjectGotValue
-    bit(JsonTokenString),                                // ObjectNeedKey
-    bit(JsonTokenArrayEnd) | kValueTokens,               // ArrayStart
-    bit(JsonTokenArrayEnd) | bit(JsonTokenValueSeparator),  // ArrayGotValue
-    kValueTokens,                                        // ArrayNeedValue
+    bit(JsonTokenString),                                    // ObjectNeedKey
+    bit(JsonTokenArrayEnd) | kValueTokens,                   // ArrayStart
+    bit(JsonTokenArrayEnd) | bit(JsonTokenValueSeparator),   // ArrayGotValue
+    kValueTokens,                                            // ArrayNeedValue
 };
 static_assert(sizeof kAccepted / sizeof kAccepted[0] == size_t(Kind::ArrayNeedValue) + 1);
 
@@ -41,16 +40,21 @@ inline bool needsKey(Kind kind) { return kind == Kind::ObjectStart || kind == Ki
 constexpr const JsonStreamParserState* following(Kind kind, JsonToken t) {
     switch (kind) {
         case Kind::ObjectStart:
-        case Kind::ObjectNeedKey: return &JsonStreamParserStateObjectGotKey::sharedInstance();
-        case Kind::ObjectGotKey: return &JsonStreamParserStateObjectSeparator::sharedInstance();
-        case Kind::ObjectSeparator: return &JsonStreamParserStateObjectGotValue::sharedInstance();
+        case Kind::ObjectNeedKey:
+            return &JsonStreamParserStateObjectGotKey::sharedInstance();
+        case Kind::ObjectGotKey:
+            return &JsonStreamParserStateObjectSeparator::sharedInstance();
+        case Kind::ObjectSeparator:
+            return &JsonStreamParserStateObjectGotValue::sharedInstance();
         case Kind::ObjectGotValue:
             return t == JsonTokenValueSeparator ? &JsonStreamParserStateObjectNeedKey::sharedInstance() : nullptr;
         case Kind::ArrayStart:
-        case Kind::ArrayNeedValue: return &JsonStreamParserStateArrayGotValue::sharedInstance();
+        case Kind::ArrayNeedValue:
+            return &JsonStreamParserStateArrayGotValue::sharedInstance();
         case Kind::ArrayGotValue:
             return t == JsonTokenValueSeparator ? &JsonStreamParserStateArrayNeedValue::sharedInstance() : nullptr;
-        default: return nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -69,8 +73,12 @@ constexpr Transitions makeTransitions() {
 // After the outermost container closed.
 void transitionFromStart(JsonStreamParser& parser, JsonToken t) {
     switch (t) {
-        case JsonTokenArrayStart: parser.setState(JsonStreamParserStateArrayStart::sharedInstance()); break;
-        case JsonTokenObjectStart: parser.setState(JsonStreamParserStateObjectStart::sharedInstance()); break;
+        case JsonTokenArrayStart:
+            parser.setState(JsonStreamParserStateArrayStart::sharedInstance());
+            break;
+        case JsonTokenObjectStart:
+            parser.setState(JsonStreamParserStateObjectStart::sharedInstance());
+            break;
         case JsonTokenArrayEnd:
         case JsonTokenObjectEnd:
             // The outermost container closed.
@@ -80,25 +88,27 @@ void transitionFromStart(JsonStreamParser& parser, JsonToken t) {
                 parser.setState(JsonStreamParserStateComplete::sharedInstance());
             }
             break;
-        default: parser.setState(JsonStreamParserStateError::sharedInstance()); break;
+        default:
+            parser.setState(JsonStreamParserStateError::sharedInstance());
+            break;
     }
 }
 
 inline void transition(JsonStreamParser& parser, Kind kind, JsonToken t) {
-    if (kind == Kind::Start) transitionFromStart(parser, t);
-    else if (const JsonStreamParserState* next = following(kind, t)) parser.setState(*next);
+    if (kind == Kind::Start)
+        transitionFromStart(parser, t);
+    else if (const JsonStreamParserState* next = following(kind, t))
+        parser.setState(*next);
 }
 
 }  // namespace
 
-#define QUENTA_STATE(Name, K, Text)                                                              \
-    constinit const Name Name::shared_{Kind::K};                                                 \
-    bool Name::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const {                   \
-        return accepts(Kind::K, t);                                                              \
-    }                                                                                            \
-    void Name::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {           \
-        transition(parser, Kind::K, t);                                                          \
-    }                                                                                            \
+#define QUENTA_STATE(Name, K, Text)                                                                          \
+    constinit const Name Name::shared_{Kind::K};                                                             \
+    bool Name::parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const { return accepts(Kind::K, t); } \
+    void Name::parserShouldTransitionTo(JsonStreamParser& parser, JsonToken t) const {                       \
+        transition(parser, Kind::K, t);                                                                      \
+    }                                                                                                        \
     const char* Name::name() const { return Text; }
 
 QUENTA_STATE(JsonStreamParserStateStart, Start, "before outer-most array or object")
@@ -172,12 +182,16 @@ JsonParserStatus JsonStreamParser::parseAppended() {
                 }
                 bool array = token == JsonTokenArrayStart;
                 if (delegate_) {
-                    if (array) delegate_->parserFoundArrayStart(this);
-                    else delegate_->parserFoundObjectStart(this);
+                    if (array)
+                        delegate_->parserFoundArrayStart(this);
+                    else
+                        delegate_->parserFoundObjectStart(this);
                 }
                 stateStack_.push_back(state_);
-                if (array) state_ = &JsonStreamParserStateArrayStart::sharedInstance();
-                else state_ = &JsonStreamParserStateObjectStart::sharedInstance();
+                if (array)
+                    state_ = &JsonStreamParserStateArrayStart::sharedInstance();
+                else
+                    state_ = &JsonStreamParserStateObjectStart::sharedInstance();
                 break;
             }
             case JsonTokenArrayEnd:
@@ -190,15 +204,19 @@ JsonParserStatus JsonStreamParser::parseAppended() {
                 stateStack_.pop_back();
                 advance(token);
                 if (delegate_) {
-                    if (token == JsonTokenArrayEnd) delegate_->parserFoundArrayEnd(this);
-                    else delegate_->parserFoundObjectEnd(this);
+                    if (token == JsonTokenArrayEnd)
+                        delegate_->parserFoundArrayEnd(this);
+                    else
+                        delegate_->parserFoundObjectEnd(this);
                 }
                 break;
             case JsonTokenString:
                 if (delegate_) {
                     bool key = kind != Kind::Other ? needsKey(kind) : state_->needKey();
-                    if (key) delegate_->parserFoundObjectKey(this, tokeniser_.string());
-                    else delegate_->parserFoundString(this, tokeniser_.string());
+                    if (key)
+                        delegate_->parserFoundObjectKey(this, tokeniser_.string());
+                    else
+                        delegate_->parserFoundString(this, tokeniser_.string());
                 }
                 advance(token);
                 break;

@@ -73,25 +73,25 @@ private:
 
 // Every state answers its shared instance, the tokens it accepts, the state
 // it moves to after a token, and its name for error messages.
-#define QUENTA_JSON_PARSER_STATE(Name, Extra)                                          \
-    class Name : public JsonStreamParserState {                                        \
-    public:                                                                            \
-        Name() = default;                                                              \
-        static constexpr const Name& sharedInstance() { return shared_; }              \
-        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken) const override;     \
-        void parserShouldTransitionTo(JsonStreamParser&, JsonToken) const override;    \
-        const char* name() const override;                                             \
-        Extra                                                                          \
-                                                                                       \
-    private:                                                                           \
-        explicit constexpr Name(JsonStreamParserState::Kind kind)                      \
-            : JsonStreamParserState(kind) {}                                           \
-        static const Name shared_;                                                     \
+#define QUENTA_JSON_PARSER_STATE(Name, Extra)                                       \
+    class Name : public JsonStreamParserState {                                     \
+    public:                                                                         \
+        Name() = default;                                                           \
+        static constexpr const Name& sharedInstance() { return shared_; }           \
+        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken) const override;  \
+        void parserShouldTransitionTo(JsonStreamParser&, JsonToken) const override; \
+        const char* name() const override;                                          \
+        Extra                                                                       \
+                                                                                    \
+            private : explicit constexpr Name(JsonStreamParserState::Kind kind)     \
+            : JsonStreamParserState(kind) {}                                        \
+        static const Name shared_;                                                  \
     };
 
 #define QUENTA_JSON_RETURNS(status) \
     JsonParserStatus parserShouldReturn(JsonStreamParser&) const override { return status; }
-#define QUENTA_JSON_NEEDS_KEY bool needKey() const override { return true; }
+#define QUENTA_JSON_NEEDS_KEY \
+    bool needKey() const override { return true; }
 
 QUENTA_JSON_PARSER_STATE(JsonStreamParserStateStart, )
 QUENTA_JSON_PARSER_STATE(JsonStreamParserStateComplete, QUENTA_JSON_RETURNS(JsonParserComplete))

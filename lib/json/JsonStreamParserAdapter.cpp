@@ -38,8 +38,10 @@ void JsonStreamParserAdapter::found(JsonStreamParser* parser, Args&&... args) {
         if constexpr (sizeof...(Args) == 1) {
             if (!delegate_) return;
             Value value(std::forward<Args>(args)...);
-            if (auto* a = value.asArray()) delegate_->parserFoundArray(parser, std::move(*a));
-            else if (auto* d = value.asDictionary()) delegate_->parserFoundObject(parser, std::move(*d));
+            if (auto* a = value.asArray())
+                delegate_->parserFoundArray(parser, std::move(*a));
+            else if (auto* d = value.asDictionary())
+                delegate_->parserFoundObject(parser, std::move(*d));
         }
         return;
     }

@@ -79,8 +79,10 @@ bool isJsonNumber(std::string_view t) {
         return i > from;
     };
     if (i < n && t[i] == '-') ++i;
-    if (i < n && t[i] == '0') ++i;
-    else if (!(i < n && t[i] >= '1' && t[i] <= '9') || !digits()) return false;
+    if (i < n && t[i] == '0')
+        ++i;
+    else if (!(i < n && t[i] >= '1' && t[i] <= '9') || !digits())
+        return false;
     if (i < n && t[i] == '.') {
         ++i;
         if (!digits()) return false;
@@ -131,13 +133,27 @@ bool appendQuoted(std::string& out, std::string_view text) {
         }
         out.append(reinterpret_cast<const char*>(run), size_t(p - run));
         switch (c) {
-            case '"': out.append("\\\""); break;
-            case '\\': out.append("\\\\"); break;
-            case '\n': out.append("\\n"); break;
-            case '\r': out.append("\\r"); break;
-            case '\t': out.append("\\t"); break;
-            case '\b': out.append("\\b"); break;
-            case '\f': out.append("\\f"); break;
+            case '"':
+                out.append("\\\"");
+                break;
+            case '\\':
+                out.append("\\\\");
+                break;
+            case '\n':
+                out.append("\\n");
+                break;
+            case '\r':
+                out.append("\\r");
+                break;
+            case '\t':
+                out.append("\\t");
+                break;
+            case '\b':
+                out.append("\\b");
+                break;
+            case '\f':
+                out.append("\\f");
+                break;
             default: {
                 char u[6] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
                 out.append(u, 6);
@@ -152,13 +168,20 @@ bool appendQuoted(std::string& out, std::string_view text) {
 
 const char* typeName(const Value& value) {
     switch (value.type()) {
-        case Value::Type::Bytes: return "Bytes";
-        case Value::Type::Date: return "Date";
-        case Value::Type::Null: return "Null";
-        case Value::Type::String: return "String";
-        case Value::Type::Array: return "Array";
-        case Value::Type::Dictionary: return "Dictionary";
-        default: return "Number";
+        case Value::Type::Bytes:
+            return "Bytes";
+        case Value::Type::Date:
+            return "Date";
+        case Value::Type::Null:
+            return "Null";
+        case Value::Type::String:
+            return "String";
+        case Value::Type::Array:
+            return "Array";
+        case Value::Type::Dictionary:
+            return "Dictionary";
+        default:
+            return "Number";
     }
 }
 
@@ -191,8 +214,10 @@ bool JsonStreamWriter::open(bool object) {
     if (!begin(false)) return false;
     if (humanReadable_ && !stateStack_.empty()) state_->appendWhitespace(*this);
     stateStack_.push_back(state_);
-    if (object) state_ = &JsonStreamWriterStateObjectStart::sharedInstance();
-    else state_ = &JsonStreamWriterStateArrayStart::sharedInstance();
+    if (object)
+        state_ = &JsonStreamWriterStateObjectStart::sharedInstance();
+    else
+        state_ = &JsonStreamWriterStateArrayStart::sharedInstance();
     if (maxDepth_ != 0 && stateStack_.size() > maxDepth_) return fail("Nested too deep");
     appendBytes(object ? "{" : "[", 1);
     return true;
@@ -236,8 +261,10 @@ bool JsonStreamWriter::writeNull() {
 bool JsonStreamWriter::writeBool(bool x) {
     if (!begin(false)) return false;
     if (humanReadable_) state_->appendWhitespace(*this);
-    if (x) appendBytes("true", 4);
-    else appendBytes("false", 5);
+    if (x)
+        appendBytes("true", 4);
+    else
+        appendBytes("false", 5);
     state_->transitionState(*this);
     return true;
 }
@@ -267,7 +294,8 @@ bool JsonStreamWriter::writeNumber(const Value& number) {
             double d = number.doubleValue();
             if (std::isnan(d)) return fail("NaN is not a valid number in JSON");
             if (std::isinf(d)) {
-                return fail(d > 0 ? "+Infinity is not a valid number in JSON" : "-Infinity is not a valid number in JSON");
+                return fail(d > 0 ? "+Infinity is not a valid number in JSON"
+                                  : "-Infinity is not a valid number in JSON");
             }
             // Same digits as "%.17g".
             auto r = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::general, 17);
@@ -323,15 +351,21 @@ bool JsonStreamWriter::writeObject(const foundation::Dictionary& dict) {
 
 bool JsonStreamWriter::writeValue(const Value& value) {
     switch (value.type()) {
-        case Value::Type::Dictionary: return writeObject(*value.asDictionary());
-        case Value::Type::Array: return writeArray(*value.asArray());
-        case Value::Type::String: return writeString(*value.asString());
+        case Value::Type::Dictionary:
+            return writeObject(*value.asDictionary());
+        case Value::Type::Array:
+            return writeArray(*value.asArray());
+        case Value::Type::String:
+            return writeString(*value.asString());
         case Value::Type::Bool:
         case Value::Type::Int:
         case Value::Type::UInt:
         case Value::Type::Decimal:
-        case Value::Type::Double: return writeNumber(value);
-        case Value::Type::Null: return writeNull();
-        default: return fail(std::string("JSON serialisation not supported for ") + typeName(value));
+        case Value::Type::Double:
+            return writeNumber(value);
+        case Value::Type::Null:
+            return writeNull();
+        default:
+            return fail(std::string("JSON serialisation not supported for ") + typeName(value));
     }
 }

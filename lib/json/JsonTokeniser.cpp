@@ -86,18 +86,29 @@ bool decimalText(bool negative, std::string_view digits, int64_t exponent, std::
 
 const char* jsonTokenName(int token) {
     switch (token) {
-        case JsonTokenArrayStart: return "start of array";
-        case JsonTokenArrayEnd: return "end of array";
-        case JsonTokenObjectStart: return "start of object";
-        case JsonTokenObjectEnd: return "end of object";
-        case JsonTokenValueSeparator: return "value separator";
-        case JsonTokenKeyValueSeparator: return "key-value separator";
-        case JsonTokenNumber: return "number";
-        case JsonTokenString: return "string";
+        case JsonTokenArrayStart:
+            return "start of array";
+        case JsonTokenArrayEnd:
+            return "end of array";
+        case JsonTokenObjectStart:
+            return "start of object";
+        case JsonTokenObjectEnd:
+            return "end of object";
+        case JsonTokenValueSeparator:
+            return "value separator";
+        case JsonTokenKeyValueSeparator:
+            return "key-value separator";
+        case JsonTokenNumber:
+            return "number";
+        case JsonTokenString:
+            return "string";
         case JsonTokenTrue:
-        case JsonTokenFalse: return "boolean";
-        case JsonTokenNull: return "null";
-        default: return "<aaiiie!>";
+        case JsonTokenFalse:
+            return "boolean";
+        case JsonTokenNull:
+            return "null";
+        default:
+            return "<aaiiie!>";
     }
 }
 
@@ -140,10 +151,14 @@ JsonToken JsonTokeniser::fail(std::string message) {
 JsonToken JsonTokeniser::getOtherToken(size_t i) {
     uint8_t c = stream_.bytes()[i];
     switch (c) {
-        case 't': return matchWord(i, "true", JsonTokenTrue);
-        case 'f': return matchWord(i, "false", JsonTokenFalse);
-        case 'n': return matchWord(i, "null", JsonTokenNull);
-        case '+': return fail("Leading + is illegal in number");
+        case 't':
+            return matchWord(i, "true", JsonTokenTrue);
+        case 'f':
+            return matchWord(i, "false", JsonTokenFalse);
+        case 'n':
+            return matchWord(i, "null", JsonTokenNull);
+        case '+':
+            return fail("Leading + is illegal in number");
         default:
             break;
     }
@@ -214,16 +229,34 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
                 uint8_t e = p[1];
                 char plain = 0;
                 switch (e) {
-                    case '"': plain = '"'; break;
-                    case '\\': plain = '\\'; break;
-                    case '/': plain = '/'; break;
-                    case 'b': plain = '\b'; break;
-                    case 'f': plain = '\f'; break;
-                    case 'n': plain = '\n'; break;
-                    case 'r': plain = '\r'; break;
-                    case 't': plain = '\t'; break;
-                    case 'u': break;
-                    default: return fail("Illegal escape character");
+                    case '"':
+                        plain = '"';
+                        break;
+                    case '\\':
+                        plain = '\\';
+                        break;
+                    case '/':
+                        plain = '/';
+                        break;
+                    case 'b':
+                        plain = '\b';
+                        break;
+                    case 'f':
+                        plain = '\f';
+                        break;
+                    case 'n':
+                        plain = '\n';
+                        break;
+                    case 'r':
+                        plain = '\r';
+                        break;
+                    case 't':
+                        plain = '\t';
+                        break;
+                    case 'u':
+                        break;
+                    default:
+                        return fail("Illegal escape character");
                 }
                 if (e != 'u') {
                     buffer_.push_back(plain);
@@ -334,8 +367,10 @@ JsonToken JsonTokeniser::getNumberToken(size_t start) {
     }
 
     if (!isDecimal && significant < 19) {
-        if (negative) number_ = foundation::Value(-int64_t(mantissa));
-        else number_ = foundation::Value(static_cast<unsigned long long>(mantissa));
+        if (negative)
+            number_ = foundation::Value(-int64_t(mantissa));
+        else
+            number_ = foundation::Value(static_cast<unsigned long long>(mantissa));
     } else {
         // The digits without the decimal point.
         digits_.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));

@@ -93,13 +93,27 @@ inline JsonToken JsonTokeniser::getToken() {
     stream_.setIndex(i);
     if (i == length) return JsonTokenEof;
     switch (bytes[i]) {
-        case '[': stream_.setIndex(i + 1); return JsonTokenArrayStart;
-        case ']': stream_.setIndex(i + 1); return JsonTokenArrayEnd;
-        case '{': stream_.setIndex(i + 1); return JsonTokenObjectStart;
-        case '}': stream_.setIndex(i + 1); return JsonTokenObjectEnd;
-        case ',': stream_.setIndex(i + 1); return JsonTokenValueSeparator;
-        case ':': stream_.setIndex(i + 1); return JsonTokenKeyValueSeparator;
-        case '"': return getStringToken(i);
-        default: return getOtherToken(i);
+        case '[':
+            stream_.setIndex(i + 1);
+            return JsonTokenArrayStart;
+        case ']':
+            stream_.setIndex(i + 1);
+            return JsonTokenArrayEnd;
+        case '{':
+            stream_.setIndex(i + 1);
+            return JsonTokenObjectStart;
+        case '}':
+            stream_.setIndex(i + 1);
+            return JsonTokenObjectEnd;
+        case ',':
+            stream_.setIndex(i + 1);
+            return JsonTokenValueSeparator;
+        case ':':
+            stream_.setIndex(i + 1);
+            return JsonTokenKeyValueSeparator;
+        case '"':
+            return getStringToken(i);
+        default:
+            return getOtherToken(i);
     }
 }

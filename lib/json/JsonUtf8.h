@@ -24,12 +24,16 @@ inline Result check(const uint8_t* p, const uint8_t* end, size_t& length) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0) lo = 0xA0;
-        else if (lead == 0xED) hi = 0x9F;
+        if (lead == 0xE0)
+            lo = 0xA0;
+        else if (lead == 0xED)
+            hi = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0) lo = 0x90;
-        else if (lead == 0xF4) hi = 0x8F;
+        if (lead == 0xF0)
+            lo = 0x90;
+        else if (lead == 0xF4)
+            hi = 0x8F;
     } else {
         return Result::Invalid;
     }
@@ -62,8 +66,8 @@ inline bool isPlainAscii8(const uint8_t* p) {
     uint64_t x;
     std::memcpy(&x, p, 8);
     auto hasZeroByte = [&](uint64_t v) { return (v - ones) & ~v & highs; };
-    uint64_t special = (x & highs) | ((x - ones * 0x20) & ~x & highs) | hasZeroByte(x ^ (ones * '"')) |
-                       hasZeroByte(x ^ (ones * '\\'));
+    uint64_t special =
+        (x & highs) | ((x - ones * 0x20) & ~x & highs) | hasZeroByte(x ^ (ones * '"')) | hasZeroByte(x ^ (ones * '\\'));
     return special == 0;
 }
 

@@ -98,8 +98,9 @@ void DnNotificationManager::addNotificationWithMessageForAD(const std::optional<
     double height = screen.height() / 16;
     auto banner = std::make_shared<ui::Button>(ui::Rect{0, S - height, screen.width(), height});
     banner->setBackgroundColor(ui::Color::clearColor());
-    banner->addTarget(this, [](ui::Control*, const ui::Event*) { sharedManager().selectorForNotificationPushedForAD(); },
-                      ui::kControlEventTouchUpInside);
+    banner->addTarget(
+        this, [](ui::Control*, const ui::Event*) { sharedManager().selectorForNotificationPushedForAD(); },
+        ui::kControlEventTouchUpInside);
     ui::Rect inside{0, 0, banner->frame().width(), banner->frame().height()};
     auto picture = std::make_shared<ui::ImageView>(inside);
     picture->setImage(image);

@@ -4,17 +4,17 @@
 #include <cmath>
 #include <thread>
 
-#include "platform/ui/DeviceOrientation.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/DeviceOrientation.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
 
 namespace {
-constexpr double kPadding = 4;          // between stacked elements
+constexpr double kPadding = 4;  // between stacked elements
 constexpr double kAnimationSeconds = 0.3;
 constexpr double kPi = 3.14159265358979323846;
 
@@ -124,9 +124,7 @@ ProgressHUD::~ProgressHUD() {
     cancelTimers();
 }
 
-std::shared_ptr<ProgressHUD> ProgressHUD::create(const ui::Rect& frame) {
-    return std::make_shared<ProgressHUD>(frame);
-}
+std::shared_ptr<ProgressHUD> ProgressHUD::create(const ui::Rect& frame) { return std::make_shared<ProgressHUD>(frame); }
 
 std::shared_ptr<ProgressHUD> ProgressHUD::initWithView(ui::View* view) {
     auto hud = create(view ? view->bounds() : ui::Rect());
@@ -221,10 +219,9 @@ void ProgressHUD::hide(bool animated) {
         if (shown < minShow) {
             if (minShowTimer_) minShowTimer_->invalidate();
             std::weak_ptr<View> weak = weak_from_this();
-            minShowTimer_ = foundation::RunLoop::current().addTimer(
-                minShow - shown, false, [weak](foundation::Timer&) {
-                    if (auto self = std::static_pointer_cast<ProgressHUD>(weak.lock())) self->handleMinShowTimer();
-                });
+            minShowTimer_ = foundation::RunLoop::current().addTimer(minShow - shown, false, [weak](foundation::Timer&) {
+                if (auto self = std::static_pointer_cast<ProgressHUD>(weak.lock())) self->handleMinShowTimer();
+            });
             return;
         }
     }
@@ -343,15 +340,15 @@ void ProgressHUD::cleanUp() {
 
 // ---------------------------------------------------------------- properties
 
-#define HUD_GETTER(type, name, field)                 \
-    type ProgressHUD::name() const {                  \
-        std::lock_guard<std::mutex> lock(mutex_);     \
-        return field;                                 \
+#define HUD_GETTER(type, name, field)             \
+    type ProgressHUD::name() const {              \
+        std::lock_guard<std::mutex> lock(mutex_); \
+        return field;                             \
     }
-#define HUD_PLAIN_SETTER(type, name, field)           \
-    void ProgressHUD::name(type v) {                  \
-        std::lock_guard<std::mutex> lock(mutex_);     \
-        field = v;                                    \
+#define HUD_PLAIN_SETTER(type, name, field)       \
+    void ProgressHUD::name(type v) {              \
+        std::lock_guard<std::mutex> lock(mutex_); \
+        field = v;                                \
     }
 
 HUD_GETTER(ProgressHUDDelegate*, delegate, delegate_)

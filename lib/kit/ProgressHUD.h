@@ -34,11 +34,11 @@ public:
 };
 
 enum ProgressHUDMode {
-    ProgressHUDModeIndeterminate = 0,        // a large white spinner
-    ProgressHUDModeDeterminate = 1,          // a pie filling with the progress
-    ProgressHUDModeAnnularDeterminate = 2,   // a ring filling with the progress
-    ProgressHUDModeCustomView = 3,           // customView is the indicator
-    ProgressHUDModeText = 4,                 // no indicator
+    ProgressHUDModeIndeterminate = 0,       // a large white spinner
+    ProgressHUDModeDeterminate = 1,         // a pie filling with the progress
+    ProgressHUDModeAnnularDeterminate = 2,  // a ring filling with the progress
+    ProgressHUDModeCustomView = 3,          // customView is the indicator
+    ProgressHUDModeText = 4,                // no indicator
 };
 
 enum ProgressHUDAnimation {

@@ -136,9 +136,7 @@ bool SqlDatabase::close() {
 // ---------------------------------------------------------------------------
 // Executing statements
 
-void SqlDatabase::warnInUse() const {
-    foundation::log("The SqlDatabase ", description(), " is currently in use.");
-}
+void SqlDatabase::warnInUse() const { foundation::log("The SqlDatabase ", description(), " is currently in use."); }
 
 bool SqlDatabase::beginExecuting() {
     if (!db_) return false;
@@ -294,7 +292,9 @@ std::shared_ptr<SqlStatement> SqlDatabase::prepareAndBind(const std::string& sql
 
 bool SqlDatabase::runUpdate(const std::string& sql, const Binding& binding, SqlError* error) {
     if (!beginExecuting()) {
-        if (error) *error = SqlError{"SqlDatabase", SQLITE_MISUSE, db_ ? "the database is in use" : "the database is not open"};
+        if (error)
+            *error =
+                SqlError{"SqlDatabase", SQLITE_MISUSE, db_ ? "the database is in use" : "the database is not open"};
         return false;
     }
     struct Done {
@@ -313,8 +313,7 @@ bool SqlDatabase::runUpdate(const std::string& sql, const Binding& binding, SqlE
         if (!isBusy(rc)) break;
         if (rc == SQLITE_LOCKED) {
             int resetRc = sqlite3_reset(stmt);
-            if (resetRc != SQLITE_LOCKED)
-                foundation::log("Unexpected result from sqlite3_reset (", resetRc, ") eu");
+            if (resetRc != SQLITE_LOCKED) foundation::log("Unexpected result from sqlite3_reset (", resetRc, ") eu");
         }
         if (!wait.retry(__func__, __LINE__)) break;
     }
@@ -447,24 +446,47 @@ bool rewriteFormat(const std::string& format, std::span<const Value> args, std::
                 sql += '%';
                 ++i;
                 continue;
-            case '@': conv = Conv::Object; break;
-            case 'c': conv = Conv::Char; break;
-            case 's': conv = Conv::CString; break;
-            case 'd': case 'D': case 'i': conv = Conv::Signed; break;
-            case 'u': case 'U': conv = Conv::Unsigned; break;
-            case 'f': case 'g': conv = Conv::Floating; break;
+            case '@':
+                conv = Conv::Object;
+                break;
+            case 'c':
+                conv = Conv::Char;
+                break;
+            case 's':
+                conv = Conv::CString;
+                break;
+            case 'd':
+            case 'D':
+            case 'i':
+                conv = Conv::Signed;
+                break;
+            case 'u':
+            case 'U':
+                conv = Conv::Unsigned;
+                break;
+            case 'f':
+            case 'g':
+                conv = Conv::Floating;
+                break;
             case 'h':
             case 'q':
-                if (at(2) == 'i') conv = Conv::Signed, length = 3;
-                else if (at(2) == 'u') conv = Conv::Unsigned, length = 3;
+                if (at(2) == 'i')
+                    conv = Conv::Signed, length = 3;
+                else if (at(2) == 'u')
+                    conv = Conv::Unsigned, length = 3;
                 break;
             case 'l':
-                if (at(2) == 'd') conv = Conv::Signed, length = 3;
-                else if (at(2) == 'u') conv = Conv::Unsigned, length = 3;
-                else if (at(2) == 'l' && at(3) == 'd') conv = Conv::Signed, length = 4;
-                else if (at(2) == 'l' && at(3) == 'u') conv = Conv::Unsigned, length = 4;
+                if (at(2) == 'd')
+                    conv = Conv::Signed, length = 3;
+                else if (at(2) == 'u')
+                    conv = Conv::Unsigned, length = 3;
+                else if (at(2) == 'l' && at(3) == 'd')
+                    conv = Conv::Signed, length = 4;
+                else if (at(2) == 'l' && at(3) == 'u')
+                    conv = Conv::Unsigned, length = 4;
                 break;
-            default: break;
+            default:
+                break;
         }
         if (conv == Conv::None) continue;  // the "%" is dropped, the next character copied
         take(conv);

@@ -98,7 +98,7 @@ public:
     // Error state of the connection.
     std::string lastErrorMessage() const;
     int lastErrorCode() const;
-    bool hadError() const;  // the last code lies between 1 and 99
+    bool hadError() const;       // the last code lies between 1 and 99
     SqlError lastError() const;  // domain "SqlDatabase"
     int64_t lastInsertRowId() const;
     int changes() const;

@@ -15,9 +15,7 @@ std::shared_ptr<SqlDatabasePool> SqlDatabasePool::databasePoolWithPath(std::stri
     return std::make_shared<SqlDatabasePool>(std::move(path));
 }
 
-unsigned long SqlDatabasePool::maximumNumberOfDatabasesToCreate() const {
-    return maximumNumberOfDatabasesToCreate_;
-}
+unsigned long SqlDatabasePool::maximumNumberOfDatabasesToCreate() const { return maximumNumberOfDatabasesToCreate_; }
 
 void SqlDatabasePool::setMaximumNumberOfDatabasesToCreate(unsigned long n) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -34,13 +32,14 @@ std::shared_ptr<SqlDatabase> SqlDatabasePool::db() {
             databaseInPool_.pop_back();
         } else {
             unsigned long max = maximumNumberOfDatabasesToCreate_;
-            if (max && databaseInPool_.size() + databaseOutPool_.size() >= max) reachedMaximum = max;
-            else database = SqlDatabase::databaseWithPath(path_);
+            if (max && databaseInPool_.size() + databaseOutPool_.size() >= max)
+                reachedMaximum = max;
+            else
+                database = SqlDatabase::databaseWithPath(path_);
         }
         // Counted as in use from here on, so the maximum holds while the
         // handle is opened outside the lock.
-        if (database &&
-            std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
+        if (database && std::find(databaseOutPool_.begin(), databaseOutPool_.end(), database) == databaseOutPool_.end())
             databaseOutPool_.push_back(database);
     }
     if (reachedMaximum) {
@@ -78,8 +77,9 @@ bool SqlDatabasePool::pushDatabaseBackInPool(const std::shared_ptr<SqlDatabase>&
             return true;
         }
     }
-    foundation::log("Database already in pool: The SqlDatabase being put back into the pool is already "
-                    "present in the pool");
+    foundation::log(
+        "Database already in pool: The SqlDatabase being put back into the pool is already "
+        "present in the pool");
     return false;
 }
 

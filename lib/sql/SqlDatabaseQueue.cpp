@@ -56,8 +56,9 @@ bool SqlDatabaseQueue::inDatabase(const std::function<void(SqlDatabase& db)>& bl
     return run("inDatabase", [&](SqlDatabase& db) {
         block(db);
         if (db.hasOpenResultSets()) {
-            foundation::log("Warning: there is at least one open result set around after performing "
-                            "[SqlDatabaseQueue inDatabase:]");
+            foundation::log(
+                "Warning: there is at least one open result set around after performing "
+                "[SqlDatabaseQueue inDatabase:]");
         }
     });
 }

@@ -46,7 +46,8 @@ bool SqlResultSet::next() {
         if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
             foundation::log(foundation::format("Error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(db)));
         else
-            foundation::log(foundation::format("Unknown error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(db)));
+            foundation::log(
+                foundation::format("Unknown error calling sqlite3_step (%d: %s) rs", rc, sqlite3_errmsg(db)));
     }
     close();
     return false;
@@ -161,11 +162,16 @@ Value SqlResultSet::objectForColumnIndex(int columnIdx) const {
     sqlite3_stmt* stmt = columnStatement(columnIdx);
     if (!stmt) return Value();
     switch (sqlite3_column_type(stmt, columnIdx)) {
-        case SQLITE_INTEGER: return Value(static_cast<long long>(sqlite3_column_int64(stmt, columnIdx)));
-        case SQLITE_FLOAT: return Value(sqlite3_column_double(stmt, columnIdx));
-        case SQLITE_BLOB: return Value(*dataForColumnIndex(columnIdx));
-        case SQLITE_NULL: return Value();
-        default: return Value(*stringForColumnIndex(columnIdx));
+        case SQLITE_INTEGER:
+            return Value(static_cast<long long>(sqlite3_column_int64(stmt, columnIdx)));
+        case SQLITE_FLOAT:
+            return Value(sqlite3_column_double(stmt, columnIdx));
+        case SQLITE_BLOB:
+            return Value(*dataForColumnIndex(columnIdx));
+        case SQLITE_NULL:
+            return Value();
+        default:
+            return Value(*stringForColumnIndex(columnIdx));
     }
 }
 

@@ -21,6 +21,6 @@ void SqlStatement::reset() {
 }
 
 std::string SqlStatement::description() const {
-    return foundation::format("<SqlStatement: %p> %ld hit(s) for query %s", static_cast<const void*>(this),
-                              useCount_, query_.c_str());
+    return foundation::format("<SqlStatement: %p> %ld hit(s) for query %s", static_cast<const void*>(this), useCount_,
+                              query_.c_str());
 }

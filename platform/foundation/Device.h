@@ -17,10 +17,10 @@ struct InterfaceAddress {
 struct DeviceInfo {
     std::string model = "Linux";
     std::string systemName = "Linux";
-    std::string systemVersion;            // kernel release by default
-    double screenWidth = 320;             // points
-    double screenHeight = 480;            // points
-    double scale = 1;                     // 1, or 2 for the tall screen
+    std::string systemVersion;               // kernel release by default
+    double screenWidth = 320;                // points
+    double screenHeight = 480;               // points
+    double scale = 1;                        // 1, or 2 for the tall screen
     std::optional<std::string> carrierName;  // none on a desktop
     std::string locale = "zh_CN";
     std::string language = "zh-Hans";

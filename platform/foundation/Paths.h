@@ -9,9 +9,9 @@ namespace foundation {
 // $QUENTA_HOME, else $XDG_DATA_HOME/quenta, else ~/.local/share/quenta.
 // Made on first use. Read again on every call, so tests can switch it.
 std::string homeDir();
-std::string documentsDir();   // <home>/Documents
-std::string cachesDir();      // <home>/Library/Caches
-std::string preferencesDir(); // <home>/Library/Preferences
+std::string documentsDir();    // <home>/Documents
+std::string cachesDir();       // <home>/Library/Caches
+std::string preferencesDir();  // <home>/Library/Preferences
 
 // The bundle: $QUENTA_BUNDLE, else resources/ next to the executable (or one
 // or two folders up), else the source tree's resources/.

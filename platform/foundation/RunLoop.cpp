@@ -70,9 +70,7 @@ void Timer::fire() {
 
 // ---- FdWatch -------------------------------------------------------------
 
-void FdWatch::cancel() {
-    active_.store(false);
-}
+void FdWatch::cancel() { active_.store(false); }
 
 void FdWatch::setEvents(short events) {
     events_.store(events);
@@ -178,7 +176,8 @@ TimerRef RunLoop::addTimer(double delay, double interval, Timer::Callback cb, co
 }
 
 TimerRef RunLoop::performAfter(double delay, std::function<void()> fn, const std::string& mode) {
-    return addTimer(delay, false, [fn = std::move(fn)](Timer&) { fn(); }, mode);
+    return addTimer(
+        delay, false, [fn = std::move(fn)](Timer&) { fn(); }, mode);
 }
 
 FdWatchRef RunLoop::watchFd(int fd, short events, FdWatch::Callback cb, const std::string& mode) {
@@ -279,8 +278,7 @@ bool RunLoop::pollAndDispatch(const std::string& mode, double waitSeconds) {
     if (n <= 0) return false;
     if (fds[0].revents) {
         uint64_t v;
-        while (::read(wakeFd_, &v, sizeof v) > 0) {
-        }
+        while (::read(wakeFd_, &v, sizeof v) > 0) {}
     }
     bool handled = false;
     for (size_t i = 1; i < fds.size(); ++i) {
@@ -306,8 +304,8 @@ bool RunLoop::runOnce(const std::string& mode, double timeout) {
         double wait = handled ? 0 : deadline - realNow();
         if (wait > 0) {
             std::lock_guard<std::mutex> lock(mutex_);
-            bool pending = std::any_of(tasks_.begin(), tasks_.end(),
-                                       [&](const Task& t) { return modeMatches(t.mode, mode); });
+            bool pending =
+                std::any_of(tasks_.begin(), tasks_.end(), [&](const Task& t) { return modeMatches(t.mode, mode); });
             if (pending) wait = 0;
         }
         if (wait > 0 && !clock().isManual()) {

@@ -112,8 +112,7 @@ public:
     void runUntilDate(double monotonicDate, const std::string& mode = kDefaultMode);
     // Runs until pred() is true or `realTimeout` seconds of real time pass.
     // Returns pred()'s last answer. For tests that wait on real sockets.
-    bool runUntil(const std::function<bool()>& pred, double realTimeout = 10,
-                  const std::string& mode = kDefaultMode);
+    bool runUntil(const std::function<bool()>& pred, double realTimeout = 10, const std::string& mode = kDefaultMode);
     // Handles every task and timer that is ready now, without waiting.
     void drain(const std::string& mode = kDefaultMode);
 

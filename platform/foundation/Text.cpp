@@ -138,7 +138,8 @@ std::string percentEscape(std::string_view s, std::string_view keep) {
     for (char ch : s) {
         unsigned char c = static_cast<unsigned char>(ch);
         bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '_' || c == '.' || c == '~' || (c < 0x80 && keep.find(char(c)) != std::string_view::npos);
+                          c == '_' || c == '.' || c == '~' ||
+                          (c < 0x80 && keep.find(char(c)) != std::string_view::npos);
         if (unreserved) {
             out.push_back(char(c));
         } else {
@@ -275,7 +276,9 @@ std::string toUpper(std::string_view s) {
     return out;
 }
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) { return a.size() == b.size() && toLower(a) == toLower(b); }
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && toLower(a) == toLower(b);
+}
 
 std::string format(const char* fmt, ...) {
     va_list ap;

@@ -144,21 +144,37 @@ std::string formatDate(double unixSeconds, const std::string& pattern, const Tim
         while (i + n < pattern.size() && pattern[i + n] == c) ++n;
         switch (c) {
             case 'y':
-                if (n == 2) pad(out, p.year % 100, 2);
-                else pad(out, p.year, int(n));
+                if (n == 2)
+                    pad(out, p.year % 100, 2);
+                else
+                    pad(out, p.year, int(n));
                 break;
             case 'Y': {
                 int wy = weekYear(p.year, days);
-                if (n == 2) pad(out, wy % 100, 2);
-                else pad(out, wy, int(n));
+                if (n == 2)
+                    pad(out, wy % 100, 2);
+                else
+                    pad(out, wy, int(n));
                 break;
             }
-            case 'M': pad(out, p.month, n >= 2 ? 2 : 1); break;
-            case 'd': pad(out, p.day, n >= 2 ? 2 : 1); break;
-            case 'H': pad(out, p.hour, n >= 2 ? 2 : 1); break;
-            case 'h': pad(out, p.hour % 12 == 0 ? 12 : p.hour % 12, n >= 2 ? 2 : 1); break;
-            case 'm': pad(out, p.minute, n >= 2 ? 2 : 1); break;
-            case 's': pad(out, p.second, n >= 2 ? 2 : 1); break;
+            case 'M':
+                pad(out, p.month, n >= 2 ? 2 : 1);
+                break;
+            case 'd':
+                pad(out, p.day, n >= 2 ? 2 : 1);
+                break;
+            case 'H':
+                pad(out, p.hour, n >= 2 ? 2 : 1);
+                break;
+            case 'h':
+                pad(out, p.hour % 12 == 0 ? 12 : p.hour % 12, n >= 2 ? 2 : 1);
+                break;
+            case 'm':
+                pad(out, p.minute, n >= 2 ? 2 : 1);
+                break;
+            case 's':
+                pad(out, p.second, n >= 2 ? 2 : 1);
+                break;
             case 'S': {
                 std::string msText;
                 pad(msText, p.millisecond, 3);
@@ -166,9 +182,15 @@ std::string formatDate(double unixSeconds, const std::string& pattern, const Tim
                 out += msText.substr(0, n);
                 break;
             }
-            case 'a': out += p.hour < 12 ? "AM" : "PM"; break;
-            case 'E': out += kWeekdays[p.weekday - 1]; break;
-            default: out.append(n, c); break;
+            case 'a':
+                out += p.hour < 12 ? "AM" : "PM";
+                break;
+            case 'E':
+                out += kWeekdays[p.weekday - 1];
+                break;
+            default:
+                out.append(n, c);
+                break;
         }
         i += n;
     }
@@ -184,13 +206,26 @@ std::optional<double> parseDate(const std::string& text, const std::string& patt
         while (i + n < pattern.size() && pattern[i + n] == c) ++n;
         int* field = nullptr;
         switch (c) {
-            case 'y': field = &year; break;
-            case 'M': field = &month; break;
-            case 'd': field = &day; break;
-            case 'H': field = &hour; break;
-            case 'm': field = &minute; break;
-            case 's': field = &second; break;
-            default: break;
+            case 'y':
+                field = &year;
+                break;
+            case 'M':
+                field = &month;
+                break;
+            case 'd':
+                field = &day;
+                break;
+            case 'H':
+                field = &hour;
+                break;
+            case 'm':
+                field = &minute;
+                break;
+            case 's':
+                field = &second;
+                break;
+            default:
+                break;
         }
         if (field) {
             // A field of n letters takes n digits (at least one, at most n when n >= 2).
@@ -214,7 +249,8 @@ std::optional<double> parseDate(const std::string& text, const std::string& patt
     }
     if (t != text.size()) return std::nullopt;
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
-    double local = double(daysFromCivil(year, unsigned(month), unsigned(day))) * 86400 + hour * 3600 + minute * 60 + second;
+    double local =
+        double(daysFromCivil(year, unsigned(month), unsigned(day))) * 86400 + hour * 3600 + minute * 60 + second;
     // Two passes so a zone whose offset changes near the instant is honoured.
     double guess = local - zone.offsetAt(local);
     return local - zone.offsetAt(guess);

@@ -35,7 +35,9 @@ uint64_t doubleBits(double d) {
 
 void putValue(std::string& out, const Value& v) {
     switch (v.type()) {
-        case Value::Type::Null: out.push_back('n'); break;
+        case Value::Type::Null:
+            out.push_back('n');
+            break;
         case Value::Type::Bool:
             out.push_back('b');
             out.push_back(v.boolValue() ? 1 : 0);
@@ -123,7 +125,9 @@ public:
         uint32_t n;
         std::string t;
         switch (tag) {
-            case 'n': out = Value(); return true;
+            case 'n':
+                out = Value();
+                return true;
             case 'b': {
                 uint8_t b;
                 if (!u8(b)) return false;
@@ -182,7 +186,8 @@ public:
                 out = Value(std::move(d));
                 return true;
             }
-            default: return false;
+            default:
+                return false;
         }
     }
     bool atEnd() const { return pos_ == s_.size(); }

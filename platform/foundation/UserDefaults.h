@@ -27,8 +27,8 @@ public:
     std::optional<Value> objectForKey(const std::string& key) const;
     std::optional<std::string> stringForKey(const std::string& key) const;
     long long integerForKey(const std::string& key) const;  // 0 when absent
-    double doubleForKey(const std::string& key) const;       // 0 when absent
-    bool boolForKey(const std::string& key) const;           // false when absent
+    double doubleForKey(const std::string& key) const;      // 0 when absent
+    bool boolForKey(const std::string& key) const;          // false when absent
     std::optional<Bytes> dataForKey(const std::string& key) const;
     std::optional<Date> dateForKey(const std::string& key) const;
     std::optional<Array> arrayForKey(const std::string& key) const;

@@ -22,7 +22,7 @@ namespace {
 // Small dictionaries (most replies) are searched linearly; past this size a
 // hash index keeps lookups and duplicate checks O(1).
 constexpr size_t kIndexThreshold = 32;
-}
+}  // namespace
 
 Dictionary::Dictionary() = default;
 Dictionary::Dictionary(std::initializer_list<Entry> entries) {
@@ -226,7 +226,8 @@ double textDoubleValue(std::string_view s) {
     // Only decimal numbers: no hex, inf or nan words.
     const char* q = p;
     if (*q == '+' || *q == '-') ++q;
-    if (!(std::isdigit(static_cast<unsigned char>(*q)) || (*q == '.' && std::isdigit(static_cast<unsigned char>(q[1])))))
+    if (!(std::isdigit(static_cast<unsigned char>(*q)) ||
+          (*q == '.' && std::isdigit(static_cast<unsigned char>(q[1])))))
         return 0;
     return std::strtod(p, nullptr);
 }
@@ -258,8 +259,10 @@ bool Value::isNumber() const {
 
 long long Value::longLongValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-        case Type::Int: return std::get<int64_t>(v_);
+        case Type::Bool:
+            return std::get<bool>(v_) ? 1 : 0;
+        case Type::Int:
+            return std::get<int64_t>(v_);
         case Type::UInt: {
             uint64_t u = std::get<uint64_t>(v_);
             return u > uint64_t(std::numeric_limits<long long>::max()) ? std::numeric_limits<long long>::max()
@@ -281,8 +284,10 @@ long long Value::longLongValue() const {
             if (d <= -9.2233720368547758e18) return std::numeric_limits<long long>::min();
             return (long long)d;
         }
-        case Type::String: return textLongLongValue(std::get<std::string>(v_));
-        default: return 0;
+        case Type::String:
+            return textLongLongValue(std::get<std::string>(v_));
+        default:
+            return 0;
     }
 }
 
@@ -299,26 +304,40 @@ unsigned long long Value::unsignedLongLongValue() const {
 
 double Value::doubleValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-        case Type::Int: return double(std::get<int64_t>(v_));
-        case Type::UInt: return double(std::get<uint64_t>(v_));
-        case Type::Decimal: return std::get<foundation::Decimal>(v_).toDouble();
-        case Type::Double: return std::get<double>(v_);
-        case Type::String: return textDoubleValue(std::get<std::string>(v_));
-        case Type::Date: return std::get<foundation::Date>(v_).seconds;
-        default: return 0;
+        case Type::Bool:
+            return std::get<bool>(v_) ? 1 : 0;
+        case Type::Int:
+            return double(std::get<int64_t>(v_));
+        case Type::UInt:
+            return double(std::get<uint64_t>(v_));
+        case Type::Decimal:
+            return std::get<foundation::Decimal>(v_).toDouble();
+        case Type::Double:
+            return std::get<double>(v_);
+        case Type::String:
+            return textDoubleValue(std::get<std::string>(v_));
+        case Type::Date:
+            return std::get<foundation::Date>(v_).seconds;
+        default:
+            return 0;
     }
 }
 
 bool Value::boolValue() const {
     switch (type()) {
-        case Type::Bool: return std::get<bool>(v_);
-        case Type::Int: return std::get<int64_t>(v_) != 0;
-        case Type::UInt: return std::get<uint64_t>(v_) != 0;
+        case Type::Bool:
+            return std::get<bool>(v_);
+        case Type::Int:
+            return std::get<int64_t>(v_) != 0;
+        case Type::UInt:
+            return std::get<uint64_t>(v_) != 0;
         case Type::Decimal:
-        case Type::Double: return doubleValue() != 0;
-        case Type::String: return textBoolValue(std::get<std::string>(v_));
-        default: return false;
+        case Type::Double:
+            return doubleValue() != 0;
+        case Type::String:
+            return textBoolValue(std::get<std::string>(v_));
+        default:
+            return false;
     }
 }
 
@@ -379,7 +398,9 @@ std::string quoteForDescription(const std::string& s) {
 void describeInto(const Value& v, std::string& out, int indent, bool nested) {
     std::string pad(size_t(indent) * 4, ' ');
     switch (v.type()) {
-        case Value::Type::Null: out += nested ? "<null>" : "(null)"; break;
+        case Value::Type::Null:
+            out += nested ? "<null>" : "(null)";
+            break;
         case Value::Type::Array: {
             const auto& a = *v.asArray();
             out += "(\n";
@@ -405,7 +426,9 @@ void describeInto(const Value& v, std::string& out, int indent, bool nested) {
         case Value::Type::String:
             out += nested ? quoteForDescription(*v.asString()) : *v.asString();
             break;
-        default: out += v.description(); break;
+        default:
+            out += v.description();
+            break;
     }
 }
 
@@ -413,13 +436,20 @@ void describeInto(const Value& v, std::string& out, int indent, bool nested) {
 
 std::string Value::description() const {
     switch (type()) {
-        case Type::Null: return "(null)";
-        case Type::Bool: return std::get<bool>(v_) ? "1" : "0";
-        case Type::Int: return std::to_string(std::get<int64_t>(v_));
-        case Type::UInt: return std::to_string(std::get<uint64_t>(v_));
-        case Type::Decimal: return std::get<foundation::Decimal>(v_).text;
-        case Type::Double: return formatNumber(std::get<double>(v_));
-        case Type::String: return std::get<std::string>(v_);
+        case Type::Null:
+            return "(null)";
+        case Type::Bool:
+            return std::get<bool>(v_) ? "1" : "0";
+        case Type::Int:
+            return std::to_string(std::get<int64_t>(v_));
+        case Type::UInt:
+            return std::to_string(std::get<uint64_t>(v_));
+        case Type::Decimal:
+            return std::get<foundation::Decimal>(v_).text;
+        case Type::Double:
+            return formatNumber(std::get<double>(v_));
+        case Type::String:
+            return std::get<std::string>(v_);
         case Type::Bytes: {
             static const char* digits = "0123456789abcdef";
             const auto& b = std::get<foundation::Bytes>(v_);
@@ -431,7 +461,8 @@ std::string Value::description() const {
             }
             return out + ">";
         }
-        case Type::Date: return formatDate(std::get<foundation::Date>(v_).seconds, "yyyy-MM-dd HH:mm:ss '+0000'", TimeZone::gmt());
+        case Type::Date:
+            return formatDate(std::get<foundation::Date>(v_).seconds, "yyyy-MM-dd HH:mm:ss '+0000'", TimeZone::gmt());
         case Type::Array:
         case Type::Dictionary: {
             std::string out;

@@ -138,8 +138,8 @@ public:
     bool operator!=(const Value& other) const { return !(*this == other); }
 
 private:
-    std::variant<std::monostate, bool, int64_t, uint64_t, foundation::Decimal, double, std::string,
-                 foundation::Bytes, foundation::Date, foundation::Array, foundation::Dictionary>
+    std::variant<std::monostate, bool, int64_t, uint64_t, foundation::Decimal, double, std::string, foundation::Bytes,
+                 foundation::Date, foundation::Array, foundation::Dictionary>
         v_;
 };
 

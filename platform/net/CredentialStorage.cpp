@@ -58,9 +58,9 @@ std::vector<CredentialStorage::Entry> CredentialStorage::loadFile() const {
 bool CredentialStorage::saveFile(const std::vector<Entry>& entries) const {
     std::string text;
     for (const auto& e : entries) {
-        const std::string fields[9] = {e.space.host, std::to_string(e.space.port), e.space.protocol, e.space.realm,
-                                       e.space.isProxy ? "1" : "0", e.space.proxyType, e.credential.user,
-                                       e.credential.password, e.isDefault ? "1" : "0"};
+        const std::string fields[9] = {e.space.host,      std::to_string(e.space.port), e.space.protocol,
+                                       e.space.realm,     e.space.isProxy ? "1" : "0",  e.space.proxyType,
+                                       e.credential.user, e.credential.password,        e.isDefault ? "1" : "0"};
         for (int i = 0; i < 9; ++i) {
             if (i) text.push_back('\t');
             text.append(esc(fields[i]));
@@ -87,7 +87,8 @@ void CredentialStorage::setDefaultCredential(const UrlCredential& credential, co
         place(file);
         saveFile(file);
         // A permanent credential replaces one of the same user kept in memory.
-        std::erase_if(memory_, [&](const Entry& e) { return e.space == space && e.credential.user == credential.user; });
+        std::erase_if(memory_,
+                      [&](const Entry& e) { return e.space == space && e.credential.user == credential.user; });
         for (auto& e : memory_)
             if (e.space == space) e.isDefault = false;
     } else {
@@ -100,7 +101,8 @@ void CredentialStorage::setDefaultCredential(const UrlCredential& credential, co
     }
 }
 
-std::optional<UrlCredential> CredentialStorage::defaultCredentialForProtectionSpace(const ProtectionSpace& space) const {
+std::optional<UrlCredential> CredentialStorage::defaultCredentialForProtectionSpace(
+    const ProtectionSpace& space) const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const auto& e : memory_)
         if (e.space == space && e.isDefault) return e.credential;

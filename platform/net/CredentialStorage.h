@@ -17,7 +17,7 @@ namespace net {
 struct ProtectionSpace {
     std::string host;
     int port = 0;
-    std::string protocol;   // "http", "https"; empty for a proxy
+    std::string protocol;  // "http", "https"; empty for a proxy
     std::string realm;
     bool isProxy = false;
     std::string proxyType;  // "http" for an HTTP proxy

@@ -135,7 +135,8 @@ std::shared_ptr<HttpAuthentication> HttpAuthentication::createFromResponse(const
         if (foundation::equalsIgnoreCase(c.scheme, "Digest") && !digest) {
             const std::string* alg = c.param("algorithm");
             const std::string* qop = c.param("qop");
-            bool algOk = !alg || foundation::equalsIgnoreCase(*alg, "MD5") || foundation::equalsIgnoreCase(*alg, "MD5-sess");
+            bool algOk =
+                !alg || foundation::equalsIgnoreCase(*alg, "MD5") || foundation::equalsIgnoreCase(*alg, "MD5-sess");
             bool qopOk = !qop;
             if (qop)
                 for (const auto& q : foundation::split(*qop, ","))
@@ -143,7 +144,9 @@ std::shared_ptr<HttpAuthentication> HttpAuthentication::createFromResponse(const
             if (algOk && qopOk && c.param("nonce")) digest = &c;
         } else if (foundation::equalsIgnoreCase(c.scheme, "Basic") && !basic) {
             basic = &c;
-        } else if ((foundation::equalsIgnoreCase(c.scheme, "NTLM") || foundation::equalsIgnoreCase(c.scheme, "Negotiate")) && !ntlm) {
+        } else if ((foundation::equalsIgnoreCase(c.scheme, "NTLM") ||
+                    foundation::equalsIgnoreCase(c.scheme, "Negotiate")) &&
+                   !ntlm) {
             ntlm = &c;
         }
     }
@@ -198,8 +201,8 @@ bool HttpAuthentication::applyCredentials(HttpMessage& message, const Credential
         std::string realm = realm_.value_or("");
         std::string nc = foundation::format("%08x", ++nonceCount_);
         std::string cnonce = newCnonce();
-        std::string response = digestResponse(algorithm_, c.username, realm, c.password, message.method(), uri,
-                                              nonce_, nc, cnonce, qop_);
+        std::string response =
+            digestResponse(algorithm_, c.username, realm, c.password, message.method(), uri, nonce_, nc, cnonce, qop_);
         value = "Digest username=" + quote(c.username) + ", realm=" + quote(realm) + ", nonce=" + quote(nonce_) +
                 ", uri=" + quote(uri) + ", response=" + quote(response);
         if (!algorithm_.empty()) value += ", algorithm=" + algorithm_;

@@ -56,9 +56,9 @@ public:
 
     // The Digest response value (RFC 2617) for these parts.
     static std::string digestResponse(const std::string& algorithm, const std::string& username,
-                                      const std::string& realm, const std::string& password,
-                                      const std::string& method, const std::string& uri, const std::string& nonce,
-                                      const std::string& nc, const std::string& cnonce, const std::string& qop);
+                                      const std::string& realm, const std::string& password, const std::string& method,
+                                      const std::string& uri, const std::string& nonce, const std::string& nc,
+                                      const std::string& cnonce, const std::string& qop);
 
 private:
     HttpAuthentication() = default;

@@ -12,7 +12,8 @@ namespace {
 
 bool isIpLiteral(const std::string& host) {
     if (host.find(':') != std::string::npos) return true;  // IPv6
-    return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) { return std::isdigit(uint8_t(c)) || c == '.'; });
+    return !host.empty() &&
+           std::all_of(host.begin(), host.end(), [](char c) { return std::isdigit(uint8_t(c)) || c == '.'; });
 }
 
 bool domainMatches(const std::string& host, const std::string& domain) {
@@ -82,8 +83,7 @@ std::optional<HttpCookie> parseOne(const std::string& text, const Url& url, doub
 }
 
 int monthIndex(std::string_view token) {
-    static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun",
-                                   "jul", "aug", "sep", "oct", "nov", "dec"};
+    static const char* months[] = {"jan", "feb", "mar", "apr", "may", "jun", "jul", "aug", "sep", "oct", "nov", "dec"};
     if (token.size() < 3) return -1;
     std::string lower = foundation::toLower(token.substr(0, 3));
     for (int i = 0; i < 12; ++i)
@@ -137,7 +137,7 @@ std::optional<double> parseCookieDate(const std::string& text) {
 }
 
 std::vector<HttpCookie> HttpCookie::cookiesWithResponseHeaderFields(const std::vector<std::string>& values,
-                                                                   const Url& url) {
+                                                                    const Url& url) {
     std::vector<HttpCookie> out;
     double now = foundation::clock().now();
     for (const std::string& v : values)

@@ -24,9 +24,7 @@ struct HttpCookie {
     std::optional<double> expiresDate;  // seconds since 1970; none: a session cookie
 
     // Same name, domain and path: the same cookie (a newer one replaces it).
-    bool sameIdentity(const HttpCookie& o) const {
-        return name == o.name && domain == o.domain && path == o.path;
-    }
+    bool sameIdentity(const HttpCookie& o) const { return name == o.name && domain == o.domain && path == o.path; }
     bool operator==(const HttpCookie&) const = default;
 
     // The cookies of the "Set-Cookie" values of a response from `url`. A value
@@ -34,7 +32,7 @@ struct HttpCookie {
     // left out. An expiry in the past (Max-Age 0, an old Expires) gives a
     // cookie with that past date: storing it deletes the stored one.
     static std::vector<HttpCookie> cookiesWithResponseHeaderFields(const std::vector<std::string>& setCookieValues,
-                                                                  const Url& url);
+                                                                   const Url& url);
     // Whether the cookie goes with a request to `url` (domain, path, Secure).
     bool matches(const Url& url) const;
     bool isExpired(double now) const { return expiresDate && *expiresDate <= now; }

@@ -46,11 +46,24 @@ bool isHttpToken(std::string_view s) {
         auto u = static_cast<unsigned char>(c);
         if (std::isalnum(u)) continue;
         switch (c) {
-        case '!': case '#': case '$': case '%': case '&': case '\'': case '*': case '+': case '-':
-        case '.': case '^': case '_': case '`': case '|': case '~':
-            continue;
-        default:
-            return false;
+            case '!':
+            case '#':
+            case '$':
+            case '%':
+            case '&':
+            case '\'':
+            case '*':
+            case '+':
+            case '-':
+            case '.':
+            case '^':
+            case '_':
+            case '`':
+            case '|':
+            case '~':
+                continue;
+            default:
+                return false;
         }
     }
     return true;

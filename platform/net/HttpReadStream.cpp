@@ -36,7 +36,7 @@ std::shared_ptr<HttpReadStream> HttpReadStream::create(const HttpMessage& messag
 }
 
 std::shared_ptr<HttpReadStream> HttpReadStream::createStreamed(const HttpMessage& message,
-                                                              std::shared_ptr<InputStream> body, uint64_t length) {
+                                                               std::shared_ptr<InputStream> body, uint64_t length) {
     if (!body) return create(message);
     if (message.url().scheme() != "http" && message.url().scheme() != "https") return nullptr;
     if (const std::string* declared = message.headerField("Content-Length")) {
@@ -159,15 +159,13 @@ bool HttpReadStream::usesHttpProxy() const {
 
 std::string HttpReadStream::connectHost() const {
     if (usesSocksProxy()) return socksProxy_.host;
-    if (usesHttpProxy())
-        return message_.url().scheme() == "https" ? httpProxy_.httpsHost : httpProxy_.httpHost;
+    if (usesHttpProxy()) return message_.url().scheme() == "https" ? httpProxy_.httpsHost : httpProxy_.httpHost;
     return message_.url().host();
 }
 
 int HttpReadStream::connectPort() const {
     if (usesSocksProxy()) return socksProxy_.port;
-    if (usesHttpProxy())
-        return message_.url().scheme() == "https" ? httpProxy_.httpsPort : httpProxy_.httpPort;
+    if (usesHttpProxy()) return message_.url().scheme() == "https" ? httpProxy_.httpsPort : httpProxy_.httpPort;
     return message_.url().effectivePort();
 }
 
@@ -204,7 +202,7 @@ void HttpReadStream::startResolve() {
     Resolver::resolve(connectHost(), connectPort(),
                       [weak, target](std::vector<SocketAddress> addresses, StreamError error) {
                           std::lock_guard<std::mutex> lock(target->mutex);
-                          if (!target->loop) return;  // the stream was closed
+                          if (!target->loop) return;        // the stream was closed
                           if (target->loop->isCurrent()) {  // answered at once, on the stream's thread
                               if (auto self = weak.lock()) self->onResolved(std::move(addresses), std::move(error));
                               return;
@@ -377,7 +375,8 @@ void HttpReadStream::tunnelReplyComplete() {
     const Url& u = message_.url();
     if (tunnelStep_ == TunnelStep::SocksGreeting) {
         if (tunnelIn_[0] != 5 || tunnelIn_[1] != 0) {
-            fail(StreamError::network(kNetworkCannotConnect, "The SOCKS proxy accepts no connection without a password"));
+            fail(StreamError::network(kNetworkCannotConnect,
+                                      "The SOCKS proxy accepts no connection without a password"));
             return;
         }
         tunnelStep_ = TunnelStep::SocksConnect;
@@ -477,37 +476,37 @@ bool HttpReadStream::refillBody() {
 void HttpReadStream::onSocketEvent(short revents) {
     if (!scheduled_) return;
     switch (phase_) {
-    case Phase::Connecting:
-        if (revents & (POLLOUT | POLLERR | POLLHUP)) {
-            StreamError err = socket_.connectResult();
-            if (err) {
-                if (watch_) {
-                    watch_->cancel();
-                    watch_.reset();
+        case Phase::Connecting:
+            if (revents & (POLLOUT | POLLERR | POLLHUP)) {
+                StreamError err = socket_.connectResult();
+                if (err) {
+                    if (watch_) {
+                        watch_->cancel();
+                        watch_.reset();
+                    }
+                    socket_.close();
+                    lastConnectError_ = err;
+                    ++addressIndex_;
+                    connectNext();
+                } else {
+                    onConnected();
                 }
-                socket_.close();
-                lastConnectError_ = err;
-                ++addressIndex_;
-                connectNext();
-            } else {
-                onConnected();
             }
-        }
-        break;
-    case Phase::Tunnel:
-        tunnelIo();
-        break;
-    case Phase::Handshaking:
-        handshakeSome();
-        break;
-    case Phase::Sending:
-        sendSome();
-        break;
-    case Phase::Receiving:
-        receiveSome();
-        break;
-    default:
-        break;
+            break;
+        case Phase::Tunnel:
+            tunnelIo();
+            break;
+        case Phase::Handshaking:
+            handshakeSome();
+            break;
+        case Phase::Sending:
+            sendSome();
+            break;
+        case Phase::Receiving:
+            receiveSome();
+            break;
+        default:
+            break;
     }
     if (scheduled_) deliver();
 }
@@ -528,7 +527,7 @@ void HttpReadStream::sendSome() {
         bodyBytesWritten_ = totalWritten_ > headLength_ ? totalWritten_ - headLength_ : 0;
     }
     if (phase_ != Phase::Sending) return;  // the body source failed
-    bodySource_.reset();  // the whole body is out
+    bodySource_.reset();                   // the whole body is out
     std::string().swap(out_);
     phase_ = Phase::Receiving;
     updateWatch();
@@ -701,17 +700,23 @@ const HttpResponseHead* HttpReadStream::responseHead() const {
 
 HttpReadStream::Status HttpReadStream::status() const {
     switch (phase_) {
-    case Phase::Idle: return Status::NotOpen;
-    case Phase::Waiting:
-    case Phase::Resolving:
-    case Phase::Connecting:
-    case Phase::Tunnel:
-    case Phase::Handshaking:
-    case Phase::Sending: return Status::Opening;
-    case Phase::Receiving: return Status::Open;
-    case Phase::Finished: return hasBytesAvailable() ? Status::Open : Status::AtEnd;
-    case Phase::Failed: return Status::Error;
-    case Phase::Closed: return Status::Closed;
+        case Phase::Idle:
+            return Status::NotOpen;
+        case Phase::Waiting:
+        case Phase::Resolving:
+        case Phase::Connecting:
+        case Phase::Tunnel:
+        case Phase::Handshaking:
+        case Phase::Sending:
+            return Status::Opening;
+        case Phase::Receiving:
+            return Status::Open;
+        case Phase::Finished:
+            return hasBytesAvailable() ? Status::Open : Status::AtEnd;
+        case Phase::Failed:
+            return Status::Error;
+        case Phase::Closed:
+            return Status::Closed;
     }
     return Status::Closed;
 }

@@ -41,9 +41,9 @@
 #include "platform/net/HttpMessage.h"
 #include "platform/net/HttpResponseParser.h"
 #include "platform/net/InputStream.h"
-#include "platform/net/TlsSession.h"
 #include "platform/net/NetError.h"
 #include "platform/net/Socket.h"
+#include "platform/net/TlsSession.h"
 
 namespace net {
 
@@ -76,8 +76,8 @@ public:
     // layer cannot speak yet (https).
     static std::shared_ptr<HttpReadStream> create(const HttpMessage& message, std::string body = {});
     // A stream whose body of `length` bytes is read from `body` while sending.
-    static std::shared_ptr<HttpReadStream> createStreamed(const HttpMessage& message,
-                                                          std::shared_ptr<InputStream> body, uint64_t length);
+    static std::shared_ptr<HttpReadStream> createStreamed(const HttpMessage& message, std::shared_ptr<InputStream> body,
+                                                          uint64_t length);
     ~HttpReadStream();
     HttpReadStream(const HttpReadStream&) = delete;
     HttpReadStream& operator=(const HttpReadStream&) = delete;
@@ -123,7 +123,19 @@ public:
     bool usedParkedConnection() const { return reused_; }
 
 private:
-    enum class Phase { Idle, Waiting, Resolving, Connecting, Tunnel, Handshaking, Sending, Receiving, Finished, Failed, Closed };
+    enum class Phase {
+        Idle,
+        Waiting,
+        Resolving,
+        Connecting,
+        Tunnel,
+        Handshaking,
+        Sending,
+        Receiving,
+        Finished,
+        Failed,
+        Closed
+    };
     enum class TunnelStep { SocksGreeting, SocksConnect, HttpConnect };
 
     HttpReadStream(const HttpMessage& message, std::string out, size_t headLength);

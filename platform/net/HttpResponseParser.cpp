@@ -110,22 +110,22 @@ void HttpResponseParser::fail(int code, const std::string& why) {
 size_t HttpResponseParser::feed(const char* data, size_t n, std::string& body) {
     if (n > 0) sawByte_ = true;
     switch (state_) {
-    case State::Head:
-        return feedHead(data, n);
-    case State::Body:
-        if (framing_ == Framing::Chunked) return feedChunked(data, n, body);
-        if (framing_ == Framing::Length) {
-            size_t take = size_t(std::min<uint64_t>(remaining_, n));
-            body.append(data, take);
-            remaining_ -= take;
-            if (remaining_ == 0) state_ = State::Done;
-            return take;
-        }
-        body.append(data, n);  // until the connection closes
-        return n;
-    case State::Done:
-    case State::Failed:
-        return 0;
+        case State::Head:
+            return feedHead(data, n);
+        case State::Body:
+            if (framing_ == Framing::Chunked) return feedChunked(data, n, body);
+            if (framing_ == Framing::Length) {
+                size_t take = size_t(std::min<uint64_t>(remaining_, n));
+                body.append(data, take);
+                remaining_ -= take;
+                if (remaining_ == 0) state_ = State::Done;
+                return take;
+            }
+            body.append(data, n);  // until the connection closes
+            return n;
+        case State::Done:
+        case State::Failed:
+            return 0;
     }
     return 0;
 }
@@ -224,55 +224,60 @@ size_t HttpResponseParser::feedChunked(const char* data, size_t n, std::string& 
         std::string_view line = line_;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         switch (chunkState_) {
-        case ChunkState::Size: {
-            uint64_t size = 0;
-            size_t digits = 0;
-            for (char c : line) {
-                int v;
-                if (c >= '0' && c <= '9') v = c - '0';
-                else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-                else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-                else break;
-                if (++digits > 15) {
-                    fail(kNetworkBadServerResponse, "chunk size too large");
+            case ChunkState::Size: {
+                uint64_t size = 0;
+                size_t digits = 0;
+                for (char c : line) {
+                    int v;
+                    if (c >= '0' && c <= '9')
+                        v = c - '0';
+                    else if (c >= 'a' && c <= 'f')
+                        v = c - 'a' + 10;
+                    else if (c >= 'A' && c <= 'F')
+                        v = c - 'A' + 10;
+                    else
+                        break;
+                    if (++digits > 15) {
+                        fail(kNetworkBadServerResponse, "chunk size too large");
+                        return n;
+                    }
+                    size = size * 16 + uint64_t(v);
+                }
+                std::string_view rest = line.substr(digits);
+                if (digits == 0 ||
+                    (!rest.empty() && rest.front() != ';' && rest.front() != ' ' && rest.front() != '\t')) {
+                    fail(kNetworkBadServerResponse, "bad chunk size");
                     return n;
                 }
-                size = size * 16 + uint64_t(v);
+                if (size == 0) {
+                    chunkState_ = ChunkState::Trailer;
+                } else {
+                    remaining_ = size;
+                    chunkState_ = ChunkState::Data;
+                }
+                line_.clear();
+                break;
             }
-            std::string_view rest = line.substr(digits);
-            if (digits == 0 || (!rest.empty() && rest.front() != ';' && rest.front() != ' ' && rest.front() != '\t')) {
-                fail(kNetworkBadServerResponse, "bad chunk size");
-                return n;
-            }
-            if (size == 0) {
-                chunkState_ = ChunkState::Trailer;
-            } else {
-                remaining_ = size;
-                chunkState_ = ChunkState::Data;
-            }
-            line_.clear();
-            break;
-        }
-        case ChunkState::DataEnd:
-            if (!line.empty()) {
-                fail(kNetworkBadServerResponse, "chunk data longer than its size");
-                return n;
-            }
-            chunkState_ = ChunkState::Size;
-            line_.clear();
-            break;
-        case ChunkState::Trailer:
-            // Trailer fields are read past and dropped.
-            if (line.empty()) state_ = State::Done;
-            trailerBytes_ += line_.size() + 1;
-            line_.clear();
-            if (trailerBytes_ > kMaxTrailerBytes) {
-                fail(kNetworkBadServerResponse, "trailer too large");
-                return n;
-            }
-            break;
-        case ChunkState::Data:
-            break;
+            case ChunkState::DataEnd:
+                if (!line.empty()) {
+                    fail(kNetworkBadServerResponse, "chunk data longer than its size");
+                    return n;
+                }
+                chunkState_ = ChunkState::Size;
+                line_.clear();
+                break;
+            case ChunkState::Trailer:
+                // Trailer fields are read past and dropped.
+                if (line.empty()) state_ = State::Done;
+                trailerBytes_ += line_.size() + 1;
+                line_.clear();
+                if (trailerBytes_ > kMaxTrailerBytes) {
+                    fail(kNetworkBadServerResponse, "trailer too large");
+                    return n;
+                }
+                break;
+            case ChunkState::Data:
+                break;
         }
     }
     return i;

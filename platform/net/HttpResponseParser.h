@@ -25,7 +25,7 @@ struct HeadParseResult {
     enum class Status { NeedMore, Complete, Error } status = Status::NeedMore;
     size_t consumed = 0;  // bytes of the head, with its empty line (when Complete)
     HttpResponseHead head;
-    std::string error;    // when Error
+    std::string error;  // when Error
 };
 // Parses one response head from the start of the bytes.
 HeadParseResult parseResponseHead(std::string_view bytes);

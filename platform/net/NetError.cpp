@@ -18,10 +18,14 @@ StreamError StreamError::tls(int code, std::string description) {
 
 std::string StreamError::domainName() const {
     switch (domain) {
-    case ErrorDomain::Posix: return "POSIX";
-    case ErrorDomain::Network: return "Network";
-    case ErrorDomain::Tls: return "TLS";
-    case ErrorDomain::None: break;
+        case ErrorDomain::Posix:
+            return "POSIX";
+        case ErrorDomain::Network:
+            return "Network";
+        case ErrorDomain::Tls:
+            return "TLS";
+        case ErrorDomain::None:
+            break;
     }
     return "";
 }

@@ -140,8 +140,7 @@ std::shared_ptr<void> SystemReachabilityFlagProvider::watch(foundation::RunLoop&
         w->fd, POLLIN,
         [changed](int fd, short) {
             char buffer[8192];
-            while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
-            }
+            while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {}
             changed();
         },
         foundation::kDefaultMode);
@@ -198,7 +197,8 @@ std::shared_ptr<ReachabilityFlagProvider> reachabilityFlagProvider() {
 
 // ---- Reachability ----------------------------------------------------------------
 
-Reachability::Reachability(ReachabilityTarget target, std::string key) : target_(std::move(target)), key_(std::move(key)) {}
+Reachability::Reachability(ReachabilityTarget target, std::string key)
+    : target_(std::move(target)), key_(std::move(key)) {}
 
 Reachability::~Reachability() { stopNotifier(); }
 
@@ -261,7 +261,8 @@ ReachabilityFlags Reachability::reachabilityFlags() const { return readFlags().v
 
 NetworkStatus Reachability::networkStatusForFlags(ReachabilityFlags flags) const {
     if (!(flags & kReachabilityFlagsReachable)) return ReachabilityNone;
-    if (key_ == "LocalWiFiConnection") return (flags & kReachabilityFlagsIsDirect) ? ReachabilityWiFi : ReachabilityNone;
+    if (key_ == "LocalWiFiConnection")
+        return (flags & kReachabilityFlagsIsDirect) ? ReachabilityWiFi : ReachabilityNone;
     if (flags & kReachabilityFlagsIsWWAN) return ReachabilityWWAN;
     ReachabilityFlags rest =
         flags & ~(kReachabilityFlagsReachable | kReachabilityFlagsIsLocalAddress | kReachabilityFlagsIsDirect);

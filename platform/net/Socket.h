@@ -32,8 +32,8 @@ public:
 // Outcome of a read or write on a non-blocking socket.
 struct IoResult {
     enum class Kind { Done, WouldBlock, End, Failed } kind = Kind::Done;
-    size_t bytes = 0;   // Done
-    int errnoValue = 0; // Failed
+    size_t bytes = 0;    // Done
+    int errnoValue = 0;  // Failed
 };
 
 // An owned non-blocking TCP socket; closed when destroyed.

@@ -39,8 +39,8 @@ int settingsIndex() {
 }
 
 bool isExpiryError(int e) {
-    return e == X509_V_ERR_CERT_HAS_EXPIRED || e == X509_V_ERR_CERT_NOT_YET_VALID ||
-           e == X509_V_ERR_CRL_HAS_EXPIRED || e == X509_V_ERR_CRL_NOT_YET_VALID;
+    return e == X509_V_ERR_CERT_HAS_EXPIRED || e == X509_V_ERR_CERT_NOT_YET_VALID || e == X509_V_ERR_CRL_HAS_EXPIRED ||
+           e == X509_V_ERR_CRL_NOT_YET_VALID;
 }
 
 bool isRootError(int e) {
@@ -63,17 +63,22 @@ int verifyCallback(int ok, X509_STORE_CTX* store) {
 }
 
 StreamError verifyError(long result) {
-    std::string text = std::string("The certificate for this server is invalid: ") +
-                       X509_verify_cert_error_string(result);
+    std::string text =
+        std::string("The certificate for this server is invalid: ") + X509_verify_cert_error_string(result);
     switch (result) {
-    case X509_V_ERR_CERT_HAS_EXPIRED: return StreamError::tls(kTlsCertificateExpired, text);
-    case X509_V_ERR_CERT_NOT_YET_VALID: return StreamError::tls(kTlsCertificateNotYetValid, text);
-    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return StreamError::tls(kTlsNoRootCert, text);
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
-    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
-    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return StreamError::tls(kTlsUnknownRootCert, text);
-    default: return StreamError::tls(kTlsCertificateInvalid, text);
+        case X509_V_ERR_CERT_HAS_EXPIRED:
+            return StreamError::tls(kTlsCertificateExpired, text);
+        case X509_V_ERR_CERT_NOT_YET_VALID:
+            return StreamError::tls(kTlsCertificateNotYetValid, text);
+        case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+        case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
+            return StreamError::tls(kTlsNoRootCert, text);
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+        case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+        case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
+            return StreamError::tls(kTlsUnknownRootCert, text);
+        default:
+            return StreamError::tls(kTlsCertificateInvalid, text);
     }
 }
 
@@ -144,8 +149,8 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::fromPKCS12(const std::string& pa
     return id;
 }
 
-std::shared_ptr<const TlsIdentity> TlsIdentity::fromPEM(const std::string& certificatePath,
-                                                        const std::string& keyPath, std::string* error) {
+std::shared_ptr<const TlsIdentity> TlsIdentity::fromPEM(const std::string& certificatePath, const std::string& keyPath,
+                                                        std::string* error) {
     FILE* f = std::fopen(certificatePath.c_str(), "rb");
     if (!f) {
         if (error) *error = "cannot open " + certificatePath;
@@ -234,7 +239,8 @@ std::unique_ptr<TlsSession> TlsSession::create(int fd, const std::string& host, 
     if (settings.identity) {
         if (SSL_use_certificate(s->ssl_, settings.identity->certificate()) != 1 ||
             SSL_use_PrivateKey(s->ssl_, settings.identity->key()) != 1 || SSL_check_private_key(s->ssl_) != 1) {
-            error = StreamError::tls(kTlsBadCertificate, "The client certificate cannot be used: " + lastOpenSslError());
+            error =
+                StreamError::tls(kTlsBadCertificate, "The client certificate cannot be used: " + lastOpenSslError());
             return nullptr;
         }
         for (X509* c : settings.identity->chain()) SSL_add1_chain_cert(s->ssl_, c);
@@ -255,41 +261,41 @@ TlsSession::~TlsSession() {
 IoResult TlsSession::failure(int ret, StreamError& error) {
     int e = SSL_get_error(ssl_, ret);
     switch (e) {
-    case SSL_ERROR_WANT_READ:
-        want_ = POLLIN;
-        return {IoResult::Kind::WouldBlock, 0, 0};
-    case SSL_ERROR_WANT_WRITE:
-        want_ = POLLOUT;
-        return {IoResult::Kind::WouldBlock, 0, 0};
-    case SSL_ERROR_ZERO_RETURN:
-        ERR_clear_error();
-        return {IoResult::Kind::End, 0, 0};
-    case SSL_ERROR_SYSCALL: {
-        int err = errno;
-        std::string detail = lastOpenSslError();
-        if (!handshakeDone_) {
-            error = StreamError::tls(kTlsClosedAbort, "The server closed the connection during the TLS handshake");
-            return {IoResult::Kind::Failed, 0, 0};
-        }
-        if (err == 0) return {IoResult::Kind::End, 0, 0};
-        return {IoResult::Kind::Failed, 0, err};
-    }
-    default: {
-        if (!handshakeDone_) {
-            long verify = SSL_get_verify_result(ssl_);
-            if (verify != X509_V_OK) {
-                ERR_clear_error();
-                error = verifyError(verify);
+        case SSL_ERROR_WANT_READ:
+            want_ = POLLIN;
+            return {IoResult::Kind::WouldBlock, 0, 0};
+        case SSL_ERROR_WANT_WRITE:
+            want_ = POLLOUT;
+            return {IoResult::Kind::WouldBlock, 0, 0};
+        case SSL_ERROR_ZERO_RETURN:
+            ERR_clear_error();
+            return {IoResult::Kind::End, 0, 0};
+        case SSL_ERROR_SYSCALL: {
+            int err = errno;
+            std::string detail = lastOpenSslError();
+            if (!handshakeDone_) {
+                error = StreamError::tls(kTlsClosedAbort, "The server closed the connection during the TLS handshake");
                 return {IoResult::Kind::Failed, 0, 0};
             }
+            if (err == 0) return {IoResult::Kind::End, 0, 0};
+            return {IoResult::Kind::Failed, 0, err};
         }
-        unsigned long code = ERR_peek_error();
-        int reason = ERR_GET_REASON(code);
-        std::string detail = lastOpenSslError();
-        bool alert = reason >= SSL_AD_REASON_OFFSET && reason < SSL_AD_REASON_OFFSET + 256;
-        error = StreamError::tls(alert ? kTlsFatalAlert : kTlsProtocolError, "TLS error: " + detail);
-        return {IoResult::Kind::Failed, 0, 0};
-    }
+        default: {
+            if (!handshakeDone_) {
+                long verify = SSL_get_verify_result(ssl_);
+                if (verify != X509_V_OK) {
+                    ERR_clear_error();
+                    error = verifyError(verify);
+                    return {IoResult::Kind::Failed, 0, 0};
+                }
+            }
+            unsigned long code = ERR_peek_error();
+            int reason = ERR_GET_REASON(code);
+            std::string detail = lastOpenSslError();
+            bool alert = reason >= SSL_AD_REASON_OFFSET && reason < SSL_AD_REASON_OFFSET + 256;
+            error = StreamError::tls(alert ? kTlsFatalAlert : kTlsProtocolError, "TLS error: " + detail);
+            return {IoResult::Kind::Failed, 0, 0};
+        }
     }
 }
 

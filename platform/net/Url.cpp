@@ -10,11 +10,25 @@ bool isSchemeChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) |
 bool isHostChar(char c) {
     if (std::isalnum(static_cast<unsigned char>(c))) return true;
     switch (c) {
-    case '-': case '.': case '_': case '~': case '%': case '!': case '$': case '&': case '\'':
-    case '(': case ')': case '*': case '+': case ',': case ';': case '=':
-        return true;
-    default:
-        return false;
+        case '-':
+        case '.':
+        case '_':
+        case '~':
+        case '%':
+        case '!':
+        case '$':
+        case '&':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case ';':
+        case '=':
+            return true;
+        default:
+            return false;
     }
 }
 

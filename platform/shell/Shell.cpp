@@ -91,7 +91,8 @@ bool Shell::start() {
 void Shell::run() {
     running_ = true;
     auto& loop = foundation::RunLoop::main();
-    auto timer = loop.addTimer(1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { tick(); }, foundation::kCommonModes);
+    auto timer = loop.addTimer(
+        1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { tick(); }, foundation::kCommonModes);
     ticker_ = timer;
     loop.run();
     timer->invalidate();
@@ -154,12 +155,15 @@ void Shell::handleEvent(const SDL_Event& e) {
                 window_->sendTouch(ui::TouchPhase::Ended, toPoints(e.button.x, e.button.y), now);
             }
             break;
-        case SDL_TEXTINPUT: window_->sendText(e.text.text); break;
+        case SDL_TEXTINPUT:
+            window_->sendText(e.text.text);
+            break;
         case SDL_KEYDOWN:
             if (e.key.keysym.sym == SDLK_BACKSPACE) window_->sendBackspace();
             if (e.key.keysym.sym == SDLK_RETURN) window_->sendText("\n");
             break;
-        default: break;
+        default:
+            break;
     }
     // Work the events started (taps, text) is shown on the next tick.
     foundation::RunLoop::main().drain();

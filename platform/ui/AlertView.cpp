@@ -109,7 +109,8 @@ void AlertView::rebuildFields() {
         f->setBackgroundColor(Color::whiteColor());
         f->setFont(Font::systemFont(16));
         if (style_ == AlertViewStyle::LoginAndPasswordInput) f->setPlaceholder(i == 0 ? "Login" : "Password");
-        bool secure = style_ == AlertViewStyle::SecureTextInput || (style_ == AlertViewStyle::LoginAndPasswordInput && i == 1);
+        bool secure =
+            style_ == AlertViewStyle::SecureTextInput || (style_ == AlertViewStyle::LoginAndPasswordInput && i == 1);
         f->setSecureTextEntry(secure);
         fields_.push_back(f);
         addSubview(f);
@@ -146,7 +147,8 @@ void AlertView::rebuildButtons() {
     buttons_.clear();
     for (int i = 0; i < int(buttonTitles_.size()); ++i) {
         auto b = makeAlertButton(buttonTitles_[i], i == cancelIndex_);
-        b->addTarget(this, [this, i](Control*, const Event*) { clickButtonAtIndex(i); }, kControlEventTouchUpInside);
+        b->addTarget(
+            this, [this, i](Control*, const Event*) { clickButtonAtIndex(i); }, kControlEventTouchUpInside);
         buttons_.push_back(b);
         addSubview(b);
     }
@@ -241,7 +243,8 @@ void AlertView::present() {
 void AlertView::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<AlertView>(shared_from_this());
     if (!foundation::RunLoop::isMainThread()) {
-        foundation::performOnMainThread([self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
+        foundation::performOnMainThread(
+            [self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
         return;
     }
     if (!visible_) return;
@@ -307,7 +310,8 @@ int ActionSheet::addButtonWithTitle(const std::string& title) {
     b->titleLabel()->setFont(Font::boldSystemFont(19));
     b->setTitleColor(Color::whiteColor());
     b->layer().setCornerRadius(8);
-    b->addTarget(this, [this, i](Control*, const Event*) { clickButtonAtIndex(i); }, kControlEventTouchUpInside);
+    b->addTarget(
+        this, [this, i](Control*, const Event*) { clickButtonAtIndex(i); }, kControlEventTouchUpInside);
     buttons_.push_back(b);
     addSubview(b);
     return i;
@@ -337,11 +341,11 @@ void ActionSheet::layoutSheet(double width, double windowHeight) {
     for (int i = 0; i < int(buttons_.size()); ++i) {
         if (i == cancelIndex_ && i > 0) y += 10;
         Color c = i == destructiveIndex_ ? Color::rgba(0.8, 0.1, 0.1)
-                  : i == cancelIndex_   ? Color::white(0.25)
-                                        : Color::white(0.85);
+                  : i == cancelIndex_    ? Color::white(0.25)
+                                         : Color::white(0.85);
         buttons_[i]->setBackgroundColor(c);
         buttons_[i]->setTitleColor(i == destructiveIndex_ || i == cancelIndex_ ? Color::whiteColor()
-                                                                             : Color::blackColor());
+                                                                               : Color::blackColor());
         buttons_[i]->setFrame({20, y, width - 40, 44});
         y += 44 + 8;
     }
@@ -379,7 +383,8 @@ void ActionSheet::showInView(View*) {
 void ActionSheet::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
     if (!foundation::RunLoop::isMainThread()) {
-        foundation::performOnMainThread([self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
+        foundation::performOnMainThread(
+            [self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
         return;
     }
     if (!visible_) return;

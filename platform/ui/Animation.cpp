@@ -219,35 +219,60 @@ bool setValueForKeyPath(LayerState& s, const std::string& k, const AnimatableVal
     auto num = std::get_if<double>(&v);
     auto pt = std::get_if<Point>(&v);
     auto sz = std::get_if<Size>(&v);
-    if (k == "position" && pt) s.position = *pt;
-    else if (k == "position.x" && num) s.position.x = *num;
-    else if (k == "position.y" && num) s.position.y = *num;
-    else if (k == "bounds" && std::holds_alternative<Rect>(v)) s.bounds = std::get<Rect>(v);
-    else if (k == "bounds.size" && sz) s.bounds.size = *sz;
-    else if (k == "bounds.origin" && pt) s.bounds.origin = *pt;
-    else if (k == "bounds.size.width" && num) s.bounds.size.width = *num;
-    else if (k == "bounds.size.height" && num) s.bounds.size.height = *num;
-    else if (k == "anchorPoint" && pt) s.anchorPoint = *pt;
-    else if (k == "transform" && std::holds_alternative<Transform3D>(v)) s.transform = std::get<Transform3D>(v);
+    if (k == "position" && pt)
+        s.position = *pt;
+    else if (k == "position.x" && num)
+        s.position.x = *num;
+    else if (k == "position.y" && num)
+        s.position.y = *num;
+    else if (k == "bounds" && std::holds_alternative<Rect>(v))
+        s.bounds = std::get<Rect>(v);
+    else if (k == "bounds.size" && sz)
+        s.bounds.size = *sz;
+    else if (k == "bounds.origin" && pt)
+        s.bounds.origin = *pt;
+    else if (k == "bounds.size.width" && num)
+        s.bounds.size.width = *num;
+    else if (k == "bounds.size.height" && num)
+        s.bounds.size.height = *num;
+    else if (k == "anchorPoint" && pt)
+        s.anchorPoint = *pt;
+    else if (k == "transform" && std::holds_alternative<Transform3D>(v))
+        s.transform = std::get<Transform3D>(v);
     // The component key paths set that component of an otherwise plain
     // transform: a uniform scale, a rotation about z, or a translation.
-    else if ((k == "transform.scale") && num) s.transform = Transform3D::makeScale(*num, *num, 1);
-    else if (k == "transform.scale.x" && num) s.transform.m11 = *num;
-    else if (k == "transform.scale.y" && num) s.transform.m22 = *num;
+    else if ((k == "transform.scale") && num)
+        s.transform = Transform3D::makeScale(*num, *num, 1);
+    else if (k == "transform.scale.x" && num)
+        s.transform.m11 = *num;
+    else if (k == "transform.scale.y" && num)
+        s.transform.m22 = *num;
     else if ((k == "transform.rotation" || k == "transform.rotation.z") && num)
         s.transform = Transform3D::makeRotation(*num, 0, 0, 1);
-    else if (k == "transform.translation.x" && num) s.transform.m41 = *num;
-    else if (k == "transform.translation.y" && num) s.transform.m42 = *num;
-    else if (k == "opacity" && num) s.opacity = *num;
-    else if (k == "backgroundColor" && std::holds_alternative<Color>(v)) s.backgroundColor = std::get<Color>(v);
-    else if (k == "cornerRadius" && num) s.cornerRadius = *num;
-    else if (k == "borderWidth" && num) s.borderWidth = *num;
-    else if (k == "borderColor" && std::holds_alternative<Color>(v)) s.borderColor = std::get<Color>(v);
-    else if (k == "shadowColor" && std::holds_alternative<Color>(v)) s.shadowColor = std::get<Color>(v);
-    else if (k == "shadowOpacity" && num) s.shadowOpacity = *num;
-    else if (k == "shadowOffset" && sz) s.shadowOffset = *sz;
-    else if (k == "shadowRadius" && num) s.shadowRadius = *num;
-    else return false;
+    else if (k == "transform.translation.x" && num)
+        s.transform.m41 = *num;
+    else if (k == "transform.translation.y" && num)
+        s.transform.m42 = *num;
+    else if (k == "opacity" && num)
+        s.opacity = *num;
+    else if (k == "backgroundColor" && std::holds_alternative<Color>(v))
+        s.backgroundColor = std::get<Color>(v);
+    else if (k == "cornerRadius" && num)
+        s.cornerRadius = *num;
+    else if (k == "borderWidth" && num)
+        s.borderWidth = *num;
+    else if (k == "borderColor" && std::holds_alternative<Color>(v))
+        s.borderColor = std::get<Color>(v);
+    else if (k == "shadowColor" && std::holds_alternative<Color>(v))
+        s.shadowColor = std::get<Color>(v);
+    else if (k == "shadowOpacity" && num)
+        s.shadowOpacity = *num;
+    else if (k == "shadowOffset" && sz)
+        s.shadowOffset = *sz;
+    else if (k == "shadowRadius" && num)
+        s.shadowRadius = *num;
+    else
+        return false;
     return true;
 }
 

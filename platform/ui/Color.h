@@ -38,7 +38,11 @@ public:
     double clampedBlue() const;
     double clampedAlpha() const;
 
-    Color withAlpha(double a) const { Color c = *this; c.a_ = a; return c; }
+    Color withAlpha(double a) const {
+        Color c = *this;
+        c.a_ = a;
+        return c;
+    }
     const std::shared_ptr<Image>& pattern() const { return pattern_; }
     bool isClear() const { return !pattern_ && clampedAlpha() <= 0; }
 

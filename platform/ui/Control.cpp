@@ -83,7 +83,7 @@ void Control::cancelTrackingWithEvent(const Event*) {}
 namespace {
 // Touches this far outside the bounds still count as inside.
 constexpr double kTouchSlop = 70;
-}
+}  // namespace
 
 void Control::touchesBegan(const TouchSet& touches, const Event& event) {
     if (!enabled_ || touches.empty()) return;  // a disabled control swallows the touch
@@ -167,7 +167,9 @@ Button::Button(const Rect& frame, ButtonType type) : Control(frame), type_(type)
         type == ButtonType::ContactAdd) {
         setFrame({frame.origin, {22, 22}});
         // The small round buttons: a mark in a ring.
-        titles_[kControlStateNormal] = type == ButtonType::ContactAdd ? "+" : type == ButtonType::DetailDisclosure ? "\u203A" : "i";
+        titles_[kControlStateNormal] = type == ButtonType::ContactAdd         ? "+"
+                                       : type == ButtonType::DetailDisclosure ? "\u203A"
+                                                                              : "i";
         Color mark = type == ButtonType::InfoDark ? Color::darkGrayColor() : Color::whiteColor();
         titleColors_[kControlStateNormal] = mark;
         titleLabel_->setFont(Font::boldSystemFont(15));
@@ -216,7 +218,9 @@ void Button::setTitleShadowColor(const Color& color, unsigned state) {
     shadowColors_[state] = color;
     update();
 }
-Color Button::titleShadowColorForState(unsigned state) const { return lookup(shadowColors_, state, Color::clearColor()); }
+Color Button::titleShadowColorForState(unsigned state) const {
+    return lookup(shadowColors_, state, Color::clearColor());
+}
 void Button::setImage(ImageRef image, unsigned state) {
     images_[state] = std::move(image);
     update();

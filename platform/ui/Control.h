@@ -100,7 +100,14 @@ private:
     bool tracking_ = false, touchInside_ = false;
 };
 
-enum class ButtonType { Custom = 0, RoundedRect = 1, DetailDisclosure = 2, InfoLight = 3, InfoDark = 4, ContactAdd = 5 };
+enum class ButtonType {
+    Custom = 0,
+    RoundedRect = 1,
+    DetailDisclosure = 2,
+    InfoLight = 3,
+    InfoDark = 4,
+    ContactAdd = 5
+};
 
 class Button : public Control {
 public:
@@ -129,13 +136,25 @@ public:
     ImageView* imageView() const { return imageView_.get(); }
 
     EdgeInsets contentEdgeInsets() const { return contentInsets_; }
-    void setContentEdgeInsets(const EdgeInsets& i) { contentInsets_ = i; setNeedsLayout(); }
+    void setContentEdgeInsets(const EdgeInsets& i) {
+        contentInsets_ = i;
+        setNeedsLayout();
+    }
     EdgeInsets titleEdgeInsets() const { return titleInsets_; }
-    void setTitleEdgeInsets(const EdgeInsets& i) { titleInsets_ = i; setNeedsLayout(); }
+    void setTitleEdgeInsets(const EdgeInsets& i) {
+        titleInsets_ = i;
+        setNeedsLayout();
+    }
     EdgeInsets imageEdgeInsets() const { return imageInsets_; }
-    void setImageEdgeInsets(const EdgeInsets& i) { imageInsets_ = i; setNeedsLayout(); }
+    void setImageEdgeInsets(const EdgeInsets& i) {
+        imageInsets_ = i;
+        setNeedsLayout();
+    }
     bool adjustsImageWhenHighlighted() const { return adjustsImage_; }
-    void setAdjustsImageWhenHighlighted(bool a) { adjustsImage_ = a; update(); }
+    void setAdjustsImageWhenHighlighted(bool a) {
+        adjustsImage_ = a;
+        update();
+    }
 
     // Where the background, the title and the image go for the bounds.
     Rect backgroundRectForBounds(const Rect& bounds) const { return bounds; }
@@ -202,9 +221,15 @@ public:
     // Clamped to [0, 1].
     void setProgress(double p, bool animated = false);
     Color progressTintColor() const { return tint_; }
-    void setProgressTintColor(const Color& c) { tint_ = c; setNeedsDisplay(); }
+    void setProgressTintColor(const Color& c) {
+        tint_ = c;
+        setNeedsDisplay();
+    }
     Color trackTintColor() const { return track_; }
-    void setTrackTintColor(const Color& c) { track_ = c; setNeedsDisplay(); }
+    void setTrackTintColor(const Color& c) {
+        track_ = c;
+        setNeedsDisplay();
+    }
     void drawRect(const Rect& rect) override;
 
 private:

@@ -51,8 +51,7 @@ bool familyInstalled(const std::string& name) {
     int n = 0;
     pango_font_map_list_families(map, &families, &n);
     bool found = false;
-    for (int i = 0; i < n && !found; ++i)
-        found = lower(pango_font_family_get_name(families[i])) == lower(name);
+    for (int i = 0; i < n && !found; ++i) found = lower(pango_font_family_get_name(families[i])) == lower(name);
     g_free(families);
     return found;
 }
@@ -63,11 +62,16 @@ Font Font::boldSystemFont(double size) { return Font(".SystemFont-Bold", kSystem
 
 std::optional<Font> Font::withName(const std::string& name, double size) {
     static const std::map<std::string, std::pair<const char*, bool>> known = {
-        {"helvetica", {kLatinFamilies, false}},       {"helvetica-bold", {kLatinFamilies, true}},
-        {"helveticaneue", {kLatinFamilies, false}},   {"helveticaneue-bold", {kLatinFamilies, true}},
-        {"helveticaneue-light", {kLatinFamilies, false}}, {"arial", {kLatinFamilies, false}},
-        {"arialmt", {kLatinFamilies, false}},         {"arial-boldmt", {kLatinFamilies, true}},
-        {"stheitisc-light", {kSystemFamilies, false}}, {"stheitisc-medium", {kSystemFamilies, true}},
+        {"helvetica", {kLatinFamilies, false}},
+        {"helvetica-bold", {kLatinFamilies, true}},
+        {"helveticaneue", {kLatinFamilies, false}},
+        {"helveticaneue-bold", {kLatinFamilies, true}},
+        {"helveticaneue-light", {kLatinFamilies, false}},
+        {"arial", {kLatinFamilies, false}},
+        {"arialmt", {kLatinFamilies, false}},
+        {"arial-boldmt", {kLatinFamilies, true}},
+        {"stheitisc-light", {kSystemFamilies, false}},
+        {"stheitisc-medium", {kSystemFamilies, true}},
     };
     auto it = known.find(lower(name));
     if (it != known.end()) return Font(name, it->second.first, size, it->second.second);

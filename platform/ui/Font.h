@@ -17,7 +17,11 @@ public:
     static double smallSystemFontSize() { return 12; }
     static double systemFontSize() { return 14; }
 
-    Font withSize(double size) const { Font f = *this; f.size_ = size; return f; }
+    Font withSize(double size) const {
+        Font f = *this;
+        f.size_ = size;
+        return f;
+    }
 
     const std::string& fontName() const { return name_; }
     // The families pango is asked for, in order.
@@ -30,9 +34,7 @@ public:
     double descender() const;  // negative, below the baseline
     double lineHeight() const;
 
-    bool operator==(const Font& o) const {
-        return families_ == o.families_ && size_ == o.size_ && bold_ == o.bold_;
-    }
+    bool operator==(const Font& o) const { return families_ == o.families_ && size_ == o.size_ && bold_ == o.bold_; }
 
 private:
     Font(std::string name, std::string families, double size, bool bold)

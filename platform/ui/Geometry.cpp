@@ -19,11 +19,23 @@ Rect Rect::standardized() const {
 }
 
 double Rect::minX() const { return standardized().origin.x; }
-double Rect::midX() const { Rect r = standardized(); return r.origin.x + r.size.width / 2; }
-double Rect::maxX() const { Rect r = standardized(); return r.origin.x + r.size.width; }
+double Rect::midX() const {
+    Rect r = standardized();
+    return r.origin.x + r.size.width / 2;
+}
+double Rect::maxX() const {
+    Rect r = standardized();
+    return r.origin.x + r.size.width;
+}
 double Rect::minY() const { return standardized().origin.y; }
-double Rect::midY() const { Rect r = standardized(); return r.origin.y + r.size.height / 2; }
-double Rect::maxY() const { Rect r = standardized(); return r.origin.y + r.size.height; }
+double Rect::midY() const {
+    Rect r = standardized();
+    return r.origin.y + r.size.height / 2;
+}
+double Rect::maxY() const {
+    Rect r = standardized();
+    return r.origin.y + r.size.height;
+}
 
 bool Rect::isEmpty() const { return size.width == 0 || size.height == 0; }
 
@@ -60,9 +72,7 @@ Rect Rect::insetBy(double dx, double dy) const {
     return {r.origin.x + dx, r.origin.y + dy, r.size.width - 2 * dx, r.size.height - 2 * dy};
 }
 
-Rect Rect::offsetBy(double dx, double dy) const {
-    return {origin.x + dx, origin.y + dy, size.width, size.height};
-}
+Rect Rect::offsetBy(double dx, double dy) const { return {origin.x + dx, origin.y + dy, size.width, size.height}; }
 
 Rect Rect::integral() const {
     Rect r = standardized();
@@ -83,14 +93,11 @@ AffineTransform AffineTransform::makeRotation(double angle) {
 }
 
 AffineTransform AffineTransform::concat(const AffineTransform& t) const {
-    return {a * t.a + b * t.c,        a * t.b + b * t.d,
-            c * t.a + d * t.c,        c * t.b + d * t.d,
-            tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty};
+    return {a * t.a + b * t.c, a * t.b + b * t.d,          c * t.a + d * t.c,
+            c * t.b + d * t.d, tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty};
 }
 
-AffineTransform AffineTransform::translate(double dx, double dy) const {
-    return makeTranslation(dx, dy).concat(*this);
-}
+AffineTransform AffineTransform::translate(double dx, double dy) const { return makeTranslation(dx, dy).concat(*this); }
 AffineTransform AffineTransform::scale(double sx, double sy) const { return makeScale(sx, sy).concat(*this); }
 AffineTransform AffineTransform::rotate(double angle) const { return makeRotation(angle).concat(*this); }
 
@@ -109,8 +116,8 @@ AffineTransform AffineTransform::inverted() const {
 
 Rect AffineTransform::apply(const Rect& r0) const {
     Rect r = r0.standardized();
-    Point p[4] = {apply(Point{r.minX(), r.minY()}), apply(Point{r.maxX(), r.minY()}),
-                  apply(Point{r.minX(), r.maxY()}), apply(Point{r.maxX(), r.maxY()})};
+    Point p[4] = {apply(Point{r.minX(), r.minY()}), apply(Point{r.maxX(), r.minY()}), apply(Point{r.minX(), r.maxY()}),
+                  apply(Point{r.maxX(), r.maxY()})};
     double x0 = p[0].x, x1 = p[0].x, y0 = p[0].y, y1 = p[0].y;
     for (auto& q : p) {
         x0 = std::min(x0, q.x);
@@ -169,8 +176,8 @@ Transform3D Transform3D::makeAffine(const AffineTransform& a) {
 }
 
 bool Transform3D::isAffine() const {
-    return m13 == 0 && m14 == 0 && m23 == 0 && m24 == 0 && m31 == 0 && m32 == 0 && m33 == 1 &&
-           m34 == 0 && m43 == 0 && m44 == 1;
+    return m13 == 0 && m14 == 0 && m23 == 0 && m24 == 0 && m31 == 0 && m32 == 0 && m33 == 1 && m34 == 0 && m43 == 0 &&
+           m44 == 1;
 }
 
 Transform3D Transform3D::concat(const Transform3D& b) const {
@@ -193,9 +200,7 @@ Transform3D Transform3D::concat(const Transform3D& b) const {
 Transform3D Transform3D::translate(double tx, double ty, double tz) const {
     return makeTranslation(tx, ty, tz).concat(*this);
 }
-Transform3D Transform3D::scale(double sx, double sy, double sz) const {
-    return makeScale(sx, sy, sz).concat(*this);
-}
+Transform3D Transform3D::scale(double sx, double sy, double sz) const { return makeScale(sx, sy, sz).concat(*this); }
 Transform3D Transform3D::rotate(double angle, double x, double y, double z) const {
     return makeRotation(angle, x, y, z).concat(*this);
 }

@@ -54,11 +54,19 @@ void observeTouch(const Touch& touch, View* view) {
     auto list = watching();
     for (auto& r : list) {
         switch (touch.phase()) {
-            case TouchPhase::Began: r->touchBegan(touch); break;
+            case TouchPhase::Began:
+                r->touchBegan(touch);
+                break;
             case TouchPhase::Moved:
-            case TouchPhase::Stationary: r->touchMoved(touch); break;
-            case TouchPhase::Ended: r->touchEnded(touch); break;
-            case TouchPhase::Cancelled: r->touchCancelled(touch); break;
+            case TouchPhase::Stationary:
+                r->touchMoved(touch);
+                break;
+            case TouchPhase::Ended:
+                r->touchEnded(touch);
+                break;
+            case TouchPhase::Cancelled:
+                r->touchCancelled(touch);
+                break;
         }
     }
     if (touch.phase() == TouchPhase::Ended || touch.phase() == TouchPhase::Cancelled) watching().clear();
@@ -141,8 +149,10 @@ void SwipeGestureRecognizer::touchEnded(const Touch& touch) {
     Point p = touch.locationInView(nullptr);
     double dx = p.x - start_.x, dy = p.y - start_.y;
     unsigned dir = 0;
-    if (std::abs(dx) >= kSwipeDistance && std::abs(dy) <= std::abs(dx) / 2) dir = dx > 0 ? kSwipeRight : kSwipeLeft;
-    else if (std::abs(dy) >= kSwipeDistance && std::abs(dx) <= std::abs(dy) / 2) dir = dy > 0 ? kSwipeDown : kSwipeUp;
+    if (std::abs(dx) >= kSwipeDistance && std::abs(dy) <= std::abs(dx) / 2)
+        dir = dx > 0 ? kSwipeRight : kSwipeLeft;
+    else if (std::abs(dy) >= kSwipeDistance && std::abs(dx) <= std::abs(dy) / 2)
+        dir = dy > 0 ? kSwipeDown : kSwipeUp;
     if (!(dir & direction_)) return;
     location_ = start_;
     setState(GestureRecognizerState::Ended);
@@ -166,7 +176,8 @@ void PinchGestureRecognizer::pinch(GestureRecognizerState phase, Point center, d
             if (state() != GestureRecognizerState::Possible) setState(phase);
             reset();
             break;
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -35,34 +35,62 @@ Gradient Gradient::withGrayComponents(const double* c, const double* locations, 
 
 cairo_operator_t cairoOperator(BlendMode m) {
     switch (m) {
-        case BlendMode::Normal: return CAIRO_OPERATOR_OVER;
-        case BlendMode::Multiply: return CAIRO_OPERATOR_MULTIPLY;
-        case BlendMode::Screen: return CAIRO_OPERATOR_SCREEN;
-        case BlendMode::Overlay: return CAIRO_OPERATOR_OVERLAY;
-        case BlendMode::Darken: return CAIRO_OPERATOR_DARKEN;
-        case BlendMode::Lighten: return CAIRO_OPERATOR_LIGHTEN;
-        case BlendMode::ColorDodge: return CAIRO_OPERATOR_COLOR_DODGE;
-        case BlendMode::ColorBurn: return CAIRO_OPERATOR_COLOR_BURN;
-        case BlendMode::SoftLight: return CAIRO_OPERATOR_SOFT_LIGHT;
-        case BlendMode::HardLight: return CAIRO_OPERATOR_HARD_LIGHT;
-        case BlendMode::Difference: return CAIRO_OPERATOR_DIFFERENCE;
-        case BlendMode::Exclusion: return CAIRO_OPERATOR_EXCLUSION;
-        case BlendMode::Hue: return CAIRO_OPERATOR_HSL_HUE;
-        case BlendMode::Saturation: return CAIRO_OPERATOR_HSL_SATURATION;
-        case BlendMode::Color: return CAIRO_OPERATOR_HSL_COLOR;
-        case BlendMode::Luminosity: return CAIRO_OPERATOR_HSL_LUMINOSITY;
-        case BlendMode::Clear: return CAIRO_OPERATOR_CLEAR;
-        case BlendMode::Copy: return CAIRO_OPERATOR_SOURCE;
-        case BlendMode::SourceIn: return CAIRO_OPERATOR_IN;
-        case BlendMode::SourceOut: return CAIRO_OPERATOR_OUT;
-        case BlendMode::SourceAtop: return CAIRO_OPERATOR_ATOP;
-        case BlendMode::DestinationOver: return CAIRO_OPERATOR_DEST_OVER;
-        case BlendMode::DestinationIn: return CAIRO_OPERATOR_DEST_IN;
-        case BlendMode::DestinationOut: return CAIRO_OPERATOR_DEST_OUT;
-        case BlendMode::DestinationAtop: return CAIRO_OPERATOR_DEST_ATOP;
-        case BlendMode::XOR: return CAIRO_OPERATOR_XOR;
-        case BlendMode::PlusDarker: return CAIRO_OPERATOR_DARKEN;
-        case BlendMode::PlusLighter: return CAIRO_OPERATOR_ADD;
+        case BlendMode::Normal:
+            return CAIRO_OPERATOR_OVER;
+        case BlendMode::Multiply:
+            return CAIRO_OPERATOR_MULTIPLY;
+        case BlendMode::Screen:
+            return CAIRO_OPERATOR_SCREEN;
+        case BlendMode::Overlay:
+            return CAIRO_OPERATOR_OVERLAY;
+        case BlendMode::Darken:
+            return CAIRO_OPERATOR_DARKEN;
+        case BlendMode::Lighten:
+            return CAIRO_OPERATOR_LIGHTEN;
+        case BlendMode::ColorDodge:
+            return CAIRO_OPERATOR_COLOR_DODGE;
+        case BlendMode::ColorBurn:
+            return CAIRO_OPERATOR_COLOR_BURN;
+        case BlendMode::SoftLight:
+            return CAIRO_OPERATOR_SOFT_LIGHT;
+        case BlendMode::HardLight:
+            return CAIRO_OPERATOR_HARD_LIGHT;
+        case BlendMode::Difference:
+            return CAIRO_OPERATOR_DIFFERENCE;
+        case BlendMode::Exclusion:
+            return CAIRO_OPERATOR_EXCLUSION;
+        case BlendMode::Hue:
+            return CAIRO_OPERATOR_HSL_HUE;
+        case BlendMode::Saturation:
+            return CAIRO_OPERATOR_HSL_SATURATION;
+        case BlendMode::Color:
+            return CAIRO_OPERATOR_HSL_COLOR;
+        case BlendMode::Luminosity:
+            return CAIRO_OPERATOR_HSL_LUMINOSITY;
+        case BlendMode::Clear:
+            return CAIRO_OPERATOR_CLEAR;
+        case BlendMode::Copy:
+            return CAIRO_OPERATOR_SOURCE;
+        case BlendMode::SourceIn:
+            return CAIRO_OPERATOR_IN;
+        case BlendMode::SourceOut:
+            return CAIRO_OPERATOR_OUT;
+        case BlendMode::SourceAtop:
+            return CAIRO_OPERATOR_ATOP;
+        case BlendMode::DestinationOver:
+            return CAIRO_OPERATOR_DEST_OVER;
+        case BlendMode::DestinationIn:
+            return CAIRO_OPERATOR_DEST_IN;
+        case BlendMode::DestinationOut:
+            return CAIRO_OPERATOR_DEST_OUT;
+        case BlendMode::DestinationAtop:
+            return CAIRO_OPERATOR_DEST_ATOP;
+        case BlendMode::XOR:
+            return CAIRO_OPERATOR_XOR;
+        case BlendMode::PlusDarker:
+            return CAIRO_OPERATOR_DARKEN;
+        case BlendMode::PlusLighter:
+            return CAIRO_OPERATOR_ADD;
     }
     return CAIRO_OPERATOR_OVER;
 }
@@ -333,9 +361,12 @@ void GraphicsContext::eoFillPath() {
 
 static cairo_line_cap_t cairoCap(LineCap c) {
     switch (c) {
-        case LineCap::Round: return CAIRO_LINE_CAP_ROUND;
-        case LineCap::Square: return CAIRO_LINE_CAP_SQUARE;
-        default: return CAIRO_LINE_CAP_BUTT;
+        case LineCap::Round:
+            return CAIRO_LINE_CAP_ROUND;
+        case LineCap::Square:
+            return CAIRO_LINE_CAP_SQUARE;
+        default:
+            return CAIRO_LINE_CAP_BUTT;
     }
 }
 
@@ -414,8 +445,7 @@ static void addStops(cairo_pattern_t* p, const Gradient& g) {
     for (size_t i = 0; i < n; ++i) {
         double loc = i < g.locations.size() ? g.locations[i] : (n > 1 ? double(i) / double(n - 1) : 0);
         const Color& c = g.colors[i];
-        cairo_pattern_add_color_stop_rgba(p, loc, c.clampedRed(), c.clampedGreen(), c.clampedBlue(),
-                                          c.clampedAlpha());
+        cairo_pattern_add_color_stop_rgba(p, loc, c.clampedRed(), c.clampedGreen(), c.clampedBlue(), c.clampedAlpha());
     }
 }
 
@@ -432,8 +462,8 @@ void GraphicsContext::drawLinearGradient(const Gradient& g, Point s, Point e, un
         // the far end of the gradient.
         const double big = 1e6;
         double ux = dx / len, uy = dy / len, nx = -uy, ny = ux;
-        Point edge = before ? e : s;               // the side that must not extend
-        double dir = before ? -1 : 1;               // towards the kept region
+        Point edge = before ? e : s;   // the side that must not extend
+        double dir = before ? -1 : 1;  // towards the kept region
         cairo_new_path(cr_);
         cairo_move_to(cr_, edge.x + nx * big, edge.y + ny * big);
         cairo_line_to(cr_, edge.x - nx * big, edge.y - ny * big);
@@ -484,9 +514,7 @@ void GraphicsContext::drawImage(const Image& image, const Rect& rect) {
     paint([&](cairo_t* cr) { image.draw(cr, rect); });
 }
 
-void GraphicsContext::drawImageAtPoint(const Image& image, Point p) {
-    drawImage(image, Rect{p, image.size()});
-}
+void GraphicsContext::drawImageAtPoint(const Image& image, Point p) { drawImage(image, Rect{p, image.size()}); }
 
 void GraphicsContext::drawTiledImage(const Rect& rect, const Image& image) {
     paint([&](cairo_t* cr) {

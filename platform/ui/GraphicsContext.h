@@ -21,9 +21,33 @@ namespace ui {
 
 // Blend modes by their usual numbers (0 normal, 3 overlay, 8 soft light, 16 clear).
 enum class BlendMode {
-    Normal = 0, Multiply, Screen, Overlay, Darken, Lighten, ColorDodge, ColorBurn, SoftLight, HardLight,
-    Difference, Exclusion, Hue, Saturation, Color, Luminosity, Clear, Copy, SourceIn, SourceOut,
-    SourceAtop, DestinationOver, DestinationIn, DestinationOut, DestinationAtop, XOR, PlusDarker,
+    Normal = 0,
+    Multiply,
+    Screen,
+    Overlay,
+    Darken,
+    Lighten,
+    ColorDodge,
+    ColorBurn,
+    SoftLight,
+    HardLight,
+    Difference,
+    Exclusion,
+    Hue,
+    Saturation,
+    Color,
+    Luminosity,
+    Clear,
+    Copy,
+    SourceIn,
+    SourceOut,
+    SourceAtop,
+    DestinationOver,
+    DestinationIn,
+    DestinationOut,
+    DestinationAtop,
+    XOR,
+    PlusDarker,
     PlusLighter,
 };
 
@@ -127,8 +151,8 @@ public:
 
     // Gradients fill the current clip.
     void drawLinearGradient(const Gradient& g, Point start, Point end, unsigned options);
-    void drawRadialGradient(const Gradient& g, Point startCenter, double startRadius, Point endCenter,
-                            double endRadius, unsigned options);
+    void drawRadialGradient(const Gradient& g, Point startCenter, double startRadius, Point endCenter, double endRadius,
+                            unsigned options);
 
     // Pictures, upright, scaled to the rectangle (nine-slice when stretchable).
     void drawImage(const Image& image, const Rect& rect);

@@ -320,14 +320,30 @@ bool Image::writePNG(const std::string& path) const {
 static cairo_matrix_t orientationMatrix(ImageOrientation o, double pw, double ph) {
     cairo_matrix_t m;
     switch (o) {
-        case ImageOrientation::Up: cairo_matrix_init(&m, 1, 0, 0, 1, 0, 0); break;
-        case ImageOrientation::Down: cairo_matrix_init(&m, -1, 0, 0, -1, pw, ph); break;
-        case ImageOrientation::Left: cairo_matrix_init(&m, 0, -1, 1, 0, 0, pw); break;
-        case ImageOrientation::Right: cairo_matrix_init(&m, 0, 1, -1, 0, ph, 0); break;
-        case ImageOrientation::UpMirrored: cairo_matrix_init(&m, -1, 0, 0, 1, pw, 0); break;
-        case ImageOrientation::DownMirrored: cairo_matrix_init(&m, 1, 0, 0, -1, 0, ph); break;
-        case ImageOrientation::LeftMirrored: cairo_matrix_init(&m, 0, -1, -1, 0, ph, pw); break;
-        case ImageOrientation::RightMirrored: cairo_matrix_init(&m, 0, 1, 1, 0, 0, 0); break;
+        case ImageOrientation::Up:
+            cairo_matrix_init(&m, 1, 0, 0, 1, 0, 0);
+            break;
+        case ImageOrientation::Down:
+            cairo_matrix_init(&m, -1, 0, 0, -1, pw, ph);
+            break;
+        case ImageOrientation::Left:
+            cairo_matrix_init(&m, 0, -1, 1, 0, 0, pw);
+            break;
+        case ImageOrientation::Right:
+            cairo_matrix_init(&m, 0, 1, -1, 0, ph, 0);
+            break;
+        case ImageOrientation::UpMirrored:
+            cairo_matrix_init(&m, -1, 0, 0, 1, pw, 0);
+            break;
+        case ImageOrientation::DownMirrored:
+            cairo_matrix_init(&m, 1, 0, 0, -1, 0, ph);
+            break;
+        case ImageOrientation::LeftMirrored:
+            cairo_matrix_init(&m, 0, -1, -1, 0, ph, pw);
+            break;
+        case ImageOrientation::RightMirrored:
+            cairo_matrix_init(&m, 0, 1, 1, 0, 0, 0);
+            break;
     }
     return m;
 }

@@ -14,11 +14,11 @@ Label::Label(const Rect& frame) : View(frame) {
     View::setContentMode(ContentMode::Redraw);
 }
 
-#define UI_LABEL_SET(member, value) \
-    do {                            \
+#define UI_LABEL_SET(member, value)    \
+    do {                               \
         if (member == (value)) return; \
-        member = (value);           \
-        setNeedsDisplay();          \
+        member = (value);              \
+        setNeedsDisplay();             \
     } while (0)
 
 void Label::setText(const std::string& t) { UI_LABEL_SET(text_, t); }
@@ -119,14 +119,29 @@ void ImageView::update() {
     layer().setContents(image_);
     ContentsGravity g = ContentsGravity::Resize;
     switch (contentMode()) {
-        case ContentMode::ScaleAspectFit: g = ContentsGravity::ResizeAspect; break;
-        case ContentMode::ScaleAspectFill: g = ContentsGravity::ResizeAspectFill; break;
-        case ContentMode::Center: g = ContentsGravity::Center; break;
-        case ContentMode::Top: g = ContentsGravity::Top; break;
-        case ContentMode::Bottom: g = ContentsGravity::Bottom; break;
-        case ContentMode::Left: g = ContentsGravity::Left; break;
-        case ContentMode::Right: g = ContentsGravity::Right; break;
-        default: break;
+        case ContentMode::ScaleAspectFit:
+            g = ContentsGravity::ResizeAspect;
+            break;
+        case ContentMode::ScaleAspectFill:
+            g = ContentsGravity::ResizeAspectFill;
+            break;
+        case ContentMode::Center:
+            g = ContentsGravity::Center;
+            break;
+        case ContentMode::Top:
+            g = ContentsGravity::Top;
+            break;
+        case ContentMode::Bottom:
+            g = ContentsGravity::Bottom;
+            break;
+        case ContentMode::Left:
+            g = ContentsGravity::Left;
+            break;
+        case ContentMode::Right:
+            g = ContentsGravity::Right;
+            break;
+        default:
+            break;
     }
     layer().setContentsGravity(g);
 }

@@ -73,12 +73,12 @@ void Layer::propertyWillChange(const std::string& key, const AnimatableValue& ol
     if (action) addAnimation(action, key);
 }
 
-#define UI_LAYER_SETTER(member, key, value)          \
-    do {                                             \
-        if (model_.member == (value)) return;        \
-        propertyWillChange(key, model_.member);      \
-        model_.member = (value);                     \
-        changed();                                   \
+#define UI_LAYER_SETTER(member, key, value)     \
+    do {                                        \
+        if (model_.member == (value)) return;   \
+        propertyWillChange(key, model_.member); \
+        model_.member = (value);                \
+        changed();                              \
     } while (0)
 
 void Layer::setBounds(const Rect& r) {
@@ -369,7 +369,8 @@ std::optional<Layer::TransitionFrame> Layer::transitionAt(double t) const {
         if (local < 0) {
             found = TransitionFrame{a.transitionFrom, a.transitionBounds, 0};
         } else if (local < d) {
-            found = TransitionFrame{a.transitionFrom, a.transitionBounds, a.animation->timingFunction.evaluate(local / d)};
+            found =
+                TransitionFrame{a.transitionFrom, a.transitionBounds, a.animation->timingFunction.evaluate(local / d)};
         }
     }
     return found;

@@ -55,8 +55,7 @@ public:
     // An animation for a change of the key, or nullptr.
     // Called before the model value changes, so the presentation still
     // shows the old value.
-    virtual std::shared_ptr<Animation> actionForLayer(Layer&, const std::string& key,
-                                                      const AnimatableValue& oldModel) {
+    virtual std::shared_ptr<Animation> actionForLayer(Layer&, const std::string& key, const AnimatableValue& oldModel) {
         (void)key, (void)oldModel;
         return nullptr;
     }
@@ -109,9 +108,15 @@ public:
     double shadowRadius() const { return model_.shadowRadius; }
     void setShadowRadius(double r);
     const std::optional<Path>& shadowPath() const { return shadowPath_; }
-    void setShadowPath(std::optional<Path> p) { shadowPath_ = std::move(p); changed(); }
+    void setShadowPath(std::optional<Path> p) {
+        shadowPath_ = std::move(p);
+        changed();
+    }
     bool masksToBounds() const { return masksToBounds_; }
-    void setMasksToBounds(bool m) { masksToBounds_ = m; changed(); }
+    void setMasksToBounds(bool m) {
+        masksToBounds_ = m;
+        changed();
+    }
     bool shouldRasterize() const { return shouldRasterize_; }
     void setShouldRasterize(bool r) { shouldRasterize_ = r; }
     bool isOpaque() const { return opaque_; }
@@ -119,9 +124,15 @@ public:
 
     // Contents.
     const ImageRef& contents() const { return contents_; }
-    void setContents(ImageRef image) { contents_ = std::move(image); changed(); }
+    void setContents(ImageRef image) {
+        contents_ = std::move(image);
+        changed();
+    }
     ContentsGravity contentsGravity() const { return gravity_; }
-    void setContentsGravity(ContentsGravity g) { gravity_ = g; changed(); }
+    void setContentsGravity(ContentsGravity g) {
+        gravity_ = g;
+        changed();
+    }
     double contentsScale() const { return contentsScale_; }
     void setContentsScale(double s) { contentsScale_ = s > 0 ? s : 1; }
     const std::shared_ptr<Layer>& mask() const { return mask_; }
@@ -228,15 +239,27 @@ public:
     static std::shared_ptr<GradientLayer> create() { return std::shared_ptr<GradientLayer>(new GradientLayer()); }
 
     const std::vector<Color>& colors() const { return colors_; }
-    void setColors(std::vector<Color> c) { colors_ = std::move(c); setNeedsDisplay(); }
+    void setColors(std::vector<Color> c) {
+        colors_ = std::move(c);
+        setNeedsDisplay();
+    }
     // Empty: evenly spread.
     const std::vector<double>& locations() const { return locations_; }
-    void setLocations(std::vector<double> l) { locations_ = std::move(l); setNeedsDisplay(); }
+    void setLocations(std::vector<double> l) {
+        locations_ = std::move(l);
+        setNeedsDisplay();
+    }
     // In the unit square of the bounds; default top centre to bottom centre.
     Point startPoint() const { return start_; }
-    void setStartPoint(Point p) { start_ = p; setNeedsDisplay(); }
+    void setStartPoint(Point p) {
+        start_ = p;
+        setNeedsDisplay();
+    }
     Point endPoint() const { return end_; }
-    void setEndPoint(Point p) { end_ = p; setNeedsDisplay(); }
+    void setEndPoint(Point p) {
+        end_ = p;
+        setNeedsDisplay();
+    }
 
     void drawInContext(GraphicsContext& ctx) override;
     bool drawsContent() const override { return true; }

@@ -14,14 +14,22 @@ constexpr double kPushDuration = 0.35;
 
 const char* systemTitle(BarButtonSystemItem item) {
     switch (item) {
-        case BarButtonSystemItem::Done: return "Done";
-        case BarButtonSystemItem::Cancel: return "Cancel";
-        case BarButtonSystemItem::Edit: return "Edit";
-        case BarButtonSystemItem::Save: return "Save";
-        case BarButtonSystemItem::Add: return "+";
-        case BarButtonSystemItem::Refresh: return "\u21BB";
-        case BarButtonSystemItem::Stop: return "\u2715";
-        default: return "";
+        case BarButtonSystemItem::Done:
+            return "Done";
+        case BarButtonSystemItem::Cancel:
+            return "Cancel";
+        case BarButtonSystemItem::Edit:
+            return "Edit";
+        case BarButtonSystemItem::Save:
+            return "Save";
+        case BarButtonSystemItem::Add:
+            return "+";
+        case BarButtonSystemItem::Refresh:
+            return "\u21BB";
+        case BarButtonSystemItem::Stop:
+            return "\u2715";
+        default:
+            return "";
     }
 }
 }  // namespace
@@ -32,10 +40,13 @@ BarButtonItem::BarButtonItem(const std::string& title, BarButtonItemStyle style,
     : title_(title), style_(style), action_(std::move(action)) {}
 
 BarButtonItem::BarButtonItem(BarButtonSystemItem systemItem, Action action)
-    : title_(systemTitle(systemItem)), style_(systemItem == BarButtonSystemItem::Done || systemItem == BarButtonSystemItem::Save
-                                                  ? BarButtonItemStyle::Done
-                                                  : BarButtonItemStyle::Bordered),
-      system_(true), systemItem_(systemItem), action_(std::move(action)) {}
+    : title_(systemTitle(systemItem)),
+      style_(systemItem == BarButtonSystemItem::Done || systemItem == BarButtonSystemItem::Save
+                 ? BarButtonItemStyle::Done
+                 : BarButtonItemStyle::Bordered),
+      system_(true),
+      systemItem_(systemItem),
+      action_(std::move(action)) {}
 
 BarButtonItem::BarButtonItem(std::shared_ptr<View> customView) : customView_(std::move(customView)) {}
 
@@ -68,7 +79,8 @@ std::shared_ptr<View> BarButtonItem::barView() {
         button_->setEnabled(enabled_);
         Size s = button_->sizeThatFits({});
         button_->setBounds({0, 0, std::max(width_, s.width + 20), 30});
-        button_->addTarget(this, [this](Control*, const Event*) { press(); }, kControlEventTouchUpInside);
+        button_->addTarget(
+            this, [this](Control*, const Event*) { press(); }, kControlEventTouchUpInside);
     }
     return button_;
 }
@@ -192,10 +204,15 @@ void NavigationBar::itemsChanged() {
             backButton_->setTitleEdgeInsets({0, 6, 0, 3});
             Size s = backButton_->sizeThatFits({});
             backButton_->setBounds({0, 0, std::min(160.0, s.width + 12), 30});
-            backButton_->addTarget(this, [this](Control*, const Event*) {
-                if (backAction_) backAction_();
-                else popNavigationItem(true);
-            }, kControlEventTouchUpInside);
+            backButton_->addTarget(
+                this,
+                [this](Control*, const Event*) {
+                    if (backAction_)
+                        backAction_();
+                    else
+                        popNavigationItem(true);
+                },
+                kControlEventTouchUpInside);
             leftView_ = backButton_;
         }
         if (top->rightBarButtonItem()) rightView_ = top->rightBarButtonItem()->barView();
@@ -416,8 +433,10 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
     if (loaded) {
         auto tv = to->viewRef();
         tv->setFrame(content);
-        if (push) container_->addSubview(tv);
-        else container_->insertSubview(tv, 0);
+        if (push)
+            container_->addSubview(tv);
+        else
+            container_->insertSubview(tv, 0);
     }
     auto finish = [self, keepFrom, to, push, animated, visible, removed](bool) {
         if (keepFrom && keepFrom.get() != to.get() && keepFrom->isViewLoaded()) keepFrom->view()->removeFromSuperview();
@@ -443,10 +462,13 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
         auto fv = keepFrom && keepFrom->isViewLoaded() ? keepFrom->viewRef() : nullptr;
         double w = content.width();
         tv->setFrame(content.offsetBy(push ? w : -w / 3, 0));
-        View::animate(kPushDuration, [tv, fv, content, push, w]() {
-            tv->setFrame(content);
-            if (fv) fv->setFrame(content.offsetBy(push ? -w / 3 : w, 0));
-        }, finish);
+        View::animate(
+            kPushDuration,
+            [tv, fv, content, push, w]() {
+                tv->setFrame(content);
+                if (fv) fv->setFrame(content.offsetBy(push ? -w / 3 : w, 0));
+            },
+            finish);
     } else {
         finish(true);
     }

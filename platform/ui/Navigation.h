@@ -20,7 +20,29 @@ inline constexpr const char* kNavigationControllerDidShowViewControllerNotificat
     "NavigationControllerDidShowViewControllerNotification";
 
 enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
-enum class BarButtonSystemItem { Done = 0, Cancel, Edit, Save, Add, FlexibleSpace, FixedSpace, Compose, Reply, Action, Organize, Bookmarks, Search, Refresh, Stop, Camera, Trash, Play, Pause, Rewind, FastForward };
+enum class BarButtonSystemItem {
+    Done = 0,
+    Cancel,
+    Edit,
+    Save,
+    Add,
+    FlexibleSpace,
+    FixedSpace,
+    Compose,
+    Reply,
+    Action,
+    Organize,
+    Bookmarks,
+    Search,
+    Refresh,
+    Stop,
+    Camera,
+    Trash,
+    Play,
+    Pause,
+    Rewind,
+    FastForward
+};
 
 class BarButtonItem {
 public:
@@ -128,9 +150,15 @@ public:
     void popNavigationItem(bool animated = false);
 
     BarStyle barStyle() const { return barStyle_; }
-    void setBarStyle(BarStyle s) { barStyle_ = s; setNeedsDisplay(); }
+    void setBarStyle(BarStyle s) {
+        barStyle_ = s;
+        setNeedsDisplay();
+    }
     Color tintColor() const { return tint_; }
-    void setTintColor(const Color& c) { tint_ = c; setNeedsDisplay(); }
+    void setTintColor(const Color& c) {
+        tint_ = c;
+        setNeedsDisplay();
+    }
     // Called when the back button is tapped.
     void setBackAction(std::function<void()> action) { backAction_ = std::move(action); }
 

@@ -18,8 +18,8 @@ void configureContext(PangoContext* ctx);
 PangoFontDescription* describe(const Font& font);  // caller frees
 
 // A layout of the text for the font. width < 0: no wrapping.
-PangoLayout* makeLayout(PangoContext* ctx, const std::string& text, const Font& font, double width,
-                        LineBreakMode mode, int maxLines);
+PangoLayout* makeLayout(PangoContext* ctx, const std::string& text, const Font& font, double width, LineBreakMode mode,
+                        int maxLines);
 // Number of lines to keep: all, or maxLines when > 0.
 int keptLines(PangoLayout* layout, int maxLines);
 // Logical size of the first n lines, in points.

@@ -92,8 +92,12 @@ void Path::addPath(const Path& p) { elements_.insert(elements_.end(), p.elements
 void Path::replay(cairo_t* cr) const {
     for (const auto& e : elements_) {
         switch (e.op) {
-            case Op::Move: cairo_move_to(cr, e.p[0].x, e.p[0].y); break;
-            case Op::Line: cairo_line_to(cr, e.p[0].x, e.p[0].y); break;
+            case Op::Move:
+                cairo_move_to(cr, e.p[0].x, e.p[0].y);
+                break;
+            case Op::Line:
+                cairo_line_to(cr, e.p[0].x, e.p[0].y);
+                break;
             case Op::Curve:
                 cairo_curve_to(cr, e.p[0].x, e.p[0].y, e.p[1].x, e.p[1].y, e.p[2].x, e.p[2].y);
                 break;
@@ -104,7 +108,9 @@ void Path::replay(cairo_t* cr) const {
                 else
                     cairo_arc_negative(cr, e.p[0].x, e.p[0].y, e.radius, e.start, e.end);
                 break;
-            case Op::Close: cairo_close_path(cr); break;
+            case Op::Close:
+                cairo_close_path(cr);
+                break;
         }
     }
 }

@@ -31,7 +31,8 @@ void applyPlacement(cairo_t* cr, const LayerState& s) {
 Rect gravityRect(const Rect& b, Size img, ContentsGravity g) {
     double w = img.width, h = img.height;
     switch (g) {
-        case ContentsGravity::Resize: return b;
+        case ContentsGravity::Resize:
+            return b;
         case ContentsGravity::ResizeAspect:
         case ContentsGravity::ResizeAspectFill: {
             if (w <= 0 || h <= 0) return b;
@@ -39,11 +40,16 @@ Rect gravityRect(const Rect& b, Size img, ContentsGravity g) {
             double s = g == ContentsGravity::ResizeAspect ? std::min(sx, sy) : std::max(sx, sy);
             return {b.midX() - w * s / 2, b.midY() - h * s / 2, w * s, h * s};
         }
-        case ContentsGravity::Center: return {b.midX() - w / 2, b.midY() - h / 2, w, h};
-        case ContentsGravity::Top: return {b.midX() - w / 2, b.minY(), w, h};
-        case ContentsGravity::Bottom: return {b.midX() - w / 2, b.maxY() - h, w, h};
-        case ContentsGravity::Left: return {b.minX(), b.midY() - h / 2, w, h};
-        case ContentsGravity::Right: return {b.maxX() - w, b.midY() - h / 2, w, h};
+        case ContentsGravity::Center:
+            return {b.midX() - w / 2, b.midY() - h / 2, w, h};
+        case ContentsGravity::Top:
+            return {b.midX() - w / 2, b.minY(), w, h};
+        case ContentsGravity::Bottom:
+            return {b.midX() - w / 2, b.maxY() - h, w, h};
+        case ContentsGravity::Left:
+            return {b.minX(), b.midY() - h / 2, w, h};
+        case ContentsGravity::Right:
+            return {b.maxX() - w, b.midY() - h / 2, w, h};
     }
     return b;
 }
@@ -72,7 +78,8 @@ void renderBody(cairo_t* cr, Layer& layer, const LayerState& s, double time, dou
         layer.drawInContext(ctx);
     } else if (layer.drawsContent()) {
         // A backing made at another scale, or none yet, is drawn again.
-        bool stale = layer.contentsScale() != scale || (!layer.backingStore() && !b.isEmpty() && layer.displayCount() == 0);
+        bool stale =
+            layer.contentsScale() != scale || (!layer.backingStore() && !b.isEmpty() && layer.displayCount() == 0);
         if (stale) {
             layer.setContentsScale(scale);
             layer.setNeedsDisplay();
@@ -186,8 +193,8 @@ static void renderProjected(cairo_t* cr, Layer& layer, const LayerState& s, doub
             Point q0 = t.project(p0), q1 = t.project({p0.x + cw, p0.y}), q2 = t.project({p0.x, p0.y + ch}),
                   q3 = t.project({p0.x + cw, p0.y + ch});
             cairo_matrix_t m;
-            cairo_matrix_init(&m, (q1.x - q0.x) / cw, (q1.y - q0.y) / cw, (q2.x - q0.x) / ch, (q2.y - q0.y) / ch,
-                              q0.x, q0.y);
+            cairo_matrix_init(&m, (q1.x - q0.x) / cw, (q1.y - q0.y) / cw, (q2.x - q0.x) / ch, (q2.y - q0.y) / ch, q0.x,
+                              q0.y);
             if (std::fabs(m.xx * m.yy - m.xy * m.yx) < 1e-12) continue;
             cairo_save(cr);
             cairo_new_path(cr);

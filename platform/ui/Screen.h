@@ -15,7 +15,10 @@ public:
     void setSize(Size s) { size_ = s; }
     void setScale(double s) { scale_ = s > 0 ? s : 1; }
     // Back to 320x480 points at scale 1.
-    void reset() { size_ = {320, 480}; scale_ = 1; }
+    void reset() {
+        size_ = {320, 480};
+        scale_ = 1;
+    }
 
 private:
     Size size_{320, 480};

@@ -7,8 +7,11 @@ namespace ui {
 
 StoryboardSegue::StoryboardSegue(std::string identifier, std::shared_ptr<ViewController> source,
                                  std::shared_ptr<ViewController> destination, SegueKind kind, Perform custom)
-    : identifier_(std::move(identifier)), source_(std::move(source)), destination_(std::move(destination)),
-      kind_(kind), custom_(std::move(custom)) {}
+    : identifier_(std::move(identifier)),
+      source_(std::move(source)),
+      destination_(std::move(destination)),
+      kind_(kind),
+      custom_(std::move(custom)) {}
 
 void StoryboardSegue::perform() {
     switch (kind_) {
@@ -20,10 +23,14 @@ void StoryboardSegue::perform() {
                                 " has no navigation controller to push onto");
             }
             break;
-        case SegueKind::Modal: source_->presentViewController(destination_, true); break;
+        case SegueKind::Modal:
+            source_->presentViewController(destination_, true);
+            break;
         case SegueKind::Custom:
-            if (custom_) custom_(*this);
-            else foundation::log("segue \"", identifier_, "\": custom segue without an action");
+            if (custom_)
+                custom_(*this);
+            else
+                foundation::log("segue \"", identifier_, "\": custom segue without an action");
             break;
     }
 }

@@ -112,10 +112,14 @@ void ScrollView::moveAnimated(Point to, bool endDeceleration) {
 void ScrollView::scrollRectToVisible(const Rect& rect, bool animated) {
     Point o = contentOffset();
     Size b = bounds().size;
-    if (rect.minX() < o.x) o.x = rect.minX();
-    else if (rect.maxX() > o.x + b.width) o.x = rect.maxX() - b.width;
-    if (rect.minY() < o.y) o.y = rect.minY();
-    else if (rect.maxY() > o.y + b.height) o.y = rect.maxY() - b.height;
+    if (rect.minX() < o.x)
+        o.x = rect.minX();
+    else if (rect.maxX() > o.x + b.width)
+        o.x = rect.maxX() - b.width;
+    if (rect.minY() < o.y)
+        o.y = rect.minY();
+    else if (rect.maxY() > o.y + b.height)
+        o.y = rect.maxY() - b.height;
     setContentOffset(clamp(o), animated);
 }
 

@@ -56,8 +56,7 @@ void TableViewCell::updateBackgrounds() {
                                                             ? Color::white(0.75)
                                                             : Color::rgba(0.02, 0.45, 0.93));
         }
-        if (!selectedBackgroundView_->superview())
-            insertSubviewBelow(selectedBackgroundView_, contentView_.get());
+        if (!selectedBackgroundView_->superview()) insertSubviewBelow(selectedBackgroundView_, contentView_.get());
         selectedBackgroundView_->setFrame(bounds());
     } else if (selectedBackgroundView_) {
         selectedBackgroundView_->removeFromSuperview();
@@ -74,7 +73,7 @@ void TableViewCell::setAccessoryType(TableViewCellAccessoryType t) {
         auto mark = std::make_shared<Label>(Rect{0, 0, 20, 20});
         mark->setBackgroundColor(Color::clearColor());
         mark->setTextAlignment(TextAlignment::Center);
-        mark->setText(t == TableViewCellAccessoryType::Checkmark ? "\u2713"
+        mark->setText(t == TableViewCellAccessoryType::Checkmark                ? "\u2713"
                       : t == TableViewCellAccessoryType::DetailDisclosureButton ? "\u25B8"
                                                                                 : "\u203A");
         mark->setTextColor(t == TableViewCellAccessoryType::Checkmark ? Color::rgba(0.2, 0.31, 0.52)
@@ -130,7 +129,8 @@ void TableViewCell::showDeleteButton(const std::string& title, std::function<voi
     deleteButton_->titleLabel()->setFont(Font::boldSystemFont(14));
     deleteButton_->setBackgroundColor(Color::rgba(0.85, 0.1, 0.1));
     deleteButton_->layer().setCornerRadius(5);
-    deleteButton_->addTarget(this, [action](Control*, const Event*) { action(); }, kControlEventTouchUpInside);
+    deleteButton_->addTarget(
+        this, [action](Control*, const Event*) { action(); }, kControlEventTouchUpInside);
     addSubview(deleteButton_);
     setNeedsLayout();
     layoutIfNeeded();
@@ -176,7 +176,9 @@ void TableViewCell::layoutSubviews() {
     }
     double w = std::max(0.0, c.width() - x - 10);
     switch (style_) {
-        case TableViewCellStyle::Default: textLabel_->setFrame({x, 0, w, c.height()}); break;
+        case TableViewCellStyle::Default:
+            textLabel_->setFrame({x, 0, w, c.height()});
+            break;
         case TableViewCellStyle::Subtitle:
             textLabel_->setFrame({x, c.height() / 2 - 20, w, 22});
             detailTextLabel_->setFrame({x, c.height() / 2 + 2, w, 18});
@@ -224,7 +226,9 @@ void TableViewCell::touchesCancelled(const TouchSet& touches, const Event& event
 // ---------------------------------------------------------------- TableView
 
 TableView::TableView(const Rect& frame, TableViewStyle style)
-    : ScrollView(frame), style_(style), headerHeight_(style == TableViewStyle::Plain ? 22 : 10),
+    : ScrollView(frame),
+      style_(style),
+      headerHeight_(style == TableViewStyle::Plain ? 22 : 10),
       footerHeight_(style == TableViewStyle::Plain ? 22 : 10) {
     setBackgroundColor(style == TableViewStyle::Grouped ? Color::rgba(0.77, 0.8, 0.84) : Color::whiteColor());
     setAlwaysBounceVertical(true);
@@ -335,8 +339,10 @@ void TableView::computeLayout() {
         // Plain sections have a bar only with a title or view; grouped ones
         // keep a gap and grow for a title.
         bool grouped = style_ == TableViewStyle::Grouped;
-        double h = grouped ? (sec.headerView ? headerHeight_ + 26 : headerHeight_) : (sec.headerView ? headerHeight_ : 0);
-        double f = grouped ? (sec.footerView ? footerHeight_ + 26 : footerHeight_) : (sec.footerView ? footerHeight_ : 0);
+        double h =
+            grouped ? (sec.headerView ? headerHeight_ + 26 : headerHeight_) : (sec.headerView ? headerHeight_ : 0);
+        double f =
+            grouped ? (sec.footerView ? footerHeight_ + 26 : footerHeight_) : (sec.footerView ? footerHeight_ : 0);
         sec.headerHeight = std::max(0.0, hh ? *hh : h);
         sec.footerHeight = std::max(0.0, fh ? *fh : f);
         int rows = std::max(0, dataSource_->numberOfRowsInSection(this, s));
@@ -501,8 +507,10 @@ void TableView::tile() {
             cell->separatorView()->setHidden(separatorStyle_ == TableViewCellSeparatorStyle::None);
             cell->setEditing(editing_, false);
             cell->setSelected(selected_ && *selected_ == ip, false);
-            if (backgroundView_) insertSubviewAbove(cell, backgroundView_.get());
-            else insertSubview(cell, 0);
+            if (backgroundView_)
+                insertSubviewAbove(cell, backgroundView_.get());
+            else
+                insertSubview(cell, 0);
             cell->layoutIfNeeded();
             visible_[ip] = cell;
             if (tableDelegate_) tableDelegate_->willDisplayCell(this, cell.get(), ip);
@@ -569,12 +577,20 @@ void TableView::scrollToRowAtIndexPath(const IndexPath& ip, TableViewScrollPosit
     Point o = contentOffset();
     double h = bounds().height();
     switch (pos) {
-        case TableViewScrollPosition::Top: o.y = r.y(); break;
-        case TableViewScrollPosition::Middle: o.y = r.midY() - h / 2; break;
-        case TableViewScrollPosition::Bottom: o.y = r.maxY() - h; break;
+        case TableViewScrollPosition::Top:
+            o.y = r.y();
+            break;
+        case TableViewScrollPosition::Middle:
+            o.y = r.midY() - h / 2;
+            break;
+        case TableViewScrollPosition::Bottom:
+            o.y = r.maxY() - h;
+            break;
         case TableViewScrollPosition::None:
-            if (r.y() < o.y) o.y = r.y();
-            else if (r.maxY() > o.y + h) o.y = r.maxY() - h;
+            if (r.y() < o.y)
+                o.y = r.y();
+            else if (r.maxY() > o.y + h)
+                o.y = r.maxY() - h;
             break;
     }
     Point mn = minimumContentOffset(), mx = maximumContentOffset();
@@ -658,12 +674,15 @@ void TableView::applyRowChanges(const std::vector<IndexPath>& paths, bool insert
                 enqueue(cell);
             } else {
                 std::weak_ptr<View> weakTable = shared_from_this();
-                View::animate(0.3, [cell]() { cell->setAlpha(0); },
-                              [this, cell, weakTable](bool) {
-                                  cell->setAlpha(1);
-                                  if (weakTable.lock()) enqueue(cell);
-                                  else cell->removeFromSuperview();
-                              });
+                View::animate(
+                    0.3, [cell]() { cell->setAlpha(0); },
+                    [this, cell, weakTable](bool) {
+                        cell->setAlpha(1);
+                        if (weakTable.lock())
+                            enqueue(cell);
+                        else
+                            cell->removeFromSuperview();
+                    });
             }
         }
     }
@@ -673,11 +692,15 @@ void TableView::applyRowChanges(const std::vector<IndexPath>& paths, bool insert
         bool gone = false;
         for (const auto& p : paths) {
             if (p.section != sel.section) continue;
-            if (!insert && p.row == sel.row) gone = true;
-            else if (insert ? p.row <= sel.row : p.row < sel.row) sel.row += insert ? 1 : -1;
+            if (!insert && p.row == sel.row)
+                gone = true;
+            else if (insert ? p.row <= sel.row : p.row < sel.row)
+                sel.row += insert ? 1 : -1;
         }
-        if (gone) selected_.reset();
-        else selected_ = sel;
+        if (gone)
+            selected_.reset();
+        else
+            selected_ = sel;
     }
     confirming_.reset();
     clearVisible();

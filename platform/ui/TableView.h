@@ -165,9 +165,15 @@ public:
     double sectionFooterHeight() const { return footerHeight_; }
     void setSectionFooterHeight(double h) { footerHeight_ = h; }
     TableViewCellSeparatorStyle separatorStyle() const { return separatorStyle_; }
-    void setSeparatorStyle(TableViewCellSeparatorStyle s) { separatorStyle_ = s; setNeedsLayout(); }
+    void setSeparatorStyle(TableViewCellSeparatorStyle s) {
+        separatorStyle_ = s;
+        setNeedsLayout();
+    }
     Color separatorColor() const { return separatorColor_; }
-    void setSeparatorColor(const Color& c) { separatorColor_ = c; setNeedsLayout(); }
+    void setSeparatorColor(const Color& c) {
+        separatorColor_ = c;
+        setNeedsLayout();
+    }
     View* backgroundView() const { return backgroundView_.get(); }
     void setBackgroundView(std::shared_ptr<View> v);
     View* tableHeaderView() const { return tableHeaderView_.get(); }

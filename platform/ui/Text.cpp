@@ -54,8 +54,8 @@ static std::string validUtf8(const std::string& text) {
     return out;
 }
 
-PangoLayout* makeLayout(PangoContext* ctx, const std::string& text, const Font& font, double width,
-                        LineBreakMode mode, int maxLines) {
+PangoLayout* makeLayout(PangoContext* ctx, const std::string& text, const Font& font, double width, LineBreakMode mode,
+                        int maxLines) {
     PangoLayout* l = pango_layout_new(ctx);
     std::string t = validUtf8(text);
     pango_layout_set_text(l, t.c_str(), -1);
@@ -133,9 +133,16 @@ std::vector<std::u32string> splitParagraphs(const std::string& text) {
     while (i < n) {
         char32_t c = p[i];
         int len = 1;
-        if (c >= 0xF0 && i + 3 < n + 0) { c = ((c & 7) << 18) | ((p[i + 1] & 63) << 12) | ((p[i + 2] & 63) << 6) | (p[i + 3] & 63); len = 4; }
-        else if (c >= 0xE0 && i + 2 < n) { c = ((c & 15) << 12) | ((p[i + 1] & 63) << 6) | (p[i + 2] & 63); len = 3; }
-        else if (c >= 0xC0 && i + 1 < n) { c = ((c & 31) << 6) | (p[i + 1] & 63); len = 2; }
+        if (c >= 0xF0 && i + 3 < n + 0) {
+            c = ((c & 7) << 18) | ((p[i + 1] & 63) << 12) | ((p[i + 2] & 63) << 6) | (p[i + 3] & 63);
+            len = 4;
+        } else if (c >= 0xE0 && i + 2 < n) {
+            c = ((c & 15) << 12) | ((p[i + 1] & 63) << 6) | (p[i + 2] & 63);
+            len = 3;
+        } else if (c >= 0xC0 && i + 1 < n) {
+            c = ((c & 31) << 6) | (p[i + 1] & 63);
+            len = 2;
+        }
         i += size_t(len);
         if (c == '\n')
             out.emplace_back();
@@ -233,11 +240,9 @@ Size sizeWithFont(const std::string& text, const Font& font, Size constrained, L
 }
 
 Size sizeWithFont(const std::string& text, const Font& font, double width, LineBreakMode mode) {
-    Size s = textMeasurer().sizeWrapped(text, font, width, mode == LineBreakMode::CharacterWrap ||
-                                                              mode == LineBreakMode::WordWrap
-                                                          ? LineBreakMode::Clip
-                                                          : mode,
-                                       1);
+    Size s = textMeasurer().sizeWrapped(
+        text, font, width,
+        mode == LineBreakMode::CharacterWrap || mode == LineBreakMode::WordWrap ? LineBreakMode::Clip : mode, 1);
     Size line = textMeasurer().sizeOfLine(text, font);
     return {std::min(width, line.width), s.height};
 }
@@ -293,8 +298,8 @@ static Size drawLayout(GraphicsContext* ctx, const std::string& text, const Rect
     return drawn;
 }
 
-Size drawText(const std::string& text, const Rect& rect, const Font& font, LineBreakMode mode,
-              TextAlignment alignment, int maxLines) {
+Size drawText(const std::string& text, const Rect& rect, const Font& font, LineBreakMode mode, TextAlignment alignment,
+              int maxLines) {
     GraphicsContext* ctx = currentContext();
     if (!ctx) return {};
     return drawLayout(ctx, text, rect, font, mode, alignment, maxLines, true);

@@ -73,8 +73,8 @@ Size sizeWithFont(const std::string& text, const Font& font, double width, LineB
 // Draws into the current context with its fill colour, alpha and shadow.
 // Lines that do not fit the rectangle's height are left out (the first line
 // is always drawn); maxLines 0 means no limit. Returns the size drawn.
-Size drawText(const std::string& text, const Rect& rect, const Font& font, LineBreakMode mode,
-              TextAlignment alignment, int maxLines = 0);
+Size drawText(const std::string& text, const Rect& rect, const Font& font, LineBreakMode mode, TextAlignment alignment,
+              int maxLines = 0);
 // One line at the point (its top left).
 Size drawText(const std::string& text, Point point, const Font& font);
 

@@ -36,7 +36,17 @@ struct TextRange {
     size_t location = 0, length = 0;
 };
 
-enum class KeyboardType { Default = 0, ASCIICapable, NumbersAndPunctuation, URL, NumberPad, PhonePad, NamePhonePad, EmailAddress, DecimalPad };
+enum class KeyboardType {
+    Default = 0,
+    ASCIICapable,
+    NumbersAndPunctuation,
+    URL,
+    NumberPad,
+    PhonePad,
+    NamePhonePad,
+    EmailAddress,
+    DecimalPad
+};
 enum class ReturnKeyType { Default = 0, Go, Google, Join, Next, Route, Search, Send, Yahoo, Done, EmergencyCall };
 enum class TextAutocapitalizationType { None = 0, Words, Sentences, AllCharacters };
 enum class TextAutocorrectionType { Default = 0, No, Yes };

@@ -16,12 +16,15 @@ namespace ui {
 
 namespace {
 double now() { return foundation::clock().monotonic(); }
-}
+}  // namespace
 
 // ---------------------------------------------------------------- touches
 
 Touch::Touch(std::shared_ptr<View> view, Point windowLocation, double timestamp, int tapCount)
-    : view_(std::move(view)), location_(windowLocation), previous_(windowLocation), timestamp_(timestamp),
+    : view_(std::move(view)),
+      location_(windowLocation),
+      previous_(windowLocation),
+      timestamp_(timestamp),
       tapCount_(tapCount) {}
 
 Window* Touch::window() const { return view_ ? view_->window() : nullptr; }
@@ -458,10 +461,14 @@ std::string View::describeTree() const {
 
 TimingFunction timingFunctionForCurve(AnimationCurve c) {
     switch (c) {
-        case AnimationCurve::EaseIn: return TimingFunction::easeIn();
-        case AnimationCurve::EaseOut: return TimingFunction::easeOut();
-        case AnimationCurve::Linear: return TimingFunction::linear();
-        default: return TimingFunction::easeInEaseOut();
+        case AnimationCurve::EaseIn:
+            return TimingFunction::easeIn();
+        case AnimationCurve::EaseOut:
+            return TimingFunction::easeOut();
+        case AnimationCurve::Linear:
+            return TimingFunction::linear();
+        default:
+            return TimingFunction::easeInEaseOut();
     }
 }
 
@@ -574,8 +581,7 @@ void View::animate(double duration, double delay, unsigned options, const std::f
     commitTop();
 }
 
-std::shared_ptr<Animation> View::actionForLayer(Layer& layer, const std::string& key,
-                                                const AnimatableValue& oldModel) {
+std::shared_ptr<Animation> View::actionForLayer(Layer& layer, const std::string& key, const AnimatableValue& oldModel) {
     if (blocks().empty()) return nullptr;
     AnimationBlock& b = blocks().back();
     if (b.duration <= 0) return nullptr;

@@ -177,7 +177,10 @@ public:
     bool needsLayout() const { return needsLayout_; }
     void layoutIfNeeded();
     virtual void layoutSubviews() {}
-    virtual Size sizeThatFits(Size size) const { (void)size; return bounds().size; }
+    virtual Size sizeThatFits(Size size) const {
+        (void)size;
+        return bounds().size;
+    }
     void sizeToFit();
 
     // Drawing: drawRect runs in the next display pass after setNeedsDisplay,
@@ -214,7 +217,8 @@ public:
     static void setAnimationDelay(double seconds);
     static void setAnimationCurve(AnimationCurve curve);
     static void setAnimationBeginsFromCurrentState(bool fromCurrent);
-    static void setAnimationDidStop(std::function<void(const std::string& animationID, bool finished, void* context)> fn);
+    static void setAnimationDidStop(
+        std::function<void(const std::string& animationID, bool finished, void* context)> fn);
     static void commitAnimations();
     // Block form. The changes made inside animations set the model values at
     // once; the screen moves from the old (or current, with the option)

@@ -176,7 +176,8 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
     };
     if (animated && w) {
         v->setFrame(full.offsetBy(0, full.height()));
-        View::animate(kModalDuration, [v, full]() { v->setFrame(full); }, [finish](bool) { finish(); });
+        View::animate(
+            kModalDuration, [v, full]() { v->setFrame(full); }, [finish](bool) { finish(); });
     } else {
         finish();
     }
@@ -184,12 +185,16 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
 
 void ViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
     ViewController* host = nullptr;
-    if (presented_) host = this;
-    else if (presenting_) host = presenting_;
+    if (presented_)
+        host = this;
+    else if (presenting_)
+        host = presenting_;
     else
         for (ViewController* p = parent_; p && !host; p = p->parent_)
-            if (p->presented_) host = p;
-            else if (p->presenting_) host = p->presenting_;
+            if (p->presented_)
+                host = p;
+            else if (p->presenting_)
+                host = p->presenting_;
     if (!host || !host->presented_) {
         if (completion) completion();
         return;
@@ -214,8 +219,8 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
     auto v = vc->view_;
     if (animated && v && v->window()) {
         Rect f = v->frame();
-        View::animate(kModalDuration, [v, f]() { v->setFrame(f.offsetBy(0, f.height())); },
-                      [finish](bool) { finish(); });
+        View::animate(
+            kModalDuration, [v, f]() { v->setFrame(f.offsetBy(0, f.height())); }, [finish](bool) { finish(); });
     } else {
         finish();
     }

@@ -56,7 +56,9 @@ View* Window::sendTouch(TouchPhase phase, Point p, double timestamp) {
     if (touchObserver()) touchObserver()(*touch, target);
     switch (phase) {
         case TouchPhase::Moved:
-        case TouchPhase::Stationary: target->touchesMoved(event.allTouches, event); break;
+        case TouchPhase::Stationary:
+            target->touchesMoved(event.allTouches, event);
+            break;
         case TouchPhase::Ended:
             touch_.reset();
             target->touchesEnded(event.allTouches, event);
@@ -65,7 +67,8 @@ View* Window::sendTouch(TouchPhase phase, Point p, double timestamp) {
             touch_.reset();
             target->touchesCancelled(event.allTouches, event);
             break;
-        case TouchPhase::Began: break;
+        case TouchPhase::Began:
+            break;
     }
     return target;
 }

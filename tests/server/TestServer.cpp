@@ -9,9 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,8 +49,8 @@ HttpReply httpRequest(int port, const std::string& method, const std::string& ta
         ::close(fd);
         throw std::runtime_error("connect to 127.0.0.1:" + std::to_string(port) + " failed");
     }
-    std::string request = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
-                          "\r\nConnection: close\r\n";
+    std::string request =
+        method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\nConnection: close\r\n";
     if (!body.empty() || method == "POST") {
         request += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     }
@@ -98,7 +98,7 @@ SecurityServer::SecurityServer() {
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     std::string script = serverScript();
     std::vector<char*> argv = {const_cast<char*>("python3"), const_cast<char*>("-B"), script.data(),
-                               const_cast<char*>("--port"), const_cast<char*>("0"), nullptr};
+                               const_cast<char*>("--port"),  const_cast<char*>("0"),  nullptr};
     int rc = posix_spawnp(&pid_, "python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(in[0]);
@@ -151,7 +151,8 @@ void SecurityServer::useAsDeploymentServer() const { ::setenv("QUENTA_SERVER_URL
 
 std::string SecurityServer::control(const std::string& name, const std::string& json) const {
     HttpReply r = httpRequest(port_, "POST", "/_control/" + name, json);
-    if (r.status != 200) throw std::runtime_error("control " + name + " answered " + std::to_string(r.status) + ": " + r.body);
+    if (r.status != 200)
+        throw std::runtime_error("control " + name + " answered " + std::to_string(r.status) + ": " + r.body);
     return r.body;
 }
 

@@ -3,20 +3,19 @@
 // 127.0.0.1 for one test and stops it afterwards, and talks to it with plain
 // blocking HTTP over a socket.
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 namespace testserver {
 
 struct HttpReply {
-    int status = 0;        // 0 when the connection closed without an answer
+    int status = 0;  // 0 when the connection closed without an answer
     std::string body;
 };
 
 // One blocking HTTP/1.1 exchange with "Connection: close" on 127.0.0.1.
 // Throws std::runtime_error when no connection can be made.
-HttpReply httpRequest(int port, const std::string& method, const std::string& target,
-                      const std::string& body = "");
+HttpReply httpRequest(int port, const std::string& method, const std::string& target, const std::string& body = "");
 // GET of a full "http://127.0.0.1:<port>/..." address.
 HttpReply httpGet(const std::string& url);
 

@@ -29,9 +29,7 @@ class FreshHome : public testing::EmptyTestEventListener {
         foundation::setDevice(std::nullopt);
         foundation::setInterfaceMacAddresses(std::nullopt);
         foundation::TimeZone::setLocal(std::nullopt);
-        foundation::setExitHandler([](int code) {
-            ADD_FAILURE() << "the app tried to exit with code " << code;
-        });
+        foundation::setExitHandler([](int code) { ADD_FAILURE() << "the app tried to exit with code " << code; });
     }
     void OnTestEnd(const testing::TestInfo&) override {
         foundation::RunLoop::main().drain();

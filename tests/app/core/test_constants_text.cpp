@@ -10,20 +10,20 @@ namespace {
 
 TEST(ConstantsHourMask, ConversionTableUnderInjectedZones) {
     struct Case {
-        int offset;          // device zone, seconds east of GMT
-        int64_t local;       // local mask
-        int64_t gmt8;        // the same hours counted in GMT+8
+        int offset;     // device zone, seconds east of GMT
+        int64_t local;  // local mask
+        int64_t gmt8;   // the same hours counted in GMT+8
     };
     const Case cases[] = {
-        {8 * 3600, 0x000001, 0x000001},           // same zone: unchanged
-        {8 * 3600 + 2700, 0x800001, 0x800001},    // +8:45, less than an hour apart: unchanged
-        {7 * 3600, 0x000001, 0x000002},           // local 0:00 is 1:00 in GMT+8
-        {7 * 3600, 0x800000, 0x000001},           // local 23:00 is 0:00
-        {9 * 3600, 0x000001, 0x800000},           // local 0:00 is 23:00 the day before
-        {0, 0x000001, 0x000100},                  // GMT: eight hours on
-        {5 * 3600 + 1800, 0x000001, 0x000004},    // +5:30: two whole hours (fraction dropped)
-        {9 * 3600 + 1800, 0x000001, 0x800000},    // +9:30: -1:30 counts as one hour back
-        {0, 0xFFFFFF, 0xFFFFFF},                  // all day stays all day
+        {8 * 3600, 0x000001, 0x000001},         // same zone: unchanged
+        {8 * 3600 + 2700, 0x800001, 0x800001},  // +8:45, less than an hour apart: unchanged
+        {7 * 3600, 0x000001, 0x000002},         // local 0:00 is 1:00 in GMT+8
+        {7 * 3600, 0x800000, 0x000001},         // local 23:00 is 0:00
+        {9 * 3600, 0x000001, 0x800000},         // local 0:00 is 23:00 the day before
+        {0, 0x000001, 0x000100},                // GMT: eight hours on
+        {5 * 3600 + 1800, 0x000001, 0x000004},  // +5:30: two whole hours (fraction dropped)
+        {9 * 3600 + 1800, 0x000001, 0x800000},  // +9:30: -1:30 counts as one hour back
+        {0, 0xFFFFFF, 0xFFFFFF},                // all day stays all day
     };
     for (const auto& c : cases) {
         TimeZone::setLocal(TimeZone::fixed(c.offset));

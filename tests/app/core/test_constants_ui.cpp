@@ -65,9 +65,9 @@ TEST_F(ConstantsUi, RemoteLogOutOnlyForResult201) {
         bool loggedOut;
     };
     const Case cases[] = {
-        {R"({"result":201})", true},      {R"({"result":"201"})", true}, {R"({"result":"201x","sid":"a"})", true},
-        {R"({"result":200})", false},     {R"({"result":"0"})", false},  {R"({"sid":"201"})", false},
-        {R"({"result":null})", false},    {"not json", false},           {R"([201])", false},
+        {R"({"result":201})", true},   {R"({"result":"201"})", true}, {R"({"result":"201x","sid":"a"})", true},
+        {R"({"result":200})", false},  {R"({"result":"0"})", false},  {R"({"sid":"201"})", false},
+        {R"({"result":null})", false}, {"not json", false},           {R"([201])", false},
     };
     for (const Case& c : cases) {
         makeStore();

@@ -95,22 +95,19 @@ TEST_F(Rating, DueByUsesAndDaysWithTheirFraction) {
         bool due;
     };
     const Case cases[] = {
-        {7, 5, true},      // 1.4 a day in the first week
-        {6, 5, false},     // fewer than 7 uses
-        {6, 7.9, false},   // 0.76 a day
-        {6, 13.9, false},
-        {7, 0, true},      // all on the first day
-        {7, 7, false},     // 1 a day
-        {9, 7, false},     // 9/7 is just under 1.2857143
-        {10, 7, true},
-        {7, 5.5, false},   // 1.27 a day: whole days (5) would say 1.4
-        {8, 7.5, true},    // past day 7 at 1.07 a day: whole days (7) would say 1.14 < 9/7
-        {6, 7.5, false},   // 0.8 a day
-        {13, 14, true},    // two weeks
-        {1, 13.99, false},
-        {21, 0.1, true},   // 21 uses
-        {20, 1, true},     // 20 a day in the first week
-        {5, -2, false},    // the clock went back
+        {7, 5, true},                        // 1.4 a day in the first week
+        {6, 5, false},                       // fewer than 7 uses
+        {6, 7.9, false},                     // 0.76 a day
+        {6, 13.9, false},  {7, 0, true},     // all on the first day
+        {7, 7, false},                       // 1 a day
+        {9, 7, false},                       // 9/7 is just under 1.2857143
+        {10, 7, true},     {7, 5.5, false},  // 1.27 a day: whole days (5) would say 1.4
+        {8, 7.5, true},                      // past day 7 at 1.07 a day: whole days (7) would say 1.14 < 9/7
+        {6, 7.5, false},                     // 0.8 a day
+        {13, 14, true},                      // two weeks
+        {1, 13.99, false}, {21, 0.1, true},  // 21 uses
+        {20, 1, true},                       // 20 a day in the first week
+        {5, -2, false},                      // the clock went back
     };
     for (const Case& c : cases) {
         defaults().setInteger("usecount", c.uses);

@@ -147,7 +147,7 @@ TEST(Envelope, MalformedCipherTextsGiveNil) {
 TEST(Envelope, BlocksNotBelowTheModulusAreNotEncrypted) {
     // The test modulus starts with byte 0xb3: a block starting with a higher
     // byte cannot be enciphered, and no partial cipher text comes out.
-    EXPECT_EQ(rsaUtil::RSA_encrypt("\u5b89"), std::nullopt);         // e5 ae 89
+    EXPECT_EQ(rsaUtil::RSA_encrypt("\u5b89"), std::nullopt);  // e5 ae 89
     EXPECT_EQ(rsaUtil::RSA_encrypt(std::string(128, 'a') + "\xff"), std::nullopt);
     EXPECT_TRUE(rsaUtil::RSA_encrypt(std::string(128, 'a') + "\xb2"));  // below the modulus
 
@@ -170,9 +170,7 @@ TEST(Envelope, HexToBytes) {
         std::vector<uint8_t> bytes;
         size_t consumed;
     } cases[] = {
-        {"", {}, 0},
-        {"0aFf", {0x0a, 0xff}, 4},
-        {"AbcD", {0xab, 0xcd}, 4},
+        {"", {}, 0},        {"0aFf", {0x0a, 0xff}, 4}, {"AbcD", {0xab, 0xcd}, 4},
         {"zz", {0x30}, 2},   // other characters count 48: (48 << 4 | 48) & 0xff
         {"g1", {0x01}, 2},   // (48 << 4 | 1) & 0xff
         {"abc", {0xab}, 2},  // the unpaired last character is ignored

@@ -12,8 +12,7 @@
 namespace {
 
 TEST(EnvelopePayloads, TextPayload) {
-    EXPECT_EQ(TextPayload(0, {"4a7074688ea4a32cd257f7c672d56365", "0"}).text(),
-              "0;4a7074688ea4a32cd257f7c672d56365,0");
+    EXPECT_EQ(TextPayload(0, {"4a7074688ea4a32cd257f7c672d56365", "0"}).text(), "0;4a7074688ea4a32cd257f7c672d56365,0");
     EXPECT_EQ(TextPayload(20, {"6F9619FF-8B86-D011-B42D-00C04FC964FF"}).text(),
               "20;6F9619FF-8B86-D011-B42D-00C04FC964FF");
     EXPECT_EQ(TextPayload(21, {}).text(), "21;");
@@ -88,10 +87,17 @@ TEST(EnvelopePayloads, RemoteLogOut) {
         const char* plain;
         bool logOut;
     } cases[] = {
-        {R"({"result":201})", true},   {R"({"result":"201"})", true}, {R"({"result":201,"x":1})", true},
-        {R"({"result":200})", false},  {R"({"result":"true"})", false}, {R"({"result":null})", false},
-        {R"({"other":201})", false},   {R"([201])", false},            {"201", false},
-        {"1700000000", false},         {"", false},
+        {R"({"result":201})", true},
+        {R"({"result":"201"})", true},
+        {R"({"result":201,"x":1})", true},
+        {R"({"result":200})", false},
+        {R"({"result":"true"})", false},
+        {R"({"result":null})", false},
+        {R"({"other":201})", false},
+        {R"([201])", false},
+        {"201", false},
+        {"1700000000", false},
+        {"", false},
     };
     for (const Case& c : cases) EXPECT_EQ(ReplyEnvelope::isRemoteLogOut(c.plain), c.logOut) << c.plain;
     EXPECT_FALSE(ReplyEnvelope::json("1700000000"));

@@ -74,7 +74,7 @@ TEST_F(EnvelopeServer, RequestsArriveIntact) {
     } cases[] = {
         {TextPayload(28, {"%E5%AE%89%E5%85%A8", "a b", "100%25"}).text(), "28;%E5%AE%89%E5%85%A8,a b,100%25"},
         {TextPayload(28, {longField, "end"}).text(), "28;" + longField + ",end"},  // three blocks
-        {TextPayload(20, {std::string("u\0v", 3)}).text(), "20;uv"},              // zero bytes are dropped
+        {TextPayload(20, {std::string("u\0v", 3)}).text(), "20;uv"},               // zero bytes are dropped
         {"20;a\u5b89", "20;a\u5b89"},                                              // raw UTF-8
         {*JsonPayload(32, jsonFields).text(), *JsonPayload(32, jsonFields).text()},
     };

@@ -2,9 +2,9 @@
 // computed vectors, and end to end against the test security server.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "app/core/Constants.h"
@@ -52,8 +52,8 @@ TEST(DeviceIdentity, WithoutAHardwareAddressTheFallbackIsKeptAcrossRuns) {
     EXPECT_EQ(first.find_first_not_of("012345678"), std::string::npos);
     EXPECT_EQ(IdentifierAddition::firstBindIdentifier(), first);
     // A damaged record is replaced by a new, well-formed one.
-    ASSERT_TRUE(foundation::writeFileAtomically(foundation::joinPath(foundation::homeDir(), "Library/device-identifier"),
-                                                "99"));
+    ASSERT_TRUE(foundation::writeFileAtomically(
+        foundation::joinPath(foundation::homeDir(), "Library/device-identifier"), "99"));
     EXPECT_EQ(IdentifierAddition::firstBindIdentifier().find_first_not_of("012345678"), std::string::npos);
 }
 

@@ -27,8 +27,11 @@ TEST(SoftToken, RfcVectorsGiveTheLastSixDigits) {
         double time;
         const char* code;
     } cases[] = {
-        {59, "287082"},         {1111111109, "081804"}, {1111111111, "050471"},
-        {1234567890, "005924"}, {2000000000, "279037"},
+        {59, "287082"},
+        {1111111109, "081804"},
+        {1111111111, "050471"},
+        {1234567890, "005924"},
+        {2000000000, "279037"},
         // Past January 2038: the step is computed from the full 64-bit time.
         {20000000000.0, "353130"},
     };
@@ -71,9 +74,7 @@ TEST(SoftToken, TimeDifferenceShiftsTheStep) {
     } cases[] = {
         {89, "-30", "287082"},  // the previous step: time 59
         {59, "30", "359152"},   // the next step
-        {59, "+30", "359152"},
-        {1111111109 + 3600, "-3600", "081804"},
-        {59, "abc", "287082"},  // not a number: 0
+        {59, "+30", "359152"},        {1111111109 + 3600, "-3600", "081804"}, {59, "abc", "287082"},  // not a number: 0
         {59, "30 seconds", "359152"},  // the leading number counts
         {59, "", "287082"},
     };
@@ -87,8 +88,8 @@ TEST(SoftToken, OddKeysStillGiveACode) {
         const char* key;
         const char* code;
     } cases[] = {
-        {"zz", "406922"},  // a non-hex character counts 48: the byte 0x30
-        {"", "812658"},    // empty key
+        {"zz", "406922"},                                         // a non-hex character counts 48: the byte 0x30
+        {"", "812658"},                                           // empty key
         {"3132333435363738393031323334353637383930F", "287082"},  // unpaired last character ignored
         {"3132333435363738393031323334353637383930", "287082"},
     };
@@ -156,11 +157,18 @@ TEST(NineStar, CodesAndTheirPaths) {
         const char* code;
         const char* path;
     } cases[] = {
-        {"000000", "012"},  {"110000", "124"},  {"999999", "012"}, {"123456", "124"},
-        {"102030", "1034"}, {"876543", "876"},  {"482913", "4851"}, {"555555", "5764"},
+        {"000000", "012"},
+        {"110000", "124"},
+        {"999999", "012"},
+        {"123456", "124"},
+        {"102030", "1034"},
+        {"876543", "876"},
+        {"482913", "4851"},
+        {"555555", "5764"},
         // First digit 9 starts in cell 0; a digit equal to the previous cell
         // moves its target on.
-        {"900000", "012"},  {"440000", "451"},
+        {"900000", "012"},
+        {"440000", "451"},
     };
     Calculate calc;
     for (const Case& c : cases) EXPECT_EQ(calc.getNums(c.code), c.path) << c.code;

@@ -34,7 +34,9 @@ CycleTestScreen::CycleTestScreen() {
     time.handshake = false;
     time.plainTextReply = true;
     time.requestFailure = FailureReport::alert("警告");
-    time.assembleURL = [](const Answer& answer, const foundation::Value&) { return assembleURLForCalibrateTime(answer); };
+    time.assembleURL = [](const Answer& answer, const foundation::Value&) {
+        return assembleURLForCalibrateTime(answer);
+    };
     time.onReply = [this](const CommandReply& reply) {
         handled.push_back({kTagTime, reply.text, reply.json.has_value()});
     };
@@ -43,11 +45,11 @@ CycleTestScreen::CycleTestScreen() {
 
 void CycleTestScreen::viewDidLoad() {
     setTitle("测试");
-    navigationItem()->setRightBarButtonItem(ui::BarButtonItem::withTitle(
-        "修改", ui::BarButtonItemStyle::Bordered,
-        [this](ui::BarButtonItem*) { popOutProgressHUDForChangePassword("abc123"); }));
-    navigationItem()->setLeftBarButtonItem(ui::BarButtonItem::withTitle(
-        "返回", ui::BarButtonItemStyle::Bordered, [](ui::BarButtonItem*) {}));
+    navigationItem()->setRightBarButtonItem(
+        ui::BarButtonItem::withTitle("修改", ui::BarButtonItemStyle::Bordered,
+                                     [this](ui::BarButtonItem*) { popOutProgressHUDForChangePassword("abc123"); }));
+    navigationItem()->setLeftBarButtonItem(
+        ui::BarButtonItem::withTitle("返回", ui::BarButtonItemStyle::Bordered, [](ui::BarButtonItem*) {}));
 }
 
 bool CycleTestScreen::popOutProgressHUDForChangePassword(const std::string& newPassword) {

@@ -47,8 +47,8 @@ protected:
         ASSERT_TRUE(first.uuid());
         std::optional<foundation::Value> bound;
         std::thread([&] {
-            auto request = http::HttpRequest::requestWithURL(
-                *requestAddressForPayload(initUtil::payloadText(first, "Q3T7K9")));
+            auto request =
+                http::HttpRequest::requestWithURL(*requestAddressForPayload(initUtil::payloadText(first, "Q3T7K9")));
             request->startSynchronous();
             auto body = request->responseString();
             auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
@@ -102,7 +102,7 @@ protected:
     foundation::Array fieldsOfLast() {
         foundation::Array all = log();
         return all.empty() || !all.back().get("fields")->asArray() ? foundation::Array{}
-                                                                    : *all.back().get("fields")->asArray();
+                                                                   : *all.back().get("fields")->asArray();
     }
     // Runs the main loop (real time: the server and the threads are real)
     // until pred holds.
@@ -206,15 +206,19 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
     struct Case {
         const char* name;
         std::vector<foundation::Dictionary> scripts;
-        std::vector<int> commands;       // what the server saw
-        const char* alertTitle;          // nullptr: no alert
-        bool notice;                     // the network notice
-        bool handled;                    // the reply handler ran
+        std::vector<int> commands;  // what the server saw
+        const char* alertTitle;     // nullptr: no alert
+        bool notice;                // the network notice
+        bool handled;               // the reply handler ran
     };
     const Case cases[] = {
         {"handshake fails (10)", {{{"command", 0}, {"fault", "http500"}}}, {0}, "警告", false, false},
-        {"transport failure", {{{"command", 15}, {"fault", "drop"}}, {{"command", 15}, {"fault", "drop"}}},
-         {0, 15, 15}, nullptr, true, false},
+        {"transport failure",
+         {{{"command", 15}, {"fault", "drop"}}, {{"command", 15}, {"fault", "drop"}}},
+         {0, 15, 15},
+         nullptr,
+         true,
+         false},
         {"not the reply wrapper", {{{"command", 15}, {"fault", "no-content"}}}, {0, 15}, "警告", false, false},
         {"server error page", {{{"command", 15}, {"fault", "http500"}}}, {0, 15}, "警告", false, false},
         {"empty body", {{{"command", 15}, {"fault", "empty"}}}, {0, 15}, "警告", false, false},
@@ -244,8 +248,8 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
         } else {
             EXPECT_EQ(alert, nullptr);
         }
-        EXPECT_EQ(noticeTexts(), c.notice ? std::vector<std::string>{kNetworkUnstableMessage}
-                                          : std::vector<std::string>{});
+        EXPECT_EQ(noticeTexts(),
+                  c.notice ? std::vector<std::string>{kNetworkUnstableMessage} : std::vector<std::string>{});
         EXPECT_EQ(screen->handled.size(), c.handled ? 1u : 0u);
         if (c.handled) {
             EXPECT_FALSE(screen->handled[0].isJson);
@@ -362,9 +366,8 @@ TEST_F(CommandCycleTest, EachCommandHasItsOwnWaitingFlag) {
     script({{"command", 33}, {"reply", foundation::Dictionary{{"result", 202}}}});
     ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
     ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T"));
-    ASSERT_TRUE(waitFor([&] {
-        return !screen->handled.empty() && screen->handled[0].tag == CycleTestScreen::kTagKorvex;
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return !screen->handled.empty() && screen->handled[0].tag == CycleTestScreen::kTagKorvex; }));
     finishOverlay(CycleTestScreen::kTagKorvex);
     // The reply of 33 ended only its own overlay.
     EXPECT_EQ(screen->hud(CycleTestScreen::kTagKorvex), nullptr);

@@ -15,9 +15,7 @@ std::string handBack(const std::string& json, const std::string& prefix = "kavoc
     return prefix + foundation::percentEscape(json);
 }
 
-std::optional<std::string> storedToken() {
-    return foundation::UserDefaults::standard().stringForKey("korvextoken");
-}
+std::optional<std::string> storedToken() { return foundation::UserDefaults::standard().stringForKey("korvextoken"); }
 
 struct Case {
     const char* name;

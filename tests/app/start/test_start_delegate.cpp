@@ -124,7 +124,10 @@ TEST_F(StartTest, NotificationInFrontShowsItsText) {
     };
     const Case cases[] = {
         {"text", Value(Dictionary{{"aps", Value(Dictionary{{"alert", Value("有新的校验请求")}})}}), "有新的校验请求"},
-        {"dictionary", Value(Dictionary{{"aps", Value(Dictionary{{"alert", Value(Dictionary{{"body", Value("正文")}, {"action-loc-key", Value("看")}})}})}}), "正文"},
+        {"dictionary",
+         Value(Dictionary{{"aps", Value(Dictionary{{"alert", Value(Dictionary{{"body", Value("正文")},
+                                                                              {"action-loc-key", Value("看")}})}})}}),
+         "正文"},
         {"number", Value(Dictionary{{"aps", Value(Dictionary{{"alert", Value(42)}})}}), "42"},
         {"no alert", Value(Dictionary{{"aps", Value(Dictionary{{"badge", Value(1)}})}}), ""},
         {"no aps", Value(Dictionary{}), ""},

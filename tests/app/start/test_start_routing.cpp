@@ -67,20 +67,38 @@ INSTANTIATE_TEST_SUITE_P(
         Route{"NoStoreBindHandOffPending", false, {}, 2, "korvexBind", "BindViewController"},
         Route{"NoStoreBound", false, {}, 3, "welcome", "GuideViewController"},
         Route{"NoStoreVerifyOn", false, {}, 10, "welcome", "GuideViewController"},
-        Route{"BoundWithoutPin", true, {{"read_index", "3.0.0"}, {"passward", "null"}}, 0, "showMain",
+        Route{"BoundWithoutPin",
+              true,
+              {{"read_index", "3.0.0"}, {"passward", "null"}},
+              0,
+              "showMain",
               "KAVOMainFrameViewController"},
-        Route{"BoundWithPin", true, {{"read_index", "3.0.0"}, {"passward", "1234"}}, 0, "haspassword",
+        Route{"BoundWithPin",
+              true,
+              {{"read_index", "3.0.0"}, {"passward", "1234"}},
+              0,
+              "haspassword",
               "StartPasswordViewController"},
-        Route{"BoundPinRowMissing", true, {{"read_index", "3.0.0"}}, 0, "haspassword",
-              "StartPasswordViewController"},
-        Route{"StoreWinsOverHandOff", true, {{"read_index", "3.0.0"}, {"passward", "null"}}, 2, "showMain",
+        Route{"BoundPinRowMissing", true, {{"read_index", "3.0.0"}}, 0, "haspassword", "StartPasswordViewController"},
+        Route{"StoreWinsOverHandOff",
+              true,
+              {{"read_index", "3.0.0"}, {"passward", "null"}},
+              2,
+              "showMain",
               "KAVOMainFrameViewController"},
-        Route{"OlderGuideWithPin", true, {{"read_index", "2.1.0"}, {"passward", "1234"}}, 0, "welcome",
+        Route{"OlderGuideWithPin",
+              true,
+              {{"read_index", "2.1.0"}, {"passward", "1234"}},
+              0,
+              "welcome",
               "GuideViewController"},
-        Route{"OlderGuideWithoutPin", true, {{"read_index", "2.1.0"}, {"passward", "null"}}, 0, "welcome",
+        Route{"OlderGuideWithoutPin",
+              true,
+              {{"read_index", "2.1.0"}, {"passward", "null"}},
+              0,
+              "welcome",
               "GuideViewController"},
-        Route{"GuideNull", true, {{"read_index", "null"}, {"passward", "null"}}, 0, "welcome",
-              "GuideViewController"},
+        Route{"GuideNull", true, {{"read_index", "null"}, {"passward", "null"}}, 0, "welcome", "GuideViewController"},
         Route{"GuideRowMissing", true, {{"passward", "null"}}, 0, "", ""},
         Route{"GuideEmpty", true, {{"read_index", ""}, {"passward", "null"}}, 0, "", ""},
         Route{"GuideNullText", true, {{"read_index", "(null)"}, {"passward", "null"}}, 2, "", ""},
@@ -141,7 +159,8 @@ TEST(StartTallScreen, TheTallScreenShowsTheTallLaunchImage) {
         double scale;
         int width, height;
     };
-    for (const Case& c : {Case{{320, 568}, 2, 640, 1136}, Case{{320, 480}, 2, 640, 960}, Case{{320, 480}, 1, 320, 480}}) {
+    for (const Case& c :
+         {Case{{320, 568}, 2, 640, 1136}, Case{{320, 480}, 2, 640, 960}, Case{{320, 480}, 1, 320, 480}}) {
         ui::Image::clearNamedCache();
         shell::Driver driver(c.size, c.scale);
         auto map = KAVOStoryboard::make();

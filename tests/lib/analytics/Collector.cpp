@@ -83,8 +83,8 @@ struct Connection {
     int fd;
     int number;
     std::string buffer;
-    int answered = 0;   // requests seen on this connection
-    bool ended = false; // no more answers
+    int answered = 0;    // requests seen on this connection
+    bool ended = false;  // no more answers
 };
 
 // A complete request at the front of the buffer: its length, or 0.

@@ -13,17 +13,17 @@
 namespace testcollector {
 
 struct Request {
-    std::string raw;       // the whole request as received
-    std::string method;    // "GET" / "POST"
-    std::string target;    // path and query
+    std::string raw;     // the whole request as received
+    std::string method;  // "GET" / "POST"
+    std::string target;  // path and query
     std::string body;
-    int connection = 0;    // 1-based number of the connection it came on
+    int connection = 0;  // 1-based number of the connection it came on
 };
 
 struct Reply {
-    std::string bytes;          // written as is; empty: no answer
-    bool closeAfter = false;    // close the connection at once after writing
-    bool endAfter = false;      // stop writing (FIN), keep reading until the peer closes
+    std::string bytes;        // written as is; empty: no answer
+    bool closeAfter = false;  // close the connection at once after writing
+    bool endAfter = false;    // stop writing (FIN), keep reading until the peer closes
 };
 
 // The reply to the n-th request (0-based, over the collector's life) that

@@ -75,13 +75,14 @@ TEST_F(HitBuilderTest, CustomVariables) {
     page.setCustomVariableBuffer(buffer);
     EXPECT_EQ(builder.customVariableParamsForEvent(page), "8(1!name1*3!name3)9(1!value1*3!value3)11(1!3*3!1)");
     // A page view carries the text as it is, an event escapes it once more.
-    EXPECT_NE(builder.constructPageviewRequestPath(page).find(
-                  "&utme=8(1!name1*3!name3)9(1!value1*3!value3)11(1!3*3!1)"),
-              std::string::npos);
+    EXPECT_NE(
+        builder.constructPageviewRequestPath(page).find("&utme=8(1!name1*3!name3)9(1!value1*3!value3)11(1!3*3!1)"),
+        std::string::npos);
     TrkEvent event = stored(std::nullopt, "c", "a", std::nullopt, -1);
     event.setCustomVariableBuffer(buffer);
-    EXPECT_NE(builder.constructEventRequestPath(event).find("utme=5(c*a)8(1!name1*3!name3)9(1!value1*3!value3)11(1!3*3!1)&"),
-              std::string::npos);
+    EXPECT_NE(
+        builder.constructEventRequestPath(event).find("utme=5(c*a)8(1!name1*3!name3)9(1!value1*3!value3)11(1!3*3!1)&"),
+        std::string::npos);
 
     // Names and values are escaped, then x10-escaped.
     auto odd = std::make_shared<TrkCustomVariableBuffer>();

@@ -70,12 +70,15 @@ protected:
 TEST_F(HitStoreTest, FreshFileHasTheLayout) {
     auto store = open();
     ASSERT_NE(store->database(), nullptr);
-    EXPECT_EQ(query(path, "SELECT name FROM sqlite_master WHERE type='table' AND name!='sqlite_sequence' ORDER BY name"),
-              (std::vector<std::string>{"custom_var_cache", "events", "hits", "referrer", "session"}));
-    EXPECT_EQ(query(path, "SELECT COUNT(*), MIN(cv_index), MAX(cv_index) FROM custom_var_cache WHERE cv_scope=3 AND "
-                          "cv_name='' AND cv_value=''"),
+    EXPECT_EQ(
+        query(path, "SELECT name FROM sqlite_master WHERE type='table' AND name!='sqlite_sequence' ORDER BY name"),
+        (std::vector<std::string>{"custom_var_cache", "events", "hits", "referrer", "session"}));
+    EXPECT_EQ(query(path,
+                    "SELECT COUNT(*), MIN(cv_index), MAX(cv_index) FROM custom_var_cache WHERE cv_scope=3 AND "
+                    "cv_name='' AND cv_value=''"),
               (std::vector<std::string>{"50|1|50"}));
-    auto session = query(path, "SELECT timestamp_first, timestamp_previous, timestamp_current, visits, store_id FROM session");
+    auto session =
+        query(path, "SELECT timestamp_first, timestamp_previous, timestamp_current, visits, store_id FROM session");
     ASSERT_EQ(session.size(), 1u);
     EXPECT_EQ(session[0], "0|0|0|0|" + std::to_string(store->storeID()));
     EXPECT_GE(store->storeID(), 0);
@@ -325,13 +328,16 @@ TEST_F(HitStoreTest, MigratesTheOlderLayout) {
     ASSERT_EQ(hits.size(), 3u);
     EXPECT_NE(hits[0].hitString().find("utmn=11&utmt=event&utme=5(cat*act)8(5!n)9(5!v)11(5!3)&"), std::string::npos);
     EXPECT_NE(hits[0].hitString().find(".1600000000.1600000000.1600000500.2%3B"), std::string::npos);
-    EXPECT_NE(hits[1].hitString().find("utmn=22&utmt=tran&utmtid=o1&utmtst=Shop&utmtto=10.500000&utmttx=1.000000&utmtsp=&"),
-              std::string::npos);
-    EXPECT_NE(hits[2].hitString().find("utmn=33&utmt=item&utmtid=o1&utmipc=S1&utmipn=Book&utmiva=Paper&utmipr=2.250000&utmiqt=3&"),
+    EXPECT_NE(
+        hits[1].hitString().find("utmn=22&utmt=tran&utmtid=o1&utmtst=Shop&utmtto=10.500000&utmttx=1.000000&utmtsp=&"),
+        std::string::npos);
+    EXPECT_NE(hits[2].hitString().find(
+                  "utmn=33&utmt=item&utmtid=o1&utmipc=S1&utmipn=Book&utmiva=Paper&utmipr=2.250000&utmiqt=3&"),
               std::string::npos);
     EXPECT_EQ(store->storedHits(), 3u);
-    EXPECT_EQ(query(path, "SELECT name FROM sqlite_master WHERE type='table' AND name IN ('items','transactions',"
-                          "'custom_variables')"),
+    EXPECT_EQ(query(path,
+                    "SELECT name FROM sqlite_master WHERE type='table' AND name IN ('items','transactions',"
+                    "'custom_variables')"),
               std::vector<std::string>{});
     EXPECT_EQ(query(path, "SELECT COUNT(*) FROM events"), (std::vector<std::string>{"0"}));
     // Migrated events keep their own visit; the store's visit is not opened.
@@ -342,11 +348,13 @@ TEST_F(HitStoreTest, DefaultFileMovesOutOfDocumentsOnce) {
     std::string documents = foundation::documentsDir();
     ASSERT_TRUE(foundation::createDirectories(documents));
     std::string old = foundation::joinPath(documents, "trkanalytics.sql");
-    exec(old, "CREATE TABLE hits ( 'hit_id' INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, 'hit_string' TEXT NOT NULL);"
-              "INSERT INTO hits (hit_string) VALUES ('/old');");
+    exec(old,
+         "CREATE TABLE hits ( 'hit_id' INTEGER PRIMARY KEY AUTOINCREMENT NOT NULL, 'hit_string' TEXT NOT NULL);"
+         "INSERT INTO hits (hit_string) VALUES ('/old');");
     {
         TrkPersistentHitStore store(builder);
-        EXPECT_EQ(TrkPersistentHitStore::defaultPath(), foundation::joinPath(testsupport::home(), "Library/trkanalytics.sql"));
+        EXPECT_EQ(TrkPersistentHitStore::defaultPath(),
+                  foundation::joinPath(testsupport::home(), "Library/trkanalytics.sql"));
         EXPECT_FALSE(foundation::fileExists(old));
         ASSERT_TRUE(foundation::fileExists(TrkPersistentHitStore::defaultPath()));
         ASSERT_EQ(store.peekHits(-1).size(), 1u);

@@ -77,12 +77,16 @@ protected:
 TEST_F(TrackerTest, EveryCallBeforeStartFails) {
     std::vector<std::pair<std::string, std::function<bool(TrkError*)>>> calls = {
         {"trackPageview", [&](TrkError* e) { return tracker.trackPageview(std::string("/a"), e); }},
-        {"trackEvent", [&](TrkError* e) { return tracker.trackEvent(std::string("c"), std::string("a"), std::nullopt, 0, e); }},
+        {"trackEvent",
+         [&](TrkError* e) { return tracker.trackEvent(std::string("c"), std::string("a"), std::nullopt, 0, e); }},
         {"setCustomVariable",
          [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::string("v"), e); }},
-        {"addTransaction", [&](TrkError* e) { return tracker.addTransaction(std::string("o"), 1, std::nullopt, 0, 0, e); }},
+        {"addTransaction",
+         [&](TrkError* e) { return tracker.addTransaction(std::string("o"), 1, std::nullopt, 0, 0, e); }},
         {"addItem",
-         [&](TrkError* e) { return tracker.addItem(std::string("o"), std::string("s"), 1, 1, std::nullopt, std::nullopt, e); }},
+         [&](TrkError* e) {
+             return tracker.addItem(std::string("o"), std::string("s"), 1, 1, std::nullopt, std::nullopt, e);
+         }},
         {"trackTransactions", [&](TrkError* e) { return tracker.trackTransactions(e); }},
         {"clearTransactions", [&](TrkError* e) { return tracker.clearTransactions(e); }},
         {"setReferrer", [&](TrkError* e) { return tracker.setReferrer(std::string("gclid=1"), e); }},
@@ -113,22 +117,34 @@ TEST_F(TrackerTest, BadArgumentsAreRefused) {
     for (int i = 0; i < 64; ++i) cjk64 += "确";
     std::vector<std::pair<std::string, std::function<bool(TrkError*)>>> refused = {
         {"nil path", [&](TrkError* e) { return tracker.trackPageview(std::nullopt, e); }},
-        {"nil category", [&](TrkError* e) { return tracker.trackEvent(std::nullopt, std::string("a"), std::nullopt, 0, e); }},
-        {"nil action", [&](TrkError* e) { return tracker.trackEvent(std::string("c"), std::nullopt, std::nullopt, 0, e); }},
-        {"index 0", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(0, std::string("n"), std::string("v"), e); }},
-        {"index 51", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(51, std::string("n"), std::string("v"), e); }},
-        {"nil name", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::nullopt, std::string("v"), e); }},
+        {"nil category",
+         [&](TrkError* e) { return tracker.trackEvent(std::nullopt, std::string("a"), std::nullopt, 0, e); }},
+        {"nil action",
+         [&](TrkError* e) { return tracker.trackEvent(std::string("c"), std::nullopt, std::nullopt, 0, e); }},
+        {"index 0",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(0, std::string("n"), std::string("v"), e); }},
+        {"index 51",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(51, std::string("n"), std::string("v"), e); }},
+        {"nil name",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::nullopt, std::string("v"), e); }},
         {"long name", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, s65, std::string("v"), e); }},
-        {"nil value", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::nullopt, e); }},
+        {"nil value",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::nullopt, e); }},
         {"long value", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), s65, e); }},
-        {"scope 0", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::string("v"), 0, e); }},
-        {"scope 4", [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::string("v"), 4, e); }},
+        {"scope 0",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::string("v"), 0, e); }},
+        {"scope 4",
+         [&](TrkError* e) { return tracker.setCustomVariableAtIndex(1, std::string("n"), std::string("v"), 4, e); }},
         {"empty order", [&](TrkError* e) { return tracker.addTransaction(std::string(""), 1, std::nullopt, 0, 0, e); }},
         {"nil order", [&](TrkError* e) { return tracker.addTransaction(std::nullopt, 1, std::nullopt, 0, 0, e); }},
         {"nil sku",
-         [&](TrkError* e) { return tracker.addItem(std::string("o"), std::nullopt, 1, 1, std::nullopt, std::nullopt, e); }},
+         [&](TrkError* e) {
+             return tracker.addItem(std::string("o"), std::nullopt, 1, 1, std::nullopt, std::nullopt, e);
+         }},
         {"empty sku",
-         [&](TrkError* e) { return tracker.addItem(std::string("o"), std::string(""), 1, 1, std::nullopt, std::nullopt, e); }},
+         [&](TrkError* e) {
+             return tracker.addItem(std::string("o"), std::string(""), 1, 1, std::nullopt, std::nullopt, e);
+         }},
         {"no campaign", [&](TrkError* e) { return tracker.setReferrer(std::string("utm_source=a&utm_medium=b"), e); }},
     };
     for (auto& [name, call] : refused) {
@@ -147,7 +163,9 @@ TEST_F(TrackerTest, PagePathsGetALeadingSlash) {
     start();
     struct Case {
         std::string given, path, utmp;
-    } cases[] = {{"", "/", "utmp=%2F&"}, {"x", "/x", "utmp=%2Fx&"}, {"/iOS/3.0/bindingView", "/iOS/3.0/bindingView", "utmp=%2FiOS%2F3.0%2FbindingView&"}};
+    } cases[] = {{"", "/", "utmp=%2F&"},
+                 {"x", "/x", "utmp=%2Fx&"},
+                 {"/iOS/3.0/bindingView", "/iOS/3.0/bindingView", "utmp=%2FiOS%2F3.0%2FbindingView&"}};
     for (const auto& c : cases) {
         ASSERT_TRUE(tracker.trackPageview(c.given, nullptr));
         EXPECT_EQ(tracker.lastPagePath(), c.path);
@@ -236,7 +254,8 @@ TEST_F(TrackerTest, CustomVariablesTravelWithTheNextHitOnly) {
 
 TEST_F(TrackerTest, TransactionsAndItems) {
     start();
-    ASSERT_TRUE(tracker.addItem(std::string("o2"), std::string("s1"), 2.5, 2, std::string("Pen"), std::nullopt, nullptr));
+    ASSERT_TRUE(
+        tracker.addItem(std::string("o2"), std::string("s1"), 2.5, 2, std::string("Pen"), std::nullopt, nullptr));
     ASSERT_TRUE(tracker.addTransaction(std::string("o1"), 10, std::string("Shop"), 1, 0, nullptr));
     ASSERT_TRUE(tracker.addItem(std::string("o1"), std::string("s1"), 5, 1, std::nullopt, std::nullopt, nullptr));
     ASSERT_TRUE(tracker.addItem(std::string("o1"), std::string("s1"), 6, 1, std::nullopt, std::nullopt, nullptr));
@@ -248,7 +267,8 @@ TEST_F(TrackerTest, TransactionsAndItems) {
     EXPECT_NE(all.find("utmt=tran&utmtid=o1&utmtst=Shop&utmtto=10.000000&utmttx=1.000000&utmtsp=&"), std::string::npos);
     EXPECT_NE(all.find("utmt=tran&utmtid=o2&utmtst=&utmtto=&"), std::string::npos);
     EXPECT_NE(all.find("utmt=item&utmtid=o1&utmipc=s1&utmipn=&utmiva=&utmipr=6.000000&utmiqt=1&"), std::string::npos);
-    EXPECT_NE(all.find("utmt=item&utmtid=o2&utmipc=s1&utmipn=Pen&utmiva=&utmipr=2.500000&utmiqt=2&"), std::string::npos);
+    EXPECT_NE(all.find("utmt=item&utmtid=o2&utmipc=s1&utmipn=Pen&utmiva=&utmipr=2.500000&utmiqt=2&"),
+              std::string::npos);
     // The queues were emptied.
     ASSERT_TRUE(tracker.trackTransactions(nullptr));
     EXPECT_EQ(storedHits().size(), 4u);

@@ -55,7 +55,8 @@ TEST(TrkUtils, LanguageAndCountry) {
 
 TEST(TrkUtils, QueueTimeParameter) {
     LogCapture log;
-    EXPECT_EQ(TrkUtils::addQueueTimeParameter("/__utm.gif?a=1&utmht=1000", 1500), "/__utm.gif?a=1&utmht=1000&utmqt=500");
+    EXPECT_EQ(TrkUtils::addQueueTimeParameter("/__utm.gif?a=1&utmht=1000", 1500),
+              "/__utm.gif?a=1&utmht=1000&utmqt=500");
     EXPECT_TRUE(log.lines.empty());
 
     EXPECT_EQ(TrkUtils::addQueueTimeParameter("/__utm.gif?a=1&utmht=abc", 1500), "/__utm.gif?a=1&utmht=abc");

@@ -200,15 +200,16 @@ TEST_F(HttpAuth, DigestAgainstAServerThatChecksTheHash) {
     std::vector<std::string> ncs;
     server.on("/vault", [&](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Authorization");
-        const std::string challengeText = "Digest realm=\"vault\", qop=\"auth,auth-int\", nonce=\"n0nce\", opaque=\"0paque\"";
+        const std::string challengeText =
+            "Digest realm=\"vault\", qop=\"auth,auth-int\", nonce=\"n0nce\", opaque=\"0paque\"";
         if (!a || !foundation::startsWith(*a, "Digest ")) return challenge(challengeText);
         auto p = digestParams(*a);
         // Computed here from the standard's formula, independently of the client.
         std::string ha1 = md5hex("alice:vault:s3cret");
         std::string ha2 = md5hex(q.method + ":" + q.target);
         std::string expected = md5hex(ha1 + ":n0nce:" + p["nc"] + ":" + p["cnonce"] + ":auth:" + ha2);
-        bool good = p["username"] == "alice" && p["realm"] == "vault" && p["nonce"] == "n0nce" && p["uri"] == q.target &&
-                    p["opaque"] == "0paque" && p["qop"] == "auth" && p["response"] == expected;
+        bool good = p["username"] == "alice" && p["realm"] == "vault" && p["nonce"] == "n0nce" &&
+                    p["uri"] == q.target && p["opaque"] == "0paque" && p["qop"] == "auth" && p["response"] == expected;
         if (!good) return challenge(challengeText);
         std::lock_guard<std::mutex> l(m);
         ncs.push_back(p["nc"]);
@@ -247,14 +248,27 @@ TEST_F(HttpAuth, ChallengesThatCannotBeAnswered) {
         const char* message;
     };
     const Row rows[] = {
-        {"no challenge header", {}, "user", kInternalErrorWhileApplyingCredentialsType,
+        {"no challenge header",
+         {},
+         "user",
+         kInternalErrorWhileApplyingCredentialsType,
          "Failed to get authentication object from response headers"},
-        {"unknown scheme", {{"WWW-Authenticate", "Bearer realm=\"x\""}}, "user",
-         kInternalErrorWhileApplyingCredentialsType, "Failed to get authentication object from response headers"},
-        {"NTLM only", {{"WWW-Authenticate", "NTLM"}}, "DOMAIN\\user", kAuthenticationErrorType, "Authentication needed"},
+        {"unknown scheme",
+         {{"WWW-Authenticate", "Bearer realm=\"x\""}},
+         "user",
+         kInternalErrorWhileApplyingCredentialsType,
+         "Failed to get authentication object from response headers"},
+        {"NTLM only",
+         {{"WWW-Authenticate", "NTLM"}},
+         "DOMAIN\\user",
+         kAuthenticationErrorType,
+         "Authentication needed"},
         // A user name that would split the header is never written into it.
-        {"Digest user with CR LF", {{"WWW-Authenticate", "Digest realm=\"r\", nonce=\"n\""}}, "bad\r\nX-Evil: 1",
-         kInternalErrorWhileApplyingCredentialsType, "Failed to apply credentials to request"},
+        {"Digest user with CR LF",
+         {{"WWW-Authenticate", "Digest realm=\"r\", nonce=\"n\""}},
+         "bad\r\nX-Evil: 1",
+         kInternalErrorWhileApplyingCredentialsType,
+         "Failed to apply credentials to request"},
     };
     for (const Row& row : rows) {
         LoopbackHttpServer server;

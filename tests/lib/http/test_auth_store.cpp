@@ -14,8 +14,9 @@ namespace {
 SessionCredentialsRef entry(const std::string& url, const std::string& user, std::optional<std::string> realm = {},
                             net::CredentialsRef credentials = nullptr) {
     auto e = std::make_shared<SessionCredentials>();
-    e->credentials = credentials ? credentials
-                                 : std::make_shared<net::Credentials>(net::Credentials{user, "pw-" + user, std::nullopt});
+    e->credentials = credentials
+                         ? credentials
+                         : std::make_shared<net::Credentials>(net::Credentials{user, "pw-" + user, std::nullopt});
     e->url = net::Url::parse(url);
     e->authenticationScheme = "Basic";
     e->authenticationRealm = std::move(realm);

@@ -40,15 +40,19 @@ protected:
 }  // namespace
 
 TEST(CacheKeys, KeysAndBodyExtensions) {
-    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/dir/")), "795A13FF3DAD0DD77F4DE297D6DBB85C");
-    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/dir")), "795A13FF3DAD0DD77F4DE297D6DBB85C");
-    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/a.png")), "8D7BE944AEC2C03B8B0616FECFB90AC4");
+    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/dir/")),
+              "795A13FF3DAD0DD77F4DE297D6DBB85C");
+    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/dir")),
+              "795A13FF3DAD0DD77F4DE297D6DBB85C");
+    EXPECT_EQ(HttpDownloadCache::keyForURL(*net::Url::parse("http://127.0.0.1/a.png")),
+              "8D7BE944AEC2C03B8B0616FECFB90AC4");
     struct Case {
         const char* url;
         const char* extension;
-    } cases[] = {{"http://h/", "html"},          {"http://h/page", "html"},  {"http://h/index.PHP", "html"},
+    } cases[] = {{"http://h/", "html"},           {"http://h/page", "html"},     {"http://h/index.PHP", "html"},
                  {"http://h/x.aspx?q=1", "html"}, {"http://h/photo.JPG", "JPG"}, {"http://h/a.b/c.tar.gz", "gz"}};
-    for (const auto& c : cases) EXPECT_EQ(HttpDownloadCache::bodyExtensionForURL(*net::Url::parse(c.url)), c.extension) << c.url;
+    for (const auto& c : cases)
+        EXPECT_EQ(HttpDownloadCache::bodyExtensionForURL(*net::Url::parse(c.url)), c.extension) << c.url;
 }
 
 TEST(CacheHeaders, HeaderFileRoundTripsAnyText) {
@@ -67,7 +71,8 @@ TEST_F(CacheTest, DefaultPolicyIsNeverZeroAndThePathMustBeAFolder) {
     foundation::setLogSink(old);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->name, "FileExistsAtCachePath");
-    EXPECT_EQ(error->reason, "Cannot create a directory for the cache at '" + file + "', because a file already exists");
+    EXPECT_EQ(error->reason,
+              "Cannot create a directory for the cache at '" + file + "', because a file already exists");
 }
 
 TEST_F(CacheTest, RevalidationSendsTheEtagAndA304IsAnsweredFromTheCache) {
@@ -152,7 +157,8 @@ TEST_F(CacheTest, FreshHeadersWithoutEtagMakeStoredDataNotCurrent) {
     auto first = get("/e", CachePolicySkipRead);
     EXPECT_TRUE(cache->isCachedDataCurrentForRequest(*first));
     withTag = false;
-    auto second = HttpRequest::requestWithURL(net::Url::parse(server.url("/e")), cache, CachePolicySkipRead | CachePolicySkipWrite);
+    auto second = HttpRequest::requestWithURL(net::Url::parse(server.url("/e")), cache,
+                                              CachePolicySkipRead | CachePolicySkipWrite);
     second->startSynchronous();
     EXPECT_FALSE(cache->isCachedDataCurrentForRequest(*second));
 }

@@ -37,12 +37,13 @@ HttpRequestRef get(const LoopbackHttpServer& server, const std::string& path) {
 TEST_F(HttpCookies, RoundTripBetweenRequestsAndClearSession) {
     LoopbackHttpServer server;
     server.on("/login", [](auto&) {
-        return std::vector<testnet::Action>{testnet::send(
-            "HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; Path=/\r\nSet-Cookie: lang=zh; Path=/app\r\n"
-            "Set-Cookie: when=1; Expires=Wed, 09 Jun 2100 10:18:14 GMT\r\nContent-Length: 2\r\n\r\nok")};
+        return std::vector<testnet::Action>{
+            testnet::send("HTTP/1.1 200 OK\r\nSet-Cookie: sid=abc; Path=/\r\nSet-Cookie: lang=zh; Path=/app\r\n"
+                          "Set-Cookie: when=1; Expires=Wed, 09 Jun 2100 10:18:14 GMT\r\nContent-Length: 2\r\n\r\nok")};
     });
     for (const char* path : {"/app/page", "/other", "/apple"})
-        server.on(path, [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "x"))}; });
+        server.on(path,
+                  [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "x"))}; });
 
     auto login = get(server, "/login");
     EXPECT_EQ(login->error(), nullptr);
@@ -108,7 +109,8 @@ TEST_F(HttpCookies, HandSetCookiesAreNotSentToARedirectTarget) {
     server.on("/from", [](auto&) {
         return std::vector<testnet::Action>{testnet::send(testnet::response(302, {{"Location", "/to"}}, ""))};
     });
-    server.on("/to", [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "x"))}; });
+    server.on("/to",
+              [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "x"))}; });
     auto r = HttpRequest::requestWithURL(server.url("/from"));
     r->setRequestCookies({net::HttpCookie{"hand", "1", "127.0.0.1", "/", true, false, false, std::nullopt}});
     r->startSynchronous();

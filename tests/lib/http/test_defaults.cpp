@@ -48,9 +48,8 @@ TEST(HttpDefaults, UserAgentIsBuiltFromTheAppAndDeviceFacts) {
 
     // The default comes from the device facts, once.
     const auto& d = foundation::device();
-    EXPECT_EQ(HttpRequest::defaultUserAgentString(),
-              d.appName + " " + d.appVersion + " (" + d.model + "; " + d.systemName + " " + d.systemVersion + "; " +
-                  d.locale + ")");
+    EXPECT_EQ(HttpRequest::defaultUserAgentString(), d.appName + " " + d.appVersion + " (" + d.model + "; " +
+                                                         d.systemName + " " + d.systemVersion + "; " + d.locale + ")");
 
     // A request with its own agent sends that one.
     testnet::LoopbackHttpServer server;
@@ -62,15 +61,19 @@ TEST(HttpDefaults, UserAgentIsBuiltFromTheAppAndDeviceFacts) {
 }
 
 TEST(HttpDefaults, Base64DatesContentTypesAndMimeTypes) {
-    const std::pair<std::string, std::string> b64[] = {{"", ""}, {"a", "YQ=="}, {"ab", "YWI="}, {"abc", "YWJj"},
-                                                       {"\xff\xfe\xfd\xfc", "//79/A=="}};
+    const std::pair<std::string, std::string> b64[] = {
+        {"", ""}, {"a", "YQ=="}, {"ab", "YWI="}, {"abc", "YWJj"}, {"\xff\xfe\xfd\xfc", "//79/A=="}};
     for (const auto& [in, out] : b64) EXPECT_EQ(HttpRequest::base64forData(Bytes(in.begin(), in.end())), out);
 
     const std::pair<const char*, std::optional<double>> dates[] = {
-        {"Sun, 06 Nov 1994 08:49:37 GMT", 784111777}, {"06 Nov 1994 08:49 GMT", 784111740},
-        {"Sun, 06 Nov 1994 08:49 GMT", 784111740},    {"06 Nov 1994 08:49:37 +0100", 784108177},
-        {"Sunday, 06-Nov-94 08:49:37 GMT", std::nullopt}, {"Sun Nov  6 08:49:37 1994", std::nullopt},
-        {"", std::nullopt}, {"06 Foo 1994 08:49 GMT", std::nullopt},
+        {"Sun, 06 Nov 1994 08:49:37 GMT", 784111777},
+        {"06 Nov 1994 08:49 GMT", 784111740},
+        {"Sun, 06 Nov 1994 08:49 GMT", 784111740},
+        {"06 Nov 1994 08:49:37 +0100", 784108177},
+        {"Sunday, 06-Nov-94 08:49:37 GMT", std::nullopt},
+        {"Sun Nov  6 08:49:37 1994", std::nullopt},
+        {"", std::nullopt},
+        {"06 Foo 1994 08:49 GMT", std::nullopt},
     };
     for (const auto& [text, expected] : dates) EXPECT_EQ(HttpRequest::dateFromRFC1123String(text), expected) << text;
 
@@ -123,7 +126,8 @@ TEST(HttpDataDecompressor, InflatesGzipAndZlibAndRefusesCorruptOrCutData) {
     auto d = HttpDataDecompressor::decompressor();
     std::string joined;
     for (size_t i = 0; i < gz.size(); i += 7) {
-        auto piece = d->uncompressBytes(reinterpret_cast<const uint8_t*>(gz.data()) + i, std::min<size_t>(7, gz.size() - i), error);
+        auto piece = d->uncompressBytes(reinterpret_cast<const uint8_t*>(gz.data()) + i,
+                                        std::min<size_t>(7, gz.size() - i), error);
         ASSERT_EQ(error, nullptr);
         if (piece) joined.append(piece->begin(), piece->end());
     }

@@ -110,14 +110,14 @@ TEST(Compressor, FilesOfEveryChunkShapeFinishTheirStream) {
 
 TEST(InputStream, ThrottledReadsAskForOneByteWhenNoneIsAllowed) {
     std::vector<size_t> used;
-    HttpInputStream::setBandwidthHooks({[] { return true; }, [] { return 0ul; }, [](HttpRequest*) {},
-                                        [&](unsigned long n) { used.push_back(n); }});
+    HttpInputStream::setBandwidthHooks(
+        {[] { return true; }, [] { return 0ul; }, [](HttpRequest*) {}, [&](unsigned long n) { used.push_back(n); }});
     auto s = HttpInputStream::inputStreamWithData(bytes("hello"), nullptr);
     uint8_t buf[100];
     EXPECT_EQ(s->read(buf, sizeof buf), 1);
     EXPECT_EQ(buf[0], 'h');
-    HttpInputStream::setBandwidthHooks({[] { return true; }, [] { return 3ul; }, [](HttpRequest*) {},
-                                        [&](unsigned long n) { used.push_back(n); }});
+    HttpInputStream::setBandwidthHooks(
+        {[] { return true; }, [] { return 3ul; }, [](HttpRequest*) {}, [&](unsigned long n) { used.push_back(n); }});
     EXPECT_EQ(s->read(buf, sizeof buf), 3);
     HttpInputStream::setBandwidthHooks({});
     EXPECT_EQ(s->read(buf, sizeof buf), 1);
@@ -136,7 +136,8 @@ TEST_F(FileRequestTest, BodyFromAFileArrivesIntact) {
     std::string data = pattern(1 << 20);
     writeFile(dir + "/body", data);
     server.on("/up", [&](const testnet::ServerRequest& q) {
-        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, q.body == data ? "same" : "differs"))};
+        return std::vector<testnet::Action>{
+            testnet::send(testnet::response(200, {}, q.body == data ? "same" : "differs"))};
     });
     // Copied into a temporary body file, then streamed from it.
     auto r = HttpRequest::requestWithURL(server.url("/up"));
@@ -238,8 +239,9 @@ TEST_F(FileRequestTest, ResumedDownloadSendsRangeAndAppendsOrRewrites) {
         if (range && sendRange) {
             size_t from = std::stoul(range->substr(6));
             return std::vector<testnet::Action>{testnet::send(testnet::response(
-                206, {{"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(data.size() - 1) + "/" +
-                                            std::to_string(data.size())}},
+                206,
+                {{"Content-Range", "bytes " + std::to_string(from) + "-" + std::to_string(data.size() - 1) + "/" +
+                                       std::to_string(data.size())}},
                 data.substr(from)))};
         }
         return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, data))};
@@ -263,9 +265,9 @@ TEST_F(FileRequestTest, ResumedDownloadSendsRangeAndAppendsOrRewrites) {
 
 TEST_F(FileRequestTest, CancelledDownloadLeavesNoTemporaryFileUnlessItMayResume) {
     server.on("/slow", [](const testnet::ServerRequest&) {
-        return std::vector<testnet::Action>{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
-                                                          std::string(5000, 'a')),
-                                            testnet::silence()};
+        return std::vector<testnet::Action>{
+            testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'a')),
+            testnet::silence()};
     });
     for (bool resume : {false, true}) {
         struct Rec : HttpRequestDelegate {

@@ -81,7 +81,8 @@ TEST_F(FormDataTest, MultipartBodyIsExact) {
     EXPECT_EQ(b.rfind("0xKhTmLbOuNdArY-", 0), 0u);
     EXPECT_EQ(q.body, "--" + b + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n--" + b +
                           "\r\nContent-Disposition: form-data; name=\"f\"; filename=\"file\"\r\n"
-                          "Content-Type: application/octet-stream\r\n\r\nxyz\r\n--" + b + "--\r\n");
+                          "Content-Type: application/octet-stream\r\n\r\nxyz\r\n--" +
+                          b + "--\r\n");
     EXPECT_EQ(r->postFormat(), PostFormatMultipart);
 }
 
@@ -100,9 +101,11 @@ TEST_F(FormDataTest, FilesComeFromDiskAndNamesCannotBreakOutOfTheirParameter) {
     std::string b = boundaryOf(q);
     std::string expected = "--" + b +
                            "\r\nContent-Disposition: form-data; name=\"pic%22%0D%0AX-Injected: yes\"; "
-                           "filename=\"photo.png\"\r\nContent-Type: image/png\r\n\r\n" + data + "\r\n--" + b +
+                           "filename=\"photo.png\"\r\nContent-Type: image/png\r\n\r\n" +
+                           data + "\r\n--" + b +
                            "\r\nContent-Disposition: form-data; name=\"g\"; filename=\"a%22b.txt\"\r\n"
-                           "Content-Type: text/plain%0D%0AX-Evil: 1\r\n\r\n" + data + "\r\n--" + b + "--\r\n";
+                           "Content-Type: text/plain%0D%0AX-Evil: 1\r\n\r\n" +
+                           data + "\r\n--" + b + "--\r\n";
     EXPECT_EQ(q.body.size(), expected.size());
     EXPECT_TRUE(q.body == expected);
     EXPECT_EQ(q.body.find("\r\nX-"), std::string::npos);

@@ -77,16 +77,16 @@ TEST_F(PacTest, HelperFunctions) {
 }
 
 TEST_F(PacTest, ScriptGetsTheUrlAndHost) {
-    auto answer = PacScript::findProxyForURL(
-        "function FindProxyForURL(url, host) { return 'PROXY ' + host + ':1; ' + url; }",
-        "https://secure.example:8443/p?q", "secure.example", 5);
+    auto answer =
+        PacScript::findProxyForURL("function FindProxyForURL(url, host) { return 'PROXY ' + host + ':1; ' + url; }",
+                                   "https://secure.example:8443/p?q", "secure.example", 5);
     EXPECT_EQ(answer, "PROXY secure.example:1; https://secure.example:8443/p?q");
 }
 
 TEST_F(PacTest, EndlessScriptIsStoppedAtTheTimeLimit) {
     std::string error;
-    auto answer = PacScript::findProxyForURL("function FindProxyForURL(u, h) { for (;;) {} }", "http://a/", "a", 0.2,
-                                             &error);
+    auto answer =
+        PacScript::findProxyForURL("function FindProxyForURL(u, h) { for (;;) {} }", "http://a/", "a", 0.2, &error);
     EXPECT_FALSE(answer);
     EXPECT_EQ(error, "the script ran too long");
     // Also an endless loop at the top level of the script.
@@ -96,11 +96,11 @@ TEST_F(PacTest, EndlessScriptIsStoppedAtTheTimeLimit) {
 
 TEST_F(PacTest, BrokenScriptsGiveNoAnswer) {
     const char* scripts[] = {
-        "function FindProxyForURL(u, h) { return 'DIRECT'",          // syntax error
-        "function Other(u, h) { return 'DIRECT'; }",                   // no entry point
-        "function FindProxyForURL(u, h) { throw new Error('no'); }",   // throws
-        "function FindProxyForURL(u, h) { return 42; }",               // not text
-        "var FindProxyForURL = 'DIRECT';",                             // not a function
+        "function FindProxyForURL(u, h) { return 'DIRECT'",           // syntax error
+        "function Other(u, h) { return 'DIRECT'; }",                  // no entry point
+        "function FindProxyForURL(u, h) { throw new Error('no'); }",  // throws
+        "function FindProxyForURL(u, h) { return 42; }",              // not text
+        "var FindProxyForURL = 'DIRECT';",                            // not a function
     };
     for (const char* s : scripts) {
         std::string error;

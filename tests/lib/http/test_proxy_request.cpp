@@ -1,22 +1,22 @@
 // Proxies: system settings, the list for a URL, requests through an HTTP
 // proxy (absolute form, CONNECT) and SOCKS5, and PAC scripts fetched over
 // HTTP or read from a file.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 #include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "lib/http/HttpRequest.h"
 #include "lib/http/PacScript.h"
 #include "lib/http/ProxySettings.h"
-#include "platform/net/TlsSession.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/TlsSession.h"
 #include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/platform/net/ProxyTlsFixtures.h"
 #include "tests/support/TestSupport.h"
@@ -112,11 +112,13 @@ TEST_F(ProxyTest, SettingsComeFromTheEnvironmentInEitherCase) {
 }
 
 TEST(PacAnswer, EntriesOfAnAnswer) {
-    auto list = proxiesFromPACAnswer("PROXY a.example:8080; DIRECT;SOCKS5 b.example:9; HTTPS c.example; "
-                                     "SOCKS d.example; BOGUS x:1; PROXY ; HTTP e.example:70");
-    std::vector<ProxyEntry> expected = {entry(kProxyTypeHTTP, "a.example", 8080), ProxyEntry{},
-                                        entry(kProxyTypeSOCKS, "b.example", 9), entry(kProxyTypeHTTPS, "c.example", 443),
-                                        entry(kProxyTypeSOCKS, "d.example", 1080), entry(kProxyTypeHTTP, "e.example", 70)};
+    auto list = proxiesFromPACAnswer(
+        "PROXY a.example:8080; DIRECT;SOCKS5 b.example:9; HTTPS c.example; "
+        "SOCKS d.example; BOGUS x:1; PROXY ; HTTP e.example:70");
+    std::vector<ProxyEntry> expected = {
+        entry(kProxyTypeHTTP, "a.example", 8080),  ProxyEntry{},
+        entry(kProxyTypeSOCKS, "b.example", 9),    entry(kProxyTypeHTTPS, "c.example", 443),
+        entry(kProxyTypeSOCKS, "d.example", 1080), entry(kProxyTypeHTTP, "e.example", 70)};
     EXPECT_EQ(list, expected);
     EXPECT_TRUE(proxiesFromPACAnswer("").empty());
 }
@@ -182,10 +184,10 @@ TEST_F(ProxyTest, RefusedTunnelAsksForProxyCredentialsWhichOpenIt) {
     // With proxy credentials the second CONNECT carries them and the tunnel
     // opens to the TLS server behind it.
     net::TlsSession::addTrustedRootsFile(testnet::testCertificates().ca);
-    testnet::TlsHttpServer server(testnet::testCertificates().serverCert, testnet::testCertificates().serverKey,
-                                  [](const testnet::TlsRequest&) {
-                                      return std::string("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecret");
-                                  });
+    testnet::TlsHttpServer server(
+        testnet::testCertificates().serverCert, testnet::testCertificates().serverKey, [](const testnet::TlsRequest&) {
+            return std::string("HTTP/1.1 200 OK\r\nContent-Length: 6\r\nConnection: close\r\n\r\nsecret");
+        });
     auto authed = HttpRequest::requestWithURL(server.url("localhost", "/"));
     authed->setProxyHost("127.0.0.1");
     authed->setProxyPort(proxy.port());
@@ -200,10 +202,13 @@ TEST_F(ProxyTest, RefusedTunnelAsksForProxyCredentialsWhichOpenIt) {
 TEST_F(ProxyTest, PacScriptFromLoopbackRoutesThroughTheProxyAndTheQueueLimitComesBack) {
     testnet::HttpProxyFixture proxy;
     testnet::LoopbackHttpServer pacServer;
-    std::string script = "function FindProxyForURL(url, host) {\n"
-                         "  if (dnsDomainIs(host, '.test') && shExpMatch(url, 'http://*/via/*'))\n"
-                         "    return 'PROXY 127.0.0.1:" + std::to_string(proxy.port()) + "; DIRECT';\n"
-                         "  return 'DIRECT';\n}\n";
+    std::string script =
+        "function FindProxyForURL(url, host) {\n"
+        "  if (dnsDomainIs(host, '.test') && shExpMatch(url, 'http://*/via/*'))\n"
+        "    return 'PROXY 127.0.0.1:" +
+        std::to_string(proxy.port()) +
+        "; DIRECT';\n"
+        "  return 'DIRECT';\n}\n";
     std::atomic<bool> release{false};
     pacServer.on("/proxy.pac", [&](const testnet::ServerRequest&) {
         // Both downloads wait here until the test has seen the raised limit.
@@ -222,7 +227,8 @@ TEST_F(ProxyTest, PacScriptFromLoopbackRoutesThroughTheProxyAndTheQueueLimitCome
     ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return pacServer.requestCount() == 2; }));
     EXPECT_EQ(HttpRequest::sharedQueue().maxConcurrentOperationCount(), limitBefore + 2);
     release = true;
-    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return a.finished + a.failed + b.finished + b.failed == 2; }));
+    ASSERT_TRUE(
+        foundation::RunLoop::main().runUntil([&] { return a.finished + a.failed + b.finished + b.failed == 2; }));
     EXPECT_EQ(a.finished, 1);
     EXPECT_EQ(b.finished, 1);
     EXPECT_EQ(ra->responseString(), "proxied http://one.test/via/a");
@@ -240,8 +246,8 @@ TEST_F(ProxyTest, LatinOnePacFileRunsAndAPacFileThatNeverEndsIsGivenUp) {
     testnet::HttpProxyFixture proxy;
     {
         std::ofstream f(dir + "/latin.pac", std::ios::binary);
-        f << "// caf\xe9 (not UTF-8)\nfunction FindProxyForURL(u, h) { return 'PROXY 127.0.0.1:"
-          << proxy.port() << "'; }\n";
+        f << "// caf\xe9 (not UTF-8)\nfunction FindProxyForURL(u, h) { return 'PROXY 127.0.0.1:" << proxy.port()
+          << "'; }\n";
     }
     auto r = HttpRequest::requestWithURL("http://latin.test/x");
     r->setPACurl(net::Url::parse("file://" + dir + "/latin.pac"));
@@ -268,9 +274,8 @@ TEST_F(ProxyTest, LatinOnePacFileRunsAndAPacFileThatNeverEndsIsGivenUp) {
 
 TEST_F(ProxyTest, CancelDuringPacDownloadRestoresTheQueueLimitAndReportsOnce) {
     testnet::LoopbackHttpServer pacServer;
-    pacServer.on("/slow.pac", [](const testnet::ServerRequest&) {
-        return std::vector<testnet::Action>{testnet::silence()};
-    });
+    pacServer.on("/slow.pac",
+                 [](const testnet::ServerRequest&) { return std::vector<testnet::Action>{testnet::silence()}; });
     int limitBefore = HttpRequest::sharedQueue().maxConcurrentOperationCount();
     Recorder rec;
     auto r = HttpRequest::requestWithURL("http://never.test/");
@@ -295,9 +300,10 @@ TEST_F(ProxyTest, SynchronousRequestFetchesItsPacScriptFirstAndDirectMeansNoProx
         return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "came direct"))};
     });
     server.on("/proxy.pac", [&](const testnet::ServerRequest&) {
-        std::string script = "function FindProxyForURL(url, host) {\n"
-                             "  return isPlainHostName(host) || host == '127.0.0.1' ? 'DIRECT' : 'PROXY 127.0.0.1:" +
-                             std::to_string(proxy.port()) + "';\n}\n";
+        std::string script =
+            "function FindProxyForURL(url, host) {\n"
+            "  return isPlainHostName(host) || host == '127.0.0.1' ? 'DIRECT' : 'PROXY 127.0.0.1:" +
+            std::to_string(proxy.port()) + "';\n}\n";
         return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, script))};
     });
     auto viaProxy = HttpRequest::requestWithURL("http://sync.test/a");

@@ -20,17 +20,23 @@ struct Screen : HttpRequestDelegate {
 
 void useSelectors(HttpNetworkQueue& q, Screen& s) {
     q.setDelegate(&s);
-    q.setRequestDidStartSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).started.push_back(&r); });
-    q.setRequestDidFinishSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).finished.push_back(&r); });
-    q.setRequestDidFailSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).failed.push_back(&r); });
-    q.setQueueDidFinishSelector([](HttpRequestDelegate& d, HttpNetworkQueue&) { ++static_cast<Screen&>(d).queueFinished; });
+    q.setRequestDidStartSelector(
+        [](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).started.push_back(&r); });
+    q.setRequestDidFinishSelector(
+        [](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).finished.push_back(&r); });
+    q.setRequestDidFailSelector(
+        [](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).failed.push_back(&r); });
+    q.setQueueDidFinishSelector(
+        [](HttpRequestDelegate& d, HttpNetworkQueue&) { ++static_cast<Screen&>(d).queueFinished; });
 }
 
 bool runMainUntil(const std::function<bool()>& pred, double seconds = 10) {
     return foundation::RunLoop::main().runUntil(pred, seconds);
 }
 
-void settle() { foundation::RunLoop::main().runUntil([] { return false; }, 0.2); }
+void settle() {
+    foundation::RunLoop::main().runUntil([] { return false; }, 0.2);
+}
 
 class QueueTest : public ::testing::Test {
 protected:
@@ -38,7 +44,8 @@ protected:
         server.on("/ok", [](const testnet::ServerRequest&) {
             return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "ok"))};
         });
-        server.on("/stall", [](const testnet::ServerRequest&) { return std::vector<testnet::Action>{testnet::silence()}; });
+        server.on("/stall",
+                  [](const testnet::ServerRequest&) { return std::vector<testnet::Action>{testnet::silence()}; });
     }
     testnet::LoopbackHttpServer server;
     std::string refused = "http://127.0.0.1:" + std::to_string(testsupport::freePort()) + "/refused";
@@ -68,7 +75,8 @@ TEST_F(QueueTest, FailureCancelsTheRestAndZeroesTheCounters) {
     EXPECT_TRUE(s.finished.empty());
     EXPECT_EQ(s.queueFinished, 0);
     EXPECT_EQ(q->requestsCount(), 0);
-    EXPECT_EQ(q->bytesUploadedSoFar() + q->totalBytesToUpload() + q->bytesDownloadedSoFar() + q->totalBytesToDownload(), 0u);
+    EXPECT_EQ(q->bytesUploadedSoFar() + q->totalBytesToUpload() + q->bytesDownloadedSoFar() + q->totalBytesToDownload(),
+              0u);
 }
 
 TEST_F(QueueTest, WithoutCancellingAFailingLastRequestStillEndsTheBatch) {
@@ -148,7 +156,8 @@ TEST_F(QueueTest, OnlyRequestsMayBeAdded) {
     EXPECT_FALSE(q->addOperation(notARequest));
     EXPECT_TRUE(q->addOperation(HttpRequest::requestWithURL(server.url("/ok"))));
     foundation::setLogSink(old);
-    EXPECT_EQ(lines, std::vector<std::string>(2, "AttemptToAddInvalidRequest: Attempted to add an object that was not an "
-                                                 "HttpRequest to an HttpNetworkQueue"));
+    EXPECT_EQ(lines, std::vector<std::string>(2,
+                                              "AttemptToAddInvalidRequest: Attempted to add an object that was not an "
+                                              "HttpRequest to an HttpNetworkQueue"));
     EXPECT_EQ(q->requestsCount(), 1);
 }

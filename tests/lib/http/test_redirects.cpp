@@ -16,9 +16,7 @@ std::vector<testnet::Action> redirectTo(int status, const std::string& location)
     return {testnet::send(testnet::response(status, {{"Location", location}}, "moved"))};
 }
 
-std::vector<testnet::Action> ok(const std::string& body) {
-    return {testnet::send(testnet::response(200, {}, body))};
-}
+std::vector<testnet::Action> ok(const std::string& body) { return {testnet::send(testnet::response(200, {}, body))}; }
 
 void runAsync(const HttpRequestRef& r, Recorder& rec) {
     r->setDelegate(&rec);
@@ -27,7 +25,7 @@ void runAsync(const HttpRequestRef& r, Recorder& rec) {
 }
 
 std::optional<testnet::ServerRequest> lastRequestTo(const std::vector<testnet::ServerRequest>& all,
-                                                   const std::string& path) {
+                                                    const std::string& path) {
     std::optional<testnet::ServerRequest> found;
     for (const auto& r : all)
         if (r.path == path) found = r;
@@ -44,9 +42,8 @@ TEST(HttpRedirects, MethodBodyAndHeadersFollowTheStatus) {
         bool keepsBodyAndHeaders;
     };
     const Row rows[] = {
-        {302, false, "GET", false}, {301, false, "GET", false}, {303, false, "GET", false},
-        {303, true, "GET", false},  {307, false, "POST", true}, {302, true, "POST", true},
-        {301, true, "POST", true},
+        {302, false, "GET", false}, {301, false, "GET", false}, {303, false, "GET", false}, {303, true, "GET", false},
+        {307, false, "POST", true}, {302, true, "POST", true},  {301, true, "POST", true},
     };
     for (const Row& row : rows) {
         LoopbackHttpServer server;
@@ -113,7 +110,8 @@ TEST(HttpRedirects, FiveAreFollowedAndTheSixthFails) {
 
 TEST(HttpRedirects, WhatIsNotARedirect) {
     LoopbackHttpServer server;
-    server.on("/no-location", [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(301, {}, "gone"))}; });
+    server.on("/no-location",
+              [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(301, {}, "gone"))}; });
     server.on("/moved", [](auto&) { return redirectTo(302, "/elsewhere"); });
     server.on("/elsewhere", [](auto&) { return ok("there"); });
     {

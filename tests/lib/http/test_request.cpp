@@ -127,10 +127,10 @@ TEST(HttpRequest, BodiesOfEveryFramingAndEncoding) {
     const Case cases[] = {
         {"/chunked", std::string(70000, 'c'), 70000},  // no Content-Length: the bytes read
         {"/close", "close-delimited", 15},
-        {"/latin1", "caf\xc3\xa9", 4},                 // no charset: ISO Latin 1
-        {"/bad-utf8", std::nullopt, 4},                // not valid UTF-8: no text
+        {"/latin1", "caf\xc3\xa9", 4},   // no charset: ISO Latin 1
+        {"/bad-utf8", std::nullopt, 4},  // not valid UTF-8: no text
         {"/gbk", "\xe4\xbd\xa0\xe5\xa5\xbd", 4},
-        {"/decimal", "0123456789", 10},                // "010" is ten
+        {"/decimal", "0123456789", 10},  // "010" is ten
     };
     for (const auto& c : cases) {
         Recorder rec;
@@ -151,8 +151,8 @@ TEST(HttpRequest, MethodAndBodyGoOutAsTheRulesSay) {
         std::string body;
         const char* sent;
     };
-    const Case cases[] = {{"GET", "", "GET"},   {"GET", "a=1", "POST"},   {"HEAD", "a=1", "POST"},
-                          {"DELETE", "x", "POST"}, {"PUT", "put", "PUT"}, {"DELETE", "", "DELETE"}};
+    const Case cases[] = {{"GET", "", "GET"},      {"GET", "a=1", "POST"}, {"HEAD", "a=1", "POST"},
+                          {"DELETE", "x", "POST"}, {"PUT", "put", "PUT"},  {"DELETE", "", "DELETE"}};
     for (const auto& c : cases) {
         Recorder rec;
         auto r = HttpRequest::requestWithURL(server.url("/m"));
@@ -232,7 +232,9 @@ TEST(HttpRequest, ConcurrentRequestsGetTheirOwnConnections) {
 
 TEST(HttpRequest, ParkedConnectionClosedWhileIdleIsReplacedWithoutRetry) {
     LoopbackHttpServer server;
-    server.on("/idle", [](auto&) { return std::vector{testnet::send(testnet::response(200, {}, "i")), testnet::closeConnection()}; });
+    server.on("/idle", [](auto&) {
+        return std::vector{testnet::send(testnet::response(200, {}, "i")), testnet::closeConnection()};
+    });
     Recorder one, two;
     runAsync(HttpRequest::requestWithURL(server.url("/idle")), one);
     ASSERT_TRUE(server.waitForFinishedConnections(1));
@@ -302,13 +304,16 @@ TEST(HttpRequest, ServerThatAlwaysDropsFailsAfterExactlyTwoAttempts) {
 
 TEST(HttpRequest, BrokenRepliesFailClearly) {
     LoopbackHttpServer server;
-    server.on("/garbage", [](auto&) { return std::vector{testnet::send("garbage\r\n\r\n"), testnet::closeConnection()}; });
+    server.on("/garbage", [](auto&) {
+        return std::vector{testnet::send("garbage\r\n\r\n"), testnet::closeConnection()};
+    });
     server.on("/cut-chunks", [](auto&) {
         return std::vector{testnet::send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n20\r\nabc"),
                            testnet::closeConnection()};
     });
     server.on("/short", [](auto&) {
-        return std::vector{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"), testnet::closeConnection()};
+        return std::vector{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\nabc"),
+                           testnet::closeConnection()};
     });
     server.on("/bad-gzip", [](auto&) { return ok("not gzip at all", {{"Content-Encoding", "gzip"}}); });
     for (const char* path : {"/garbage", "/cut-chunks", "/short"}) {
@@ -423,8 +428,7 @@ TEST(HttpRequest, SharedQueueRunsAtMostFourAtOnce) {
     std::atomic<int> inServer{0}, most{0};
     server.on("/q", [&](auto&) {
         int now = ++inServer;
-        for (int m = most.load(); now > m && !most.compare_exchange_weak(m, now);) {
-        }
+        for (int m = most.load(); now > m && !most.compare_exchange_weak(m, now);) {}
         gate.wait();
         --inServer;
         return ok("q");

@@ -131,7 +131,8 @@ TEST_F(Throttle, MobileNetworkLimitFollowsReachability) {
 TEST_F(Throttle, DownloadAt20000BytesPerSecondTakesTwoSecondsOfClockAndCompletes) {
     LoopbackHttpServer server;
     const std::string body(60000, 'd');
-    server.on("/big", [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, body))}; });
+    server.on("/big",
+              [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, body))}; });
     HttpRequest::setMaxBandwidthPerSecond(20000);
     Recorder rec;
     auto r = HttpRequest::requestWithURL(server.url("/big"));
@@ -146,7 +147,8 @@ TEST_F(Throttle, DownloadAt20000BytesPerSecondTakesTwoSecondsOfClockAndCompletes
             endedAt = clock->monotonic() - start;
             break;
         }
-        if (clock->monotonic() - start < 1.0) mostAfterFirstSecond = std::max(mostAfterFirstSecond, r->totalBytesRead());
+        if (clock->monotonic() - start < 1.0)
+            mostAfterFirstSecond = std::max(mostAfterFirstSecond, r->totalBytesRead());
         clock->advance(0.25);
     }
     ASSERT_GE(endedAt, 0) << "the download never completed";

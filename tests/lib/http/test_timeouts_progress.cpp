@@ -33,7 +33,8 @@ int64_t sum(const std::vector<int64_t>& v) { return std::accumulate(v.begin(), v
 TEST(HttpProgress, OneUnitPerDirectionWithoutAccurateProgress) {
     LoopbackHttpServer server;
     const std::string reply(5000, 'r');
-    server.on("/up", [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, reply))}; });
+    server.on("/up",
+              [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, reply))}; });
     Recorder rec;
     Progress up, down;
     auto r = HttpRequest::requestWithURL(server.url("/up"));
@@ -58,7 +59,8 @@ TEST(HttpProgress, OneUnitPerDirectionWithoutAccurateProgress) {
 TEST(HttpProgress, AccurateProgressCountsBytesAndReachesOne) {
     LoopbackHttpServer server;
     const std::string reply(200000, 'r');
-    server.on("/up", [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, reply))}; });
+    server.on("/up",
+              [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, reply))}; });
     Recorder rec;
     Progress up, down;
     std::vector<std::pair<int64_t, uint64_t>> receivedBlock;
@@ -92,7 +94,8 @@ TEST(HttpProgress, AccurateProgressCountsBytesAndReachesOne) {
 
 TEST(HttpProgress, ClearedDelegateHearsNothingMore) {
     LoopbackHttpServer server;
-    server.on("/x", [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "abc"))}; });
+    server.on("/x",
+              [&](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "abc"))}; });
     Recorder rec;
     Progress down;
     auto r = HttpRequest::requestWithURL(server.url("/x"));

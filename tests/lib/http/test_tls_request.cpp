@@ -63,8 +63,8 @@ TEST_F(TlsRequestTest, ClientIdentityIsSentAndBringsValidationBack) {
     const auto& c = testCertificates();
     auto identity = net::TlsIdentity::fromPKCS12(c.clientP12, "test");
     ASSERT_TRUE(identity);
-    testnet::TlsHttpServer server(c.serverCert, c.serverKey,
-                                  [](const testnet::TlsRequest& q) { return okReply(q.clientSubject); }, c.ca, true);
+    testnet::TlsHttpServer server(
+        c.serverCert, c.serverKey, [](const testnet::TlsRequest& q) { return okReply(q.clientSubject); }, c.ca, true);
     auto r = HttpRequest::requestWithURL(server.url("localhost", "/id"));
     r->setClientCertificateIdentity(identity);
     r->startSynchronous();
@@ -73,7 +73,8 @@ TEST_F(TlsRequestTest, ClientIdentityIsSentAndBringsValidationBack) {
 
     // Validation off plus an identity: the identity's settings replace the
     // loose ones, so a self-signed server is refused again.
-    testnet::TlsHttpServer self(c.selfCert, c.selfKey, [](const testnet::TlsRequest&) { return okReply("x"); }, c.ca);
+    testnet::TlsHttpServer self(
+        c.selfCert, c.selfKey, [](const testnet::TlsRequest&) { return okReply("x"); }, c.ca);
     auto strict = HttpRequest::requestWithURL(self.url("localhost", "/"));
     strict->setValidatesSecureCertificate(false);
     strict->setClientCertificateIdentity(identity);
@@ -87,9 +88,9 @@ TEST(ConnectionFailureText, OnlyTheSecureTransportRangeGetsTheSslHint) {
         net::StreamError error;
         bool ssl;
     } cases[] = {
-        {net::StreamError::tls(-9813, "x"), true},      {net::StreamError::tls(-9800, "x"), true},
-        {net::StreamError::tls(-9818, "x"), true},      {net::StreamError::tls(-9799, "x"), false},
-        {net::StreamError::tls(-9819, "x"), false},     {net::StreamError::network(-9813, "x"), false},
+        {net::StreamError::tls(-9813, "x"), true},    {net::StreamError::tls(-9800, "x"), true},
+        {net::StreamError::tls(-9818, "x"), true},    {net::StreamError::tls(-9799, "x"), false},
+        {net::StreamError::tls(-9819, "x"), false},   {net::StreamError::network(-9813, "x"), false},
         {net::StreamError::posix(ECONNRESET), false},
     };
     for (const auto& c : cases)

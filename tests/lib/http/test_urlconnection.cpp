@@ -98,7 +98,8 @@ TEST_F(UrlConnectionTest, StatusAndContentTypeRules) {
     runHttp(png, wrongType);
     ASSERT_EQ(wrongType.failures, 1);
     EXPECT_EQ(wrongType.error->code, kUcErrorBadContentType);
-    EXPECT_EQ(wrongType.error->localizedDescription, "Expected content type (application/json, text/json), got image/png");
+    EXPECT_EQ(wrongType.error->localizedDescription,
+              "Expected content type (application/json, text/json), got image/png");
 
     auto ok = UcHTTPRequestOperation::operationWithRequest(requestFor(server.url("/json")));
     ok->setAcceptableContentTypes(json);
@@ -116,7 +117,8 @@ TEST_F(UrlConnectionTest, CancelledBeforeStartPostsStartAndFinishWithoutConnecti
     std::vector<std::string> seen;
     auto& center = foundation::NotificationCenter::defaultCenter();
     for (const auto& name : {kUcOperationStartNotification, kUcOperationFinishNotification})
-        center.addObserver(&seen, name, [&seen](const foundation::Notification& n) { seen.push_back(n.name); }, op.get());
+        center.addObserver(
+            &seen, name, [&seen](const foundation::Notification& n) { seen.push_back(n.name); }, op.get());
     bool completed = false;
     op->setCompletionBlock([&] { completed = true; });
     op->cancel();
@@ -252,11 +254,9 @@ TEST_F(UrlConnectionTest, LoaderCompletesAndItsCancelBlockSilencesIt) {
     EXPECT_EQ(got, "loaded");
 
     std::atomic<int> stalledCalls{0};
-    auto cancel = NetworkQueue::loadWithURLRequest(
-        requestFor(server.url("/stall")),
-        [&](const UcURLRequest&, const std::optional<UcHTTPURLResponse>&, const std::optional<Bytes>&, HttpErrorRef) {
-            ++stalledCalls;
-        });
+    auto cancel = NetworkQueue::loadWithURLRequest(requestFor(server.url("/stall")),
+                                                   [&](const UcURLRequest&, const std::optional<UcHTTPURLResponse>&,
+                                                       const std::optional<Bytes>&, HttpErrorRef) { ++stalledCalls; });
     ASSERT_TRUE(runMainUntil([&] { return server.requestCount() == 2; }));
     cancel();
     foundation::RunLoop::main().runUntil([] { return false; }, 0.2);

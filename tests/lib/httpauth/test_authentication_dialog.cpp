@@ -21,8 +21,12 @@ class WaitingRequest : public AuthenticationRequest {
 public:
     WaitingRequest(std::string scheme, std::string host, std::optional<int> port, std::optional<std::string> realm,
                    std::optional<std::string> authScheme = "Basic", int needed = kHTTPAuthenticationNeeded)
-        : scheme_(std::move(scheme)), host_(std::move(host)), port_(port), realm_(std::move(realm)),
-          authScheme_(std::move(authScheme)), needed_(needed) {}
+        : scheme_(std::move(scheme)),
+          host_(std::move(host)),
+          port_(port),
+          realm_(std::move(realm)),
+          authScheme_(std::move(authScheme)),
+          needed_(needed) {}
     int authenticationNeeded() const override { return needed_; }
     std::string urlHost() const override { return host_; }
     std::optional<int> urlPort() const override { return port_; }

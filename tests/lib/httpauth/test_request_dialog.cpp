@@ -22,7 +22,8 @@ TEST(RequestDialog, AnUnansweredChallengeShowsTheSheetAndItsLoginCompletesTheReq
     const std::string expected = "Basic " + net::base64Encode("user:pass");
     server.on("/private", [expected](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Authorization");
-        if (a && *a == expected) return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "welcome"))};
+        if (a && *a == expected)
+            return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "welcome"))};
         return std::vector<testnet::Action>{
             testnet::send(testnet::response(401, {{"WWW-Authenticate", "Basic realm=\"quenta\""}}, "who"))};
     });

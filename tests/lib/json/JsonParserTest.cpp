@@ -89,10 +89,10 @@ TEST(JsonParser, EveryErrorHasItsMessage) {
         {"[\"\\u12G4\"]", "Invalid hex quad"},
         {"[\"\\ud800\\u12\"]", "Invalid hex quad"},
         {"[\"\xff\"]", "Broken Unicode encoding"},
-        {"[\"\xc0\xaf\"]", "Broken Unicode encoding"},           // overlong "/"
-        {"[\"\xed\xa0\x80\"]", "Broken Unicode encoding"},       // an encoded surrogate
-        {"[\"\xf4\x90\x80\x80\"]", "Broken Unicode encoding"},   // above U+10FFFF
-        {"[\"\xe4\xb8\"]", "Broken Unicode encoding"},           // cut short by the quote
+        {"[\"\xc0\xaf\"]", "Broken Unicode encoding"},          // overlong "/"
+        {"[\"\xed\xa0\x80\"]", "Broken Unicode encoding"},      // an encoded surrogate
+        {"[\"\xf4\x90\x80\x80\"]", "Broken Unicode encoding"},  // above U+10FFFF
+        {"[\"\xe4\xb8\"]", "Broken Unicode encoding"},          // cut short by the quote
         {"[1e99999999999]", "Number exponent out of range"},
         {"[1e128]", "Number exponent out of range"},
         {"[0.1e-128]", "Number exponent out of range"},
@@ -148,9 +148,9 @@ TEST(JsonParser, NumberTypes) {
         {"-0", Value(0ll)},
         {"123", Value(123ull)},
         {"-123", Value(-123ll)},
-        {"999999999999999999", Value(999999999999999999ull)},   // 18 digits
+        {"999999999999999999", Value(999999999999999999ull)},  // 18 digits
         {"-999999999999999999", Value(-999999999999999999ll)},
-        {"9223372036854775807", Value(Decimal{"9223372036854775807"})},   // 19 digits
+        {"9223372036854775807", Value(Decimal{"9223372036854775807"})},  // 19 digits
         {"-9223372036854775808", Value(Decimal{"-9223372036854775808"})},
         {"18446744073709551615", Value(Decimal{"18446744073709551615"})},
         {"18446744073709551616", Value(Decimal{"18446744073709551616"})},
@@ -223,8 +223,9 @@ TEST(JsonParser, JsonValueLogsItsFailure) {
     foundation::setLogSink(old);
     ASSERT_TRUE(ok.has_value());
     EXPECT_EQ(ok->get("result")->intValue(), 201);
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "-JSONValue failed. Error is: Token 'end of array' not expected as array value"}));
+    EXPECT_EQ(
+        lines,
+        (std::vector<std::string>{"-JSONValue failed. Error is: Token 'end of array' not expected as array value"}));
 }
 
 namespace {
@@ -290,9 +291,7 @@ TEST(JsonStreamParser, MultipleDocumentsAndSkippedLevels) {
 TEST(JsonStreamParser, OtherStateObjectsAreAskedThroughTheirMethods) {
     // A start state of the caller's own that takes arrays only and names itself.
     struct ArraysOnly : JsonStreamParserStateStart {
-        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const override {
-            return t == JsonTokenArrayStart;
-        }
+        bool parserShouldAcceptToken(JsonStreamParser&, JsonToken t) const override { return t == JsonTokenArrayStart; }
         const char* name() const override { return "before an array"; }
     };
     static const ArraysOnly arraysOnly;

@@ -158,8 +158,8 @@ TEST(JsonWriter, JsonRepresentationLogsItsFailure) {
     auto ok = JSONRepresentation(Dictionary{{"service", "33"}});
     foundation::setLogSink(old);
     EXPECT_EQ(ok, std::optional<std::string>("{\"service\":\"33\"}"));
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "-JSONRepresentation failed. Error is: NaN is not a valid number in JSON"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{"-JSONRepresentation failed. Error is: NaN is not a valid number in JSON"}));
 }
 
 TEST(JsonStreamWriter, StepsOutOfPlaceFail) {
@@ -180,10 +180,12 @@ TEST(JsonStreamWriter, StepsOutOfPlaceFail) {
     auto arrayOpen = [](JsonStreamWriter& w) { return w.writeArrayOpen(); };
     const std::vector<std::vector<Step>> sequences = {
         // a closed stream takes nothing more
-        {{"[", arrayOpen, ""}, {"]", [](JsonStreamWriter& w) { return w.writeArrayClose(); }, ""},
+        {{"[", arrayOpen, ""},
+         {"]", [](JsonStreamWriter& w) { return w.writeArrayClose(); }, ""},
          {"null", [](JsonStreamWriter& w) { return w.writeNull(); }, "Stream is closed"}},
         // a key without its value cannot be closed
-        {{"{", open, ""}, {"k", key, ""},
+        {{"{", open, ""},
+         {"k", key, ""},
          {"}", [](JsonStreamWriter& w) { return w.writeObjectClose(); }, "Close of object not expected here"}},
         // closes must match the open container
         {{"[", arrayOpen, ""},

@@ -108,7 +108,7 @@ TEST_F(NoticeTest, AlertStripDropsInAboveTheScreenAndLeavesAfterItsStay) {
     driver->advance(0.5 + 3.4);
     EXPECT_EQ(strip->frame().y(), 1.5);  // still resting
     driver->advance(0.2);
-    EXPECT_EQ(strip->frame().y(), -25);   // sliding up
+    EXPECT_EQ(strip->frame().y(), -25);  // sliding up
     EXPECT_NE(strip->superview(), nullptr);
     driver->advance(0.5);
     EXPECT_EQ(strip->superview(), nullptr);

@@ -60,9 +60,7 @@ protected:
         return hud;
     }
     // Runs the main loop until pred holds (for the task thread, which runs on real time).
-    bool waitFor(const std::function<bool()>& pred) {
-        return foundation::RunLoop::main().runUntil(pred, 10);
-    }
+    bool waitFor(const std::function<bool()>& pred) { return foundation::RunLoop::main().runUntil(pred, 10); }
 
     std::unique_ptr<shell::Driver> driver;
     std::shared_ptr<ui::View> host;
@@ -108,7 +106,13 @@ TEST_F(ProgressHUDTest, LaysTheBoxOutFromItsContents) {
         {"spinner and caption", ProgressHUDModeIndeterminate, "abcd", "", {320, 480}, {}, false, {77, 101}},
         {"caption cut to W - 4m", ProgressHUDModeText, longCaption, "", {320, 480}, {}, false, {280, 60}},
         {"square that fits", ProgressHUDModeText, std::string(20, 'a'), "", {320, 480}, {}, true, {200, 200}},
-        {"square too tall keeps its height", ProgressHUDModeText, std::string(20, 'a'), "", {320, 150}, {}, true,
+        {"square too tall keeps its height",
+         ProgressHUDModeText,
+         std::string(20, 'a'),
+         "",
+         {320, 150},
+         {},
+         true,
          {200, 60}},
     };
     for (const auto& c : cases) {
@@ -128,7 +132,7 @@ TEST_F(ProgressHUDTest, LaysTheBoxOutFromItsContents) {
 
 TEST_F(ProgressHUDTest, StacksIndicatorCaptionAndWrappedDetail) {
     auto hud = addHUD();
-    hud->setLabelText("abcd");                    // 32 x 20
+    hud->setLabelText("abcd");                       // 32 x 20
     hud->setDetailsLabelText(std::string(50, 'x'));  // 6 points a character at 12: 300 points, wraps in 240
     hud->layoutIfNeeded();
     // Indicator 37, caption 20, detail two lines of 15, two spacings of 4.
@@ -440,8 +444,8 @@ TEST_F(ProgressHUDTest, RoundIndicatorFillsClockwiseFromTwelve) {
         auto at = [&](double angle) {
             return picture->pixel(int(18.5 + r * std::cos(angle)), int(18.5 + r * std::sin(angle)));
         };
-        ui::Rgba filled = at(-kPi / 4);   // between twelve and three o'clock
-        ui::Rgba empty = at(kPi * 3 / 4); // between six and nine o'clock
+        ui::Rgba filled = at(-kPi / 4);    // between twelve and three o'clock
+        ui::Rgba empty = at(kPi * 3 / 4);  // between six and nine o'clock
         EXPECT_GT(filled.a, 200);
         EXPECT_LT(empty.a, 80);
     }

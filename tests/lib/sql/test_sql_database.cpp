@@ -145,8 +145,8 @@ TEST(SqlDatabase, ArgumentCountMustMatchTheParameters) {
         SCOPED_TRACE(c.sql);
         LogCapture log;
         EXPECT_FALSE(db->executeUpdateWithArgumentsInArray(c.sql, c.args));
-        EXPECT_TRUE(log.contains("Error: the bind count is not correct for the # of variables (" +
-                                 std::string(c.sql) + ") (executeUpdate)"));
+        EXPECT_TRUE(log.contains("Error: the bind count is not correct for the # of variables (" + std::string(c.sql) +
+                                 ") (executeUpdate)"));
         EXPECT_EQ(db->executeQueryWithArgumentsInArray(c.sql, c.args), nullptr);
         EXPECT_TRUE(log.contains("Error: the bind count is not correct for the # of variables (executeQuery)"));
     }
@@ -256,8 +256,8 @@ TEST(SqlDatabase, FormatConversionsBecomeBoundArguments) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.format);
         ASSERT_TRUE(db->executeUpdate("delete from t"));
-        bool ok = c.args.empty() ? db->executeUpdateWithFormat(c.format)
-                                 : db->executeUpdateWithFormat(c.format, {c.args[0]});
+        bool ok =
+            c.args.empty() ? db->executeUpdateWithFormat(c.format) : db->executeUpdateWithFormat(c.format, {c.args[0]});
         ASSERT_TRUE(ok);
         auto rs = db->executeQuery("select typeof(a), a from t");
         ASSERT_TRUE(rs && rs->next());

@@ -148,8 +148,9 @@ TEST(SqlDatabaseQueue, ConcurrentBlocksRunOneAtATime) {
     });
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(failures, 0);
-    queue->inDatabase(
-        [](SqlDatabase& db) { EXPECT_EQ(db.intForQuery("select count(distinct n) from t"), kThreads * kRowsPerThread); });
+    queue->inDatabase([](SqlDatabase& db) {
+        EXPECT_EQ(db.intForQuery("select count(distinct n) from t"), kThreads * kRowsPerThread);
+    });
 }
 
 // A block that calls its own queue is refused instead of waiting for ever.
@@ -173,8 +174,9 @@ TEST(SqlDatabaseQueue, CallFromInsideItsOwnBlockIsRefused) {
     EXPECT_TRUE(log.contains("called from inside one of its own blocks"));
     // The queue still works afterwards, from this thread and from another.
     int sum = -1;
-    std::thread([&] { queue->inDatabase([&](SqlDatabase& db) { sum = db.intForQuery("select sum(a) from t"); }); })
-        .join();
+    std::thread([&] {
+        queue->inDatabase([&](SqlDatabase& db) { sum = db.intForQuery("select sum(a) from t"); });
+    }).join();
     EXPECT_EQ(sum, 1);
 }
 

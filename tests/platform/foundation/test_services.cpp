@@ -22,7 +22,8 @@ TEST(NotificationCenter, DeliversByNameAndSenderAndStopsAfterRemoval) {
     std::vector<std::string> seen;
     nc.addObserver(&owner, "NetworkReachabilityChangedNotification",
                    [&](const Notification& n) { seen.push_back(n.name + ":" + n.userInfo.description()); });
-    nc.addObserver(&owner, "fromSender", [&](const Notification&) { seen.push_back("sender"); }, &sender);
+    nc.addObserver(
+        &owner, "fromSender", [&](const Notification&) { seen.push_back("sender"); }, &sender);
     nc.post("NetworkReachabilityChangedNotification", nullptr, Value(2));
     nc.post("fromSender", &other);
     nc.post("fromSender", &sender);
@@ -66,7 +67,10 @@ TEST(Paths, BundleResourcesAreFoundByNameInTheirFolders) {
     EXPECT_EQ(bundlePath("Default.png"), bundle + "/images/Default.png");
     EXPECT_EQ(bundlePath("music0", "mp3"), bundle + "/sounds/music0.mp3");
     EXPECT_EQ(bundlePath("music1", "mp3"), std::nullopt);
-    if (old) setenv("QUENTA_BUNDLE", saved.c_str(), 1); else unsetenv("QUENTA_BUNDLE");
+    if (old)
+        setenv("QUENTA_BUNDLE", saved.c_str(), 1);
+    else
+        unsetenv("QUENTA_BUNDLE");
 }
 
 TEST(Services, ExitHookUuidDeviceAndLog) {

@@ -43,9 +43,9 @@ TEST(Value, NumericReadingsOfTextsAndNumbers) {
         bool b;
     };
     const Case cases[] = {
-        {"42", 42, true},         {"  -17abc", -17, true}, {"abc", 0, false},   {"", 0, false},
-        {"0", 0, false},          {"007", 7, true},        {"YES", 0, true},    {"true", 0, true},
-        {"no", 0, false},         {"+5", 5, true},         {"3.9", 3, true},    {"99999999999999999999", LLONG_MAX, true},
+        {"42", 42, true}, {"  -17abc", -17, true}, {"abc", 0, false}, {"", 0, false},
+        {"0", 0, false},  {"007", 7, true},        {"YES", 0, true},  {"true", 0, true},
+        {"no", 0, false}, {"+5", 5, true},         {"3.9", 3, true},  {"99999999999999999999", LLONG_MAX, true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Value(c.text).longLongValue(), c.ll) << c.text;
@@ -139,7 +139,7 @@ TEST(Text, PercentEscapesAndHex) {
     EXPECT_EQ(trim("\t 安 \n"), "安");
     EXPECT_EQ(trim("\xE3\x80\x80x\xE3\x80\x80"), "x");
     EXPECT_EQ(split("1;a,b", ";"), (std::vector<std::string>{"1", "a,b"}));
-    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));  // overlong
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));      // overlong
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));  // surrogate
 }
 

@@ -224,32 +224,31 @@ void LoopbackHttpServer::serve(int fd, int ordinal) {
         for (const auto& a : actions) {
             if (!open) break;
             switch (a.kind) {
-            case Action::Kind::Send:
-                if (!writeAll(fd, a.bytes)) open = false;
-                break;
-            case Action::Kind::Delay: {
-                auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(a.milliseconds);
-                while (!stopping_.load() && std::chrono::steady_clock::now() < until)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                break;
-            }
-            case Action::Kind::Close:
-                ::shutdown(fd, SHUT_WR);
-                open = false;
-                break;
-            case Action::Kind::Reset: {
-                linger l{1, 0};
-                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-                open = false;
-                break;
-            }
-            case Action::Kind::Silence: {
-                char c;
-                while (waitReadable(fd, stopping_) && ::recv(fd, &c, 1, 0) > 0) {
+                case Action::Kind::Send:
+                    if (!writeAll(fd, a.bytes)) open = false;
+                    break;
+                case Action::Kind::Delay: {
+                    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(a.milliseconds);
+                    while (!stopping_.load() && std::chrono::steady_clock::now() < until)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    break;
                 }
-                open = false;
-                break;
-            }
+                case Action::Kind::Close:
+                    ::shutdown(fd, SHUT_WR);
+                    open = false;
+                    break;
+                case Action::Kind::Reset: {
+                    linger l{1, 0};
+                    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+                    open = false;
+                    break;
+                }
+                case Action::Kind::Silence: {
+                    char c;
+                    while (waitReadable(fd, stopping_) && ::recv(fd, &c, 1, 0) > 0) {}
+                    open = false;
+                    break;
+                }
             }
         }
     }

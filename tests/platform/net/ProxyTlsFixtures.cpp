@@ -4,9 +4,9 @@
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
-#include <openssl/x509v3.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -138,7 +138,8 @@ const TestCertificates& testCertificates() {
         const char* dir = ::mkdtemp(tmpl);
         if (!dir) throw std::runtime_error("mkdtemp failed");
         std::string d = dir;
-        std::string cmd = std::string("sh '") + QUENTA_SOURCE_DIR + "/tests/platform/net/make_test_certs.sh' '" + d + "'";
+        std::string cmd =
+            std::string("sh '") + QUENTA_SOURCE_DIR + "/tests/platform/net/make_test_certs.sh' '" + d + "'";
         if (std::system(cmd.c_str()) != 0) throw std::runtime_error("make_test_certs.sh failed");
         TestCertificates c;
         c.dir = d;
@@ -215,9 +216,8 @@ TlsHttpServer::TlsHttpServer(const std::string& certificate, const std::string& 
                            nullptr);
     }
     listenFd_ = listenLoopback(port_);
-    acceptThread_ = std::thread([this] {
-        acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); });
-    });
+    acceptThread_ =
+        std::thread([this] { acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); }); });
 }
 
 TlsHttpServer::~TlsHttpServer() {
@@ -293,9 +293,8 @@ void TlsHttpServer::serve(int fd) {
 
 HttpProxyFixture::HttpProxyFixture() {
     listenFd_ = listenLoopback(port_);
-    acceptThread_ = std::thread([this] {
-        acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); });
-    });
+    acceptThread_ =
+        std::thread([this] { acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); }); });
 }
 
 HttpProxyFixture::~HttpProxyFixture() { stopAll(listenFd_, stopping_, acceptThread_, mutex_, threads_); }
@@ -326,11 +325,14 @@ void HttpProxyFixture::serve(int fd) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 required = requiredAuthorization_;
             }
-            bool authorized = required.empty() || head.find("\r\nProxy-Authorization: " + required + "\r\n") != std::string::npos;
+            bool authorized =
+                required.empty() || head.find("\r\nProxy-Authorization: " + required + "\r\n") != std::string::npos;
             if (refuseConnect || !authorized) {
                 std::string body = "proxy credentials needed";
-                writeAll(fd, "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
-                             "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                writeAll(fd,
+                         "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic realm=\"proxy\"\r\n"
+                         "Content-Length: " +
+                             std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
             } else {
                 int port = std::atoi(target.substr(target.rfind(':') + 1).c_str());
                 int up = connectLoopback(port);
@@ -358,9 +360,8 @@ void HttpProxyFixture::serve(int fd) {
 
 Socks5Fixture::Socks5Fixture() {
     listenFd_ = listenLoopback(port_);
-    acceptThread_ = std::thread([this] {
-        acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); });
-    });
+    acceptThread_ =
+        std::thread([this] { acceptLoop(listenFd_, stopping_, mutex_, threads_, [this](int fd) { serve(fd); }); });
 }
 
 Socks5Fixture::~Socks5Fixture() { stopAll(listenFd_, stopping_, acceptThread_, mutex_, threads_); }
@@ -388,7 +389,8 @@ void Socks5Fixture::serve(int fd) {
                     inet_ntop(AF_INET, req.data() + 4, buf, sizeof buf);
                     host = buf;
                 }
-                int port = (static_cast<unsigned char>(req[total - 2]) << 8) | static_cast<unsigned char>(req[total - 1]);
+                int port =
+                    (static_cast<unsigned char>(req[total - 2]) << 8) | static_cast<unsigned char>(req[total - 1]);
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
                     targets_.push_back(host + ":" + std::to_string(port));

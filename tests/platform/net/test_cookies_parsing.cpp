@@ -37,8 +37,8 @@ TEST(Cookies, ParsedFromSetCookieValues) {
         {"=value", "http://example.com/", false, "", false, "", false, std::nullopt},
         {"sid=abc; Expires=Sun, 06 Nov 1994 08:49:37 GMT", "http://e.com/", true, "e.com", true, "/", false,
          784111777.0},
-        {"sid=abc; Max-Age=60; Expires=Sun, 06 Nov 1994 08:49:37 GMT", "http://e.com/", true, "e.com", true, "/",
-         false, 1000000060.0},
+        {"sid=abc; Max-Age=60; Expires=Sun, 06 Nov 1994 08:49:37 GMT", "http://e.com/", true, "e.com", true, "/", false,
+         1000000060.0},
         {"sid=abc; Max-Age=0", "http://e.com/", true, "e.com", true, "/", false, 0.0},
         {"sid=abc; Max-Age=soon", "http://e.com/", true, "e.com", true, "/", false, std::nullopt},
     };
@@ -81,7 +81,8 @@ TEST(Cookies, MatchByDomainPathAndSecure) {
         {&domain, "http://example.com/xy", false},     {&domain, "http://badexample.com/x", false},
         {&secure, "http://example.com/", false},       {&secure, "https://example.com/", true},
     };
-    for (const Row& row : rows) EXPECT_EQ(row.cookie->matches(url(row.to)), row.matches) << row.cookie->name << " " << row.to;
+    for (const Row& row : rows)
+        EXPECT_EQ(row.cookie->matches(url(row.to)), row.matches) << row.cookie->name << " " << row.to;
 }
 
 TEST(CookieStorage, ReplacesByNameDomainAndPathAndDropsExpired) {

@@ -43,10 +43,18 @@ TEST(Url, ResolvesReferences) {
     auto base = Url::parse("http://a/b/c/d;p?q");
     ASSERT_TRUE(base);
     const std::pair<const char*, const char*> cases[] = {
-        {"g", "http://a/b/c/g"},          {"./g", "http://a/b/c/g"},      {"g/", "http://a/b/c/g/"},
-        {"/g", "http://a/g"},             {"//g", "http://g"},            {"?y", "http://a/b/c/d;p?y"},
-        {"g?y", "http://a/b/c/g?y"},      {"#s", "http://a/b/c/d;p?q#s"}, {"../g", "http://a/b/g"},
-        {"../..", "http://a/"},           {"../../../g", "http://a/g"},   {"g/../h", "http://a/b/c/h"},
+        {"g", "http://a/b/c/g"},
+        {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"},
+        {"/g", "http://a/g"},
+        {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"},
+        {"g?y", "http://a/b/c/g?y"},
+        {"#s", "http://a/b/c/d;p?q#s"},
+        {"../g", "http://a/b/g"},
+        {"../..", "http://a/"},
+        {"../../../g", "http://a/g"},
+        {"g/../h", "http://a/b/c/h"},
         {"https://x:1/y", "https://x:1/y"},
     };
     for (const auto& [ref, expected] : cases) {
@@ -61,17 +69,22 @@ TEST(HttpMessage, RefusesHeaderFieldsThatWouldSplitTheRequest) {
     auto m = HttpMessage::createRequest("GET", *Url::parse("http://127.0.0.1:81/p?q=1"));
     ASSERT_TRUE(m);
     const std::pair<const char*, std::string> bad[] = {
-        {"X-A", "one\r\nX-Injected: 1"}, {"X-A", "line\nfeed"}, {"X-A", "carriage\rreturn"},
-        {"X-A", std::string("nul\0byte", 8)}, {"Bad Name", "v"}, {"Bad:Name", "v"}, {"", "v"},
+        {"X-A", "one\r\nX-Injected: 1"},
+        {"X-A", "line\nfeed"},
+        {"X-A", "carriage\rreturn"},
+        {"X-A", std::string("nul\0byte", 8)},
+        {"Bad Name", "v"},
+        {"Bad:Name", "v"},
+        {"", "v"},
     };
     for (const auto& [name, value] : bad) EXPECT_FALSE(m->setHeaderField(name, value)) << name;
     EXPECT_EQ(m->headerFields().size(), 0u);
 
     EXPECT_TRUE(m->setHeaderField("User-Agent", "ua 1"));
     EXPECT_TRUE(m->setHeaderField("user-agent", "ua 2"));  // same field, any case
-    EXPECT_EQ(m->serializeHead(),
-              "GET /p?q=1 HTTP/1.1\r\nHost: 127.0.0.1:81\r\nUser-Agent: ua 2\r\n\r\n");
-    EXPECT_EQ(m->serializeHead(3), "GET /p?q=1 HTTP/1.1\r\nHost: 127.0.0.1:81\r\nUser-Agent: ua 2\r\nContent-Length: 3\r\n\r\n");
+    EXPECT_EQ(m->serializeHead(), "GET /p?q=1 HTTP/1.1\r\nHost: 127.0.0.1:81\r\nUser-Agent: ua 2\r\n\r\n");
+    EXPECT_EQ(m->serializeHead(3),
+              "GET /p?q=1 HTTP/1.1\r\nHost: 127.0.0.1:81\r\nUser-Agent: ua 2\r\nContent-Length: 3\r\n\r\n");
 
     EXPECT_FALSE(HttpMessage::createRequest("GE T", *Url::parse("http://h/")));
     EXPECT_FALSE(HttpMessage::createRequest("GET", *Url::parse("ftp://h/")));
@@ -80,8 +93,16 @@ TEST(HttpMessage, RefusesHeaderFieldsThatWouldSplitTheRequest) {
 
 TEST(HttpResponseParser, ContentLengthIsDecimalOnly) {
     const std::pair<const char*, std::optional<uint64_t>> cases[] = {
-        {"0", 0}, {"010", 10}, {" 42 ", 42}, {"18446744073709551615", std::nullopt}, {"9999999999999999999", 9999999999999999999ull},
-        {"0x10", std::nullopt}, {"-1", std::nullopt}, {"", std::nullopt}, {"1 2", std::nullopt}, {"+5", std::nullopt},
+        {"0", 0},
+        {"010", 10},
+        {" 42 ", 42},
+        {"18446744073709551615", std::nullopt},
+        {"9999999999999999999", 9999999999999999999ull},
+        {"0x10", std::nullopt},
+        {"-1", std::nullopt},
+        {"", std::nullopt},
+        {"1 2", std::nullopt},
+        {"+5", std::nullopt},
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(parseContentLength(text), expected) << text;
 }
@@ -131,7 +152,9 @@ TEST(HttpResponseParser, FramesBodiesEveryWay) {
         {"HEAD has no body", "HTTP/1.1 200 OK\r\nContent-Length: 99\r\n\r\n", "HEAD", false, S::Done, "", 200},
         {"204", "HTTP/1.1 204 No Content\r\n\r\n", "GET", false, S::Done, "", 204},
         {"304", "HTTP/1.1 304 Not Modified\r\nContent-Length: 7\r\n\r\n", "GET", false, S::Done, "", 304},
-        {"1xx skipped", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\nLink: x\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+        {"1xx skipped",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Hints\r\nLink: x\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: "
+         "2\r\n\r\nok",
          "GET", false, S::Done, "ok", 200},
         {"bare LF lines", "HTTP/1.1 200 OK\nContent-Length: 2\n\nok", "GET", false, S::Done, "ok", 200},
     };
@@ -194,7 +217,8 @@ TEST(HttpResponseHead, HeadersLookUpWithoutCaseAndDecideKeepAlive) {
         EXPECT_EQ(r.status, HeadParseResult::Status::Complete) << text;
         return r.head;
     };
-    auto h = parse("HTTP/1.1 200 OK\r\nETag: \"x\"\r\nSet-Cookie: a=1\r\nset-cookie: b=2\r\nX-Folded: one\r\n  two\r\n\r\n");
+    auto h =
+        parse("HTTP/1.1 200 OK\r\nETag: \"x\"\r\nSet-Cookie: a=1\r\nset-cookie: b=2\r\nX-Folded: one\r\n  two\r\n\r\n");
     auto d = h.headers.dictionary();
     EXPECT_EQ(d["Etag"], "\"x\"");
     EXPECT_EQ(d["SET-COOKIE"], "a=1, b=2");

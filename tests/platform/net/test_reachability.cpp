@@ -1,6 +1,6 @@
 // Reachability: status from flags, flags from routes, change notices.
-#include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/net/Reachability.h"
@@ -38,16 +38,11 @@ TEST_F(ReachabilityTest, StatusForFlags) {
         NetworkStatus localWiFi;
     };
     const Row rows[] = {
-        {0, ReachabilityNone, ReachabilityNone},
-        {W, ReachabilityNone, ReachabilityNone},
-        {R | W, ReachabilityWWAN, ReachabilityNone},
-        {R, ReachabilityWiFi, ReachabilityNone},
-        {R | C | T, ReachabilityNone, ReachabilityNone},
-        {R | onTraffic, ReachabilityNone, ReachabilityNone},
-        {R | C, ReachabilityWiFi, ReachabilityNone},
-        {R | T, ReachabilityWiFi, ReachabilityNone},
-        {R | D | L, ReachabilityWiFi, ReachabilityWiFi},
-        {R | D | C | T | W, ReachabilityWWAN, ReachabilityWiFi},
+        {0, ReachabilityNone, ReachabilityNone},         {W, ReachabilityNone, ReachabilityNone},
+        {R | W, ReachabilityWWAN, ReachabilityNone},     {R, ReachabilityWiFi, ReachabilityNone},
+        {R | C | T, ReachabilityNone, ReachabilityNone}, {R | onTraffic, ReachabilityNone, ReachabilityNone},
+        {R | C, ReachabilityWiFi, ReachabilityNone},     {R | T, ReachabilityWiFi, ReachabilityNone},
+        {R | D | L, ReachabilityWiFi, ReachabilityWiFi}, {R | D | C | T | W, ReachabilityWWAN, ReachabilityWiFi},
     };
     auto internet = Reachability::reachabilityForInternetConnection();
     auto wifi = Reachability::reachabilityForLocalWiFi();
@@ -110,7 +105,7 @@ TEST_F(ReachabilityTest, ChangesArePostedOnTheNotifiersRunLoop) {
     EXPECT_EQ(internet->currentReachabilityStatus(), ReachabilityWWAN);
 
     provider->setFlags("0.0.0.0", kReachabilityFlagsReachable | kReachabilityFlagsIsWWAN);  // no change
-    provider->setFlags("10.0.0.1", 0);  // another target
+    provider->setFlags("10.0.0.1", 0);                                                      // another target
     loop.drain();
     EXPECT_EQ(senders.size(), 1u);
 
@@ -148,15 +143,15 @@ TEST(SystemReachability, FlagsFromRoutesAndInterfaces) {
         ReachabilityFlags flags;
     };
     const Row rows[] = {
-        {"0.0.0.0", up, R},                 // through the gateway
+        {"0.0.0.0", up, R},  // through the gateway
         {"8.8.8.8", up, R},
-        {"192.168.1.7", up, R | D},         // on the local network
-        {"169.254.0.0", up, R | D},         // link-local route
-        {"192.168.1.20", up, R | L | D},    // this host
+        {"192.168.1.7", up, R | D},       // on the local network
+        {"169.254.0.0", up, R | D},       // link-local route
+        {"192.168.1.20", up, R | L | D},  // this host
         {"127.0.0.1", {}, R | L | D},
-        {"10.9.9.9", up, R | D | W},        // the mobile interface's network
-        {"172.16.0.1", up, R},              // that route is down: the default one serves
-        {"8.8.8.8", {"lo", "wwan0"}, 0},    // the gateway's interface is down
+        {"10.9.9.9", up, R | D | W},      // the mobile interface's network
+        {"172.16.0.1", up, R},            // that route is down: the default one serves
+        {"8.8.8.8", {"lo", "wwan0"}, 0},  // the gateway's interface is down
     };
     for (const Row& row : rows)
         EXPECT_EQ(SystemReachabilityFlagProvider::flagsForAddress(addr(row.address), routes, local, row.up), row.flags)

@@ -104,7 +104,8 @@ TEST_F(StreamTest, ReadsBodiesOfEveryFraming) {
         EXPECT_EQ(o.events.back(), HttpReadStream::kEventEndEncountered) << path;
     }
     // HEAD: the head, then the end, no body even with a Content-Length.
-    server.on("/head", [](auto&) { return std::vector{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n")}; });
+    server.on("/head",
+              [](auto&) { return std::vector{testnet::send("HTTP/1.1 200 OK\r\nContent-Length: 50\r\n\r\n")}; });
     Outcome head = run(makeStream(server.url("/head"), 0, false, "", "HEAD"));
     EXPECT_TRUE(head.ended);
     EXPECT_EQ(head.body, "");
@@ -225,9 +226,8 @@ TEST_F(StreamTest, FailuresAreReportedAsErrors) {
                            testnet::closeConnection()};
     });
     server.on("/cut-chunks", [](auto&) {
-        return std::vector{
-            testnet::send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nfirst half"),
-            testnet::closeConnection()};
+        return std::vector{testnet::send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nfirst half"),
+                           testnet::closeConnection()};
     });
     const std::pair<const char*, int> cases[] = {
         {"/garbage", kNetworkBadServerResponse}, {"/silent-close", kNetworkConnectionLost},

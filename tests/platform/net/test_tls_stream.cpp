@@ -51,7 +51,8 @@ Result run(const std::shared_ptr<HttpReadStream>& s) {
                          if (!o.head && s->responseHead()) o.head = *s->responseHead();
                          uint8_t buf[4096];
                          long n;
-                         while ((n = s->read(buf, sizeof buf)) > 0) o.body.append(reinterpret_cast<char*>(buf), size_t(n));
+                         while ((n = s->read(buf, sizeof buf)) > 0)
+                             o.body.append(reinterpret_cast<char*>(buf), size_t(n));
                      } else if (ev == HttpReadStream::kEventEndEncountered) {
                          o.ended = true;
                      } else {
@@ -86,8 +87,9 @@ protected:
 }  // namespace
 
 TEST_F(TlsStreamTest, ValidCertificateForTheHostGivesTheReplyAndSendsTheServerName) {
-    testnet::TlsHttpServer server(testCertificates().serverCert, testCertificates().serverKey,
-                                  [](const testnet::TlsRequest& r) { return okReply("secure " + std::to_string(r.body.size())); });
+    testnet::TlsHttpServer server(
+        testCertificates().serverCert, testCertificates().serverKey,
+        [](const testnet::TlsRequest& r) { return okReply("secure " + std::to_string(r.body.size())); });
     Result r = run(stream(server.url("localhost", "/a"), "POST", "12345"));
     ASSERT_TRUE(r.ended) << r.error.description;
     EXPECT_EQ(r.head->statusCode, 200);
@@ -167,8 +169,8 @@ TEST_F(TlsStreamTest, ExpiredCertificateFailsUnlessExpiryIsAllowed) {
 
 TEST_F(TlsStreamTest, ClientIdentityFromPkcs12OrPemReachesTheServer) {
     const auto& c = testCertificates();
-    testnet::TlsHttpServer server(c.serverCert, c.serverKey,
-                                  [](const testnet::TlsRequest& r) { return okReply(r.clientSubject); }, c.ca, true);
+    testnet::TlsHttpServer server(
+        c.serverCert, c.serverKey, [](const testnet::TlsRequest& r) { return okReply(r.clientSubject); }, c.ca, true);
     // Without an identity the server refuses the connection (with TLS 1.3
     // the refusal may come as an alert or as a reset after the handshake).
     Result none = run(stream(server.url("localhost", "/")));
@@ -180,7 +182,8 @@ TEST_F(TlsStreamTest, ClientIdentityFromPkcs12OrPemReachesTheServer) {
     EXPECT_FALSE(why.empty());
     EXPECT_EQ(TlsIdentity::fromPEM(c.clientCert, c.serverKey), nullptr);  // key of another certificate
 
-    for (auto identity : {TlsIdentity::fromPKCS12(c.clientP12, "test"), TlsIdentity::fromPEM(c.clientCert, c.clientKey)}) {
+    for (auto identity :
+         {TlsIdentity::fromPKCS12(c.clientP12, "test"), TlsIdentity::fromPEM(c.clientCert, c.clientKey)}) {
         ASSERT_TRUE(identity);
         auto s = stream(server.url("localhost", "/"));
         SslSettings settings;
@@ -196,8 +199,9 @@ TEST_F(TlsStreamTest, LargeStreamedBodyArrivesWhole) {
     const auto& c = testCertificates();
     std::string payload(300000, '\0');
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = char('a' + i % 23);
-    testnet::TlsHttpServer server(c.serverCert, c.serverKey,
-                                  [&](const testnet::TlsRequest& r) { return okReply(r.body == payload ? "same" : "differs"); });
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [&](const testnet::TlsRequest& r) {
+        return okReply(r.body == payload ? "same" : "differs");
+    });
     auto msg = HttpMessage::createRequest("PUT", *Url::parse(server.url("localhost", "/up")));
     auto s = HttpReadStream::createStreamed(*msg, std::make_shared<PieceSource>(payload), payload.size());
     Result r = run(s);
@@ -220,7 +224,8 @@ TEST(ProxyStreamTest, HttpProxyGetsTheAbsoluteUrl) {
 
 TEST_F(TlsStreamTest, HttpsThroughAProxyTunnelsWithConnect) {
     const auto& c = testCertificates();
-    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [](const testnet::TlsRequest&) { return okReply("tunnelled"); });
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey,
+                                  [](const testnet::TlsRequest&) { return okReply("tunnelled"); });
     testnet::HttpProxyFixture proxy;
     auto msg = HttpMessage::createRequest("GET", *Url::parse(server.url("localhost", "/t")));
     msg->setHeaderField("Proxy-Authorization", "Basic dXNlcjpwdw==");
@@ -247,7 +252,8 @@ TEST_F(TlsStreamTest, HttpsThroughAProxyTunnelsWithConnect) {
 
 TEST_F(TlsStreamTest, Socks5CarriesPlainAndSecureRequests) {
     const auto& c = testCertificates();
-    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [](const testnet::TlsRequest&) { return okReply("via socks"); });
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey,
+                                  [](const testnet::TlsRequest&) { return okReply("via socks"); });
     testnet::Socks5Fixture socks;
     auto s = stream(server.url("localhost", "/s"));
     s->setSocksProxy({"127.0.0.1", socks.port()});
@@ -263,5 +269,5 @@ TEST_F(TlsStreamTest, Socks5CarriesPlainAndSecureRequests) {
     ASSERT_TRUE(r2.ended) << r2.error.description;
     EXPECT_EQ(r2.body, "proxied /n");
     EXPECT_EQ(socks.targets(), (std::vector<std::string>{"localhost:" + std::to_string(server.port()),
-                                                          "unresolvable-name.test:" + std::to_string(plain.port())}));
+                                                         "unresolvable-name.test:" + std::to_string(plain.port())}));
 }

@@ -101,7 +101,12 @@ TEST_F(DriverTest, DragsTypesAndAdvancesTheClock) {
     auto mover = View::create({0, 400, 10, 10});
     d.window().addSubview(mover);
     bool done = false;
-    View::animate(1.0, [&] { mover->setCenter({200, 405}); }, [&](bool f) { done = f; });
+    View::animate(
+        1.0,
+        [&] {
+            mover->setCenter({200, 405});
+        },
+        [&](bool f) { done = f; });
     d.advance(0.99);
     EXPECT_FALSE(done);
     d.advance(0.02);

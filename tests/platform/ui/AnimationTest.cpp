@@ -68,7 +68,12 @@ TEST_F(Animations, PresentationFollowsEachCurve) {
 TEST_F(Animations, CompletionRunsAtDelayPlusDuration) {
     auto v = View::create({0, 0, 10, 10});
     std::optional<bool> finished;
-    View::animate(0.5, 0.25, 0, [&] { v->setCenter({100, 100}); }, [&](bool f) { finished = f; });
+    View::animate(
+        0.5, 0.25, 0,
+        [&] {
+            v->setCenter({100, 100});
+        },
+        [&](bool f) { finished = f; });
     // During the delay the old value stays on screen.
     advance(0.2);
     EXPECT_EQ(centerOnScreen(*v), (Point{5, 5}));
@@ -92,17 +97,21 @@ TEST_F(Animations, CompletionFlagsForReplacedRemovedAndZeroLength) {
         {"replaced by a new animation of the same property",
          [](View& v) { View::animate(0.3, [&] { v.setAlpha(0.5); }); }, false},
         {"removed", [](View& v) { v.layer().removeAllAnimations(); }, false},
-        {"another property animated", [](View& v) { View::animate(0.3, [&] { v.setCenter({1, 1}); }); }, true},
+        {"another property animated", [](View& v) { View::animate(0.3, [&] {
+                                                        v.setCenter({1, 1});
+                                                    }); }, true},
         {"left alone", [](View&) {}, true},
     };
     for (auto& c : cases) {
         auto v = View::create({0, 0, 10, 10});
         std::optional<bool> finished;
         double when = -1;
-        View::animate(1.0, [&] { v->setAlpha(0); }, [&](bool f) {
-            finished = f;
-            when = clock().monotonic();
-        });
+        View::animate(
+            1.0, [&] { v->setAlpha(0); },
+            [&](bool f) {
+                finished = f;
+                when = clock().monotonic();
+            });
         double start = clock().monotonic();
         advance(0.1);
         c.interrupt(*v);
@@ -117,7 +126,8 @@ TEST_F(Animations, CompletionFlagsForReplacedRemovedAndZeroLength) {
     // Duration 0: the value applies at once, completion on the next turn.
     auto v = View::create({0, 0, 10, 10});
     std::optional<bool> finished;
-    View::animate(0, [&] { v->setAlpha(0.3); }, [&](bool f) { finished = f; });
+    View::animate(
+        0, [&] { v->setAlpha(0.3); }, [&](bool f) { finished = f; });
     EXPECT_DOUBLE_EQ(alphaOnScreen(*v), 0.3);
     EXPECT_FALSE(finished.has_value()) << "not from inside the call";
     turn();
@@ -125,7 +135,8 @@ TEST_F(Animations, CompletionFlagsForReplacedRemovedAndZeroLength) {
     EXPECT_TRUE(*finished);
     // A block that changes nothing also completes on the next turn.
     std::optional<bool> empty;
-    View::animate(1.0, [] {}, [&](bool f) { empty = f; });
+    View::animate(
+        1.0, [] {}, [&](bool f) { empty = f; });
     turn();
     EXPECT_EQ(empty, std::optional<bool>(true));
 }
@@ -134,7 +145,8 @@ TEST_F(Animations, ViewDestroyedMidAnimationStillCompletes) {
     std::optional<bool> finished;
     {
         auto v = View::create({0, 0, 10, 10});
-        View::animate(1.0, [&] { v->setAlpha(0); }, [&](bool f) { finished = f; });
+        View::animate(
+            1.0, [&] { v->setAlpha(0); }, [&](bool f) { finished = f; });
         advance(0.5);
     }
     turn();
@@ -151,7 +163,8 @@ TEST_F(Animations, BeginFromCurrentStateStartsWhereTheScreenIs) {
         View::animate(1.0, 0, kAnimationOptionCurveLinear, [&] { v->setAlpha(1); });
         advance(0.5);
         EXPECT_NEAR(alphaOnScreen(*v), 0.5, 1e-9);
-        unsigned options = kAnimationOptionCurveLinear | (fromCurrent ? unsigned(kAnimationOptionBeginFromCurrentState) : 0u);
+        unsigned options =
+            kAnimationOptionCurveLinear | (fromCurrent ? unsigned(kAnimationOptionBeginFromCurrentState) : 0u);
         View::animate(1.0, 0, options, [&] { v->setAlpha(0); });
         // From the current 0.5, or from the model value 1 (a jump).
         EXPECT_NEAR(alphaOnScreen(*v), fromCurrent ? 0.5 : 1.0, 1e-9);

@@ -48,7 +48,7 @@ TEST_F(Drawing, RadialGradientFromCentre) {
     auto img = ctx->makeImage();
     EXPECT_TRUE(pixelNear(*img, 50, 50, {0, 0, 0, 0}, 3));
     EXPECT_TRUE(pixelNear(*img, 75, 50, {0, 0, 0, 96}, 3));  // half way: alpha 0.375
-    EXPECT_TRUE(pixelNear(*img, 1, 1, {0, 0, 0, 191}, 2));    // beyond the end circle, padded
+    EXPECT_TRUE(pixelNear(*img, 1, 1, {0, 0, 0, 191}, 2));   // beyond the end circle, padded
 }
 
 TEST_F(Drawing, RoundedRectLeavesCornersEmpty) {
@@ -157,8 +157,8 @@ TEST_F(Drawing, ShadowIsBlurredOffsetAndUnderTheShape) {
     ctx->fillRect({20, 20, 40, 40});
     auto img = ctx->makeImage();
     EXPECT_TRUE(pixelNear(*img, 40, 40, {255, 255, 255, 255}));  // the shape itself
-    EXPECT_GT(img->pixel(65, 65).a, 180);                         // shadow, down and right
-    EXPECT_EQ(img->pixel(15, 15).a, 0);                           // not up and left
+    EXPECT_GT(img->pixel(65, 65).a, 180);                        // shadow, down and right
+    EXPECT_EQ(img->pixel(15, 15).a, 0);                          // not up and left
     // Blurred: the shadow fades out past its edge rather than stopping sharply.
     int edge = img->pixel(71, 50).a, outside = img->pixel(76, 50).a;
     EXPECT_GT(edge, 0);

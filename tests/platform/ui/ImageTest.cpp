@@ -157,10 +157,8 @@ TEST_F(Images, OrientationTurnsTheDrawing) {
         Point redAt;  // where the red (top-left) quarter lands, in a 4-wide or 2-wide target
     };
     std::vector<Case> cases = {
-        {ImageOrientation::Up, {4, 2}, {0, 0}},
-        {ImageOrientation::Down, {4, 2}, {3, 1}},
-        {ImageOrientation::UpMirrored, {4, 2}, {3, 0}},
-        {ImageOrientation::Left, {2, 4}, {0, 3}},
+        {ImageOrientation::Up, {4, 2}, {0, 0}},         {ImageOrientation::Down, {4, 2}, {3, 1}},
+        {ImageOrientation::UpMirrored, {4, 2}, {3, 0}}, {ImageOrientation::Left, {2, 4}, {0, 3}},
         {ImageOrientation::Right, {2, 4}, {1, 0}},
     };
     for (auto& c : cases) {

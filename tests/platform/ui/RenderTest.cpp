@@ -84,9 +84,9 @@ TEST_F(Rendering, CornerRadiusBorderAndMasksToBounds) {
     box->setClipsToBounds(true);
     img = root->snapshot(1);
     EXPECT_EQ(img->pixel(3, 3).a, 0);
-    EXPECT_EQ(img->pixel(12, 12).a, 0);                        // the rounded corner is cut
-    EXPECT_TRUE(pixelNear(*img, 30, 20, {255, 0, 0, 255}));   // the child inside the box
-    EXPECT_TRUE(pixelNear(*img, 88, 50, {0, 0, 255, 255}));   // border drawn over the contents
+    EXPECT_EQ(img->pixel(12, 12).a, 0);                      // the rounded corner is cut
+    EXPECT_TRUE(pixelNear(*img, 30, 20, {255, 0, 0, 255}));  // the child inside the box
+    EXPECT_TRUE(pixelNear(*img, 88, 50, {0, 0, 255, 255}));  // border drawn over the contents
 }
 
 TEST_F(Rendering, ShadowMaskAndGradientLayers) {
@@ -120,13 +120,13 @@ TEST_F(Rendering, ShadowMaskAndGradientLayers) {
 
     auto img = renderLayerToImage(*root, 1, clock().monotonic());
     EXPECT_TRUE(pixelNear(*img, 30, 30, {0, 0, 255, 255}));
-    EXPECT_TRUE(pixelNear(*img, 54, 54, {0, 0, 0, 255}));      // hard shadow down and right
-    EXPECT_TRUE(pixelNear(*img, 5, 30, {255, 255, 255, 255})); // not to the left
-    EXPECT_TRUE(pixelNear(*img, 85, 10, {255, 0, 0, 255}, 4)); // gradient top
-    EXPECT_TRUE(pixelNear(*img, 85, 109, {0, 255, 0, 255}, 4)); // gradient bottom
+    EXPECT_TRUE(pixelNear(*img, 54, 54, {0, 0, 0, 255}));        // hard shadow down and right
+    EXPECT_TRUE(pixelNear(*img, 5, 30, {255, 255, 255, 255}));   // not to the left
+    EXPECT_TRUE(pixelNear(*img, 85, 10, {255, 0, 0, 255}, 4));   // gradient top
+    EXPECT_TRUE(pixelNear(*img, 85, 109, {0, 255, 0, 255}, 4));  // gradient bottom
     EXPECT_TRUE(pixelNear(*img, 85, 60, {128, 128, 0, 255}, 4));
-    EXPECT_TRUE(pixelNear(*img, 11, 80, {6, 6, 6, 255}, 8));   // mask opaque on the left
-    EXPECT_TRUE(pixelNear(*img, 49, 80, {249, 249, 249, 255}, 8)); // and clear on the right
+    EXPECT_TRUE(pixelNear(*img, 11, 80, {6, 6, 6, 255}, 8));        // mask opaque on the left
+    EXPECT_TRUE(pixelNear(*img, 49, 80, {249, 249, 249, 255}, 8));  // and clear on the right
 
     // A shadow path replaces the shape's own outline.
     shadowed->setShadowPath(Path::rect({0, 0, 10, 10}));

@@ -35,8 +35,8 @@ const char* kLong = "The quick brown fox jumps over the lazy dog again and again
 }  // namespace
 
 TEST_F(TextTest, ChineseGlyphsComeFromAnInstalledFont) {
-    PangoLayout* l = detail::makeLayout(detail::measuringContext(), kChinese, Font::systemFont(17), -1,
-                                        LineBreakMode::Clip, 0);
+    PangoLayout* l =
+        detail::makeLayout(detail::measuringContext(), kChinese, Font::systemFont(17), -1, LineBreakMode::Clip, 0);
     EXPECT_EQ(pango_layout_get_unknown_glyphs_count(l), 0) << "a CJK font must be installed";
     g_object_unref(l);
     Size s = sizeWithFont(kChinese, Font::systemFont(17));

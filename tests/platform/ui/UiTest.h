@@ -42,10 +42,10 @@ inline ::testing::AssertionResult pixelNear(const ui::Image& img, int x, int y, 
     auto close = [tol](int a, int b) { return std::abs(a - b) <= tol; };
     if (close(got.r, want.r) && close(got.g, want.g) && close(got.b, want.b) && close(got.a, want.a))
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << int(got.r) << ", "
-                                         << int(got.g) << ", " << int(got.b) << ", " << int(got.a) << "), want ("
-                                         << int(want.r) << ", " << int(want.g) << ", " << int(want.b) << ", "
-                                         << int(want.a) << ") within " << tol;
+    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is (" << int(got.r) << ", " << int(got.g)
+                                         << ", " << int(got.b) << ", " << int(got.a) << "), want (" << int(want.r)
+                                         << ", " << int(want.g) << ", " << int(want.b) << ", " << int(want.a)
+                                         << ") within " << tol;
 }
 
 }  // namespace uitest

@@ -16,7 +16,9 @@ class Recorder : public AlertViewDelegate, public ActionSheetDelegate {
 public:
     std::vector<std::string> log;
     std::function<void(AlertView*, int)> onDidDismiss;
-    void clickedButtonAtIndex(AlertView* a, int i) override { log.push_back(a->title() + " clicked " + std::to_string(i)); }
+    void clickedButtonAtIndex(AlertView* a, int i) override {
+        log.push_back(a->title() + " clicked " + std::to_string(i));
+    }
     void willPresentAlertView(AlertView* a) override {
         log.push_back(a->title() + " willPresent h=" + std::to_string(int(a->frame().height())));
     }
@@ -29,7 +31,9 @@ public:
         if (onDidDismiss) onDidDismiss(a, i);
     }
     void clickedButtonAtIndex(ActionSheet*, int i) override { log.push_back("sheet clicked " + std::to_string(i)); }
-    void didDismissWithButtonIndex(ActionSheet*, int i) override { log.push_back("sheet didDismiss " + std::to_string(i)); }
+    void didDismissWithButtonIndex(ActionSheet*, int i) override {
+        log.push_back("sheet didDismiss " + std::to_string(i));
+    }
 };
 
 class AlertsTest : public uitest::UiFixture {
@@ -168,9 +172,10 @@ TEST_F(AlertsTest, TextInputStylesGiveTheirFields) {
         int fields;
         bool secondSecure, firstSecure;
     };
-    for (auto c : {Case{AlertViewStyle::Default, 0, false, false}, Case{AlertViewStyle::PlainTextInput, 1, false, false},
-                   Case{AlertViewStyle::SecureTextInput, 1, false, true},
-                   Case{AlertViewStyle::LoginAndPasswordInput, 2, true, false}}) {
+    for (auto c :
+         {Case{AlertViewStyle::Default, 0, false, false}, Case{AlertViewStyle::PlainTextInput, 1, false, false},
+          Case{AlertViewStyle::SecureTextInput, 1, false, true},
+          Case{AlertViewStyle::LoginAndPasswordInput, 2, true, false}}) {
         auto alert = AlertView::create("in", "", nullptr, "OK");
         alert->setAlertViewStyle(c.style);
         int count = 0;

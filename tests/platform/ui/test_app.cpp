@@ -62,10 +62,9 @@ protected:
 
 TEST_F(AppTest, LaunchAndLifeCycleCallTheDelegateInOrder) {
     std::vector<std::string> posted;
-    foundation::NotificationCenter::defaultCenter().addObserver(this, kApplicationDidBecomeActiveNotification,
-                                                                [&](const foundation::Notification& n) {
-                                                                    posted.push_back(n.name);
-                                                                });
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        this, kApplicationDidBecomeActiveNotification,
+        [&](const foundation::Notification& n) { posted.push_back(n.name); });
     app().setRemoteNotificationDeviceToken({0xab, 0xcd});
     EXPECT_TRUE(app().launch(delegate));
     EXPECT_EQ(app().applicationState(), ApplicationState::Active);
@@ -75,8 +74,8 @@ TEST_F(AppTest, LaunchAndLifeCycleCallTheDelegateInOrder) {
     app().becomeActive();  // already active: nothing
     app().terminate();
     turn();
-    std::vector<std::string> want{"launch 0", "active", "resign", "background", "foreground",
-                                  "active",   "terminate", "token 2"};
+    std::vector<std::string> want{"launch 0",   "active", "resign",    "background",
+                                  "foreground", "active", "terminate", "token 2"};
     EXPECT_EQ(delegate->log, want);
     EXPECT_EQ(posted.size(), 2u);
     foundation::NotificationCenter::defaultCenter().removeObserver(this);

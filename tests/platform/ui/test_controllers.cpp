@@ -97,9 +97,8 @@ TEST_F(ControllersTest, ModalPresentationOrderWithChildForwarding) {
     });
     EXPECT_FALSE(completed);
     settle();
-    std::vector<std::string> want{"modal didLoad",       "modal willAppear",    "root willDisappear",
-                                  "child willDisappear", "modal didAppear",     "root didDisappear",
-                                  "child didDisappear",  "completion"};
+    std::vector<std::string> want{"modal didLoad",   "modal willAppear",  "root willDisappear", "child willDisappear",
+                                  "modal didAppear", "root didDisappear", "child didDisappear", "completion"};
     EXPECT_EQ(log, want);
     EXPECT_EQ(root->presentedViewController(), modal.get());
     EXPECT_EQ(modal->presentingViewController(), root.get());
@@ -163,8 +162,8 @@ TEST_F(ControllersTest, PushAndPopAppearanceOrderAndDidShowNotification) {
     next->setTitle("下一页");
     nav->pushViewController(next, true);
     settle();
-    std::vector<std::string> want{"next willMove",    "next didLoad",     "root willDisappear", "next willAppear",
-                                  "next didMove",     "root didDisappear", "next didAppear"};
+    std::vector<std::string> want{"next willMove", "next didLoad",      "root willDisappear", "next willAppear",
+                                  "next didMove",  "root didDisappear", "next didAppear"};
     EXPECT_EQ(log, want);
     EXPECT_EQ(nav->topViewController(), next.get());
     EXPECT_EQ(next->navigationController(), nav.get());
@@ -181,7 +180,7 @@ TEST_F(ControllersTest, PushAndPopAppearanceOrderAndDidShowNotification) {
     window->sendTouch(TouchPhase::Began, p, 0);
     window->sendTouch(TouchPhase::Ended, p, 0.1);
     settle();
-    std::vector<std::string> popped{"next willDisappear", "root willAppear", "next willMove(null)",
+    std::vector<std::string> popped{"next willDisappear", "root willAppear",   "next willMove(null)",
                                     "next didMove(null)", "next didDisappear", "root didAppear"};
     EXPECT_EQ(log, popped);
     EXPECT_EQ(nav->viewControllers().size(), 1u);
@@ -301,7 +300,8 @@ TEST_F(MapTest, UnknownSeguesAndScreensAreLoggedNotFatal) {
     EXPECT_TRUE(log.empty());  // no prepare for a segue that goes nowhere
     EXPECT_TRUE(map.performedSegues().empty());
     auto has = [&](const std::string& part) {
-        return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
     };
     EXPECT_TRUE(has("\"nosuch\""));
     EXPECT_TRUE(has("\"nowhere\""));
@@ -313,8 +313,9 @@ TEST_F(MapTest, PushSegueWithoutNavigationControllerIsLogged) {
     auto main = map.instantiateViewControllerWithIdentifier("main");
     showRoot(main);
     main->performSegueWithIdentifier("showOtp");
-    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.find("no navigation controller") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.find("no navigation controller") != std::string::npos;
+    }));
 }
 
 }  // namespace

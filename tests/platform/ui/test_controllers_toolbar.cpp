@@ -16,7 +16,8 @@ TEST_F(ToolbarTest, FlexibleSpacePushesTheLastItemToTheRightEdge) {
     int cancels = 0, infos = 0;
     auto cancel = BarButtonItem::withSystemItem(BarButtonSystemItem::Cancel, [&](BarButtonItem*) { ++cancels; });
     auto info = Button::buttonWithType(ButtonType::InfoLight);
-    info->addTarget(nullptr, [&](Control*, const Event*) { ++infos; }, kControlEventTouchUpInside);
+    info->addTarget(
+        nullptr, [&](Control*, const Event*) { ++infos; }, kControlEventTouchUpInside);
     auto infoItem = BarButtonItem::withCustomView(info);
     auto space = BarButtonItem::withSystemItem(BarButtonSystemItem::FlexibleSpace, nullptr);
     bar->setItems({cancel, space, infoItem});

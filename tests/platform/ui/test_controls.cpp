@@ -44,17 +44,18 @@ protected:
         window->makeKeyAndVisible();
         control = std::make_shared<RecordingControl>(Rect{100, 100, 100, 40});
         window->addSubview(control);
-        for (auto [bit, name] : std::vector<std::pair<unsigned, std::string>>{
-                 {kControlEventTouchDown, "down"},
-                 {kControlEventTouchDragInside, "dragInside"},
-                 {kControlEventTouchDragOutside, "dragOutside"},
-                 {kControlEventTouchDragExit, "exit"},
-                 {kControlEventTouchDragEnter, "enter"},
-                 {kControlEventTouchUpInside, "upInside"},
-                 {kControlEventTouchUpOutside, "upOutside"},
-                 {kControlEventTouchCancel, "cancel"}}) {
+        for (auto [bit, name] :
+             std::vector<std::pair<unsigned, std::string>>{{kControlEventTouchDown, "down"},
+                                                           {kControlEventTouchDragInside, "dragInside"},
+                                                           {kControlEventTouchDragOutside, "dragOutside"},
+                                                           {kControlEventTouchDragExit, "exit"},
+                                                           {kControlEventTouchDragEnter, "enter"},
+                                                           {kControlEventTouchUpInside, "upInside"},
+                                                           {kControlEventTouchUpOutside, "upOutside"},
+                                                           {kControlEventTouchCancel, "cancel"}}) {
             std::string n = name;
-            control->addTarget(this, [this, n](Control*, const Event*) { control->log.push_back("event " + n); }, bit);
+            control->addTarget(
+                this, [this, n](Control*, const Event*) { control->log.push_back("event " + n); }, bit);
         }
     }
     std::shared_ptr<Window> window;
@@ -80,11 +81,10 @@ TEST_F(ControlsTest, DragOutAndBackReportsExitEnterAndUpOutsideFarAway) {
     EXPECT_TRUE(control->isHighlighted());
     window->sendTouch(TouchPhase::Moved, {150, 300}, 0.3);
     window->sendTouch(TouchPhase::Ended, {150, 300}, 0.4);
-    std::vector<std::string> want{"begin tracking=0",  "event down",        "continue tracking=1",
-                                  "event dragOutside", "event exit",        "continue tracking=1",
-                                  "event dragInside",  "event enter",       "continue tracking=1",
-                                  "event dragOutside", "event exit",        "end tracking=0",
-                                  "event upOutside"};
+    std::vector<std::string> want{
+        "begin tracking=0",    "event down",       "continue tracking=1", "event dragOutside",   "event exit",
+        "continue tracking=1", "event dragInside", "event enter",         "continue tracking=1", "event dragOutside",
+        "event exit",          "end tracking=0",   "event upOutside"};
     EXPECT_EQ(control->log, want);
 }
 
@@ -101,8 +101,8 @@ TEST_F(ControlsTest, ContinueAnsweringNoStopsTrackingButNotEvents) {
     window->sendTouch(TouchPhase::Moved, {155, 120}, 0.1);
     window->sendTouch(TouchPhase::Moved, {160, 120}, 0.2);
     window->sendTouch(TouchPhase::Ended, {160, 120}, 0.3);
-    std::vector<std::string> want{"begin tracking=0", "event down", "continue tracking=1", "event dragInside",
-                                  "event dragInside", "event upInside"};
+    std::vector<std::string> want{"begin tracking=0", "event down",       "continue tracking=1",
+                                  "event dragInside", "event dragInside", "event upInside"};
     EXPECT_EQ(control->log, want);
 }
 
@@ -117,9 +117,10 @@ TEST_F(ControlsTest, DisabledControlSwallowsTouchesAndSendsNothing) {
 TEST_F(ControlsTest, RemoveTargetAndSendActionsFromCode) {
     int a = 0, b = 0;
     int ka = 0, kb = 0;
-    control->addTarget(&ka, [&](Control*, const Event* e) { a += e == nullptr; }, kControlEventValueChanged);
-    control->addTarget(&kb, [&](Control*, const Event*) { ++b; },
-                       kControlEventValueChanged | kControlEventTouchUpInside);
+    control->addTarget(
+        &ka, [&](Control*, const Event* e) { a += e == nullptr; }, kControlEventValueChanged);
+    control->addTarget(
+        &kb, [&](Control*, const Event*) { ++b; }, kControlEventValueChanged | kControlEventTouchUpInside);
     control->sendActionsForControlEvents(kControlEventValueChanged);
     control->removeTarget(&kb, kControlEventValueChanged);
     EXPECT_EQ(control->controlEventsForTarget(&kb), unsigned(kControlEventTouchUpInside));
@@ -132,11 +133,14 @@ TEST_F(ControlsTest, RemoveTargetAndSendActionsFromCode) {
 
 TEST_F(ControlsTest, ActionMayRemoveTheControlWhileItRuns) {
     int calls = 0;
-    control->addTarget(nullptr, [&](Control* c, const Event*) {
-        ++calls;
-        c->removeFromSuperview();
-        control.reset();
-    }, kControlEventTouchUpInside);
+    control->addTarget(
+        nullptr,
+        [&](Control* c, const Event*) {
+            ++calls;
+            c->removeFromSuperview();
+            control.reset();
+        },
+        kControlEventTouchUpInside);
     window->sendTouch(TouchPhase::Began, {150, 120}, 0);
     window->sendTouch(TouchPhase::Ended, {150, 120}, 0.1);
     EXPECT_EQ(calls, 1);
@@ -154,10 +158,8 @@ TEST_F(SimpleControls, ButtonLooksFallBackToNormalPerState) {
         Color color;
     };
     std::vector<Case> cases{
-        {false, true, false, "go", Color::whiteColor()},
-        {true, true, false, "pressed", Color::whiteColor()},
-        {false, false, false, "go", Color::redColor()},
-        {false, true, true, "go", Color::whiteColor()},
+        {false, true, false, "go", Color::whiteColor()},    {true, true, false, "pressed", Color::whiteColor()},
+        {false, false, false, "go", Color::redColor()},     {false, true, true, "go", Color::whiteColor()},
         {true, true, true, "pressed", Color::whiteColor()},
     };
     for (const auto& c : cases) {
@@ -231,7 +233,8 @@ TEST_F(ControlsTest, PageControlTapsStepOnePageAndStopAtTheEnds) {
     window->addSubview(pc);
     pc->setNumberOfPages(3);
     int changes = 0;
-    pc->addTarget(nullptr, [&](Control*, const Event*) { ++changes; }, kControlEventValueChanged);
+    pc->addTarget(
+        nullptr, [&](Control*, const Event*) { ++changes; }, kControlEventValueChanged);
     auto tap = [&](double x) {
         window->sendTouch(TouchPhase::Began, {x, 410}, 0);
         window->sendTouch(TouchPhase::Ended, {x, 410}, 0.05);

@@ -73,17 +73,17 @@ TEST_F(TextEntryTest, DelegateVetoesCharactersAndLength) {
     EXPECT_EQ(field->text(), "1234");
     window->sendBackspace();
     EXPECT_EQ(field->text(), "123");
-    std::vector<std::string> want{"shouldBegin", "didBegin",      "change 0,0 '1'", "change 1,0 'a'",
+    std::vector<std::string> want{"shouldBegin",      "didBegin",       "change 0,0 '1'", "change 1,0 'a'",
                                   "change 1,0 '234'", "change 4,0 '5'", "change 3,1 ''"};
     EXPECT_EQ(delegate.log, want);
 }
 
 TEST_F(TextEntryTest, EditingEventsAndReturnKey) {
     std::vector<std::string> events;
-    field->addTarget(nullptr, [&](Control*, const Event*) { events.push_back("changed"); },
-                     kControlEventEditingChanged);
-    field->addTarget(nullptr, [&](Control*, const Event*) { events.push_back("exit"); },
-                     kControlEventEditingDidEndOnExit);
+    field->addTarget(
+        nullptr, [&](Control*, const Event*) { events.push_back("changed"); }, kControlEventEditingChanged);
+    field->addTarget(
+        nullptr, [&](Control*, const Event*) { events.push_back("exit"); }, kControlEventEditingDidEndOnExit);
     field->becomeFirstResponder();
     window->sendText("12\n");
     delegate.allowReturn = false;

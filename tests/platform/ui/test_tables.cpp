@@ -108,9 +108,8 @@ TEST_F(TablesTest, ContentSizeIsKnownRightAfterReload) {
 
 TEST_F(TablesTest, GroupedTableInsetsRowsAndUsesDelegateHeights) {
     auto grouped = std::make_shared<TableView>(Rect{0, 0, 320, 400}, TableViewStyle::Grouped);
-    grouped->registerCellFactory("row", [](const std::string& id) {
-        return std::make_shared<TableViewCell>(TableViewCellStyle::Value1, id);
-    });
+    grouped->registerCellFactory(
+        "row", [](const std::string& id) { return std::make_shared<TableViewCell>(TableViewCellStyle::Value1, id); });
     source.sections = {{"x", "y"}};
     grouped->setDataSource(&source);
     grouped->reloadData();
