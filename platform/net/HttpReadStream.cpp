@@ -150,14 +150,8 @@ void HttpReadStream::pump() {
 void HttpReadStream::advance() {
     if (phase_ == Phase::Waiting) start();
     if (phase_ == Phase::Receiving && conn_.tls && conn_.tls->hasPendingBytes()) receiveSome();
-    if (phase_ == Phase::Resolving && resolved_) {
-        if (resolveError_) {
-            fail(resolveError_);
-        } else {
-            planStages();
-            runStages(0);
-        }
-    }
+    // A stage waiting for no socket event (the name look-up) is asked again.
+    if (phase_ == Phase::Connecting && stageIndex_ < stages_.size() && stageEvents_ == 0) runStages(0);
 }
 
 bool HttpReadStream::usesHttpProxy() const {
@@ -200,44 +194,31 @@ void HttpReadStream::start() {
             return;
         }
     }
-    phase_ = Phase::Resolving;
-    startResolve();
-}
-
-void HttpReadStream::startResolve() {
-    std::weak_ptr<HttpReadStream> weak = weak_from_this();
-    std::shared_ptr<ResolveTarget> target = resolveTarget_;
-    Resolver::resolve(connectHost(), connectPort(),
-                      [weak, target](std::vector<SocketAddress> addresses, StreamError error) {
-                          std::lock_guard<std::mutex> lock(target->mutex);
-                          if (!target->loop) return;        // the stream was closed
-                          if (target->loop->isCurrent()) {  // answered at once, on the stream's thread
-                              if (auto self = weak.lock()) self->onResolved(std::move(addresses), std::move(error));
-                              return;
-                          }
-                          target->loop->post(
-                              [weak, addresses = std::move(addresses), error = std::move(error)]() mutable {
-                                  if (auto self = weak.lock()) {
-                                      self->onResolved(std::move(addresses), std::move(error));
-                                      if (self->scheduled_) self->pump();
-                                  }
-                              },
-                              target->mode);
-                      });
-}
-
-void HttpReadStream::onResolved(std::vector<SocketAddress> addresses, StreamError error) {
-    if (phase_ != Phase::Resolving || resolved_) return;
-    resolved_ = true;
-    addresses_ = std::move(addresses);
-    resolveError_ = std::move(error);
+    planStages();
+    runStages(0);
 }
 
 // The transport stages this request needs on a new connection.
 void HttpReadStream::planStages() {
     const Url& u = message_.url();
     stages_.clear();
-    stages_.push_back(std::make_unique<ConnectStage>(std::move(addresses_)));
+    // The answer is delivered on the loop the stream is scheduled on; once
+    // the stream is closed, a late answer reaches nothing.
+    auto addresses = std::make_shared<ResolvedAddresses>();
+    std::weak_ptr<HttpReadStream> weak = weak_from_this();
+    std::shared_ptr<ResolveTarget> target = resolveTarget_;
+    auto wake = [weak, target] {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        if (!target->loop || target->loop->isCurrent()) return;  // closed, or answered within the step
+        target->loop->post(
+            [weak] {
+                if (auto self = weak.lock())
+                    if (self->scheduled_) self->pump();
+            },
+            target->mode);
+    };
+    stages_.push_back(std::make_unique<ResolveStage>(connectHost(), connectPort(), addresses, std::move(wake)));
+    stages_.push_back(std::make_unique<ConnectStage>(addresses));
     if (usesSocksProxy())
         stages_.push_back(std::make_unique<SocksStage>(u.host(), u.effectivePort()));
     else if (usesHttpProxy() && u.scheme() == "https")
@@ -252,7 +233,7 @@ void HttpReadStream::runStages(short revents) {
     while (stageIndex_ < stages_.size()) {
         // Connecting may move on to another address (and file descriptor):
         // its watch is made anew for each wait.
-        if (stageIndex_ == 0 && watch_) {
+        if (stages_[stageIndex_]->opensSockets() && watch_) {
             watch_->cancel();
             watch_.reset();
         }
@@ -537,7 +518,6 @@ HttpReadStream::Status HttpReadStream::status() const {
         case Phase::Idle:
             return Status::NotOpen;
         case Phase::Waiting:
-        case Phase::Resolving:
         case Phase::Connecting:
         case Phase::Sending:
             return Status::Opening;

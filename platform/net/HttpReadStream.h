@@ -132,8 +132,7 @@ private:
     enum class Phase {
         Idle,
         Waiting,
-        Resolving,
-        Connecting,  // the transport stages after resolving
+        Connecting,  // the transport stages: resolve, connect, tunnel, TLS
         Sending,
         Receiving,
         Finished,
@@ -148,8 +147,6 @@ private:
     // Does the work that is due (starting, connecting); delivers no event.
     void advance();
     void start();
-    void startResolve();
-    void onResolved(std::vector<SocketAddress> addresses, StreamError error);
     void planStages();
     void runStages(short revents);
     void beginExchange();
@@ -189,9 +186,6 @@ private:
     bool pumpPosted_ = false;
 
     Phase phase_ = Phase::Idle;
-    std::vector<SocketAddress> addresses_;
-    bool resolved_ = false;
-    StreamError resolveError_;
     std::vector<std::unique_ptr<TransportStage>> stages_;
     size_t stageIndex_ = 0;
     short stageEvents_ = 0;  // what the running stage waits for

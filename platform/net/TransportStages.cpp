@@ -37,9 +37,37 @@ void Connection::close() {
     socket.close();
 }
 
+// ---- resolve ----------------------------------------------------------------------
+
+StageResult ResolveStage::step(Connection&, short) {
+    if (!asked_) {
+        asked_ = true;
+        std::shared_ptr<ResolvedAddresses> into = into_;
+        std::function<void()> wake = wake_;
+        Resolver::resolve(host_, port_, [into, wake](std::vector<SocketAddress> addresses, StreamError error) {
+            {
+                std::lock_guard<std::mutex> lock(into->mutex);
+                into->list = std::move(addresses);
+                into->error = std::move(error);
+                into->done = true;
+            }
+            if (wake) wake();
+        });
+    }
+    std::lock_guard<std::mutex> lock(into_->mutex);
+    if (!into_->done) return StageResult::wait(0);
+    if (into_->error) return StageResult::failed(into_->error);
+    return StageResult::done();
+}
+
 // ---- connect ----------------------------------------------------------------------
 
 StageResult ConnectStage::step(Connection& connection, short revents) {
+    if (resolved_) {
+        std::lock_guard<std::mutex> lock(resolved_->mutex);
+        addresses_ = std::move(resolved_->list);
+        resolved_.reset();
+    }
     if (connecting_) {
         if (!(revents & (POLLOUT | POLLERR | POLLHUP))) return StageResult::wait(POLLOUT);
         connecting_ = false;

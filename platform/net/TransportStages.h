@@ -4,16 +4,18 @@
 // can without blocking and says whether it is done, waits for a socket event
 // or failed. The HTTP read stream runs them in order:
 //
+//   resolve     the host (or the proxy's) to addresses, off the calling thread
 //   connect     the addresses in turn until one connects
 //   SOCKS5      greeting and connect request through a SOCKS proxy
 //   CONNECT     a tunnel through an HTTP proxy (for https)
 //   TLS         the handshake, over the socket or the tunnel
 //
-// Name resolution comes before them (Resolver, off the calling thread) and
-// the HTTP exchange after them. A connection that went through every stage
+// The HTTP exchange comes after them. A connection that went through every stage
 // once can be parked and used again without any of them.
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,7 @@ struct Connection {
 struct StageResult {
     enum class Kind {
         Done,
-        Wait,      // for `events` on the socket
+        Wait,      // for `events` on the socket; 0: for the stage's own wake-up call
         Failed,    // with `error`
         Answered,  // the proxy refused the tunnel; `reply` is its answer
     } kind = Kind::Done;
@@ -58,14 +60,44 @@ public:
     virtual ~TransportStage() = default;
     // Called first with no events, then with the events of each wake-up.
     virtual StageResult step(Connection& connection, short revents) = 0;
+    // Whether the stage may replace the connection's socket (so a watch on
+    // the old one is stale).
+    virtual bool opensSockets() const { return false; }
+};
+
+// The answer of a name look-up, filled on the resolver's thread.
+struct ResolvedAddresses {
+    std::mutex mutex;
+    bool done = false;
+    std::vector<SocketAddress> list;
+    StreamError error;
+};
+
+class ResolveStage : public TransportStage {
+public:
+    // `wake` is called on whichever thread has the answer, once it is in
+    // (within step() when it comes at once); the owner then steps the stage
+    // again on its own thread.
+    ResolveStage(std::string host, int port, std::shared_ptr<ResolvedAddresses> into, std::function<void()> wake)
+        : host_(std::move(host)), port_(port), into_(std::move(into)), wake_(std::move(wake)) {}
+    StageResult step(Connection& connection, short revents) override;
+
+private:
+    std::string host_;
+    int port_;
+    std::shared_ptr<ResolvedAddresses> into_;
+    std::function<void()> wake_;
+    bool asked_ = false;
 };
 
 class ConnectStage : public TransportStage {
 public:
-    explicit ConnectStage(std::vector<SocketAddress> addresses) : addresses_(std::move(addresses)) {}
+    explicit ConnectStage(std::shared_ptr<ResolvedAddresses> addresses) : resolved_(std::move(addresses)) {}
     StageResult step(Connection& connection, short revents) override;
+    bool opensSockets() const override { return true; }
 
 private:
+    std::shared_ptr<ResolvedAddresses> resolved_;
     std::vector<SocketAddress> addresses_;
     size_t index_ = 0;
     bool connecting_ = false;
