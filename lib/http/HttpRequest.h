@@ -8,8 +8,9 @@
 //
 // Replies may come gzip-compressed; responseData() and responseString() give
 // them inflated. Connections to the same scheme, host and port are kept alive
-// and reused; a reused connection that the server dropped is retried once on a
-// new one.
+// and reused, over TLS and through proxies too (for the same route and TLS
+// settings); a reused connection that the server dropped is retried once on a
+// new one. docs/internals/http.md tells how a request runs inside.
 
 #include <atomic>
 #include <cstdint>
