@@ -163,6 +163,12 @@ void PrRefreshTableHeaderView::prRefreshScrollViewDidEndDragging(ui::ScrollView*
 }
 
 void PrRefreshTableHeaderView::prRefreshScrollViewDataSourceDidFinishedLoading(ui::ScrollView* scrollView) {
-    if (scrollView) scrollView->setContentInset({});
+    if (scrollView) {
+        scrollView->setContentInset({});
+        // The content that the inset held open slides back into place.
+        ui::Point o = scrollView->contentOffset();
+        ui::Point top = scrollView->minimumContentOffset();
+        if (o.y < top.y && !scrollView->isDragging()) scrollView->setContentOffset({o.x, top.y}, true);
+    }
     setState(PrRefreshNormal);
 }
