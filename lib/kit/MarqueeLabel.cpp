@@ -108,6 +108,9 @@ void MarqueeLabel::setText(const std::optional<std::string>& text) {
     homeLabelFrame_ = ui::Rect{fadeLength_, 0, w + fadeLength_, b.height()};
     awayLabelFrame_ = homeLabelFrame_.offsetBy(b.width() - 2 * fadeLength_ - w, 0);
 
+    // Worked out also for a still label, so leaving the still mode can slide.
+    animationDuration_ = rate_ == 0 ? lengthOfScroll_ : std::fabs(awayLabelFrame_.x()) / rate_;
+
     if (labelize_) {
         cancelCycle();
         ++textChange_;
@@ -117,8 +120,6 @@ void MarqueeLabel::setText(const std::optional<std::string>& text) {
         subLabel_->setText(labelText_.value_or(""));
         return;
     }
-
-    animationDuration_ = rate_ == 0 ? lengthOfScroll_ : std::fabs(awayLabelFrame_.x()) / rate_;
 
     // A text that arrives while the previous one still fades keeps the alpha
     // the label had before that fade.
