@@ -125,7 +125,9 @@ void MarqueeLabel::setText(const std::optional<std::string>& text) {
     // the label had before that fade.
     if (!fading_) baseAlpha_ = float(subLabel_->alpha());
     fading_ = true;
-    cancelCycle();
+    // The running cycle ends here; its slide goes on moving while the text
+    // fades out and is put home when the new text comes in.
+    ++cycle_;
     const unsigned change = ++textChange_;
     std::weak_ptr<ui::View> weak = weak_from_this();
     auto label = subLabel_;

@@ -24,6 +24,17 @@ std::map<const ui::View*, Presentation>& presentations() {
 }
 
 // The live record of the target (records of views that went away are dropped).
+// Forgets the records of targets whose sheet or overlay went away.
+void prune() {
+    auto& map = presentations();
+    for (auto it = map.begin(); it != map.end();) {
+        if (it->second.overlay.expired() || it->second.sheet.expired())
+            it = map.erase(it);
+        else
+            ++it;
+    }
+}
+
 Presentation* findPresentation(const ui::View* target) {
     auto& map = presentations();
     auto it = map.find(target);
@@ -70,6 +81,7 @@ void dismissTarget(ui::View* target) {
 
 void present(ui::ViewController* presenter, const std::shared_ptr<ui::View>& view,
              std::shared_ptr<ui::ViewController> controller) {
+    prune();
     ui::View* target = parentTarget(presenter);
     if (!target || !view) return;
     if (view->superview() == target) return;
