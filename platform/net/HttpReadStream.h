@@ -78,8 +78,8 @@ public:
 
     // A stream for the message, with an optional body sent after the head
     // (with a Content-Length field). nullptr when it cannot be made: a
-    // Content-Length field that disagrees with the body, or a scheme this
-    // layer cannot speak yet (https).
+    // Content-Length field that disagrees with the body, or a scheme other
+    // than http and https.
     static std::shared_ptr<HttpReadStream> create(const HttpMessage& message, std::string body = {});
     // A stream whose body of `length` bytes is read from `body` while sending.
     static std::shared_ptr<HttpReadStream> createStreamed(const HttpMessage& message, std::shared_ptr<InputStream> body,
