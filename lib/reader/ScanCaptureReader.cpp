@@ -27,7 +27,8 @@ std::shared_ptr<ScanCaptureReader> ScanCaptureReader::create() {
     return reader;
 }
 
-std::shared_ptr<ScanCaptureReader> ScanCaptureReader::createWithImageScanner(std::shared_ptr<ScanImageScanner> scanner) {
+std::shared_ptr<ScanCaptureReader> ScanCaptureReader::createWithImageScanner(
+    std::shared_ptr<ScanImageScanner> scanner) {
     if (!scanner) return nullptr;
     std::shared_ptr<ScanCaptureReader> reader(new ScanCaptureReader());
     reader->t_frame_ = reader->t_fps_ = ticks();
@@ -225,8 +226,7 @@ void ScanCaptureReader::captureOutput(media::CaptureVideoDataOutput&, const medi
             postToMain([result](ScanCaptureReader& self) { self.didReadNewSymbolsFromImage(result); });
             initResult();
         }
-        if (nraw > 0 && track)
-            postToMain([syms](ScanCaptureReader& self) { self.didTrackSymbols(syms); });
+        if (nraw > 0 && track) postToMain([syms](ScanCaptureReader& self) { self.didTrackSymbols(syms); });
     }
 
     image_->setData(nullptr, 0);

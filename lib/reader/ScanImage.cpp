@@ -167,8 +167,7 @@ const void* ScanImage::data() const { return zbar_image_get_data(zimg_); }
 unsigned long ScanImage::dataLength() const { return zbar_image_get_data_length(zimg_); }
 
 void ScanImage::dataCleanup(zbar_image_t* image) {
-    if (auto* wrapper = static_cast<ScanImage*>(const_cast<void*>(zbar_image_get_userdata(image))))
-        wrapper->cleanup();
+    if (auto* wrapper = static_cast<ScanImage*>(const_cast<void*>(zbar_image_get_userdata(image)))) wrapper->cleanup();
 }
 
 void ScanImage::setData(const void* data, unsigned long length) {

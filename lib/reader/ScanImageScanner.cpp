@@ -5,6 +5,9 @@ using namespace zbar;
 ScanImageScanner::ScanImageScanner() : scanner_(zbar_image_scanner_create()) {}
 
 ScanImageScanner::~ScanImageScanner() {
+    // The library does not free the symbols left in its cache when the
+    // scanner is destroyed; turning the cache off hands them back first.
+    zbar_image_scanner_enable_cache(scanner_, 0);
     zbar_image_scanner_destroy(scanner_);
     scanner_ = nullptr;
 }

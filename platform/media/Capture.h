@@ -71,7 +71,7 @@ public:
     struct Options {
         size_t width = 640, height = 480;
         uint32_t pixelFormat = kPixelFormatNV12VideoRange;  // or kPixelFormatBGRA
-        double framesPerSecond = 30;                          // 0: only pushFrame()
+        double framesPerSecond = 30;                        // 0: only pushFrame()
     };
     // nullptr (with a reason) when no frame can be made from the files.
     static std::shared_ptr<FileFeedDevice> open(const std::vector<std::string>& paths, const Options& options,

@@ -56,8 +56,7 @@ bool PixelBuffer::lockBaseAddress(bool) {
 
 void PixelBuffer::unlockBaseAddress() {
     int expected = locks_.load();
-    while (expected > 0 && !locks_.compare_exchange_weak(expected, expected - 1)) {
-    }
+    while (expected > 0 && !locks_.compare_exchange_weak(expected, expected - 1)) {}
 }
 
 namespace {

@@ -18,9 +18,9 @@ constexpr uint32_t kPixelFormatBGRA = 0x42475241;            // 'BGRA': one plan
 class PixelBuffer {
 public:
     struct Plane {
-        size_t width = 0;        // pixels (samples) a row
-        size_t height = 0;       // rows
-        size_t bytesPerRow = 0;  // stride, at least what a row needs
+        size_t width = 0;            // pixels (samples) a row
+        size_t height = 0;           // rows
+        size_t bytesPerRow = 0;      // stride, at least what a row needs
         std::vector<uint8_t> bytes;  // bytesPerRow * height, or empty for a missing plane
     };
 

@@ -40,7 +40,10 @@ TEST(MediaFrames, RgbBecomesVideoRangeNV12) {
     struct {
         uint8_t r, g, b, y, cb, cr;
     } table[] = {
-        {0, 0, 0, 16, 128, 128}, {255, 255, 255, 235, 128, 128}, {255, 0, 0, 82, 90, 240}, {0, 0, 255, 41, 240, 110},
+        {0, 0, 0, 16, 128, 128},
+        {255, 255, 255, 235, 128, 128},
+        {255, 0, 0, 82, 90, 240},
+        {0, 0, 255, 41, 240, 110},
     };
     for (auto& row : table) {
         auto rgba = solid(4, 2, row.r, row.g, row.b);
@@ -175,9 +178,9 @@ TEST(MediaSession, NotificationsOnTheMainThread) {
     std::string error;
     auto& center = foundation::NotificationCenter::defaultCenter();
     int owner = 0;
-    for (const auto& name : {kCaptureSessionDidStartRunning, kCaptureSessionDidStopRunning,
-                             kCaptureSessionWasInterrupted, kCaptureSessionInterruptionEnded,
-                             kCaptureSessionRuntimeError})
+    for (const auto& name :
+         {kCaptureSessionDidStartRunning, kCaptureSessionDidStopRunning, kCaptureSessionWasInterrupted,
+          kCaptureSessionInterruptionEnded, kCaptureSessionRuntimeError})
         center.addObserver(&owner, name, [&](const foundation::Notification& n) {
             EXPECT_TRUE(foundation::RunLoop::isMainThread());
             seen.push_back(n.name);
