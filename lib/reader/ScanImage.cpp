@@ -35,6 +35,10 @@ std::string fourccText(unsigned long format) {
 
 // Source pixel indices whose centres lie in [from, to); at least one.
 std::pair<long, long> footprint(double from, double to) {
+    // Far outside any picture it is all black anyway; keep the indices in range.
+    const double limit = 1e12;
+    from = std::clamp(from, -limit, limit);
+    to = std::clamp(to, -limit, limit);
     long first = long(std::ceil(from - 0.5)), last = long(std::ceil(to - 0.5));
     if (last <= first) {
         first = long(std::floor((from + to) / 2));
@@ -123,8 +127,8 @@ std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture
             uint64_t sum = 0;
             for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y)
                 for (long x = std::max(x0, 0L); x < std::min(x1, W); ++x) sum += source[size_t(y) * W + x];
-            uint64_t n = uint64_t(x1 - x0) * uint64_t(y1 - y0);
-            grey[size_t(j) * w + i] = uint8_t((sum + n / 2) / n);
+            double n = double(x1 - x0) * double(y1 - y0);
+            grey[size_t(j) * w + i] = uint8_t(std::lround(double(sum) / n));
         }
     return image;
 }
