@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -337,4 +338,28 @@ TEST(ReaderLifetime, DestroyingTheReaderWhileFramesFlowIsSafe) {
         EXPECT_GE(output->framesHandled(), handled);
     }
     session.stopRunning();
+}
+
+TEST(ReaderFileFeed, UprightJpegFromTheScriptIsReadThroughTheConfiguredCamera) {
+    // The picture the way a user would make one for the file feed: qrencode
+    // and ImageMagick, upright (480x640), JPEG.
+    std::string path = testsupport::tempDir("script") + "/bind.jpg";
+    std::string command = "'" + testsupport::sourcePath("scripts/qr-picture") + "' Q3T7K9 '" + path + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+    auto camera = media::CaptureDevice::fromConfiguration("file:" + path);  // 30 frames a second
+    ASSERT_TRUE(camera);
+    Delegate delegate;
+    auto reader = ScanCaptureReader::create();
+    reader->setCaptureDelegate(&delegate);
+    media::CaptureSession session;
+    session.addInput(camera);
+    session.addOutput(reader->captureOutput());
+    reader->setEnableReader(true);
+    session.startRunning();
+    EXPECT_TRUE(foundation::RunLoop::main().runUntil([&] { return !delegate.results.empty(); }, 30));
+    session.stopRunning();
+    ASSERT_FALSE(delegate.results.empty());
+    EXPECT_EQ(delegate.results[0].data, std::vector<std::string>{"Q3T7K9"});
+    EXPECT_EQ(delegate.results[0].size, (ui::Size{640, 480}));  // turned to the sensor's landscape
 }
