@@ -175,6 +175,22 @@ TEST_F(Reader, QrFrameGivesOneResultOnTheMainThreadAndDropsFramesMeanwhile) {
     EXPECT_EQ(delegate.results[1].data, std::vector<std::string>{"Q3T7K9"});
 }
 
+TEST_F(Reader, AResultPostedBeforeTheDelegateLeftReachesNobody) {
+    open({qrPicture("Q3T7K9").image});
+    push();                               // a result waits on the main loop
+    reader->setCaptureDelegate(nullptr);  // the owner lets go of the reader
+    drainMain();
+    EXPECT_TRUE(delegate.results.empty());
+    EXPECT_FALSE(reader->state() & ScanCaptureReader::kPaused);  // frames flow again
+
+    reader->setCaptureDelegate(&delegate);
+    reader->flushCache();
+    push();
+    drainMain();
+    ASSERT_EQ(delegate.results.size(), 1u);
+    EXPECT_EQ(delegate.results[0].data, std::vector<std::string>{"Q3T7K9"});
+}
+
 TEST_F(Reader, FramesPerSecondOnTheInjectedClock) {
     foundation::ManualClockScope clock;
     open({greyPicture(640, 480, 200)});
