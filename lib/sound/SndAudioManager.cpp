@@ -170,7 +170,7 @@ void SndAudioManager::initAsynchronously(int mode) {
     gManagerState = kSndManagerInitialising;
     configure(mode);
     if (gInitialiser.joinable()) gInitialiser.join();
-    gInitialiser = std::thread([] { sharedManager(); });
+    gInitialiser = std::thread([] { SndAsynchInitialiser().main(); });
 }
 
 void SndAudioManager::end() {

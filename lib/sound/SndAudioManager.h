@@ -181,6 +181,13 @@ private:
     int resignBehavior_ = kSndResignDoNothing;
 };
 
+// The work of initAsynchronously: makes the shared manager on the thread
+// that runs it.
+class SndAsynchInitialiser {
+public:
+    void main() { SndAudioManager::sharedManager(); }
+};
+
 // Application notifications the manager follows when asked to handle them.
 inline constexpr const char* kSndAppWillResignActiveNotification = "ApplicationWillResignActiveNotification";
 inline constexpr const char* kSndAppDidBecomeActiveNotification = "ApplicationDidBecomeActiveNotification";
