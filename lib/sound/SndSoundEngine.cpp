@@ -136,7 +136,9 @@ SndSoundEngine::~SndSoundEngine() {
     if (!device_) return;
     std::lock_guard<std::recursive_mutex> lock(mutexBufferLoad_);
     if (context_) {
-        if (alcGetCurrentContext() != context_) alcMakeContextCurrent(context_);
+        // Another engine's context that is current stays current afterwards.
+        ALCcontext* previous = alcGetCurrentContext();
+        if (previous != context_) alcMakeContextCurrent(context_);
         stopAllSounds();
         sourceGroups_.clear();
         for (int i = 0; i < sourceTotal_; ++i) {
@@ -148,7 +150,7 @@ SndSoundEngine::~SndSoundEngine() {
             alDeleteBuffers(1, &b.alBuffer);
             clearError();
         }
-        alcMakeContextCurrent(nullptr);
+        alcMakeContextCurrent(previous == context_ ? nullptr : previous);
         alcDestroyContext(context_);
     }
     buffers_.clear();

@@ -308,6 +308,19 @@ TEST(EngineDevice, WithoutADeviceNothingPlaysOrLoadsAndNothingBreaks) {
     EXPECT_TRUE(SndSoundEngine::create()->functioning());
 }
 
+TEST(EngineDevice, EndingOneEngineLeavesAnothersContextCurrent) {
+    auto first = SndSoundEngine::create();
+    auto second = SndSoundEngine::create();
+    ASSERT_EQ(alcGetCurrentContext(), second->openALContext());
+    std::vector<int16_t> s(800, 100);
+    ASSERT_TRUE(second->loadBufferFromData(0, s.data(), AL_FORMAT_MONO16, 1600, 8000));
+    first.reset();
+    EXPECT_EQ(alcGetCurrentContext(), second->openALContext());
+    EXPECT_NE(second->playSound(0, 0, 1, 0, 1, false), kSndNoSource);
+    second.reset();
+    EXPECT_EQ(alcGetCurrentContext(), nullptr);
+}
+
 TEST(EngineDevice, MixerRateReachesTheDevice) {
     SndSoundEngine::setMixerSampleRate(22050);
     auto engine = SndSoundEngine::create();
