@@ -128,8 +128,15 @@ SndSoundEngine::~SndSoundEngine() {
     // Loaders still running hold work for this engine: let them finish.
     {
         std::lock_guard<std::mutex> lock(asynchMutex_);
-        for (auto& t : loaders_) {
-            if (t.joinable()) t.join();
+        for (auto& l : loaders_) {
+            if (!l.thread.joinable()) continue;
+            // An observer of the completion that drops the last reference
+            // ends the engine on the loader's own thread.
+            if (l.thread.get_id() == std::this_thread::get_id()) {
+                l.thread.detach();
+            } else {
+                l.thread.join();
+            }
         }
         loaders_.clear();
     }
@@ -424,13 +431,19 @@ bool SndSoundEngine::loadBuffer(int soundId, const std::string& filePath) {
 
 void SndSoundEngine::loadBuffersAsynchronously(const std::vector<SndBufferLoadRequest>& requests) {
     std::lock_guard<std::mutex> lock(asynchMutex_);
-    // Loaders that have ended are joined before another starts.
-    for (auto& t : loaders_) {
-        if (t.joinable()) t.join();
-    }
-    loaders_.clear();
+    // Loaders that have ended are joined; running ones go on.
+    std::erase_if(loaders_, [](Loader& l) {
+        if (!l.done->load()) return false;
+        l.thread.join();
+        return true;
+    });
     asynchLoadProgress_ = 0;
-    loaders_.emplace_back([loader = SndAsynchBufferLoader(requests, this)]() mutable { loader.main(); });
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread thread([loader = SndAsynchBufferLoader(requests, this), done]() mutable {
+        loader.main();
+        done->store(true);
+    });
+    loaders_.push_back(Loader{std::move(thread), std::move(done)});
 }
 
 bool SndSoundEngine::unloadBuffer(int soundId) {

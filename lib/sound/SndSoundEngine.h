@@ -159,7 +159,11 @@ private:
 
     mutable std::recursive_mutex mutexBufferLoad_;
     std::mutex asynchMutex_;
-    std::vector<std::thread> loaders_;
+    struct Loader {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Loader> loaders_;
 
     SourceInfo sources_[kMaxSources];
     bool getGainWorks_ = false;

@@ -249,6 +249,28 @@ TEST(AsynchLoading, ProgressAdvancesPerFileAndCompletionIsPostedOnce) {
     EXPECT_EQ(watch.count(), 1);
 }
 
+TEST(AsynchLoading, ASecondLoadDoesNotWaitForTheFirst) {
+    const std::string dir = testsupport::tempDir("two");
+    const std::string pipe = dir + "/slow.wav";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string quick = writeWave(dir + "/quick.wav", {1, 16, 8000, 800});
+    auto engine = SndSoundEngine::create();
+    CompletionWatch watch;
+    engine->loadBuffersAsynchronously({{0, pipe}});
+    // The first loader waits on its pipe; the second starts and ends meanwhile.
+    engine->loadBuffersAsynchronously({{1, quick}});
+    ASSERT_TRUE(watch.waitFor(1));
+    EXPECT_TRUE(engine->validateBufferId(1));
+    EXPECT_FALSE(engine->validateBufferId(0));
+    const std::string bytes = *foundation::readFile(quick);
+    const int fd = open(pipe.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    close(fd);
+    ASSERT_TRUE(watch.waitFor(2));
+    EXPECT_EQ(watch.count(), 2);
+}
+
 TEST(AsynchLoading, AnEmptyListCompletesAtOnce) {
     auto engine = SndSoundEngine::create();
     CompletionWatch watch;
