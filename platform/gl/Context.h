@@ -33,7 +33,9 @@ public:
     static void clearCurrent();
 
     // The first context of the group: pass it as shareWith to join the group.
-    std::shared_ptr<Context> sharegroup() const { return root_ ? root_ : std::const_pointer_cast<Context>(shared_from_this()); }
+    std::shared_ptr<Context> sharegroup() const {
+        return root_ ? root_ : std::const_pointer_cast<Context>(shared_from_this());
+    }
     // A number unique to this context for the life of the process.
     uint64_t id() const { return id_; }
 

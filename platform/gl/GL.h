@@ -11,14 +11,61 @@
 namespace gl {
 
 enum class Call : int {
-    ActiveTexture, AttachShader, BindAttribLocation, BindBuffer, BindFramebuffer, BindRenderbuffer, BindTexture,
-    BlendFunc, BufferData, CheckFramebufferStatus, Clear, ClearColor, ClearDepthf, CompileShader, CreateProgram,
-    CreateShader, DeleteBuffers, DeleteFramebuffers, DeleteProgram, DeleteRenderbuffers, DeleteShader, DeleteTextures,
-    DepthFunc, Disable, DisableVertexAttribArray, DrawArrays, DrawElements, Enable, EnableVertexAttribArray, Finish,
-    Flush, FramebufferRenderbuffer, GenBuffers, GenFramebuffers, GenRenderbuffers, GenTextures, GetError,
-    GetRenderbufferParameteriv, GetUniformLocation, LinkProgram, ReadPixels, RenderbufferStorage, ShaderSource,
-    Uniform1f, Uniform1i, Uniform2f, Uniform3f, Uniform4f, Uniform2fv, Uniform3fv, Uniform4fv, UniformMatrix4fv,
-    UseProgram, VertexAttribPointer, Viewport,
+    ActiveTexture,
+    AttachShader,
+    BindAttribLocation,
+    BindBuffer,
+    BindFramebuffer,
+    BindRenderbuffer,
+    BindTexture,
+    BlendFunc,
+    BufferData,
+    CheckFramebufferStatus,
+    Clear,
+    ClearColor,
+    ClearDepthf,
+    CompileShader,
+    CreateProgram,
+    CreateShader,
+    DeleteBuffers,
+    DeleteFramebuffers,
+    DeleteProgram,
+    DeleteRenderbuffers,
+    DeleteShader,
+    DeleteTextures,
+    DepthFunc,
+    Disable,
+    DisableVertexAttribArray,
+    DrawArrays,
+    DrawElements,
+    Enable,
+    EnableVertexAttribArray,
+    Finish,
+    Flush,
+    FramebufferRenderbuffer,
+    GenBuffers,
+    GenFramebuffers,
+    GenRenderbuffers,
+    GenTextures,
+    GetError,
+    GetRenderbufferParameteriv,
+    GetUniformLocation,
+    LinkProgram,
+    ReadPixels,
+    RenderbufferStorage,
+    ShaderSource,
+    Uniform1f,
+    Uniform1i,
+    Uniform2f,
+    Uniform3f,
+    Uniform4f,
+    Uniform2fv,
+    Uniform3fv,
+    Uniform4fv,
+    UniformMatrix4fv,
+    UseProgram,
+    VertexAttribPointer,
+    Viewport,
     Count_
 };
 
@@ -27,10 +74,10 @@ void countCall(Call c);
 uint64_t callCount(Call c);
 void resetCallCounts();
 
-#define QUENTA_GL_WRAP(Name, Params, Args)     \
-    inline void Name Params {                  \
-        countCall(Call::Name);                 \
-        ::gl##Name Args;                       \
+#define QUENTA_GL_WRAP(Name, Params, Args) \
+    inline void Name Params {              \
+        countCall(Call::Name);             \
+        ::gl##Name Args;                   \
     }
 #define QUENTA_GL_WRAP_R(Ret, Name, Params, Args) \
     inline Ret Name Params {                      \
@@ -78,8 +125,7 @@ QUENTA_GL_WRAP_R(GLenum, GetError, (), ())
 QUENTA_GL_WRAP(GetRenderbufferParameteriv, (GLenum t, GLenum p, GLint* v), (t, p, v))
 QUENTA_GL_WRAP_R(GLint, GetUniformLocation, (GLuint p, const GLchar* n), (p, n))
 QUENTA_GL_WRAP(LinkProgram, (GLuint p), (p))
-QUENTA_GL_WRAP(ReadPixels, (GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, void* d),
-               (x, y, w, h, f, t, d))
+QUENTA_GL_WRAP(ReadPixels, (GLint x, GLint y, GLsizei w, GLsizei h, GLenum f, GLenum t, void* d), (x, y, w, h, f, t, d))
 QUENTA_GL_WRAP(RenderbufferStorage, (GLenum t, GLenum f, GLsizei w, GLsizei h), (t, f, w, h))
 QUENTA_GL_WRAP(ShaderSource, (GLuint s, GLsizei n, const GLchar* const* src, const GLint* len), (s, n, src, len))
 QUENTA_GL_WRAP(Uniform1f, (GLint l, GLfloat a), (l, a))

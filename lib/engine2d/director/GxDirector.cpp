@@ -50,6 +50,13 @@ void GxDirector::setScheduler(std::shared_ptr<GxScheduler> s) {
 
 void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {
     if (view == view_) return;
+    // Programs belong to a share group: leaving the group drops them, with
+    // their own context current so the right objects are deleted.
+    auto oldContext = view_ ? view_->context() : nullptr;
+    if (oldContext && (!view || oldContext->sharegroup() != view->context()->sharegroup())) {
+        oldContext->makeCurrent();
+        GxShaderCache::purgeSharedShaderCache();
+    }
     ui::ViewController::setView(view);
     view_ = view;
     ui::Size size = view ? view->bounds().size : ui::Size{};
@@ -137,9 +144,8 @@ void GxDirector::end() {
     drawsLabel_.reset();
     delegate_ = nullptr;
     bool hadContext = view_ && view_->context() && view_->context()->makeCurrent();
-    setView(nullptr);
+    setView(nullptr);  // drops the shader programs with the view's context current
     if (hadContext) {
-        GxShaderCache::purgeSharedShaderCache();
         gxGLCacheReset();
         GLenum e = gl::GetError();
         if (e != GL_NO_ERROR) std::printf("OpenGL error 0x%04X in %s %d\n", unsigned(e), "-[GxDirector end]", 456);

@@ -77,8 +77,8 @@ bool GxES2Renderer::resizeFromLayer(int w, int h) {
 
 std::string GxES2Renderer::description() const {
     char buf[96];
-    std::snprintf(buf, sizeof buf, "<GxES2Renderer = %p | size = %ix%i>", static_cast<const void*>(this),
-                  backingWidth_, backingHeight_);
+    std::snprintf(buf, sizeof buf, "<GxES2Renderer = %p | size = %ix%i>", static_cast<const void*>(this), backingWidth_,
+                  backingHeight_);
     return buf;
 }
 
@@ -125,8 +125,8 @@ const std::shared_ptr<gl::Context>& GxGLView::context() const {
 }
 
 void GxGLView::setContentScaleFactor(double s) {
-    if (s == contentScaleFactor()) return;
-    ui::View::setContentScaleFactor(s);
+    if (s <= 0 || s == scale_) return;
+    scale_ = s;
     setNeedsLayout();
 }
 

@@ -18,7 +18,7 @@
 namespace engine2d {
 
 // The colour formats a view can ask for.
-extern const char* const kGxColorFormatRGBA8;  // "EAGLColorFormatRGBA8"
+extern const char* const kGxColorFormatRGBA8;   // "EAGLColorFormatRGBA8"
 extern const char* const kGxColorFormatRGB565;  // "EAGLColorFormat565"
 
 // Receives the touches a GL view takes (the engine's touch dispatcher).
@@ -82,7 +82,11 @@ public:
     bool multiSampling() const { return multiSampling_; }
     void setMultiSampling(bool m) { multiSampling_ = m; }
 
-    // A new scale asks for a new layout (and so new storage) before the next frame.
+    // Pixels per point of the surface: 1 until the director asks for the
+    // high-resolution screen, whatever the screen's scale (the picture
+    // handed to the layer carries its own scale). A new scale asks for a new
+    // layout, and so new storage, before the next frame.
+    double contentScaleFactor() const { return scale_; }
     void setContentScaleFactor(double s);
     void layoutSubviews() override;
     // Presents the frame drawn into the framebuffer: read back into the
@@ -118,6 +122,7 @@ private:
     unsigned requestedSamples_ = 0;
     bool multiSampling_ = false;
     int framesPresented_ = 0;
+    double scale_ = 1;
     std::vector<uint8_t> readback_;  // bottom-up, as read
     int readbackWidth_ = 0, readbackHeight_ = 0;
     ui::ImageRef frames_[2];

@@ -39,7 +39,8 @@ bool GxLayerColor::init(gxColor4B c, float width, float height) {
     // Not through the setter's "unchanged" check: the layer's init sized it to the window.
     contentSize_ = {};
     setContentSize({width, height});
-    if (gl::Context::current()) setShaderProgram(GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionColor));
+    if (gl::Context::current())
+        setShaderProgram(GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionColor));
     return true;
 }
 

@@ -47,8 +47,7 @@ GxConfiguration::GxConfiguration() {
                         checkForGLExtension("GL_APPLE_texture_format_BGRA8888");
     supportsShareableVAO_ = checkForGLExtension("GL_APPLE_vertex_array_object");
     supportsDiscardFramebuffer_ = checkForGLExtension("GL_EXT_discard_framebuffer");
-    while (gl::GetError() != GL_NO_ERROR) {
-    }
+    while (gl::GetError() != GL_NO_ERROR) {}
 }
 
 bool GxConfiguration::checkForGLExtension(const std::string& name) const {

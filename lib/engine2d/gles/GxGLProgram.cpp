@@ -7,6 +7,7 @@
 
 #include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/mathlib/MatrixStack.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
 namespace engine2d {
@@ -139,6 +140,7 @@ std::unique_ptr<GxShaderCache>& sharedCache() {
 }  // namespace
 
 GxGLProgram::GxGLProgram(const char* vertexSource, const char* fragmentSource) {
+    if (gl::Context* c = gl::Context::current()) context_ = c->shared_from_this();
     program_ = gl::CreateProgram();
     if (vertexSource) vertCompiled_ = compileShader(&vertShader_, GL_VERTEX_SHADER, vertexSource);
     if (fragmentSource) fragCompiled_ = compileShader(&fragShader_, GL_FRAGMENT_SHADER, fragmentSource);
@@ -161,9 +163,16 @@ std::shared_ptr<GxGLProgram> GxGLProgram::fromFiles(const std::string& vertexPat
 }
 
 GxGLProgram::~GxGLProgram() {
+    // A program outliving its context went with it; one whose context is
+    // not current is deleted there, not in whatever context is current.
+    auto owner = std::static_pointer_cast<gl::Context>(context_.lock());
+    if (!owner) return;
+    gl::Context* previous = gl::Context::current();
+    if (previous != owner.get()) owner->makeCurrent();
     if (program_) gxGLCacheDeleteProgram(program_);
     if (vertShader_) gl::DeleteShader(vertShader_);
     if (fragShader_) gl::DeleteShader(fragShader_);
+    if (previous && previous != owner.get()) previous->makeCurrent();
 }
 
 bool GxGLProgram::compileShader(unsigned* shader, unsigned type, const char* source) {

@@ -71,6 +71,7 @@ private:
     int uniforms_[2] = {-1, -1};
     std::map<int, std::vector<unsigned char>> hashForUniforms_;
     std::string vertLog_, fragLog_;
+    std::weak_ptr<void> context_;  // the program is deleted in its own context
 };
 
 class GxShaderCache {

@@ -18,6 +18,5 @@ namespace engine2d {
 #ifdef NDEBUG
 #define GX_ASSERT(module, cond, msg) ((void)0)
 #else
-#define GX_ASSERT(module, cond, msg) \
-    ((cond) ? (void)0 : ::engine2d::assertionFailed(__func__, module, #cond, msg))
+#define GX_ASSERT(module, cond, msg) ((cond) ? (void)0 : ::engine2d::assertionFailed(__func__, module, #cond, msg))
 #endif

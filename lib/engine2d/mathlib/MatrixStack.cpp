@@ -32,10 +32,14 @@ void lazyInitialize() {
 
 mx_mat4_stack* stackFor(unsigned mode) {
     switch (mode) {
-        case MX_GL_MODELVIEW: return &modelview;
-        case MX_GL_PROJECTION: return &projection;
-        case MX_GL_TEXTURE: return &texture;
-        default: return nullptr;
+        case MX_GL_MODELVIEW:
+            return &modelview;
+        case MX_GL_PROJECTION:
+            return &projection;
+        case MX_GL_TEXTURE:
+            return &texture;
+        default:
+            return nullptr;
     }
 }
 }  // namespace

@@ -60,9 +60,7 @@ void GxNode::setIgnoreAnchorPointForPosition(bool v) {
     markTransformDirty();
 }
 
-Rect GxNode::boundingBox() {
-    return nodeToParentTransform().apply(Rect{{0, 0}, contentSize_});
-}
+Rect GxNode::boundingBox() { return nodeToParentTransform().apply(Rect{{0, 0}, contentSize_}); }
 
 GxCamera* GxNode::camera() {
     if (!camera_) camera_ = std::make_unique<GxCamera>();
@@ -214,7 +212,8 @@ void GxNode::setScheduler(std::shared_ptr<GxScheduler> s) {
 
 void GxNode::scheduleUpdateWithPriority(int priority) {
     if (!scheduler_) return;
-    scheduler_->scheduleUpdateForTarget(shared_from_this(), [this](float dt) { update(dt); }, priority, !isRunning_);
+    scheduler_->scheduleUpdateForTarget(
+        shared_from_this(), [this](float dt) { update(dt); }, priority, !isRunning_);
 }
 
 void GxNode::unscheduleUpdate() {

@@ -51,8 +51,8 @@ void GxTimer::update(float dt) {
 
 std::string GxTimer::description() const {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "<GxTimer = %p | target:%p selector:(%s)>", static_cast<const void*>(this),
-                  target_, selector_.c_str());
+    std::snprintf(buf, sizeof buf, "<GxTimer = %p | target:%p selector:(%s)>", static_cast<const void*>(this), target_,
+                  selector_.c_str());
     return buf;
 }
 
@@ -65,8 +65,8 @@ std::string GxScheduler::description() const {
     return buf;
 }
 
-void GxScheduler::scheduleSelector(const std::string& selector, GxTargetRef target, GxTickFunction fn,
-                                   float interval, bool paused, unsigned repeat, float delay) {
+void GxScheduler::scheduleSelector(const std::string& selector, GxTargetRef target, GxTickFunction fn, float interval,
+                                   bool paused, unsigned repeat, float delay) {
     if (!target) return;
     const void* key = target.get();
     auto found = hashForSelectors_.find(key);

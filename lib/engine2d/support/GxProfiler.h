@@ -17,7 +17,7 @@ public:
     std::string description() const;
 
     std::string name;
-    double startTime = 0;  // seconds
+    double startTime = 0;                                                   // seconds
     double averageTime = 0, minTime = 10000.0, maxTime = 0, totalTime = 0;  // milliseconds
     unsigned numberOfCalls = 0;
 };
