@@ -11,6 +11,7 @@
 #include "lib/engine2d/director/GxLayerColor.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Label.h"
 
