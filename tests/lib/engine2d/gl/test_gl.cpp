@@ -161,6 +161,9 @@ TEST_F(Engine, AFrameClearedToAColourIsPresentedAsThoseExactPixels) {
     GxDirector::sharedDirector().drawScene();
     EXPECT_EQ(view->presentedPixel(0, 0), (Px{255, 128, 0, 255}));
     EXPECT_EQ(view->presentedPixel(31, 31), (Px{255, 128, 0, 255}));
+    EXPECT_FALSE(GxDirector::sharedDirector().enableRetinaDisplay(true)) << "a scale-1 screen has no scale 2";
+    EXPECT_EQ(GxDirector::sharedDirector().contentScaleFactor(), 1);
+    EXPECT_EQ(view->surfaceSize(), (ui::Size{32, 32}));
     auto contents = view->layer().contents();
     ASSERT_NE(contents, nullptr);
     EXPECT_EQ(contents->pixelWidth(), 32);

@@ -7,6 +7,7 @@
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxLayerColor.h"
 #include "lib/engine2d/mathlib/MatrixStack.h"
+#include "lib/engine2d/nodes/GxCamera.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/nodes/GxScene.h"
 
@@ -262,6 +263,24 @@ TEST_F(Nodes, GradientColoursFollowTheVector) {
     faded->setOpacity(51);
     EXPECT_NEAR(faded->squareColors()[0].a, 0.2f, 1e-5);
     EXPECT_NEAR(faded->squareColors()[3].a, 0.2f, 1e-5);
+}
+
+TEST_F(Nodes, ACameraRebuildsItsLookAtOnlyAfterAChange) {
+    GxCamera camera;
+    mxGLReleaseStacks();
+    mxGLMatrixMode(MX_GL_MODELVIEW);
+    camera.locate();
+    mxMat4 top, identity;
+    mxGLCopyTop(MX_GL_MODELVIEW, &top);
+    mxMat4SetIdentity(&identity);
+    EXPECT_TRUE(mxMat4AreEqual(&top, &identity)) << "a fresh camera multiplies by the identity";
+    camera.setEye(0, 0, 10);
+    EXPECT_TRUE(camera.dirty());
+    camera.locate();
+    EXPECT_FALSE(camera.dirty());
+    EXPECT_FLOAT_EQ(camera.lookupMatrix().mat[14], -10);
+    mxGLCopyTop(MX_GL_MODELVIEW, &top);
+    EXPECT_FLOAT_EQ(top.mat[14], -10);
 }
 
 TEST_F(Nodes, MultiplexIgnoresIndicesItCannotShow) {
