@@ -62,3 +62,4 @@ function(quenta_test)
                ENVIRONMENT "QUENTA_TEST=1;QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources;${Q_ENV}"
                TIMEOUT 300)
 endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/Duktape.cmake")
