@@ -31,7 +31,7 @@ public:
         if (regex_) g_regex_unref(regex_);
     }
     struct Match {
-        size_t start, end;        // the whole match
+        size_t start, end;          // the whole match
         long groupStart, groupEnd;  // group 1, -1 when it did not take part
     };
     std::vector<Match> matches(const std::string& text) const {
@@ -158,8 +158,8 @@ void HtmlPageView::setCompetitionBlock(CompletionBlock b) {
 
 HtmlPageView::Settings HtmlPageView::settings() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return {maxWidthPortrait, maxWidthLandscape, fontSize,       lineHeight,           blockTags,
-            removeTags,       fontFamily,        defaultImagePath, disableAHrefForImages, imageLoading_};
+    return {maxWidthPortrait, maxWidthLandscape,     fontSize,     lineHeight, blockTags, removeTags, fontFamily,
+            defaultImagePath, disableAHrefForImages, imageLoading_};
 }
 
 void HtmlPageView::appendScript(const std::shared_ptr<LoadState>& s, const std::string& script) {
@@ -172,12 +172,24 @@ std::string HtmlPageView::escapeForScript(const std::string& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\'': out += "\\'"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '<': out += "\\x3c"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\'':
+                out += "\\'";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '<':
+                out += "\\x3c";
+                break;
             default:
                 // U+2028 and U+2029 end a line inside a script literal too.
                 if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
@@ -251,9 +263,10 @@ std::string HtmlPageView::prepareImages(const std::string& html, const std::shar
             // A later picture with the same address shares the id; it is found
             // by its place among the pictures with that id, so it is clickable
             // too and the first one does not get a second listener.
-            script = "(function(){var a=document.getElementsByTagName('img'),n=0;for(var k=0;k<a.length;k++)"
-                     "{if(a[k].id=='" +
-                     eid + "'&&n++==" + std::to_string(occurrence) + "){a[k]" + listener + "}}})();";
+            script =
+                "(function(){var a=document.getElementsByTagName('img'),n=0;for(var k=0;k<a.length;k++)"
+                "{if(a[k].id=='" +
+                eid + "'&&n++==" + std::to_string(occurrence) + "){a[k]" + listener + "}}})();";
         }
         std::lock_guard<std::mutex> lock(s->mutex);
         s->imgURLforHash[id] = address;
@@ -285,8 +298,8 @@ std::string HtmlPageView::loadImages(const std::string& html, const std::shared_
             auto st = weakState.lock();
             if (!st || weakSelf.expired() || st->generation != self->generation_.load()) return;  // an older page
             std::string script = path.empty() ? self->hideScript(id)
-                                               : "var obj = document.getElementById('" + escapeForScript(id) +
-                                                     "'); obj.src ='" + escapeForScript(path) + "';";
+                                              : "var obj = document.getElementById('" + escapeForScript(id) +
+                                                    "'); obj.src ='" + escapeForScript(path) + "';";
             if (st->loaded.load()) {
                 foundation::performOnMainThread([weakSelf, weakState, self, script] {
                     auto st2 = weakState.lock();
@@ -376,8 +389,7 @@ std::string HtmlPageView::disableIFrames(const std::string& html, const std::sha
 
 std::string HtmlPageView::buildPage(const std::string& fragment) { return build(fragment, state(), settings()); }
 
-std::string HtmlPageView::build(const std::string& fragment, const std::shared_ptr<LoadState>& s,
-                                const Settings& set) {
+std::string HtmlPageView::build(const std::string& fragment, const std::shared_ptr<LoadState>& s, const Settings& set) {
     std::string html = prepareImages(fragment, s);
     html = loadImages(html, s, set);
     html = simplifyTablesInHtml(html);

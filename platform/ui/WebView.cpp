@@ -62,7 +62,7 @@ std::string lower(std::string s) {
 }
 
 bool isVoidTag(const std::string& t) {
-    static const char* const tags[] = {"area", "base", "br",   "col",   "embed",  "hr",    "img",
+    static const char* const tags[] = {"area",  "base", "br",   "col",   "embed",  "hr",    "img",
                                        "input", "link", "meta", "param", "source", "track", "wbr"};
     return std::any_of(std::begin(tags), std::end(tags), [&](const char* v) { return t == v; });
 }
@@ -72,18 +72,52 @@ bool isRawTextTag(const std::string& t) { return t == "style" || t == "script"; 
 void escapeText(std::string& out, const std::string& s, bool inAttribute) {
     for (char c : s) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
             case '"':
                 if (inAttribute) {
                     out += "&quot;";
                     break;
                 }
                 [[fallthrough]];
-            default: out += c;
+            default:
+                out += c;
         }
     }
+}
+
+// Pages without a doctype read a font size without a unit as pixels; the
+// layout engine would drop such a declaration, so the unit is written in.
+std::string unitlessFontSizeAsPixels(const std::string& css) {
+    std::string out;
+    size_t i = 0;
+    const std::string key = "font-size";
+    for (size_t at; (at = lower(css).find(key, i)) != std::string::npos;) {
+        size_t j = at + key.size();
+        while (j < css.size() && std::isspace(static_cast<unsigned char>(css[j]))) ++j;
+        if (j >= css.size() || css[j] != ':') {
+            out.append(css, i, j - i);
+            i = j;
+            continue;
+        }
+        ++j;
+        while (j < css.size() && std::isspace(static_cast<unsigned char>(css[j]))) ++j;
+        size_t n = j;
+        while (n < css.size() && (std::isdigit(static_cast<unsigned char>(css[n])) || css[n] == '.')) ++n;
+        out.append(css, i, n - i);
+        i = n;
+        bool hasUnit = n < css.size() && (std::isalpha(static_cast<unsigned char>(css[n])) || css[n] == '%');
+        if (n > j && !hasUnit) out += "px";
+    }
+    out.append(css, i, std::string::npos);
+    return out;
 }
 
 // Text of a node and its descendants.
@@ -316,7 +350,9 @@ struct WebView::Impl : public litehtml::document_container {
 
     void serialize(const Node& n, std::string& out) const {
         if (n.isText) {
-            if (n.parent && isRawTextTag(n.parent->tag))
+            if (n.parent && n.parent->tag == "style")
+                out += unitlessFontSizeAsPixels(n.text);
+            else if (n.parent && isRawTextTag(n.parent->tag))
                 out += n.text;
             else
                 escapeText(out, n.text, false);
@@ -334,7 +370,7 @@ struct WebView::Impl : public litehtml::document_container {
             out += ' ';
             out += k;
             out += "=\"";
-            escapeText(out, v, true);
+            escapeText(out, k == "style" ? unitlessFontSizeAsPixels(v) : v, true);
             out += '"';
         }
         out += " data-qid=\"" + std::to_string(n.qid) + "\"";
@@ -432,9 +468,8 @@ struct WebView::Impl : public litehtml::document_container {
     }
 
     // --- document container ----------------------------------------------------
-    litehtml::uint_ptr create_font(const litehtml::tchar_t* faceName, int size, int weight,
-                                   litehtml::font_style italic, unsigned int decoration,
-                                   litehtml::font_metrics* fm) override {
+    litehtml::uint_ptr create_font(const litehtml::tchar_t* faceName, int size, int weight, litehtml::font_style italic,
+                                   unsigned int decoration, litehtml::font_metrics* fm) override {
         std::string families;
         for (const char* p = faceName ? faceName : ""; *p; ++p)
             if (*p != '\'' && *p != '"') families += *p;
@@ -533,12 +568,15 @@ struct WebView::Impl : public litehtml::document_container {
                 cairo_arc(cr, p.x + p.width / 2.0, p.y + p.height / 2.0, p.width / 2.0 - 0.5, 0, 2 * M_PI);
                 cairo_stroke(cr);
                 break;
-            case litehtml::list_style_type_square: cairo_rectangle(cr, p.x, p.y, p.width, p.height), cairo_fill(cr); break;
+            case litehtml::list_style_type_square:
+                cairo_rectangle(cr, p.x, p.y, p.width, p.height), cairo_fill(cr);
+                break;
             case litehtml::list_style_type_disc:
                 cairo_arc(cr, p.x + p.width / 2.0, p.y + p.height / 2.0, p.width / 2.0, 0, 2 * M_PI);
                 cairo_fill(cr);
                 break;
-            case litehtml::list_style_type_none: break;
+            case litehtml::list_style_type_none:
+                break;
             default:
                 if (marker.font && marker.index > 0) {
                     std::string n = std::to_string(marker.index) + ".";
@@ -787,7 +825,9 @@ duk_ret_t jsByTag(duk_context* ctx) {
     auto* impl = implOf(ctx);
     std::string tag = lower(duk_require_string(ctx, 0));
     std::vector<Node*> found;
-    if (impl->root) impl->findAll(impl->root.get(), [&](Node* n) { return tag == "*" || n->tag == tag; }, found);
+    if (impl->root)
+        impl->findAll(
+            impl->root.get(), [&](Node* n) { return tag == "*" || n->tag == tag; }, found);
     duk_idx_t arr = duk_push_array(ctx);
     for (size_t i = 0; i < found.size(); ++i) {
         duk_push_int(ctx, found[i]->qid);
@@ -930,16 +970,26 @@ void WebView::Impl::openScripts() {
         const char* name;
         duk_c_function fn;
         duk_idx_t nargs;
-    } natives[] = {{"__by_id", jsById, 1},         {"__by_tag", jsByTag, 1},       {"__body", jsBody, 0},
-                   {"__parent", jsParent, 1},      {"__tag", jsTag, 1},            {"__attr_get", jsAttrGet, 2},
-                   {"__attr_set", jsAttrSet, 3},   {"__attr_remove", jsAttrRemove, 2},
-                   {"__style_get", jsStyleGet, 2}, {"__style_set", jsStyleSet, 3}, {"__inner_get", jsInnerGet, 1},
-                   {"__inner_set", jsInnerSet, 2}, {"__location", jsLocation, 0},  {"__navigate", jsNavigate, 1}};
+    } natives[] = {{"__by_id", jsById, 1},
+                   {"__by_tag", jsByTag, 1},
+                   {"__body", jsBody, 0},
+                   {"__parent", jsParent, 1},
+                   {"__tag", jsTag, 1},
+                   {"__attr_get", jsAttrGet, 2},
+                   {"__attr_set", jsAttrSet, 3},
+                   {"__attr_remove", jsAttrRemove, 2},
+                   {"__style_get", jsStyleGet, 2},
+                   {"__style_set", jsStyleSet, 3},
+                   {"__inner_get", jsInnerGet, 1},
+                   {"__inner_set", jsInnerSet, 2},
+                   {"__location", jsLocation, 0},
+                   {"__navigate", jsNavigate, 1}};
     for (const auto& n : natives) {
         duk_push_c_function(duk, n.fn, n.nargs);
         duk_put_global_string(duk, n.name);
     }
-    if (duk_peval_string(duk, kDomPrelude) != 0) foundation::log("WebView: page scripting failed to start: ", duk_safe_to_string(duk, -1));
+    if (duk_peval_string(duk, kDomPrelude) != 0)
+        foundation::log("WebView: page scripting failed to start: ", duk_safe_to_string(duk, -1));
     duk_pop(duk);
 }
 
@@ -1087,7 +1137,8 @@ void WebView::finishLoad(unsigned generation) {
     impl_->openScripts();
     // The page's own inline scripts run before the first layout.
     std::vector<Node*> scripts;
-    impl_->findAll(impl_->root.get(), [](Node* n) { return n->tag == "script"; }, scripts);
+    impl_->findAll(
+        impl_->root.get(), [](Node* n) { return n->tag == "script"; }, scripts);
     for (Node* s : scripts) {
         std::string code;
         collectText(*s, code);
@@ -1107,7 +1158,8 @@ void WebView::relayout() {
         impl_->layout();
     double h = impl_->pageHeight();
     scroll_->setFrame({0, 0, bounds().size.width, bounds().size.height});
-    scroll_->setContentSize({bounds().size.width, h});
+    double w = std::max(bounds().size.width, impl_->doc ? double(impl_->doc->width()) : 0.0);
+    scroll_->setContentSize({w, h});
     page_->setFrame({0, 0, bounds().size.width, std::max(h, 1.0)});
     page_->setNeedsDisplay();
     Point off = scroll_->contentOffset();
@@ -1137,7 +1189,23 @@ Rect WebView::rectOfElement(const std::string& id) const {
     if (it == impl_->elementByQid.end()) return {};
     for (auto e = it->second; e; e = e->parent())
         if (e->get_display() == litehtml::display_none) return {};
-    litehtml::position p = it->second->get_placement();
+    const auto& el = it->second;
+    litehtml::position p = el->get_placement();
+    if (el->get_display() == litehtml::display_inline && el->parent()) {
+        // Inline boxes are kept relative to the block holding them.
+        litehtml::position::vector boxes;
+        el->get_inline_boxes(boxes);
+        if (boxes.empty()) return {};
+        int l = boxes[0].left(), t = boxes[0].top(), r = boxes[0].right(), b = boxes[0].bottom();
+        for (const auto& bx : boxes) {
+            l = std::min(l, bx.left()), t = std::min(t, bx.top());
+            r = std::max(r, bx.right()), b = std::max(b, bx.bottom());
+        }
+        litehtml::position origin = el->parent()->get_placement();
+        for (auto e = el->parent(); e && e->get_display() == litehtml::display_inline; e = e->parent())
+            origin = e->parent() ? e->parent()->get_placement() : origin;
+        p = litehtml::position(origin.x + l, origin.y + t, r - l, b - t);
+    }
     return {double(p.x), double(p.y), double(p.width), double(p.height)};
 }
 

@@ -22,7 +22,14 @@ namespace ui {
 class WebView;
 
 // Why a load is asked for: a tapped link, or anything else (scripts, frames).
-enum class WebNavigationType { LinkClicked = 0, FormSubmitted = 1, BackForward = 2, Reload = 3, FormResubmitted = 4, Other = 5 };
+enum class WebNavigationType {
+    LinkClicked = 0,
+    FormSubmitted = 1,
+    BackForward = 2,
+    Reload = 3,
+    FormResubmitted = 4,
+    Other = 5
+};
 
 class WebViewDelegate {
 public:
