@@ -67,7 +67,7 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 }
 
 std::string format(const char* fmt, double a, double b = 0) {
-    char buf[64];
+    char buf[512];
     std::snprintf(buf, sizeof buf, fmt, a, b);
     return buf;
 }
@@ -445,7 +445,11 @@ void HtmlPageView::loadHtmlBody(const std::optional<std::string>& fragment, Comp
         std::string page = self->build(text, s, set);
         foundation::performOnMainThread([weakSelf, self, s, page, base] {
             // A newer load (or clean) replaced this one while it was prepared.
-            if (weakSelf.expired() || s->generation != self->generation_.load()) return;
+            if (weakSelf.expired()) return;
+            if (s->generation != self->generation_.load()) {
+                foundation::log("HtmlPageView: dropped the page of an older load");
+                return;
+            }
             self->webView_->loadHTMLString(page, base);
         });
     });

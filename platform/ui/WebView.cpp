@@ -1182,14 +1182,10 @@ std::string WebView::stringByEvaluatingJavaScriptFromString(const std::string& s
 
 Size WebView::contentSize() const { return scroll_->contentSize(); }
 
-Rect WebView::rectOfElement(const std::string& id) const {
-    Node* n = impl_->byId(id);
-    if (!n) return {};
-    auto it = impl_->elementByQid.find(n->qid);
-    if (it == impl_->elementByQid.end()) return {};
-    for (auto e = it->second; e; e = e->parent())
-        if (e->get_display() == litehtml::display_none) return {};
-    const auto& el = it->second;
+namespace {
+
+// Where an element lies on the page.
+litehtml::position pageRect(const litehtml::element::ptr& el) {
     litehtml::position p = el->get_placement();
     if (el->get_display() == litehtml::display_inline && el->parent()) {
         // Inline boxes are kept relative to the block holding them.
@@ -1201,11 +1197,36 @@ Rect WebView::rectOfElement(const std::string& id) const {
             l = std::min(l, bx.left()), t = std::min(t, bx.top());
             r = std::max(r, bx.right()), b = std::max(b, bx.bottom());
         }
-        litehtml::position origin = el->parent()->get_placement();
-        for (auto e = el->parent(); e && e->get_display() == litehtml::display_inline; e = e->parent())
-            origin = e->parent() ? e->parent()->get_placement() : origin;
+        auto holder = el->parent();
+        while (holder->parent() && holder->get_display() == litehtml::display_inline) holder = holder->parent();
+        litehtml::position origin = holder->get_placement();
         p = litehtml::position(origin.x + l, origin.y + t, r - l, b - t);
     }
+    return p;
+}
+
+// The innermost visible element under the point, from el down.
+litehtml::element::ptr deepestAt(const litehtml::element::ptr& el, int x, int y) {
+    for (int i = int(el->get_children_count()) - 1; i >= 0; --i) {
+        auto child = el->get_child(i);
+        if (!child || child->get_display() == litehtml::display_none || child->is_white_space()) continue;
+        if (!child->get_attr("data-qid")) continue;  // text runs
+        litehtml::position r = pageRect(child);
+        if (x >= r.left() && x < r.right() && y >= r.top() && y < r.bottom()) return deepestAt(child, x, y);
+    }
+    return el;
+}
+
+}  // namespace
+
+Rect WebView::rectOfElement(const std::string& id) const {
+    Node* n = impl_->byId(id);
+    if (!n) return {};
+    auto it = impl_->elementByQid.find(n->qid);
+    if (it == impl_->elementByQid.end()) return {};
+    for (auto e = it->second; e; e = e->parent())
+        if (e->get_display() == litehtml::display_none) return {};
+    litehtml::position p = pageRect(it->second);
     return {double(p.x), double(p.y), double(p.width), double(p.height)};
 }
 
@@ -1219,6 +1240,7 @@ void WebView::tapAtPagePoint(Point p) {
     if (!impl_->doc || !impl_->doc->root()) return;
     int x = int(std::floor(p.x)), y = int(std::floor(p.y));
     litehtml::element::ptr hit = impl_->doc->root()->get_element_by_point(x, y, x, y);
+    if (hit) hit = deepestAt(hit, x, y);
     Node* n = hit ? impl_->nodeOf(hit) : nullptr;
     if (!n) return;
     // Click listeners from the innermost element outwards, then the link.
