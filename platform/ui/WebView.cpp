@@ -220,6 +220,9 @@ struct FontData {
     PangoFontDescription* desc = nullptr;
     bool underline = false;
     bool strike = false;
+    PangoLayout* measurer = nullptr;              // reused for every width
+    std::unordered_map<std::string, int> widths;  // words repeat, CJK characters most of all
+    double descent = 0;
 };
 
 // The system family, used after the page's families for anything they lack.
@@ -492,11 +495,17 @@ struct WebView::Impl : public litehtml::document_container {
             fm->draw_spaces = f->underline || f->strike;
             pango_font_metrics_unref(m);
         }
+        {
+            PangoFontMetrics* m = pango_context_get_metrics(detail::measuringContext(), f->desc, nullptr);
+            f->descent = std::lround(double(pango_font_metrics_get_descent(m)) / PANGO_SCALE);
+            pango_font_metrics_unref(m);
+        }
         return reinterpret_cast<litehtml::uint_ptr>(f);
     }
     void delete_font(litehtml::uint_ptr h) override {
         auto* f = reinterpret_cast<FontData*>(h);
         if (!f) return;
+        if (f->measurer) g_object_unref(f->measurer);
         pango_font_description_free(f->desc);
         delete f;
     }
@@ -509,11 +518,18 @@ struct WebView::Impl : public litehtml::document_container {
     int text_width(const litehtml::tchar_t* text, litehtml::uint_ptr h) override {
         auto* f = reinterpret_cast<FontData*>(h);
         if (!f || !text) return 0;
-        PangoLayout* l = makeLayout(detail::measuringContext(), text, f);
+        auto known = f->widths.find(text);
+        if (known != f->widths.end()) return known->second;
+        if (!f->measurer) {
+            f->measurer = pango_layout_new(detail::measuringContext());
+            pango_layout_set_font_description(f->measurer, f->desc);
+        }
+        pango_layout_set_text(f->measurer, text, -1);
         PangoRectangle logical;
-        pango_layout_get_extents(l, nullptr, &logical);
-        g_object_unref(l);
-        return int(std::ceil(double(logical.width) / PANGO_SCALE));
+        pango_layout_get_extents(f->measurer, nullptr, &logical);
+        int w = int(std::ceil(double(logical.width) / PANGO_SCALE));
+        f->widths.emplace(text, w);
+        return w;
     }
     void applyClip(cairo_t* cr) const {
         for (const auto& c : clips) {
@@ -541,9 +557,7 @@ struct WebView::Impl : public litehtml::document_container {
             pango_layout_set_attributes(l, attrs);
             pango_attr_list_unref(attrs);
         }
-        PangoFontMetrics* m = pango_context_get_metrics(detail::measuringContext(), f->desc, nullptr);
-        double descent = std::lround(double(pango_font_metrics_get_descent(m)) / PANGO_SCALE);
-        pango_font_metrics_unref(m);
+        double descent = f->descent;
         double baseline = double(pango_layout_get_baseline(l)) / PANGO_SCALE;
         setColor(cr, color);
         cairo_move_to(cr, pos.x, pos.bottom() - descent - baseline);
@@ -1038,24 +1052,50 @@ void WebView::Impl::navigate(const std::string& url, WebNavigationType type) {
 
 namespace {
 
-class PageView : public View {
+// The page draws straight into the target when the tree is rendered, and
+// only what the target's clip shows: a tall page keeps no picture of itself.
+class PageLayer : public Layer {
 public:
-    explicit PageView(WebView::Impl* impl) : impl_(impl) { setUserInteractionEnabled(false); }
-    const char* className() const override { return "WebPageView"; }
-    void drawRect(const Rect& rect) override {
-        GraphicsContext* ctx = currentContext();
-        if (!ctx || !impl_->doc) return;
-        cairo_t* cr = ctx->cairo();
+    static std::shared_ptr<PageLayer> create(WebView::Impl* impl) {
+        auto l = std::shared_ptr<PageLayer>(new PageLayer());
+        l->impl_ = impl;
+        return l;
+    }
+    bool drawsContent() const override { return true; }
+    bool drawsDirectly() const override { return true; }
+    void drawInContext(GraphicsContext& ctx) override {
+        if (!impl_->doc) return;
+        cairo_t* cr = ctx.cairo();
+        double x1, y1, x2, y2;
+        cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
         cairo_save(cr);
-        litehtml::position clip(int(std::floor(rect.origin.x)), int(std::floor(rect.origin.y)),
-                                int(std::ceil(rect.size.width)) + 1, int(std::ceil(rect.size.height)) + 1);
+        litehtml::position clip(int(std::floor(x1)), int(std::floor(y1)), int(std::ceil(x2 - x1)) + 1,
+                                int(std::ceil(y2 - y1)) + 1);
         impl_->clips.clear();
         impl_->doc->draw(reinterpret_cast<litehtml::uint_ptr>(cr), 0, 0, &clip);
         cairo_restore(cr);
     }
 
 private:
-    WebView::Impl* impl_;
+    PageLayer() = default;
+    WebView::Impl* impl_ = nullptr;
+};
+
+class PageView : public View {
+public:
+    explicit PageView(WebView::Impl* impl) : pageLayer_(PageLayer::create(impl)) {
+        setUserInteractionEnabled(false);
+        layer().addSublayer(pageLayer_);
+    }
+    const char* className() const override { return "WebPageView"; }
+    void layoutSubviews() override { pageLayer_->setFrame(bounds()); }
+    void pageChanged() {
+        pageLayer_->setFrame(bounds());
+        pageLayer_->setNeedsDisplay();
+    }
+
+private:
+    std::shared_ptr<PageLayer> pageLayer_;
 };
 
 // The scroller: drags scroll, a touch that does not move taps the page.
@@ -1161,7 +1201,7 @@ void WebView::relayout() {
     double w = std::max(bounds().size.width, impl_->doc ? double(impl_->doc->width()) : 0.0);
     scroll_->setContentSize({w, h});
     page_->setFrame({0, 0, bounds().size.width, std::max(h, 1.0)});
-    page_->setNeedsDisplay();
+    static_cast<PageView*>(page_.get())->pageChanged();
     Point off = scroll_->contentOffset();
     double maxY = std::max(0.0, h - bounds().size.height);
     if (off.y > maxY) scroll_->setContentOffset({off.x, maxY});
