@@ -65,3 +65,4 @@ function(quenta_test)
     PROPERTIES LABELS ${Q_LABEL}
                TIMEOUT 300)
 endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/Duktape.cmake")
