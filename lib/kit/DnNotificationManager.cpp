@@ -1,4 +1,5 @@
 #include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/Resetters.h"
 
 #include <algorithm>
 
@@ -30,6 +31,10 @@ void onMain(std::function<void()> fn) { foundation::performOnMainThread(std::mov
 
 DnNotificationManager& DnNotificationManager::sharedManager() {
     static DnNotificationManager* manager = new DnNotificationManager();  // lives for the whole process
+    static const bool registered = (foundation::registerResetter("kit.notices", foundation::ResetPhase::Presentation,
+                                                                 [] { manager->cleanUpNotificationQueue(); }),
+                                    true);
+    (void)registered;
     return *manager;
 }
 

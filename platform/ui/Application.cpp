@@ -1,4 +1,5 @@
 #include "platform/ui/Application.h"
+#include "platform/foundation/Resetters.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,6 +27,10 @@ std::string urlScheme(const std::string& url) {
 
 Application& Application::shared() {
     static Application app;
+    static const bool registered = (foundation::registerResetter("ui.application", foundation::ResetPhase::SharedObject,
+                                                                 [] { app.reset(); }),
+                                    true);
+    (void)registered;
     return app;
 }
 

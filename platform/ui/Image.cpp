@@ -1,4 +1,5 @@
 #include "platform/ui/Image.h"
+#include "platform/foundation/Resetters.h"
 
 #include <jpeglib.h>
 
@@ -198,6 +199,10 @@ std::mutex& namedMutex() {
 }
 std::map<std::pair<std::string, double>, std::shared_ptr<Image>>& namedCache() {
     static std::map<std::pair<std::string, double>, std::shared_ptr<Image>> cache;
+    static const bool registered =
+        (foundation::registerResetter("ui.imageCache", foundation::ResetPhase::Cache, [] { Image::clearNamedCache(); }),
+         true);
+    (void)registered;
     return cache;
 }
 

@@ -44,7 +44,7 @@ protected:
         // rows), so the handshake of a bound phone works.
         Answer first;
         std::thread([&] { first = GetSid().getSid("0"); }).join();
-        ASSERT_TRUE(first.uuid());
+        ASSERT_TRUE(first.uuid);
         std::optional<foundation::Value> bound;
         std::thread([&] {
             auto request =
@@ -57,10 +57,10 @@ protected:
         ASSERT_TRUE(bound && bound->get("result"));
         ASSERT_EQ(bound->get("result")->intValue(), 202);
         DkBase dk;
-        dk.setBid("3132333435363738393031323334353637383930");
-        dk.setDifftime("0");
+        dk.bid = "3132333435363738393031323334353637383930";
+        dk.difftime = "0";
         ASSERT_TRUE(initUtil().saveDkbase(dk, first));
-        uuid = *first.uuid();
+        uuid = *first.uuid;
         baseline = log().size();
 
         foundation::setExitHandler([this](int code) { exits.push_back(code); });
