@@ -20,8 +20,9 @@ public:
     // The first problem, such as `member "sid" is missing`; empty when ok().
     const std::string& error() const { return error_; }
 
-    // A text member: a string as it is, a number, boolean or null as it
-    // prints ("12", "true", "null"). Arrays and objects are mistyped.
+    // A text member: a string as it is; a number, boolean or null as the
+    // platform prints it (description()). Arrays, objects, data and dates
+    // are mistyped.
     std::optional<std::string> text(const char* name);
     // The same, but a missing member is no problem (nullopt).
     std::optional<std::string> optionalText(const char* name);
@@ -52,7 +53,7 @@ private:
 };
 
 // The handshake's reply (command 0): the session id and the positions of
-// the proof. A "sid" of null means the binding is gone.
+// the proof. A "sid" of "null" means the binding is gone.
 struct HandshakeReply {
     std::string sid;
     std::optional<std::string> question;

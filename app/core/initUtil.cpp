@@ -6,8 +6,8 @@
 
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
-#include "app/core/Replies.h"
 #include "app/core/GetSid.h"
+#include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
@@ -40,8 +40,8 @@ std::string initUtil::payloadText(const Answer& answer, const std::string& seria
     std::string height = d.screenHeight > 0 ? std::to_string(int(d.screenHeight)) : "480";
     std::string width = d.screenWidth > 0 ? std::to_string(int(d.screenWidth)) : "320";
     auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("(null)"); };
-    return "16;" + text(answer.mac) + "," + text(answer.answer) + "," + serial + ",iphone," + version + "," +
-           height + "," + width + "," + text(answer.uuid);
+    return "16;" + text(answer.mac) + "," + text(answer.answer) + "," + serial + ",iphone," + version + "," + height +
+           "," + width + "," + text(answer.uuid);
 }
 
 void initUtil::getHttpData(const std::string& serial) {

@@ -12,7 +12,7 @@
 
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/RunLoop.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 namespace {
 

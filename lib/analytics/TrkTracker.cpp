@@ -51,9 +51,10 @@ std::recursive_mutex& TrkTracker::classLock() {
 TrkTracker& TrkTracker::sharedTracker() {
     std::lock_guard<std::recursive_mutex> lock(classLock());
     static TrkTracker* tracker = new TrkTracker();  // lives for the process
-    static const bool registered = (foundation::registerResetter("analytics.tracker", foundation::ResetPhase::SharedObject,
-                                                                 [] { tracker->stopTracker(); }),
-                                    true);
+    static const bool registered =
+        (foundation::registerResetter("analytics.tracker", foundation::ResetPhase::SharedObject,
+                                      [] { tracker->stopTracker(); }),
+         true);
     (void)registered;
     return *tracker;
 }

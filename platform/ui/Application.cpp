@@ -27,9 +27,9 @@ std::string urlScheme(const std::string& url) {
 
 Application& Application::shared() {
     static Application app;
-    static const bool registered = (foundation::registerResetter("ui.application", foundation::ResetPhase::SharedObject,
-                                                                 [] { app.reset(); }),
-                                    true);
+    static const bool registered =
+        (foundation::registerResetter("ui.application", foundation::ResetPhase::SharedObject, [] { app.reset(); }),
+         true);
     (void)registered;
     return app;
 }

@@ -5,9 +5,8 @@ namespace ui {
 
 Screen& Screen::main() {
     static Screen screen;
-    static const bool registered = (foundation::registerResetter("ui.screen", foundation::ResetPhase::SharedObject,
-                                                                 [] { screen.reset(); }),
-                                    true);
+    static const bool registered =
+        (foundation::registerResetter("ui.screen", foundation::ResetPhase::SharedObject, [] { screen.reset(); }), true);
     (void)registered;
     return screen;
 }

@@ -26,8 +26,9 @@ TEST(Replies, HandshakeReplyMembers) {
     const Case cases[] = {
         {R"({"sid":"S1","question":"3,0,39"})", "S1", "3,0,39", ""},
         {R"({"sid":12345,"question":7})", "12345", "7", ""},
-        // A null session id reads as "null": the binding is gone.
-        {R"({"sid":null})", "null", std::nullopt, ""},
+        // The server's word for a binding that is gone, and a JSON null.
+        {R"({"sid":"null"})", "null", std::nullopt, ""},
+        {R"({"sid":null})", "(null)", std::nullopt, ""},
         {R"({"question":"1"})", std::nullopt, std::nullopt, R"(member "sid" is missing)"},
         {R"({"sid":["a"],"question":"1"})", std::nullopt, std::nullopt, R"(member "sid" is not a text)"},
         {R"({"sid":"S","question":{"a":1}})", std::nullopt, std::nullopt, R"(member "question" is not a text)"},
@@ -71,9 +72,9 @@ TEST(Replies, ReaderIntegersAndBooleans) {
         std::optional<bool> boolean;
     };
     const Case cases[] = {
-        {"n", 201, std::nullopt},   {"t", 201, std::nullopt},          {"x", std::nullopt, std::nullopt},
+        {"n", 201, std::nullopt},          {"t", 201, std::nullopt},          {"x", std::nullopt, std::nullopt},
         {"f", std::nullopt, std::nullopt}, {"b", std::nullopt, true},         {"one", 1, true},
-        {"two", 2, std::nullopt},   {"a", std::nullopt, std::nullopt},
+        {"two", 2, std::nullopt},          {"a", std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
         ReplyReader ints(v);
