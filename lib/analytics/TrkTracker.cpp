@@ -1,7 +1,7 @@
 #include "lib/analytics/TrkTracker.h"
-#include "platform/foundation/Resetters.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace {

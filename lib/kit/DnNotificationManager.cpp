@@ -1,8 +1,8 @@
 #include "lib/kit/DnNotificationManager.h"
-#include "platform/foundation/Resetters.h"
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"

@@ -1,8 +1,8 @@
 #include "platform/ui/AlertView.h"
-#include "platform/foundation/Resetters.h"
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Text.h"

@@ -1,11 +1,11 @@
 #include "platform/ui/Application.h"
-#include "platform/foundation/Resetters.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"

@@ -1,5 +1,4 @@
 #include "platform/ui/Image.h"
-#include "platform/foundation/Resetters.h"
 
 #include <jpeglib.h>
 
@@ -13,6 +12,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Screen.h"
 
 namespace ui {

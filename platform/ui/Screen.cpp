@@ -1,4 +1,5 @@
 #include "platform/ui/Screen.h"
+
 #include "platform/foundation/Resetters.h"
 
 namespace ui {
