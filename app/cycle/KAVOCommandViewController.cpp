@@ -110,7 +110,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     if (cmd.handshake) {
         GetSid getSid;
         answer = getSid.getSid("1");
-        const std::string result = answer.answer().value_or(AnswerNetworkError);
+        const std::string result = answer.answer.value_or(AnswerNetworkError);
         if (result == AnswerNetworkError) {
             notifyProgressHUDToDisappear(tag);
             reportFailure(cmd.handshakeFailure);
@@ -124,7 +124,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             return;
         }
     } else {
-        answer.setUuid(Constants::getValueFromDBByKey(StoreKeys::uuid));
+        answer.uuid = Constants::getValueFromDBByKey(StoreKeys::uuid);
     }
 
     std::optional<std::string> url = cmd.assembleURL ? cmd.assembleURL(answer, argument) : std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
@@ -30,6 +31,10 @@ void onMain(std::function<void()> fn) { foundation::performOnMainThread(std::mov
 
 DnNotificationManager& DnNotificationManager::sharedManager() {
     static DnNotificationManager* manager = new DnNotificationManager();  // lives for the whole process
+    static const bool registered = (foundation::registerResetter("kit.notices", foundation::ResetPhase::Presentation,
+                                                                 [] { manager->cleanUpNotificationQueue(); }),
+                                    true);
+    (void)registered;
     return *manager;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Text.h"
@@ -14,10 +15,35 @@ namespace {
 // lives on after its maker lets go of it.
 std::vector<std::shared_ptr<AlertView>>& alerts() {
     static std::vector<std::shared_ptr<AlertView>> list;
+    // Alerts still up go without calling their delegates: those may be gone.
+    static const bool registered =
+        (foundation::registerResetter("ui.alerts", foundation::ResetPhase::Presentation,
+                                      [] {
+                                          while (!list.empty()) {
+                                              auto alert = list.back();
+                                              alert->setDelegate(nullptr);
+                                              alert->dismissWithClickedButtonIndex(-1, false);
+                                              if (!list.empty() && list.back() == alert) list.pop_back();
+                                          }
+                                      }),
+         true);
+    (void)registered;
     return list;
 }
 std::vector<std::shared_ptr<ActionSheet>>& sheets() {
     static std::vector<std::shared_ptr<ActionSheet>> list;
+    static const bool registered =
+        (foundation::registerResetter("ui.actionSheets", foundation::ResetPhase::Presentation,
+                                      [] {
+                                          while (!list.empty()) {
+                                              auto sheet = list.back();
+                                              sheet->setDelegate(nullptr);
+                                              sheet->dismissWithClickedButtonIndex(-1, false);
+                                              if (!list.empty() && list.back() == sheet) list.pop_back();
+                                          }
+                                      }),
+         true);
+    (void)registered;
     return list;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -26,6 +27,10 @@ std::string urlScheme(const std::string& url) {
 
 Application& Application::shared() {
     static Application app;
+    static const bool registered =
+        (foundation::registerResetter("ui.application", foundation::ResetPhase::SharedObject, [] { app.reset(); }),
+         true);
+    (void)registered;
     return app;
 }
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "Collector.h"
 #include "lib/analytics/TrkDataDispatcher.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/analytics/Collector.h"
 
 using testcollector::Collector;
 using testcollector::Reply;
