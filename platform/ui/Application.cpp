@@ -90,7 +90,7 @@ Rect Application::statusBarFrame() const {
 void Application::registerForRemoteNotificationTypes(unsigned types) {
     registered_ = types;
     unsigned id = ++registration_;
-    foundation::RunLoop::main().post([this, id]() {
+    foundation::postToMain([this, id]() {
         if (id != registration_ || !delegate_) return;
         if (!token_.empty() && (registered_ & allowed_) != 0)
             delegate_->didRegisterForRemoteNotificationsWithDeviceToken(this, token_);

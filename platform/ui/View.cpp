@@ -115,7 +115,7 @@ void layoutDirtyViews() {
 void scheduleDisplayPass() {
     if (g_passScheduled) return;
     g_passScheduled = true;
-    foundation::RunLoop::main().post([] { runDisplayPass(); });
+    foundation::postToMain([] { runDisplayPass(); });
 }
 
 void runDisplayPass() {
@@ -529,7 +529,7 @@ void commitTop() {
         // Nothing animates (no change, or no duration): report on the next turn.
         auto d = std::move(group->done);
         group->done = nullptr;
-        foundation::RunLoop::main().post([d] { d(true); });
+        foundation::postToMain([d] { d(true); });
     }
 }
 }  // namespace
