@@ -222,6 +222,20 @@ TEST_F(ProgressHUDTest, ShowAndHideWithoutAnimationTellTheDelegateBeforeRemoval)
     EXPECT_EQ(hud->superview(), nullptr);
 }
 
+TEST_F(ProgressHUDTest, ADelegateDestroyedBeforeTheHideIsNotCalled) {
+    auto hud = ProgressHUD::initWithView(host.get());
+    host->addSubview(hud);
+    auto screen = std::make_unique<Recorder>();
+    hud->setDelegate(screen.get());
+    hud->setRemoveFromSuperViewOnHide(true);
+    hud->show(false);
+    screen.reset();  // the screen went away while its overlay showed
+    EXPECT_EQ(hud->delegate(), nullptr);
+    hud->hide(false);
+    EXPECT_TRUE(hud->isFinished());
+    EXPECT_EQ(hud->superview(), nullptr);
+}
+
 TEST_F(ProgressHUDTest, AnimatedShowFadesInAndZoomedHideShrinksAway) {
     auto hud = addHUD();
     hud->setAnimationType(ProgressHUDAnimationZoom);
