@@ -5,6 +5,7 @@
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Error.h"
+#include "platform/foundation/Value.h"
 
 using namespace foundation;
 
@@ -72,6 +73,9 @@ TEST(Hex, RoundTripsAndRejectsBadDigits) {
     char out[4];
     writeHex(bytes.data() + 2, 2, out);
     EXPECT_EQ(std::string(out, 4), "a5ff");
+    // Byte values describe themselves in groups of four.
+    EXPECT_EQ(Value(Bytes{0, 1, 2, 3, 4, 5, 6, 7, 0xfe}).description(), "<00010203 04050607 fe>");
+    EXPECT_EQ(Value(Bytes{}).description(), "<>");
 }
 
 TEST(PercentEscape, EscapesAndUnescapes) {
