@@ -96,7 +96,8 @@ void Application::registerForRemoteNotificationTypes(unsigned types) {
             delegate_->didRegisterForRemoteNotificationsWithDeviceToken(this, token_);
         else
             delegate_->didFailToRegisterForRemoteNotificationsWithError(
-                this, "remote notifications are not available on this device");
+                this, foundation::Error(kApplicationErrorDomain, kRemoteNotificationsUnavailable,
+                                        "remote notifications are not available on this device"));
     });
 }
 
