@@ -42,6 +42,12 @@ bool Application::launch(std::shared_ptr<ApplicationDelegate> delegate, const fo
 
 Window* Application::keyWindow() const { return Window::keyWindow(); }
 
+void Application::setStatusBarOrientation(int o) {
+    if (o == statusBarOrientation_) return;
+    statusBarOrientation_ = o;
+    post(kApplicationDidChangeStatusBarOrientationNotification);
+}
+
 void Application::resignActive() {
     if (state_ != ApplicationState::Active) return;
     state_ = ApplicationState::Inactive;

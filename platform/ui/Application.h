@@ -37,6 +37,8 @@ inline constexpr const char* kApplicationDidBecomeActiveNotification = "Applicat
 inline constexpr const char* kApplicationWillResignActiveNotification = "ApplicationWillResignActiveNotification";
 inline constexpr const char* kApplicationDidEnterBackgroundNotification = "ApplicationDidEnterBackgroundNotification";
 inline constexpr const char* kApplicationWillEnterForegroundNotification = "ApplicationWillEnterForegroundNotification";
+inline constexpr const char* kApplicationDidChangeStatusBarOrientationNotification =
+    "ApplicationDidChangeStatusBarOrientationNotification";
 inline constexpr const char* kApplicationWillTerminateNotification = "ApplicationWillTerminateNotification";
 inline constexpr const char* kApplicationDidReceiveMemoryWarningNotification =
     "ApplicationDidReceiveMemoryWarningNotification";
@@ -114,7 +116,8 @@ public:
     Rect statusBarFrame() const;
     // 1 portrait, 2 upside down, 3 landscape right, 4 landscape left.
     int statusBarOrientation() const { return statusBarOrientation_; }
-    void setStatusBarOrientation(int o) { statusBarOrientation_ = o; }
+    // A change posts kApplicationDidChangeStatusBarOrientationNotification.
+    void setStatusBarOrientation(int o);
 
     // Remote notifications. Registration answers the delegate on the next
     // run-loop turn: with the device token when one is configured, else

@@ -459,6 +459,8 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
         if (self->delegate_) self->delegate_->didShowViewController(self.get(), to.get(), animated);
         foundation::Dictionary info;
         info.set("viewController", std::string(to->className()));
+        info.set(kNavigationControllerLastVisibleViewControllerKey, viewControllerIdentity(keepFrom.get()));
+        info.set(kNavigationControllerNextVisibleViewControllerKey, viewControllerIdentity(to.get()));
         foundation::NotificationCenter::defaultCenter().post(kNavigationControllerDidShowViewControllerNotification,
                                                              self.get(), info);
     };

@@ -15,9 +15,16 @@
 namespace ui {
 
 // Posted after a push or pop finished, with the navigation controller as
-// object; userInfo "viewController" holds the shown controller's class name.
+// object; userInfo "viewController" holds the shown controller's class name,
+// and the two keys below the addresses (unsigned integers) of the controller
+// that was on top before and of the one on top now (0 when none); compare
+// them with viewControllerIdentity().
 inline constexpr const char* kNavigationControllerDidShowViewControllerNotification =
     "NavigationControllerDidShowViewControllerNotification";
+inline constexpr const char* kNavigationControllerLastVisibleViewControllerKey =
+    "NavigationControllerLastVisibleViewController";
+inline constexpr const char* kNavigationControllerNextVisibleViewControllerKey =
+    "NavigationControllerNextVisibleViewController";
 
 enum class BarButtonItemStyle { Plain = 0, Bordered = 1, Done = 2 };
 enum class BarButtonSystemItem {

@@ -172,7 +172,13 @@ void ScrollView::touchesEnded(const TouchSet&, const Event&) {
     dragging_ = false;
     Point target = settleTarget(contentOffset());
     bool decelerate = !(target == contentOffset());
-    if (delegate_) delegate_->scrollViewDidEndDragging(this, decelerate);
+    if (delegate_) {
+        delegate_->scrollViewDidEndDragging(this, decelerate);
+        // The delegate may have changed the insets (a refresh header keeps
+        // the content open): settle within the new ones.
+        target = settleTarget(contentOffset());
+        decelerate = !(target == contentOffset());
+    }
     if (decelerate) {
         if (delegate_) delegate_->scrollViewWillBeginDecelerating(this);
         moveAnimated(target, true);

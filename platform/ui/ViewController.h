@@ -4,6 +4,7 @@
 // forwarded to children whose views are shown), modal presentation with
 // completion, segues through the screen map, and portrait-only answers.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -131,5 +132,11 @@ private:
 };
 
 using ViewControllerRef = std::shared_ptr<ViewController>;
+
+// A controller's address as a number, for notifications that name
+// controllers in their user info (0 for none).
+inline unsigned long long viewControllerIdentity(const ViewController* vc) {
+    return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(vc));
+}
 
 }  // namespace ui
