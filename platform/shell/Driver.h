@@ -11,25 +11,30 @@
 #include <vector>
 
 #include "platform/foundation/Clock.h"
+#include "platform/shell/Backend.h"
 #include "platform/ui/Window.h"
 
 namespace shell {
 
-class Driver {
+class Driver : public Backend {
 public:
     // Installs a manual clock unless one is installed already.
     explicit Driver(ui::Size screen = {320, 480}, double scale = 1);
-    ~Driver();
+    ~Driver() override;
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
 
-    ui::Window& window() { return *window_; }
+    ui::Window& window() override { return *window_; }
+    double scale() const override { return scale_; }
+    bool isHeadless() const override { return true; }
+    void present() override { settle(); }
     const std::shared_ptr<ui::Window>& windowRef() const { return window_; }
     foundation::ManualClock& clock();
 
     // Runs what is pending now.
     void settle();
-    // Moves the clock, firing timers and animations that fall due on the way.
+    // Moves the clock, firing timers, animations and display-link frames
+    // (60 per second) that fall due on the way.
     void advance(double seconds);
 
     // Finds visible views (nothing hidden on the way up); the frontmost match.
@@ -53,7 +58,7 @@ public:
     void backspace();
 
     std::string tree() const;
-    ui::ImageRef snapshot();
+    ui::ImageRef snapshot() override;
     bool saveSnapshot(const std::string& path);
 
 private:

@@ -94,7 +94,10 @@ void Shell::run() {
     auto timer = loop.addTimer(
         1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { tick(); }, foundation::kCommonModes);
     ticker_ = timer;
+    bool external = !isHeadless();
+    if (external) frameClock().setExternallyDriven(true);
     loop.run();
+    if (external) frameClock().setExternallyDriven(false);
     timer->invalidate();
     running_ = false;
 }
@@ -106,6 +109,8 @@ void Shell::stop() {
 
 void Shell::tick() {
     pumpEvents();
+    // One refresh of the window: display links draw before the picture is shown.
+    if (frameClock().isExternallyDriven()) frameClock().tick(foundation::clock().monotonic());
     if (dirty_ || ui::activeAnimationCount() > 0 || ui::takeLayerTreeChanged()) present();
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/shell/Backend.h"
 #include "platform/ui/Window.h"
 
 struct SDL_Window;
@@ -32,10 +33,10 @@ struct ShellOptions {
     double screenScale() const { return tallScreen ? 2 : (scale > 0 ? scale : 1); }
 };
 
-class Shell {
+class Shell : public Backend {
 public:
     explicit Shell(ShellOptions options = {});
-    ~Shell();
+    ~Shell() override;
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
@@ -45,12 +46,15 @@ public:
     // Sets the main screen, makes the window tree and, with a display, opens
     // the SDL window. Returns false when it runs headless.
     bool start();
-    bool isHeadless() const { return sdlWindow_ == nullptr; }
-    ui::Window& window() { return *window_; }
+    bool isHeadless() const override { return sdlWindow_ == nullptr; }
+    ui::Window& window() override { return *window_; }
+    double scale() const override { return options_.screenScale(); }
+    ui::ImageRef snapshot() override { return window_->render(options_.screenScale()); }
     const std::shared_ptr<ui::Window>& windowRef() const { return window_; }
     const ShellOptions& options() const { return options_; }
 
-    // Runs the main run loop until stop() or the window is closed.
+    // Runs the main run loop until stop() or the window is closed. With a
+    // window, its refreshes drive the frame clock.
     void run();
     void stop();
 
@@ -59,7 +63,7 @@ public:
     // Handles one event (mouse, keys, text, closing).
     void handleEvent(const SDL_Event& event);
     // Draws the tree into the window now.
-    void present();
+    void present() override;
     int framesPresented() const { return frames_; }
     SDL_Window* sdlWindow() const { return sdlWindow_; }
 

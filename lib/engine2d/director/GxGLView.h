@@ -1,0 +1,131 @@
+#pragma once
+// The view the engine draws into. It owns a renderer: a GL context (EGL,
+// surfaceless) and a framebuffer whose colour renderbuffer has the view's
+// size in pixels (bounds x content scale). Laying the view out (re)creates
+// that storage and draws a frame at once; presenting a frame reads the
+// pixels back and makes them the view's layer contents (premultiplied), so
+// the engine's picture composes "over" whatever lies beneath it in the
+// window, in snapshots and in the headless driver like any view.
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gl/Context.h"
+#include "platform/ui/View.h"
+
+namespace engine2d {
+
+// The colour formats a view can ask for.
+extern const char* const kGxColorFormatRGBA8;   // "EAGLColorFormatRGBA8"
+extern const char* const kGxColorFormatRGB565;  // "EAGLColorFormat565"
+
+// Receives the touches a GL view takes (the engine's touch dispatcher).
+class GxTouchDelegate {
+public:
+    virtual ~GxTouchDelegate() = default;
+    virtual void touchesBegan(const ui::TouchSet&, const ui::Event&) {}
+    virtual void touchesMoved(const ui::TouchSet&, const ui::Event&) {}
+    virtual void touchesEnded(const ui::TouchSet&, const ui::Event&) {}
+    virtual void touchesCancelled(const ui::TouchSet&, const ui::Event&) {}
+};
+
+class GxES2Renderer {
+public:
+    // nullptr when no context can be made or made current.
+    static std::unique_ptr<GxES2Renderer> create(unsigned depthFormat, unsigned pixelFormat,
+                                                 const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling,
+                                                 unsigned samples);
+    ~GxES2Renderer();
+    // Gives the colour (and depth) renderbuffers storage of the pixel size;
+    // answers whether the framebuffer is complete.
+    bool resizeFromLayer(int pixelWidth, int pixelHeight);
+    int backingWidth() const { return backingWidth_; }
+    int backingHeight() const { return backingHeight_; }
+    unsigned defaultFramebuffer() const { return defaultFramebuffer_; }
+    unsigned colorRenderbuffer() const { return colorRenderbuffer_; }
+    unsigned depthBuffer() const { return depthBuffer_; }
+    unsigned pixelFormat() const { return pixelFormat_; }
+    bool isComplete() const { return complete_; }
+    const std::shared_ptr<gl::Context>& context() const { return context_; }
+    std::string description() const;
+
+private:
+    GxES2Renderer() = default;
+    std::shared_ptr<gl::Context> context_;
+    int backingWidth_ = 0, backingHeight_ = 0;
+    unsigned depthFormat_ = 0, pixelFormat_ = 0;
+    unsigned defaultFramebuffer_ = 0, colorRenderbuffer_ = 0, depthBuffer_ = 0;
+    bool complete_ = false;
+};
+
+class GxGLView : public ui::View {
+public:
+    // nullptr when the renderer cannot be made (no EGL display).
+    static std::shared_ptr<GxGLView> viewWithFrame(const ui::Rect& frame,
+                                                   const std::string& pixelFormat = kGxColorFormatRGB565,
+                                                   unsigned depthFormat = 0, bool preserveBackbuffer = false,
+                                                   const std::shared_ptr<gl::Context>& sharegroup = nullptr,
+                                                   bool multiSampling = false, unsigned numberOfSamples = 0);
+    explicit GxGLView(const ui::Rect& frame);
+    ~GxGLView() override;
+    const char* className() const override { return "GxGLView"; }
+
+    static unsigned convertPixelFormat(const std::string& format);
+    const std::string& pixelFormat() const { return pixelFormat_; }
+    unsigned depthFormat() const { return depthFormat_; }
+    // The surface size in pixels.
+    ui::Size surfaceSize() const { return size_; }
+    const std::shared_ptr<gl::Context>& context() const;
+    GxES2Renderer* renderer() const { return renderer_.get(); }
+    bool multiSampling() const { return multiSampling_; }
+    void setMultiSampling(bool m) { multiSampling_ = m; }
+
+    // Pixels per point of the surface: 1 until the director asks for the
+    // high-resolution screen, whatever the screen's scale (the picture
+    // handed to the layer carries its own scale). A new scale asks for a new
+    // layout, and so new storage, before the next frame.
+    double contentScaleFactor() const { return scale_; }
+    void setContentScaleFactor(double s);
+    void layoutSubviews() override;
+    // Presents the frame drawn into the framebuffer: read back into the
+    // layer's contents. Nothing is read from an incomplete framebuffer.
+    void swapBuffers();
+    // Frames handed over so far.
+    int framesPresented() const { return framesPresented_; }
+    // A pixel of the last presented frame as GL drew it (RGBA, premultiplied),
+    // x, y in pixels from the top left; zeros outside.
+    std::array<uint8_t, 4> presentedPixel(int x, int y) const;
+
+    ui::Point convertPointFromViewToSurface(ui::Point p) const;
+    ui::Rect convertRectFromViewToSurface(const ui::Rect& r) const;
+
+    GxTouchDelegate* touchDelegate() const { return touchDelegate_; }
+    void setTouchDelegate(GxTouchDelegate* d) { touchDelegate_ = d; }
+    void touchesBegan(const ui::TouchSet& t, const ui::Event& e) override;
+    void touchesMoved(const ui::TouchSet& t, const ui::Event& e) override;
+    void touchesEnded(const ui::TouchSet& t, const ui::Event& e) override;
+    void touchesCancelled(const ui::TouchSet& t, const ui::Event& e) override;
+    std::string description() const;
+
+private:
+    bool setupSurfaceWithSharegroup(const std::shared_ptr<gl::Context>& sharegroup);
+
+    std::unique_ptr<GxES2Renderer> renderer_;
+    std::string pixelFormat_ = kGxColorFormatRGB565;
+    unsigned depthFormat_ = 0;
+    bool preserveBackbuffer_ = false;
+    ui::Size size_;
+    bool discardFramebufferSupported_ = false;
+    GxTouchDelegate* touchDelegate_ = nullptr;
+    unsigned requestedSamples_ = 0;
+    bool multiSampling_ = false;
+    int framesPresented_ = 0;
+    double scale_ = 1;
+    std::vector<uint8_t> readback_;  // bottom-up, as read
+    int readbackWidth_ = 0, readbackHeight_ = 0;
+    ui::ImageRef frames_[2];
+};
+
+}  // namespace engine2d

@@ -1,0 +1,37 @@
+#pragma once
+// What the GL implementation and the system offer, probed once with a
+// current context.
+
+#include <string>
+
+namespace engine2d {
+
+class GxConfiguration {
+public:
+    static GxConfiguration& sharedConfiguration();
+    // The system version the device reports (configurable; tests set it).
+    static void setSystemVersion(const std::string& v);
+    static unsigned packVersion(const std::string& v);
+
+    bool checkForGLExtension(const std::string& name) const;
+    int maxTextureSize() const { return maxTextureSize_; }
+    int maxTextureUnits() const { return maxTextureUnits_; }
+    int maxModelviewStackDepth() const { return 0; }
+    int maxSamplesAllowed() const { return maxSamplesAllowed_; }
+    bool supportsPVRTC() const { return supportsPVRTC_; }
+    bool supportsNPOT() const { return true; }
+    bool supportsBGRA8888() const { return supportsBGRA8888_; }
+    bool supportsDiscardFramebuffer() const { return supportsDiscardFramebuffer_; }
+    bool supportsShareableVAO() const { return supportsShareableVAO_; }
+    unsigned OSVersion() const { return OSVersion_; }
+
+private:
+    GxConfiguration();
+    std::string extensions_;
+    int maxTextureSize_ = 0, maxTextureUnits_ = 0, maxSamplesAllowed_ = 0;
+    bool supportsPVRTC_ = false, supportsBGRA8888_ = false, supportsDiscardFramebuffer_ = false,
+         supportsShareableVAO_ = false;
+    unsigned OSVersion_ = 0;
+};
+
+}  // namespace engine2d

@@ -1,0 +1,30 @@
+#pragma once
+// What the node tree takes from the director, without depending on GL: the
+// scheduler every node uses, the window size in points, the content scale
+// and the engine's draw counter. The director fills it in; tests of the
+// node tree set it themselves.
+
+#include <memory>
+
+#include "lib/engine2d/mathlib/Geometry.h"
+#include "lib/engine2d/scheduler/GxScheduler.h"
+
+namespace engine2d {
+
+struct GxEnvironment {
+    static GxEnvironment& shared();
+    // Made on first use; the director ticks this one.
+    std::shared_ptr<GxScheduler> scheduler();
+    void setScheduler(std::shared_ptr<GxScheduler> s) { scheduler_ = std::move(s); }
+
+    Size winSize;
+    float contentScaleFactor = 1;
+    unsigned drawCounter = 0;
+    // Stamped on each added or reordered child.
+    unsigned orderOfArrival = 1;
+
+private:
+    std::shared_ptr<GxScheduler> scheduler_;
+};
+
+}  // namespace engine2d

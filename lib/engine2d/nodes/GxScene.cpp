@@ -1,0 +1,55 @@
+#include "lib/engine2d/nodes/GxScene.h"
+
+#include "lib/engine2d/nodes/GxEnvironment.h"
+
+namespace engine2d {
+
+bool GxScene::init() {
+    if (!GxNode::init()) return false;
+    setIgnoreAnchorPointForPosition(true);
+    anchorPoint_ = {0.5f, 0.5f};
+    setContentSize(GxEnvironment::shared().winSize);
+    return true;
+}
+
+bool GxLayer::init() {
+    if (!GxNode::init()) return false;
+    setAnchorPoint({0.5f, 0.5f});
+    setContentSize(GxEnvironment::shared().winSize);
+    setIgnoreAnchorPointForPosition(true);
+    isTouchEnabled_ = false;
+    isAccelerometerEnabled_ = false;
+    return true;
+}
+
+std::shared_ptr<GxLayerMultiplex> GxLayerMultiplex::layerWithLayers(std::vector<std::shared_ptr<GxLayer>> layers) {
+    return gxMake<GxLayerMultiplex>(std::move(layers));
+}
+
+bool GxLayerMultiplex::init(std::vector<std::shared_ptr<GxLayer>> layers) {
+    if (!GxLayer::init()) return false;
+    layers_ = std::move(layers);
+    enabledLayer_ = 0;
+    if (!layers_.empty() && layers_[0]) addChild(layers_[0]);
+    return true;
+}
+
+void GxLayerMultiplex::switchTo(unsigned n) {
+    if (n >= layers_.size() || !layers_[n]) return;
+    if (enabledLayer_ < layers_.size() && layers_[enabledLayer_]) removeChild(layers_[enabledLayer_].get(), true);
+    enabledLayer_ = n;
+    addChild(layers_[n]);
+}
+
+void GxLayerMultiplex::switchToAndReleaseMe(unsigned n) {
+    if (n >= layers_.size() || !layers_[n]) return;
+    if (enabledLayer_ < layers_.size() && layers_[enabledLayer_]) {
+        auto leaving = layers_[enabledLayer_];
+        layers_[enabledLayer_] = nullptr;
+        removeChild(leaving.get(), true);
+    }
+    enabledLayer_ = n;
+    addChild(layers_[n]);
+}
+
+}  // namespace engine2d

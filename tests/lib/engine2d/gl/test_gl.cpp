@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+#include "lib/engine2d/director/GxDirector.h"
+#include "lib/engine2d/director/GxGLView.h"
+#include "lib/engine2d/director/GxLayerColor.h"
+#include "lib/engine2d/gles/GxConfiguration.h"
+#include "lib/engine2d/gles/GxGLProgram.h"
+#include "lib/engine2d/gles/GxGLStateCache.h"
+#include "lib/engine2d/mathlib/MatrixStack.h"
+#include "lib/engine2d/nodes/GxEnvironment.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
+#include "platform/shell/Driver.h"
+#include "platform/ui/Screen.h"
+#include "tests/support/TestSupport.h"
+
+using namespace engine2d;
+using Px = std::array<uint8_t, 4>;
+
+namespace {
+
+#define REQUIRE_GL()                                                                                   \
+    do {                                                                                               \
+        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
+    } while (0)
+
+class Engine : public testing::Test {
+protected:
+    void TearDown() override {
+        auto& d = GxDirector::sharedDirector();
+        d.end();
+        d.setContentScaleFactor(1);
+        d.setProjection(kGxDirectorProjection3D);
+        GxDirector::setStatsLabelMaker(nullptr);
+        gl::Context::clearCurrent();
+    }
+
+    // A GL view of the size in points inside the driver's window, attached
+    // to the director, showing a scene built by `fill`.
+    std::shared_ptr<GxGLView> show(shell::Driver& driver, ui::Rect frame, int projection = kGxDirectorProjection2D) {
+        auto view = GxGLView::viewWithFrame(frame, kGxColorFormatRGBA8);
+        EXPECT_NE(view, nullptr);
+        if (!view) return nullptr;
+        driver.window().addSubview(view);
+        auto& d = GxDirector::sharedDirector();
+        d.setView(view);
+        d.setProjection(projection);
+        gl::ClearColor(0, 0, 0, 0);
+        return view;
+    }
+};
+
+TEST_F(Engine, EveryBuiltInProgramLinksWithTheFixedAttributeSlots) {
+    REQUIRE_GL();
+    auto ctx = gl::Context::create();
+    ASSERT_TRUE(ctx && ctx->makeCurrent());
+    GxShaderCache cache;
+    cache.loadDefaultShaders();
+    struct Slots {
+        const char* key;
+        int position, color, texCoord;
+    };
+    const Slots all[] = {
+        {kGxShaderPositionTextureColor, 0, 1, 2},    {kGxShaderPositionTextureColorAlphaTest, 0, 1, 2},
+        {kGxShaderPositionColor, 0, 1, -1},          {kGxShaderPositionTexture, 0, -1, 2},
+        {kGxShaderPositionTexture_uColor, 0, -1, 2}, {kGxShaderPositionTextureA8Color, 0, 1, 2},
+        {kGxShaderPosition_uColor, 0, -1, -1},
+    };
+    for (const Slots& s : all) {
+        auto p = cache.programForKey(s.key);
+        ASSERT_NE(p, nullptr) << s.key;
+        GLint linked = 0;
+        gl::GetProgramiv(p->program(), GL_LINK_STATUS, &linked);
+        EXPECT_EQ(linked, 1) << s.key << ": " << p->programLog();
+        EXPECT_TRUE(p->vertexCompiled() && p->fragmentCompiled())
+            << s.key << p->vertexShaderLog() << p->fragmentShaderLog();
+        EXPECT_EQ(gl::GetAttribLocation(p->program(), "a_position"), s.position) << s.key;
+        EXPECT_EQ(gl::GetAttribLocation(p->program(), "a_color"), s.color) << s.key;
+        EXPECT_EQ(gl::GetAttribLocation(p->program(), "a_texCoord"), s.texCoord) << s.key;
+        EXPECT_GE(p->uniformMVPMatrix(), 0) << s.key;
+    }
+    EXPECT_EQ(cache.programForKey("NoSuchProgram"), nullptr);
+    // A program that does not compile says so instead of linking silently.
+    GxGLProgram broken("void main() { this is not glsl }", nullptr);
+    EXPECT_FALSE(broken.vertexCompiled());
+    EXPECT_FALSE(broken.vertexShaderLog().empty());
+    EXPECT_FALSE(broken.link());
+}
+
+TEST_F(Engine, TheUniformCacheSkipsARepeatedMatrixAndTheStateCacheSkipsRepeatedState) {
+    REQUIRE_GL();
+    auto ctx = gl::Context::create();
+    ASSERT_TRUE(ctx && ctx->makeCurrent());
+    gxGLCacheReset();
+    GxShaderCache cache;
+    cache.loadDefaultShaders();
+    auto p = cache.programForKey(kGxShaderPositionColor);
+    p->use();
+    mxMat4 m;
+    mxMat4SetIdentity(&m);
+    uint64_t sent = gl::callCount(gl::Call::UniformMatrix4fv);
+    p->setUniformLocationMatrix4fv(p->uniformMVPMatrix(), m.mat, 1);
+    p->setUniformLocationMatrix4fv(p->uniformMVPMatrix(), m.mat, 1);
+    EXPECT_EQ(gl::callCount(gl::Call::UniformMatrix4fv) - sent, 1u);
+    m.mat[13] = 0.5f;
+    p->setUniformLocationMatrix4fv(p->uniformMVPMatrix(), m.mat, 1);
+    EXPECT_EQ(gl::callCount(gl::Call::UniformMatrix4fv) - sent, 2u);
+
+    struct Step {
+        const char* what;
+        std::function<void()> call;
+        gl::Call counted;
+        uint64_t calls;
+    };
+    GLuint tex = 0;
+    gl::GenTextures(1, &tex);
+    const Step steps[] = {
+        {"same program again", [&] { p->use(); }, gl::Call::UseProgram, 0},
+        {"first bind", [&] { gxGLCacheBindTexture(tex); }, gl::Call::BindTexture, 1},
+        {"same bind", [&] { gxGLCacheBindTexture(tex); }, gl::Call::BindTexture, 0},
+        {"delete", [&] { gxGLCacheDeleteTexture(tex); }, gl::Call::DeleteTextures, 1},
+        {"bind after delete", [&] { gxGLCacheBindTexture(tex); }, gl::Call::BindTexture, 1},
+        {"blend on", [] { gxGLCacheEnable(kGxGLServerStateBlend); }, gl::Call::Enable, 1},
+        {"blend off", [] { gxGLCacheEnable(0); }, gl::Call::Disable, 1},
+        {"blend off again", [] { gxGLCacheEnable(0); }, gl::Call::Disable, 0},
+        {"three attributes", [] { gxGLCacheEnableAttribs(1 | 2 | 4); }, gl::Call::EnableVertexAttribArray, 3},
+        {"drop colour", [] { gxGLCacheEnableAttribs(1 | 4); }, gl::Call::DisableVertexAttribArray, 1},
+        {"same blend func",
+         [] {
+             gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
+             gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
+         },
+         gl::Call::BlendFunc, 1},
+    };
+    for (const Step& s : steps) {
+        uint64_t before = gl::callCount(s.counted);
+        s.call();
+        EXPECT_EQ(gl::callCount(s.counted) - before, s.calls) << s.what;
+    }
+    // Another context has its own cache: the same program name is not "already in use" there.
+    auto other = gl::Context::create(ctx);
+    ASSERT_TRUE(other && other->makeCurrent());
+    uint64_t before = gl::callCount(gl::Call::UseProgram);
+    gxGLCacheUseProgram(p->program());
+    EXPECT_EQ(gl::callCount(gl::Call::UseProgram) - before, 1u);
+    ctx->makeCurrent();
+}
+
+TEST_F(Engine, AFrameClearedToAColourIsPresentedAsThoseExactPixels) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 32, 32});
+    ASSERT_TRUE(view);
+    driver.settle();  // layout: storage, then a first frame
+    ASSERT_EQ(view->surfaceSize(), (ui::Size{32, 32}));
+    gl::ClearColor(1, 0.5f, 0, 1);
+    GxDirector::sharedDirector().drawScene();
+    EXPECT_EQ(view->presentedPixel(0, 0), (Px{255, 128, 0, 255}));
+    EXPECT_EQ(view->presentedPixel(31, 31), (Px{255, 128, 0, 255}));
+    EXPECT_FALSE(GxDirector::sharedDirector().enableRetinaDisplay(true)) << "a scale-1 screen has no scale 2";
+    EXPECT_EQ(GxDirector::sharedDirector().contentScaleFactor(), 1);
+    EXPECT_EQ(view->surfaceSize(), (ui::Size{32, 32}));
+    auto contents = view->layer().contents();
+    ASSERT_NE(contents, nullptr);
+    EXPECT_EQ(contents->pixelWidth(), 32);
+    EXPECT_EQ(contents->pixel(16, 16), (ui::Rgba{255, 128, 0, 255}));
+}
+
+TEST_F(Engine, AColourLayerFillsItsViewExactlyInBothProjections) {
+    REQUIRE_GL();
+    for (int projection : {kGxDirectorProjection2D, kGxDirectorProjection3D}) {
+        shell::Driver driver({320, 480}, 1);
+        auto view = show(driver, {0, 0, 32, 32}, projection);
+        ASSERT_TRUE(view);
+        driver.settle();
+        auto scene = GxScene::node();
+        scene->addChild(GxLayerColor::layerWithColor({255, 0, 0, 255}));
+        auto half = GxLayerColor::layerWithColor({0, 0, 255, 255}, 16, 32);
+        scene->addChild(half);
+        auto& d = GxDirector::sharedDirector();
+        d.runWithScene(scene);
+        unsigned draws = GxEnvironment::shared().drawCounter;
+        d.drawScene();
+        int red = 0, blue = 0;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                Px p = view->presentedPixel(x, y);
+                if (p == Px{255, 0, 0, 255} && x >= 16) ++red;
+                if (p == Px{0, 0, 255, 255} && x < 16) ++blue;
+            }
+        EXPECT_EQ(red, 16 * 32) << "projection " << projection;
+        EXPECT_EQ(blue, 16 * 32) << "projection " << projection;
+        EXPECT_EQ(GxEnvironment::shared().drawCounter - draws, 2u) << "one draw call per layer";
+        d.end();
+    }
+}
+
+TEST_F(Engine, AtScaleTwoTheRenderbufferHasTwiceThePointsAfterLayout) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 2);
+    auto view = show(driver, {0, 0, 32, 48});
+    ASSERT_TRUE(view);
+    driver.settle();
+    EXPECT_EQ(view->surfaceSize(), (ui::Size{32, 48}));
+    auto& d = GxDirector::sharedDirector();
+    EXPECT_TRUE(d.enableRetinaDisplay(true));
+    EXPECT_TRUE(d.enableRetinaDisplay(true)) << "the second request holds at once";
+    EXPECT_TRUE(view->needsLayout()) << "a new scale asks for new storage";
+    driver.settle();
+    EXPECT_EQ(view->surfaceSize(), (ui::Size{64, 96}));
+    EXPECT_EQ(view->renderer()->backingWidth(), 64);
+    EXPECT_EQ(view->renderer()->backingHeight(), 96);
+    EXPECT_EQ(d.winSizeInPixels(), (Size{64, 96}));
+    EXPECT_EQ(d.winSize(), (Size{32, 48}));
+    auto scene = GxScene::node();
+    scene->addChild(GxLayerColor::layerWithColor({0, 255, 0, 255}, 16, 24));
+    d.runWithScene(scene);
+    d.drawScene();
+    EXPECT_EQ(view->presentedPixel(31, 95), (Px{0, 255, 0, 255})) << "16 points are 32 pixels";
+    EXPECT_EQ(view->presentedPixel(32, 95), (Px{0, 0, 0, 0}));
+    EXPECT_EQ(view->presentedPixel(0, 47), (Px{0, 0, 0, 0})) << "24 points up from the bottom";
+    EXPECT_EQ(view->presentedPixel(0, 48), (Px{0, 255, 0, 255}));
+    EXPECT_NEAR(d.convertToUI({0, 0.5f}).y, 47, 0);
+}
+
+TEST_F(Engine, TheGLViewIsCompositedOverWhatLiesBeneathInASnapshot) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto below = ui::View::create({0, 0, 100, 100});
+    below->setBackgroundColor(ui::Color::rgba(0, 0, 1));
+    driver.window().addSubview(below);
+    auto view = show(driver, {10, 10, 40, 40});
+    ASSERT_TRUE(view);
+    driver.settle();
+    auto scene = GxScene::node();
+    auto red = GxLayerColor::layerWithColor({255, 0, 0, 255}, 20, 40);
+    scene->addChild(red);
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(scene);
+    driver.advance(3.0 / 60);  // the display link draws on the manual clock
+    EXPECT_GE(d.totalFrames(), 3u);
+    auto shot = driver.snapshot();
+    ASSERT_TRUE(shot);
+    EXPECT_EQ(shot->pixel(20, 30), (ui::Rgba{255, 0, 0, 255})) << "the engine's red half";
+    EXPECT_EQ(shot->pixel(40, 30), (ui::Rgba{0, 0, 255, 255})) << "transparent: the blue view shows through";
+    EXPECT_EQ(shot->pixel(5, 5), (ui::Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(shot->pixel(200, 200), (ui::Rgba{255, 255, 255, 255}));
+}
+
+TEST_F(Engine, FramesFollowTheDisplayLinkTimestampsAndPauseStopsTheScheduler) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 16, 16});
+    ASSERT_TRUE(view);
+    driver.settle();
+    auto scene = GxScene::node();
+    float total = 0;
+    scene->schedule("tick:", [&](float dt) { total += dt; });
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(scene);
+    auto link = d.displayLink();
+    ASSERT_TRUE(link);
+    link->tick(10.0);
+    EXPECT_EQ(d.dt(), 0) << "no previous frame here: dt 0";
+    link->tick(10.5);
+    EXPECT_FLOAT_EQ(d.dt(), 0.5f);
+    link->tick(10.25);
+    EXPECT_EQ(d.dt(), 0) << "time going back gives 0, never less";
+    link->tick(10.75);
+    EXPECT_FLOAT_EQ(total, 0.5f) << "the timer armed on its first tick";
+    d.pause();
+    float before = total;
+    int presented = view->framesPresented();
+    // Paused, the link asks for every 15th refresh: 2 frames in 30.
+    for (int i = 1; i <= 30; ++i) d.displayLink()->tick(11 + i * 0.1);
+    EXPECT_EQ(view->framesPresented(), presented + 2) << "paused: frames still draw";
+    EXPECT_EQ(total, before) << "paused: the scheduler stands";
+    d.resume();
+    d.displayLink()->tick(14.2);
+    EXPECT_NEAR(d.dt(), 0.2f, 1e-5) << "after resume: the time since the last paused frame";
+    EXPECT_GT(total, before);
+}
+
+TEST_F(Engine, NothingIsReadFromAnIncompleteFramebuffer) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 0, 0});
+    ASSERT_TRUE(view);
+    driver.settle();
+    EXPECT_FALSE(view->renderer()->isComplete());
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(GxScene::node());
+    d.drawScene();
+    EXPECT_EQ(view->framesPresented(), 0);
+    EXPECT_EQ(view->layer().contents(), nullptr);
+    EXPECT_EQ(gl::GetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(Engine, StatisticsLabelsNeedTheirPictureAndAMissingOneLeavesThemOut) {
+    REQUIRE_GL();
+    ASSERT_FALSE(GxDirector::statsImagePath().empty()) << "the bundle has fps_images.png";
+    int made = 0;
+    GxDirector::setStatsLabelMaker([&](const std::string& text, const std::string& image, int w, int h,
+                                       char first) -> std::optional<GxStatsLabel> {
+        EXPECT_EQ(w, 12);
+        EXPECT_EQ(h, 32);
+        EXPECT_EQ(first, '.');
+        EXPECT_NE(image.find("fps_images.png"), std::string::npos);
+        ++made;
+        auto node = GxNode::node();
+        return GxStatsLabel{node, [text](const std::string&) {}};
+    });
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 16, 16});
+    ASSERT_TRUE(view);
+    EXPECT_TRUE(GxDirector::sharedDirector().hasStatsLabels());
+    EXPECT_EQ(made, 3);
+    GxDirector::sharedDirector().setView(nullptr);
+
+    std::string empty = testsupport::tempDir("bundle");
+    const char* old = std::getenv("QUENTA_BUNDLE");
+    std::string saved = old ? old : "";
+    setenv("QUENTA_BUNDLE", empty.c_str(), 1);
+    auto other = GxGLView::viewWithFrame({0, 0, 16, 16}, kGxColorFormatRGBA8);
+    ASSERT_TRUE(other);
+    GxDirector::sharedDirector().setView(other);
+    EXPECT_FALSE(GxDirector::sharedDirector().hasStatsLabels());
+    GxDirector::sharedDirector().setDisplayStats(true);
+    GxDirector::sharedDirector().drawScene();  // no labels: nothing to draw, nothing breaks
+    GxDirector::sharedDirector().setDisplayStats(false);
+    setenv("QUENTA_BUNDLE", saved.c_str(), 1);
+}
+
+TEST_F(Engine, ContextsOfOneGroupShareObjectsAndTheConfigurationReadsExtensions) {
+    REQUIRE_GL();
+    auto a = gl::Context::create();
+    ASSERT_TRUE(a);
+    auto b = gl::Context::create(a);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->sharegroup(), a);
+    ASSERT_TRUE(b->makeCurrent());
+    GLuint tex = 0;
+    gl::GenTextures(1, &tex);
+    gl::BindTexture(GL_TEXTURE_2D, tex);
+    gl::Flush();
+    ASSERT_TRUE(a->makeCurrent());
+    EXPECT_TRUE(glIsTexture(tex)) << "a texture made in one context of the group is seen in the other";
+    auto& conf = GxConfiguration::sharedConfiguration();
+    EXPECT_GE(conf.maxTextureSize(), 2048);
+    EXPECT_TRUE(conf.supportsNPOT());
+    EXPECT_FALSE(conf.checkForGLExtension("GL_OES_vertex_array")) << "a prefix of a name is not the name";
+    EXPECT_EQ(GxConfiguration::packVersion("5.0"), 0x05000000u);
+    EXPECT_EQ(GxConfiguration::packVersion("4.3.5"), 0x04030500u);
+    EXPECT_EQ(gl::GetError(), GLenum(GL_NO_ERROR));
+}
+
+}  // namespace
