@@ -24,9 +24,6 @@ void setLastText(const std::string& t) {
     lastText() = t;
 }
 
-// Runs fn on the main thread (at once when already there).
-void onMain(std::function<void()> fn) { foundation::performOnMainThread(std::move(fn), false); }
-
 }  // namespace
 
 DnNotificationManager& DnNotificationManager::sharedManager() {
@@ -53,7 +50,7 @@ void DnNotificationManager::notificationWithMessageForAlert(const std::optional<
     }
     std::weak_ptr<ui::View> parent = parentView ? parentView->weak_from_this() : std::weak_ptr<ui::View>();
     bool hadParent = parentView != nullptr;
-    onMain([message, image, parent, hadParent] {
+    foundation::performOnMainThread([message, image, parent, hadParent] {
         auto p = parent.lock();
         if (hadParent && !p) {
             // The screen went away meanwhile: the text was never shown.
@@ -69,7 +66,8 @@ void DnNotificationManager::notificationWithMessageForAD(const std::optional<std
                                                          ui::ImageRef image) {
     if (message && message->empty()) return;
     if (!message && !image) return;
-    onMain([message, image] { sharedManager().addNotificationWithMessageForAD(message, image); });
+    foundation::performOnMainThread(
+        [message, image] { sharedManager().addNotificationWithMessageForAD(message, image); });
 }
 
 // ---------------------------------------------------------------- building

@@ -101,13 +101,14 @@ Rect Application::statusBarFrame() const {
 void Application::registerForRemoteNotificationTypes(unsigned types) {
     registered_ = types;
     unsigned id = ++registration_;
-    foundation::RunLoop::main().post([this, id]() {
+    foundation::postToMain([this, id]() {
         if (id != registration_ || !delegate_) return;
         if (!token_.empty() && (registered_ & allowed_) != 0)
             delegate_->didRegisterForRemoteNotificationsWithDeviceToken(this, token_);
         else
             delegate_->didFailToRegisterForRemoteNotificationsWithError(
-                this, "remote notifications are not available on this device");
+                this, foundation::Error(kApplicationErrorDomain, kRemoteNotificationsUnavailable,
+                                        "remote notifications are not available on this device"));
     });
 }
 
