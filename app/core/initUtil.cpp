@@ -98,7 +98,7 @@ void initUtil::requestFinished(http::HttpRequest& request) {
 }
 
 void initUtil::requestFailed(http::HttpRequest& request) {
-    if (auto error = request.error()) foundation::log("bind request failed: ", error->localizedDescription);
+    if (auto error = request.error()) foundation::log("bind request failed: ", error->message);
     finish(false, true);
 }
 

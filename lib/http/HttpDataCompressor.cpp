@@ -13,7 +13,7 @@ constexpr size_t kFileChunk = 262144;
 constexpr size_t kMinBuffer = 16384;
 
 HttpErrorRef fileError(std::string text, HttpErrorRef underlying = nullptr) {
-    return HttpError::make(kCompressionError, std::move(text), std::move(underlying));
+    return makeHttpError(kCompressionError, std::move(text), std::move(underlying));
 }
 
 }  // namespace
@@ -48,7 +48,7 @@ HttpErrorRef HttpDataCompressor::closeStream() {
 HttpErrorRef HttpDataCompressor::deflateErrorWithCode(int code) {
     char text[96];
     std::snprintf(text, sizeof text, "Compression of data failed with code %i", code);
-    return HttpError::make(kCompressionError, text);
+    return makeHttpError(kCompressionError, text);
 }
 
 std::optional<Bytes> HttpDataCompressor::compressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error,

@@ -10,7 +10,7 @@ constexpr size_t kFileChunk = 262144;
 constexpr size_t kMinGrowth = 1024;  // smallest output buffer
 
 HttpErrorRef fileError(std::string text, HttpErrorRef underlying = nullptr) {
-    return HttpError::make(kCompressionError, std::move(text), std::move(underlying));
+    return makeHttpError(kCompressionError, std::move(text), std::move(underlying));
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ HttpErrorRef HttpDataDecompressor::closeStream() {
 HttpErrorRef HttpDataDecompressor::inflateErrorWithCode(int code) {
     char text[96];
     std::snprintf(text, sizeof text, "Decompression of data failed with code %i", code);
-    return HttpError::make(kCompressionError, text);
+    return makeHttpError(kCompressionError, text);
 }
 
 std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error,

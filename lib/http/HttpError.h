@@ -1,10 +1,11 @@
 #pragma once
-// Errors of the HTTP client: a domain, a code, a message and, where one
-// exists, the error underneath (a stream error, a zlib error).
+// Errors of the HTTP client: the foundation's error value in the domain
+// kHttpRequestErrorDomain, with the error underneath (a stream error, a zlib
+// error, a file error) as its underlying error.
 
-#include <memory>
 #include <string>
 
+#include "platform/foundation/Error.h"
 #include "platform/net/NetError.h"
 
 namespace http {
@@ -26,20 +27,14 @@ enum HttpErrorCode : int {
     kCompressionError = 11,
 };
 
-struct HttpError;
-using HttpErrorRef = std::shared_ptr<const HttpError>;
+using HttpError = foundation::Error;
+using HttpErrorRef = foundation::ErrorRef;
 
-struct HttpError {
-    std::string domain;
-    int code = 0;
-    std::string localizedDescription;
-    std::string failureReason;
-    HttpErrorRef underlyingError;
-
-    static HttpErrorRef make(int code, std::string description, HttpErrorRef underlying = nullptr);
-    // A stream-layer error as an underlying error (domain "POSIX" or "Network").
-    static HttpErrorRef fromStream(const net::StreamError& error);
-};
+// An error of kHttpRequestErrorDomain.
+HttpErrorRef makeHttpError(int code, std::string message, HttpErrorRef underlying = nullptr);
+// A stream-layer error as an underlying error (domain "POSIX", "Network" or
+// "TLS"); null when there is no error.
+HttpErrorRef httpErrorFromStream(const net::StreamError& error);
 
 // The shared error objects: the same object every time.
 HttpErrorRef requestTimedOutError();        // 2 "The request timed out"

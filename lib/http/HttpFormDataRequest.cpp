@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Uuid.h"
 
 namespace http {
@@ -32,11 +33,6 @@ std::string lastPathComponent(const std::string& path) {
     while (p.size() > 1 && p.back() == '/') p.pop_back();
     size_t slash = p.rfind('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
-bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_';
 }
 
 }  // namespace
@@ -75,7 +71,7 @@ void HttpFormDataRequest::addFile(const std::string& path, const std::optional<s
                                   const std::optional<std::string>& contentType, const std::string& key) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-        failRequest(HttpError::make(kInternalErrorWhileBuildingRequestType, "No file exists at " + path));
+        failRequest(makeHttpError(kInternalErrorWhileBuildingRequestType, "No file exists at " + path));
     std::optional<std::string> type = contentType;
     if (!type) type = mimeTypeForFileAtPath(path);
     addData(path, fileName ? *fileName : lastPathComponent(path), type, key);
@@ -184,16 +180,13 @@ std::optional<std::string> HttpFormDataRequest::encodeText(const std::string& te
 std::string HttpFormDataRequest::encodeURL(const std::string& text) const {
     auto encoded = encodeText(text);
     if (!encoded) return "";
-    static const char* hex = "0123456789ABCDEF";
+    // Form bodies escape '~' as well: only A-Z a-z 0-9 - . _ stay as written.
     std::string out;
-    for (unsigned char c : *encoded) {
-        if (isUnreserved(c)) {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
+    for (char c : foundation::percentEscape(*encoded)) {
+        if (c == '~')
+            out += "%7E";
+        else
+            out += c;
     }
     return out;
 }

@@ -542,7 +542,7 @@ void HttpRequest::startRequest() {
 
     auto stream = makeReadStream();
     if (!stream) {
-        failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
+        failWithError(makeHttpError(kInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
         return;
     }
     applyStreamSettings(*stream);
@@ -609,7 +609,7 @@ void HttpRequest::startRequest() {
     if (!opened) {
         connectionCanBeReused_ = false;
         destroyReadStream();
-        failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType, "Unable to start HTTP connection"));
+        failWithError(makeHttpError(kInternalErrorWhileBuildingRequestType, "Unable to start HTTP connection"));
         return;
     }
     lastActivityTime_ = monotonicNow();
@@ -780,8 +780,8 @@ void HttpRequest::handleStreamError() {
         if (retryUsingNewConnection()) return;
     }
     cancelLoad();
-    failWithError(HttpError::make(kConnectionFailureErrorType, connectionFailureReason(underlying),
-                                  HttpError::fromStream(underlying)));
+    failWithError(makeHttpError(kConnectionFailureErrorType, connectionFailureReason(underlying),
+                                httpErrorFromStream(underlying)));
 }
 
 bool HttpRequest::retryUsingNewConnection() {

@@ -1,6 +1,7 @@
 // Cookies, credentials before a challenge, answering 401 and 407 challenges,
 // and the class-wide session stores of HttpRequest.
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -127,7 +128,7 @@ void HttpRequest::applyCookieHeader() {
 
 void HttpRequest::addBasicAuthenticationHeader(const std::string& user, const std::string& pass) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    std::string value = "Basic " + net::base64Encode(user + ":" + pass);
+    std::string value = "Basic " + foundation::base64Encode(user + ":" + pass);
     if (!requestHeaders_) requestHeaders_.emplace();
     (*requestHeaders_)["Authorization"] = value;
     if (requestMessage_) requestMessage_->setHeaderField("Authorization", value);
@@ -360,8 +361,8 @@ void HttpRequest::answerChallenge(bool proxy) {
         if (lastResponseHead_) authentication = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
         if (!authentication) {
             cancelLoad();
-            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType,
-                                          "Failed to get authentication object from response headers"));
+            failWithError(makeHttpError(kInternalErrorWhileApplyingCredentialsType,
+                                        "Failed to get authentication object from response headers"));
             return;
         }
         setScheme(authentication->method());
@@ -408,7 +409,7 @@ void HttpRequest::answerChallenge(bool proxy) {
         if (ntlm && retryCount == 2)
             failWithError(authenticationError());
         else
-            failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, failedToApply));
+            failWithError(makeHttpError(kInternalErrorWhileApplyingCredentialsType, failedToApply));
         return;
     }
     if (authentication->requiresUserNameAndPassword()) {
@@ -424,7 +425,7 @@ void HttpRequest::answerChallenge(bool proxy) {
             if (apply(credentials))
                 startRequest();
             else
-                failWithError(HttpError::make(kInternalErrorWhileApplyingCredentialsType, failedToApply));
+                failWithError(makeHttpError(kInternalErrorWhileApplyingCredentialsType, failedToApply));
             return;
         }
         if (askForCredentials()) return;

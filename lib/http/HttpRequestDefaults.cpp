@@ -9,6 +9,7 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/Time.h"
@@ -96,21 +97,7 @@ std::optional<std::string> HttpRequest::mimeTypeForFileAtPath(const std::string&
     return it == table.end() ? "application/octet-stream" : it->second;
 }
 
-std::string HttpRequest::base64forData(const Bytes& data) {
-    static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((data.size() + 2) / 3 * 4);
-    for (size_t i = 0; i < data.size(); i += 3) {
-        uint32_t v = uint32_t(data[i]) << 16;
-        if (i + 1 < data.size()) v |= uint32_t(data[i + 1]) << 8;
-        if (i + 2 < data.size()) v |= data[i + 2];
-        out += alphabet[(v >> 18) & 63];
-        out += alphabet[(v >> 12) & 63];
-        out += i + 1 < data.size() ? alphabet[(v >> 6) & 63] : '=';
-        out += i + 2 < data.size() ? alphabet[v & 63] : '=';
-    }
-    return out;
-}
+std::string HttpRequest::base64forData(const Bytes& data) { return foundation::base64Encode(data); }
 
 std::optional<double> HttpRequest::dateFromRFC1123String(const std::string& text) {
     // "[EEE, ]dd MMM yyyy HH:mm[:ss] zone"; the weekday is read past (the

@@ -40,16 +40,12 @@ FILE* createTemporaryFile(std::string& path) {
 }
 
 HttpErrorRef posixError(int err, const std::string& path) {
-    auto e = std::make_shared<HttpError>();
-    e->domain = "POSIX";
-    e->code = err;
-    e->localizedDescription = std::string(std::strerror(err)) + ": " + path;
-    return e;
+    return HttpError::make("POSIX", err, std::string(std::strerror(err)) + ": " + path);
 }
 
 HttpErrorRef attributesError(const std::string& path, int err) {
-    return HttpError::make(kFileManagementError, "Failed to get attributes for file at path '" + path + "'",
-                           posixError(err, path));
+    return makeHttpError(kFileManagementError, "Failed to get attributes for file at path '" + path + "'",
+                         posixError(err, path));
 }
 
 bool fileSize(const std::string& path, uint64_t& size, int& err) {
@@ -234,8 +230,8 @@ bool HttpRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
     if (!fileDownloadOutputStream_) {
         fileDownloadOutputStream_ = openStream(run_.temporaryFileDownloadPath, false);
         if (!fileDownloadOutputStream_) {
-            failWithError(HttpError::make(kFileManagementError, "Failed to write the download file",
-                                          posixError(errno, run_.temporaryFileDownloadPath.value_or(""))));
+            failWithError(makeHttpError(kFileManagementError, "Failed to write the download file",
+                                        posixError(errno, run_.temporaryFileDownloadPath.value_or(""))));
             return false;
         }
     }
@@ -247,8 +243,8 @@ bool HttpRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
              writeAll(inflatedFileDownloadOutputStream_, inflated->data(), inflated->size());
     }
     if (!ok) {
-        failWithError(HttpError::make(kFileManagementError, "Failed to write the download file",
-                                      posixError(errno ? errno : EIO, run_.temporaryFileDownloadPath.value_or(""))));
+        failWithError(makeHttpError(kFileManagementError, "Failed to write the download file",
+                                    posixError(errno ? errno : EIO, run_.temporaryFileDownloadPath.value_or(""))));
         return false;
     }
     return true;
@@ -265,8 +261,8 @@ bool HttpRequest::removeFileAtPath(const std::string& path, HttpErrorRef* error)
     if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
     int err = errno;
     if (error)
-        *error = HttpError::make(kFileManagementError, "Failed to delete file at path '" + path + "'",
-                                 posixError(err, path));
+        *error =
+            makeHttpError(kFileManagementError, "Failed to delete file at path '" + path + "'", posixError(err, path));
     return false;
 }
 
@@ -280,9 +276,8 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
     closeDownloadFiles();
     HttpErrorRef fileError;
     auto moveError = [&](const std::string& from) {
-        return HttpError::make(kFileManagementError,
-                               "Failed to move file from '" + from + "' to '" + *destination + "'",
-                               posixError(errno, from));
+        return makeHttpError(kFileManagementError, "Failed to move file from '" + from + "' to '" + *destination + "'",
+                             posixError(errno, from));
     };
     if (isResponseCompressed()) {
         if (run_.shouldWaitToInflateCompressedResponses) {

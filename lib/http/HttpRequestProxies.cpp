@@ -49,8 +49,8 @@ bool HttpRequest::configureProxies() {
         if (auto settings = copySystemProxySettings()) list = copyProxiesForURL(*url_, *settings);
         if (!list) {
             readStream_.reset();
-            failWithError(HttpError::make(kInternalErrorWhileBuildingRequestType,
-                                          "Unable to obtain information on proxy servers needed for request"));
+            failWithError(makeHttpError(kInternalErrorWhileBuildingRequestType,
+                                        "Unable to obtain information on proxy servers needed for request"));
             return false;
         }
         if (list->empty()) return true;

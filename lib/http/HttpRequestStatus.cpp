@@ -272,9 +272,9 @@ void HttpRequest::updatePartialDownloadSize() {
     if (::access(temporary->c_str(), F_OK) != 0) return;
     if (::stat(temporary->c_str(), &st) != 0) {
         failWithError(
-            HttpError::make(kFileManagementError,
-                            foundation::format("Failed to get attributes for file at path '%s'", temporary->c_str()),
-                            HttpError::fromStream(net::StreamError::posix(errno))));
+            makeHttpError(kFileManagementError,
+                          foundation::format("Failed to get attributes for file at path '%s'", temporary->c_str()),
+                          httpErrorFromStream(net::StreamError::posix(errno))));
         return;
     }
     partialDownloadSize_ = uint64_t(st.st_size);

@@ -75,11 +75,7 @@ private:
 };
 
 HttpErrorRef ucError(int code, std::string text) {
-    auto e = std::make_shared<HttpError>();
-    e->domain = kUcNetworkingErrorDomain;
-    e->code = code;
-    e->localizedDescription = std::move(text);
-    return e;
+    return HttpError::make(kUcNetworkingErrorDomain, code, std::move(text));
 }
 
 std::string headerParameter(const std::string& header, const std::string& name) {
@@ -293,7 +289,7 @@ void UcURLConnectionOperation::handleEvent(unsigned event) {
     }
     lastBodyBytesWritten_ = written;
     if (event == net::HttpReadStream::kEventErrorOccurred) {
-        didFailWithError(HttpError::fromStream(connection_->error()));
+        didFailWithError(httpErrorFromStream(connection_->error()));
         return;
     }
     if (!headSeen_) {

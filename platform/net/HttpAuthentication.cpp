@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/crypto/Digest.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 
 namespace net {
@@ -102,24 +103,6 @@ std::string newCnonce() {
 
 }  // namespace
 
-std::string base64Encode(std::string_view in) {
-    static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < in.size(); i += 3) {
-        uint32_t v = (uint8_t(in[i]) << 16) | (uint8_t(in[i + 1]) << 8) | uint8_t(in[i + 2]);
-        out += {t[v >> 18], t[(v >> 12) & 63], t[(v >> 6) & 63], t[v & 63]};
-    }
-    if (i + 1 == in.size()) {
-        uint32_t v = uint8_t(in[i]) << 16;
-        out += {t[v >> 18], t[(v >> 12) & 63], '=', '='};
-    } else if (i + 2 == in.size()) {
-        uint32_t v = (uint8_t(in[i]) << 16) | (uint8_t(in[i + 1]) << 8);
-        out += {t[v >> 18], t[(v >> 12) & 63], t[(v >> 6) & 63], '='};
-    }
-    return out;
-}
-
 std::shared_ptr<HttpAuthentication> HttpAuthentication::createFromResponse(const HttpResponseHead& response) {
     bool proxy = response.statusCode == 407;
     if (response.statusCode != 401 && !proxy) return nullptr;
@@ -195,7 +178,7 @@ bool HttpAuthentication::applyCredentials(HttpMessage& message, const Credential
     const char* field = proxy_ ? "Proxy-Authorization" : "Authorization";
     std::string value;
     if (scheme_ == kHttpAuthenticationSchemeBasic) {
-        value = "Basic " + base64Encode(c.username + ":" + c.password);
+        value = "Basic " + foundation::base64Encode(c.username + ":" + c.password);
     } else {
         std::string uri = message.url().requestTarget();
         std::string realm = realm_.value_or("");

@@ -73,6 +73,4 @@ private:
     Error error_ = Error::None;
 };
 
-std::string base64Encode(std::string_view bytes);
-
 }  // namespace net

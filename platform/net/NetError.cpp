@@ -30,4 +30,9 @@ std::string StreamError::domainName() const {
     return "";
 }
 
+foundation::ErrorRef StreamError::asError() const {
+    if (!*this) return nullptr;
+    return foundation::Error::make(domainName(), code, description);
+}
+
 }  // namespace net

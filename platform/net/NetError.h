@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/foundation/Error.h"
+
 namespace net {
 
 enum class ErrorDomain { None, Posix, Network, Tls };
@@ -50,6 +52,9 @@ struct StreamError {
     static StreamError tls(int code, std::string description);
     // "POSIX", "Network", "TLS" or "".
     std::string domainName() const;
+    // The same error as the foundation's error value (domain "POSIX",
+    // "Network" or "TLS"); null when there is no error.
+    foundation::ErrorRef asError() const;
 };
 
 }  // namespace net

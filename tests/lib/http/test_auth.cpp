@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/crypto/Digest.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 #include "tests/support/http/ClientTestSupport.h"
 #include "tests/support/net/LoopbackHttpServer.h"
@@ -22,7 +23,7 @@ std::vector<testnet::Action> ok(const std::string& body) { return {testnet::send
 
 // A Basic server that knows one user.
 void serveBasic(LoopbackHttpServer& server, const std::string& path, const std::string& user, const std::string& pass) {
-    std::string expected = "Basic " + net::base64Encode(user + ":" + pass);
+    std::string expected = "Basic " + foundation::base64Encode(user + ":" + pass);
     server.on(path, [expected](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Authorization");
         if (a && *a == expected) return ok("welcome");
@@ -125,7 +126,7 @@ TEST_F(HttpAuth, WrongPasswordFailsASynchronousRequest) {
     worker.join();
     ASSERT_NE(r->error(), nullptr);
     EXPECT_EQ(r->error()->code, kAuthenticationErrorType);
-    EXPECT_EQ(r->error()->localizedDescription, "Authentication needed");
+    EXPECT_EQ(r->error()->message, "Authentication needed");
     EXPECT_EQ(r->error(), authenticationError());
     EXPECT_EQ(server.requestCount(), 2);
     EXPECT_EQ(r->requestCredentials(), nullptr);
@@ -281,7 +282,7 @@ TEST_F(HttpAuth, ChallengesThatCannotBeAnswered) {
         r->startSynchronous();
         ASSERT_NE(r->error(), nullptr) << row.name;
         EXPECT_EQ(r->error()->code, row.code) << row.name;
-        EXPECT_EQ(r->error()->localizedDescription, row.message) << row.name;
+        EXPECT_EQ(r->error()->message, row.message) << row.name;
         EXPECT_EQ(server.requestCount(), 1) << row.name;
         for (const auto& q : server.requests()) EXPECT_EQ(q.headers.get("X-Evil"), nullptr) << row.name;
     }
@@ -289,7 +290,7 @@ TEST_F(HttpAuth, ChallengesThatCannotBeAnswered) {
 
 TEST_F(HttpAuth, ProxyChallengeIsAnsweredWithTheProxyCredentialsAndRemembered) {
     LoopbackHttpServer server;
-    const std::string expected = "Basic " + net::base64Encode("pu:pp");
+    const std::string expected = "Basic " + foundation::base64Encode("pu:pp");
     server.on("/via", [&](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Proxy-Authorization");
         if (a && *a == expected) return ok("through");

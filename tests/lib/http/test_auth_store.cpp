@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Paths.h"
 #include "tests/support/http/ClientTestSupport.h"
 #include "tests/support/net/LoopbackHttpServer.h"
@@ -147,7 +148,7 @@ TEST(CredentialStore, KeychainPersistenceSavesAcceptedCredentialsAndFindsThemLat
     HttpRequest::clearSession();
     net::CredentialStorage::shared().resetMemory();
     LoopbackHttpServer server;
-    const std::string expected = "Basic " + net::base64Encode("kim:pw");
+    const std::string expected = "Basic " + foundation::base64Encode("kim:pw");
     server.on("/k", [&](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Authorization");
         if (a && *a == expected) return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "in"))};

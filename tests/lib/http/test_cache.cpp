@@ -89,7 +89,7 @@ TEST_F(CacheTest, RevalidationSendsTheEtagAndA304IsAnsweredFromTheCache) {
     ASSERT_TRUE(cache->pathToCachedResponseDataForURL(*first->url()));
 
     auto second = get("/doc");
-    ASSERT_FALSE(second->error()) << second->error()->localizedDescription;
+    ASSERT_FALSE(second->error()) << second->error()->message;
     ASSERT_EQ(server.requestCount(), 2);
     EXPECT_EQ(*server.requests()[1].headers.get("If-None-Match"), "\"v1\"");
     EXPECT_TRUE(second->didUseCachedResponse());

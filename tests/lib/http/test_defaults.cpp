@@ -109,14 +109,14 @@ TEST(HttpDataDecompressor, InflatesGzipAndZlibAndRefusesCorruptOrCutData) {
     // zlib-wrapped: 78 9C header ("abc").
     const Bytes zlibAbc = {0x78, 0x9c, 0x4b, 0x4c, 0x4a, 0x06, 0x00, 0x02, 0x4d, 0x01, 0x27};
     out = HttpDataDecompressor::uncompressData(zlibAbc, error);
-    ASSERT_TRUE(out) << (error ? error->localizedDescription : "");
+    ASSERT_TRUE(out) << (error ? error->message : "");
     EXPECT_EQ(std::string(out->begin(), out->end()), "abc");
 
     const Bytes corrupt = {0x1f, 0x8b, 0x08, 0x00, 0xff, 0xff, 0xff, 0xff, 0x00, 0x03, 0xff, 0xff, 0xff};
     EXPECT_FALSE(HttpDataDecompressor::uncompressData(corrupt, error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, kCompressionError);
-    EXPECT_EQ(error->localizedDescription, "Decompression of data failed with code -3");
+    EXPECT_EQ(error->message, "Decompression of data failed with code -3");
 
     // Cut short: not passed off as the whole text.
     EXPECT_FALSE(HttpDataDecompressor::uncompressData(Bytes(gz.begin(), gz.begin() + long(gz.size() / 2)), error));
@@ -142,5 +142,5 @@ TEST(HttpDataDecompressor, InflatesGzipAndZlibAndRefusesCorruptOrCutData) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(result), {}), text);
     EXPECT_FALSE(HttpDataDecompressor::uncompressDataFromFile(dir + "/missing.gz", dir + "/out2", error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->localizedDescription, "Decompression of " + dir + "/missing.gz failed the file does not exist");
+    EXPECT_EQ(error->message, "Decompression of " + dir + "/missing.gz failed the file does not exist");
 }

@@ -84,7 +84,7 @@ TEST(Compressor, GzipOfBlocksAndData) {
     corrupt[11] ^= 0xFF;
     EXPECT_FALSE(HttpDataDecompressor::uncompressData(corrupt, error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->localizedDescription, "Decompression of data failed with code -3");
+    EXPECT_EQ(error->message, "Decompression of data failed with code -3");
     EXPECT_EQ(error->code, kCompressionError);
 }
 
@@ -103,7 +103,7 @@ TEST(Compressor, FilesOfEveryChunkShapeFinishTheirStream) {
     std::string missing = dir + "/missing";
     EXPECT_FALSE(HttpDataCompressor::compressDataFromFile(missing, dir + "/out.gz", error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->localizedDescription, "Compression of " + missing + " failed the file does not exist");
+    EXPECT_EQ(error->message, "Compression of " + missing + " failed the file does not exist");
     EXPECT_TRUE(exists(dir + "/out.gz"));
     EXPECT_EQ(readFile(dir + "/out.gz"), "");
 }
@@ -146,7 +146,7 @@ TEST_F(FileRequestTest, BodyFromAFileArrivesIntact) {
     auto temporary = r->postBodyFilePath();
     ASSERT_TRUE(temporary);
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "same");
     EXPECT_EQ(r->requestMethod(), "POST");
     EXPECT_EQ(r->postLength(), data.size());
@@ -171,8 +171,7 @@ TEST_F(FileRequestTest, BodyFromAFileArrivesIntact) {
     missing->startSynchronous();
     ASSERT_TRUE(missing->error());
     EXPECT_EQ(missing->error()->code, kFileManagementError);
-    EXPECT_EQ(missing->error()->localizedDescription,
-              "Failed to get attributes for file at path '" + dir + "/nothing-here'");
+    EXPECT_EQ(missing->error()->message, "Failed to get attributes for file at path '" + dir + "/nothing-here'");
 }
 
 TEST_F(FileRequestTest, CompressedBodiesGoOutAsGzip) {
@@ -214,7 +213,7 @@ TEST_F(FileRequestTest, DownloadsGoToTheDestinationFile) {
     auto r = HttpRequest::requestWithURL(server.url("/file"));
     r->setDownloadDestinationPath(dir + "/out");
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(readFile(dir + "/out"), data);
     EXPECT_FALSE(r->responseData());
     EXPECT_FALSE(r->temporaryFileDownloadPath());
@@ -224,7 +223,7 @@ TEST_F(FileRequestTest, DownloadsGoToTheDestinationFile) {
         g->setDownloadDestinationPath(dir + "/inflated");
         g->setShouldWaitToInflateCompressedResponses(waitToInflate);
         g->startSynchronous();
-        ASSERT_FALSE(g->error()) << g->error()->localizedDescription;
+        ASSERT_FALSE(g->error()) << g->error()->message;
         EXPECT_EQ(readFile(dir + "/inflated"), data) << waitToInflate;
         EXPECT_FALSE(g->temporaryUncompressedDataDownloadPath());
         std::remove((dir + "/inflated").c_str());
@@ -255,7 +254,7 @@ TEST_F(FileRequestTest, ResumedDownloadSendsRangeAndAppendsOrRewrites) {
         r->setTemporaryFileDownloadPath(partial);
         r->setAllowResumeForFileDownloads(true);
         r->startSynchronous();
-        ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+        ASSERT_FALSE(r->error()) << r->error()->message;
         EXPECT_EQ(*server.requests().back().headers.get("Range"), "bytes=12345-");
         EXPECT_EQ(readFile(dir + "/whole"), data) << serverResumes;
         EXPECT_EQ(r->partialDownloadSize(), serverResumes ? 12345u : 0u);

@@ -22,7 +22,7 @@ protected:
     // Sends the request and returns what the server received.
     testnet::ServerRequest send(const HttpFormDataRequestRef& r) {
         r->startSynchronous();
-        EXPECT_FALSE(r->error()) << r->error()->localizedDescription;
+        EXPECT_FALSE(r->error()) << r->error()->message;
         EXPECT_EQ(server.requests().size(), 1u);
         return server.requests().empty() ? testnet::ServerRequest{} : server.requests().back();
     }
@@ -121,7 +121,7 @@ TEST_F(FormDataTest, MissingFileFailsTheRequest) {
         r->startSynchronous();
         ASSERT_TRUE(r->error());
         EXPECT_EQ(r->error()->code, 6);
-        EXPECT_EQ(r->error()->localizedDescription, "No file exists at " + path);
+        EXPECT_EQ(r->error()->message, "No file exists at " + path);
     }
     EXPECT_EQ(server.requestCount(), 0);
 }

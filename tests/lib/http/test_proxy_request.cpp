@@ -130,7 +130,7 @@ TEST_F(ProxyTest, RequestGoesThroughTheSystemsHttpProxyWithTheAbsoluteUrl) {
     useSettings(s);
     auto r = HttpRequest::requestWithURL("http://service.test/path?q=1");
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "proxied http://service.test/path?q=1");
     EXPECT_EQ(r->proxyHost(), "127.0.0.1");
     EXPECT_EQ(r->proxyPort(), proxy.port());
@@ -153,7 +153,7 @@ TEST_F(ProxyTest, CallerSetProxySkipsTheSystemSettings) {
     r->setProxyPort(socks.port());
     r->setProxyType(kProxyTypeSOCKS);
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "through socks");
     EXPECT_EQ(settingsAsked.load(), 0);
     EXPECT_EQ(socks.targets(), std::vector<std::string>{"socks-target.test:" + std::to_string(server.port())});
@@ -165,7 +165,7 @@ TEST_F(ProxyTest, NoProxyInformationFailsWithCodeSix) {
     r->startSynchronous();
     ASSERT_TRUE(r->error());
     EXPECT_EQ(r->error()->code, 6);
-    EXPECT_EQ(r->error()->localizedDescription, "Unable to obtain information on proxy servers needed for request");
+    EXPECT_EQ(r->error()->message, "Unable to obtain information on proxy servers needed for request");
 }
 
 TEST_F(ProxyTest, RefusedTunnelAsksForProxyCredentialsWhichOpenIt) {
@@ -194,7 +194,7 @@ TEST_F(ProxyTest, RefusedTunnelAsksForProxyCredentialsWhichOpenIt) {
     authed->setProxyUsername("pu");
     authed->setProxyPassword("pp");
     authed->startSynchronous();
-    ASSERT_FALSE(authed->error()) << authed->error()->localizedDescription;
+    ASSERT_FALSE(authed->error()) << authed->error()->message;
     EXPECT_EQ(authed->responseString(), "secret");
     EXPECT_NE(proxy.requestHeads().back().find("Proxy-Authorization: Basic cHU6cHA=\r\n"), std::string::npos);
 }
@@ -252,7 +252,7 @@ TEST_F(ProxyTest, LatinOnePacFileRunsAndAPacFileThatNeverEndsIsGivenUp) {
     auto r = HttpRequest::requestWithURL("http://latin.test/x");
     r->setPACurl(net::Url::parse("file://" + dir + "/latin.pac"));
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "proxied http://latin.test/x");
 
     // A pipe whose writer stays open: the read is given up after the time-out
@@ -267,7 +267,7 @@ TEST_F(ProxyTest, LatinOnePacFileRunsAndAPacFileThatNeverEndsIsGivenUp) {
     slow->setPACurl(net::Url::parse("file://" + fifo));
     slow->startSynchronous();
     ::close(writer);
-    ASSERT_FALSE(slow->error()) << slow->error()->localizedDescription;
+    ASSERT_FALSE(slow->error()) << slow->error()->message;
     EXPECT_EQ(slow->responseString(), "direct");
     EXPECT_FALSE(slow->proxyHost());
 }
@@ -309,13 +309,13 @@ TEST_F(ProxyTest, SynchronousRequestFetchesItsPacScriptFirstAndDirectMeansNoProx
     auto viaProxy = HttpRequest::requestWithURL("http://sync.test/a");
     viaProxy->setPACurl(net::Url::parse(server.url("/proxy.pac")));
     viaProxy->startSynchronous();
-    ASSERT_FALSE(viaProxy->error()) << viaProxy->error()->localizedDescription;
+    ASSERT_FALSE(viaProxy->error()) << viaProxy->error()->message;
     EXPECT_EQ(viaProxy->responseString(), "proxied http://sync.test/a");
 
     auto direct = HttpRequest::requestWithURL(server.url("/direct"));
     direct->setPACurl(net::Url::parse(server.url("/proxy.pac")));
     direct->startSynchronous();
-    ASSERT_FALSE(direct->error()) << direct->error()->localizedDescription;
+    ASSERT_FALSE(direct->error()) << direct->error()->message;
     EXPECT_EQ(direct->responseString(), "came direct");
     EXPECT_FALSE(direct->proxyHost());
     EXPECT_EQ(proxy.requestHeads().size(), 1u);

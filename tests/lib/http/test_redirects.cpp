@@ -102,7 +102,7 @@ TEST(HttpRedirects, FiveAreFollowedAndTheSixthFails) {
         EXPECT_EQ(rec.failed, 1);
         ASSERT_NE(r->error(), nullptr);
         EXPECT_EQ(r->error()->code, kTooMuchRedirectionErrorType);
-        EXPECT_EQ(r->error()->localizedDescription, "The request failed because it redirected too many times");
+        EXPECT_EQ(r->error()->message, "The request failed because it redirected too many times");
         EXPECT_EQ(r->error(), tooMuchRedirectionError());
         EXPECT_EQ(server.requestCount() - before, 6);  // the reply after the sixth redirect is never asked for
     }

@@ -84,7 +84,7 @@ TEST(HttpRequest, SynchronousRequestOnAWorkerThreadReturnsTheBody) {
     auto r = HttpRequest::requestWithURL(server.url("/sid"));
     r->setDelegate(&rec);
     std::optional<std::string> body;
-    HttpErrorRef error = HttpError::make(0, "not run");
+    HttpErrorRef error = makeHttpError(0, "not run");
     bool wasInProgressAfter = true;
     std::thread worker([&] {
         r->startSynchronous();
@@ -294,9 +294,9 @@ TEST(HttpRequest, ServerThatAlwaysDropsFailsAfterExactlyTwoAttempts) {
     ASSERT_TRUE(r->error());
     EXPECT_EQ(r->error()->domain, kHttpRequestErrorDomain);
     EXPECT_EQ(r->error()->code, kConnectionFailureErrorType);
-    EXPECT_EQ(r->error()->localizedDescription, "A connection failure occurred");
-    ASSERT_TRUE(r->error()->underlyingError);
-    EXPECT_EQ(r->error()->underlyingError->code, net::kNetworkConnectionLost);
+    EXPECT_EQ(r->error()->message, "A connection failure occurred");
+    ASSERT_TRUE(r->error()->underlying);
+    EXPECT_EQ(r->error()->underlying->code, net::kNetworkConnectionLost);
     EXPECT_EQ(server.requestCount(), 2);
     EXPECT_EQ(server.connectionCount(), 2);
     EXPECT_EQ(r->retryCount(), 1);
@@ -340,7 +340,7 @@ TEST(HttpRequest, BrokenRepliesFailClearly) {
     EXPECT_EQ(onTheFly.failed, 1);
     ASSERT_TRUE(r2->error());
     EXPECT_EQ(r2->error()->code, kCompressionError);
-    EXPECT_EQ(r2->error()->localizedDescription, "Decompression of data failed with code -3");
+    EXPECT_EQ(r2->error()->message, "Decompression of data failed with code -3");
 }
 
 TEST(HttpRequest, RequestsThatCannotBeMadeFailWithCode5) {
@@ -359,7 +359,7 @@ TEST(HttpRequest, RequestsThatCannotBeMadeFailWithCode5) {
         ASSERT_TRUE(r->error());
         EXPECT_EQ(r->error(), unableToCreateRequestError());  // the shared error object
         EXPECT_EQ(r->error()->code, 5);
-        EXPECT_EQ(r->error()->localizedDescription, "Unable to create request (bad url?)");
+        EXPECT_EQ(r->error()->message, "Unable to create request (bad url?)");
     }
     EXPECT_EQ(server.requestCount(), 0);
 }
@@ -380,7 +380,7 @@ TEST(HttpRequest, CancelFailsOnceWithCode4) {
     EXPECT_EQ(rec.finished, 0);
     EXPECT_TRUE(r->isCancelled());
     EXPECT_EQ(r->error(), requestCancelledError());
-    EXPECT_EQ(r->error()->localizedDescription, "The request was cancelled");
+    EXPECT_EQ(r->error()->message, "The request was cancelled");
     // The cancelled request's connection is closed and its record gone.
     EXPECT_TRUE(server.waitForFinishedConnections(1));
     for (const auto& record : HttpRequest::connectionPoolSnapshot()) EXPECT_NE(record.port, server.port());

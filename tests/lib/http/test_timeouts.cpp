@@ -72,7 +72,7 @@ TEST(HttpTimeouts, SilentServerFailsOnTheFirstCheckPastTheLimit) {
     EXPECT_TRUE(rec.allOnMain);
     ASSERT_NE(r->error(), nullptr);
     EXPECT_EQ(r->error()->code, kRequestTimedOutErrorType);
-    EXPECT_EQ(r->error()->localizedDescription, "The request timed out");
+    EXPECT_EQ(r->error()->message, "The request timed out");
     EXPECT_EQ(r->error(), requestTimedOutError());
     EXPECT_EQ(r->retryCount(), 0);
     EXPECT_TRUE(server.waitForFinishedConnections(1));

@@ -34,7 +34,7 @@ TEST_F(TlsRequestTest, TrustedServerAnswersAndSelfSignedOneFailsWithTheSslText) 
     testnet::TlsHttpServer good(c.serverCert, c.serverKey, [](const testnet::TlsRequest&) { return okReply("fine"); });
     auto r = HttpRequest::requestWithURL(good.url("localhost", "/x"));
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "fine");
 
     testnet::TlsHttpServer self(c.selfCert, c.selfKey, [](const testnet::TlsRequest&) { return okReply("x"); });
@@ -42,10 +42,10 @@ TEST_F(TlsRequestTest, TrustedServerAnswersAndSelfSignedOneFailsWithTheSslText) 
     bad->startSynchronous();
     ASSERT_TRUE(bad->error());
     EXPECT_EQ(bad->error()->code, kConnectionFailureErrorType);
-    EXPECT_EQ(bad->error()->localizedDescription, kSslText);
-    ASSERT_TRUE(bad->error()->underlyingError);
-    EXPECT_EQ(bad->error()->underlyingError->domain, "TLS");
-    EXPECT_EQ(bad->error()->underlyingError->code, net::kTlsNoRootCert);
+    EXPECT_EQ(bad->error()->message, kSslText);
+    ASSERT_TRUE(bad->error()->underlying);
+    EXPECT_EQ(bad->error()->underlying->domain, "TLS");
+    EXPECT_EQ(bad->error()->underlying->code, net::kTlsNoRootCert);
     EXPECT_TRUE(self.requests().empty());
 }
 
@@ -55,7 +55,7 @@ TEST_F(TlsRequestTest, WithoutValidationASelfSignedCertificateIsAccepted) {
     auto r = HttpRequest::requestWithURL(self.url("localhost", "/"));
     r->setValidatesSecureCertificate(false);
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_EQ(r->responseString(), "loose");
 }
 
@@ -68,7 +68,7 @@ TEST_F(TlsRequestTest, ClientIdentityIsSentAndBringsValidationBack) {
     auto r = HttpRequest::requestWithURL(server.url("localhost", "/id"));
     r->setClientCertificateIdentity(identity);
     r->startSynchronous();
-    ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+    ASSERT_FALSE(r->error()) << r->error()->message;
     EXPECT_NE(r->responseString()->find("Quenta Test Client"), std::string::npos);
 
     // Validation off plus an identity: the identity's settings replace the
@@ -80,7 +80,7 @@ TEST_F(TlsRequestTest, ClientIdentityIsSentAndBringsValidationBack) {
     strict->setClientCertificateIdentity(identity);
     strict->startSynchronous();
     ASSERT_TRUE(strict->error());
-    EXPECT_EQ(strict->error()->localizedDescription, kSslText);
+    EXPECT_EQ(strict->error()->message, kSslText);
 }
 
 TEST_F(TlsRequestTest, SequentialRequestsShareOneKeptConnectionForTheSameSettings) {
@@ -94,16 +94,18 @@ TEST_F(TlsRequestTest, SequentialRequestsShareOneKeptConnectionForTheSameSetting
     for (const char* expected : {"1/1", "1/2", "1/3"}) {
         auto r = HttpRequest::requestWithURL(server.url("localhost", "/seq"));
         r->startSynchronous();
-        ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+        ASSERT_FALSE(r->error()) << r->error()->message;
         EXPECT_EQ(r->responseString(), expected);
-        if (record) EXPECT_EQ(r->connectionID(), record);
+        if (record) {
+            EXPECT_EQ(r->connectionID(), record);
+        }
         record = r->connectionID();
     }
     // Loose checks are a connection of their own, never one checked strictly.
     auto loose = HttpRequest::requestWithURL(server.url("localhost", "/seq"));
     loose->setValidatesSecureCertificate(false);
     loose->startSynchronous();
-    ASSERT_FALSE(loose->error()) << loose->error()->localizedDescription;
+    ASSERT_FALSE(loose->error()) << loose->error()->message;
     EXPECT_EQ(loose->responseString(), "2/1");
     EXPECT_EQ(server.connectionCount(), 2);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "lib/httpauth/HttpRequestAuthentication.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
 #include "tests/support/http/ClientTestSupport.h"
@@ -19,7 +20,7 @@ TEST(RequestDialog, AnUnansweredChallengeShowsTheSheetAndItsLoginCompletesTheReq
     HttpRequest::clearSession();
 
     testnet::LoopbackHttpServer server;
-    const std::string expected = "Basic " + net::base64Encode("user:pass");
+    const std::string expected = "Basic " + foundation::base64Encode("user:pass");
     server.on("/private", [expected](const testnet::ServerRequest& q) {
         const std::string* a = q.headers.get("Authorization");
         if (a && *a == expected)

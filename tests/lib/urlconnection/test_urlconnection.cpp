@@ -83,7 +83,7 @@ TEST_F(UrlConnectionTest, StatusAndContentTypeRules) {
     ASSERT_EQ(notFound.failures, 1);
     EXPECT_EQ(notFound.error->domain, kUcNetworkingErrorDomain);
     EXPECT_EQ(notFound.error->code, kUcErrorBadStatusCode);
-    EXPECT_EQ(notFound.error->localizedDescription, "Expected status code (200-299), got 404");
+    EXPECT_EQ(notFound.error->message, "Expected status code (200-299), got 404");
 
     std::set<std::string> json = {"application/json", "text/json"};
     auto empty = UcHTTPRequestOperation::operationWithRequest(requestFor(server.url("/empty")));
@@ -98,8 +98,7 @@ TEST_F(UrlConnectionTest, StatusAndContentTypeRules) {
     runHttp(png, wrongType);
     ASSERT_EQ(wrongType.failures, 1);
     EXPECT_EQ(wrongType.error->code, kUcErrorBadContentType);
-    EXPECT_EQ(wrongType.error->localizedDescription,
-              "Expected content type (application/json, text/json), got image/png");
+    EXPECT_EQ(wrongType.error->message, "Expected content type (application/json, text/json), got image/png");
 
     auto ok = UcHTTPRequestOperation::operationWithRequest(requestFor(server.url("/json")));
     ok->setAcceptableContentTypes(json);
@@ -156,7 +155,7 @@ TEST_F(UrlConnectionTest, OutputStreamGetsEveryByteOrTheOperationFails) {
     full->start();
     ASSERT_TRUE(runMainUntil([&] { return ended.load(); }));
     ASSERT_TRUE(full->error());
-    EXPECT_EQ(full->error()->localizedDescription, "The output stream did not take the data: the disk is full");
+    EXPECT_EQ(full->error()->message, "The output stream did not take the data: the disk is full");
 }
 
 TEST_F(UrlConnectionTest, BufferStartsAtTheExpectedLengthWithinLimits) {
