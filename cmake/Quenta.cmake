@@ -56,9 +56,12 @@ function(quenta_test)
   target_compile_definitions(${target} PRIVATE
     QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   target_link_libraries(${target} PRIVATE ${Q_DEPS} quenta_testsupport GTest::gtest GTest::gmock Threads::Threads)
+  # Every case runs (and is listed) through env with the test settings: a list
+  # handed to the discovery as a test property keeps only its first entry.
+  set(runner /usr/bin/env QUENTA_TEST=1 "QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources" ${Q_ENV})
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES LABELS ${Q_LABEL}
-               ENVIRONMENT "QUENTA_TEST=1;QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources;${Q_ENV}"
                TIMEOUT 300)
 endfunction()

@@ -1,0 +1,160 @@
+// The image scanner against the decoder's C interface on the same 640x480
+// grey frame, and the capture reader's frame rate on the file feed.
+//
+// Prints, after the table, the ratio of the scanner's time to the direct
+// call's.
+
+#include <benchmark/benchmark.h>
+#include <qrencode.h>
+#include <zbar.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lib/reader/ScanCaptureReader.h"
+#include "lib/reader/ScanImage.h"
+#include "lib/reader/ScanImageScanner.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/media/Capture.h"
+
+namespace {
+
+// A six-character QR code on a white 640x480 picture.
+std::vector<uint8_t> qrRgba() {
+    const int W = 640, H = 480, module = 6;
+    QRcode* qr = QRcode_encodeString("Q3T7K9", 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    std::vector<uint8_t> rgba(size_t(W) * H * 4, 255);
+    int side = qr->width * module, left = (W - side) / 2, top = (H - side) / 2;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            if (qr->data[(y / module) * qr->width + x / module] & 1) {
+                uint8_t* p = rgba.data() + (size_t(top + y) * W + left + x) * 4;
+                p[0] = p[1] = p[2] = 0;
+            }
+    QRcode_free(qr);
+    return rgba;
+}
+
+const std::vector<uint8_t>& greyFrame() {
+    static const std::vector<uint8_t> grey = [] {
+        auto rgba = qrRgba();
+        auto frame = media::nv12FromRgba(rgba.data(), 640, 480);
+        const uint8_t* y = frame->baseAddressOfPlane(0);
+        return std::vector<uint8_t>(y, y + 640 * 480);
+    }();
+    return grey;
+}
+
+// Both sides scan every third column and row with the cache off, as the
+// capture reader's scanner does on a frame it has not seen.
+void BM_ScanImageScanner(benchmark::State& state) {
+    const auto& grey = greyFrame();
+    ScanImageScanner scanner;
+    scanner.setSymbology(0, zbar::ZBAR_CFG_X_DENSITY, 3);
+    scanner.setSymbology(0, zbar::ZBAR_CFG_Y_DENSITY, 3);
+    scanner.setEnableCache(false);
+    auto image = ScanImage::create();
+    image->setFormat(ScanImage::fourcc("Y800"));
+    image->setSize({640, 480});
+    image->setData(grey.data(), grey.size());
+    for (auto _ : state) {
+        int n = scanner.scanImage(*image);
+        if (n != 1) state.SkipWithError("the code was not decoded");
+        benchmark::DoNotOptimize(n);
+    }
+    image->setData(nullptr, 0);
+}
+BENCHMARK(BM_ScanImageScanner)->Unit(benchmark::kMillisecond);
+
+void BM_ZbarDirect(benchmark::State& state) {
+    const auto& grey = greyFrame();
+    zbar::zbar_image_scanner_t* scanner = zbar::zbar_image_scanner_create();
+    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_NONE, zbar::ZBAR_CFG_X_DENSITY, 3);
+    zbar::zbar_image_scanner_set_config(scanner, zbar::ZBAR_NONE, zbar::ZBAR_CFG_Y_DENSITY, 3);
+    zbar::zbar_image_scanner_enable_cache(scanner, 0);
+    zbar::zbar_image_t* image = zbar::zbar_image_create();
+    zbar::zbar_image_set_format(image, ScanImage::fourcc("Y800"));
+    zbar::zbar_image_set_size(image, 640, 480);
+    zbar::zbar_image_set_data(image, grey.data(), grey.size(), nullptr);
+    for (auto _ : state) {
+        int n = zbar::zbar_scan_image(scanner, image);
+        if (n != 1) state.SkipWithError("the code was not decoded");
+        benchmark::DoNotOptimize(n);
+    }
+    zbar::zbar_image_destroy(image);
+    zbar::zbar_image_scanner_destroy(scanner);
+}
+BENCHMARK(BM_ZbarDirect)->Unit(benchmark::kMillisecond);
+
+// Frames through the whole pipeline: feed, output, capture queue, scan; the
+// code stays in view, so after the first result the cache holds it back and
+// every frame is scanned.
+void BM_CaptureReaderFileFeed(benchmark::State& state) {
+    std::string dir = std::filesystem::temp_directory_path() / ("quenta-bench-reader-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto rgba = qrRgba();
+    ui::Image::fromRgba(640, 480, rgba.data())->writePNG(dir + "/qr.png");
+    media::FileFeedDevice::Options options;
+    options.framesPerSecond = 0;
+    auto feed = media::FileFeedDevice::open({dir + "/qr.png"}, options);
+    std::filesystem::remove_all(dir);
+    if (!feed) {
+        state.SkipWithError("no file feed");
+        return;
+    }
+    struct Sink : ScanCaptureReaderDelegate {
+        int results = 0;
+        void captureReader(ScanCaptureReader&, const std::shared_ptr<ScanCVImage>&) override { ++results; }
+    } sink;
+    auto reader = ScanCaptureReader::create();
+    reader->setCaptureDelegate(&sink);
+    media::CaptureSession session;
+    session.addInput(feed);
+    session.addOutput(reader->captureOutput());
+    session.startRunning();
+    reader->setEnableReader(true);
+    int before = reader->frameCount();
+    for (auto _ : state) {
+        feed->pushFrame();
+        reader->captureOutput()->waitUntilIdle();
+        foundation::RunLoop::main().drain();
+    }
+    int frames = reader->frameCount() - before;
+    state.counters["frames_per_second"] = benchmark::Counter(frames, benchmark::Counter::kIsRate);
+    state.counters["results"] = sink.results;
+    session.stopRunning();
+    reader.reset();
+    foundation::RunLoop::main().drain();
+}
+BENCHMARK(BM_CaptureReaderFileFeed)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        // Plain runs, or the median of repetitions.
+        for (const auto& run : runs)
+            if (run.aggregate_name.empty() || run.aggregate_name == "median")
+                times[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, std::pair<double, double>> times;  // real, CPU
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    foundation::setLogSink([](const std::string&) {});
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto a = reporter.times.find("BM_ScanImageScanner"), b = reporter.times.find("BM_ZbarDirect");
+    if (a != reporter.times.end() && b != reporter.times.end() && b->second.first > 0 && b->second.second > 0)
+        std::printf("image scanner / direct zbar: %.3fx real time, %.3fx CPU time\n", a->second.first / b->second.first,
+                    a->second.second / b->second.second);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,369 @@
+#include "lib/reader/ScanImage.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Log.h"
+
+using namespace zbar;
+
+namespace {
+
+// The largest grey image made from a picture: enough for any camera still.
+constexpr double kMaxGreyPixels = double(1 << 26);
+
+unsigned roundToUnsigned(double v) {
+    if (!(v > 0)) return 0;  // negative and NaN
+    if (v >= 4294967295.0) return 4294967295u;
+    return unsigned(v + 0.5);
+}
+
+std::string fourccText(unsigned long format) {
+    std::string text;
+    for (int i = 0; i < 4; ++i) {
+        char c = char((format >> (8 * i)) & 0xff);
+        if (!c) break;
+        text += c;
+    }
+    return text;
+}
+
+// Source pixel indices whose centres lie in [from, to); at least one.
+std::pair<long, long> footprint(double from, double to) {
+    // Far outside any picture it is all black anyway; keep the indices in range.
+    const double limit = 1e12;
+    from = std::clamp(from, -limit, limit);
+    to = std::clamp(to, -limit, limit);
+    long first = long(std::ceil(from - 0.5)), last = long(std::ceil(to - 0.5));
+    if (last <= first) {
+        first = long(std::floor((from + to) / 2));
+        last = first + 1;
+    }
+    return {first, last};
+}
+
+}  // namespace
+
+uint32_t ScanImage::fourcc(const char* code) { return code ? fourcc(std::string_view(code)) : 0; }
+
+uint32_t ScanImage::fourcc(std::string_view code) {
+    uint32_t value = 0;
+    for (size_t i = 0; i < code.size() && i < 4; ++i) value |= uint32_t(uint8_t(code[i])) << (8 * i);
+    return value;
+}
+
+ScanImage::ScanImage(Token, zbar_image_t* image) : zimg_(image) {
+    zbar_image_ref(zimg_, 1);
+    zbar_image_set_userdata(zimg_, this);
+}
+
+ScanImage::~ScanImage() {
+    // The library may outlive this wrapper through other references: it must
+    // not call back into a wrapper that is going away.
+    zbar_image_set_userdata(zimg_, nullptr);
+    zbar_image_ref(zimg_, -1);
+    zimg_ = nullptr;
+}
+
+std::shared_ptr<ScanImage> ScanImage::createWithImage(zbar_image_t* image) {
+    if (!image) return nullptr;
+    return std::make_shared<ScanImage>(Token{}, image);
+}
+
+std::shared_ptr<ScanImage> ScanImage::create() {
+    zbar_image_t* image = zbar_image_create();
+    auto wrapper = createWithImage(image);
+    if (image) zbar_image_ref(image, -1);
+    return wrapper;
+}
+
+std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture) {
+    return createWithCGImage(picture, ui::Size{double(picture.pixelWidth()), double(picture.pixelHeight())});
+}
+
+std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture, ui::Size size) {
+    return createWithCGImage(picture, ui::Rect(0, 0, picture.pixelWidth(), picture.pixelHeight()), size);
+}
+
+std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture, ui::Rect crop, ui::Size size) {
+    // An empty crop has no pixels to scale, and an empty size no buffer.
+    if (!(crop.width() > 0) || !(crop.height() > 0) || !std::isfinite(crop.x()) || !std::isfinite(crop.y()) ||
+        !std::isfinite(crop.width()) || !std::isfinite(crop.height()))
+        return nullptr;
+    unsigned w = roundToUnsigned(size.width), h = roundToUnsigned(size.height);
+    if (w == 0 || h == 0 || double(w) * double(h) > kMaxGreyPixels) return nullptr;
+    auto image = create();
+    if (!image) return nullptr;
+    auto* grey = static_cast<uint8_t*>(std::calloc(size_t(w) * h, 1));
+    if (!grey) return nullptr;
+    zbar_image_set_data(image->zimg_, grey, size_t(w) * h, zbar_image_free_data);
+    zbar_image_set_format(image->zimg_, fourcc("Y800"));
+    zbar_image_set_size(image->zimg_, w, h);
+
+    // Grey of the source, composited on black (the bitmap starts black).
+    long W = picture.pixelWidth(), H = picture.pixelHeight();
+    std::vector<uint8_t> rgba = picture.rgbaPixels();
+    std::vector<uint16_t> source(size_t(W) * size_t(H));
+    for (size_t k = 0; k < source.size(); ++k) {
+        const uint8_t* p = rgba.data() + k * 4;
+        unsigned luma = (299u * p[0] + 587u * p[1] + 114u * p[2] + 500u) / 1000u;
+        source[k] = uint16_t((luma * p[3] + 127u) / 255u);
+    }
+    // The crop maps onto the w x h image: each image pixel covers a box of the
+    // source, averaged when shrinking, picked when enlarging.
+    double sx = size.width / crop.width(), sy = size.height / crop.height();
+    std::vector<std::pair<long, long>> columns(w), rows(h);
+    for (unsigned i = 0; i < w; ++i) columns[i] = footprint(crop.x() + i / sx, crop.x() + (i + 1) / sx);
+    for (unsigned j = 0; j < h; ++j) rows[j] = footprint(crop.y() + j / sy, crop.y() + (j + 1) / sy);
+    for (unsigned j = 0; j < h; ++j)
+        for (unsigned i = 0; i < w; ++i) {
+            auto [x0, x1] = columns[i];
+            auto [y0, y1] = rows[j];
+            uint64_t sum = 0;
+            for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y)
+                for (long x = std::max(x0, 0L); x < std::min(x1, W); ++x) sum += source[size_t(y) * W + x];
+            double n = double(x1 - x0) * double(y1 - y0);
+            grey[size_t(j) * w + i] = uint8_t(std::lround(double(sum) / n));
+        }
+    return image;
+}
+
+unsigned long ScanImage::format() const { return zbar_image_get_format(zimg_); }
+void ScanImage::setFormat(unsigned long format) { zbar_image_set_format(zimg_, format); }
+unsigned ScanImage::sequence() const { return zbar_image_get_sequence(zimg_); }
+void ScanImage::setSequence(unsigned sequence) { zbar_image_set_sequence(zimg_, sequence); }
+
+ui::Size ScanImage::size() const {
+    unsigned w = 0, h = 0;
+    zbar_image_get_size(zimg_, &w, &h);
+    return {double(w), double(h)};
+}
+
+void ScanImage::setSize(ui::Size size) {
+    zbar_image_set_size(zimg_, roundToUnsigned(size.width), roundToUnsigned(size.height));
+}
+
+ui::Rect ScanImage::crop() const {
+    unsigned x = 0, y = 0, w = 0, h = 0;
+    zbar_image_get_crop(zimg_, &x, &y, &w, &h);
+    return ui::Rect(x, y, w, h);
+}
+
+void ScanImage::setCrop(ui::Rect crop) {
+    zbar_image_set_crop(zimg_, roundToUnsigned(crop.x()), roundToUnsigned(crop.y()), roundToUnsigned(crop.width()),
+                        roundToUnsigned(crop.height()));
+}
+
+std::shared_ptr<ScanSymbolSet> ScanImage::symbols() const {
+    return ScanSymbolSet::create(zbar_image_get_symbols(zimg_));
+}
+
+void ScanImage::setSymbols(const std::shared_ptr<ScanSymbolSet>& symbols) {
+    zbar_image_set_symbols(zimg_, symbols ? symbols->zbarSymbolSet() : nullptr);
+}
+
+const void* ScanImage::data() const { return zbar_image_get_data(zimg_); }
+unsigned long ScanImage::dataLength() const { return zbar_image_get_data_length(zimg_); }
+
+void ScanImage::dataCleanup(zbar_image_t* image) {
+    if (auto* wrapper = static_cast<ScanImage*>(const_cast<void*>(zbar_image_get_userdata(image)))) wrapper->cleanup();
+}
+
+void ScanImage::setData(const void* data, unsigned long length) {
+    zbar_image_set_data(zimg_, data, data ? length : 0, data ? dataCleanup : nullptr);
+}
+
+ui::ImageRef ScanImage::UIImageWithOrientation(ui::ImageOrientation orientation) {
+    unsigned long format = this->format();
+    int bits;
+    if (format == fourcc("RGBQ"))
+        bits = 16;
+    else if (format == fourcc("RGB4"))
+        bits = 32;
+    else if (format == fourcc("RGB3"))
+        bits = 24;
+    else {
+        char line[96];
+        std::snprintf(line, sizeof line, "ScanImage: ERROR: format %.4s(%08lx) is unsupported",
+                      fourccText(format).c_str(), format);
+        foundation::logLine(line);
+        return nullptr;
+    }
+    unsigned w = 0, h = 0;
+    zbar_image_get_size(zimg_, &w, &h);
+    size_t row = size_t((bits + 7) / 8) * w;
+    const auto* bytes = static_cast<const uint8_t*>(data());
+    if (w == 0 || h == 0 || !bytes || dataLength() / row < h) {
+        foundation::log("ScanImage: ERROR: ", w, "x", h, " ", fourccText(format), " needs ", row * h, " bytes, has ",
+                        dataLength());
+        return nullptr;
+    }
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    for (size_t y = 0; y < h; ++y)
+        for (size_t x = 0; x < w; ++x) {
+            const uint8_t* p = bytes + y * row + x * size_t(bits / 8);
+            uint8_t* o = rgba.data() + (y * w + x) * 4;
+            if (bits == 24) {
+                o[0] = p[0], o[1] = p[1], o[2] = p[2];
+            } else if (bits == 32) {  // the first byte is skipped
+                o[0] = p[1], o[1] = p[2], o[2] = p[3];
+            } else {  // big-endian words: one skipped bit, then 5 bits each of R, G, B
+                unsigned v = unsigned(p[0]) << 8 | p[1];
+                unsigned r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+                o[0] = uint8_t(r << 3 | r >> 2), o[1] = uint8_t(g << 3 | g >> 2), o[2] = uint8_t(b << 3 | b >> 2);
+            }
+            o[3] = 255;
+        }
+    auto picture = ui::Image::fromRgba(int(w), int(h), rgba.data());
+    return picture ? picture->withScale(1, orientation) : nullptr;
+}
+
+// ---- ScanCVImage ----
+
+namespace {
+std::atomic<uint64_t> gConversions{0};
+
+// One conversion at a time for the whole process.
+foundation::SerialQueue& conversionQueue() {
+    static foundation::SerialQueue queue("ScanCVImage.conversion");
+    return queue;
+}
+}  // namespace
+
+std::shared_ptr<ScanCVImage> ScanCVImage::create() {
+    zbar_image_t* image = zbar_image_create();
+    if (!image) return nullptr;
+    auto wrapper = std::make_shared<ScanCVImage>(Token{}, image);
+    zbar_image_ref(image, -1);
+    return wrapper;
+}
+
+ScanCVImage::ScanCVImage(Token t, zbar_image_t* image) : ScanImage(t, image) {}
+
+ScanCVImage::~ScanCVImage() {
+    setData(nullptr, 0);
+    setPixelBuffer(nullptr);
+}
+
+uint64_t ScanCVImage::conversionCount() { return gConversions.load(); }
+
+media::PixelBufferRef ScanCVImage::pixelBuffer() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pixelBuffer_;
+}
+
+void ScanCVImage::setPixelBuffer(media::PixelBufferRef buffer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pixelBuffer_ = std::move(buffer);
+}
+
+const uint8_t* ScanCVImage::rgbBuffer() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rgb_.empty() ? nullptr : rgb_.data();
+}
+
+void ScanCVImage::waitUntilConverted() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    converted_.wait(lock, [this] { return !pending_; });
+}
+
+void ScanCVImage::startConversion() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // Converted already, or nothing left to convert.
+        if (pending_ || !rgb_.empty() || !pixelBuffer_) return;
+    }
+    // At most one conversion is queued across all images.
+    conversionQueue().sync([] {});
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (pending_) return;
+        pending_ = true;
+    }
+    auto self = std::static_pointer_cast<ScanCVImage>(shared_from_this());
+    conversionQueue().async([self] { self->convertCVtoRGB(); });
+}
+
+void ScanCVImage::convertCVtoRGB() {
+    double start = foundation::clock().monotonic();
+    auto finish = [this] {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pending_ = false;
+        converted_.notify_all();
+    };
+    if (format() != fourcc("CV2P")) {
+        finish();
+        return;
+    }
+    media::PixelBufferRef buffer = pixelBuffer();
+    if (!buffer) {
+        finish();
+        return;
+    }
+    gConversions.fetch_add(1);
+    buffer->lockBaseAddress(true);
+    size_t width = buffer->width(), height = buffer->height();
+    size_t yRow = buffer->bytesPerRowOfPlane(0), cRow = buffer->bytesPerRowOfPlane(1);
+    const uint8_t* yBase = buffer->baseAddressOfPlane(0);
+    const uint8_t* cBase = buffer->baseAddressOfPlane(1);
+    size_t pairs = (width + 1) / 2, chromaRows = (height + 1) / 2;
+    // Every byte the loop reads must be inside its plane.
+    bool fits = yBase && cBase && width > 0 && height > 0 && yRow >= width && cRow >= pairs * 2 &&
+                buffer->dataSizeOfPlane(0) / yRow >= height && buffer->dataSizeOfPlane(1) / cRow >= chromaRows;
+    if (fits) {
+        std::vector<uint8_t> rgb;
+        rgb.resize(width * 3 + width * height * 3);
+        for (size_t i = 0; i < height; ++i) {
+            const uint8_t* yp = yBase + i * yRow;
+            const uint8_t* cp = cBase + (i / 2) * cRow;
+            uint8_t* out = rgb.data() + i * width * 3;
+            for (size_t j = 0; j < width; ++j) {
+                int Y = 4769 * (int(yp[j]) - 16);
+                int U = int(cp[(j / 2) * 2]) - 128, V = int(cp[(j / 2) * 2 + 1]) - 128;
+                int R = (Y + 6537 * V + 2048) / 4096;
+                int G = (Y - 1604 * U - 3329 * V + 2048) / 4096;
+                int B = (Y + 8263 * U + 2048) / 4096;
+                out[j * 3] = uint8_t(std::clamp(R, 0, 255));
+                out[j * 3 + 1] = uint8_t(std::clamp(G, 0, 255));
+                out[j * 3 + 2] = uint8_t(std::clamp(B, 0, 255));
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            rgb_ = std::move(rgb);
+            rgbWidth_ = width;
+            rgbHeight_ = height;
+        }
+        setData(rgb_.data(), width * height * 3);
+    }
+    buffer->unlockBaseAddress();
+    char line[64];
+    std::snprintf(line, sizeof line, "ScanCVImage: convert time %gs", foundation::clock().monotonic() - start);
+    foundation::logLine(line);
+    setPixelBuffer(nullptr);
+    finish();
+}
+
+ui::ImageRef ScanCVImage::UIImageWithOrientation(ui::ImageOrientation orientation) {
+    startConversion();
+    waitUntilConverted();
+    std::vector<uint8_t> rgba;
+    size_t w, h;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (rgb_.empty()) return nullptr;
+        w = rgbWidth_, h = rgbHeight_;
+        rgba.resize(w * h * 4);
+        for (size_t k = 0; k < w * h; ++k) {
+            rgba[k * 4] = rgb_[k * 3], rgba[k * 4 + 1] = rgb_[k * 3 + 1], rgba[k * 4 + 2] = rgb_[k * 3 + 2];
+            rgba[k * 4 + 3] = 255;
+        }
+    }
+    auto picture = ui::Image::fromRgba(int(w), int(h), rgba.data());
+    return picture ? picture->withScale(1, orientation) : nullptr;
+}

@@ -1,0 +1,377 @@
+// Symbols, images, conversions and the scanner against the real decoder.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "QrPicture.h"
+#include "lib/reader/ScanImage.h"
+#include "lib/reader/ScanImageScanner.h"
+#include "lib/reader/ScanSymbol.h"
+#include "platform/foundation/Log.h"
+
+using readertest::greyPicture;
+using readertest::qrPicture;
+
+namespace {
+
+// Collects log lines while alive.
+class LogCapture {
+public:
+    LogCapture() {
+        old_ = foundation::setLogSink([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.push_back(line);
+        });
+    }
+    ~LogCapture() { foundation::setLogSink(old_); }
+    bool contains(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& l : lines_)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    }
+
+private:
+    foundation::LogSink old_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+std::vector<uint8_t> greyBytes(const ScanImage& image) {
+    const auto* p = static_cast<const uint8_t*>(image.data());
+    return std::vector<uint8_t>(p, p + image.dataLength());
+}
+
+}  // namespace
+
+TEST(ScanSymbols, QrCodeInAPictureDecodesWithTypeDataAndBounds) {
+    auto qr = qrPicture("Q3T7K9");
+    auto grey = ScanImage::createWithCGImage(*qr.image);
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(grey->format(), ScanImage::fourcc("Y800"));
+    EXPECT_EQ(grey->size(), (ui::Size{640, 480}));
+
+    ScanImageScanner scanner;
+    EXPECT_EQ(scanner.results(), nullptr);  // nothing scanned yet
+    ASSERT_GT(scanner.scanImage(*grey), 0);
+    auto set = scanner.results();
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->count(), 1);
+
+    std::vector<std::shared_ptr<ScanSymbol>> symbols(set->begin(), set->end());
+    ASSERT_EQ(symbols.size(), 1u);
+    const auto& symbol = symbols[0];
+    EXPECT_EQ(symbol->type(), 64);
+    EXPECT_EQ(symbol->typeName(), "QR-Code");
+    EXPECT_EQ(symbol->data(), std::optional<std::string>("Q3T7K9"));
+    EXPECT_EQ(symbol->components(), nullptr);
+    auto bounds = symbol->bounds();
+    ASSERT_TRUE(bounds);
+    // Inside the picture, and around the drawn code (a module of slack).
+    EXPECT_TRUE(ui::Rect(0, 0, 640, 480).containsRect(*bounds));
+    EXPECT_NEAR(bounds->x(), qr.code.x(), 6);
+    EXPECT_NEAR(bounds->y(), qr.code.y(), 6);
+    EXPECT_NEAR(bounds->maxX(), qr.code.maxX(), 6);
+    EXPECT_NEAR(bounds->maxY(), qr.code.maxY(), 6);
+
+    // A symbol kept from the set outlives the set and the scanner's next scan.
+    set.reset();
+    auto blank = ScanImage::createWithCGImage(*greyPicture(640, 480, 255));
+    EXPECT_EQ(scanner.scanImage(*blank), 0);
+    EXPECT_EQ(scanner.results()->count(), 0);
+    EXPECT_EQ(symbol->data(), std::optional<std::string>("Q3T7K9"));
+}
+
+TEST(ScanSymbols, NamesOfSymbologies) {
+    struct {
+        int type;
+        const char* name;
+    } table[] = {{64, "QR-Code"}, {25, "I2/5"}, {128, "CODE-128"}, {13, "EAN-13"}};
+    for (auto& row : table) EXPECT_EQ(ScanSymbol::nameForType(row.type), row.name) << row.type;
+    EXPECT_EQ(ScanSymbol::create(nullptr), nullptr);
+    EXPECT_EQ(ScanSymbolSet::create(nullptr), nullptr);
+}
+
+TEST(ScanImages, FourCharacterCodes) {
+    struct {
+        const char* text;
+        uint32_t value;
+    } table[] = {{"Y800", 0x30303859},  {"CV2P", 0x50325643}, {"RGB3", 0x33424752}, {"RGB4", 0x34424752},
+                 {"RGBQ", 0x51424752},  {"GREY", 0x59455247}, {"AB", 0x4241},       {"", 0},
+                 {"Y8001", 0x30303859}, {nullptr, 0}};
+    for (auto& row : table) EXPECT_EQ(ScanImage::fourcc(row.text), row.value) << (row.text ? row.text : "null");
+}
+
+TEST(ScanImages, SizeAndCropAreRoundedAndClamped) {
+    auto image = ScanImage::create();
+    image->setCrop(ui::Rect(1, 2, 3, 4));
+    image->setSize({639.5, 479.4});
+    EXPECT_EQ(image->size(), (ui::Size{640, 479}));
+    EXPECT_EQ(image->crop(), ui::Rect(0, 0, 640, 479));  // reset by the new size
+
+    struct {
+        ui::Rect asked, kept;
+    } table[] = {
+        {{10.4, 20.5, 100.49, 50.5}, {10, 21, 100, 51}},
+        {{600, 400, 100, 100}, {600, 400, 40, 79}},  // reaching past the image
+        {{700, 10, 10, 10}, {640, 10, 0, 10}},       // starting past it
+        {{-5, -5, 20, 20}, {0, 0, 20, 20}},          // negative values round to 0
+    };
+    for (auto& row : table) {
+        image->setCrop(row.asked);
+        EXPECT_EQ(image->crop(), row.kept) << row.asked.description();
+    }
+}
+
+TEST(ScanImages, GreyCropIsExactAndHalfSizeAveragesBlocks) {
+    // 8x4 picture: every pixel a distinct grey, so misplaced pixels show.
+    const int W = 8, H = 4;
+    std::vector<uint8_t> rgba(W * H * 4, 255);
+    for (int k = 0; k < W * H; ++k) rgba[k * 4] = rgba[k * 4 + 1] = rgba[k * 4 + 2] = uint8_t(k * 7);
+    auto picture = ui::Image::fromRgba(W, H, rgba.data());
+
+    // The right half, same size: pixel for pixel.
+    auto half = ScanImage::createWithCGImage(*picture, ui::Rect(4, 0, 4, 4), ui::Size{4, 4});
+    ASSERT_TRUE(half);
+    EXPECT_EQ(half->size(), (ui::Size{4, 4}));
+    std::vector<uint8_t> expected;
+    for (int y = 0; y < 4; ++y)
+        for (int x = 4; x < 8; ++x) expected.push_back(uint8_t((y * W + x) * 7));
+    EXPECT_EQ(greyBytes(*half), expected);
+
+    // The same crop at half the size: each pixel the mean of a 2x2 block.
+    auto small = ScanImage::createWithCGImage(*picture, ui::Rect(4, 0, 4, 4), ui::Size{2, 2});
+    ASSERT_TRUE(small);
+    expected.clear();
+    for (int by = 0; by < 2; ++by)
+        for (int bx = 0; bx < 2; ++bx) {
+            int sum = 0;
+            for (int dy = 0; dy < 2; ++dy)
+                for (int dx = 0; dx < 2; ++dx) sum += ((by * 2 + dy) * W + 4 + bx * 2 + dx) * 7;
+            expected.push_back(uint8_t((sum + 2) / 4));
+        }
+    EXPECT_EQ(greyBytes(*small), expected);
+
+    // A crop outside the picture draws nothing: black.
+    auto outside = ScanImage::createWithCGImage(*picture, ui::Rect(20, 20, 2, 2), ui::Size{2, 2});
+    ASSERT_TRUE(outside);
+    EXPECT_EQ(greyBytes(*outside), std::vector<uint8_t>(4, 0));
+
+    // Empty crops and sizes have no pixels to make.
+    EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 0, 4), ui::Size{4, 4}), nullptr);
+    EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 4, 4), ui::Size{0.4, 4}), nullptr);
+    EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 4, 4), ui::Size{-4, 4}), nullptr);
+}
+
+TEST(ScanImageScanners, RgbImagesAndShortBuffersAreRefused) {
+    auto qr = qrPicture("Q3T7K9");
+    auto grey = ScanImage::createWithCGImage(*qr.image);
+    ScanImageScanner scanner;
+    ASSERT_GT(scanner.scanImage(*grey), 0);
+    auto before = scanner.results();
+
+    std::vector<uint8_t> rgb(640 * 480 * 3, 255);
+    auto image = ScanImage::create();
+    image->setFormat(ScanImage::fourcc("RGB3"));
+    image->setSize({640, 480});
+    image->setData(rgb.data(), rgb.size());
+    EXPECT_EQ(scanner.scanImage(*image), -1);
+    EXPECT_EQ(scanner.results()->zbarSymbolSet(), before->zbarSymbolSet());  // no new results
+
+    // A grey image whose bytes do not cover its size.
+    image->setFormat(ScanImage::fourcc("GREY"));
+    image->setData(rgb.data(), 640 * 479);
+    EXPECT_EQ(scanner.scanImage(*image), -1);
+    image->setData(nullptr, 0);
+    EXPECT_EQ(scanner.scanImage(*image), -1);
+}
+
+TEST(ScanImageScanners, CacheHoldsBackRepeatsUntilReset) {
+    auto grey = ScanImage::createWithCGImage(*qrPicture("Q3T7K9").image);
+    ScanImageScanner scanner;
+    scanner.setEnableCache(true);
+    EXPECT_GT(scanner.scanImage(*grey), 0);
+    EXPECT_EQ(scanner.scanImage(*grey), 0);  // the same code again: held back
+
+    auto set = scanner.results();
+    EXPECT_EQ(set->count(), 0);
+    EXPECT_EQ(set->begin(), set->end());
+    set->setFilterSymbols(false);
+    EXPECT_EQ(set->count(), 1);
+    int seen = 0;
+    for (const auto& symbol : *set) {
+        EXPECT_EQ(symbol->data(), std::optional<std::string>("Q3T7K9"));
+        EXPECT_GE(symbol->count(), 1);
+        ++seen;
+    }
+    EXPECT_EQ(seen, 1);
+
+    // Setting the cache again, even to the same value, empties it.
+    scanner.setEnableCache(true);
+    EXPECT_GT(scanner.scanImage(*grey), 0);
+    scanner.setEnableCache(false);
+    EXPECT_GT(scanner.scanImage(*grey), 0);
+    EXPECT_GT(scanner.scanImage(*grey), 0);  // no cache: every scan reports it
+
+    // A scanner that goes with symbols in its cache leaves nothing behind
+    // (the leak checker would report them).
+    auto cached = std::make_unique<ScanImageScanner>();
+    cached->setEnableCache(true);
+    EXPECT_GT(cached->scanImage(*grey), 0);
+    cached.reset();
+}
+
+TEST(ScanImageScanners, ConfigurationSwitchesSymbologies) {
+    auto grey = ScanImage::createWithCGImage(*qrPicture("Q3T7K9").image);
+    ScanImageScanner scanner;
+    scanner.setSymbology(25, 0, 0);  // I2/5 off: QR still read
+    EXPECT_GT(scanner.scanImage(*grey), 0);
+    scanner.parseConfig("qrcode.enable=0");
+    EXPECT_EQ(scanner.scanImage(*grey), 0);
+    scanner.parseConfig("not a setting");  // ignored
+    scanner.setSymbology(64, 0, 1);
+    EXPECT_GT(scanner.scanImage(*grey), 0);
+}
+
+TEST(ScanImages, RgbPixelsBecomePictures) {
+    struct {
+        const char* format;
+        std::vector<uint8_t> bytes;  // one red pixel, then one blue
+    } table[] = {
+        {"RGB3", {255, 0, 0, 0, 0, 255}},
+        {"RGB4", {0, 255, 0, 0, 0, 0, 0, 255}},
+        {"RGBQ", {0x7c, 0x00, 0x00, 0x1f}},
+    };
+    for (auto& row : table) {
+        auto image = ScanImage::create();
+        image->setFormat(ScanImage::fourcc(row.format));
+        image->setSize({2, 1});
+        image->setData(row.bytes.data(), row.bytes.size());
+        auto picture = image->UIImageWithOrientation(ui::ImageOrientation::Right);
+        ASSERT_TRUE(picture) << row.format;
+        EXPECT_EQ(picture->orientation(), ui::ImageOrientation::Right);
+        EXPECT_EQ(picture->pixel(0, 0), (ui::Rgba{255, 0, 0, 255})) << row.format;
+        EXPECT_EQ(picture->pixel(1, 0), (ui::Rgba{0, 0, 255, 255})) << row.format;
+
+        // One byte short of the two pixels: refused, nothing read past it.
+        image->setData(row.bytes.data(), row.bytes.size() - 1);
+        EXPECT_EQ(image->UIImage(), nullptr) << row.format;
+    }
+
+    LogCapture log;
+    auto grey = ScanImage::createWithCGImage(*greyPicture(4, 4, 0));
+    EXPECT_EQ(grey->UIImage(), nullptr);
+    EXPECT_TRUE(log.contains("ERROR: format Y800(30303859) is unsupported"));
+}
+
+namespace {
+
+// A 2x2-pixel NV12 frame per (Y, Cb, Cr) so every pixel takes that colour.
+media::PixelBufferRef frameOf(uint8_t y, uint8_t cb, uint8_t cr, size_t w = 2, size_t h = 2) {
+    auto buf = media::PixelBuffer::createNV12(w, h);
+    std::memset(buf->baseAddressOfPlane(0), y, buf->dataSizeOfPlane(0));
+    uint8_t* c = buf->baseAddressOfPlane(1);
+    for (size_t k = 0; k < buf->dataSizeOfPlane(1); k += 2) c[k] = cb, c[k + 1] = cr;
+    return buf;
+}
+
+std::shared_ptr<ScanCVImage> cvImage(media::PixelBufferRef frame) {
+    auto image = ScanCVImage::create();
+    image->setFormat(ScanImage::fourcc("CV2P"));
+    image->setSize({double(frame->bytesPerRowOfPlane(0)), double(frame->heightOfPlane(0))});
+    image->setPixelBuffer(std::move(frame));
+    return image;
+}
+
+}  // namespace
+
+TEST(ScanCVImages, VideoRangeFramesConvertToRgb) {
+    struct {
+        uint8_t y, cb, cr;
+        ui::Rgba rgb;
+    } table[] = {
+        {16, 128, 128, {0, 0, 0, 255}},        {235, 128, 128, {255, 255, 255, 255}},
+        {128, 128, 128, {130, 130, 130, 255}}, {81, 90, 240, {254, 0, 0, 255}},
+        {145, 54, 34, {0, 255, 1, 255}},       {41, 240, 110, {0, 0, 255, 255}},
+        {235, 128, 255, {255, 152, 255, 255}},  // clamps, does not wrap
+        {16, 0, 0, {0, 154, 0, 255}},
+    };
+    for (auto& row : table) {
+        auto image = cvImage(frameOf(row.y, row.cb, row.cr));
+        auto picture = image->UIImage();
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->pixel(1, 1), row.rgb) << int(row.y) << "," << int(row.cb) << "," << int(row.cr);
+        EXPECT_EQ(image->pixelBuffer(), nullptr);  // the frame is given back
+    }
+}
+
+TEST(ScanCVImages, ConvertsOnceAndUsesTheFrameSizeOfPaddedFrames) {
+    LogCapture log;
+    // A 6x4 frame with rows padded to 16 bytes: the image claims 16x4, the
+    // picture is the frame's 6x4, each column its own chroma pair.
+    auto frame = media::PixelBuffer::createNV12(6, 4, 16, 16);
+    for (size_t j = 0; j < 4; ++j)
+        for (size_t i = 0; i < 16; ++i) frame->baseAddressOfPlane(0)[j * 16 + i] = i < 6 ? 235 : 16;
+    frame->baseAddressOfPlane(1)[2 * 2 + 1] = 255;  // third pair: more red
+    auto image = cvImage(frame);
+    EXPECT_EQ(image->size(), (ui::Size{16, 4}));
+
+    uint64_t before = ScanCVImage::conversionCount();
+    auto first = image->UIImage();
+    auto second = image->UIImageWithOrientation(ui::ImageOrientation::Right);
+    EXPECT_EQ(ScanCVImage::conversionCount(), before + 1);
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->pixelWidth(), 6);
+    EXPECT_EQ(first->pixelHeight(), 4);
+    EXPECT_EQ(second->orientation(), ui::ImageOrientation::Right);
+    EXPECT_EQ(first->pixel(0, 0), (ui::Rgba{255, 255, 255, 255}));
+    EXPECT_EQ(first->pixel(4, 1), (ui::Rgba{255, 152, 255, 255}));
+    EXPECT_EQ(first->pixel(4, 3), (ui::Rgba{255, 255, 255, 255}));  // the next chroma row
+    EXPECT_EQ(first->pixel(5, 0), (ui::Rgba{255, 152, 255, 255}));
+    EXPECT_EQ(second->pixel(3, 0), (ui::Rgba{255, 255, 255, 255}));
+    EXPECT_TRUE(log.contains("ScanCVImage: convert time "));
+    EXPECT_EQ(image->rgbWidth(), 6u);
+}
+
+TEST(ScanCVImages, FramesThatDoNotCoverTheirSizeMakeNoPicture) {
+    using Plane = media::PixelBuffer::Plane;
+    struct Case {
+        const char* what;
+        media::PixelBufferRef frame;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"luma stride narrower than the frame",
+                     media::PixelBuffer::createWithPlanes(
+                         media::kPixelFormatNV12VideoRange, 4, 2,
+                         {Plane{4, 2, 3, std::vector<uint8_t>(6, 16)}, Plane{2, 1, 4, std::vector<uint8_t>(4, 128)}})});
+    cases.push_back(
+        {"chroma plane missing", media::PixelBuffer::createWithPlanes(media::kPixelFormatNV12VideoRange, 4, 2,
+                                                                      {Plane{4, 2, 4, std::vector<uint8_t>(8, 16)}})});
+    cases.push_back({"luma rows fewer than the height",
+                     media::PixelBuffer::createWithPlanes(
+                         media::kPixelFormatNV12VideoRange, 4, 4,
+                         {Plane{4, 2, 4, std::vector<uint8_t>(8, 16)}, Plane{2, 2, 4, std::vector<uint8_t>(8, 128)}})});
+    cases.push_back({"odd width without room for its last chroma pair",
+                     media::PixelBuffer::createWithPlanes(
+                         media::kPixelFormatNV12VideoRange, 3, 2,
+                         {Plane{3, 2, 3, std::vector<uint8_t>(6, 16)}, Plane{2, 1, 3, std::vector<uint8_t>(3, 128)}})});
+    for (auto& c : cases) {
+        auto image = cvImage(c.frame);
+        EXPECT_EQ(image->UIImage(), nullptr) << c.what;
+        EXPECT_EQ(image->rgbBuffer(), nullptr) << c.what;
+        EXPECT_EQ(image->pixelBuffer(), nullptr) << c.what;  // released all the same
+        EXPECT_EQ(c.frame->lockCount(), 0) << c.what;
+    }
+
+    // Another format than "CV2P" is not converted at all.
+    auto frame = frameOf(235, 128, 128);
+    auto image = cvImage(frame);
+    image->setFormat(ScanImage::fourcc("Y800"));
+    image->convertCVtoRGB();
+    EXPECT_EQ(image->rgbBuffer(), nullptr);
+    EXPECT_EQ(image->pixelBuffer(), frame);
+}
