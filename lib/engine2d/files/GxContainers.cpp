@@ -174,13 +174,17 @@ GxImageTGA gxTGALoadData(const uint8_t* data, size_t length) {
     }
     const size_t bpp = img.pixelDepth / 8;
     const size_t total = size_t(img.width) * img.height * bpp;
+    // The pixels must fit what is left of the file before anything is
+    // allocated: raw data byte for byte, run-length data at most 128 pixels
+    // per packet of one header byte and one pixel.
+    const size_t left = length - pos;
+    const size_t reach = img.type == 10 ? left / (1 + bpp) * 128 * bpp : left;
+    if (total > reach) {
+        img.status = kTGAReadFailed;
+        return img;
+    }
     img.imageData.assign(total, 0);
     if (img.type != 10) {
-        if (length - pos < total) {
-            img.status = kTGAReadFailed;
-            img.imageData.clear();
-            return img;
-        }
         if (total) std::memcpy(img.imageData.data(), data + pos, total);
     } else {
         size_t o = 0;

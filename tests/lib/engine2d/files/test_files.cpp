@@ -236,6 +236,8 @@ TEST(TGA, TopDownRowsAreTurnedOverAndBadFilesReportTheirStatus) {
     rawShort.resize(rawShort.size() + 10);
     auto rleShort = tgaHeader(0, 10, 4, 4, 32, 0);
     rleShort.insert(rleShort.end(), {0x8f, 1, 2});
+    auto huge = tgaHeader(0, 10, 60000, 60000, 24, 0);
+    huge.insert(huge.end(), {0xff, 1, 2, 3});
     auto idPastEnd = tgaHeader(200, 2, 1, 1, 8, 0);
     idPastEnd.push_back(1);
     struct Case {
@@ -245,6 +247,7 @@ TEST(TGA, TopDownRowsAreTurnedOverAndBadFilesReportTheirStatus) {
     } cases[] = {
         {"short raw data", rawShort, kTGAReadFailed},
         {"short run", rleShort, kTGAReadFailed},
+        {"more pixels than the file can hold", huge, kTGAReadFailed},
         {"ID field past the end", idPastEnd, kTGAReadFailed},
         {"indexed colour", tgaHeader(0, 1, 1, 1, 8, 0), kTGAIndexedColour},
         {"compressed grey", tgaHeader(0, 11, 1, 1, 8, 0), kTGAUnsupportedType},
