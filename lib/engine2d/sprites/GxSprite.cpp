@@ -5,7 +5,9 @@
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
+#include "lib/engine2d/sprites/GxAnimation.h"
 #include "lib/engine2d/sprites/GxSpriteBatchNode.h"
+#include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
@@ -34,6 +36,50 @@ std::shared_ptr<GxSprite> GxSprite::spriteWithFile(const std::string& file, Rect
     auto t = GxTextureCache::sharedTextureCache().addImage(file);
     if (!t) return nullptr;
     return spriteWithTexture(std::move(t), rect);
+}
+
+std::shared_ptr<GxSprite> GxSprite::spriteWithSpriteFrame(const std::shared_ptr<GxSpriteFrame>& frame) {
+    if (!frame) return nullptr;
+    auto s = gxMake<GxSprite>(frame->texture(), frame->rect(), false);
+    if (s) s->setDisplayFrame(frame);
+    return s;
+}
+
+std::shared_ptr<GxSprite> GxSprite::spriteWithSpriteFrameName(const std::string& name) {
+    return spriteWithSpriteFrame(GxSpriteFrameCache::sharedSpriteFrameCache().spriteFrameByName(name));
+}
+
+void GxSprite::setDisplayFrame(const std::shared_ptr<GxSpriteFrame>& frame) {
+    if (!frame) return;
+    unflippedOffsetPositionFromCenter_ = frame->offset();
+    auto t = frame->texture();
+    if ((t ? t->name() : 0) != (texture_ ? texture_->name() : 0)) setTexture(t);
+    rectRotated_ = frame->rotated();
+    setTextureRect(frame->rect(), rectRotated_, frame->originalSize());
+}
+
+std::shared_ptr<GxSpriteFrame> GxSprite::displayFrame() const {
+    float f = GxEnvironment::shared().contentScaleFactor;
+    Rect px{{rect_.origin.x * f, rect_.origin.y * f}, {rect_.size.width * f, rect_.size.height * f}};
+    return GxSpriteFrame::frameWithTexture(texture_, px, rectRotated_, unflippedOffsetPositionFromCenter_ * f,
+                                           Size{contentSize_.width * f, contentSize_.height * f});
+}
+
+bool GxSprite::isFrameDisplayed(const std::shared_ptr<GxSpriteFrame>& frame) const {
+    if (!frame) return false;
+    auto t = frame->texture();
+    return frame->rect() == rect_ && (t ? t->name() : 0) == (texture_ ? texture_->name() : 0) &&
+           frame->offset() == unflippedOffsetPositionFromCenter_;
+}
+
+bool GxSprite::setDisplayFrameWithAnimationName(const std::string& name, unsigned index) {
+    auto a = GxAnimationCache::sharedAnimationCache().animationByName(name);
+    if (!a || index >= a->frames().size()) {
+        std::fprintf(stderr, "engine2d: GxSprite: no frame %u in animation \"%s\"\n", index, name.c_str());
+        return false;
+    }
+    setDisplayFrame(a->frames()[index]->spriteFrame());
+    return true;
 }
 
 bool GxSprite::init() { return init(nullptr, Rect{}, false); }

@@ -14,6 +14,7 @@ namespace engine2d {
 class GxTexture2D;
 class GxTextureAtlas;
 class GxSpriteBatchNode;
+class GxSpriteFrame;
 
 constexpr unsigned kGxSpriteIndexNotInitialized = 0xFFFFFFFF;
 
@@ -24,6 +25,10 @@ public:
     // nullptr when the texture cache cannot load the file.
     static std::shared_ptr<GxSprite> spriteWithFile(const std::string& file);
     static std::shared_ptr<GxSprite> spriteWithFile(const std::string& file, Rect rect);
+
+    static std::shared_ptr<GxSprite> spriteWithSpriteFrame(const std::shared_ptr<GxSpriteFrame>& frame);
+    // nullptr when the shared frame cache has no such frame.
+    static std::shared_ptr<GxSprite> spriteWithSpriteFrameName(const std::string& name);
 
     bool init() override;
     bool init(std::shared_ptr<GxTexture2D> texture, Rect rect, bool rotated);
@@ -55,6 +60,14 @@ public:
     bool doesOpacityModifyRGB() const { return opacityModifyRGB_; }
     void setOpacityModifyRGB(bool b);
     void updateColor();
+
+    // Display frames.
+    void setDisplayFrame(const std::shared_ptr<GxSpriteFrame>& frame);
+    std::shared_ptr<GxSpriteFrame> displayFrame() const;
+    bool isFrameDisplayed(const std::shared_ptr<GxSpriteFrame>& frame) const;
+    // Frame `index` of the named animation of the shared cache; false when
+    // there is no such animation or frame.
+    bool setDisplayFrameWithAnimationName(const std::string& name, unsigned index);
 
     bool flipX() const { return flipX_; }
     void setFlipX(bool b);
