@@ -62,14 +62,16 @@ const std::optional<std::string> headerValue(const std::optional<ResponseHeaders
 
 // ---- construction --------------------------------------------------------
 
-HttpRequest::HttpRequest(const std::optional<net::Url>& url) : url_(url), timeOutSeconds_(defaultTimeOutSeconds()) {
+HttpRequest::HttpRequest(const std::optional<net::Url>& url) : url_(url) {
+    settings_.connection.timeOutSeconds = defaultTimeOutSeconds();
     didStartSelector_ = &HttpRequestDelegate::requestStarted;
     didFinishSelector_ = &HttpRequestDelegate::requestFinished;
     didFailSelector_ = &HttpRequestDelegate::requestFailed;
     didReceiveResponseHeadersSelector_ = [](HttpRequestDelegate& d, HttpRequest& r, const ResponseHeaders& h) {
         d.request(r, h);
     };
-    downloadCache_ = defaultCache();
+    settings_.downloadCache = defaultCache();
+    run_ = settings_;
 }
 
 HttpRequestRef HttpRequest::requestWithURL(const std::optional<net::Url>& url) {
@@ -88,68 +90,70 @@ HttpRequestRef HttpRequest::copy() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     std::lock_guard<std::mutex> props(propertyMutex_);
     auto r = makeEmptyCopy();
+    r->settings_ = settings_;
+    // The scheme chosen for credentials sent before a challenge goes along.
+    r->serverAuth_.scheme = serverAuth_.scheme;
     r->delegate_ = delegate_;
     r->requestMethod_ = requestMethod_;
     r->postBody_ = postBody_;
-    r->shouldStreamPostDataFromDisk_ = shouldStreamPostDataFromDisk_;
-    r->postBodyFilePath_ = postBodyFilePath_;
     r->requestHeaders_ = requestHeaders_;
-    copyConnectionSettingsTo(*r);
-    r->downloadDestinationPath_ = downloadDestinationPath_;
-    r->temporaryFileDownloadPath_ = temporaryFileDownloadPath_;
     r->postLength_ = postLength_;
     r->haveBuiltPostBody_ = haveBuiltPostBody_;
     r->didStartSelector_ = didStartSelector_;
     r->didFinishSelector_ = didFinishSelector_;
     r->didFailSelector_ = didFailSelector_;
-    r->shouldResetDownloadProgress_ = shouldResetDownloadProgress_;
-    r->shouldResetUploadProgress_ = shouldResetUploadProgress_;
-    r->showAccurateProgress_ = showAccurateProgress_;
-    r->defaultResponseEncoding_ = defaultResponseEncoding_;
-    r->allowResumeForFileDownloads_ = allowResumeForFileDownloads_;
-    r->userInfo_ = userInfo_;
-    r->tag_ = tag_;
-    r->shouldRedirect_ = shouldRedirect_;
-    r->authenticationScheme_ = authenticationScheme_;
-    r->shouldCompressRequestBody_ = shouldCompressRequestBody_;
-    r->downloadCache_ = downloadCache_;
-    r->cachePolicy_ = cachePolicy_;
-    r->cacheStoragePolicy_ = cacheStoragePolicy_;
-    r->secondsToCache_ = secondsToCache_;
     return r;
 }
 
-// What a request made from this one (a copy, a HEAD request) keeps: how it
-// stores cookies and credentials, the credentials, the proxy, the TLS
-// settings and how the connection is made, retried and kept. The caller
-// holds cancelledLock_ and propertyMutex_.
-void HttpRequest::copyConnectionSettingsTo(HttpRequest& r) const {
-    r.useCookiePersistence_ = useCookiePersistence_;
-    r.useKeychainPersistence_ = useKeychainPersistence_;
-    r.useSessionPersistence_ = useSessionPersistence_;
-    r.allowCompressedResponse_ = allowCompressedResponse_;
-    r.username_ = username_;
-    r.password_ = password_;
-    r.domain_ = domain_;
-    r.proxyUsername_ = proxyUsername_;
-    r.proxyPassword_ = proxyPassword_;
-    r.proxyDomain_ = proxyDomain_;
-    r.proxyHost_ = proxyHost_;
-    r.proxyPort_ = proxyPort_;
-    r.proxyType_ = proxyType_;
-    r.shouldPresentAuthenticationDialog_ = shouldPresentAuthenticationDialog_;
-    r.shouldPresentProxyAuthenticationDialog_ = shouldPresentProxyAuthenticationDialog_;
-    r.timeOutSeconds_ = timeOutSeconds_;
-    r.useHTTPVersionOne_ = useHTTPVersionOne_;
-    r.validatesSecureCertificate_ = validatesSecureCertificate_;
-    r.clientCertificateIdentity_ = clientCertificateIdentity_;
-    r.clientCertificates_ = clientCertificates_;
-    r.PACurl_ = PACurl_;
-    r.shouldPresentCredentialsBeforeChallenge_ = shouldPresentCredentialsBeforeChallenge_;
-    r.numberOfTimesToRetryOnTimeout_ = numberOfTimesToRetryOnTimeout_;
-    r.shouldUseRFC2616RedirectBehaviour_ = shouldUseRFC2616RedirectBehaviour_;
-    r.shouldAttemptPersistentConnection_ = shouldAttemptPersistentConnection_;
-    r.persistentConnectionTimeoutSeconds_ = persistentConnectionTimeoutSeconds_;
+HttpRequestSettings HttpRequest::settings() const {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    return settings_;
+}
+
+void HttpRequest::setSettings(HttpRequestSettings settings) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    settings_ = std::move(settings);
+}
+
+void HttpRequest::snapshotSettings() {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    run_ = settings_;
+}
+
+std::optional<std::string> HttpRequest::authenticationScheme() const {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    return serverAuth_.scheme;
+}
+void HttpRequest::setAuthenticationScheme(std::optional<std::string> scheme) {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    serverAuth_.scheme = std::move(scheme);
+}
+std::optional<std::string> HttpRequest::authenticationRealm() const {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    return serverAuth_.realm;
+}
+void HttpRequest::setAuthenticationRealm(std::optional<std::string> realm) {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    serverAuth_.realm = std::move(realm);
+}
+std::optional<std::string> HttpRequest::proxyAuthenticationScheme() const {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    return proxyAuth_.scheme;
+}
+void HttpRequest::setProxyAuthenticationScheme(std::optional<std::string> scheme) {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    proxyAuth_.scheme = std::move(scheme);
+}
+std::optional<std::string> HttpRequest::proxyAuthenticationRealm() const {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    return proxyAuth_.realm;
+}
+void HttpRequest::setProxyAuthenticationRealm(std::optional<std::string> realm) {
+    std::lock_guard<std::mutex> l(propertyMutex_);
+    proxyAuth_.realm = std::move(realm);
 }
 
 // ---- accessors -------------------------------------------------------------
@@ -164,8 +168,8 @@ void HttpRequest::setURL(const std::optional<net::Url>& url) {
     if (url == url_) return;
     url_ = url;
     requestMessage_.reset();
-    requestAuthentication_.reset();
-    proxyAuthentication_.reset();
+    serverAuth_.handle.reset();
+    proxyAuth_.handle.reset();
     redirectURL_.reset();
 }
 
@@ -183,10 +187,9 @@ void HttpRequest::setRequestMethod(const std::string& method) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     if (method == requestMethod_) return;
     requestMethod_ = method;
-    if (method == "POST" || method == "PUT" || !postBody_.empty() || postBodyFilePath_) {
-        std::lock_guard<std::mutex> props(propertyMutex_);
-        shouldAttemptPersistentConnection_ = false;
-    }
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    if (method == "POST" || method == "PUT" || !postBody_.empty() || settings_.postBodyFilePath)
+        settings_.connection.shouldAttemptPersistentConnection = false;
 }
 
 HttpRequestDelegate* HttpRequest::delegate() const {
@@ -356,7 +359,7 @@ std::optional<Bytes> HttpRequest::responseData() const {
     bool inflate;
     {
         std::lock_guard<std::mutex> props(propertyMutex_);
-        inflate = shouldWaitToInflateCompressedResponses_;
+        inflate = settings_.shouldWaitToInflateCompressedResponses;
     }
     if (inflate && compressed) {
         HttpErrorRef error;
@@ -449,6 +452,7 @@ void HttpRequest::startSynchronous() {
 void HttpRequest::main() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     auto self = shared_from_this();
+    snapshotSettings();
     if (error_) {
         complete_ = true;
         markAsFinished();
@@ -462,9 +466,9 @@ void HttpRequest::main() {
     didUseCachedResponse_ = false;
     buildPostBody();
     if (error_) return;
-    if (requestMethod_ != "GET") downloadCache_.reset();
-    requestMessage_ =
-        net::HttpMessage::createRequest(requestMethod_, *url_, useHTTPVersionOne_ ? "HTTP/1.0" : "HTTP/1.1");
+    if (requestMethod_ != "GET") settings_.downloadCache.reset();
+    requestMessage_ = net::HttpMessage::createRequest(requestMethod_, *url_,
+                                                      run_.connection.useHTTPVersionOne ? "HTTP/1.0" : "HTTP/1.1");
     if (!requestMessage_) {
         failWithError(unableToCreateRequestError());
         return;
@@ -505,17 +509,20 @@ void HttpRequest::buildRequestHeaders() {
     applyCookieHeader();
     auto& headers = *requestHeaders_;
     if (headers.find("User-Agent") == headers.end()) {
-        std::optional<std::string> agent = userAgentString();
+        std::optional<std::string> agent = run_.userAgentString;
         if (!agent) agent = defaultUserAgentString();
         if (agent) headers["User-Agent"] = *agent;
     }
-    if (allowCompressedResponse()) headers["Accept-Encoding"] = "gzip";
+    if (run_.connection.allowCompressedResponse) headers["Accept-Encoding"] = "gzip";
     addBodyAndRangeHeaders();
 }
 
 void HttpRequest::startRequest() {
     if (cancelled_) return;
     auto self = shared_from_this();
+    // Each pass (a redirect, a retry, an answered challenge) goes on with the
+    // settings as they are now.
+    snapshotSettings();
     requestStarted();
 
     downloadComplete_ = false;
@@ -530,7 +537,7 @@ void HttpRequest::startRequest() {
     responseStatusCode_ = 0;
     responseStatusMessage_.reset();
     rawResponseData_.clear();
-    haveRawResponseData_ = !downloadDestinationPath();
+    haveRawResponseData_ = !run_.downloadDestinationPath;
     readStreamIsScheduled_ = false;
 
     auto stream = makeReadStream();
@@ -547,10 +554,9 @@ void HttpRequest::startRequest() {
         const net::Url& u = *url_;
         if (u.host().empty() || u.scheme().empty()) {
             connectionInfo_.reset();
-            std::lock_guard<std::mutex> props(propertyMutex_);
-            shouldAttemptPersistentConnection_ = false;
+            adjustSetting(&HttpConnectionSettings::shouldAttemptPersistentConnection, false);
         }
-        if (shouldAttemptPersistentConnection()) {
+        if (run_.connection.shouldAttemptPersistentConnection) {
             auto& pool = connectionPool();
             int port = u.port().value_or(0);
             auto matches = [&](const ConnectionRecord& r) {
@@ -696,7 +702,7 @@ void HttpRequest::handleBytesAvailable() {
     if (n == 0) return;
 
     std::optional<Bytes> inflated;
-    bool inflating = isResponseCompressed() && !shouldWaitToInflateCompressedResponses();
+    bool inflating = isResponseCompressed() && !run_.shouldWaitToInflateCompressedResponses;
     if (inflating) {
         if (!dataDecompressor_) dataDecompressor_ = HttpDataDecompressor::decompressor();
         HttpErrorRef error;
@@ -713,7 +719,7 @@ void HttpRequest::handleBytesAvailable() {
 
     if (dataReceivedBlock_ || (didReceiveDataSelector_ && delegate_)) {
         passOnReceivedData(inflating ? *inflated : Bytes(readBuffer_.get(), readBuffer_.get() + n));
-    } else if (downloadDestinationPath()) {
+    } else if (run_.downloadDestinationPath) {
         if (!writeDownloadBytes(readBuffer_.get(), size_t(n), inflating ? &*inflated : nullptr)) return;
     } else if (inflating) {
         rawResponseData_.insert(rawResponseData_.end(), inflated->begin(), inflated->end());
@@ -739,14 +745,14 @@ void HttpRequest::handleStreamComplete() {
         removeTemporaryUploadFiles();
     HttpErrorRef fileError;
     // The body of a redirect is not kept when the download may resume.
-    if (!(shouldRedirect() && needsRedirect_ && allowResumeForFileDownloads())) fileError = finishDownloadFile();
+    if (!(run_.shouldRedirect && needsRedirect_ && run_.allowResumeForFileDownloads)) fileError = finishDownloadFile();
     if (!fileError) storeInCache();
     {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
         if (!connectionCanBeReused_) unscheduleReadStream();
         if (connectionInfo_) {
             connectionInfo_->request.reset();
-            connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
+            connectionInfo_->expires = monotonicNow() + run_.connection.persistentConnectionTimeoutSeconds;
         }
     }
     // A challenged stream stays until the credentials are sorted out: its
@@ -817,18 +823,18 @@ void HttpRequest::readResponseHeaders() {
     if (!willRedirect(*head)) {
         auto length = headerValue(responseHeaders_, "Content-Length");
         if (length) contentLength_ = leadingDecimal(*length);
-        if (showAccurateProgress() && shouldResetDownloadProgress()) {
+        if (run_.showAccurateProgress && run_.shouldResetDownloadProgress) {
             if (length) {
                 incrementDownloadSizeBy(int64_t(contentLength_ + partialDownloadSize_));
             } else {
-                setShowAccurateProgress(false);
+                adjustSetting(&HttpRequestSettings::showAccurateProgress, false);
                 incrementDownloadSizeBy(1);
             }
         }
     }
 
     connectionCanBeReused_ = false;
-    if (shouldAttemptPersistentConnection()) {
+    if (run_.connection.shouldAttemptPersistentConnection) {
         auto connection = headerValue(responseHeaders_, "Connection");
         std::string lower = connection ? foundation::toLower(*connection) : std::string();
         bool reusable = !((head->isHttp10() && lower != "keep-alive") || lower == "close");
@@ -850,7 +856,7 @@ void HttpRequest::readResponseHeaders() {
                 }
                 if (max > 5) {
                     connectionCanBeReused_ = true;
-                    setPersistentConnectionTimeoutSeconds(double(timeout));
+                    adjustSetting(&HttpConnectionSettings::persistentConnectionTimeoutSeconds, double(timeout));
                 }
             } else {
                 connectionCanBeReused_ = true;
@@ -862,7 +868,7 @@ void HttpRequest::readResponseHeaders() {
 
 void HttpRequest::parseStringEncodingFromHeaders() {
     ContentType type = parseMimeType(headerValue(responseHeaders_, "Content-Type"));
-    responseEncoding_ = type.encoding ? *type.encoding : defaultResponseEncoding();
+    responseEncoding_ = type.encoding ? *type.encoding : run_.defaultResponseEncoding;
 }
 
 // ---- ending ------------------------------------------------------------------
@@ -918,7 +924,7 @@ void HttpRequest::cancelLoad() {
         haveRawResponseData_ = false;
     }
     // A download that did not finish leaves no temporary file behind (unless it may resume).
-    if (downloadDestinationPath() && !downloadComplete_)
+    if (run_.downloadDestinationPath && !downloadComplete_)
         removeTemporaryDownloadFiles();
     else
         closeDownloadFiles();
@@ -942,7 +948,7 @@ void HttpRequest::failWithError(HttpErrorRef error) {
     }
     if (connectionCanBeReused_ && connectionInfo_) {
         std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-        connectionInfo_->expires = monotonicNow() + persistentConnectionTimeoutSeconds();
+        connectionInfo_->expires = monotonicNow() + run_.connection.persistentConnectionTimeoutSeconds;
     }
     if (cancelled_ || error_) return;
     if (fallBackToCache()) return;
@@ -955,8 +961,8 @@ void HttpRequest::markAsFinished() {
     auto self = shared_from_this();
     setStatusTimer(nullptr);
     requestMessage_.reset();
-    requestAuthentication_.reset();
-    proxyAuthentication_.reset();
+    serverAuth_.handle.reset();
+    proxyAuth_.handle.reset();
     inProgress_ = false;
     finished_ = true;
     OperationQueue* queue = operationQueue_;

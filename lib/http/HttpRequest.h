@@ -8,8 +8,9 @@
 //
 // Replies may come gzip-compressed; responseData() and responseString() give
 // them inflated. Connections to the same scheme, host and port are kept alive
-// and reused; a reused connection that the server dropped is retried once on a
-// new one.
+// and reused, over TLS and through proxies too (for the same route and TLS
+// settings); a reused connection that the server dropped is retried once on a
+// new one. docs/internals/http.md tells how a request runs inside.
 
 #include <atomic>
 #include <cstdint>
@@ -18,10 +19,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "lib/http/HttpDataDecompressor.h"
 #include "lib/http/HttpError.h"
+#include "lib/http/HttpRequestSettings.h"
 #include "lib/http/OperationQueue.h"
 #include "lib/http/TextEncoding.h"
 #include "platform/foundation/RunLoop.h"
@@ -197,58 +200,166 @@ public:
     // arrives and not kept: responseData() stays empty.
     void setDataReceivedBlock(DataBlock b);
 
-#define HTTP_REQUEST_PROPERTY(Type, name, Name)        \
-    Type name() const {                                \
-        std::lock_guard<std::mutex> l(propertyMutex_); \
-        return name##_;                                \
-    }                                                  \
-    void set##Name(Type v) {                           \
-        std::lock_guard<std::mutex> l(propertyMutex_); \
-        name##_ = std::move(v);                        \
+    // Settings: each reads or replaces one member of the settings (see
+    // HttpRequestSettings.h). A running request goes on with the values it
+    // took at the start of its pass.
+    int tag() const { return setting(&HttpRequestSettings::tag); }
+    void setTag(int v) { changeSetting(&HttpRequestSettings::tag, std::move(v)); }
+    foundation::Value userInfo() const { return setting(&HttpRequestSettings::userInfo); }
+    void setUserInfo(foundation::Value v) { changeSetting(&HttpRequestSettings::userInfo, std::move(v)); }
+    double timeOutSeconds() const { return setting(&HttpConnectionSettings::timeOutSeconds); }
+    void setTimeOutSeconds(double v) { changeSetting(&HttpConnectionSettings::timeOutSeconds, std::move(v)); }
+    bool allowCompressedResponse() const { return setting(&HttpConnectionSettings::allowCompressedResponse); }
+    void setAllowCompressedResponse(bool v) {
+        changeSetting(&HttpConnectionSettings::allowCompressedResponse, std::move(v));
     }
-    HTTP_REQUEST_PROPERTY(int, tag, Tag)
-    HTTP_REQUEST_PROPERTY(foundation::Value, userInfo, UserInfo)
-    HTTP_REQUEST_PROPERTY(double, timeOutSeconds, TimeOutSeconds)
-    HTTP_REQUEST_PROPERTY(bool, allowCompressedResponse, AllowCompressedResponse)
-    HTTP_REQUEST_PROPERTY(bool, shouldWaitToInflateCompressedResponses, ShouldWaitToInflateCompressedResponses)
-    HTTP_REQUEST_PROPERTY(bool, shouldAttemptPersistentConnection, ShouldAttemptPersistentConnection)
-    HTTP_REQUEST_PROPERTY(double, persistentConnectionTimeoutSeconds, PersistentConnectionTimeoutSeconds)
-    HTTP_REQUEST_PROPERTY(bool, useHTTPVersionOne, UseHTTPVersionOne)
-    HTTP_REQUEST_PROPERTY(StringEncoding, defaultResponseEncoding, DefaultResponseEncoding)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, userAgentString, UserAgentString)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, username, Username)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, password, Password)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, domain, Domain)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyUsername, ProxyUsername)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyPassword, ProxyPassword)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyDomain, ProxyDomain)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyHost, ProxyHost)
-    HTTP_REQUEST_PROPERTY(int, proxyPort, ProxyPort)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyType, ProxyType)
-    HTTP_REQUEST_PROPERTY(std::optional<net::Url>, PACurl, PACurl)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, authenticationScheme, AuthenticationScheme)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, downloadDestinationPath, DownloadDestinationPath)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, temporaryFileDownloadPath, TemporaryFileDownloadPath)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, postBodyFilePath, PostBodyFilePath)
-    HTTP_REQUEST_PROPERTY(bool, shouldStreamPostDataFromDisk, ShouldStreamPostDataFromDisk)
-    HTTP_REQUEST_PROPERTY(bool, useCookiePersistence, UseCookiePersistence)
-    HTTP_REQUEST_PROPERTY(bool, useKeychainPersistence, UseKeychainPersistence)
-    HTTP_REQUEST_PROPERTY(bool, useSessionPersistence, UseSessionPersistence)
-    HTTP_REQUEST_PROPERTY(bool, shouldPresentAuthenticationDialog, ShouldPresentAuthenticationDialog)
-    HTTP_REQUEST_PROPERTY(bool, shouldPresentProxyAuthenticationDialog, ShouldPresentProxyAuthenticationDialog)
-    HTTP_REQUEST_PROPERTY(bool, shouldPresentCredentialsBeforeChallenge, ShouldPresentCredentialsBeforeChallenge)
-    HTTP_REQUEST_PROPERTY(bool, shouldResetDownloadProgress, ShouldResetDownloadProgress)
-    HTTP_REQUEST_PROPERTY(bool, shouldResetUploadProgress, ShouldResetUploadProgress)
-    HTTP_REQUEST_PROPERTY(bool, showAccurateProgress, ShowAccurateProgress)
-    HTTP_REQUEST_PROPERTY(bool, allowResumeForFileDownloads, AllowResumeForFileDownloads)
-    HTTP_REQUEST_PROPERTY(bool, shouldRedirect, ShouldRedirect)
-    HTTP_REQUEST_PROPERTY(bool, shouldUseRFC2616RedirectBehaviour, ShouldUseRFC2616RedirectBehaviour)
-    HTTP_REQUEST_PROPERTY(bool, validatesSecureCertificate, ValidatesSecureCertificate)
-    HTTP_REQUEST_PROPERTY(int, numberOfTimesToRetryOnTimeout, NumberOfTimesToRetryOnTimeout)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, authenticationRealm, AuthenticationRealm)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationScheme, ProxyAuthenticationScheme)
-    HTTP_REQUEST_PROPERTY(std::optional<std::string>, proxyAuthenticationRealm, ProxyAuthenticationRealm)
-#undef HTTP_REQUEST_PROPERTY
+    bool shouldWaitToInflateCompressedResponses() const {
+        return setting(&HttpRequestSettings::shouldWaitToInflateCompressedResponses);
+    }
+    void setShouldWaitToInflateCompressedResponses(bool v) {
+        changeSetting(&HttpRequestSettings::shouldWaitToInflateCompressedResponses, std::move(v));
+    }
+    bool shouldAttemptPersistentConnection() const {
+        return setting(&HttpConnectionSettings::shouldAttemptPersistentConnection);
+    }
+    void setShouldAttemptPersistentConnection(bool v) {
+        changeSetting(&HttpConnectionSettings::shouldAttemptPersistentConnection, std::move(v));
+    }
+    double persistentConnectionTimeoutSeconds() const {
+        return setting(&HttpConnectionSettings::persistentConnectionTimeoutSeconds);
+    }
+    void setPersistentConnectionTimeoutSeconds(double v) {
+        changeSetting(&HttpConnectionSettings::persistentConnectionTimeoutSeconds, std::move(v));
+    }
+    bool useHTTPVersionOne() const { return setting(&HttpConnectionSettings::useHTTPVersionOne); }
+    void setUseHTTPVersionOne(bool v) { changeSetting(&HttpConnectionSettings::useHTTPVersionOne, std::move(v)); }
+    StringEncoding defaultResponseEncoding() const { return setting(&HttpRequestSettings::defaultResponseEncoding); }
+    void setDefaultResponseEncoding(StringEncoding v) {
+        changeSetting(&HttpRequestSettings::defaultResponseEncoding, std::move(v));
+    }
+    std::optional<std::string> userAgentString() const { return setting(&HttpRequestSettings::userAgentString); }
+    void setUserAgentString(std::optional<std::string> v) {
+        changeSetting(&HttpRequestSettings::userAgentString, std::move(v));
+    }
+    std::optional<std::string> username() const { return setting(&HttpConnectionSettings::username); }
+    void setUsername(std::optional<std::string> v) { changeSetting(&HttpConnectionSettings::username, std::move(v)); }
+    std::optional<std::string> password() const { return setting(&HttpConnectionSettings::password); }
+    void setPassword(std::optional<std::string> v) { changeSetting(&HttpConnectionSettings::password, std::move(v)); }
+    std::optional<std::string> domain() const { return setting(&HttpConnectionSettings::domain); }
+    void setDomain(std::optional<std::string> v) { changeSetting(&HttpConnectionSettings::domain, std::move(v)); }
+    std::optional<std::string> proxyUsername() const { return setting(&HttpConnectionSettings::proxyUsername); }
+    void setProxyUsername(std::optional<std::string> v) {
+        changeSetting(&HttpConnectionSettings::proxyUsername, std::move(v));
+    }
+    std::optional<std::string> proxyPassword() const { return setting(&HttpConnectionSettings::proxyPassword); }
+    void setProxyPassword(std::optional<std::string> v) {
+        changeSetting(&HttpConnectionSettings::proxyPassword, std::move(v));
+    }
+    std::optional<std::string> proxyDomain() const { return setting(&HttpConnectionSettings::proxyDomain); }
+    void setProxyDomain(std::optional<std::string> v) {
+        changeSetting(&HttpConnectionSettings::proxyDomain, std::move(v));
+    }
+    std::optional<std::string> proxyHost() const { return setting(&HttpConnectionSettings::proxyHost); }
+    void setProxyHost(std::optional<std::string> v) { changeSetting(&HttpConnectionSettings::proxyHost, std::move(v)); }
+    int proxyPort() const { return setting(&HttpConnectionSettings::proxyPort); }
+    void setProxyPort(int v) { changeSetting(&HttpConnectionSettings::proxyPort, std::move(v)); }
+    std::optional<std::string> proxyType() const { return setting(&HttpConnectionSettings::proxyType); }
+    void setProxyType(std::optional<std::string> v) { changeSetting(&HttpConnectionSettings::proxyType, std::move(v)); }
+    std::optional<net::Url> PACurl() const { return setting(&HttpConnectionSettings::PACurl); }
+    void setPACurl(std::optional<net::Url> v) { changeSetting(&HttpConnectionSettings::PACurl, std::move(v)); }
+    std::optional<std::string> downloadDestinationPath() const {
+        return setting(&HttpRequestSettings::downloadDestinationPath);
+    }
+    void setDownloadDestinationPath(std::optional<std::string> v) {
+        changeSetting(&HttpRequestSettings::downloadDestinationPath, std::move(v));
+    }
+    std::optional<std::string> temporaryFileDownloadPath() const {
+        return setting(&HttpRequestSettings::temporaryFileDownloadPath);
+    }
+    void setTemporaryFileDownloadPath(std::optional<std::string> v) {
+        changeSetting(&HttpRequestSettings::temporaryFileDownloadPath, std::move(v));
+    }
+    std::optional<std::string> postBodyFilePath() const { return setting(&HttpRequestSettings::postBodyFilePath); }
+    void setPostBodyFilePath(std::optional<std::string> v) {
+        changeSetting(&HttpRequestSettings::postBodyFilePath, std::move(v));
+    }
+    bool shouldStreamPostDataFromDisk() const { return setting(&HttpRequestSettings::shouldStreamPostDataFromDisk); }
+    void setShouldStreamPostDataFromDisk(bool v) {
+        changeSetting(&HttpRequestSettings::shouldStreamPostDataFromDisk, std::move(v));
+    }
+    bool useCookiePersistence() const { return setting(&HttpConnectionSettings::useCookiePersistence); }
+    void setUseCookiePersistence(bool v) { changeSetting(&HttpConnectionSettings::useCookiePersistence, std::move(v)); }
+    bool useKeychainPersistence() const { return setting(&HttpConnectionSettings::useKeychainPersistence); }
+    void setUseKeychainPersistence(bool v) {
+        changeSetting(&HttpConnectionSettings::useKeychainPersistence, std::move(v));
+    }
+    bool useSessionPersistence() const { return setting(&HttpConnectionSettings::useSessionPersistence); }
+    void setUseSessionPersistence(bool v) {
+        changeSetting(&HttpConnectionSettings::useSessionPersistence, std::move(v));
+    }
+    bool shouldPresentAuthenticationDialog() const {
+        return setting(&HttpConnectionSettings::shouldPresentAuthenticationDialog);
+    }
+    void setShouldPresentAuthenticationDialog(bool v) {
+        changeSetting(&HttpConnectionSettings::shouldPresentAuthenticationDialog, std::move(v));
+    }
+    bool shouldPresentProxyAuthenticationDialog() const {
+        return setting(&HttpConnectionSettings::shouldPresentProxyAuthenticationDialog);
+    }
+    void setShouldPresentProxyAuthenticationDialog(bool v) {
+        changeSetting(&HttpConnectionSettings::shouldPresentProxyAuthenticationDialog, std::move(v));
+    }
+    bool shouldPresentCredentialsBeforeChallenge() const {
+        return setting(&HttpConnectionSettings::shouldPresentCredentialsBeforeChallenge);
+    }
+    void setShouldPresentCredentialsBeforeChallenge(bool v) {
+        changeSetting(&HttpConnectionSettings::shouldPresentCredentialsBeforeChallenge, std::move(v));
+    }
+    bool shouldResetDownloadProgress() const { return setting(&HttpRequestSettings::shouldResetDownloadProgress); }
+    void setShouldResetDownloadProgress(bool v) {
+        changeSetting(&HttpRequestSettings::shouldResetDownloadProgress, std::move(v));
+    }
+    bool shouldResetUploadProgress() const { return setting(&HttpRequestSettings::shouldResetUploadProgress); }
+    void setShouldResetUploadProgress(bool v) {
+        changeSetting(&HttpRequestSettings::shouldResetUploadProgress, std::move(v));
+    }
+    bool showAccurateProgress() const { return setting(&HttpRequestSettings::showAccurateProgress); }
+    void setShowAccurateProgress(bool v) { changeSetting(&HttpRequestSettings::showAccurateProgress, std::move(v)); }
+    bool allowResumeForFileDownloads() const { return setting(&HttpRequestSettings::allowResumeForFileDownloads); }
+    void setAllowResumeForFileDownloads(bool v) {
+        changeSetting(&HttpRequestSettings::allowResumeForFileDownloads, std::move(v));
+    }
+    bool shouldRedirect() const { return setting(&HttpRequestSettings::shouldRedirect); }
+    void setShouldRedirect(bool v) { changeSetting(&HttpRequestSettings::shouldRedirect, std::move(v)); }
+    bool shouldUseRFC2616RedirectBehaviour() const {
+        return setting(&HttpConnectionSettings::shouldUseRFC2616RedirectBehaviour);
+    }
+    void setShouldUseRFC2616RedirectBehaviour(bool v) {
+        changeSetting(&HttpConnectionSettings::shouldUseRFC2616RedirectBehaviour, std::move(v));
+    }
+    bool validatesSecureCertificate() const { return setting(&HttpConnectionSettings::validatesSecureCertificate); }
+    void setValidatesSecureCertificate(bool v) {
+        changeSetting(&HttpConnectionSettings::validatesSecureCertificate, std::move(v));
+    }
+    int numberOfTimesToRetryOnTimeout() const {
+        return setting(&HttpConnectionSettings::numberOfTimesToRetryOnTimeout);
+    }
+    void setNumberOfTimesToRetryOnTimeout(int v) {
+        changeSetting(&HttpConnectionSettings::numberOfTimesToRetryOnTimeout, std::move(v));
+    }
+    // The scheme and realm of the last challenge (the scheme can also be
+    // set to present credentials before any challenge).
+    std::optional<std::string> authenticationScheme() const;
+    void setAuthenticationScheme(std::optional<std::string> scheme);
+    std::optional<std::string> authenticationRealm() const;
+    void setAuthenticationRealm(std::optional<std::string> realm);
+    std::optional<std::string> proxyAuthenticationScheme() const;
+    void setProxyAuthenticationScheme(std::optional<std::string> scheme);
+    std::optional<std::string> proxyAuthenticationRealm() const;
+    void setProxyAuthenticationRealm(std::optional<std::string> realm);
+    // Every setting at once: a copy, and a replacement of the lot.
+    HttpRequestSettings settings() const;
+    void setSettings(HttpRequestSettings settings);
 
     // ---- the download cache --------------------------------------------
     static HttpRequestRef requestWithURL(const std::optional<net::Url>& url, std::shared_ptr<HttpDownloadCache> cache,
@@ -484,7 +595,6 @@ protected:
 
 private:
     void main();
-    void copyConnectionSettingsTo(HttpRequest& r) const;
     void buildRequestHeaders();
     void startRequest();
     void scheduleReadStream();
@@ -562,8 +672,7 @@ private:
     void readCookiesAndChallenge(const net::HttpResponseHead& head);
     void applyCookieHeader();
     void applyAuthorizationHeader();
-    bool applyCredentials(const net::CredentialsRef& credentials);
-    bool applyProxyCredentials(const net::CredentialsRef& credentials);
+    bool applyCredentials(bool proxy, const net::CredentialsRef& credentials);
     void saveCredentialsToKeychain(const net::Credentials& credentials);
     void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
     void attemptToApplyCredentialsAndResume();
@@ -589,37 +698,45 @@ private:
     bool haveBuiltRequestHeaders_ = false;
     bool haveBuiltPostBody_ = false;
 
-    int tag_ = 0;
-    foundation::Value userInfo_;
-    double timeOutSeconds_;
-    bool allowCompressedResponse_ = true;
-    bool shouldWaitToInflateCompressedResponses_ = true;
-    bool shouldAttemptPersistentConnection_ = true;
-    double persistentConnectionTimeoutSeconds_ = 60.0;
-    bool useHTTPVersionOne_ = false;
-    StringEncoding defaultResponseEncoding_ = kISOLatin1StringEncoding;
-    std::optional<std::string> userAgentString_;
-    std::optional<std::string> username_, password_, domain_;
-    std::optional<std::string> proxyUsername_, proxyPassword_, proxyDomain_, proxyHost_, proxyType_;
-    int proxyPort_ = 0;
-    std::optional<net::Url> PACurl_;
-    std::optional<std::string> authenticationScheme_;
-    std::optional<std::string> downloadDestinationPath_, temporaryFileDownloadPath_, postBodyFilePath_;
-    bool shouldStreamPostDataFromDisk_ = false;
-    bool useCookiePersistence_ = true;
-    bool useKeychainPersistence_ = false;
-    bool useSessionPersistence_ = true;
-    bool shouldPresentAuthenticationDialog_ = false;
-    bool shouldPresentProxyAuthenticationDialog_ = true;
-    bool shouldPresentCredentialsBeforeChallenge_ = true;
-    bool shouldResetDownloadProgress_ = true;
-    bool shouldResetUploadProgress_ = true;
-    bool showAccurateProgress_ = true;
-    bool allowResumeForFileDownloads_ = false;
-    bool shouldRedirect_ = true;
-    bool shouldUseRFC2616RedirectBehaviour_ = false;
-    bool validatesSecureCertificate_ = true;
-    int numberOfTimesToRetryOnTimeout_ = 0;
+    // What the owner set (guarded by propertyMutex_; the cache and TLS
+    // members by cancelledLock_), and the snapshot the running request reads
+    // on its own thread without a lock.
+    HttpRequestSettings settings_;
+    HttpRequestSettings run_;
+    template <class T>
+    T setting(T HttpRequestSettings::*member) const {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        return settings_.*member;
+    }
+    template <class T>
+    T setting(T HttpConnectionSettings::*member) const {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        return settings_.connection.*member;
+    }
+    template <class T>
+    void changeSetting(T HttpRequestSettings::*member, std::type_identity_t<T> value) {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        settings_.*member = std::move(value);
+    }
+    template <class T>
+    void changeSetting(T HttpConnectionSettings::*member, std::type_identity_t<T> value) {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        settings_.connection.*member = std::move(value);
+    }
+    // The request changes one of its own settings while it runs: the
+    // snapshot and the owner's value both.
+    template <class T>
+    void adjustSetting(T HttpRequestSettings::*member, std::type_identity_t<T> value) {
+        run_.*member = value;
+        changeSetting(member, std::move(value));
+    }
+    template <class T>
+    void adjustSetting(T HttpConnectionSettings::*member, std::type_identity_t<T> value) {
+        run_.connection.*member = value;
+        changeSetting(member, std::move(value));
+    }
+    // Takes the snapshot; on the owning thread, at the start of each pass.
+    void snapshotSettings();
 
     RequestSelector didStartSelector_, didFinishSelector_, didFailSelector_;
     HeadersSelector didReceiveResponseHeadersSelector_;
@@ -672,14 +789,9 @@ private:
     bool fallBackToCache();
     void storeInCache();
     void useDataFromCache();
-    std::shared_ptr<HttpDownloadCache> downloadCache_;
-    int cachePolicy_ = 0;
-    int cacheStoragePolicy_ = 0;
-    double secondsToCache_ = 0;
     bool didUseCachedResponse_ = false;
 
     // Bodies from files, downloads to files.
-    bool shouldCompressRequestBody_ = false;
     bool didCreateTemporaryPostDataFile_ = false;
     FILE* postBodyWriteStream_ = nullptr;
     std::optional<std::string> compressedPostBodyFilePath_;
@@ -687,8 +799,6 @@ private:
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
     FILE* fileDownloadOutputStream_ = nullptr;
     FILE* inflatedFileDownloadOutputStream_ = nullptr;
-    std::shared_ptr<const net::TlsIdentity> clientCertificateIdentity_;
-    std::vector<std::shared_ptr<const net::TlsCertificate>> clientCertificates_;
 
     // Proxies and PAC.
     bool isPACFileRequest_ = false;
@@ -715,11 +825,17 @@ private:
 
     std::optional<net::HttpResponseHead> lastResponseHead_;
     std::vector<net::HttpCookie> requestCookies_, responseCookies_;
-    std::shared_ptr<net::HttpAuthentication> requestAuthentication_, proxyAuthentication_;
-    net::CredentialsRef requestCredentials_, proxyCredentials_;
-    int authenticationRetryCount_ = 0;
-    int proxyAuthenticationRetryCount_ = 0;
-    std::optional<std::string> authenticationRealm_, proxyAuthenticationScheme_, proxyAuthenticationRealm_;
+    // Where a challenge stands, one for the server (401) and one for the
+    // proxy (407); both are answered by the same steps.
+    struct AuthenticationState {
+        std::shared_ptr<net::HttpAuthentication> handle;
+        net::CredentialsRef credentials;  // the ones last applied
+        int retryCount = 0;
+        std::optional<std::string> scheme;  // guarded by propertyMutex_
+        std::optional<std::string> realm;   // guarded by propertyMutex_
+    };
+    AuthenticationState serverAuth_, proxyAuth_;
+    AuthenticationState& authState(bool proxy) { return proxy ? proxyAuth_ : serverAuth_; }
 };
 
 }  // namespace http

@@ -41,35 +41,35 @@ void HttpRequest::setDefaultCache(std::shared_ptr<HttpDownloadCache> cache) {
 #define LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
 std::shared_ptr<HttpDownloadCache> HttpRequest::downloadCache() const {
     LOCKED;
-    return downloadCache_;
+    return settings_.downloadCache;
 }
 void HttpRequest::setDownloadCache(std::shared_ptr<HttpDownloadCache> cache) {
     LOCKED;
-    downloadCache_ = std::move(cache);
+    settings_.downloadCache = std::move(cache);
 }
 int HttpRequest::cachePolicy() const {
     LOCKED;
-    return cachePolicy_;
+    return settings_.cachePolicy;
 }
 void HttpRequest::setCachePolicy(int policy) {
     LOCKED;
-    cachePolicy_ = policy;
+    settings_.cachePolicy = policy;
 }
 int HttpRequest::cacheStoragePolicy() const {
     LOCKED;
-    return cacheStoragePolicy_;
+    return settings_.cacheStoragePolicy;
 }
 void HttpRequest::setCacheStoragePolicy(int policy) {
     LOCKED;
-    cacheStoragePolicy_ = policy;
+    settings_.cacheStoragePolicy = policy;
 }
 double HttpRequest::secondsToCache() const {
     LOCKED;
-    return secondsToCache_;
+    return settings_.secondsToCache;
 }
 void HttpRequest::setSecondsToCache(double seconds) {
     LOCKED;
-    secondsToCache_ = seconds;
+    settings_.secondsToCache = seconds;
 }
 bool HttpRequest::didUseCachedResponse() const {
     LOCKED;
@@ -78,14 +78,14 @@ bool HttpRequest::didUseCachedResponse() const {
 #undef LOCKED
 
 bool HttpRequest::useCacheBeforeStart() {
-    if (!downloadCache_) return false;
-    if (cachePolicy_ == 0) cachePolicy_ = downloadCache_->defaultCachePolicy();
-    if (downloadCache_->canUseCachedDataForRequest(*this)) {
+    if (!settings_.downloadCache) return false;
+    if (settings_.cachePolicy == 0) settings_.cachePolicy = settings_.downloadCache->defaultCachePolicy();
+    if (settings_.downloadCache->canUseCachedDataForRequest(*this)) {
         useDataFromCache();
         return true;
     }
-    if (cachePolicy_ & (CachePolicyRevalidateWhenStale | CachePolicyRevalidateAlways)) {
-        if (auto cached = downloadCache_->cachedResponseHeadersForURL(*url_)) {
+    if (settings_.cachePolicy & (CachePolicyRevalidateWhenStale | CachePolicyRevalidateAlways)) {
+        if (auto cached = settings_.downloadCache->cachedResponseHeadersForURL(*url_)) {
             if (!requestHeaders_) requestHeaders_.emplace();
             if (auto it = cached->find("Etag"); it != cached->end()) (*requestHeaders_)["If-None-Match"] = it->second;
             if (auto it = cached->find("Last-Modified"); it != cached->end())
@@ -96,21 +96,22 @@ bool HttpRequest::useCacheBeforeStart() {
 }
 
 bool HttpRequest::answerFromCacheAfterHeaders() {
-    if (!downloadCache_ || !downloadCache_->canUseCachedDataForRequest(*this)) return false;
-    downloadCache_->updateExpiryForRequest(*this, secondsToCache_);
+    if (!settings_.downloadCache || !settings_.downloadCache->canUseCachedDataForRequest(*this)) return false;
+    settings_.downloadCache->updateExpiryForRequest(*this, settings_.secondsToCache);
     useDataFromCache();
     return true;
 }
 
 bool HttpRequest::fallBackToCache() {
-    if (!downloadCache_ || !(cachePolicy_ & CachePolicyFallbackOnFailure)) return false;
-    if (!downloadCache_->canUseCachedDataForRequest(*this)) return false;
+    if (!settings_.downloadCache || !(settings_.cachePolicy & CachePolicyFallbackOnFailure)) return false;
+    if (!settings_.downloadCache->canUseCachedDataForRequest(*this)) return false;
     useDataFromCache();
     return true;
 }
 
 void HttpRequest::storeInCache() {
-    if (downloadCache_ && !didUseCachedResponse_) downloadCache_->storeResponseForRequest(*this, secondsToCache_);
+    if (settings_.downloadCache && !didUseCachedResponse_)
+        settings_.downloadCache->storeResponseForRequest(*this, settings_.secondsToCache);
 }
 
 void HttpRequest::useDataFromCache() {
@@ -123,17 +124,17 @@ void HttpRequest::useDataFromCache() {
         removeConnectionRecord();
         destroyReadStream();
     }
-    auto headers = downloadCache_->cachedResponseHeadersForURL(*url_);
-    auto dataPath = downloadCache_->pathToCachedResponseDataForURL(*url_);
+    auto headers = settings_.downloadCache->cachedResponseHeadersForURL(*url_);
+    auto dataPath = settings_.downloadCache->pathToCachedResponseDataForURL(*url_);
     if (headers && dataPath) {
         auto status = headers->find(kCachedStatusCodeHeader);
         responseStatusCode_ = status == headers->end() ? 0 : std::atoi(status->second.c_str());
         didUseCachedResponse_ = true;
         responseHeaders_ = *headers;
-        if (downloadDestinationPath()) {
-            setDownloadDestinationPath(*dataPath);
+        if (run_.downloadDestinationPath) {
+            adjustSetting(&HttpRequestSettings::downloadDestinationPath, *dataPath);
         } else {
-            auto data = downloadCache_->cachedResponseDataForURL(*url_);
+            auto data = settings_.downloadCache->cachedResponseDataForURL(*url_);
             rawResponseData_ = data ? std::move(*data) : Bytes();
             haveRawResponseData_ = true;
         }

@@ -66,11 +66,11 @@ void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
     if (head.statusCode == 407) authenticationNeeded_ = 2;
 
     // Basic credentials sent before any challenge and accepted are remembered.
-    auto user = username();
-    auto pass = password();
-    if (!authenticationNeeded_ && !requestAuthentication_ &&
-        authenticationScheme() == net::kHttpAuthenticationSchemeBasic && user && pass && useSessionPersistence() &&
-        url_) {
+    auto user = run_.connection.username;
+    auto pass = run_.connection.password;
+    if (!authenticationNeeded_ && !serverAuth_.handle &&
+        authenticationScheme() == net::kHttpAuthenticationSchemeBasic && user && pass &&
+        run_.connection.useSessionPersistence && url_) {
         auto known = findSessionAuthenticationCredentials();
         // The same credentials for the same URL are kept once, not once per request.
         if (!known || !(known->url == url_) || known->credentials->username != *user ||
@@ -86,7 +86,7 @@ void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
     responseCookies_.clear();
     if (url_)
         responseCookies_ = net::HttpCookie::cookiesWithResponseHeaderFields(head.headers.values("Set-Cookie"), *url_);
-    if (useCookiePersistence() && url_) {
+    if (run_.connection.useCookiePersistence && url_) {
         net::HttpCookieStorage::shared().setCookies(responseCookies_, *url_);
         for (const auto& c : responseCookies_) addSessionCookie(c);
     }
@@ -108,7 +108,7 @@ std::vector<net::HttpCookie> HttpRequest::responseCookies() const {
 }
 
 void HttpRequest::applyCookieHeader() {
-    if (useCookiePersistence() && url_) {
+    if (run_.connection.useCookiePersistence && url_) {
         for (auto& c : net::HttpCookieStorage::shared().cookiesForURL(*url_)) requestCookies_.push_back(std::move(c));
     }
     std::string header;
@@ -135,14 +135,14 @@ void HttpRequest::addBasicAuthenticationHeader(const std::string& user, const st
 }
 
 void HttpRequest::applyAuthorizationHeader() {
-    if (!shouldPresentCredentialsBeforeChallenge() || !requestMessage_) return;
+    if (!run_.connection.shouldPresentCredentialsBeforeChallenge || !requestMessage_) return;
     bool hasAuthorization = requestHeaders_ && requestHeaders_->count("Authorization");
     if (!hasAuthorization) {
-        auto user = username();
-        auto pass = password();
+        auto user = run_.connection.username;
+        auto pass = run_.connection.password;
         if (user && pass && authenticationScheme() == net::kHttpAuthenticationSchemeBasic) {
             addBasicAuthenticationHeader(*user, *pass);
-        } else if (useSessionPersistence()) {
+        } else if (run_.connection.useSessionPersistence) {
             if (auto entry = findSessionAuthenticationCredentials()) {
                 if (entry->authentication) {
                     if (entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
@@ -155,7 +155,7 @@ void HttpRequest::applyAuthorizationHeader() {
             }
         }
     }
-    if (useSessionPersistence()) {
+    if (run_.connection.useSessionPersistence) {
         if (auto entry = findSessionProxyAuthenticationCredentials()) {
             if (!entry->authentication ||
                 !entry->authentication->applyCredentials(*requestMessage_, *entry->credentials))
@@ -184,7 +184,7 @@ net::CredentialsRef HttpRequest::findCredentials() {
         }
     }
     std::optional<std::string> accountDomain;
-    if (requestAuthentication_ && requestAuthentication_->requiresAccountDomain()) {
+    if (serverAuth_.handle && serverAuth_.handle->requiresAccountDomain()) {
         auto d = domain();
         if (d && !d->empty()) {
             accountDomain = *d;
@@ -219,7 +219,7 @@ net::CredentialsRef HttpRequest::findProxyCredentials() {
         }
     }
     std::optional<std::string> accountDomain;
-    if (proxyAuthentication_ && proxyAuthentication_->requiresAccountDomain()) {
+    if (proxyAuth_.handle && proxyAuth_.handle->requiresAccountDomain()) {
         auto d = proxyDomain();
         if (d && !d->empty()) {
             accountDomain = *d;
@@ -237,45 +237,41 @@ net::CredentialsRef HttpRequest::findProxyCredentials() {
     return std::make_shared<net::Credentials>(net::Credentials{*user, *pass, accountDomain});
 }
 
-bool HttpRequest::applyCredentials(const net::CredentialsRef& credentials) {
-    ++authenticationRetryCount_;
-    if (!credentials || !requestAuthentication_ || !requestMessage_) return false;
-    if (!requestAuthentication_->applyCredentials(*requestMessage_, *credentials)) {
-        removeAuthenticationCredentialsFromSessionStore(credentials);
+// Applies credentials to the challenge in `state` and, when they fit,
+// remembers them as the request's own and in the stores it uses.
+bool HttpRequest::applyCredentials(bool proxy, const net::CredentialsRef& credentials) {
+    AuthenticationState& state = authState(proxy);
+    ++state.retryCount;
+    if (!credentials || !state.handle || !requestMessage_) return false;
+    if (!state.handle->applyCredentials(*requestMessage_, *credentials)) {
+        if (proxy)
+            removeProxyAuthenticationCredentialsFromSessionStore(credentials);
+        else
+            removeAuthenticationCredentialsFromSessionStore(credentials);
         return false;
     }
-    if (useKeychainPersistence()) saveCredentialsToKeychain(*credentials);
-    if (useSessionPersistence()) {
+    if (run_.connection.useKeychainPersistence) {
+        if (proxy)
+            saveProxyCredentialsToKeychain(*credentials);
+        else
+            saveCredentialsToKeychain(*credentials);
+    }
+    if (run_.connection.useSessionPersistence) {
         auto entry = std::make_shared<SessionCredentials>();
-        entry->authentication = requestAuthentication_;
+        entry->authentication = state.handle;
         entry->credentials = credentials;
-        entry->url = url_;
-        entry->authenticationScheme = requestAuthentication_->method();
-        entry->authenticationRealm = authenticationRealm();
-        storeAuthenticationCredentialsInSessionStore(entry);
+        entry->authenticationScheme = state.handle->method();
+        if (proxy) {
+            entry->host = run_.connection.proxyHost.value_or("");
+            entry->port = run_.connection.proxyPort;
+            storeProxyAuthenticationCredentialsInSessionStore(entry);
+        } else {
+            entry->url = url_;
+            entry->authenticationRealm = authenticationRealm();
+            storeAuthenticationCredentialsInSessionStore(entry);
+        }
     }
-    requestCredentials_ = credentials;
-    return true;
-}
-
-bool HttpRequest::applyProxyCredentials(const net::CredentialsRef& credentials) {
-    ++proxyAuthenticationRetryCount_;
-    if (!credentials || !proxyAuthentication_ || !requestMessage_) return false;
-    if (!proxyAuthentication_->applyCredentials(*requestMessage_, *credentials)) {
-        removeProxyAuthenticationCredentialsFromSessionStore(credentials);
-        return false;
-    }
-    if (useKeychainPersistence()) saveProxyCredentialsToKeychain(*credentials);
-    if (useSessionPersistence()) {
-        auto entry = std::make_shared<SessionCredentials>();
-        entry->authentication = proxyAuthentication_;
-        entry->credentials = credentials;
-        entry->host = proxyHost().value_or("");
-        entry->port = proxyPort();
-        entry->authenticationScheme = proxyAuthentication_->method();
-        storeProxyAuthenticationCredentialsInSessionStore(entry);
-    }
-    proxyCredentials_ = credentials;
+    state.credentials = credentials;
     return true;
 }
 
@@ -295,10 +291,10 @@ void HttpRequest::saveProxyCredentialsToKeychain(const net::Credentials& c) {
 // Applies the stored credentials of a session entry to the current challenge.
 bool HttpRequest::applySessionEntry(const SessionCredentialsRef& entry, bool proxy) {
     if (!entry || !lastResponseHead_) return false;
-    auto& handle = proxy ? proxyAuthentication_ : requestAuthentication_;
+    auto& handle = authState(proxy).handle;
     if (!handle) handle = net::HttpAuthentication::createFromResponse(*lastResponseHead_);
     if (!handle) return false;
-    return proxy ? applyProxyCredentials(entry->credentials) : applyCredentials(entry->credentials);
+    return applyCredentials(proxy, entry->credentials);
 }
 
 // ---- answering a challenge -------------------------------------------------------------
@@ -315,28 +311,29 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
 
 void HttpRequest::attemptToApplyProxyCredentialsAndResume() { answerChallenge(true); }
 
-// A 401 (server) and a 407 (proxy) challenge are answered the same way; they
-// differ only in the handle, credentials, retry count, stores and askers used.
+// A 401 (server) and a 407 (proxy) challenge are answered the same way, each
+// on its own authentication state; they differ only in the stores and askers
+// used.
 void HttpRequest::answerChallenge(bool proxy) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     if (error_ || cancelled_) return;
     auto self = shared_from_this();
 
-    auto& authentication = proxy ? proxyAuthentication_ : requestAuthentication_;
-    auto& credentialsInUse = proxy ? proxyCredentials_ : requestCredentials_;
-    const int& retryCount = proxy ? proxyAuthenticationRetryCount_ : authenticationRetryCount_;
-    auto scheme = [&] { return proxy ? proxyAuthenticationScheme() : authenticationScheme(); };
-    auto setScheme = [&](std::optional<std::string> s) {
-        if (proxy)
-            setProxyAuthenticationScheme(std::move(s));
-        else
-            setAuthenticationScheme(std::move(s));
+    AuthenticationState& state = authState(proxy);
+    auto& authentication = state.handle;
+    auto& credentialsInUse = state.credentials;
+    const int& retryCount = state.retryCount;
+    auto setScheme = [&](std::optional<std::string> v) {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        state.scheme = std::move(v);
     };
-    auto setRealm = [&](std::optional<std::string> r) {
-        if (proxy)
-            setProxyAuthenticationRealm(std::move(r));
-        else
-            setAuthenticationRealm(std::move(r));
+    auto setRealm = [&](std::optional<std::string> v) {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        state.realm = std::move(v);
+    };
+    auto scheme = [&] {
+        std::lock_guard<std::mutex> l(propertyMutex_);
+        return state.scheme;
     };
     auto findSessionEntry = [&] {
         return proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();
@@ -348,7 +345,7 @@ void HttpRequest::answerChallenge(bool proxy) {
             removeAuthenticationCredentialsFromSessionStore(c);
     };
     auto findCredentialsToUse = [&] { return proxy ? findProxyCredentials() : findCredentials(); };
-    auto apply = [&](const net::CredentialsRef& c) { return proxy ? applyProxyCredentials(c) : applyCredentials(c); };
+    auto apply = [&](const net::CredentialsRef& c) { return applyCredentials(proxy, c); };
     auto askForCredentials = [&] {
         return proxy ? willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()
                      : willAskDelegateForCredentials() || showAuthenticationDialog();
@@ -460,12 +457,12 @@ void HttpRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter
 }
 
 bool HttpRequest::showAuthenticationDialog() {
-    if (isSynchronous_ || !shouldPresentAuthenticationDialog_) return false;
+    if (isSynchronous_ || !run_.connection.shouldPresentAuthenticationDialog) return false;
     return presentDialog(shared_from_this());
 }
 
 bool HttpRequest::showProxyAuthenticationDialog() {
-    if (isSynchronous_ || !shouldPresentProxyAuthenticationDialog_) return false;
+    if (isSynchronous_ || !run_.connection.shouldPresentProxyAuthenticationDialog) return false;
     return presentDialog(shared_from_this());
 }
 
@@ -562,19 +559,19 @@ int HttpRequest::authenticationNeeded() const {
 }
 int HttpRequest::authenticationRetryCount() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return authenticationRetryCount_;
+    return serverAuth_.retryCount;
 }
 int HttpRequest::proxyAuthenticationRetryCount() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return proxyAuthenticationRetryCount_;
+    return proxyAuth_.retryCount;
 }
 net::CredentialsRef HttpRequest::requestCredentials() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return requestCredentials_;
+    return serverAuth_.credentials;
 }
 net::CredentialsRef HttpRequest::proxyCredentials() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return proxyCredentials_;
+    return proxyAuth_.credentials;
 }
 
 // ---- session stores ------------------------------------------------------------------

@@ -70,11 +70,11 @@ bool writeAll(FILE* f, const uint8_t* data, size_t n) { return n == 0 || std::fw
 
 bool HttpRequest::shouldCompressRequestBody() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return shouldCompressRequestBody_;
+    return settings_.shouldCompressRequestBody;
 }
 void HttpRequest::setShouldCompressRequestBody(bool on) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    shouldCompressRequestBody_ = on;
+    settings_.shouldCompressRequestBody = on;
 }
 std::optional<std::string> HttpRequest::compressedPostBodyFilePath() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
@@ -90,19 +90,19 @@ void HttpRequest::setTemporaryUncompressedDataDownloadPath(std::optional<std::st
 }
 std::shared_ptr<const net::TlsIdentity> HttpRequest::clientCertificateIdentity() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return clientCertificateIdentity_;
+    return settings_.connection.clientCertificateIdentity;
 }
 void HttpRequest::setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    clientCertificateIdentity_ = std::move(identity);
+    settings_.connection.clientCertificateIdentity = std::move(identity);
 }
 std::vector<std::shared_ptr<const net::TlsCertificate>> HttpRequest::clientCertificates() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return clientCertificates_;
+    return settings_.connection.clientCertificates;
 }
 void HttpRequest::setClientCertificates(std::vector<std::shared_ptr<const net::TlsCertificate>> certificates) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    clientCertificates_ = std::move(certificates);
+    settings_.connection.clientCertificates = std::move(certificates);
 }
 
 // ---- the body -----------------------------------------------------------------
@@ -143,14 +143,14 @@ void HttpRequest::appendPostDataFromFile(const std::string& path) {
 
 bool HttpRequest::buildSpecialPostBody() {
     std::optional<std::string> bodyPath = postBodyFilePath();
-    if (!bodyPath && !shouldCompressRequestBody_) return false;
+    if (!bodyPath && !settings_.shouldCompressRequestBody) return false;
     if (bodyPath) {
         if (postBodyWriteStream_) {
             std::fclose(postBodyWriteStream_);
             postBodyWriteStream_ = nullptr;
         }
         std::string measured = *bodyPath;
-        if (shouldCompressRequestBody_) {
+        if (settings_.shouldCompressRequestBody) {
             if (!compressedPostBodyFilePath_) {
                 std::string path;
                 FILE* f = createTemporaryFile(path);
@@ -191,7 +191,7 @@ bool HttpRequest::buildSpecialPostBody() {
 
 void HttpRequest::addBodyAndRangeHeaders() {
     if (!requestHeaders_) requestHeaders_.emplace();
-    if (shouldCompressRequestBody_) (*requestHeaders_)["Content-Encoding"] = "gzip";
+    if (settings_.shouldCompressRequestBody) (*requestHeaders_)["Content-Encoding"] = "gzip";
     updatePartialDownloadSize();
     if (partialDownloadSize_ > 0) (*requestHeaders_)["Range"] = "bytes=" + std::to_string(partialDownloadSize_) + "-";
 }
@@ -204,7 +204,8 @@ std::shared_ptr<net::HttpReadStream> HttpRequest::makeReadStream() {
         if (!body) return nullptr;
     } else if (!postBody_.empty()) {
         body = HttpInputStream::inputStreamWithData(
-            shouldCompressRequestBody_ && !compressedPostBody_.empty() ? compressedPostBody_ : postBody_, this);
+            settings_.shouldCompressRequestBody && !compressedPostBody_.empty() ? compressedPostBody_ : postBody_,
+            this);
     }
     if (!body) return net::HttpReadStream::create(*requestMessage_);
     return net::HttpReadStream::createStreamed(*requestMessage_, body, postLength_);
@@ -215,7 +216,7 @@ std::shared_ptr<net::HttpReadStream> HttpRequest::makeReadStream() {
 bool HttpRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const Bytes* inflated) {
     auto openStream = [&](std::optional<std::string> path, bool inflatedFile) -> FILE* {
         bool append = false;
-        if (allowResumeForFileDownloads() && requestHeaders_ && requestHeaders_->count("Range")) {
+        if (run_.allowResumeForFileDownloads && requestHeaders_ && requestHeaders_->count("Range")) {
             append = responseHeaders_ && responseHeaders_->count("Content-Range");
             if (!append && !inflatedFile) partialDownloadSize_ = 0;  // the server sent the whole file again
         }
@@ -225,16 +226,16 @@ bool HttpRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
             if (inflatedFile)
                 temporaryUncompressedDataDownloadPath_ = made;
             else
-                setTemporaryFileDownloadPath(made);
+                adjustSetting(&HttpRequestSettings::temporaryFileDownloadPath, made);
             return f;
         }
         return std::fopen(path->c_str(), append ? "ab" : "wb");
     };
     if (!fileDownloadOutputStream_) {
-        fileDownloadOutputStream_ = openStream(temporaryFileDownloadPath(), false);
+        fileDownloadOutputStream_ = openStream(run_.temporaryFileDownloadPath, false);
         if (!fileDownloadOutputStream_) {
             failWithError(HttpError::make(kFileManagementError, "Failed to write the download file",
-                                          posixError(errno, temporaryFileDownloadPath().value_or(""))));
+                                          posixError(errno, run_.temporaryFileDownloadPath.value_or(""))));
             return false;
         }
     }
@@ -247,7 +248,7 @@ bool HttpRequest::writeDownloadBytes(const uint8_t* bytes, size_t length, const 
     }
     if (!ok) {
         failWithError(HttpError::make(kFileManagementError, "Failed to write the download file",
-                                      posixError(errno ? errno : EIO, temporaryFileDownloadPath().value_or(""))));
+                                      posixError(errno ? errno : EIO, run_.temporaryFileDownloadPath.value_or(""))));
         return false;
     }
     return true;
@@ -270,8 +271,8 @@ bool HttpRequest::removeFileAtPath(const std::string& path, HttpErrorRef* error)
 }
 
 HttpErrorRef HttpRequest::finishDownloadFile() {
-    auto temporary = temporaryFileDownloadPath();
-    auto destination = downloadDestinationPath();
+    auto temporary = run_.temporaryFileDownloadPath;
+    auto destination = run_.downloadDestinationPath;
     if (!temporary || !destination) {
         closeDownloadFiles();
         return nullptr;
@@ -284,7 +285,7 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
                                posixError(errno, from));
     };
     if (isResponseCompressed()) {
-        if (shouldWaitToInflateCompressedResponses()) {
+        if (run_.shouldWaitToInflateCompressedResponses) {
             HttpDataDecompressor::uncompressDataFromFile(*temporary, *destination, fileError);
         } else if (temporaryUncompressedDataDownloadPath_) {
             if (std::rename(temporaryUncompressedDataDownloadPath_->c_str(), destination->c_str()) != 0)
@@ -292,7 +293,8 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
             temporaryUncompressedDataDownloadPath_.reset();
         }
         HttpErrorRef removeError;
-        if (removeFileAtPath(*temporary, &removeError)) setTemporaryFileDownloadPath(std::nullopt);
+        if (removeFileAtPath(*temporary, &removeError))
+            adjustSetting(&HttpRequestSettings::temporaryFileDownloadPath, std::nullopt);
         if (!fileError) fileError = removeError;
     } else {
         removeFileAtPath(*destination, &fileError);
@@ -300,7 +302,7 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
             if (std::rename(temporary->c_str(), destination->c_str()) != 0)
                 fileError = moveError(*temporary);
             else
-                setTemporaryFileDownloadPath(std::nullopt);
+                adjustSetting(&HttpRequestSettings::temporaryFileDownloadPath, std::nullopt);
         }
     }
     return fileError;
@@ -308,9 +310,9 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
 
 void HttpRequest::removeTemporaryDownloadFiles() {
     closeDownloadFiles();
-    if (!allowResumeForFileDownloads()) {
-        if (auto t = temporaryFileDownloadPath(); t && removeFileAtPath(*t, nullptr))
-            setTemporaryFileDownloadPath(std::nullopt);
+    if (!run_.allowResumeForFileDownloads) {
+        if (auto t = run_.temporaryFileDownloadPath; t && removeFileAtPath(*t, nullptr))
+            adjustSetting(&HttpRequestSettings::temporaryFileDownloadPath, std::nullopt);
     }
     if (temporaryUncompressedDataDownloadPath_ && removeFileAtPath(*temporaryUncompressedDataDownloadPath_, nullptr))
         temporaryUncompressedDataDownloadPath_.reset();
@@ -325,7 +327,8 @@ void HttpRequest::removeTemporaryUploadFiles() {
     if (compressedPostBodyFilePath_ && removeFileAtPath(*compressedPostBodyFilePath_, nullptr))
         compressedPostBodyFilePath_.reset();
     if (!didCreateTemporaryPostDataFile_) return;
-    if (auto p = postBodyFilePath(); p && removeFileAtPath(*p, nullptr)) setPostBodyFilePath(std::nullopt);
+    if (auto p = run_.postBodyFilePath; p && removeFileAtPath(*p, nullptr))
+        adjustSetting(&HttpRequestSettings::postBodyFilePath, std::nullopt);
     didCreateTemporaryPostDataFile_ = false;
 }
 
@@ -349,7 +352,7 @@ HttpRequestRef HttpRequest::HEADRequest() const {
     r->requestMethod_ = "HEAD";
     r->requestHeaders_ = requestHeaders_;
     std::lock_guard<std::mutex> props(propertyMutex_);
-    copyConnectionSettingsTo(*r);
+    r->settings_.connection = settings_.connection;
     return r;
 }
 

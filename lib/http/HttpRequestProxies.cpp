@@ -43,8 +43,8 @@ void HttpRequest::setIsPACFileRequest(bool on) {
 }
 
 bool HttpRequest::configureProxies() {
-    if (isPACFileRequest_ || proxyHost() || proxyPort() != 0) return true;
-    if (!PACurl()) {
+    if (isPACFileRequest_ || run_.connection.proxyHost || run_.connection.proxyPort != 0) return true;
+    if (!run_.connection.PACurl) {
         std::optional<std::vector<ProxyEntry>> list;
         if (auto settings = copySystemProxySettings()) list = copyProxiesForURL(*url_, *settings);
         if (!list) {
@@ -57,21 +57,21 @@ bool HttpRequest::configureProxies() {
         const ProxyEntry& first = list->front();
         if (first.type != kProxyTypeAutoConfigurationURL) {
             if (!first.host.empty()) {
-                setProxyHost(first.host);
-                setProxyPort(first.port);
-                setProxyType(first.type);
+                adjustSetting(&HttpConnectionSettings::proxyHost, first.host);
+                adjustSetting(&HttpConnectionSettings::proxyPort, first.port);
+                adjustSetting(&HttpConnectionSettings::proxyType, first.type);
             }
             return true;
         }
-        setPACurl(first.autoConfigurationURL);
-        if (!PACurl()) return true;
+        adjustSetting(&HttpConnectionSettings::PACurl, first.autoConfigurationURL);
+        if (!run_.connection.PACurl) return true;
     }
     fetchPACFile();
     return false;
 }
 
 void HttpRequest::fetchPACFile() {
-    const net::Url pac = *PACurl();
+    const net::Url pac = *run_.connection.PACurl;
     std::string scheme = foundation::toLower(pac.scheme());
     if (scheme == "file") {
         std::string path = foundation::percentUnescape(pac.path()).value_or(pac.path());
@@ -92,7 +92,7 @@ void HttpRequest::fetchPACFile() {
             runLoopMode_);
         // A time-out of 0 means no limit elsewhere; a script read is never
         // left unbounded, so it gets the class default then.
-        double limit = timeOutSeconds() > 0 ? timeOutSeconds() : defaultTimeOutSeconds();
+        double limit = run_.connection.timeOutSeconds > 0 ? run_.connection.timeOutSeconds : defaultTimeOutSeconds();
         PACReadTimer_ = loop.performAfter(
             limit,
             [weak] {
@@ -112,7 +112,7 @@ void HttpRequest::fetchPACFile() {
     }
     HttpRequestRef download = requestWithURL(pac);
     download->setIsPACFileRequest(true);
-    download->setTimeOutSeconds(timeOutSeconds());
+    download->setTimeOutSeconds(run_.connection.timeOutSeconds);
     if (isSynchronous_) {
         download->startSynchronous();
         if (!download->error()) {
@@ -184,38 +184,38 @@ void HttpRequest::finishPACFileRead(bool ended) {
 
 void HttpRequest::runPACScript(const std::string& script) {
     if (!url_) return;
-    double limit = timeOutSeconds() > 0 ? timeOutSeconds() : defaultTimeOutSeconds();
+    double limit = run_.connection.timeOutSeconds > 0 ? run_.connection.timeOutSeconds : defaultTimeOutSeconds();
     std::string why;
     auto answer = PacScript::findProxyForURL(script, url_->absoluteString(), url_->host(), limit, &why);
     if (!answer) return;
     auto entries = proxiesFromPACAnswer(*answer);
     if (entries.empty() || entries.front().host.empty()) return;
-    setProxyHost(entries.front().host);
-    setProxyPort(entries.front().port);
-    setProxyType(entries.front().type);
+    adjustSetting(&HttpConnectionSettings::proxyHost, entries.front().host);
+    adjustSetting(&HttpConnectionSettings::proxyPort, entries.front().port);
+    adjustSetting(&HttpConnectionSettings::proxyType, entries.front().type);
 }
 
 void HttpRequest::applyStreamSettings(net::HttpReadStream& stream) {
     if (foundation::toLower(url_->scheme()) == "https") {
         net::SslSettings ssl;
-        if (!validatesSecureCertificate()) {
+        if (!run_.connection.validatesSecureCertificate) {
             ssl.allowsExpiredCertificates = true;
             ssl.allowsAnyRoot = true;
             ssl.validatesCertificateChain = false;
             ssl.peerName.emplace();  // no name check
         }
-        if (clientCertificateIdentity_) {
+        if (settings_.connection.clientCertificateIdentity) {
             // The identity's settings replace the whole record: checks are on again.
             ssl = net::SslSettings{};
-            ssl.identity = clientCertificateIdentity_;
-            ssl.certificates = clientCertificates_;
+            ssl.identity = settings_.connection.clientCertificateIdentity;
+            ssl.certificates = settings_.connection.clientCertificates;
         }
         stream.setSslSettings(ssl);
     }
-    std::optional<std::string> host = proxyHost();
-    int port = proxyPort();
+    std::optional<std::string> host = run_.connection.proxyHost;
+    int port = run_.connection.proxyPort;
     if (host && !host->empty() && port != 0) {
-        std::string type = proxyType().value_or(kProxyTypeHTTP);
+        std::string type = run_.connection.proxyType.value_or(kProxyTypeHTTP);
         if (type == kProxyTypeSOCKS) {
             stream.setSocksProxy({*host, port});
         } else if (foundation::toLower(url_->scheme()) == "https") {

@@ -26,7 +26,7 @@ bool HttpRequest::shouldTimeOutNow() const {
     c.idleSeconds = monotonicNow() - lastActivityTime_;
     c.hasScheduledStream = readStream_ && readStreamIsScheduled_;
     c.lastActivityKnown = lastActivityTime_ > 0;
-    c.timeOutSeconds = timeOutSeconds();
+    c.timeOutSeconds = run_.connection.timeOutSeconds;
     c.postLength = postLength_;
     c.uploadBufferSize = uploadBufferSize_;
     c.totalBytesSent = totalBytesSent_;
@@ -51,7 +51,7 @@ void HttpRequest::checkRequestStatus() {
     auto self = shared_from_this();
     performThrottling();
     if (shouldTimeOutNow()) {
-        if (retryCount_ < numberOfTimesToRetryOnTimeout()) {
+        if (retryCount_ < run_.connection.numberOfTimesToRetryOnTimeout) {
             updatePartialDownloadSize();
             if (error_) return;
             if (partialDownloadSize_ > 0 && requestMessage_)
@@ -100,7 +100,7 @@ std::optional<net::Url> HttpRequest::redirectURL() const {
 bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
     const int status = head.statusCode;
     const std::string* location = head.headers.get("Location");
-    if (!shouldRedirect() || !location || !(status == 301 || status == 302 || status == 303 || status == 307))
+    if (!run_.shouldRedirect || !location || !(status == 301 || status == 302 || status == 303 || status == 307))
         return false;
     // A Location that cannot be read as a URL leaves the reply as it is.
     std::optional<net::Url> target = url_ ? url_->resolve(*location) : std::nullopt;
@@ -109,7 +109,8 @@ bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
 
     if (!requestHeaders_) requestHeaders_.emplace();
     auto& headers = *requestHeaders_;
-    bool keep = status == 307 || (shouldUseRFC2616RedirectBehaviour() && (status == 301 || status == 302));
+    bool keep =
+        status == 307 || (run_.connection.shouldUseRFC2616RedirectBehaviour && (status == 301 || status == 302));
     if (keep) {
         // The Cookie header is made again for the new URL when the redirect is performed.
         headers.erase("Cookie");
@@ -130,7 +131,7 @@ bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
                  target->effectivePort() != url_->effectivePort())) {
         headers.erase("Authorization");
         std::lock_guard<std::mutex> props(propertyMutex_);
-        authenticationScheme_.reset();
+        serverAuth_.scheme.reset();
     }
     redirectURL_ = target;
     needsRedirect_ = true;
@@ -264,9 +265,9 @@ void HttpRequest::setRequestRedirectedBlock(Block b) {
 }
 
 void HttpRequest::updatePartialDownloadSize() {
-    auto destination = downloadDestinationPath();
-    auto temporary = temporaryFileDownloadPath();
-    if (!allowResumeForFileDownloads() || !destination || !temporary) return;
+    auto destination = run_.downloadDestinationPath;
+    auto temporary = run_.temporaryFileDownloadPath;
+    if (!run_.allowResumeForFileDownloads || !destination || !temporary) return;
     struct stat st {};
     if (::access(temporary->c_str(), F_OK) != 0) return;
     if (::stat(temporary->c_str(), &st) != 0) {
@@ -299,7 +300,7 @@ void HttpRequest::updateProgressIndicator(ProgressTarget target, uint64_t progre
 }
 
 void HttpRequest::updateProgressIndicators() {
-    if (showAccurateProgress() || (complete_ && !updatedProgress_)) {
+    if (run_.showAccurateProgress || (complete_ && !updatedProgress_)) {
         updateUploadProgress();
         updateDownloadProgress();
     }
@@ -312,7 +313,7 @@ void HttpRequest::updateUploadProgress() {
         incrementUploadSizeBy(-int64_t(uploadBufferSize_));
     }
     int64_t amount;
-    if (showAccurateProgress()) {
+    if (run_.showAccurateProgress) {
         if (totalBytesSent_ != postLength_ && lastBytesSent_ == 0) return;
         amount = int64_t(totalBytesSent_) - int64_t(lastBytesSent_);
     } else {
@@ -335,7 +336,7 @@ void HttpRequest::updateDownloadProgress() {
     if (!responseHeaders_ || needsRedirect_ || (contentLength_ == 0 && !complete_)) return;
     uint64_t soFar = totalBytesRead_ + partialDownloadSize_;
     int64_t amount;
-    if (showAccurateProgress() && contentLength_ > 0) {
+    if (run_.showAccurateProgress && contentLength_ > 0) {
         amount = int64_t(soFar) - int64_t(lastBytesRead_);
         if (amount == 0) return;
     } else {
@@ -380,11 +381,11 @@ void HttpRequest::removeUploadProgressSoFar() {
 }
 
 void HttpRequest::announceSizesForNewPass() {
-    if (shouldResetUploadProgress()) {
-        incrementUploadSizeBy(showAccurateProgress() ? int64_t(postLength_) : 1);
+    if (run_.shouldResetUploadProgress) {
+        incrementUploadSizeBy(run_.showAccurateProgress ? int64_t(postLength_) : 1);
         updateProgressIndicator(ProgressTarget::Upload, 0, 1);
     }
-    if (shouldResetDownloadProgress() && partialDownloadSize_ == 0)
+    if (run_.shouldResetDownloadProgress && partialDownloadSize_ == 0)
         updateProgressIndicator(ProgressTarget::Download, 0, 1);
 }
 

@@ -7,37 +7,45 @@ ConnectionCache& ConnectionCache::shared() {
     return *cache;
 }
 
-uint64_t ConnectionCache::park(const ConnectionIdentity& identity, Socket socket) {
+uint64_t ConnectionCache::park(const ConnectionIdentity& identity, Connection connection) {
+    std::vector<Entry> replaced;
     std::lock_guard<std::mutex> lock(mutex_);
-    // One idle socket per identity: an older one is replaced.
-    std::erase_if(entries_, [&](const Entry& e) { return e.identity == identity; });
+    // One idle connection per identity: an older one is replaced.
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (it->identity == identity) {
+            replaced.push_back(std::move(*it));
+            it = entries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
     uint64_t token = nextToken_++;
-    entries_.push_back(Entry{identity, std::move(socket), token});
+    entries_.push_back(Entry{identity, std::move(connection), token});
     return token;
 }
 
-std::optional<Socket> ConnectionCache::take(const ConnectionIdentity& identity) {
-    Socket found;
+std::optional<Connection> ConnectionCache::take(const ConnectionIdentity& identity) {
+    Connection found;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = entries_.begin(); it != entries_.end(); ++it) {
             if (it->identity == identity) {
-                found = std::move(it->socket);
+                found = std::move(it->connection);
                 entries_.erase(it);
                 break;
             }
         }
     }
-    if (!found.valid()) return std::nullopt;
+    if (!found.socket.valid()) return std::nullopt;
     return found;
 }
 
 void ConnectionCache::closeParked(uint64_t token) {
-    Socket dropped;
+    Connection dropped;
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
         if (it->token == token) {
-            dropped = std::move(it->socket);
+            dropped = std::move(it->connection);
             entries_.erase(it);
             return;
         }

@@ -15,7 +15,7 @@ constexpr size_t kReadChunk = 64 * 1024;
 // catches up.
 constexpr size_t kHighWater = 256 * 1024;
 
-StreamError ioError(int errnoValue, bool beforeEnd) {
+StreamError ioError(int errnoValue, bool beforeEnd = true) {
     if (beforeEnd && (errnoValue == EPIPE || errnoValue == ECONNRESET || errnoValue == ENOTCONN))
         return StreamError::network(kNetworkConnectionLost, "The network connection was lost.");
     return StreamError::posix(errnoValue);
@@ -57,7 +57,14 @@ HttpReadStream::HttpReadStream(const HttpMessage& message, std::string out, size
 HttpReadStream::~HttpReadStream() { close(); }
 
 ConnectionIdentity HttpReadStream::identity() const {
-    return ConnectionIdentity{key_, message_.url().scheme(), message_.url().host(), message_.url().effectivePort()};
+    const Url& u = message_.url();
+    std::string route = "direct";
+    if (usesSocksProxy())
+        route = "socks " + socksProxy_.host + ":" + std::to_string(socksProxy_.port);
+    else if (usesHttpProxy())
+        route = "http-proxy " + connectHost() + ":" + std::to_string(connectPort());
+    return ConnectionIdentity{
+        key_, u.scheme(), u.host(), u.effectivePort(), std::move(route), u.scheme() == "https" ? ssl_ : SslSettings{}};
 }
 
 bool HttpReadStream::setClient(unsigned mask, Client client) {
@@ -106,7 +113,7 @@ void HttpReadStream::unscheduleFromRunLoop(foundation::RunLoop& loop, const std:
 bool HttpReadStream::open() {
     if (phase_ != Phase::Idle) return false;
     phase_ = Phase::Waiting;
-    if (persistent_ && hasKey_ && message_.url().scheme() == "http" && !usesHttpProxy() && !usesSocksProxy()) {
+    if (persistent_ && hasKey_) {
         if (auto parked = ConnectionCache::shared().take(identity())) parked_ = std::move(*parked);
     }
     if (scheduled_ && loop_->isCurrent()) {
@@ -142,13 +149,9 @@ void HttpReadStream::pump() {
 
 void HttpReadStream::advance() {
     if (phase_ == Phase::Waiting) start();
-    if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) receiveSome();
-    if (phase_ == Phase::Resolving && resolved_) {
-        if (resolveError_)
-            fail(resolveError_);
-        else
-            connectNext();
-    }
+    if (phase_ == Phase::Receiving && conn_.tls && conn_.tls->hasPendingBytes()) receiveSome();
+    // A stage waiting for no socket event (the name look-up) is asked again.
+    if (phase_ == Phase::Connecting && stageIndex_ < stages_.size() && stageEvents_ == 0) runStages(0);
 }
 
 bool HttpReadStream::usesHttpProxy() const {
@@ -170,7 +173,6 @@ int HttpReadStream::connectPort() const {
 }
 
 void HttpReadStream::start() {
-    if (usesHttpProxy() || usesSocksProxy() || message_.url().scheme() == "https") noReuse_ = true;
     if (usesHttpProxy() && message_.url().scheme() == "http") {
         // To a proxy the request line names the whole URL.
         size_t first = out_.find(' ');
@@ -183,253 +185,90 @@ void HttpReadStream::start() {
             headLength_ = headLength_ + target.size() - before;
         }
     }
-    if (parked_.valid()) {
-        Socket parked = std::move(parked_);
+    if (parked_.socket.valid()) {
+        Connection parked = std::move(parked_);
         if (parked.isIdleAndOpen()) {  // the server may have closed it while idle
-            socket_ = std::move(parked);
+            conn_ = std::move(parked);
             reused_ = true;
-            onConnected();
+            beginExchange();
             return;
         }
     }
-    phase_ = Phase::Resolving;
-    startResolve();
+    planStages();
+    runStages(0);
 }
 
-void HttpReadStream::startResolve() {
+// The transport stages this request needs on a new connection.
+void HttpReadStream::planStages() {
+    const Url& u = message_.url();
+    stages_.clear();
+    // The answer is delivered on the loop the stream is scheduled on; once
+    // the stream is closed, a late answer reaches nothing.
+    auto addresses = std::make_shared<ResolvedAddresses>();
     std::weak_ptr<HttpReadStream> weak = weak_from_this();
     std::shared_ptr<ResolveTarget> target = resolveTarget_;
-    Resolver::resolve(connectHost(), connectPort(),
-                      [weak, target](std::vector<SocketAddress> addresses, StreamError error) {
-                          std::lock_guard<std::mutex> lock(target->mutex);
-                          if (!target->loop) return;        // the stream was closed
-                          if (target->loop->isCurrent()) {  // answered at once, on the stream's thread
-                              if (auto self = weak.lock()) self->onResolved(std::move(addresses), std::move(error));
-                              return;
-                          }
-                          target->loop->post(
-                              [weak, addresses = std::move(addresses), error = std::move(error)]() mutable {
-                                  if (auto self = weak.lock()) {
-                                      self->onResolved(std::move(addresses), std::move(error));
-                                      if (self->scheduled_) self->pump();
-                                  }
-                              },
-                              target->mode);
-                      });
+    auto wake = [weak, target] {
+        std::lock_guard<std::mutex> lock(target->mutex);
+        if (!target->loop || target->loop->isCurrent()) return;  // closed, or answered within the step
+        target->loop->post(
+            [weak] {
+                if (auto self = weak.lock())
+                    if (self->scheduled_) self->pump();
+            },
+            target->mode);
+    };
+    stages_.push_back(std::make_unique<ResolveStage>(connectHost(), connectPort(), addresses, std::move(wake)));
+    stages_.push_back(std::make_unique<ConnectStage>(addresses));
+    if (usesSocksProxy())
+        stages_.push_back(std::make_unique<SocksStage>(u.host(), u.effectivePort()));
+    else if (usesHttpProxy() && u.scheme() == "https")
+        stages_.push_back(std::make_unique<ConnectTunnelStage>(u.host(), u.effectivePort(),
+                                                               message_.headerField("Proxy-Authorization")));
+    if (u.scheme() == "https") stages_.push_back(std::make_unique<TlsStage>(u.host(), ssl_));
+    stageIndex_ = 0;
+    phase_ = Phase::Connecting;
 }
 
-void HttpReadStream::onResolved(std::vector<SocketAddress> addresses, StreamError error) {
-    if (phase_ != Phase::Resolving || resolved_) return;
-    resolved_ = true;
-    addresses_ = std::move(addresses);
-    resolveError_ = std::move(error);
-    addressIndex_ = 0;
-}
-
-void HttpReadStream::connectNext() {
-    while (addressIndex_ < addresses_.size()) {
-        bool connected = false;
-        StreamError err;
-        Socket s = Socket::startConnect(addresses_[addressIndex_], connected, err);
-        if (!s.valid()) {
-            lastConnectError_ = err;
-            ++addressIndex_;
-            continue;
+void HttpReadStream::runStages(short revents) {
+    while (stageIndex_ < stages_.size()) {
+        // Connecting may move on to another address (and file descriptor):
+        // its watch is made anew for each wait.
+        if (stages_[stageIndex_]->opensSockets() && watch_) {
+            watch_->cancel();
+            watch_.reset();
         }
-        socket_ = std::move(s);
-        if (connected) {
-            onConnected();
-        } else {
-            phase_ = Phase::Connecting;
-            updateWatch();
+        StageResult r = stages_[stageIndex_]->step(conn_, revents);
+        revents = 0;
+        switch (r.kind) {
+            case StageResult::Kind::Wait:
+                stageEvents_ = r.events;
+                updateWatch();
+                return;
+            case StageResult::Kind::Failed:
+                stages_.clear();
+                fail(std::move(r.error));
+                return;
+            case StageResult::Kind::Answered:
+                stages_.clear();
+                takeProxyAnswer(std::move(r.reply));
+                return;
+            case StageResult::Kind::Done:
+                ++stageIndex_;
+                break;
         }
-        return;
     }
-    fail(lastConnectError_ ? lastConnectError_
-                           : StreamError::network(kNetworkCannotConnect, "Could not connect to the server."));
+    stages_.clear();
+    beginExchange();
 }
 
-void HttpReadStream::onConnected() {
-    const Url& u = message_.url();
-    if (usesSocksProxy()) {
-        phase_ = Phase::Tunnel;
-        tunnelStep_ = TunnelStep::SocksGreeting;
-        tunnelOut_ = std::string("\x05\x01\x00", 3);  // version 5, one method: no authentication
-        tunnelWritten_ = 0;
-        tunnelIn_.clear();
-        tunnelIo();
-        return;
-    }
-    if (usesHttpProxy() && u.scheme() == "https") {
-        phase_ = Phase::Tunnel;
-        tunnelStep_ = TunnelStep::HttpConnect;
-        std::string authority;
-        if (u.host().find(':') != std::string::npos)
-            authority.append("[").append(u.host()).append("]");
-        else
-            authority.append(u.host());
-        authority.append(":").append(std::to_string(u.effectivePort()));
-        tunnelOut_.assign("CONNECT ").append(authority).append(" HTTP/1.1\r\nHost: ").append(authority).append("\r\n");
-        if (const std::string* auth = message_.headerField("Proxy-Authorization"))
-            tunnelOut_ += "Proxy-Authorization: " + *auth + "\r\n";
-        tunnelOut_ += "\r\n";
-        tunnelWritten_ = 0;
-        tunnelIn_.clear();
-        tunnelIo();
-        return;
-    }
-    afterTunnel();
-}
-
-void HttpReadStream::afterTunnel() {
-    tunnelOut_.clear();
-    tunnelIn_.clear();
-    if (message_.url().scheme() == "https") {
-        StreamError err;
-        tls_ = TlsSession::create(socket_.fd(), message_.url().host(), ssl_, err);
-        if (!tls_) {
-            fail(err);
-            return;
-        }
-        phase_ = Phase::Handshaking;
-        handshakeSome();
-        return;
-    }
+void HttpReadStream::beginExchange() {
     phase_ = Phase::Sending;
     sendSome();
 }
 
-void HttpReadStream::handshakeSome() {
-    StreamError err;
-    IoResult r = tls_->handshake(err);
-    if (r.kind == IoResult::Kind::WouldBlock) {
-        updateWatch();
-        return;
-    }
-    if (r.kind != IoResult::Kind::Done) {
-        fail(err ? err : StreamError::tls(kTlsClosedAbort, "The TLS handshake failed"));
-        return;
-    }
-    phase_ = Phase::Sending;
-    sendSome();
-}
-
-void HttpReadStream::tunnelIo() {
-    while (tunnelWritten_ < tunnelOut_.size()) {
-        IoResult r = socket_.write(tunnelOut_.data() + tunnelWritten_, tunnelOut_.size() - tunnelWritten_);
-        if (r.kind == IoResult::Kind::WouldBlock) {
-            updateWatch();
-            return;
-        }
-        if (r.kind == IoResult::Kind::Failed) {
-            fail(ioError(r.errnoValue, true));
-            return;
-        }
-        tunnelWritten_ += r.bytes;
-    }
-    char buf[1024];
-    while (true) {
-        // Reads no further than the reply of this step, so that nothing of
-        // what follows it on the connection is taken.
-        size_t want = 1;
-        const std::string& in = tunnelIn_;
-        if (tunnelStep_ == TunnelStep::SocksGreeting) {
-            want = in.size() < 2 ? 2 - in.size() : 0;
-        } else if (tunnelStep_ == TunnelStep::SocksConnect) {
-            size_t total = 5;
-            if (in.size() >= 5) {
-                unsigned char atyp = static_cast<unsigned char>(in[3]);
-                total = atyp == 1 ? 10 : atyp == 4 ? 22 : 7 + static_cast<unsigned char>(in[4]);
-            }
-            want = in.size() < total ? total - in.size() : 0;
-            if (want == 0 && in.size() < 5) want = 5 - in.size();
-        } else {
-            want = in.size() >= 4 && in.compare(in.size() - 4, 4, "\r\n\r\n") == 0 ? 0 : 1;
-            if (in.size() > kMaxResponseHeadBytes) {
-                fail(StreamError::network(kNetworkBadServerResponse, "The proxy's answer to CONNECT is too long"));
-                return;
-            }
-        }
-        if (want == 0) {
-            tunnelReplyComplete();
-            return;
-        }
-        IoResult r = socket_.read(buf, std::min(want, sizeof buf));
-        if (r.kind == IoResult::Kind::WouldBlock) {
-            updateWatch();
-            return;
-        }
-        if (r.kind == IoResult::Kind::Failed) {
-            fail(ioError(r.errnoValue, true));
-            return;
-        }
-        if (r.kind == IoResult::Kind::End) {
-            fail(StreamError::network(kNetworkCannotConnect, "The proxy closed the connection"));
-            return;
-        }
-        tunnelIn_.append(buf, r.bytes);
-    }
-}
-
-void HttpReadStream::tunnelReplyComplete() {
-    const Url& u = message_.url();
-    if (tunnelStep_ == TunnelStep::SocksGreeting) {
-        if (tunnelIn_[0] != 5 || tunnelIn_[1] != 0) {
-            fail(StreamError::network(kNetworkCannotConnect,
-                                      "The SOCKS proxy accepts no connection without a password"));
-            return;
-        }
-        tunnelStep_ = TunnelStep::SocksConnect;
-        std::string req("\x05\x01\x00", 3);
-        unsigned char v4[4];
-        unsigned char v6[16];
-        if (inet_pton(AF_INET, u.host().c_str(), v4) == 1) {
-            req += '\x01';
-            req.append(reinterpret_cast<char*>(v4), 4);
-        } else if (inet_pton(AF_INET6, u.host().c_str(), v6) == 1) {
-            req += '\x04';
-            req.append(reinterpret_cast<char*>(v6), 16);
-        } else {
-            if (u.host().size() > 255) {
-                fail(StreamError::network(kNetworkCannotFindHost, "The host name is too long for a SOCKS proxy"));
-                return;
-            }
-            req += '\x03';
-            req += char(u.host().size());
-            req += u.host();
-        }
-        int port = u.effectivePort();
-        req += char((port >> 8) & 0xff);
-        req += char(port & 0xff);
-        tunnelOut_ = req;
-        tunnelWritten_ = 0;
-        tunnelIn_.clear();
-        tunnelIo();
-        return;
-    }
-    if (tunnelStep_ == TunnelStep::SocksConnect) {
-        unsigned char code = static_cast<unsigned char>(tunnelIn_[1]);
-        if (tunnelIn_[0] != 5 || code != 0) {
-            fail(StreamError::network(kNetworkCannotConnect,
-                                      "The SOCKS proxy could not connect (reply " + std::to_string(code) + ")"));
-            return;
-        }
-        afterTunnel();
-        return;
-    }
-    HeadParseResult head = parseResponseHead(tunnelIn_);
-    if (head.status != HeadParseResult::Status::Complete) {
-        fail(StreamError::network(kNetworkBadServerResponse, "The proxy's answer to CONNECT is not HTTP"));
-        return;
-    }
-    if (head.head.statusCode >= 200 && head.head.statusCode < 300) {
-        afterTunnel();
-        return;
-    }
-    // The proxy refused the tunnel (407 asks for proxy credentials): its
-    // answer is the response the client gets.
-    std::string reply = std::move(tunnelIn_);
-    tunnelIn_.clear();
+void HttpReadStream::takeProxyAnswer(std::string reply) {
+    // The connection is the proxy's, not the origin's: it is not kept.
+    noReuse_ = true;
     std::string().swap(out_);
     phase_ = Phase::Receiving;
     parser_.feed(reply.data(), reply.size(), body_);
@@ -445,15 +284,13 @@ void HttpReadStream::tunnelReplyComplete() {
 }
 
 IoResult HttpReadStream::ioRead(void* buffer, size_t length) {
-    if (!tls_) return socket_.read(buffer, length);
     ioError_ = StreamError{};
-    return tls_->read(buffer, length, ioError_);
+    return conn_.read(buffer, length, ioError_);
 }
 
 IoResult HttpReadStream::ioWrite(const void* data, size_t length) {
-    if (!tls_) return socket_.write(data, length);
     ioError_ = StreamError{};
-    return tls_->write(data, length, ioError_);
+    return conn_.write(data, length, ioError_);
 }
 
 bool HttpReadStream::refillBody() {
@@ -477,27 +314,7 @@ void HttpReadStream::onSocketEvent(short revents) {
     if (!scheduled_) return;
     switch (phase_) {
         case Phase::Connecting:
-            if (revents & (POLLOUT | POLLERR | POLLHUP)) {
-                StreamError err = socket_.connectResult();
-                if (err) {
-                    if (watch_) {
-                        watch_->cancel();
-                        watch_.reset();
-                    }
-                    socket_.close();
-                    lastConnectError_ = err;
-                    ++addressIndex_;
-                    connectNext();
-                } else {
-                    onConnected();
-                }
-            }
-            break;
-        case Phase::Tunnel:
-            tunnelIo();
-            break;
-        case Phase::Handshaking:
-            handshakeSome();
+            runStages(revents);
             break;
         case Phase::Sending:
             sendSome();
@@ -578,11 +395,10 @@ void HttpReadStream::finishSocket() {
     const HttpResponseHead& head = parser_.head();
     bool keep = persistent_ && hasKey_ && !noReuse_ && !extraBytes_ && head.allowsKeepAlive() &&
                 parser_.framing() != HttpResponseParser::Framing::UntilClose;
-    tls_.reset();
     if (keep)
-        parkToken_ = ConnectionCache::shared().park(identity(), std::move(socket_));
+        parkToken_ = ConnectionCache::shared().park(identity(), std::move(conn_));
     else
-        socket_.close();
+        conn_.close();
 }
 
 void HttpReadStream::fail(StreamError error) {
@@ -592,18 +408,17 @@ void HttpReadStream::fail(StreamError error) {
         watch_->cancel();
         watch_.reset();
     }
-    tls_.reset();
-    socket_.close();
+    conn_.close();
 }
 
 void HttpReadStream::updateWatch() {
     short events = 0;
-    if (scheduled_ && socket_.valid()) {
-        if (phase_ == Phase::Connecting || phase_ == Phase::Sending) events = POLLOUT;
+    if (scheduled_ && conn_.socket.valid()) {
+        if (phase_ == Phase::Connecting) events = stageEvents_;
+        if (phase_ == Phase::Sending) events = POLLOUT;
         if (phase_ == Phase::Receiving && body_.size() - bodyOffset_ < kHighWater) events = POLLIN;
-        if (phase_ == Phase::Tunnel) events = tunnelWritten_ < tunnelOut_.size() ? POLLOUT : POLLIN;
-        if (tls_ && (phase_ == Phase::Handshaking || (events && tls_->wantedEvents())))
-            events = tls_->wantedEvents() ? tls_->wantedEvents() : POLLIN;
+        if (conn_.tls && phase_ != Phase::Connecting && events && conn_.tls->wantedEvents())
+            events = conn_.tls->wantedEvents();
     }
     if (events == 0) {
         if (watch_) {
@@ -612,13 +427,13 @@ void HttpReadStream::updateWatch() {
         }
         return;
     }
-    if (watch_ && watchedFd_ == socket_.fd() && watch_->isActive()) {
+    if (watch_ && watchedFd_ == conn_.socket.fd() && watch_->isActive()) {
         if (watch_->events() != events) watch_->setEvents(events);
         return;
     }
     if (watch_) watch_->cancel();
     std::weak_ptr<HttpReadStream> weak = weak_from_this();
-    watchedFd_ = socket_.fd();
+    watchedFd_ = conn_.socket.fd();
     watch_ = loop_->watchFd(
         watchedFd_, events,
         [weak](int, short revents) {
@@ -688,7 +503,7 @@ long HttpReadStream::read(uint8_t* buffer, size_t maxLength) {
         }
     }
     if (phase_ == Phase::Receiving && !watch_) updateWatch();
-    if (phase_ == Phase::Receiving && tls_ && tls_->hasPendingBytes()) postPump();
+    if (phase_ == Phase::Receiving && conn_.tls && conn_.tls->hasPendingBytes()) postPump();
     // Inside deliver() the end follows at once; otherwise it needs a turn.
     if (phase_ == Phase::Finished && !hasBytesAvailable() && !endDelivered_ && !delivering_) postPump();
     return long(n);
@@ -703,10 +518,7 @@ HttpReadStream::Status HttpReadStream::status() const {
         case Phase::Idle:
             return Status::NotOpen;
         case Phase::Waiting:
-        case Phase::Resolving:
         case Phase::Connecting:
-        case Phase::Tunnel:
-        case Phase::Handshaking:
         case Phase::Sending:
             return Status::Opening;
         case Phase::Receiving:
@@ -733,8 +545,8 @@ void HttpReadStream::close() {
         watch_->cancel();
         watch_.reset();
     }
-    tls_.reset();
-    socket_.close();
+    stages_.clear();
+    conn_.close();
     parked_.close();
     if (parkToken_) {
         ConnectionCache::shared().closeParked(parkToken_);

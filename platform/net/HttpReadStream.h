@@ -23,8 +23,13 @@
 // absolute URL on its request line, and an https request first asks the
 // proxy for a tunnel with CONNECT (an answer other than 2xx, such as 407, is
 // handed to the client as the response); with a SOCKS proxy the connection
-// is made through a SOCKS5 exchange. Connections through a proxy or with TLS
-// are not kept for reuse.
+// is made through a SOCKS5 exchange.
+//
+// A new connection goes through the transport stages (TransportStages.h):
+// resolve, connect, the proxy's tunnel, TLS; then the HTTP exchange. Kept
+// connections are parked with their TLS session and are taken over only by a
+// stream of the same origin, route (direct or which proxy) and SSL settings,
+// which starts straight at the exchange.
 //
 // All calls are made on the thread of the run loop the stream is scheduled
 // on, except close() of a stream that is not scheduled.
@@ -44,6 +49,7 @@
 #include "platform/net/NetError.h"
 #include "platform/net/Socket.h"
 #include "platform/net/TlsSession.h"
+#include "platform/net/TransportStages.h"
 
 namespace net {
 
@@ -72,8 +78,8 @@ public:
 
     // A stream for the message, with an optional body sent after the head
     // (with a Content-Length field). nullptr when it cannot be made: a
-    // Content-Length field that disagrees with the body, or a scheme this
-    // layer cannot speak yet (https).
+    // Content-Length field that disagrees with the body, or a scheme other
+    // than http and https.
     static std::shared_ptr<HttpReadStream> create(const HttpMessage& message, std::string body = {});
     // A stream whose body of `length` bytes is read from `body` while sending.
     static std::shared_ptr<HttpReadStream> createStreamed(const HttpMessage& message, std::shared_ptr<InputStream> body,
@@ -126,17 +132,13 @@ private:
     enum class Phase {
         Idle,
         Waiting,
-        Resolving,
-        Connecting,
-        Tunnel,
-        Handshaking,
+        Connecting,  // the transport stages: resolve, connect, tunnel, TLS
         Sending,
         Receiving,
         Finished,
         Failed,
         Closed
     };
-    enum class TunnelStep { SocksGreeting, SocksConnect, HttpConnect };
 
     HttpReadStream(const HttpMessage& message, std::string out, size_t headLength);
     ConnectionIdentity identity() const;
@@ -145,19 +147,15 @@ private:
     // Does the work that is due (starting, connecting); delivers no event.
     void advance();
     void start();
-    void startResolve();
-    void onResolved(std::vector<SocketAddress> addresses, StreamError error);
-    void connectNext();
+    void planStages();
+    void runStages(short revents);
+    void beginExchange();
+    void takeProxyAnswer(std::string reply);
     void onSocketEvent(short revents);
-    void onConnected();
     bool usesHttpProxy() const;
     bool usesSocksProxy() const { return !socksProxy_.host.empty() && socksProxy_.port > 0; }
     std::string connectHost() const;
     int connectPort() const;
-    void tunnelIo();
-    void tunnelReplyComplete();
-    void afterTunnel();
-    void handshakeSome();
     IoResult ioRead(void* buffer, size_t length);
     IoResult ioWrite(const void* data, size_t length);
     bool refillBody();
@@ -188,14 +186,12 @@ private:
     bool pumpPosted_ = false;
 
     Phase phase_ = Phase::Idle;
-    std::vector<SocketAddress> addresses_;
-    size_t addressIndex_ = 0;
-    StreamError lastConnectError_;
-    bool resolved_ = false;
-    StreamError resolveError_;
-    Socket socket_;
+    std::vector<std::unique_ptr<TransportStage>> stages_;
+    size_t stageIndex_ = 0;
+    short stageEvents_ = 0;  // what the running stage waits for
+    Connection conn_;
     bool reused_ = false;
-    Socket parked_;  // taken from the cache at open(), checked when the work starts
+    Connection parked_;  // taken from the cache at open(), checked when the work starts
     HttpResponseParser parser_;
     std::string body_;
     size_t bodyOffset_ = 0;
@@ -212,12 +208,7 @@ private:
     SslSettings ssl_;
     HttpProxySettings httpProxy_;
     SocksProxySettings socksProxy_;
-    std::unique_ptr<TlsSession> tls_;
     StreamError ioError_;  // a TLS failure of the last ioRead/ioWrite
-    TunnelStep tunnelStep_ = TunnelStep::SocksGreeting;
-    std::string tunnelOut_;
-    size_t tunnelWritten_ = 0;
-    std::string tunnelIn_;
     bool noReuse_ = false;
     std::shared_ptr<InputStream> bodySource_;
     uint64_t bodyLength_ = 0;

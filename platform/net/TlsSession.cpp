@@ -32,6 +32,39 @@ std::vector<std::string>& trustFiles() {
     return *files;
 }
 
+// The client contexts in use: one that checks chains (the system's store and
+// the added roots, loaded when it is made) and one that does not. Adding a
+// roots file makes the next session start a new checking context; sessions
+// of the old one keep it alive until they end. Guarded by trustMutex().
+struct SharedContexts {
+    std::shared_ptr<SSL_CTX> checking, loose;
+};
+SharedContexts& sharedContexts() {
+    static auto* contexts = new SharedContexts();
+    return *contexts;
+}
+
+std::shared_ptr<SSL_CTX> makeClientContext(bool validates) {
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) return nullptr;
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (validates) {
+        SSL_CTX_set_default_verify_paths(ctx);
+        for (const auto& file : trustFiles()) SSL_CTX_load_verify_locations(ctx, file.c_str(), nullptr);
+        ERR_clear_error();
+    }
+    return std::shared_ptr<SSL_CTX>(ctx, SSL_CTX_free);
+}
+
+std::shared_ptr<SSL_CTX> clientContext(bool validates) {
+    std::lock_guard<std::mutex> lock(trustMutex());
+    auto& slot = validates ? sharedContexts().checking : sharedContexts().loose;
+    if (!slot) slot = makeClientContext(validates);
+    return slot;
+}
+
 // Index of the session's settings in the SSL object's extra data.
 int settingsIndex() {
     static int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
@@ -187,26 +220,18 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::fromPEM(const std::string& certi
 void TlsSession::addTrustedRootsFile(const std::string& path) {
     std::lock_guard<std::mutex> lock(trustMutex());
     trustFiles().push_back(path);
+    sharedContexts().checking.reset();
 }
 
 std::unique_ptr<TlsSession> TlsSession::create(int fd, const std::string& host, const SslSettings& settings,
                                                StreamError& error) {
     std::unique_ptr<TlsSession> s(new TlsSession());
-    s->ctx_ = SSL_CTX_new(TLS_client_method());
+    s->ctx_ = clientContext(settings.validatesCertificateChain);
     if (!s->ctx_) {
         error = StreamError::tls(kTlsProtocolError, "TLS set-up failed: " + lastOpenSslError());
         return nullptr;
     }
-    SSL_CTX_set_min_proto_version(s->ctx_, TLS1_2_VERSION);
-    SSL_CTX_set_options(s->ctx_, SSL_OP_IGNORE_UNEXPECTED_EOF);
-    SSL_CTX_set_mode(s->ctx_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
-    if (settings.validatesCertificateChain) {
-        SSL_CTX_set_default_verify_paths(s->ctx_);
-        std::lock_guard<std::mutex> lock(trustMutex());
-        for (const auto& file : trustFiles()) SSL_CTX_load_verify_locations(s->ctx_, file.c_str(), nullptr);
-        ERR_clear_error();
-    }
-    s->ssl_ = SSL_new(s->ctx_);
+    s->ssl_ = SSL_new(s->ctx_.get());
     if (!s->ssl_ || SSL_set_fd(s->ssl_, fd) != 1) {
         error = StreamError::tls(kTlsProtocolError, "TLS set-up failed: " + lastOpenSslError());
         return nullptr;
@@ -255,7 +280,6 @@ TlsSession::~TlsSession() {
         delete static_cast<SslSettings*>(SSL_get_ex_data(ssl_, settingsIndex()));
         SSL_free(ssl_);
     }
-    if (ctx_) SSL_CTX_free(ctx_);
 }
 
 IoResult TlsSession::failure(int ret, StreamError& error) {

@@ -7,6 +7,11 @@
 // (ca-certificates) and its certificate must name the host (the URL's, or the
 // peer name set). Failures are errors of ErrorDomain::Tls with the codes of
 // NetError.h.
+//
+// Sessions share their OpenSSL context: one per configuration (checking the
+// chain or not), so the system's store is read once, not per connection.
+// The per-connection settings (names, leniency, client identity) live on
+// each session.
 
 #include <cstddef>
 #include <memory>
@@ -75,6 +80,9 @@ struct SslSettings {
     // The client identity and further certificates sent after it.
     std::shared_ptr<const TlsIdentity> identity;
     std::vector<std::shared_ptr<const TlsCertificate>> certificates;
+    // Same checks and the very same identity objects: a connection made
+    // under one may serve the other.
+    bool operator==(const SslSettings&) const = default;
 };
 
 class TlsSession {
@@ -103,11 +111,13 @@ public:
     // every later session of the process (for private certificate
     // authorities).
     static void addTrustedRootsFile(const std::string& path);
+    // The shared context the session was made from (for inspection).
+    const SSL_CTX* context() const { return ctx_.get(); }
 
 private:
     TlsSession() = default;
     IoResult failure(int ret, StreamError& error);
-    SSL_CTX* ctx_ = nullptr;
+    std::shared_ptr<SSL_CTX> ctx_;
     SSL* ssl_ = nullptr;
     short want_ = 0;
     bool handshakeDone_ = false;

@@ -482,3 +482,63 @@ TEST(HttpRequest, CopyCarriesTheSettingsButNotTheReply) {
     EXPECT_EQ(c->responseString(), "PUT body");
     EXPECT_EQ(*server.requests().back().headers.get("X-Tag"), "7");
 }
+
+TEST(HttpRequest, HeadRequestTakesTheConnectionSettingsAndACopyTakesThemAll) {
+    auto r = HttpRequest::requestWithURL("http://127.0.0.1:9/x");
+    r->setUsername("user");
+    r->setProxyHost("proxy.test");
+    r->setProxyPort(3128);
+    r->setTimeOutSeconds(3);
+    r->setValidatesSecureCertificate(false);
+    r->setDownloadDestinationPath("/nonexistent/download");
+    r->setTag(9);
+    r->setUserAgentString("agent/1");
+    r->setShouldWaitToInflateCompressedResponses(false);
+
+    auto head = r->HEADRequest();
+    EXPECT_EQ(head->requestMethod(), "HEAD");
+    EXPECT_EQ(head->username(), "user");
+    EXPECT_EQ(head->proxyHost(), "proxy.test");
+    EXPECT_EQ(head->proxyPort(), 3128);
+    EXPECT_EQ(head->timeOutSeconds(), 3);
+    EXPECT_FALSE(head->validatesSecureCertificate());
+    // What belongs to the body and its handling stays with the request.
+    EXPECT_FALSE(head->downloadDestinationPath());
+    EXPECT_EQ(head->tag(), 0);
+    EXPECT_FALSE(head->userAgentString());
+
+    auto copy = r->copy();
+    EXPECT_EQ(copy->username(), "user");
+    EXPECT_EQ(copy->proxyPort(), 3128);
+    EXPECT_EQ(copy->downloadDestinationPath(), "/nonexistent/download");
+    EXPECT_EQ(copy->tag(), 9);
+    EXPECT_EQ(copy->userAgentString(), "agent/1");
+    EXPECT_FALSE(copy->shouldWaitToInflateCompressedResponses());
+}
+
+TEST(HttpRequest, SettingsChangedDuringAPassApplyFromTheNextPass) {
+    LoopbackHttpServer server;
+    clienttest::Gate gate;
+    server.on("/first", [&](const testnet::ServerRequest&) {
+        gate.wait();
+        return std::vector{testnet::send(testnet::response(302, {{"Location", "/second"}}, ""))};
+    });
+    server.on("/second", [](const testnet::ServerRequest&) {
+        return std::vector{testnet::send(testnet::response(302, {{"Location", "/third"}}, ""))};
+    });
+    server.on("/third", [](const testnet::ServerRequest&) { return ok("third"); });
+    auto r = HttpRequest::requestWithURL(server.url("/first"));
+    HttpRequest* raw = r.get();
+    // Once the first pass runs, redirects are switched off: that pass still
+    // follows its redirect, the next one does not.
+    r->setStartedBlock([raw, &gate] {
+        raw->setShouldRedirect(false);
+        gate.release();
+    });
+    Recorder rec;
+    runAsync(r, rec);
+    EXPECT_FALSE(r->error());
+    EXPECT_EQ(r->responseStatusCode(), 302);
+    EXPECT_EQ(r->url()->path(), "/second");
+    EXPECT_EQ(server.requestCount(), 2);
+}

@@ -83,6 +83,31 @@ TEST_F(TlsRequestTest, ClientIdentityIsSentAndBringsValidationBack) {
     EXPECT_EQ(strict->error()->localizedDescription, kSslText);
 }
 
+TEST_F(TlsRequestTest, SequentialRequestsShareOneKeptConnectionForTheSameSettings) {
+    const auto& c = testCertificates();
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [](const testnet::TlsRequest& q) {
+        std::string body = std::to_string(q.connection) + "/" + std::to_string(q.indexOnConnection);
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    });
+    server.setKeepAlive(true);
+    std::optional<int> record;
+    for (const char* expected : {"1/1", "1/2", "1/3"}) {
+        auto r = HttpRequest::requestWithURL(server.url("localhost", "/seq"));
+        r->startSynchronous();
+        ASSERT_FALSE(r->error()) << r->error()->localizedDescription;
+        EXPECT_EQ(r->responseString(), expected);
+        if (record) EXPECT_EQ(r->connectionID(), record);
+        record = r->connectionID();
+    }
+    // Loose checks are a connection of their own, never one checked strictly.
+    auto loose = HttpRequest::requestWithURL(server.url("localhost", "/seq"));
+    loose->setValidatesSecureCertificate(false);
+    loose->startSynchronous();
+    ASSERT_FALSE(loose->error()) << loose->error()->localizedDescription;
+    EXPECT_EQ(loose->responseString(), "2/1");
+    EXPECT_EQ(server.connectionCount(), 2);
+}
+
 TEST(ConnectionFailureText, OnlyTheSecureTransportRangeGetsTheSslHint) {
     struct Case {
         net::StreamError error;

@@ -130,6 +130,13 @@ size_t contentLength(const std::string& head) {
     return size_t(std::strtoull(head.c_str() + p + 17, nullptr, 10));
 }
 
+// Whether a reply's head carries "Connection: close".
+bool headSaysClose(const std::string& reply) {
+    std::string lower;
+    for (char c : reply.substr(0, reply.find("\r\n\r\n"))) lower += char(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("\r\nconnection: close") != std::string::npos;
+}
+
 }  // namespace
 
 const TestCertificates& testCertificates() {
@@ -235,6 +242,7 @@ std::vector<TlsRequest> TlsHttpServer::requests() const {
 }
 
 void TlsHttpServer::serve(int fd) {
+    int ordinal = ++connections_;
     SSL* ssl = SSL_new(ctx_);
     SSL_set_fd(ssl, fd);
     if (SSL_accept(ssl) != 1) {
@@ -244,33 +252,51 @@ void TlsHttpServer::serve(int fd) {
         ::close(fd);
         return;
     }
-    TlsRequest req;
-    if (const char* sni = SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name)) req.serverName = sni;
+    TlsRequest first;
+    if (const char* sni = SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name)) first.serverName = sni;
     if (X509* peer = SSL_get1_peer_certificate(ssl)) {
         char buf[256];
         X509_NAME_oneline(X509_get_subject_name(peer), buf, sizeof buf);
-        req.clientSubject = buf;
+        first.clientSubject = buf;
         X509_free(peer);
     }
     std::string data;
     char buf[16384];
-    bool ok = false;
-    while (true) {
-        size_t end = data.find("\r\n\r\n");
-        if (end != std::string::npos) {
-            req.head = data.substr(0, end + 4);
-            size_t want = contentLength(req.head);
-            if (data.size() - req.head.size() >= want) {
-                req.body = data.substr(req.head.size(), want);
-                ok = true;
+    int index = 0;
+    bool clientClosed = false;
+    while (!clientClosed) {
+        TlsRequest req = first;
+        req.connection = ordinal;
+        req.indexOnConnection = ++index;
+        bool ok = false;
+        while (true) {
+            size_t end = data.find("\r\n\r\n");
+            if (end != std::string::npos) {
+                req.head = data.substr(0, end + 4);
+                size_t want = contentLength(req.head);
+                if (data.size() - req.head.size() >= want) {
+                    req.body = data.substr(req.head.size(), want);
+                    data.erase(0, req.head.size() + want);
+                    ok = true;
+                    break;
+                }
+            }
+            // Waits for the next request in short steps so that a kept
+            // connection never holds up stopping the server.
+            if (SSL_pending(ssl) == 0) {
+                pollfd p{fd, POLLIN, 0};
+                int ready = ::poll(&p, 1, 50);
+                if (stopping_) break;
+                if (ready <= 0) continue;
+            }
+            int n = SSL_read(ssl, buf, sizeof buf);
+            if (n <= 0) {
+                clientClosed = true;
                 break;
             }
+            data.append(buf, size_t(n));
         }
-        int n = SSL_read(ssl, buf, sizeof buf);
-        if (n <= 0) break;
-        data.append(buf, size_t(n));
-    }
-    if (ok) {
+        if (!ok) break;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(req);
@@ -282,7 +308,10 @@ void TlsHttpServer::serve(int fd) {
             if (n <= 0) break;
             done += size_t(n);
         }
-        SSL_shutdown(ssl);
+        if (!keepAlive_ || headSaysClose(reply)) {
+            SSL_shutdown(ssl);
+            break;
+        }
     }
     ERR_clear_error();
     SSL_free(ssl);

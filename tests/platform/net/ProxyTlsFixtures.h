@@ -30,6 +30,8 @@ struct TlsRequest {
     std::string body;
     std::string serverName;     // the name the client asked for (SNI), "" when none
     std::string clientSubject;  // subject of the client certificate, "" when none
+    int connection = 0;         // 1 for the first connection accepted
+    int indexOnConnection = 0;  // 1 for the first request on its connection
 };
 
 class TlsHttpServer {
@@ -44,10 +46,18 @@ public:
     std::string url(const std::string& host, const std::string& path) const;
     std::vector<TlsRequest> requests() const;
     int failedHandshakes() const { return failedHandshakes_.load(); }
+    // Connections accepted so far (handshakes that failed included).
+    int connectionCount() const { return connections_.load(); }
+    // Off (the default): the connection ends after one reply. On: it stays
+    // open for further requests until the client closes it or a reply says
+    // "Connection: close".
+    void setKeepAlive(bool on) { keepAlive_ = on; }
 
 private:
     void serve(int fd);
     SSL_CTX* ctx_ = nullptr;
+    std::atomic<bool> keepAlive_{false};
+    std::atomic<int> connections_{0};
     Handler handler_;
     int listenFd_ = -1;
     int port_ = 0;

@@ -2,7 +2,11 @@
 // servers: TLS with test certificates, an HTTP proxy and a SOCKS5 proxy.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,6 +26,7 @@ struct Result {
     StreamError error;
     bool ended = false;
     bool failed = false;
+    bool reused = false;
     uint64_t bytesWritten = 0;
 };
 
@@ -41,7 +46,7 @@ private:
     size_t pos_ = 0;
 };
 
-Result run(const std::shared_ptr<HttpReadStream>& s) {
+Result run(const std::shared_ptr<HttpReadStream>& s, bool closeAfter = true) {
     Result o;
     auto& loop = foundation::RunLoop::main();
     s->setClient(HttpReadStream::kEventHasBytesAvailable | HttpReadStream::kEventErrorOccurred |
@@ -64,7 +69,9 @@ Result run(const std::shared_ptr<HttpReadStream>& s) {
     EXPECT_TRUE(s->open());
     EXPECT_TRUE(loop.runUntil([&] { return o.ended || o.failed; }, 10));
     o.bytesWritten = s->requestBytesWrittenCount();
-    s->close();
+    o.reused = s->usedParkedConnection();
+    s->unscheduleFromRunLoop(loop, foundation::kDefaultMode);
+    if (closeAfter) s->close();
     return o;
 }
 
@@ -73,6 +80,28 @@ std::shared_ptr<HttpReadStream> stream(const std::string& url, const std::string
     auto msg = HttpMessage::createRequest(method, *Url::parse(url));
     EXPECT_TRUE(msg);
     return HttpReadStream::create(*msg, body);
+}
+
+// GETs on streams that may park their connection under a key (or take one
+// parked there). The streams stay open, as a pool record keeps them: closing
+// a finished stream would close the connection it parked.
+struct KeptStreams {
+    std::vector<std::shared_ptr<HttpReadStream>> streams;
+    Result run(const std::string& url, int key, const std::function<void(HttpReadStream&)>& setup = {}) {
+        auto s = stream(url);
+        s->setAttemptPersistentConnection(true);
+        s->setConnectionKey(key);
+        if (setup) setup(*s);
+        streams.push_back(s);
+        return ::run(s, false);
+    }
+    ~KeptStreams() {
+        for (auto& s : streams) s->close();
+    }
+};
+
+std::string keptReply(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 std::string okReply(const std::string& body) {
@@ -270,4 +299,107 @@ TEST_F(TlsStreamTest, Socks5CarriesPlainAndSecureRequests) {
     EXPECT_EQ(r2.body, "proxied /n");
     EXPECT_EQ(socks.targets(), (std::vector<std::string>{"localhost:" + std::to_string(server.port()),
                                                          "unresolvable-name.test:" + std::to_string(plain.port())}));
+}
+
+TEST_F(TlsStreamTest, SessionsShareOneContextPerConfigurationUntilRootsAreAdded) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+    StreamError error;
+    SslSettings loose;
+    loose.validatesCertificateChain = false;
+    auto a = TlsSession::create(fds[0], "localhost", SslSettings{}, error);
+    auto b = TlsSession::create(fds[1], "example.test", SslSettings{}, error);
+    auto c = TlsSession::create(fds[0], "localhost", loose, error);
+    ASSERT_TRUE(a && b && c) << error.description;
+    EXPECT_EQ(a->context(), b->context());
+    EXPECT_NE(a->context(), c->context());
+
+    // New roots reach the sessions made afterwards; the loose context stays.
+    TlsSession::addTrustedRootsFile(testCertificates().ca);
+    auto d = TlsSession::create(fds[1], "localhost", SslSettings{}, error);
+    auto e = TlsSession::create(fds[1], "localhost", loose, error);
+    ASSERT_TRUE(d && e) << error.description;
+    EXPECT_NE(d->context(), a->context());
+    EXPECT_EQ(e->context(), c->context());
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+
+TEST_F(TlsStreamTest, KeptTlsConnectionServesTheSameOriginAndSettingsOnly) {
+    const auto& c = testCertificates();
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [](const testnet::TlsRequest& q) {
+        return keptReply(std::to_string(q.connection) + "/" + std::to_string(q.indexOnConnection));
+    });
+    server.setKeepAlive(true);
+    std::string url = server.url("localhost", "/k");
+    SslSettings loose;
+    loose.validatesCertificateChain = false;
+    struct Step {
+        const char* name;
+        int key;
+        std::function<void(HttpReadStream&)> setup;
+        bool reused;
+        const char* body;  // connection/request on it, as the server counts
+    } steps[] = {
+        {"first", 41, {}, false, "1/1"},
+        {"same origin and settings", 41, {}, true, "1/2"},
+        {"other SSL settings", 41, [&](HttpReadStream& s) { s.setSslSettings(loose); }, false, "2/1"},
+        {"other key", 42, {}, false, "3/1"},
+        {"back to the first", 41, {}, true, "1/3"},
+    };
+    KeptStreams kept;
+    for (const auto& step : steps) {
+        Result r = kept.run(url, step.key, step.setup);
+        ASSERT_TRUE(r.ended) << step.name << ": " << r.error.description;
+        EXPECT_EQ(r.reused, step.reused) << step.name;
+        EXPECT_EQ(r.body, step.body) << step.name;
+    }
+    EXPECT_EQ(server.connectionCount(), 3);
+    EXPECT_EQ(server.requests().front().serverName, "localhost");
+}
+
+TEST_F(TlsStreamTest, TunnelThroughAProxyIsKeptAndAnotherRouteDoesNotTakeIt) {
+    const auto& c = testCertificates();
+    testnet::TlsHttpServer server(c.serverCert, c.serverKey, [](const testnet::TlsRequest& q) {
+        return keptReply(std::to_string(q.connection) + "/" + std::to_string(q.indexOnConnection));
+    });
+    server.setKeepAlive(true);
+    testnet::HttpProxyFixture proxy;
+    testnet::Socks5Fixture socks;
+    std::string url = server.url("localhost", "/p");
+    auto viaProxy = [&](HttpReadStream& s) { s.setHttpProxy({"", 0, "127.0.0.1", proxy.port()}); };
+    auto viaSocks = [&](HttpReadStream& s) { s.setSocksProxy({"127.0.0.1", socks.port()}); };
+
+    KeptStreams kept;
+    Result first = kept.run(url, 51, viaProxy);
+    Result second = kept.run(url, 51, viaProxy);
+    ASSERT_TRUE(first.ended && second.ended) << first.error.description << second.error.description;
+    EXPECT_TRUE(second.reused);
+    EXPECT_EQ(second.body, "1/2");
+    EXPECT_EQ(proxy.requestHeads().size(), 1u);  // one CONNECT for both
+
+    // The same origin and key through the SOCKS proxy, then directly: each a
+    // connection of its own.
+    Result bySocks = kept.run(url, 51, viaSocks);
+    Result direct = kept.run(url, 51);
+    ASSERT_TRUE(bySocks.ended && direct.ended);
+    EXPECT_FALSE(bySocks.reused);
+    EXPECT_FALSE(direct.reused);
+    EXPECT_EQ(bySocks.body, "2/1");
+    EXPECT_EQ(direct.body, "3/1");
+    EXPECT_EQ(socks.targets().size(), 1u);
+
+    // A refused tunnel leaves nothing to reuse: the next try asks again.
+    testnet::HttpProxyFixture refusing;
+    refusing.refuseConnect = true;
+    auto viaRefusing = [&](HttpReadStream& s) { s.setHttpProxy({"", 0, "127.0.0.1", refusing.port()}); };
+    Result refused = kept.run(url, 52, viaRefusing);
+    ASSERT_TRUE(refused.ended);
+    EXPECT_EQ(refused.head->statusCode, 407);
+    refusing.refuseConnect = false;
+    Result opened = kept.run(url, 52, viaRefusing);
+    ASSERT_TRUE(opened.ended) << opened.error.description;
+    EXPECT_FALSE(opened.reused);
+    EXPECT_EQ(opened.body, "4/1");
+    EXPECT_EQ(refusing.requestHeads().size(), 2u);
 }

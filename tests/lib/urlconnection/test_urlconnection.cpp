@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "lib/http/UcURLConnectionOperation.h"
+#include "lib/urlconnection/UcURLConnectionOperation.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "tests/platform/net/LoopbackHttpServer.h"

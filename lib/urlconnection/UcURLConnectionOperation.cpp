@@ -1,4 +1,4 @@
-#include "lib/http/UcURLConnectionOperation.h"
+#include "lib/urlconnection/UcURLConnectionOperation.h"
 
 #include <cerrno>
 #include <cstdio>
