@@ -179,7 +179,10 @@ void GxSpriteBatchNode::swap(unsigned oldIndex, unsigned newIndex) {
 }
 
 bool GxSpriteBatchNode::increaseAtlasCapacity() {
-    unsigned quantity = (textureAtlas_->capacity() + 1) * 4 / 3;
+    // Growth by a third, up to what 16-bit indices reach.
+    unsigned capacity = textureAtlas_->capacity();
+    unsigned quantity = std::min((capacity + 1) * 4 / 3, GxTextureAtlas::kMaxCapacity);
+    if (quantity <= capacity) return false;
     return textureAtlas_->resizeCapacity(quantity);
 }
 

@@ -324,4 +324,27 @@ TEST_F(Sprites, BatchIndicesFollowTheDrawingOrder) {
     EXPECT_EQ(gl::callCount(gl::Call::UseProgram), 0u);
 }
 
+TEST_F(Sprites, ABatchThatCannotGrowStaysAsItWas) {
+    REQUIRE_GL();
+    auto tex = solid(2, 2, {255, 255, 255, 255});
+    auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, GxTextureAtlas::kMaxCapacity - 1);
+    for (unsigned i = 0; i + 1 < GxTextureAtlas::kMaxCapacity; ++i)
+        batch->addChild(GxSprite::spriteWithTexture(tex), 0);
+    // One more fits (the atlas grows to its cap); a sprite with a child no longer does.
+    batch->addChild(GxSprite::spriteWithTexture(tex), 0);
+    EXPECT_EQ(batch->textureAtlas()->capacity(), GxTextureAtlas::kMaxCapacity);
+    auto parent = GxSprite::spriteWithTexture(tex);
+    parent->addChild(GxSprite::spriteWithTexture(tex), 0);
+    auto more = GxSprite::spriteWithTexture(tex);
+    batch->addChild(more, 0);
+    EXPECT_EQ(more->parent(), nullptr);
+    EXPECT_EQ(more->batchNode(), nullptr);
+    EXPECT_EQ(batch->childrenCount(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(batch->descendants().size(), size_t(GxTextureAtlas::kMaxCapacity));
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+    batch->addChild(parent, 0);
+    EXPECT_EQ(parent->parent(), nullptr);
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+}
+
 }  // namespace
