@@ -65,3 +65,26 @@ function(quenta_test)
     PROPERTIES LABELS ${Q_LABEL}
                TIMEOUT 300)
 endfunction()
+
+# quenta_screen_area(<area> [DEPS ...])
+# The library of one screen area, app/screens/<area>/: quenta_app_screens_<area>,
+# made of the folder's .cpp files, on app/cycle and app/core. app/start links
+# every area. An area never includes another area's headers (segues go
+# through the screen map); configuring fails when one does.
+function(quenta_screen_area area)
+  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
+  set(target quenta_app_screens_${area})
+  quenta_library(NAME ${target} DEPS quenta_app_cycle quenta_app_core ${Q_DEPS})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "#include \"app/screens/")
+    foreach(line IN LISTS includes)
+      if(NOT line MATCHES "#include \"app/screens/${area}/")
+        message(FATAL_ERROR "${source}: a screen area includes another area (${line}); segue through the screen map")
+      endif()
+    endforeach()
+  endforeach()
+  set_property(GLOBAL APPEND PROPERTY QUENTA_SCREEN_AREAS ${target})
+endfunction()
+
+include("${CMAKE_CURRENT_LIST_DIR}/Duktape.cmake")

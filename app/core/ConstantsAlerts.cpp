@@ -2,7 +2,7 @@
 // tall-screen shift.
 #include "app/core/Constants.h"
 #include "app/core/DBController.h"
-#include "lib/json/JsonParser.h"
+#include "app/core/Envelope.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
@@ -19,13 +19,6 @@ ui::AlertViewDelegate& simpleAlertDelegate() {
     return delegate;
 }
 
-std::optional<foundation::Value> parseObject(const std::string& text) {
-    JsonParser parser;
-    auto value = parser.objectWithString(text);
-    if (!value || !value->isDictionary()) return std::nullopt;
-    return value;
-}
-
 std::shared_ptr<ui::AlertView> showAlert(const std::string& title, const std::string& message, int tag,
                                          ui::AlertViewDelegate* delegate, const std::vector<std::string>& others) {
     auto alert = ui::AlertView::create(title, message, delegate, "确定", others);
@@ -40,20 +33,14 @@ void LogOutAlertDelegate::didDismissWithButtonIndex(ui::AlertView* alertView, in
     if (alertView && alertView->tag() == Constants::kRemoteLogOutAlertTag) foundation::exitApp(0);
 }
 
+// The reply checks are the envelope's; these names are what the screens call.
 std::optional<std::string> Constants::testIfReceivedContentIsValid(const std::string& reply) {
-    auto object = parseObject(reply);
-    if (!object) return std::nullopt;
-    const foundation::Value* content = object->get("content");
-    if (!object->get("safecenter") || !content) return std::nullopt;
-    return content->description();
+    return ReplyEnvelope::content(reply);
 }
 
 void Constants::testIfRemoteLogOutWhenRequestFinished(const std::string& reply, int tag,
                                                       ui::AlertViewDelegate* delegate) {
-    auto object = parseObject(reply);
-    if (!object) return;
-    const foundation::Value* result = object->get("result");
-    if (result && !result->isNull() && result->intValue() == 201) cleanUpAppForRemoteLogOut(tag, delegate);
+    if (ReplyEnvelope::isRemoteLogOut(reply)) cleanUpAppForRemoteLogOut(tag, delegate);
 }
 
 void Constants::cleanUpAppForRemoteLogOut(int tag, ui::AlertViewDelegate* delegate) {

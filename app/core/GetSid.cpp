@@ -3,10 +3,10 @@
 #include "app/core/DBController.h"
 #include "app/core/DeviceIdentity.h"
 #include "app/core/Envelope.h"
+#include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/rsaUtil.h"
 #include "lib/http/HttpRequest.h"
-#include "lib/json/JsonParser.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 
@@ -27,7 +27,7 @@ Answer GetSid::getSid(const std::string& mode) {
 }
 
 std::string GetSid::payloadText(const Answer& answer, const std::string& mode) {
-    const auto& who = mode == "0" ? answer.mac() : answer.uuid();
+    const auto& who = mode == "0" ? answer.mac : answer.uuid;
     return "0;" + (who ? *who : std::string("(null)")) + "," + mode;
 }
 
@@ -44,64 +44,65 @@ std::optional<std::string> GetSid::proof(const std::string& question, const std:
 
 void GetSid::readReply(const std::string& plain, Answer& answer) {
     if (ReplyEnvelope::isRemoteLogOut(plain)) {
-        answer.setAnswer(AnswerRemoteLogout);
+        answer.answer = AnswerRemoteLogout;
         return;
     }
     auto json = ReplyEnvelope::json(plain);
-    const foundation::Value* sid = json ? json->get("sid") : nullptr;
-    const foundation::Value* question = json ? json->get("question") : nullptr;
-    if (!json || !json->isDictionary() || !sid) {
-        answer.setAnswer(AnswerNetworkError);
+    std::string problem;
+    auto reply = json ? HandshakeReply::fromValue(*json, &problem) : std::nullopt;
+    if (!reply) {
+        if (!problem.empty()) foundation::log("handshake: ", problem);
+        answer.answer = AnswerNetworkError;
         return;
     }
-    answer.setSid(sid->description());
-    if (*answer.sid() == "null") {
-        answer.setAnswer(AnswerRemoteLogout);
+    answer.sid = reply->sid;
+    if (reply->sid == "null") {
+        answer.answer = AnswerRemoteLogout;
         return;
     }
-    if (!question) {
-        answer.setAnswer(AnswerNetworkError);
+    if (!reply->question) {
+        answer.answer = AnswerNetworkError;
         return;
     }
-    answer.setLongAnswer(question->description());
-    const std::string key = answer.mac() ? *answer.mac() : std::string("(null)");
-    auto p = proof(*answer.longAnswer(), HachMac::hachMac(key, *answer.sid()));
-    answer.setAnswer(p ? *p : std::string(AnswerNetworkError));
+    answer.longAnswer = reply->question;
+    const std::string key = answer.mac.value_or("(null)");
+    auto p = proof(*reply->question, HachMac::hachMac(key, reply->sid));
+    answer.answer = p ? *p : std::string(AnswerNetworkError);
     if (!p) foundation::log("handshake: a position of the question lies outside the proof");
 }
 
 void GetSid::sendMac(const std::string& mode) {
     answer_ = Answer();
     if (mode == "0") {
-        answer_.setMac(IdentifierAddition::firstBindIdentifier());
-        answer_.setUuid(CreateUUID::createUUID());
+        answer_.mac = IdentifierAddition::firstBindIdentifier();
+        answer_.uuid = CreateUUID::createUUID();
     } else {
         std::map<std::string, std::string> record;
         if (auto db = DBController::openExisting()) {
             if (auto rows = db->querryTable()) record = std::move(*rows);
             db->closeDatabase();
         }
-        answer_.setUuid(describeValue(record, StoreKeys::uuid));
-        answer_.setMac(describeValue(record, StoreKeys::mac));
+        answer_.uuid = describeValue(record, StoreKeys::uuid);
+        answer_.mac = describeValue(record, StoreKeys::mac);
     }
 
     auto address = requestAddressForPayload(payloadText(answer_, mode));
     if (!address) {
-        answer_.setAnswer(AnswerNetworkError);
+        answer_.answer = AnswerNetworkError;
         return;
     }
     auto request = http::HttpRequest::requestWithURL(*address);
     request->setTimeOutSeconds(kHandshakeTimeOut);
     request->startSynchronous();
     if (request->error()) {
-        answer_.setAnswer(AnswerNetworkError);
+        answer_.answer = AnswerNetworkError;
         return;
     }
     auto body = request->responseString();
     auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
     if (!plain) {
         // No envelope, or content that does not decipher.
-        answer_.setAnswer(AnswerNetworkError);
+        answer_.answer = AnswerNetworkError;
         return;
     }
     readReply(*plain, answer_);

@@ -7,6 +7,7 @@
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
+#include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
@@ -39,17 +40,17 @@ std::string initUtil::payloadText(const Answer& answer, const std::string& seria
     std::string height = d.screenHeight > 0 ? std::to_string(int(d.screenHeight)) : "480";
     std::string width = d.screenWidth > 0 ? std::to_string(int(d.screenWidth)) : "320";
     auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("(null)"); };
-    return "16;" + text(answer.mac()) + "," + text(answer.answer()) + "," + serial + ",iphone," + version + "," +
-           height + "," + width + "," + text(answer.uuid());
+    return "16;" + text(answer.mac) + "," + text(answer.answer) + "," + serial + ",iphone," + version + "," + height +
+           "," + width + "," + text(answer.uuid);
 }
 
 void initUtil::getHttpData(const std::string& serial) {
-    dkbase_.setSerial(serial);
+    dkbase_.serial = serial;
     GetSid handshake;
     answer_ = handshake.getSid("0");
-    foundation::log("answer:", answer_.answer() ? *answer_.answer() : "(null)");
-    if (answer_.answer() == std::optional<std::string>(AnswerNetworkError) ||
-        answer_.answer() == std::optional<std::string>(AnswerRemoteLogout)) {
+    foundation::log("answer:", answer_.answer ? *answer_.answer : "(null)");
+    if (answer_.answer == std::optional<std::string>(AnswerNetworkError) ||
+        answer_.answer == std::optional<std::string>(AnswerRemoteLogout)) {
         finish(false, true);
         return;
     }
@@ -75,25 +76,24 @@ void initUtil::requestFinished(http::HttpRequest& request) {
     auto body = request.responseString();
     auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
     auto json = plain ? ReplyEnvelope::json(*plain) : std::nullopt;
-    if (!json || !json->isDictionary()) {
+    std::string problem;
+    auto reply = json ? BindReply::fromValue(*json, &problem) : std::nullopt;
+    if (!reply) {
+        if (!problem.empty()) foundation::log("bind reply: ", problem);
         finish(false, true);
         return;
     }
-    const foundation::Value* result = json->get("result");
-    dkbase_.setResult(result ? result->description() : "(null)");
-    if (*dkbase_.result() != "true") {
+    dkbase_.result = reply->result.value_or("(null)");
+    if (!reply->accepted()) {
         finish(false, false);
         return;
     }
-    const foundation::Value* checktime = json->get("checktime");
-    const foundation::Value* bid = json->get("bid");
-    dkbase_.setServer_time(checktime ? checktime->description() : "(null)");
-    dkbase_.setBid(bid ? bid->description() : "(null)");
-    const long long serverSeconds = (checktime ? checktime->longLongValue() : 0) / 1000;
+    dkbase_.server_time = reply->checktime.value_or("(null)");
+    dkbase_.bid = reply->bid.value_or("(null)");
     const long long now = foundation::clock().nowSeconds();
-    dkbase_.setDifftime(std::to_string(serverSeconds - now));
-    foundation::log("check_time:", *dkbase_.server_time());
-    foundation::log("diff_time:", *dkbase_.difftime());
+    dkbase_.difftime = std::to_string(reply->serverSeconds() - now);
+    foundation::log("check_time:", *dkbase_.server_time);
+    foundation::log("diff_time:", *dkbase_.difftime);
     finish(saveDkbase(dkbase_, answer_), false);
 }
 
@@ -119,11 +119,11 @@ bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
     // The rows of a complete binding, in the order the launch routing and the
     // screens expect to find them.
     const std::vector<std::pair<const char*, std::string>> rows = {
-        {StoreKeys::bid, text(dkbase.bid())},
-        {StoreKeys::mac, text(answer.mac())},
+        {StoreKeys::bid, text(dkbase.bid)},
+        {StoreKeys::mac, text(answer.mac)},
         {StoreKeys::sessionkey, "null"},
-        {StoreKeys::uuid, text(answer.uuid())},
-        {StoreKeys::diffTime, text(dkbase.difftime())},
+        {StoreKeys::uuid, text(answer.uuid)},
+        {StoreKeys::diffTime, text(dkbase.difftime)},
         {StoreKeys::suggestTime, "123"},
         {StoreKeys::passward, "null"},
         {StoreKeys::username, "null"},

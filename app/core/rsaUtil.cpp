@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/core/Deployment.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 
 namespace {
@@ -31,14 +32,13 @@ BIGNUM* parseHex(std::string_view hex) {
     return bn;
 }
 
+// A character that is not a hex digit reads as 48, as the envelope always did.
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return 48;
+    int v = foundation::hexDigitValue(c);
+    return v < 0 ? 48 : v;
 }
 
-bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool isHexDigit(char c) { return foundation::hexDigitValue(c) >= 0; }
 
 }  // namespace
 
@@ -114,15 +114,11 @@ size_t hexToBytes(const char* text, size_t length, uint8_t* out, size_t* outSize
 }
 
 size_t bytesToHex(const uint8_t* bytes, size_t count, char* out, size_t* outSize) {
-    static const char digits[] = "0123456789abcdef";
     size_t needed = 2 * count + 1;
     size_t given = outSize ? *outSize : 0;
     if (outSize) *outSize = needed;
     if (!out || given < needed) return 0;
-    for (size_t i = 0; i < count; ++i) {
-        out[2 * i] = digits[bytes[i] >> 4];
-        out[2 * i + 1] = digits[bytes[i] & 15];
-    }
+    if (count) foundation::writeHex(bytes, count, out);
     out[2 * count] = '\0';
     return count;
 }

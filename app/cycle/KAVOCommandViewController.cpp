@@ -10,6 +10,7 @@
 #include "app/core/rsaUtil.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/App.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Image.h"
@@ -93,11 +94,12 @@ void KAVOCommandViewController::selectorForProgressHUD(int tag, const foundation
     if (!s) return;
     foundation::compareAndSwap(s->waiting, 0, 1);
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
-    std::thread commandThread([self, tag, argument] { self->threadFunc(tag, argument); });
+    auto command =
+        foundation::BackgroundTask::run("command", [self, tag, argument] { self->threadFunc(tag, argument); });
     s->condition.lock();
     while (s->waiting.load() == 1) s->condition.waitFor(s->command.waitSlice);
     s->condition.unlock();
-    commandThread.join();
+    command->wait();
 }
 
 // ---------------------------------------------------------------- 3. the command thread
@@ -110,7 +112,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     if (cmd.handshake) {
         GetSid getSid;
         answer = getSid.getSid("1");
-        const std::string result = answer.answer().value_or(AnswerNetworkError);
+        const std::string result = answer.answer.value_or(AnswerNetworkError);
         if (result == AnswerNetworkError) {
             notifyProgressHUDToDisappear(tag);
             reportFailure(cmd.handshakeFailure);
@@ -124,7 +126,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             return;
         }
     } else {
-        answer.setUuid(Constants::getValueFromDBByKey(StoreKeys::uuid));
+        answer.uuid = Constants::getValueFromDBByKey(StoreKeys::uuid);
     }
 
     std::optional<std::string> url = cmd.assembleURL ? cmd.assembleURL(answer, argument) : std::nullopt;
@@ -159,12 +161,8 @@ void KAVOCommandViewController::forget(http::HttpRequest& request) {
 // ---------------------------------------------------------------- ending
 
 void KAVOCommandViewController::notifyProgressHUDToDisappear(int tag) {
-    if (foundation::RunLoop::isMainThread()) {
-        setBarButtonsEnabled(true);
-    } else {
-        auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
-        foundation::RunLoop::main().post([self] { self->setBarButtonsEnabled(true); });
-    }
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    foundation::performOnMainThread([self] { self->setBarButtonsEnabled(true); });
     CommandState* s = state(tag);
     if (!s) return;
     s->condition.lock();

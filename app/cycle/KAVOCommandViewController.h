@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "app/core/Models.h"
+#include "app/core/Replies.h"
 #include "lib/http/HttpRequest.h"
 #include "lib/kit/ProgressHUD.h"
 #include "platform/foundation/Dispatch.h"
@@ -68,6 +69,18 @@ struct CommandReply {
     // The text parsed as JSON; nullopt for a plain-text command or when the
     // text is not JSON.
     std::optional<foundation::Value> json;
+
+    // The reply read into a typed struct (see app/core/Replies.h): nullopt,
+    // with the problem in *error, when there is no JSON or a member is
+    // missing or mistyped.
+    template <class T>
+    std::optional<T> as(std::string* error = nullptr) const {
+        if (!json) {
+            if (error) *error = "the reply is not JSON";
+            return std::nullopt;
+        }
+        return T::fromValue(*json, error);
+    }
 };
 
 struct ScreenCommand {

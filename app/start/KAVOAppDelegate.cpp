@@ -56,8 +56,9 @@ void KAVOAppDelegate::didRegisterForRemoteNotificationsWithDeviceToken(ui::Appli
     defaults.synchronize();
 }
 
-void KAVOAppDelegate::didFailToRegisterForRemoteNotificationsWithError(ui::Application*, const std::string& error) {
-    foundation::log("Failed to get token, error: ", error);
+void KAVOAppDelegate::didFailToRegisterForRemoteNotificationsWithError(ui::Application*,
+                                                                       const foundation::Error& error) {
+    foundation::log("Failed to get token, error: ", error.description());
 }
 
 void KAVOAppDelegate::didReceiveRemoteNotification(ui::Application* app, const foundation::Value& userInfo) {

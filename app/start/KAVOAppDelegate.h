@@ -33,7 +33,8 @@ public:
     bool didFinishLaunchingWithOptions(ui::Application* app, const foundation::Dictionary& launchOptions) override;
     void didRegisterForRemoteNotificationsWithDeviceToken(ui::Application* app,
                                                           const std::vector<uint8_t>& deviceToken) override;
-    void didFailToRegisterForRemoteNotificationsWithError(ui::Application* app, const std::string& error) override;
+    void didFailToRegisterForRemoteNotificationsWithError(ui::Application* app,
+                                                          const foundation::Error& error) override;
     void didReceiveRemoteNotification(ui::Application* app, const foundation::Value& userInfo) override;
     // Always true; the hand-back is stored under "korvextoken" when it comes
     // from the payment client app.

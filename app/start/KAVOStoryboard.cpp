@@ -12,6 +12,8 @@ std::unique_ptr<ui::ScreenMap> make() {
     map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
+    // Each area of app/screens/ adds its screens and their segues here with
+    // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     return map;
 }
 

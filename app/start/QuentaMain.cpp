@@ -57,7 +57,7 @@ int quentaMain(int argc, char** argv) {
     http::installAuthenticationDialog();
     LaunchedApp app = launchApp(shell.windowRef(), KAVOStoryboard::make(), options);
     if (!openURL.empty()) {
-        foundation::RunLoop::main().post(
+        foundation::postToMain(
             [openURL, sourceApp] { ui::Application::shared().deliverIncomingURL(openURL, sourceApp); });
     }
     shell.run();

@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "Collector.h"
 #include "lib/analytics/TrkDataDispatcher.h"
 #include "lib/analytics/TrkPersistentHitStore.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/support/analytics/Collector.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/TlsSession.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
-#include "tests/platform/net/ProxyTlsFixtures.h"
+#include "tests/support/net/LoopbackHttpServer.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 namespace {
 

@@ -1,9 +1,11 @@
 #pragma once
-// Error values of the analytics client: a domain, a signed 32-bit code and an
-// (always empty) user info.
+// Error values of the analytics client: the foundation's error with a
+// domain and a signed 32-bit code (message and user info always empty).
 
 #include <cstdint>
 #include <string>
+
+#include "platform/foundation/Error.h"
 
 inline const std::string kTrkTrackerErrorDomain = "org.trkanalytics.TrkTrackerError";
 inline const std::string kTrkPersistentEventStoreErrorDomain = "org.trkanalytics.TrkPersistentEventStoreError";
@@ -19,11 +21,7 @@ inline constexpr int32_t kTrkNoDatabaseError = int32_t(0xBADBADDB);
 // The hit store has no open database.
 inline constexpr int32_t kTrkDatabaseNotOpenError = int32_t(0xDEADC0DE);
 
-struct TrkError {
-    std::string domain;
-    int32_t code = 0;
-    bool operator==(const TrkError&) const = default;
-};
+using TrkError = foundation::Error;
 
 // Writes the error when the out-parameter is given. Always returns false, so
 // callers can `return setError(...)`.

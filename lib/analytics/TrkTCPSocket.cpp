@@ -1,15 +1,10 @@
 #include "lib/analytics/TrkTCPSocket.h"
 
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
+#include "platform/foundation/Dispatch.h"
 
 std::shared_ptr<TrkTCPSocket> TrkTCPSocket::create(TrkTCPSocketDelegate* delegate, foundation::RunLoop* runLoop,
                                                    std::recursive_mutex* lock) {
@@ -21,80 +16,119 @@ TrkTCPSocket::TrkTCPSocket(TrkTCPSocketDelegate* delegate, foundation::RunLoop* 
 
 TrkTCPSocket::~TrkTCPSocket() { close(); }
 
+namespace {
+
+// Waits (blocking the caller, as an in-line connect does) for the resolver
+// pool's answer.
+std::vector<net::SocketAddress> resolveAndWait(const std::string& host, int port) {
+    struct Result {
+        foundation::Semaphore done;
+        std::vector<net::SocketAddress> addresses;
+    };
+    auto result = std::make_shared<Result>();
+    net::Resolver::resolve(host, port, [result](std::vector<net::SocketAddress> addresses, net::StreamError) {
+        result->addresses = std::move(addresses);
+        result->done.signal();
+    });
+    result->done.wait();
+    return std::move(result->addresses);
+}
+
+}  // namespace
+
 bool TrkTCPSocket::connect(const std::string& host, int port, bool inLine) {
-    if (fd_ >= 0) return false;
+    if (socket_.valid() || resolving_) return false;
     hooked_ = !inLine;
     connected_ = false;
     wantsWritable_ = false;
     addresses_.clear();
     nextAddress_ = 0;
-
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* list = nullptr;
-    std::string service = std::to_string(port);
-    if (port > 0 && port <= 65535 && !host.empty() && getaddrinfo(host.c_str(), service.c_str(), &hints, &list) == 0) {
-        for (addrinfo* a = list; a; a = a->ai_next) {
-            const uint8_t* p = reinterpret_cast<const uint8_t*>(a->ai_addr);
-            addresses_.emplace_back(std::vector<uint8_t>(p, p + a->ai_addrlen), static_cast<unsigned>(a->ai_family));
-        }
-        freeaddrinfo(list);
-    }
+    const uint64_t attempt = ++attempt_;
+    const bool usable = port > 0 && port <= 65535 && !host.empty();
 
     if (inLine) {
-        for (const auto& [addr, family] : addresses_) {
-            int s = ::socket(static_cast<int>(family), SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (s < 0) continue;
-            if (::connect(s, reinterpret_cast<const sockaddr*>(addr.data()), static_cast<socklen_t>(addr.size())) ==
-                0) {
-                int one = 1;
-                setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                fd_ = s;
-                connected_ = true;
-                return true;
+        if (usable) addresses_ = resolveAndWait(host, port);
+        for (const auto& address : addresses_) {
+            bool done = false;
+            net::StreamError error;
+            net::Socket s = net::Socket::startConnect(address, done, error);
+            if (!s.valid()) continue;
+            if (!done) {
+                pollfd p{s.fd(), POLLOUT, 0};
+                while (::poll(&p, 1, -1) < 0 && errno == EINTR) {}
+                if (s.connectResult()) continue;
             }
-            ::close(s);
+            // In-line use reads and writes blocking.
+            ::fcntl(s.fd(), F_SETFL, ::fcntl(s.fd(), F_GETFL) & ~O_NONBLOCK);
+            socket_ = std::move(s);
+            connected_ = true;
+            return true;
         }
         if (delegate_) delegate_->socketConnectDidFail(*this, nullptr);
         close();
         return false;
     }
 
+    if (usable && !net::Resolver::isNumericHost(host)) {
+        resolving_ = true;
+        std::weak_ptr<TrkTCPSocket> weak = shared_from_this();
+        foundation::RunLoop* loop = runLoop_;
+        net::Resolver::resolve(host, port,
+                               [weak, loop, attempt](std::vector<net::SocketAddress> addresses, net::StreamError) {
+                                   loop->post(
+                                       [weak, attempt, addresses = std::move(addresses)]() mutable {
+                                           if (auto self = weak.lock())
+                                               self->addressesResolved(attempt, std::move(addresses));
+                                       },
+                                       foundation::kDefaultMode);
+                               });
+        return true;
+    }
+
+    // A numeric address is known at once.
+    if (usable) {
+        net::Resolver::resolve(host, port, [this](std::vector<net::SocketAddress> addresses, net::StreamError) {
+            addresses_ = std::move(addresses);
+        });
+    }
     startConnect();
-    if (fd_ < 0) {
+    if (!socket_.valid()) {
         reportFailureLater();
         return false;
     }
     return true;
 }
 
+void TrkTCPSocket::addressesResolved(uint64_t attempt, std::vector<net::SocketAddress> addresses) {
+    std::lock_guard<std::recursive_mutex> guard(*lock_);
+    if (attempt != attempt_ || !resolving_) return;  // closed or connecting anew meanwhile
+    resolving_ = false;
+    addresses_ = std::move(addresses);
+    nextAddress_ = 0;
+    startConnect();
+    if (!socket_.valid() && delegate_) delegate_->socketConnectDidFail(*this, nullptr);
+}
+
 void TrkTCPSocket::startConnect() {
     while (nextAddress_ < addresses_.size()) {
-        const auto& [addr, family] = addresses_[nextAddress_++];
-        int s = ::socket(static_cast<int>(family), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (s < 0) continue;
-        int one = 1;
-        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        int rc = ::connect(s, reinterpret_cast<const sockaddr*>(addr.data()), static_cast<socklen_t>(addr.size()));
-        if (rc == 0 || errno == EINPROGRESS) {
-            fd_ = s;
-            std::weak_ptr<TrkTCPSocket> weak = shared_from_this();
-            int fd = s;
-            watch_ = runLoop_->watchFd(
-                fd, POLLOUT,
-                [weak, fd](int, short revents) {
-                    auto self = weak.lock();
-                    if (!self) return;
-                    std::lock_guard<std::recursive_mutex> guard(*self->lock_);
-                    if (self->fd_ != fd) return;
-                    self->handleEvents(revents);
-                },
-                foundation::kDefaultMode);
-            return;
-        }
-        ::close(s);
+        bool done = false;
+        net::StreamError error;
+        net::Socket s = net::Socket::startConnect(addresses_[nextAddress_++], done, error);
+        if (!s.valid()) continue;
+        socket_ = std::move(s);
+        const int fd = socket_.fd();
+        std::weak_ptr<TrkTCPSocket> weak = shared_from_this();
+        watch_ = runLoop_->watchFd(
+            fd, POLLOUT,
+            [weak, fd](int, short revents) {
+                auto self = weak.lock();
+                if (!self) return;
+                std::lock_guard<std::recursive_mutex> guard(*self->lock_);
+                if (self->socket_.fd() != fd) return;
+                self->handleEvents(revents);
+            },
+            foundation::kDefaultMode);
+        return;
     }
 }
 
@@ -105,7 +139,7 @@ void TrkTCPSocket::reportFailureLater() {
             auto self = weak.lock();
             if (!self) return;
             std::lock_guard<std::recursive_mutex> guard(*self->lock_);
-            if (self->fd_ < 0 && self->delegate_) self->delegate_->socketConnectDidFail(*self, nullptr);
+            if (!self->socket_.valid() && self->delegate_) self->delegate_->socketConnectDidFail(*self, nullptr);
         },
         foundation::kDefaultMode);
 }
@@ -120,68 +154,71 @@ void TrkTCPSocket::updateWatch() {
 void TrkTCPSocket::handleEvents(short revents) {
     auto keepAlive = shared_from_this();
     if (!connected_) {
-        int err = 0;
-        socklen_t len = sizeof err;
-        if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
-        if (err == 0 && (revents & POLLOUT)) {
+        net::StreamError err = socket_.connectResult();
+        if (!err && (revents & POLLOUT)) {
             connected_ = true;
             // Connected is reported once; from now on the socket reports reads.
             updateWatch();
             if (delegate_) delegate_->socketConnectDidSucceed(*this);
             return;
         }
-        if (err == 0 && !(revents & (POLLERR | POLLHUP))) return;
+        if (!err && !(revents & (POLLERR | POLLHUP))) return;
         // This address failed; try the next one, else report the failure.
         if (watch_) watch_->cancel();
         watch_.reset();
-        ::close(fd_);
-        fd_ = -1;
+        socket_.close();
         startConnect();
-        if (fd_ < 0 && delegate_) delegate_->socketConnectDidFail(*this, nullptr);
+        if (!socket_.valid() && delegate_) delegate_->socketConnectDidFail(*this, nullptr);
         return;
     }
-    int fd = fd_;
+    int fd = socket_.fd();
     if ((revents & POLLOUT) && wantsWritable_) {
         wantsWritable_ = false;
         updateWatch();
         if (delegate_) delegate_->socketBecameWritable(*this);
     }
-    if (fd_ != fd) return;  // closed by the delegate
+    if (socket_.fd() != fd) return;  // closed by the delegate
     if (revents & (POLLIN | POLLERR | POLLHUP)) {
         if (delegate_) delegate_->socketBecameReadable(*this);
     }
 }
 
 bool TrkTCPSocket::readyToRead() {
-    if (fd_ < 0) return false;
-    pollfd p{fd_, POLLIN, 0};
+    if (!socket_.valid()) return false;
+    pollfd p{socket_.fd(), POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLIN | POLLERR | POLLHUP));
 }
 
 void TrkTCPSocket::waitReadable(int timeoutMs) {
-    if (fd_ < 0) return;
-    pollfd p{fd_, POLLIN, 0};
+    if (!socket_.valid()) return;
+    pollfd p{socket_.fd(), POLLIN, 0};
     ::poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
 }
 
 int TrkTCPSocket::read(uint8_t* buffer, int length) {
-    if (fd_ < 0 || !buffer || length <= 0) return -1;
-    while (true) {
-        ssize_t n = ::recv(fd_, buffer, static_cast<size_t>(length), 0);
-        if (n >= 0) return static_cast<int>(n);
-        if (errno != EINTR) return -1;
+    if (!socket_.valid() || !buffer || length <= 0) return -1;
+    net::IoResult r = socket_.read(buffer, static_cast<size_t>(length));
+    switch (r.kind) {
+        case net::IoResult::Kind::Done:
+            return static_cast<int>(r.bytes);
+        case net::IoResult::Kind::End:
+            return 0;
+        default:
+            return -1;
     }
 }
 
 int TrkTCPSocket::send(const uint8_t* bytes, int length) {
-    if (fd_ < 0) return -1;
+    if (!socket_.valid()) return -1;
     if (length <= 0) return 0;
-    while (true) {
-        ssize_t n = ::send(fd_, bytes, static_cast<size_t>(length), MSG_NOSIGNAL);
-        if (n >= 0) return static_cast<int>(n);
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
-        return -1;
+    net::IoResult r = socket_.write(bytes, static_cast<size_t>(length));
+    switch (r.kind) {
+        case net::IoResult::Kind::Done:
+            return static_cast<int>(r.bytes);
+        case net::IoResult::Kind::WouldBlock:
+            return 0;
+        default:
+            return -1;
     }
 }
 
@@ -192,10 +229,11 @@ void TrkTCPSocket::setWantsWritable(bool wants) {
 }
 
 void TrkTCPSocket::close() {
+    ++attempt_;
+    resolving_ = false;
     if (watch_) watch_->cancel();
     watch_.reset();
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    socket_.close();
     connected_ = false;
     wantsWritable_ = false;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // A client TCP connection to the collector, either driven by the run loop
 // (connected reported once, then readable / error / end) or used in line
-// with a blocking connect and polling.
+// with a blocking connect and polling. Built on the platform socket; host
+// names are resolved by the platform's resolver pool, never on the caller's
+// run loop.
 
 #include <memory>
 #include <mutex>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/Socket.h"
 
 class TrkTCPSocket;
 
@@ -38,13 +41,15 @@ public:
     TrkTCPSocketDelegate* delegate() const { return delegate_; }
     void setDelegate(TrkTCPSocketDelegate* d) { delegate_ = d; }
     bool hookedInRunLoop() const { return hooked_; }
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return socket_.valid(); }
 
     // In line: a blocking connect; false (after telling the delegate) when it
     // fails. On the run loop: starts a connect whose outcome reaches the
     // delegate from the run loop; false when a connection is already open or
-    // the connect could not even start (the failure is still reported from
-    // the run loop).
+    // starting, or the connect could not even start (the failure is still
+    // reported from the run loop). A host name (not a numeric address) is
+    // first resolved on the resolver pool: connect returns true at once and
+    // an unknown name is reported as a failed connect.
     virtual bool connect(const std::string& host, int port, bool inLine);
     // Bytes are waiting (or the end / an error): a read will not block.
     virtual bool readyToRead();
@@ -64,6 +69,7 @@ protected:
 
 private:
     void startConnect();
+    void addressesResolved(uint64_t attempt, std::vector<net::SocketAddress> addresses);
     void handleEvents(short revents);
     void reportFailureLater();
     void updateWatch();
@@ -72,11 +78,13 @@ private:
     foundation::RunLoop* runLoop_;
     std::recursive_mutex ownLock_;
     std::recursive_mutex* lock_;
-    int fd_ = -1;
+    net::Socket socket_;
     bool hooked_ = false;
+    bool resolving_ = false;
+    uint64_t attempt_ = 0;  // a newer connect or a close makes older resolutions stale
     bool connected_ = false;
     bool wantsWritable_ = false;
-    std::vector<std::pair<std::vector<uint8_t>, unsigned>> addresses_;  // sockaddr bytes, family
+    std::vector<net::SocketAddress> addresses_;
     size_t nextAddress_ = 0;
     foundation::FdWatchRef watch_;
 };

@@ -1,6 +1,7 @@
 #include "lib/analytics/TrkTracker.h"
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace {
@@ -50,6 +51,11 @@ std::recursive_mutex& TrkTracker::classLock() {
 TrkTracker& TrkTracker::sharedTracker() {
     std::lock_guard<std::recursive_mutex> lock(classLock());
     static TrkTracker* tracker = new TrkTracker();  // lives for the process
+    static const bool registered =
+        (foundation::registerResetter("analytics.tracker", foundation::ResetPhase::SharedObject,
+                                      [] { tracker->stopTracker(); }),
+         true);
+    (void)registered;
     return *tracker;
 }
 

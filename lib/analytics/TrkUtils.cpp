@@ -9,6 +9,7 @@
 #include "lib/analytics/TrkTracker.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Log.h"
 
 namespace {
@@ -72,22 +73,7 @@ std::string TrkUtils::systemCountryFromLocale(const std::string& locale) {
 }
 
 std::string TrkUtils::urlEncode(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (char ch : text) {
-        unsigned char c = static_cast<unsigned char>(ch);
-        bool keep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                    c == '_' || c == '.' || c == '!' || c == '~' || c == '*' || c == '\'' || c == '(' || c == ')';
-        if (keep) {
-            out += ch;
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return foundation::percentEscape(text, foundation::kPercentKeepMarks);
 }
 
 std::optional<std::string> TrkUtils::urlEncodeString(const std::optional<std::string>& text) {

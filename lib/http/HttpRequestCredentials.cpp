@@ -474,7 +474,7 @@ bool HttpRequest::willAskDelegateForCredentials() {
         !authenticationNeededBlock_)
         return false;
     auto self = shared_from_this();
-    foundation::RunLoop::main().post([self] {
+    foundation::postToMain([self] {
         HttpRequestDelegate* delegate;
         Block block;
         {
@@ -501,7 +501,7 @@ bool HttpRequest::willAskDelegateForProxyCredentials() {
         !proxyAuthenticationNeededBlock_)
         return false;
     auto self = shared_from_this();
-    foundation::RunLoop::main().post([self] {
+    foundation::postToMain([self] {
         HttpRequestDelegate* delegate;
         Block block;
         {

@@ -249,7 +249,7 @@ void HttpAuthenticationDialog::viewDidDisappear(bool animated) {
     if (passwordField()) passwordField()->resignFirstResponder();
     if (domainField()) domainField()->resignFirstResponder();
     if (shownDialog().get() == this) shownDialog().reset();
-    foundation::RunLoop::main().post(presentNext);
+    foundation::postToMain(presentNext);
 }
 
 ui::TextField* HttpAuthenticationDialog::textFieldInRow(int row, int section) const {

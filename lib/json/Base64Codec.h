@@ -2,7 +2,7 @@
 // Base64 with the standard alphabet (padding written and required) and the
 // URL- and file-name-safe alphabet (padding as asked, optional when
 // decoding). Every method answers nothing on failure; empty input is a
-// failure too.
+// failure too. The coding itself is the foundation's (Encoding.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -10,9 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Value.h"
 
-enum class Base64Alphabet { Standard, WebSafe };
+using Base64Alphabet = foundation::Base64Alphabet;
 
 class Base64Codec {
 public:

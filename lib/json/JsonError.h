@@ -1,11 +1,7 @@
 #pragma once
+// An error of the JSON reader or writer: the foundation's error with the
+// reader's or writer's domain, code 0 and the message.
 
-#include <string>
+#include "platform/foundation/Error.h"
 
-// An error object of the JSON reader or writer: domain, code (always 0) and
-// the message.
-struct JsonError {
-    std::string domain;
-    int code = 0;
-    std::string localizedDescription;
-};
+using JsonError = foundation::Error;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
@@ -23,13 +24,14 @@ void setLastText(const std::string& t) {
     lastText() = t;
 }
 
-// Runs fn on the main thread (at once when already there).
-void onMain(std::function<void()> fn) { foundation::performOnMainThread(std::move(fn), false); }
-
 }  // namespace
 
 DnNotificationManager& DnNotificationManager::sharedManager() {
     static DnNotificationManager* manager = new DnNotificationManager();  // lives for the whole process
+    static const bool registered = (foundation::registerResetter("kit.notices", foundation::ResetPhase::Presentation,
+                                                                 [] { manager->cleanUpNotificationQueue(); }),
+                                    true);
+    (void)registered;
     return *manager;
 }
 
@@ -48,7 +50,7 @@ void DnNotificationManager::notificationWithMessageForAlert(const std::optional<
     }
     std::weak_ptr<ui::View> parent = parentView ? parentView->weak_from_this() : std::weak_ptr<ui::View>();
     bool hadParent = parentView != nullptr;
-    onMain([message, image, parent, hadParent] {
+    foundation::performOnMainThread([message, image, parent, hadParent] {
         auto p = parent.lock();
         if (hadParent && !p) {
             // The screen went away meanwhile: the text was never shown.
@@ -64,7 +66,8 @@ void DnNotificationManager::notificationWithMessageForAD(const std::optional<std
                                                          ui::ImageRef image) {
     if (message && message->empty()) return;
     if (!message && !image) return;
-    onMain([message, image] { sharedManager().addNotificationWithMessageForAD(message, image); });
+    foundation::performOnMainThread(
+        [message, image] { sharedManager().addNotificationWithMessageForAD(message, image); });
 }
 
 // ---------------------------------------------------------------- building

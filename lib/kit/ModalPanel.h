@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/View.h"
 
@@ -16,7 +17,8 @@ class ModalPanel;
 
 // Every method is optional. shouldCloseModalPanel answers nullopt when the
 // delegate does not decide (the close button then runs onClosePressed).
-class ModalPanelDelegate {
+// Kept weakly: a delegate destroyed while the panel shows is not called.
+class ModalPanelDelegate : public foundation::Referenceable {
 public:
     virtual ~ModalPanelDelegate() = default;
     virtual void willShowModalPanel(ModalPanel* panel) { (void)panel; }
@@ -106,7 +108,7 @@ private:
     void showDone();
     void animateClose(std::function<void(bool)> done);
 
-    ModalPanelDelegate* delegate_ = nullptr;
+    foundation::WeakRef<ModalPanelDelegate> delegate_;
     std::shared_ptr<ui::View> contentContainer_;
     std::shared_ptr<ui::View> roundedRect_;
     std::shared_ptr<ui::Button> closeButton_;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/View.h"
@@ -30,7 +31,8 @@ enum MsTableAlertStyle {
     MsTableAlertStyleShaded = 1,
 };
 
-class MsTableAlertDelegate {
+// Kept weakly: a delegate destroyed while the panel shows is not called.
+class MsTableAlertDelegate : public foundation::Referenceable {
 public:
     virtual ~MsTableAlertDelegate() = default;
     // nullopt: the alert's rowHeight.
@@ -197,7 +199,7 @@ private:
     int style_ = MsTableAlertStylePlain;
     int maximumVisibleRows_ = 4;
     double rowHeight_ = 40;
-    MsTableAlertDelegate* delegate_ = nullptr;
+    foundation::WeakRef<MsTableAlertDelegate> delegate_;
     MsTableAlertDataSource* dataSource_ = nullptr;
     bool presented_ = false;
     // The alert's frame before and after the last growth.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
@@ -317,15 +318,9 @@ void ProgressHUD::showWhileExecuting(std::function<void()> task, bool animated) 
         taskInProgress_ = true;
     }
     auto self = std::static_pointer_cast<ProgressHUD>(shared_from_this());
-    std::thread([self, task = std::move(task)]() mutable {
-        if (task) task();
-        // The overlay and the task go to the main thread with the clean-up, so
-        // neither is released here.
-        foundation::RunLoop::main().post([self = std::move(self), task = std::move(task)]() mutable {
-            task = nullptr;  // what the task held goes before the hide
-            self->cleanUp();
-        });
-    }).detach();
+    // The background task releases the task (and what it held) on the main
+    // thread before the clean-up hides the overlay.
+    foundation::BackgroundTask::run("hud.task", std::move(task), [self] { self->cleanUp(); });
     show(animated);
 }
 
@@ -453,13 +448,9 @@ void ProgressHUD::setProgress(float p) {
 }
 
 void ProgressHUD::observeValueForKeyPath(const char* keyPath) {
-    if (foundation::RunLoop::isMainThread()) {
-        updateUIForKeypath(keyPath);
-        return;
-    }
     std::weak_ptr<View> weak = weak_from_this();
     std::string key = keyPath;
-    foundation::RunLoop::main().post([weak, key] {
+    foundation::performOnMainThread([weak, key] {
         if (auto self = std::static_pointer_cast<ProgressHUD>(weak.lock())) self->updateUIForKeypath(key);
     });
 }

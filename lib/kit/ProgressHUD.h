@@ -2,8 +2,8 @@
 // The modal waiting overlay: a transparent view over its superview that can
 // darken it with a radial shade and draws a dark rounded box in its centre
 // holding an indicator (spinner, pie, ring, a custom view or nothing), a
-// caption and a multi-line detail text. showWhileExecuting runs a task on a
-// thread of its own, shows the overlay meanwhile and hides it on the main
+// caption and a multi-line detail text. showWhileExecuting runs a task on the
+// background pool, shows the overlay meanwhile and hides it on the main
 // thread when the task returns; the delegate then hears hudWasHidden.
 //
 // Every property may be set from any thread. Changes that touch the views
@@ -20,13 +20,15 @@
 #include <vector>
 
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 
 class ProgressHUD;
 
-class ProgressHUDDelegate {
+// Kept weakly by the overlay: a delegate destroyed first is not called.
+class ProgressHUDDelegate : public foundation::Referenceable {
 public:
     virtual ~ProgressHUDDelegate() = default;
     // After the overlay has hidden (before its removal when that was asked).
@@ -99,7 +101,7 @@ public:
     void hide(bool animated);
     // hide(animated) after the delay, through the run loop of the calling thread.
     void hide(bool animated, double delay);
-    // Runs task on a new thread and shows the overlay meanwhile; when the task
+    // Runs task on the background pool ("hud.task") and shows the overlay meanwhile; when the task
     // returns the overlay hides on the main thread. The task (and whatever it
     // holds) is kept until then and released on the main thread.
     void showWhileExecuting(std::function<void()> task, bool animated);
@@ -181,7 +183,7 @@ private:
     void cancelTimers();
 
     mutable std::mutex mutex_;
-    ProgressHUDDelegate* delegate_ = nullptr;
+    foundation::WeakRef<ProgressHUDDelegate> delegate_;
     int mode_ = ProgressHUDModeIndeterminate;
     int animationType_ = ProgressHUDAnimationFade;
     std::shared_ptr<ui::View> customView_;

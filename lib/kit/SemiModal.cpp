@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 
@@ -20,6 +21,11 @@ struct Presentation {
 
 std::map<const ui::View*, Presentation>& presentations() {
     static std::map<const ui::View*, Presentation> map;
+    // The records keep their controllers: a reset lets them go.
+    static const bool registered =
+        (foundation::registerResetter("kit.semiModal", foundation::ResetPhase::Presentation, [] { map.clear(); }),
+         true);
+    (void)registered;
     return map;
 }
 

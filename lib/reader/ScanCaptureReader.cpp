@@ -99,7 +99,7 @@ void ScanCaptureReader::cropUpdate() {
 
 void ScanCaptureReader::postToMain(std::function<void(ScanCaptureReader&)> fn) {
     std::weak_ptr<ScanCaptureReader> weak = weak_from_this();
-    foundation::RunLoop::main().post([weak, fn = std::move(fn)] {
+    foundation::postToMain([weak, fn = std::move(fn)] {
         if (auto self = weak.lock()) fn(*self);
     });
 }

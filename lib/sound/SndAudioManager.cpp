@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "lib/sound/SndAudioFile.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace {
@@ -170,7 +171,10 @@ void SndAudioManager::initAsynchronously(int mode) {
     gManagerState = kSndManagerInitialising;
     configure(mode);
     if (gInitialiser.joinable()) gInitialiser.join();
-    gInitialiser = std::thread([] { SndAsynchInitialiser().main(); });
+    gInitialiser = std::thread([] {
+        foundation::setThreadName("snd.init");
+        SndAsynchInitialiser().main();
+    });
 }
 
 void SndAudioManager::end() {

@@ -5,6 +5,7 @@
 
 #include "lib/sound/SndAudioFile.h"
 #include "lib/sound/SndSoundSource.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/NotificationCenter.h"
 
 namespace {
@@ -440,6 +441,7 @@ void SndSoundEngine::loadBuffersAsynchronously(const std::vector<SndBufferLoadRe
     asynchLoadProgress_ = 0;
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread thread([loader = SndAsynchBufferLoader(requests, this), done]() mutable {
+        foundation::setThreadName("snd.loader");
         loader.main();
         done->store(true);
     });

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <span>
 
+#include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
 
@@ -58,10 +59,7 @@ bool SqlBusyWait::retry(const char* function, int line) {
 // Life cycle
 
 SqlDatabase::SqlDatabase(std::optional<std::string> path) : databasePath_(std::move(path)) {
-    if (!sqlite3_threadsafe()) {
-        foundation::log("sqlite3_threadsafe()");
-        std::abort();
-    }
+    QUENTA_ASSERT(sqlite3_threadsafe(), "sqlite3_threadsafe()");
 }
 
 std::shared_ptr<SqlDatabase> SqlDatabase::databaseWithPath(std::optional<std::string> path) {

@@ -1,10 +1,7 @@
 #pragma once
-// An error as the SQLite layer reports it: a domain, a code and a message.
+// An error as the SQLite layer reports it: the foundation's error (domain,
+// code, message), with "SqlDatabase" or SQLite's own message as its domain.
 
-#include <string>
+#include "platform/foundation/Error.h"
 
-struct SqlError {
-    std::string domain;
-    int code = 0;
-    std::string message;  // the localized description
-};
+using SqlError = foundation::Error;

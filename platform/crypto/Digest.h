@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/foundation/Encoding.h"
+
 namespace crypto {
 
 using Md5Digest = std::array<uint8_t, 16>;
@@ -27,14 +29,7 @@ Sha1Digest hmacSha1(const std::vector<uint8_t>& key, const std::vector<uint8_t>&
 // Lowercase hex of a digest.
 template <size_t N>
 std::string hex(const std::array<uint8_t, N>& d) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    out.reserve(N * 2);
-    for (uint8_t b : d) {
-        out.push_back(digits[b >> 4]);
-        out.push_back(digits[b & 15]);
-    }
-    return out;
+    return foundation::toHex(d.data(), N);
 }
 
 }  // namespace crypto

@@ -1,5 +1,7 @@
 #include "platform/foundation/Dispatch.h"
 
+#include "platform/foundation/Background.h"
+
 #include <chrono>
 #include <memory>
 
@@ -28,6 +30,7 @@ SerialQueue::~SerialQueue() {
 
 void SerialQueue::loop() {
     tCurrentQueue = this;
+    if (!label_.empty()) setThreadName(label_);
     for (;;) {
         std::function<void()> task;
         {
@@ -69,48 +72,7 @@ void SerialQueue::sync(const std::function<void()>& fn) {
 
 bool SerialQueue::isCurrent() const { return tCurrentQueue == this; }
 
-namespace {
-
-class GlobalPool {
-public:
-    GlobalPool() {
-        unsigned n = std::max(2u, std::thread::hardware_concurrency());
-        for (unsigned i = 0; i < n; ++i) {
-            std::thread([this] { work(); }).detach();
-        }
-    }
-    void add(std::function<void()> fn) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            tasks_.push_back(std::move(fn));
-        }
-        cv_.notify_one();
-    }
-
-private:
-    void work() {
-        for (;;) {
-            std::function<void()> task;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                cv_.wait(lock, [this] { return !tasks_.empty(); });
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            task();
-        }
-    }
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    std::deque<std::function<void()>> tasks_;
-};
-
-}  // namespace
-
-void dispatchGlobal(std::function<void()> fn) {
-    static GlobalPool* pool = new GlobalPool;  // its threads live for the whole process
-    pool->add(std::move(fn));
-}
+void dispatchGlobal(std::function<void()> fn) { dispatchBackground(std::move(fn)); }
 
 void Semaphore::signal() {
     {

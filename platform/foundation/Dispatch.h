@@ -12,7 +12,8 @@
 
 namespace foundation {
 
-// Runs tasks one at a time, in order, on a thread of its own.
+// Runs tasks one at a time, in order, on a thread of its own (named after
+// the label).
 class SerialQueue {
 public:
     explicit SerialQueue(std::string label = "");
@@ -37,7 +38,8 @@ private:
     std::thread thread_;
 };
 
-// A process-wide pool for work that may run in parallel.
+// A process-wide pool for work that may run in parallel: the background pool
+// of Background.h.
 void dispatchGlobal(std::function<void()> fn);
 
 class Semaphore {

@@ -364,6 +364,8 @@ void RunLoop::drain(const std::string& mode) {
     }
 }
 
+void postToMain(std::function<void()> fn) { RunLoop::main().post(std::move(fn)); }
+
 void performOnMainThread(std::function<void()> fn, bool wait) {
     if (RunLoop::isMainThread()) {
         fn();

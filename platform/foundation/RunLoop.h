@@ -158,8 +158,16 @@ private:
     uint64_t timerSeq_ = 0;
 };
 
-// Runs fn on the main thread: inline when already there; otherwise posted,
-// and when wait is true the call returns after fn has run.
+// The two ways onto the main thread (docs/internals/threads.md):
+//
+// postToMain always queues fn on the main loop, also when called there: it
+// runs on a later turn, after the caller has returned (use it to defer, to
+// let the caller finish its state change first, or to release objects on the
+// main thread).
+void postToMain(std::function<void()> fn);
+// performOnMainThread runs fn inline when called on the main thread;
+// otherwise it is posted, and when wait is true the call returns after fn
+// has run.
 void performOnMainThread(std::function<void()> fn, bool wait = false);
 
 }  // namespace foundation

@@ -1,12 +1,15 @@
 #pragma once
-// Text helpers: UTF-16 counting (as the phone's strings count), percent
-// escapes, hex and trimming.
+// Text helpers: UTF-16 counting (as the phone's strings count), trimming,
+// splitting and case. Hex and percent escapes live in Encoding.h (included
+// here for the callers that reach them through this header).
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/foundation/Encoding.h"
 
 namespace foundation {
 
@@ -22,19 +25,6 @@ size_t utf16Length(std::string_view s);
 std::string utf16Substring(std::string_view s, size_t start, size_t length = std::u16string::npos);
 // The UTF-16 unit at index; 0 when out of range.
 char16_t characterAt(std::string_view s, size_t index);
-
-// Percent-escapes every byte outside the unreserved set A-Z a-z 0-9 - _ . ~
-// and the characters in `keep`.
-std::string percentEscape(std::string_view s, std::string_view keep = "");
-// Undoes %XX escapes; nullopt when an escape is malformed or the result is
-// not valid UTF-8. When plusAsSpace is true '+' becomes ' '.
-std::optional<std::string> percentUnescape(std::string_view s, bool plusAsSpace = false);
-
-// Lowercase hex of bytes, and back (nullopt on odd length or a non-hex digit).
-std::string toHex(const uint8_t* data, size_t n, bool upper = false);
-std::string toHex(const std::vector<uint8_t>& bytes, bool upper = false);
-std::string toHex(std::string_view bytes, bool upper = false);
-std::optional<std::vector<uint8_t>> fromHex(std::string_view hex);
 
 // Removes leading and trailing white space (space, tab, CR, LF, and the
 // ideographic space U+3000).

@@ -1,5 +1,6 @@
 #include "platform/foundation/Value.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Time.h"
 
 namespace foundation {
@@ -451,13 +453,12 @@ std::string Value::description() const {
         case Type::String:
             return std::get<std::string>(v_);
         case Type::Bytes: {
-            static const char* digits = "0123456789abcdef";
+            // "<0a0b0c0d 0e0f>": hex in groups of four bytes.
             const auto& b = std::get<foundation::Bytes>(v_);
             std::string out = "<";
-            for (size_t i = 0; i < b.size(); ++i) {
-                if (i && i % 4 == 0) out.push_back(' ');
-                out.push_back(digits[b[i] >> 4]);
-                out.push_back(digits[b[i] & 15]);
+            for (size_t i = 0; i < b.size(); i += 4) {
+                if (i) out.push_back(' ');
+                out += toHex(b.data() + i, std::min<size_t>(4, b.size() - i));
             }
             return out + ">";
         }

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -224,7 +225,10 @@ bool FileFeedDevice::start(FrameSink sink, std::string*) {
     if (options_.framesPerSecond > 0) {
         std::lock_guard<std::mutex> lock(threadMutex_);
         stopping_ = false;
-        thread_ = std::thread([this] { run(); });
+        thread_ = std::thread([this] {
+            foundation::setThreadName("media.capture");
+            run();
+        });
     }
     return true;
 }
@@ -317,7 +321,10 @@ bool V4l2Device::start(FrameSink sink, std::string* error) {
     }
     sink_ = std::move(sink);
     stopping_ = false;
-    thread_ = std::thread([this] { run(); });
+    thread_ = std::thread([this] {
+        foundation::setThreadName("media.capture");
+        run();
+    });
     return true;
 }
 
@@ -468,7 +475,7 @@ void CaptureSession::deliver(const SampleBuffer& sample) {
 
 void CaptureSession::postOnMain(const std::string& name, const std::string& error) {
     std::weak_ptr<int> alive = alive_;
-    foundation::RunLoop::main().post([alive, name, error, self = this] {
+    foundation::postToMain([alive, name, error, self = this] {
         if (alive.expired()) return;
         foundation::Value info;
         if (!error.empty()) info = foundation::Dictionary{{kCaptureSessionErrorKey, error}};

@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/foundation/Background.h"
+
 namespace net {
 
 std::string SocketAddress::text() const {
@@ -69,7 +71,10 @@ public:
             jobs_.push_back(std::move(job));
             if (idle_ == 0 && threads_ < kMaxThreads) {
                 ++threads_;
-                std::thread([this] { work(); }).detach();
+                std::thread([this] {
+                    foundation::setThreadName("net.resolver");
+                    work();
+                }).detach();
             }
         }
         cv_.notify_one();

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/Modal.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
@@ -10,29 +12,37 @@
 namespace ui {
 
 namespace {
-// Visible alerts and sheets are kept alive by the screen, as a shown alert
-// lives on after its maker lets go of it.
-std::vector<std::shared_ptr<AlertView>>& alerts() {
-    static std::vector<std::shared_ptr<AlertView>> list;
-    return list;
+// Shown alerts stack with only the front one visible; sheets simply stack.
+// Between tests, what is still up goes without calling its delegate: that
+// may be gone.
+template <class Modal>
+void dismissAllOf(ModalStack& stack) {
+    while (!stack.empty()) {
+        auto* modal = static_cast<Modal*>(stack.front());
+        modal->setDelegate(nullptr);
+        modal->dismissWithClickedButtonIndex(-1, false);
+        if (!stack.empty() && stack.front() == modal) break;  // it cannot leave: stop rather than spin
+    }
 }
-std::vector<std::shared_ptr<ActionSheet>>& sheets() {
-    static std::vector<std::shared_ptr<ActionSheet>> list;
-    return list;
+ModalStack& alerts() {
+    static ModalStack* stack = new ModalStack(true);  // holds views: never destroyed at exit
+    static const bool registered = (foundation::registerResetter("ui.alerts", foundation::ResetPhase::Presentation,
+                                                                 [] { dismissAllOf<AlertView>(*stack); }),
+                                    true);
+    (void)registered;
+    return *stack;
+}
+ModalStack& sheets() {
+    static ModalStack* stack = new ModalStack(false);
+    static const bool registered =
+        (foundation::registerResetter("ui.actionSheets", foundation::ResetPhase::Presentation,
+                                      [] { dismissAllOf<ActionSheet>(*stack); }),
+         true);
+    (void)registered;
+    return *stack;
 }
 
-Rect hostBounds() {
-    if (Window* w = Window::keyWindow()) return w->bounds();
-    return Screen::main().bounds();
-}
-
-std::shared_ptr<View> makeDimView() {
-    auto dim = std::make_shared<View>(hostBounds());
-    dim->setBackgroundColor(Color::white(0, 0.4));
-    dim->setAutoresizingMask(kAutoresizingFlexibleWidth | kAutoresizingFlexibleHeight);
-    if (Window* w = Window::keyWindow()) w->addSubview(dim);
-    return dim;
-}
+Rect hostBounds() { return ModalPresentation::hostBounds(); }
 
 std::shared_ptr<Button> makeAlertButton(const std::string& title, bool bold) {
     auto b = Button::buttonWithType(ButtonType::Custom);
@@ -50,7 +60,7 @@ std::shared_ptr<Button> makeAlertButton(const std::string& title, bool bold) {
 
 AlertView::AlertView(const std::string& title, const std::string& message, AlertViewDelegate* delegate,
                      const std::string& cancelButtonTitle, const std::vector<std::string>& otherButtonTitles)
-    : View(Rect{0, 0, kWidth, 0}), title_(title), message_(message), delegate_(delegate) {
+    : View(Rect{0, 0, kWidth, 0}), title_(title), message_(message), delegate_(delegate), modal_(alerts()) {
     setBackgroundColor(Color::rgba(0.05, 0.13, 0.35, 0.92));
     layer().setCornerRadius(10);
     layer().setBorderWidth(2);
@@ -79,24 +89,22 @@ AlertView::AlertView(const std::string& title, const std::string& message, Alert
     rebuildButtons();
 }
 
-AlertView::~AlertView() {
-    if (dimView_) dimView_->removeFromSuperview();
-}
+AlertView::~AlertView() = default;
 
 void AlertView::setTitle(const std::string& t) {
     title_ = t;
-    if (visible_) layoutAlert();
+    if (isVisible()) layoutAlert();
 }
 
 void AlertView::setMessage(const std::string& m) {
     message_ = m;
-    if (visible_) layoutAlert();
+    if (isVisible()) layoutAlert();
 }
 
 void AlertView::setAlertViewStyle(AlertViewStyle s) {
     style_ = s;
     rebuildFields();
-    if (visible_) layoutAlert();
+    if (isVisible()) layoutAlert();
 }
 
 void AlertView::rebuildFields() {
@@ -124,7 +132,7 @@ TextField* AlertView::textFieldAtIndex(int index) const {
 int AlertView::addButtonWithTitle(const std::string& title) {
     buttonTitles_.push_back(title);
     rebuildButtons();
-    if (visible_) layoutAlert();
+    if (isVisible()) layoutAlert();
     return int(buttonTitles_.size()) - 1;
 }
 
@@ -207,83 +215,61 @@ void AlertView::layoutAlert() {
 }
 
 void AlertView::show() {
-    if (!foundation::RunLoop::isMainThread()) {
-        auto self = std::static_pointer_cast<AlertView>(shared_from_this());
-        foundation::performOnMainThread([self]() { self->show(); });
-        return;
-    }
-    if (visible_) return;
-    present();
+    auto self = std::static_pointer_cast<AlertView>(shared_from_this());
+    foundation::performOnMainThread([self] { self->present(); });
 }
 
 void AlertView::present() {
+    if (modal_.isVisible()) return;
     auto self = std::static_pointer_cast<AlertView>(shared_from_this());
-    // An alert in front of others hides them until it goes.
-    for (auto& a : alerts())
-        if (a->dimView_) a->dimView_->setHidden(true);
     if (!laidOut_) layoutAlert();
-    visible_ = true;
-    alerts().push_back(self);
-    if (delegate_) delegate_->willPresentAlertView(this);
-    if (!visible_) return;  // dismissed from willPresent
-    dimView_ = makeDimView();
-    dimView_->addSubview(self);
-    if (!fields_.empty()) fields_.front()->becomeFirstResponder();
-    didPresentPending_ = true;
-    unsigned presentation = ++presentation_;
-    std::weak_ptr<View> weak = self;
-    foundation::RunLoop::main().post([weak, presentation]() {
-        auto a = std::static_pointer_cast<AlertView>(weak.lock());
-        if (!a || !a->didPresentPending_ || a->presentation_ != presentation) return;
-        a->didPresentPending_ = false;
-        if (a->delegate_) a->delegate_->didPresentAlertView(a.get());
-    });
+    bool shown = modal_.present(
+        self,
+        [this] {
+            if (auto* d = delegate()) d->willPresentAlertView(this);
+        },
+        [this] {
+            if (auto* d = delegate()) d->didPresentAlertView(this);
+        });
+    if (shown && !fields_.empty()) fields_.front()->becomeFirstResponder();
 }
 
 void AlertView::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<AlertView>(shared_from_this());
-    if (!foundation::RunLoop::isMainThread()) {
-        foundation::performOnMainThread(
-            [self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
-        return;
-    }
-    if (!visible_) return;
-    if (didPresentPending_) {
-        didPresentPending_ = false;
-        if (delegate_) delegate_->didPresentAlertView(this);
-    }
-    if (delegate_) delegate_->willDismissWithButtonIndex(this, index);
-    for (auto& f : fields_) f->resignFirstResponder();
-    visible_ = false;
-    removeFromSuperview();
-    if (dimView_) dimView_->removeFromSuperview();
-    dimView_.reset();
-    auto& list = alerts();
-    list.erase(std::remove(list.begin(), list.end(), self), list.end());
-    if (!list.empty() && list.back()->dimView_) list.back()->dimView_->setHidden(false);
-    if (delegate_) delegate_->didDismissWithButtonIndex(this, index);
+    foundation::performOnMainThread([self, index, animated] {
+        (void)animated;
+        self->modal_.dismiss(
+            self,
+            [&] {
+                if (auto* d = self->delegate()) d->willDismissWithButtonIndex(self.get(), index);
+                for (auto& f : self->fields_) f->resignFirstResponder();
+            },
+            [&] {
+                if (auto* d = self->delegate()) d->didDismissWithButtonIndex(self.get(), index);
+            });
+    });
 }
 
 void AlertView::clickButtonAtIndex(int index) {
-    if (!visible_ || index < 0 || index >= numberOfButtons()) return;
+    if (!isVisible() || index < 0 || index >= numberOfButtons()) return;
     auto self = shared_from_this();
-    if (delegate_) delegate_->clickedButtonAtIndex(this, index);
+    if (auto* d = delegate()) d->clickedButtonAtIndex(this, index);
     dismissWithClickedButtonIndex(index, true);
 }
 
 std::vector<AlertView*> AlertView::visibleAlerts() {
     std::vector<AlertView*> v;
-    for (auto& a : alerts()) v.push_back(a.get());
+    for (View* a : alerts().views()) v.push_back(static_cast<AlertView*>(a));
     return v;
 }
 
-AlertView* AlertView::frontmost() { return alerts().empty() ? nullptr : alerts().back().get(); }
+AlertView* AlertView::frontmost() { return static_cast<AlertView*>(alerts().front()); }
 
 // ---------------------------------------------------------------- ActionSheet
 
 ActionSheet::ActionSheet(const std::string& title, ActionSheetDelegate* delegate, const std::string& cancelButtonTitle,
                          const std::string& destructiveButtonTitle, const std::vector<std::string>& otherButtonTitles)
-    : View(Rect{}), title_(title), delegate_(delegate) {
+    : View(Rect{}), title_(title), delegate_(delegate), modal_(sheets()) {
     setBackgroundColor(Color::rgba(0.1, 0.1, 0.12, 0.9));
     titleLabel_ = std::make_shared<Label>(Rect{});
     titleLabel_->setFont(Font::systemFont(13));
@@ -298,9 +284,7 @@ ActionSheet::ActionSheet(const std::string& title, ActionSheetDelegate* delegate
     if (!cancelButtonTitle.empty()) cancelIndex_ = addButtonWithTitle(cancelButtonTitle);
 }
 
-ActionSheet::~ActionSheet() {
-    if (dimView_) dimView_->removeFromSuperview();
-}
+ActionSheet::~ActionSheet() = default;
 
 int ActionSheet::addButtonWithTitle(const std::string& title) {
     int i = int(buttonTitles_.size());
@@ -354,64 +338,49 @@ void ActionSheet::layoutSheet(double width, double windowHeight) {
 }
 
 void ActionSheet::showInView(View*) {
-    if (!foundation::RunLoop::isMainThread()) {
-        auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
-        foundation::performOnMainThread([self]() { self->showInView(nullptr); });
-        return;
-    }
-    if (visible_) return;
     auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
-    Rect host = hostBounds();
-    layoutSheet(host.width(), host.height());
-    visible_ = true;
-    sheets().push_back(self);
-    if (delegate_) delegate_->willPresentActionSheet(this);
-    if (!visible_) return;
-    dimView_ = makeDimView();
-    dimView_->addSubview(self);
-    didPresentPending_ = true;
-    unsigned presentation = ++presentation_;
-    std::weak_ptr<View> weak = self;
-    foundation::RunLoop::main().post([weak, presentation]() {
-        auto s = std::static_pointer_cast<ActionSheet>(weak.lock());
-        if (!s || !s->didPresentPending_ || s->presentation_ != presentation) return;
-        s->didPresentPending_ = false;
-        if (s->delegate_) s->delegate_->didPresentActionSheet(s.get());
+    foundation::performOnMainThread([self] {
+        if (self->modal_.isVisible()) return;
+        Rect host = hostBounds();
+        self->layoutSheet(host.width(), host.height());
+        ActionSheet* sheet = self.get();
+        self->modal_.present(
+            self,
+            [sheet] {
+                if (auto* d = sheet->delegate()) d->willPresentActionSheet(sheet);
+            },
+            [sheet] {
+                if (auto* d = sheet->delegate()) d->didPresentActionSheet(sheet);
+            });
     });
 }
 
 void ActionSheet::dismissWithClickedButtonIndex(int index, bool animated) {
     auto self = std::static_pointer_cast<ActionSheet>(shared_from_this());
-    if (!foundation::RunLoop::isMainThread()) {
-        foundation::performOnMainThread(
-            [self, index, animated]() { self->dismissWithClickedButtonIndex(index, animated); });
-        return;
-    }
-    if (!visible_) return;
-    if (didPresentPending_) {
-        didPresentPending_ = false;
-        if (delegate_) delegate_->didPresentActionSheet(this);
-    }
-    if (delegate_) delegate_->willDismissWithButtonIndex(this, index);
-    visible_ = false;
-    removeFromSuperview();
-    if (dimView_) dimView_->removeFromSuperview();
-    dimView_.reset();
-    auto& list = sheets();
-    list.erase(std::remove(list.begin(), list.end(), self), list.end());
-    if (delegate_) delegate_->didDismissWithButtonIndex(this, index);
+    foundation::performOnMainThread([self, index, animated] {
+        (void)animated;
+        ActionSheet* sheet = self.get();
+        self->modal_.dismiss(
+            self,
+            [&] {
+                if (auto* d = sheet->delegate()) d->willDismissWithButtonIndex(sheet, index);
+            },
+            [&] {
+                if (auto* d = sheet->delegate()) d->didDismissWithButtonIndex(sheet, index);
+            });
+    });
 }
 
 void ActionSheet::clickButtonAtIndex(int index) {
-    if (!visible_ || index < 0 || index >= numberOfButtons()) return;
+    if (!isVisible() || index < 0 || index >= numberOfButtons()) return;
     auto self = shared_from_this();
-    if (delegate_) delegate_->clickedButtonAtIndex(this, index);
+    if (auto* d = delegate()) d->clickedButtonAtIndex(this, index);
     dismissWithClickedButtonIndex(index, true);
 }
 
 std::vector<ActionSheet*> ActionSheet::visibleSheets() {
     std::vector<ActionSheet*> v;
-    for (auto& s : sheets()) v.push_back(s.get());
+    for (View* sheet : sheets().views()) v.push_back(static_cast<ActionSheet*>(sheet));
     return v;
 }
 

@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/Modal.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/View.h"
 
@@ -22,7 +24,9 @@ namespace ui {
 
 class AlertView;
 
-class AlertViewDelegate {
+// Alerts and sheets keep their delegate weakly: a delegate destroyed while
+// its alert is still up is simply not called.
+class AlertViewDelegate : public foundation::Referenceable {
 public:
     virtual ~AlertViewDelegate() = default;
     virtual void clickedButtonAtIndex(AlertView* alertView, int buttonIndex) {
@@ -79,7 +83,7 @@ public:
     // Shows the alert (from any thread: it hops to the main thread). Showing a
     // visible alert does nothing; a dismissed one can be shown again.
     void show();
-    bool isVisible() const { return visible_; }
+    bool isVisible() const { return modal_.isVisible(); }
     void dismissWithClickedButtonIndex(int index, bool animated);
     // What a tap on the button does: clicked, then the dismissal.
     void clickButtonAtIndex(int index);
@@ -98,21 +102,20 @@ private:
     void rebuildFields();
 
     std::string title_, message_;
-    AlertViewDelegate* delegate_;
+    foundation::WeakRef<AlertViewDelegate> delegate_;
     std::vector<std::string> buttonTitles_;
     int cancelIndex_ = -1;
     AlertViewStyle style_ = AlertViewStyle::Default;
     std::shared_ptr<Label> titleLabel_, messageLabel_;
     std::vector<std::shared_ptr<Button>> buttons_;
     std::vector<std::shared_ptr<TextField>> fields_;
-    std::shared_ptr<View> dimView_;
-    bool visible_ = false, laidOut_ = false, didPresentPending_ = false;
-    unsigned presentation_ = 0;
+    bool laidOut_ = false;
+    ModalPresentation modal_;
 };
 
 class ActionSheet;
 
-class ActionSheetDelegate {
+class ActionSheetDelegate : public foundation::Referenceable {
 public:
     virtual ~ActionSheetDelegate() = default;
     virtual void clickedButtonAtIndex(ActionSheet* sheet, int buttonIndex) {
@@ -155,7 +158,7 @@ public:
 
     // Shows the sheet over the window of the view (the key window when none).
     void showInView(View* view);
-    bool isVisible() const { return visible_; }
+    bool isVisible() const { return modal_.isVisible(); }
     void dismissWithClickedButtonIndex(int index, bool animated);
     void clickButtonAtIndex(int index);
 
@@ -166,14 +169,12 @@ private:
     void layoutSheet(double width, double windowHeight);
 
     std::string title_;
-    ActionSheetDelegate* delegate_;
+    foundation::WeakRef<ActionSheetDelegate> delegate_;
     std::vector<std::string> buttonTitles_;
     int cancelIndex_ = -1, destructiveIndex_ = -1;
     std::shared_ptr<Label> titleLabel_;
     std::vector<std::shared_ptr<Button>> buttons_;
-    std::shared_ptr<View> dimView_;
-    bool visible_ = false, didPresentPending_ = false;
-    unsigned presentation_ = 0;
+    ModalPresentation modal_;
 };
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -26,6 +27,10 @@ std::string urlScheme(const std::string& url) {
 
 Application& Application::shared() {
     static Application app;
+    static const bool registered =
+        (foundation::registerResetter("ui.application", foundation::ResetPhase::SharedObject, [] { app.reset(); }),
+         true);
+    (void)registered;
     return app;
 }
 
@@ -96,13 +101,14 @@ Rect Application::statusBarFrame() const {
 void Application::registerForRemoteNotificationTypes(unsigned types) {
     registered_ = types;
     unsigned id = ++registration_;
-    foundation::RunLoop::main().post([this, id]() {
+    foundation::postToMain([this, id]() {
         if (id != registration_ || !delegate_) return;
         if (!token_.empty() && (registered_ & allowed_) != 0)
             delegate_->didRegisterForRemoteNotificationsWithDeviceToken(this, token_);
         else
             delegate_->didFailToRegisterForRemoteNotificationsWithError(
-                this, "remote notifications are not available on this device");
+                this, foundation::Error(kApplicationErrorDomain, kRemoteNotificationsUnavailable,
+                                        "remote notifications are not available on this device"));
     });
 }
 

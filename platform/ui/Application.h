@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 #include "platform/ui/Geometry.h"
 
@@ -42,6 +43,11 @@ inline constexpr const char* kApplicationWillTerminateNotification = "Applicatio
 inline constexpr const char* kApplicationDidReceiveMemoryWarningNotification =
     "ApplicationDidReceiveMemoryWarningNotification";
 
+// Errors the application object reports.
+inline const std::string kApplicationErrorDomain = "ApplicationErrorDomain";
+// Remote notifications cannot be registered: there is no push service here.
+inline constexpr int kRemoteNotificationsUnavailable = 1;
+
 class ApplicationDelegate {
 public:
     virtual ~ApplicationDelegate() = default;
@@ -58,7 +64,7 @@ public:
     virtual void applicationWillTerminate(Application*) {}
     virtual void applicationDidReceiveMemoryWarning(Application*) {}
     virtual void didRegisterForRemoteNotificationsWithDeviceToken(Application*, const std::vector<uint8_t>&) {}
-    virtual void didFailToRegisterForRemoteNotificationsWithError(Application*, const std::string& error) {
+    virtual void didFailToRegisterForRemoteNotificationsWithError(Application*, const foundation::Error& error) {
         (void)error;
     }
     virtual void didReceiveRemoteNotification(Application*, const foundation::Value& userInfo) { (void)userInfo; }

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Screen.h"
 
 namespace ui {
@@ -198,6 +199,10 @@ std::mutex& namedMutex() {
 }
 std::map<std::pair<std::string, double>, std::shared_ptr<Image>>& namedCache() {
     static std::map<std::pair<std::string, double>, std::shared_ptr<Image>> cache;
+    static const bool registered =
+        (foundation::registerResetter("ui.imageCache", foundation::ResetPhase::Cache, [] { Image::clearNamedCache(); }),
+         true);
+    (void)registered;
     return cache;
 }
 

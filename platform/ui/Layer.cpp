@@ -281,7 +281,7 @@ void Layer::addAnimation(const std::shared_ptr<Animation>& animation, const std:
     changed();
     if (copy->didStart) {
         auto cb = copy->didStart;
-        foundation::RunLoop::main().post(cb);
+        foundation::postToMain(cb);
     }
     scheduleEnd(key, copy);
 }
@@ -313,7 +313,7 @@ void Layer::finishAnimation(const std::string&, const Animation* which, bool fin
 static void stopLater(const std::shared_ptr<Animation>& anim) {
     if (!anim->didStop) return;
     auto cb = anim->didStop;
-    foundation::RunLoop::main().post([cb] { cb(false); });
+    foundation::postToMain([cb] { cb(false); });
 }
 
 std::shared_ptr<Animation> Layer::animationForKey(const std::string& key) const {

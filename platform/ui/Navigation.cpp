@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/GraphicsContext.h"
@@ -342,6 +343,7 @@ void NavigationController::setNavigationBarHidden(bool hidden, bool) {
 }
 
 void NavigationController::pushViewController(const std::shared_ptr<ViewController>& vc, bool animated) {
+    QUENTA_ASSERT_MAIN_THREAD();
     if (!vc) return;
     if (vc->parentViewController() == this) {
         foundation::log("NavigationController: ", vc->className(), " is already on the stack; not pushed");
@@ -358,18 +360,21 @@ void NavigationController::pushViewController(const std::shared_ptr<ViewControll
 }
 
 std::shared_ptr<ViewController> NavigationController::popViewControllerAnimated(bool animated) {
+    QUENTA_ASSERT_MAIN_THREAD();
     if (childViewControllers().size() < 2) return nullptr;
     auto removed = popToViewController(childViewControllers()[childViewControllers().size() - 2].get(), animated);
     return removed.empty() ? nullptr : removed.front();
 }
 
 std::vector<std::shared_ptr<ViewController>> NavigationController::popToRootViewControllerAnimated(bool animated) {
+    QUENTA_ASSERT_MAIN_THREAD();
     if (childViewControllers().empty()) return {};
     return popToViewController(childViewControllers().front().get(), animated);
 }
 
 std::vector<std::shared_ptr<ViewController>> NavigationController::popToViewController(ViewController* target,
                                                                                        bool animated) {
+    QUENTA_ASSERT_MAIN_THREAD();
     auto& stack = childViewControllers();
     auto it = std::find_if(stack.begin(), stack.end(), [target](const auto& c) { return c.get() == target; });
     if (it == stack.end() || it + 1 == stack.end()) return {};

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "platform/foundation/Assert.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GraphicsContext.h"
@@ -115,7 +116,7 @@ void layoutDirtyViews() {
 void scheduleDisplayPass() {
     if (g_passScheduled) return;
     g_passScheduled = true;
-    foundation::RunLoop::main().post([] { runDisplayPass(); });
+    foundation::postToMain([] { runDisplayPass(); });
 }
 
 void runDisplayPass() {
@@ -133,6 +134,7 @@ void setDisplayPassObserver(std::function<void()> observer) { g_passObserver = s
 // ---------------------------------------------------------------- view
 
 View::View(const Rect& frame) : layer_(Layer::create()) {
+    QUENTA_ASSERT_MAIN_THREAD();
     layer_->setContentsScale(Screen::main().scale());
     layer_->setFrame(frame.standardized());
     layer_->setDelegate(this);
@@ -155,6 +157,7 @@ void View::setContentScaleFactor(double s) {
 Rect View::frame() const { return layer_->frame(); }
 
 void View::setFrame(const Rect& frame) {
+    QUENTA_ASSERT_MAIN_THREAD();
     Rect f = frame.standardized();
     Size old = bounds().size;
     if (layer_->transform().isIdentity()) {
@@ -169,6 +172,7 @@ void View::setFrame(const Rect& frame) {
 }
 
 void View::setBounds(const Rect& b) {
+    QUENTA_ASSERT_MAIN_THREAD();
     Size old = bounds().size;
     layer_->setBounds(b.standardized());
     boundsSizeChanged(old);
@@ -240,6 +244,7 @@ void View::notifyWindowChange(Window* oldWindow, Window* newWindow) {
 void View::addSubview(const std::shared_ptr<View>& view) { insertSubview(view, subviews_.size()); }
 
 void View::insertSubview(const std::shared_ptr<View>& view, size_t index) {
+    QUENTA_ASSERT_MAIN_THREAD();
     if (!view || view.get() == this || isDescendantOfView(view.get())) return;
     auto keep = view;
     if (view->superview_ == this) {
@@ -304,6 +309,7 @@ void View::insertSubviewBelow(const std::shared_ptr<View>& view, const View* sib
 }
 
 void View::removeFromSuperview() {
+    QUENTA_ASSERT_MAIN_THREAD();
     View* parent = superview_;
     if (!parent) return;
     auto keep = shared_from_this();
@@ -529,7 +535,7 @@ void commitTop() {
         // Nothing animates (no change, or no duration): report on the next turn.
         auto d = std::move(group->done);
         group->done = nullptr;
-        foundation::RunLoop::main().post([d] { d(true); });
+        foundation::postToMain([d] { d(true); });
     }
 }
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
@@ -138,6 +139,7 @@ void ViewController::endAppearanceTransition() {
 
 void ViewController::presentViewController(const std::shared_ptr<ViewController>& vc, bool animated,
                                            std::function<void()> completion) {
+    QUENTA_ASSERT_MAIN_THREAD();
     if (!vc) return;
     // The screen that covers the window presents.
     ViewController* host = this;
@@ -184,6 +186,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
 }
 
 void ViewController::dismissViewControllerAnimated(bool animated, std::function<void()> completion) {
+    QUENTA_ASSERT_MAIN_THREAD();
     ViewController* host = nullptr;
     if (presented_)
         host = this;

@@ -1,5 +1,6 @@
 #include "platform/ui/Window.h"
 
+#include "platform/foundation/Assert.h"
 #include "platform/foundation/Clock.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/Screen.h"
@@ -25,6 +26,7 @@ Window::~Window() {
 }
 
 void Window::makeKeyAndVisible() {
+    QUENTA_ASSERT_MAIN_THREAD();
     g_keyWindow = this;
     setHidden(false);
     setNeedsLayout();

@@ -34,7 +34,8 @@ Control interface on the same port, JSON in and out:
                                    "delay": seconds may come with any of these (or alone)
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
   GET  /_control/account           {"account": {"name", "serial", "bid", "nick"}, "devices": {uuid: mac}}
-  POST /_control/account           changes any of "name", "serial", "bid", "nick"; answers as GET
+  POST /_control/account           changes any of "name", "serial", "bid", "nick"; "devices"
+                                   {uuid: mac} adds bound phones without a binding run; answers as GET
 
 The handshake (command 0) gives every device a session: a fresh sid and a
 question of positions into HMAC-SHA-1(device identifier, sid) in hex. A later
@@ -314,9 +315,14 @@ class Handler(BaseHTTPRequestHandler):
         if name == "account":
             with state.lock:
                 if method == "POST":
+                    devices = body.get("devices", {})
+                    if not isinstance(devices, dict) or not all(
+                            isinstance(k, str) and isinstance(v, str) for k, v in devices.items()):
+                        return self.send_json(400, {"error": "\"devices\" must map uuids to device identifiers"})
                     for key in ("name", "serial", "bid", "nick"):
                         if key in body:
                             state.account[key] = str(body[key])
+                    state.devices.update(devices)
                 return self.send_json(200, {"account": dict(state.account), "devices": dict(state.devices)})
         if method == "POST" and name == "script":
             return self.control_script(body)

@@ -126,6 +126,20 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(json.loads(replies[1]), {"result": 201})
         self.assertEqual(replies[2], "5")
 
+    def test_a_seeded_device_is_bound_without_a_binding_run(self):
+        uuid, mac = "6F9619FF-8B86-D011-B42D-00C04FC964FF", "001122334455"
+        # Unknown: the handshake of a bound phone says the binding is gone.
+        self.assertEqual(json.loads(self.open_reply(self.send("0;%s,1" % uuid)[1]))["sid"], "null")
+        status, answer = self.control("POST", "account", {"devices": {uuid: mac}})
+        self.assertEqual((status, answer["devices"]), (200, {uuid: mac}))
+        reply = json.loads(self.open_reply(self.send("0;%s,1" % uuid)[1]))
+        self.assertEqual(reply["result"], 200)
+        self.assertNotEqual(reply["sid"], "null")
+        for bad in [{"devices": ["x"]}, {"devices": {uuid: 5}}]:
+            with self.subTest(bad=bad):
+                self.assertEqual(self.control("POST", "account", bad)[0], 400)
+        self.assertEqual(self.control("GET", "account")[1]["devices"], {uuid: mac})
+
     def test_faults(self):
         cases = {
             "empty": (200, lambda d: self.assertEqual(d, b"")),

@@ -1,6 +1,7 @@
 // The test main: every case gets its own empty $QUENTA_HOME, the system clock,
 // the host's device facts and the real exit replaced by a recorder that fails
-// the case if nothing expected it.
+// the case if nothing expected it; after each case every process-wide object
+// is reset through the registry the libraries register into.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Time.h"
 #include "platform/foundation/UserDefaults.h"
@@ -32,6 +34,10 @@ class FreshHome : public testing::EmptyTestEventListener {
         foundation::setExitHandler([](int code) { ADD_FAILURE() << "the app tried to exit with code " << code; });
     }
     void OnTestEnd(const testing::TestInfo&) override {
+        foundation::RunLoop::main().drain();
+        // Whatever a case left in the process-wide objects (alerts up, a
+        // started tracker, a changed screen) is gone before the next one.
+        foundation::resetProcessWideObjects();
         foundation::RunLoop::main().drain();
         foundation::setClock(nullptr);
         foundation::UserDefaults::resetStandard();

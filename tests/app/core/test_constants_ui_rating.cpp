@@ -10,7 +10,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
-#include "tests/lib/analytics/TrackerHits.h"
+#include "tests/support/analytics/TrackerHits.h"
 
 namespace {
 

@@ -66,8 +66,8 @@ TEST(Handshake, ProofPayloadsAndReplies) {
     EXPECT_EQ(GetSid::proof("-1", h), std::nullopt);
 
     Answer a;
-    a.setMac(kDeviceId);
-    a.setUuid("6F9619FF-8B86-4011-B42D-00C04FC964FF");
+    a.mac = kDeviceId;
+    a.uuid = "6F9619FF-8B86-4011-B42D-00C04FC964FF";
     EXPECT_EQ(GetSid::payloadText(a, "0"), std::string("0;") + kDeviceId + ",0");
     EXPECT_EQ(GetSid::payloadText(a, "1"), "0;6F9619FF-8B86-4011-B42D-00C04FC964FF,1");
     EXPECT_EQ(GetSid::payloadText(Answer(), "1"), "0;(null),1");
@@ -88,9 +88,9 @@ TEST(Handshake, ProofPayloadsAndReplies) {
     };
     for (const auto& c : cases) {
         Answer answer;
-        answer.setMac(kDeviceId);
+        answer.mac = kDeviceId;
         GetSid::readReply(c.plain, answer);
-        EXPECT_EQ(answer.answer(), std::optional<std::string>(c.answer)) << c.plain;
+        EXPECT_EQ(answer.answer, std::optional<std::string>(c.answer)) << c.plain;
     }
 }
 
@@ -138,10 +138,10 @@ protected:
 
 TEST_F(HandshakeServer, TheServerAcceptsTheProofOfAFirstBind) {
     Answer answer = handshake("0");
-    ASSERT_TRUE(answer.answer());
-    ASSERT_EQ(answer.answer()->size(), 6u) << *answer.answer();
-    EXPECT_EQ(answer.mac(), std::optional<std::string>(kDeviceId));
-    ASSERT_TRUE(answer.sid());
+    ASSERT_TRUE(answer.answer);
+    ASSERT_EQ(answer.answer->size(), 6u) << *answer.answer;
+    EXPECT_EQ(answer.mac, std::optional<std::string>(kDeviceId));
+    ASSERT_TRUE(answer.sid);
 
     auto reply = command(initUtil::payloadText(answer, "Q3T7K9"));
     ASSERT_TRUE(reply);
@@ -150,9 +150,9 @@ TEST_F(HandshakeServer, TheServerAcceptsTheProofOfAFirstBind) {
     // A wrong proof is refused: the session is used up, and a changed
     // character never matches.
     Answer again = handshake("0");
-    std::string wrong = *again.answer();
+    std::string wrong = *again.answer;
     wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
-    again.setAnswer(wrong);
+    again.answer = wrong;
     auto refused = command(initUtil::payloadText(again, "Q3T7K9"));
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->get("result")->intValue(), 413);
@@ -167,20 +167,20 @@ TEST_F(HandshakeServer, LaterHandshakesSendTheStoredUuid) {
     Answer first = handshake("0");
     ASSERT_EQ(command(initUtil::payloadText(first, "Q3T7K9"))->get("result")->intValue(), 202);
     DkBase dk;
-    dk.setBid("3132333435363738393031323334353637383930");
-    dk.setDifftime("0");
+    dk.bid = "3132333435363738393031323334353637383930";
+    dk.difftime = "0";
     ASSERT_TRUE(initUtil().saveDkbase(dk, first));
 
     Answer later = handshake("1");
-    EXPECT_EQ(later.uuid(), first.uuid());
-    EXPECT_EQ(later.mac(), std::optional<std::string>(kDeviceId));
-    ASSERT_TRUE(later.answer());
-    EXPECT_EQ(later.answer()->size(), 6u);
-    EXPECT_EQ(*log().back().get("text")->asString(), "0;" + *first.uuid() + ",1");
+    EXPECT_EQ(later.uuid, first.uuid);
+    EXPECT_EQ(later.mac, std::optional<std::string>(kDeviceId));
+    ASSERT_TRUE(later.answer);
+    EXPECT_EQ(later.answer->size(), 6u);
+    EXPECT_EQ(*log().back().get("text")->asString(), "0;" + *first.uuid + ",1");
 
     // A uuid the server does not know means the binding was removed remotely.
     ASSERT_TRUE(Constants::upDateDBSetValue("00000000-0000-4000-8000-000000000000", StoreKeys::uuid));
-    EXPECT_EQ(handshake("1").answer(), std::optional<std::string>(AnswerRemoteLogout));
+    EXPECT_EQ(handshake("1").answer, std::optional<std::string>(AnswerRemoteLogout));
 }
 
 TEST_F(HandshakeServer, FailuresGiveTheOutcomeCodes) {
@@ -201,14 +201,14 @@ TEST_F(HandshakeServer, FailuresGiveTheOutcomeCodes) {
     for (const auto& c : cases) {
         server_.control("reset");
         script(c.script);
-        EXPECT_EQ(handshake("0").answer(), std::optional<std::string>(c.answer))
+        EXPECT_EQ(handshake("0").answer, std::optional<std::string>(c.answer))
             << JsonWriter().stringWithObject(foundation::Value(c.script)).value_or("");
     }
     // A server that drops the connection every time (the client retries a
     // lost kept-alive connection once).
     server_.control("reset");
     for (int i = 0; i < 3; ++i) script({{"command", 0}, {"fault", "drop"}});
-    EXPECT_EQ(handshake("0").answer(), std::optional<std::string>(AnswerNetworkError));
+    EXPECT_EQ(handshake("0").answer, std::optional<std::string>(AnswerNetworkError));
 }
 
 TEST_F(HandshakeServer, NoReplyWithinSixSecondsGivesTen) {
@@ -231,7 +231,7 @@ TEST_F(HandshakeServer, NoReplyWithinSixSecondsGivesTen) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     worker.join();
-    EXPECT_EQ(out.answer(), std::optional<std::string>(AnswerNetworkError));
+    EXPECT_EQ(out.answer, std::optional<std::string>(AnswerNetworkError));
 }
 
 TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
@@ -249,7 +249,7 @@ TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), std::optional<std::string>("null"));
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::bid), std::optional<std::string>("3132"));
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::mac), std::optional<std::string>(kDeviceId));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::uuid), sync.answer().uuid());
+    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::uuid), sync.answer().uuid);
     auto rows = DBController::openExisting()->querryTable();
     ASSERT_TRUE(rows);
     EXPECT_EQ(rows->size(), 29u);

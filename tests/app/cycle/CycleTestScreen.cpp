@@ -64,13 +64,13 @@ bool CycleTestScreen::popOutProgressHUDForCalibrateTime() { return popOutProgres
 
 std::optional<std::string> CycleTestScreen::assembleURLForChangePassword(const Answer& answer,
                                                                          const std::string& password) {
-    TextPayload payload(15, {answer.uuid().value_or("(null)"), answer.answer().value_or("(null)"), password});
+    TextPayload payload(15, {answer.uuid.value_or("(null)"), answer.answer.value_or("(null)"), password});
     return requestAddressForPayload(payload.text());
 }
 
 std::optional<std::string> CycleTestScreen::assembleURLForBindKorvex(const Answer& answer, const std::string& token) {
-    JsonPayload payload(33, foundation::Dictionary{{"uuid", answer.uuid().value_or("(null)")},
-                                                   {"answer", answer.answer().value_or("(null)")},
+    JsonPayload payload(33, foundation::Dictionary{{"uuid", answer.uuid.value_or("(null)")},
+                                                   {"answer", answer.answer.value_or("(null)")},
                                                    {"korvexTokenId", token}});
     auto text = payload.text();
     if (!text) return std::nullopt;
@@ -78,7 +78,7 @@ std::optional<std::string> CycleTestScreen::assembleURLForBindKorvex(const Answe
 }
 
 std::optional<std::string> CycleTestScreen::assembleURLForCalibrateTime(const Answer& answer) {
-    return requestAddressForPayload(TextPayload(20, {answer.uuid().value_or("(null)")}).text());
+    return requestAddressForPayload(TextPayload(20, {answer.uuid.value_or("(null)")}).text());
 }
 
 void CycleTestScreen::alertClicked(ui::AlertView* alertView, int) { otherAlertsClicked.push_back(alertView->tag()); }

@@ -28,71 +28,27 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Navigation.h"
 #include "tests/server/TestServer.h"
+#include "tests/support/screens/ScreenFixture.h"
 
 namespace {
 
-const foundation::InterfaceAddress kEth0{"eth0", {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}};
 const char* kLoggedOut = "账号已被远程注销或解绑\n如要继续使用，请重新绑定";
 
-class CommandCycleTest : public ::testing::Test {
+class CommandCycleTest : public screentest::ScreenFixture {
 protected:
     void SetUp() override {
-        ui::Application::shared().reset();
-        server.useAsDeploymentServer();
-        foundation::setInterfaceMacAddresses(std::vector<foundation::InterfaceAddress>{kEth0});
-        // A real binding (first handshake and command 16, then the store's
-        // rows), so the handshake of a bound phone works.
-        Answer first;
-        std::thread([&] { first = GetSid().getSid("0"); }).join();
-        ASSERT_TRUE(first.uuid());
-        std::optional<foundation::Value> bound;
-        std::thread([&] {
-            auto request =
-                http::HttpRequest::requestWithURL(*requestAddressForPayload(initUtil::payloadText(first, "Q3T7K9")));
-            request->startSynchronous();
-            auto body = request->responseString();
-            auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
-            if (plain) bound = ReplyEnvelope::json(*plain);
-        }).join();
-        ASSERT_TRUE(bound && bound->get("result"));
-        ASSERT_EQ(bound->get("result")->intValue(), 202);
-        DkBase dk;
-        dk.setBid("3132333435363738393031323334353637383930");
-        dk.setDifftime("0");
-        ASSERT_TRUE(initUtil().saveDkbase(dk, first));
-        uuid = *first.uuid();
-        baseline = log().size();
-
-        foundation::setExitHandler([this](int code) { exits.push_back(code); });
-        driver = std::make_unique<shell::Driver>();
-        screen = std::make_shared<CycleTestScreen>();
-        nav = std::make_shared<ui::NavigationController>(screen);
-        nav->beginAppearanceTransition(true, false);
-        driver->window().addSubview(nav->viewRef());
-        nav->endAppearanceTransition();
-        driver->settle();
+        ScreenFixture::SetUp();
+        if (HasFatalFailure()) return;
+        uuid = account().uuid;
+        screen = show(std::make_shared<CycleTestScreen>());
     }
     void TearDown() override {
-        for (ui::AlertView* a : ui::AlertView::visibleAlerts()) a->dismissWithClickedButtonIndex(-1, false);
-        DnNotificationManager::sharedManager().cleanUpNotificationQueue();
-        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
-        if (driver) driver->settle();
-        if (nav) nav->viewRef()->removeFromSuperview();
         screen.reset();
-        nav.reset();
-        driver.reset();
-        ui::Application::shared().reset();
+        ScreenFixture::TearDown();
     }
 
-    void script(const foundation::Dictionary& entry) {
-        server.control("script", *JsonWriter().stringWithObject(foundation::Value(entry)));
-    }
-    foundation::Array log() {
-        auto parsed = JsonParser().objectWithString(server.controlGet("log"));
-        const foundation::Value* requests = parsed ? parsed->get("requests") : nullptr;
-        return requests && requests->asArray() ? *requests->asArray() : foundation::Array{};
-    }
-    // The commands the server saw since the test started.
+    foundation::Array log() { return serverLog(); }
+    // The commands the server saw since the baseline.
     std::vector<int> commands() {
         std::vector<int> out;
         foundation::Array all = log();
@@ -104,9 +60,6 @@ protected:
         return all.empty() || !all.back().get("fields")->asArray() ? foundation::Array{}
                                                                    : *all.back().get("fields")->asArray();
     }
-    // Runs the main loop (real time: the server and the threads are real)
-    // until pred holds.
-    bool waitFor(const std::function<bool()>& pred) { return foundation::RunLoop::main().runUntil(pred, 20); }
     // Waits until the command's overlay has let go of its worker, then plays
     // its 0.3-second fade on the clock.
     void finishOverlay(int tag) {
@@ -114,7 +67,7 @@ protected:
             auto h = screen->hud(tag);
             return !h || !h->taskInProgress();
         }));
-        driver->advance(0.35);
+        driver().advance(0.35);
     }
     bool barButtonsEnabled() {
         return screen->navigationItem()->rightBarButtonItem()->isEnabled() &&
@@ -128,18 +81,14 @@ protected:
         return out;
     }
 
-    testserver::SecurityServer server;
     std::string uuid;
     size_t baseline = 0;
-    std::vector<int> exits;
-    std::unique_ptr<shell::Driver> driver;
     std::shared_ptr<CycleTestScreen> screen;
-    std::shared_ptr<ui::NavigationController> nav;
 };
 
 TEST_F(CommandCycleTest, ACommandRunsHandshakeThenCommandAndTheReplyEndsTheOverlay) {
     script({{"command", 15}, {"reply", foundation::Dictionary{{"isSuccess", true}}}, {"delay", 0.3}});
-    ASSERT_TRUE(driver->tapText("修改"));
+    ASSERT_TRUE(driver().tapText("修改"));
     // The overlay covers the screen with its caption; the bar buttons are off.
     auto overlay = screen->hud(CycleTestScreen::kTagPassword);
     ASSERT_TRUE(overlay);
@@ -149,7 +98,7 @@ TEST_F(CommandCycleTest, ACommandRunsHandshakeThenCommandAndTheReplyEndsTheOverl
     EXPECT_EQ(overlay->frame(), screen->view()->superview()->bounds());
     EXPECT_TRUE(overlay->dimBackground());
     EXPECT_EQ(overlay->delegate(), screen.get());
-    EXPECT_NE(driver->findByText("正在修改密码"), nullptr);
+    EXPECT_NE(driver().findByText("正在修改密码"), nullptr);
     EXPECT_FALSE(barButtonsEnabled());
     // A second start while the first is under way does nothing.
     EXPECT_FALSE(screen->popOutProgressHUDForChangePassword("again"));
@@ -168,7 +117,7 @@ TEST_F(CommandCycleTest, ACommandRunsHandshakeThenCommandAndTheReplyEndsTheOverl
     finishOverlay(CycleTestScreen::kTagPassword);
     EXPECT_EQ(screen->hud(), nullptr);
     EXPECT_EQ(overlay->superview(), nullptr);
-    EXPECT_EQ(driver->findByText("正在修改密码"), nullptr);
+    EXPECT_EQ(driver().findByText("正在修改密码"), nullptr);
     EXPECT_TRUE(barButtonsEnabled());
     EXPECT_TRUE(ui::AlertView::visibleAlerts().empty());
 }
@@ -188,7 +137,7 @@ TEST_F(CommandCycleTest, TheJsonFormCarriesServiceAndItsMembers) {
 }
 
 TEST_F(CommandCycleTest, ACommandWithoutHandshakeSendsTheStoredUuidAndTakesABareTextReply) {
-    server.control("clock", R"({"time": 1700000123})");
+    server().control("clock", R"({"time": 1700000123})");
     ASSERT_TRUE(screen->popOutProgressHUDForCalibrateTime());
     ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
     EXPECT_EQ(commands(), (std::vector<int>{20}));
@@ -232,7 +181,7 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
         for (const auto& s : c.scripts) script(s);
         ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
         finishOverlay(CycleTestScreen::kTagPassword);
-        driver->settle();
+        driver().settle();
         EXPECT_EQ(screen->hud(), nullptr);
         EXPECT_TRUE(barButtonsEnabled());
         EXPECT_FALSE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword));
@@ -244,7 +193,7 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
             EXPECT_EQ(alert->message(), kNetworkUnstableMessage);
             EXPECT_EQ(alert->tag(), Constants::kSimpleAlertTag);
             alert->clickButtonAtIndex(0);
-            driver->settle();
+            driver().settle();
         } else {
             EXPECT_EQ(alert, nullptr);
         }
@@ -256,14 +205,14 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
         }
         DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
     }
-    EXPECT_TRUE(exits.empty());
+    EXPECT_TRUE(exits().empty());
 }
 
 TEST_F(CommandCycleTest, TheHandshakeFailureTitleIsTheScreens) {
     script({{"command", 0}, {"fault", "empty"}});
     ASSERT_TRUE(screen->popOutProgressHUDForBindKorvex("T"));
     finishOverlay(CycleTestScreen::kTagKorvex);
-    driver->settle();
+    driver().settle();
     ASSERT_NE(ui::AlertView::frontmost(), nullptr);
     EXPECT_EQ(ui::AlertView::frontmost()->title(), "错误");
     EXPECT_EQ(commands(), (std::vector<int>{0}));
@@ -284,7 +233,7 @@ TEST_F(CommandCycleTest, ATimedOutRequestShowsTheNetworkNotice) {
         std::vector<int> seen = commands();
         return seen.size() == 2 && seen[1] == 15;
     }));
-    driver->advance(10);
+    driver().advance(10);
     ASSERT_TRUE(waitFor([&] { return !screen->isWaitingForResponse(CycleTestScreen::kTagPassword); }));
     finishOverlay(CycleTestScreen::kTagPassword);
     EXPECT_EQ(screen->hud(), nullptr);
@@ -319,7 +268,7 @@ TEST_F(CommandCycleTest, HandshakeLogOutWipesTheAppAndDismissingTheAlertEndsIt) 
     script({{"command", 0}, {"result", 201}});
     ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
     finishOverlay(CycleTestScreen::kTagPassword);
-    driver->settle();
+    driver().settle();
     EXPECT_EQ(commands(), (std::vector<int>{0}));
     EXPECT_FALSE(DBController::databaseExit());
     EXPECT_FALSE(foundation::UserDefaults::standard().objectForKey("korvxboundstate"));
@@ -329,10 +278,10 @@ TEST_F(CommandCycleTest, HandshakeLogOutWipesTheAppAndDismissingTheAlertEndsIt) 
     EXPECT_EQ(alert->message(), kLoggedOut);
     EXPECT_EQ(alert->tag(), 0xFFFF);
     EXPECT_EQ(screen->hud(), nullptr);
-    EXPECT_TRUE(exits.empty());
+    EXPECT_TRUE(exits().empty());
     alert->clickButtonAtIndex(0);
-    driver->settle();
-    EXPECT_EQ(exits, std::vector<int>{0});
+    driver().settle();
+    EXPECT_EQ(exits(), std::vector<int>{0});
 }
 
 TEST_F(CommandCycleTest, AReplyWithResult201WipesTheAppAndStillReachesTheScreen) {
@@ -340,7 +289,7 @@ TEST_F(CommandCycleTest, AReplyWithResult201WipesTheAppAndStillReachesTheScreen)
     ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
     ASSERT_TRUE(waitFor([&] { return !screen->handled.empty(); }));
     finishOverlay(CycleTestScreen::kTagPassword);
-    driver->settle();
+    driver().settle();
     EXPECT_FALSE(DBController::databaseExit());
     ui::AlertView* alert = ui::AlertView::frontmost();
     ASSERT_NE(alert, nullptr);
@@ -349,16 +298,16 @@ TEST_F(CommandCycleTest, AReplyWithResult201WipesTheAppAndStillReachesTheScreen)
     // The screen still hears the reply and reports its own outcome.
     EXPECT_EQ(screen->handled[0].text, R"({"result": 201})");
     alert->clickButtonAtIndex(0);
-    driver->settle();
-    EXPECT_EQ(exits, std::vector<int>{0});
+    driver().settle();
+    EXPECT_EQ(exits(), std::vector<int>{0});
     // Other alerts are the screen's own.
     auto other = ui::AlertView::create("t", "m", screen.get(), "确定");
     other->setTag(7);
     other->show();
-    driver->settle();
+    driver().settle();
     other->clickButtonAtIndex(0);
     EXPECT_EQ(screen->otherAlertsClicked, std::vector<int>{7});
-    EXPECT_EQ(exits.size(), 1u);
+    EXPECT_EQ(exits().size(), 1u);
 }
 
 TEST_F(CommandCycleTest, EachCommandHasItsOwnWaitingFlag) {

@@ -1,7 +1,8 @@
 #pragma once
-// What the start tests share: a driver window, the app's storyboard with a
-// stand-in for every screen behind the launch router, a store to set up,
-// and clean-up of the shared application, alerts and tracker.
+// What the start tests share: the screen fixture (driver window, manual
+// clock, process-wide objects reset) without server or stored account, the
+// app's storyboard with a stand-in for every screen behind the launch
+// router, and a store to set up.
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,15 @@
 #include "app/start/KAVOStoryboard.h"
 #include "app/start/QuentaMain.h"
 #include "lib/analytics/TrkTracker.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
-#include "tests/lib/analytics/TrackerHits.h"
+#include "tests/support/analytics/TrackerHits.h"
+#include "tests/support/screens/ScreenFixture.h"
 
 namespace starttest {
 
@@ -57,22 +60,21 @@ inline void writeStore(const std::map<std::string, std::string>& rows) {
 // Hits in the tracker's store whose text holds `needle`.
 using trackertest::storedHitsWith;
 
-class StartTest : public ::testing::Test {
+// No server and no stored account: each routing case writes its own store.
+class StartTest : public screentest::ScreenFixture {
 protected:
+    StartTest() : ScreenFixture(Options{.server = false, .boundAccount = false}) {}
+
     void SetUp() override {
-        ui::Application::shared().reset();
-        ui::Image::clearNamedCache();
+        ScreenFixture::SetUp();
+        driver_ = &driver();
     }
     void TearDown() override {
-        while (auto* alert = ui::AlertView::frontmost()) {
-            alert->setDelegate(nullptr);
-            alert->dismissWithClickedButtonIndex(0, false);
-        }
+        // Alerts go first (without calling their delegates), then the
+        // launched app, then the rest of the process-wide objects.
+        foundation::resetProcessWideObjects();
         app_ = {};
-        ui::Application::shared().reset();
-        TrkTracker::sharedTracker().stopTracker();
-        ui::Screen::main().reset();
-        ui::Image::clearNamedCache();
+        ScreenFixture::TearDown();
     }
 
     // Launches the app in the driver's window.
@@ -84,7 +86,7 @@ protected:
     }
     std::vector<std::string> segues() const { return app_.storyboard->performedSegues(); }
 
-    std::unique_ptr<shell::Driver> driver_ = std::make_unique<shell::Driver>();
+    shell::Driver* driver_ = nullptr;
     LaunchedApp app_;
 };
 

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "Collector.h"
 #include "lib/analytics/TrkDataDispatcher.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/analytics/Collector.h"
 
 using testcollector::Collector;
 using testcollector::Reply;
@@ -326,6 +326,25 @@ TEST_F(DispatcherTest, SynchronousDispatch) {
     // Nothing listening.
     d->setDestinationPort(testsupport::freePort());
     EXPECT_FALSE(d->dispatchHitsSynchronously(makeHits(1), 1));
+}
+
+TEST_F(DispatcherTest, AHostNameIsResolvedOffTheRunLoop) {
+    Collector collector;
+    auto d = make(collector);
+    d->setDestinationHost("localhost");
+    d->dispatchHits(makeHits(1));
+    // The connect returned while the name is looked up on the resolver pool:
+    // no socket is open before the loop turns.
+    ASSERT_NE(d->socket(), nullptr);
+    EXPECT_FALSE(d->socket()->isOpen());
+    ASSERT_TRUE(waitForCompletion());
+    ASSERT_EQ(collector.requestCount(), 1u);
+    EXPECT_NE(collector.requests()[0].raw.find("Host: localhost\r\n"), std::string::npos);
+    EXPECT_EQ(recorder.confirmed, std::vector<uint64_t>{1});
+
+    // The blocking variant resolves through the same pool.
+    EXPECT_TRUE(d->dispatchHitsSynchronously(makeHits(2, 0, 10), 10));
+    EXPECT_EQ(recorder.confirmed, (std::vector<uint64_t>{1, 10, 11}));
 }
 
 TEST_F(DispatcherTest, SynchronousDispatchToAnHttp10Collector) {

@@ -9,13 +9,13 @@
 #include <thread>
 #include <vector>
 
-#include "Collector.h"
 #include "lib/analytics/TrkTracker.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/analytics/Collector.h"
 
 using testcollector::Collector;
 using testcollector::Request;

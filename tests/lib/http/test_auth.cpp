@@ -4,8 +4,8 @@
 
 #include "platform/crypto/Digest.h"
 #include "platform/foundation/Text.h"
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 using clienttest::Recorder;

@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include "platform/foundation/Paths.h"
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 using testnet::LoopbackHttpServer;

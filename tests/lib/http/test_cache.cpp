@@ -9,8 +9,8 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

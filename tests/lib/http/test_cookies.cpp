@@ -2,8 +2,8 @@
 // forgotten by clearSession.
 #include <gtest/gtest.h>
 
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 using testnet::LoopbackHttpServer;

@@ -6,8 +6,8 @@
 #include "lib/http/HttpDataDecompressor.h"
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Device.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

@@ -11,8 +11,8 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

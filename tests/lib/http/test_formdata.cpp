@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "lib/http/HttpFormDataRequest.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

@@ -17,9 +17,9 @@
 #include "lib/http/ProxySettings.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/TlsSession.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
-#include "tests/platform/net/ProxyTlsFixtures.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 using namespace http;
 

@@ -6,8 +6,8 @@
 #include "lib/http/HttpNetworkQueue.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

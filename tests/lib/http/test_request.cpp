@@ -7,8 +7,8 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/RunLoop.h"
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 using clienttest::Gate;

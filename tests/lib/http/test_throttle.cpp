@@ -5,8 +5,8 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NetworkActivityIndicator.h"
 #include "platform/net/Reachability.h"
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 using clienttest::Recorder;

@@ -7,7 +7,7 @@
 #include "lib/http/ConnectionFailure.h"
 #include "lib/http/HttpRequest.h"
 #include "platform/net/TlsSession.h"
-#include "tests/platform/net/ProxyTlsFixtures.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 using namespace http;
 using testnet::testCertificates;

@@ -4,8 +4,8 @@
 #include "lib/httpauth/HttpRequestAuthentication.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Window.h"
-#include "tests/lib/http/ClientTestSupport.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/http/ClientTestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

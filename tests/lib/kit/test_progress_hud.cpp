@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lib/kit/ProgressHUD.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
@@ -222,6 +223,20 @@ TEST_F(ProgressHUDTest, ShowAndHideWithoutAnimationTellTheDelegateBeforeRemoval)
     EXPECT_EQ(hud->superview(), nullptr);
 }
 
+TEST_F(ProgressHUDTest, ADelegateDestroyedBeforeTheHideIsNotCalled) {
+    auto hud = ProgressHUD::initWithView(host.get());
+    host->addSubview(hud);
+    auto screen = std::make_unique<Recorder>();
+    hud->setDelegate(screen.get());
+    hud->setRemoveFromSuperViewOnHide(true);
+    hud->show(false);
+    screen.reset();  // the screen went away while its overlay showed
+    EXPECT_EQ(hud->delegate(), nullptr);
+    hud->hide(false);
+    EXPECT_TRUE(hud->isFinished());
+    EXPECT_EQ(hud->superview(), nullptr);
+}
+
 TEST_F(ProgressHUDTest, AnimatedShowFadesInAndZoomedHideShrinksAway) {
     auto hud = addHUD();
     hud->setAnimationType(ProgressHUDAnimationZoom);
@@ -322,12 +337,19 @@ TEST_F(ProgressHUDTest, TaskRunsOnItsOwnThreadAndItsChangesReachTheViewsOnMain) 
     EXPECT_TRUE(heldWeak.expired());
 }
 
-TEST_F(ProgressHUDTest, TaskThreadIsNotTheMainThread) {
+TEST_F(ProgressHUDTest, TaskThreadIsANamedPoolThreadNotTheMainThread) {
     auto hud = addHUD();
     std::atomic<bool> onMain{true};
-    hud->showWhileExecuting([&onMain] { onMain = foundation::RunLoop::isMainThread(); }, false);
+    std::string threadName;
+    hud->showWhileExecuting(
+        [&onMain, &threadName] {
+            onMain = foundation::RunLoop::isMainThread();
+            threadName = foundation::currentThreadName();
+        },
+        false);
     ASSERT_TRUE(waitFor([&] { return hud->isFinished(); }));
     EXPECT_FALSE(onMain);
+    EXPECT_EQ(threadName, "hud.task");  // a named thread of the background pool
     EXPECT_FALSE(hud->taskInProgress());
 }
 

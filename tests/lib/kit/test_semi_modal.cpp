@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "lib/kit/SemiModal.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
@@ -148,6 +149,19 @@ TEST_F(SemiModalTest, APresentedControllerLivesWhileItsViewIsShown) {
     EXPECT_EQ(semiModalSheet(target()), weak.lock()->view());
     dismissSemiModalView(root.get());
     driver->advance(0.6);
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST_F(SemiModalTest, AResetBetweenCasesLetsAShownControllerGo) {
+    auto sheetController = std::make_shared<ui::ViewController>();
+    sheetController->view()->setFrame({0, 0, 320, 295});
+    std::weak_ptr<ui::ViewController> weak = sheetController;
+    presentSemiViewController(root.get(), sheetController);
+    sheetController.reset();
+    driver->advance(0.6);
+    ASSERT_FALSE(weak.expired());
+    // A case that ends with the sheet still up leaves no controller behind.
+    foundation::resetProcessWideObjects();
     EXPECT_TRUE(weak.expired());
 }
 

@@ -207,6 +207,20 @@ TEST_F(TableAlertTest, AlertEventsArePassedOnAndAShowAgainLaysOutAfresh) {
     expectGrownBy(120);
 }
 
+TEST_F(TableAlertTest, ADelegateThatWentAwayIsNotCalled) {
+    make(MsTableAlertTypeMultipleSelect);
+    auto screen = std::make_unique<Source>();
+    alert->setDelegate(screen.get());
+    alert->show();
+    driver->settle();
+    ASSERT_EQ(screen->events, (std::vector<std::string>{"willPresent presented", "didPresent"}));
+    screen.reset();  // the screen that asked is gone while its alert shows
+    EXPECT_EQ(alert->delegate(), nullptr);
+    driver->tap(alert->view()->buttonAtIndex(1));
+    EXPECT_FALSE(alert->presented());
+    EXPECT_TRUE(source.events.empty());  // the data source was not the delegate here
+}
+
 TEST_F(TableAlertTest, SectionsAndHeaderBarsComeFromTheDataSource) {
     source.rows = 2;
     source.sections = 2;

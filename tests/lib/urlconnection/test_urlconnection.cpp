@@ -8,8 +8,8 @@
 #include "lib/urlconnection/UcURLConnectionOperation.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace http;
 

@@ -6,7 +6,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/ConnectionCache.h"
 #include "platform/net/HttpReadStream.h"
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 using namespace net;
 using testnet::LoopbackHttpServer;

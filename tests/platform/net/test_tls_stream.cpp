@@ -13,7 +13,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/TlsSession.h"
-#include "tests/platform/net/ProxyTlsFixtures.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 using namespace net;
 using testnet::testCertificates;

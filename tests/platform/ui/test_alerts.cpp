@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "UiTest.h"
+#include "platform/foundation/Assert.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Modal.h"
 #include "platform/ui/Window.h"
 
 namespace {
@@ -227,6 +229,101 @@ TEST_F(AlertsTest, ActionSheetNumbersDestructiveOthersThenCancel) {
     std::vector<std::string> want{"sheet clicked 1", "sheet didDismiss 1"};
     EXPECT_EQ(rec.log, want);
     EXPECT_TRUE(ActionSheet::visibleSheets().empty());
+}
+
+TEST_F(AlertsTest, ADelegateDestroyedWhileItsAlertOrSheetShowsIsNeverCalled) {
+    // The screen that made them goes away (popped, freed) while they show;
+    // a later tap must not reach it.
+    auto screen = std::make_unique<Recorder>();
+    auto alert = AlertView::create("gone", "", screen.get(), "OK");
+    auto sheet = ActionSheet::create("gone", screen.get(), "取消", "");
+    alert->show();
+    sheet->showInView(window.get());
+    EXPECT_EQ(alert->delegate(), screen.get());
+    screen.reset();
+    EXPECT_EQ(alert->delegate(), nullptr);
+    EXPECT_EQ(sheet->delegate(), nullptr);
+    turn();  // didPresent finds no delegate
+    alert->clickButtonAtIndex(0);
+    sheet->clickButtonAtIndex(0);
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_FALSE(sheet->isVisible());
+
+    // A delegate's copy is a different object: destroying the original does
+    // not silence an alert that was given the copy.
+    Recorder original;
+    auto copy = std::make_unique<Recorder>(original);
+    auto second = AlertView::create("copy", "", copy.get(), "OK");
+    { Recorder dropped(*copy); }
+    second->show();
+    second->clickButtonAtIndex(0);
+    EXPECT_EQ(copy->log.back(), "copy didDismiss 0");
+}
+
+// A panel of its own kind, presented with the same helper as alerts.
+class Panel : public View {
+public:
+    explicit Panel(ModalStack& stack, std::vector<std::string>& log)
+        : View(Rect{0, 300, 320, 180}), modal_(stack), log_(log) {}
+    void open(bool dismissAtOnce = false) {
+        auto self = shared_from_this();
+        bool shown = modal_.present(
+            self,
+            [this, dismissAtOnce] {
+                log_.push_back("will present");
+                if (dismissAtOnce) close();
+            },
+            [this] { log_.push_back("did present"); });
+        log_.push_back(shown ? "shown" : "not shown");
+    }
+    void close() {
+        auto self = shared_from_this();
+        modal_.dismiss(
+            self, [this] { log_.push_back("will dismiss"); }, [this] { log_.push_back("did dismiss"); });
+    }
+    ModalPresentation modal_;
+    std::vector<std::string>& log_;
+};
+
+TEST_F(AlertsTest, TheModalHelperPresentsAnyViewOverTheWindowInOrder) {
+    ModalStack stack(false);
+    std::vector<std::string> log;
+    auto panel = std::make_shared<Panel>(stack, log);
+    panel->open();
+    EXPECT_TRUE(panel->modal_.isVisible());
+    ASSERT_NE(panel->superview(), nullptr);
+    EXPECT_EQ(panel->superview()->superview(), window.get());  // on a dimming view in front of the window
+    EXPECT_EQ(stack.front(), panel.get());
+    panel->open();  // already visible
+    turn();
+    panel->close();
+    panel->close();  // not visible: nothing
+    EXPECT_EQ(log, (std::vector<std::string>{"will present", "shown", "not shown", "did present", "will dismiss",
+                                             "did dismiss"}));
+    EXPECT_EQ(panel->superview(), nullptr);
+    EXPECT_TRUE(stack.empty());
+
+    // Dismissed from its own willPresent: never on screen, no didPresent.
+    log.clear();
+    panel->open(true);
+    turn();
+    EXPECT_EQ(log, (std::vector<std::string>{"will present", "will dismiss", "did dismiss", "not shown"}));
+    EXPECT_EQ(panel->superview(), nullptr);
+}
+
+TEST_F(AlertsTest, ViewsTouchedOffTheMainThreadFailTheMainThreadAssertion) {
+    std::vector<std::string> failures;
+    auto old =
+        foundation::setAssertionHandler([&](const foundation::AssertionFailure& f) { failures.push_back(f.function); });
+    auto parent = View::create({0, 0, 10, 10});
+    auto child = View::create({0, 0, 5, 5});
+    std::thread([&] {
+        parent->addSubview(child);
+        child->setFrame({1, 1, 2, 2});
+    }).join();
+    parent->addSubview(View::create({0, 0, 1, 1}));  // on the main thread: fine
+    foundation::setAssertionHandler(old);
+    EXPECT_EQ(failures, (std::vector<std::string>{"insertSubview", "setFrame"}));
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ public:
     void didRegisterForRemoteNotificationsWithDeviceToken(Application*, const std::vector<uint8_t>& t) override {
         log.push_back("token " + std::to_string(t.size()));
     }
-    void didFailToRegisterForRemoteNotificationsWithError(Application*, const std::string&) override {
+    void didFailToRegisterForRemoteNotificationsWithError(Application*, const foundation::Error& e) override {
+        EXPECT_TRUE(e.is(kApplicationErrorDomain, kRemoteNotificationsUnavailable)) << e.description();
         log.push_back("token failed");
     }
     void didReceiveRemoteNotification(Application* app, const foundation::Value& info) override {

@@ -1,4 +1,4 @@
-#include "tests/platform/net/LoopbackHttpServer.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

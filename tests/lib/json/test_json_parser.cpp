@@ -134,7 +134,7 @@ TEST(JsonParser, MissingInputAndErrorObject) {
     EXPECT_FALSE(parser.objectWithString("[1,]", &error).has_value());
     EXPECT_EQ(error.domain, "org.plovrid.JsonParser.ErrorDomain");
     EXPECT_EQ(error.code, 0);
-    EXPECT_EQ(error.localizedDescription, "Token 'end of array' not expected as array value");
+    EXPECT_EQ(error.message, "Token 'end of array' not expected as array value");
     EXPECT_TRUE(parser.objectWithString("[1]", nullptr).has_value());
 }
 

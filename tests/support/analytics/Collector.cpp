@@ -1,4 +1,4 @@
-#include "Collector.h"
+#include "tests/support/analytics/Collector.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

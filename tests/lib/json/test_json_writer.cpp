@@ -145,7 +145,7 @@ TEST(JsonWriter, Errors) {
     EXPECT_FALSE(writer.stringWithObject(Value("x"), &error).has_value());
     EXPECT_EQ(error.domain, "org.plovrid.JsonWriter.ErrorDomain");
     EXPECT_EQ(error.code, 0);
-    EXPECT_EQ(error.localizedDescription, "Not valid type for JSON");
+    EXPECT_EQ(error.message, "Not valid type for JSON");
     // A later success clears the error.
     EXPECT_TRUE(writer.dataWithObject(Array{1}).has_value());
     EXPECT_EQ(writer.error(), "");

@@ -1,4 +1,4 @@
-#include "tests/platform/net/ProxyTlsFixtures.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -146,7 +146,7 @@ const TestCertificates& testCertificates() {
         if (!dir) throw std::runtime_error("mkdtemp failed");
         std::string d = dir;
         std::string cmd =
-            std::string("sh '") + QUENTA_SOURCE_DIR + "/tests/platform/net/make_test_certs.sh' '" + d + "'";
+            std::string("sh '") + QUENTA_SOURCE_DIR + "/tests/support/net/make_test_certs.sh' '" + d + "'";
         if (std::system(cmd.c_str()) != 0) throw std::runtime_error("make_test_certs.sh failed");
         TestCertificates c;
         c.dir = d;

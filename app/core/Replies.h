@@ -1,0 +1,77 @@
+#pragma once
+// Server replies read into small typed structs. Each reply struct has one
+//   static std::optional<T> fromValue(const foundation::Value& value, std::string* error = nullptr);
+// that returns nullopt and names the member in *error when the value is not
+// an object, a required member is missing, or a member has the wrong type.
+// Handlers read the struct instead of walking the JSON themselves.
+
+#include <optional>
+#include <string>
+
+#include "platform/foundation/Value.h"
+
+// Reads the members of one reply object and keeps the first problem.
+class ReplyReader {
+public:
+    explicit ReplyReader(const foundation::Value& value);
+
+    // False once anything was missing or mistyped (or the value is no object).
+    bool ok() const { return error_.empty(); }
+    // The first problem, such as `member "sid" is missing`; empty when ok().
+    const std::string& error() const { return error_; }
+
+    // A text member: a string as it is; a number, boolean or null as the
+    // platform prints it (description()). Arrays, objects, data and dates
+    // are mistyped.
+    std::optional<std::string> text(const char* name);
+    // The same, but a missing member is no problem (nullopt).
+    std::optional<std::string> optionalText(const char* name);
+    // An integer member (a number or a text holding only an integer).
+    std::optional<long long> integer(const char* name);
+    std::optional<long long> optionalInteger(const char* name);
+    // A boolean member (true/false, or the numbers 0 and 1).
+    std::optional<bool> boolean(const char* name);
+    std::optional<bool> optionalBoolean(const char* name);
+    // An array member.
+    std::optional<foundation::Array> array(const char* name);
+
+    // Hands the result back: the struct when ok(), else nullopt with the
+    // problem written to *error (when given).
+    template <class T>
+    std::optional<T> finish(T value, std::string* error) const {
+        if (ok()) return value;
+        if (error) *error = error_;
+        return std::nullopt;
+    }
+
+private:
+    const foundation::Value* member(const char* name, bool required);
+    void fail(const char* name, const char* problem);
+
+    const foundation::Value& value_;
+    std::string error_;
+};
+
+// The handshake's reply (command 0): the session id and the positions of
+// the proof. A "sid" of "null" means the binding is gone.
+struct HandshakeReply {
+    std::string sid;
+    std::optional<std::string> question;
+
+    static std::optional<HandshakeReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+};
+
+// The binding reply (command 16): "result" is "true" when the server took
+// the serial; then "checktime" (server time in milliseconds) and "bid" (the
+// token key) follow.
+struct BindReply {
+    std::optional<std::string> result;
+    std::optional<std::string> checktime;
+    std::optional<std::string> bid;
+
+    bool accepted() const { return result == std::optional<std::string>("true"); }
+    // The server time in whole seconds (0 without a checktime).
+    long long serverSeconds() const;
+
+    static std::optional<BindReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+};

@@ -1,0 +1,42 @@
+// Time to build and lay out a 20 KB article page at 320 points: the page
+// builder's steps on the fragment, then parsing, style and layout in the web
+// view. Run with --benchmark_repetitions=9 and read the median.
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "lib/kit/HtmlPageView.h"
+#include "platform/foundation/RunLoop.h"
+
+namespace {
+
+std::string article20k() {
+    std::ifstream in(std::string(QUENTA_SOURCE_DIR) + "/resources/html/safety-article.html", std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    std::string one = ss.str(), page;
+    while (page.size() < 20 * 1024) page += one;
+    return page;
+}
+
+void BM_BuildAndLayOutArticle(benchmark::State& state) {
+    const std::string fragment = article20k();
+    auto view = HtmlPageView::create({0, 0, 320, 480});
+    const std::string base = std::string("file://") + QUENTA_SOURCE_DIR + "/resources/";
+    for (auto _ : state) {
+        std::string page = view->buildPage(fragment);
+        view->webView()->loadHTMLString(page, base);
+        foundation::RunLoop::main().drain();
+        benchmark::DoNotOptimize(view->webView()->contentSize());
+    }
+    state.counters["page_height"] = view->webView()->contentSize().height;
+    state.SetLabel(std::to_string(fragment.size()) + " bytes");
+}
+BENCHMARK(BM_BuildAndLayOutArticle)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

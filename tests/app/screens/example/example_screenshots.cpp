@@ -1,0 +1,7 @@
+// Draws the example area's screens:
+//   example_screenshots --out docs/internals clock-example
+#include "ExampleScreenShots.h"
+
+int main(int argc, char** argv) {
+    return screenshots::screenshotsMain(argc, argv, exampleScreenMap, exampleScreenShots());
+}

@@ -1,0 +1,236 @@
+// The web view: real layout and drawing of small pages read back as pixels and
+// element rectangles, taps reaching the delegate, scripts on the page's DOM.
+
+#include <cairo.h>
+
+#include <string>
+#include <vector>
+
+#include "UiTest.h"
+#include "platform/foundation/Log.h"
+#include "platform/ui/Render.h"
+#include "platform/ui/WebView.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+struct Recorder : ui::WebViewDelegate {
+    struct Request {
+        std::string url;
+        ui::WebNavigationType type;
+    };
+    std::vector<Request> requests;
+    int started = 0, finished = 0;
+    std::vector<std::string> failures;
+    bool allow = false;
+    bool webViewShouldStartLoad(ui::WebView*, const std::string& url, ui::WebNavigationType type) override {
+        requests.push_back({url, type});
+        return allow;
+    }
+    void webViewDidStartLoad(ui::WebView*) override { ++started; }
+    void webViewDidFinishLoad(ui::WebView*) override { ++finished; }
+    void webViewDidFailLoad(ui::WebView*, const std::string& e) override { failures.push_back(e); }
+};
+
+// A solid picture of the given pixel size written as PNG.
+void writePng(const std::string& path, int w, int h, double r, double g, double b) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_source_rgb(cr, r, g, b);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    ASSERT_EQ(cairo_surface_write_to_png(s, path.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+}
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+class WebViewTest : public uitest::UiFixture {
+protected:
+    void SetUp() override {
+        UiFixture::SetUp();
+        web = ui::WebView::create({0, 0, 320, 480});
+        web->setDelegate(&recorder);
+    }
+    void TearDown() override {
+        web.reset();
+        UiFixture::TearDown();
+    }
+    void load(const std::string& html, const std::string& base = "") {
+        int before = recorder.finished;
+        web->loadHTMLString(html, base);
+        turn();
+        ASSERT_EQ(recorder.finished, before + 1);
+    }
+    ui::ImageRef render() { return ui::renderLayerToImage(web->layer(), 1); }
+
+    Recorder recorder;
+    std::shared_ptr<ui::WebView> web;
+};
+
+TEST_F(WebViewTest, ChineseParagraphWrapsWithinTheWidthAndGrowsThePage) {
+    std::string text = repeat("账户安全提醒请勿泄露验证码", 16).substr(0, 200 * 3);  // 200 characters
+    load(
+        "<html><body style=\"margin:0\"><p id=\"one\" style=\"margin:0;font-size:16px\">汉</p>"
+        "<p id=\"long\" style=\"margin:0;font-size:16px\">" +
+        text + "</p></body></html>");
+    ui::Rect one = web->rectOfElement("one"), para = web->rectOfElement("long");
+    ASSERT_GT(one.size.height, 0);
+    // 200 characters of 16 px are 3200 px of text: at least ten lines of 320.
+    EXPECT_GE(para.size.height, 10 * one.size.height);
+    EXPECT_LE(para.size.width, 320);
+    EXPECT_LE(web->contentSize().width, 320);  // no line runs past the page
+    EXPECT_GE(web->contentSize().height, para.maxY());
+    // Ink on the last line, nothing below the paragraph.
+    auto img = render();
+    auto inkInRow = [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < 320; ++x)
+                if (img->pixel(x, y).a > 100) return true;
+        return false;
+    };
+    EXPECT_TRUE(inkInRow(int(para.maxY() - one.size.height), int(para.maxY())));
+    if (para.maxY() + 20 < 480) {
+        EXPECT_FALSE(inkInRow(int(para.maxY()) + 2, int(para.maxY()) + 20));
+    }
+}
+
+TEST_F(WebViewTest, UnitlessFontSizeIsReadAsPixels) {
+    auto heightFor = [&](const std::string& size) {
+        load("<html><body style=\"margin:0; font-size:" + size +
+             "; line-height:1.0\"><div id=\"d\">汉字</div></body></html>");
+        return web->rectOfElement("d").size.height;
+    };
+    double unitless = heightFor("30"), px = heightFor("30px"), small = heightFor("12px");
+    EXPECT_EQ(unitless, px);
+    EXPECT_GT(unitless, small * 2);
+}
+
+TEST_F(WebViewTest, WideLocalPictureIsScaledToTheWidthKeepingItsShape) {
+    std::string dir = testsupport::tempDir("web-img");
+    writePng(dir + "/wide.png", 1000, 500, 1, 0, 0);
+    load(
+        "<html><head><style>img {display:block; max-width:300px; height:auto; margin:0 auto}</style></head>"
+        "<body style=\"margin:0\"><img id=\"w\" src=\"wide.png\"><img id=\"net\" src=\"http://127.0.0.1:9/x.png\">"
+        "<p id=\"after\" style=\"margin:0\">下</p></body></html>",
+        "file://" + dir + "/");
+    ui::Rect r = web->rectOfElement("w");
+    EXPECT_EQ(r.size.width, 300);
+    EXPECT_EQ(r.size.height, 150);
+    EXPECT_EQ(r.origin.x, 10);  // centred
+    // A picture from the network loads nothing and takes no space.
+    EXPECT_EQ(web->rectOfElement("net").size.height, 0);
+    EXPECT_EQ(web->rectOfElement("after").origin.y, 150);
+    auto img = render();
+    EXPECT_TRUE(uitest::pixelNear(*img, 160, 75, {255, 0, 0, 255}));
+    EXPECT_TRUE(uitest::pixelNear(*img, 5, 75, {0, 0, 0, 0}));
+    EXPECT_TRUE(uitest::pixelNear(*img, 160, 149, {255, 0, 0, 255}));
+}
+
+TEST_F(WebViewTest, TapsOnLinksAndScriptedPicturesBecomeNavigationRequests) {
+    std::string dir = testsupport::tempDir("web-tap");
+    writePng(dir + "/p.png", 100, 100, 0, 0, 1);
+    load(
+        "<html><body style=\"margin:0\"><p style=\"margin:0\"><a id=\"l\" href=\"next.html\">下一篇文章</a></p>"
+        "<img id=\"pic\" src=\"p.png\" style=\"display:block\"></body></html>",
+        "file://" + dir);
+    web->stringByEvaluatingJavaScriptFromString(
+        "document.getElementById('pic').addEventListener('click', function(event) "
+        "{window.location='native://imageclick?pic';}, false);");
+    ui::Rect link = web->rectOfElement("l"), pic = web->rectOfElement("pic");
+    web->tapAtPagePoint({link.midX(), link.midY()});
+    web->tapAtPagePoint({pic.midX(), pic.midY()});
+    web->tapAtPagePoint({300, 470});  // nothing there
+    ASSERT_EQ(recorder.requests.size(), 2u);
+    EXPECT_EQ(recorder.requests[0].url, "file://" + dir + "/next.html");
+    EXPECT_EQ(recorder.requests[0].type, ui::WebNavigationType::LinkClicked);
+    EXPECT_EQ(recorder.requests[1].url, "native://imageclick?pic");
+    EXPECT_EQ(recorder.requests[1].type, ui::WebNavigationType::Other);
+    // An allowed link to a local page loads it.
+    recorder.allow = true;
+    {
+        FILE* f = fopen((dir + "/next.html").c_str(), "w");
+        fputs("<html><body><p>第二页</p></body></html>", f);
+        fclose(f);
+    }
+    web->tapAtPagePoint({link.midX(), link.midY()});
+    turn();
+    EXPECT_EQ(web->bodyText(), "第二页");
+}
+
+TEST_F(WebViewTest, ScriptsChangeTheDocumentAndBadScriptsOnlyFailThemselves) {
+    std::string dir = testsupport::tempDir("web-js");
+    writePng(dir + "/a.png", 50, 40, 0, 1, 0);
+    writePng(dir + "/b.png", 60, 80, 0, 1, 0);
+    load(
+        "<html><body style=\"margin:0\"><a id=\"l\" href=\"x.html\"><img id=\"i\" src=\"a.png\" "
+        "style=\"display:block\"></a><p id=\"after\" style=\"margin:0\">后</p></body></html>",
+        "file://" + dir + "/");
+    EXPECT_EQ(web->rectOfElement("after").origin.y, 40);
+
+    web->stringByEvaluatingJavaScriptFromString("var obj = document.getElementById('i'); obj.src ='b.png';");
+    EXPECT_EQ(web->rectOfElement("i").size.height, 80);
+    EXPECT_EQ(web->rectOfElement("after").origin.y, 80);
+
+    // The unlinking script of the page view: the link around the picture loses its address.
+    web->stringByEvaluatingJavaScriptFromString(
+        " var link, img, arr;arr = document.getElementsByTagName('img');for (i in arr) {img = arr[i];link = "
+        "img.parentNode;if (link && link.tagName.toLowerCase() == 'a') {link.removeAttribute('href');}}");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('l').getAttribute('href')"), "");
+    web->tapAtPagePoint({10, 10});
+    EXPECT_TRUE(recorder.requests.empty());
+
+    web->stringByEvaluatingJavaScriptFromString("var obj = document.getElementById('i'); obj.style.display='none';");
+    EXPECT_EQ(web->rectOfElement("i").size.height, 0);
+    EXPECT_EQ(web->rectOfElement("after").origin.y, 0);
+
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('after').scrollIntoView();"), "");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('missing').src = 'x';"), "");
+    foundation::setLogSink(old);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("script failed"), std::string::npos);
+
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("1 + 1"), "2");
+    web->stringByEvaluatingJavaScriptFromString("document.body.innerHTML = \"\";");
+    EXPECT_EQ(web->bodyText(), "");
+    EXPECT_EQ(web->contentSize().height, 0);
+}
+
+TEST_F(WebViewTest, TallPagesScrollAndTapsFollowTheScroll) {
+    std::string body;
+    for (int i = 0; i < 40; ++i) body += "<p style=\"margin:0;height:40px\">第" + std::to_string(i) + "段</p>";
+    load("<html><body style=\"margin:0\">" + body + "<a id=\"end\" href=\"end.html\">末尾</a></body></html>",
+         "file:///pages/");
+    EXPECT_GT(web->contentSize().height, 1600);
+    EXPECT_EQ(web->scrollView()->contentSize().height, web->contentSize().height);
+    ui::Rect end = web->rectOfElement("end");
+    web->scrollView()->setContentOffset({0, end.origin.y - 100});
+    auto img = render();
+    // The link's text is drawn 100 points down the view now.
+    bool ink = false;
+    for (int x = 0; x < 60 && !ink; ++x)
+        for (int y = 100; y < 100 + int(end.size.height) && !ink; ++y) ink = img->pixel(x, y).a > 100;
+    EXPECT_TRUE(ink);
+    web->tapAtPagePoint({end.midX(), end.midY()});
+    ASSERT_EQ(recorder.requests.size(), 1u);
+    EXPECT_EQ(recorder.requests[0].url, "file:///pages/end.html");
+}
+
+TEST_F(WebViewTest, OnlyTheLatestOfTwoLoadsFinishes) {
+    web->loadHTMLString("<html><body><p>旧</p></body></html>", "");
+    web->loadHTMLString("<html><body><p>新</p></body></html>", "");
+    EXPECT_TRUE(web->isLoading());
+    turn();
+    EXPECT_EQ(recorder.started, 2);
+    EXPECT_EQ(recorder.finished, 1);
+    EXPECT_EQ(web->bodyText(), "新");
+    EXPECT_FALSE(web->isLoading());
+}
+
+}  // namespace

@@ -1,0 +1,12 @@
+#pragma once
+// The app's screens that have a picture in docs/screens/.
+
+#include <vector>
+
+#include "tools/screenshots/ScreenShots.h"
+
+namespace screenshots {
+
+std::vector<ScreenShot> appScreenShots();
+
+}  // namespace screenshots
