@@ -66,6 +66,12 @@ enum class Call : int {
     UseProgram,
     VertexAttribPointer,
     Viewport,
+    TexImage2D,
+    CompressedTexImage2D,
+    TexParameteri,
+    PixelStorei,
+    GenerateMipmap,
+    BufferSubData,
     Count_
 };
 
@@ -141,6 +147,16 @@ QUENTA_GL_WRAP(UseProgram, (GLuint p), (p))
 QUENTA_GL_WRAP(VertexAttribPointer, (GLuint i, GLint n, GLenum t, GLboolean norm, GLsizei s, const void* p),
                (i, n, t, norm, s, p))
 QUENTA_GL_WRAP(Viewport, (GLint x, GLint y, GLsizei w, GLsizei h), (x, y, w, h))
+QUENTA_GL_WRAP(TexImage2D,
+               (GLenum t, GLint l, GLint ifmt, GLsizei w, GLsizei h, GLint b, GLenum f, GLenum ty, const void* d),
+               (t, l, ifmt, w, h, b, f, ty, d))
+QUENTA_GL_WRAP(CompressedTexImage2D,
+               (GLenum t, GLint l, GLenum ifmt, GLsizei w, GLsizei h, GLint b, GLsizei n, const void* d),
+               (t, l, ifmt, w, h, b, n, d))
+QUENTA_GL_WRAP(TexParameteri, (GLenum t, GLenum p, GLint v), (t, p, v))
+QUENTA_GL_WRAP(PixelStorei, (GLenum p, GLint v), (p, v))
+QUENTA_GL_WRAP(GenerateMipmap, (GLenum t), (t))
+QUENTA_GL_WRAP(BufferSubData, (GLenum t, GLintptr o, GLsizeiptr n, const void* d), (t, o, n, d))
 
 #undef QUENTA_GL_WRAP
 #undef QUENTA_GL_WRAP_R

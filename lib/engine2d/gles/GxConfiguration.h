@@ -19,18 +19,22 @@ public:
     int maxModelviewStackDepth() const { return 0; }
     int maxSamplesAllowed() const { return maxSamplesAllowed_; }
     bool supportsPVRTC() const { return supportsPVRTC_; }
-    bool supportsNPOT() const { return true; }
+    bool supportsNPOT() const { return supportsNPOT_; }
     bool supportsBGRA8888() const { return supportsBGRA8888_; }
     bool supportsDiscardFramebuffer() const { return supportsDiscardFramebuffer_; }
     bool supportsShareableVAO() const { return supportsShareableVAO_; }
     unsigned OSVersion() const { return OSVersion_; }
+    // Every GL here takes any texture size; tests simulate a device that
+    // needs powers of two, and another system version.
+    void setSupportsNPOT(bool b) { supportsNPOT_ = b; }
+    void setOSVersion(unsigned v) { OSVersion_ = v; }
 
 private:
     GxConfiguration();
     std::string extensions_;
     int maxTextureSize_ = 0, maxTextureUnits_ = 0, maxSamplesAllowed_ = 0;
     bool supportsPVRTC_ = false, supportsBGRA8888_ = false, supportsDiscardFramebuffer_ = false,
-         supportsShareableVAO_ = false;
+         supportsShareableVAO_ = false, supportsNPOT_ = true;
     unsigned OSVersion_ = 0;
 };
 

@@ -45,21 +45,21 @@ public:
 
     // Geometry.
     float rotation() const { return rotation_; }
-    void setRotation(float degrees);
+    virtual void setRotation(float degrees);
     float scale() const { return scaleX_; }
-    void setScale(float s);
+    virtual void setScale(float s);
     float scaleX() const { return scaleX_; }
-    void setScaleX(float s);
+    virtual void setScaleX(float s);
     float scaleY() const { return scaleY_; }
-    void setScaleY(float s);
+    virtual void setScaleY(float s);
     float skewX() const { return skewX_; }
-    void setSkewX(float degrees);
+    virtual void setSkewX(float degrees);
     float skewY() const { return skewY_; }
-    void setSkewY(float degrees);
+    virtual void setSkewY(float degrees);
     Point position() const { return position_; }
     virtual void setPosition(Point p);
     float vertexZ() const { return vertexZ_; }
-    void setVertexZ(float z) { vertexZ_ = z; }
+    virtual void setVertexZ(float z) { vertexZ_ = z; }
     Point anchorPoint() const { return anchorPoint_; }
     virtual void setAnchorPoint(Point p);
     Point anchorPointInPoints() const { return anchorPointInPoints_; }
@@ -68,7 +68,7 @@ public:
     bool ignoreAnchorPointForPosition() const { return ignoreAnchorPointForPosition_; }
     void setIgnoreAnchorPointForPosition(bool v);
     bool visible() const { return visible_; }
-    void setVisible(bool v) { visible_ = v; }
+    virtual void setVisible(bool v) { visible_ = v; }
     Rect boundingBox();
     GxCamera* camera();  // made on first use
 

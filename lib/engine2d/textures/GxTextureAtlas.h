@@ -1,0 +1,79 @@
+#pragma once
+// Many textured quads sharing one texture, drawn a run at a time with one
+// indexed draw call. The quads live in a client array mirrored in a vertex
+// buffer; a fixed index buffer turns each quad into two triangles. Every
+// mutator checks its indices against the quads in use and the capacity: a
+// call out of range is refused (false) and changes nothing.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lib/engine2d/mathlib/Types.h"
+
+namespace engine2d {
+
+class GxTexture2D;
+
+class GxTextureAtlas {
+public:
+    // 16-bit indices reach 65536 vertices: 16384 quads.
+    static constexpr unsigned kMaxCapacity = 16384;
+
+    static std::shared_ptr<GxTextureAtlas> textureAtlasWithFile(const std::string& file, unsigned capacity);
+    static std::shared_ptr<GxTextureAtlas> textureAtlasWithTexture(std::shared_ptr<GxTexture2D> texture,
+                                                                   unsigned capacity);
+    ~GxTextureAtlas();
+    GxTextureAtlas(const GxTextureAtlas&) = delete;
+    GxTextureAtlas& operator=(const GxTextureAtlas&) = delete;
+
+    unsigned totalQuads() const { return unsigned(totalQuads_); }
+    unsigned capacity() const { return capacity_; }
+    const std::shared_ptr<GxTexture2D>& texture() const { return texture_; }
+    void setTexture(std::shared_ptr<GxTexture2D> t) { texture_ = std::move(t); }
+    // Writable access marks the atlas dirty.
+    gxV3F_C4B_T2F_Quad* quads() {
+        dirty_ = true;
+        return quads_.data();
+    }
+    const gxV3F_C4B_T2F_Quad& quadAt(unsigned i) const { return quads_[i]; }
+    const std::vector<uint16_t>& indices() const { return indices_; }
+
+    bool updateQuad(const gxV3F_C4B_T2F_Quad& quad, unsigned index);
+    bool insertQuad(const gxV3F_C4B_T2F_Quad& quad, unsigned index);
+    bool insertQuads(const gxV3F_C4B_T2F_Quad* quads, unsigned index, unsigned amount);
+    bool insertQuadFromIndex(unsigned oldIndex, unsigned newIndex);
+    bool moveQuadsFromIndex(unsigned oldIndex, unsigned amount, unsigned newIndex);
+    bool moveQuadsFromIndex(unsigned oldIndex, unsigned newIndex);
+    bool removeQuadAtIndex(unsigned index);
+    bool removeQuadsAtIndex(unsigned index, unsigned amount);
+    void removeAllQuads() { totalQuads_ = 0; }
+    bool fillWithEmptyQuadsFromIndex(unsigned index, unsigned amount);
+    bool increaseTotalQuadsWith(unsigned amount);
+    // False (and the atlas as it was) when the memory cannot be had or the
+    // capacity is beyond what 16-bit indices reach.
+    bool resizeCapacity(unsigned newCapacity);
+
+    void drawQuads() { drawNumberOfQuads(unsigned(totalQuads_), 0); }
+    void drawNumberOfQuads(unsigned n) { drawNumberOfQuads(n, 0); }
+    void drawNumberOfQuads(unsigned n, unsigned start);
+
+    std::string description() const;
+
+private:
+    GxTextureAtlas() = default;
+    bool init(std::shared_ptr<GxTexture2D> texture, unsigned capacity);
+    void setupIndices();
+    void mapBuffers();
+
+    size_t totalQuads_ = 0;
+    unsigned capacity_ = 0;
+    std::vector<gxV3F_C4B_T2F_Quad> quads_;
+    std::vector<uint16_t> indices_;
+    std::shared_ptr<GxTexture2D> texture_;
+    unsigned buffersVBO_[2] = {0, 0};
+    bool dirty_ = false;
+};
+
+}  // namespace engine2d

@@ -1,0 +1,198 @@
+#include "lib/engine2d/textures/GxTextureCache.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "lib/engine2d/director/GxDirector.h"
+#include "lib/engine2d/director/GxGLView.h"
+#include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
+#include "platform/ui/Image.h"
+
+namespace engine2d {
+
+namespace {
+std::unique_ptr<GxTextureCache>& shared() {
+    static std::unique_ptr<GxTextureCache> instance;
+    return instance;
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+}  // namespace
+
+GxTextureCache& GxTextureCache::sharedTextureCache() {
+    if (!shared()) shared() = std::make_unique<GxTextureCache>();
+    return *shared();
+}
+
+void GxTextureCache::purgeSharedTextureCache() { shared().reset(); }
+
+GxTextureCache::GxTextureCache() = default;
+
+GxTextureCache::~GxTextureCache() {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        stopping_ = true;
+    }
+    queueCv_.notify_all();
+    if (loader_.joinable()) loader_.join();
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    textures_.clear();
+}
+
+std::shared_ptr<GxTexture2D> GxTextureCache::textureForKey(const std::string& key) const {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    auto it = textures_.find(key);
+    return it == textures_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<GxTexture2D> GxTextureCache::addImage(const std::string& path) {
+    std::string key = GxFileUtils::sharedFileUtils().removeSuffixFromFile(path);
+    if (auto t = textureForKey(key)) return t;
+    std::string lower = key;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    if (endsWith(lower, ".pvr") || endsWith(lower, ".pvr.gz") || endsWith(lower, ".pvr.ccz")) return addPVRImage(key);
+    int resolution = 0;
+    std::string full = GxFileUtils::sharedFileUtils().fullPathFromRelativePath(key, &resolution);
+    auto image = ui::Image::fromFile(full);
+    if (!image) {
+        std::fprintf(stderr, "engine2d: GxTextureCache: cannot decode %s\n", full.c_str());
+        return nullptr;
+    }
+    auto t = GxTexture2D::textureWithImage(image, resolution);
+    if (!t) return nullptr;
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    // Another thread may have loaded the same file meanwhile: keep one.
+    auto [it, inserted] = textures_.emplace(key, t);
+    return it->second;
+}
+
+std::shared_ptr<GxTexture2D> GxTextureCache::addPVRImage(const std::string& path) {
+    std::string key = GxFileUtils::sharedFileUtils().removeSuffixFromFile(path);
+    if (auto t = textureForKey(key)) return t;
+    auto t = GxTexture2D::textureWithPVRFile(key);
+    if (!t) return nullptr;
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    auto [it, inserted] = textures_.emplace(key, t);
+    return it->second;
+}
+
+void GxTextureCache::addImageAsync(const std::string& path, Callback callback) {
+    std::string key = GxFileUtils::sharedFileUtils().removeSuffixFromFile(path);
+    if (auto t = textureForKey(key)) {
+        if (callback) callback(t);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (!loader_.joinable()) {
+        // The loader's context shares objects with the view's when a view exists.
+        std::shared_ptr<gl::Context> share;
+        if (auto& view = GxDirector::sharedDirector().openGLView())
+            share = view->context();
+        else if (gl::Context* c = gl::Context::current())
+            share = c->sharegroup();
+        auxContext_ = gl::Context::create(share);
+        loader_ = std::thread([this] { loaderMain(); });
+    }
+    queue_.emplace_back(key, std::move(callback));
+    queueCv_.notify_one();
+}
+
+void GxTextureCache::loaderMain() {
+    bool current = auxContext_ && auxContext_->makeCurrent();
+    for (;;) {
+        std::pair<std::string, Callback> job;
+        {
+            std::unique_lock<std::mutex> lock(queueMutex_);
+            queueCv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (stopping_) break;
+            job = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        if (!current) {
+            std::fprintf(stderr, "engine2d: GxTextureCache: no loader context; %s not loaded\n", job.first.c_str());
+            continue;
+        }
+        auto t = addImage(job.first);
+        // The upload must be complete before the main thread's context uses it.
+        gl::Finish();
+        auto cb = std::move(job.second);
+        foundation::RunLoop::main().post([cb, t] {
+            if (cb) cb(t);
+        });
+    }
+    if (current) gl::Context::clearCurrent();
+}
+
+std::shared_ptr<GxTexture2D> GxTextureCache::addCGImage(const std::shared_ptr<ui::Image>& image,
+                                                        const std::string& key) {
+    if (!key.empty())
+        if (auto t = textureForKey(key)) return t;
+    auto t = GxTexture2D::textureWithImage(image, 0);
+    if (t && !key.empty()) {
+        std::lock_guard<std::mutex> lock(dictMutex_);
+        textures_[key] = t;
+    }
+    return t;
+}
+
+void GxTextureCache::removeAllTextures() {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    textures_.clear();
+}
+
+void GxTextureCache::removeUnusedTextures() {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    std::erase_if(textures_, [](const auto& kv) { return kv.second.use_count() == 1; });
+}
+
+void GxTextureCache::removeTexture(const std::shared_ptr<GxTexture2D>& texture) {
+    if (!texture) return;
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    std::erase_if(textures_, [&](const auto& kv) { return kv.second == texture; });
+}
+
+void GxTextureCache::removeTextureForKey(const std::string& key) {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    textures_.erase(key);
+}
+
+size_t GxTextureCache::count() const {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    return textures_.size();
+}
+
+std::string GxTextureCache::description() const {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "<GxTextureCache = %p | num of textures =  %zu | keys: (",
+                  static_cast<const void*>(this), textures_.size());
+    std::string out = buf;
+    bool first = true;
+    for (const auto& kv : textures_) {
+        out += (first ? "" : ", ") + kv.first;
+        first = false;
+    }
+    return out + ")>";
+}
+
+void GxTextureCache::dumpCachedTextureInfo() const {
+    std::lock_guard<std::mutex> lock(dictMutex_);
+    unsigned long total = 0;
+    for (const auto& [key, t] : textures_) {
+        unsigned long bytes = (unsigned long)(t->bitsPerPixelForFormat()) * t->pixelsWide() * t->pixelsHigh() / 8;
+        total += bytes;
+        std::fprintf(stderr, "engine2d: \"%s\"\trc=%lu\tid=%u\t%u x %u\t@ %d bpp =>\t%lu KB\n", key.c_str(),
+                     (unsigned long)t.use_count(), t->name(), t->pixelsWide(), t->pixelsHigh(),
+                     t->bitsPerPixelForFormat(), bytes / 1024);
+    }
+    std::fprintf(stderr, "engine2d: GxTextureCache dumpDebugInfo:\t%zu textures,\tfor %lu KB (%.2f MB)\n",
+                 textures_.size(), total / 1024, double(total) / 1048576.0);
+}
+
+}  // namespace engine2d

@@ -1,0 +1,324 @@
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+#include <array>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/gles/GxConfiguration.h"
+#include "lib/engine2d/gles/GxGLStateCache.h"
+#include "lib/engine2d/nodes/GxEnvironment.h"
+#include "lib/engine2d/textures/GxTexture2D.h"
+#include "lib/engine2d/textures/GxTextureCache.h"
+#include "lib/engine2d/textures/GxTexturePVR.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
+#include "platform/ui/Image.h"
+#include "tests/support/TestSupport.h"
+
+using namespace engine2d;
+using Px = std::array<uint8_t, 4>;
+
+namespace {
+
+#define REQUIRE_GL()                                                                                   \
+    do {                                                                                               \
+        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
+    } while (0)
+
+// Writes a PNG of w x h filled with one colour; opaque pictures are written
+// without an alpha channel.
+void writePng(const std::string& path, int w, int h, double r, double g, double b, double a) {
+    cairo_surface_t* s = cairo_image_surface_create(a < 1 ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24, w, h);
+    cairo_t* cr = cairo_create(s);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_rgba(cr, r, g, b, a);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(s, path.c_str());
+    cairo_surface_destroy(s);
+}
+
+// The texture's pixels, read through a framebuffer it is attached to.
+std::vector<Px> readTexture(const GxTexture2D& t) {
+    GLuint fbo = 0;
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.name(), 0);
+    std::vector<Px> px(size_t(t.pixelsWide()) * t.pixelsHigh());
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE)
+        glReadPixels(0, 0, GLsizei(t.pixelsWide()), GLsizei(t.pixelsHigh()), GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    else
+        px.clear();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &fbo);
+    return px;
+}
+
+class Textures : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!gl::Context::available()) return;
+        ctx_ = gl::Context::create();
+        ASSERT_TRUE(ctx_ && ctx_->makeCurrent());
+        gxGLCacheReset();
+        dir_ = testsupport::tempDir("engine2d_textures");
+        GxFileUtils::sharedFileUtils().setBundleDir(dir_);
+        GxFileUtils::sharedFileUtils().purgeCachedEntries();
+    }
+    void TearDown() override {
+        GxTextureCache::purgeSharedTextureCache();
+        auto& conf = GxConfiguration::sharedConfiguration();
+        conf.setSupportsNPOT(true);
+        conf.setOSVersion(GxConfiguration::packVersion("5.0"));
+        GxTexture2D::setDefaultAlphaPixelFormat(kGxTexture2DPixelFormat_RGBA8888);
+        GxEnvironment::shared().contentScaleFactor = 1;
+        GxFileUtils::sharedFileUtils().setBundleDir("");
+        GxFileUtils::sharedFileUtils().purgeCachedEntries();
+        gl::Context::clearCurrent();
+    }
+    std::shared_ptr<gl::Context> ctx_;
+    std::string dir_;
+};
+
+TEST_F(Textures, APictureBecomesATextureOfTheRightSizeAndFormat) {
+    REQUIRE_GL();
+    writePng(dir_ + "/alpha.png", 100, 50, 1, 0, 0, 0.5);
+    writePng(dir_ + "/opaque.png", 100, 50, 0, 0, 1, 1);
+    auto& conf = GxConfiguration::sharedConfiguration();
+    struct Case {
+        const char* file;
+        bool npot;
+        int defaultFormat;
+        unsigned w, h;
+        int format;
+        bool premultiplied;
+    } cases[] = {
+        {"alpha.png", true, kGxTexture2DPixelFormat_RGBA8888, 100, 50, kGxTexture2DPixelFormat_RGBA8888, true},
+        {"alpha.png", false, kGxTexture2DPixelFormat_RGBA8888, 128, 64, kGxTexture2DPixelFormat_RGBA8888, true},
+        // 16-bit formats are always padded on newer systems.
+        {"alpha.png", true, kGxTexture2DPixelFormat_RGBA4444, 128, 64, kGxTexture2DPixelFormat_RGBA4444, true},
+        {"opaque.png", true, kGxTexture2DPixelFormat_RGBA8888, 100, 50, kGxTexture2DPixelFormat_RGBA8888, false},
+        // Opaque pictures take the opaque 16-bit format instead of a 4-bit alpha.
+        {"opaque.png", true, kGxTexture2DPixelFormat_RGBA4444, 128, 64, kGxTexture2DPixelFormat_RGB565, false},
+    };
+    for (const auto& c : cases) {
+        conf.setSupportsNPOT(c.npot);
+        GxTexture2D::setDefaultAlphaPixelFormat(c.defaultFormat);
+        auto t = GxTexture2D::textureWithImage(ui::Image::fromFile(dir_ + "/" + c.file), 1);
+        ASSERT_NE(t, nullptr) << c.file;
+        EXPECT_EQ(t->pixelsWide(), c.w) << c.file;
+        EXPECT_EQ(t->pixelsHigh(), c.h) << c.file;
+        EXPECT_EQ(t->pixelFormat(), c.format) << c.file;
+        EXPECT_EQ(t->hasPremultipliedAlpha(), c.premultiplied) << c.file;
+        EXPECT_EQ(t->contentSizeInPixels(), (Size{100, 50}));
+        EXPECT_FLOAT_EQ(t->maxS(), 100.f / float(c.w));
+        EXPECT_FLOAT_EQ(t->maxT(), 50.f / float(c.h));
+        EXPECT_EQ(gl::GetError(), GLenum(GL_NO_ERROR)) << c.file;
+    }
+    // The pixels: the picture fills the first rows, the padding is clear,
+    // colours are premultiplied.
+    conf.setSupportsNPOT(false);
+    GxTexture2D::setDefaultAlphaPixelFormat(kGxTexture2DPixelFormat_RGBA8888);
+    auto t = GxTexture2D::textureWithImage(ui::Image::fromFile(dir_ + "/alpha.png"), 1);
+    auto px = readTexture(*t);
+    ASSERT_EQ(px.size(), 128u * 64u);
+    EXPECT_NEAR(px[0][0], 128, 1);
+    EXPECT_EQ(px[0][3], px[0][0]);
+    EXPECT_EQ(px[0][2], 0);
+    EXPECT_EQ(px[49 * 128 + 99][3], px[0][3]);
+    EXPECT_EQ(px[49 * 128 + 100], (Px{0, 0, 0, 0}));
+    EXPECT_EQ(px[50 * 128], (Px{0, 0, 0, 0}));
+    // Points divide by the content scale.
+    GxEnvironment::shared().contentScaleFactor = 2;
+    EXPECT_EQ(t->contentSize(), (Size{50, 25}));
+}
+
+TEST_F(Textures, RawDataOfNarrowRowsUploadsEveryRowWhereItBelongs) {
+    REQUIRE_GL();
+    // 3 pixels of RGB888 are 9 bytes a row: a 4-byte alignment would read the
+    // second row one byte too far.
+    const uint8_t rgb[] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 11, 21, 31, 41, 51, 61, 71, 81, 91};
+    auto t = GxTexture2D::textureWithData(rgb, kGxTexture2DPixelFormat_RGB888, 3, 2, Size{3, 2});
+    ASSERT_NE(t, nullptr);
+    auto px = readTexture(*t);
+    if (px.empty()) GTEST_SKIP() << "RGB textures are not colour-renderable here";
+    EXPECT_EQ(px[3], (Px{11, 21, 31, 255}));
+    EXPECT_EQ(px[5], (Px{71, 81, 91, 255}));
+    // Formats raw data cannot have upload nothing.
+    EXPECT_EQ(GxTexture2D::textureWithData(rgb, kGxTexture2DPixelFormat_I8, 1, 1, Size{1, 1}), nullptr);
+    EXPECT_EQ(GxTexture2D::textureWithData(rgb, kGxTexture2DPixelFormat_PVRTC4, 1, 1, Size{1, 1}), nullptr);
+}
+
+TEST_F(Textures, TheCacheSharesOneTextureAndPurgesOnlyUnusedOnes) {
+    REQUIRE_GL();
+    writePng(dir_ + "/digit.png", 8, 8, 1, 1, 1, 1);
+    writePng(dir_ + "/digit-hd.png", 16, 16, 1, 1, 1, 1);
+    writePng(dir_ + "/other.png", 8, 8, 0, 1, 0, 1);
+    auto& cache = GxTextureCache::sharedTextureCache();
+    GxEnvironment::shared().contentScaleFactor = 2;
+    auto a = cache.addImage("digit.png");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->pixelsWide(), 16u);
+    EXPECT_EQ(a->resolutionType(), kGxResolutionPhoneRetina);
+    EXPECT_EQ(cache.addImage("digit-hd.png"), a);  // same key once the suffix is off
+    EXPECT_EQ(cache.textureForKey("digit.png"), a);
+    cache.addImage("other.png");
+    EXPECT_EQ(cache.count(), 2u);
+    cache.removeUnusedTextures();
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.textureForKey("digit.png"), a);
+    EXPECT_EQ(cache.addImage("missing.png"), nullptr);
+    // Without a key a picture makes a new texture every time and is not kept.
+    auto img = ui::Image::fromFile(dir_ + "/other.png");
+    auto x = cache.addCGImage(img, "");
+    EXPECT_NE(x, cache.addCGImage(img, ""));
+    EXPECT_EQ(cache.count(), 1u);
+    cache.removeTexture(a);
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_NE(a->name(), 0u);  // still valid for its holder
+}
+
+TEST_F(Textures, AsyncLoadsArriveOnTheMainThreadInRequestOrder) {
+    REQUIRE_GL();
+    for (int i = 0; i < 6; ++i) writePng(dir_ + "/otp_" + std::to_string(i) + ".png", 16, 24, i / 6.0, 0.5, 0, 1);
+    auto& cache = GxTextureCache::sharedTextureCache();
+    auto cached = cache.addImage("otp_5.png");
+    std::vector<std::string> order;
+    std::vector<std::shared_ptr<GxTexture2D>> got;
+    const auto mainThread = std::this_thread::get_id();
+    bool offMain = false;
+    for (int i : {3, 1, 4, 0, 2}) {
+        cache.addImageAsync("otp_" + std::to_string(i) + ".png", [&, i](std::shared_ptr<GxTexture2D> t) {
+            offMain |= std::this_thread::get_id() != mainThread;
+            order.push_back(std::to_string(i));
+            got.push_back(t);
+        });
+    }
+    cache.addImageAsync("missing.png", [&](std::shared_ptr<GxTexture2D> t) { order.push_back(t ? "?" : "nil"); });
+    // A cached picture answers before the call returns.
+    bool immediate = false;
+    cache.addImageAsync("otp_5.png", [&](std::shared_ptr<GxTexture2D> t) { immediate = t == cached; });
+    EXPECT_TRUE(immediate);
+    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return order.size() == 6; }, 30));
+    EXPECT_EQ(order, (std::vector<std::string>{"3", "1", "4", "0", "2", "nil"}));
+    EXPECT_FALSE(offMain);
+    // Loaded in the loader's context, usable in ours: the pixels are there.
+    ASSERT_NE(got[0], nullptr);
+    EXPECT_EQ(cache.textureForKey("otp_3.png"), got[0]);
+    auto px = readTexture(*got[0]);
+    ASSERT_FALSE(px.empty());
+    EXPECT_NEAR(px[0][0], 128, 1);
+    EXPECT_NEAR(px[0][1], 128, 1);
+    // Our context's state cache still describes our bindings: binding the
+    // texture through it reaches GL.
+    GLint bound = -1;
+    gxGLCacheBindTexture(got[1]->name());
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), got[1]->name());
+}
+
+// A PVR version 2 header followed by `dataLength` bytes (or `fileData` bytes when given).
+std::vector<uint8_t> pvr(uint32_t w, uint32_t h, uint32_t type, uint32_t dataLength, long fileData = -1) {
+    std::vector<uint8_t> f(52, 0);
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+    };
+    put(0, 52);
+    put(4, h);
+    put(8, w);
+    put(16, type);
+    put(20, dataLength);
+    put(40, 0xff);
+    std::memcpy(&f[44], "PVR!", 4);
+    f.resize(52 + size_t(fileData < 0 ? dataLength : uint32_t(fileData)), 0x5a);
+    return f;
+}
+
+TEST(PVR, LevelsAreDerivedFromTheDataAndCheckedAgainstTheFile) {
+    // 1024x1024 PVRTC 4 bits with a full chain: 11 levels, the small ones 32 bytes.
+    uint32_t total = 0;
+    std::vector<uint32_t> sizes;
+    for (uint32_t s = 1024; s; s /= 2) {
+        uint32_t blocks = std::max(s / 4, 2u);
+        sizes.push_back(blocks * blocks * 8);
+        total += sizes.back();
+    }
+    auto f = pvr(1024, 1024, 0x19, total);
+    GxTexturePVR p;
+    ASSERT_TRUE(p.unpackPVRData(f.data(), f.size()));
+    ASSERT_EQ(p.numberOfMipmaps(), 11u);
+    for (unsigned i = 0; i < 11; ++i) EXPECT_EQ(p.mipmap(i).len, sizes[i]) << i;
+    EXPECT_EQ(sizes[0], 524288u);
+    EXPECT_EQ(sizes[7], 32u);
+    EXPECT_EQ(p.format(), kGxTexture2DPixelFormat_PVRTC4);
+    EXPECT_TRUE(p.hasAlpha());
+
+    struct Bad {
+        const char* why;
+        std::vector<uint8_t> file;
+    } bad[] = {
+        {"data length beyond the file", pvr(8, 8, 0x12, 256, 100)},
+        {"unknown pixel type", pvr(8, 8, 0x14, 256)},
+        {"short header", std::vector<uint8_t>(f.begin(), f.begin() + 40)},
+        {"zero size", pvr(0, 8, 0x12, 0)},
+    };
+    for (const auto& b : bad) {
+        GxTexturePVR q;
+        EXPECT_FALSE(q.unpackPVRData(b.file.data(), b.file.size())) << b.why;
+    }
+    // Not a power of two: only where the device takes such sizes.
+    auto npot = pvr(6, 4, 0x12, 96);
+    GxTexturePVR q;
+    q.setSupport(false, true);
+    EXPECT_FALSE(q.unpackPVRData(npot.data(), npot.size()));
+    q.setSupport(true, true);
+    EXPECT_TRUE(q.unpackPVRData(npot.data(), npot.size()));
+    // Data for more than 16 levels stops at 16.
+    auto many = pvr(1, 1, 0x12, 20 * 16);
+    EXPECT_TRUE(q.unpackPVRData(many.data(), many.size()));
+    EXPECT_EQ(q.numberOfMipmaps(), 16u);
+}
+
+TEST_F(Textures, APVRFileUploadsItsLevelsThroughEachContainer) {
+    REQUIRE_GL();
+    // 4x4 RGBA8888 with two levels: 64 + 16 bytes... level sizes raise to 2x2, so 64 + 16.
+    auto f = pvr(4, 4, 0x12, 64 + 16);
+    for (size_t i = 52; i < 52 + 64; i += 4) {
+        f[i] = 200;
+        f[i + 1] = 100;
+        f[i + 2] = 50;
+        f[i + 3] = 255;
+    }
+    std::ofstream(dir_ + "/t.pvr", std::ios::binary).write(reinterpret_cast<const char*>(f.data()), long(f.size()));
+    auto upper = dir_ + "/T2.PVR.GZ";
+    {
+        gzFile g = gzopen(upper.c_str(), "wb");
+        gzwrite(g, f.data(), unsigned(f.size()));
+        gzclose(g);
+    }
+    for (const std::string name : {"t.pvr", "T2.PVR.GZ"}) {
+        auto t = GxTexture2D::textureWithPVRFile(name);
+        ASSERT_NE(t, nullptr) << name;
+        EXPECT_EQ(t->pixelsWide(), 4u);
+        EXPECT_TRUE(t->hasMipmaps());
+        EXPECT_EQ(t->pixelFormat(), kGxTexture2DPixelFormat_RGBA8888);
+        auto px = readTexture(*t);
+        ASSERT_EQ(px.size(), 16u);
+        EXPECT_EQ(px[5], (Px{200, 100, 50, 255})) << name;
+    }
+    // The cache sends .pvr names (any case) down the same path.
+    EXPECT_NE(GxTextureCache::sharedTextureCache().addImage("T2.PVR.GZ"), nullptr);
+    // Compressed data needs the extension Mesa does not have: a failed load.
+    auto c = pvr(8, 8, 0x19, 32);
+    std::ofstream(dir_ + "/c.pvr", std::ios::binary).write(reinterpret_cast<const char*>(c.data()), long(c.size()));
+    if (!GxConfiguration::sharedConfiguration().supportsPVRTC()) {
+        EXPECT_EQ(GxTexture2D::textureWithPVRFile("c.pvr"), nullptr);
+    }
+}
+
+}  // namespace
