@@ -5,8 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Paths.h"
 
 namespace plist {
@@ -113,34 +117,26 @@ struct Parser {
         }
     }
 
+    // <data> is wrapped with line breaks and tabs and read leniently: anything
+    // outside the alphabet is skipped, the first "=" ends it, a lone trailing
+    // character is dropped and bits past the last byte are ignored.
     static foundation::Bytes decodeBase64(const std::string& s) {
-        foundation::Bytes out;
-        uint32_t acc = 0;
-        int bits = 0;
-        for (unsigned char c : s) {
-            int v;
-            if (c >= 'A' && c <= 'Z')
-                v = c - 'A';
-            else if (c >= 'a' && c <= 'z')
-                v = c - 'a' + 26;
-            else if (c >= '0' && c <= '9')
-                v = c - '0' + 52;
-            else if (c == '+')
-                v = 62;
-            else if (c == '/')
-                v = 63;
-            else if (c == '=')
-                break;
-            else
-                continue;
-            acc = (acc << 6) | uint32_t(v);
-            bits += 6;
-            if (bits >= 8) {
-                bits -= 8;
-                out.push_back(uint8_t(acc >> bits));
-            }
+        static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string clean;
+        clean.reserve(s.size());
+        for (char c : s) {
+            if (c == '=') break;
+            if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
         }
-        return out;
+        size_t rest = clean.size() % 4;
+        if (rest == 1) clean.pop_back();
+        if (clean.empty()) return {};
+        if (rest > 1) {
+            size_t v = kLetters.find(clean.back());
+            clean.back() = kLetters[v & (rest == 2 ? 0x30u : 0x3Cu)];
+        }
+        auto bytes = foundation::base64Decode(clean, foundation::Base64Alphabet::Standard, false);
+        return bytes ? std::move(*bytes) : foundation::Bytes{};
     }
 };
 

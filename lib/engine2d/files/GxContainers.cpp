@@ -4,8 +4,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
 
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/Encoding.h"
 
 namespace engine2d {
 
@@ -243,45 +247,36 @@ GxImageTGA gxTGALoad(const std::string& path) {
 
 int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
     out.clear();
-    out.reserve(length * 3 / 4 + 1);
-    uint32_t acc = 0;
-    int pending = 0;
+    // Engine data is lenient: anything outside the alphabet is skipped, the
+    // first "=" ends the data, and characters left over without padding are
+    // dropped. The foundation's decoder then does the work on what remains.
+    static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string clean;
+    clean.reserve(length);
+    bool padded = false;
     for (size_t i = 0; i < length; ++i) {
-        uint8_t c = in[i];
-        int v;
-        if (c >= 'A' && c <= 'Z')
-            v = c - 'A';
-        else if (c >= 'a' && c <= 'z')
-            v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
-            v = c - '0' + 52;
-        else if (c == '+')
-            v = 62;
-        else if (c == '/')
-            v = 63;
-        else if (c == '=') {
-            if (pending == 3) {
-                out.push_back(uint8_t(acc >> 10));
-                out.push_back(uint8_t(acc >> 2));
-            } else if (pending == 2) {
-                out.push_back(uint8_t(acc >> 4));
-            } else if (pending == 1) {
-                std::fprintf(stderr, "base64Decode: encoding incomplete: at least 2 bits missing\n");
-                return 1;
-            }
-            return 0;
-        } else {
-            continue;
+        char c = char(in[i]);
+        if (c == '=') {
+            padded = true;
+            break;
         }
-        acc = (acc << 6) | uint32_t(v);
-        if (++pending == 4) {
-            out.push_back(uint8_t(acc >> 16));
-            out.push_back(uint8_t(acc >> 8));
-            out.push_back(uint8_t(acc));
-            acc = 0;
-            pending = 0;
-        }
+        if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
     }
+    size_t rest = clean.size() % 4;
+    if (padded && rest == 1) {
+        std::fprintf(stderr, "base64Decode: encoding incomplete: at least 2 bits missing\n");
+        return 1;
+    }
+    if (!padded) clean.resize(clean.size() - rest);
+    if (clean.empty()) return 0;
+    // Bits past the last byte are ignored here, as they always were.
+    if (padded && rest > 1) {
+        size_t v = kLetters.find(clean.back());
+        clean.back() = kLetters[v & (rest == 2 ? 0x30u : 0x3Cu)];
+    }
+    auto bytes = foundation::base64Decode(clean, foundation::Base64Alphabet::Standard, false);
+    if (!bytes) return 1;
+    out = std::move(*bytes);
     return 0;
 }
 

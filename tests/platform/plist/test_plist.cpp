@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/plist/PropertyList.h"
 
 namespace {
@@ -28,6 +30,25 @@ TEST(PropertyList, ReadsEveryTypeAndNumbersWrittenAsText) {
     EXPECT_EQ(*v->get("names")->at(0)->asString(), "甲.png");
     EXPECT_EQ(*v->get("names")->at(1)->asString(), "b & c");
     EXPECT_TRUE(v->get("nested")->get("empty")->asDictionary()->empty());
+}
+
+TEST(PropertyList, DataIsReadAcrossLineBreaksTabsAndPadding) {
+    struct Case {
+        const char* data;
+        foundation::Bytes bytes;
+    } cases[] = {
+        {"\n\tQUJD\n\tRA==\n", {'A', 'B', 'C', 'D'}},  // wrapped and padded
+        {"QUJDRA", {'A', 'B', 'C', 'D'}},              // unpadded tail
+        {"QUJDR", {'A', 'B', 'C'}},                    // a lone trailing character is dropped
+        {"QR==", {'A'}},                               // bits past the last byte are ignored
+        {"QUJD=QUJD", {'A', 'B', 'C'}},                // the first "=" ends the data
+        {"\n\t", {}},
+    };
+    for (const auto& c : cases) {
+        auto v = plist::parse(std::string("<plist><data>") + c.data + "</data></plist>");
+        ASSERT_TRUE(v && v->asBytes()) << c.data;
+        EXPECT_EQ(*v->asBytes(), c.bytes) << c.data;
+    }
 }
 
 TEST(PropertyList, MalformedDocumentsReadAsNothing) {
