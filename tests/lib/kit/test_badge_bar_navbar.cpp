@@ -14,26 +14,12 @@
 #include "platform/shell/Driver.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/ViewController.h"
+#include "tests/lib/kit/WidgetFixture.h"
 
 namespace {
 
-class KitWidgetsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // 0.5 x the point size per character: bold 12 is 6 points a character.
-        ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
-        driver = std::make_unique<shell::Driver>();
-        host = ui::View::create({0, 0, 320, 480});
-        driver->window().addSubview(host);
-    }
-    void TearDown() override {
-        host->removeFromSuperview();
-        driver.reset();
-        ui::setTextMeasurer(nullptr);
-    }
-    std::unique_ptr<shell::Driver> driver;
-    std::shared_ptr<ui::View> host;
-};
+// Fixed-width text: bold 12 is 6 points a character.
+class KitWidgetsTest : public kittest::WidgetFixture {};
 
 TEST_F(KitWidgetsTest, BadgeSizesAndFontsFollowTheText) {
     struct Case {

@@ -12,6 +12,7 @@
 #include "lib/kit/ModalPanel.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Text.h"
+#include "tests/lib/kit/WidgetFixture.h"
 
 namespace {
 
@@ -49,23 +50,7 @@ public:
     std::vector<std::string> hooks;
 };
 
-class ModalPanelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        // 0.5 x the point size per character, 1.25 x per line.
-        ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
-        driver = std::make_unique<shell::Driver>();
-        host = ui::View::create({0, 0, 320, 480});
-        driver->window().addSubview(host);
-    }
-    void TearDown() override {
-        host->removeFromSuperview();
-        driver.reset();
-        ui::setTextMeasurer(nullptr);
-    }
-    std::unique_ptr<shell::Driver> driver;
-    std::shared_ptr<ui::View> host;
-};
+class ModalPanelTest : public kittest::WidgetFixture {};
 
 TEST_F(ModalPanelTest, LaysOutBoxCloseButtonAndContentFromItsBounds) {
     // Placed away from its superview's origin: the box still sits at the

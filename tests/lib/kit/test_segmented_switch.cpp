@@ -12,6 +12,7 @@
 #include "lib/kit/SwSegmentedControl.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Text.h"
+#include "tests/lib/kit/WidgetFixture.h"
 
 namespace {
 
@@ -21,20 +22,9 @@ public:
     std::vector<unsigned> selected;
 };
 
-class SwitchTest : public ::testing::Test {
+// Fixed-width text: " 开 " in bold 15 is 22.5 wide.
+class SwitchTest : public kittest::WidgetFixture {
 protected:
-    void SetUp() override {
-        // 0.5 x the point size per character: " 开 " in bold 15 is 22.5 wide.
-        ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
-        driver = std::make_unique<shell::Driver>();
-        host = ui::View::create({0, 0, 320, 480});
-        driver->window().addSubview(host);
-    }
-    void TearDown() override {
-        host->removeFromSuperview();
-        driver.reset();
-        ui::setTextMeasurer(nullptr);
-    }
     // An on/off switch at (100, 100) in the window, settled on `index`.
     std::shared_ptr<SwSegmentedControl> makeSwitch(unsigned index = 0) {
         auto control = SwSegmentedControl::create({" 开 ", " 关 "});
@@ -47,8 +37,6 @@ protected:
     }
     ui::Point at(double x) const { return {100 + x, 115}; }
 
-    std::unique_ptr<shell::Driver> driver;
-    std::shared_ptr<ui::View> host;
     std::vector<unsigned> changes;
 };
 
