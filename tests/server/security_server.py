@@ -90,6 +90,9 @@ class State:
         self.sessions = {}      # device identifier or uuid -> (sid, positions)
         self.devices = {}       # uuid -> device identifier, learnt at binding
         self.account = dict(self.initial_account)
+        for area in AREAS:
+            if hasattr(area, "reset"):
+                area.reset(self)
 
     def now(self):
         with self.lock:
@@ -165,6 +168,39 @@ COMMANDS = {
     16: command_bind_serial,
     20: command_time,
 }
+
+# The commands of each part of the app live beside this file, one module per
+# area: commands_<area>.py. Such a module defines
+#   COMMANDS  {number: handler(server, request) -> reply text}
+# and may define
+#   reset(state)  sets up its own members of the state (called at every reset)
+#   CONTROL   {name: handler(server, method, body) -> (status, obj)}, served
+#             as /_control/<name>
+# A number or control name may be defined once only.
+CONTROL = {}
+AREAS = []
+
+
+def load_areas():
+    """Loads the area modules once (a server calls it when it is made)."""
+    import importlib
+
+    if AREAS:
+        return
+    here = os.path.dirname(os.path.abspath(__file__))
+    for name in sorted(os.listdir(here)):
+        if not (name.startswith("commands_") and name.endswith(".py")):
+            continue
+        module = importlib.import_module(name[:-3])
+        for number, handler in getattr(module, "COMMANDS", {}).items():
+            if number in COMMANDS:
+                raise RuntimeError("command %d is defined twice (%s)" % (number, name))
+            COMMANDS[number] = handler
+        for control, handler in getattr(module, "CONTROL", {}).items():
+            if control in CONTROL:
+                raise RuntimeError("control %r is defined twice (%s)" % (control, name))
+            CONTROL[control] = handler
+        AREAS.append(module)
 
 
 def parse_payload(text):
@@ -326,6 +362,9 @@ class Handler(BaseHTTPRequestHandler):
                 return self.send_json(200, {"account": dict(state.account), "devices": dict(state.devices)})
         if method == "POST" and name == "script":
             return self.control_script(body)
+        if name in CONTROL:
+            status, obj = CONTROL[name](self.server, method, body)
+            return self.send_json(status, obj)
         self.send_json(404, {"error": "no control %s %s" % (method, name)})
 
     def control_script(self, body):
@@ -347,6 +386,7 @@ class SecurityServer(ThreadingHTTPServer):
     allow_reuse_address = True
 
     def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None):
+        load_areas()
         super().__init__((host, port), Handler)
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()

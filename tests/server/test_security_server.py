@@ -12,18 +12,7 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import envelope  # noqa: E402
 from security_server import DEMO_ACCOUNT, SecurityServer  # noqa: E402
-
-KEY = envelope.Key.load()
-
-
-def client_encrypt(text):
-    """What a client sends: the UTF-8 bytes enciphered with the public exponent."""
-    return envelope.encipher_bytes(KEY, text.encode("utf-8"))
-
-
-def client_decrypt(hex_text):
-    """What a client reads: zero bytes dropped, then every escape replaced."""
-    return urllib.parse.unquote(envelope.decipher_bytes(KEY, hex_text).decode("ascii"), errors="strict")
+from server_case import KEY, ServerCase, client_decrypt, client_encrypt  # noqa: E402
 
 
 class EnvelopeTest(unittest.TestCase):
@@ -59,44 +48,7 @@ class EnvelopeTest(unittest.TestCase):
                     envelope.decrypt_request(KEY, bad)
 
 
-class ServerTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = SecurityServer(port=0)
-        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05})
-        cls.thread.start()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.shutdown()
-        cls.server.server_close()
-        cls.thread.join()
-
-    def setUp(self):
-        self.control("POST", "reset", {})
-
-    def request(self, method, path, body=None, headers=None):
-        conn = http.client.HTTPConnection("127.0.0.1", self.server.port, timeout=30)
-        try:
-            data = json.dumps(body).encode() if body is not None else None
-            conn.request(method, path, body=data, headers=headers or {})
-            response = conn.getresponse()
-            return response.status, response.read(), dict(response.getheaders())
-        finally:
-            conn.close()
-
-    def control(self, method, name, body=None):
-        status, data, _ = self.request(method, "/_control/" + name, body)
-        return status, json.loads(data)
-
-    def send(self, payload, **kw):
-        return self.request("GET", "/safeCenter.do?c=" + client_encrypt(payload), **kw)
-
-    def open_reply(self, data):
-        wrapper = json.loads(data)
-        self.assertIn("safecenter", wrapper)
-        return client_decrypt(wrapper["content"])
-
+class ServerTest(ServerCase):
     def test_time_command_answers_the_server_clock(self):
         self.assertEqual(self.control("POST", "clock", {"time": 1700000123.9}), (200, {"time": 1700000123.9}))
         status, data, _ = self.send("20;6F9619FF-8B86-D011-B42D-00C04FC964FF")
