@@ -308,31 +308,9 @@ void ScanCVImage::convertCVtoRGB() {
     gConversions.fetch_add(1);
     buffer->lockBaseAddress(true);
     size_t width = buffer->width(), height = buffer->height();
-    size_t yRow = buffer->bytesPerRowOfPlane(0), cRow = buffer->bytesPerRowOfPlane(1);
-    const uint8_t* yBase = buffer->baseAddressOfPlane(0);
-    const uint8_t* cBase = buffer->baseAddressOfPlane(1);
-    size_t pairs = (width + 1) / 2, chromaRows = (height + 1) / 2;
-    // Every byte the loop reads must be inside its plane.
-    bool fits = yBase && cBase && width > 0 && height > 0 && yRow >= width && cRow >= pairs * 2 &&
-                buffer->dataSizeOfPlane(0) / yRow >= height && buffer->dataSizeOfPlane(1) / cRow >= chromaRows;
-    if (fits) {
-        std::vector<uint8_t> rgb;
-        rgb.resize(width * 3 + width * height * 3);
-        for (size_t i = 0; i < height; ++i) {
-            const uint8_t* yp = yBase + i * yRow;
-            const uint8_t* cp = cBase + (i / 2) * cRow;
-            uint8_t* out = rgb.data() + i * width * 3;
-            for (size_t j = 0; j < width; ++j) {
-                int Y = 4769 * (int(yp[j]) - 16);
-                int U = int(cp[(j / 2) * 2]) - 128, V = int(cp[(j / 2) * 2 + 1]) - 128;
-                int R = (Y + 6537 * V + 2048) / 4096;
-                int G = (Y - 1604 * U - 3329 * V + 2048) / 4096;
-                int B = (Y + 8263 * U + 2048) / 4096;
-                out[j * 3] = uint8_t(std::clamp(R, 0, 255));
-                out[j * 3 + 1] = uint8_t(std::clamp(G, 0, 255));
-                out[j * 3 + 2] = uint8_t(std::clamp(B, 0, 255));
-            }
-        }
+    std::vector<uint8_t> rgb;
+    if (media::rgbFromNV12(*buffer, rgb)) {
+        rgb.resize(rgb.size() + width * 3);  // one spare row, as the buffer was always made
         {
             std::lock_guard<std::mutex> lock(mutex_);
             rgb_ = std::move(rgb);

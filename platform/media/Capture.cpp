@@ -412,7 +412,92 @@ void CaptureVideoDataOutput::waitUntilIdle() {
     idleCv_.wait(lock, [this] { return pending_ == 0; });
 }
 
+// ---- CaptureDevice: configuration ----
+
+bool CaptureDevice::lockForConfiguration(std::string* error) {
+    std::lock_guard<std::mutex> lock(configMutex_);
+    if (traits_.refusesLock || locked_) {
+        if (error) *error = traits_.refusesLock ? "the device refuses configuration" : "the device is already locked";
+        return false;
+    }
+    locked_ = true;
+    return true;
+}
+
+void CaptureDevice::unlockForConfiguration() {
+    std::lock_guard<std::mutex> lock(configMutex_);
+    locked_ = false;
+}
+
+bool CaptureDevice::isLockedForConfiguration() const {
+    std::lock_guard<std::mutex> lock(configMutex_);
+    return locked_;
+}
+
+CaptureTorchMode CaptureDevice::torchMode() const {
+    std::lock_guard<std::mutex> lock(configMutex_);
+    return torch_;
+}
+
+CaptureFocusMode CaptureDevice::focusMode() const {
+    std::lock_guard<std::mutex> lock(configMutex_);
+    return focus_;
+}
+
+bool CaptureDevice::setTorchMode(CaptureTorchMode mode) {
+    if (!isTorchModeSupported(mode)) return false;
+    std::lock_guard<std::mutex> lock(configMutex_);
+    if (!locked_) return false;
+    torch_ = mode;
+    return true;
+}
+
+bool CaptureDevice::setFocusMode(CaptureFocusMode mode) {
+    if (!isFocusModeSupported(mode)) return false;
+    std::lock_guard<std::mutex> lock(configMutex_);
+    if (!locked_) return false;
+    focus_ = mode;
+    return true;
+}
+
+std::vector<std::shared_ptr<CaptureDevice>> CaptureDevice::devices() {
+    if (auto device = defaultDevice()) return {device};
+    return {};
+}
+
 // ---- CaptureSession ----
+
+void CaptureSession::beginConfiguration() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++configuring_;
+}
+
+void CaptureSession::commitConfiguration() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (configuring_ > 0 && --configuring_ == 0) commits_.fetch_add(1);
+}
+
+bool CaptureSession::canSetSessionPreset(const std::string& preset) const {
+    return preset == kCaptureSessionPresetHigh || preset == kCaptureSessionPresetMedium ||
+           preset == kCaptureSessionPresetLow || preset == kCaptureSessionPreset640x480;
+}
+
+bool CaptureSession::setSessionPreset(const std::string& preset) {
+    if (!canSetSessionPreset(preset)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    preset_ = preset;
+    return true;
+}
+
+std::string CaptureSession::sessionPreset() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return preset_;
+}
+
+void CaptureSession::setPreviewSink(FrameSink sink) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    previewSink_ = std::move(sink);
+}
 
 CaptureSession::~CaptureSession() {
     if (running_.load()) {
@@ -432,8 +517,15 @@ bool CaptureSession::canAddInput(const std::shared_ptr<CaptureDevice>& device) c
 }
 
 void CaptureSession::addInput(std::shared_ptr<CaptureDevice> device) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (device && !device_) device_ = std::move(device);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!device || device_) return;
+        device_ = device;
+    }
+    // A camera added to a running session starts at once.
+    std::string error;
+    if (running_.load() && !device->start([this](const SampleBuffer& s) { deliver(s); }, &error))
+        postOnMain(kCaptureSessionRuntimeError, error);
 }
 
 void CaptureSession::removeInput(const std::shared_ptr<CaptureDevice>& device) {
@@ -466,11 +558,14 @@ std::shared_ptr<CaptureDevice> CaptureSession::input() const {
 void CaptureSession::deliver(const SampleBuffer& sample) {
     if (interrupted_.load()) return;
     std::vector<std::shared_ptr<CaptureVideoDataOutput>> outputs;
+    FrameSink preview;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         outputs = outputs_;
+        preview = previewSink_;
     }
     for (auto& output : outputs) output->deliver(sample);
+    if (preview) preview(sample);
 }
 
 void CaptureSession::postOnMain(const std::string& name, const std::string& error) {

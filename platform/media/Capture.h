@@ -43,6 +43,14 @@ inline const std::string kCaptureSessionRuntimeError = "media.session.runtimeErr
 inline const std::string kCaptureSessionErrorKey = "error";
 
 enum class CapturePosition { Unspecified = 0, Back = 1, Front = 2 };
+enum class CaptureTorchMode { Off = 0, On = 1, Auto = 2 };
+enum class CaptureFocusMode { Locked = 0, AutoFocus = 1, ContinuousAutoFocus = 2 };
+
+// The session presets: the picture size the session asks of its camera.
+inline const std::string kCaptureSessionPresetHigh = "High";
+inline const std::string kCaptureSessionPresetMedium = "Medium";
+inline const std::string kCaptureSessionPresetLow = "Low";
+inline const std::string kCaptureSessionPreset640x480 = "640x480";
 
 // Where a device sends its frames; called on the device's own thread.
 using FrameSink = std::function<void(const SampleBuffer&)>;
@@ -52,9 +60,36 @@ public:
     virtual ~CaptureDevice() = default;
     virtual std::string uniqueID() const = 0;
     virtual std::string localizedName() const = 0;
-    virtual CapturePosition position() const { return CapturePosition::Back; }
-    virtual bool hasTorch() const { return false; }
-    virtual bool isFocusModeSupported() const { return false; }
+    // Every device here gives video.
+    bool hasMediaTypeVideo() const { return true; }
+    CapturePosition position() const { return traits_.position; }
+    bool hasTorch() const { return traits_.torch; }
+    // Off always; On and Auto with a torch.
+    bool isTorchModeSupported(CaptureTorchMode mode) const { return mode == CaptureTorchMode::Off || traits_.torch; }
+    // Locked always; the others when the device focuses by itself.
+    bool isFocusModeSupported(CaptureFocusMode mode) const { return mode == CaptureFocusMode::Locked || traits_.focus; }
+
+    // Torch and focus change only while the caller holds the device's
+    // configuration lock; lockForConfiguration() fails (with a reason) while
+    // another holder has it, or when the device refuses.
+    bool lockForConfiguration(std::string* error = nullptr);
+    void unlockForConfiguration();
+    bool isLockedForConfiguration() const;
+    CaptureTorchMode torchMode() const;
+    CaptureFocusMode focusMode() const;
+    // False, changing nothing, without the lock or for a mode not supported.
+    bool setTorchMode(CaptureTorchMode mode);
+    bool setFocusMode(CaptureFocusMode mode);
+
+    // What a device reports of itself. Cameras read theirs from the driver;
+    // the file feed is told (tests stand in for a front camera, a torch, ...).
+    struct Traits {
+        CapturePosition position = CapturePosition::Back;
+        bool torch = false;
+        bool focus = false;
+        bool refusesLock = false;
+    };
+    void setTraits(const Traits& traits) { traits_ = traits; }
     // Starts sending frames to sink; false (with a reason) when it cannot.
     virtual bool start(FrameSink sink, std::string* error) = 0;
     // Stops; no frame reaches the sink after it returns.
@@ -62,8 +97,18 @@ public:
 
     // The device the configuration names (see above); nullptr for none.
     static std::shared_ptr<CaptureDevice> defaultDevice();
+    // Every video device: the default one, when there is one.
+    static std::vector<std::shared_ptr<CaptureDevice>> devices();
+
     // Parses a $QUENTA_CAMERA value; nullptr for "none" or what does not open.
     static std::shared_ptr<CaptureDevice> fromConfiguration(const std::string& value);
+
+private:
+    Traits traits_;
+    mutable std::mutex configMutex_;
+    bool locked_ = false;
+    CaptureTorchMode torch_ = CaptureTorchMode::Off;
+    CaptureFocusMode focus_ = CaptureFocusMode::Locked;
 };
 
 class FileFeedDevice : public CaptureDevice {
@@ -181,6 +226,21 @@ public:
     void removeOutput(const std::shared_ptr<CaptureVideoDataOutput>& output);
     std::shared_ptr<CaptureDevice> input() const;
 
+    // Changes between begin and commit count as one (commits are counted).
+    void beginConfiguration();
+    void commitConfiguration();
+    int configurationCommits() const { return commits_.load(); }
+
+    // Presets: the four above; the session starts with High.
+    bool canSetSessionPreset(const std::string& preset) const;
+    // False, keeping the preset, for one it cannot set.
+    bool setSessionPreset(const std::string& preset);
+    std::string sessionPreset() const;
+
+    // Every frame the session passes on also goes here (on the device's
+    // thread); the preview layer shows them.
+    void setPreviewSink(FrameSink sink);
+
     // Starts the device and posts DidStartRunning; a device that fails to
     // start posts RuntimeError instead. Notifications are posted on the main
     // thread's run loop.
@@ -203,6 +263,10 @@ private:
     std::shared_ptr<CaptureDevice> device_;
     std::vector<std::shared_ptr<CaptureVideoDataOutput>> outputs_;
     std::atomic<bool> running_{false}, interrupted_{false};
+    std::atomic<int> commits_{0};
+    int configuring_ = 0;
+    std::string preset_ = kCaptureSessionPresetHigh;
+    FrameSink previewSink_;
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 

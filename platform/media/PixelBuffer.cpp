@@ -105,4 +105,35 @@ PixelBufferRef bgraFromRgba(const uint8_t* rgba, size_t width, size_t height) {
     return buf;
 }
 
+bool rgbFromNV12(const PixelBuffer& frame, std::vector<uint8_t>& rgb) {
+    if (frame.pixelFormatType() != kPixelFormatNV12VideoRange) return false;
+    size_t width = frame.width(), height = frame.height();
+    size_t yRow = frame.bytesPerRowOfPlane(0), cRow = frame.bytesPerRowOfPlane(1);
+    const uint8_t* yBase = frame.baseAddressOfPlane(0);
+    const uint8_t* cBase = frame.baseAddressOfPlane(1);
+    size_t pairs = (width + 1) / 2, chromaRows = (height + 1) / 2;
+    // Every byte the loop reads must be inside its plane.
+    bool fits = yBase && cBase && width > 0 && height > 0 && yRow >= width && cRow >= pairs * 2 &&
+                frame.dataSizeOfPlane(0) / yRow >= height && frame.dataSizeOfPlane(1) / cRow >= chromaRows;
+    if (!fits) return false;
+    std::vector<uint8_t> out(width * height * 3);
+    for (size_t i = 0; i < height; ++i) {
+        const uint8_t* yp = yBase + i * yRow;
+        const uint8_t* cp = cBase + (i / 2) * cRow;
+        uint8_t* row = out.data() + i * width * 3;
+        for (size_t j = 0; j < width; ++j) {
+            int Y = 4769 * (int(yp[j]) - 16);
+            int U = int(cp[(j / 2) * 2]) - 128, V = int(cp[(j / 2) * 2 + 1]) - 128;
+            int R = (Y + 6537 * V + 2048) / 4096;
+            int G = (Y - 1604 * U - 3329 * V + 2048) / 4096;
+            int B = (Y + 8263 * U + 2048) / 4096;
+            row[j * 3] = uint8_t(std::clamp(R, 0, 255));
+            row[j * 3 + 1] = uint8_t(std::clamp(G, 0, 255));
+            row[j * 3 + 2] = uint8_t(std::clamp(B, 0, 255));
+        }
+    }
+    rgb = std::move(out);
+    return true;
+}
+
 }  // namespace media

@@ -74,5 +74,9 @@ struct SampleBuffer {
 // Chroma is the average of each 2x2 block; odd edges repeat their last pixel.
 PixelBufferRef nv12FromRgba(const uint8_t* rgba, size_t width, size_t height);
 PixelBufferRef bgraFromRgba(const uint8_t* rgba, size_t width, size_t height);
+// The other way: a bi-planar video-range frame as packed RGB rows (3 bytes a
+// pixel), into rgb. False, leaving rgb alone, when the planes are not the
+// format's or do not hold every row they claim.
+bool rgbFromNV12(const PixelBuffer& frame, std::vector<uint8_t>& rgb);
 
 }  // namespace media

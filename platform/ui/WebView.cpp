@@ -255,6 +255,8 @@ struct WebView::Impl : public litehtml::document_container {
     std::string defaultFamily = systemFamilies();
     std::string pendingHtml;
     std::string pendingBase;
+    std::string currentURL;             // the page loaded by address, if any
+    std::vector<std::string> backList;  // pages before it, oldest first
 
     ~Impl() { closeScripts(); }
 
@@ -749,7 +751,7 @@ struct WebView::Impl : public litehtml::document_container {
     }
     void openScripts();
     bool run(const std::string& script, std::string* result);
-    void navigate(const std::string& url, WebNavigationType type);
+    void navigate(const std::string& url, WebNavigationType type, bool fromHistory = false);
 };
 
 // ---------------------------------------------------------------------------
@@ -1023,13 +1025,14 @@ bool WebView::Impl::run(const std::string& script, std::string* result) {
     return ok;
 }
 
-void WebView::Impl::navigate(const std::string& url, WebNavigationType type) {
+void WebView::Impl::navigate(const std::string& url, WebNavigationType type, bool fromHistory) {
     if (owner->delegate_ && !owner->delegate_->webViewShouldStartLoad(owner, url, type)) return;
     // An allowed load replaces the page, after the current script or tap ends.
     std::weak_ptr<View> alive = owner->weak_from_this();
     WebView* self = owner;
-    foundation::RunLoop::main().post([alive, self, url] {
+    foundation::RunLoop::main().post([alive, self, url, fromHistory] {
         if (alive.expired()) return;
+        Impl& impl = *self->impl_;
         if (url == "about:blank") {
             self->loadHTMLString("", "");
             return;
@@ -1043,9 +1046,29 @@ void WebView::Impl::navigate(const std::string& url, WebNavigationType type) {
         std::stringstream ss;
         ss << in.rdbuf();
         std::string dir = path.substr(0, path.rfind('/') + 1);
+        if (!fromHistory && !impl.currentURL.empty()) impl.backList.push_back(impl.currentURL);
         self->loadHTMLString(ss.str(), "file://" + dir);
+        impl.currentURL = url;
     });
 }
+
+void WebView::loadRequest(const std::string& url) { impl_->navigate(url, WebNavigationType::Other); }
+
+bool WebView::canGoBack() const { return !impl_->backList.empty(); }
+
+void WebView::goBack() {
+    if (impl_->backList.empty()) return;
+    std::string url = impl_->backList.back();
+    impl_->backList.pop_back();
+    impl_->navigate(url, WebNavigationType::BackForward, true);
+}
+
+void WebView::stopLoading() {
+    ++generation_;
+    pendingLoad_ = 0;
+}
+
+const std::string& WebView::currentURL() const { return impl_->currentURL; }
 
 // ---------------------------------------------------------------------------
 // The views.
@@ -1148,6 +1171,7 @@ WebView::~WebView() = default;
 std::shared_ptr<WebView> WebView::create(const Rect& frame) { return std::make_shared<WebView>(frame); }
 
 void WebView::loadHTMLString(const std::string& html, const std::string& baseURL) {
+    impl_->currentURL.clear();
     unsigned g = ++generation_;
     pendingLoad_ = g;
     impl_->pendingHtml = html;

@@ -72,6 +72,14 @@ public:
     // didFailLoad) follows. baseURL is a file: address of a folder (or "").
     void loadHTMLString(const std::string& html, const std::string& baseURL);
     bool isLoading() const { return pendingLoad_ != 0; }
+    // Loads a page by address (file: addresses load here; the delegate is
+    // asked first). Pages loaded this way make the history goBack() walks.
+    void loadRequest(const std::string& url);
+    const std::string& currentURL() const;
+    bool canGoBack() const;
+    void goBack();
+    // The load under way (if any) never finishes.
+    void stopLoading();
 
     // Runs the script on the current page; the result as text ("" for
     // undefined, null or an error, which is logged).

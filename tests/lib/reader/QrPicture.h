@@ -1,12 +1,15 @@
 #pragma once
-// QR pictures for the reader's tests, drawn from libqrencode's modules.
+// QR pictures for the reader's tests, drawn from libqrencode's modules, and
+// the log lines a test reads back.
 
 #include <qrencode.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Log.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Image.h"
 
@@ -40,5 +43,29 @@ inline ui::ImageRef greyPicture(int width, int height, uint8_t value) {
     for (size_t k = 0; k < size_t(width) * height; ++k) rgba[k * 4] = rgba[k * 4 + 1] = rgba[k * 4 + 2] = value;
     return ui::Image::fromRgba(width, height, rgba.data());
 }
+
+// Collects the log lines written while it lives.
+class Lines {
+public:
+    Lines() {
+        old_ = foundation::setLogSink([this](const std::string& line) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            lines_.push_back(line);
+        });
+    }
+    ~Lines() { foundation::setLogSink(old_); }
+    std::vector<std::string> matching(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> found;
+        for (auto& l : lines_)
+            if (l.find(text) != std::string::npos) found.push_back(l);
+        return found;
+    }
+
+private:
+    foundation::LogSink old_;
+    std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
 
 }  // namespace readertest

@@ -20,32 +20,10 @@
 #include "tests/support/TestSupport.h"
 
 using readertest::greyPicture;
+using readertest::Lines;
 using readertest::qrPicture;
 
 namespace {
-
-class Lines {
-public:
-    Lines() {
-        old_ = foundation::setLogSink([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            lines_.push_back(line);
-        });
-    }
-    ~Lines() { foundation::setLogSink(old_); }
-    std::vector<std::string> matching(const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::vector<std::string> found;
-        for (auto& l : lines_)
-            if (l.find(text) != std::string::npos) found.push_back(l);
-        return found;
-    }
-
-private:
-    foundation::LogSink old_;
-    std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
 
 struct Delegate : ScanCaptureReaderDelegate {
     struct Result {
