@@ -7,10 +7,8 @@
 
 namespace media {
 
-namespace {
+namespace {}  // namespace
 
-// A frame as an upright portrait picture: the sensor's rows turned a quarter
-// clockwise. Null for a frame that cannot be read.
 ui::ImageRef uprightPicture(const PixelBuffer& frame) {
     size_t w = frame.width(), h = frame.height();
     std::vector<uint8_t> rgb;
@@ -41,6 +39,8 @@ ui::ImageRef uprightPicture(const PixelBuffer& frame) {
         }
     return ui::Image::fromRgba(int(h), int(w), rgba.data());
 }
+
+namespace {
 
 ui::ContentsGravity gravityOfContents(VideoGravity g) {
     switch (g) {

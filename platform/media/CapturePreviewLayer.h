@@ -12,6 +12,10 @@
 
 namespace media {
 
+// A camera frame as an upright portrait picture (the sensor's rows turned a
+// quarter clockwise); null for a frame that cannot be read.
+ui::ImageRef uprightPicture(const PixelBuffer& frame);
+
 enum class VideoGravity { ResizeAspect, ResizeAspectFill, Resize };
 
 class CaptureVideoPreviewLayer : public ui::Layer {

@@ -1204,8 +1204,10 @@ void WebView::finishLoad(unsigned generation) {
     impl_->findAll(
         impl_->root.get(), [](Node* n) { return n->tag == "script"; }, scripts);
     for (Node* s : scripts) {
+        // The script's own text (collectText skips raw-text elements).
         std::string code;
-        collectText(*s, code);
+        for (const auto& c : s->children)
+            if (c->isText) code += c->text;
         impl_->run(code, nullptr);
         if (generation != generation_) return;
     }

@@ -44,6 +44,52 @@ inline ui::ImageRef greyPicture(int width, int height, uint8_t value) {
     return ui::Image::fromRgba(width, height, rgba.data());
 }
 
+// A white picture to draw codes on.
+class Canvas {
+public:
+    Canvas(int width, int height) : width_(width), height_(height), rgba_(size_t(width) * height * 4, 255) {}
+    void black(int x, int y) {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+        uint8_t* p = rgba_.data() + (size_t(y) * width_ + x) * 4;
+        p[0] = p[1] = p[2] = 0;
+    }
+    // A QR code of the text, `module` pixels a module, its top left at (left, top).
+    void qr(const std::string& text, int left, int top, int module) {
+        QRcode* code = QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+        for (int y = 0; y < code->width * module; ++y)
+            for (int x = 0; x < code->width * module; ++x)
+                if (code->data[(y / module) * code->width + x / module] & 1) black(left + x, top + y);
+        QRcode_free(code);
+    }
+    // An EAN-13 bar code of the 13 digits, `module` pixels a bar module.
+    void ean13(const std::string& digits, int left, int top, int height, int module) {
+        static const char* L[] = {"0001101", "0011001", "0010011", "0111101", "0100011",
+                                  "0110001", "0101111", "0111011", "0110111", "0001011"};
+        static const char* G[] = {"0100111", "0110011", "0011011", "0100001", "0011101",
+                                  "0111001", "0000101", "0010001", "0001001", "0010111"};
+        static const char* parity[] = {"LLLLLL", "LLGLGG", "LLGGLG", "LLGGGL", "LGLLGG",
+                                       "LGGLLG", "LGGGLL", "LGLGLG", "LGLGGL", "LGGLGL"};
+        std::string bars = "101";
+        for (int i = 1; i <= 6; ++i) {
+            int d = digits[i] - '0';
+            bars += parity[digits[0] - '0'][i - 1] == 'L' ? L[d] : G[d];
+        }
+        bars += "01010";
+        for (int i = 7; i <= 12; ++i)
+            for (const char* c = L[digits[i] - '0']; *c; ++c) bars += *c == '1' ? '0' : '1';
+        bars += "101";
+        for (size_t m = 0; m < bars.size(); ++m)
+            if (bars[m] == '1')
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < module; ++x) black(left + int(m) * module + x, top + y);
+    }
+    ui::ImageRef image() const { return ui::Image::fromRgba(width_, height_, rgba_.data()); }
+
+private:
+    int width_, height_;
+    std::vector<uint8_t> rgba_;
+};
+
 // Collects the log lines written while it lives.
 class Lines {
 public:

@@ -8,6 +8,7 @@
 
 #include "UiTest.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/WebView.h"
 #include "tests/support/TestSupport.h"
@@ -160,6 +161,42 @@ TEST_F(WebViewTest, TapsOnLinksAndScriptedPicturesBecomeNavigationRequests) {
     web->tapAtPagePoint({link.midX(), link.midY()});
     turn();
     EXPECT_EQ(web->bodyText(), "第二页");
+}
+
+TEST_F(WebViewTest, PageScriptsRunAtLoadAndPagesLoadedByAddressMakeAHistory) {
+    std::string dir = testsupport::tempDir("web-history");
+    ASSERT_TRUE(foundation::writeFileAtomically(
+        dir + "/one.html",
+        "<html><head><script>function mark(t) { document.getElementById('m').className = t; }</script></head>"
+        "<body><p id=\"m\" class=\"a\">一</p><script>mark('b');</script></body></html>"));
+    ASSERT_TRUE(foundation::writeFileAtomically(dir + "/two.html", "<html><body><p>二</p></body></html>"));
+    recorder.allow = true;
+    web->loadRequest("file://" + dir + "/one.html");
+    turn();
+    turn();
+    // Scripts in the head and the body ran before the page was finished.
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('m').className"), "b");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("typeof mark"), "function");
+    EXPECT_FALSE(web->canGoBack());
+
+    web->loadRequest("file://" + dir + "/two.html");
+    turn();
+    turn();
+    EXPECT_EQ(web->bodyText(), "二");
+    ASSERT_TRUE(web->canGoBack());
+    web->goBack();
+    turn();
+    turn();
+    EXPECT_EQ(web->currentURL(), "file://" + dir + "/one.html");
+    EXPECT_FALSE(web->canGoBack());
+
+    // A load that is stopped never finishes.
+    int finished = recorder.finished;
+    web->loadHTMLString("<p>三</p>", "");
+    web->stopLoading();
+    turn();
+    EXPECT_EQ(recorder.finished, finished);
+    EXPECT_FALSE(web->isLoading());
 }
 
 TEST_F(WebViewTest, ScriptsChangeTheDocumentAndBadScriptsOnlyFailThemselves) {
