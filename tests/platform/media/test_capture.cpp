@@ -11,6 +11,7 @@
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/Capture.h"
+#include "platform/media/CapturePreviewLayer.h"
 #include "platform/media/PixelBuffer.h"
 #include "platform/ui/Image.h"
 #include "tests/support/TestSupport.h"
@@ -231,4 +232,70 @@ TEST(MediaSession, NotificationsOnTheMainThread) {
     foundation::RunLoop::main().drain();
     EXPECT_TRUE(seen.empty());
     center.removeObserver(&owner);
+}
+
+TEST(MediaDevice, TorchAndFocusChangeOnlyUnderTheLockAndWhenSupported) {
+    std::string dir = testsupport::tempDir("lock");
+    ASSERT_TRUE(ui::Image::fromRgba(64, 48, solid(64, 48, 0, 0, 0).data())->writePNG(dir + "/a.png"));
+    auto feed = FileFeedDevice::open({dir + "/a.png"});
+    ASSERT_TRUE(feed);
+    EXPECT_FALSE(feed->setTorchMode(CaptureTorchMode::Off)) << "not locked";
+    ASSERT_TRUE(feed->lockForConfiguration());
+    std::string why;
+    EXPECT_FALSE(feed->lockForConfiguration(&why)) << "one holder at a time";
+    EXPECT_FALSE(why.empty());
+    EXPECT_FALSE(feed->setTorchMode(CaptureTorchMode::On)) << "no torch";
+    EXPECT_FALSE(feed->setFocusMode(CaptureFocusMode::ContinuousAutoFocus));
+    feed->setTraits({CapturePosition::Front, true, true, false});
+    EXPECT_TRUE(feed->setTorchMode(CaptureTorchMode::On));
+    EXPECT_TRUE(feed->setFocusMode(CaptureFocusMode::ContinuousAutoFocus));
+    EXPECT_EQ(feed->torchMode(), CaptureTorchMode::On);
+    EXPECT_EQ(feed->position(), CapturePosition::Front);
+    feed->unlockForConfiguration();
+    feed->setTraits({CapturePosition::Back, true, true, true});
+    EXPECT_FALSE(feed->lockForConfiguration(&why));
+    EXPECT_EQ(why, "the device refuses configuration");
+}
+
+TEST(MediaSession, PresetsConfigurationAndThePreviewPicture) {
+    std::string dir = testsupport::tempDir("preview");
+    // A landscape frame whose left half is red: upright, the red is on top.
+    std::vector<uint8_t> rgba = solid(640, 480, 0, 0, 255);
+    for (size_t y = 0; y < 480; ++y)
+        for (size_t x = 0; x < 320; ++x) rgba[(y * 640 + x) * 4] = 255, rgba[(y * 640 + x) * 4 + 2] = 0;
+    ASSERT_TRUE(ui::Image::fromRgba(640, 480, rgba.data())->writePNG(dir + "/frame.png"));
+    FileFeedDevice::Options options;
+    options.framesPerSecond = 0;
+    auto feed = FileFeedDevice::open({dir + "/frame.png"}, options);
+    ASSERT_TRUE(feed);
+
+    CaptureSession session;
+    EXPECT_EQ(session.sessionPreset(), kCaptureSessionPresetHigh);
+    EXPECT_TRUE(session.setSessionPreset(kCaptureSessionPreset640x480));
+    EXPECT_FALSE(session.setSessionPreset("iFrame960x540"));
+    EXPECT_EQ(session.sessionPreset(), kCaptureSessionPreset640x480);
+    session.beginConfiguration();
+    session.addInput(feed);
+    session.beginConfiguration();  // nested: still one change
+    session.commitConfiguration();
+    session.commitConfiguration();
+    EXPECT_EQ(session.configurationCommits(), 1);
+
+    auto preview = CaptureVideoPreviewLayer::layerWithSession(&session);
+    session.startRunning();
+    ASSERT_TRUE(feed->pushFrame());
+    foundation::RunLoop::main().drain();
+    EXPECT_EQ(preview->framesShown(), 1);
+    ASSERT_NE(preview->contents(), nullptr);
+    EXPECT_EQ(preview->contents()->size(), (ui::Size{480, 640}));
+    ui::Rgba top = preview->contents()->pixel(240, 100), bottom = preview->contents()->pixel(240, 540);
+    EXPECT_GT(top.r, 200);
+    EXPECT_LT(top.b, 60);
+    EXPECT_GT(bottom.b, 200);
+    // Detached, it shows no more frames.
+    preview->detach();
+    ASSERT_TRUE(feed->pushFrame());
+    foundation::RunLoop::main().drain();
+    EXPECT_EQ(preview->framesShown(), 1);
+    session.stopRunning();
 }
