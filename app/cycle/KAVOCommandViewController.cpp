@@ -111,7 +111,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     Answer answer;
     if (cmd.handshake) {
         GetSid getSid;
-        answer = getSid.getSid("1");
+        answer = getSid.getSid(cmd.handshakeMode);
         const std::string result = answer.answer.value_or(AnswerNetworkError);
         if (result == AnswerNetworkError) {
             notifyProgressHUDToDisappear(tag);
@@ -215,7 +215,7 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
         reportFailure(cmd.invalidReply);
         return;
     }
-    Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.remoteLogOutTest) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
     reply.text = *text;

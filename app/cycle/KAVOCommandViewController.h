@@ -90,6 +90,12 @@ struct ScreenCommand {
     // How often the waiting overlay looks at the flag, in seconds.
     double waitSlice = 15;
     bool handshake = true;
+    // The handshake's mode: "1" for a bound phone, "0" for a first binding
+    // (the device identifier and a new uuid instead of the stored uuid).
+    std::string handshakeMode = "1";
+    // Replies with result 201 mean a remote log-out (not on the binding
+    // screen, where 201 answers something else and no store exists yet).
+    bool remoteLogOutTest = true;
     // Polls and look-ups run without the overlay: the screen calls threadFunc
     // from its own thread and the reply does not touch the waiting flag.
     bool showsOverlay = true;
