@@ -21,6 +21,11 @@ const char* const kRsaPrivateExponentHex =
     "0acbbc4d76343aa08590dfd59bf7ece7f3f77371496ce7a912c8f7241951cc2e"
     "72b337bcf0c2cf6e15317a8cc6cd6c063ec318600d5a63b96830af30edb90401";
 
+// Numbers and address of the test deployment; a real one builds in its own.
+const char* const kSmsGatewayUnicom = "1065502009999";
+const char* const kSmsGatewayOther = "1069002009999";
+const char* const kPaymentClientStoreURL = "https://apps.quenta.test/nimbra";
+
 std::string serverBaseAddress() {
     const char* env = std::getenv("QUENTA_SERVER_URL");
     if (!env || !*env) return kDefaultServerBaseAddress;

@@ -24,4 +24,11 @@ extern const char* const kRsaModulusHex;
 extern const char* const kRsaPrivateExponentHex;
 constexpr unsigned long kRsaPublicExponent = 65537;
 
+// The security service's SMS gateways: one for subscribers of the carrier
+// "中国联通", one for every other carrier.
+extern const char* const kSmsGatewayUnicom;
+extern const char* const kSmsGatewayOther;
+// Where the payment client app is installed from.
+extern const char* const kPaymentClientStoreURL;
+
 }  // namespace Deployment

@@ -121,6 +121,9 @@ struct ScreenCommand {
     std::function<void(const CommandReply& reply)> onReply;
     // Replaces the request-failure report (main thread).
     std::function<void(http::HttpRequest& request)> onFailure;
+    // Runs on the main thread once the command has ended, whichever way (after
+    // the reply handler or the failure report was started).
+    std::function<void()> onFinished;
 };
 
 class KAVOCommandViewController : public ui::ViewController,
@@ -193,6 +196,8 @@ private:
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);
+    void finished(const ScreenCommand& command);
+    void handleReply(const ScreenCommand& command, http::HttpRequest& request);
 
     mutable std::mutex commandsMutex_;
     std::map<int, std::unique_ptr<CommandState>> commands_;
