@@ -182,7 +182,8 @@ std::optional<std::string> smsBindPayload(const std::string& sid, const Answer& 
 
 PhoneLookup PhoneLookup::of(const std::optional<foundation::Value>& reply) {
     PhoneLookup out;
-    ReplyReader r(reply ? *reply : foundation::Value());
+    const foundation::Value value = reply ? *reply : foundation::Value();
+    ReplyReader r(value);
     const long long result = r.optionalInteger("result").value_or(0);
     if (result == 202) {
         const std::string phone = r.optionalText("phone").value_or("");
@@ -212,8 +213,8 @@ PollStep PollStep::of(bool transportError, const std::string& body) {
         step.outcome = kNetworkNotice;
         return step;
     }
-    const auto json = ReplyEnvelope::json(*plain);
-    ReplyReader r(json ? *json : foundation::Value());
+    const foundation::Value json = ReplyEnvelope::json(*plain).value_or(foundation::Value());
+    ReplyReader r(json);
     const auto result = r.optionalInteger("result");
     if (!result || !r.ok()) {
         step.stop = true;
