@@ -80,6 +80,7 @@ public:
     ui::Label* kavoLabel() const { return kavoLabel_.get(); }
     ExampleModalPanel* helpPanel() const { return helpPanel_.get(); }
     ProgressHUD* pollHud() const { return pollHud_.get(); }
+    ui::MessageComposeViewController* composer() const { return composer_.get(); }
     const std::string& sid() const { return sid_; }
     const std::string& userName() const { return userName_; }
 
