@@ -18,6 +18,7 @@
 #include "lib/json/JsonParser.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Device.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -312,6 +313,18 @@ TEST_F(SmsBindTest, AWrongPhoneStopsThePollAndACancelledComposerNeverStartsIt) {
     driver().settle();
     ASSERT_TRUE(attempt(2));
     ASSERT_TRUE(waitForNotice("绑定失败，本手机与禾川账号绑定手机不匹配"));
+}
+
+TEST_F(SmsBindTest, AnOutboxThatCannotTakeTheTextFailsTheSending) {
+    // A folder where the outbox file should be: the text cannot be written.
+    ASSERT_EQ(setenv("QUENTA_SMS_OUTBOX", foundation::homeDir().c_str(), 1), 0);
+    auto* composer = openComposer();
+    ASSERT_NE(composer, nullptr);
+    composer->send();
+    driver().settle();
+    unsetenv("QUENTA_SMS_OUTBOX");
+    EXPECT_EQ(DnNotificationManager::lastAlertText(), "绑定短信发送失败，请稍后重试");
+    EXPECT_EQ(screen->pollHud(), nullptr);
 }
 
 TEST_F(SmsBindTest, TheRoadStopsEarlyWithoutModelCarrierOrName) {
