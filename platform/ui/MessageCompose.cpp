@@ -100,6 +100,7 @@ void MessageComposeViewController::loadView() {
     root->addSubview(bubble);
     text_ = std::make_shared<Label>(Rect{10, 6, 200, 52});
     text_->setNumberOfLines(0);
+    text_->setLineBreakMode(LineBreakMode::CharacterWrap);
     text_->setFont(Font::systemFont(15));
     text_->setTextColor(Color::whiteColor());
     text_->setBackgroundColor(Color::clearColor());
