@@ -99,6 +99,7 @@ void BindViewController::registerCommands() {
         if (!name) return std::nullopt;
         return requestAddressForPayload(phoneLookupPayload(*name));
     };
+    lookup.onFailure = [this](http::HttpRequest&) { bindFailed(Road::TextMsg, kNetworkNotice, std::nullopt); };
     lookup.onReply = [this](const CommandReply& reply) {
         const PhoneLookup lookup = PhoneLookup::of(reply.json);
         if (!lookup.sid) {
@@ -154,6 +155,7 @@ void BindViewController::registerCommands() {
         if (!payload) return std::nullopt;
         return requestAddressForPayload(*payload);
     };
+    account.onFailure = [this](http::HttpRequest&) { bindFailed(Road::Korvex, kNetworkNotice, std::nullopt); };
     account.onReply = [this](const CommandReply& reply) {
         std::string problem;
         auto account = reply.as<KorvexAccountReply>(&problem);

@@ -86,7 +86,9 @@ TEST(BindEndToEnd, TheDemoSerialBindsAndTheNextStartGoesPastTheBinding) {
     e2e::AppSession again(next);
     ASSERT_TRUE(again.ok()) << again.error();
     const bool logged = waitForLog(again, "\"showMain\"", 10);
-    if (logged) EXPECT_NE(again.log().find("KAVOMainFrameViewController"), std::string::npos) << again.log();
+    if (logged) {
+        EXPECT_NE(again.log().find("KAVOMainFrameViewController"), std::string::npos) << again.log();
+    }
     std::this_thread::sleep_for(std::chrono::seconds(1));
     const std::string texts = shown(again);
     EXPECT_EQ(texts.find("跳过"), std::string::npos) << texts;
