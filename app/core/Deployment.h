@@ -13,6 +13,13 @@ namespace Deployment {
 // else is read as the server root and gets "/safeCenter.do?".
 std::string serverBaseAddress();
 
+// The store's public look-up of this app's newest version: $QUENTA_STORE_URL
+// followed by the app's store identifier, else the look-up beside the
+// security server ("<server root>/lookup?id=<id>").
+std::string storeLookupAddress();
+// This app's identifier in the store.
+extern const char* const kAppStoreId;
+
 // The built-in default, used when QUENTA_SERVER_URL is not set.
 extern const char* const kDefaultServerBaseAddress;
 // The last part of the path: "safeCenter.do".
