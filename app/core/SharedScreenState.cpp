@@ -15,15 +15,15 @@ struct State {
 
 State& state() {
     static State* s = new State;
-    static const bool registered = (foundation::registerResetter("app.sharedScreenState",
-                                                                 foundation::ResetPhase::SharedObject,
-                                                                 [] {
-                                                                     s->mainFrameVisible = 0;
-                                                                     s->seizeMainPulling = 1;
-                                                                     s->badgeCount = 0;
-                                                                     s->versionChecked = false;
-                                                                 }),
-                                    true);
+    static const bool registered =
+        (foundation::registerResetter("app.sharedScreenState", foundation::ResetPhase::SharedObject,
+                                      [] {
+                                          s->mainFrameVisible = 0;
+                                          s->seizeMainPulling = 1;
+                                          s->badgeCount = 0;
+                                          s->versionChecked = false;
+                                      }),
+         true);
     (void)registered;
     return *s;
 }

@@ -38,7 +38,7 @@ import zlib
 from security_server import check_proof
 
 DEFAULT_USER = {
-    "name": "demo_user",
+    "name": "小禾",
     "phone": "13812345678",
     "image": "/hub/photo.png",
     "otp": True,

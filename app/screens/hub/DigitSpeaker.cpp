@@ -13,7 +13,7 @@ namespace {
 // The default output, opened once for the process when no context is current.
 bool ensureAudioContext() {
     if (alcGetCurrentContext()) return true;
-    static ALCcontext* context = [] () -> ALCcontext* {
+    static ALCcontext* context = []() -> ALCcontext* {
         ALCdevice* device = alcOpenDevice(nullptr);
         if (!device) return nullptr;
         ALCcontext* made = alcCreateContext(device, nullptr);

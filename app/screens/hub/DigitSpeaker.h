@@ -22,7 +22,7 @@ public:
 
     struct Played {
         int digit;
-        double at;  // monotonic clock
+        double at;     // monotonic clock
         bool audible;  // the player played it
     };
 

@@ -136,8 +136,8 @@ int countdown(const VerifyRequest& request, double nowSeconds, long long difftim
 }
 
 std::string verifyMessage(const VerifyRequest& request, int secondsLeft) {
-    return "时间：" + Constants::longlongDateToString(request.time) + "\n地点：" + request.location +
-           "\n操作：" + request.business + "\n剩余有效时间：" + std::to_string(secondsLeft) + "秒";
+    return "时间：" + Constants::longlongDateToString(request.time) + "\n地点：" + request.location + "\n操作：" +
+           request.business + "\n剩余有效时间：" + std::to_string(secondsLeft) + "秒";
 }
 
 std::string HandBack::label() const {

@@ -56,8 +56,7 @@ struct LockAlignment {
 // stored: the local mask held; serverLocal: the server's mask turned into
 // local hours; enabledSeconds: the server's enabletime in seconds; allDay:
 // the start of the all-day lock held, when any.
-LockAlignment alignLock(long long stored, long long serverLocal, int64_t enabledSeconds,
-                        std::optional<int64_t> allDay);
+LockAlignment alignLock(long long stored, long long serverLocal, int64_t enabledSeconds, std::optional<int64_t> allDay);
 inline constexpr long long kAllDayMask = 0xFFFFFF;
 
 // --- one-key verification ---

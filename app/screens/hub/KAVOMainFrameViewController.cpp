@@ -263,19 +263,22 @@ void KAVOMainFrameViewController::buildViews() {
     auto setting = std::make_shared<ui::Button>(ui::Rect{266, 30, 46, 30}, ui::ButtonType::Custom);
     setting->setTitle("设置");
     setting->setTitleColor(ui::Color::whiteColor());
-    setting->addTarget(this, [this](ui::Control*, const ui::Event*) { performSegueButton("showSetting"); },
-                       ui::kControlEventTouchUpInside);
+    setting->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { performSegueButton("showSetting"); },
+        ui::kControlEventTouchUpInside);
     root->addSubview(setting);
 
     // The features: protections, person centre, the token tabs, the security log.
-    const std::vector<std::pair<std::string, std::string>> features = {
-        {"账号保护", "showProtect"}, {"个人中心", "showPersonCenter"}, {"禾盾令牌", "showProduct"},
-        {"安全日志", "showSafeAudit"}};
+    const std::vector<std::pair<std::string, std::string>> features = {{"账号保护", "showProtect"},
+                                                                       {"个人中心", "showPersonCenter"},
+                                                                       {"禾盾令牌", "showProduct"},
+                                                                       {"安全日志", "showSafeAudit"}};
     for (size_t i = 0; i < features.size(); ++i) {
         auto button = makeFeatureButton({double(i) * 80 + 2, 150, 76, 60}, features[i].first);
         const std::string segue = features[i].second;
-        button->addTarget(this, [this, segue](ui::Control*, const ui::Event*) { performSegueButton(segue); },
-                          ui::kControlEventTouchUpInside);
+        button->addTarget(
+            this, [this, segue](ui::Control*, const ui::Event*) { performSegueButton(segue); },
+            ui::kControlEventTouchUpInside);
         root->addSubview(button);
     }
 
@@ -292,16 +295,16 @@ void KAVOMainFrameViewController::buildViews() {
     root->addSubview(otpBeeper_);
     showOtpBtn_ = std::make_shared<ui::Button>(ui::Rect{236, 264, 56, 56}, ui::ButtonType::Custom);
     showOtpBtn_->setAccessibilityLabel("朗读口令");
-    showOtpBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { playerSound(); },
-                           ui::kControlEventTouchUpInside);
+    showOtpBtn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { playerSound(); }, ui::kControlEventTouchUpInside);
     root->addSubview(showOtpBtn_);
     showJiuBtn_ = std::make_shared<ui::Button>(ui::Rect{236, 320, 56, 20}, ui::ButtonType::Custom);
     showJiuBtn_->setHidden(true);
     root->addSubview(showJiuBtn_);
 
     quickJiuBtn_ = makeFeatureButton({16, 356, 288, 40}, "快速查看九星码");
-    quickJiuBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { presentSemiModalOTPView(); },
-                            ui::kControlEventTouchUpInside);
+    quickJiuBtn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { presentSemiModalOTPView(); }, ui::kControlEventTouchUpInside);
     root->addSubview(quickJiuBtn_);
 
     for (int i = 0; i < 6; ++i) {
@@ -344,8 +347,8 @@ void KAVOMainFrameViewController::viewWillAppear(bool animated) {
         isATimerOn_ = true;
         std::weak_ptr<KAVOMainFrameViewController> weak =
             std::static_pointer_cast<KAVOMainFrameViewController>(shared_from_this());
-        lockTimer_ = foundation::RunLoop::main().performAfter(
-            hub::lockRecheckDelay(foundation::clock().nowSeconds()), [weak] {
+        lockTimer_ =
+            foundation::RunLoop::main().performAfter(hub::lockRecheckDelay(foundation::clock().nowSeconds()), [weak] {
                 if (auto self = weak.lock()) self->timerSelectorForLockState();
             });
     }
@@ -450,8 +453,7 @@ void KAVOMainFrameViewController::onTime() {
 
 void KAVOMainFrameViewController::showOtp() {
     decodeArray_.clear();
-    const std::string code =
-        GetOtp::otpCreate(mainInfo_.bid.value_or("(null)"), mainInfo_.difftime.value_or("(null)"));
+    const std::string code = GetOtp::otpCreate(mainInfo_.bid.value_or("(null)"), mainInfo_.difftime.value_or("(null)"));
     for (char c : code) decodeArray_.push_back(std::string(1, c));
     otpLabel_->setText(code);
 }
@@ -809,8 +811,9 @@ void KAVOMainFrameViewController::presentSemiModalOTPView() {
         semiModalView_->viewWillAppear(true);
         auto closer = std::make_shared<ui::Button>(semiModalView_->view()->bounds(), ui::ButtonType::Custom);
         closer->setAccessibilityLabel("关闭九星码");
-        closer->addTarget(this, [this](ui::Control*, const ui::Event*) { dissMissSemiModalOTPView(); },
-                          ui::kControlEventTouchUpInside);
+        closer->addTarget(
+            this, [this](ui::Control*, const ui::Event*) { dissMissSemiModalOTPView(); },
+            ui::kControlEventTouchUpInside);
         semiModalView_->view()->addSubview(closer);
     }
     presentSemiViewController(this, semiModalView_);
