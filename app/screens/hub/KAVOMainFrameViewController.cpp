@@ -49,6 +49,7 @@ std::shared_ptr<ui::Button> makeFeatureButton(const ui::Rect& frame, const std::
     auto button = std::make_shared<ui::Button>(frame, ui::ButtonType::Custom);
     button->setTitle(title);
     button->setTitleColor(ui::Color::whiteColor());
+    if (auto* label = button->titleLabel()) label->setFont(ui::Font::boldSystemFont(15));
     button->setBackgroundColor(ui::Color::rgba(0.05, 0.2, 0.3, 0.55));
     return button;
 }
@@ -595,8 +596,11 @@ void KAVOMainFrameViewController::handleResponseForPullOKVRequest(const CommandR
     if ((alertViewForOKV_ && alertViewForOKV_->isVisible()) || isWaitingForResponse(kTagLetGo)) return;
     auto poll = reply.as<hub::PollReply>();
     oneKeyVeryifyArray_.clear();
-    if (!poll) return;
-    oneKeyVeryifyArray_ = hub::pendingRequests(*poll, rejectedOKVDic_);
+    if (poll) showVerifyRequests(*poll);
+}
+
+void KAVOMainFrameViewController::showVerifyRequests(const hub::PollReply& poll) {
+    oneKeyVeryifyArray_ = hub::pendingRequests(poll, rejectedOKVDic_);
     if (oneKeyVeryifyArray_.empty()) return;
     foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 0, 1);
     raiseVerifyAlert();

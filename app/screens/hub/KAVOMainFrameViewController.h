@@ -76,6 +76,9 @@ public:
     // Starts or stops the poller for the record's quick-verification switch.
     void startOrStopPoller();
     void timerIntervalFunction();
+    // What a poll reply does: keeps the requests not ignored and, when there
+    // are any, closes the poll gate and asks the user about the last one.
+    void showVerifyRequests(const hub::PollReply& reply);
 
     // --- side services ---
     void selectorForCheckLockState();
