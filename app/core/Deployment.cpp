@@ -33,14 +33,27 @@ std::string serverBaseAddress() {
     return url + kServerPath + "?";
 }
 
-std::string storeLookupAddress() {
-    if (const char* env = std::getenv("QUENTA_STORE_URL"); env && *env) return env + std::string(kAppStoreId);
+namespace {
+
+// The server's root: the base address without its path and query.
+std::string serverRoot() {
     std::string base = serverBaseAddress();
-    // The server's root: the base address without its path and query.
     const size_t scheme = base.find("://");
     const size_t path = base.find('/', scheme == std::string::npos ? 0 : scheme + 3);
     if (path != std::string::npos) base.erase(path);
-    return base + "/lookup?id=" + kAppStoreId;
+    return base;
+}
+
+}  // namespace
+
+std::string storeLookupAddress() {
+    if (const char* env = std::getenv("QUENTA_STORE_URL"); env && *env) return env + std::string(kAppStoreId);
+    return serverRoot() + "/lookup?id=" + kAppStoreId;
+}
+
+std::string paymentAppStoreAddress() {
+    if (const char* env = std::getenv("QUENTA_PAYMENT_APP_STORE_URL"); env && *env) return env;
+    return serverRoot() + "/store/korvex";
 }
 
 }  // namespace Deployment

@@ -17,6 +17,9 @@ std::string serverBaseAddress();
 // followed by the app's store identifier, else the look-up beside the
 // security server ("<server root>/lookup?id=<id>").
 std::string storeLookupAddress();
+// The store page of the payment client app: $QUENTA_PAYMENT_APP_STORE_URL,
+// else the page beside the security server ("<server root>/store/korvex").
+std::string paymentAppStoreAddress();
 // This app's identifier in the store.
 extern const char* const kAppStoreId;
 
