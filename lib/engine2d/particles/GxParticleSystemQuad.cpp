@@ -174,8 +174,12 @@ void GxParticleSystemQuad::updateQuadWithParticle(sGxParticle& p, Point pos) {
         quad = &quads_[particleIdx_];
     }
 
-    // Truncated as the conversion to an integer does, then kept to a byte.
-    auto byte = [](float c) { return uint8_t(int(c * 255)); };
+    // Truncated to a byte. Colours are not clamped while they change, so a
+    // channel past 1 (or below 0) saturates instead of wrapping around.
+    auto byte = [](float c) {
+        float v = c * 255;
+        return uint8_t(v >= 255 ? 255 : v > 0 ? int(v) : 0);
+    };
     gxColor4B color{byte(p.color.r), byte(p.color.g), byte(p.color.b), byte(p.color.a)};
     quad->bl.colors = quad->br.colors = quad->tl.colors = quad->tr.colors = color;
 

@@ -413,7 +413,7 @@ TEST_F(Particles, TheQuadOfAParticleTakesItsSizeRotationAndColour) {
 
     sGxParticle p;
     p.size = 10;
-    p.color = {0.5f, 1, 0, 0.999f};
+    p.color = {0.5f, 1.2f, -0.3f, 0.999f};  // past 1 and below 0: saturated, not wrapped
     q->updateQuadWithParticle(p, Point{100, 50});
     const gxV3F_C4B_T2F_Quad& quad = q->quads()[0];
     auto at = [](const gxV3F_C4B_T2F& v) { return Point{v.vertices.x, v.vertices.y}; };
