@@ -354,6 +354,14 @@ TEST_F(ParticlesGL, ABatchDrawsAllItsChildrenAndRefusesWhatItCannotHold) {
     EXPECT_EQ(huge->batchNode(), nullptr);
     EXPECT_EQ(huge->quads().size(), size_t(GxParticleSystem::kMaxParticles));
     EXPECT_EQ(batch->textureAtlas()->totalQuads(), 6u);
+
+    // A batch node that goes away while its children live on: their steps
+    // no longer write anywhere.
+    batch.reset();
+    EXPECT_EQ(left->batchNode(), nullptr);
+    EXPECT_EQ(left->parent(), nullptr);
+    left->update(0.1f);
+    EXPECT_EQ(left->particleCount(), 3u);
 }
 
 // The nine-star screen's path 0 -> 4 -> 8: the emitter of "point.plist"
