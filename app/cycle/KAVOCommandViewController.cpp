@@ -193,6 +193,7 @@ void KAVOCommandViewController::hudWasHidden(ProgressHUD* hidden) {
 }
 
 void KAVOCommandViewController::reportFailure(const FailureReport& report) {
+    if (report.kind == FailureReport::Silent) return;
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
     foundation::performOnMainThread([self, report] {
         if (report.kind == FailureReport::Notice) {
@@ -231,7 +232,7 @@ void KAVOCommandViewController::handleReply(const ScreenCommand& cmd, http::Http
         reportFailure(cmd.invalidReply);
         return;
     }
-    if (cmd.remoteLogOutTest) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
     reply.text = *text;

@@ -2,6 +2,7 @@
 
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/guide/GuideScreens.h"
+#include "app/screens/hub/HubScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -18,6 +19,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     registerGuideScreens(*map);
     registerBindScreens(*map);
+    registerHubScreens(*map);
     return map;
 }
 

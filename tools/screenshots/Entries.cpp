@@ -71,6 +71,7 @@ std::vector<ScreenShot> appScreenShots() {
         advanceClock(1.0);
     };
     entries.push_back(bindSms);
+    addHubScreenShots(entries);
 
     return entries;
 }

@@ -7,7 +7,6 @@
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
-#include "lib/json/JsonWriter.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
@@ -269,17 +268,6 @@ std::string handOffQuestion(bool cert, const std::string& maskedName) {
         return "检测到您是数字证书用户，是否停用数字证书并通过岚付通帐号\n" + maskedName +
                "\n绑定禾盾，开通付款验证？\n(更加便捷，安全性不变)";
     return "是否通过岚付通帐号\n" + maskedName + "\n绑定禾盾并开通付款验证?";
-}
-
-std::optional<std::string> handOffURL(const std::string& korvexCount, const std::string& kvToken) {
-    foundation::Dictionary object;
-    object.set("dataString", foundation::Value("app_name=\"kv\"&biz_type=\"otp_account\"&userlogonid=\"" + korvexCount +
-                                               "\"&extern_token=\"" + kvToken + "\""));
-    object.set("fromAppUrlScheme", foundation::Value(kOwnScheme));
-    object.set("requestType", foundation::Value("Nimbra"));
-    auto json = JsonWriter().stringWithObject(foundation::Value(std::move(object)));
-    if (!json) return std::nullopt;
-    return "nimbra://korvexclient/?" + foundation::percentEscape(*json);
 }
 
 HandBack HandBack::of(const std::optional<std::string>& stored) {

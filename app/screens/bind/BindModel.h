@@ -119,9 +119,6 @@ inline constexpr const char* kPollGiveUp = "绑定失败，请重试，或尝试
 
 // ---------------------------------------------------------------- payment service
 
-inline constexpr const char* kPaymentScheme = "nimbra://";
-inline constexpr const char* kOwnScheme = "kavocenter";
-
 // Command 32's reply.
 struct KorvexAccountReply {
     long long result = 0;
@@ -135,9 +132,6 @@ struct KorvexAccountReply {
 std::string korvexRefusalNotice(const KorvexAccountReply& reply);
 // The confirmation before the hand-off, for the masked account name.
 std::string handOffQuestion(bool cert, const std::string& maskedName);
-
-// "nimbra://korvexclient/?" and the percent-escaped JSON of the hand-off.
-std::optional<std::string> handOffURL(const std::string& korvexCount, const std::string& kvToken);
 
 // What the payment client handed back.
 struct HandBack {

@@ -4,6 +4,7 @@
 #include "app/core/Deployment.h"
 #include "app/core/DeviceIdentity.h"
 #include "app/core/Envelope.h"
+#include "app/core/PaymentAppHandOff.h"
 #include "app/core/connectNetCheck.h"
 #include "app/core/initUtil.h"
 #include "app/cycle/ScreenAnalytics.h"
@@ -68,7 +69,7 @@ void BindViewController::registerCommands() {
     serial.tag = kTagSerial;
     serial.waitingText = "正在绑定...请稍候";
     serial.handshakeMode = "0";
-    serial.remoteLogOutTest = false;
+    serial.testsRemoteLogOut = false;
     serial.handshakeFailure = FailureReport::notice();
     serial.invalidReply = FailureReport::notice();
     serial.assembleURL = [this](const Answer& answer, const foundation::Value& argument) -> std::optional<std::string> {
@@ -91,7 +92,7 @@ void BindViewController::registerCommands() {
     lookup.waitingText = "正在获取用户信息";
     lookup.waitSlice = 9;
     lookup.handshake = false;
-    lookup.remoteLogOutTest = false;
+    lookup.testsRemoteLogOut = false;
     lookup.handshakeFailure = FailureReport::notice();
     lookup.invalidReply = FailureReport::notice();
     lookup.assembleURL = [](const Answer&, const foundation::Value& argument) -> std::optional<std::string> {
@@ -118,7 +119,7 @@ void BindViewController::registerCommands() {
     textBind.waitingText = "正在绑定";
     textBind.handshake = false;
     textBind.showsOverlay = false;
-    textBind.remoteLogOutTest = false;
+    textBind.testsRemoteLogOut = false;
     textBind.handshakeFailure = FailureReport::notice();
     textBind.invalidReply = FailureReport::notice();
     textBind.assembleURL = [this](const Answer&, const foundation::Value&) -> std::optional<std::string> {
@@ -143,7 +144,7 @@ void BindViewController::registerCommands() {
     account.waitingText = "正在获取帐户信息";
     account.waitSlice = 9;
     account.handshake = false;
-    account.remoteLogOutTest = false;
+    account.testsRemoteLogOut = false;
     account.handshakeFailure = FailureReport::notice();
     account.invalidReply = FailureReport::notice();
     account.assembleURL = [](const Answer&, const foundation::Value& argument) -> std::optional<std::string> {
@@ -168,7 +169,7 @@ void BindViewController::registerCommands() {
             notice(korvexRefusalNotice(*account));
             return;
         }
-        if (!ui::Application::shared().canOpenURL(kPaymentScheme)) {
+        if (!ui::Application::shared().canOpenURL(PaymentAppHandOff::kScheme)) {
             Constants::compicatedAlertViewWithTitle(
                 "警告", "您尚未安装“迅付”应用，无法进行迅付绑定操作\n现在就安装”迅付“？", kAlertInstall, this);
             trackEvent(Road::Korvex, std::string("korvexNimbraNotInstalled"));
@@ -191,7 +192,7 @@ void BindViewController::registerCommands() {
     korvex.tag = kTagKorvexBind;
     korvex.waitingText = "正在绑定";
     korvex.handshakeMode = "0";
-    korvex.remoteLogOutTest = false;
+    korvex.testsRemoteLogOut = false;
     korvex.handshakeFailure = FailureReport::notice();
     korvex.invalidReply = FailureReport::notice();
     korvex.assembleURL = [this](const Answer& answer, const foundation::Value& argument) -> std::optional<std::string> {
@@ -490,7 +491,7 @@ void BindViewController::didDismissWithButtonIndex(ui::AlertView* alert, int but
             break;
         case kAlertHandOff:
             if (buttonIndex != 0) break;
-            if (auto url = handOffURL(korvexCount_, kvToken_)) {
+            if (auto url = PaymentAppHandOff::url(korvexCount_, kvToken_)) {
                 defaults.setInteger(kBoundStateKey, kStateHandOffPending);
                 defaults.synchronize();
                 trackEvent(Road::Korvex, std::string("korvexCallNimbra"));
@@ -502,7 +503,7 @@ void BindViewController::didDismissWithButtonIndex(ui::AlertView* alert, int but
         case kAlertInstall:
             if (buttonIndex != 0) break;
             trackEvent(Road::Korvex, std::string("korvexToInstallNimbra"));
-            ui::Application::shared().openURL(Deployment::kPaymentClientStoreURL);
+            ui::Application::shared().openURL(Deployment::paymentAppStoreAddress());
             break;
         default:
             break;

@@ -209,20 +209,7 @@ TEST(BindModelKorvex, AnElevenDigitSidStaysElevenDigits) {
     EXPECT_EQ(notice(R"({"result":416})"), "您的禾川账号尚未绑定岚付通");
 }
 
-TEST(BindModelKorvex, TheHandOffUrlCarriesTheEscapedRequest) {
-    auto url = handOffURL("pay@korvex.test", "20261210001");
-    ASSERT_TRUE(url);
-    const std::string prefix = "nimbra://korvexclient/?";
-    ASSERT_EQ(url->compare(0, prefix.size(), prefix), 0);
-    const std::string query = url->substr(prefix.size());
-    EXPECT_EQ(query.find_first_of("{}\" "), std::string::npos);  // escaped
-    auto object = JsonParser().objectWithString(*foundation::percentUnescape(query));
-    ASSERT_TRUE(object);
-    EXPECT_EQ(*object->get("dataString")->asString(),
-              "app_name=\"kv\"&biz_type=\"otp_account\"&userlogonid=\"pay@korvex.test\"&extern_token=\"20261210001\"");
-    EXPECT_EQ(*object->get("fromAppUrlScheme")->asString(), "kavocenter");
-    EXPECT_EQ(*object->get("requestType")->asString(), "Nimbra");
-
+TEST(BindModelKorvex, TheHandOffQuestions) {
     EXPECT_EQ(handOffQuestion(false, "pa***@korvex.test"),
               "是否通过岚付通帐号\npa***@korvex.test\n绑定禾盾并开通付款验证?");
     EXPECT_EQ(handOffQuestion(true, "x"),

@@ -378,7 +378,7 @@ TEST_F(KorvexBindTest, WithoutThePaymentClientTheInstallPromptShows) {
     EXPECT_EQ(*lastJson(32).get("nick")->asString(), "demo@quenta.test");
     ui::AlertView::frontmost()->clickButtonAtIndex(0);
     driver().settle();
-    EXPECT_EQ(ui::Application::shared().openedURLs(), std::vector<std::string>{Deployment::kPaymentClientStoreURL});
+    EXPECT_EQ(ui::Application::shared().openedURLs(), std::vector<std::string>{Deployment::paymentAppStoreAddress()});
     EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
 }
 
