@@ -8,6 +8,7 @@
 #include "lib/engine2d/actions/GxActionInstant.h"
 #include "lib/engine2d/actions/GxActionTransform.h"
 #include "lib/engine2d/actions/GxActionWrappers.h"
+#include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 
 using namespace engine2d;
@@ -242,6 +243,33 @@ TEST_F(Manager, ChangingTheManagerStopsTheNodesActionsOnTheOldOne) {
     node->setActionManager(std::make_shared<GxActionManager>());
     EXPECT_EQ(manager->numberOfRunningActionsInTarget(node.get()), 0u);
     node->cleanup();
+}
+
+// In a frame, the director's scheduler steps the actions before every
+// other update, so updates see the nodes where this frame's actions put them.
+TEST(ManagerInTheFrame, TheDirectorStepsActionsBeforeEveryOtherUpdate) {
+    auto& director = GxDirector::sharedDirector();
+    auto scheduler = director.scheduler();
+    ASSERT_TRUE(scheduler->hasUpdateFor(director.actionManager().get()));
+    ASSERT_EQ(director.actionManager(), GxEnvironment::shared().actionManager());
+
+    class Watcher : public GxNode {
+    public:
+        std::vector<float> seen;
+        void update(float) override { seen.push_back(position().x); }
+    };
+    auto node = gxMake<Watcher>();
+    node->onEnter();
+    node->scheduleUpdateWithPriority(-1000);
+    node->runAction(GxMoveBy::actionWithDuration(1, {100, 0}));
+    scheduler->update(0.5f);  // the action's first step applies progress 0
+    scheduler->update(0.5f);
+    scheduler->update(0.5f);
+    EXPECT_THAT(node->seen, ElementsAre(0.0f, 50.0f, 100.0f));
+    node->onExit();
+    node->cleanup();
+    node->unscheduleUpdate();
+    EXPECT_EQ(node->numberOfRunningActions(), 0u);
 }
 
 }  // namespace
