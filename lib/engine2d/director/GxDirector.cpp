@@ -28,6 +28,8 @@ GxDirector& GxDirector::sharedDirector() {
 
 GxDirector::GxDirector() {
     scheduler_ = GxEnvironment::shared().scheduler();
+    touchDispatcher_ = std::make_shared<GxTouchDispatcher>();
+    GxEnvironment::shared().setTouchDispatcher(touchDispatcher_);
     GxEnvironment::shared().contentScaleFactor = 1;
 }
 
@@ -48,8 +50,16 @@ void GxDirector::setScheduler(std::shared_ptr<GxScheduler> s) {
     GxEnvironment::shared().setScheduler(scheduler_);
 }
 
+void GxDirector::setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) {
+    if (d == touchDispatcher_ || !d) return;
+    touchDispatcher_ = std::move(d);
+    GxEnvironment::shared().setTouchDispatcher(touchDispatcher_);
+    if (view_) view_->setTouchDelegate(touchDispatcher_.get());
+}
+
 void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {
     if (view == view_) return;
+    if (view_ && view_->touchDelegate() == touchDispatcher_.get()) view_->setTouchDelegate(nullptr);
     // Programs belong to a share group: leaving the group drops them, with
     // their own context current so the right objects are deleted.
     auto oldContext = view_ ? view_->context() : nullptr;
@@ -72,6 +82,8 @@ void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {
     }
     createStatsLabel();
     if (view) {
+        view->setTouchDelegate(touchDispatcher_.get());
+        touchDispatcher_->setDispatchEvents(true);
         setGLDefaultValues();
         float scale = contentScaleFactor();
         winSizeInPixels_ = {winSizeInPoints_.width * scale, winSizeInPoints_.height * scale};
@@ -130,6 +142,7 @@ void GxDirector::setNextScene() {
 }
 
 void GxDirector::end() {
+    touchDispatcher_->removeAllDelegates();
     if (runningScene_) {
         auto leaving = runningScene_;
         leaving->onExit();

@@ -12,4 +12,9 @@ std::shared_ptr<GxScheduler> GxEnvironment::scheduler() {
     return scheduler_;
 }
 
+GxTouchDispatcher& GxEnvironment::touchDispatcher() {
+    if (!touchDispatcher_) touchDispatcher_ = std::make_shared<GxTouchDispatcher>();
+    return *touchDispatcher_;
+}
+
 }  // namespace engine2d

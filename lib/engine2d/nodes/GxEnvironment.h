@@ -1,13 +1,14 @@
 #pragma once
 // What the node tree takes from the director, without depending on GL: the
-// scheduler every node uses, the window size in points, the content scale
-// and the engine's draw counter. The director fills it in; tests of the
+// scheduler every node uses, the touch dispatcher, the window size in points,
+// the content scale and the engine's draw counter. The director fills it in; tests of the
 // node tree set it themselves.
 
 #include <memory>
 
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/scheduler/GxScheduler.h"
+#include "lib/engine2d/touch/GxTouchDispatcher.h"
 
 namespace engine2d {
 
@@ -17,6 +18,10 @@ struct GxEnvironment {
     std::shared_ptr<GxScheduler> scheduler();
     void setScheduler(std::shared_ptr<GxScheduler> s) { scheduler_ = std::move(s); }
 
+    // The director's (made on first use when there is no director).
+    GxTouchDispatcher& touchDispatcher();
+    void setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) { touchDispatcher_ = std::move(d); }
+
     Size winSize;
     float contentScaleFactor = 1;
     unsigned drawCounter = 0;
@@ -25,6 +30,7 @@ struct GxEnvironment {
 
 private:
     std::shared_ptr<GxScheduler> scheduler_;
+    std::shared_ptr<GxTouchDispatcher> touchDispatcher_;
 };
 
 }  // namespace engine2d
