@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
@@ -30,7 +31,17 @@ GxDirector::GxDirector() {
     scheduler_ = GxEnvironment::shared().scheduler();
     touchDispatcher_ = std::make_shared<GxTouchDispatcher>();
     GxEnvironment::shared().setTouchDispatcher(touchDispatcher_);
+    actionManager_ = GxEnvironment::shared().actionManager();
+    scheduleActionManager();
     GxEnvironment::shared().contentScaleFactor = 1;
+}
+
+// The actions are stepped first in every frame, and never paused.
+void GxDirector::scheduleActionManager() {
+    if (!scheduler_ || !actionManager_) return;
+    GxActionManager* m = actionManager_.get();
+    scheduler_->scheduleUpdateForTarget(
+        actionManager_, [m](float dt) { m->update(dt); }, std::numeric_limits<int>::min(), false);
 }
 
 GxDirector::~GxDirector() {
@@ -46,8 +57,10 @@ std::string GxDirector::description() const {
 }
 
 void GxDirector::setScheduler(std::shared_ptr<GxScheduler> s) {
+    if (scheduler_ && actionManager_) scheduler_->unscheduleUpdateForTarget(actionManager_.get());
     scheduler_ = std::move(s);
     GxEnvironment::shared().setScheduler(scheduler_);
+    scheduleActionManager();
 }
 
 void GxDirector::setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) {

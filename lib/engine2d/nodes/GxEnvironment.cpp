@@ -17,4 +17,13 @@ GxTouchDispatcher& GxEnvironment::touchDispatcher() {
     return *touchDispatcher_;
 }
 
+GxEnvironment::~GxEnvironment() {
+    if (actionManager_) actionManager_->removeAllActions();
+}
+
+std::shared_ptr<GxActionManager> GxEnvironment::actionManager() {
+    if (!actionManager_) actionManager_ = std::make_shared<GxActionManager>();
+    return actionManager_;
+}
+
 }  // namespace engine2d
