@@ -6,15 +6,17 @@
 #include <memory>
 #include <string>
 
+#include "lib/engine2d/labels/GxLabelProtocol.h"
 #include "lib/engine2d/mathlib/Types.h"
 #include "lib/engine2d/nodes/GxNode.h"
+#include "lib/engine2d/nodes/GxProtocols.h"
 
 namespace engine2d {
 
 class GxTexture2D;
 class GxTextureAtlas;
 
-class GxAtlasNode : public GxNode {
+class GxAtlasNode : public GxNode, public GxRGBAProtocol {
 public:
     using GxNode::init;
     // The tile file cut in cells of w x h points, room for n quads. False when
@@ -29,12 +31,12 @@ public:
 
     void draw() override;
 
-    gxColor3B color() const { return opacityModifyRGB_ ? colorUnmodified_ : color_; }
-    void setColor(gxColor3B c);
-    uint8_t opacity() const { return opacity_; }
-    void setOpacity(uint8_t o);
-    bool doesOpacityModifyRGB() const { return opacityModifyRGB_; }
-    void setOpacityModifyRGB(bool b);
+    gxColor3B color() const override { return opacityModifyRGB_ ? colorUnmodified_ : color_; }
+    void setColor(gxColor3B c) override;
+    uint8_t opacity() const override { return opacity_; }
+    void setOpacity(uint8_t o) override;
+    bool doesOpacityModifyRGB() const override { return opacityModifyRGB_; }
+    void setOpacityModifyRGB(bool b) override;
     void updateOpacityModifyRGB();
     void updateBlendFunc();
 
@@ -63,7 +65,7 @@ protected:
 
 // The character-map label: one fixed-size cell per character, cell 0 showing
 // the start character. Meant for single-byte text.
-class GxLabelAtlas : public GxAtlasNode {
+class GxLabelAtlas : public GxAtlasNode, public GxLabelProtocol {
 public:
     static std::shared_ptr<GxLabelAtlas> labelWithString(const std::string& text, const std::string& charMapFile,
                                                          unsigned itemWidth, unsigned itemHeight,
@@ -79,8 +81,8 @@ public:
     const char* className() const override { return "GxLabelAtlas"; }
 
     // Nothing when the text is the one shown.
-    void setString(const std::string& text);
-    const std::string& string() const { return string_; }
+    void setString(const std::string& text) override;
+    const std::string& string() const override { return string_; }
     void updateAtlasValues() override;
 
     // Lets the director draw its statistics with character-map labels.

@@ -12,7 +12,9 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "lib/engine2d/labels/GxLabelProtocol.h"
 #include "lib/engine2d/mathlib/Geometry.h"
+#include "lib/engine2d/nodes/GxProtocols.h"
 #include "lib/engine2d/sprites/GxSpriteBatchNode.h"
 
 namespace engine2d {
@@ -63,7 +65,7 @@ private:
 // The process-wide configuration of a file name (loaded on first use).
 std::shared_ptr<GxBMFontConfiguration> FNTConfigurationForFile(const std::string& fntFile);
 
-class GxLabelBMFont : public GxSpriteBatchNode {
+class GxLabelBMFont : public GxSpriteBatchNode, public GxRGBAProtocol, public GxLabelProtocol {
 public:
     // nullptr when the description file (or its image) cannot be loaded.
     static std::shared_ptr<GxLabelBMFont> labelWithString(const std::string& text, const std::string& fntFile,
@@ -75,10 +77,10 @@ public:
     bool init(const std::string& text, const std::string& fntFile, float width, int alignment, Point imageOffset);
     const char* className() const override { return "GxLabelBMFont"; }
 
-    void setString(const std::string& text) { setString(text, true); }
+    void setString(const std::string& text) override { setString(text, true); }
     void setString(const std::string& text, bool updateLabel);
     // The displayed text (line breaks inserted by wrapping included).
-    const std::string& string() const { return string_; }
+    const std::string& string() const override { return string_; }
     void createFontChars();
     void updateLabel();
     int kerningAmountForFirst(unsigned first, unsigned second) const;
@@ -93,12 +95,12 @@ public:
     bool setFntFile(const std::string& fntFile);
     const std::shared_ptr<GxBMFontConfiguration>& configuration() const { return configuration_; }
 
-    gxColor3B color() const { return color_; }
-    void setColor(gxColor3B c);
-    uint8_t opacity() const { return opacity_; }
-    void setOpacity(uint8_t o);
-    bool doesOpacityModifyRGB() const { return opacityModifyRGB_; }
-    void setOpacityModifyRGB(bool b);
+    gxColor3B color() const override { return color_; }
+    void setColor(gxColor3B c) override;
+    uint8_t opacity() const override { return opacity_; }
+    void setOpacity(uint8_t o) override;
+    bool doesOpacityModifyRGB() const override { return opacityModifyRGB_; }
+    void setOpacityModifyRGB(bool b) override;
 
 private:
     std::string string_, initialString_, fntFile_;

@@ -1,11 +1,15 @@
 #include "lib/engine2d/labels/GxLabelTTF.h"
 
+#include <cmath>
+
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "platform/foundation/Text.h"
 #include "platform/gl/Context.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/Text.h"
 
 namespace engine2d {
 
@@ -45,11 +49,16 @@ void GxLabelTTF::setString(const std::string& text) {
     string_ = text;
     const float f = GxEnvironment::shared().contentScaleFactor;
     std::shared_ptr<GxTexture2D> tex;
-    if (dimensions_.width == 0 || dimensions_.height == 0)
-        tex = GxTexture2D::textureWithString(text, fontName_, fontSize_ * f);
-    else
+    auto font = ui::Font::withName(fontName_, fontSize_ * f);
+    if (!font) font = ui::Font::systemFont(fontSize_ * f);
+    if (dimensions_.width == 0 || dimensions_.height == 0) {
+        ui::Size line = ui::sizeWithFont(text, *font);
+        tex = GxTexture2D::textureWithString(text, Size{float(std::ceil(line.width)), float(std::ceil(line.height))},
+                                             kGxTextAlignmentCenter, kGxVerticalTextAlignmentTop, 0, *font);
+    } else {
         tex = GxTexture2D::textureWithString(text, Size{dimensions_.width * f, dimensions_.height * f}, hAlignment_,
-                                             vAlignment_, lineBreakMode_, fontName_, fontSize_ * f);
+                                             vAlignment_, lineBreakMode_, *font);
+    }
     if (tex) {
         int device = GxFileUtils::sharedFileUtils().runningDevice();
         bool tablet = device == kGxDeviceTablet || device == kGxDeviceTabletRetina;

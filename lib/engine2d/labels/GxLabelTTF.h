@@ -6,11 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "lib/engine2d/labels/GxLabelProtocol.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 
 namespace engine2d {
 
-class GxLabelTTF : public GxSprite {
+class GxLabelTTF : public GxSprite, public GxLabelProtocol {
 public:
     static std::shared_ptr<GxLabelTTF> labelWithString(const std::string& text, const std::string& fontName,
                                                        float fontSize);
@@ -19,7 +20,8 @@ public:
                                                        int vAlignment, int lineBreakMode, const std::string& fontName,
                                                        float fontSize);
 
-    // Empty text in "Helvetica" 12.
+    // Empty text in "Helvetica" 12. A font this system lacks is drawn in the
+    // system font of the same size.
     bool init() override;
     bool init(const std::string& text, Size dimensions, int hAlignment, int vAlignment, int lineBreakMode,
               const std::string& fontName, float fontSize);
@@ -27,8 +29,8 @@ public:
     std::string description() const;
 
     // Renders again, also for the same text.
-    void setString(const std::string& text);
-    const std::string& string() const { return string_; }
+    void setString(const std::string& text) override;
+    const std::string& string() const override { return string_; }
     // Setters that receive the current value do nothing.
     void setFontName(const std::string& name);
     const std::string& fontName() const { return fontName_; }
