@@ -110,6 +110,20 @@ bool DBController::InsertTable(const std::string& key, const std::string& value)
     return write("INSERT INTO personTable (key,value) VALUES (?,?)", {key, value});
 }
 
+bool DBController::InsertRows(const std::vector<std::pair<std::string, std::string>>& rows) {
+    if (!fileStillExists()) return false;
+    if (!dataBase_->beginTransaction()) return false;
+    for (const auto& [key, value] : rows) {
+        if (!dataBase_->executeUpdate("INSERT INTO personTable (key,value) VALUES (?,?)", {key, value})) {
+            dataBase_->rollback();
+            return false;
+        }
+    }
+    if (dataBase_->commit()) return true;
+    if (dataBase_->inTransaction()) dataBase_->rollback();
+    return false;
+}
+
 bool DBController::UpdataTable(const std::string& value, const std::string& key) {
     return write("UPDATE personTable SET value=? WHERE key=?", {value, key});
 }

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "lib/sql/SqlDatabase.h"
 
@@ -38,6 +40,9 @@ public:
     // Each write runs in an exclusive transaction of its own and reports
     // whether it reached the file. False without the file.
     bool InsertTable(const std::string& key, const std::string& value);
+    // Inserts every (key, value) row in one exclusive transaction: all of
+    // them reach the file, or (false) none does.
+    bool InsertRows(const std::vector<std::pair<std::string, std::string>>& rows);
     // Value first, then key. Updating a key without a row succeeds and
     // changes nothing.
     bool UpdataTable(const std::string& value, const std::string& key);

@@ -6,6 +6,7 @@
 namespace Deployment {
 
 const char* const kServerPath = "safeCenter.do";
+const char* const kAppStoreId = "603162001";
 const char* const kDefaultServerBaseAddress = "http://127.0.0.1:8780/safeCenter.do?";
 
 // The test key pair made by resources/keys/make-test-key.sh (a test checks
@@ -21,6 +22,10 @@ const char* const kRsaPrivateExponentHex =
     "0acbbc4d76343aa08590dfd59bf7ece7f3f77371496ce7a912c8f7241951cc2e"
     "72b337bcf0c2cf6e15317a8cc6cd6c063ec318600d5a63b96830af30edb90401";
 
+// Numbers of the test deployment; a real one builds in its own.
+const char* const kSmsGatewayUnicom = "1065502009999";
+const char* const kSmsGatewayOther = "1069002009999";
+
 std::string serverBaseAddress() {
     const char* env = std::getenv("QUENTA_SERVER_URL");
     if (!env || !*env) return kDefaultServerBaseAddress;
@@ -30,6 +35,29 @@ std::string serverBaseAddress() {
     if (v.ends_with("safeCenter.do")) return url + "?";
     if (url.back() != '/') url += '/';
     return url + kServerPath + "?";
+}
+
+namespace {
+
+// The server's root: the base address without its path and query.
+std::string serverRoot() {
+    std::string base = serverBaseAddress();
+    const size_t scheme = base.find("://");
+    const size_t path = base.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    if (path != std::string::npos) base.erase(path);
+    return base;
+}
+
+}  // namespace
+
+std::string storeLookupAddress() {
+    if (const char* env = std::getenv("QUENTA_STORE_URL"); env && *env) return env + std::string(kAppStoreId);
+    return serverRoot() + "/lookup?id=" + kAppStoreId;
+}
+
+std::string paymentAppStoreAddress() {
+    if (const char* env = std::getenv("QUENTA_PAYMENT_APP_STORE_URL"); env && *env) return env;
+    return serverRoot() + "/store/korvex";
 }
 
 }  // namespace Deployment

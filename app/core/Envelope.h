@@ -25,6 +25,7 @@ private:
 
 // A JSON object whose member "service" is the command number as a text and
 // whose other members are the fields (a field named "service" is ignored).
+// The text is ASCII: characters beyond it are written as \uXXXX escapes.
 class JsonPayload {
 public:
     JsonPayload(int command, foundation::Dictionary fields);

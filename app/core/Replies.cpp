@@ -104,11 +104,14 @@ std::optional<HandshakeReply> HandshakeReply::fromValue(const foundation::Value&
 
 long long BindReply::serverSeconds() const { return checktime ? foundation::textLongLongValue(*checktime) / 1000 : 0; }
 
+long long BindReply::code() const { return result ? foundation::textLongLongValue(*result) : 0; }
+
 std::optional<BindReply> BindReply::fromValue(const foundation::Value& value, std::string* error) {
     ReplyReader r(value);
     BindReply out;
     out.result = r.optionalText("result");
     out.checktime = r.optionalText("checktime");
     out.bid = r.optionalText("bid");
+    out.nick = r.optionalText("nick");
     return r.finish(std::move(out), error);
 }

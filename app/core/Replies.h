@@ -61,15 +61,20 @@ struct HandshakeReply {
     static std::optional<HandshakeReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
 };
 
-// The binding reply (command 16): "result" is "true" when the server took
-// the serial; then "checktime" (server time in milliseconds) and "bid" (the
-// token key) follow.
+// The binding reply (commands 16, 31 op 2 and 34): "result" is 202 (the
+// binding screen) or "true" (the older serial synchroniser) when the server
+// took the binding; then "checktime" (server time in milliseconds) and "bid"
+// (the token key) follow. "nick" names the account a refused device is
+// already bound to.
 struct BindReply {
     std::optional<std::string> result;
     std::optional<std::string> checktime;
     std::optional<std::string> bid;
+    std::optional<std::string> nick;
 
     bool accepted() const { return result == std::optional<std::string>("true"); }
+    // The result as an integer (0 when missing or not a number).
+    long long code() const;
     // The server time in whole seconds (0 without a checktime).
     long long serverSeconds() const;
 

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
@@ -102,23 +103,12 @@ void initUtil::requestFailed(http::HttpRequest& request) {
     finish(false, true);
 }
 
-bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
-    // The server accepted a new binding: a store left from an older one is
-    // replaced, never merged with it.
-    if (DBController::databaseExit() && !DBController::deleteDataBase()) return false;
-    {
-        DBController creator;
-        if (!creator.initDatabase()) {
-            foundation::log("数据库创建失败！");
-            return false;
-        }
-        creator.closeDatabase();
-    }
+std::vector<std::pair<std::string, std::string>> initUtil::bindingRows(const DkBase& dkbase, const Answer& answer) {
     auto text = [](const std::optional<std::string>& v) { return v ? *v : std::string("(null)"); };
     auto push = foundation::UserDefaults::standard().objectForKey(StoreKeys::isPushInfo);
     // The rows of a complete binding, in the order the launch routing and the
     // screens expect to find them.
-    const std::vector<std::pair<const char*, std::string>> rows = {
+    return {
         {StoreKeys::bid, text(dkbase.bid)},
         {StoreKeys::mac, text(answer.mac)},
         {StoreKeys::sessionkey, "null"},
@@ -149,15 +139,23 @@ bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
         {StoreKeys::temp4, "123"},
         {StoreKeys::temp5, "123"},
     };
-    bool ok = true;
+}
+
+bool initUtil::writeBindingStore(const std::vector<std::pair<std::string, std::string>>& rows) {
+    {
+        DBController creator;
+        if (!creator.initDatabase()) {
+            foundation::log("数据库创建失败！");
+            creator.closeDatabase();
+            DBController::deleteDataBase();
+            return false;
+        }
+        creator.closeDatabase();
+    }
+    bool ok = false;
     {
         DBController writer;
-        for (const auto& [key, value] : rows) {
-            if (!writer.InsertTable(key, value)) {
-                ok = false;
-                break;
-            }
-        }
+        ok = writer.InsertRows(rows);
         writer.closeDatabase();
     }
     if (!ok) {
@@ -166,5 +164,15 @@ bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
         return false;
     }
     foundation::log("数据插入成功！");
+    return true;
+}
+
+bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
+    // The server accepted a new binding: a store left from an older one is
+    // replaced, never merged with it.
+    if (DBController::databaseExit() && !DBController::deleteDataBase()) return false;
+    if (!writeBindingStore(bindingRows(dkbase, answer))) return false;
+    // A new binding starts the rating prompt's counting afresh.
+    Constants::resetAllRateUserDefault();
     return true;
 }

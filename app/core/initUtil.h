@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/core/Models.h"
 #include "lib/http/HttpRequest.h"
@@ -20,9 +22,15 @@ public:
     void requestFinished(http::HttpRequest& request) override;
     void requestFailed(http::HttpRequest& request) override;
 
-    // Creates the table and inserts every row of a complete binding. On any
-    // failure the database is removed again, so no half-filled store is left.
-    bool saveDkbase(const DkBase& dkbase, const Answer& answer);
+    // Replaces any store with a new one holding every row of a complete
+    // binding, written in one transaction. On any failure the database file
+    // is removed, so no half-filled store is ever left.
+    static bool saveDkbase(const DkBase& dkbase, const Answer& answer);
+    // The 29 rows of a complete binding, in their order.
+    static std::vector<std::pair<std::string, std::string>> bindingRows(const DkBase& dkbase, const Answer& answer);
+    // Creates the table in the store file (creating the file) and inserts the
+    // rows in one transaction; removes the file and answers false on failure.
+    static bool writeBindingStore(const std::vector<std::pair<std::string, std::string>>& rows);
 
     const DkBase& dkbase() const { return dkbase_; }
     const Answer& answer() const { return answer_; }

@@ -111,11 +111,12 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     Answer answer;
     if (cmd.handshake) {
         GetSid getSid;
-        answer = getSid.getSid("1");
+        answer = getSid.getSid(cmd.handshakeMode);
         const std::string result = answer.answer.value_or(AnswerNetworkError);
         if (result == AnswerNetworkError) {
             notifyProgressHUDToDisappear(tag);
             reportFailure(cmd.handshakeFailure);
+            finished(cmd);
             return;
         }
         if (result == AnswerRemoteLogout) {
@@ -123,6 +124,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
             foundation::performOnMainThread(
                 [self] { Constants::cleanUpAppForRemoteLogOut(kRemoteLogOutAlertTag, self.get()); });
+            finished(cmd);
             return;
         }
     } else {
@@ -135,6 +137,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
         foundation::log("command ", tag, ": the request address cannot be built");
         notifyProgressHUDToDisappear(tag);
         reportFailure(cmd.handshakeFailure);
+        finished(cmd);
         return;
     }
     auto request = http::HttpRequest::requestWithURL(*url);
@@ -149,6 +152,15 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
 void KAVOCommandViewController::track(const http::HttpRequestRef& request) {
     std::lock_guard<std::mutex> lock(requestsMutex_);
     requests_.push_back(request);
+}
+
+void KAVOCommandViewController::finished(const ScreenCommand& command) {
+    if (!command.onFinished) return;
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    const int tag = command.tag;
+    foundation::performOnMainThread([self, tag] {
+        if (const ScreenCommand* c = self->command(tag); c && c->onFinished) c->onFinished();
+    });
 }
 
 void KAVOCommandViewController::forget(http::HttpRequest& request) {
@@ -181,6 +193,7 @@ void KAVOCommandViewController::hudWasHidden(ProgressHUD* hidden) {
 }
 
 void KAVOCommandViewController::reportFailure(const FailureReport& report) {
+    if (report.kind == FailureReport::Silent) return;
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
     foundation::performOnMainThread([self, report] {
         if (report.kind == FailureReport::Notice) {
@@ -203,7 +216,11 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
     }
     const ScreenCommand& cmd = s->command;
     if (cmd.showsOverlay) notifyProgressHUDToDisappear(cmd.tag);
+    handleReply(cmd, request);
+    finished(cmd);
+}
 
+void KAVOCommandViewController::handleReply(const ScreenCommand& cmd, http::HttpRequest& request) {
     std::optional<std::string> content = Constants::testIfReceivedContentIsValid(request.responseString().value_or(""));
     if (!content || (cmd.emptyContentIsInvalid && content->empty())) {
         reportFailure(cmd.invalidReply);
@@ -215,7 +232,7 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
         reportFailure(cmd.invalidReply);
         return;
     }
-    Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
     reply.text = *text;
@@ -235,6 +252,7 @@ void KAVOCommandViewController::requestFailed(http::HttpRequest& request) {
         s->command.onFailure(request);
     else
         reportFailure(s->command.requestFailure);
+    finished(s->command);
 }
 
 // ---------------------------------------------------------------- alerts and disappearance

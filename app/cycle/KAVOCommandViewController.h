@@ -52,13 +52,15 @@ inline constexpr const char* kNoticeImageName = "quickAlertB";
 
 // How a screen tells the user that the network failed.
 struct FailureReport {
-    enum Kind { Notice, Alert };
+    // Silent: nothing is shown (background polls and look-ups).
+    enum Kind { Notice, Alert, Silent };
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
 
     static FailureReport notice() { return {Notice, "", kNetworkUnstableMessage}; }
     static FailureReport alert(const std::string& title) { return {Alert, title, kNetworkUnstableMessage}; }
+    static FailureReport silent() { return {Silent, "", ""}; }
 };
 
 // A reply that passed the checks.
@@ -90,6 +92,9 @@ struct ScreenCommand {
     // How often the waiting overlay looks at the flag, in seconds.
     double waitSlice = 15;
     bool handshake = true;
+    // The handshake's mode: "1" for a bound phone, "0" for a first binding
+    // (the device identifier and a new uuid instead of the stored uuid).
+    std::string handshakeMode = "1";
     // Polls and look-ups run without the overlay: the screen calls threadFunc
     // from its own thread and the reply does not touch the waiting flag.
     bool showsOverlay = true;
@@ -100,6 +105,10 @@ struct ScreenCommand {
     bool emptyContentIsInvalid = false;
     // A request error ends the handling silently after the wrapper test.
     bool stopOnRequestError = false;
+    // The reply's "result" 201 wipes the app (the remote log-out); a few
+    // background replies are not looked at for it, nor the binding screen's
+    // (201 answers something else there and no store exists yet).
+    bool testsRemoteLogOut = true;
     // Handshake answer "10" (and a URL that cannot be built).
     FailureReport handshakeFailure = FailureReport::alert("警告");
     // A body that is not the reply wrapper, or content that does not decipher.
@@ -115,6 +124,9 @@ struct ScreenCommand {
     std::function<void(const CommandReply& reply)> onReply;
     // Replaces the request-failure report (main thread).
     std::function<void(http::HttpRequest& request)> onFailure;
+    // Runs on the main thread once the command has ended, whichever way (after
+    // the reply handler or the failure report was started).
+    std::function<void()> onFinished;
 };
 
 class KAVOCommandViewController : public ui::ViewController,
@@ -187,6 +199,8 @@ private:
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);
+    void finished(const ScreenCommand& command);
+    void handleReply(const ScreenCommand& command, http::HttpRequest& request);
 
     mutable std::mutex commandsMutex_;
     std::map<int, std::unique_ptr<CommandState>> commands_;

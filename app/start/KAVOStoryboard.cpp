@@ -1,5 +1,8 @@
 #include "app/start/KAVOStoryboard.h"
 
+#include "app/screens/bind/BindScreens.h"
+#include "app/screens/guide/GuideScreens.h"
+#include "app/screens/hub/HubScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -14,6 +17,9 @@ std::unique_ptr<ui::ScreenMap> make() {
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
     // Each area of app/screens/ adds its screens and their segues here with
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
+    registerGuideScreens(*map);
+    registerBindScreens(*map);
+    registerHubScreens(*map);
     return map;
 }
 

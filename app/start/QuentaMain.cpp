@@ -1,7 +1,9 @@
 #include "app/start/QuentaMain.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/start/KAVOStoryboard.h"
 #include "lib/httpauth/HttpRequestAuthentication.h"
@@ -50,6 +52,17 @@ int quentaMain(int argc, char** argv) {
         std::fflush(nullptr);
         std::_Exit(code);
     });
+
+    // Other apps this desktop stands in for (the payment client's "nimbra",
+    // say): their schemes count as installed.
+    if (const char* schemes = std::getenv("QUENTA_URL_SCHEMES")) {
+        std::string list = schemes;
+        for (size_t start = 0; start <= list.size();) {
+            const size_t comma = std::min(list.find(',', start), list.size());
+            if (comma > start) ui::Application::shared().registerURLScheme(list.substr(start, comma - start));
+            start = comma + 1;
+        }
+    }
 
     foundation::Dictionary options;
     if (!openURL.empty()) options.set("url", openURL);

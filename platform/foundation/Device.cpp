@@ -5,6 +5,7 @@
 #include <netpacket/packet.h>
 #include <sys/utsname.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -19,6 +20,9 @@ DeviceInfo hostDevice() {
     DeviceInfo d;
     struct utsname u {};
     if (::uname(&u) == 0) d.systemVersion = u.release;
+    // A desktop has no phone model and no SIM: both may be configured.
+    if (const char* model = std::getenv("QUENTA_DEVICE_MODEL"); model && *model) d.model = model;
+    if (const char* carrier = std::getenv("QUENTA_CARRIER"); carrier && *carrier) d.carrierName = carrier;
     return d;
 }
 }  // namespace

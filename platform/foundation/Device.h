@@ -31,7 +31,9 @@ struct DeviceInfo {
     bool isTallScreen() const { return screenHeight * scale >= 1136 || screenHeight >= 568; }
 };
 
-// The current facts: the host's unless a test installed others.
+// The current facts: the host's unless a test installed others. The host's
+// model is "Linux" and it has no carrier, unless QUENTA_DEVICE_MODEL or
+// QUENTA_CARRIER name them.
 DeviceInfo device();
 void setDevice(std::optional<DeviceInfo> info);
 // The 640x1136-pixel tall screen: 320x568 points at scale 2.

@@ -2,9 +2,27 @@
 // its entry here (name, screen identifier, what to seed, what to do).
 #include "tools/screenshots/Entries.h"
 
+#include "app/screens/bind/BindViewController.h"
 #include "app/start/KAVOStoryboard.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Device.h"
+#include "platform/ui/Navigation.h"
 
 namespace screenshots {
+
+namespace {
+
+// The bind screen inside the navigation controller its map entry makes.
+BindViewController* bindScreen(ui::ViewController& shown) {
+    auto* nav = dynamic_cast<ui::NavigationController*>(&shown);
+    return nav ? dynamic_cast<BindViewController*>(nav->topViewController()) : nullptr;
+}
+
+void advanceClock(double seconds) {
+    if (auto* manual = dynamic_cast<foundation::ManualClock*>(&foundation::clock())) manual->advance(seconds);
+}
+
+}  // namespace
 
 std::vector<ScreenShot> appScreenShots() {
     std::vector<ScreenShot> entries;
@@ -16,6 +34,44 @@ std::vector<ScreenShot> appScreenShots() {
     launch.screen = KAVOStoryboard::kLaunchScreen;
     launch.inNavigation = false;
     entries.push_back(launch);
+
+    // The first-start guide on its first page; the map's entry holds it in a
+    // navigation controller with the bar hidden.
+    ScreenShot guide;
+    guide.name = "guide";
+    guide.screen = KAVOStoryboard::kGuideScreen;
+    guide.inNavigation = false;
+    entries.push_back(guide);
+
+    // The bind screen as a new user finds it, then with its help panel open,
+    // then asking for the account name of the SMS road on a phone with a SIM.
+    ScreenShot bind;
+    bind.name = "bind";
+    bind.screen = KAVOStoryboard::kBindScreen;
+    bind.inNavigation = false;
+    entries.push_back(bind);
+
+    ScreenShot bindHelp = bind;
+    bindHelp.name = "bind-help";
+    bindHelp.act = [](ui::ViewController& shown) {
+        if (auto* screen = bindScreen(shown)) screen->bindHelp();
+        advanceClock(1.0);
+    };
+    entries.push_back(bindHelp);
+
+    ScreenShot bindSms = bind;
+    bindSms.name = "bind-sms";
+    bindSms.act = [](ui::ViewController& shown) {
+        foundation::DeviceInfo phone = foundation::device();
+        phone.model = "iPhone";
+        phone.carrierName = "中国移动";
+        foundation::setDevice(phone);
+        if (auto* screen = bindScreen(shown)) screen->textMsgBinding();
+        foundation::setDevice(std::nullopt);
+        advanceClock(1.0);
+    };
+    entries.push_back(bindSms);
+    addHubScreenShots(entries);
 
     return entries;
 }

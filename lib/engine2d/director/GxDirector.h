@@ -84,6 +84,7 @@ public:
     const std::shared_ptr<foundation::DisplayLink>& displayLink() const { return displayLink_; }
     const std::shared_ptr<GxScheduler>& scheduler() const { return scheduler_; }
     void setScheduler(std::shared_ptr<GxScheduler> s);
+    const std::shared_ptr<GxActionManager>& actionManager() const { return actionManager_; }
 
     // Projection and GL defaults.
     int projection() const { return projection_; }
@@ -98,6 +99,10 @@ public:
     Size winSize() const { return winSizeInPoints_; }
     Size winSizeInPixels() const { return winSizeInPixels_; }
     Point convertToGL(Point ui) const;
+
+    // Receives the view's touches while a view is set.
+    const std::shared_ptr<GxTouchDispatcher>& touchDispatcher() const { return touchDispatcher_; }
+    void setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d);
     Point convertToUI(Point gl) const;
     float contentScaleFactor() const;
     void setContentScaleFactor(float scale);
@@ -124,6 +129,7 @@ public:
 
 private:
     void setNextScene();
+    void scheduleActionManager();
     void calculateDeltaTime();
     void showStats();
     void calculateMPF();
@@ -142,9 +148,11 @@ private:
     float dt_ = 0;
     bool nextDeltaTimeZero_ = false;
     int projection_ = kGxDirectorProjection3D;
+    std::shared_ptr<GxTouchDispatcher> touchDispatcher_;
     GxDirectorDelegate* delegate_ = nullptr;
     Size winSizeInPoints_, winSizeInPixels_;
     std::shared_ptr<GxScheduler> scheduler_;
+    std::shared_ptr<GxActionManager> actionManager_;
     std::shared_ptr<GxGLView> view_;
     uint64_t viewContextId_ = 0;
     bool isContentScaleSupported_ = false;

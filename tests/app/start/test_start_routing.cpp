@@ -129,17 +129,17 @@ TEST_F(StartTest, AfterADamagedStoreTheNextStartRoutesByTheBindingState) {
     EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
 }
 
-TEST_F(StartTest, WithoutTheScreensBehindTheSeguesTheAppStaysOnTheLaunchImage) {
+TEST_F(StartTest, OnAFirstStartTheRealStoryboardShowsTheGuideOverTheLaunchImage) {
     launch(KAVOStoryboard::make());
-    EXPECT_TRUE(segues().empty());
+    EXPECT_EQ(segues(), (std::vector<std::string>{"KAVOViewController->welcome->GuideViewController"}));
     auto* router = dynamic_cast<KAVOViewController*>(app_.rootViewController.get());
     ASSERT_NE(router, nullptr);
-    EXPECT_EQ(app_.rootViewController->presentedViewController(), nullptr);
+    ASSERT_NE(app_.rootViewController->presentedViewController(), nullptr);
     ASSERT_NE(router->welcomImage(), nullptr);
-    EXPECT_EQ(router->welcomImage()->window(), &driver_->window());
     ASSERT_NE(router->welcomImage()->image(), nullptr);
     EXPECT_EQ(router->welcomImage()->image()->pixelWidth(), 320);
     EXPECT_EQ(router->welcomImage()->image()->pixelHeight(), 480);
+    EXPECT_NE(driver_->findByText("跳过"), nullptr);
 }
 
 TEST_F(StartTest, RoutesAgainEachTimeTheRouterAppears) {

@@ -1,0 +1,22 @@
+#include "app/screens/guide/GuideScreens.h"
+
+#include "app/screens/guide/GuideViewController.h"
+#include "platform/ui/Navigation.h"
+
+void registerGuideScreens(ui::ScreenMap& map) {
+    // In a navigation controller (with its bar hidden), so that a bound user
+    // who opens the guide again from another screen can leave it; the guide
+    // itself performs the segues.
+    ui::ScreenMap* storyboard = &map;
+    map.registerScreen(kGuideScreenIdentifier, [storyboard] {
+        auto guide = std::make_shared<GuideViewController>();
+        guide->setStoryboard(storyboard, kGuideScreenIdentifier);
+        return std::make_shared<ui::NavigationController>(guide);
+    });
+    map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueStartBind, "BindViewController",
+                      ui::SegueKind::Modal);
+    map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueHasBind, "KAVOMainFrameViewController",
+                      ui::SegueKind::Modal);
+    map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueHasPwd, "StartPasswordViewController",
+                      ui::SegueKind::Modal);
+}

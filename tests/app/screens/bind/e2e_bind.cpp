@@ -1,0 +1,136 @@
+// The real program under a virtual display, driven with real clicks and keys
+// along the roads a new user takes: from the first start through the guide to
+// the bind screen, then binding with the demo serial, or by SMS.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/core/Constants.h"
+#include "app/core/StoreKeys.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/e2e/AppSession.h"
+
+namespace {
+
+std::string shown(const e2e::AppSession& app) {
+    std::string all;
+    for (const auto& t : app.shownTexts()) all += "[" + t.text + "]";
+    return all;
+}
+
+// Until the program's log holds the text; false after `seconds`.
+bool waitForLog(const e2e::AppSession& app, const std::string& text, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (app.log().find(text) != std::string::npos) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// First start: the guide, skipped, opens the bind screen.
+void reachTheBindScreen(e2e::AppSession& app) {
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.tapText("跳过")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitForText("序列号绑定")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitForText("请输入序列号")) << shown(app);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(BindEndToEnd, TheDemoSerialBindsAndTheNextStartGoesPastTheBinding) {
+    // The bound home is kept in this case's own folder for the next start.
+    const std::string kept = foundation::homeDir() + "/bound-home";
+    {
+        e2e::AppSession app;
+        reachTheBindScreen(app);
+        if (HasFatalFailure()) return;
+        EXPECT_TRUE(app.screenshot("e2e-bind-screen"));
+        ASSERT_TRUE(app.tapText("请输入序列号"));
+        app.type("Q3T7K9");
+        ASSERT_TRUE(app.waitForText("绑定成功")) << shown(app) << app.log();
+        EXPECT_TRUE(app.waitForText("你的禾川账号绑定成功！"));
+        EXPECT_TRUE(app.screenshot("e2e-bind-success"));
+        ASSERT_TRUE(app.tapText("确定"));
+        // On to the main screen (another area's; logged while it is missing).
+        EXPECT_TRUE(waitForLog(app, "bindSuccess", 10) || app.waitForTextGone("序列号绑定", 10)) << app.log();
+
+        foundation::UserDefaults defaults(app.defaultsPath());
+        EXPECT_EQ(defaults.integerForKey("korvxboundstate"), 3);
+        EXPECT_EQ(defaults.integerForKey("laststate"), 3);
+        app.withHome([] {
+            EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::optional<std::string>("3.0.0"));
+            EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::bid),
+                      std::optional<std::string>("3132333435363738393031323334353637383930"));
+        });
+        ASSERT_EQ(std::system(("cp -a '" + app.home() + "' '" + kept + "'").c_str()), 0);
+    }
+
+    // The next start of the program on the same home: the launch router goes
+    // to the main screen, neither the guide nor the bind screen shows.
+    e2e::Options next;
+    next.prepare = [kept] {
+        ASSERT_EQ(std::system(("cp -a '" + kept + "/.' '" + foundation::homeDir() + "'").c_str()), 0);
+    };
+    e2e::AppSession again(next);
+    ASSERT_TRUE(again.ok()) << again.error();
+    const bool logged = waitForLog(again, "\"showMain\"", 10);
+    if (logged) {
+        EXPECT_NE(again.log().find("KAVOMainFrameViewController"), std::string::npos) << again.log();
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const std::string texts = shown(again);
+    EXPECT_EQ(texts.find("跳过"), std::string::npos) << texts;
+    EXPECT_EQ(texts.find("序列号绑定"), std::string::npos) << texts;
+}
+
+TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {
+    // A phone with a SIM card of the carrier with its own gateway.
+    setenv("QUENTA_DEVICE_MODEL", "iPhone", 1);
+    setenv("QUENTA_CARRIER", "中国联通", 1);
+    e2e::AppSession app;
+    unsetenv("QUENTA_DEVICE_MODEL");
+    unsetenv("QUENTA_CARRIER");
+    reachTheBindScreen(app);
+    if (HasFatalFailure()) return;
+
+    ASSERT_TRUE(app.tapText("短信绑定"));
+    ASSERT_TRUE(app.waitForText("请输入您的禾川账号")) << shown(app) << app.log();
+    // The account-name field sits under the alert's title.
+    ui::Rect title;
+    for (const auto& t : app.shownTexts())
+        if (t.text == "请输入您的禾川账号") title = t.frame;
+    app.tap({title.x() + title.width() / 2, title.y() + title.height() + 25});
+    app.type("demo@quenta.test");
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(app.waitForText("提示")) << shown(app) << app.log();
+    EXPECT_TRUE(app.screenshot("e2e-bind-sms-confirm"));
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(app.waitForText("新信息")) << shown(app) << app.log();
+    EXPECT_TRUE(app.screenshot("e2e-bind-sms-composer"));
+    ASSERT_TRUE(app.tapText("发送"));
+
+    // The text went to the outbox; the poll runs under its overlay until the
+    // server has it.
+    ASSERT_TRUE(app.waitForText("正在绑定")) << shown(app) << app.log();
+    const std::string outbox = readFile(app.home() + "/Library/Outbox/messages.txt");
+    EXPECT_EQ(outbox.rfind("1065502009999\tSC#B#demo@quenta.test#", 0), 0u) << outbox;
+    app.server().control("sms", "{\"arrived\": true}");
+    ASSERT_TRUE(app.waitForText("绑定成功", 60)) << shown(app) << app.log();
+    foundation::UserDefaults defaults(app.defaultsPath());
+    EXPECT_EQ(defaults.integerForKey("korvxboundstate"), 3);
+    app.withHome([] { EXPECT_TRUE(Constants::getValueFromDBByKey(StoreKeys::uuid)); });
+}
+
+}  // namespace
