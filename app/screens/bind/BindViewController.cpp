@@ -17,6 +17,7 @@
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
 
@@ -329,6 +330,11 @@ void BindViewController::loadView() {
     };
     makeButton("短信绑定", 25, [this] { textMsgBinding(); });
     makeButton("岚付通绑定", width - 150, [this] { korvexBinding(); });
+    auto qr = std::make_shared<ui::Button>(ui::Rect{25, 320, width - 50, 40}, ui::ButtonType::RoundedRect);
+    qr->setTitle("扫描二维码绑定");
+    qr->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { qrBind(); }, ui::kControlEventTouchUpInside);
+    root->addSubview(qr);
 
     kavoLabel_ = std::make_shared<ui::Label>(ui::Rect{0, 0, width, 20});
     kavoLabel_->setText("禾川账号安全中心 · 禾盾");
@@ -687,4 +693,66 @@ void BindViewController::handBackCheck() {
             break;
     }
     defaults.synchronize();
+}
+
+// ---------------------------------------------------------------- QR road
+
+void BindViewController::qrBind() {
+    backBroad();
+    qrReader_ = std::make_shared<ScanReaderViewController>();
+    const double H = ui::Screen::main().bounds().size.height;
+    qrReader_->setScanCrop({0.5 - 112 / (H - 53), 0.15, 224 / (H - 53), 0.7});
+
+    // The reader's own buttons give way to this screen's bar.
+    ui::View* readerRoot = qrReader_->view();
+    for (const auto& child : std::vector<std::shared_ptr<ui::View>>(readerRoot->subviews()))
+        for (const auto& grandchild : std::vector<std::shared_ptr<ui::View>>(child->subviews()))
+            if (dynamic_cast<ui::Button*>(grandchild.get())) grandchild->removeFromSuperview();
+    auto bar = std::make_shared<ui::ImageView>(ui::Image::named("qrcode_bg.png"));
+    bar->setFrame({0, H - 53, 320, 53});
+    readerRoot->addSubview(bar);
+    auto cancel = std::make_shared<ui::Button>(ui::Rect{10, H - 42, 60, 36}, ui::ButtonType::Custom);
+    cancel->setTitle("取 消");
+    cancel->setTitleColor(ui::Color::whiteColor());
+    cancel->titleLabel()->setFont(ui::Font::systemFont(12));
+    cancel->setBackgroundImage(ui::Image::named("qr_button.png"));
+    std::weak_ptr<ui::ViewController> readerRef = qrReader_;
+    cancel->addTarget(
+        this,
+        [this, readerRef](ui::Control*, const ui::Event*) {
+            if (auto reader = readerRef.lock()) imagePickerControllerDidCancel(*reader);
+        },
+        ui::kControlEventTouchUpInside);
+    readerRoot->addSubview(cancel);
+
+    qrReader_->setReaderDelegate(this);
+    qrReader_->scanner()->setSymbology(zbar::ZBAR_I25, zbar::ZBAR_CFG_ENABLE, 0);
+    qrReader_->setTracksSymbols(true);
+    qrReader_->setShowsScanControls(false);
+    presentModalViewController(qrReader_, false);
+    trackEvent(Road::Serial, std::string("codeQrButtonPush"));
+}
+
+void BindViewController::imagePickerControllerDidFinishPickingMediaWithInfo(ui::ViewController& reader,
+                                                                            const ScanPickerInfo& info) {
+    if (&reader != qrReader_.get()) return;
+    qrReader_->setReaderDelegate(nullptr);  // one result is all this screen takes
+    std::string text;
+    if (!info.results.empty()) text = info.results.front()->data().value_or("");
+    // A scanned serial is checked as a typed one before anything is sent.
+    if (isSerial(text)) {
+        dkbase_.serial = text;
+        popOutProgressHUD(kTagSerial, foundation::Value(text));
+    } else {
+        Constants::simpleAlertViewWithTitle("提示", "扫描结果格式不对！请重新扫描");
+    }
+    dismissModalViewControllerAnimated(true);
+    trackEvent(Road::Serial, std::string("codeQrStartBind"));
+}
+
+void BindViewController::imagePickerControllerDidCancel(ui::ViewController& reader) {
+    if (&reader != qrReader_.get()) return;
+    qrReader_->setReaderDelegate(nullptr);
+    dismissModalViewControllerAnimated(true);
+    if (auto* nav = navigationController()) nav->popToRootViewControllerAnimated(false);
 }

@@ -13,6 +13,8 @@
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/screens/bind/BindModel.h"
 #include "lib/kit/ExampleModalPanel.h"
+#include "lib/reader/ScanReaderDelegate.h"
+#include "lib/reader/ScanReaderViewController.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
@@ -21,7 +23,8 @@
 
 class BindViewController : public KAVOCommandViewController,
                            public ui::TextFieldDelegate,
-                           public ui::MessageComposeViewControllerDelegate {
+                           public ui::MessageComposeViewControllerDelegate,
+                           public ScanReaderDelegate {
 public:
     // Request tags.
     static constexpr int kTagSerial = 128;
@@ -61,6 +64,13 @@ public:
     void textMsgBinding();
     void korvexBinding();
     void bindHelp();
+    // The QR road: the camera reader with this screen's bar over it; a
+    // scanned serial binds at once.
+    void qrBind();
+    void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ViewController& reader,
+                                                            const ScanPickerInfo& info) override;
+    bool respondsToImagePickerControllerDidCancel() const override { return true; }
+    void imagePickerControllerDidCancel(ui::ViewController& reader) override;
 
     // Text field delegate.
     void textFieldDidBeginEditing(ui::TextField* field) override;
@@ -81,6 +91,7 @@ public:
     ExampleModalPanel* helpPanel() const { return helpPanel_.get(); }
     ProgressHUD* pollHud() const { return pollHud_.get(); }
     ui::MessageComposeViewController* composer() const { return composer_.get(); }
+    ScanReaderViewController* qrReader() const { return qrReader_.get(); }
     const std::string& sid() const { return sid_; }
     const std::string& userName() const { return userName_; }
 
@@ -110,6 +121,7 @@ private:
     std::shared_ptr<ExampleModalPanel> helpPanel_;
     std::shared_ptr<ProgressHUD> pollHud_;
     std::shared_ptr<ui::MessageComposeViewController> composer_;
+    std::shared_ptr<ScanReaderViewController> qrReader_;
     foundation::TimerRef pollTimer_;
     bool viewMovedUp_ = false;
 
