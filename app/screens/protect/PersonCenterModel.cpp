@@ -22,8 +22,9 @@ bool present(const std::optional<std::string>& t) { return t && !t->empty() && *
 
 std::string productLabel(const std::string& code) {
     static const std::pair<const char*, const char*> labels[] = {
-        {"phone", "手机管理"}, {"cert", "数字证书"}, {"matrix", "密保卡"},   {"dcode", "手机密令"}, {"veltor", "安全中心"},
-        {"otp", "禾钥"},       {"email", "邮箱绑定"}, {"question", "密保问题"}, {"auth", "身份验证"},
+        {"phone", "手机管理"}, {"cert", "数字证书"},     {"matrix", "密保卡"},
+        {"dcode", "手机密令"}, {"veltor", "安全中心"},   {"otp", "禾钥"},
+        {"email", "邮箱绑定"}, {"question", "密保问题"}, {"auth", "身份验证"},
     };
     for (const auto& [c, label] : labels)
         if (code == c) return label;
@@ -53,7 +54,8 @@ PersonCenterView applyPersonCenterReply(const foundation::Value& reply, PersonCe
     info.photourl = textOf(reply, "image").value_or("");
     const auto phone = textOf(reply, "phone");
     info.phone = present(phone) && foundation::utf16Length(*phone) >= 11 ? *phone : std::string("未绑定");
-    info.dangousSum = foundation::format("%d", int(foundation::textLongLongValue(textOf(reply, "count").value_or("0"))));
+    info.dangousSum =
+        foundation::format("%d", int(foundation::textLongLongValue(textOf(reply, "count").value_or("0"))));
     info.safeScroe = textOf(reply, "safepoint").value_or("0");
 
     if (const auto last = textOf(reply, "lastlogin")) {

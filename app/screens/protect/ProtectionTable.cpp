@@ -68,7 +68,7 @@ void ProtectionStatuses::set(const std::string& id, const std::string& status) {
 }
 
 ProtectionStatuses::StatusOutcome ProtectionStatuses::applyStatusReply(const ProtectionStatusReply& reply,
-                                                                        int64_t storedMask) {
+                                                                       int64_t storedMask) {
     StatusOutcome outcome;
     if (reply.isSuccess) {
         bool web = false, messenger = false;
