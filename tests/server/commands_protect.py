@@ -43,7 +43,7 @@ LOCK_TYPES = [
 ]
 
 PERSON = {
-    "name": "demo_user",
+    "name": "禾川小店",
     "image": "",
     "phone": "13800138000",
     "safescore": 86,

@@ -37,6 +37,15 @@ int LockRing::hitTest(ui::Point p) {
     const bool top = within(p.y, j0.origin.y - kBand, j0.origin.y + kJoint + kBand);
     const bool bottom = within(p.y, j24.origin.y - kBand, j24.origin.y + kJoint + kBand);
     const double h = j0.size.height / 2;
+    // A touch on a bar's own picture is that bar, also where the bands of two
+    // sides overlap (without this the bottom-right corner's bars would go to
+    // the right side).
+    for (int i = 1; i < kCount; i += 2) {
+        const ui::Rect bar = frameOf(i);
+        if (within(p.x, bar.origin.x, bar.origin.x + bar.size.width) &&
+            within(p.y, bar.origin.y, bar.origin.y + bar.size.height))
+            return i;
+    }
     for (int i = 1; i < kCount; i += 2) {
         const ui::Rect bar = frameOf(i);
         const int k = i / 2;

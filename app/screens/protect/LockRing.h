@@ -18,7 +18,9 @@ public:
     static bool isBar(int index) { return index % 2 == 1; }
     static bool isHorizontal(int index);
 
-    // The bar under the point, or -1 (joints are never hit).
+    // The bar under the point, or -1 (joints are never hit): the bar whose
+    // picture holds the point, else the first bar, in index order, whose
+    // side's band and span hold it.
     static int hitTest(ui::Point p);
 
     explicit LockRing(int64_t mask = 0) { setMask(mask); }
