@@ -224,7 +224,10 @@ void AccountProtectViewController::showLockText(KAVOAccountProtectOpertationCell
     removeLocationLabel();
     const std::string text = lockmask::periodText(mask);
     const size_t length = foundation::utf16Length(text);
-    const ui::Rect frame{112, 44, length == 13 ? 137.0 : 119.0, 15};
+    // Just after the caption, on its line.
+    const ui::Rect caption = subtitle->frame();
+    const double x = caption.origin.x + subtitle->sizeThatFits({caption.width(), caption.height()}).width + 4;
+    const ui::Rect frame{x, caption.origin.y + (caption.height() - 15) / 2, length == 13 ? 137.0 : 119.0, 15};
     locationLabel_ = MarqueeLabel::createWithDuration(frame, double(length) / 24 * 3, 0);
     locationLabel_->setNumberOfLines(1);
     locationLabel_->setOpaque(false);

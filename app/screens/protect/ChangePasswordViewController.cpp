@@ -83,7 +83,7 @@ void ChangePasswordViewController::viewDidLoad() {
     view()->addSubview(displayPassword_);
 
     auto confirm = std::make_shared<ui::Button>(ui::Rect{20, 140, 280, 40});
-    confirm->setBackgroundImage(ui::Image::named("lock_confirm_button"));
+    confirm->setBackgroundImage(protectui::buttonImage());
     confirm->setTitle("确认修改");
     confirm->setTitleColor(ui::Color::whiteColor());
     confirm->addTarget(
@@ -131,6 +131,7 @@ void ChangePasswordViewController::dispalypassword() {
     if (display_) {
         displayPassword_->setBackgroundImage(ui::Image::named("dis_pass_up.png"));
         displayPassword_->setTitle("显示");
+        displayPassword_->setTitleColor(ui::Color::white(0.2));
         wordLabel_->setTextColor(ui::Color::white(30.0 / 255));
         wordLabel_->setShadowOffset({0, 0});
         passwordTxt_->resignFirstResponder();
@@ -139,6 +140,7 @@ void ChangePasswordViewController::dispalypassword() {
     } else {
         displayPassword_->setBackgroundImage(ui::Image::named("dis_pass_on.png"));
         displayPassword_->setTitle("隐藏");
+        displayPassword_->setTitleColor(ui::Color::whiteColor());
         wordLabel_->setShadowColor(ui::Color::rgba(2.0 / 255, 83.0 / 255, 103.0 / 255));
         wordLabel_->setShadowOffset({0, -1});
         wordLabel_->setTextColor(ui::Color::rgba(0, 204.0 / 255, 1));

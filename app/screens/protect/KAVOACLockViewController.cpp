@@ -107,7 +107,7 @@ void KAVOACLockViewController::viewDidLoad() {
     view()->addSubview(checkBox_);
 
     confirm_ = std::make_shared<ui::Button>(ui::Rect{50, 372, 220, 40});
-    confirm_->setBackgroundImage(ui::Image::named("lock_confirm_button"), ui::kControlStateNormal);
+    confirm_->setBackgroundImage(protectui::buttonImage(), ui::kControlStateNormal);
     confirm_->setTitle("开启账号锁定");
     confirm_->setTitleColor(ui::Color::whiteColor());
     confirm_->addTarget(

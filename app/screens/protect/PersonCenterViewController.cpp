@@ -163,7 +163,7 @@ void PersonCenterViewController::viewDidLoad() {
     makeLabel(row5.get(), {15, 10, 80, 20}, 15, false, soft, "签到积分");
     safeScore_ = makeLabel(row5.get(), {95, 8, 80, 24}, 18, true, white);
     scoreBtn_ = std::make_shared<ui::Button>(ui::Rect{225, 5, 80, 30});
-    scoreBtn_->setBackgroundImage(ui::Image::named("lock_confirm_button"));
+    scoreBtn_->setBackgroundImage(protectui::buttonImage());
     scoreBtn_->setTitle("签到");
     scoreBtn_->setTitle("已签到", ui::kControlStateDisabled);
     scoreBtn_->setTitleColor(white);

@@ -62,6 +62,11 @@ void showHelpPanel(ui::ViewController& screen, const std::string& title, const s
     ScreenAnalytics::trackPageview(pageWord);
 }
 
+ui::ImageRef buttonImage() {
+    auto image = ui::Image::named("lock_confirm_button");
+    return image ? image->stretchable(12, 0) : image;
+}
+
 void synchronizeDefaults() { foundation::UserDefaults::standard().synchronize(); }
 
 }  // namespace protectui

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/Image.h"
 #include "platform/ui/ViewController.h"
 
 namespace protectui {
@@ -20,6 +21,9 @@ void notice(ui::View* view, const std::optional<std::string>& text);
 // the page view.
 void showHelpPanel(ui::ViewController& screen, const std::string& title, const std::vector<std::string>& questions,
                    const std::vector<std::string>& answers, const std::string& pageWord);
+
+// The green button picture, its rounded ends kept when it stretches.
+ui::ImageRef buttonImage();
 
 // Writes the defaults to disk.
 void synchronizeDefaults();
