@@ -15,8 +15,8 @@ shows.
                                                "duration" (a GMT+8 mask) and the types of "lock"
       {"service":"10","type":"1","uuid","duration","lock":0} closes it
                                                {"isSuccess", "protect": "600", "enabletime", "tips"}
-  14  "14;<uuid>,0"                            the person centre's overview (other operations
-                                               are answered by handlers added to OPS_14)
+  14  "14;<uuid>,0"                            the person centre's overview (operation 0 only;
+                                               the other operations belong to other areas)
   27  "27;<uuid>,<answer>"                     the daily check-in: {"isSuccess", "safepoint"}
   15  "15;<uuid>,<answer>,<password escaped>"  {"isSuccess"} or {"isSuccess": false, "message"}
 
@@ -148,18 +148,11 @@ def person_overview(server, uuid):
     return json.dumps(reply, ensure_ascii=False)
 
 
-# Operations of command 14 by number; other areas add theirs here.
-OPS_14 = {"0": person_overview}
-
-
-def command_account_info(server, request):
+def command_person_overview(server, request):
     fields = request["fields"] or []
-    if len(fields) < 2 or _bound(server, fields[0]) is None:
+    if len(fields) != 2 or _bound(server, fields[0]) is None:
         return "{}"
-    handler = OPS_14.get(fields[1])
-    if handler is None:
-        return json.dumps({"result": 400})
-    return handler(server, fields[0])
+    return person_overview(server, fields[0])
 
 
 def command_check_in(server, request):
@@ -218,9 +211,11 @@ COMMANDS = {
     10: command_lock,
     11: command_status,
     12: command_change,
-    14: command_account_info,
     15: command_password,
     27: command_check_in,
 }
+
+# Command 14 is shared by operation: the person centre's overview is op 0.
+OPERATIONS = {14: {"0": command_person_overview}}
 
 CONTROL = {"protect": control_protect}
