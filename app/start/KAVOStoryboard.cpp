@@ -9,7 +9,8 @@ std::unique_ptr<ui::ScreenMap> make() {
     auto map = std::make_unique<ui::ScreenMap>();
     map->registerScreen(kLaunchScreen, [] { return std::make_shared<KAVOViewController>(); });
     map->setInitialScreen(kLaunchScreen);
-    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Modal);
+    // The main screen leads on to the other screens by pushing them.
+    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::ModalInNavigation);
     map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
