@@ -8,7 +8,8 @@
 #   checkbox_on / checkbox_off (22x22), lock_confirm_button (60x40, a green
 #     button whose middle stretches);
 #   the protection icons (40x40 rounded squares with one character each):
-#     xgmm, zzsd, dlbh, confirm_receipt, zhengzai, sale, ymgl, jyyj, tgt, kfpt;
+#     xgmm, dlbh, confirm_receipt, zhengzai, sale, ymgl, jyyj, tgt, kfpt;
+#   (the account-lock icon zzsd is the main screen's, make-hub-images.sh);
 #   anying_img_3 (320x60): the shade hung above the tables;
 #   dis_pass_up / dis_pass_on (48x36): the show-password switch, off and on;
 #   person_photo (70x70): the photo before the account's own arrives;
@@ -85,7 +86,6 @@ checkbox checkbox_on 1
 button lock_confirm_button 60 40 '#6cc24a' '#3e8e2c'
 
 icon xgmm 40 '#e07b39' 密
-icon zzsd 40 '#c0392b' 锁
 icon dlbh 40 '#2e86c1' 登
 icon confirm_receipt 40 '#16a085' 收
 icon zhengzai 40 '#8e44ad' 管

@@ -17,6 +17,8 @@ std::vector<ScreenShot> appScreenShots() {
     launch.inNavigation = false;
     entries.push_back(launch);
 
+    addHubScreenShots(entries);
+
     return entries;
 }
 
