@@ -99,7 +99,8 @@ public:
     // Masks an account name: e-mail addresses, 11-character mobile numbers
     // and other names each their own way. Lengths count characters.
     static std::string hideKorvexName(const std::string& name);
-    // Names of 9 characters or more become their first 6 and last 2.
+    // Names of 9 characters or more become their first 6 and last 2 (whole
+    // characters, so an emoji is never split).
     static std::string subStringOfTooLongName(const std::string& name);
     // Milliseconds since 1970 as text -> "yyyy-MM-dd HH:mm:ss" in the device's
     // zone; "未知" when the text's integer value is 0.

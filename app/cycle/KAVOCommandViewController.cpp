@@ -199,9 +199,12 @@ void KAVOCommandViewController::reportFailure(const FailureReport& report) {
         if (report.kind == FailureReport::Notice) {
             DnNotificationManager::notificationWithMessageForAlert(report.message, ui::Image::named(kNoticeImageName),
                                                                    self->view());
+        } else if (report.tag != 0) {
+            Constants::normalAlertViewWithTitle(report.title, report.message, report.tag, self.get());
         } else {
             Constants::simpleAlertViewWithTitle(report.title, report.message);
         }
+        if (report.then) report.then();
     });
 }
 

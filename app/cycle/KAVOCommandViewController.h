@@ -57,10 +57,20 @@ struct FailureReport {
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
+    // An alert with a tag other than 0 goes to the screen's alertClicked when
+    // dismissed (0: the simple alert, no action).
+    int tag = 0;
+    // Runs on the main thread after the report is shown (such as a table
+    // reload that puts the switches back).
+    std::function<void()> then;
 
-    static FailureReport notice() { return {Notice, "", kNetworkUnstableMessage}; }
-    static FailureReport alert(const std::string& title) { return {Alert, title, kNetworkUnstableMessage}; }
-    static FailureReport silent() { return {Silent, "", ""}; }
+    static FailureReport notice(std::function<void()> then = {}) {
+        return {Notice, "", kNetworkUnstableMessage, 0, std::move(then)};
+    }
+    static FailureReport alert(const std::string& title, int tag = 0) {
+        return {Alert, title, kNetworkUnstableMessage, tag, {}};
+    }
+    static FailureReport silent() { return {Silent, "", "", 0, {}}; }
 };
 
 // A reply that passed the checks.

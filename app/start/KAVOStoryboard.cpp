@@ -3,6 +3,7 @@
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/guide/GuideScreens.h"
 #include "app/screens/hub/HubScreens.h"
+#include "app/screens/protect/ProtectScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -11,7 +12,8 @@ std::unique_ptr<ui::ScreenMap> make() {
     auto map = std::make_unique<ui::ScreenMap>();
     map->registerScreen(kLaunchScreen, [] { return std::make_shared<KAVOViewController>(); });
     map->setInitialScreen(kLaunchScreen);
-    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Modal);
+    // The main screen leads on to the other screens by pushing them.
+    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::ModalInNavigation);
     map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
@@ -20,6 +22,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     registerGuideScreens(*map);
     registerBindScreens(*map);
     registerHubScreens(*map);
+    registerProtectScreens(*map);
     return map;
 }
 
