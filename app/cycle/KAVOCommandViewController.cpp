@@ -186,6 +186,8 @@ void KAVOCommandViewController::reportFailure(const FailureReport& report) {
         if (report.kind == FailureReport::Notice) {
             DnNotificationManager::notificationWithMessageForAlert(report.message, ui::Image::named(kNoticeImageName),
                                                                    self->view());
+        } else if (report.alertTag != 0) {
+            Constants::normalAlertViewWithTitle(report.title, report.message, report.alertTag, self.get());
         } else {
             Constants::simpleAlertViewWithTitle(report.title, report.message);
         }

@@ -56,9 +56,15 @@ struct FailureReport {
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
+    // An alert with a tag other than 0 has the screen as its delegate, so
+    // its dismissal reaches alertClicked; 0 is the simple alert (no action).
+    int alertTag = 0;
 
     static FailureReport notice() { return {Notice, "", kNetworkUnstableMessage}; }
     static FailureReport alert(const std::string& title) { return {Alert, title, kNetworkUnstableMessage}; }
+    static FailureReport alert(const std::string& title, const std::string& message, int tag) {
+        return {Alert, title, message, tag};
+    }
 };
 
 // A reply that passed the checks.
