@@ -3,6 +3,7 @@
 #include "tools/screenshots/Entries.h"
 
 #include "app/start/KAVOStoryboard.h"
+#include "tools/screenshots/PinEntries.h"
 
 namespace screenshots {
 
@@ -16,6 +17,8 @@ std::vector<ScreenShot> appScreenShots() {
     launch.screen = KAVOStoryboard::kLaunchScreen;
     launch.inNavigation = false;
     entries.push_back(launch);
+
+    addPinScreenShots(entries);
 
     return entries;
 }

@@ -15,6 +15,7 @@ std::shared_ptr<ui::Label> caption(ui::View* parent, const ui::Rect& frame, cons
     label->setFont(ui::Font::systemFont(size));
     label->setTextAlignment(ui::TextAlignment::Center);
     label->setNumberOfLines(0);
+    label->setBackgroundColor(ui::Color::clearColor());
     label->setTextColor(ui::Color::rgba(0.2, 0.22, 0.25));
     label->setText(text);
     parent->addSubview(label);
