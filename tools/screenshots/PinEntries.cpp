@@ -17,6 +17,7 @@
 #include "app/screens/pin/PinScreens.h"
 #include "app/screens/pin/StartPasswordViewController.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/RunLoop.h"
 
 namespace screenshots {
 
@@ -89,7 +90,13 @@ void addPinScreenShots(std::vector<ScreenShot>& entries) {
         [](ui::ViewController& screen) {
             auto& pinScreen = static_cast<StartPasswordViewController&>(screen);
             pinScreen.notifyProgressHUDToDisappear(StartPasswordViewController::kTagDecide);
-            static_cast<foundation::ManualClock&>(foundation::clock()).advance(0.5);
+            foundation::RunLoop::main().runUntil(
+                [&] {
+                    auto hud = pinScreen.hud(StartPasswordViewController::kTagDecide);
+                    return !hud || !hud->taskInProgress();
+                },
+                5);
+            static_cast<foundation::ManualClock&>(foundation::clock()).advance(1);
         }));
     entries.push_back(shot("pin-set", pinscreens::kSetPinScreen, [] { seedStore({}); }));
     entries.push_back(shot("pin-safe-phone", pinscreens::kRemoteDeleteScreen, [] { seedStore({}); }));
