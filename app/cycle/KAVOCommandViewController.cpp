@@ -181,6 +181,7 @@ void KAVOCommandViewController::hudWasHidden(ProgressHUD* hidden) {
 }
 
 void KAVOCommandViewController::reportFailure(const FailureReport& report) {
+    if (report.kind == FailureReport::Silent) return;
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
     foundation::performOnMainThread([self, report] {
         if (report.kind == FailureReport::Notice) {
@@ -217,7 +218,7 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
         reportFailure(cmd.invalidReply);
         return;
     }
-    Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
     reply.text = *text;

@@ -52,7 +52,8 @@ inline constexpr const char* kNoticeImageName = "quickAlertB";
 
 // How a screen tells the user that the network failed.
 struct FailureReport {
-    enum Kind { Notice, Alert };
+    // Silent: nothing is shown (background polls and look-ups).
+    enum Kind { Notice, Alert, Silent };
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
@@ -65,6 +66,7 @@ struct FailureReport {
     static FailureReport alert(const std::string& title, const std::string& message, int tag) {
         return {Alert, title, message, tag};
     }
+    static FailureReport silent() { return {Silent, "", ""}; }
 };
 
 // A reply that passed the checks.
@@ -106,6 +108,9 @@ struct ScreenCommand {
     bool emptyContentIsInvalid = false;
     // A request error ends the handling silently after the wrapper test.
     bool stopOnRequestError = false;
+    // The reply's "result" 201 wipes the app (the remote log-out); a few
+    // background replies are not looked at for it.
+    bool testsRemoteLogOut = true;
     // Handshake answer "10" (and a URL that cannot be built).
     FailureReport handshakeFailure = FailureReport::alert("警告");
     // A body that is not the reply wrapper, or content that does not decipher.

@@ -19,6 +19,7 @@ std::vector<ScreenShot> appScreenShots() {
     entries.push_back(launch);
 
     addPinScreenShots(entries);
+    addHubScreenShots(entries);
 
     return entries;
 }

@@ -8,5 +8,7 @@
 namespace screenshots {
 
 std::vector<ScreenShot> appScreenShots();
+// The main screen's pictures (HubEntries.cpp).
+void addHubScreenShots(std::vector<ScreenShot>& entries);
 
 }  // namespace screenshots
