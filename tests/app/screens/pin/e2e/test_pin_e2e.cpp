@@ -45,11 +45,9 @@ TEST(PinEndToEnd, AWrongPinThenTheRightOneLetsTheUserIn) {
     EXPECT_EQ(stored(app, K::faild_count), "1");
 
     app.type("2468");
-    // In: the count is cleared and the way on to the hub is taken (the hub
-    // is another area's screen).
-    ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码", 5) || stored(app, K::faild_count) == "0") << app.log();
+    // In: the hub comes up over the PIN screen, and the count is cleared.
+    EXPECT_TRUE(app.waitForTextGone("请输入软件启动密码")) << app.log();
     EXPECT_EQ(stored(app, K::faild_count), "0");
-    EXPECT_NE(app.log().find("checkSuccess"), std::string::npos) << app.log();
     EXPECT_TRUE(app.running());
 }
 
