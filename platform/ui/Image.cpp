@@ -322,6 +322,57 @@ bool Image::writePNG(const std::string& path) const {
     return foundation::writeFileAtomically(path, std::string(bytes.begin(), bytes.end()));
 }
 
+std::vector<uint8_t> Image::encodeJPEG(double quality) const {
+    if (!surface_) return {};
+    cairo_surface_flush(surface_);
+    const int w = cairo_image_surface_get_width(surface_), h = cairo_image_surface_get_height(surface_);
+    const unsigned char* src = cairo_image_surface_get_data(surface_);
+    const int stride = cairo_image_surface_get_stride(surface_);
+    if (!src || w <= 0 || h <= 0) return {};
+    jpeg_compress_struct cinfo;
+    JpegError err;
+    cinfo.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jpegErrorExit;
+    err.mgr.output_message = jpegOutputMessage;
+    unsigned char* volatile mem = nullptr;
+    unsigned long memSize = 0;
+    std::vector<uint8_t> row(size_t(w) * 3);
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&cinfo);
+        free(mem);
+        foundation::log("image: cannot encode JPEG data");
+        return {};
+    }
+    jpeg_create_compress(&cinfo);
+    unsigned char* target = nullptr;
+    jpeg_mem_dest(&cinfo, &target, &memSize);
+    cinfo.image_width = JDIMENSION(w);
+    cinfo.image_height = JDIMENSION(h);
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, std::clamp(int(quality * 100 + 0.5), 0, 100), TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    mem = target;
+    while (cinfo.next_scanline < cinfo.image_height) {
+        // Premultiplied ARGB over black is the colour channels as stored.
+        const auto* px = reinterpret_cast<const uint32_t*>(src + size_t(cinfo.next_scanline) * size_t(stride));
+        for (int x = 0; x < w; ++x) {
+            row[size_t(x) * 3] = uint8_t(px[x] >> 16);
+            row[size_t(x) * 3 + 1] = uint8_t(px[x] >> 8);
+            row[size_t(x) * 3 + 2] = uint8_t(px[x]);
+        }
+        JSAMPROW rp = row.data();
+        jpeg_write_scanlines(&cinfo, &rp, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    mem = target;
+    std::vector<uint8_t> out(target, target + memSize);
+    jpeg_destroy_compress(&cinfo);
+    free(target);
+    return out;
+}
+
 static cairo_matrix_t orientationMatrix(ImageOrientation o, double pw, double ph) {
     cairo_matrix_t m;
     switch (o) {

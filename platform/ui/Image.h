@@ -1,7 +1,7 @@
 #pragma once
 // Pictures: premultiplied ARGB pixels with a scale (pixels per point), an
 // orientation and optional cap insets for stretching. Decodes PNG and JPEG,
-// encodes PNG, and finds bundle pictures by name (preferring "@2x" files on
+// encodes PNG and JPEG, and finds bundle pictures by name (preferring "@2x" files on
 // a screen of scale 2).
 
 #include <cairo.h>
@@ -84,6 +84,9 @@ public:
 
     std::vector<uint8_t> encodePNG() const;
     bool writePNG(const std::string& path) const;
+    // Baseline JPEG of the stored pixels (quality 0 to 1), composited over
+    // black where they are not opaque; empty on failure.
+    std::vector<uint8_t> encodeJPEG(double quality) const;
 
     // Draws the picture into rect of the cairo context (user space), with its
     // orientation, nine-slice stretching when stretchable, at the given alpha.

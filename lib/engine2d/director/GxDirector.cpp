@@ -29,6 +29,8 @@ GxDirector& GxDirector::sharedDirector() {
 
 GxDirector::GxDirector() {
     scheduler_ = GxEnvironment::shared().scheduler();
+    touchDispatcher_ = std::make_shared<GxTouchDispatcher>();
+    GxEnvironment::shared().setTouchDispatcher(touchDispatcher_);
     actionManager_ = GxEnvironment::shared().actionManager();
     scheduleActionManager();
     GxEnvironment::shared().contentScaleFactor = 1;
@@ -61,8 +63,16 @@ void GxDirector::setScheduler(std::shared_ptr<GxScheduler> s) {
     scheduleActionManager();
 }
 
+void GxDirector::setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) {
+    if (d == touchDispatcher_ || !d) return;
+    touchDispatcher_ = std::move(d);
+    GxEnvironment::shared().setTouchDispatcher(touchDispatcher_);
+    if (view_) view_->setTouchDelegate(touchDispatcher_.get());
+}
+
 void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {
     if (view == view_) return;
+    if (view_ && view_->touchDelegate() == touchDispatcher_.get()) view_->setTouchDelegate(nullptr);
     // Programs belong to a share group: leaving the group drops them, with
     // their own context current so the right objects are deleted.
     auto oldContext = view_ ? view_->context() : nullptr;
@@ -85,6 +95,8 @@ void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {
     }
     createStatsLabel();
     if (view) {
+        view->setTouchDelegate(touchDispatcher_.get());
+        touchDispatcher_->setDispatchEvents(true);
         setGLDefaultValues();
         float scale = contentScaleFactor();
         winSizeInPixels_ = {winSizeInPoints_.width * scale, winSizeInPoints_.height * scale};
@@ -143,6 +155,7 @@ void GxDirector::setNextScene() {
 }
 
 void GxDirector::end() {
+    touchDispatcher_->removeAllDelegates();
     if (runningScene_) {
         auto leaving = runningScene_;
         leaving->onExit();

@@ -99,6 +99,10 @@ public:
     Size winSize() const { return winSizeInPoints_; }
     Size winSizeInPixels() const { return winSizeInPixels_; }
     Point convertToGL(Point ui) const;
+
+    // Receives the view's touches while a view is set.
+    const std::shared_ptr<GxTouchDispatcher>& touchDispatcher() const { return touchDispatcher_; }
+    void setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d);
     Point convertToUI(Point gl) const;
     float contentScaleFactor() const;
     void setContentScaleFactor(float scale);
@@ -144,6 +148,7 @@ private:
     float dt_ = 0;
     bool nextDeltaTimeZero_ = false;
     int projection_ = kGxDirectorProjection3D;
+    std::shared_ptr<GxTouchDispatcher> touchDispatcher_;
     GxDirectorDelegate* delegate_ = nullptr;
     Size winSizeInPoints_, winSizeInPixels_;
     std::shared_ptr<GxScheduler> scheduler_;

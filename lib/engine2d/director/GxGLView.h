@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "lib/engine2d/touch/GxTouchDispatcher.h"
 #include "platform/gl/Context.h"
 #include "platform/ui/View.h"
 
@@ -20,16 +21,6 @@ namespace engine2d {
 // The colour formats a view can ask for.
 extern const char* const kGxColorFormatRGBA8;   // "EAGLColorFormatRGBA8"
 extern const char* const kGxColorFormatRGB565;  // "EAGLColorFormat565"
-
-// Receives the touches a GL view takes (the engine's touch dispatcher).
-class GxTouchDelegate {
-public:
-    virtual ~GxTouchDelegate() = default;
-    virtual void touchesBegan(const ui::TouchSet&, const ui::Event&) {}
-    virtual void touchesMoved(const ui::TouchSet&, const ui::Event&) {}
-    virtual void touchesEnded(const ui::TouchSet&, const ui::Event&) {}
-    virtual void touchesCancelled(const ui::TouchSet&, const ui::Event&) {}
-};
 
 class GxES2Renderer {
 public:

@@ -247,30 +247,27 @@ GxImageTGA gxTGALoad(const std::string& path) {
 
 int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
     out.clear();
-    // Engine data is lenient: anything outside the alphabet is skipped, the
-    // first "=" ends the data, and characters left over without padding are
-    // dropped. The foundation's decoder then does the work on what remains.
+    // Engine data is lenient: anything outside the alphabet is skipped and
+    // the first "=" ends the data. The end of the input ends it the same way:
+    // two or three characters left over still carry one or two whole bytes
+    // (unpadded encoders are common), while a single one cannot hold a byte.
+    // The foundation's decoder then does the work on what remains.
     static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string clean;
     clean.reserve(length);
-    bool padded = false;
     for (size_t i = 0; i < length; ++i) {
         char c = char(in[i]);
-        if (c == '=') {
-            padded = true;
-            break;
-        }
+        if (c == '=') break;
         if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
     }
     size_t rest = clean.size() % 4;
-    if (padded && rest == 1) {
+    if (rest == 1) {
         std::fprintf(stderr, "base64Decode: encoding incomplete: at least 2 bits missing\n");
         return 1;
     }
-    if (!padded) clean.resize(clean.size() - rest);
     if (clean.empty()) return 0;
     // Bits past the last byte are ignored here, as they always were.
-    if (padded && rest > 1) {
+    if (rest > 1) {
         size_t v = kLetters.find(clean.back());
         clean.back() = kLetters[v & (rest == 2 ? 0x30u : 0x3Cu)];
     }

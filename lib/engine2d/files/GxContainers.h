@@ -45,7 +45,7 @@ struct GxImageTGA {
 GxImageTGA gxTGALoad(const std::string& path);
 GxImageTGA gxTGALoadData(const uint8_t* data, size_t length);
 
-// 0 on success, 1 on an error (a lone trailing character before "=").
+// 0 on success, 1 on an error (a lone character left before "=" or the end).
 int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out);
 // The decoded length, 0 on an error (out empty).
 size_t Base64Utils(const uint8_t* in, size_t length, std::vector<uint8_t>& out);

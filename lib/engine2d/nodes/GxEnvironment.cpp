@@ -12,6 +12,11 @@ std::shared_ptr<GxScheduler> GxEnvironment::scheduler() {
     return scheduler_;
 }
 
+GxTouchDispatcher& GxEnvironment::touchDispatcher() {
+    if (!touchDispatcher_) touchDispatcher_ = std::make_shared<GxTouchDispatcher>();
+    return *touchDispatcher_;
+}
+
 GxEnvironment::~GxEnvironment() {
     if (actionManager_) actionManager_->removeAllActions();
 }

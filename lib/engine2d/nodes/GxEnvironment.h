@@ -1,7 +1,7 @@
 #pragma once
 // What the node tree takes from the director, without depending on GL: the
-// scheduler every node uses, the window size in points, the content scale
-// and the engine's draw counter. The director fills it in; tests of the
+// scheduler every node uses, the touch dispatcher, the window size in points,
+// the content scale and the engine's draw counter. The director fills it in; tests of the
 // node tree set it themselves.
 
 #include <memory>
@@ -9,6 +9,7 @@
 #include "lib/engine2d/actionmanager/GxActionManager.h"
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/scheduler/GxScheduler.h"
+#include "lib/engine2d/touch/GxTouchDispatcher.h"
 
 namespace engine2d {
 
@@ -24,6 +25,10 @@ struct GxEnvironment {
     // before every other update.
     std::shared_ptr<GxActionManager> actionManager();
 
+    // The director's (made on first use when there is no director).
+    GxTouchDispatcher& touchDispatcher();
+    void setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) { touchDispatcher_ = std::move(d); }
+
     Size winSize;
     float contentScaleFactor = 1;
     unsigned drawCounter = 0;
@@ -33,6 +38,8 @@ struct GxEnvironment {
 private:
     std::shared_ptr<GxScheduler> scheduler_;
     std::shared_ptr<GxActionManager> actionManager_;
+    // Last: it may hold receivers (nodes) that still reach the action manager.
+    std::shared_ptr<GxTouchDispatcher> touchDispatcher_;
 };
 
 }  // namespace engine2d

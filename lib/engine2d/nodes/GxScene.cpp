@@ -22,6 +22,31 @@ bool GxLayer::init() {
     return true;
 }
 
+void GxLayer::registerWithTouchDispatcher() {
+    GxEnvironment::shared().touchDispatcher().addStandardDelegate(std::static_pointer_cast<GxLayer>(shared_from_this()),
+                                                                  0);
+}
+
+void GxLayer::setIsTouchEnabled(bool e) {
+    if (e == isTouchEnabled_) return;
+    isTouchEnabled_ = e;
+    if (!isRunning_) return;
+    if (e)
+        registerWithTouchDispatcher();
+    else
+        GxEnvironment::shared().touchDispatcher().removeDelegate(this);
+}
+
+void GxLayer::onEnter() {
+    if (isTouchEnabled_) registerWithTouchDispatcher();
+    GxNode::onEnter();
+}
+
+void GxLayer::onExit() {
+    if (isTouchEnabled_) GxEnvironment::shared().touchDispatcher().removeDelegate(this);
+    GxNode::onExit();
+}
+
 std::shared_ptr<GxLayerMultiplex> GxLayerMultiplex::layerWithLayers(std::vector<std::shared_ptr<GxLayer>> layers) {
     return gxMake<GxLayerMultiplex>(std::move(layers));
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lib/engine2d/nodes/GxNode.h"
+#include "lib/engine2d/touch/GxTouchDispatcher.h"
 
 namespace engine2d {
 
@@ -18,14 +19,22 @@ public:
     virtual bool isTransition() const { return false; }
 };
 
-class GxLayer : public GxNode {
+// A full-window node that can take touches: while it runs with touches
+// enabled it is registered with the touch dispatcher (as a standard receiver
+// at priority 0 unless a subclass registers otherwise).
+class GxLayer : public GxNode, public GxStandardTouchDelegate, public GxTargetedTouchDelegate {
 public:
     static std::shared_ptr<GxLayer> node() { return gxMake<GxLayer>(); }
     bool init() override;
     const char* className() const override { return "GxLayer"; }
-    // Stored here; touch and accelerometer delivery register them while running.
     bool isTouchEnabled() const { return isTouchEnabled_; }
-    void setIsTouchEnabled(bool e) { isTouchEnabled_ = e; }
+    // Registers or removes at once while running; otherwise only stored.
+    void setIsTouchEnabled(bool e);
+    virtual void registerWithTouchDispatcher();
+    void onEnter() override;
+    void onExit() override;
+    // Claims every touch when registered as a targeted receiver.
+    bool gxTouchBegan(const GxTouch&, const ui::Event&) override { return true; }
     bool isAccelerometerEnabled() const { return isAccelerometerEnabled_; }
     void setIsAccelerometerEnabled(bool e) { isAccelerometerEnabled_ = e; }
 

@@ -271,6 +271,33 @@ void GxSpriteBatchNode::removeSpriteFromAtlas(GxSprite* sprite) {
         for (auto& c : sprite->children()->slots()) removeSpriteFromAtlas(static_cast<GxSprite*>(c.get()));
 }
 
+bool GxSpriteBatchNode::addQuadFromSprite(GxSprite* sprite, unsigned index) {
+    if (!sprite || index > textureAtlas_->totalQuads()) return false;
+    while (index >= textureAtlas_->capacity() || textureAtlas_->totalQuads() == textureAtlas_->capacity())
+        if (!increaseAtlasCapacity()) {
+            std::fprintf(stderr, "engine2d: GxSpriteBatchNode: cannot grow for quad %u\n", index);
+            return false;
+        }
+    sprite->setBatchNode(this);
+    sprite->setAtlasIndex(index);
+    textureAtlas_->insertQuad(sprite->quad(), index);
+    sprite->setDirty(true);
+    sprite->updateTransform();
+    return true;
+}
+
+GxSpriteBatchNode* GxSpriteBatchNode::addSpriteWithoutQuad(const std::shared_ptr<GxSprite>& sprite, unsigned z,
+                                                           int tag) {
+    if (!sprite || sprite->parent()) return this;
+    sprite->setAtlasIndex(z);
+    auto it =
+        std::find_if(descendants_.begin(), descendants_.end(), [&](const auto& d) { return d->atlasIndex() >= z; });
+    descendants_.insert(it, sprite);
+    GxNode::addChild(sprite, int(z), tag);
+    reorderBatch(false);
+    return this;
+}
+
 std::string GxSpriteBatchNode::description() const {
     char buf[80];
     std::snprintf(buf, sizeof buf, "<GxSpriteBatchNode = %p | Tag = %i>", static_cast<const void*>(this), tag_);

@@ -59,6 +59,14 @@ public:
     void appendChild(const std::shared_ptr<GxSprite>& sprite);
     void removeSpriteFromAtlas(GxSprite* sprite);
 
+    // Fast paths for tile-like use. The sprite's quad goes into the atlas at
+    // `index` (growing it as needed) without the sprite joining the tree;
+    // false when the index is beyond the quads or the atlas cannot grow.
+    bool addQuadFromSprite(GxSprite* sprite, unsigned index);
+    // The sprite joins the tree with `z` as its atlas index and no quad of
+    // its own (it takes over the quad already there).
+    GxSpriteBatchNode* addSpriteWithoutQuad(const std::shared_ptr<GxSprite>& sprite, unsigned z, int tag);
+
 private:
     void updateAtlasIndex(GxSprite* sprite, int* curIndex);
     void swap(unsigned oldIndex, unsigned newIndex);

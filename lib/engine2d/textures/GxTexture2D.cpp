@@ -2,6 +2,8 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -14,7 +16,10 @@
 #include "lib/engine2d/textures/GxTexturePVR.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/Text.h"
 
 namespace engine2d {
 
@@ -320,6 +325,74 @@ std::string GxTexture2D::description() const {
     std::snprintf(buf, sizeof buf, "<GxTexture2D = %p | Name = %u | Dimensions = %ux%u | Coordinates = (%.2f, %.2f)>",
                   static_cast<const void*>(this), name_, width_, height_, double(maxS_), double(maxT_));
     return buf;
+}
+
+std::shared_ptr<GxTexture2D> GxTexture2D::textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                            int vAlignment, int lineBreakMode, const ui::Font& font) {
+    if (!(dimensions.width >= 1 && dimensions.height >= 1)) return nullptr;
+    unsigned maxSize = unsigned(GxConfiguration::sharedConfiguration().maxTextureSize());
+    const unsigned boxW = unsigned(std::ceil(dimensions.width)), boxH = unsigned(std::ceil(dimensions.height));
+    const unsigned W = gxNextPowerOfTwo(boxW), H = gxNextPowerOfTwo(boxH);
+    if (maxSize && (W > maxSize || H > maxSize)) return nullptr;
+    // Coverage goes into an 8-bit alpha picture (cairo's rows are y down, so
+    // the box's top lands in the first rows, as the texture coordinates expect).
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, int(W), int(H));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    cairo_t* cr = cairo_create(surface);
+    auto mode = ui::LineBreakMode(std::clamp(lineBreakMode, 0, 5));
+    auto align = ui::TextAlignment(std::clamp(hAlignment, 0, 2));
+    {
+        ui::GraphicsContext ctx(cr);
+        ctx.setGrayFillColor(1, 1);
+        ui::Rect rect{{0, 0}, {dimensions.width, dimensions.height}};
+        if (vAlignment == kGxVerticalTextAlignmentCenter || vAlignment == kGxVerticalTextAlignmentBottom) {
+            ui::Size measured = ui::sizeWithFont(text, font, rect.size, mode);
+            double freeHeight = dimensions.height - measured.height;
+            rect.origin.y = vAlignment == kGxVerticalTextAlignmentCenter ? freeHeight * 0.5 : freeHeight;
+            rect.size.height = measured.height;
+        }
+        ui::pushContext(&ctx);
+        ui::drawText(text, rect, font, mode, align);
+        ui::popContext();
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const uint8_t* coverage = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    std::vector<uint8_t> pairs(size_t(W) * H * 2);
+    for (unsigned y = 0; y < H; ++y)
+        for (unsigned x = 0; x < W; ++x) {
+            pairs[(size_t(y) * W + x) * 2] = 255;
+            pairs[(size_t(y) * W + x) * 2 + 1] = coverage[size_t(y) * size_t(stride) + x];
+        }
+    cairo_surface_destroy(surface);
+    return textureWithData(pairs.data(), kGxTexture2DPixelFormat_AI88, W, H, Size{float(boxW), float(boxH)});
+}
+
+std::shared_ptr<GxTexture2D> GxTexture2D::textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                            int vAlignment, int lineBreakMode,
+                                                            const std::string& fontName, float fontSize) {
+    auto font = ui::Font::withName(fontName, fontSize);
+    if (!font) return nullptr;
+    return textureWithString(text, dimensions, hAlignment, vAlignment, lineBreakMode, *font);
+}
+
+std::shared_ptr<GxTexture2D> GxTexture2D::textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                            int vAlignment, const std::string& fontName,
+                                                            float fontSize) {
+    return textureWithString(text, dimensions, hAlignment, vAlignment, 0, fontName, fontSize);
+}
+
+std::shared_ptr<GxTexture2D> GxTexture2D::textureWithString(const std::string& text, const std::string& fontName,
+                                                            float fontSize) {
+    auto font = ui::Font::withName(fontName, fontSize);
+    if (!font) return nullptr;
+    ui::Size line = ui::sizeWithFont(text, *font);
+    return textureWithString(text, Size{float(std::ceil(line.width)), float(std::ceil(line.height))},
+                             kGxTextAlignmentCenter, kGxVerticalTextAlignmentTop, 0, *font);
 }
 
 }  // namespace engine2d

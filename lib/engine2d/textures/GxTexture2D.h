@@ -12,8 +12,9 @@
 #include "lib/engine2d/mathlib/Geometry.h"
 
 namespace ui {
+class Font;
 class Image;
-}
+}  // namespace ui
 
 namespace engine2d {
 
@@ -33,6 +34,16 @@ enum GxTextureStorageFormat {
     kGxTexture2DPixelFormat_PVRTC2 = 10,
 };
 
+// Text placement in a box: horizontal 0 left, 1 centre, 2 right; vertical
+// 0 top, 1 centre, 2 bottom. Line-break modes 0 to 5 are the UI kit's (word
+// wrap, character wrap, clip, head, tail and middle truncation).
+enum GxTextAlignment { kGxTextAlignmentLeft = 0, kGxTextAlignmentCenter = 1, kGxTextAlignmentRight = 2 };
+enum GxVerticalTextAlignment {
+    kGxVerticalTextAlignmentTop = 0,
+    kGxVerticalTextAlignmentCenter = 1,
+    kGxVerticalTextAlignmentBottom = 2,
+};
+
 struct GxTexParams {
     unsigned minFilter, magFilter, wrapS, wrapT;
 };
@@ -46,6 +57,19 @@ public:
     // A decoded picture, converted to the chosen format; nullptr for no
     // picture or one larger than the maximum texture size.
     static std::shared_ptr<GxTexture2D> textureWithImage(const std::shared_ptr<ui::Image>& image, int resolutionType);
+    // Text drawn white in a box of `dimensions` pixels (padded to powers of
+    // two) as an AI88 texture: luminance 255, alpha the glyphs' coverage. The
+    // content size is the box. nullptr for an unknown font or an empty box.
+    static std::shared_ptr<GxTexture2D> textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                          int vAlignment, int lineBreakMode, const ui::Font& font);
+    static std::shared_ptr<GxTexture2D> textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                          int vAlignment, int lineBreakMode,
+                                                          const std::string& fontName, float fontSize);
+    static std::shared_ptr<GxTexture2D> textureWithString(const std::string& text, Size dimensions, int hAlignment,
+                                                          int vAlignment, const std::string& fontName, float fontSize);
+    // One line on its own measured size, centred at the top, word wrap.
+    static std::shared_ptr<GxTexture2D> textureWithString(const std::string& text, const std::string& fontName,
+                                                          float fontSize);
     // A PVR file by name (resolved through the file utilities).
     static std::shared_ptr<GxTexture2D> textureWithPVRFile(const std::string& file);
 

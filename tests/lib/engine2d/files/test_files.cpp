@@ -122,8 +122,11 @@ TEST(Base64, DecodesPaddingAndRejectsALoneTrailingCharacter) {
         {"QUJD", 0, {0x41, 0x42, 0x43}},
         {"QUI=", 0, {0x41, 0x42}},
         {"Q=", 1, {}},
-        {"QU\nJ D", 0, {0x41, 0x42, 0x43}},  // characters outside the alphabet are skipped
-        {"QUJDQQ", 0, {0x41, 0x42, 0x43}},   // pending characters without "=" are dropped
+        {"QU\nJ D", 0, {0x41, 0x42, 0x43}},       // characters outside the alphabet are skipped
+        {"QUJDQQ", 0, {0x41, 0x42, 0x43, 0x41}},  // the end of the input pads like "="
+        {"QUJDQUI", 0, {0x41, 0x42, 0x43, 0x41, 0x42}},
+        {"QUJDQ", 1, {}},  // one character left over cannot hold a byte
+        {"QUJDQ\n", 1, {}},
     };
     for (const auto& c : cases) {
         std::vector<uint8_t> out;

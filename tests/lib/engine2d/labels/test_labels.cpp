@@ -1,0 +1,310 @@
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "lib/engine2d/labels/GxAtlasNode.h"
+#include "lib/engine2d/labels/GxLabelBMFont.h"
+#include "lib/engine2d/labels/GxLabelTTF.h"
+#include "lib/engine2d/sprites/GxSprite.h"
+#include "lib/engine2d/textures/GxTexture2D.h"
+#include "lib/engine2d/textures/GxTextureAtlas.h"
+#include "tests/lib/engine2d/labels/GLFixture.h"
+
+using namespace engine2d;
+using engine2d::testing_gl::Px;
+
+namespace {
+
+// Ten 16 x 32 cells side by side, cell k filled with colours[k] inside a
+// one-pixel transparent border.
+const Px kCellColours[10] = {{255, 0, 0, 255},   {0, 255, 0, 255},    {0, 0, 255, 255}, {255, 255, 0, 255},
+                             {0, 255, 255, 255}, {255, 0, 255, 255},  {128, 0, 0, 255}, {0, 128, 0, 255},
+                             {0, 0, 128, 255},   {128, 128, 128, 255}};
+
+void writeCharMap(const std::string& path, int cellW = 16, int cellH = 32) {
+    cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cellW * 10, cellH);
+    cairo_t* cr = cairo_create(surf);
+    for (int k = 0; k < 10; ++k) {
+        cairo_set_source_rgb(cr, kCellColours[k][0] / 255.0, kCellColours[k][1] / 255.0, kCellColours[k][2] / 255.0);
+        cairo_rectangle(cr, k * cellW + 1, 1, cellW - 2, cellH - 2);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(surf, path.c_str());
+    cairo_surface_destroy(surf);
+}
+
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+
+class Labels : public engine2d::testing_gl::GLTest {
+protected:
+    void TearDown() override {
+        GxLabelBMFont::purgeCachedData();
+        GLTest::TearDown();
+    }
+};
+
+TEST_F(Labels, CharacterMapPlacesCellsAndSendsTheColourAsAUniform) {
+    REQUIRE_GL();
+    writeCharMap(dir_ + "/digits.png");
+    auto label = GxLabelAtlas::labelWithString("42", "digits.png", 16, 32, '0');
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->itemsPerRow(), 10u);
+    EXPECT_EQ(label->itemsPerColumn(), 1u);
+    EXPECT_EQ(label->contentSize().width, 32);
+    EXPECT_EQ(label->contentSize().height, 32);
+    auto& atlas = *label->textureAtlas();
+    ASSERT_EQ(atlas.totalQuads(), 2u);
+    const float W = float(label->texture()->pixelsWide());
+    EXPECT_FLOAT_EQ(atlas.quadAt(0).bl.texCoords.u, 64 / W);  // cell 4
+    EXPECT_FLOAT_EQ(atlas.quadAt(1).bl.texCoords.u, 32 / W);  // cell 2
+    EXPECT_FLOAT_EQ(atlas.quadAt(1).bl.vertices.x, 16);
+    EXPECT_FLOAT_EQ(atlas.quadAt(1).tr.vertices.y, 32);
+
+    target(64, 40);
+    label->visit();
+    EXPECT_EQ(at(8, 16), kCellColours[4]);
+    EXPECT_EQ(at(24, 16), kCellColours[2]);
+    EXPECT_EQ(at(40, 16), (Px{0, 0, 0, 255}));
+
+    // Premultiplied picture: opacity goes into the colour sent to the shader.
+    ASSERT_TRUE(label->texture()->hasPremultipliedAlpha());
+    label->setColor(gxColor3B{255, 0, 0});
+    label->setOpacity(128);
+    EXPECT_EQ(label->color(), (gxColor3B{255, 0, 0}));
+    label->visit();
+    float u[4] = {};
+    GLint program = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetUniformfv(GLuint(program), glGetUniformLocation(GLuint(program), "u_color"), u);
+    EXPECT_NEAR(u[0], 128 / 255.0, 1e-6);
+    EXPECT_EQ(u[1], 0);
+    EXPECT_EQ(u[2], 0);
+    EXPECT_NEAR(u[3], 128 / 255.0, 1e-6);
+
+    // Longer text grows the atlas; a character below the start wraps round
+    // to a cell beyond the picture instead of failing.
+    label->setString("0123456789/");
+    EXPECT_GE(atlas.capacity(), 11u);
+    EXPECT_EQ(label->quadsToDraw(), 11u);
+    EXPECT_GT(atlas.quadAt(10).tr.texCoords.v, 1.0f);
+}
+
+TEST_F(Labels, CharacterMapCellsMustFitThePicture) {
+    REQUIRE_GL();
+    writeCharMap(dir_ + "/digits.png");
+    // An empty cell or one larger than the picture would divide by zero later.
+    EXPECT_EQ(GxLabelAtlas::labelWithString("1", "digits.png", 0, 32, '0'), nullptr);
+    EXPECT_EQ(GxLabelAtlas::labelWithString("1", "digits.png", 16, 0, '0'), nullptr);
+    EXPECT_EQ(GxLabelAtlas::labelWithString("1", "digits.png", 16, 33, '0'), nullptr);
+    EXPECT_EQ(GxLabelAtlas::labelWithString("1", "missing.png", 16, 32, '0'), nullptr);
+}
+
+TEST_F(Labels, CharacterMapPropertyListGivesCellsInPixels) {
+    REQUIRE_GL();
+    writeCharMap(dir_ + "/digits.png", 32, 64);
+    writeText(dir_ + "/digits.plist",
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+              "<key>textureFilename</key><string>digits.png</string>"
+              "<key>itemWidth</key><integer>32</integer><key>itemHeight</key><string>64</string>"
+              "<key>firstChar</key><integer>48</integer></dict></plist>");
+    GxEnvironment::shared().contentScaleFactor = 2;
+    auto label = GxLabelAtlas::labelWithString("7", "digits.plist");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->itemWidth(), 16u);
+    EXPECT_EQ(label->itemHeight(), 32u);
+    EXPECT_EQ(label->itemsPerRow(), 10u);
+    EXPECT_FLOAT_EQ(label->textureAtlas()->quadAt(0).bl.texCoords.u, 7 * 32 / float(label->texture()->pixelsWide()));
+    EXPECT_EQ(GxLabelAtlas::labelWithString("7", "none.plist"), nullptr);
+}
+
+// A font of 16 x 32 glyphs in a 128 x 32 picture. Line height 32.
+const char* kFont =
+    "info face=\"Test\" size=32 bold=0 italic=0 charset=\"\" unicode=0 stretchH=100 smooth=1 aa=1 "
+    "padding=1,2,3,4 spacing=0,0\n"
+    "common lineHeight=32 base=26 scaleW=128 scaleH=32 pages=1 packed=0\n"
+    "page id=0 file=\"font.png\"\n"
+    "chars count=4\n"
+    "char id=65   x=0     y=0     width=20    height=28    xoffset=1     yoffset=2     xadvance=22    page=0  chnl=0\n"
+    "char id=66   x=20    y=0     width=20    height=28    xoffset=0     yoffset=2     xadvance=20    page=0  chnl=0\n"
+    "char id=97\tx=40    y=0     width=10    height=10    xoffset=0     yoffset=0     xadvance=10    page=0  chnl=0\n"
+    "char id=98   x=50    y=0     width=10    height=10    xoffset=0     yoffset=0     xadvance=10    page=0  chnl=0\n"
+    "char id=32   x=60    y=0     width=10    height=10    xoffset=0     yoffset=0     xadvance=10    page=0  chnl=0\n"
+    "char id=66   x=20    y=0     width=20    height=28    xoffset=0     yoffset=2     xadvance=20    page=0  chnl=0\n"
+    "kernings count=2\n"
+    "kerning first=65  second=66  amount=-5\n"
+    "kerning first=65  second=66  amount=-2\n";
+
+void writeFont(const std::string& dir) {
+    writeText(dir + "/fonts/test.fnt", kFont);
+    cairo_surface_t* surf = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 128, 32);
+    cairo_t* cr = cairo_create(surf);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_rectangle(cr, 0, 0, 70, 32);
+    cairo_fill(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(surf, (dir + "/fonts/font.png").c_str());
+    cairo_surface_destroy(surf);
+}
+
+Point glyphAt(GxLabelBMFont& l, int tag) { return l.getChildByTag(tag)->position(); }
+
+TEST_F(Labels, FontDescriptionsParseInOrderAndTheLastDefinitionWins) {
+    auto c = GxBMFontConfiguration::configurationWithText(kFont, "fonts/test.fnt");
+    EXPECT_EQ(c->atlasName(), "fonts/font.png");
+    EXPECT_EQ(c->commonHeight(), 32);
+    EXPECT_EQ(c->glyphCount(), 5u);
+    EXPECT_EQ(c->kerningCount(), 1u);
+    EXPECT_EQ(c->kerningAmount('A', 'B'), -2);
+    EXPECT_EQ(c->kerningAmount('B', 'A'), 0);
+    const GxBMFontDef* a = c->fontDef('a');  // id followed by a tab
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->rect.origin.x, 40);
+    EXPECT_EQ(a->xAdvance, 10);
+    EXPECT_EQ(c->fontDef('Z'), nullptr);
+    c->parseInfoArguments(
+        "info face=\"Test\" size=32 bold=0 italic=0 charset=\"\" unicode=0 stretchH=100 smooth=1 aa=1 "
+        "padding=1,2,3,4 spacing=0,0");
+    EXPECT_EQ(c->padding().top, 1);
+    EXPECT_EQ(c->padding().right, 2);
+    EXPECT_EQ(c->padding().bottom, 3);
+    EXPECT_EQ(c->padding().left, 4);
+    // Unquoted names, junk and truncated lines read what they can.
+    auto d = GxBMFontConfiguration::configurationWithText(
+        "page id=0 file=plain.png\nchar id=\ncommon lineHeight=x\nkerning first=1\nchar", "f.fnt");
+    EXPECT_EQ(d->atlasName(), "plain.png");
+    EXPECT_EQ(d->commonHeight(), 0);
+    EXPECT_EQ(GxBMFontConfiguration::configurationWithFNTFile("missing.fnt"), nullptr);
+}
+
+TEST_F(Labels, BitmapFontLayoutKernsWrapsAndSkipsMissingGlyphs) {
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    auto label = GxLabelBMFont::labelWithString("AB", "fonts/test.fnt");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(glyphAt(*label, 0).x, 11);
+    EXPECT_EQ(glyphAt(*label, 0).y, 16);
+    EXPECT_EQ(glyphAt(*label, 1).x, (22 + 0 + 10 - 2));
+    EXPECT_EQ(label->contentSize().width, 40);
+    EXPECT_EQ(label->contentSize().height, 32);
+
+    // Two lines; a trailing line feed adds none; kerning carries over a line feed.
+    label->setString("A\nB");
+    EXPECT_EQ(label->contentSize().height, 64);
+    EXPECT_EQ(glyphAt(*label, 0).y, 48);
+    EXPECT_EQ(glyphAt(*label, 2).x, 10 - 2);
+    EXPECT_EQ(glyphAt(*label, 2).y, 16);
+    EXPECT_FALSE(label->getChildByTag(1)->visible());
+    label->setString("A\n");
+    EXPECT_EQ(label->contentSize().height, 32);
+
+    // A character the font lacks gets no sprite and no room.
+    label->setString("A?B");
+    ASSERT_NE(label->getChildByTag(1), nullptr);  // the line feed's old sprite, now hidden
+    EXPECT_FALSE(label->getChildByTag(1)->visible());
+    EXPECT_EQ(glyphAt(*label, 2).x, 30);
+    EXPECT_EQ(label->contentSize().width, 40);
+
+    // Wrapping: the blank before the break is dropped, the word moves whole.
+    label->setString("aa bb");
+    label->setWidth(35);
+    EXPECT_EQ(label->string(), "aa\nbb");
+    EXPECT_EQ(glyphAt(*label, 3).x, 5);
+    EXPECT_EQ(glyphAt(*label, 3).y, glyphAt(*label, 0).y - 32);
+    label->setWidth(-1);
+    EXPECT_EQ(label->string(), "aa bb");
+
+    // The glyphs reach the screen in one batch.
+    label->setString("AB");
+    label->setAnchorPoint(Point{0, 0});
+    target(64, 40);
+    label->visit();
+    EXPECT_EQ(at(10, 16), (Px{255, 255, 255, 255}));
+    EXPECT_EQ(at(50, 16), (Px{0, 0, 0, 255}));
+}
+
+TEST_F(Labels, BitmapFontAlignmentShiftsEachLineByItsOwnWidth) {
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    // Line one is ten "a" (100 wide), line two six (60 wide).
+    auto label = GxLabelBMFont::labelWithString("aaaaaaaaaa\naaaaaa", "fonts/test.fnt", -1, 1);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->contentSize().width, 100);
+    EXPECT_EQ(glyphAt(*label, 0).x, 5);
+    EXPECT_EQ(glyphAt(*label, 11).x, 5 + 20);
+    label->setAlignment(2);
+    EXPECT_EQ(glyphAt(*label, 11).x, 5 + 40);
+    // A leading empty line is skipped; the next aligns by its own glyphs.
+    label->setString("\naaaaaa");
+    EXPECT_EQ(label->contentSize().width, 60);
+    EXPECT_EQ(glyphAt(*label, 1).x, 5);
+    EXPECT_EQ(GxLabelBMFont::labelWithString("A", "fonts/none.fnt"), nullptr);
+}
+
+TEST_F(Labels, SystemFontTextBecomesAWhiteAlphaTexture) {
+    REQUIRE_GL();
+    auto tex = GxTexture2D::textureWithString("Hi", "Helvetica", 20);
+    ASSERT_NE(tex, nullptr);
+    EXPECT_EQ(tex->pixelFormat(), kGxTexture2DPixelFormat_AI88);
+    EXPECT_GT(tex->contentSizeInPixels().width, 10);
+    EXPECT_EQ(tex->pixelsWide() & (tex->pixelsWide() - 1), 0u);
+    EXPECT_EQ(GxTexture2D::textureWithString("Hi", "No Such Font Anywhere", 20), nullptr);
+    EXPECT_EQ(GxTexture2D::textureWithString("", "Helvetica", 20), nullptr);
+
+    // Drawn: white where the glyphs are, in the box's top rows.
+    auto label = GxLabelTTF::labelWithString("\u2588\u2588", Size{64, 32}, kGxTextAlignmentLeft,
+                                             kGxVerticalTextAlignmentTop, 0, "Helvetica", 24);
+    ASSERT_NE(label, nullptr);
+    ASSERT_NE(label->texture(), nullptr);
+    EXPECT_EQ(label->texture()->resolutionType(), kGxResolutionPhone);
+    label->setAnchorPoint(Point{0, 0});
+    target(64, 32);
+    label->visit();
+    int white = 0, black = 0;
+    for (int x = 0; x < 64; x += 2)
+        for (int y = 0; y < 32; y += 2) {
+            Px p = at(x, y);
+            if (p[0] > 200 && p[0] == p[1] && p[1] == p[2]) ++white;
+            if (p[0] == 0) ++black;
+        }
+    EXPECT_GT(white, 20);
+    EXPECT_GT(black, 20);
+}
+
+TEST_F(Labels, SystemFontLabelRendersAtTheContentScaleAndOnlyOnChange) {
+    REQUIRE_GL();
+    auto def = gxMake<GxLabelTTF>();
+    ASSERT_NE(def, nullptr);
+    EXPECT_EQ(def->string(), "");
+    EXPECT_EQ(def->fontName(), "Helvetica");
+    EXPECT_EQ(def->fontSize(), 12);
+    EXPECT_EQ(def->texture(), nullptr);  // nothing to draw
+    EXPECT_EQ(def->textureRect().size.width, 0);
+
+    auto one = GxLabelTTF::labelWithString("Wm", "Helvetica", 12);
+    GxEnvironment::shared().contentScaleFactor = 2;
+    auto two = GxLabelTTF::labelWithString("Wm", "Helvetica", 12);
+    ASSERT_TRUE(one && two && one->texture() && two->texture());
+    EXPECT_EQ(two->texture()->resolutionType(), kGxResolutionPhoneRetina);
+    EXPECT_NEAR(two->texture()->contentSizeInPixels().width, 2 * one->texture()->contentSizeInPixels().width, 2);
+    EXPECT_NEAR(two->contentSize().width, one->contentSize().width, 1);
+    // (100, 0) renders on the natural size too.
+    auto natural = GxLabelTTF::labelWithString("Wm", Size{100, 0}, 0, 0, 0, "Helvetica", 12);
+    EXPECT_EQ(natural->texture()->contentSizeInPixels().width, two->texture()->contentSizeInPixels().width);
+
+    auto before = two->texture();
+    two->setFontSize(12);
+    EXPECT_EQ(two->texture(), before);
+    two->setFontSize(14);
+    EXPECT_NE(two->texture(), before);
+    before = two->texture();
+    two->setString("Wm");
+    EXPECT_NE(two->texture(), before);
+}
+
+}  // namespace
