@@ -70,6 +70,9 @@ struct FailureReport {
     static FailureReport alert(const std::string& title, int tag = 0) {
         return {Alert, title, kNetworkUnstableMessage, tag, {}};
     }
+    static FailureReport alert(const std::string& title, const std::string& message, int tag) {
+        return {Alert, title, message, tag, {}};
+    }
     static FailureReport silent() { return {Silent, "", "", 0, {}}; }
 };
 

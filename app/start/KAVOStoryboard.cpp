@@ -3,6 +3,7 @@
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/guide/GuideScreens.h"
 #include "app/screens/hub/HubScreens.h"
+#include "app/screens/pin/PinScreens.h"
 #include "app/screens/protect/ProtectScreens.h"
 #include "app/start/KAVOViewController.h"
 
@@ -21,6 +22,8 @@ std::unique_ptr<ui::ScreenMap> make() {
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     registerGuideScreens(*map);
     registerBindScreens(*map);
+    // After the guide: the PIN area replaces the segues into its screens.
+    registerPinScreens(*map);
     registerHubScreens(*map);
     registerProtectScreens(*map);
     return map;

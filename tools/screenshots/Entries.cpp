@@ -7,6 +7,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/ui/Navigation.h"
+#include "tools/screenshots/PinEntries.h"
 
 namespace screenshots {
 
@@ -71,6 +72,7 @@ std::vector<ScreenShot> appScreenShots() {
         advanceClock(1.0);
     };
     entries.push_back(bindSms);
+    addPinScreenShots(entries);
     addHubScreenShots(entries);
 
     return entries;
