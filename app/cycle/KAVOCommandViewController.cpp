@@ -116,6 +116,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
         if (result == AnswerNetworkError) {
             notifyProgressHUDToDisappear(tag);
             reportFailure(cmd.handshakeFailure);
+            runAfterFailure(tag);
             return;
         }
         if (result == AnswerRemoteLogout) {
@@ -123,6 +124,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
             foundation::performOnMainThread(
                 [self] { Constants::cleanUpAppForRemoteLogOut(kRemoteLogOutAlertTag, self.get()); });
+            runAfterFailure(tag);
             return;
         }
     } else {
@@ -135,6 +137,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
         foundation::log("command ", tag, ": the request address cannot be built");
         notifyProgressHUDToDisappear(tag);
         reportFailure(cmd.handshakeFailure);
+        runAfterFailure(tag);
         return;
     }
     auto request = http::HttpRequest::requestWithURL(*url);
@@ -206,13 +209,13 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
 
     std::optional<std::string> content = Constants::testIfReceivedContentIsValid(request.responseString().value_or(""));
     if (!content || (cmd.emptyContentIsInvalid && content->empty())) {
-        reportFailure(cmd.invalidReply);
+        reportInvalidReply(cmd);
         return;
     }
     if (cmd.stopOnRequestError && request.error()) return;
     std::optional<std::string> text = rsaUtil::RSA_decrypt(*content);
     if (!text) {
-        reportFailure(cmd.invalidReply);
+        reportInvalidReply(cmd);
         return;
     }
     Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
@@ -235,6 +238,22 @@ void KAVOCommandViewController::requestFailed(http::HttpRequest& request) {
         s->command.onFailure(request);
     else
         reportFailure(s->command.requestFailure);
+    if (s->command.afterFailure) s->command.afterFailure();
+}
+
+void KAVOCommandViewController::reportInvalidReply(const ScreenCommand& cmd) {
+    if (cmd.onInvalidReply)
+        cmd.onInvalidReply();
+    else
+        reportFailure(cmd.invalidReply);
+    if (cmd.afterFailure) cmd.afterFailure();
+}
+
+void KAVOCommandViewController::runAfterFailure(int tag) {
+    CommandState* s = state(tag);
+    if (!s || !s->command.afterFailure) return;
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    foundation::performOnMainThread([self, s] { s->command.afterFailure(); });
 }
 
 // ---------------------------------------------------------------- alerts and disappearance

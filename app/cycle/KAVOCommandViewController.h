@@ -115,6 +115,13 @@ struct ScreenCommand {
     std::function<void(const CommandReply& reply)> onReply;
     // Replaces the request-failure report (main thread).
     std::function<void(http::HttpRequest& request)> onFailure;
+    // Replaces the invalid-reply report (main thread).
+    std::function<void()> onInvalidReply;
+    // Runs on the main thread after any failure of the command has been told
+    // (handshake "10" or "11", an address that cannot be built, a reply that
+    // is not the wrapper or does not decipher, a transport failure), for
+    // screens that undo what they showed before the command was sent.
+    std::function<void()> afterFailure;
 };
 
 class KAVOCommandViewController : public ui::ViewController,
@@ -184,6 +191,9 @@ private:
         std::shared_ptr<ProgressHUD> hud;  // main thread
     };
     CommandState* state(int tag) const;
+    void reportInvalidReply(const ScreenCommand& cmd);
+    // Runs the command's afterFailure on the main thread (from any thread).
+    void runAfterFailure(int tag);
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);
