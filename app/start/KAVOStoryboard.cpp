@@ -1,5 +1,6 @@
 #include "app/start/KAVOStoryboard.h"
 
+#include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -14,6 +15,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
     // Each area of app/screens/ adds its screens and their segues here with
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
+    registerSettingsScreens(*map);
     return map;
 }
 
