@@ -184,6 +184,7 @@ void KAVOCommandViewController::hudWasHidden(ProgressHUD* hidden) {
 }
 
 void KAVOCommandViewController::reportFailure(const FailureReport& report) {
+    if (report.kind == FailureReport::Silent) return;
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
     foundation::performOnMainThread([self, report] {
         if (report.kind == FailureReport::Notice) {

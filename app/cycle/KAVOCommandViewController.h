@@ -52,13 +52,15 @@ inline constexpr const char* kNoticeImageName = "quickAlertB";
 
 // How a screen tells the user that the network failed.
 struct FailureReport {
-    enum Kind { Notice, Alert };
+    // Silent: nothing is shown (commands the user did not start).
+    enum Kind { Notice, Alert, Silent };
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
 
     static FailureReport notice() { return {Notice, "", kNetworkUnstableMessage}; }
     static FailureReport alert(const std::string& title) { return {Alert, title, kNetworkUnstableMessage}; }
+    static FailureReport silent() { return {Silent, "", ""}; }
 };
 
 // A reply that passed the checks.

@@ -1,5 +1,6 @@
 #include "app/start/KAVOStoryboard.h"
 
+#include "app/screens/log/LogScreens.h"
 #include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
 
@@ -16,6 +17,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     // Each area of app/screens/ adds its screens and their segues here with
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     registerSettingsScreens(*map);
+    registerLogScreens(*map);
     return map;
 }
 
