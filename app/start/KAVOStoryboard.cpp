@@ -1,5 +1,6 @@
 #include "app/start/KAVOStoryboard.h"
 
+#include "app/screens/info/InfoScreens.h"
 #include "app/screens/log/LogScreens.h"
 #include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
@@ -18,6 +19,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     registerSettingsScreens(*map);
     registerLogScreens(*map);
+    registerInfoScreens(*map);
     return map;
 }
 
