@@ -12,7 +12,7 @@ Command 28 takes a feedback text: "28;<uuid>,<percent-escaped text>" ->
 {"isSuccess": true}; the text is kept unescaped.
 
 Controls:
-  POST /_control/audit        {"events": [...]} replaces the account's log
+  POST /_control/audit        {"events": [...]} replaces the account's log; {} only reads
   GET  /_control/audit        {"events": [...], "read": [[ids of one mark], ...], "deleted": [ids]}
   POST /_control/features     {"details": text or null}
   GET  /_control/suggestions  {"suggestions": [{"uuid", "text"}]}
@@ -88,8 +88,8 @@ def command_suggestion(server, request):
 
 def control_audit(server, method, body):
     state = server.state
-    if method == "POST":
-        events = body.get("events") if isinstance(body, dict) else None
+    if method == "POST" and isinstance(body, dict) and body:
+        events = body.get("events")
         if not isinstance(events, list) or not all(isinstance(e, dict) and "id" in e for e in events):
             return 400, {"error": "\"events\" must be a list of objects with an \"id\""}
         with state.lock:
