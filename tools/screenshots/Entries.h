@@ -8,5 +8,7 @@
 namespace screenshots {
 
 std::vector<ScreenShot> appScreenShots();
+// The settings, log, help and information screens (SettingsEntries.cpp).
+void addSettingsScreenShots(std::vector<ScreenShot>& entries);
 
 }  // namespace screenshots

@@ -56,13 +56,13 @@ KAVOSafeAuditViewController::KAVOSafeAuditViewController() {
     pull.handshake = false;
     pull.timeOutSeconds = 15;
     pull.assembleURL = pullPayload;
-    pull.onReply = [this](const CommandReply& reply) { onPullReply(reply); };
+    pull.onReply = [this](const CommandReply& reply) { handlePullReply(reply.text); };
     pull.onInvalidReply = [this] { leaveAlert("错误"); };
     pull.onFailure = [this](http::HttpRequest&) { onPullFailure(); };
     ScreenCommand refresh = pull;
     refresh.tag = kTagRefresh;
     refresh.showsOverlay = false;
-    refresh.onReply = [this](const CommandReply& reply) { onPullReply(reply); };
+    refresh.onReply = [this](const CommandReply& reply) { handlePullReply(reply.text); };
     refresh.onInvalidReply = [this] { leaveAlert("错误"); };
     refresh.onFailure = [this](http::HttpRequest&) { onPullFailure(); };
     registerCommand(std::move(pull));
@@ -174,16 +174,17 @@ const std::vector<LogEventRef>& KAVOSafeAuditViewController::currentAuditionLog(
 
 // ---------------------------------------------------------------- replies
 
-void KAVOSafeAuditViewController::onPullReply(const CommandReply& reply) {
-    if (reply.text.empty() || reply.text == "{}") {
+void KAVOSafeAuditViewController::handlePullReply(const std::string& text) {
+    if (text.empty() || text == "{}") {
         doneLoadingTableViewData();
         return;
     }
     log_.clear();
-    const foundation::Value* ok = reply.json ? reply.json->get("isSuccess") : nullptr;
+    const std::optional<foundation::Value> json = ReplyEnvelope::json(text);
+    const foundation::Value* ok = json ? json->get("isSuccess") : nullptr;
     std::vector<foundation::Value> abnormalIds;
     if (ok && ok->boolValue()) {
-        const foundation::Value* events = reply.json->get("events");
+        const foundation::Value* events = json->get("events");
         if (events && events->isArray()) abnormalIds = log_.fill(*events->asArray());
     }
     showEmptyLabelIfNeeded();

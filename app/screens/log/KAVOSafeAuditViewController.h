@@ -61,6 +61,9 @@ public:
     // The list on screen (empty while the screen is not shown).
     const std::vector<LogEventRef>& currentAuditionLog() const;
     bool isRefreshing() const { return isRefreshing_; }
+    // What a pull's deciphered reply does (command 13, with or without the
+    // overlay): fills the lists, shows them and marks the abnormal events read.
+    void handlePullReply(const std::string& text);
     // The id of the record whose deletion is under way.
     const std::optional<foundation::Value>& pendingDelete() const { return pendingDelete_; }
 
@@ -95,7 +98,6 @@ protected:
     void alertClicked(ui::AlertView* alertView, int buttonIndex) override;
 
 private:
-    void onPullReply(const CommandReply& reply);
     void onPullFailure();
     void doneLoadingTableViewData();
     void showEmptyLabelIfNeeded();

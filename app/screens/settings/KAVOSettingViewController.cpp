@@ -199,6 +199,8 @@ std::shared_ptr<ui::TableViewCell> KAVOSettingViewController::cellForRowAtIndexP
     op->setBackgroundColor(ui::Color::clearColor());
     op->setCellIndex(ip.row);
     op->setDelegate(this);
+    op->titleLabel()->setTextColor(ui::Color::whiteColor());
+    op->subTitleLabel()->setTextColor(ui::Color::white(0.7));
     if (row.cellId == "SettingCustomCell1") {
         op->titleLabel()->setText(row.title);
         op->subTitleLabel()->setText(row.subtitle);
