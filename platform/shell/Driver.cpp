@@ -1,8 +1,7 @@
 #include "platform/shell/Driver.h"
 
-#include <functional>
-
 #include "platform/foundation/RunLoop.h"
+#include "platform/shell/ViewList.h"
 #include "platform/ui/Screen.h"
 
 namespace shell {
@@ -35,20 +34,8 @@ void Driver::advance(double seconds) {
     settle();
 }
 
-template <class Pred>
-std::vector<ui::View*> Driver::collect(Pred pred) const {
-    std::vector<ui::View*> out;
-    std::function<void(ui::View*)> walk = [&](ui::View* v) {
-        if (v->isHidden() || v->alpha() <= 0) return;
-        if (pred(v)) out.push_back(v);
-        for (auto& s : v->subviews()) walk(s.get());
-    };
-    walk(window_.get());
-    return out;
-}
-
 std::vector<ui::View*> Driver::findAllByText(const std::string& text) const {
-    return collect([&](ui::View* v) { return v->displayedText() == text; });
+    return visibleViews(*window_, [&](ui::View* v) { return v->displayedText() == text; });
 }
 
 ui::View* Driver::findByText(const std::string& text) const {
@@ -57,18 +44,19 @@ ui::View* Driver::findByText(const std::string& text) const {
 }
 
 ui::View* Driver::findByTag(int tag) const {
-    auto all = collect([&](ui::View* v) { return v->tag() == tag; });
+    auto all = visibleViews(*window_, [&](ui::View* v) { return v->tag() == tag; });
     return all.empty() ? nullptr : all.back();
 }
 
 ui::View* Driver::findByAccessibilityLabel(const std::string& label) const {
-    auto all = collect([&](ui::View* v) { return v->accessibilityLabel() == label; });
+    auto all = visibleViews(*window_, [&](ui::View* v) { return v->accessibilityLabel() == label; });
     return all.empty() ? nullptr : all.back();
 }
 
 std::vector<std::string> Driver::visibleTexts() const {
     std::vector<std::string> out;
-    for (auto* v : collect([](ui::View* v) { return !v->displayedText().empty(); })) out.push_back(v->displayedText());
+    for (auto* v : visibleViews(*window_, [](ui::View* v) { return !v->displayedText().empty(); }))
+        out.push_back(v->displayedText());
     return out;
 }
 

@@ -62,9 +62,6 @@ public:
     bool saveSnapshot(const std::string& path);
 
 private:
-    template <class Pred>
-    std::vector<ui::View*> collect(Pred pred) const;
-
     std::unique_ptr<foundation::ManualClockScope> ownClock_;
     std::shared_ptr<ui::Window> window_;
     double scale_;

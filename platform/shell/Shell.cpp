@@ -9,13 +9,16 @@
 #include "platform/foundation/App.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/shell/ViewList.h"
 #include "platform/ui/Screen.h"
 
 namespace shell {
 
 ShellOptions ShellOptions::fromArgs(int argc, char** argv) {
     ShellOptions o;
+    if (const char* list = std::getenv("QUENTA_VIEW_LIST"); list && *list) o.viewListPath = list;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i] ? argv[i] : "";
         if (a == "--tall") o.tallScreen = true;
@@ -186,6 +189,15 @@ void Shell::present() {
     SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
     SDL_RenderPresent(renderer_);
     ++frames_;
+    writeViewList();
+}
+
+void Shell::writeViewList() {
+    if (options_.viewListPath.empty()) return;
+    std::string list = describeVisibleTexts(*window_);
+    if (lastViewList_ && list == *lastViewList_) return;
+    // Written whole and then renamed, so a reader never sees half a list.
+    if (foundation::writeFileAtomically(options_.viewListPath, list)) lastViewList_ = std::move(list);
 }
 
 }  // namespace shell

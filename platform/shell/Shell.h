@@ -7,6 +7,7 @@
 // headless (the run loop without a window).
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/foundation/RunLoop.h"
@@ -26,6 +27,10 @@ struct ShellOptions {
     bool tallScreen = false;
     double scale = 1;
     std::string title = "Quenta";
+    // Where the list of visible texts and their frames is written after each
+    // picture shown (ViewList.h); empty: nowhere. From QUENTA_VIEW_LIST, for
+    // tests that drive the real program.
+    std::string viewListPath;
 
     // "--tall" selects the tall screen, "--scale=2" the scale.
     static ShellOptions fromArgs(int argc, char** argv);
@@ -69,6 +74,7 @@ public:
 
 private:
     void tick();
+    void writeViewList();
     ui::Point toPoints(int x, int y) const;
 
     ShellOptions options_;
@@ -78,6 +84,7 @@ private:
     SDL_Texture* texture_ = nullptr;
     bool sdlStarted_ = false;
     bool mouseDown_ = false;
+    std::optional<std::string> lastViewList_;
     bool dirty_ = true;
     bool running_ = false;
     int frames_ = 0;

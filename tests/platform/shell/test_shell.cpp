@@ -18,10 +18,12 @@
 #include <string>
 
 #include "platform/foundation/App.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "tests/support/TestSupport.h"
 
 using namespace ui;
 
@@ -216,6 +218,43 @@ TEST_F(ShellTest, WindowShowsTheRenderedTree) {
             if (p.r + p.g + p.b < 300) ++ink;
         }
     EXPECT_GT(ink, 100) << "the label's text is drawn";
+}
+
+TEST_F(ShellTest, ListsTheVisibleTextsAfterEachPictureWhenAsked) {
+    useDisplay();
+    shell::ShellOptions o;
+    o.scale = 2;
+    o.viewListPath = testsupport::tempDir("viewlist") + "/views.txt";
+    shell::Shell s(o);
+    ASSERT_TRUE(s.start());
+    // Shown with nothing on it: an empty list, but a list.
+    EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>(""));
+
+    auto panel = View::create({20, 40, 280, 200});
+    s.window().addSubview(panel);
+    auto title = Label::create({10, 10, 100.4, 30});
+    title->setText("绑定\\手机\n第二行");
+    panel->addSubview(title);
+    auto hidden = Label::create({10, 60, 100, 30});
+    hidden->setText("看不见");
+    hidden->setHidden(true);
+    panel->addSubview(hidden);
+    auto faded = View::create({0, 100, 200, 50});
+    faded->setAlpha(0);
+    panel->addSubview(faded);
+    auto underFaded = Label::create({0, 0, 50, 20});
+    underFaded->setText("也看不见");
+    faded->addSubview(underFaded);
+    foundation::RunLoop::main().drain();
+    s.present();
+    // Frames in window points, whatever the scale; the text escaped to one line.
+    EXPECT_EQ(foundation::readFile(o.viewListPath),
+              std::optional<std::string>("30 50 100 30\t绑定\\\\手机\\n第二行\n"));
+
+    title->setText("完成");
+    foundation::RunLoop::main().drain();
+    s.present();
+    EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("30 50 100 30\t完成\n"));
 }
 
 TEST_F(ShellTest, TallScreenWindowIsSixFortyByElevenThirtySix) {

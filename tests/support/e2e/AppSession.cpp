@@ -1,0 +1,408 @@
+#include "tests/support/e2e/AppSession.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/screens/ScreenFixture.h"
+
+// Last: the X headers define macros (Bool, None, Status) that clash with names above.
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+namespace e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A child process started with execvp; ended and reaped with the object.
+class Child {
+public:
+    // With readyFd, a pipe's write end is passed as the last argument and its
+    // read end handed back (Xvfb's -displayfd).
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& logPath,
+          int* readyFd = nullptr) {
+        int fds[2] = {-1, -1};
+        if (readyFd && pipe(fds) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
+            unsetenv("QUENTA_TEST");  // the program logs to its stderr
+            int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (out >= 0) {
+                dup2(out, 1);
+                dup2(out, 2);
+            }
+            std::vector<std::string> args = argv;
+            if (readyFd) {
+                close(fds[0]);
+                args.push_back(std::to_string(fds[1]));
+            }
+            std::vector<char*> raw;
+            for (auto& a : args) raw.push_back(a.data());
+            raw.push_back(nullptr);
+            execvp(raw[0], raw.data());
+            _exit(127);
+        }
+        if (readyFd) {
+            close(fds[1]);
+            *readyFd = fds[0];
+        }
+    }
+    ~Child() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    pid_t pid() const { return pid_; }
+    bool running() const {
+        if (pid_ <= 0 || exited_) return false;
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) exited_ = true;
+        return !exited_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    mutable bool exited_ = false;
+};
+
+// Windows come and go while the program runs (a window listed by
+// XQueryTree may be gone when its name is asked): such errors are expected.
+int ignoreXErrors(Display*, XErrorEvent*) { return 0; }
+
+Window findWindow(Display* dpy, const char* name) {
+    Window root = DefaultRootWindow(dpy), parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (!XQueryTree(dpy, root, &root, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; ++i) {
+        char* title = nullptr;
+        if (XFetchName(dpy, children[i], &title) && title) {
+            if (std::string(title) == name) found = children[i];
+            XFree(title);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+std::string unescape(const std::string& s) {
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            out += s[i + 1] == 'n' ? '\n' : s[i + 1];
+            ++i;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+struct AppSession::X {
+    std::unique_ptr<Child> xvfb;
+    std::unique_ptr<Child> app;
+    Display* dpy = nullptr;
+    Window window = 0;
+    ~X() {
+        app.reset();  // the program goes before its display
+        if (dpy) XCloseDisplay(dpy);
+        xvfb.reset();
+    }
+};
+
+AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
+    dir_ = testsupport::tempDir("e2e");
+    home_ = dir_ + "/home";
+    listPath_ = dir_ + "/views.txt";
+    foundation::createDirectories(home_);
+
+    try {
+        server_ = std::make_unique<testserver::SecurityServer>();
+    } catch (const std::exception& e) {
+        {
+            fail(std::string("the test server did not start: ") + e.what());
+            return;
+        }
+    }
+
+    if (options.boundAccount || options.prepare) {
+        bool seeded = true;
+        withHome([&] {
+            if (options.boundAccount) seeded = screentest::seedBoundAccount(screentest::BoundAccount{});
+            if (options.prepare) options.prepare();
+        });
+        if (!seeded) {
+            fail("the bound account could not be written into the home");
+            return;
+        }
+        if (options.boundAccount) {
+            screentest::BoundAccount account;
+            server_->control("account", "{\"devices\":{\"" + account.uuid + "\":\"" + account.mac + "\"}}");
+        }
+    }
+
+    // Xvfb on a free display number, ready once it has printed the number.
+    int fd = -1;
+    x_->xvfb = std::make_unique<Child>(
+        std::vector<std::string>{"Xvfb", "-screen", "0", "800x1200x24", "-nolisten", "tcp", "-displayfd"},
+        std::vector<std::string>{}, dir_ + "/xvfb.log", &fd);
+    if (fd < 0) {
+        fail("Xvfb did not start");
+        return;
+    }
+    std::string number;
+    pollfd p{fd, POLLIN, 0};
+    while (poll(&p, 1, 30000) > 0) {
+        char c;
+        if (read(fd, &c, 1) != 1 || c == '\n') break;
+        number += c;
+    }
+    close(fd);
+    if (number.empty()) {
+        fail("Xvfb gave no display number");
+        return;
+    }
+    const std::string display = ":" + number;
+
+    std::vector<std::string> argv{options.program.empty() ? std::string(QUENTA_BINARY_DIR) + "/app/quenta"
+                                                          : options.program};
+    if (options.tall) argv.push_back("--tall");
+    argv.insert(argv.end(), options.args.begin(), options.args.end());
+    x_->app = std::make_unique<Child>(
+        argv,
+        std::vector<std::string>{"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "QUENTA_HOME=" + home_,
+                                 "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
+                                 "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
+                                 "QUENTA_VIEW_LIST=" + listPath_},
+        dir_ + "/quenta.log");
+    if (x_->app->pid() <= 0) {
+        fail("the program could not be started");
+        return;
+    }
+
+    x_->dpy = XOpenDisplay(display.c_str());
+    if (!x_->dpy) {
+        fail("cannot open the display " + display);
+        return;
+    }
+    XSetErrorHandler(ignoreXErrors);
+    int event, error, major, minor;
+    if (!XTestQueryExtension(x_->dpy, &event, &error, &major, &minor)) {
+        fail("the display has no XTEST");
+        return;
+    }
+    if (!waitFor(
+            [&] {
+                x_->window = findWindow(x_->dpy, "Quenta");
+                XWindowAttributes attrs;
+                return x_->window && XGetWindowAttributes(x_->dpy, x_->window, &attrs) &&
+                       attrs.map_state == IsViewable && foundation::fileExists(listPath_);
+            },
+            30)) {
+        fail(running() ? "no window named Quenta showed anything" : "the program ended early");
+        return;
+    }
+    // Pixels per point: the screen is 320 points wide.
+    XWindowAttributes attrs;
+    if (XGetWindowAttributes(x_->dpy, x_->window, &attrs)) scale_ = attrs.width / 320.0;
+}
+
+AppSession::~AppSession() = default;
+
+void AppSession::fail(const std::string& why) { error_ = why + "\n" + log(); }
+
+bool AppSession::waitFor(const std::function<bool()>& done, double seconds) const {
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    while (true) {
+        if (done()) return true;
+        if (Clock::now() >= giveUp || !running()) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::vector<ShownText> AppSession::shownTexts() const {
+    std::vector<ShownText> out;
+    std::istringstream in(foundation::readFile(listPath_).value_or(""));
+    std::string line;
+    while (std::getline(in, line)) {
+        auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        std::istringstream frame(line.substr(0, tab));
+        ShownText t;
+        frame >> t.frame.origin.x >> t.frame.origin.y >> t.frame.size.width >> t.frame.size.height;
+        t.text = unescape(line.substr(tab + 1));
+        out.push_back(std::move(t));
+    }
+    return out;
+}
+
+bool AppSession::waitForText(const std::string& text, double seconds) {
+    return waitFor(
+        [&] {
+            for (const auto& t : shownTexts())
+                if (t.text == text) return true;
+            return false;
+        },
+        seconds);
+}
+
+bool AppSession::waitForTextGone(const std::string& text, double seconds) {
+    return waitFor(
+        [&] {
+            for (const auto& t : shownTexts())
+                if (t.text == text) return false;
+            return true;
+        },
+        seconds);
+}
+
+bool AppSession::tapText(const std::string& text, double seconds) {
+    std::optional<ui::Rect> frame;
+    waitFor(
+        [&] {
+            for (const auto& t : shownTexts())
+                if (t.text == text) frame = t.frame;
+            return frame.has_value();
+        },
+        seconds);
+    if (!frame) return false;
+    tap(frame->center());
+    return true;
+}
+
+namespace {
+
+void movePointer(Display* dpy, Window window, ui::Point p, double scale) {
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(dpy, window, DefaultRootWindow(dpy), int(p.x * scale), int(p.y * scale), &rootX, &rootY,
+                          &child);
+    XTestFakeMotionEvent(dpy, -1, rootX, rootY, CurrentTime);
+    XSync(dpy, False);
+}
+
+}  // namespace
+
+void AppSession::tap(ui::Point point) {
+    if (!x_->dpy || !x_->window) return;
+    movePointer(x_->dpy, x_->window, point, scale_);
+    XTestFakeButtonEvent(x_->dpy, 1, True, CurrentTime);
+    XSync(x_->dpy, False);
+    XTestFakeButtonEvent(x_->dpy, 1, False, CurrentTime);
+    XSync(x_->dpy, False);
+}
+
+void AppSession::drag(ui::Point from, ui::Point to, int steps) {
+    if (!x_->dpy || !x_->window) return;
+    steps = std::max(1, steps);
+    movePointer(x_->dpy, x_->window, from, scale_);
+    XTestFakeButtonEvent(x_->dpy, 1, True, CurrentTime);
+    XSync(x_->dpy, False);
+    for (int i = 1; i <= steps; ++i) {
+        double f = double(i) / steps;
+        movePointer(x_->dpy, x_->window, {from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f}, scale_);
+        // The program reads the moves as the user makes them, one per frame.
+        std::this_thread::sleep_for(std::chrono::milliseconds(17));
+    }
+    XTestFakeButtonEvent(x_->dpy, 1, False, CurrentTime);
+    XSync(x_->dpy, False);
+}
+
+namespace {
+
+void pressKeysym(Display* dpy, KeySym sym) {
+    KeyCode code = XKeysymToKeycode(dpy, sym);
+    if (!code) return;
+    // Shift when the key gives the symbol only on its second level.
+    bool shift = XkbKeycodeToKeysym(dpy, code, 0, 0) != sym && XkbKeycodeToKeysym(dpy, code, 0, 1) == sym;
+    KeyCode shiftCode = XKeysymToKeycode(dpy, XK_Shift_L);
+    if (shift) XTestFakeKeyEvent(dpy, shiftCode, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    if (shift) XTestFakeKeyEvent(dpy, shiftCode, False, CurrentTime);
+    XSync(dpy, False);
+}
+
+}  // namespace
+
+void AppSession::type(const std::string& ascii) {
+    if (!x_->dpy || !x_->window) return;
+    // Keys go where the pointer is (no window manager): over the window.
+    movePointer(x_->dpy, x_->window, {1, 1}, scale_);
+    for (char c : ascii) {
+        KeySym sym = c == ' ' ? XK_space : KeySym(static_cast<unsigned char>(c));
+        pressKeysym(x_->dpy, sym);
+    }
+}
+
+void AppSession::pressBackspace() {
+    if (x_->dpy) pressKeysym(x_->dpy, XK_BackSpace);
+}
+
+void AppSession::pressReturn() {
+    if (x_->dpy) pressKeysym(x_->dpy, XK_Return);
+}
+
+std::shared_ptr<ui::Image> AppSession::grab() const {
+    if (!x_->dpy || !x_->window) return nullptr;
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(x_->dpy, x_->window, &attrs) || attrs.map_state != IsViewable) return nullptr;
+    XImage* img =
+        XGetImage(x_->dpy, x_->window, 0, 0, unsigned(attrs.width), unsigned(attrs.height), AllPlanes, ZPixmap);
+    if (!img) return nullptr;
+    std::vector<uint8_t> rgba;
+    rgba.reserve(size_t(attrs.width) * attrs.height * 4);
+    for (int y = 0; y < attrs.height; ++y)
+        for (int x = 0; x < attrs.width; ++x) {
+            unsigned long v = XGetPixel(img, x, y);
+            rgba.insert(rgba.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), 255});
+        }
+    XDestroyImage(img);
+    return ui::Image::fromRgba(attrs.width, attrs.height, rgba.data());
+}
+
+bool AppSession::screenshot(const std::string& name) const {
+    auto shot = grab();
+    const std::string shots = std::string(QUENTA_BINARY_DIR) + "/screenshots";
+    foundation::createDirectories(shots);
+    return shot && shot->writePNG(shots + "/" + name + ".png");
+}
+
+bool AppSession::running() const { return x_ && x_->app && x_->app->running(); }
+
+std::string AppSession::log() const { return foundation::readFile(dir_ + "/quenta.log").value_or(""); }
+
+std::string AppSession::defaultsPath() const { return home_ + "/Library/Preferences/quenta.defaults"; }
+
+void AppSession::withHome(const std::function<void()>& f) const {
+    const char* before = std::getenv("QUENTA_HOME");
+    std::string saved = before ? before : "";
+    setenv("QUENTA_HOME", home_.c_str(), 1);
+    foundation::resetProcessWideObjects();
+    f();
+    foundation::resetProcessWideObjects();
+    if (before)
+        setenv("QUENTA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("QUENTA_HOME");
+}
+
+}  // namespace e2e

@@ -1,0 +1,108 @@
+#pragma once
+// The real program, driven as a person drives it: a virtual X display (Xvfb),
+// the test security server on a free port of 127.0.0.1, and app/quenta with a
+// home folder of its own, started against that server. Views are found by the
+// text they show (the program lists its visible texts and their frames, see
+// platform/shell/ViewList.h), clicked with real pointer events and typed into
+// with real key events through the XTEST extension; the window's pixels are
+// read back for screenshots.
+//
+// Waits poll real time (the program runs on the real clock) up to a limit;
+// nothing here sleeps a fixed time to let the program catch up.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Geometry.h"
+#include "platform/ui/Image.h"
+#include "tests/server/TestServer.h"
+
+namespace e2e {
+
+struct Options {
+    // Seed the home as a bound account (the store and defaults a finished
+    // binding leaves, screentest::BoundAccount) and tell the server the phone
+    // is bound.
+    bool boundAccount = false;
+    // 320x568 points at scale 2 instead of 320x480 at scale 1.
+    bool tall = false;
+    // More arguments for the program.
+    std::vector<std::string> args;
+    // The program to start; empty: the app (<build>/app/quenta).
+    std::string program;
+    // Called with the home folder before the program starts (the process's
+    // QUENTA_HOME points there meanwhile), to seed more store rows or defaults.
+    std::function<void()> prepare;
+};
+
+// A visible text of the window and its frame in window points.
+struct ShownText {
+    std::string text;
+    ui::Rect frame;
+};
+
+class AppSession {
+public:
+    // Starts everything and waits until the window is up. Failures are
+    // reported by ok() and error(), so a test can ASSERT on them.
+    explicit AppSession(Options options = {});
+    ~AppSession();
+    AppSession(const AppSession&) = delete;
+    AppSession& operator=(const AppSession&) = delete;
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    // The visible texts now, frontmost last.
+    std::vector<ShownText> shownTexts() const;
+    // Waits until a visible view shows exactly this text; false after `seconds`.
+    bool waitForText(const std::string& text, double seconds = 30);
+    // Waits until no visible view shows this text.
+    bool waitForTextGone(const std::string& text, double seconds = 30);
+    // Waits for the text, then clicks the centre of the frontmost view showing it.
+    bool tapText(const std::string& text, double seconds = 30);
+    // A click at a window point.
+    void tap(ui::Point point);
+    // A press, a move in steps and a release, between window points.
+    void drag(ui::Point from, ui::Point to, int steps = 10);
+    // Real key presses for each character (ASCII letters, digits and
+    // punctuation; Shift where the keyboard needs it), into the focused field.
+    void type(const std::string& ascii);
+    void pressBackspace();
+    void pressReturn();
+
+    // The window as the display shows it; nullptr when it cannot be read.
+    std::shared_ptr<ui::Image> grab() const;
+    // Saves grab() as <build>/screenshots/<name>.png; false when it cannot.
+    bool screenshot(const std::string& name) const;
+
+    bool running() const;
+    // What the program wrote to its standard output and error.
+    std::string log() const;
+    const std::string& home() const { return home_; }
+    testserver::SecurityServer& server() { return *server_; }
+    // The user-defaults file and the key/value store file of the home.
+    std::string defaultsPath() const;
+    // Runs f with this process's QUENTA_HOME pointed at the home and the
+    // process-wide objects reset before and after, so the app's own store and
+    // defaults classes read the program's files.
+    void withHome(const std::function<void()>& f) const;
+
+private:
+    struct X;
+    void fail(const std::string& why);
+    bool waitFor(const std::function<bool()>& done, double seconds) const;
+
+    std::string error_;
+    std::string dir_;
+    std::string home_;
+    std::string listPath_;
+    double scale_ = 1;
+    std::unique_ptr<testserver::SecurityServer> server_;
+    std::unique_ptr<X> x_;
+};
+
+}  // namespace e2e
