@@ -52,7 +52,7 @@ inline constexpr const char* kNoticeImageName = "quickAlertB";
 
 // How a screen tells the user that the network failed.
 struct FailureReport {
-    // Silent: nothing is shown (commands the user did not start).
+    // Silent: nothing is shown (background polls and look-ups).
     enum Kind { Notice, Alert, Silent };
     Kind kind = Alert;
     std::string title = "警告";  // of the alert

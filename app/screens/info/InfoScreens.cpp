@@ -13,7 +13,4 @@ void registerInfoScreens(ui::ScreenMap& map) {
                        [] { return std::make_shared<KAVOSafeClassDetailViewController>(); });
     map.registerScreen(KAVOAboutDetailViewController::kIdentifier,
                        [] { return std::make_shared<KAVOAboutDetailViewController>(); });
-    // The hub's classroom button.
-    map.registerSegue("KAVOMainFrameViewController", "showSafeClass", KAVOSafeClassViewController::kIdentifier,
-                      ui::SegueKind::Push);
 }

@@ -2,7 +2,7 @@
 
 #include "app/core/Constants.h"
 #include "app/core/Envelope.h"
-#include "app/core/SafeAuditionBadge.h"
+#include "app/core/SharedScreenState.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"
@@ -157,7 +157,7 @@ void KAVOSafeAuditViewController::viewDidLoad() {
 
 void KAVOSafeAuditViewController::viewWillAppear(bool animated) {
     KAVOCommandViewController::viewWillAppear(animated);
-    safeAuditionBadgeCount().exchange(0);
+    SharedScreenState::safeAuditionBadgeCount() = 0;
     shown_ = true;
     tab_ = SafeAuditLog::All;
     popOutProgressHUD(kTagPull);

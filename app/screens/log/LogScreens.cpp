@@ -5,7 +5,4 @@
 void registerLogScreens(ui::ScreenMap& map) {
     map.registerScreen(KAVOSafeAuditViewController::kIdentifier,
                        [] { return std::make_shared<KAVOSafeAuditViewController>(); });
-    // The hub's security-log button.
-    map.registerSegue("KAVOMainFrameViewController", "showSafeAudit", KAVOSafeAuditViewController::kIdentifier,
-                      ui::SegueKind::Push);
 }

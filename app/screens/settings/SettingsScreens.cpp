@@ -7,8 +7,6 @@ void registerSettingsScreens(ui::ScreenMap& map) {
     const std::string settings = KAVOSettingViewController::kIdentifier;
     map.registerScreen(settings, [] { return std::make_shared<KAVOSettingViewController>(); });
     map.registerScreen(SuggestViewController::kIdentifier, [] { return std::make_shared<SuggestViewController>(); });
-    // The hub's settings button.
-    map.registerSegue("KAVOMainFrameViewController", "showSetting", settings, ui::SegueKind::Push);
 
     // The remote de-registration and start-PIN screens (their own area).
     map.registerSegue(settings, "safePhone", "RemoteDeleteViewController", ui::SegueKind::Push);
@@ -18,7 +16,7 @@ void registerSettingsScreens(ui::ScreenMap& map) {
     map.registerSegue(settings, "modifyPwd", "ModifySoftPwdViewController", ui::SegueKind::Push);
     map.registerSegue(settings, "deletePwd", "DeleteSoftPwdViewController", ui::SegueKind::Push);
     // The rows the layout leads on from.
-    map.registerSegue(settings, "safeAudit", "KAVOSafeAuditViewController", ui::SegueKind::Push);
+    map.registerSegue(settings, "safeClass", "KAVOSafeClassViewController", ui::SegueKind::Push);
     map.registerSegue(settings, "suggest", SuggestViewController::kIdentifier, ui::SegueKind::Push);
     map.registerSegue(settings, "help", "KAVOHelpViewController", ui::SegueKind::Push);
     map.registerSegue(settings, "aboutUs", "KAVOAboutUsViewController", ui::SegueKind::Push);

@@ -3,7 +3,7 @@
 // and racing a refresh), the high-risk offer and the badge.
 #include <gtest/gtest.h>
 
-#include "app/core/SafeAuditionBadge.h"
+#include "app/core/SharedScreenState.h"
 #include "app/screens/log/KAVOSafeAuditViewController.h"
 #include "app/screens/log/LogScreens.h"
 #include "lib/json/JsonParser.h"
@@ -90,12 +90,12 @@ protected:
 
 TEST_F(SafeAuditTest, APullFillsTheTabsAndMarksTheAbnormalEventsReadOffTheMainThread) {
     setLog(kEvents);
-    safeAuditionBadgeCount() = 5;
+    SharedScreenState::safeAuditionBadgeCount() = 5;
     ui::Application::shared().setApplicationIconBadgeNumber(3);
     // The read mark's handshake is slow: the pull's reply must not wait for it.
     script({{"command", 0}, {"delay", 1.5}});
     open();
-    EXPECT_EQ(safeAuditionBadgeCount().load(), 0);
+    EXPECT_EQ(SharedScreenState::safeAuditionBadgeCount().load(), 0);
     EXPECT_EQ(ui::Application::shared().applicationIconBadgeNumber(), 0);
     EXPECT_EQ(rowTexts(),
               (std::vector<std::string>{"网页登录", "高危登录", "讯禾登录", "异地购买虚拟物品", "其他记录"}));
