@@ -2,8 +2,8 @@
 
 #include "SettingsRules.h"
 #include "app/core/Constants.h"
-#include "app/core/DBController.h"
 #include "app/core/Envelope.h"
+#include "app/core/LogoutAccount.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
@@ -12,7 +12,6 @@
 #include "platform/foundation/App.h"
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Device.h"
-#include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
@@ -102,17 +101,18 @@ KAVOSettingViewController::KAVOSettingViewController() {
     logout.waitingText = "正在进行注销操作";
     logout.handshakeFailure = FailureReport::notice();
     logout.invalidReply = FailureReport::notice();
-    logout.assembleURL = [](const Answer& answer, const foundation::Value&) {
-        return requestAddressForPayload(
-            TextPayload(24, {answer.uuid.value_or("(null)"), answer.answer.value_or("(null)")}).text());
+    logout.assembleURL = [](const Answer& answer, const foundation::Value&) -> std::optional<std::string> {
+        auto payload = LogoutAccount::payload(answer);
+        if (!payload) return std::nullopt;
+        return requestAddressForPayload(*payload);
     };
     logout.onReply = [this](const CommandReply& reply) {
         if (reply.text.empty() || reply.text == "{}") return;
-        const foundation::Value* ok = reply.json ? reply.json->get("isSuccess") : nullptr;
-        if (ok && ok->boolValue()) {
+        auto answer = reply.as<LogoutAccount::Reply>();
+        if (answer && answer->isSuccess) {
             logoutSucceeded();
         } else {
-            DnNotificationManager::notificationWithMessageForAlert("注销账号账号操作失败",
+            DnNotificationManager::notificationWithMessageForAlert(LogoutAccount::kFailedNotice,
                                                                    ui::Image::named(kNoticeImageName), view());
         }
     };
@@ -411,13 +411,10 @@ void KAVOSettingViewController::alertClicked(ui::AlertView* alert, int index) {
 }
 
 void KAVOSettingViewController::logoutSucceeded() {
-    // The data go first; the alert only ends the app.
-    Constants::normalAlertViewWithTitle("提示", "注销账号成功", kAlertLoggedOut, this);
-    DBController::deleteDataBase();
-    auto& defaults = foundation::UserDefaults::standard();
-    if (!defaults.removePersistentDomain()) foundation::log("de-registration: the user defaults could not be removed");
-    defaults.setInteger("uniqueuser", 1);
-    defaults.synchronize();
+    // The alert is up while the data go; only its button ends the app.
+    Constants::normalAlertViewWithTitle(LogoutAccount::kLoggedOutTitle, LogoutAccount::kLoggedOutMessage,
+                                        kAlertLoggedOut, this);
+    LogoutAccount::wipeAfterLogout(true);
 }
 
 void KAVOSettingViewController::openStorePage() { ui::Application::shared().openURL(Constants::appStorePageURL()); }
