@@ -4,6 +4,7 @@
 #include "app/screens/log/LogScreens.h"
 #include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
+#include "platform/ui/Navigation.h"
 
 namespace KAVOStoryboard {
 
@@ -11,7 +12,12 @@ std::unique_ptr<ui::ScreenMap> make() {
     auto map = std::make_unique<ui::ScreenMap>();
     map->registerScreen(kLaunchScreen, [] { return std::make_shared<KAVOViewController>(); });
     map->setInitialScreen(kLaunchScreen);
-    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Modal);
+    // The main screen comes inside the bound app's navigation controller,
+    // which the screens it leads to are pushed onto.
+    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Custom, [](ui::StoryboardSegue& segue) {
+        segue.sourceViewController()->presentViewController(
+            std::make_shared<ui::NavigationController>(segue.destinationRef()), true);
+    });
     map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);

@@ -2,7 +2,8 @@
 # Draws the pictures of the settings, security log, help and safety classroom
 # screens with ImageMagick, each at scale 1 and 2 (name@2x):
 #   anying_img_3.png (120x60): the shield mark that shows when a list is pulled down;
-#   push_icon.png, yijian.png (40x40): the push and one-key rows of the settings;
+#   (the settings' push and one-key icons, push_icon and yijian, are the main
+#   screen's, drawn by make-hub-images.sh);
 #   wydl.png, xhdl.png, gwdl3.png (36x36): web login, messenger login, high-risk event;
 #   HorizMenuBG.png (320x41), HorizMenuButtonSeclected.png (107x41): the log's tab strip;
 #   banner1.jpg ... banner3.jpg (320x170): the classroom's carousel, each with its headline;
@@ -63,8 +64,6 @@ small() {  # name colour glyph scale
 
 for s in 1 2; do
   shield "$s"
-  round_icon push_icon.png 40 '#e8663d' '推' "$s"
-  round_icon yijian.png 40 '#2f8fd8' '键' "$s"
   round_icon wydl.png 36 '#3c7dd9' '网' "$s"
   round_icon xhdl.png 36 '#2aa876' '讯' "$s"
   round_icon gwdl3.png 36 '#d93a3a' '危' "$s"

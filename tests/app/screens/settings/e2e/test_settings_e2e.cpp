@@ -8,6 +8,7 @@
 
 #include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/start/KAVOStoryboard.h"
 #include "lib/json/JsonParser.h"
 #include "lib/json/JsonWriter.h"
 #include "platform/foundation/UserDefaults.h"
@@ -20,6 +21,9 @@ class SettingsEndToEnd : public ::testing::Test {
 protected:
     // A bound phone started on the main screen, then its settings opened.
     void openSettings() {
+        // The road starts on the main screen, whose own area may be missing from a build.
+        if (!KAVOStoryboard::make()->hasScreen(KAVOStoryboard::kMainScreen))
+            GTEST_SKIP() << "this build has no main screen to open the settings from";
         e2e::Options options;
         options.boundAccount = true;
         options.prepare = [] {
@@ -29,8 +33,30 @@ protected:
         };
         app = std::make_unique<e2e::AppSession>(options);
         ASSERT_TRUE(app->ok()) << app->error();
-        ASSERT_TRUE(app->tapText("设置", 60)) << app->log();
-        ASSERT_TRUE(app->waitForText("异常消息推送")) << app->log();
+        ASSERT_TRUE(app->waitForText("安全日志", 60)) << app->log();
+        // A tap while the main screen still slides in may miss its button: tap again.
+        bool open = false;
+        for (int attempt = 0; attempt < 4 && !open; ++attempt) {
+            ASSERT_TRUE(app->tapText("设置")) << app->log();
+            open = app->waitForText("异常消息推送", 8);
+        }
+        ASSERT_TRUE(open) << app->log();
+    }
+    // Drags the settings list up to its lower rows, then taps one of them
+    // until the screen it leads to shows `expected` (a tap while the list
+    // still moves only stops it).
+    bool tapLowerRow(const std::string& text, const std::string& expected) {
+        app->drag({160, 420}, {160, 120}, 15);
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (!app->tapText(text)) return false;
+            if (app->waitForText(expected, 8)) return true;
+        }
+        return false;
+    }
+    std::string shownList() {
+        std::string out;
+        for (const auto& t : app->shownTexts()) out += "[" + t.text + "]\n";
+        return out;
     }
     std::optional<e2e::ShownText> shown(const std::string& text) {
         for (const auto& t : app->shownTexts())
@@ -54,6 +80,7 @@ protected:
 
 TEST_F(SettingsEndToEnd, SwitchingPushNoticesOff) {
     openSettings();
+    if (IsSkipped() || HasFatalFailure()) return;
     // The server accepts the change (command 17, operation 1).
     app->server().control("script", "{\"command\": 17, \"reply\": \"true\"}");
     auto title = shown("异常消息推送");
@@ -73,8 +100,8 @@ TEST_F(SettingsEndToEnd, SwitchingPushNoticesOff) {
 
 TEST_F(SettingsEndToEnd, SendingAFeedbackText) {
     openSettings();
-    ASSERT_TRUE(app->tapText("意见反馈"));
-    ASSERT_TRUE(app->waitForText("您还可以输入200字"));
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(tapLowerRow("意见反馈", "您还可以输入200字"));
     app->type("Works well, thanks");
     app->pressReturn();
     ASSERT_TRUE(app->waitForText("发送成功")) << app->log();
@@ -87,25 +114,29 @@ TEST_F(SettingsEndToEnd, SendingAFeedbackText) {
     EXPECT_EQ(text.substr(text.size() - std::string(": Works well， thanks").size()), ": Works well， thanks");
     // Its button closes the screen, back on the settings.
     ASSERT_TRUE(app->tapText("确定"));
-    EXPECT_TRUE(app->waitForText("异常消息推送"));
+    EXPECT_TRUE(app->waitForText("意见反馈"));
+    EXPECT_TRUE(app->waitForTextGone("您还可以输入200字"));
 }
 
 TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     openSettings();
-    ASSERT_TRUE(app->tapText("使用帮助"));
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(tapLowerRow("使用帮助", "1.禾盾是什么？"));
     // The first answer, as the help file words it.
     std::ifstream file(testsupport::sourcePath("resources/text/help.txt"));
     std::string line, answer;
     while (std::getline(file, line))
         if (line == "1.禾盾是什么？" && std::getline(file, answer)) break;
     ASSERT_FALSE(answer.empty());
+    ASSERT_TRUE(app->waitForTextGone("关于禾盾"));  // the push has finished
     ASSERT_TRUE(app->tapText("1.禾盾是什么？"));
-    ASSERT_TRUE(app->waitForText(answer)) << app->log();
+    ASSERT_TRUE(app->waitForText(answer)) << shownList();
     EXPECT_TRUE(app->screenshot("help-e2e"));
 
     // Back to the settings, then the about page's licence.
-    app->tap({26, 42});
-    ASSERT_TRUE(app->tapText("关于禾盾"));
+    app->tap({14, 18});  // the back button
+    ASSERT_TRUE(app->waitForTextGone("1.禾盾是什么？"));
+    ASSERT_TRUE(tapLowerRow("关于禾盾", "许可协议")) << shownList();
     ASSERT_TRUE(app->tapText("许可协议"));
     ASSERT_TRUE(app->waitForTextGone("关于我们"));
     // The page fades in: white, with dark lines of text.
@@ -121,7 +152,7 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
                     if (p.r > 240 && p.g > 240 && p.b > 240) ++white;
                     if (p.r < 80 && p.g < 80 && p.b < 80) ++dark;
                 }
-            page = white > 20 * dark && dark > 100;
+            page = white > 3 * dark && dark > 50;
         }
         if (!page) app->waitForText("\x01 never shown", 0.2);
     }
