@@ -6,6 +6,7 @@
 namespace Deployment {
 
 const char* const kServerPath = "safeCenter.do";
+const char* const kAppStoreId = "603162001";
 const char* const kDefaultServerBaseAddress = "http://127.0.0.1:8780/safeCenter.do?";
 
 // The test key pair made by resources/keys/make-test-key.sh (a test checks
@@ -30,6 +31,29 @@ std::string serverBaseAddress() {
     if (v.ends_with("safeCenter.do")) return url + "?";
     if (url.back() != '/') url += '/';
     return url + kServerPath + "?";
+}
+
+namespace {
+
+// The server's root: the base address without its path and query.
+std::string serverRoot() {
+    std::string base = serverBaseAddress();
+    const size_t scheme = base.find("://");
+    const size_t path = base.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    if (path != std::string::npos) base.erase(path);
+    return base;
+}
+
+}  // namespace
+
+std::string storeLookupAddress() {
+    if (const char* env = std::getenv("QUENTA_STORE_URL"); env && *env) return env + std::string(kAppStoreId);
+    return serverRoot() + "/lookup?id=" + kAppStoreId;
+}
+
+std::string paymentAppStoreAddress() {
+    if (const char* env = std::getenv("QUENTA_PAYMENT_APP_STORE_URL"); env && *env) return env;
+    return serverRoot() + "/store/korvex";
 }
 
 }  // namespace Deployment

@@ -13,6 +13,16 @@ namespace Deployment {
 // else is read as the server root and gets "/safeCenter.do?".
 std::string serverBaseAddress();
 
+// The store's public look-up of this app's newest version: $QUENTA_STORE_URL
+// followed by the app's store identifier, else the look-up beside the
+// security server ("<server root>/lookup?id=<id>").
+std::string storeLookupAddress();
+// The store page of the payment client app: $QUENTA_PAYMENT_APP_STORE_URL,
+// else the page beside the security server ("<server root>/store/korvex").
+std::string paymentAppStoreAddress();
+// This app's identifier in the store.
+extern const char* const kAppStoreId;
+
 // The built-in default, used when QUENTA_SERVER_URL is not set.
 extern const char* const kDefaultServerBaseAddress;
 // The last part of the path: "safeCenter.do".

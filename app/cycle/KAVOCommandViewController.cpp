@@ -219,7 +219,7 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
         reportInvalidReply(cmd);
         return;
     }
-    Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
     reply.text = *text;

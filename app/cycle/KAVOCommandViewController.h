@@ -102,6 +102,9 @@ struct ScreenCommand {
     bool emptyContentIsInvalid = false;
     // A request error ends the handling silently after the wrapper test.
     bool stopOnRequestError = false;
+    // The reply's "result" 201 wipes the app (the remote log-out); a few
+    // background replies are not looked at for it.
+    bool testsRemoteLogOut = true;
     // Handshake answer "10" (and a URL that cannot be built).
     FailureReport handshakeFailure = FailureReport::alert("警告");
     // A body that is not the reply wrapper, or content that does not decipher.

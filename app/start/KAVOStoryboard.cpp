@@ -1,5 +1,6 @@
 #include "app/start/KAVOStoryboard.h"
 
+#include "app/screens/hub/HubScreens.h"
 #include "app/screens/info/InfoScreens.h"
 #include "app/screens/log/LogScreens.h"
 #include "app/screens/settings/SettingsScreens.h"
@@ -23,6 +24,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
     // Each area of app/screens/ adds its screens and their segues here with
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
+    registerHubScreens(*map);
     registerSettingsScreens(*map);
     registerLogScreens(*map);
     registerInfoScreens(*map);

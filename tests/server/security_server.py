@@ -176,8 +176,11 @@ COMMANDS = {
 #   reset(state)  sets up its own members of the state (called at every reset)
 #   CONTROL   {name: handler(server, method, body) -> (status, obj)}, served
 #             as /_control/<name>
-# A number or control name may be defined once only.
+#   ROUTES    {path: handler(server, query) -> (status, content type, body)},
+#             plain GET resources beside the security server (pictures, look-ups)
+# A number, control name or path may be defined once only.
 CONTROL = {}
+ROUTES = {}
 AREAS = []
 
 
@@ -200,6 +203,10 @@ def load_areas():
             if control in CONTROL:
                 raise RuntimeError("control %r is defined twice (%s)" % (control, name))
             CONTROL[control] = handler
+        for path, handler in getattr(module, "ROUTES", {}).items():
+            if path in ROUTES:
+                raise RuntimeError("route %r is defined twice (%s)" % (path, name))
+            ROUTES[path] = handler
         AREAS.append(module)
 
 
@@ -263,6 +270,10 @@ class Handler(BaseHTTPRequestHandler):
             return self.control("GET", url.path[len("/_control/"):])
         if url.path == self.server.base_path + "/safeCenter.do":
             return self.safe_center(url)
+        if url.path in ROUTES:
+            query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+            status, content_type, body = ROUTES[url.path](self.server, query)
+            return self.send_body(status, body, content_type)
         self.send_body(404, "not found", "text/plain")
 
     def do_POST(self):

@@ -17,6 +17,7 @@ std::vector<ScreenShot> appScreenShots() {
     launch.inNavigation = false;
     entries.push_back(launch);
 
+    addHubScreenShots(entries);
     addSettingsScreenShots(entries);
     return entries;
 }

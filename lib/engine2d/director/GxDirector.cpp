@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
@@ -28,7 +29,17 @@ GxDirector& GxDirector::sharedDirector() {
 
 GxDirector::GxDirector() {
     scheduler_ = GxEnvironment::shared().scheduler();
+    actionManager_ = GxEnvironment::shared().actionManager();
+    scheduleActionManager();
     GxEnvironment::shared().contentScaleFactor = 1;
+}
+
+// The actions are stepped first in every frame, and never paused.
+void GxDirector::scheduleActionManager() {
+    if (!scheduler_ || !actionManager_) return;
+    GxActionManager* m = actionManager_.get();
+    scheduler_->scheduleUpdateForTarget(
+        actionManager_, [m](float dt) { m->update(dt); }, std::numeric_limits<int>::min(), false);
 }
 
 GxDirector::~GxDirector() {
@@ -44,8 +55,10 @@ std::string GxDirector::description() const {
 }
 
 void GxDirector::setScheduler(std::shared_ptr<GxScheduler> s) {
+    if (scheduler_ && actionManager_) scheduler_->unscheduleUpdateForTarget(actionManager_.get());
     scheduler_ = std::move(s);
     GxEnvironment::shared().setScheduler(scheduler_);
+    scheduleActionManager();
 }
 
 void GxDirector::setView(const std::shared_ptr<GxGLView>& view) {

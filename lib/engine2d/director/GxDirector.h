@@ -84,6 +84,7 @@ public:
     const std::shared_ptr<foundation::DisplayLink>& displayLink() const { return displayLink_; }
     const std::shared_ptr<GxScheduler>& scheduler() const { return scheduler_; }
     void setScheduler(std::shared_ptr<GxScheduler> s);
+    const std::shared_ptr<GxActionManager>& actionManager() const { return actionManager_; }
 
     // Projection and GL defaults.
     int projection() const { return projection_; }
@@ -124,6 +125,7 @@ public:
 
 private:
     void setNextScene();
+    void scheduleActionManager();
     void calculateDeltaTime();
     void showStats();
     void calculateMPF();
@@ -145,6 +147,7 @@ private:
     GxDirectorDelegate* delegate_ = nullptr;
     Size winSizeInPoints_, winSizeInPixels_;
     std::shared_ptr<GxScheduler> scheduler_;
+    std::shared_ptr<GxActionManager> actionManager_;
     std::shared_ptr<GxGLView> view_;
     uint64_t viewContextId_ = 0;
     bool isContentScaleSupported_ = false;

@@ -3,11 +3,12 @@
 // gradient along a vector.
 
 #include "lib/engine2d/mathlib/Types.h"
+#include "lib/engine2d/nodes/GxProtocols.h"
 #include "lib/engine2d/nodes/GxScene.h"
 
 namespace engine2d {
 
-class GxLayerColor : public GxLayer {
+class GxLayerColor : public GxLayer, public GxRGBAProtocol {
 public:
     static std::shared_ptr<GxLayerColor> layerWithColor(gxColor4B color, float width, float height);
     // Sized to the window.
@@ -21,10 +22,10 @@ public:
     void changeWidth(float w) { setContentSize({w, contentSize_.height}); }
     void changeHeight(float h) { setContentSize({contentSize_.width, h}); }
     void changeWidthHeight(float w, float h) { setContentSize({w, h}); }
-    gxColor3B color() const { return color_; }
-    void setColor(gxColor3B c);
-    uint8_t opacity() const { return opacity_; }
-    void setOpacity(uint8_t o);
+    gxColor3B color() const override { return color_; }
+    void setColor(gxColor3B c) override;
+    uint8_t opacity() const override { return opacity_; }
+    void setOpacity(uint8_t o) override;
     gxBlendFunc blendFunc() const { return blendFunc_; }
     void setBlendFunc(gxBlendFunc b) { blendFunc_ = b; }
     // The four corners (0,0), (w,0), (0,h), (w,h) and their colours.

@@ -12,4 +12,13 @@ std::shared_ptr<GxScheduler> GxEnvironment::scheduler() {
     return scheduler_;
 }
 
+GxEnvironment::~GxEnvironment() {
+    if (actionManager_) actionManager_->removeAllActions();
+}
+
+std::shared_ptr<GxActionManager> GxEnvironment::actionManager() {
+    if (!actionManager_) actionManager_ = std::make_shared<GxActionManager>();
+    return actionManager_;
+}
+
 }  // namespace engine2d

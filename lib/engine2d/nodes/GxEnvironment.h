@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "lib/engine2d/actionmanager/GxActionManager.h"
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/scheduler/GxScheduler.h"
 
@@ -13,9 +14,15 @@ namespace engine2d {
 
 struct GxEnvironment {
     static GxEnvironment& shared();
+    GxEnvironment() = default;
+    // Drops every running action: nodes and their actions hold each other.
+    ~GxEnvironment();
     // Made on first use; the director ticks this one.
     std::shared_ptr<GxScheduler> scheduler();
     void setScheduler(std::shared_ptr<GxScheduler> s) { scheduler_ = std::move(s); }
+    // Made on first use; the director schedules its update on the scheduler
+    // before every other update.
+    std::shared_ptr<GxActionManager> actionManager();
 
     Size winSize;
     float contentScaleFactor = 1;
@@ -25,6 +32,7 @@ struct GxEnvironment {
 
 private:
     std::shared_ptr<GxScheduler> scheduler_;
+    std::shared_ptr<GxActionManager> actionManager_;
 };
 
 }  // namespace engine2d

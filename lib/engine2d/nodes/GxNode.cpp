@@ -22,6 +22,7 @@ GxNode::~GxNode() {
 }
 
 bool GxNode::init() {
+    setActionManager(GxEnvironment::shared().actionManager());
     setScheduler(GxEnvironment::shared().scheduler());
     return true;
 }
@@ -198,6 +199,7 @@ void GxNode::onExit() {
 }
 
 void GxNode::cleanup() {
+    stopAllActions();
     unscheduleAllSelectors();
     if (!children_) return;
     auto all = children_->slots();
@@ -235,10 +237,44 @@ void GxNode::unscheduleAllSelectors() {
 
 void GxNode::resumeSchedulerAndActions() {
     if (scheduler_) scheduler_->resumeTarget(this);
+    if (actionManager_) actionManager_->resumeTarget(this);
 }
 
 void GxNode::pauseSchedulerAndActions() {
     if (scheduler_) scheduler_->pauseTarget(this);
+    if (actionManager_) actionManager_->pauseTarget(this);
+}
+
+void GxNode::setActionManager(std::shared_ptr<GxActionManager> m) {
+    if (m == actionManager_) return;
+    stopAllActions();
+    actionManager_ = std::move(m);
+}
+
+GxActionRef GxNode::runAction(const GxActionRef& action) {
+    GX_ASSERT(kModule, action != nullptr, "Argument must be non-nil");
+    if (action && actionManager_) actionManager_->addAction(action, shared_from_this(), !isRunning_);
+    return action;
+}
+
+void GxNode::stopAllActions() {
+    if (actionManager_) actionManager_->removeAllActionsFromTarget(this);
+}
+
+void GxNode::stopAction(const GxAction* action) {
+    if (actionManager_) actionManager_->removeAction(action, this);
+}
+
+void GxNode::stopActionByTag(int tag) {
+    if (actionManager_) actionManager_->removeActionByTag(tag, this);
+}
+
+GxActionRef GxNode::getActionByTag(int tag) const {
+    return actionManager_ ? actionManager_->getActionByTag(tag, this) : nullptr;
+}
+
+unsigned GxNode::numberOfRunningActions() const {
+    return actionManager_ ? actionManager_->numberOfRunningActionsInTarget(this) : 0;
 }
 
 void GxNode::visit() {

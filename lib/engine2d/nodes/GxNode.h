@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "lib/engine2d/actionmanager/GxActionManager.h"
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/scheduler/GxScheduler.h"
 #include "lib/engine2d/support/GxArray.h"
@@ -132,6 +133,24 @@ public:
     void resumeSchedulerAndActions();
     void pauseSchedulerAndActions();
 
+    // Actions, on the node's action manager (the shared one unless set).
+    const std::shared_ptr<GxActionManager>& actionManager() const { return actionManager_; }
+    // A different manager first stops every action on the old one.
+    void setActionManager(std::shared_ptr<GxActionManager> m);
+    // Starts the action on this node (paused while the node is not running)
+    // and returns it.
+    GxActionRef runAction(const GxActionRef& action);
+    template <class A>
+    std::shared_ptr<A> runAction(const std::shared_ptr<A>& action) {
+        runAction(GxActionRef(action));
+        return action;
+    }
+    void stopAllActions();
+    void stopAction(const GxAction* action);
+    void stopActionByTag(int tag);
+    GxActionRef getActionByTag(int tag) const;
+    unsigned numberOfRunningActions() const;
+
     // Drawing and transforms.
     virtual void draw() {}
     virtual void visit();
@@ -171,6 +190,7 @@ protected:
     int glServerState_ = 8;
     unsigned orderOfArrival_ = 0;
     std::shared_ptr<GxScheduler> scheduler_;
+    std::shared_ptr<GxActionManager> actionManager_;
     bool isRunning_ = false, isTransformDirty_ = true, isInverseDirty_ = true, visible_ = true,
          ignoreAnchorPointForPosition_ = false, isReorderChildDirty_ = false;
 };

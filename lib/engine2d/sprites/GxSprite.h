@@ -8,6 +8,7 @@
 
 #include "lib/engine2d/mathlib/Types.h"
 #include "lib/engine2d/nodes/GxNode.h"
+#include "lib/engine2d/nodes/GxProtocols.h"
 
 namespace engine2d {
 
@@ -18,7 +19,7 @@ class GxSpriteFrame;
 
 constexpr unsigned kGxSpriteIndexNotInitialized = 0xFFFFFFFF;
 
-class GxSprite : public GxNode {
+class GxSprite : public GxNode, public GxRGBAProtocol {
 public:
     static std::shared_ptr<GxSprite> spriteWithTexture(std::shared_ptr<GxTexture2D> texture);
     static std::shared_ptr<GxSprite> spriteWithTexture(std::shared_ptr<GxTexture2D> texture, Rect rect);
@@ -53,12 +54,12 @@ public:
     void updateBlendFunc();
 
     // Colour and opacity.
-    gxColor3B color() const { return opacityModifyRGB_ ? colorUnmodified_ : color_; }
-    void setColor(gxColor3B c);
-    uint8_t opacity() const { return opacity_; }
-    void setOpacity(uint8_t o);
-    bool doesOpacityModifyRGB() const { return opacityModifyRGB_; }
-    void setOpacityModifyRGB(bool b);
+    gxColor3B color() const override { return opacityModifyRGB_ ? colorUnmodified_ : color_; }
+    void setColor(gxColor3B c) override;
+    uint8_t opacity() const override { return opacity_; }
+    void setOpacity(uint8_t o) override;
+    bool doesOpacityModifyRGB() const override { return opacityModifyRGB_; }
+    void setOpacityModifyRGB(bool b) override;
     void updateColor();
 
     // Display frames.

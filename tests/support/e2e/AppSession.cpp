@@ -186,13 +186,14 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
                                                           : options.program};
     if (options.tall) argv.push_back("--tall");
     argv.insert(argv.end(), options.args.begin(), options.args.end());
-    x_->app = std::make_unique<Child>(
-        argv,
-        std::vector<std::string>{"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "QUENTA_HOME=" + home_,
+    std::vector<std::string> env{"DISPLAY=" + display,
+                                 "SDL_VIDEODRIVER=x11",
+                                 "QUENTA_HOME=" + home_,
                                  "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
                                  "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
-                                 "QUENTA_VIEW_LIST=" + listPath_},
-        dir_ + "/quenta.log");
+                                 "QUENTA_VIEW_LIST=" + listPath_};
+    env.insert(env.end(), options.env.begin(), options.env.end());
+    x_->app = std::make_unique<Child>(argv, env, dir_ + "/quenta.log");
     if (x_->app->pid() <= 0) {
         fail("the program could not be started");
         return;

@@ -33,6 +33,8 @@ struct Options {
     std::vector<std::string> args;
     // The program to start; empty: the app (<build>/app/quenta).
     std::string program;
+    // More environment for the program ("NAME=value"), e.g. QUENTA_CAMERA.
+    std::vector<std::string> env;
     // Called with the home folder before the program starts (the process's
     // QUENTA_HOME points there meanwhile), to seed more store rows or defaults.
     std::function<void()> prepare;

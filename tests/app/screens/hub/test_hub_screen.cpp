@@ -1,0 +1,455 @@
+// The main screen on the screen fixture: a bound account, the test server,
+// the manual clock and the headless window.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/core/Constants.h"
+#include "app/core/GetOtp.h"
+#include "app/core/SharedScreenState.h"
+#include "app/core/StoreKeys.h"
+#include "app/screens/hub/HubScreens.h"
+#include "app/screens/hub/KAVOMainFrameViewController.h"
+#include "lib/json/JsonParser.h"
+#include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/Time.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/AlertView.h"
+#include "tests/support/screens/ScreenFixture.h"
+
+namespace {
+
+using Hub = KAVOMainFrameViewController;
+
+foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
+
+class HubTest : public screentest::ScreenFixture {
+protected:
+    void SetUp() override {
+        ScreenFixture::SetUp();
+        if (HasFatalFailure()) return;
+        foundation::TimeZone::setLocal(foundation::TimeZone::fixed(8 * 3600));
+        // Not the first start of this build (which would settle the payment
+        // state and take the code off the home page).
+        Constants::initPersonalUseCheckAndRateVar();
+        defaults().setInteger("korvxboundstate", 3);
+        Constants::upDateDBSetValue("1", StoreKeys::otpFast);
+        Constants::upDateDBSetValue("0", StoreKeys::keyLogin);
+        map = std::make_unique<ui::ScreenMap>();
+        registerHubScreens(*map);
+    }
+    void TearDown() override {
+        hub.reset();
+        ScreenFixture::TearDown();
+        foundation::TimeZone::setLocal(std::nullopt);
+    }
+    void showHub() {
+        hub = std::dynamic_pointer_cast<Hub>(show(*map, "KAVOMainFrameViewController"));
+        ASSERT_TRUE(hub);
+    }
+    // The hub part of the server's state.
+    foundation::Value hubState() { return *JsonParser().objectWithString(server().controlGet("hub")); }
+    int count(int command, const char* op = nullptr) {
+        int n = 0;
+        for (const foundation::Value& entry : serverLog()) {
+            if (entry.get("command")->intValue() != command) continue;
+            const foundation::Value* fields = entry.get("fields");
+            if (op && !(fields->asArray() && fields->asArray()->size() > 1 && fields->at(1)->description() == op))
+                continue;
+            ++n;
+        }
+        return n;
+    }
+    bool waitForCommand(int command, int times = 1, const char* op = nullptr) {
+        return waitFor([&] { return count(command, op) >= times; });
+    }
+    // Lets the replies of the requests the server has answered arrive.
+    void settleReplies() {
+        waitFor([] { return false; }, 0.4);
+    }
+    ui::AlertView* alertTitled(const std::string& title) {
+        for (ui::AlertView* a : ui::AlertView::visibleAlerts())
+            if (a->title() == title) return a;
+        return nullptr;
+    }
+    std::string store(const char* key) { return Constants::getValueFromDBByKey(key).value_or("<no store>"); }
+    // A pending login made `age` seconds ago by the server's clock.
+    std::string pending(long long timeMs, const char* business = "登录", const char* checkid = nullptr) {
+        std::string entry =
+            "{\"time\": " + std::to_string(timeMs) + ", \"location\": \"杭州\", \"business\": \"" + business + "\"";
+        if (checkid) entry += std::string(", \"checkid\": \"") + checkid + "\"";
+        return entry + "}";
+    }
+    long long nowMs() { return (long long)clock().now() * 1000; }
+
+    std::unique_ptr<ui::ScreenMap> map;
+    std::shared_ptr<Hub> hub;
+};
+
+TEST_F(HubTest, ShowsTheAccountAndTheLiveCodeWhichTurnsAtTheWindowBoundary) {
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->nameLabel()->text() == "小禾"; }));
+    EXPECT_EQ(hub->phoneLabel()->text(), "13812345678");
+    EXPECT_EQ(store(StoreKeys::username), "小禾");
+    EXPECT_FALSE(hub->otpLabel()->isHidden());
+    EXPECT_EQ(hub->otpLabel()->text(), GetOtp::otpCreate(account().bid, account().difftime));
+    // Icons of the seeded account: push on, no start PIN, no quick verify.
+    EXPECT_FALSE(hub->smallImg(0)->isHidden());
+    EXPECT_EQ(hub->smallImg(0)->accessibilityLabel(), "push_icon");
+    EXPECT_TRUE(hub->smallImg(1)->isHidden());
+
+    // The manual clock starts 20 s into a window: the code holds for 9 s more
+    // and turns on the 10th.
+    const std::string first = hub->otpLabel()->text();
+    driver().advance(9.0);
+    EXPECT_EQ(hub->otpLabel()->text(), first);
+    driver().advance(1.0);
+    EXPECT_NE(hub->otpLabel()->text(), first);
+    EXPECT_EQ(hub->otpLabel()->text(), GetOtp::otpCreate(account().bid, account().difftime));
+
+    // The account data are asked for on every appearance.
+    hub->viewWillDisappear(false);
+    EXPECT_FALSE(hub->codeTimerRunning());
+    hub->viewWillAppear(false);
+    EXPECT_TRUE(waitForCommand(14, 2, "1"));
+}
+
+TEST_F(HubTest, CodeAreaHiddenWhileTheBindingIsNotUsable) {
+    defaults().setInteger("korvxboundstate", 2);
+    showHub();
+    EXPECT_TRUE(hub->otpLabel()->isHidden());
+    EXPECT_FALSE(hub->codeTimerRunning());
+    defaults().setInteger("korvxboundstate", 10);
+    hub->showFast();
+    EXPECT_FALSE(hub->otpLabel()->isHidden());
+    EXPECT_TRUE(hub->codeTimerRunning());
+}
+
+TEST_F(HubTest, MissingNameAndShortPhoneAreShownAndStoredAsTheirStandIns) {
+    server().control("hub", R"({"user": {"name": "", "phone": "1381234"}})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->nameLabel()->text() == "安全中心"; }));
+    EXPECT_EQ(hub->phoneLabel()->text(), "未绑定");
+    EXPECT_EQ(store(StoreKeys::username), "安全中心");
+    EXPECT_EQ(store(StoreKeys::phoneNo), "未绑定");
+}
+
+TEST_F(HubTest, PaymentVerificationTurnedOffByTheServerHidesTheCode) {
+    defaults().setInteger("korvxboundstate", 10);
+    defaults().setInteger("laststate", 10);
+    server().control("hub", R"({"user": {"otp": false}})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return defaults().integerForKey("korvxboundstate") == 0; }));
+    EXPECT_EQ(defaults().integerForKey("laststate"), 0);
+    EXPECT_TRUE(hub->otpLabel()->isHidden());
+}
+
+TEST_F(HubTest, SpokenDigitsPlayInOrderAtTheirSpacingAndASecondPressIsIgnored) {
+    showHub();
+    const std::string code = hub->otpLabel()->text();
+    ASSERT_EQ(code.size(), 6u);
+    ASSERT_TRUE(driver().tapAccessibilityLabel("朗读口令"));
+    EXPECT_FALSE(hub->showOtpBtn()->isEnabled());
+    EXPECT_DOUBLE_EQ(hub->otpBeeper()->alpha(), 0.15);
+    driver().advance(1.0);
+    hub->playerSound();  // while speaking: nothing more is queued
+    driver().advance(2.1);
+    const auto& played = hub->speaker().played();
+    ASSERT_EQ(played.size(), 6u);
+    for (size_t i = 0; i < played.size(); ++i) {
+        EXPECT_EQ(played[i].digit, code[i] - '0');
+        EXPECT_TRUE(played[i].audible) << "digit " << i;
+        if (i) {
+            EXPECT_NEAR(played[i].at - played[i - 1].at, 0.6, 1e-6);
+        }
+    }
+    // Ready again one second after the last digit's turn (4.6 s in all).
+    driver().advance(1.3);
+    EXPECT_FALSE(hub->showOtpBtn()->isEnabled());
+    driver().advance(0.25);
+    EXPECT_TRUE(hub->showOtpBtn()->isEnabled());
+    EXPECT_DOUBLE_EQ(hub->otpBeeper()->alpha(), 1.0);
+    EXPECT_EQ(hub->speaker().played().size(), 6u);
+}
+
+class HubVerifyTest : public HubTest {
+protected:
+    void SetUp() override {
+        HubTest::SetUp();
+        if (HasFatalFailure()) return;
+        Constants::upDateDBSetValue("1", StoreKeys::keyLogin);
+        // The server's clock is the device's.
+        server().control("clock", "{\"time\": " + std::to_string((long long)clock().now()) + "}");
+    }
+};
+
+TEST_F(HubVerifyTest, PollsEverySixSecondsOnlyWhileTheGateIsOpen) {
+    showHub();
+    ASSERT_TRUE(waitForCommand(21, 1));
+    EXPECT_TRUE(hub->isPolling());
+    driver().advance(6.0);
+    ASSERT_TRUE(waitForCommand(21, 2));
+    driver().advance(5.9);
+    settleReplies();
+    EXPECT_EQ(count(21), 2);
+    driver().advance(0.1);
+    ASSERT_TRUE(waitForCommand(21, 3));
+    // The one-key-verify tab holds the gate: no polls.
+    SharedScreenState::SEIZE_MAIN_PULLING() = 1;
+    driver().advance(12.0);
+    settleReplies();
+    EXPECT_EQ(count(21), 3);
+    SharedScreenState::SEIZE_MAIN_PULLING() = 0;
+    // Switched off: the poller stops and the gate closes; a quick off and on
+    // leaves one poller.
+    Constants::upDateDBSetValue("0", StoreKeys::keyLogin);
+    hub->viewWillAppear(false);
+    EXPECT_FALSE(hub->isPolling());
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 1);
+    Constants::upDateDBSetValue("1", StoreKeys::keyLogin);
+    hub->viewWillAppear(false);
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitForCommand(21, 4));
+    driver().advance(6.0);
+    ASSERT_TRUE(waitForCommand(21, 5));
+    settleReplies();
+    EXPECT_EQ(count(21), 5);
+}
+
+TEST_F(HubVerifyTest, ThreeRequestsWithTheLastIgnoredRaiseTheSecondAndLetGoApprovesIt) {
+    const long long t = nowMs() - 10'700;  // made 10.7 s ago
+    server().control("hub", "{\"pending\": [" + pending(t + 5000, "支付", "C3") + "]}");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+    ASSERT_TRUE(driver().tapText("忽略"));
+    driver().advance(0.5);
+    EXPECT_FALSE(hub->hasCountdownTimer());
+    server().control("hub", "{\"clear_pending\": true, \"pending\": [" + pending(t - 3000, "登录", "C1") + ", " +
+                                pending(t, "修改密码", "C2") + ", " + pending(t + 5000, "支付", "C3") + "]}");
+    driver().advance(5.5);
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+    EXPECT_EQ(hub->verifyAlert()->title(), "一键校验请求");
+    EXPECT_EQ(hub->verifyAlert()->message(), "时间：" +
+                                                 foundation::formatDate(double(t / 1000), "yyyy-MM-dd HH:mm:ss") +
+                                                 "\n地点：杭州\n操作：修改密码\n剩余有效时间：43秒");
+    EXPECT_EQ(hub->okvCountDown(), 43);
+    driver().advance(1.0);
+    EXPECT_EQ(hub->okvCountDown(), 42);
+    EXPECT_NE(hub->verifyAlert()->message().find("剩余有效时间：42秒"), std::string::npos);
+
+    ASSERT_TRUE(driver().tapText("放行"));
+    ASSERT_TRUE(waitFor([&] { return alertTitled("成功") != nullptr; }));
+    EXPECT_EQ(alertTitled("成功")->message(), "放行操作成功");
+    foundation::Value state = hubState();
+    ASSERT_EQ(state.get("approvals")->asArray()->size(), 1u);
+    EXPECT_EQ(state.get("approvals")->at(0)->get("checkid")->description(), "C2");
+    EXPECT_FALSE(hub->hasCountdownTimer());
+    EXPECT_TRUE(hub->pendingRequests().empty());
+    // The let-go ran after a handshake, and polling resumes when its overlay has gone.
+    EXPECT_EQ(count(0), 1);
+    ASSERT_TRUE(waitFor([&] { return !hub->hud(Hub::kTagLetGo) || !hub->hud(Hub::kTagLetGo)->taskInProgress(); }));
+    driver().advance(0.4);
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
+    // A tick after the list was emptied changes nothing.
+    hub->timerIntervalFunction();
+    EXPECT_EQ(hub->okvCountDown(), 0);
+}
+
+TEST_F(HubVerifyTest, ARequestRunsOutAtZeroAndStaysIgnored) {
+    server().control("hub", "{\"pending\": [" + pending(nowMs() - 57'000) + "]}");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+    EXPECT_EQ(hub->okvCountDown(), 3);
+    driver().advance(3.0);
+    EXPECT_EQ(hub->okvCountDown(), 0);
+    driver().advance(0.5);
+    EXPECT_FALSE(hub->verifyAlert()->isVisible());
+    EXPECT_FALSE(hub->hasCountdownTimer());
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
+    // The next poll lists it again; it is not raised.
+    driver().advance(6.0);
+    ASSERT_TRUE(waitForCommand(21, 2));
+    settleReplies();
+    EXPECT_FALSE(hub->verifyAlert()->isVisible());
+    EXPECT_TRUE(hubState().get("approvals")->asArray()->empty());
+}
+
+TEST_F(HubVerifyTest, AFailedLetGoTellsTheUserAndReopensTheGate) {
+    server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", "X1") + "]}");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+    script({{"command", 19}, {"reply", foundation::Dictionary{{"isSuccess", false}}}});
+    ASSERT_TRUE(driver().tapText("放行"));
+    ASSERT_TRUE(waitFor([&] { return alertTitled("错误") != nullptr; }));
+    EXPECT_EQ(alertTitled("错误")->message(), "放行操作失败");
+    ASSERT_TRUE(waitFor([&] { return !hub->hud(Hub::kTagLetGo) || !hub->hud(Hub::kTagLetGo)->taskInProgress(); }));
+    driver().advance(0.4);
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
+}
+
+TEST_F(HubTest, PaymentHandBackTable) {
+    struct Case {
+        const char* token;  // nullptr: none stored
+        const char* message;
+    };
+    const Case cases[] = {
+        {"kverror:余额不足", "余额不足"}, {"kverror:", "操作中断，请重试"}, {nullptr, "操作中断，请重试"}};
+    showHub();
+    for (const Case& c : cases) {
+        defaults().setInteger("korvxboundstate", 1);
+        defaults().setInteger("laststate", 3);
+        if (c.token)
+            defaults().setString("korvextoken", c.token);
+        else
+            defaults().removeObjectForKey("korvextoken");
+        hub->viewDidAppear(false);
+        ui::AlertView* alert = alertTitled("开通付款验证失败");
+        ASSERT_TRUE(alert) << (c.token ? c.token : "nil");
+        EXPECT_EQ(alert->message(), c.message);
+        EXPECT_EQ(defaults().integerForKey("korvxboundstate"), 3);
+        EXPECT_EQ(defaults().stringForKey("korvextoken"), std::optional<std::string>(""));
+        alert->clickButtonAtIndex(0);
+        driver().advance(0.5);
+    }
+    settleReplies();
+    EXPECT_EQ(count(33), 0);
+}
+
+TEST_F(HubTest, PaymentVerificationCompletesWithCommand33) {
+    defaults().setInteger("korvxboundstate", 1);
+    defaults().setInteger("laststate", 3);
+    defaults().setString("korvextoken", "T123");
+    // The server's clock runs 10 s ahead of the phone's.
+    server().control("clock", "{\"time\": " + std::to_string((long long)clock().now() + 10) + "}");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return alertTitled("提示") != nullptr; }));
+    EXPECT_EQ(alertTitled("提示")->message(), "岚付通付款验证开通成功");
+    EXPECT_EQ(defaults().integerForKey("korvxboundstate"), 10);
+    EXPECT_EQ(defaults().integerForKey("laststate"), 10);
+    EXPECT_EQ(store(StoreKeys::diffTime), "10");
+    EXPECT_EQ(store(StoreKeys::otpFast), "1");
+    EXPECT_EQ(hub->otpLabel()->text(), GetOtp::otpCreate(account().bid, "10"));
+    EXPECT_EQ(hubState().get("korvex_tokens")->at(0)->description(), "T123");
+    EXPECT_EQ(hub->smallImg(1)->accessibilityLabel(), "pay_icon");
+}
+
+TEST_F(HubTest, AFailedCommand33EndsItsOverlayAndKeepsTheRestoredState) {
+    defaults().setInteger("korvxboundstate", 1);
+    defaults().setInteger("laststate", 3);
+    defaults().setString("korvextoken", "T9");
+    script({{"command", 33}, {"fault", "http500"}});
+    showHub();
+    ASSERT_TRUE(waitForCommand(33));
+    ASSERT_TRUE(waitFor([&] { return !hub->hud(Hub::kTagKorvex) || !hub->hud(Hub::kTagKorvex)->taskInProgress(); }));
+    EXPECT_EQ(defaults().integerForKey("korvxboundstate"), 3);
+    EXPECT_EQ(alertTitled("提示"), nullptr);
+    driver().advance(0.4);
+    // A refusal shows the server's own message.
+    defaults().setInteger("korvxboundstate", 1);
+    defaults().setString("korvextoken", "T10");
+    server().control("hub", R"({"korvex": {"result": 415, "message": "该账户暂不支持"}})");
+    hub->viewDidAppear(false);
+    ASSERT_TRUE(waitFor([&] { return alertTitled("提示") != nullptr; }));
+    EXPECT_EQ(alertTitled("提示")->message(), "该账户暂不支持");
+    EXPECT_EQ(defaults().integerForKey("korvxboundstate"), 3);
+}
+
+TEST_F(HubTest, LockOverlayAcrossTheHourAndAlignedWithTheServer) {
+    // 08:30 in +08:00; the server reports hour 8 locked while none is stored.
+    clock().setWallTime(1700008200);
+    server().control("hub", R"({"user": {"duration": 256, "enabletime": 1700000000000}})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return defaults().integerForKey("accountlock") == 256; }));
+    EXPECT_EQ(defaults().dateForKey("alldayaclocktime")->seconds, 1700000000);
+    EXPECT_FALSE(hub->dimLayer()->isHidden());
+    EXPECT_EQ(hub->smallImg(1)->accessibilityLabel(), "zzsd");
+    // One minute after 09:00 the overlay is looked at again and goes.
+    driver().advance(1858);
+    EXPECT_FALSE(hub->dimLayer()->isHidden());
+    driver().advance(3);
+    EXPECT_TRUE(hub->dimLayer()->isHidden());
+
+    // A reply without "duration" leaves the stored mask alone.
+    server().control("hub", R"({"user": {"duration": null}})");
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitForCommand(14, 2, "1"));
+    settleReplies();
+    EXPECT_EQ(defaults().integerForKey("accountlock"), 256);
+    // The server's lock lifted: both values go.
+    server().control("hub", R"({"user": {"duration": 0}})");
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitFor([&] { return defaults().integerForKey("accountlock") == 0; }));
+    EXPECT_FALSE(defaults().objectForKey("alldayaclocktime"));
+}
+
+TEST_F(HubTest, BadgeShowsTheCountHidesZeroAndKeepsItOnFailure) {
+    server().control("hub", R"({"user": {"count": 12}})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->customBadge() != nullptr; }));
+    EXPECT_EQ(hub->customBadge()->badgeText(), "12");
+    EXPECT_FALSE(hub->customBadge()->isHidden());
+    EXPECT_EQ(hub->customBadge()->center().x, 290);
+    EXPECT_EQ(hub->customBadge()->center().y, 160);
+    CustomBadge* first = hub->customBadge();
+    script({{"command", 14}, {"fault", "drop"}});  // the badge request goes first
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitFor([&] { return hub->customBadge() != first; }));
+    EXPECT_EQ(hub->customBadge()->badgeText(), "12");
+    server().control("hub", R"({"user": {"count": 0}})");
+    CustomBadge* second = hub->customBadge();
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitFor([&] { return hub->customBadge() != second; }));
+    EXPECT_TRUE(hub->customBadge()->isHidden());
+}
+
+TEST_F(HubTest, AdvertShownOnlyWhileTheHubIsVisible) {
+    showHub();
+    ASSERT_TRUE(waitFor([] { return !DnNotificationManager::sharedManager().notificationQueueForAD().empty(); }));
+    EXPECT_EQ(store(StoreKeys::adversion), "2");
+    // Seen: the next appearance is offered nothing.
+    hub->viewWillDisappear(false);
+    EXPECT_TRUE(DnNotificationManager::sharedManager().notificationQueueForAD().empty());
+
+    // A new advert whose picture arrives after the hub has gone.
+    server().control("hub", R"({"advert": {"version": "3"}})");
+    hub->viewWillAppear(false);
+    hub->viewWillDisappear(false);
+    ASSERT_TRUE(waitFor([&] { return store(StoreKeys::adversion) == "3"; }));
+    settleReplies();
+    EXPECT_TRUE(DnNotificationManager::sharedManager().notificationQueueForAD().empty());
+
+    // A picture that does not decode queues nothing.
+    server().control("hub", R"({"advert": {"version": "4", "broken": true}})");
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitFor([&] { return store(StoreKeys::adversion) == "4"; }));
+    settleReplies();
+    EXPECT_TRUE(DnNotificationManager::sharedManager().notificationQueueForAD().empty());
+}
+
+TEST_F(HubTest, PhotoAndStoreVersionAreFetchedOnce) {
+    server().control("hub", R"({"store_versions": ["3.0.1", "3.1.0"]})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return store(StoreKeys::remote_version) == "3.1.0"; }));
+    ASSERT_TRUE(waitFor([&] { return defaults().objectForKey(Hub::kPhotoKey).has_value(); }));
+    EXPECT_NE(store(StoreKeys::imageUrl).find("/hub/photo.png"), std::string::npos);
+    // A second screen in the same process does not look the store up again.
+    Constants::upDateDBSetValue("", StoreKeys::remote_version);
+    auto again =
+        std::dynamic_pointer_cast<Hub>(map->instantiateViewControllerWithIdentifier("KAVOMainFrameViewController"));
+    again->view();
+    settleReplies();
+    EXPECT_EQ(store(StoreKeys::remote_version), "");
+}
+
+TEST_F(HubTest, QuickNineStarSheetOpensAndClosesWithATap) {
+    showHub();
+    ASSERT_TRUE(driver().tapText("快速查看九星码"));
+    driver().advance(0.6);
+    ASSERT_TRUE(hub->semiModalView());
+    EXPECT_NE(driver().findByText("九星码请在“禾盾令牌”中查看\n轻触任意处关闭"), nullptr);
+    ASSERT_TRUE(driver().tapAccessibilityLabel("关闭九星码"));
+    driver().advance(0.6);
+    EXPECT_EQ(driver().findByText("九星码请在“禾盾令牌”中查看\n轻触任意处关闭"), nullptr);
+}
+
+}  // namespace
