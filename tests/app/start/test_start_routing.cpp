@@ -2,6 +2,8 @@
 // binding state, and the damaged store.
 #include <gtest/gtest.h>
 
+#include "platform/ui/Navigation.h"
+
 #include "StartFixture.h"
 #include "app/start/KAVOViewController.h"
 #include "platform/foundation/App.h"
@@ -38,7 +40,11 @@ TEST_P(RoutingTable, TakesTheSegueTheStoreCallsFor) {
     if (*r.segue) {
         ASSERT_EQ(segues(), (std::vector<std::string>{std::string(kRouter) + "->" + r.segue + "->" + r.screen}));
         ASSERT_NE(app_.rootViewController->presentedViewController(), nullptr);
-        EXPECT_STREQ(app_.rootViewController->presentedViewController()->className(), r.screen);
+        // The main screen comes inside a navigation controller.
+        ui::ViewController* shown = app_.rootViewController->presentedViewController();
+        if (auto* nav = dynamic_cast<ui::NavigationController*>(shown)) shown = nav->topViewController();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_STREQ(shown->className(), r.screen);
         EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
         EXPECT_EQ(DBController::databaseExit(), r.withStore) << "routing leaves a sound store alone";
     } else {
