@@ -76,6 +76,8 @@ public:
     static void handleRateAlertView(int buttonIndex);
     // The store's review page of this app.
     static std::string rateAppURL();
+    // The store's page of this app (where an update is installed from).
+    static std::string appStorePageURL();
     // --- Key/value shortcuts ---
     // The value of a key as "%@" prints it: "(null)" when the key has no row.
     // nullopt when the database file does not exist (no file is created) or

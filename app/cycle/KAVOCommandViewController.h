@@ -140,6 +140,13 @@ struct ScreenCommand {
     // Runs on the main thread once the command has ended, whichever way (after
     // the reply handler or the failure report was started).
     std::function<void()> onFinished;
+    // Replaces the invalid-reply report (main thread).
+    std::function<void()> onInvalidReply;
+    // Runs on the main thread after any failure of the command has been told
+    // (handshake "10" or "11", an address that cannot be built, a reply that
+    // is not the wrapper or does not decipher, a transport failure), for
+    // screens that undo what they showed before the command was sent.
+    std::function<void()> afterFailure;
 };
 
 class KAVOCommandViewController : public ui::ViewController,
@@ -209,6 +216,9 @@ private:
         std::shared_ptr<ProgressHUD> hud;  // main thread
     };
     CommandState* state(int tag) const;
+    void reportInvalidReply(const ScreenCommand& cmd);
+    // Runs the command's afterFailure on the main thread (from any thread).
+    void runAfterFailure(int tag);
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);

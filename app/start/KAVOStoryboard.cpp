@@ -3,8 +3,11 @@
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/guide/GuideScreens.h"
 #include "app/screens/hub/HubScreens.h"
+#include "app/screens/info/InfoScreens.h"
+#include "app/screens/log/LogScreens.h"
 #include "app/screens/pin/PinScreens.h"
 #include "app/screens/protect/ProtectScreens.h"
+#include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -26,6 +29,9 @@ std::unique_ptr<ui::ScreenMap> make() {
     registerPinScreens(*map);
     registerHubScreens(*map);
     registerProtectScreens(*map);
+    registerSettingsScreens(*map);
+    registerLogScreens(*map);
+    registerInfoScreens(*map);
     return map;
 }
 

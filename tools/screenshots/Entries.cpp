@@ -74,7 +74,7 @@ std::vector<ScreenShot> appScreenShots() {
     entries.push_back(bindSms);
     addPinScreenShots(entries);
     addHubScreenShots(entries);
-
+    addSettingsScreenShots(entries);
     return entries;
 }
 
