@@ -76,6 +76,8 @@ public:
     static void handleRateAlertView(int buttonIndex);
     // The store's review page of this app.
     static std::string rateAppURL();
+    // The store's page of this app (where an update is installed from).
+    static std::string appStorePageURL();
     // --- Key/value shortcuts ---
     // The value of a key as "%@" prints it: "(null)" when the key has no row.
     // nullopt when the database file does not exist (no file is created) or
@@ -99,7 +101,8 @@ public:
     // Masks an account name: e-mail addresses, 11-character mobile numbers
     // and other names each their own way. Lengths count characters.
     static std::string hideKorvexName(const std::string& name);
-    // Names of 9 characters or more become their first 6 and last 2.
+    // Names of 9 characters or more become their first 6 and last 2 (whole
+    // characters, so an emoji is never split).
     static std::string subStringOfTooLongName(const std::string& name);
     // Milliseconds since 1970 as text -> "yyyy-MM-dd HH:mm:ss" in the device's
     // zone; "未知" when the text's integer value is 0.

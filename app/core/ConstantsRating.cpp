@@ -93,6 +93,8 @@ std::string Constants::rateAppURL() {
            "type=Purple+Software&id=" + kStoreAppID;
 }
 
+std::string Constants::appStorePageURL() { return std::string("http://") + kStoreHost + "/app/id" + kStoreAppID; }
+
 void Constants::handleRateAlertView(int buttonIndex) {
     auto& defaults = foundation::UserDefaults::standard();
     std::string label;

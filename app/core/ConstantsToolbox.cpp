@@ -66,9 +66,23 @@ std::string Constants::hideKorvexName(const std::string& name) {
 }
 
 std::string Constants::subStringOfTooLongName(const std::string& name) {
-    std::u16string text = foundation::toUtf16(name);
+    // Whole characters: a character outside the basic plane is never split.
+    std::u32string text;
+    const std::u16string units = foundation::toUtf16(name);
+    for (size_t i = 0; i < units.size(); ++i) {
+        const char16_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            text.push_back(0x10000 + ((char32_t(c) - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            text.push_back(c);
+        }
+    }
     if (text.size() < 9) return name;
-    return foundation::fromUtf16(text.substr(0, 6) + text.substr(text.size() - 2));
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i)
+        if (i < 6 || i + 2 >= text.size()) foundation::appendUtf8(out, text[i]);
+    return out;
 }
 
 std::string Constants::longlongDateToString(const std::string& milliseconds) {

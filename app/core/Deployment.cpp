@@ -37,6 +37,13 @@ std::string serverBaseAddress() {
     return url + kServerPath + "?";
 }
 
+const char* const kDefaultSecurityCentreSite = "https://safe.quenta.test";
+
+std::string securityCentreSite() {
+    const char* env = std::getenv("QUENTA_SITE_URL");
+    return env && *env ? std::string(env) : std::string(kDefaultSecurityCentreSite);
+}
+
 namespace {
 
 // The server's root: the base address without its path and query.

@@ -28,6 +28,11 @@ extern const char* const kDefaultServerBaseAddress;
 // The last part of the path: "safeCenter.do".
 extern const char* const kServerPath;
 
+// The security centre's public web site, named to users who bind again
+// after a de-registration: $QUENTA_SITE_URL, else the built-in address.
+std::string securityCentreSite();
+extern const char* const kDefaultSecurityCentreSite;
+
 // The key pair: modulus n and private exponent d as 256 lowercase hex digits,
 // public exponent e.
 extern const char* const kRsaModulusHex;

@@ -117,6 +117,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             notifyProgressHUDToDisappear(tag);
             reportFailure(cmd.handshakeFailure);
             finished(cmd);
+            runAfterFailure(tag);
             return;
         }
         if (result == AnswerRemoteLogout) {
@@ -125,6 +126,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
             foundation::performOnMainThread(
                 [self] { Constants::cleanUpAppForRemoteLogOut(kRemoteLogOutAlertTag, self.get()); });
             finished(cmd);
+            runAfterFailure(tag);
             return;
         }
     } else {
@@ -138,6 +140,7 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
         notifyProgressHUDToDisappear(tag);
         reportFailure(cmd.handshakeFailure);
         finished(cmd);
+        runAfterFailure(tag);
         return;
     }
     auto request = http::HttpRequest::requestWithURL(*url);
@@ -199,9 +202,12 @@ void KAVOCommandViewController::reportFailure(const FailureReport& report) {
         if (report.kind == FailureReport::Notice) {
             DnNotificationManager::notificationWithMessageForAlert(report.message, ui::Image::named(kNoticeImageName),
                                                                    self->view());
+        } else if (report.tag != 0) {
+            Constants::normalAlertViewWithTitle(report.title, report.message, report.tag, self.get());
         } else {
             Constants::simpleAlertViewWithTitle(report.title, report.message);
         }
+        if (report.then) report.then();
     });
 }
 
@@ -223,13 +229,13 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
 void KAVOCommandViewController::handleReply(const ScreenCommand& cmd, http::HttpRequest& request) {
     std::optional<std::string> content = Constants::testIfReceivedContentIsValid(request.responseString().value_or(""));
     if (!content || (cmd.emptyContentIsInvalid && content->empty())) {
-        reportFailure(cmd.invalidReply);
+        reportInvalidReply(cmd);
         return;
     }
     if (cmd.stopOnRequestError && request.error()) return;
     std::optional<std::string> text = rsaUtil::RSA_decrypt(*content);
     if (!text) {
-        reportFailure(cmd.invalidReply);
+        reportInvalidReply(cmd);
         return;
     }
     if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
@@ -253,6 +259,22 @@ void KAVOCommandViewController::requestFailed(http::HttpRequest& request) {
     else
         reportFailure(s->command.requestFailure);
     finished(s->command);
+    if (s->command.afterFailure) s->command.afterFailure();
+}
+
+void KAVOCommandViewController::reportInvalidReply(const ScreenCommand& cmd) {
+    if (cmd.onInvalidReply)
+        cmd.onInvalidReply();
+    else
+        reportFailure(cmd.invalidReply);
+    if (cmd.afterFailure) cmd.afterFailure();
+}
+
+void KAVOCommandViewController::runAfterFailure(int tag) {
+    CommandState* s = state(tag);
+    if (!s || !s->command.afterFailure) return;
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    foundation::performOnMainThread([self, s] { s->command.afterFailure(); });
 }
 
 // ---------------------------------------------------------------- alerts and disappearance

@@ -57,10 +57,23 @@ struct FailureReport {
     Kind kind = Alert;
     std::string title = "警告";  // of the alert
     std::string message = kNetworkUnstableMessage;
+    // An alert with a tag other than 0 goes to the screen's alertClicked when
+    // dismissed (0: the simple alert, no action).
+    int tag = 0;
+    // Runs on the main thread after the report is shown (such as a table
+    // reload that puts the switches back).
+    std::function<void()> then;
 
-    static FailureReport notice() { return {Notice, "", kNetworkUnstableMessage}; }
-    static FailureReport alert(const std::string& title) { return {Alert, title, kNetworkUnstableMessage}; }
-    static FailureReport silent() { return {Silent, "", ""}; }
+    static FailureReport notice(std::function<void()> then = {}) {
+        return {Notice, "", kNetworkUnstableMessage, 0, std::move(then)};
+    }
+    static FailureReport alert(const std::string& title, int tag = 0) {
+        return {Alert, title, kNetworkUnstableMessage, tag, {}};
+    }
+    static FailureReport alert(const std::string& title, const std::string& message, int tag) {
+        return {Alert, title, message, tag, {}};
+    }
+    static FailureReport silent() { return {Silent, "", "", 0, {}}; }
 };
 
 // A reply that passed the checks.
@@ -127,6 +140,13 @@ struct ScreenCommand {
     // Runs on the main thread once the command has ended, whichever way (after
     // the reply handler or the failure report was started).
     std::function<void()> onFinished;
+    // Replaces the invalid-reply report (main thread).
+    std::function<void()> onInvalidReply;
+    // Runs on the main thread after any failure of the command has been told
+    // (handshake "10" or "11", an address that cannot be built, a reply that
+    // is not the wrapper or does not decipher, a transport failure), for
+    // screens that undo what they showed before the command was sent.
+    std::function<void()> afterFailure;
 };
 
 class KAVOCommandViewController : public ui::ViewController,
@@ -196,6 +216,9 @@ private:
         std::shared_ptr<ProgressHUD> hud;  // main thread
     };
     CommandState* state(int tag) const;
+    void reportInvalidReply(const ScreenCommand& cmd);
+    // Runs the command's afterFailure on the main thread (from any thread).
+    void runAfterFailure(int tag);
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);

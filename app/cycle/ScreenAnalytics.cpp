@@ -14,9 +14,10 @@ bool trackPageview(const std::string& pageWord) {
     return false;
 }
 
-bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label) {
+bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label,
+                int value) {
     TrkError error;
-    if (TrkTracker::sharedTracker().trackEvent(path(categoryWord), action, label, 0, &error)) return true;
+    if (TrkTracker::sharedTracker().trackEvent(path(categoryWord), action, label, value, &error)) return true;
     foundation::log("error in trackEvent");
     return false;
 }

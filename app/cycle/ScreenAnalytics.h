@@ -12,7 +12,8 @@ namespace ScreenAnalytics {
 std::string path(const std::string& word);
 
 bool trackPageview(const std::string& pageWord);
-// Value 0.
-bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label);
+// Value 0 unless given.
+bool trackEvent(const std::string& categoryWord, const std::string& action, const std::optional<std::string>& label,
+                int value = 0);
 
 }  // namespace ScreenAnalytics

@@ -3,6 +3,11 @@
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/guide/GuideScreens.h"
 #include "app/screens/hub/HubScreens.h"
+#include "app/screens/info/InfoScreens.h"
+#include "app/screens/log/LogScreens.h"
+#include "app/screens/pin/PinScreens.h"
+#include "app/screens/protect/ProtectScreens.h"
+#include "app/screens/settings/SettingsScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -11,7 +16,8 @@ std::unique_ptr<ui::ScreenMap> make() {
     auto map = std::make_unique<ui::ScreenMap>();
     map->registerScreen(kLaunchScreen, [] { return std::make_shared<KAVOViewController>(); });
     map->setInitialScreen(kLaunchScreen);
-    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::Modal);
+    // The main screen leads on to the other screens by pushing them.
+    map->registerSegue(kLaunchScreen, "showMain", kMainScreen, ui::SegueKind::ModalInNavigation);
     map->registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "welcome", kGuideScreen, ui::SegueKind::Modal);
     map->registerSegue(kLaunchScreen, "korvexBind", kBindScreen, ui::SegueKind::Modal);
@@ -19,7 +25,13 @@ std::unique_ptr<ui::ScreenMap> make() {
     // its one register<Area>Screens(*map) (see docs/internals/screens.md).
     registerGuideScreens(*map);
     registerBindScreens(*map);
+    // After the guide: the PIN area replaces the segues into its screens.
+    registerPinScreens(*map);
     registerHubScreens(*map);
+    registerProtectScreens(*map);
+    registerSettingsScreens(*map);
+    registerLogScreens(*map);
+    registerInfoScreens(*map);
     return map;
 }
 

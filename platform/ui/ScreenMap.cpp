@@ -26,6 +26,9 @@ void StoryboardSegue::perform() {
         case SegueKind::Modal:
             source_->presentViewController(destination_, true);
             break;
+        case SegueKind::ModalInNavigation:
+            source_->presentViewController(std::make_shared<NavigationController>(destination_), true);
+            break;
         case SegueKind::Custom:
             if (custom_)
                 custom_(*this);

@@ -15,7 +15,9 @@
 
 namespace ui {
 
-enum class SegueKind { Push, Modal, Custom };
+// ModalInNavigation presents the destination as the root of a new
+// navigation controller, so that its own push segues have a stack to go on.
+enum class SegueKind { Push, Modal, Custom, ModalInNavigation };
 
 class StoryboardSegue {
 public:

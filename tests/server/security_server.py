@@ -176,10 +176,14 @@ COMMANDS = {
 #   reset(state)  sets up its own members of the state (called at every reset)
 #   CONTROL   {name: handler(server, method, body) -> (status, obj)}, served
 #             as /_control/<name>
+#   OPERATIONS  {number: {op: handler}} for text commands whose second field
+#             names an operation, when areas share a command by operation
+#             (an operation handler goes before the command's own handler)
 #   ROUTES    {path: handler(server, query) -> (status, content type, body)},
 #             plain GET resources beside the security server (pictures, look-ups)
-# A number, control name or path may be defined once only.
+# A number, operation, control name or path may be defined once only.
 CONTROL = {}
+OPERATIONS = {}
 ROUTES = {}
 AREAS = []
 
@@ -199,6 +203,11 @@ def load_areas():
             if number in COMMANDS:
                 raise RuntimeError("command %d is defined twice (%s)" % (number, name))
             COMMANDS[number] = handler
+        for number, ops in getattr(module, "OPERATIONS", {}).items():
+            for op, handler in ops.items():
+                if op in OPERATIONS.get(number, {}):
+                    raise RuntimeError("operation %s of command %d is defined twice (%s)" % (op, number, name))
+                OPERATIONS.setdefault(number, {})[op] = handler
         for control, handler in getattr(module, "CONTROL", {}).items():
             if control in CONTROL:
                 raise RuntimeError("control %r is defined twice (%s)" % (control, name))
@@ -324,7 +333,10 @@ class Handler(BaseHTTPRequestHandler):
         elif script and "result" in script:
             plain = json.dumps({"result": script["result"]})
         else:
-            handler = COMMANDS.get(entry["command"])
+            fields = entry["fields"] or []
+            ops = OPERATIONS.get(entry["command"], {})
+            handler = ops.get(fields[1]) if len(fields) > 1 else None
+            handler = handler or COMMANDS.get(entry["command"])
             if handler is None:
                 return self.send_body(400, "unknown command %s" % entry["command"], "text/plain")
             plain = handler(self.server, entry)

@@ -7,6 +7,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/ui/Navigation.h"
+#include "tools/screenshots/PinEntries.h"
 
 namespace screenshots {
 
@@ -71,8 +72,9 @@ std::vector<ScreenShot> appScreenShots() {
         advanceClock(1.0);
     };
     entries.push_back(bindSms);
+    addPinScreenShots(entries);
     addHubScreenShots(entries);
-
+    addSettingsScreenShots(entries);
     return entries;
 }
 

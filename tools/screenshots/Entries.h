@@ -10,5 +10,7 @@ namespace screenshots {
 std::vector<ScreenShot> appScreenShots();
 // The main screen's pictures (HubEntries.cpp).
 void addHubScreenShots(std::vector<ScreenShot>& entries);
+// The settings, log, help and information screens (SettingsEntries.cpp).
+void addSettingsScreenShots(std::vector<ScreenShot>& entries);
 
 }  // namespace screenshots

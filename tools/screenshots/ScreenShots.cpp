@@ -76,6 +76,7 @@ bool renderScreenShot(const std::function<std::unique_ptr<ui::ScreenMap>()>& mak
         shown->endAppearanceTransition();
         driver.settle();
         if (shot.act) shot.act(*screen);
+        if (shot.drive) shot.drive(*screen, driver);
         driver.settle();
         written = driver.saveSnapshot(path);
         shown->beginAppearanceTransition(false, false);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/shell/Driver.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/ScreenMap.h"
 
@@ -25,6 +26,9 @@ struct ScreenShot {
     // Drives the screen into the state to draw (taps, typing, clock), after
     // it has appeared. The window is the driver's.
     std::function<void(ui::ViewController& screen)> act;
+    // The same with the driver at hand (drags, the manual clock's frames),
+    // after act; for screens that wait on a server or animate.
+    std::function<void(ui::ViewController& screen, shell::Driver& driver)> drive;
     // Shown inside a navigation controller (with its bar), else as the root.
     bool inNavigation = true;
     ui::Size size{320, 480};

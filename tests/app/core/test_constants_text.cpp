@@ -53,6 +53,8 @@ TEST(ConstantsText, NameMaskingAndShortening) {
         {"abcdefgh", "abcdefgh"},
         {"abcdefghi", "abcdefhi"},
         {"禾川账号安全中心网站", "禾川账号安全网站"},  // counts characters, not bytes
+        {"ab\U0001F600cdefgh", "ab\U0001F600cdegh"},   // an emoji is one character, never split
+        {"abcdefg\U0001F600\U0001F601", "abcdef\U0001F600\U0001F601"},
     };
     for (const auto& [in, want] : shorts) EXPECT_EQ(Constants::subStringOfTooLongName(in), want) << in;
 }

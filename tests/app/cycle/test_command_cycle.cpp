@@ -73,14 +73,6 @@ protected:
         return screen->navigationItem()->rightBarButtonItem()->isEnabled() &&
                screen->navigationItem()->leftBarButtonItem()->isEnabled();
     }
-    std::vector<std::string> noticeTexts() {
-        std::vector<std::string> out;
-        for (auto& strip : DnNotificationManager::sharedManager().notificationQueueForAlert())
-            for (auto& v : strip->subviews())
-                if (auto* l = dynamic_cast<ui::Label*>(v.get())) out.push_back(l->text());
-        return out;
-    }
-
     std::string uuid;
     size_t baseline = 0;
     std::shared_ptr<CycleTestScreen> screen;

@@ -2,6 +2,8 @@
 // binding state, and the damaged store.
 #include <gtest/gtest.h>
 
+#include "platform/ui/Navigation.h"
+
 #include "StartFixture.h"
 #include "app/start/KAVOViewController.h"
 #include "platform/foundation/App.h"
@@ -37,8 +39,12 @@ TEST_P(RoutingTable, TakesTheSegueTheStoreCallsFor) {
 
     if (*r.segue) {
         ASSERT_EQ(segues(), (std::vector<std::string>{std::string(kRouter) + "->" + r.segue + "->" + r.screen}));
-        ASSERT_NE(app_.rootViewController->presentedViewController(), nullptr);
-        EXPECT_STREQ(app_.rootViewController->presentedViewController()->className(), r.screen);
+        ui::ViewController* presented = app_.rootViewController->presentedViewController();
+        ASSERT_NE(presented, nullptr);
+        // A screen with a bar comes up inside a navigation controller of its own.
+        if (auto* nav = dynamic_cast<ui::NavigationController*>(presented)) presented = nav->topViewController();
+        ASSERT_NE(presented, nullptr);
+        EXPECT_STREQ(presented->className(), r.screen);
         EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
         EXPECT_EQ(DBController::databaseExit(), r.withStore) << "routing leaves a sound store alone";
     } else {

@@ -245,6 +245,7 @@ protected:
         map.registerSegue("main", "showOtp", "OTP", SegueKind::Push);
         map.registerSegue("main", "haspassword", "pin", SegueKind::Modal);
         map.registerSegue("main", "broken", "nowhere", SegueKind::Push);
+        map.registerSegue("pin", "unlocked", "main", SegueKind::ModalInNavigation);
         map.registerSegue("main", "custom", "pin", SegueKind::Custom, [this](StoryboardSegue& s) {
             log.push_back("custom perform to " + dynamic_cast<Screen*>(s.destinationViewController())->name_);
         });
@@ -307,6 +308,22 @@ TEST_F(MapTest, UnknownSeguesAndScreensAreLoggedNotFatal) {
     EXPECT_TRUE(has("\"nowhere\""));
     EXPECT_TRUE(has("\"missing\""));
     EXPECT_TRUE(has("not made from a screen map"));
+}
+
+TEST_F(MapTest, AModalSegueInNavigationGivesTheDestinationAStackToPushOn) {
+    auto pin = map.instantiateViewControllerWithIdentifier("pin");
+    showRoot(pin);
+    pin->performSegueWithIdentifier("unlocked");
+    settle();
+    auto* nav = dynamic_cast<NavigationController*>(pin->presentedViewController());
+    ASSERT_NE(nav, nullptr);
+    auto* main = dynamic_cast<Screen*>(nav->topViewController());
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(main->screenIdentifier(), "main");
+    main->performSegueWithIdentifier("showOtp");
+    settle();
+    ASSERT_EQ(nav->viewControllers().size(), 2u);
+    EXPECT_EQ(dynamic_cast<Screen*>(nav->topViewController())->name_, "otp");
 }
 
 TEST_F(MapTest, PushSegueWithoutNavigationControllerIsLogged) {

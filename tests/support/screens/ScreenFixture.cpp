@@ -5,6 +5,7 @@
 #include "app/core/initUtil.h"
 #include "lib/json/JsonParser.h"
 #include "lib/json/JsonWriter.h"
+#include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
@@ -98,6 +99,14 @@ std::vector<int> ScreenFixture::commands() {
     std::vector<int> out;
     for (const foundation::Value& entry : serverLog())
         if (const foundation::Value* command = entry.get("command")) out.push_back(command->intValue());
+    return out;
+}
+
+std::vector<std::string> ScreenFixture::noticeTexts() {
+    std::vector<std::string> out;
+    for (auto& strip : DnNotificationManager::sharedManager().notificationQueueForAlert())
+        for (auto& v : strip->subviews())
+            if (auto* l = dynamic_cast<ui::Label*>(v.get())) out.push_back(l->text());
     return out;
 }
 

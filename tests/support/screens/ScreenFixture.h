@@ -79,6 +79,8 @@ protected:
     foundation::Array serverLog();
     // The command numbers the server saw since the test started.
     std::vector<int> commands();
+    // The texts of the drop-down notices queued or showing.
+    std::vector<std::string> noticeTexts();
 
     const BoundAccount& account() const { return account_; }
     shell::Driver& driver() { return *driver_; }

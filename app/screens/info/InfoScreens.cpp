@@ -1,0 +1,16 @@
+#include "InfoScreens.h"
+
+#include "InfoPages.h"
+#include "KAVOHelpViewController.h"
+
+void registerInfoScreens(ui::ScreenMap& map) {
+    map.registerScreen(KAVOHelpViewController::kIdentifier, [] { return std::make_shared<KAVOHelpViewController>(); });
+    map.registerScreen(KAVOAboutUsViewController::kIdentifier,
+                       [] { return std::make_shared<KAVOAboutUsViewController>(); });
+    map.registerScreen(KAVOSafeClassViewController::kIdentifier,
+                       [] { return std::make_shared<KAVOSafeClassViewController>(); });
+    map.registerScreen(KAVOSafeClassDetailViewController::kIdentifier,
+                       [] { return std::make_shared<KAVOSafeClassDetailViewController>(); });
+    map.registerScreen(KAVOAboutDetailViewController::kIdentifier,
+                       [] { return std::make_shared<KAVOAboutDetailViewController>(); });
+}

@@ -1,0 +1,14 @@
+#include "ProtectScreens.h"
+
+#include "AccountProtectViewController.h"
+#include "ChangePasswordViewController.h"
+#include "KAVOACLockViewController.h"
+#include "PersonCenterViewController.h"
+
+void registerProtectScreens(ui::ScreenMap& map) {
+    map.registerScreen(kAccountProtectScreen, [] { return std::make_shared<AccountProtectViewController>(); });
+    map.registerScreen(kAccountLockScreen, [] { return std::make_shared<KAVOACLockViewController>(); });
+    map.registerScreen(kChangePasswordScreen, [] { return std::make_shared<ChangePasswordViewController>(); });
+    map.registerScreen(kPersonCenterScreen, [] { return std::make_shared<PersonCenterViewController>(); });
+    map.registerSegue(kAccountProtectScreen, kChangePasswordSegue, kChangePasswordScreen, ui::SegueKind::Push);
+}

@@ -1,0 +1,510 @@
+// The protect area's screens on the screen fixture: the seeded bound account,
+// the test security server, the manual clock and the headless window.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+
+#include "app/screens/protect/AccountProtectViewController.h"
+#include "app/screens/protect/ChangePasswordViewController.h"
+#include "app/screens/protect/KAVOACLockViewController.h"
+#include "app/screens/protect/LockMask.h"
+#include "app/screens/protect/PersonCenterViewController.h"
+#include "app/screens/protect/ProtectScreens.h"
+#include "lib/json/JsonParser.h"
+#include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/Time.h"
+#include "platform/foundation/UserDefaults.h"
+#include "platform/ui/AlertView.h"
+#include "tests/support/screens/ScreenFixture.h"
+
+namespace {
+
+foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
+
+class ProtectScreenTest : public screentest::ScreenFixture {
+protected:
+    void SetUp() override {
+        ScreenFixture::SetUp();
+        if (HasFatalFailure()) return;
+        // The device keeps the server's own hours unless a case says otherwise.
+        foundation::TimeZone::setLocal(foundation::TimeZone::fixed(8 * 3600));
+        map = std::make_unique<ui::ScreenMap>();
+        registerProtectScreens(*map);
+    }
+    void TearDown() override {
+        protect.reset();
+        ScreenFixture::TearDown();
+        foundation::TimeZone::setLocal(std::nullopt);
+    }
+
+    foundation::Value serverProtect(const std::string& body = "{}") {
+        auto reply = server().control("protect", body);
+        auto value = JsonParser().objectWithString(reply);
+        EXPECT_TRUE(value && value->isDictionary()) << reply;
+        return value.value_or(foundation::Value(foundation::Dictionary()));
+    }
+
+    // Waits until the screen's command has been answered, then plays the overlay's fade.
+    void finish(KAVOCommandViewController& screen, int tag) {
+        ASSERT_TRUE(waitFor([&] {
+            auto h = screen.hud(tag);
+            return !screen.isWaitingForResponse(tag) && (!h || !h->taskInProgress());
+        }));
+        driver().advance(0.5);
+    }
+
+    void showProtections(const std::string& serverState = "{}") {
+        serverProtect(serverState);
+        protect = std::dynamic_pointer_cast<AccountProtectViewController>(show(*map, kAccountProtectScreen));
+        ASSERT_TRUE(protect);
+        finish(*protect, AccountProtectViewController::kTagStatus);
+    }
+
+    KAVOAccountProtectOpertationCell* cell(int row) {
+        // In the middle, clear of the notices that drop in at the top.
+        protect->tableView()->scrollToRowAtIndexPath(ui::IndexPath::forRow(row, 0), ui::TableViewScrollPosition::Middle,
+                                                     false);
+        driver().settle();
+        return dynamic_cast<KAVOAccountProtectOpertationCell*>(
+            protect->tableView()->cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0)));
+    }
+    unsigned switchOf(int row) { return cell(row)->segmentControl()->selectedIndex(); }
+
+    // Taps the on (0) or off (1) half of the row's switch in the window.
+    void flip(int row, int index) {
+        KAVOAccountProtectOpertationCell* c = cell(row);
+        ASSERT_TRUE(c);
+        SwSegmentedControl* sw = c->segmentControl();
+        const ui::Rect b = sw->bounds();
+        const ui::Point p = sw->convertPointToView({b.width() * (index == 0 ? 0.25 : 0.75), b.height() / 2}, nullptr);
+        driver().tap(p);
+    }
+
+    std::vector<foundation::Value> logOf(int command) {
+        std::vector<foundation::Value> out;
+        for (const foundation::Value& entry : serverLog())
+            if (entry.get("command") && entry.get("command")->intValue() == command) out.push_back(entry);
+        return out;
+    }
+
+    static bool holdsText(const ui::View* view, const std::string& text) {
+        if (view->displayedText() == text) return true;
+        for (const auto& sub : view->subviews())
+            if (holdsText(sub.get(), text)) return true;
+        return false;
+    }
+    bool noticeShows(const std::string& text) {
+        for (const auto& v : DnNotificationManager::sharedManager().notificationQueueForAlert())
+            if (holdsText(v.get(), text)) return true;
+        return false;
+    }
+
+    std::unique_ptr<ui::ScreenMap> map;
+    std::shared_ptr<AccountProtectViewController> protect;
+};
+
+// ---------------------------------------------------------------- protections
+
+TEST_F(ProtectScreenTest, StatusesAreReadOnceAndLoginProtectionNeedsBothParts) {
+    showProtections(R"({"protects": ["10", "80", "19"]})");
+    EXPECT_EQ(commands(), std::vector<int>{11});
+    EXPECT_EQ(*logOf(11).at(0).get("fields")->at(0)->asString(), account().uuid);
+    EXPECT_EQ(switchOf(kLoginRow), 0u);
+    EXPECT_EQ(switchOf(5), 0u);  // receipt confirmation, "19"
+    EXPECT_EQ(switchOf(7), 1u);  // goods management, off
+    EXPECT_EQ(switchOf(kLockRow), 1u);
+    EXPECT_EQ(cell(kLoginRow)->subTitleLabel()->text(), "登录禾川网或讯禾时需要进行校验");
+
+    // Coming back from the password change reads nothing again.
+    navigation()->pushViewController(map->instantiateViewControllerWithIdentifier(kChangePasswordScreen), false);
+    navigation()->popViewControllerAnimated(false);
+    driver().settle();
+    EXPECT_EQ(commands(), std::vector<int>{11});
+}
+
+TEST_F(ProtectScreenTest, OnlyOnePartOfLoginProtectionShowsItsHint) {
+    showProtections(R"({"protects": ["80"]})");
+    EXPECT_EQ(switchOf(kLoginRow), 1u);
+    EXPECT_EQ(cell(kLoginRow)->subTitleLabel()->text(), "您只开启了讯禾登录保护，请统一开启登录保护");
+}
+
+TEST_F(ProtectScreenTest, SwitchingLoginProtectionOnAsksForStrongVerification) {
+    for (const auto& [button, flag] : {std::pair{"是", "1"}, std::pair{"否", "0"}}) {
+        SCOPED_TRACE(button);
+        if (protect) {
+            protect.reset();
+            navigation()->setViewControllers({}, false);
+        }
+        showProtections(R"({"protects": ["19"]})");
+        flip(kLoginRow, 0);
+        ASSERT_TRUE(ui::AlertView::frontmost());
+        EXPECT_EQ(ui::AlertView::frontmost()->tag(), AccountProtectViewController::kStrongVerificationAlertTag);
+        EXPECT_TRUE(logOf(12).empty());  // nothing is sent before the answer
+        ASSERT_TRUE(driver().tapText(button));
+        finish(*protect, AccountProtectViewController::kTagChange);
+        auto sent = logOf(12);
+        ASSERT_EQ(sent.size(), 1u);
+        const foundation::Array fields = *sent[0].get("fields")->asArray();
+        ASSERT_EQ(fields.size(), 5u);
+        EXPECT_EQ(*fields[2].asString(), "601");
+        EXPECT_EQ(*fields[3].asString(), "1");
+        EXPECT_EQ(*fields[4].asString(), flag);
+        EXPECT_EQ(switchOf(kLoginRow), 0u);
+        EXPECT_TRUE(protect->statuses().isOn("10") && protect->statuses().isOn("80"));
+        EXPECT_EQ(serverProtect().get("strong")->description(), flag);
+        server().control("reset", "{}");
+        server().control("account", "{\"devices\": {\"" + account().uuid + "\": \"" + account().mac + "\"}}");
+    }
+}
+
+TEST_F(ProtectScreenTest, SwitchingOffSendsFourFieldsAndARefusalPutsTheSwitchBack) {
+    showProtections(R"({"protects": ["10", "80", "6"]})");
+    flip(kLoginRow, 1);
+    finish(*protect, AccountProtectViewController::kTagChange);
+    const foundation::Array fields = *logOf(12).at(0).get("fields")->asArray();
+    EXPECT_EQ(fields.size(), 4u);
+    EXPECT_EQ(*fields[3].asString(), "0");
+    EXPECT_EQ(switchOf(kLoginRow), 1u);
+    EXPECT_FALSE(protect->statuses().isOn("80"));
+
+    script(
+        {{"command", 12}, {"reply", foundation::Dictionary{{"isSuccess", false}, {"tips", "今日修改次数已达上限"}}}});
+    flip(7, 1);  // goods management, on
+    finish(*protect, AccountProtectViewController::kTagChange);
+    EXPECT_TRUE(noticeShows("今日修改次数已达上限"));
+    EXPECT_EQ(switchOf(7), 0u);
+    EXPECT_TRUE(protect->statuses().isOn("6"));
+
+    // A reply naming a protection this table does not have changes nothing.
+    script({{"command", 12}, {"reply", foundation::Dictionary{{"isSuccess", true}, {"protect", "77"}}}});
+    flip(8, 0);
+    finish(*protect, AccountProtectViewController::kTagChange);
+    EXPECT_EQ(switchOf(8), 1u);
+    EXPECT_EQ(protect->statuses().all().size(), 11u);
+
+    // A dropped connection (and its one retry): the network notice, the switch where it was.
+    for (int i = 0; i < 2; ++i) script({{"command", 12}, {"fault", "drop"}});
+    flip(9, 0);
+    finish(*protect, AccountProtectViewController::kTagChange);
+    EXPECT_TRUE(noticeShows(kNetworkUnstableMessage));
+    EXPECT_EQ(switchOf(9), 1u);
+}
+
+TEST_F(ProtectScreenTest, AWholeDayLockOpensAndClosingRestoresLoginProtection) {
+    server().control("clock", "{\"time\": 1700000000}");
+    showProtections(R"({"protects": ["19"]})");
+    EXPECT_EQ(protect->statuses().status("601"), "1");
+
+    flip(kLockRow, 0);
+    driver().advance(0.5);
+    auto* editor = dynamic_cast<KAVOACLockViewController*>(navigation()->topViewController());
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(protect->lockEditorOpened());
+    finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    ASSERT_TRUE(driver().tapText(" 全天锁定"));
+    EXPECT_TRUE(editor->ring().wholeDayChosen());
+    ASSERT_TRUE(driver().tapText("开启账号锁定"));
+    ASSERT_TRUE(editor->lockTypeAlert());
+    ASSERT_TRUE(driver().tapText("开启"));
+    driver().advance(0.5);
+    finish(*protect, AccountProtectViewController::kTagLock);
+
+    const foundation::Value open = *logOf(10).back().get("json");
+    EXPECT_EQ(*open.get("type")->asString(), "2");
+    EXPECT_EQ(*open.get("duration")->asString(), "16777215");
+    EXPECT_EQ(open.get("lock")->intValue(), 3);
+    EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), 0xFFFFFF);
+    EXPECT_EQ(protect->statuses().status("600"), "0");
+    EXPECT_EQ(protect->statuses().status("601"), "0");  // shown on while locked
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0xFFFFFF);
+    EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 0);
+    EXPECT_EQ(defaults().dateForKey(lockmask::kAllDayLockTimeKey)->seconds, 1700000000);
+    EXPECT_EQ(defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey), std::optional<std::string>("1"));
+    EXPECT_EQ(cell(kLockRow)->subTitleLabel()->text(), "全天锁定将在2023-11-21 08:00自动解除");
+    EXPECT_EQ(switchOf(kLockRow), 0u);
+    EXPECT_EQ(switchOf(kLoginRow), 0u);
+
+    flip(kLockRow, 1);
+    finish(*protect, AccountProtectViewController::kTagLock);
+    const foundation::Value close = *logOf(10).back().get("json");
+    EXPECT_EQ(*close.get("type")->asString(), "1");
+    EXPECT_EQ(close.get("lock")->intValue(), 0);
+    EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), 0);
+    EXPECT_EQ(protect->statuses().status("600"), "1");
+    EXPECT_EQ(protect->statuses().status("601"), "1");  // back to what it was
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_FALSE(defaults().dateForKey(lockmask::kAllDayLockTimeKey));
+    EXPECT_FALSE(defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey));
+    EXPECT_EQ(switchOf(kLockRow), 1u);
+}
+
+TEST_F(ProtectScreenTest, HoursAreSentInTheServersZoneAndShownInWords) {
+    foundation::TimeZone::setLocal(foundation::TimeZone::fixed(0));
+    showProtections(R"({"protects": ["19"]})");
+    // As the editor leaves them: hours 22 and 23 of the device, both types.
+    defaults().setInteger(lockmask::kAccountLockKey, (1 << 22) | (1 << 23));
+    defaults().setInteger(lockmask::kShouldOpenLockKey, 3);
+    navigation()->pushViewController(std::make_shared<ui::ViewController>(), false);
+    navigation()->popViewControllerAnimated(false);
+    finish(*protect, AccountProtectViewController::kTagLock);
+    // 22:00 and 23:00 GMT are 06:00 and 07:00 in GMT+8.
+    EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), (1 << 6) | (1 << 7));
+    EXPECT_FALSE(defaults().dateForKey(lockmask::kAllDayLockTimeKey));  // not a whole-day lock
+    ASSERT_TRUE(cell(kLockRow));
+    EXPECT_EQ(cell(kLockRow)->subTitleLabel()->text(), "锁定时段:");
+    ASSERT_TRUE(protect->locationLabel());
+    EXPECT_EQ(protect->locationLabel()->text(), std::optional<std::string>("晚上10点至次日午夜00点"));
+}
+
+TEST_F(ProtectScreenTest, ARefusedOpeningForgetsTheHoursAndAnEditorLeftUnconfirmedOpensNothing) {
+    showProtections(R"({"protects": ["19"]})");
+    script({{"command", 10}, {"reply", foundation::Dictionary{{"isSuccess", false}}}});
+    defaults().setInteger(lockmask::kAccountLockKey, 1 << 9);
+    defaults().setInteger(lockmask::kShouldOpenLockKey, 1);
+    navigation()->pushViewController(std::make_shared<ui::ViewController>(), false);
+    navigation()->popViewControllerAnimated(false);
+    finish(*protect, AccountProtectViewController::kTagLock);
+    EXPECT_TRUE(noticeShows("操作失败，请重试"));
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_FALSE(protect->isOpenLockGoingOn());
+    EXPECT_EQ(switchOf(kLockRow), 1u);
+
+    flip(kLockRow, 0);
+    driver().advance(0.5);
+    auto* editor = dynamic_cast<KAVOACLockViewController*>(navigation()->topViewController());
+    ASSERT_TRUE(editor);
+    finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    defaults().setInteger(lockmask::kAccountLockKey, 1 << 3);  // as a half-done visit may leave it
+    navigation()->popViewControllerAnimated(false);
+    driver().settle();
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_FALSE(protect->lockEditorOpened());
+    EXPECT_EQ(logOf(10).size(), 2u);  // the refused opening and the editor's list
+    EXPECT_EQ(switchOf(kLockRow), 1u);
+}
+
+// ---------------------------------------------------------------- the editor
+
+class LockEditorTest : public ProtectScreenTest {
+protected:
+    void showEditor(int64_t storedMask = 0) {
+        defaults().setInteger(lockmask::kAccountLockKey, storedMask);
+        editor = std::dynamic_pointer_cast<KAVOACLockViewController>(show(*map, kAccountLockScreen));
+        ASSERT_TRUE(editor);
+        finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    }
+    ui::Point middle(int index) {
+        const ui::Rect f = LockRing::frameOf(index);
+        return editor->view()->convertPointToView({f.origin.x + f.size.width / 2, f.origin.y + f.size.height / 2},
+                                                  nullptr);
+    }
+    void TearDown() override {
+        editor.reset();
+        ProtectScreenTest::TearDown();
+    }
+    std::shared_ptr<KAVOACLockViewController> editor;
+};
+
+TEST_F(LockEditorTest, AStoredWholeDayOpensWithEveryPlaceOn) {
+    showEditor(lockmask::kWholeDay);
+    EXPECT_TRUE(editor->checkBoxForWholeDay()->isSelected());
+    for (int i = 0; i < LockRing::kCount; ++i) EXPECT_TRUE(editor->ring().isOn(i)) << i;
+    EXPECT_EQ(editor->placeView(0)->image(), ui::Image::named("lock_icon_point"));
+    EXPECT_EQ(editor->placeView(1)->image(), ui::Image::named("ho_lock_yes"));
+    EXPECT_EQ(editor->placeView(7)->image(), ui::Image::named("ve_lock_yes"));
+    ASSERT_TRUE(driver().tapText(" 全天锁定"));
+    EXPECT_FALSE(editor->checkBoxForWholeDay()->isSelected());
+    EXPECT_EQ(editor->placeView(0)->image(), ui::Image::named("big_round_btn_pushed"));
+    EXPECT_EQ(editor->ring().mask(), 0);
+}
+
+TEST_F(LockEditorTest, DraggingPaintsHoursWithAClickEachAndStoresTheChosenTypes) {
+    showEditor();
+    ASSERT_EQ(editor->lockKinds(), builtInLockTypes());  // the server's list is the built-in pair
+    driver().drag(middle(1), middle(5), 12);
+    EXPECT_EQ(editor->ring().mask(), 0b111);
+    EXPECT_EQ(editor->clicks(), 3);
+    EXPECT_EQ(editor->placeView(6)->image(), ui::Image::named("lock_icon_point"));
+
+    ASSERT_TRUE(driver().tapText("开启账号锁定"));
+    ASSERT_TRUE(editor->lockTypeAlert());
+    EXPECT_TRUE(driver().findByText("讯禾PC端登录锁定"));
+    ASSERT_TRUE(driver().tapText("网页主站登录锁定"));  // unchecks type 1
+    EXPECT_EQ(editor->lockChoices(), (std::vector<bool>{false, true}));
+    ASSERT_TRUE(driver().tapText("开启"));
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0b111);
+    EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 2);
+}
+
+TEST_F(LockEditorTest, NoHourGivesTheNoticeAndCancelKeepsTheEditor) {
+    showEditor();
+    ASSERT_TRUE(driver().tapText("开启账号锁定"));
+    EXPECT_FALSE(editor->lockTypeAlert());
+    EXPECT_TRUE(noticeShows("锁定时段至少为一小时，请重新设置"));
+
+    driver().tap(middle(33));
+    ASSERT_TRUE(driver().tapText("开启账号锁定"));
+    ASSERT_TRUE(driver().tapText("取消"));
+    EXPECT_EQ(navigation()->topViewController(), editor.get());
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 0);
+}
+
+TEST_F(LockEditorTest, ListsFromTheServerAndTheirFallbacks) {
+    serverProtect(R"({"lock_types_list": [{"id": 4, "name": "手机端登录锁定", "description": "手机客户端禁止登录"}]})");
+    showEditor();
+    ASSERT_EQ(editor->lockKinds().size(), 1u);
+    EXPECT_EQ(editor->lockKinds()[0].id, 4);
+    EXPECT_EQ(editor->lockChoices(), std::vector<bool>{true});
+
+    // A second appearance replaces the list: the choices stay paired with it.
+    serverProtect(R"({"lock_types_list": {"not": "a list"}})");
+    editor->viewDidAppear(false);
+    finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    EXPECT_EQ(editor->lockKinds(), builtInLockTypes());
+    EXPECT_EQ(editor->lockChoices(), (std::vector<bool>{true, true}));
+
+    serverProtect(R"({"lock_types_list": [{"id": 4, "name": "手机端登录锁定"}]})");
+    for (int i = 0; i < 2; ++i) script({{"command", 10}, {"fault", "drop"}});
+    editor->viewDidAppear(false);
+    finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    EXPECT_EQ(editor->lockKinds(), builtInLockTypes());
+
+    script({{"command", 10}, {"fault", "garbled"}});
+    editor->viewDidAppear(false);
+    finish(*editor, KAVOACLockViewController::kTagLockTypes);
+    ASSERT_TRUE(waitFor([] { return ui::AlertView::frontmost() != nullptr; }));
+    EXPECT_EQ(ui::AlertView::frontmost()->title(), "警告");
+    EXPECT_TRUE(editor->lockKinds().empty());
+    EXPECT_TRUE(editor->lockChoices().empty());
+}
+
+// ---------------------------------------------------------------- password change
+
+TEST_F(ProtectScreenTest, ThePasswordTravelsEscapedAndNeverReachesTheLog) {
+    std::mutex linesMutex;
+    std::vector<std::string> lines;
+    foundation::setLogSink([&](const std::string& line) {
+        std::lock_guard<std::mutex> lock(linesMutex);
+        lines.push_back(line);
+    });
+    auto screen = std::dynamic_pointer_cast<ChangePasswordViewController>(show(*map, kChangePasswordScreen));
+    ASSERT_TRUE(screen);
+    EXPECT_TRUE(screen->passwordTxt()->isFirstResponder());
+    driver().type("ab;c,1Xy");
+    ASSERT_TRUE(driver().tapText("确认修改"));
+    finish(*screen, ChangePasswordViewController::kTagChangePassword);
+    foundation::setLogSink(nullptr);
+    const foundation::Array fields = *logOf(15).at(0).get("fields")->asArray();
+    EXPECT_EQ(*fields[2].asString(), "%61%62%EF%BC%9B%63%EF%BC%8C1%58%79");
+    EXPECT_EQ(serverProtect().get("password")->description(), "ab；c，1Xy");
+    ASSERT_TRUE(ui::AlertView::frontmost());
+    EXPECT_EQ(ui::AlertView::frontmost()->message(), "密码修改成功");
+    for (const std::string& line : lines) EXPECT_EQ(line.find("ab;c,1Xy"), std::string::npos) << line;
+}
+
+TEST_F(ProtectScreenTest, EmptyAndRefusedPasswords) {
+    auto screen = std::dynamic_pointer_cast<ChangePasswordViewController>(show(*map, kChangePasswordScreen));
+    ASSERT_TRUE(screen);
+    ASSERT_TRUE(driver().tapText("确认修改"));
+    EXPECT_TRUE(noticeShows("新密码不能为空"));
+    EXPECT_TRUE(screen->passwordTxt()->isFirstResponder());
+    EXPECT_TRUE(logOf(15).empty());
+
+    DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+    driver().type("abc");
+    ASSERT_TRUE(driver().tapText("确认修改"));
+    finish(*screen, ChangePasswordViewController::kTagChangePassword);
+    EXPECT_TRUE(noticeShows("密码须由6-16位字符(字母、数字、符号)组成"));
+    EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
+
+    // Show and hide, then leaving empties the field.
+    ASSERT_TRUE(driver().tapText("显示"));
+    EXPECT_TRUE(screen->display());
+    EXPECT_FALSE(screen->passwordTxt()->isSecureTextEntry());
+    ASSERT_TRUE(driver().tapText("隐藏"));
+    EXPECT_TRUE(screen->passwordTxt()->isSecureTextEntry());
+    screen->viewWillDisappear(false);
+    EXPECT_EQ(screen->passwordTxt()->text(), "");
+}
+
+// ---------------------------------------------------------------- person centre
+
+TEST_F(ProtectScreenTest, PersonCentreShowsTheOverviewAndChecksInOnce) {
+    serverProtect(R"({"protects": ["19", "10", "80"]})");
+    auto screen = std::dynamic_pointer_cast<PersonCenterViewController>(show(*map, kPersonCenterScreen));
+    ASSERT_TRUE(screen);
+    finish(*screen, PersonCenterViewController::kTagOverview);
+    EXPECT_EQ(*logOf(14).at(0).get("fields")->at(1)->asString(), "0");
+    EXPECT_EQ(screen->nameLabel()->text(), "禾川小店");
+    EXPECT_EQ(screen->phoneLabel()->text(), "13800138000");
+    EXPECT_EQ(screen->scoreLabel()->text(), "86");
+    EXPECT_NEAR(screen->progressImg()->frame().width(), 86 * 1.3, 1e-9);
+    EXPECT_EQ(screen->openProtectLabel()->text(), "2");
+    EXPECT_EQ(screen->lastTimeLabel()->text(), "11-15 06:13:20");
+    EXPECT_EQ(screen->locationLabel()->text(), std::optional<std::string>("杭州"));
+    EXPECT_EQ(screen->pointsLabel()->text(), "20");
+    EXPECT_EQ(screen->imageScrollView()->contentSize().width, 31 + 60 * 3);
+    EXPECT_TRUE(driver().findByText("禾钥"));
+    EXPECT_TRUE(screen->scoreBtn()->isEnabled());
+
+    ASSERT_TRUE(driver().tapText("签到"));
+    finish(*screen, PersonCenterViewController::kTagCheckIn);
+    EXPECT_EQ(screen->pointsLabel()->text(), "25");
+    EXPECT_FALSE(screen->scoreBtn()->isEnabled());
+    EXPECT_TRUE(noticeShows("恭喜您，签到成功"));
+
+    // The next appearance reads the overview again; its logos replace the old ones.
+    screen->viewWillDisappear(false);
+    screen->viewWillAppear(false);
+    finish(*screen, PersonCenterViewController::kTagOverview);
+    EXPECT_EQ(logOf(14).size(), 2u);
+    EXPECT_EQ(driver().findAllByText("禾钥").size(), 1u);
+    EXPECT_FALSE(screen->scoreBtn()->isEnabled());
+}
+
+TEST_F(ProtectScreenTest, AFailedCheckInEndsItsOverlayWithTheNetworkNotice) {
+    auto screen = std::dynamic_pointer_cast<PersonCenterViewController>(show(*map, kPersonCenterScreen));
+    ASSERT_TRUE(screen);
+    finish(*screen, PersonCenterViewController::kTagOverview);
+    for (int i = 0; i < 2; ++i) script({{"command", 27}, {"fault", "drop"}});
+    ASSERT_TRUE(driver().tapText("签到"));
+    finish(*screen, PersonCenterViewController::kTagCheckIn);
+    EXPECT_TRUE(noticeShows(kNetworkUnstableMessage));
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_TRUE(screen->navigationItem()->rightBarButtonItem()->isEnabled());
+    EXPECT_TRUE(screen->scoreBtn()->isEnabled());
+}
+
+TEST_F(ProtectScreenTest, PersonCentreDimsDuringLockedHoursUntilTheHourTurns) {
+    const int hour = lockmask::localHour(clock().now(), foundation::TimeZone::local());
+    defaults().setInteger(lockmask::kAccountLockKey, int64_t(1) << hour);
+    auto screen = std::dynamic_pointer_cast<PersonCenterViewController>(show(*map, kPersonCenterScreen));
+    ASSERT_TRUE(screen);
+    EXPECT_FALSE(screen->dimLayer()->isHidden());
+    EXPECT_TRUE(screen->isATimerOn());
+    finish(*screen, PersonCenterViewController::kTagOverview);
+    driver().advance(secondsToNextLockCheck(clock().now()) + 1);
+    EXPECT_TRUE(screen->dimLayer()->isHidden());
+    EXPECT_FALSE(screen->isATimerOn());
+    // Leaving and coming back schedules a new check.
+    screen->viewWillDisappear(false);
+    screen->viewWillAppear(false);
+    EXPECT_TRUE(screen->isATimerOn());
+    finish(*screen, PersonCenterViewController::kTagOverview);
+
+    defaults().setInteger(lockmask::kAccountLockKey, 0);
+    screen->selectorForCheckLockState();
+    EXPECT_TRUE(screen->dimLayer()->isHidden());
+}
+
+TEST_F(ProtectScreenTest, PhotosComeOnlyOverHttp) {
+    for (const char* url : {"http://127.0.0.1/p.png", "HTTPS://example.test/a.png"})
+        EXPECT_TRUE(PersonCenterViewController::photoAddressAllowed(url)) << url;
+    for (const char* url : {"", "file:///etc/passwd", "ftp://x/y.png", "http://", "javascript:alert(1)", "(null)"})
+        EXPECT_FALSE(PersonCenterViewController::photoAddressAllowed(url)) << url;
+}
+
+}  // namespace

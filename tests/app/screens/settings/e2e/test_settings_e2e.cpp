@@ -1,0 +1,163 @@
+// The user's roads through the settings in the real program, each from the
+// main screen's "设置" button: switching the push notices off, sending a
+// feedback text, and reading the help and an article page.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "app/core/Constants.h"
+#include "app/core/StoreKeys.h"
+#include "app/start/KAVOStoryboard.h"
+#include "lib/json/JsonParser.h"
+#include "lib/json/JsonWriter.h"
+#include "platform/foundation/UserDefaults.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/e2e/AppSession.h"
+
+namespace {
+
+class SettingsEndToEnd : public ::testing::Test {
+protected:
+    // A bound phone started on the main screen, then its settings opened.
+    void openSettings() {
+        // The road starts on the main screen, whose own area may be missing from a build.
+        if (!KAVOStoryboard::make()->hasScreen(KAVOStoryboard::kMainScreen))
+            GTEST_SKIP() << "this build has no main screen to open the settings from";
+        e2e::Options options;
+        options.boundAccount = true;
+        options.prepare = [] {
+            Constants::initPersonalUseCheckAndRateVar();
+            foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
+            foundation::UserDefaults::standard().synchronize();
+        };
+        app = std::make_unique<e2e::AppSession>(options);
+        ASSERT_TRUE(app->ok()) << app->error();
+        ASSERT_TRUE(app->waitForText("安全日志", 60)) << app->log();
+        // A tap while the main screen still slides in may miss its button: tap again.
+        bool open = false;
+        for (int attempt = 0; attempt < 4 && !open; ++attempt) {
+            ASSERT_TRUE(app->tapText("设置")) << app->log();
+            open = app->waitForText("异常消息推送", 8);
+        }
+        ASSERT_TRUE(open) << app->log();
+    }
+    // Drags the settings list up to its lower rows, then taps one of them
+    // until the screen it leads to shows `expected` (a tap while the list
+    // still moves only stops it).
+    bool tapLowerRow(const std::string& text, const std::string& expected) {
+        app->drag({160, 420}, {160, 120}, 15);
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            if (!app->tapText(text)) return false;
+            if (app->waitForText(expected, 8)) return true;
+        }
+        return false;
+    }
+    std::string shownList() {
+        std::string out;
+        for (const auto& t : app->shownTexts()) out += "[" + t.text + "]\n";
+        return out;
+    }
+    std::optional<e2e::ShownText> shown(const std::string& text) {
+        for (const auto& t : app->shownTexts())
+            if (t.text == text) return t;
+        return std::nullopt;
+    }
+    std::string storeValue(const char* key) {
+        std::string value;
+        app->withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
+        return value;
+    }
+    bool waitUntil(const std::function<bool()>& done, int tries = 100) {
+        for (int i = 0; i < tries; ++i) {
+            if (done()) return true;
+            app->waitForText("\x01 never shown", 0.2);  // a paced poll of the real program
+        }
+        return done();
+    }
+    std::unique_ptr<e2e::AppSession> app;
+};
+
+TEST_F(SettingsEndToEnd, SwitchingPushNoticesOff) {
+    openSettings();
+    if (IsSkipped() || HasFatalFailure()) return;
+    // The server accepts the change (command 17, operation 1).
+    app->server().control("script", "{\"command\": 17, \"reply\": \"true\"}");
+    auto title = shown("异常消息推送");
+    ASSERT_TRUE(title);
+    // The switch's " 关 " half sits at the right of the row, level with its title.
+    app->tap({293, title->frame.y() + title->frame.height() / 2});
+    ASSERT_TRUE(waitUntil([&] { return storeValue(StoreKeys::isPushInfo) == "0"; })) << app->log();
+    EXPECT_TRUE(app->screenshot("settings-push-off-e2e"));
+    auto log = JsonParser().objectWithString(app->server().controlGet("log"));
+    ASSERT_TRUE(log);
+    const foundation::Value& last = log->get("requests")->asArray()->back();
+    EXPECT_EQ(last.get("command")->intValue(), 17);
+    EXPECT_EQ(*JsonWriter().stringWithObject(*last.get("fields")),
+              "[\"6F9619FF-8B86-4011-B42D-00C04FC964FF\"," +
+                  *JsonWriter().stringWithObject(last.get("fields")->asArray()->at(1)) + ",\"1\",\"0\"]");
+}
+
+TEST_F(SettingsEndToEnd, SendingAFeedbackText) {
+    openSettings();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(tapLowerRow("意见反馈", "您还可以输入200字"));
+    app->type("Works well, thanks");
+    app->pressReturn();
+    ASSERT_TRUE(app->waitForText("发送成功")) << app->log();
+    auto reply = JsonParser().objectWithString(app->server().controlGet("suggestions"));
+    ASSERT_TRUE(reply);
+    const foundation::Array& got = *reply->get("suggestions")->asArray();
+    ASSERT_EQ(got.size(), 1u);
+    const std::string text = *got[0].get("text")->asString();
+    EXPECT_NE(text.find(")-V"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - std::string(": Works well， thanks").size()), ": Works well， thanks");
+    // Its button closes the screen, back on the settings.
+    ASSERT_TRUE(app->tapText("确定"));
+    EXPECT_TRUE(app->waitForText("意见反馈"));
+    EXPECT_TRUE(app->waitForTextGone("您还可以输入200字"));
+}
+
+TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
+    openSettings();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(tapLowerRow("使用帮助", "1.禾盾是什么？"));
+    // The first answer, as the help file words it.
+    std::ifstream file(testsupport::sourcePath("resources/text/help.txt"));
+    std::string line, answer;
+    while (std::getline(file, line))
+        if (line == "1.禾盾是什么？" && std::getline(file, answer)) break;
+    ASSERT_FALSE(answer.empty());
+    ASSERT_TRUE(app->waitForTextGone("关于禾盾"));  // the push has finished
+    ASSERT_TRUE(app->tapText("1.禾盾是什么？"));
+    ASSERT_TRUE(app->waitForText(answer)) << shownList();
+    EXPECT_TRUE(app->screenshot("help-e2e"));
+
+    // Back to the settings, then the about page's licence.
+    app->tap({14, 18});  // the back button
+    ASSERT_TRUE(app->waitForTextGone("1.禾盾是什么？"));
+    ASSERT_TRUE(tapLowerRow("关于禾盾", "许可协议")) << shownList();
+    ASSERT_TRUE(app->tapText("许可协议"));
+    ASSERT_TRUE(app->waitForTextGone("关于我们"));
+    // The page fades in: white, with dark lines of text.
+    bool page = false;
+    for (int i = 0; i < 100 && !page; ++i) {
+        auto picture = app->grab();
+        if (picture) {
+            int white = 0, dark = 0;
+            const double s = picture->pixelWidth() / 320.0;
+            for (int y = int(120 * s); y < int(400 * s); y += 3)
+                for (int x = int(10 * s); x < int(310 * s); x += 3) {
+                    ui::Rgba p = picture->pixel(x, y);
+                    if (p.r > 240 && p.g > 240 && p.b > 240) ++white;
+                    if (p.r < 80 && p.g < 80 && p.b < 80) ++dark;
+                }
+            page = white > 3 * dark && dark > 50;
+        }
+        if (!page) app->waitForText("\x01 never shown", 0.2);
+    }
+    EXPECT_TRUE(page);
+    EXPECT_TRUE(app->screenshot("article-e2e"));
+}
+
+}  // namespace
