@@ -54,7 +54,7 @@ SafePhoneScreen::SafePhoneScreen(std::string operation, std::string waitingText,
     update.waitSlice = 15;
     update.handshake = true;
     update.plainTextReply = true;
-    update.handshakeFailure = {FailureReport::Notice, "", std::move(handshakeNotice)};
+    update.handshakeFailure = {FailureReport::Notice, "", std::move(handshakeNotice), 0, {}};
     update.invalidReply = FailureReport::alert("警告", kNetworkUnstableMessage, kBadReplyAlertTag);
     update.requestFailure = FailureReport::notice();
     update.assembleURL = [op = operation_](const Answer& answer,
