@@ -13,6 +13,7 @@
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/ViewList.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ViewController.h"
 
 namespace shell {
 
@@ -114,7 +115,10 @@ void Shell::tick() {
     pumpEvents();
     // One refresh of the window: display links draw before the picture is shown.
     if (frameClock().isExternallyDriven()) frameClock().tick(foundation::clock().monotonic());
-    if (dirty_ || ui::activeAnimationCount() > 0 || ui::takeLayerTreeChanged()) present();
+    if (dirty_ || ui::activeAnimationCount() > 0 || ui::takeLayerTreeChanged())
+        present();
+    else
+        writeViewList();  // a screen move can end after the last picture it changed
 }
 
 ui::Point Shell::toPoints(int x, int y) const {
@@ -194,7 +198,8 @@ void Shell::present() {
 
 void Shell::writeViewList() {
     if (options_.viewListPath.empty()) return;
-    std::string list = describeVisibleTexts(*window_);
+    std::string list = ui::isScreenTransitionRunning() ? std::string(kViewListMovingLine) + "\n" : std::string();
+    list += describeVisibleTexts(*window_);
     if (lastViewList_ && list == *lastViewList_) return;
     // Written whole and then renamed, so a reader never sees half a list.
     if (foundation::writeFileAtomically(options_.viewListPath, list)) lastViewList_ = std::move(list);

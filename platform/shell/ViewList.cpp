@@ -4,6 +4,29 @@
 
 namespace shell {
 
+namespace {
+
+// Whether `a` is drawn in front of `b`: neither holds the other, and where
+// their ways up to the window part, `a`'s branch comes later.
+bool isInFront(ui::View* a, ui::View* b) {
+    if (a == b || a->isDescendantOfView(b) || b->isDescendantOfView(a)) return false;
+    std::vector<ui::View*> upA, upB;
+    for (ui::View* v = a; v; v = v->superview()) upA.insert(upA.begin(), v);
+    for (ui::View* v = b; v; v = v->superview()) upB.insert(upB.begin(), v);
+    size_t i = 0;
+    while (i < upA.size() && i < upB.size() && upA[i] == upB[i]) ++i;
+    if (i == 0 || i >= upA.size() || i >= upB.size()) return false;  // different windows
+    const auto& siblings = upA[i - 1]->subviews();
+    auto indexOf = [&](ui::View* v) {
+        for (size_t k = 0; k < siblings.size(); ++k)
+            if (siblings[k].get() == v) return k;
+        return siblings.size();
+    };
+    return indexOf(upA[i]) > indexOf(upB[i]);
+}
+
+}  // namespace
+
 std::vector<ui::View*> visibleViews(ui::View& root, const std::function<bool(ui::View*)>& pred) {
     std::vector<ui::View*> out;
     std::function<void(ui::View*)> walk = [&](ui::View* v) {
@@ -20,7 +43,11 @@ std::string describeVisibleTexts(ui::View& root) {
     for (ui::View* v : visibleViews(root, [](ui::View* v) { return !v->displayedText().empty(); })) {
         ui::Rect r = v->convertRectToView(v->bounds(), nullptr);
         out += std::to_string(std::lround(r.origin.x)) + " " + std::to_string(std::lround(r.origin.y)) + " " +
-               std::to_string(std::lround(r.size.width)) + " " + std::to_string(std::lround(r.size.height)) + "\t";
+               std::to_string(std::lround(r.size.width)) + " " + std::to_string(std::lround(r.size.height));
+        // A tap on the text's centre would reach another view in front of it.
+        ui::View* hit = root.hitTest(root.convertPointFromView(r.center(), nullptr), nullptr);
+        if (hit && isInFront(hit, v)) out += " covered";
+        out += "\t";
         for (char c : v->displayedText()) {
             if (c == '\\')
                 out += "\\\\";

@@ -18,9 +18,16 @@ namespace shell {
 // The visible views under root (root included) that pred accepts, in tree order.
 std::vector<ui::View*> visibleViews(ui::View& root, const std::function<bool(ui::View*)>& pred);
 
+// The first line of the shell's list while a screen moves in or out
+// (ui::isScreenTransitionRunning()): what the list shows then is where things
+// pass, not where they stay.
+inline constexpr const char* kViewListMovingLine = "#moving";
+
 // One line per visible view showing text: "x y w h<TAB>text", the frame in
 // window points rounded to whole points, the text with '\\' written "\\\\"
-// and line breaks "\\n".
+// and line breaks "\\n". "x y w h covered<TAB>text" when a tap on the
+// text's centre would reach another view in front of it (a notice sliding
+// over it, say).
 std::string describeVisibleTexts(ui::View& root);
 
 }  // namespace shell

@@ -276,6 +276,8 @@ void NavigationBar::drawRect(const Rect&) {
 
 // ---------------------------------------------------------------- NavigationController
 
+NavigationController::~NavigationController() { detail::setScreenTransitionRunning(&moving_, false); }
+
 NavigationController::NavigationController(const std::shared_ptr<ViewController>& root,
                                            std::shared_ptr<NavigationBar> bar)
     : bar_(bar ? std::move(bar) : std::make_shared<NavigationBar>()) {
@@ -434,6 +436,7 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
         for (size_t i = 0; i < removed.size(); ++i) bar_->popNavigationItem(animated);
     }
     moving_ = true;
+    detail::setScreenTransitionRunning(&moving_, true);
     Rect content = loaded ? container_->bounds() : Rect{};
     if (loaded) {
         auto tv = to->viewRef();
@@ -452,6 +455,7 @@ void NavigationController::transition(ViewController* from, const std::shared_pt
         }
         if (push) to->didMoveToParentViewController(self.get());
         self->moving_ = false;
+        detail::setScreenTransitionRunning(&self->moving_, false);
         if (visible) {
             if (keepFrom) keepFrom->endAppearanceTransition();
             to->endAppearanceTransition();

@@ -205,6 +205,7 @@ class NavigationController : public ViewController {
 public:
     explicit NavigationController(const std::shared_ptr<ViewController>& root = nullptr,
                                   std::shared_ptr<NavigationBar> bar = nullptr);
+    ~NavigationController() override;
     const char* className() const override { return "NavigationController"; }
 
     const std::vector<std::shared_ptr<ViewController>>& viewControllers() const { return childViewControllers(); }

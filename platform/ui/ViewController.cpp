@@ -1,6 +1,7 @@
 #include "platform/ui/ViewController.h"
 
 #include <algorithm>
+#include <set>
 
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
@@ -14,9 +15,28 @@ namespace {
 constexpr double kModalDuration = 0.3;
 }
 
+namespace {
+
+std::set<const void*>& movingScreens() {
+    static std::set<const void*> movers;
+    return movers;
+}
+
+}  // namespace
+
+bool isScreenTransitionRunning() { return !movingScreens().empty(); }
+
+void detail::setScreenTransitionRunning(const void* mover, bool running) {
+    if (running)
+        movingScreens().insert(mover);
+    else
+        movingScreens().erase(mover);
+}
+
 ViewController::ViewController() = default;
 
 ViewController::~ViewController() {
+    detail::setScreenTransitionRunning(this, false);
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
     for (auto& c : children_) c->parent_ = nullptr;
     if (presented_) presented_->presenting_ = nullptr;
@@ -156,6 +176,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
     host->presented_ = vc;
     vc->presenting_ = host;
     host->transitioning_ = true;
+    detail::setScreenTransitionRunning(host, true);
     Window* w = host->view_ ? host->view_->window() : nullptr;
     if (!w) w = Window::keyWindow();
     Rect full = w ? w->bounds() : Screen::main().bounds();
@@ -169,6 +190,7 @@ void ViewController::presentViewController(const std::shared_ptr<ViewController>
         auto h = weakHost.lock();
         if (h) {
             h->transitioning_ = false;
+            detail::setScreenTransitionRunning(h.get(), false);
             // The covered screen leaves the window until the dismissal.
             if (h->view_ && h->view_->superview() && vc->view_ && vc->view_->superview()) h->view_->setHidden(true);
         }
@@ -207,6 +229,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
     if (vc->presented_) vc->dismissViewControllerAnimated(false);
     auto hostRef = host->shared_from_this();
     host->transitioning_ = true;
+    detail::setScreenTransitionRunning(host, true);
     vc->beginAppearanceTransition(false, animated);
     if (host->view_) host->view_->setHidden(false);
     host->beginAppearanceTransition(true, animated);
@@ -214,6 +237,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, std::function<
         if (vc->view_) vc->view_->removeFromSuperview();
         hostRef->presented_.reset();
         hostRef->transitioning_ = false;
+        detail::setScreenTransitionRunning(hostRef.get(), false);
         vc->presenting_ = nullptr;
         vc->endAppearanceTransition();
         hostRef->endAppearanceTransition();

@@ -139,4 +139,17 @@ inline unsigned long long viewControllerIdentity(const ViewController* vc) {
     return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(vc));
 }
 
+// Whether a screen is moving in or out right now: a presentation, a
+// dismissal, or a navigation controller's push or pop. Whoever drives the
+// program from outside (a test walking the real window) waits for the moves
+// to end before it taps, as a person waits for the screen to settle.
+bool isScreenTransitionRunning();
+
+namespace detail {
+// Marks one mover (a controller presenting or dismissing, a navigation
+// controller pushing or popping) as moving or still; a mover that goes away
+// while moving is forgotten with it.
+void setScreenTransitionRunning(const void* mover, bool running);
+}  // namespace detail
+
 }  // namespace ui

@@ -18,11 +18,15 @@
 #include <string>
 
 #include "platform/foundation/App.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
+#include "platform/shell/ViewList.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ViewController.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ui;
@@ -255,6 +259,52 @@ TEST_F(ShellTest, ListsTheVisibleTextsAfterEachPictureWhenAsked) {
     foundation::RunLoop::main().drain();
     s.present();
     EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("30 50 100 30\t完成\n"));
+}
+
+TEST_F(ShellTest, ListSaysWhenAScreenMovesAndWhatIsCovered) {
+    useDisplay();
+    shell::ShellOptions o;
+    o.viewListPath = testsupport::tempDir("viewlist-moving") + "/views.txt";
+    shell::Shell s(o);
+    ASSERT_TRUE(s.start());
+
+    // A button whose centre lies under a later sibling that takes taps, and
+    // one beside it that nothing covers.
+    auto under = Label::create({10, 10, 100, 30});
+    under->setText("被遮住");
+    under->setUserInteractionEnabled(true);
+    s.window().addSubview(under);
+    auto free = Label::create({10, 100, 100, 30});
+    free->setText("露在外面");
+    s.window().addSubview(free);
+    auto banner = View::create({0, 0, 320, 40});
+    s.window().addSubview(banner);
+    foundation::RunLoop::main().drain();
+    s.present();
+    EXPECT_EQ(foundation::readFile(o.viewListPath),
+              std::optional<std::string>("10 10 100 30 covered\t被遮住\n10 100 100 30\t露在外面\n"));
+    banner->removeFromSuperview();
+    under->removeFromSuperview();
+    free->removeFromSuperview();
+
+    // While a pushed screen slides in, the list starts with the moving line;
+    // once it is in place, the line is gone.
+    foundation::ManualClockScope clock;
+    auto nav = std::make_shared<NavigationController>(std::make_shared<ViewController>());
+    s.window().addSubview(nav->viewRef());
+    nav->beginAppearanceTransition(true, false);
+    nav->endAppearanceTransition();
+    nav->pushViewController(std::make_shared<ViewController>(), true);
+    EXPECT_TRUE(ui::isScreenTransitionRunning());
+    s.present();
+    EXPECT_EQ(
+        foundation::readFile(o.viewListPath).value_or("").rfind(std::string(shell::kViewListMovingLine) + "\n", 0), 0u);
+    clock->advance(1.0);
+    EXPECT_FALSE(ui::isScreenTransitionRunning());
+    s.present();
+    EXPECT_EQ(foundation::readFile(o.viewListPath).value_or("").find(shell::kViewListMovingLine), std::string::npos);
+    nav->view()->removeFromSuperview();
+    EXPECT_FALSE(ui::isScreenTransitionRunning());
 }
 
 TEST_F(ShellTest, TallScreenWindowIsSixFortyByElevenThirtySix) {

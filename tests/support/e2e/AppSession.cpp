@@ -13,6 +13,7 @@
 
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
+#include "platform/shell/ViewList.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/screens/ScreenFixture.h"
 
@@ -249,6 +250,8 @@ std::vector<ShownText> AppSession::shownTexts() const {
         std::istringstream frame(line.substr(0, tab));
         ShownText t;
         frame >> t.frame.origin.x >> t.frame.origin.y >> t.frame.size.width >> t.frame.size.height;
+        std::string mark;
+        t.covered = frame >> mark && mark == "covered";
         t.text = unescape(line.substr(tab + 1));
         out.push_back(std::move(t));
     }
@@ -275,15 +278,33 @@ bool AppSession::waitForTextGone(const std::string& text, double seconds) {
         seconds);
 }
 
-bool AppSession::tapText(const std::string& text, double seconds) {
-    std::optional<ui::Rect> frame;
-    waitFor(
+bool AppSession::waitUntilSettled(double seconds) {
+    // The list is rewritten whenever what it shows changes: two readings a
+    // moment apart that agree, with no screen moving, mean things stay put.
+    std::string before;
+    return waitFor(
         [&] {
-            for (const auto& t : shownTexts())
-                if (t.text == text) frame = t.frame;
-            return frame.has_value();
+            std::string now = foundation::readFile(listPath_).value_or("");
+            bool settled = now == before && now.rfind(std::string(shell::kViewListMovingLine) + "\n", 0) != 0;
+            before = std::move(now);
+            if (!settled) std::this_thread::sleep_for(std::chrono::milliseconds(130));
+            return settled;
         },
         seconds);
+}
+
+bool AppSession::tapText(const std::string& text, double seconds) {
+    auto find = [&]() -> std::optional<ui::Rect> {
+        std::optional<ui::Rect> frame;
+        for (const auto& t : shownTexts())
+            if (t.text == text && !t.covered) frame = t.frame;
+        return frame;
+    };
+    if (!waitFor([&] { return find().has_value(); }, seconds)) return false;
+    waitUntilSettled();
+    // Settling can bring something in front of it again: wait that out too.
+    if (!waitFor([&] { return find().has_value(); }, seconds)) return false;
+    auto frame = find();
     if (!frame) return false;
     tap(frame->center());
     return true;
@@ -304,6 +325,7 @@ void movePointer(Display* dpy, Window window, ui::Point p, double scale) {
 
 void AppSession::tap(ui::Point point) {
     if (!x_->dpy || !x_->window) return;
+    waitUntilSettled();
     movePointer(x_->dpy, x_->window, point, scale_);
     XTestFakeButtonEvent(x_->dpy, 1, True, CurrentTime);
     XSync(x_->dpy, False);

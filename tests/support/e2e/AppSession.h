@@ -44,6 +44,8 @@ struct Options {
 struct ShownText {
     std::string text;
     ui::Rect frame;
+    // Another view is in front of the text's centre: a tap there reaches it.
+    bool covered = false;
 };
 
 class AppSession {
@@ -64,9 +66,15 @@ public:
     bool waitForText(const std::string& text, double seconds = 30);
     // Waits until no visible view shows this text.
     bool waitForTextGone(const std::string& text, double seconds = 30);
-    // Waits for the text, then clicks the centre of the frontmost view showing it.
+    // Waits until no screen is moving in or out and the texts have stayed
+    // where they are for a moment, as a person waits before tapping; false
+    // when the program is still moving after `seconds`.
+    bool waitUntilSettled(double seconds = 5);
+    // Waits for the text and for the screen to settle, then clicks the centre
+    // of the frontmost view showing it that nothing covers (a notice sliding
+    // over it is waited out).
     bool tapText(const std::string& text, double seconds = 30);
-    // A click at a window point.
+    // A click at a window point, once the screen has settled.
     void tap(ui::Point point);
     // A press, a move in steps and a release, between window points.
     void drag(ui::Point from, ui::Point to, int steps = 10);
