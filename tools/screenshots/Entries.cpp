@@ -2,11 +2,20 @@
 // its entry here (name, screen identifier, what to seed, what to do).
 #include "tools/screenshots/Entries.h"
 
+#include <qrencode.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "app/screens/bind/BindViewController.h"
 #include "app/start/KAVOStoryboard.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
+#include "platform/foundation/Paths.h"
+#include "platform/media/Capture.h"
 #include "platform/ui/Navigation.h"
+#include "platform/shell/Driver.h"
 #include "tools/screenshots/PinEntries.h"
 
 namespace screenshots {
@@ -17,6 +26,29 @@ namespace {
 BindViewController* bindScreen(ui::ViewController& shown) {
     auto* nav = dynamic_cast<ui::NavigationController*>(&shown);
     return nav ? dynamic_cast<BindViewController*>(nav->topViewController()) : nullptr;
+}
+
+// A light card with `text` as a QR code in its middle, as the camera sees it.
+ui::ImageRef qrCard(const std::string& text, int width, int height) {
+    std::vector<uint8_t> rgba(size_t(width) * height * 4, 255);
+    for (size_t k = 0; k < size_t(width) * height; ++k) {
+        rgba[k * 4] = 236;
+        rgba[k * 4 + 1] = 232;
+        rgba[k * 4 + 2] = 222;
+    }
+    QRcode* qr = QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    if (!qr) return ui::Image::fromRgba(width, height, rgba.data());
+    const int module = 8, side = (qr->width + 4) * module;
+    const int left = (width - side) / 2, top = (height - side) / 2;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            int mx = x / module - 2, my = y / module - 2;
+            bool dark = mx >= 0 && my >= 0 && mx < qr->width && my < qr->width && (qr->data[my * qr->width + mx] & 1);
+            uint8_t* p = rgba.data() + (size_t(top + y) * width + left + x) * 4;
+            p[0] = p[1] = p[2] = dark ? 20 : 255;
+        }
+    QRcode_free(qr);
+    return ui::Image::fromRgba(width, height, rgba.data());
 }
 
 void advanceClock(double seconds) {
@@ -72,6 +104,35 @@ std::vector<ScreenShot> appScreenShots() {
         advanceClock(1.0);
     };
     entries.push_back(bindSms);
+
+    // The QR road: the scanning screen with the camera on a card that shows
+    // the demo serial's code, the moment before the reader takes it (its
+    // reading is held for the picture).
+    ScreenShot bindQr = bind;
+    bindQr.name = "bind-qr";
+    bindQr.act = [](ui::ViewController& shown) {
+        if (auto* screen = bindScreen(shown)) screen->qrBind();
+    };
+    bindQr.drive = [](ui::ViewController& shown, shell::Driver& driver) {
+        auto* screen = bindScreen(shown);
+        ScanReaderViewController* reader = screen ? screen->qrReader() : nullptr;
+        if (!reader) return;
+        const std::string path = foundation::cachesDir() + "/bind-qr-card.png";
+        if (!qrCard("Q3T7K9", 480, 640)->writePNG(path)) return;
+        media::FileFeedDevice::Options options;
+        options.framesPerSecond = 0;
+        auto feed = media::FileFeedDevice::open({path}, options);
+        if (!feed) return;
+        reader->readerView()->setDevice(feed);
+        driver.advance(0.01);  // the camera starts just after the appearance
+        driver.advance(0.3);   // the shutter opens
+        reader->readerView()->captureReader()->setEnableReader(false);
+        feed->pushFrame();
+        reader->readerView()->captureReader()->captureOutput()->waitUntilIdle();
+        driver.settle();
+        reader->readerView()->setDevice(nullptr);
+    };
+    entries.push_back(bindQr);
     addPinScreenShots(entries);
     addHubScreenShots(entries);
     addSettingsScreenShots(entries);

@@ -11,13 +11,13 @@
 #include <thread>
 #include <vector>
 
-#include "QrPicture.h"
 #include "lib/reader/ScanCaptureReader.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/Capture.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/reader/QrPicture.h"
 
 using readertest::greyPicture;
 using readertest::Lines;

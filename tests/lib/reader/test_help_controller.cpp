@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "QrPicture.h"
 #include "lib/reader/ScanHelpController.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
@@ -15,6 +14,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/reader/QrPicture.h"
 
 using readertest::Lines;
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "QrPicture.h"
 #include "lib/reader/ScanImage.h"
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanSymbol.h"
 #include "platform/foundation/Log.h"
+#include "tests/support/reader/QrPicture.h"
 
 using readertest::greyPicture;
 using readertest::qrPicture;

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "QrPicture.h"
 #include "lib/reader/ScanReaderController.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/media/ImagePicker.h"
 #include "platform/shell/Driver.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/reader/QrPicture.h"
 
 using readertest::Canvas;
 using readertest::greyPicture;

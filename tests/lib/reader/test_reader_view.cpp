@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "QrPicture.h"
 #include "lib/reader/ScanReaderView.h"
 #include "lib/reader/ScanReaderViewController.h"
 #include "lib/reader/ScanReaderViewImpl.h"
@@ -19,6 +18,7 @@
 #include "platform/shell/Driver.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/reader/QrPicture.h"
 
 using readertest::Lines;
 using readertest::qrPicture;

@@ -8,9 +8,11 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 #include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "lib/json/JsonParser.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestSupport.h"
@@ -93,6 +95,36 @@ TEST(BindEndToEnd, TheDemoSerialBindsAndTheNextStartGoesPastTheBinding) {
     const std::string texts = shown(again);
     EXPECT_EQ(texts.find("跳过"), std::string::npos) << texts;
     EXPECT_EQ(texts.find("序列号绑定"), std::string::npos) << texts;
+}
+
+TEST(BindEndToEnd, TheDemoSerialsQrCodeBindsThroughTheCamera) {
+    // The camera is a file feed showing the demo serial's QR code.
+    const std::string card = foundation::homeDir() + "/demo-serial-qr.png";
+    ASSERT_EQ(std::system(("'" + testsupport::sourcePath("scripts/qr-picture") + "' Q3T7K9 '" + card + "'").c_str()),
+              0);
+    e2e::Options options;
+    options.env = {"QUENTA_CAMERA=file:" + card};
+    e2e::AppSession app(options);
+    reachTheBindScreen(app);
+    if (HasFatalFailure()) return;
+
+    ASSERT_TRUE(app.tapText("扫描二维码绑定"));
+    ASSERT_TRUE(app.waitForText("绑定成功", 60)) << shown(app) << app.log();
+    EXPECT_TRUE(app.waitForText("你的禾川账号绑定成功！"));
+    EXPECT_TRUE(app.screenshot("e2e-bind-qr-success"));
+    foundation::UserDefaults defaults(app.defaultsPath());
+    EXPECT_EQ(defaults.integerForKey("korvxboundstate"), 3);
+    app.withHome([] {
+        EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::bid),
+                  std::optional<std::string>("3132333435363738393031323334353637383930"));
+    });
+    // The serial came to the server from the code, in command 16.
+    auto log = JsonParser().objectWithString(app.server().controlGet("log"));
+    ASSERT_TRUE(log);
+    std::vector<std::string> serials;
+    for (const auto& request : *log->get("requests")->asArray())
+        if (request.get("command")->intValue() == 16) serials.push_back(request.get("fields")->at(2)->description());
+    EXPECT_EQ(serials, std::vector<std::string>{"Q3T7K9"});
 }
 
 TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {

@@ -20,9 +20,11 @@
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/media/Capture.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/reader/QrPicture.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -467,6 +469,88 @@ TEST_F(BindScreenTest, TheHelpPanelAnswersSixQuestions) {
     driver().advance(1.0);
     EXPECT_EQ(screen->helpPanel(), nullptr);
     EXPECT_TRUE(screen->navigationItem()->rightBarButtonItem()->isEnabled());
+}
+
+// ---------------------------------------------------------------- QR code
+
+class QrBindTest : public BindScreenTest {
+protected:
+    // From the button to the scanning screen, its camera a feed of one
+    // picture: `text` as a QR code. The feed sends a frame when told.
+    ScanReaderViewController* openReader(const std::string& text) {
+        EXPECT_TRUE(driver().tapText("扫描二维码绑定"));
+        ScanReaderViewController* reader = screen->qrReader();
+        if (!reader) return nullptr;
+        EXPECT_EQ(presented(), reader);
+        const std::string path = testsupport::tempDir("qr-feed") + "/code.png";
+        EXPECT_TRUE(readertest::qrPicture(text, 480, 640).image->writePNG(path));
+        media::FileFeedDevice::Options options;
+        options.framesPerSecond = 0;
+        feed = media::FileFeedDevice::open({path}, options);
+        EXPECT_TRUE(feed);
+        if (!feed) return nullptr;
+        reader->readerView()->setDevice(feed);
+        driver().advance(0.01);  // the camera starts just after the appearance
+        driver().advance(0.3);
+        return reader;
+    }
+    // One frame through the reader, its result on the main thread.
+    void showFrame(ScanReaderViewController& reader) {
+        ASSERT_TRUE(feed->pushFrame());
+        reader.readerView()->captureReader()->captureOutput()->waitUntilIdle();
+        driver().settle();
+    }
+    // What the screen's navigation controller shows over it.
+    ui::ViewController* presented() {
+        auto* nav = screen->navigationController();
+        return nav ? nav->presentedViewController() : screen->presentedViewController();
+    }
+    std::shared_ptr<media::FileFeedDevice> feed;
+};
+
+TEST_F(QrBindTest, TheDemoSerialsCodeBindsThroughTheSerialCommand) {
+    ScanReaderViewController* reader = openReader("Q3T7K9");
+    ASSERT_NE(reader, nullptr);
+    EXPECT_TRUE(reader->readerView()->isRunning());
+    showFrame(*reader);
+    ASSERT_TRUE(waitForAlert("绑定成功"));
+    finishOverlay(BindViewController::kTagSerial);
+    // The scanning screen went away; the serial was sent as a typed one.
+    EXPECT_EQ(presented(), nullptr);
+    EXPECT_EQ(commands(), (std::vector<int>{0, 16}));
+    EXPECT_EQ(*lastFields(16)[2].asString(), "Q3T7K9");
+    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateBound);
+    // A second frame of the same code after the reader is gone sends nothing more.
+    feed->pushFrame();
+    driver().settle();
+    EXPECT_EQ(commands(), (std::vector<int>{0, 16}));
+}
+
+TEST_F(QrBindTest, CodesThatAreNoSerialAreRefusedWithoutSending) {
+    for (const char* text : {"Q3T7K", "Q3T7K9X", "Q3,7K9", "https://quenta.test/Q3T7K9"}) {
+        SCOPED_TRACE(text);
+        ScanReaderViewController* reader = openReader(text);
+        ASSERT_NE(reader, nullptr);
+        showFrame(*reader);
+        ASSERT_TRUE(waitForAlert("提示"));
+        EXPECT_EQ(ui::AlertView::frontmost()->message(), "扫描结果格式不对！请重新扫描");
+        ui::AlertView::frontmost()->clickButtonAtIndex(0);
+        driver().advance(1.0);
+        EXPECT_EQ(presented(), nullptr);
+    }
+    driver().settle();
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+}
+
+TEST_F(QrBindTest, CancelLeavesTheReaderAndSendsNothing) {
+    ScanReaderViewController* reader = openReader("Q3T7K9");
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(driver().tapText("取 消"));
+    driver().advance(1.0);
+    EXPECT_EQ(presented(), nullptr);
+    EXPECT_FALSE(reader->readerView()->isStarted());
+    EXPECT_TRUE(commands().empty());
 }
 
 }  // namespace
