@@ -106,6 +106,26 @@ long long BindReply::serverSeconds() const { return checktime ? foundation::text
 
 long long BindReply::code() const { return result ? foundation::textLongLongValue(*result) : 0; }
 
+std::optional<KorvexAccountReply> KorvexAccountReply::fromValue(const foundation::Value& value, std::string* error) {
+    ReplyReader r(value);
+    KorvexAccountReply out;
+    out.result = r.integer("result").value_or(0);
+    if (out.result == 202) {
+        out.username = r.text("username");
+        out.sid = r.integer("sid");
+        out.cert = r.optionalBoolean("cert").value_or(false);
+    } else if (out.result == 414) {
+        out.message = r.text("message");
+    }
+    return r.finish(std::move(out), error);
+}
+
+std::string korvexRefusalNotice(const KorvexAccountReply& reply) {
+    if (reply.result == 414) return reply.message.value_or("");
+    if (reply.result == 415) return "获取岚付通账号失败，请重试";
+    return "您的禾川账号尚未绑定岚付通";
+}
+
 std::optional<BindReply> BindReply::fromValue(const foundation::Value& value, std::string* error) {
     ReplyReader r(value);
     BindReply out;

@@ -61,6 +61,23 @@ struct HandshakeReply {
     static std::optional<HandshakeReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
 };
 
+// The payment account of an account (command 32), asked by the bind screen
+// and by the offer to turn payment verification on: "result" 202 with the
+// account's "username", its token "sid" and whether the user holds a digital
+// certificate ("cert"); 414 with the server's "message"; 415 when the
+// payment service could not be asked; anything else: no payment account.
+struct KorvexAccountReply {
+    long long result = 0;
+    std::optional<std::string> username;
+    std::optional<long long> sid;
+    bool cert = false;
+    std::optional<std::string> message;
+
+    static std::optional<KorvexAccountReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+};
+// The notice for a command 32 result other than 202.
+std::string korvexRefusalNotice(const KorvexAccountReply& reply);
+
 // The binding reply (commands 16, 31 op 2 and 34): "result" is 202 (the
 // binding screen) or "true" (the older serial synchroniser) when the server
 // took the binding; then "checktime" (server time in milliseconds) and "bid"

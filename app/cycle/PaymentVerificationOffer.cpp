@@ -8,6 +8,7 @@
 #include "app/core/StoreKeys.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
@@ -18,29 +19,6 @@ constexpr const char* kCategory = "binding";
 constexpr const char* kAction = "InKorvexBinding";
 
 void track(const char* label) { ScreenAnalytics::trackEvent(kCategory, kAction, std::string(label)); }
-
-// Command 32's reply: "result", and with 202 the account, its token and
-// whether the user holds a digital certificate.
-struct KorvexIdReply {
-    long long result = 0;
-    std::optional<std::string> username;
-    std::optional<long long> sid;
-    bool cert = false;
-    std::optional<std::string> message;
-
-    static std::optional<KorvexIdReply> fromValue(const foundation::Value& value, std::string* error) {
-        ReplyReader r(value);
-        KorvexIdReply reply;
-        reply.result = r.optionalInteger("result").value_or(0);
-        reply.message = r.optionalText("message");
-        if (reply.result == 202) {
-            reply.username = r.text("username");
-            reply.sid = r.integer("sid");
-            reply.cert = r.optionalBoolean("cert").value_or(false);
-        }
-        return r.finish(reply, error);
-    }
-};
 
 }  // namespace
 
@@ -83,21 +61,18 @@ std::string PaymentVerificationOffer::confirmMessage(const std::string& account,
 
 void PaymentVerificationOffer::handleReply(const CommandReply& reply) {
     std::string problem;
-    auto answer = reply.as<KorvexIdReply>(&problem);
-    const long long result = answer ? answer->result : 0;
-    if (result == 202) {
+    auto answer = reply.as<KorvexAccountReply>(&problem);
+    if (answer && answer->result == 202) {
         korvexCount_ = answer->username;
         kvToken_ = std::to_string(*answer->sid);
         Constants::compicatedAlertViewWithTitle("提示", confirmMessage(*korvexCount_, answer->cert), kConfirmAlertTag,
                                                 &screen_);
         track(answer->cert ? "inKorvexStopCertAndBind" : "inKorvexDirectBind");
-    } else if (result == 414) {
-        notice(foundation::describe(answer->message));
-    } else if (result == 415) {
-        notice("获取岚付通账号失败，请重试");
-    } else {
-        notice("您的禾川账号尚未绑定岚付通");
+        return;
     }
+    if (!answer) foundation::log("payment account reply: ", problem);
+    // A reply that cannot be read says no more than "no payment account".
+    notice(korvexRefusalNotice(answer.value_or(KorvexAccountReply{})));
 }
 
 void PaymentVerificationOffer::notice(const std::string& message) {

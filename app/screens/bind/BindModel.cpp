@@ -243,26 +243,6 @@ PollStep PollStep::of(bool transportError, const std::string& body) {
 
 // ---------------------------------------------------------------- payment service
 
-std::optional<KorvexAccountReply> KorvexAccountReply::fromValue(const foundation::Value& value, std::string* error) {
-    ReplyReader r(value);
-    KorvexAccountReply out;
-    out.result = r.integer("result").value_or(0);
-    if (out.result == 202) {
-        out.username = r.text("username");
-        out.sid = r.integer("sid");
-        out.cert = r.optionalBoolean("cert").value_or(false);
-    } else if (out.result == 414) {
-        out.message = r.text("message");
-    }
-    return r.finish(std::move(out), error);
-}
-
-std::string korvexRefusalNotice(const KorvexAccountReply& reply) {
-    if (reply.result == 414) return text(reply.message);
-    if (reply.result == 415) return "获取岚付通账号失败，请重试";
-    return "您的禾川账号尚未绑定岚付通";
-}
-
 std::string handOffQuestion(bool cert, const std::string& maskedName) {
     if (cert)
         return "检测到您是数字证书用户，是否停用数字证书并通过岚付通帐号\n" + maskedName +

@@ -120,16 +120,6 @@ inline constexpr const char* kPollGiveUp = "绑定失败，请重试，或尝试
 // ---------------------------------------------------------------- payment service
 
 // Command 32's reply.
-struct KorvexAccountReply {
-    long long result = 0;
-    std::optional<std::string> username;
-    std::optional<long long> sid;
-    bool cert = false;
-    std::optional<std::string> message;
-    static std::optional<KorvexAccountReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
-};
-// A command 32 result other than 202, as its notice.
-std::string korvexRefusalNotice(const KorvexAccountReply& reply);
 // The confirmation before the hand-off, for the masked account name.
 std::string handOffQuestion(bool cert, const std::string& maskedName);
 
