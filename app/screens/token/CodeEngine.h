@@ -14,7 +14,8 @@ namespace CodeEngine {
 // Moves the engine view into `host` (sent to the back) with `frame`, making
 // it first when there is none. nullptr when no GL view can be made (no EGL
 // display): the screen then runs without its animation.
-std::shared_ptr<engine2d::GxGLView> attach(ui::View& host, const ui::Rect& frame, engine2d::GxDirectorDelegate* delegate);
+std::shared_ptr<engine2d::GxGLView> attach(ui::View& host, const ui::Rect& frame,
+                                           engine2d::GxDirectorDelegate* delegate);
 // Makes the scene the running one (replaceScene when one is running,
 // runWithScene otherwise) and starts the animation.
 void run(const std::shared_ptr<engine2d::GxScene>& scene);

@@ -24,9 +24,8 @@ bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
 }  // namespace
 
 DcodeViewController::DcodeViewController() {
-    token::registerCalibration(*this, *this, kTagServerTime, [this](const std::string& difference) {
-        dkbase_.difftime = difference;
-    });
+    token::registerCalibration(*this, *this, kTagServerTime,
+                               [this](const std::string& difference) { dkbase_.difftime = difference; });
 }
 
 DcodeViewController::~DcodeViewController() {
@@ -54,7 +53,8 @@ void DcodeViewController::viewDidLoad() {
 
     for (int r = 0; r < 5; ++r)
         for (int c = 0; c < 5; ++c) {
-            grid_[r][c] = std::make_shared<ui::ImageView>(ui::Rect{kGridX + c * kCell, kGridY + r * kCell, kCell, kCell});
+            grid_[r][c] =
+                std::make_shared<ui::ImageView>(ui::Rect{kGridX + c * kCell, kGridY + r * kCell, kCell, kCell});
             grid_[r][c]->setAccessibilityLabel("cell" + std::to_string(r) + std::to_string(c));
             root.addSubview(grid_[r][c]);
         }
@@ -79,8 +79,8 @@ void DcodeViewController::viewDidLoad() {
     checkTime_->setTitle("时间校准");
     checkTime_->setTitleColor(ui::Color::whiteColor());
     checkTime_->setTag(SharedScreenState::kQuickJiuXingHiddenTags[1]);
-    checkTime_->addTarget(this, [this](ui::Control*, const ui::Event*) { dcodeCheckTime(); },
-                          ui::kControlEventTouchUpInside);
+    checkTime_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { dcodeCheckTime(); }, ui::kControlEventTouchUpInside);
     root.addSubview(checkTime_);
 
     flagbtn_ = std::make_shared<ui::Button>(ui::Rect{170, 310 + down, 110, 40}, ui::ButtonType::Custom);
@@ -90,8 +90,8 @@ void DcodeViewController::viewDidLoad() {
     flagbtn_->setTitleColor(ui::Color::whiteColor());
     flagbtn_->setAccessibilityLabel("首页显示九星连珠");
     flagbtn_->setTag(SharedScreenState::kQuickJiuXingHiddenTags[2]);
-    flagbtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { setShowFlag(); },
-                        ui::kControlEventTouchUpInside);
+    flagbtn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { setShowFlag(); }, ui::kControlEventTouchUpInside);
     root.addSubview(flagbtn_);
 
     layArray_ = KAVOMainLayer::initParam();

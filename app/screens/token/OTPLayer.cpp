@@ -50,7 +50,9 @@ void OTPLayer::changeNum(const std::vector<std::string>& digits) {
         auto swap = GxCallFuncND::actionWithTarget(
             self, "onCallFunc:data:", [this, data](GxNode* node, void* d) { onCallFunc(node, d); }, data.get());
         auto turnIn = GxOrbitCamera::actionWithDuration(t, 1, 0, -90, 90, 90, 0);
-        array_[i]->runAction(GxSequence::actions({turnOut, swap, turnIn}));
+        auto flip = GxSequence::actions({turnOut, swap, turnIn});
+        flip->setTag(kFlipTag);
+        array_[i]->runAction(flip);
     }
 }
 

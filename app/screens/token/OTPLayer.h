@@ -36,6 +36,8 @@ public:
     static std::string imageName(char digit);
 
     static constexpr int kDigits = 6;
+    // The tag of a digit's flip.
+    static constexpr int kFlipTag = 113;
     static constexpr float kCentreY = 200;
     static constexpr std::array<float, 6> kCentreX{40, 87, 134, 181, 229, 277};
     static constexpr float kWidth = 49, kHeight = 68;

@@ -29,9 +29,8 @@ void moveDown(ui::View& view, double by) {
 }  // namespace
 
 OtpViewController::OtpViewController() : offer_(*this) {
-    token::registerCalibration(*this, *this, kTagServerTime, [this](const std::string& difference) {
-        dkbase_.difftime = difference;
-    });
+    token::registerCalibration(*this, *this, kTagServerTime,
+                               [this](const std::string& difference) { dkbase_.difftime = difference; });
 }
 
 OtpViewController::~OtpViewController() {
@@ -76,10 +75,12 @@ void OtpViewController::viewDidLoad() {
     timeButton_->setAccessibilityLabel("时间校准");
     fast_show_btn_ = roundButton({220, 268, 72, 72}, "首页显示");
     fast_show_btn_->setAccessibilityLabel("首页显示动态口令");
-    soundBtn_->addTarget(this, [this](ui::Control*, const ui::Event*) { playerSound(); }, ui::kControlEventTouchUpInside);
-    timeButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { timeCheck(); }, ui::kControlEventTouchUpInside);
-    fast_show_btn_->addTarget(this, [this](ui::Control*, const ui::Event*) { showFast(); },
-                              ui::kControlEventTouchUpInside);
+    soundBtn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { playerSound(); }, ui::kControlEventTouchUpInside);
+    timeButton_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { timeCheck(); }, ui::kControlEventTouchUpInside);
+    fast_show_btn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { showFast(); }, ui::kControlEventTouchUpInside);
     root.addSubview(soundBtn_);
     root.addSubview(timeButton_);
     root.addSubview(fast_show_btn_);
@@ -88,8 +89,8 @@ void OtpViewController::viewDidLoad() {
     show_korvex_B_->setBackgroundColor(ui::Color::rgba(0.93, 0.42, 0.13));
     show_korvex_B_->setTitle("开启岚付通付款验证");
     show_korvex_B_->setTitleColor(ui::Color::whiteColor());
-    show_korvex_B_->addTarget(this, [this](ui::Control*, const ui::Event*) { boudnNimbra(); },
-                              ui::kControlEventTouchUpInside);
+    show_korvex_B_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { boudnNimbra(); }, ui::kControlEventTouchUpInside);
     root.addSubview(show_korvex_B_);
 
     notificateBar_ = std::make_shared<ui::Label>(ui::Rect{10, 396, 300, 36});
@@ -101,8 +102,8 @@ void OtpViewController::viewDidLoad() {
     // The notice line is a second way in to payment verification.
     show_korvex_ = std::make_shared<ui::Button>(notificateBar_->frame(), ui::ButtonType::Custom);
     show_korvex_->setAccessibilityLabel("付款验证说明");
-    show_korvex_->addTarget(this, [this](ui::Control*, const ui::Event*) { boudnNimbra(); },
-                            ui::kControlEventTouchUpInside);
+    show_korvex_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { boudnNimbra(); }, ui::kControlEventTouchUpInside);
     root.addSubview(show_korvex_);
 
     notificateArea_ = std::make_shared<ui::Label>(ui::Rect{24, 120, 272, 160});
@@ -130,8 +131,8 @@ void OtpViewController::viewDidLoad() {
 
     layArray_ = OTPLayer::initParam();
     if (auto background = ui::Image::named("bg4.jpg"))
-        root.setBackgroundColor(ui::Color::patternImage(background->withScale(background->size().width / 320 *
-                                                                               background->scale())));
+        root.setBackgroundColor(
+            ui::Color::patternImage(background->withScale(background->size().width / 320 * background->scale())));
 
     if (tallScreen()) {
         for (ui::View* v : {static_cast<ui::View*>(soundBtn_.get()), static_cast<ui::View*>(timeButton_.get()),

@@ -33,9 +33,15 @@ Countdown countdown(CountdownKind kind, CountdownMoment moment, int amount) {
     Countdown c;
     c.text = buffer;
     switch (moment) {
-    case CountdownMoment::Appearance: c.progress = float(amount) / 30; break;
-    case CountdownMoment::SameWindowTick: c.progress = float(amount + 1) / 30; break;
-    case CountdownMoment::NewWindowTick: c.progress = 1.0f / 30; break;
+        case CountdownMoment::Appearance:
+            c.progress = float(amount) / 30;
+            break;
+        case CountdownMoment::SameWindowTick:
+            c.progress = float(amount + 1) / 30;
+            break;
+        case CountdownMoment::NewWindowTick:
+            c.progress = 1.0f / 30;
+            break;
     }
     return c;
 }
@@ -69,7 +75,8 @@ int stepDirection(int startRow, int startColumn, int endRow, int endColumn) {
 }
 
 const char* directionImage(int direction) {
-    static const char* const names[] = {"up", "down", "left", "right", "southwest", "northwest", "southeast", "northeast"};
+    static const char* const names[] = {"up",        "down",      "left",      "right",
+                                        "southwest", "northwest", "southeast", "northeast"};
     return direction >= 0 && direction < 8 ? names[direction] : "kong.png";
 }
 
