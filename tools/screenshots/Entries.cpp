@@ -75,6 +75,7 @@ std::vector<ScreenShot> appScreenShots() {
     addPinScreenShots(entries);
     addHubScreenShots(entries);
     addSettingsScreenShots(entries);
+    addTokenScreenShots(entries);
     return entries;
 }
 

@@ -1,5 +1,6 @@
 #include "app/screens/token/CodeEngine.h"
 
+#include "platform/foundation/Resetters.h"
 #include "platform/gl/GL.h"
 
 using namespace engine2d;
@@ -8,6 +9,17 @@ namespace CodeEngine {
 
 std::shared_ptr<GxGLView> attach(ui::View& host, const ui::Rect& frame, GxDirectorDelegate* delegate) {
     GxDirector& director = GxDirector::sharedDirector();
+    // Between tests and pictures the shared view and its scenes go.
+    static const bool registered =
+        (foundation::registerResetter("token.codeEngine", foundation::ResetPhase::SharedObject,
+                                      [] {
+                                          GxDirector& d = GxDirector::sharedDirector();
+                                          d.stopAnimation();
+                                          d.setDelegate(nullptr);
+                                          d.end();
+                                      }),
+         true);
+    (void)registered;
     std::shared_ptr<GxGLView> view = director.openGLView();
     if (!view) {
         view = GxGLView::viewWithFrame(frame, kGxColorFormatRGBA8, 0, false, nullptr, false, 0);

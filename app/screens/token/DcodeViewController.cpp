@@ -18,6 +18,7 @@ namespace {
 constexpr const char* kCategory = "jiuXingView";
 // The grid: 5x5 cells of 48 points from (40, 12); stars on the even cells.
 constexpr double kGridX = 40, kGridY = 12, kCell = 48;
+constexpr double kLowestEngineHeight = 260;
 
 bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
 
@@ -67,6 +68,8 @@ void DcodeViewController::viewDidLoad() {
     const double down = tallScreen() ? 30 : 0;
     lable_ = std::make_shared<ui::Label>(ui::Rect{20, 256 + down / 2, 280, 24});
     lable_->setTextAlignment(ui::TextAlignment::Center);
+    lable_->setBackgroundColor(ui::Color::clearColor());
+    lable_->setOpaque(false);
     lable_->setFont(ui::Font::systemFont(15));
     lable_->setTextColor(ui::Color::whiteColor());
     root.addSubview(lable_);
@@ -102,7 +105,10 @@ void DcodeViewController::viewWillAppear(bool animated) {
     // The quick sheet hides the engine's host: the sheet shows the grid only.
     if (!engine2dView_->isHidden()) {
         const ui::Rect bounds = view()->bounds();
-        engine2dView_->setFrame({0, 0, bounds.size.width, std::max(0.0, bounds.size.height - 200)});
+        // The view less 200 points, and never so short that the top row of
+        // stars leaves it (a view under a bar and a tab menu).
+        engine2dView_->setFrame({0, 0, bounds.size.width, std::max(kLowestEngineHeight, bounds.size.height - 200)});
+        layoutGrid(engine2dView_->frame().size.height);
         CodeEngine::attach(*engine2dView_, engine2dView_->bounds(), this);
         CodeEngine::run(layArray_.scene);
     }
@@ -131,6 +137,16 @@ void DcodeViewController::viewDidDisappear(bool animated) {
         timer_->invalidate();
         timer_.reset();
     }
+}
+
+void DcodeViewController::layoutGrid(double engineHeight) {
+    // The stars sit where the layer's anchors are: the top row's centre is
+    // 227 points above the engine view's bottom edge.
+    const double top = engineHeight - 227 - kCell / 2;
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) grid_[r][c]->setFrame({kGridX + c * kCell, top + r * kCell, kCell, kCell});
+    const int crossings[4][2] = {{1, 1}, {1, 3}, {3, 1}, {3, 3}};
+    for (int i = 0; i < 4; ++i) imageAgin_[i]->setFrame(grid_[crossings[i][0]][crossings[i][1]]->frame());
 }
 
 void DcodeViewController::setInitDate() {

@@ -59,6 +59,7 @@ public:
     bool hasTimer() const { return timer_ != nullptr; }
 
 private:
+    void layoutGrid(double engineHeight);
     void setInitDate();
     int getPhoneTime() const;
     int64_t getTimeAccount() const;

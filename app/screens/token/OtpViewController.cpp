@@ -62,6 +62,8 @@ void OtpViewController::viewDidLoad() {
 
     lable_ = std::make_shared<ui::Label>(ui::Rect{20, 212, 280, 24});
     lable_->setTextAlignment(ui::TextAlignment::Center);
+    lable_->setBackgroundColor(ui::Color::clearColor());
+    lable_->setOpaque(false);
     lable_->setFont(ui::Font::systemFont(15));
     lable_->setTextColor(ui::Color::rgba(0.12, 0.23, 0.40));
     root.addSubview(lable_);
