@@ -12,6 +12,7 @@
 #include "lib/engine2d/director/GxDirector.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/gl/Context.h"
+#include "platform/ui/AlertView.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -191,6 +192,28 @@ TEST_F(TokenScreens, TheEngineViewMovesToEachTabThatAppearsAndKeepsAnimating) {
     driver().advance(0.5);
     EXPECT_EQ(director.runningScene(), otp->scene());
     EXPECT_GT(director.totalFrames(), frames + 20);
+}
+
+TEST_F(TokenScreens, ReadingAloudReadsTheCodeOfThePressOnceAndThePaymentButtonOffersTheApp) {
+    showOtp();
+    const std::string code = otp->code();
+    ASSERT_TRUE(driver().tapAccessibilityLabel("朗读口令"));
+    EXPECT_TRUE(otp->speaker().isSpeaking());
+    ASSERT_TRUE(driver().tapAccessibilityLabel("朗读口令"));  // while reading: nothing new
+    driver().advance(6 * 0.6 + 1.2);
+    EXPECT_FALSE(otp->speaker().isSpeaking());
+    ASSERT_EQ(otp->speaker().played().size(), 6u);
+    for (size_t i = 0; i < 6; ++i) EXPECT_EQ(otp->speaker().played()[i].digit, code[i] - '0');
+
+    // Without the payment app the user is offered its store page; nothing is sent.
+    ASSERT_TRUE(driver().tapText("开启岚付通付款验证"));
+    driver().advance(0.5);
+    bool offered = false;
+    for (ui::AlertView* a : ui::AlertView::visibleAlerts())
+        offered = offered || (a->title() == "警告" && a->message() == PaymentVerificationOffer::kNotInstalledMessage);
+    EXPECT_TRUE(offered);
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(defaults().integerForKey("korvxboundstate"), 3);
 }
 
 }  // namespace
