@@ -55,8 +55,11 @@ void run(const std::shared_ptr<GxScene>& scene) {
 
 void stop(GxDirectorDelegate* delegate) {
     GxDirector& director = GxDirector::sharedDirector();
+    // A tab that goes after the other one has taken the engine over leaves
+    // it running.
+    if (delegate && director.delegate() != delegate) return;
     director.stopAnimation();
-    if (director.delegate() == delegate) director.setDelegate(nullptr);
+    director.setDelegate(nullptr);
 }
 
 }  // namespace CodeEngine

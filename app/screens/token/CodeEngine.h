@@ -19,7 +19,8 @@ std::shared_ptr<engine2d::GxGLView> attach(ui::View& host, const ui::Rect& frame
 // Makes the scene the running one (replaceScene when one is running,
 // runWithScene otherwise) and starts the animation.
 void run(const std::shared_ptr<engine2d::GxScene>& scene);
-// Stops the animation, and drops the delegate when it is this one.
+// Stops the animation and drops the delegate, when the engine is this
+// delegate's (nullptr: whoever's it is).
 void stop(engine2d::GxDirectorDelegate* delegate);
 
 }  // namespace CodeEngine

@@ -109,7 +109,7 @@ void DcodeViewController::viewWillAppear(bool animated) {
         // stars leaves it (a view under a bar and a tab menu).
         engine2dView_->setFrame({0, 0, bounds.size.width, std::max(kLowestEngineHeight, bounds.size.height - 200)});
         layoutGrid(engine2dView_->frame().size.height);
-        CodeEngine::attach(*engine2dView_, engine2dView_->bounds(), this);
+        engineAttached_ = CodeEngine::attach(*engine2dView_, engine2dView_->bounds(), this) != nullptr;
         CodeEngine::run(layArray_.scene);
     }
     setInitDate();
@@ -185,7 +185,9 @@ void DcodeViewController::onTime() {
 void DcodeViewController::showImage() {
     code_ = GetOtp::otpCreate(dkbase_.bid, dkbase_.difftime);
     path_ = Calculate().getNums(code_);
-    if (layArray_.layer) layArray_.layer->changeMoving(path_);
+    // Only a layer on the engine view draws; without it (the quick sheet, no
+    // GL) nothing loads its textures.
+    if (engineAttached_ && layArray_.layer) layArray_.layer->changeMoving(path_);
     drawing_ = token::drawPath(path_);
     const token::JiuXingDrawing& drawing = drawing_;
     for (int r = 0; r < 5; ++r)

@@ -76,6 +76,7 @@ private:
     bool isShowFast_ = false;
     KAVOMainLayer::Pair layArray_;
     foundation::TimerRef timer_;
+    bool engineAttached_ = false;
 
     std::array<std::array<std::shared_ptr<ui::ImageView>, 5>, 5> grid_;
     std::array<std::shared_ptr<ui::ImageView>, 4> imageAgin_;

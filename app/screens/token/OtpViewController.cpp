@@ -167,7 +167,8 @@ void OtpViewController::viewWillAppear(bool animated) {
     // screen's digits become the running scene again.
     const ui::Rect bounds = view()->bounds();
     const double less = tallScreen() ? 300 : 200;
-    CodeEngine::attach(*view(), {0, 0, bounds.size.width, std::max(0.0, bounds.size.height - less)}, this);
+    engineAttached_ = CodeEngine::attach(*view(), {0, 0, bounds.size.width, std::max(0.0, bounds.size.height - less)},
+                                         this) != nullptr;
     CodeEngine::run(layArray_.scene);
 
     setInitDate();
@@ -236,7 +237,9 @@ void OtpViewController::showDcode() {
     decodeArray_.clear();
     code_ = GetOtp::otpCreate(dkbase_.bid, dkbase_.difftime);
     for (char c : code_) decodeArray_.push_back(std::string(1, c));
-    if (layArray_.layer) layArray_.layer->changeNum(decodeArray_);
+    // Only a layer on the engine view draws; without it (the quick sheet, no
+    // GL) nothing loads its textures.
+    if (engineAttached_ && layArray_.layer) layArray_.layer->changeNum(decodeArray_);
 }
 
 void OtpViewController::showButton() {

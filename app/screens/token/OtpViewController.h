@@ -86,6 +86,7 @@ private:
     bool showFast_ = false;
     OTPLayer::Pair layArray_;
     foundation::TimerRef timer_;
+    bool engineAttached_ = false;
     DigitSpeaker speaker_;
     PaymentVerificationOffer offer_;
 

@@ -180,6 +180,9 @@ TEST_F(TokenScreens, TheEngineViewMovesToEachTabThatAppearsAndKeepsAnimating) {
     EXPECT_EQ(glView->superview(), tab->engine2dView());
     driver().advance(0.1);
     EXPECT_EQ(director.runningScene(), tab->scene());
+    // A tab that goes after the other has taken over leaves it running.
+    otp->viewWillDisappear(false);
+    EXPECT_TRUE(director.isAnimating());
     // Back to the code tab: the director runs again with the digits.
     tab->viewWillDisappear(false);
     tab->viewDidDisappear(false);
