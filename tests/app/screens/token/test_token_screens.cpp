@@ -5,6 +5,7 @@
 #include "app/core/Constants.h"
 #include "app/core/GetOtp.h"
 #include "app/core/StoreKeys.h"
+#include "app/core/connectNetCheck.h"
 #include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/OtpViewController.h"
 #include "app/screens/token/TokenModel.h"
@@ -101,6 +102,17 @@ TEST_F(TokenScreens, CalibrationStoresAWholeServerTimeAndNothingElse) {
         EXPECT_EQ(store(StoreKeys::diffTime), "42") << bad;
         EXPECT_FALSE(noticeShown("时间校对成功")) << bad;
     }
+}
+
+TEST_F(TokenScreens, WithoutANetworkTheCodeTabSendsNoCalibration) {
+    showOtp();
+    connectNetCheck::setFlagsProbe([] { return std::optional<uint32_t>(); });
+    ASSERT_TRUE(driver().tapAccessibilityLabel("时间校准"));
+    connectNetCheck::setFlagsProbe(nullptr);
+    EXPECT_TRUE(noticeShown("您的网络不稳定，请稍后再试"));
+    waitFor([] { return false; }, 0.3);
+    EXPECT_TRUE(commands().empty());
+    EXPECT_EQ(store(StoreKeys::diffTime), account().difftime);
 }
 
 TEST_F(TokenScreens, TheHomePageSwitchesWriteTheirKeysAndAlternateTheirNotices) {
