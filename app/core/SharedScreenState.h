@@ -18,4 +18,9 @@ std::atomic<int>& safeAuditionBadgeCount();
 // The store's version look-up already ran in this process.
 std::atomic<bool>& versionChecked();
 
+// The tags of the nine-star screen's views that the main screen's quick sheet
+// hides before the screen appears there: the engine's host, the calibration
+// button and the home-page switch.
+inline constexpr int kQuickJiuXingHiddenTags[3] = {3121, 3122, 3123};
+
 }  // namespace SharedScreenState

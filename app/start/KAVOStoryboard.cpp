@@ -8,6 +8,7 @@
 #include "app/screens/pin/PinScreens.h"
 #include "app/screens/protect/ProtectScreens.h"
 #include "app/screens/settings/SettingsScreens.h"
+#include "app/screens/token/TokenScreens.h"
 #include "app/start/KAVOViewController.h"
 
 namespace KAVOStoryboard {
@@ -27,6 +28,7 @@ std::unique_ptr<ui::ScreenMap> make() {
     registerBindScreens(*map);
     // After the guide: the PIN area replaces the segues into its screens.
     registerPinScreens(*map);
+    registerTokenScreens(*map);
     registerHubScreens(*map);
     registerProtectScreens(*map);
     registerSettingsScreens(*map);

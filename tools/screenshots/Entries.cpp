@@ -136,6 +136,7 @@ std::vector<ScreenShot> appScreenShots() {
     addPinScreenShots(entries);
     addHubScreenShots(entries);
     addSettingsScreenShots(entries);
+    addTokenScreenShots(entries);
     return entries;
 }
 

@@ -12,5 +12,7 @@ std::vector<ScreenShot> appScreenShots();
 void addHubScreenShots(std::vector<ScreenShot>& entries);
 // The settings, log, help and information screens (SettingsEntries.cpp).
 void addSettingsScreenShots(std::vector<ScreenShot>& entries);
+// The code tab and the nine-star tab (TokenEntries.cpp).
+void addTokenScreenShots(std::vector<ScreenShot>& entries);
 
 }  // namespace screenshots

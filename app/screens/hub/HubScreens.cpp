@@ -1,7 +1,6 @@
 #include "app/screens/hub/HubScreens.h"
 
 #include "app/screens/hub/KAVOMainFrameViewController.h"
-#include "app/screens/hub/QuickJiuXingStandIn.h"
 
 void registerHubScreens(ui::ScreenMap& map) {
     const char* hub = "KAVOMainFrameViewController";
@@ -11,8 +10,4 @@ void registerHubScreens(ui::ScreenMap& map) {
     map.registerSegue(hub, "showPersonCenter", "PersonCenterViewController", ui::SegueKind::Push);
     map.registerSegue(hub, "showProduct", "KAVOSafeProductViewController", ui::SegueKind::Push);
     map.registerSegue(hub, "showSafeAudit", "KAVOSafeAuditViewController", ui::SegueKind::Push);
-    // The nine-star screen's own area registers the real one under this name.
-    if (!map.hasScreen(KAVOMainFrameViewController::kJiuXingScreen))
-        map.registerScreen(KAVOMainFrameViewController::kJiuXingScreen,
-                           [] { return std::make_shared<QuickJiuXingStandIn>(); });
 }

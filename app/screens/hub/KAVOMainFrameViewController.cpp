@@ -812,6 +812,9 @@ void KAVOMainFrameViewController::presentSemiModalOTPView() {
         semiModalView_ = map ? map->instantiateViewControllerWithIdentifier(kJiuXingScreen) : nullptr;
         if (!semiModalView_) return;
         semiModalView_->view()->setFrame({0, 0, 320, 295});
+        // The compact form: the stars, the countdown and the bar only.
+        for (int tag : SharedScreenState::kQuickJiuXingHiddenTags)
+            if (ui::View* part = semiModalView_->view()->viewWithTag(tag)) part->setHidden(true);
         semiModalView_->viewWillAppear(true);
         auto closer = std::make_shared<ui::Button>(semiModalView_->view()->bounds(), ui::ButtonType::Custom);
         closer->setAccessibilityLabel("关闭九星码");

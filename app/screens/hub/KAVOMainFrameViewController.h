@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "app/core/Models.h"
+#include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/screens/hub/DigitSpeaker.h"
 #include "app/screens/hub/HubModel.h"
 #include "lib/kit/CustomBadge.h"
 #include "lib/kit/KenBurnsView.h"

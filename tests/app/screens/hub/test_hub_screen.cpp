@@ -10,6 +10,7 @@
 #include "app/core/StoreKeys.h"
 #include "app/screens/hub/HubScreens.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
+#include "app/screens/token/TokenScreens.h"
 #include "lib/json/JsonParser.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Time.h"
@@ -36,6 +37,7 @@ protected:
         Constants::upDateDBSetValue("1", StoreKeys::otpFast);
         Constants::upDateDBSetValue("0", StoreKeys::keyLogin);
         map = std::make_unique<ui::ScreenMap>();
+        registerTokenScreens(*map);
         registerHubScreens(*map);
     }
     void TearDown() override {
@@ -446,10 +448,13 @@ TEST_F(HubTest, QuickNineStarSheetOpensAndClosesWithATap) {
     ASSERT_TRUE(driver().tapText("快速查看九星码"));
     driver().advance(0.6);
     ASSERT_TRUE(hub->semiModalView());
-    EXPECT_NE(driver().findByText("九星码请在“禾盾令牌”中查看\n轻触任意处关闭"), nullptr);
+    // The nine-star screen in its compact form: the grid and the countdown,
+    // without its calibration button and switch.
+    EXPECT_NE(driver().findByText("九星连珠将在10秒后更新"), nullptr);
+    EXPECT_EQ(driver().findByText("时间校准"), nullptr);
     ASSERT_TRUE(driver().tapAccessibilityLabel("关闭九星码"));
     driver().advance(0.6);
-    EXPECT_EQ(driver().findByText("九星码请在“禾盾令牌”中查看\n轻触任意处关闭"), nullptr);
+    EXPECT_EQ(driver().findByText("九星连珠将在10秒后更新"), nullptr);
 }
 
 }  // namespace

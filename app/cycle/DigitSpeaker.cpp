@@ -1,4 +1,4 @@
-#include "app/screens/hub/DigitSpeaker.h"
+#include "app/cycle/DigitSpeaker.h"
 
 #include <AL/alc.h>
 

@@ -1,0 +1,220 @@
+#include "app/screens/token/DcodeViewController.h"
+
+#include "app/core/Constants.h"
+#include "app/core/DBController.h"
+#include "app/core/GetOtp.h"
+#include "app/core/SharedScreenState.h"
+#include "app/core/StoreKeys.h"
+#include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/token/CodeEngine.h"
+#include "app/screens/token/TokenModel.h"
+#include "platform/foundation/Clock.h"
+#include "platform/ui/Font.h"
+#include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
+
+namespace {
+
+constexpr const char* kCategory = "jiuXingView";
+// The grid: 5x5 cells of 48 points from (40, 12); stars on the even cells.
+constexpr double kGridX = 40, kGridY = 12, kCell = 48;
+constexpr double kLowestEngineHeight = 260;
+
+bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
+
+}  // namespace
+
+DcodeViewController::DcodeViewController() {
+    token::registerCalibration(*this, *this, kTagServerTime,
+                               [this](const std::string& difference) { dkbase_.difftime = difference; });
+}
+
+DcodeViewController::~DcodeViewController() {
+    if (timer_) timer_->invalidate();
+    CodeEngine::stop(this);
+}
+
+void DcodeViewController::loadView() {
+    setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, 460}));
+    view()->setBackgroundColor(ui::Color::rgba(0.05, 0.09, 0.16));
+}
+
+void DcodeViewController::viewDidLoad() {
+    KAVOCommandViewController::viewDidLoad();
+    ui::View& root = *view();
+
+    bakImage_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, 320, 460});
+    if (auto background = ui::Image::named("bg4.jpg"))
+        bakImage_->setImage(background->withScale(background->size().width / 320 * background->scale()));
+    root.addSubview(bakImage_);
+
+    engine2dView_ = std::make_shared<ui::View>(ui::Rect{0, 0, 320, 260});
+    engine2dView_->setTag(SharedScreenState::kQuickJiuXingHiddenTags[0]);
+    root.addSubview(engine2dView_);
+
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) {
+            grid_[r][c] =
+                std::make_shared<ui::ImageView>(ui::Rect{kGridX + c * kCell, kGridY + r * kCell, kCell, kCell});
+            grid_[r][c]->setAccessibilityLabel("cell" + std::to_string(r) + std::to_string(c));
+            root.addSubview(grid_[r][c]);
+        }
+    const int crossings[4][2] = {{1, 1}, {1, 3}, {3, 1}, {3, 3}};
+    for (int i = 0; i < 4; ++i) {
+        imageAgin_[i] = std::make_shared<ui::ImageView>(grid_[crossings[i][0]][crossings[i][1]]->frame());
+        root.addSubview(imageAgin_[i]);
+    }
+
+    const double down = tallScreen() ? 30 : 0;
+    lable_ = std::make_shared<ui::Label>(ui::Rect{20, 256 + down / 2, 280, 24});
+    lable_->setTextAlignment(ui::TextAlignment::Center);
+    lable_->setBackgroundColor(ui::Color::clearColor());
+    lable_->setOpaque(false);
+    lable_->setFont(ui::Font::systemFont(15));
+    lable_->setTextColor(ui::Color::whiteColor());
+    root.addSubview(lable_);
+
+    progressView_ = StripedProgressBar::create({30, 284 + down, 260, 12});
+    root.addSubview(progressView_);
+
+    checkTime_ = std::make_shared<ui::Button>(ui::Rect{40, 310 + down, 110, 40}, ui::ButtonType::Custom);
+    checkTime_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
+    checkTime_->setTitle("时间校准");
+    checkTime_->setTitleColor(ui::Color::whiteColor());
+    checkTime_->setTag(SharedScreenState::kQuickJiuXingHiddenTags[1]);
+    checkTime_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { dcodeCheckTime(); }, ui::kControlEventTouchUpInside);
+    root.addSubview(checkTime_);
+
+    flagbtn_ = std::make_shared<ui::Button>(ui::Rect{170, 310 + down, 110, 40}, ui::ButtonType::Custom);
+    flagbtn_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
+    flagbtn_->setTitle("首页显示");
+    flagbtn_->setTitle("首页显示 ✓", ui::kControlStateSelected);
+    flagbtn_->setTitleColor(ui::Color::whiteColor());
+    flagbtn_->setAccessibilityLabel("首页显示九星连珠");
+    flagbtn_->setTag(SharedScreenState::kQuickJiuXingHiddenTags[2]);
+    flagbtn_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { setShowFlag(); }, ui::kControlEventTouchUpInside);
+    root.addSubview(flagbtn_);
+
+    layArray_ = KAVOMainLayer::initParam();
+}
+
+void DcodeViewController::viewWillAppear(bool animated) {
+    KAVOCommandViewController::viewWillAppear(animated);
+    // The quick sheet hides the engine's host: the sheet shows the grid only.
+    if (!engine2dView_->isHidden()) {
+        const ui::Rect bounds = view()->bounds();
+        // The view less 200 points, and never so short that the top row of
+        // stars leaves it (a view under a bar and a tab menu).
+        engine2dView_->setFrame({0, 0, bounds.size.width, std::max(kLowestEngineHeight, bounds.size.height - 200)});
+        layoutGrid(engine2dView_->frame().size.height);
+        engineAttached_ = CodeEngine::attach(*engine2dView_, engine2dView_->bounds(), this) != nullptr;
+        CodeEngine::run(layArray_.scene);
+    }
+    setInitDate();
+    amount_ = getPhoneTime();
+    timeAccount_ = getTimeAccount();
+    showAomunt();
+    showImage();
+    showButton();
+    if (timer_) timer_->invalidate();
+    std::weak_ptr<DcodeViewController> weak = std::static_pointer_cast<DcodeViewController>(shared_from_this());
+    timer_ = foundation::RunLoop::main().addTimer(1.0, true, [weak](foundation::Timer&) {
+        if (auto self = weak.lock()) self->onTime();
+    });
+}
+
+void DcodeViewController::viewWillDisappear(bool animated) {
+    KAVOCommandViewController::viewWillDisappear(animated);
+    if (!engine2dView_->isHidden()) CodeEngine::stop(this);
+}
+
+void DcodeViewController::viewDidDisappear(bool animated) {
+    KAVOCommandViewController::viewDidDisappear(animated);
+    if (timer_) {
+        timer_->fire();
+        timer_->invalidate();
+        timer_.reset();
+    }
+}
+
+void DcodeViewController::layoutGrid(double engineHeight) {
+    // The stars sit where the layer's anchors are: the top row's centre is
+    // 227 points above the engine view's bottom edge.
+    const double top = engineHeight - 227 - kCell / 2;
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) grid_[r][c]->setFrame({kGridX + c * kCell, top + r * kCell, kCell, kCell});
+    const int crossings[4][2] = {{1, 1}, {1, 3}, {3, 1}, {3, 3}};
+    for (int i = 0; i < 4; ++i) imageAgin_[i]->setFrame(grid_[crossings[i][0]][crossings[i][1]]->frame());
+}
+
+void DcodeViewController::setInitDate() {
+    dkbase_ = token::loadStoredToken();
+    isShowFast_ = dkbase_.jiuxing != "0";
+}
+
+int DcodeViewController::getPhoneTime() const {
+    return token::phoneTime(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
+}
+
+int64_t DcodeViewController::getTimeAccount() const {
+    return token::timeAccount(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
+}
+
+void DcodeViewController::showCountdown(int moment) {
+    token::Countdown c = token::countdown(token::CountdownKind::JiuXing, token::CountdownMoment(moment), amount_);
+    lable_->setText(c.text);
+    progressView_->setProgress(c.progress);
+}
+
+void DcodeViewController::showAomunt() { showCountdown(int(token::CountdownMoment::Appearance)); }
+
+void DcodeViewController::onTime() {
+    amount_ = getPhoneTime();
+    const int64_t temp = getTimeAccount();
+    if (temp == timeAccount_) {
+        showCountdown(int(token::CountdownMoment::SameWindowTick));
+        return;
+    }
+    timeAccount_ = temp;
+    showImage();
+    showCountdown(int(token::CountdownMoment::NewWindowTick));
+}
+
+void DcodeViewController::showImage() {
+    code_ = GetOtp::otpCreate(dkbase_.bid, dkbase_.difftime);
+    path_ = Calculate().getNums(code_);
+    // Only a layer on the engine view draws; without it (the quick sheet, no
+    // GL) nothing loads its textures.
+    if (engineAttached_ && layArray_.layer) layArray_.layer->changeMoving(path_);
+    drawing_ = token::drawPath(path_);
+    const token::JiuXingDrawing& drawing = drawing_;
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) {
+            grid_[r][c]->setImage(ui::Image::named(drawing.cells[r][c]));
+        }
+    for (int i = 0; i < 4; ++i) {
+        imageAgin_[i]->setImage(ui::Image::named(drawing.overlays[i]));
+    }
+}
+
+void DcodeViewController::showButton() { flagbtn_->setSelected(isShowFast_); }
+
+void DcodeViewController::dcodeCheckTime() {
+    popOutProgressHUD(kTagServerTime);
+    ScreenAnalytics::trackEvent(kCategory, "jiuXingTimeCheck", std::nullopt);
+}
+
+void DcodeViewController::setShowFlag() {
+    const bool on = !isShowFast_;
+    const bool written = Constants::upDateDBSetValue(on ? "1" : "0", StoreKeys::jiuxing);
+    if (!written) {
+        token::showNotice(*this, *this, "设置失败，请稍后再试");
+        return;
+    }
+    isShowFast_ = on;
+    flagbtn_->setSelected(on);
+    token::showNotice(*this, *this, on ? "您已成功设置首页显示九星连珠" : "您已成功取消首页显示九星连珠");
+    ScreenAnalytics::trackEvent(kCategory, "ShowJiuXingFast", std::string(on ? "jiuXingFastOpen" : "jiuXingFastClose"));
+}
