@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,8 +40,13 @@ public:
           int* readyFd = nullptr) {
         int fds[2] = {-1, -1};
         if (readyFd && pipe(fds) != 0) return;
+        const pid_t parent = getpid();
         pid_ = fork();
         if (pid_ == 0) {
+            // A test that aborts (a failed sanitizer check) takes the program
+            // and the display with it instead of leaving them running.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent) _exit(127);
             for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
             unsetenv("QUENTA_TEST");  // the program logs to its stderr
             int out = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
