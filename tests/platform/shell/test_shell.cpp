@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,6 +43,7 @@ public:
         pid_ = fork();
         if (pid_ == 0) {
             close(fds[0]);
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // gone with the test, even when it aborts
             int devnull = open("/dev/null", O_WRONLY);
             if (devnull >= 0) {
                 dup2(devnull, 1);
