@@ -53,6 +53,9 @@ void GxTransitionScene::draw() {
 
 void GxTransitionScene::onEnter() {
     GxScene::onEnter();
+    // Whether the director leaves the outgoing scene for good (replace) or
+    // keeps it below (push).
+    replacesOutScene_ = director().sendCleanupToScene();
     if (outScene_) outScene_->onExitTransitionDidStart();
     if (inScene_) inScene_->onEnter();
 }
@@ -60,18 +63,28 @@ void GxTransitionScene::onEnter() {
 void GxTransitionScene::onExit() {
     GxScene::onExit();
     if (outScene_) outScene_->onExit();
-    if (inScene_) inScene_->onEnterTransitionDidFinish();
-    // Replaced before its end (by a scene that is not itself a transition,
-    // which would switch touches off on its own): touches come back here.
-    if (!swapped_) {
-        const auto& next = director().nextScene();
-        if (!next || !next->isTransition()) director().touchDispatcher()->setDispatchEvents(true);
+    if (swapped_) {
+        if (inScene_) inScene_->onEnterTransitionDidFinish();
+        return;
     }
+    // Cut short (replaced, or the director ended): the incoming scene never
+    // runs, so it leaves too, and touches come back unless the next scene is
+    // a transition of its own.
+    if (inScene_) inScene_->onExit();
+    const auto& next = director().nextScene();
+    if (!next || !next->isTransition()) director().touchDispatcher()->setDispatchEvents(true);
 }
 
 void GxTransitionScene::cleanup() {
     GxScene::cleanup();
-    if (sendCleanupToScene_ && outScene_) outScene_->cleanup();
+    if (swapped_) {
+        if (sendCleanupToScene_ && outScene_) outScene_->cleanup();
+        return;
+    }
+    // Cut short: nothing will run the scenes' actions and timers to their
+    // end; the outgoing scene keeps them when it still waits on the stack.
+    if (inScene_) inScene_->cleanup();
+    if (outScene_ && replacesOutScene_) outScene_->cleanup();
 }
 
 void GxTransitionScene::finish() {

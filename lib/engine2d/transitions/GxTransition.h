@@ -22,6 +22,11 @@
 // A transition made while no scene runs has no outgoing scene: everything it
 // would do to that scene is skipped, and a sequence that would end with
 // finish on it becomes a plain wait of the same length.
+//
+// A transition cut short (replaced before its swap, or ended with the
+// director) sends onExit and cleanup to the incoming scene as well, and
+// cleanup to the outgoing scene when it had replaced it; touches come back
+// on unless a transition follows.
 
 #include <memory>
 
@@ -90,6 +95,7 @@ protected:
 
 private:
     bool swapped_ = false;
+    bool replacesOutScene_ = false;
 };
 
 // A transition with a direction: 0 or 1, whose meaning each class gives.

@@ -288,23 +288,38 @@ TEST_F(Transitions, FlipsTurnTheCameraToTheSideTheOrientationGives) {
     }
 }
 
-TEST_F(Transitions, TouchesStayOffUntilTheSwapEvenWhenATransitionIsCutShort) {
+TEST_F(Transitions, ATransitionCutShortLetsGoOfBothScenesAndGivesTouchesBack) {
     REQUIRE_GL();
     auto& touches = *director().touchDispatcher();
     auto a = scene("A", kBlue), b = scene("B", kGreen), c = scene("C", kBlue);
     director().runWithScene(a);
     frame(0);
+    std::weak_ptr<GxScene> weakA = a, weakB = b;
 
-    // Cut short by a plain scene: touches come back with it.
-    auto t1 = GxTransitionMoveInL::transitionWithDuration(1, b);
-    director().replaceScene(t1);
-    frame(0.1);
-    frame(0.1);
-    EXPECT_FALSE(touches.dispatchEvents());
-    director().replaceScene(c);
-    frame(0.1);
-    EXPECT_EQ(director().runningScene(), c);
-    EXPECT_TRUE(touches.dispatchEvents());
+    // Cut short by a plain scene: both scenes leave, nothing keeps stepping
+    // their actions, and touches come back with the new scene.
+    {
+        auto t1 = GxTransitionShrinkGrow::transitionWithDuration(1, b);
+        director().replaceScene(t1);
+        frame(0.1);
+        frame(0.1);
+        EXPECT_FALSE(touches.dispatchEvents());
+        EXPECT_EQ(b->numberOfRunningActions(), 1u);
+        log_.clear();
+        director().replaceScene(c);
+        frame(0.1);
+        EXPECT_EQ(director().runningScene(), c);
+        EXPECT_TRUE(touches.dispatchEvents());
+        EXPECT_EQ(log_, (std::vector<std::string>{"A onExit", "B onExit", "B cleanup", "A cleanup", "C onEnter",
+                                                  "C onEnterTransitionDidFinish"}))
+            << "the scene that cut the transition short enters like any other";
+        EXPECT_EQ(b->numberOfRunningActions(), 0u);
+        EXPECT_EQ(a->numberOfRunningActions(), 0u);
+    }
+    a.reset();
+    b.reset();
+    EXPECT_TRUE(weakA.expired());
+    EXPECT_TRUE(weakB.expired()) << "no action holds the incoming scene";
 
     // Cut short by another transition: still off while that one runs.
     auto t2 = GxTransitionMoveInR::transitionWithDuration(1, scene("D", kGreen));
