@@ -101,6 +101,11 @@ private:
 // A transition with a direction: 0 or 1, whose meaning each class gives.
 class GxTransitionSceneOriented : public GxTransitionScene {
 public:
+    static std::shared_ptr<GxTransitionSceneOriented> transitionWithDuration(float duration,
+                                                                             std::shared_ptr<GxScene> scene,
+                                                                             int orientation) {
+        return gxMake<GxTransitionSceneOriented>(duration, std::move(scene), orientation);
+    }
     using GxTransitionScene::init;
     bool init(float duration, std::shared_ptr<GxScene> scene) override { return init(duration, scene, 0); }
     virtual bool init(float duration, std::shared_ptr<GxScene> scene, int orientation);

@@ -256,6 +256,13 @@ TEST_F(Transitions, FlipsTurnTheCameraToTheSideTheOrientationGives) {
         s.camera()->eye(&x, &y, &z);
         return axis == 'x' ? x : y;
     };
+    {
+        // The oriented base only stores the orientation.
+        auto t = GxTransitionSceneOriented::transitionWithDuration(1, GxScene::node(), 1);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->orientation(), 1);
+        director().touchDispatcher()->setDispatchEvents(true);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto a = scene("A", kBlue), b = scene("B", kGreen);
