@@ -199,8 +199,12 @@ void KAVOOneKeyVerifyViewController::handleResponseForPullOKVRequest(const Comma
         firstNetFail_ = false;
         return;
     }
+    showRequests(reply.as<PollReply>());
+}
+
+void KAVOOneKeyVerifyViewController::showRequests(const std::optional<PollReply>& poll) {
     oneKeyVeryifyArray_.clear();
-    if (auto poll = reply.as<PollReply>(); poll && poll->success) oneKeyVeryifyArray_ = poll->results;
+    if (poll && poll->success) oneKeyVeryifyArray_ = poll->results;
     updateStatusBar();
     if (table_) table_->reloadData();
 }

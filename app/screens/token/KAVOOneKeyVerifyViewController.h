@@ -91,6 +91,9 @@ public:
     // A row's let-go button.
     void customCellButtonPressed(KAVOAccountProtectLabelCell* cell, int cellIndex) override;
 
+    // What a poll reply shows: its requests when it succeeded, else none.
+    void showRequests(const std::optional<PollReply>& poll);
+
     // ProgressHUDDelegate: the end of a let-go lets the poll go on.
     void hudWasHidden(ProgressHUD* hud) override;
 
