@@ -38,7 +38,8 @@ void KAVOOneKeyVerifyfCustomCell::buildLayout(ui::Size size) {
     // Three lines: the operation, the place and the time.
     if (!titleLabel())
         setTitleLabel(rowLabel({left, 8, width, 22}, ui::Font::boldSystemFont(15), ui::Color::white(0.15)));
-    if (!locationTitle_) locationTitle_ = rowLabel({left, 31, width, 20}, ui::Font::systemFont(13), ui::Color::grayColor());
+    if (!locationTitle_)
+        locationTitle_ = rowLabel({left, 31, width, 20}, ui::Font::systemFont(13), ui::Color::grayColor());
     if (!subTitleLabel())
         setSubTitleLabel(rowLabel({left, 52, width, 20}, ui::Font::systemFont(12), ui::Color::grayColor()));
     for (ui::Label* label : {titleLabel(), locationTitle_.get(), subTitleLabel()})
@@ -53,8 +54,8 @@ void KAVOOneKeyVerifyfCustomCell::buildLayout(ui::Size size) {
         letGoButton_->setBackgroundColor(ui::Color::rgba(0.87, 0.33, 0.16));
         letGoButton_->layer().setCornerRadius(6);
         letGoButton_->setAutoresizingMask(ui::kAutoresizingFlexibleLeftMargin);
-        letGoButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { letGoButtonPressed(); },
-                                ui::kControlEventTouchUpInside);
+        letGoButton_->addTarget(
+            this, [this](ui::Control*, const ui::Event*) { letGoButtonPressed(); }, ui::kControlEventTouchUpInside);
         contentView()->addSubview(letGoButton_);
     }
 }

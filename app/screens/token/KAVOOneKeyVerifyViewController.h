@@ -84,9 +84,7 @@ public:
     int numberOfRowsInSection(ui::TableView*, int) override { return int(oneKeyVeryifyArray_.size()); }
     std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView* tableView,
                                                              const ui::IndexPath& indexPath) override;
-    std::optional<double> heightForRowAtIndexPath(ui::TableView*, const ui::IndexPath&) override {
-        return kRowHeight;
-    }
+    std::optional<double> heightForRowAtIndexPath(ui::TableView*, const ui::IndexPath&) override { return kRowHeight; }
 
     // A row's let-go button.
     void customCellButtonPressed(KAVOAccountProtectLabelCell* cell, int cellIndex) override;

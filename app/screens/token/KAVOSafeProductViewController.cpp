@@ -55,8 +55,8 @@ void KAVOSafeProductViewController::viewDidLoad() {
 
     CustomNavigationBar maker;
     auto back = maker.backButtonWith(ui::Image::named("navigationBarBackButton"), nullptr, 14.0);
-    back->addTarget(this, [this](ui::Control*, const ui::Event*) { customBackButtonSelector(); },
-                    ui::kControlEventTouchUpInside);
+    back->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { customBackButtonSelector(); }, ui::kControlEventTouchUpInside);
     navigationItem()->setLeftBarButtonItem(ui::BarButtonItem::withCustomView(back));
 
     helpButton_ = std::make_shared<ui::Button>(ui::Rect{0, 0, 50, 30}, ui::ButtonType::Custom);
@@ -78,12 +78,12 @@ void KAVOSafeProductViewController::viewDidLoad() {
     OTPButton_ = tabButton(gap, "动态口令");
     OKVButton_ = tabButton(2 * gap + kTabButtonWidth, "一键校验");
     JIUXINGButton_ = tabButton(3 * gap + 2 * kTabButtonWidth, "九星连珠");
-    OTPButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { OTPButtonPressed(); },
-                          ui::kControlEventTouchUpInside);
-    OKVButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { OKVButtonPressed(); },
-                          ui::kControlEventTouchUpInside);
-    JIUXINGButton_->addTarget(this, [this](ui::Control*, const ui::Event*) { JIUXINGButtonPressed(); },
-                              ui::kControlEventTouchUpInside);
+    OTPButton_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { OTPButtonPressed(); }, ui::kControlEventTouchUpInside);
+    OKVButton_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { OKVButtonPressed(); }, ui::kControlEventTouchUpInside);
+    JIUXINGButton_->addTarget(
+        this, [this](ui::Control*, const ui::Event*) { JIUXINGButtonPressed(); }, ui::kControlEventTouchUpInside);
     OTPButton_->setImage(ui::Image::named("OTPO"));
     OKVButton_->setImage(ui::Image::named("OKV"));
     JIUXINGButton_->setImage(ui::Image::named("JX"));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/core/Constants.h"
+#include "app/core/DBController.h"
 #include "app/core/SharedScreenState.h"
 #include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/KAVOOneKeyVerifyViewController.h"
@@ -51,7 +52,8 @@ protected:
     }
     // Pushes a new container over the root, as the main screen's menu does.
     void enter() {
-        container = std::dynamic_pointer_cast<Container>(map.instantiateViewControllerWithIdentifier(Container::kScreenIdentifier));
+        container = std::dynamic_pointer_cast<Container>(
+            map.instantiateViewControllerWithIdentifier(Container::kScreenIdentifier));
         ASSERT_TRUE(container);
         navigation()->pushViewController(container, false);
         driver().settle();
@@ -75,7 +77,9 @@ protected:
         ASSERT_TRUE(waitFor([&] { return count(21) > before; }));
         settleReplies();
     }
-    void settleReplies() { waitFor([] { return false; }, 0.4); }
+    void settleReplies() {
+        waitFor([] { return false; }, 0.4);
+    }
     int count(int command) {
         int n = 0;
         for (const foundation::Value& entry : serverLog())
@@ -94,7 +98,8 @@ protected:
     std::vector<std::string> approvals() {
         std::vector<std::string> ids;
         foundation::Value state = *JsonParser().objectWithString(server().controlGet("hub"));
-        for (const foundation::Value& a : *state.get("approvals")->asArray()) ids.push_back(a.get("checkid")->description());
+        for (const foundation::Value& a : *state.get("approvals")->asArray())
+            ids.push_back(a.get("checkid")->description());
         return ids;
     }
     bool noticeShown(const std::string& text) {
@@ -109,7 +114,8 @@ protected:
     }
     // The let-go button of the row.
     ui::Button* letGoButton(int row) {
-        auto* cell = dynamic_cast<KAVOOneKeyVerifyfCustomCell*>(verifyTab()->tableView()->cellForRowAtIndexPath({0, row}));
+        auto* cell =
+            dynamic_cast<KAVOOneKeyVerifyfCustomCell*>(verifyTab()->tableView()->cellForRowAtIndexPath({0, row}));
         return cell ? cell->letGoButton() : nullptr;
     }
     bool letGoEnded() {
@@ -306,6 +312,21 @@ TEST_F(ProductTest, NetworkTroubleIsToldOncePerStayOnTheTab) {
     ASSERT_TRUE(waitFor([&] { return noticeShown(network); }));
 }
 
+TEST_F(ProductTest, ARemoteLogOutInAPollWipesTheAppAndItsAlertEndsIt) {
+    setPending({{"L1", "登录"}});
+    enterVerifyTab(1);
+    script({{"command", 21}, {"result", 201}});
+    driver().advance(Verify::kPollPeriod);
+    ASSERT_TRUE(waitFor([&] { return !ui::AlertView::visibleAlerts().empty(); }));
+    ui::AlertView* alert = ui::AlertView::visibleAlerts().back();
+    EXPECT_EQ(alert->tag(), 0xFFFF);
+    EXPECT_FALSE(DBController::databaseExit());
+    EXPECT_TRUE(exits().empty());
+    alert->clickButtonAtIndex(0);
+    driver().advance(0.5);
+    EXPECT_EQ(exits(), std::vector<int>{0});
+}
+
 TEST_F(ProductTest, TheMainScreensGateIsHeldWhileTheTabIsOnScreenAndOnePollerRuns) {
     SharedScreenState::SEIZE_MAIN_PULLING() = 0;  // the main screen polls
     enter();
@@ -389,8 +410,10 @@ TEST_F(ProductTest, TheLastTabIsReopenedOnlyWhileTheBindingAllowsMoreThanTheCode
         // Leave the container on the tab named "last" first.
         defaults().setInteger("korvxboundstate", 10);
         enter();
-        if (std::string(c.last) == "OKV") container->OKVButtonPressed();
-        else container->JIUXINGButtonPressed();
+        if (std::string(c.last) == "OKV")
+            container->OKVButtonPressed();
+        else
+            container->JIUXINGButtonPressed();
         leave();
         defaults().setInteger("korvxboundstate", c.state);
         enter();
@@ -427,8 +450,7 @@ TEST_F(ProductTest, TabsHearTheirAppearanceAndOnlyTheVerifyTabIsKept) {
     EXPECT_EQ(container->lastShowedView(), tab->view());
 
     container->OTPButtonPressed();
-    auto secondOtp =
-        std::dynamic_pointer_cast<OtpViewController>(container->OTPViewController()->shared_from_this());
+    auto secondOtp = std::dynamic_pointer_cast<OtpViewController>(container->OTPViewController()->shared_from_this());
     ASSERT_TRUE(secondOtp);
     EXPECT_TRUE(secondOtp->hasTimer());
     EXPECT_EQ(tab->appearance(), ui::ViewController::Appearance::Disappeared);

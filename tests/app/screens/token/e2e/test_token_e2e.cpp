@@ -88,8 +88,9 @@ TEST(TokenEndToEnd, TheVerifyTabOfTheProductContainerLetsAPendingRequestPass) {
     e2e::AppSession app(options);
     ASSERT_TRUE(app.ok()) << app.error();
     const long long now = (long long)(foundation::clock().now() * 1000);
-    app.server().control("hub", "{\"pending\": [{\"time\": " + std::to_string(now) +
-                                    ", \"location\": \"浙江杭州\", \"business\": \"修改密码\", \"checkid\": \"E2E7\"}]}");
+    app.server().control("hub",
+                         "{\"pending\": [{\"time\": " + std::to_string(now) +
+                             ", \"location\": \"浙江杭州\", \"business\": \"修改密码\", \"checkid\": \"E2E7\"}]}");
 
     ASSERT_TRUE(app.tapText("禾盾令牌")) << app.log();
     // The container opens on the code tab.
