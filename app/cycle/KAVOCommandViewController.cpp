@@ -60,7 +60,7 @@ bool KAVOCommandViewController::isWaitingForResponse(int tag) const {
 }
 
 void KAVOCommandViewController::setBarButtonsEnabled(bool enabled) {
-    ui::NavigationItem* item = navigationItem();
+    ui::NavigationItem* item = commandHost()->navigationItem();
     if (auto* right = item->rightBarButtonItem()) right->setEnabled(enabled);
     if (auto* left = item->leftBarButtonItem()) left->setEnabled(enabled);
 }
@@ -71,13 +71,14 @@ bool KAVOCommandViewController::popOutProgressHUD(int tag, const foundation::Val
     CommandState* s = state(tag);
     if (!s || s->hud || !s->command.showsOverlay) return false;
     setBarButtonsEnabled(false);
-    ui::NavigationController* nav = navigationController();
-    ui::View* covered = nav ? nav->view() : view();
+    ui::ViewController* host = commandHost();
+    ui::NavigationController* nav = host->navigationController();
+    ui::View* covered = nav ? nav->view() : host->view();
     auto overlay = ProgressHUD::initWithView(covered);
     s->hud = overlay;
     lastHud_ = overlay;
-    ui::View* host = view()->superview() ? view()->superview() : view();
-    host->addSubview(overlay);
+    ui::View* parentView = host->view()->superview() ? host->view()->superview() : host->view();
+    parentView->addSubview(overlay);
     overlay->setDimBackground(true);
     overlay->setDelegate(this);
     overlay->setLabelText(s->command.waitingText);
@@ -201,7 +202,7 @@ void KAVOCommandViewController::reportFailure(const FailureReport& report) {
     foundation::performOnMainThread([self, report] {
         if (report.kind == FailureReport::Notice) {
             DnNotificationManager::notificationWithMessageForAlert(report.message, ui::Image::named(kNoticeImageName),
-                                                                   self->view());
+                                                                   self->commandHost()->view());
         } else if (report.tag != 0) {
             Constants::normalAlertViewWithTitle(report.title, report.message, report.tag, self.get());
         } else {

@@ -207,6 +207,10 @@ protected:
     }
     // The binding screen stays open after a remote log-out.
     virtual bool endsAppOnRemoteLogOutAlert() const { return true; }
+    // The controller whose bar buttons a command turns off, whose navigation
+    // controller's view the overlay covers and whose view shows the notices:
+    // the screen itself, or the container a tab screen is shown in.
+    virtual ui::ViewController* commandHost() { return this; }
 
 private:
     struct CommandState {

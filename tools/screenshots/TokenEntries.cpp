@@ -1,10 +1,15 @@
-// The code tab with its digits turning over and the nine-star tab with the
-// emitter halfway along the star path.
+// The code tab with its digits turning over, the nine-star tab with the
+// emitter halfway along the star path, and the product container on its
+// one-key-verify tab with two requests waiting.
+#include <chrono>
 #include <cstdlib>
 
 #include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/screens/token/KAVOOneKeyVerifyViewController.h"
+#include "app/screens/token/KAVOSafeProductViewController.h"
+#include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tools/screenshots/Entries.h"
@@ -52,6 +57,35 @@ void addTokenScreenShots(std::vector<ScreenShot>& entries) {
     stars.prepare = seedToken;
     stars.drive = [](ui::ViewController&, shell::Driver& driver) { driver.advance(0.6); };
     entries.push_back(stars);
+
+    ScreenShot okv;
+    okv.name = "okv";
+    okv.screen = KAVOSafeProductViewController::kScreenIdentifier;
+    okv.prepare = [] {
+        seedToken();
+        auto& defaults = foundation::UserDefaults::standard();
+        defaults.setInteger("korvxboundstate", 10);
+        defaults.synchronize();
+    };
+    okv.drive = [](ui::ViewController& screen, shell::Driver& driver) {
+        auto& container = dynamic_cast<KAVOSafeProductViewController&>(screen);
+        container.OKVButtonPressed();
+        auto* tab = dynamic_cast<KAVOOneKeyVerifyViewController*>(container.OKVViewController());
+        if (!tab) return;
+        // No server answers here: the first poll fails (its one notice is
+        // taken away) and the rows are put in as a reply would.
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (tab->firstNetFail() && std::chrono::steady_clock::now() < end) driver.settle();
+        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+        PollReply reply;
+        reply.success = true;
+        const long long now = foundation::clock().nowSeconds();
+        reply.results.push_back({std::to_string((now - 8) * 1000), "浙江杭州", "登录", "CK0001"});
+        reply.results.push_back({std::to_string((now - 3) * 1000), "广东深圳", "修改密码", "CK0002"});
+        tab->showRequests(reply);
+        driver.advance(0.5);
+    };
+    entries.push_back(okv);
 }
 
 }  // namespace screenshots

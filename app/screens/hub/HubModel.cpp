@@ -102,26 +102,6 @@ LockAlignment alignLock(long long stored, long long serverLocal, int64_t enabled
     return out;
 }
 
-std::optional<PollReply> PollReply::fromValue(const foundation::Value& value, std::string* error) {
-    ReplyReader r(value);
-    PollReply reply;
-    reply.success = r.optionalBoolean("isSuccess").value_or(false);
-    if (reply.success) {
-        std::optional<foundation::Array> results = r.array("results");
-        for (const foundation::Value& entry : results.value_or(foundation::Array{})) {
-            if (!entry.isDictionary()) continue;
-            ReplyReader e(entry);
-            VerifyRequest request;
-            request.time = e.optionalText("time").value_or("(null)");
-            request.location = e.optionalText("location").value_or("(null)");
-            request.business = e.optionalText("business").value_or("(null)");
-            request.checkid = e.optionalText("checkid").value_or("(null)");
-            if (e.ok()) reply.results.push_back(std::move(request));
-        }
-    }
-    return r.finish(reply, error);
-}
-
 std::vector<VerifyRequest> pendingRequests(const PollReply& reply, const IgnoredRequests& ignored) {
     std::vector<VerifyRequest> list;
     if (!reply.success) return list;
@@ -202,13 +182,6 @@ std::optional<AdvertReply> AdvertReply::fromValue(const foundation::Value& value
         reply.version = r.text("version");
         reply.url = r.text("url");
     }
-    return r.finish(reply, error);
-}
-
-std::optional<LetGoReply> LetGoReply::fromValue(const foundation::Value& value, std::string* error) {
-    ReplyReader r(value);
-    LetGoReply reply;
-    reply.success = r.optionalBoolean("isSuccess").value_or(false);
     return r.finish(reply, error);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/core/Models.h"
+#include "app/core/VerifyReplies.h"
 #include "platform/foundation/Value.h"
 
 namespace hub {
@@ -61,22 +62,11 @@ inline constexpr long long kAllDayMask = 0xFFFFFF;
 
 // --- one-key verification ---
 
-struct VerifyRequest {
-    std::string time;  // milliseconds since 1970, as text
-    std::string location;
-    std::string business;
-    std::string checkid;
-    bool operator==(const VerifyRequest&) const = default;
-};
+using VerifyRequest = ::VerifyRequest;
 // Requests the user ignored: (time, business) pairs.
 using IgnoredRequests = std::set<std::pair<std::string, std::string>>;
 
-// The poll reply (command 21): "isSuccess" and its "results".
-struct PollReply {
-    bool success = false;
-    std::vector<VerifyRequest> results;
-    static std::optional<PollReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
-};
+using PollReply = ::PollReply;
 // The reply's requests that were not ignored, in reply order.
 std::vector<VerifyRequest> pendingRequests(const PollReply& reply, const IgnoredRequests& ignored);
 // Seconds left of the request's 60: the request's server time against the
@@ -126,11 +116,7 @@ struct AdvertReply {
     OptionalText url;
     static std::optional<AdvertReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
 };
-// Command 19.
-struct LetGoReply {
-    bool success = false;
-    static std::optional<LetGoReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
-};
+using LetGoReply = ::LetGoReply;
 // Command 33.
 struct KorvexReply {
     long long result = 0;

@@ -276,6 +276,35 @@ TEST_F(HubVerifyTest, ARequestRunsOutAtZeroAndStaysIgnored) {
     EXPECT_TRUE(hubState().get("approvals")->asArray()->empty());
 }
 
+TEST_F(HubVerifyTest, TheTokenMenuOpensTheContainerWhoseVerifyTabHoldsTheHubsPolls) {
+    defaults().setInteger("nokorvexnotify", 10);
+    showHub();
+    ASSERT_TRUE(waitForCommand(21, 1));
+    ASSERT_TRUE(driver().tapText("禾盾令牌"));
+    driver().advance(0.5);
+    ASSERT_EQ(std::string(navigation()->topViewController()->className()), "KAVOSafeProductViewController");
+    ASSERT_TRUE(driver().tapAccessibilityLabel("一键校验"));
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 1);
+    ASSERT_TRUE(waitForCommand(21, 2));
+    // A request comes: the tab lists it; the hub, held, neither asks nor
+    // raises its alert. 30 seconds are 6 polls of the tab and none of the hub.
+    server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", "H1") + "]}");
+    for (int i = 0; i < 6; ++i) {
+        driver().advance(5.0);
+        ASSERT_TRUE(waitForCommand(21, 3 + i));
+    }
+    settleReplies();
+    EXPECT_EQ(count(21), 8);
+    EXPECT_FALSE(hub->verifyAlert()->isVisible());
+    ASSERT_TRUE(driver().findByText("操作类型：登录"));
+    // Back on the hub, its poller asks again and raises the request.
+    navigation()->popViewControllerAnimated(false);
+    driver().settle();
+    EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
+    driver().advance(6.0);
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+}
+
 TEST_F(HubVerifyTest, AFailedLetGoTellsTheUserAndReopensTheGate) {
     server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", "X1") + "]}");
     showHub();

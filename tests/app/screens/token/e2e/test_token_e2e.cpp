@@ -1,6 +1,8 @@
-// The nine-star code in the real program: from the main screen the quick
+// The code screens in the real program: from the main screen the quick
 // sheet opens the nine-star screen in its compact form, its countdown runs
-// on the real clock, and a tap anywhere on the sheet closes it.
+// on the real clock, and a tap anywhere on the sheet closes it; the token
+// menu opens the product container, whose verify tab lists a request the
+// server holds and lets it pass.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,6 +12,8 @@
 
 #include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "lib/json/JsonParser.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/e2e/AppSession.h"
 
@@ -70,6 +74,49 @@ TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
         if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_TRUE(gone) << app.log();
+}
+
+TEST(TokenEndToEnd, TheVerifyTabOfTheProductContainerLetsAPendingRequestPass) {
+    e2e::Options options;
+    options.boundAccount = true;
+    options.prepare = [] {
+        Constants::initPersonalUseCheckAndRateVar();
+        foundation::UserDefaults::standard().setInteger("korvxboundstate", 10);
+        foundation::UserDefaults::standard().synchronize();
+        Constants::upDateDBSetValue("0", StoreKeys::keyLogin);
+    };
+    e2e::AppSession app(options);
+    ASSERT_TRUE(app.ok()) << app.error();
+    const long long now = (long long)(foundation::clock().now() * 1000);
+    app.server().control("hub",
+                         "{\"pending\": [{\"time\": " + std::to_string(now) +
+                             ", \"location\": \"浙江杭州\", \"business\": \"修改密码\", \"checkid\": \"E2E7\"}]}");
+
+    ASSERT_TRUE(app.tapText("禾盾令牌")) << app.log();
+    // The container opens on the code tab.
+    ASSERT_TRUE(app.waitForText("本动态口令已全面支持岚付通付款验证", 20)) << app.log();
+    ASSERT_TRUE(app.waitUntilSettled());
+    // The tab buttons are pictures: the verify tab's is the middle one, right
+    // under the bar whose title is the container's.
+    std::optional<ui::Rect> title;
+    for (const e2e::ShownText& t : app.shownTexts())
+        if (t.text == "禾盾令牌" && t.frame.center().y < 80) title = t.frame;
+    ASSERT_TRUE(title) << app.log();
+    app.tap({160, title->center().y + 22 + 50});
+
+    ASSERT_TRUE(app.waitForText("操作类型：修改密码", 20)) << app.log();
+    EXPECT_TRUE(app.waitForText("地点:浙江杭州", 1));
+    EXPECT_TRUE(app.screenshot("okv-e2e"));
+    ASSERT_TRUE(app.tapText("放行"));
+    ASSERT_TRUE(app.waitForText("放行操作成功", 20)) << app.log();
+    EXPECT_TRUE(app.waitForText("当前没有待处理的校验请求", 10));
+
+    auto state = JsonParser().objectWithString(app.server().controlGet("hub"));
+    ASSERT_TRUE(state);
+    const foundation::Value* approvals = state->get("approvals");
+    ASSERT_TRUE(approvals && approvals->asArray());
+    ASSERT_EQ(approvals->asArray()->size(), 1u);
+    EXPECT_EQ(approvals->at(0)->get("checkid")->description(), "E2E7");
 }
 
 }  // namespace
