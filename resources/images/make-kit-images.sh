@@ -4,7 +4,8 @@
 #   close.png (44x44): the modal panel's close button, a dark disc with a
 #     white ring and a white cross, centred with room for its shadow;
 #   navigationBarBackButton.png (52x30): the back button, a dark bar with a
-#     pointed left end; its left 14 points stay, the rest stretches;
+#     pointed left end and a white chevron; its left 14 points (chevron
+#     included) stay, the rest stretches;
 #   title-bar2.png (320x44): the navigation bar's picture, a dark shade with
 #     a light line on top and a thin warm line along its lower edge.
 # Needs: apt-get install imagemagick
@@ -34,6 +35,8 @@ back_button() {  # name scale
   "$convert" -size "${w}x${h}" xc:none \
     -fill '#2b2f35' -stroke '#0e1012' -strokewidth "$s" -draw "path '$shape'" \
     -stroke '#ffffff40' -draw "line $((cap + s)),$((top + s)) $((right - radius)),$((top + s))" \
+    -fill none -stroke white -strokewidth $((2 * s)) \
+    -draw "stroke-linecap round stroke-linejoin round polyline $((13 * s)),$((9 * s)) $((8 * s)),$mid $((13 * s)),$((21 * s))" \
     -depth 8 -strip "PNG32:$name"
 }
 
