@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace engine2d {
 
@@ -14,7 +15,7 @@ constexpr float kHalfPi = 1.5707964f;
 // below 1 (there is nothing to draw from).
 float shake(int range) {
     if (range < 1) return 0;
-    return float(gxRand() % (range * 2) - range);
+    return float(int64_t(gxRand()) % (int64_t(range) * 2) - range);
 }
 
 }  // namespace
