@@ -148,7 +148,9 @@ void GxDirector::setNextScene() {
     }
     runningScene_ = std::move(nextScene_);
     nextScene_.reset();
-    if (!runningIsTransition) {
+    // A transition has already entered its incoming scene; any other scene
+    // (one that cut the transition short) still has to enter.
+    if (!runningIsTransition || !runningScene_->isRunning()) {
         runningScene_->onEnter();
         runningScene_->onEnterTransitionDidFinish();
     }

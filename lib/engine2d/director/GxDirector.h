@@ -60,6 +60,8 @@ public:
     void replaceScene(const std::shared_ptr<GxScene>& scene);
     void end();
     const std::shared_ptr<GxScene>& runningScene() const { return runningScene_; }
+    // The scene the next frame switches to (nullptr when none is pending).
+    const std::shared_ptr<GxScene>& nextScene() const { return nextScene_; }
     size_t sceneCount() const { return scenesStack_.size(); }
     bool sendCleanupToScene() const { return sendCleanupToScene_; }
     const GxNodeRef& notificationNode() const { return notificationNode_; }

@@ -95,13 +95,20 @@ std::shared_ptr<GxGLView> GxGLView::viewWithFrame(const ui::Rect& frame, const s
                                                   const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling,
                                                   unsigned numberOfSamples) {
     auto v = std::make_shared<GxGLView>(frame);
-    v->pixelFormat_ = pixelFormat;
-    v->depthFormat_ = depthFormat;
-    v->multiSampling_ = multiSampling;
-    v->requestedSamples_ = numberOfSamples;
-    v->preserveBackbuffer_ = preserveBackbuffer;
-    if (!v->setupSurfaceWithSharegroup(sharegroup)) return nullptr;
+    if (!v->initWithFormat(pixelFormat, depthFormat, preserveBackbuffer, sharegroup, multiSampling, numberOfSamples))
+        return nullptr;
     return v;
+}
+
+bool GxGLView::initWithFormat(const std::string& pixelFormat, unsigned depthFormat, bool preserveBackbuffer,
+                              const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling,
+                              unsigned numberOfSamples) {
+    pixelFormat_ = pixelFormat;
+    depthFormat_ = depthFormat;
+    multiSampling_ = multiSampling;
+    requestedSamples_ = numberOfSamples;
+    preserveBackbuffer_ = preserveBackbuffer;
+    return setupSurfaceWithSharegroup(sharegroup);
 }
 
 unsigned GxGLView::convertPixelFormat(const std::string& format) {

@@ -61,6 +61,9 @@ public:
                                                    bool multiSampling = false, unsigned numberOfSamples = 0);
     explicit GxGLView(const ui::Rect& frame);
     ~GxGLView() override;
+    // What viewWithFrame does after making the view (for makers of subclasses).
+    bool initWithFormat(const std::string& pixelFormat, unsigned depthFormat, bool preserveBackbuffer,
+                        const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling, unsigned numberOfSamples);
     const char* className() const override { return "GxGLView"; }
 
     static unsigned convertPixelFormat(const std::string& format);
