@@ -7,6 +7,7 @@
 #include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxCamera.h"
 #include "lib/engine2d/nodes/GxScene.h"
+#include "lib/engine2d/sprites/GxSpriteBatchNode.h"
 #include "tests/lib/engine2d/grid/GridFixture.h"
 
 using namespace engine2d;
@@ -246,6 +247,32 @@ TEST_F(Grids, ASpriteDrawnThroughAnUndeformedGridMatchesItsPlainDrawing) {
             d.end();
         }
     }
+}
+
+TEST_F(Grids, ABatchNodeUnderAMovedParentDrawsThroughItsGridInPlace) {
+    REQUIRE_GL();
+    ASSERT_TRUE(show(48, 32));
+    auto scene = GxScene::node();
+    auto parent = GxNode::node();
+    parent->setPosition(Point{6, 4});  // the grid starts from the window: the batch adds its ancestors
+    auto batch = GxSpriteBatchNode::batchNodeWithTexture(quadrantSprite(20, 12)->texture());
+    ASSERT_NE(batch, nullptr);
+    auto sprite = GxSprite::spriteWithTexture(batch->texture());
+    sprite->setPosition(Point{15, 10});
+    batch->addChild(sprite);
+    parent->addChild(batch);
+    scene->addChild(parent);
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(scene);
+    d.drawScene();
+    auto plain = frame();
+    ASSERT_EQ(view_->presentedPixel(12, 32 - 1 - 10), (Px{255, 0, 0, 255})) << "the sprite is drawn";
+    auto grid = GxTiledGrid3D::gridWithSize({3, 2});
+    ASSERT_NE(grid, nullptr);
+    batch->setGrid(grid);
+    grid->setActive(true);
+    d.drawScene();
+    EXPECT_EQ(frame(), plain);
 }
 
 TEST_F(Grids, StoppingAGridGivesTheDirectorsProjectionBack) {
