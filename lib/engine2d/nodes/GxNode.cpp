@@ -277,9 +277,21 @@ unsigned GxNode::numberOfRunningActions() const {
     return actionManager_ ? actionManager_->numberOfRunningActionsInTarget(this) : 0;
 }
 
+std::shared_ptr<GxNodeGrid> GxNode::gridBeforeDraw() {
+    if (!hasActiveGrid()) return nullptr;
+    auto g = grid_;
+    g->beforeDraw();
+    return g;
+}
+
+void GxNode::gridAfterDraw(const std::shared_ptr<GxNodeGrid>& began) {
+    if (began) began->afterDraw(this);
+}
+
 void GxNode::visit() {
     if (!visible_) return;
     mxGLPushMatrix();
+    const auto gridBegan = gridBeforeDraw();
     transform();
     if (children_ && children_->count()) {
         sortAllChildren();
@@ -299,6 +311,7 @@ void GxNode::visit() {
         draw();
     }
     orderOfArrival_ = 0;
+    gridAfterDraw(gridBegan);
     mxGLPopMatrix();
 }
 
@@ -307,7 +320,8 @@ void GxNode::transform() {
     gxAffineToMatrix(nodeToParentTransform(), &m);
     m.mat[14] = vertexZ_;
     mxGLMultiplyTop(&m);
-    if (camera_) {
+    // Under an active grid the grid applies the camera to the mesh instead.
+    if (camera_ && !hasActiveGrid()) {
         if (anchorPointInPoints_ != Point{}) {
             mxGLTranslateTop(anchorPointInPoints_.x, anchorPointInPoints_.y, 0);
             camera_->locate();

@@ -25,6 +25,17 @@ class GxGLProgram;
 
 constexpr int kGxNodeTagInvalid = -1;
 
+// What a node draws its subtree through while it is active: a grid renders
+// the subtree off screen in beforeDraw and draws the picture through its mesh
+// in afterDraw. The node holds it; the grid library implements it.
+class GxNodeGrid {
+public:
+    virtual ~GxNodeGrid() = default;
+    virtual bool active() const = 0;
+    virtual void beforeDraw() = 0;
+    virtual void afterDraw(GxNode* target) = 0;
+};
+
 // Makes a node of class T and runs its initialiser; nullptr when that fails.
 template <class T, class... Args>
 std::shared_ptr<T> gxMake(Args&&... args) {
@@ -72,6 +83,9 @@ public:
     virtual void setVisible(bool v) { visible_ = v; }
     Rect boundingBox();
     GxCamera* camera();  // made on first use
+    // The grid the node's subtree is drawn through while it is active.
+    const std::shared_ptr<GxNodeGrid>& grid() const { return grid_; }
+    void setGrid(std::shared_ptr<GxNodeGrid> g) { grid_ = std::move(g); }
 
     // Identity.
     int tag() const { return tag_; }
@@ -172,6 +186,12 @@ protected:
     void detachChild(const std::shared_ptr<GxNode>& child, bool cleanup);
     void setZOrderDirect(int z) { zOrder_ = z; }
     void markTransformDirty() { isTransformDirty_ = isInverseDirty_ = true; }
+    bool hasActiveGrid() const { return grid_ && grid_->active(); }
+    // Starts drawing through the active grid, if any, and answers that grid;
+    // gridAfterDraw finishes with the same one, so the two always pair up
+    // even when the subtree replaces or stops the node's grid meanwhile.
+    std::shared_ptr<GxNodeGrid> gridBeforeDraw();
+    void gridAfterDraw(const std::shared_ptr<GxNodeGrid>& began);
 
     float rotation_ = 0, scaleX_ = 1, scaleY_ = 1, vertexZ_ = 0;
     Point position_;
@@ -180,6 +200,7 @@ protected:
     Size contentSize_;
     AffineTransform transform_, inverse_;
     std::unique_ptr<GxCamera> camera_;
+    std::shared_ptr<GxNodeGrid> grid_;
     int zOrder_ = 0;
     std::unique_ptr<GxArray<GxNode>> children_;
     std::weak_ptr<GxNode> parent_;

@@ -54,8 +54,11 @@ GxParticleSystem* GxParticleBatchNode::systemAt(unsigned i) const {
 void GxParticleBatchNode::visit() {
     if (!visible_) return;
     mxGLPushMatrix();
+    const auto gridBegan = gridBeforeDraw();
+    if (gridBegan) transformAncestors();
     transform();
     draw();
+    gridAfterDraw(gridBegan);
     mxGLPopMatrix();
 }
 

@@ -67,9 +67,12 @@ void GxSpriteBatchNode::updateBlendFunc() {
 void GxSpriteBatchNode::visit() {
     if (!visible_) return;
     mxGLPushMatrix();
+    const auto gridBegan = gridBeforeDraw();
+    if (gridBegan) transformAncestors();
     sortAllChildren();
     transform();
     draw();
+    gridAfterDraw(gridBegan);
     mxGLPopMatrix();
     orderOfArrival_ = 0;
 }

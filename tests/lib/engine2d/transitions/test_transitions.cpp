@@ -7,6 +7,7 @@
 #include "lib/engine2d/nodes/GxCamera.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/transitions/GxTransition.h"
+#include "lib/engine2d/transitions/GxTransitionGrid.h"
 #include "lib/engine2d/transitions/GxTransitionProgress.h"
 #include "tests/lib/engine2d/transitions/TransitionFixture.h"
 
@@ -56,6 +57,17 @@ std::vector<Named> allTransitions() {
         named<GxTransitionProgressVertical>("ProgressVertical"),
         named<GxTransitionProgressInOut>("ProgressInOut"),
         named<GxTransitionProgressOutIn>("ProgressOutIn"),
+        named<GxTransitionTurnOffTiles>("TurnOffTiles"),
+        named<GxTransitionSplitCols>("SplitCols"),
+        named<GxTransitionSplitRows>("SplitRows"),
+        named<GxTransitionFadeTR>("FadeTR"),
+        named<GxTransitionFadeBL>("FadeBL"),
+        named<GxTransitionFadeUp>("FadeUp"),
+        named<GxTransitionFadeDown>("FadeDown"),
+        {"PageTurn",
+         [](float d, std::shared_ptr<GxScene> s) { return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), false); }},
+        {"PageTurnBackwards",
+         [](float d, std::shared_ptr<GxScene> s) { return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), true); }},
     };
 }
 
