@@ -400,7 +400,9 @@ TEST_F(Transitions, ProgressTransitionsWipeAPictureWithTheirOwnTimer) {
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->zOrder(), 2);
         EXPECT_EQ(node->type(), c.type);
-        if (c.type == kGxProgressTimerTypeRadial) EXPECT_EQ(node->reverseDirection(), c.reverse);
+        if (c.type == kGxProgressTimerTypeRadial) {
+            EXPECT_EQ(node->reverseDirection(), c.reverse);
+        }
         if (c.type == kGxProgressTimerTypeBar) {
             EXPECT_EQ(node->midpoint(), c.midpoint);
             EXPECT_EQ(node->barChangeRate(), c.rate);
