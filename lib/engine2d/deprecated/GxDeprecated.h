@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "lib/engine2d/menus/GxMenuItem.h"
 #include "lib/engine2d/mathlib/Geometry.h"
+#include "lib/engine2d/menus/GxMenuItem.h"
 
 namespace ui {
 class Image;
@@ -84,12 +84,12 @@ struct GxTargetSelector {
 
 struct GxMenuItemAtlasFontDeprecated {
     using Item = std::shared_ptr<GxMenuItemAtlasFont>;
-    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth,
-                               int itemHeight, uint8_t startCharMap);
-    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth,
-                               int itemHeight, uint8_t startCharMap, const GxTargetSelector& targetSelector);
-    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth,
-                               int itemHeight, uint8_t startCharMap, GxMenuItemBlock block);
+    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth, int itemHeight,
+                               uint8_t startCharMap);
+    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth, int itemHeight,
+                               uint8_t startCharMap, const GxTargetSelector& targetSelector);
+    static Item itemFromString(const std::string& text, const std::string& charMapFile, int itemWidth, int itemHeight,
+                               uint8_t startCharMap, GxMenuItemBlock block);
     static bool initFromString(GxMenuItemAtlasFont& item, const std::string& text, const std::string& charMapFile,
                                int itemWidth, int itemHeight, uint8_t startCharMap,
                                const GxTargetSelector& targetSelector);
@@ -125,11 +125,11 @@ struct GxMenuItemImageDeprecated {
     static Item itemFromNormalImage(const std::string& normal, const std::string& selected);
     static Item itemFromNormalImage(const std::string& normal, const std::string& selected,
                                     const GxTargetSelector& targetSelector);
-    static Item itemFromNormalImage(const std::string& normal, const std::string& selected,
-                                    const std::string& disabled, const GxTargetSelector& targetSelector);
+    static Item itemFromNormalImage(const std::string& normal, const std::string& selected, const std::string& disabled,
+                                    const GxTargetSelector& targetSelector);
     static Item itemFromNormalImage(const std::string& normal, const std::string& selected, GxMenuItemBlock block);
-    static Item itemFromNormalImage(const std::string& normal, const std::string& selected,
-                                    const std::string& disabled, GxMenuItemBlock block);
+    static Item itemFromNormalImage(const std::string& normal, const std::string& selected, const std::string& disabled,
+                                    GxMenuItemBlock block);
     static bool initFromNormalImage(GxMenuItemImage& item, const std::string& normal, const std::string& selected,
                                     const std::string& disabled, const GxTargetSelector& targetSelector);
     static bool initFromNormalImage(GxMenuItemImage& item, const std::string& normal, const std::string& selected,

@@ -218,8 +218,7 @@ void GxGrid3D::calculateVertexPoints() {
             for (int k = 0; k < 4; ++k) {
                 vertices_[corner[k]] = pos[k];
                 texCoordinates_[size_t(corner[k]) * 2] = pos[k].x / w;
-                texCoordinates_[size_t(corner[k]) * 2 + 1] =
-                    isTextureFlipped_ ? (imageH - pos[k].y) / h : pos[k].y / h;
+                texCoordinates_[size_t(corner[k]) * 2 + 1] = isTextureFlipped_ ? (imageH - pos[k].y) / h : pos[k].y / h;
             }
         }
     }

@@ -131,8 +131,7 @@ public:
 class GxGrid3D : public GxGridBase {
 public:
     static std::shared_ptr<GxGrid3D> gridWithSize(gxGridSize size) { return make<GxGrid3D>(size); }
-    static std::shared_ptr<GxGrid3D> gridWithSize(gxGridSize size, std::shared_ptr<GxTexture2D> texture,
-                                                  bool flipped) {
+    static std::shared_ptr<GxGrid3D> gridWithSize(gxGridSize size, std::shared_ptr<GxTexture2D> texture, bool flipped) {
         return make<GxGrid3D>(size, std::move(texture), flipped);
     }
     const char* className() const override { return "GxGrid3D"; }

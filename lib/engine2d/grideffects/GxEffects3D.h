@@ -96,7 +96,10 @@ public:
         return std::make_shared<GxRipple3D>(pos, radius, waves, amplitude, grid, duration);
     }
     GxRipple3D(Point pos, float radius, int waves, float amplitude, gxGridSize grid, float duration)
-        : GxGrid3DAction(grid, duration), GxAmplitudeFields(amplitude), position_(pos), radius_(radius),
+        : GxGrid3DAction(grid, duration),
+          GxAmplitudeFields(amplitude),
+          position_(pos),
+          radius_(radius),
           waves_(waves) {}
     const char* className() const override { return "GxRipple3D"; }
     GxActionRef copy() const override {
@@ -154,7 +157,10 @@ public:
         return std::make_shared<GxWaves>(waves, amplitude, horizontal, vertical, grid, duration);
     }
     GxWaves(int waves, float amplitude, bool horizontal, bool vertical, gxGridSize grid, float duration)
-        : GxGrid3DAction(grid, duration), GxAmplitudeFields(amplitude), waves_(waves), vertical_(vertical),
+        : GxGrid3DAction(grid, duration),
+          GxAmplitudeFields(amplitude),
+          waves_(waves),
+          vertical_(vertical),
           horizontal_(horizontal) {}
     const char* className() const override { return "GxWaves"; }
     GxActionRef copy() const override {
@@ -178,7 +184,9 @@ public:
     GxTwirl(Point pos, int twirls, float amplitude, gxGridSize grid, float duration)
         : GxGrid3DAction(grid, duration), GxAmplitudeFields(amplitude), position_(pos), twirls_(twirls) {}
     const char* className() const override { return "GxTwirl"; }
-    GxActionRef copy() const override { return actionWithPosition(position_, twirls_, amplitude_, gridSize_, duration_); }
+    GxActionRef copy() const override {
+        return actionWithPosition(position_, twirls_, amplitude_, gridSize_, duration_);
+    }
     void update(float t) override;
     Point position() const { return position_; }
     void setPosition(Point p) { position_ = p; }

@@ -83,9 +83,7 @@ public:
     void setTile(gxGridSize pos, const gxQuad3& coords);
 
 protected:
-    bool isOwnKind(const GxGridBase& g) const override {
-        return dynamic_cast<const GxTiledGrid3D*>(&g) != nullptr;
-    }
+    bool isOwnKind(const GxGridBase& g) const override { return dynamic_cast<const GxTiledGrid3D*>(&g) != nullptr; }
     GxTiledGrid3D* targetGrid() const;
 };
 

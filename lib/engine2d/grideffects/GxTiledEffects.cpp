@@ -63,8 +63,7 @@ void GxShatteredTiles3D::startWithTarget(GxNode* target) {
 void GxShatteredTiles3D::update(float) {
     if (once_) return;
     for (int i = 0; i < gridSize_.x; ++i)
-        for (int j = 0; j < gridSize_.y; ++j)
-            setTile({i, j}, shakeQuad(originalTile({i, j}), randrange_, shatterZ_));
+        for (int j = 0; j < gridSize_.y; ++j) setTile({i, j}, shakeQuad(originalTile({i, j}), randrange_, shatterZ_));
     once_ = true;
 }
 

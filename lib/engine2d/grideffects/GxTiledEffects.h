@@ -48,9 +48,9 @@ private:
 
 // A tile's way from its own cell to the cell it is shuffled to.
 struct ShuffledTile {
-    Point position;        // the current offset, in cells
-    Point startPosition;   // its own cell
-    gxGridSize delta;      // from its own cell to its destination, in cells
+    Point position;       // the current offset, in cells
+    Point startPosition;  // its own cell
+    gxGridSize delta;     // from its own cell to its destination, in cells
 };
 
 // Every tile slides to another cell; the cells are a shuffle of the grid,
@@ -181,8 +181,7 @@ private:
 // Tiles jump towards the viewer, neighbours out of step like a chessboard.
 class GxJumpTiles3D : public GxTiledGrid3DAction, public GxAmplitudeFields {
 public:
-    static std::shared_ptr<GxJumpTiles3D> actionWithJumps(int jumps, float amplitude, gxGridSize grid,
-                                                          float duration) {
+    static std::shared_ptr<GxJumpTiles3D> actionWithJumps(int jumps, float amplitude, gxGridSize grid, float duration) {
         return std::make_shared<GxJumpTiles3D>(jumps, amplitude, grid, duration);
     }
     GxJumpTiles3D(int jumps, float amplitude, gxGridSize grid, float duration)

@@ -155,8 +155,8 @@ void GxTransitionRotoZoom::onEnter() {
     }
     const float d = duration_;
     auto rotoZoom = GxSequence::actions({GxSpawn::actions({GxScaleBy::actionWithDuration(d / 2, 0.001f),
-                                                            GxRotateBy::actionWithDuration(d / 2, 360 * 2)}),
-                                          GxDelayTime::actionWithDuration(d / 2)});
+                                                           GxRotateBy::actionWithDuration(d / 2, 360 * 2)}),
+                                         GxDelayTime::actionWithDuration(d / 2)});
     inScene_->runAction(GxSequence::actions({rotoZoom->reverse(), finishAction()}));
     runOnOutScene(rotoZoom, false);
 }
@@ -175,8 +175,7 @@ void GxTransitionJumpZoom::onEnter() {
     // Each scene gets its own jump: one frame may end the first and start
     // the second, and a shared action would then move the wrong scene.
     auto jumpOut = std::static_pointer_cast<GxFiniteTimeAction>(jump->copy());
-    inScene_->runAction(
-        GxSequence::actions({GxDelayTime::actionWithDuration(d / 2), jump, scaleIn, finishAction()}));
+    inScene_->runAction(GxSequence::actions({GxDelayTime::actionWithDuration(d / 2), jump, scaleIn, finishAction()}));
     runOnOutScene(GxSequence::actions({scaleOut, jumpOut}), false);
 }
 
@@ -226,17 +225,13 @@ GxActionIntervalRef GxTransitionSlideInL::easeActionWithAction(GxActionIntervalR
     return GxEaseOut::actionWithAction(std::move(action), 2.0f);
 }
 
-void GxTransitionSlideInR::initScenes() {
-    inScene_->setPosition(Point{director().winSize().width - kSlideShort, 0});
-}
+void GxTransitionSlideInR::initScenes() { inScene_->setPosition(Point{director().winSize().width - kSlideShort, 0}); }
 
 GxActionIntervalRef GxTransitionSlideInR::action() {
     return GxMoveBy::actionWithDuration(duration_, Point{-(director().winSize().width - kSlideShort), 0});
 }
 
-void GxTransitionSlideInT::initScenes() {
-    inScene_->setPosition(Point{0, director().winSize().height - kSlideShort});
-}
+void GxTransitionSlideInT::initScenes() { inScene_->setPosition(Point{0, director().winSize().height - kSlideShort}); }
 
 GxActionIntervalRef GxTransitionSlideInT::action() {
     return GxMoveBy::actionWithDuration(duration_, Point{0, -(director().winSize().height - kSlideShort)});
@@ -292,8 +287,8 @@ void GxTransitionFlipBase::onEnter() {
         outAction = GxSequence::actions({GxSpawn::actions({outOrbit, GxScaleTo::actionWithDuration(d / 2, 0.5f)}),
                                          GxHide::action(), GxDelayTime::actionWithDuration(d / 2)});
     } else {
-        inAction = GxSequence::actions(
-            {GxDelayTime::actionWithDuration(d / 2), GxShow::action(), inOrbit, finishAction()});
+        inAction =
+            GxSequence::actions({GxDelayTime::actionWithDuration(d / 2), GxShow::action(), inOrbit, finishAction()});
         outAction = GxSequence::actions({outOrbit, GxHide::action(), GxDelayTime::actionWithDuration(d / 2)});
     }
     inScene_->runAction(inAction);
@@ -318,8 +313,8 @@ void GxTransitionFade::onEnter() {
         if (auto self = std::static_pointer_cast<GxTransitionScene>(weak.lock())) self->hideOutShowIn();
     });
     const float d = duration_;
-    layer->runAction(GxSequence::actions({GxFadeIn::actionWithDuration(d / 2), hideOutShowIn,
-                                          GxFadeOut::actionWithDuration(d / 2), finishAction()}));
+    layer->runAction(GxSequence::actions(
+        {GxFadeIn::actionWithDuration(d / 2), hideOutShowIn, GxFadeOut::actionWithDuration(d / 2), finishAction()}));
 }
 
 void GxTransitionFade::onExit() {

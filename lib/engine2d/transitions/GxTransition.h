@@ -125,10 +125,10 @@ public:
 
 // Makers of the transition classes: transitionWithDuration(d, scene) and,
 // for oriented ones, transitionWithDuration(d, scene, orientation).
-#define GX_TRANSITION_MAKER(Name)                                                                           \
+#define GX_TRANSITION_MAKER(Name)                                                                         \
     static std::shared_ptr<Name> transitionWithDuration(float duration, std::shared_ptr<GxScene> scene) { \
-        return gxMake<Name>(duration, std::move(scene));                                                   \
-    }                                                                                                      \
+        return gxMake<Name>(duration, std::move(scene));                                                  \
+    }                                                                                                     \
     const char* className() const override { return #Name; }
 
 #define GX_TRANSITION_ORIENTED_MAKER(Name)                                                                       \
@@ -243,16 +243,16 @@ protected:
     virtual bool zooms() const { return false; }
 };
 
-#define GX_TRANSITION_FLIP(Name, For270, InX, OutX, Zoom)        \
-    class Name : public GxTransitionFlipBase {                   \
-    public:                                                      \
-        GX_TRANSITION_ORIENTED_MAKER(Name)                       \
-                                                                 \
-    protected:                                                   \
+#define GX_TRANSITION_FLIP(Name, For270, InX, OutX, Zoom)         \
+    class Name : public GxTransitionFlipBase {                    \
+    public:                                                       \
+        GX_TRANSITION_ORIENTED_MAKER(Name)                        \
+                                                                  \
+    protected:                                                    \
         int orientationFor270() const override { return For270; } \
-        float inAngleX() const override { return InX; }          \
-        float outAngleX() const override { return OutX; }        \
-        bool zooms() const override { return Zoom; }             \
+        float inAngleX() const override { return InX; }           \
+        float outAngleX() const override { return OutX; }         \
+        bool zooms() const override { return Zoom; }              \
     };
 
 GX_TRANSITION_FLIP(GxTransitionFlipX, 1, 0, 0, false)

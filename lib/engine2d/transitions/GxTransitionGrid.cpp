@@ -41,7 +41,8 @@ void GxTransitionSplitCols::onEnter() {
         if (auto self = std::static_pointer_cast<GxTransitionScene>(weak.lock())) self->hideOutShowIn();
     });
     auto split = action();
-    auto seq = std::dynamic_pointer_cast<GxActionInterval>(GxSequence::actions({split, hideOutShowIn, split->reverse()}));
+    auto seq =
+        std::dynamic_pointer_cast<GxActionInterval>(GxSequence::actions({split, hideOutShowIn, split->reverse()}));
     runAction(GxSequence::actions({easeActionWithAction(seq), finishAction(), GxStopGrid::action()}));
 }
 

@@ -37,8 +37,7 @@ void GxTransitionProgress::onEnter() {
         finish();
         return;
     }
-    node->runAction(GxSequence::actions(
-        {GxProgressFromTo::actionWithDuration(duration_, from_, to_), finishAction()}));
+    node->runAction(GxSequence::actions({GxProgressFromTo::actionWithDuration(duration_, from_, to_), finishAction()}));
     addChild(node, 2, kGxSceneProgressTag);
 }
 

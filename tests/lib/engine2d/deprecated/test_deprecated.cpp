@@ -64,8 +64,7 @@ TEST_F(Deprecated, SharedObjectsDirectorAndNodeForwarders) {
     std::shared_ptr<GxGLView> asGLView = view;  // an EAGLView is a GL view
     auto node = GxNode::node();
     runRows({
-        {"+[GxScheduler sharedScheduler]",
-         [&] { EXPECT_EQ(GxSchedulerDeprecated::sharedScheduler(), d.scheduler()); }},
+        {"+[GxScheduler sharedScheduler]", [&] { EXPECT_EQ(GxSchedulerDeprecated::sharedScheduler(), d.scheduler()); }},
         {"+[GxActionManager sharedManager]",
          [&] { EXPECT_EQ(GxActionManagerDeprecated::sharedManager(), d.actionManager()); }},
         {"+[GxTouchDispatcher sharedDispatcher]",
@@ -259,8 +258,8 @@ TEST_F(Deprecated, MenuItemForwardersMakeTheSameItemsAndCallBack) {
              EXPECT_EQ(labelText(item), "9");
              activates(item);
              auto other = std::make_shared<GxMenuItemAtlasFont>();
-             ASSERT_TRUE(GxMenuItemAtlasFontDeprecated::initFromString(*other, "1", "digits.png", 8, 8, '0',
-                                                                       targetSelector()));
+             ASSERT_TRUE(
+                 GxMenuItemAtlasFontDeprecated::initFromString(*other, "1", "digits.png", 8, 8, '0', targetSelector()));
              activates(other);
          }},
         {"GxMenuItemFont +itemFromString: (and its target and block forms, and initialisers)",
@@ -299,8 +298,8 @@ TEST_F(Deprecated, MenuItemForwardersMakeTheSameItemsAndCallBack) {
              EXPECT_EQ(made->normalImage(), n2);
              activates(made);
              auto made2 = std::make_shared<GxMenuItemSprite>();
-             ASSERT_TRUE(
-                 GxMenuItemSpriteDeprecated::initFromNormalSprite(*made2, normal(), nullptr, nullptr, targetSelector()));
+             ASSERT_TRUE(GxMenuItemSpriteDeprecated::initFromNormalSprite(*made2, normal(), nullptr, nullptr,
+                                                                          targetSelector()));
              activates(made2);
          }},
         {"GxMenuItemImage +itemFromNormalImage:selectedImage:...",

@@ -42,8 +42,7 @@ protected:
     }
 
     // A w x h point view at scale 1 attached to the director.
-    bool show(int w, int h, int projection = kGxDirectorProjection2D,
-              const char* pixelFormat = kGxColorFormatRGBA8) {
+    bool show(int w, int h, int projection = kGxDirectorProjection2D, const char* pixelFormat = kGxColorFormatRGBA8) {
         driver_ = std::make_unique<shell::Driver>(ui::Size{320, 480}, 1);
         view_ = GxGLView::viewWithFrame({0, 0, double(w), double(h)}, pixelFormat);
         if (!view_) return false;
@@ -75,8 +74,8 @@ protected:
                 px[size_t(y) * w + x] = top ? (right ? Px{255, 255, 255, 255} : Px{0, 0, 255, 255})
                                             : (right ? Px{0, 255, 0, 255} : Px{255, 0, 0, 255});
             }
-        auto t = GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, w, h,
-                                              Size{float(w), float(h)});
+        auto t =
+            GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, w, h, Size{float(w), float(h)});
         t->setAliasTexParameters();
         return GxSprite::spriteWithTexture(t);
     }

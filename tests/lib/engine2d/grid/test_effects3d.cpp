@@ -37,19 +37,72 @@ TEST_F(Effects3D, EffectsMoveVerticesAsWorkedOutByHand) {
     };
     const Case cases[] = {
         // Waves across the diagonal: sin(pi/2) at vertex (0, 0).
-        {"Waves3D t 0.25", 100, 100, [] { return GxWaves3D::actionWithWaves(1, 10, {2, 2}, 1); }, 0.25f, {0, 0}, {0, 0, 10}},
-        {"Waves3D t 0", 100, 100, [] { return GxWaves3D::actionWithWaves(1, 10, {2, 2}, 1); }, 0, {0, 0}, {0, 0, 0}},
+        {"Waves3D t 0.25",
+         100,
+         100,
+         [] {
+             return GxWaves3D::actionWithWaves(1, 10, {2, 2}, 1);
+         },
+         0.25f,
+         {0, 0},
+         {0, 0, 10}},
+        {"Waves3D t 0",
+         100,
+         100,
+         [] {
+             return GxWaves3D::actionWithWaves(1, 10, {2, 2}, 1);
+         },
+         0,
+         {0, 0},
+         {0, 0, 0}},
         // The centre vertex has the full factor: 10 sin(pi/2 + 10).
-        {"Ripple3D centre", 200, 200,
-         [] { return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1); }, 0.125f, {1, 1}, {50, 50, -8.3907153f}},
+        {"Ripple3D centre",
+         200,
+         200,
+         [] {
+             return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1);
+         },
+         0.125f,
+         {1, 1},
+         {50, 50, -8.3907153f}},
         // 50 from the centre: 10 sin(pi/2 + 5) (50/100)^2.
-        {"Ripple3D inside", 200, 200,
-         [] { return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1); }, 0.125f, {2, 1}, {100, 50, 0.70915546f}},
-        {"Ripple3D outside", 200, 200,
-         [] { return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1); }, 0.125f, {3, 3}, {150, 150, 0}},
+        {"Ripple3D inside",
+         200,
+         200,
+         [] {
+             return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1);
+         },
+         0.125f,
+         {2, 1},
+         {100, 50, 0.70915546f}},
+        {"Ripple3D outside",
+         200,
+         200,
+         [] {
+             return GxRipple3D::actionWithPosition({50, 50}, 100, 2, 10, {4, 4}, 1);
+         },
+         0.125f,
+         {3, 3},
+         {150, 150, 0}},
         // (30, 40) is 50 from the lens centre: 0.5^0.7 x 100 x 0.7.
-        {"Lens3D", 60, 80, [] { return GxLens3D::actionWithPosition({0, 0}, 100, {2, 2}, 1); }, 0.3f, {1, 1}, {30, 40, 43.090054f}},
-        {"Lens3D on the centre", 60, 80, [] { return GxLens3D::actionWithPosition({0, 0}, 100, {2, 2}, 1); }, 0.3f, {0, 0}, {0, 0, 0}},
+        {"Lens3D",
+         60,
+         80,
+         [] {
+             return GxLens3D::actionWithPosition({0, 0}, 100, {2, 2}, 1);
+         },
+         0.3f,
+         {1, 1},
+         {30, 40, 43.090054f}},
+        {"Lens3D on the centre",
+         60,
+         80,
+         [] {
+             return GxLens3D::actionWithPosition({0, 0}, 100, {2, 2}, 1);
+         },
+         0.3f,
+         {0, 0},
+         {0, 0, 0}},
         // Half turned: x - x cos(pi/4) and |floor(x / 4)|.
         {"FlipX3D a", 320, 100, [] { return GxFlipX3D::actionWithDuration(1); }, 0.5f, {0, 0}, {93.72583f, 0, 80}},
         {"FlipX3D b", 320, 100, [] { return GxFlipX3D::actionWithDuration(1); }, 0.5f, {0, 1}, {93.72583f, 100, 80}},
@@ -59,16 +112,80 @@ TEST_F(Effects3D, EffectsMoveVerticesAsWorkedOutByHand) {
         {"FlipY3D b", 100, 200, [] { return GxFlipY3D::actionWithDuration(1); }, 0.5f, {0, 1}, {0, 141.42136f, -50}},
         {"FlipY3D c", 100, 200, [] { return GxFlipY3D::actionWithDuration(1); }, 0.5f, {1, 0}, {100, 58.578644f, 50}},
         // Inner vertices sway by 10 cos(0.5); the border stays.
-        {"Liquid inner", 100, 100, [] { return GxLiquid::actionWithWaves(1, 10, {2, 2}, 1); }, 0.25f, {1, 1}, {58.775826f, 58.775826f, 0}},
-        {"Liquid border", 100, 100, [] { return GxLiquid::actionWithWaves(1, 10, {2, 2}, 1); }, 0.25f, {2, 1}, {100, 50, 0}},
+        {"Liquid inner",
+         100,
+         100,
+         [] {
+             return GxLiquid::actionWithWaves(1, 10, {2, 2}, 1);
+         },
+         0.25f,
+         {1, 1},
+         {58.775826f, 58.775826f, 0}},
+        {"Liquid border",
+         100,
+         100,
+         [] {
+             return GxLiquid::actionWithWaves(1, 10, {2, 2}, 1);
+         },
+         0.25f,
+         {2, 1},
+         {100, 50, 0}},
         // Sideways first, then up and down from the new x.
-        {"Waves both", 100, 100, [] { return GxWaves::actionWithWaves(1, 10, true, true, {2, 2}, 1); }, 0.25f, {1, 1}, {58.775826f, 58.321858f, 0}},
-        {"Waves vertical", 100, 100, [] { return GxWaves::actionWithWaves(1, 10, false, true, {2, 2}, 1); }, 0.25f, {1, 1}, {58.775826f, 50, 0}},
+        {"Waves both",
+         100,
+         100,
+         [] {
+             return GxWaves::actionWithWaves(1, 10, true, true, {2, 2}, 1);
+         },
+         0.25f,
+         {1, 1},
+         {58.775826f, 58.321858f, 0}},
+        {"Waves vertical",
+         100,
+         100,
+         [] {
+             return GxWaves::actionWithWaves(1, 10, false, true, {2, 2}, 1);
+         },
+         0.25f,
+         {1, 1},
+         {58.775826f, 50, 0}},
         // One cell left of the middle: turned by -1 radian about (0, 0).
-        {"Twirl", 100, 100, [] { return GxTwirl::actionWithPosition({0, 0}, 1, 10, {2, 2}, 1); }, 0.25f, {0, 1}, {-42.073549f, 27.015115f, 0}},
-        {"Twirl t 0", 100, 100, [] { return GxTwirl::actionWithPosition({0, 0}, 1, 10, {2, 2}, 1); }, 0, {2, 2}, {100, 100, 0}},
-        {"PageTurn3D t 0", 200, 200, [] { return GxPageTurn3D::actionWithSize({2, 2}, 1); }, 0, {1, 2}, {100, 200, 0.5f}},
-        {"PageTurn3D t 0.5", 200, 200, [] { return GxPageTurn3D::actionWithSize({2, 2}, 1); }, 0.5f, {1, 1}, {88.94946f, 101.14695f, 5.63555f}},
+        {"Twirl",
+         100,
+         100,
+         [] {
+             return GxTwirl::actionWithPosition({0, 0}, 1, 10, {2, 2}, 1);
+         },
+         0.25f,
+         {0, 1},
+         {-42.073549f, 27.015115f, 0}},
+        {"Twirl t 0",
+         100,
+         100,
+         [] {
+             return GxTwirl::actionWithPosition({0, 0}, 1, 10, {2, 2}, 1);
+         },
+         0,
+         {2, 2},
+         {100, 100, 0}},
+        {"PageTurn3D t 0",
+         200,
+         200,
+         [] {
+             return GxPageTurn3D::actionWithSize({2, 2}, 1);
+         },
+         0,
+         {1, 2},
+         {100, 200, 0.5f}},
+        {"PageTurn3D t 0.5",
+         200,
+         200,
+         [] {
+             return GxPageTurn3D::actionWithSize({2, 2}, 1);
+         },
+         0.5f,
+         {1, 1},
+         {88.94946f, 101.14695f, 5.63555f}},
     };
     int shownW = 0, shownH = 0;
     for (const Case& c : cases) {

@@ -17,7 +17,8 @@ namespace {
 
 class Grids : public engine2d::testing_grid::GridTest {};
 
-std::shared_ptr<GxTexture2D> blankTexture(unsigned w, unsigned h, Size content, int format = kGxTexture2DPixelFormat_RGBA8888) {
+std::shared_ptr<GxTexture2D> blankTexture(unsigned w, unsigned h, Size content,
+                                          int format = kGxTexture2DPixelFormat_RGBA8888) {
     std::vector<uint8_t> zeros(size_t(w) * h * 4, 0);
     return GxTexture2D::textureWithData(zeros.data(), format, w, h, content);
 }

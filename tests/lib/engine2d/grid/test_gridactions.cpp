@@ -43,10 +43,10 @@ TEST_F(GridActions, AmplitudeActionsShapeTheRateAndPassTheTimeOn) {
         float rate, t, want;
     };
     const Case cases[] = {
-        {"AccelDeccel", 1, 0, 0},   {"AccelDeccel", 1, 0.5f, 1}, {"AccelDeccel", 1, 0.75f, 0.5f},
-        {"AccelDeccel", 1, 1, 0},   {"AccelDeccel", 2, 0.25f, 0.25f},
-        {"Accel", 2, 0.5f, 0.25f},  {"Accel", 1, 0.3f, 0.3f},    {"Deccel", 2, 0.5f, 0.25f},
-        {"Deccel", 2, 0, 1},        {"Deccel", 1, 1, 0},
+        {"AccelDeccel", 1, 0, 0}, {"AccelDeccel", 1, 0.5f, 1},      {"AccelDeccel", 1, 0.75f, 0.5f},
+        {"AccelDeccel", 1, 1, 0}, {"AccelDeccel", 2, 0.25f, 0.25f}, {"Accel", 2, 0.5f, 0.25f},
+        {"Accel", 1, 0.3f, 0.3f}, {"Deccel", 2, 0.5f, 0.25f},       {"Deccel", 2, 0, 1},
+        {"Deccel", 1, 1, 0},
     };
     for (const Case& c : cases) {
         auto inner = std::make_shared<Recorder>(gxGridSize{2, 2}, 1);

@@ -145,11 +145,11 @@ TEST_F(TiledEffects, FadesShrinkTilesTowardsTheirCentreAndHideThemAtTheFront) {
         {"TR t 0", tr, 0, {3, 3}, Whole, 0},
         {"TR t 1 far corner", tr, 1, {3, 3}, Shrunk, 0.17797852f},  // (6/8)^6
         {"TR t 1 near corner", tr, 1, {0, 0}, Hidden, 0},
-        {"TR t 0.5", tr, 0.5f, {2, 2}, Whole, 0},                   // (4/4)^6
+        {"TR t 0.5", tr, 0.5f, {2, 2}, Whole, 0},  // (4/4)^6
         {"BL t 0.3", bl, 0.3f, {0, 0}, Whole, 0},
         {"BL t 1", bl, 1, {0, 0}, Whole, 0},
         {"BL t 1", bl, 1, {1, 0}, Hidden, 0},
-        {"BL t 0.75", bl, 0.75f, {1, 2}, Shrunk, 0.087791f},        // (2/3)^6
+        {"BL t 0.75", bl, 0.75f, {1, 2}, Shrunk, 0.087791f},  // (2/3)^6
         {"Up t 0.5 row 0", up, 0.5f, {1, 0}, Hidden, 0},
         {"Up t 0.5 row 1", up, 0.5f, {1, 1}, ShrunkVertically, 0.015625f},  // (1/2)^6
         {"Up t 0.5 row 3", up, 0.5f, {1, 3}, Whole, 0},
@@ -170,8 +170,12 @@ TEST_F(TiledEffects, FadesShrinkTilesTowardsTheirCentreAndHideThemAtTheFront) {
         gxQuad3 q = g->tile(c.tile), o = g->originalTile(c.tile);
         const float shrink = 8 * (1 - c.distance);
         switch (c.look) {
-            case Whole: EXPECT_TRUE(same(q, o)); break;
-            case Hidden: EXPECT_TRUE(hidden(q)); break;
+            case Whole:
+                EXPECT_TRUE(same(q, o));
+                break;
+            case Hidden:
+                EXPECT_TRUE(hidden(q));
+                break;
             case Shrunk:
                 EXPECT_NEAR(q.bl.x, o.bl.x + shrink, 1e-3);
                 EXPECT_NEAR(q.bl.y, o.bl.y + shrink, 1e-3);

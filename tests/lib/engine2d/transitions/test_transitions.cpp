@@ -65,9 +65,13 @@ std::vector<Named> allTransitions() {
         named<GxTransitionFadeUp>("FadeUp"),
         named<GxTransitionFadeDown>("FadeDown"),
         {"PageTurn",
-         [](float d, std::shared_ptr<GxScene> s) { return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), false); }},
+         [](float d, std::shared_ptr<GxScene> s) {
+             return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), false);
+         }},
         {"PageTurnBackwards",
-         [](float d, std::shared_ptr<GxScene> s) { return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), true); }},
+         [](float d, std::shared_ptr<GxScene> s) {
+             return GxTransitionPageTurn::transitionWithDuration(d, std::move(s), true);
+         }},
     };
 }
 
@@ -249,8 +253,8 @@ TEST_F(Transitions, FlipsTurnTheCameraToTheSideTheOrientationGives) {
         const char* name;
         OrientedMaker make;
         int orientation;
-        char axis;          // the eye coordinate the orbit moves
-        float inSign;       // its sign on the incoming scene half way through its turn
+        char axis;     // the eye coordinate the orbit moves
+        float inSign;  // its sign on the incoming scene half way through its turn
         bool zoom;
     };
     const Case cases[] = {
@@ -367,17 +371,46 @@ TEST_F(Transitions, ProgressTransitionsWipeAPictureWithTheirOwnTimer) {
         bool picturesIncoming;
     };
     const Case cases[] = {
-        {named<GxTransitionProgressRadialCCW>("RadialCCW"), kGxProgressTimerTypeRadial, false, {0.5f, 0.5f}, {1, 1},
-         100, 0, false},
-        {named<GxTransitionProgressRadialCW>("RadialCW"), kGxProgressTimerTypeRadial, true, {0.5f, 0.5f}, {1, 1},
-         100, 0, false},
-        {named<GxTransitionProgressHorizontal>("Horizontal"), kGxProgressTimerTypeBar, false, {1, 0}, {1, 0}, 100,
-         0, false},
-        {named<GxTransitionProgressVertical>("Vertical"), kGxProgressTimerTypeBar, false, {0, 0}, {0, 1}, 100, 0,
+        {named<GxTransitionProgressRadialCCW>("RadialCCW"),
+         kGxProgressTimerTypeRadial,
+         false,
+         {0.5f, 0.5f},
+         {1, 1},
+         100,
+         0,
          false},
-        {named<GxTransitionProgressInOut>("InOut"), kGxProgressTimerTypeBar, false, {0.5f, 0.5f}, {1, 1}, 0, 100,
-         true},
-        {named<GxTransitionProgressOutIn>("OutIn"), kGxProgressTimerTypeBar, false, {0.5f, 0.5f}, {1, 1}, 100, 0,
+        {named<GxTransitionProgressRadialCW>("RadialCW"),
+         kGxProgressTimerTypeRadial,
+         true,
+         {0.5f, 0.5f},
+         {1, 1},
+         100,
+         0,
+         false},
+        {named<GxTransitionProgressHorizontal>("Horizontal"),
+         kGxProgressTimerTypeBar,
+         false,
+         {1, 0},
+         {1, 0},
+         100,
+         0,
+         false},
+        {named<GxTransitionProgressVertical>("Vertical"),
+         kGxProgressTimerTypeBar,
+         false,
+         {0, 0},
+         {0, 1},
+         100,
+         0,
+         false},
+        {named<GxTransitionProgressInOut>("InOut"), kGxProgressTimerTypeBar, false, {0.5f, 0.5f}, {1, 1}, 0, 100, true},
+        {named<GxTransitionProgressOutIn>("OutIn"),
+         kGxProgressTimerTypeBar,
+         false,
+         {0.5f, 0.5f},
+         {1, 1},
+         100,
+         0,
          false},
     };
     for (const Case& c : cases) {
