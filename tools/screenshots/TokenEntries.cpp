@@ -1,6 +1,6 @@
 // The code tab with its digits turning over, the nine-star tab with the
 // emitter halfway along the star path, and the product container on its
-// one-key-verify tab with two requests waiting.
+// code tab and on its one-key-verify tab with two requests waiting.
 #include <chrono>
 #include <cstdlib>
 
@@ -57,6 +57,21 @@ void addTokenScreenShots(std::vector<ScreenShot>& entries) {
     stars.prepare = seedToken;
     stars.drive = [](ui::ViewController&, shell::Driver& driver) { driver.advance(0.6); };
     entries.push_back(stars);
+
+    ScreenShot product;
+    product.name = "product";
+    product.screen = KAVOSafeProductViewController::kScreenIdentifier;
+    product.prepare = [] {
+        seedToken();
+        auto& defaults = foundation::UserDefaults::standard();
+        defaults.setInteger("nokorvexnotify", 10);  // its once-only notice was read
+        defaults.synchronize();
+    };
+    product.drive = [](ui::ViewController& screen, shell::Driver& driver) {
+        dynamic_cast<KAVOSafeProductViewController&>(screen).OTPButtonPressed();
+        driver.advance(10.0 + 0.2);
+    };
+    entries.push_back(product);
 
     ScreenShot okv;
     okv.name = "okv";

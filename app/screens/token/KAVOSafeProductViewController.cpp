@@ -179,13 +179,44 @@ void KAVOSafeProductViewController::presentSpecificView(const std::string& tab) 
     addChildViewController(incomingRef);
     std::shared_ptr<ui::View> tabView = incoming->viewRef();
     if (onScreen) incoming->beginAppearanceTransition(true, false);
-    view()->addSubview(tabView);
-    lastShowedView_ = tabView.get();
     double y = kTabCenterY;
     if (Constants::isTallScreen()) y = tab == kOKV ? kTallVerifyTabCenterY : kTallTabCenterY;
-    tabView->setCenter({view()->bounds().width() / 2, y});
+    placeTabView(*view(), tabView, y, tabScroller_);
+    lastShowedView_ = tabView.get();
     incoming->didMoveToParentViewController(this);
     if (onScreen) incoming->endAppearanceTransition();
+}
+
+ui::View* KAVOSafeProductViewController::placeTabView(ui::View& host, const std::shared_ptr<ui::View>& tabView,
+                                                      double centreY, std::shared_ptr<ui::ScrollView>& scroller) {
+    const ui::Rect bounds = host.bounds();
+    tabView->setCenter({bounds.width() / 2, centreY});
+    const ui::Rect placed = tabView->frame();
+    const double room = bounds.maxY() - placed.y();
+    if (placed.maxY() <= bounds.maxY() || room <= 0) {
+        if (scroller) scroller->removeFromSuperview();
+        host.addSubview(tabView);
+        return &host;
+    }
+    if (dynamic_cast<ui::ScrollView*>(tabView.get())) {
+        // A list scrolls by itself: it only has to end where the host does.
+        tabView->setFrame({placed.x(), placed.y(), placed.width(), room});
+        if (scroller) scroller->removeFromSuperview();
+        host.addSubview(tabView);
+        return &host;
+    }
+    if (!scroller) {
+        scroller = std::make_shared<ui::ScrollView>(ui::Rect{});
+        scroller->setShowsHorizontalScrollIndicator(false);
+        scroller->setBackgroundColor(ui::Color::clearColor());
+    }
+    scroller->setFrame({bounds.x(), placed.y(), bounds.width(), room});
+    scroller->setContentSize(placed.size);
+    scroller->setContentOffset({0, 0});
+    tabView->setFrame({placed.x() - bounds.x(), 0, placed.width(), placed.height()});
+    scroller->addSubview(tabView);
+    host.addSubview(scroller);
+    return scroller.get();
 }
 
 void KAVOSafeProductViewController::customBackButtonSelector() {

@@ -21,6 +21,7 @@
 #include "platform/gl/Context.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Navigation.h"
+#include "platform/ui/ScrollView.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -425,9 +426,40 @@ TEST_F(ProductTest, TheLastTabIsReopenedOnlyWhileTheBindingAllowsMoreThanTheCode
         EXPECT_EQ(container->curShowedView()->screenIdentifier(), c.opened);
         EXPECT_EQ(Container::lastSafeProductTab(), c.opened);
         EXPECT_EQ(container->lastShowedView(), container->curShowedView()->view());
-        EXPECT_EQ(container->lastShowedView()->superview(), container->view());
+        EXPECT_TRUE(container->lastShowedView()->isDescendantOfView(container->view()));
         leave();
     }
+}
+
+// The tabs are taller than the room under the tab buttons: every part of
+// each can still be brought into the window (the code tab's payment button
+// sits at its foot).
+TEST_F(ProductTest, EveryPartOfEachTabCanBeBroughtIntoTheWindow) {
+    enter();
+    const ui::Rect room = container->view()->bounds();
+    for (const char* which : {"OTP", "JIUXING", "OKV"}) {
+        SCOPED_TRACE(which);
+        if (std::string(which) == "JIUXING") container->JIUXINGButtonPressed();
+        if (std::string(which) == "OKV") container->OKVButtonPressed();
+        ui::View* tab = container->lastShowedView();
+        ASSERT_TRUE(tab);
+        const double top = Container::kTabCenterY - 460 / 2.0;
+        if (auto* list = dynamic_cast<ui::ScrollView*>(tab)) {
+            // The list ends where the container does and scrolls itself.
+            EXPECT_EQ(list->superview(), container->view());
+            EXPECT_EQ(list->frame(), (ui::Rect{0, top, room.width(), room.maxY() - top}));
+            continue;
+        }
+        auto* scroller = dynamic_cast<ui::ScrollView*>(tab->superview());
+        ASSERT_TRUE(scroller);
+        EXPECT_EQ(scroller->superview(), container->view());
+        EXPECT_EQ(scroller->frame(), (ui::Rect{0, top, room.width(), room.maxY() - top}));
+        EXPECT_EQ(scroller->contentSize(), tab->frame().size);
+        scroller->setContentOffset({0, scroller->contentSize().height - scroller->frame().height()});
+        const ui::Rect shown = tab->convertRectToView(tab->bounds(), container->view());
+        EXPECT_EQ(shown.maxY(), room.maxY()) << "scrolled up, the tab's foot is at the window's";
+    }
+    leave();
 }
 
 TEST_F(ProductTest, TabsHearTheirAppearanceAndOnlyTheVerifyTabIsKept) {
@@ -438,7 +470,8 @@ TEST_F(ProductTest, TabsHearTheirAppearanceAndOnlyTheVerifyTabIsKept) {
     EXPECT_EQ(otp->appearance(), ui::ViewController::Appearance::Appeared);
     EXPECT_TRUE(otp->hasTimer());
     auto firstOtp = otp->shared_from_this();
-    EXPECT_EQ(otp->view()->center(), ui::Point(160, Container::kTabCenterY));
+    const ui::Rect placed = otp->view()->convertRectToView(otp->view()->bounds(), container->view());
+    EXPECT_EQ(placed.y() + placed.height() / 2, Container::kTabCenterY);
 
     container->OKVButtonPressed();
     // The code tab went away with its clock stopped.
