@@ -41,6 +41,38 @@ std::shared_ptr<ui::Button> tabButton(double x, const char* accessibility) {
     return button;
 }
 
+// Puts a tab's view, centred at centreY, into `host` so that all of it can be
+// reached: a tab that reaches below the host's bounds is cut to the room left
+// when it scrolls by itself (a list), and otherwise sits in `scroller` (made
+// when missing) over that room.
+void placeTabView(ui::View& host, const std::shared_ptr<ui::View>& tabView, double centreY,
+                  std::shared_ptr<ui::ScrollView>& scroller) {
+    const ui::Rect bounds = host.bounds();
+    tabView->setCenter({bounds.width() / 2, centreY});
+    const ui::Rect placed = tabView->frame();
+    const double room = bounds.maxY() - placed.y();
+    const bool fits = placed.maxY() <= bounds.maxY() || room <= 0;
+    const bool scrollsItself = dynamic_cast<ui::ScrollView*>(tabView.get()) != nullptr;
+    if (fits || scrollsItself) {
+        // A list only has to end where the host does.
+        if (!fits) tabView->setFrame({placed.x(), placed.y(), placed.width(), room});
+        if (scroller) scroller->removeFromSuperview();
+        host.addSubview(tabView);
+        return;
+    }
+    if (!scroller) {
+        scroller = std::make_shared<ui::ScrollView>(ui::Rect{});
+        scroller->setShowsHorizontalScrollIndicator(false);
+        scroller->setBackgroundColor(ui::Color::clearColor());
+    }
+    scroller->setFrame({bounds.x(), placed.y(), bounds.width(), room});
+    scroller->setContentSize(placed.size);
+    scroller->setContentOffset({0, 0});
+    tabView->setFrame({placed.x() - bounds.x(), 0, placed.width(), placed.height()});
+    scroller->addSubview(tabView);
+    host.addSubview(scroller);
+}
+
 }  // namespace
 
 const std::string& KAVOSafeProductViewController::lastSafeProductTab() { return lastTab(); }
@@ -185,38 +217,6 @@ void KAVOSafeProductViewController::presentSpecificView(const std::string& tab) 
     lastShowedView_ = tabView.get();
     incoming->didMoveToParentViewController(this);
     if (onScreen) incoming->endAppearanceTransition();
-}
-
-ui::View* KAVOSafeProductViewController::placeTabView(ui::View& host, const std::shared_ptr<ui::View>& tabView,
-                                                      double centreY, std::shared_ptr<ui::ScrollView>& scroller) {
-    const ui::Rect bounds = host.bounds();
-    tabView->setCenter({bounds.width() / 2, centreY});
-    const ui::Rect placed = tabView->frame();
-    const double room = bounds.maxY() - placed.y();
-    if (placed.maxY() <= bounds.maxY() || room <= 0) {
-        if (scroller) scroller->removeFromSuperview();
-        host.addSubview(tabView);
-        return &host;
-    }
-    if (dynamic_cast<ui::ScrollView*>(tabView.get())) {
-        // A list scrolls by itself: it only has to end where the host does.
-        tabView->setFrame({placed.x(), placed.y(), placed.width(), room});
-        if (scroller) scroller->removeFromSuperview();
-        host.addSubview(tabView);
-        return &host;
-    }
-    if (!scroller) {
-        scroller = std::make_shared<ui::ScrollView>(ui::Rect{});
-        scroller->setShowsHorizontalScrollIndicator(false);
-        scroller->setBackgroundColor(ui::Color::clearColor());
-    }
-    scroller->setFrame({bounds.x(), placed.y(), bounds.width(), room});
-    scroller->setContentSize(placed.size);
-    scroller->setContentOffset({0, 0});
-    tabView->setFrame({placed.x() - bounds.x(), 0, placed.width(), placed.height()});
-    scroller->addSubview(tabView);
-    host.addSubview(scroller);
-    return scroller.get();
 }
 
 void KAVOSafeProductViewController::customBackButtonSelector() {

@@ -89,13 +89,4 @@ private:
     // Holds a tab that reaches below the window, so its lower part can be
     // scrolled up; made on first need.
     std::shared_ptr<ui::ScrollView> tabScroller_;
-
-public:
-    // Puts a tab's view, centred at y, into `host` so that all of it can be
-    // reached: a tab that reaches below the host's bounds is cut to the
-    // room left when it scrolls by itself (a table), and otherwise sits in
-    // `scroller` (made when missing) over that room. Returns the view the
-    // tab's view went into.
-    static ui::View* placeTabView(ui::View& host, const std::shared_ptr<ui::View>& tabView, double centreY,
-                                  std::shared_ptr<ui::ScrollView>& scroller);
 };
