@@ -13,15 +13,11 @@
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/gl/Context.h"
 #include "platform/shell/Driver.h"
+#include "tests/support/RequireGL.h"
 
 using namespace engine2d;
 
 namespace {
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 std::vector<std::string> digits(const std::string& code) {
     std::vector<std::string> out;

@@ -16,17 +16,13 @@
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Screen.h"
+#include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
 
 using namespace engine2d;
 using Px = std::array<uint8_t, 4>;
 
 namespace {
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 class Engine : public testing::Test {
 protected:

@@ -16,12 +16,8 @@
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 namespace engine2d::testing_gl {
 

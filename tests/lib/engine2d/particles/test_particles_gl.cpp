@@ -23,16 +23,12 @@
 #include "platform/foundation/Value.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "tests/support/RequireGL.h"
 
 using namespace engine2d;
 using Px = std::array<uint8_t, 4>;
 
 namespace {
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 std::shared_ptr<GxTexture2D> solid(unsigned w, unsigned h, Px c) {
     std::vector<Px> px(size_t(w) * h, c);

@@ -16,17 +16,13 @@
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
 
 using namespace engine2d;
 using Px = std::array<uint8_t, 4>;
 
 namespace {
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 // A solid texture of w x h pixels (straight RGBA, treated as premultiplied
 // when `premultiplied`).

@@ -18,17 +18,13 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/ui/Image.h"
+#include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
 
 using namespace engine2d;
 using Px = std::array<uint8_t, 4>;
 
 namespace {
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
 
 // Writes a PNG of w x h filled with one colour; opaque pictures are written
 // without an alpha channel.

@@ -17,11 +17,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
-
-#define REQUIRE_GL()                                                                                   \
-    do {                                                                                               \
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError(); \
-    } while (0)
+#include "tests/support/RequireGL.h"
 
 namespace engine2d::testing_transitions {
 
