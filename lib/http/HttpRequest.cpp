@@ -213,8 +213,21 @@ std::optional<ResponseHeaders> HttpRequest::requestHeaders() const {
     return requestHeaders_;
 }
 
+void HttpRequest::noteBodyAdded() {
+    if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") requestMethod_ = "POST";
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    settings_.connection.shouldAttemptPersistentConnection = false;
+}
+
+void HttpRequest::setPostBody(Bytes body) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    postBody_ = std::move(body);
+    if (!postBody_.empty()) noteBodyAdded();
+}
+
 void HttpRequest::appendPostData(const Bytes& data) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!data.empty()) noteBodyAdded();
     if (shouldStreamPostDataFromDisk()) {
         setupPostBody();
         if (postBodyWriteStream_ && !data.empty()) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
@@ -773,10 +786,15 @@ void HttpRequest::handleStreamError() {
         cancelLoad();
         return;
     }
-    // A connection that broke before the reply was whole (mostly a kept-alive
-    // one the server had dropped) gets one more try on a new connection.
-    if (underlying.isPosix(ENOTCONN) || underlying.isPosix(EPIPE) ||
-        underlying.isNetwork(net::kNetworkConnectionLost)) {
+    // A kept-alive connection the server dropped while it was idle breaks
+    // before any byte of the reply: the request gets one more try on a new
+    // connection. A fresh connection, or one that had begun to answer, may
+    // have delivered the request to the server: it is never sent again.
+    bool lostConnection =
+        underlying.isPosix(ENOTCONN) || underlying.isPosix(EPIPE) || underlying.isNetwork(net::kNetworkConnectionLost);
+    bool nothingAnswered = readStream_ && readStream_->usedParkedConnection() &&
+                           readStream_->responseBytesReceived() == 0 && !responseHeaders_;
+    if (lostConnection && nothingAnswered) {
         if (retryUsingNewConnection()) return;
     }
     cancelLoad();

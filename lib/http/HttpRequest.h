@@ -181,8 +181,13 @@ public:
     void setDelegate(HttpRequestDelegate* delegate);
     void addRequestHeader(const std::string& name, const std::string& value);
     std::optional<ResponseHeaders> requestHeaders() const;
+    // A body makes the request a POST as setRequestMethod("POST") does: a
+    // GET, DELETE or HEAD becomes POST at once, and connection reuse is
+    // turned off (a POST is never sent twice on a dropped connection).
     void appendPostData(const Bytes& data);
     void appendPostData(const std::string& data);
+    // Replaces the body in memory.
+    void setPostBody(Bytes body);
     Bytes postBody() const;
     uint64_t postLength() const;
 
@@ -617,6 +622,9 @@ private:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(const Bytes& data);
+    // A body was added: the method and reuse change as for a POST
+    // (cancelledLock_ held).
+    void noteBodyAdded();
     // Runs fn on the thread that owns the request's work.
     void performOnOwningThread(std::function<void()> fn);
     void removeConnectionRecord();
