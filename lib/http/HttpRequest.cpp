@@ -572,8 +572,9 @@ void HttpRequest::startRequest() {
         if (run_.connection.shouldAttemptPersistentConnection) {
             auto& pool = connectionPool();
             int port = u.port().value_or(0);
+            std::string route = stream->route();
             auto matches = [&](const ConnectionRecord& r) {
-                return r.host == u.host() && r.scheme == u.scheme() && r.port == port;
+                return r.host == u.host() && r.scheme == u.scheme() && r.port == port && r.route == route;
             };
             if (connectionInfo_) {
                 if (!matches(*connectionInfo_)) {
@@ -597,6 +598,7 @@ void HttpRequest::startRequest() {
                 record->host = u.host();
                 record->port = port;
                 record->scheme = u.scheme();
+                record->route = route;
                 pool.push_back(record);
                 connectionInfo_ = record;
             }

@@ -107,12 +107,15 @@ using RequestSelector = std::function<void(HttpRequestDelegate&, HttpRequest&)>;
 using HeadersSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const ResponseHeaders&)>;
 using DataSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const Bytes&)>;
 
-// A record of the connection pool: one kept-alive connection.
+// A record of the connection pool: one kept-alive connection to an origin
+// over one route, so that requests going by turns through a proxy and
+// directly each keep their own connection.
 struct ConnectionRecord {
     int id = 0;
     std::string host;
     int port = 0;  // as written in the URL; 0 when none
     std::string scheme;
+    std::string route;                            // "direct", "http-proxy host:port" or "socks host:port"
     std::optional<unsigned> request;              // the request using it now
     std::shared_ptr<net::HttpReadStream> stream;  // the stream last opened on it
     std::optional<double> expires;                // monotonic seconds; idle records past it are dropped
