@@ -696,6 +696,8 @@ private:
     void failAuthentication();
     bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 
+    // Lock order: cancelledLock_, then propertyMutex_; cancelledLock_ before
+    // HttpDownloadCache's lock (the cache never calls a request under it).
     mutable std::recursive_mutex cancelledLock_;
     mutable std::mutex propertyMutex_;
 
