@@ -25,6 +25,7 @@
 #include "lib/http/HttpDataDecompressor.h"
 #include "lib/http/HttpError.h"
 #include "lib/http/HttpRequestSettings.h"
+#include "lib/http/HttpSession.h"
 #include "lib/http/OperationQueue.h"
 #include "lib/http/TextEncoding.h"
 #include "platform/foundation/RunLoop.h"
@@ -85,41 +86,12 @@ public:
     virtual void setProgress(float) {}
 };
 
-// An entry of the session credential stores: credentials that a server (or a
-// proxy) accepted, kept for later requests in this process.
-struct SessionCredentials {
-    // The challenge they answered; nullptr for Basic credentials sent before
-    // any challenge and accepted.
-    std::shared_ptr<net::HttpAuthentication> authentication;
-    net::CredentialsRef credentials;
-    std::optional<net::Url> url;  // server entries
-    std::string host;             // proxy entries
-    int port = 0;                 // proxy entries
-    std::string authenticationScheme;
-    std::optional<std::string> authenticationRealm;  // server entries, when known
-};
-using SessionCredentialsRef = std::shared_ptr<const SessionCredentials>;
-
 // A selector: what is sent to the delegate. The defaults send the
 // delegate's own methods; another member can be chosen, e.g.
 //   r->setDidFinishSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).done(r); });
 using RequestSelector = std::function<void(HttpRequestDelegate&, HttpRequest&)>;
 using HeadersSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const ResponseHeaders&)>;
 using DataSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const Bytes&)>;
-
-// A record of the connection pool: one kept-alive connection to an origin
-// over one route, so that requests going by turns through a proxy and
-// directly each keep their own connection.
-struct ConnectionRecord {
-    int id = 0;
-    std::string host;
-    int port = 0;  // as written in the URL; 0 when none
-    std::string scheme;
-    std::string route;                            // "direct", "http-proxy host:port" or "socks host:port"
-    std::optional<unsigned> request;              // the request using it now
-    std::shared_ptr<net::HttpReadStream> stream;  // the stream last opened on it
-    std::optional<double> expires;                // monotonic seconds; idle records past it are dropped
-};
 
 class HttpRequest : public std::enable_shared_from_this<HttpRequest> {
 public:
@@ -684,15 +656,13 @@ private:
     void applyCookieHeader();
     void applyAuthorizationHeader();
     bool applyCredentials(bool proxy, const net::CredentialsRef& credentials);
-    void saveCredentialsToKeychain(const net::Credentials& credentials);
-    void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
+    // Each takes `proxy`: the proxy's (407) side, else the server's (401).
+    void saveCredentialsToKeychain(bool proxy, const net::Credentials& credentials);
     void attemptToApplyCredentialsAndResume();
-    void attemptToApplyProxyCredentialsAndResume();
     void answerChallenge(bool proxy);
-    bool willAskDelegateForCredentials();
-    bool willAskDelegateForProxyCredentials();
-    bool showAuthenticationDialog();
-    bool showProxyAuthenticationDialog();
+    bool willAskDelegateForCredentials(bool proxy);
+    bool showAuthenticationDialog(bool proxy);
+    static void removeFromSessionCredentials(bool proxy, const net::CredentialsRef& credentials);
     void failAuthentication();
     bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 
