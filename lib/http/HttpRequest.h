@@ -9,8 +9,9 @@
 // Replies may come gzip-compressed; responseData() and responseString() give
 // them inflated. Connections to the same scheme, host and port are kept alive
 // and reused, over TLS and through proxies too (for the same route and TLS
-// settings); a reused connection that the server dropped is retried once on a
-// new one. docs/internals/http.md tells how a request runs inside.
+// settings); a reused connection that the server dropped before answering is
+// retried once on a new one. The state all requests share is HttpSession's.
+// docs/internals/http.md tells how a request runs inside.
 
 #include <atomic>
 #include <cstdint>
