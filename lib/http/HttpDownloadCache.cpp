@@ -251,24 +251,35 @@ std::optional<std::string> HttpDownloadCache::pathToCachedResponseHeadersForURL(
     return pathForURL(url, "cachedheaders");
 }
 
-std::optional<std::string> HttpDownloadCache::storePathForRequest(HttpRequest& request, const std::string& extension) {
+HttpDownloadCache::RequestFacts HttpDownloadCache::factsOf(HttpRequest& request) {
+    RequestFacts f;
+    f.url = request.url();
+    f.cachePolicy = request.cachePolicy();
+    f.storagePolicy = request.cacheStoragePolicy();
+    f.status = request.responseStatusCode();
+    f.headers = request.responseHeaders();
+    f.complete = request.complete();
+    return f;
+}
+
+std::optional<std::string> HttpDownloadCache::storePath(const std::optional<net::Url>& url, int storagePolicy,
+                                                        const std::string& extension) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    auto url = request.url();
     if (!storagePath_ || !url) return std::nullopt;
     auto key = keyForURL(*url);
     if (!key) return std::nullopt;
-    const char* store = request.cacheStoragePolicy() == StorageForSession ? kSessionStore : kPermanentStore;
+    const char* store = storagePolicy == StorageForSession ? kSessionStore : kPermanentStore;
     return *storagePath_ + "/" + store + "/" + *key + "." + extension;
 }
 
 std::optional<std::string> HttpDownloadCache::pathToStoreCachedResponseDataForRequest(HttpRequest& request) {
     auto url = request.url();
     if (!url) return std::nullopt;
-    return storePathForRequest(request, bodyExtensionForURL(*url));
+    return storePath(url, request.cacheStoragePolicy(), bodyExtensionForURL(*url));
 }
 
 std::optional<std::string> HttpDownloadCache::pathToStoreCachedResponseHeadersForRequest(HttpRequest& request) {
-    return storePathForRequest(request, "cachedheaders");
+    return storePath(request.url(), request.cacheStoragePolicy(), "cachedheaders");
 }
 
 std::optional<ResponseHeaders> HttpDownloadCache::cachedResponseHeadersForURL(const net::Url& url) {
@@ -304,12 +315,12 @@ std::optional<double> HttpDownloadCache::expiryDateForRequest(HttpRequest& reque
 }
 
 void HttpDownloadCache::storeResponseForRequest(HttpRequest& request, double maxAge) {
-    std::lock_guard<std::recursive_mutex> lock(accessLock_);
+    // Everything is read from the request first (see accessLock_).
     auto headers = request.responseHeaders();
     if (request.error() || !headers || (request.cachePolicy() & CachePolicySkipWrite)) return;
     int status = request.responseStatusCode();
     if (status != 200 && status != 301 && status != 302 && status != 303 && status != 307) return;
-    if (shouldRespectCacheControlHeaders_ && !serverAllowsResponseCachingForRequest(request)) return;
+    if (shouldRespectCacheControlHeaders() && !serverAllowsResponseCachingForRequest(request)) return;
     auto headerPath = pathToStoreCachedResponseHeadersForRequest(request);
     auto dataPath = pathToStoreCachedResponseDataForRequest(request);
     if (!headerPath || !dataPath) return;
@@ -321,22 +332,25 @@ void HttpDownloadCache::storeResponseForRequest(HttpRequest& request, double max
         stored[kCachedExpiresHeader] = buf;
     }
     stored[kCachedStatusCodeHeader] = std::to_string(status);
+    auto data = request.responseData();
+    auto downloaded = data ? std::nullopt : request.downloadDestinationPath();
+    std::lock_guard<std::recursive_mutex> lock(accessLock_);
     writeHeaders(*headerPath, stored);
-    if (auto data = request.responseData()) {
+    if (data) {
         writeFile(*dataPath, data->data(), data->size());
-    } else if (auto downloaded = request.downloadDestinationPath(); downloaded && *downloaded != *dataPath) {
+    } else if (downloaded && *downloaded != *dataPath) {
         ::unlink(dataPath->c_str());
         copyFile(*downloaded, *dataPath);
     }
 }
 
 void HttpDownloadCache::updateExpiryForRequest(HttpRequest& request, double maxAge) {
-    std::lock_guard<std::recursive_mutex> lock(accessLock_);
     auto path = pathToStoreCachedResponseHeadersForRequest(request);
     if (!path) return;
+    auto expires = expiryDateForRequest(request, maxAge);
+    std::lock_guard<std::recursive_mutex> lock(accessLock_);
     auto stored = readHeaders(*path);
     if (!stored) return;
-    auto expires = expiryDateForRequest(request, maxAge);
     if (!expires) return;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.17g", *expires);
@@ -345,14 +359,18 @@ void HttpDownloadCache::updateExpiryForRequest(HttpRequest& request, double maxA
 }
 
 bool HttpDownloadCache::isCachedDataCurrentForRequest(HttpRequest& request) {
+    return isCachedDataCurrent(factsOf(request));
+}
+
+bool HttpDownloadCache::isCachedDataCurrent(const RequestFacts& request) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    auto url = request.url();
+    const auto& url = request.url;
     if (!storagePath_ || !url) return false;
     auto stored = cachedResponseHeadersForURL(*url);
     if (!stored || !pathToCachedResponseDataForURL(*url)) return false;
-    if (request.responseStatusCode() == 304) return true;
-    auto fresh = request.responseHeaders();
-    if (fresh && request.complete()) {
+    if (request.status == 304) return true;
+    const auto& fresh = request.headers;
+    if (fresh && request.complete) {
         for (const char* name : {"Etag", "Last-Modified"}) {
             auto a = header(*fresh, name);
             auto b = header(*stored, name);
@@ -368,17 +386,16 @@ bool HttpDownloadCache::isCachedDataCurrentForRequest(HttpRequest& request) {
 }
 
 bool HttpDownloadCache::canUseCachedDataForRequest(HttpRequest& request) {
+    RequestFacts facts = factsOf(request);
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    int policy = request.cachePolicy();
+    int policy = facts.cachePolicy;
     if (policy & CachePolicySkipRead) return false;
     if (policy & CachePolicyCacheOnly) return true;
-    auto url = request.url();
+    const auto& url = facts.url;
     if (!url || !cachedResponseHeadersForURL(*url) || !pathToCachedResponseDataForURL(*url)) return false;
-    if ((policy & CachePolicyPreferCache) || (request.complete() && (policy & CachePolicyFallbackOnFailure)))
-        return true;
-    if ((policy & CachePolicyRevalidateWhenStale) ||
-        ((policy & CachePolicyRevalidateAlways) && request.responseHeaders()))
-        return isCachedDataCurrentForRequest(request);
+    if ((policy & CachePolicyPreferCache) || (facts.complete && (policy & CachePolicyFallbackOnFailure))) return true;
+    if ((policy & CachePolicyRevalidateWhenStale) || ((policy & CachePolicyRevalidateAlways) && facts.headers))
+        return isCachedDataCurrent(facts);
     return false;
 }
 

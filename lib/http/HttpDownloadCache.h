@@ -91,8 +91,24 @@ private:
     std::optional<ResponseHeaders> readHeaders(const std::string& path);
     bool writeHeaders(const std::string& path, const ResponseHeaders& headers);
     std::optional<std::string> pathForURL(const net::Url& url, const std::string& extension);
-    std::optional<std::string> storePathForRequest(HttpRequest& request, const std::string& extension);
+    // What the cache reads from a request, taken before accessLock_.
+    struct RequestFacts {
+        std::optional<net::Url> url;
+        int cachePolicy = 0;
+        int storagePolicy = 0;
+        int status = 0;
+        std::optional<ResponseHeaders> headers;
+        bool complete = false;
+    };
+    static RequestFacts factsOf(HttpRequest& request);
+    bool isCachedDataCurrent(const RequestFacts& request);
+    std::optional<std::string> storePath(const std::optional<net::Url>& url, int storagePolicy,
+                                         const std::string& extension);
 
+    // Lock order: a request's lock (HttpRequest::cancelledLock_) before this
+    // one. A running request calls the cache while it holds its own lock, so
+    // the cache reads whatever it needs from a request before taking
+    // accessLock_ and never calls a request while holding it.
     mutable std::recursive_mutex accessLock_;
     std::optional<std::string> storagePath_;
     int defaultCachePolicy_ = CachePolicyRevalidateWhenStale;

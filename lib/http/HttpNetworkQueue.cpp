@@ -30,8 +30,8 @@ void HttpNetworkQueue::reset() {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
         delegate_ = nullptr;
-        uploadProgressDelegate_ = nullptr;
-        downloadProgressDelegate_ = nullptr;
+        upload_.delegate = nullptr;
+        download_.delegate = nullptr;
         didStart_ = nullptr;
         didReceiveHeaders_ = nullptr;
         didFail_ = nullptr;
@@ -44,7 +44,7 @@ void HttpNetworkQueue::reset() {
 void HttpNetworkQueue::cancelAllOperations() {
     {
         std::lock_guard<std::recursive_mutex> lock(mutex_);
-        bytesUploadedSoFar_ = totalBytesToUpload_ = bytesDownloadedSoFar_ = totalBytesToDownload_ = 0;
+        upload_.soFar = upload_.total = download_.soFar = download_.total = 0;
         // Requests cancelled here leave the batch: their cancellation is
         // not reported as a failure of the batch.
         members_.clear();
@@ -72,18 +72,17 @@ bool HttpNetworkQueue::addOperation(const HttpRequestRef& request) {
                 addHEADOperation(head);
                 dependencies.push_back(head);
                 if (request->shouldResetDownloadProgress()) {
-                    if (auto* d = downloadProgressDelegate_)
-                        foundation::performOnMainThread([d] { d->setProgress(0); });
+                    if (auto* d = download_.delegate) foundation::performOnMainThread([d] { d->setProgress(0); });
                     request->setShouldResetDownloadProgress(false);
                 }
             }
-            totalBytesToUpload_ += request->postBody().size();
+            upload_.total += request->postBody().size();
         } else {
-            totalBytesToDownload_ += 1;
-            totalBytesToUpload_ += 1;
+            download_.total += 1;
+            upload_.total += 1;
         }
         if (request->shouldResetUploadProgress()) {
-            if (auto* d = uploadProgressDelegate_) foundation::performOnMainThread([d] { d->setProgress(0); });
+            if (auto* d = upload_.delegate) foundation::performOnMainThread([d] { d->setProgress(0); });
             request->setShouldResetUploadProgress(false);
         }
         request->setShowAccurateProgress(showAccurateProgress_);
@@ -175,19 +174,19 @@ int HttpNetworkQueue::requestsCount() const {
 }
 uint64_t HttpNetworkQueue::bytesUploadedSoFar() const {
     LOCKED;
-    return bytesUploadedSoFar_;
+    return upload_.soFar;
 }
 uint64_t HttpNetworkQueue::totalBytesToUpload() const {
     LOCKED;
-    return totalBytesToUpload_;
+    return upload_.total;
 }
 uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const {
     LOCKED;
-    return bytesDownloadedSoFar_;
+    return download_.soFar;
 }
 uint64_t HttpNetworkQueue::totalBytesToDownload() const {
     LOCKED;
-    return totalBytesToDownload_;
+    return download_.total;
 }
 foundation::Value HttpNetworkQueue::userInfo() const {
     LOCKED;
@@ -200,57 +199,52 @@ void HttpNetworkQueue::setUserInfo(foundation::Value info) {
 
 HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const {
     LOCKED;
-    return uploadProgressDelegate_;
+    return upload_.delegate;
 }
 HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const {
     LOCKED;
-    return downloadProgressDelegate_;
+    return download_.delegate;
 }
-void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) {
-    {
-        LOCKED;
-        uploadProgressDelegate_ = d;
-    }
-    if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
-}
+void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) { setProgressDelegate(Direction::Upload, d); }
 void HttpNetworkQueue::setDownloadProgressDelegate(HttpProgressDelegate* d) {
+    setProgressDelegate(Direction::Download, d);
+}
+void HttpNetworkQueue::setProgressDelegate(Direction direction, HttpProgressDelegate* d) {
     {
         LOCKED;
-        downloadProgressDelegate_ = d;
+        progress(direction).delegate = d;
     }
     if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
 }
 
 // The requests report progress on the main thread; so does the queue.
 void HttpNetworkQueue::requestDidReceiveBytes(HttpRequest&, int64_t amount) {
-    HttpProgressDelegate* d;
-    float fraction = 0;
-    {
-        LOCKED;
-        bytesDownloadedSoFar_ += uint64_t(amount);
-        d = downloadProgressDelegate_;
-        if (totalBytesToDownload_ > 0) fraction = float(double(bytesDownloadedSoFar_) / double(totalBytesToDownload_));
-    }
-    if (d) d->setProgress(fraction);
+    addProgress(Direction::Download, amount, false);
 }
 void HttpNetworkQueue::requestDidSendBytes(HttpRequest&, int64_t amount) {
+    addProgress(Direction::Upload, amount, false);
+}
+void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) {
+    addProgress(Direction::Download, amount, true);
+}
+void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) {
+    addProgress(Direction::Upload, amount, true);
+}
+void HttpNetworkQueue::addProgress(Direction direction, int64_t amount, bool toTotal) {
     HttpProgressDelegate* d;
     float fraction = 0;
     {
         LOCKED;
-        bytesUploadedSoFar_ += uint64_t(amount);
-        d = uploadProgressDelegate_;
-        if (totalBytesToUpload_ > 0) fraction = float(double(bytesUploadedSoFar_) / double(totalBytesToUpload_));
+        Progress& p = progress(direction);
+        if (toTotal) {
+            p.total += uint64_t(amount);
+            return;
+        }
+        p.soFar += uint64_t(amount);
+        d = p.delegate;
+        if (p.total > 0) fraction = float(double(p.soFar) / double(p.total));
     }
     if (d) d->setProgress(fraction);
-}
-void HttpNetworkQueue::requestIncrementDownloadSizeBy(HttpRequest&, int64_t amount) {
-    LOCKED;
-    totalBytesToDownload_ += uint64_t(amount);
-}
-void HttpNetworkQueue::requestIncrementUploadSizeBy(HttpRequest&, int64_t amount) {
-    LOCKED;
-    totalBytesToUpload_ += uint64_t(amount);
 }
 
 bool HttpNetworkQueue::respondsToWillRedirect() const {
@@ -299,8 +293,8 @@ std::shared_ptr<HttpNetworkQueue> HttpNetworkQueue::copy() const {
     q->didFail_ = didFail_;
     q->queueDidFinish_ = queueDidFinish_;
     q->shouldCancelAllRequestsOnFailure_ = shouldCancelAllRequestsOnFailure_;
-    q->uploadProgressDelegate_ = uploadProgressDelegate_;
-    q->downloadProgressDelegate_ = downloadProgressDelegate_;
+    q->upload_.delegate = upload_.delegate;
+    q->download_.delegate = download_.delegate;
     q->showAccurateProgress_ = showAccurateProgress_;
     q->userInfo_ = userInfo_;
     return q;

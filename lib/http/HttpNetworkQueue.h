@@ -118,6 +118,21 @@ private:
     // cancelled by the queue).
     bool isMember(HttpRequest& request) const;
 
+    // The batch's progress in one direction: bytes so far, the expected
+    // total and who hears of it. Guarded by mutex_.
+    enum class Direction { Upload, Download };
+    struct Progress {
+        uint64_t soFar = 0;
+        uint64_t total = 0;
+        HttpProgressDelegate* delegate = nullptr;
+    };
+    Progress& progress(Direction d) { return d == Direction::Upload ? upload_ : download_; }
+    const Progress& progress(Direction d) const { return d == Direction::Upload ? upload_ : download_; }
+    void setProgressDelegate(Direction d, HttpProgressDelegate* delegate);
+    // Adds bytes done (or, with `toTotal`, to the expected total) and tells
+    // the direction's delegate the fraction done.
+    void addProgress(Direction d, int64_t amount, bool toTotal);
+
     mutable std::recursive_mutex mutex_;
     OperationQueue operations_{4};
     HttpRequestDelegate* delegate_ = nullptr;
@@ -128,10 +143,8 @@ private:
     bool shouldCancelAllRequestsOnFailure_ = true;
     bool showAccurateProgress_ = false;
     int requestsCount_ = 0;
-    uint64_t bytesUploadedSoFar_ = 0, totalBytesToUpload_ = 0, bytesDownloadedSoFar_ = 0, totalBytesToDownload_ = 0;
+    Progress upload_, download_;
     foundation::Value userInfo_;
-    HttpProgressDelegate* uploadProgressDelegate_ = nullptr;
-    HttpProgressDelegate* downloadProgressDelegate_ = nullptr;
     std::set<const HttpRequest*> members_;
     std::set<const HttpRequest*> headRequests_;
 };

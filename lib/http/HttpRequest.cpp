@@ -10,18 +10,6 @@
 namespace http {
 namespace {
 
-// Class-wide state of the connection pool.
-std::recursive_mutex& connectionsLock() {
-    static std::recursive_mutex* m = new std::recursive_mutex();
-    return *m;
-}
-std::vector<std::shared_ptr<ConnectionRecord>>& connectionPool() {
-    static auto* pool = new std::vector<std::shared_ptr<ConnectionRecord>>();
-    return *pool;
-}
-int nextConnectionNumber = 0;
-unsigned nextRequestNumber = 0;
-
 double monotonicNow() { return foundation::clock().monotonic(); }
 
 // Leading decimal digits of a text, 0 when none.
@@ -213,8 +201,21 @@ std::optional<ResponseHeaders> HttpRequest::requestHeaders() const {
     return requestHeaders_;
 }
 
+void HttpRequest::noteBodyAdded() {
+    if (requestMethod_ == "GET" || requestMethod_ == "DELETE" || requestMethod_ == "HEAD") requestMethod_ = "POST";
+    std::lock_guard<std::mutex> props(propertyMutex_);
+    settings_.connection.shouldAttemptPersistentConnection = false;
+}
+
+void HttpRequest::setPostBody(Bytes body) {
+    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    postBody_ = std::move(body);
+    if (!postBody_.empty()) noteBodyAdded();
+}
+
 void HttpRequest::appendPostData(const Bytes& data) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
+    if (!data.empty()) noteBodyAdded();
     if (shouldStreamPostDataFromDisk()) {
         setupPostBody();
         if (postBodyWriteStream_ && !data.empty()) std::fwrite(data.data(), 1, data.size(), postBodyWriteStream_);
@@ -387,26 +388,10 @@ OperationQueue& HttpRequest::sharedQueue() {
 }
 
 std::vector<ConnectionRecord> HttpRequest::connectionPoolSnapshot() {
-    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-    std::vector<ConnectionRecord> out;
-    for (const auto& r : connectionPool()) out.push_back(*r);
-    return out;
+    return HttpSession::shared().connectionPoolSnapshot();
 }
 
-void HttpRequest::expirePersistentConnections() {
-    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-    auto& pool = connectionPool();
-    double now = monotonicNow();
-    for (auto it = pool.begin(); it != pool.end();) {
-        const auto& record = *it;
-        if (!record->request && (!record->expires || *record->expires <= now)) {
-            if (record->stream) record->stream->close();
-            it = pool.erase(it);
-        } else {
-            ++it;
-        }
-    }
-}
+void HttpRequest::expirePersistentConnections() { HttpSession::shared().expirePersistentConnections(); }
 
 void HttpRequest::performOnOwningThread(std::function<void()> fn) {
     foundation::RunLoop* owner;
@@ -548,51 +533,17 @@ void HttpRequest::startRequest() {
     applyStreamSettings(*stream);
 
     std::shared_ptr<net::HttpReadStream> oldStream;
-    {
-        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-        expirePersistentConnections();
-        const net::Url& u = *url_;
-        if (u.host().empty() || u.scheme().empty()) {
-            connectionInfo_.reset();
-            adjustSetting(&HttpConnectionSettings::shouldAttemptPersistentConnection, false);
-        }
-        if (run_.connection.shouldAttemptPersistentConnection) {
-            auto& pool = connectionPool();
-            int port = u.port().value_or(0);
-            auto matches = [&](const ConnectionRecord& r) {
-                return r.host == u.host() && r.scheme == u.scheme() && r.port == port;
-            };
-            if (connectionInfo_) {
-                if (!matches(*connectionInfo_)) {
-                    connectionInfo_.reset();
-                } else if (connectionInfo_->expires && *connectionInfo_->expires <= monotonicNow()) {
-                    std::erase(pool, connectionInfo_);
-                    connectionInfo_.reset();
-                } else if (connectionInfo_->request) {
-                    connectionInfo_.reset();
-                }
-            }
-            if (!connectionInfo_) {
-                for (const auto& r : pool)
-                    if (!r->request && matches(*r)) connectionInfo_ = r;
-            }
-            if (connectionInfo_) {
-                oldStream = connectionInfo_->stream;
-            } else {
-                auto record = std::make_shared<ConnectionRecord>();
-                record->id = ++nextConnectionNumber;
-                record->host = u.host();
-                record->port = port;
-                record->scheme = u.scheme();
-                pool.push_back(record);
-                connectionInfo_ = record;
-            }
-            if (!requestID_) requestID_ = ++nextRequestNumber;
-            connectionInfo_->request = requestID_;
-            connectionInfo_->stream = stream;
-            stream->setAttemptPersistentConnection(true);
-            stream->setConnectionKey(connectionInfo_->id);
-        }
+    HttpSession& session = HttpSession::shared();
+    session.expirePersistentConnections();
+    if (url_->host().empty() || url_->scheme().empty()) {
+        connectionInfo_.reset();
+        adjustSetting(&HttpConnectionSettings::shouldAttemptPersistentConnection, false);
+    }
+    if (run_.connection.shouldAttemptPersistentConnection) {
+        if (!requestID_) requestID_ = session.nextRequestID();
+        oldStream = session.useConnection(connectionInfo_, *url_, stream->route(), *requestID_, stream);
+        stream->setAttemptPersistentConnection(true);
+        stream->setConnectionKey(connectionInfo_->id);
     }
 
     announceSizesForNewPass();
@@ -747,14 +698,12 @@ void HttpRequest::handleStreamComplete() {
     // The body of a redirect is not kept when the download may resume.
     if (!(run_.shouldRedirect && needsRedirect_ && run_.allowResumeForFileDownloads)) fileError = finishDownloadFile();
     if (!fileError) storeInCache();
-    {
-        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
+    HttpSession::shared().withConnectionsLocked([&] {
         if (!connectionCanBeReused_) unscheduleReadStream();
-        if (connectionInfo_) {
-            connectionInfo_->request.reset();
-            connectionInfo_->expires = monotonicNow() + run_.connection.persistentConnectionTimeoutSeconds;
-        }
-    }
+        if (connectionInfo_)
+            HttpSession::shared().releaseConnection(*connectionInfo_,
+                                                    run_.connection.persistentConnectionTimeoutSeconds);
+    });
     // A challenged stream stays until the credentials are sorted out: its
     // response holds the challenge.
     if (!authenticationNeeded_) destroyReadStream();
@@ -773,10 +722,15 @@ void HttpRequest::handleStreamError() {
         cancelLoad();
         return;
     }
-    // A connection that broke before the reply was whole (mostly a kept-alive
-    // one the server had dropped) gets one more try on a new connection.
-    if (underlying.isPosix(ENOTCONN) || underlying.isPosix(EPIPE) ||
-        underlying.isNetwork(net::kNetworkConnectionLost)) {
+    // A kept-alive connection the server dropped while it was idle breaks
+    // before any byte of the reply: the request gets one more try on a new
+    // connection. A fresh connection, or one that had begun to answer, may
+    // have delivered the request to the server: it is never sent again.
+    bool lostConnection =
+        underlying.isPosix(ENOTCONN) || underlying.isPosix(EPIPE) || underlying.isNetwork(net::kNetworkConnectionLost);
+    bool nothingAnswered = readStream_ && readStream_->usedParkedConnection() &&
+                           readStream_->responseBytesReceived() == 0 && !responseHeaders_;
+    if (lostConnection && nothingAnswered) {
         if (retryUsingNewConnection()) return;
     }
     cancelLoad();
@@ -799,11 +753,7 @@ bool HttpRequest::retryUsingNewConnection() {
 
 // Takes the request's record out of the pool and closes the socket it holds.
 void HttpRequest::removeConnectionRecord() {
-    std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-    if (!connectionInfo_) return;
-    connectionInfo_->request.reset();
-    std::erase(connectionPool(), connectionInfo_);
-    if (connectionInfo_->stream) connectionInfo_->stream->close();
+    HttpSession::shared().removeConnection(connectionInfo_, true);
     connectionInfo_.reset();
 }
 
@@ -915,7 +865,7 @@ void HttpRequest::cancelLoad() {
         pac->cancel();
         if (PACQueueLimitRaised_) {
             PACQueueLimitRaised_ = false;
-            sharedQueue().setMaxConcurrentOperationCount(sharedQueue().maxConcurrentOperationCount() - 1);
+            HttpSession::shared().changeSharedQueueLimit(-1);
         }
     }
     destroyReadStream();
@@ -937,19 +887,11 @@ void HttpRequest::failWithError(HttpErrorRef error) {
     if (error && error->code != kAuthenticationErrorType && error->code != kTooMuchRedirectionErrorType) {
         // A failed request's connection is never used again.
         if (readStream_) readStream_->close();
-        {
-            std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-            if (connectionInfo_) {
-                connectionInfo_->request.reset();
-                std::erase(connectionPool(), connectionInfo_);
-            }
-        }
+        HttpSession::shared().removeConnection(connectionInfo_, false);
         destroyReadStream();
     }
-    if (connectionCanBeReused_ && connectionInfo_) {
-        std::lock_guard<std::recursive_mutex> lock(connectionsLock());
-        connectionInfo_->expires = monotonicNow() + run_.connection.persistentConnectionTimeoutSeconds;
-    }
+    if (connectionCanBeReused_ && connectionInfo_)
+        HttpSession::shared().extendConnection(*connectionInfo_, run_.connection.persistentConnectionTimeoutSeconds);
     if (cancelled_ || error_) return;
     if (fallBackToCache()) return;
     error_ = std::move(error);

@@ -9,8 +9,9 @@
 // Replies may come gzip-compressed; responseData() and responseString() give
 // them inflated. Connections to the same scheme, host and port are kept alive
 // and reused, over TLS and through proxies too (for the same route and TLS
-// settings); a reused connection that the server dropped is retried once on a
-// new one. docs/internals/http.md tells how a request runs inside.
+// settings); a reused connection that the server dropped before answering is
+// retried once on a new one. The state all requests share is HttpSession's.
+// docs/internals/http.md tells how a request runs inside.
 
 #include <atomic>
 #include <cstdint>
@@ -25,6 +26,7 @@
 #include "lib/http/HttpDataDecompressor.h"
 #include "lib/http/HttpError.h"
 #include "lib/http/HttpRequestSettings.h"
+#include "lib/http/HttpSession.h"
 #include "lib/http/OperationQueue.h"
 #include "lib/http/TextEncoding.h"
 #include "platform/foundation/RunLoop.h"
@@ -85,38 +87,12 @@ public:
     virtual void setProgress(float) {}
 };
 
-// An entry of the session credential stores: credentials that a server (or a
-// proxy) accepted, kept for later requests in this process.
-struct SessionCredentials {
-    // The challenge they answered; nullptr for Basic credentials sent before
-    // any challenge and accepted.
-    std::shared_ptr<net::HttpAuthentication> authentication;
-    net::CredentialsRef credentials;
-    std::optional<net::Url> url;  // server entries
-    std::string host;             // proxy entries
-    int port = 0;                 // proxy entries
-    std::string authenticationScheme;
-    std::optional<std::string> authenticationRealm;  // server entries, when known
-};
-using SessionCredentialsRef = std::shared_ptr<const SessionCredentials>;
-
 // A selector: what is sent to the delegate. The defaults send the
 // delegate's own methods; another member can be chosen, e.g.
 //   r->setDidFinishSelector([](HttpRequestDelegate& d, HttpRequest& r) { static_cast<Screen&>(d).done(r); });
 using RequestSelector = std::function<void(HttpRequestDelegate&, HttpRequest&)>;
 using HeadersSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const ResponseHeaders&)>;
 using DataSelector = std::function<void(HttpRequestDelegate&, HttpRequest&, const Bytes&)>;
-
-// A record of the connection pool: one kept-alive connection.
-struct ConnectionRecord {
-    int id = 0;
-    std::string host;
-    int port = 0;  // as written in the URL; 0 when none
-    std::string scheme;
-    std::optional<unsigned> request;              // the request using it now
-    std::shared_ptr<net::HttpReadStream> stream;  // the stream last opened on it
-    std::optional<double> expires;                // monotonic seconds; idle records past it are dropped
-};
 
 class HttpRequest : public std::enable_shared_from_this<HttpRequest> {
 public:
@@ -181,8 +157,13 @@ public:
     void setDelegate(HttpRequestDelegate* delegate);
     void addRequestHeader(const std::string& name, const std::string& value);
     std::optional<ResponseHeaders> requestHeaders() const;
+    // A body makes the request a POST as setRequestMethod("POST") does: a
+    // GET, DELETE or HEAD becomes POST at once, and connection reuse is
+    // turned off (a POST is never sent twice on a dropped connection).
     void appendPostData(const Bytes& data);
     void appendPostData(const std::string& data);
+    // Replaces the body in memory.
+    void setPostBody(Bytes body);
     Bytes postBody() const;
     uint64_t postLength() const;
 
@@ -617,6 +598,9 @@ private:
     void reportFinished();
     void reportFailure();
     void passOnReceivedData(const Bytes& data);
+    // A body was added: the method and reuse change as for a POST
+    // (cancelledLock_ held).
+    void noteBodyAdded();
     // Runs fn on the thread that owns the request's work.
     void performOnOwningThread(std::function<void()> fn);
     void removeConnectionRecord();
@@ -673,18 +657,18 @@ private:
     void applyCookieHeader();
     void applyAuthorizationHeader();
     bool applyCredentials(bool proxy, const net::CredentialsRef& credentials);
-    void saveCredentialsToKeychain(const net::Credentials& credentials);
-    void saveProxyCredentialsToKeychain(const net::Credentials& credentials);
+    // Each takes `proxy`: the proxy's (407) side, else the server's (401).
+    void saveCredentialsToKeychain(bool proxy, const net::Credentials& credentials);
     void attemptToApplyCredentialsAndResume();
-    void attemptToApplyProxyCredentialsAndResume();
     void answerChallenge(bool proxy);
-    bool willAskDelegateForCredentials();
-    bool willAskDelegateForProxyCredentials();
-    bool showAuthenticationDialog();
-    bool showProxyAuthenticationDialog();
+    bool willAskDelegateForCredentials(bool proxy);
+    bool showAuthenticationDialog(bool proxy);
+    static void removeFromSessionCredentials(bool proxy, const net::CredentialsRef& credentials);
     void failAuthentication();
     bool applySessionEntry(const SessionCredentialsRef& entry, bool proxy);
 
+    // Lock order: cancelledLock_, then propertyMutex_; cancelledLock_ before
+    // HttpDownloadCache's lock (the cache never calls a request under it).
     mutable std::recursive_mutex cancelledLock_;
     mutable std::mutex propertyMutex_;
 

@@ -1,38 +1,14 @@
 // Cookies, credentials before a challenge, answering 401 and 407 challenges,
-// and the class-wide session stores of HttpRequest.
+// and the session stores of HttpRequest (kept by HttpSession).
 #include "lib/http/HttpRequest.h"
+#include "lib/http/HttpSession.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
 namespace {
 
-std::recursive_mutex& sessionCredentialsLock() {
-    static auto* m = new std::recursive_mutex();
-    return *m;
-}
-std::vector<SessionCredentialsRef>& serverStore() {
-    static auto* v = new std::vector<SessionCredentialsRef>();
-    return *v;
-}
-std::vector<SessionCredentialsRef>& proxyStore() {
-    static auto* v = new std::vector<SessionCredentialsRef>();
-    return *v;
-}
-std::recursive_mutex& sessionCookiesLock() {
-    static auto* m = new std::recursive_mutex();
-    return *m;
-}
-std::vector<net::HttpCookie>& sessionCookieList() {
-    static auto* v = new std::vector<net::HttpCookie>();
-    return *v;
-}
-// Held while one request looks for credentials or asks for them, so requests
-// waiting on the same server ask once and then use what another stored.
-std::recursive_mutex& delegateAuthenticationLock() {
-    static auto* m = new std::recursive_mutex();
-    return *m;
-}
+std::recursive_mutex& delegateAuthenticationLock() { return HttpSession::shared().delegateAuthenticationLock(); }
 
 net::ProtectionSpace serverSpace(const std::string& host, int port, const std::string& protocol,
                                  const std::optional<std::string>& realm) {
@@ -245,18 +221,10 @@ bool HttpRequest::applyCredentials(bool proxy, const net::CredentialsRef& creden
     ++state.retryCount;
     if (!credentials || !state.handle || !requestMessage_) return false;
     if (!state.handle->applyCredentials(*requestMessage_, *credentials)) {
-        if (proxy)
-            removeProxyAuthenticationCredentialsFromSessionStore(credentials);
-        else
-            removeAuthenticationCredentialsFromSessionStore(credentials);
+        removeFromSessionCredentials(proxy, credentials);
         return false;
     }
-    if (run_.connection.useKeychainPersistence) {
-        if (proxy)
-            saveProxyCredentialsToKeychain(*credentials);
-        else
-            saveCredentialsToKeychain(*credentials);
-    }
+    if (run_.connection.useKeychainPersistence) saveCredentialsToKeychain(proxy, *credentials);
     if (run_.connection.useSessionPersistence) {
         auto entry = std::make_shared<SessionCredentials>();
         entry->authentication = state.handle;
@@ -265,28 +233,23 @@ bool HttpRequest::applyCredentials(bool proxy, const net::CredentialsRef& creden
         if (proxy) {
             entry->host = run_.connection.proxyHost.value_or("");
             entry->port = run_.connection.proxyPort;
-            storeProxyAuthenticationCredentialsInSessionStore(entry);
         } else {
             entry->url = url_;
             entry->authenticationRealm = authenticationRealm();
-            storeAuthenticationCredentialsInSessionStore(entry);
         }
+        HttpSession::shared().storeCredentials(proxy, std::move(entry));
     }
     state.credentials = credentials;
     return true;
 }
 
-void HttpRequest::saveCredentialsToKeychain(const net::Credentials& c) {
-    if (!url_) return;
-    saveCredentials(net::UrlCredential{c.username, c.password, net::CredentialPersistence::Permanent}, url_->host(),
-                    url_->port().value_or(0), url_->scheme(), authenticationRealm());
-}
-
-void HttpRequest::saveProxyCredentialsToKeychain(const net::Credentials& c) {
-    auto host = proxyHost();
-    if (!host) return;
-    saveCredentials(net::UrlCredential{c.username, c.password, net::CredentialPersistence::Permanent}, *host,
-                    proxyPort(), proxyAuthenticationRealm());
+void HttpRequest::saveCredentialsToKeychain(bool proxy, const net::Credentials& c) {
+    net::UrlCredential credential{c.username, c.password, net::CredentialPersistence::Permanent};
+    if (proxy) {
+        if (auto host = proxyHost()) saveCredentials(credential, *host, proxyPort(), proxyAuthenticationRealm());
+    } else if (url_) {
+        saveCredentials(credential, url_->host(), url_->port().value_or(0), url_->scheme(), authenticationRealm());
+    }
 }
 
 // Applies the stored credentials of a session entry to the current challenge.
@@ -303,14 +266,8 @@ bool HttpRequest::applySessionEntry(const SessionCredentialsRef& entry, bool pro
 void HttpRequest::attemptToApplyCredentialsAndResume() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     if (error_ || cancelled_) return;
-    if (authenticationNeeded_ == 2) {
-        attemptToApplyProxyCredentialsAndResume();
-        return;
-    }
-    answerChallenge(false);
+    answerChallenge(authenticationNeeded_ == 2);
 }
-
-void HttpRequest::attemptToApplyProxyCredentialsAndResume() { answerChallenge(true); }
 
 // A 401 (server) and a 407 (proxy) challenge are answered the same way, each
 // on its own authentication state; they differ only in the stores and askers
@@ -339,18 +296,10 @@ void HttpRequest::answerChallenge(bool proxy) {
     auto findSessionEntry = [&] {
         return proxy ? findSessionProxyAuthenticationCredentials() : findSessionAuthenticationCredentials();
     };
-    auto removeFromSessionStore = [&](const net::CredentialsRef& c) {
-        if (proxy)
-            removeProxyAuthenticationCredentialsFromSessionStore(c);
-        else
-            removeAuthenticationCredentialsFromSessionStore(c);
-    };
+    auto removeFromSessionStore = [&](const net::CredentialsRef& c) { removeFromSessionCredentials(proxy, c); };
     auto findCredentialsToUse = [&] { return proxy ? findProxyCredentials() : findCredentials(); };
     auto apply = [&](const net::CredentialsRef& c) { return applyCredentials(proxy, c); };
-    auto askForCredentials = [&] {
-        return proxy ? willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog()
-                     : willAskDelegateForCredentials() || showAuthenticationDialog();
-    };
+    auto askForCredentials = [&] { return willAskDelegateForCredentials(proxy) || showAuthenticationDialog(proxy); };
     const char* failedToApply =
         proxy ? "Failed to apply proxy credentials to request" : "Failed to apply credentials to request";
 
@@ -457,64 +406,37 @@ void HttpRequest::setAuthenticationDialogPresenter(AuthenticationDialogPresenter
     gDialogPresenter = std::move(presenter);
 }
 
-bool HttpRequest::showAuthenticationDialog() {
-    if (isSynchronous_ || !run_.connection.shouldPresentAuthenticationDialog) return false;
-    return presentDialog(shared_from_this());
-}
-
-bool HttpRequest::showProxyAuthenticationDialog() {
-    if (isSynchronous_ || !run_.connection.shouldPresentProxyAuthenticationDialog) return false;
-    return presentDialog(shared_from_this());
-}
-
-bool HttpRequest::willAskDelegateForCredentials() {
-    if (isSynchronous_) return false;
-    HttpRequestDelegate* d = delegate_;
-    auto q = queue();
-    if (!(d && d->respondsToAuthenticationNeeded()) && !(q && q->respondsToAuthenticationNeeded()) &&
-        !authenticationNeededBlock_)
+bool HttpRequest::showAuthenticationDialog(bool proxy) {
+    const auto& c = run_.connection;
+    if (isSynchronous_ || !(proxy ? c.shouldPresentProxyAuthenticationDialog : c.shouldPresentAuthenticationDialog))
         return false;
+    return presentDialog(shared_from_this());
+}
+
+// Asks the delegate, else the queue, else the block for the server's (or
+// the proxy's) credentials, on the main thread; false when none of them answers.
+bool HttpRequest::willAskDelegateForCredentials(bool proxy) {
+    if (isSynchronous_) return false;
+    auto answers = [proxy](const HttpRequestDelegate* d) {
+        return d && (proxy ? d->respondsToProxyAuthenticationNeeded() : d->respondsToAuthenticationNeeded());
+    };
+    const Block& ownBlock = proxy ? proxyAuthenticationNeededBlock_ : authenticationNeededBlock_;
+    if (!answers(delegate_) && !answers(queue().get()) && !ownBlock) return false;
     auto self = shared_from_this();
-    foundation::postToMain([self] {
+    foundation::postToMain([self, proxy, answers] {
         HttpRequestDelegate* delegate;
         Block block;
         {
             std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
             delegate = self->delegate_;
-            block = self->authenticationNeededBlock_;
+            block = proxy ? self->proxyAuthenticationNeededBlock_ : self->authenticationNeededBlock_;
         }
         auto queue = self->queue();
-        if (delegate && delegate->respondsToAuthenticationNeeded())
-            delegate->authenticationNeededForRequest(*self);
-        else if (queue && queue->respondsToAuthenticationNeeded())
-            queue->authenticationNeededForRequest(*self);
-        else if (block)
-            block();
-    });
-    return true;
-}
-
-bool HttpRequest::willAskDelegateForProxyCredentials() {
-    if (isSynchronous_) return false;
-    HttpRequestDelegate* d = delegate_;
-    auto q = queue();
-    if (!(d && d->respondsToProxyAuthenticationNeeded()) && !(q && q->respondsToProxyAuthenticationNeeded()) &&
-        !proxyAuthenticationNeededBlock_)
-        return false;
-    auto self = shared_from_this();
-    foundation::postToMain([self] {
-        HttpRequestDelegate* delegate;
-        Block block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
-            delegate = self->delegate_;
-            block = self->proxyAuthenticationNeededBlock_;
-        }
-        auto queue = self->queue();
-        if (delegate && delegate->respondsToProxyAuthenticationNeeded())
-            delegate->proxyAuthenticationNeededForRequest(*self);
-        else if (queue && queue->respondsToProxyAuthenticationNeeded())
-            queue->proxyAuthenticationNeededForRequest(*self);
+        HttpRequestDelegate* asked = answers(delegate) ? delegate : answers(queue.get()) ? queue.get() : nullptr;
+        if (asked && proxy)
+            asked->proxyAuthenticationNeededForRequest(*self);
+        else if (asked)
+            asked->authenticationNeededForRequest(*self);
         else if (block)
             block();
     });
@@ -580,78 +502,41 @@ net::CredentialsRef HttpRequest::proxyCredentials() const {
 SessionCredentialsRef HttpRequest::findSessionAuthenticationCredentials() {
     std::optional<net::Url> u = url();
     if (!u) return nullptr;
-    auto realm = authenticationRealm();
-    auto user = username();
-    auto pass = password();
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    SessionCredentialsRef close;
-    for (const auto& entry : serverStore()) {
-        if (!entry->url) continue;
-        bool exact = *entry->url == *u;
-        if (!exact) {
-            if (close) continue;
-            if (entry->url->host() != u->host() || entry->url->port() != u->port() ||
-                entry->url->scheme() != u->scheme())
-                continue;
-        }
-        if (realm && entry->authenticationRealm && *realm != *entry->authenticationRealm) continue;
-        if (user && pass && (entry->credentials->username != *user || entry->credentials->password != *pass)) continue;
-        if (exact) return entry;
-        close = entry;
-    }
-    return close;
+    return HttpSession::shared().findServerCredentials(*u, authenticationRealm(), username(), password());
 }
 
 SessionCredentialsRef HttpRequest::findSessionProxyAuthenticationCredentials() {
     auto host = proxyHost();
     if (!host) return nullptr;
-    int port = proxyPort();
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    for (const auto& entry : proxyStore())
-        if (entry->host == *host && entry->port == port) return entry;
-    return nullptr;
+    return HttpSession::shared().findProxyCredentials(*host, proxyPort());
 }
 
 std::vector<SessionCredentialsRef> HttpRequest::sessionCredentialsStore() {
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    return serverStore();
+    return HttpSession::shared().credentials(false);
 }
 
 std::vector<SessionCredentialsRef> HttpRequest::sessionProxyCredentialsStore() {
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    return proxyStore();
+    return HttpSession::shared().credentials(true);
 }
 
 void HttpRequest::storeAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry) {
-    if (!entry) return;
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    std::erase_if(serverStore(), [&](const SessionCredentialsRef& e) { return e->credentials == entry->credentials; });
-    serverStore().push_back(std::move(entry));
+    HttpSession::shared().storeCredentials(false, std::move(entry));
 }
 
 void HttpRequest::storeProxyAuthenticationCredentialsInSessionStore(SessionCredentialsRef entry) {
-    if (!entry) return;
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    std::erase_if(proxyStore(), [&](const SessionCredentialsRef& e) { return e->credentials == entry->credentials; });
-    proxyStore().push_back(std::move(entry));
+    HttpSession::shared().storeCredentials(true, std::move(entry));
 }
 
 void HttpRequest::removeAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials) {
-    if (!credentials) return;
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    auto& store = serverStore();
-    auto it = std::find_if(store.begin(), store.end(),
-                           [&](const SessionCredentialsRef& e) { return e->credentials == credentials; });
-    if (it != store.end()) store.erase(it);
+    removeFromSessionCredentials(false, credentials);
 }
 
 void HttpRequest::removeProxyAuthenticationCredentialsFromSessionStore(const net::CredentialsRef& credentials) {
-    if (!credentials) return;
-    std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-    auto& store = proxyStore();
-    auto it = std::find_if(store.begin(), store.end(),
-                           [&](const SessionCredentialsRef& e) { return e->credentials == credentials; });
-    if (it != store.end()) store.erase(it);
+    removeFromSessionCredentials(true, credentials);
+}
+
+void HttpRequest::removeFromSessionCredentials(bool proxy, const net::CredentialsRef& credentials) {
+    HttpSession::shared().removeCredentials(proxy, credentials);
 }
 
 void HttpRequest::saveCredentials(const net::UrlCredential& credential, const std::string& host, int port,
@@ -691,31 +576,14 @@ void HttpRequest::removeCredentialsForProxy(const std::string& proxyHost, int po
     if (auto c = storage.defaultCredentialForProtectionSpace(space)) storage.removeCredential(*c, space);
 }
 
-std::vector<net::HttpCookie> HttpRequest::sessionCookies() {
-    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
-    return sessionCookieList();
-}
+std::vector<net::HttpCookie> HttpRequest::sessionCookies() { return HttpSession::shared().cookies(); }
 
 void HttpRequest::setSessionCookies(std::vector<net::HttpCookie> cookies) {
-    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
-    for (const auto& c : sessionCookieList()) net::HttpCookieStorage::shared().deleteCookie(c);
-    sessionCookieList() = std::move(cookies);
+    HttpSession::shared().setCookies(std::move(cookies));
 }
 
-void HttpRequest::addSessionCookie(const net::HttpCookie& cookie) {
-    std::lock_guard<std::recursive_mutex> lock(sessionCookiesLock());
-    auto& list = sessionCookieList();
-    auto it = std::find_if(list.begin(), list.end(), [&](const net::HttpCookie& c) { return c.sameIdentity(cookie); });
-    if (it != list.end()) list.erase(it);
-    list.push_back(cookie);
-}
+void HttpRequest::addSessionCookie(const net::HttpCookie& cookie) { HttpSession::shared().addCookie(cookie); }
 
-void HttpRequest::clearSession() {
-    {
-        std::lock_guard<std::recursive_mutex> lock(sessionCredentialsLock());
-        serverStore().clear();
-    }
-    setSessionCookies({});
-}
+void HttpRequest::clearSession() { HttpSession::shared().clear(); }
 
 }  // namespace http

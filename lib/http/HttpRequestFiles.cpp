@@ -128,6 +128,7 @@ void HttpRequest::appendPostDataFromFile(const std::string& path) {
     while (true) {
         size_t n = std::fread(chunk.data(), 1, chunk.size(), in);
         if (n == 0) break;
+        noteBodyAdded();
         if (shouldStreamPostDataFromDisk()) {
             if (postBodyWriteStream_) writeAll(postBodyWriteStream_, chunk.data(), n);
         } else {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "lib/http/HttpRequest.h"
+#include "lib/http/HttpSession.h"
 #include "lib/http/PacScript.h"
 #include "lib/http/ProxySettings.h"
 #include "platform/foundation/Text.h"
@@ -18,17 +19,7 @@ namespace {
 
 constexpr size_t kPACReadChunk = 16384;
 
-// Serialises changes of the shared queue's limit made for PAC downloads.
-std::mutex& queueLimitMutex() {
-    static std::mutex* m = new std::mutex();
-    return *m;
-}
-
-void changeSharedQueueLimit(int delta) {
-    std::lock_guard<std::mutex> lock(queueLimitMutex());
-    OperationQueue& q = HttpRequest::sharedQueue();
-    q.setMaxConcurrentOperationCount(q.maxConcurrentOperationCount() + delta);
-}
+void changeSharedQueueLimit(int delta) { HttpSession::shared().changeSharedQueueLimit(delta); }
 
 }  // namespace
 

@@ -1,9 +1,10 @@
 // Bandwidth throttling, the mobile-network limit and the network activity
-// indicator of HttpRequest (class-wide state).
+// indicator of HttpRequest (their state is the session's: HttpSession).
 #include <deque>
 #include <numeric>
 
 #include "lib/http/HttpRequest.h"
+#include "lib/http/HttpSession.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NetworkActivityIndicator.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -14,24 +15,12 @@ namespace {
 
 double monotonicNow() { return foundation::clock().monotonic(); }
 
-struct Bandwidth {
-    std::mutex lock;  // the bandwidth lock: plain, never held while taking it again
-    unsigned long maxPerSecond = 0;
-    unsigned long usedInPeriod = 0;
-    std::optional<double> periodEnd;
-    std::deque<unsigned long> history;
-    unsigned long average = 0;
-    std::optional<double> wakeUp;
-    bool throttledNow = false;  // on the mobile network now
-    bool wwanOnly = false;      // the limit applies on the mobile network only
-};
+using Bandwidth = HttpSession::Bandwidth;
 
-Bandwidth& bw() {
-    static auto* b = new Bandwidth();
-    return *b;
+template <class Fn>
+auto withBandwidth(Fn&& fn) {
+    return HttpSession::shared().withBandwidth(std::forward<Fn>(fn));
 }
-
-bool throttlingActiveLocked(const Bandwidth& b) { return b.throttledNow || (!b.wwanOnly && b.maxPerSecond > 0); }
 
 // Closes the current measurement period (bandwidth lock held).
 void recordBandwidthUsageLocked(Bandwidth& b) {
@@ -51,109 +40,67 @@ void recordBandwidthUsageLocked(Bandwidth& b) {
     b.average = std::accumulate(b.history.begin(), b.history.end(), 0UL) / b.history.size();
 }
 
-std::mutex& runningLock() {
-    static auto* m = new std::mutex();
-    return *m;
-}
-int runningRequestCount = 0;
-bool shouldUpdateIndicator = true;
-
-std::mutex& reachabilityLock() {
-    static auto* m = new std::mutex();
-    return *m;
-}
-std::shared_ptr<net::Reachability>& wwanReachability() {
-    static auto* r = new std::shared_ptr<net::Reachability>();
-    return *r;
-}
-const int kReachabilityObserverOwner = 0;
-
-void registerForNetworkReachabilityNotifications() {
-    std::lock_guard<std::mutex> lock(reachabilityLock());
-    auto& r = wwanReachability();
-    if (r) return;
-    r = net::Reachability::reachabilityForInternetConnection();
-    if (!r) return;
-    r->startNotifier();
-    foundation::NotificationCenter::defaultCenter().addObserver(
-        &kReachabilityObserverOwner, net::kReachabilityChangedNotification,
-        [](const foundation::Notification&) { HttpRequest::reachabilityChanged(); }, r.get());
-}
-
-void unsubscribeFromNetworkReachabilityNotifications() {
-    std::lock_guard<std::mutex> lock(reachabilityLock());
-    foundation::NotificationCenter::defaultCenter().removeObserver(&kReachabilityObserverOwner);
-    wwanReachability().reset();
-}
-
 }  // namespace
 
 bool HttpRequest::isBandwidthThrottled() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    return throttlingActiveLocked(bw());
+    return withBandwidth([](Bandwidth& b) { return b.active(); });
 }
 
 unsigned long HttpRequest::maxBandwidthPerSecond() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    return bw().maxPerSecond;
+    return withBandwidth([](Bandwidth& b) { return b.maxPerSecond; });
 }
 
 void HttpRequest::setMaxBandwidthPerSecond(unsigned long bytes) {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    bw().maxPerSecond = bytes;
+    withBandwidth([bytes](Bandwidth& b) { b.maxPerSecond = bytes; });
 }
 
 void HttpRequest::incrementBandwidthUsedInLastSecond(unsigned long bytes) {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    bw().usedInPeriod += bytes;
+    withBandwidth([bytes](Bandwidth& b) { b.usedInPeriod += bytes; });
 }
 
 unsigned long HttpRequest::averageBandwidthUsedPerSecond() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    return bw().average;
+    return withBandwidth([](Bandwidth& b) { return b.average; });
 }
 
 std::optional<double> HttpRequest::throttleWakeUpTime() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    return bw().wakeUp;
+    return withBandwidth([](Bandwidth& b) { return b.wakeUp; });
 }
 
 std::vector<unsigned long> HttpRequest::bandwidthUsageHistory() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    return {bw().history.begin(), bw().history.end()};
+    return withBandwidth([](Bandwidth& b) { return std::vector<unsigned long>(b.history.begin(), b.history.end()); });
 }
 
 void HttpRequest::measureBandwidthUsage() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    Bandwidth& b = bw();
-    if (!b.periodEnd || *b.periodEnd <= monotonicNow()) recordBandwidthUsageLocked(b);
-    // An overdraft is paid back with sleep.
-    if (throttlingActiveLocked(b) && b.usedInPeriod > b.maxPerSecond)
-        b.wakeUp = *b.periodEnd + double(b.usedInPeriod - b.maxPerSecond) / double(b.maxPerSecond);
+    withBandwidth([](Bandwidth& b) {
+        if (!b.periodEnd || *b.periodEnd <= monotonicNow()) recordBandwidthUsageLocked(b);
+        // An overdraft is paid back with sleep.
+        if (b.active() && b.usedInPeriod > b.maxPerSecond)
+            b.wakeUp = *b.periodEnd + double(b.usedInPeriod - b.maxPerSecond) / double(b.maxPerSecond);
+    });
 }
 
 unsigned long HttpRequest::maxUploadReadLength() {
-    std::lock_guard<std::mutex> lock(bw().lock);
-    Bandwidth& b = bw();
-    long long allowance = (long long)(b.maxPerSecond / 4);
-    if (b.maxPerSecond > 0 && b.usedInPeriod + (unsigned long)allowance > b.maxPerSecond)
-        allowance = std::max(0LL, (long long)b.maxPerSecond - (long long)b.usedInPeriod);
-    if (allowance == 0 || !b.periodEnd || *b.periodEnd <= monotonicNow()) b.wakeUp = b.periodEnd;
-    return (unsigned long)allowance;
+    return withBandwidth([](Bandwidth& b) {
+        long long allowance = (long long)(b.maxPerSecond / 4);
+        if (b.maxPerSecond > 0 && b.usedInPeriod + (unsigned long)allowance > b.maxPerSecond)
+            allowance = std::max(0LL, (long long)b.maxPerSecond - (long long)b.usedInPeriod);
+        if (allowance == 0 || !b.periodEnd || *b.periodEnd <= monotonicNow()) b.wakeUp = b.periodEnd;
+        return (unsigned long)allowance;
+    });
 }
 
 size_t HttpRequest::throttledReadLength(size_t bufferSize) {
     if (!isBandwidthThrottled()) return bufferSize;
-    std::lock_guard<std::mutex> lock(bw().lock);
-    Bandwidth& b = bw();
-    if (b.maxPerSecond > 0) {
-        long long remaining = (long long)b.maxPerSecond - (long long)b.usedInPeriod;
-        if (remaining < 0)
-            bufferSize = 1;
-        else if ((unsigned long long)(remaining / 4) < bufferSize)
-            bufferSize = size_t(remaining / 4);
-    }
-    return bufferSize < 1 ? 1 : bufferSize;
+    return withBandwidth([bufferSize](Bandwidth& b) mutable {
+        if (b.maxPerSecond > 0) {
+            long long remaining = (long long)b.maxPerSecond - (long long)b.usedInPeriod;
+            if (remaining < 0)
+                bufferSize = 1;
+            else if ((unsigned long long)(remaining / 4) < bufferSize)
+                bufferSize = size_t(remaining / 4);
+        }
+        return bufferSize < 1 ? size_t(1) : bufferSize;
+    });
 }
 
 void HttpRequest::performThrottling() {
@@ -179,20 +126,20 @@ void HttpRequest::setShouldThrottleBandwidthForWWAN(bool on) {
         throttleBandwidthForWWANUsingLimit(kWWANBandwidthLimit);
         return;
     }
-    unsubscribeFromNetworkReachabilityNotifications();
-    std::lock_guard<std::mutex> lock(bw().lock);
-    bw().maxPerSecond = 0;
-    bw().wwanOnly = false;
-    bw().throttledNow = false;
+    HttpSession::shared().watchReachability(false);
+    withBandwidth([](Bandwidth& b) {
+        b.maxPerSecond = 0;
+        b.wwanOnly = false;
+        b.throttledNow = false;
+    });
 }
 
 void HttpRequest::throttleBandwidthForWWANUsingLimit(unsigned long limit) {
-    {
-        std::lock_guard<std::mutex> lock(bw().lock);
-        bw().wwanOnly = true;
-        bw().maxPerSecond = limit;
-    }
-    registerForNetworkReachabilityNotifications();
+    withBandwidth([limit](Bandwidth& b) {
+        b.wwanOnly = true;
+        b.maxPerSecond = limit;
+    });
+    HttpSession::shared().watchReachability(true);
     reachabilityChanged();
 }
 
@@ -203,34 +150,30 @@ bool HttpRequest::isNetworkReachableViaWWAN() {
 
 void HttpRequest::reachabilityChanged() {
     bool wwan = isNetworkReachableViaWWAN();
-    std::lock_guard<std::mutex> lock(bw().lock);
-    bw().throttledNow = wwan;
+    withBandwidth([wwan](Bandwidth& b) { b.throttledNow = wwan; });
 }
 
 // ---- the activity indicator ---------------------------------------------------------
 
 void HttpRequest::noteStreamScheduled(bool scheduled) {
-    std::lock_guard<std::mutex> lock(runningLock());
-    if (scheduled) {
-        ++runningRequestCount;
-        if (shouldUpdateIndicator) showNetworkActivityIndicator();
-    } else {
-        --runningRequestCount;
-        if (runningRequestCount == 0 && shouldUpdateIndicator)
-            foundation::performOnMainThread([] { hideNetworkActivityIndicatorAfterDelay(); });
-    }
+    HttpSession::shared().withActivity([scheduled](HttpSession::Activity& a) {
+        if (scheduled) {
+            ++a.scheduledStreams;
+            if (a.shouldUpdateIndicator) showNetworkActivityIndicator();
+        } else {
+            --a.scheduledStreams;
+            if (a.scheduledStreams == 0 && a.shouldUpdateIndicator)
+                foundation::performOnMainThread([] { hideNetworkActivityIndicatorAfterDelay(); });
+        }
+    });
 }
 
 bool HttpRequest::isNetworkInUse() {
-    std::lock_guard<std::mutex> lock(runningLock());
-    return runningRequestCount > 0;
+    return HttpSession::shared().withActivity([](HttpSession::Activity& a) { return a.scheduledStreams > 0; });
 }
 
 void HttpRequest::setShouldUpdateNetworkActivityIndicator(bool on) {
-    {
-        std::lock_guard<std::mutex> lock(runningLock());
-        shouldUpdateIndicator = on;
-    }
+    HttpSession::shared().withActivity([on](HttpSession::Activity& a) { a.shouldUpdateIndicator = on; });
     if (!on) hideNetworkActivityIndicator();
 }
 
@@ -255,8 +198,9 @@ void HttpRequest::hideNetworkActivityIndicatorAfterDelay() {
 // Hides the indicator only if no request started meanwhile, so back-to-back
 // requests do not make it flicker.
 void HttpRequest::hideNetworkActivityIndicatorIfNeeeded() {
-    std::lock_guard<std::mutex> lock(runningLock());
-    if (runningRequestCount == 0) hideNetworkActivityIndicator();
+    HttpSession::shared().withActivity([](HttpSession::Activity& a) {
+        if (a.scheduledStreams == 0) hideNetworkActivityIndicator();
+    });
 }
 
 }  // namespace http

@@ -56,15 +56,16 @@ HttpReadStream::HttpReadStream(const HttpMessage& message, std::string out, size
 
 HttpReadStream::~HttpReadStream() { close(); }
 
+std::string HttpReadStream::route() const {
+    if (usesSocksProxy()) return "socks " + socksProxy_.host + ":" + std::to_string(socksProxy_.port);
+    if (usesHttpProxy()) return "http-proxy " + connectHost() + ":" + std::to_string(connectPort());
+    return "direct";
+}
+
 ConnectionIdentity HttpReadStream::identity() const {
     const Url& u = message_.url();
-    std::string route = "direct";
-    if (usesSocksProxy())
-        route = "socks " + socksProxy_.host + ":" + std::to_string(socksProxy_.port);
-    else if (usesHttpProxy())
-        route = "http-proxy " + connectHost() + ":" + std::to_string(connectPort());
     return ConnectionIdentity{
-        key_, u.scheme(), u.host(), u.effectivePort(), std::move(route), u.scheme() == "https" ? ssl_ : SslSettings{}};
+        key_, u.scheme(), u.host(), u.effectivePort(), route(), u.scheme() == "https" ? ssl_ : SslSettings{}};
 }
 
 bool HttpReadStream::setClient(unsigned mask, Client client) {
@@ -269,6 +270,7 @@ void HttpReadStream::beginExchange() {
 void HttpReadStream::takeProxyAnswer(std::string reply) {
     // The connection is the proxy's, not the origin's: it is not kept.
     noReuse_ = true;
+    responseBytesReceived_ += reply.size();
     std::string().swap(out_);
     phase_ = Phase::Receiving;
     parser_.feed(reply.data(), reply.size(), body_);
@@ -367,6 +369,7 @@ void HttpReadStream::receiveSome() {
                 finishSocket();
             return;
         }
+        responseBytesReceived_ += r.bytes;
         size_t before = body_.size() - bodyOffset_;
         size_t used = 0;
         while (used < r.bytes && parser_.state() != HttpResponseParser::State::Done &&

@@ -127,6 +127,11 @@ public:
 
     // Whether the request went out on a parked socket.
     bool usedParkedConnection() const { return reused_; }
+    // Bytes of the response read from the connection so far (head included).
+    uint64_t responseBytesReceived() const { return responseBytesReceived_; }
+    // How the connection reaches the origin: "direct", "http-proxy host:port"
+    // or "socks host:port". Streams of one route may share parked sockets.
+    std::string route() const;
 
 private:
     enum class Phase {
@@ -191,6 +196,7 @@ private:
     short stageEvents_ = 0;  // what the running stage waits for
     Connection conn_;
     bool reused_ = false;
+    uint64_t responseBytesReceived_ = 0;
     Connection parked_;  // taken from the cache at open(), checked when the work starts
     HttpResponseParser parser_;
     std::string body_;

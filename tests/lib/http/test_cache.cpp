@@ -3,7 +3,12 @@
 // the fallback on failure.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "lib/http/HttpDownloadCache.h"
 #include "lib/http/HttpRequest.h"
@@ -190,4 +195,40 @@ TEST_F(CacheTest, SettingThePathEmptiesTheSessionStoreOnly) {
     EXPECT_EQ(std::string(kept->begin(), kept->end()), "p");
     cache->removeCachedDataForURL(*net::Url::parse(server.url("/p")));
     EXPECT_FALSE(cache->cachedResponseHeadersForURL(*net::Url::parse(server.url("/p"))));
+}
+
+TEST_F(CacheTest, ACacheQueryFromAnotherThreadWhileTheRequestRunsDoesNotDeadlock) {
+    // A running request asks the cache while it holds its own lock; another
+    // thread asks the cache about that same request meanwhile.
+    server.on("/doc", [](const testnet::ServerRequest& q) {
+        if (q.headers.get("If-None-Match"))
+            return std::vector<testnet::Action>{testnet::send(testnet::response(304, {{"Etag", "\"v1\""}}, ""))};
+        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {{"Etag", "\"v1\""}}, "body"))};
+    });
+    ASSERT_FALSE(get("/doc")->error());
+    auto run = std::async(std::launch::async, [&] {
+        for (int i = 0; i < 20; ++i) {
+            auto r = HttpRequest::requestWithURL(net::Url::parse(server.url("/doc")), cache);
+            std::atomic<bool> stop{false};
+            std::atomic<int> asked{0};
+            std::thread asker([&] {
+                while (!stop) {
+                    cache->isCachedDataCurrentForRequest(*r);
+                    cache->canUseCachedDataForRequest(*r);
+                    ++asked;
+                }
+            });
+            while (asked == 0) std::this_thread::yield();
+            r->startSynchronous();
+            stop = true;
+            asker.join();
+            if (r->error() || r->responseString() != "body") return false;
+        }
+        return true;
+    });
+    if (run.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        ADD_FAILURE() << "the request and the cache wait for each other";
+        std::_Exit(1);  // the threads cannot be freed
+    }
+    EXPECT_TRUE(run.get());
 }

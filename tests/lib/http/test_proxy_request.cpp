@@ -320,3 +320,48 @@ TEST_F(ProxyTest, SynchronousRequestFetchesItsPacScriptFirstAndDirectMeansNoProx
     EXPECT_FALSE(direct->proxyHost());
     EXPECT_EQ(proxy.requestHeads().size(), 1u);
 }
+
+TEST_F(ProxyTest, RequestsTakingTurnsThroughAProxyAndDirectlyEachKeepTheirConnection) {
+    useSettings(SystemProxySettings{});
+    const auto& certs = testnet::testCertificates();
+    net::TlsSession::addTrustedRootsFile(certs.ca);
+    testnet::LoopbackHttpServer plain;
+    plain.on("/t", [](const testnet::ServerRequest&) {
+        return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "t"))};
+    });
+    testnet::TlsHttpServer secure(certs.serverCert, certs.serverKey, [](const testnet::TlsRequest&) {
+        return std::string("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nt");
+    });
+    secure.setKeepAlive(true);
+    testnet::Socks5Fixture socks;
+    testnet::HttpProxyFixture tunnel;
+    struct Case {
+        const char* name;
+        std::string url;
+        std::string proxyType;
+        int proxyPort;
+        std::function<int()> originConnections, proxyConnections;
+    };
+    const Case cases[] = {
+        {"SOCKS, http", plain.url("/t"), kProxyTypeSOCKS, socks.port(), [&] { return plain.connectionCount(); },
+         [&] { return int(socks.targets().size()); }},
+        {"HTTP proxy tunnel, https", secure.url("localhost", "/t"), kProxyTypeHTTPS, tunnel.port(),
+         [&] { return secure.connectionCount(); }, [&] { return int(tunnel.requestHeads().size()); }},
+    };
+    for (const auto& c : cases) {
+        for (int i = 0; i < 6; ++i) {
+            auto r = HttpRequest::requestWithURL(c.url);
+            if (i % 2 == 0) {
+                r->setProxyHost("127.0.0.1");
+                r->setProxyPort(c.proxyPort);
+                r->setProxyType(c.proxyType);
+            }
+            r->startSynchronous();
+            ASSERT_FALSE(r->error()) << c.name << " " << i << ": " << r->error()->message;
+            EXPECT_EQ(r->responseString(), "t") << c.name;
+        }
+        // One connection through the proxy, one straight to the server.
+        EXPECT_EQ(c.proxyConnections(), 1) << c.name;
+        EXPECT_EQ(c.originConnections(), 2) << c.name;
+    }
+}

@@ -7,8 +7,10 @@
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/net/TlsSession.h"
 #include "tests/support/http/ClientTestSupport.h"
 #include "tests/support/net/LoopbackHttpServer.h"
+#include "tests/support/net/ProxyTlsFixtures.h"
 
 using namespace http;
 using clienttest::Gate;
@@ -283,23 +285,113 @@ TEST(HttpRequest, ReusedConnectionDroppedAfterTheRequestIsRetriedOnceOnANewOne) 
     EXPECT_EQ(fourth->retryCount(), 1);
 }
 
-TEST(HttpRequest, ServerThatAlwaysDropsFailsAfterExactlyTwoAttempts) {
+TEST(HttpRequest, ServerThatDropsAFreshConnectionGetsTheRequestOnce) {
+    // The server read the whole request before it dropped the connection:
+    // sending it again could do the work twice.
     LoopbackHttpServer server;
     server.on("/drop", [](auto&) { return std::vector{testnet::closeConnection()}; });
-    Recorder rec;
-    auto r = HttpRequest::requestWithURL(server.url("/drop"));
-    runAsync(r, rec);
-    EXPECT_EQ(rec.failed, 1);
-    EXPECT_EQ(rec.finished, 0);
-    ASSERT_TRUE(r->error());
-    EXPECT_EQ(r->error()->domain, kHttpRequestErrorDomain);
-    EXPECT_EQ(r->error()->code, kConnectionFailureErrorType);
-    EXPECT_EQ(r->error()->message, "A connection failure occurred");
-    ASSERT_TRUE(r->error()->underlying);
-    EXPECT_EQ(r->error()->underlying->code, net::kNetworkConnectionLost);
-    EXPECT_EQ(server.requestCount(), 2);
-    EXPECT_EQ(server.connectionCount(), 2);
-    EXPECT_EQ(r->retryCount(), 1);
+    const auto& certs = testnet::testCertificates();
+    net::TlsSession::addTrustedRootsFile(certs.ca);
+    testnet::TlsHttpServer tls(certs.serverCert, certs.serverKey, [](const testnet::TlsRequest&) { return ""; });
+    struct Case {
+        const char* name;
+        std::string url;
+        const char* method;  // nullptr: left as it is
+        std::string body;
+        std::function<int()> requestsSeen;
+    };
+    const Case cases[] = {
+        {"GET", server.url("/drop"), nullptr, "", [&] { return server.requestCount(); }},
+        {"POST by method", server.url("/drop"), "POST", "a=1", [&] { return server.requestCount(); }},
+        {"POST by body alone", server.url("/drop"), nullptr, "a=1", [&] { return server.requestCount(); }},
+        {"POST over TLS", tls.url("localhost", "/drop"), nullptr, "a=1", [&] { return int(tls.requests().size()); }},
+    };
+    for (const auto& c : cases) {
+        int before = c.requestsSeen();
+        Recorder rec;
+        auto r = HttpRequest::requestWithURL(c.url);
+        if (c.method) r->setRequestMethod(c.method);
+        if (!c.body.empty()) r->appendPostData(c.body);
+        runAsync(r, rec);
+        EXPECT_EQ(rec.failed, 1) << c.name;
+        EXPECT_EQ(rec.finished, 0) << c.name;
+        ASSERT_TRUE(r->error()) << c.name;
+        EXPECT_EQ(r->error()->domain, kHttpRequestErrorDomain);
+        EXPECT_EQ(r->error()->code, kConnectionFailureErrorType) << c.name;
+        EXPECT_EQ(r->error()->message, "A connection failure occurred") << c.name;
+        ASSERT_TRUE(r->error()->underlying) << c.name;
+        EXPECT_EQ(r->error()->underlying->code, net::kNetworkConnectionLost) << c.name;
+        EXPECT_EQ(c.requestsSeen() - before, 1) << c.name;
+        EXPECT_EQ(r->retryCount(), 0) << c.name;
+    }
+    EXPECT_EQ(server.connectionCount(), 3);
+    EXPECT_EQ(tls.connectionCount(), 1);
+}
+
+TEST(HttpRequest, ABodyMakesAPostThatNeverRidesAKeptConnection) {
+    struct Case {
+        const char* name;
+        std::function<void(HttpRequest&)> addBody;
+    };
+    const Case cases[] = {
+        {"appendPostData", [](HttpRequest& r) { r.appendPostData(std::string("a=1")); }},
+        {"setPostBody",
+         [](HttpRequest& r) {
+             r.setPostBody(Bytes{'a', '=', '1'});
+         }},
+    };
+    for (const auto& c : cases) {
+        // The second request on a connection is read and then dropped.
+        LoopbackHttpServer server;
+        server.on("/p", [](const testnet::ServerRequest& q) {
+            if (q.indexOnConnection == 2) return std::vector{testnet::closeConnection()};
+            return ok(q.method + ":" + q.body);
+        });
+        Recorder first;
+        runAsync(HttpRequest::requestWithURL(server.url("/p")), first);  // leaves a kept connection
+        auto post = HttpRequest::requestWithURL(server.url("/p"));
+        c.addBody(*post);
+        EXPECT_EQ(post->requestMethod(), "POST") << c.name;
+        EXPECT_FALSE(post->shouldAttemptPersistentConnection()) << c.name;
+        Recorder rec;
+        runAsync(post, rec);
+        EXPECT_EQ(rec.finished, 1) << c.name;
+        EXPECT_EQ(post->responseString(), "POST:a=1") << c.name;
+        EXPECT_EQ(post->retryCount(), 0) << c.name;
+        // Sent once, on a connection of its own.
+        EXPECT_EQ(server.requestCount(), 2) << c.name;
+        EXPECT_EQ(server.connectionCount(), 2) << c.name;
+    }
+}
+
+TEST(HttpRequest, ReusedConnectionThatBeganToAnswerIsNotRetried) {
+    // Part of the reply came before the drop: the server has the request.
+    struct Case {
+        const char* name;
+        std::string partial;
+    };
+    const Case cases[] = {
+        {"part of the head", "HTTP/1.1 200 O"},
+        {"head and part of the body", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"},
+    };
+    for (const auto& c : cases) {
+        LoopbackHttpServer server;
+        server.on("/r", [&](const testnet::ServerRequest& q) {
+            if (q.connection == 1 && q.indexOnConnection == 2)
+                return std::vector{testnet::send(c.partial), testnet::closeConnection()};
+            return ok("fine");
+        });
+        Recorder one, two;
+        runAsync(HttpRequest::requestWithURL(server.url("/r")), one);
+        auto second = HttpRequest::requestWithURL(server.url("/r"));
+        runAsync(second, two);
+        EXPECT_EQ(two.failed, 1) << c.name;
+        ASSERT_TRUE(second->error()) << c.name;
+        EXPECT_EQ(second->error()->code, kConnectionFailureErrorType) << c.name;
+        EXPECT_EQ(second->retryCount(), 0) << c.name;
+        EXPECT_EQ(server.requestCount(), 2) << c.name;
+        EXPECT_EQ(server.connectionCount(), 1) << c.name;
+    }
 }
 
 TEST(HttpRequest, BrokenRepliesFailClearly) {
