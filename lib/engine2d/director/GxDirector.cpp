@@ -259,7 +259,7 @@ void GxDirector::drawScene() {
     if (!isPaused_) scheduler_->update(dt_);
     bool canDraw = view_ && view_->renderer() && view_->renderer()->isComplete();
     if (canDraw) {
-        gl::BindFramebuffer(GL_FRAMEBUFFER, view_->renderer()->defaultFramebuffer());
+        gl::BindFramebuffer(GL_FRAMEBUFFER, view_->renderer()->drawFramebuffer());
         gl::Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     if (nextScene_) setNextScene();
