@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,12 +10,15 @@
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/gles/GxGLProgram.h"
+#include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/foundation/Text.h"
+#include "platform/gl/GL.h"
 
 namespace engine2d {
 
@@ -255,14 +259,44 @@ bool GxLabelBMFont::init(const std::string& text, const std::string& fntFile, fl
 }
 
 void GxLabelBMFont::setString(const std::string& text, bool update) {
-    if (update)
+    if (update) {
+        // updateLabel lays the new text out (once) from the initial string.
         initialString_ = text;
-    else
-        string_ = text;
+        updateLabel();
+        return;
+    }
+    string_ = text;
     if (children_)
         for (auto& c : children_->slots()) c->setVisible(false);
     createFontChars();
-    if (update) updateLabel();
+}
+
+void GxLabelBMFont::draw() {
+    GxTextureAtlas& atlas = *textureAtlas();
+    const unsigned n = atlas.totalQuads();
+    if (n == 0) return;
+    if (shaderProgram()) {
+        gxGLCacheEnable(glServerState());
+        shaderProgram()->use();
+        shaderProgram()->setUniformForModelViewProjectionMatrix();
+    }
+    if (children_)
+        for (auto& c : children_->slots()) static_cast<GxSprite*>(c.get())->updateTransform();
+    gxGLCacheBlendFunc(blendFunc().src, blendFunc().dst);
+    gxGLCacheBindTexture(atlas.texture() ? atlas.texture()->name() : 0);
+    gl::BindBuffer(GL_ARRAY_BUFFER, 0);
+    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
+    const auto* base = reinterpret_cast<const uint8_t*>(&atlas.quadAt(0));
+    const GLsizei stride = sizeof(gxV3F_C4B_T2F);
+    gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
+                            base + offsetof(gxV3F_C4B_T2F, vertices));
+    gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                            base + offsetof(gxV3F_C4B_T2F, colors));
+    gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
+                            base + offsetof(gxV3F_C4B_T2F, texCoords));
+    gl::DrawElements(GL_TRIANGLES, GLsizei(n * 6), GL_UNSIGNED_SHORT, atlas.indices().data());
+    ++GxEnvironment::shared().drawCounter;
 }
 
 int GxLabelBMFont::kerningAmountForFirst(unsigned first, unsigned second) const {
