@@ -287,16 +287,25 @@ void GxLabelBMFont::draw() {
     gl::BindBuffer(GL_ARRAY_BUFFER, 0);
     gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
-    const auto* base = reinterpret_cast<const uint8_t*>(&atlas.quadAt(0));
+    // Runs of as many quads as the atlas has indices for (its indices are
+    // those of its first quads), each run's attributes starting at its own
+    // first quad.
+    const unsigned perRun = unsigned(atlas.indices().size() / 6);
+    if (perRun == 0) return;
     const GLsizei stride = sizeof(gxV3F_C4B_T2F);
-    gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
-                            base + offsetof(gxV3F_C4B_T2F, vertices));
-    gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                            base + offsetof(gxV3F_C4B_T2F, colors));
-    gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
-                            base + offsetof(gxV3F_C4B_T2F, texCoords));
-    gl::DrawElements(GL_TRIANGLES, GLsizei(n * 6), GL_UNSIGNED_SHORT, atlas.indices().data());
-    ++GxEnvironment::shared().drawCounter;
+    for (unsigned done = 0; done < n;) {
+        const unsigned count = std::min(n - done, perRun);
+        const auto* base = reinterpret_cast<const uint8_t*>(&atlas.quadAt(done));
+        gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, vertices));
+        gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, colors));
+        gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, texCoords));
+        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, atlas.indices().data());
+        ++GxEnvironment::shared().drawCounter;
+        done += count;
+    }
 }
 
 int GxLabelBMFont::kerningAmountForFirst(unsigned first, unsigned second) const {
