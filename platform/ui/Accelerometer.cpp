@@ -8,22 +8,20 @@
 
 namespace ui {
 
+// Made once and kept to the end of the process: its timer lives on the main
+// run loop, which may go before a static object would.
 Accelerometer& Accelerometer::shared() {
-    static Accelerometer accelerometer;
+    static Accelerometer* accelerometer = new Accelerometer();
     static const bool registered =
         (foundation::registerResetter("ui.accelerometer", foundation::ResetPhase::SharedObject,
                                       [] {
-                                          accelerometer.setDelegate(nullptr);
-                                          accelerometer.setSource(nullptr);
-                                          accelerometer.setUpdateInterval(0.1);
+                                          accelerometer->setDelegate(nullptr);
+                                          accelerometer->setSource(nullptr);
+                                          accelerometer->setUpdateInterval(0.1);
                                       }),
          true);
     (void)registered;
-    return accelerometer;
-}
-
-Accelerometer::~Accelerometer() {
-    if (timer_) timer_->invalidate();
+    return *accelerometer;
 }
 
 void Accelerometer::setDelegate(AccelerometerDelegate* delegate) {

@@ -39,7 +39,6 @@ class Accelerometer {
 public:
     // The one accelerometer; without delegate or source between test cases.
     static Accelerometer& shared();
-    ~Accelerometer();
 
     AccelerometerDelegate* delegate() const { return delegate_; }
     // Readings flow while a delegate is set.
