@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxGLView.h"
@@ -15,6 +16,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
+#include "platform/ui/Accelerometer.h"
 #include "platform/ui/Screen.h"
 #include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
@@ -433,4 +435,37 @@ TEST_F(Engine, MultisamplingSmoothsATurnedEdgeAndNoSamplesKeepPixelsExact) {
     // A request below the maximum is kept.
     drawTurnedSquare(driver, true, 2, &view);
     EXPECT_EQ(view->samplesToUse(), 2u);
+}
+
+namespace {
+class TiltLayer : public GxLayer {
+public:
+    void accelerometerDidAccelerate(ui::Accelerometer&, const ui::Acceleration& a) override { readings.push_back(a); }
+    std::vector<ui::Acceleration> readings;
+};
+}  // namespace
+
+// The headless driver stands in for the sensor: what it injects reaches the
+// running layer of the shown scene at the accelerometer's interval.
+TEST_F(Engine, TheHeadlessDriverFeedsInjectedReadingsToTheRunningLayer) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 32, 32});
+    ASSERT_TRUE(view);
+    driver.settle();
+    auto scene = GxScene::node();
+    auto layer = gxMake<TiltLayer>();
+    layer->setIsAccelerometerEnabled(true);
+    scene->addChild(layer);
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(scene);
+    driver.injectAcceleration(0.5, -1, 0);
+    ui::Accelerometer::shared().setUpdateInterval(0.25);
+    // The first frame enters the scene; readings follow every quarter second.
+    for (int i = 0; i < 65; ++i) driver.advance(1.0 / 60);
+    ASSERT_EQ(layer->readings.size(), 4u);
+    EXPECT_EQ(layer->readings.back().x, 0.5);
+    EXPECT_EQ(layer->readings.back().y, -1);
+    d.end();
+    EXPECT_EQ(ui::Accelerometer::shared().delegate(), nullptr);
 }
