@@ -78,12 +78,14 @@ std::string Context::lastError() {
     return lastErrorText;
 }
 
-std::shared_ptr<Context> Context::create(const std::shared_ptr<Context>& shareWith) {
+std::shared_ptr<Context> Context::create(const std::shared_ptr<Context>& shareWith) { return create(shareWith, 2); }
+
+std::shared_ptr<Context> Context::create(const std::shared_ptr<Context>& shareWith, int esVersion) {
     Display& d = display();
     if (d.dpy == EGL_NO_DISPLAY) return nullptr;
     eglBindAPI(EGL_OPENGL_ES_API);
     std::shared_ptr<Context> root = shareWith ? shareWith->sharegroup() : nullptr;
-    const EGLint attrs[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
+    const EGLint attrs[] = {EGL_CONTEXT_CLIENT_VERSION, esVersion, EGL_NONE};
     EGLContext ctx = eglCreateContext(d.dpy, d.config, root ? EGLContext(root->egl_) : EGL_NO_CONTEXT, attrs);
     if (ctx == EGL_NO_CONTEXT) {
         setError(eglErrorText("eglCreateContext"));
@@ -93,6 +95,7 @@ std::shared_ptr<Context> Context::create(const std::shared_ptr<Context>& shareWi
     c->egl_ = ctx;
     c->root_ = std::move(root);
     c->id_ = nextId.fetch_add(1);
+    c->esVersion_ = esVersion;
     return c;
 }
 

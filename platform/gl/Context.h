@@ -18,6 +18,10 @@ public:
     // A new ES 2 context, in the share group of `shareWith` when given.
     // nullptr when EGL or the context cannot be had (lastError() says why).
     static std::shared_ptr<Context> create(const std::shared_ptr<Context>& shareWith = nullptr);
+    // The same with another ES version (3 offers multisampled renderbuffers
+    // and framebuffer blits); nullptr when the driver has no such context.
+    static std::shared_ptr<Context> create(const std::shared_ptr<Context>& shareWith, int esVersion);
+    int esVersion() const { return esVersion_; }
     ~Context();
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
@@ -49,6 +53,7 @@ private:
     void* egl_ = nullptr;
     std::shared_ptr<Context> root_;
     uint64_t id_ = 0;
+    int esVersion_ = 2;
     std::shared_ptr<void> userState_;
 };
 

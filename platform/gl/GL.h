@@ -72,6 +72,8 @@ enum class Call : int {
     PixelStorei,
     GenerateMipmap,
     BufferSubData,
+    RenderbufferStorageMultisample,
+    BlitFramebuffer,
     Count_
 };
 
@@ -160,6 +162,13 @@ QUENTA_GL_WRAP(BufferSubData, (GLenum t, GLintptr o, GLsizeiptr n, const void* d
 
 #undef QUENTA_GL_WRAP
 #undef QUENTA_GL_WRAP_R
+
+// ES 3 calls: only on a context made with esVersion 3.
+void RenderbufferStorageMultisample(GLenum t, GLsizei samples, GLenum f, GLsizei w, GLsizei h);
+void BlitFramebuffer(GLint sx0, GLint sy0, GLint sx1, GLint sy1, GLint dx0, GLint dy0, GLint dx1, GLint dy1,
+                     GLbitfield mask, GLenum filter);
+// GL_READ_FRAMEBUFFER and GL_DRAW_FRAMEBUFFER of ES 3, and its GL_MAX_SAMPLES.
+constexpr GLenum kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9, kMaxSamples = 0x8D57;
 
 // Queries that tests and set-up make; not counted.
 inline void GetIntegerv(GLenum p, GLint* v) { ::glGetIntegerv(p, v); }

@@ -6,6 +6,7 @@
 // (the engine's GL view, sample programs) takes a Backend.
 
 #include "platform/foundation/DisplayLink.h"
+#include "platform/ui/Accelerometer.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Window.h"
 
@@ -27,6 +28,9 @@ public:
     // The frame source: the window's refreshes tick it; headless, the 60 Hz
     // run-loop timer on the injectable clock does.
     foundation::FrameClock& frameClock() { return foundation::FrameClock::main(); }
+
+    // What the accelerometer reads from now on (in g), where no sensor feeds it.
+    void injectAcceleration(double x, double y, double z) { ui::Accelerometer::shared().inject(x, y, z); }
 };
 
 }  // namespace shell

@@ -43,6 +43,7 @@ Shell::Shell(ShellOptions options) : options_(std::move(options)) {}
 
 Shell::~Shell() {
     ui::setDisplayPassObserver(nullptr);
+    closeAccelerometer();
     if (ticker_) ticker_->invalidate();
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -87,9 +88,58 @@ bool Shell::start() {
         return false;
     }
     SDL_StartTextInput();
+    openAccelerometer();
     dirty_ = true;
     present();
     return true;
+}
+
+void Shell::openAccelerometer() {
+    if (SDL_InitSubSystem(SDL_INIT_SENSOR | SDL_INIT_GAMECONTROLLER) != 0) return;
+    // SDL reports the force holding the device up in m/s2; the phone's
+    // convention is acceleration in g, at rest -1 along the axis pointing up.
+    auto toReading = [](const float v[3]) {
+        return ui::AccelerationReading{-v[0] / SDL_STANDARD_GRAVITY, -v[1] / SDL_STANDARD_GRAVITY,
+                                       -v[2] / SDL_STANDARD_GRAVITY};
+    };
+    for (int i = 0; i < SDL_NumSensors() && !sensor_; ++i)
+        if (SDL_SensorGetDeviceType(i) == SDL_SENSOR_ACCEL) sensor_ = SDL_SensorOpen(i);
+    if (sensor_) {
+        SDL_Sensor* sensor = sensor_;
+        ui::Accelerometer::shared().setSource([sensor, toReading]() -> std::optional<ui::AccelerationReading> {
+            float v[3];
+            if (SDL_SensorGetData(sensor, v, 3) != 0) return std::nullopt;
+            return toReading(v);
+        });
+        return;
+    }
+    for (int i = 0; i < SDL_NumJoysticks() && !controller_; ++i) {
+        if (!SDL_IsGameController(i)) continue;
+        SDL_GameController* c = SDL_GameControllerOpen(i);
+        if (!c) continue;
+        if (SDL_GameControllerHasSensor(c, SDL_SENSOR_ACCEL) &&
+            SDL_GameControllerSetSensorEnabled(c, SDL_SENSOR_ACCEL, SDL_TRUE) == 0)
+            controller_ = c;
+        else
+            SDL_GameControllerClose(c);
+    }
+    if (controller_) {
+        SDL_GameController* c = controller_;
+        ui::Accelerometer::shared().setSource([c, toReading]() -> std::optional<ui::AccelerationReading> {
+            float v[3];
+            if (SDL_GameControllerGetSensorData(c, SDL_SENSOR_ACCEL, v, 3) != 0) return std::nullopt;
+            return toReading(v);
+        });
+    }
+}
+
+void Shell::closeAccelerometer() {
+    if (!sensor_ && !controller_) return;
+    ui::Accelerometer::shared().setSource(nullptr);
+    if (sensor_) SDL_SensorClose(sensor_);
+    if (controller_) SDL_GameControllerClose(controller_);
+    sensor_ = nullptr;
+    controller_ = nullptr;
 }
 
 void Shell::run() {

@@ -17,6 +17,10 @@
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct _SDL_Sensor;
+typedef struct _SDL_Sensor SDL_Sensor;
+struct _SDL_GameController;
+typedef struct _SDL_GameController SDL_GameController;
 union SDL_Event;
 
 namespace shell {
@@ -75,6 +79,10 @@ public:
 private:
     void tick();
     void writeViewList();
+    // Feeds the shared accelerometer from SDL's sensor, or failing that from
+    // a game controller's, when one is there.
+    void openAccelerometer();
+    void closeAccelerometer();
     ui::Point toPoints(int x, int y) const;
 
     ShellOptions options_;
@@ -89,6 +97,8 @@ private:
     bool running_ = false;
     int frames_ = 0;
     foundation::TimerRef ticker_;
+    SDL_Sensor* sensor_ = nullptr;
+    SDL_GameController* controller_ = nullptr;
 };
 
 }  // namespace shell

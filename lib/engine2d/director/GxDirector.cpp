@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/mathlib/MatrixStack.h"
@@ -19,6 +20,15 @@ namespace {
 GxStatsLabelMaker& statsLabelMaker() {
     static GxStatsLabelMaker maker;
     return maker;
+}
+
+std::function<void()>& cachePurge(GxDirector::CachePurge which) {
+    static std::function<void()> purges[size_t(GxDirector::CachePurge::Count_)];
+    return purges[size_t(which)];
+}
+
+void runCachePurge(GxDirector::CachePurge which) {
+    if (auto& f = cachePurge(which)) f();
 }
 }  // namespace
 
@@ -173,6 +183,13 @@ void GxDirector::end() {
     delegate_ = nullptr;
     bool hadContext = view_ && view_->context() && view_->context()->makeCurrent();
     setView(nullptr);  // drops the shader programs with the view's context current
+    // The caches go too, textures deleted while their context is current.
+    runCachePurge(CachePurge::BitmapFonts);
+    runCachePurge(CachePurge::Animations);
+    runCachePurge(CachePurge::SpriteFrames);
+    runCachePurge(CachePurge::Textures);
+    if (hadContext) GxShaderCache::purgeSharedShaderCache();
+    GxFileUtils::sharedFileUtils().purgeCachedEntries();
     if (hadContext) {
         gxGLCacheReset();
         GLenum e = gl::GetError();
@@ -242,7 +259,7 @@ void GxDirector::drawScene() {
     if (!isPaused_) scheduler_->update(dt_);
     bool canDraw = view_ && view_->renderer() && view_->renderer()->isComplete();
     if (canDraw) {
-        gl::BindFramebuffer(GL_FRAMEBUFFER, view_->renderer()->defaultFramebuffer());
+        gl::BindFramebuffer(GL_FRAMEBUFFER, view_->renderer()->drawFramebuffer());
         gl::Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     if (nextScene_) setNextScene();
@@ -363,6 +380,23 @@ bool GxDirector::enableRetinaDisplay(bool enable) {
 }
 
 void GxDirector::setStatsLabelMaker(GxStatsLabelMaker maker) { statsLabelMaker() = std::move(maker); }
+
+void GxDirector::registerCachePurge(CachePurge which, std::function<void()> purge) {
+    if (which < CachePurge::Count_) cachePurge(which) = std::move(purge);
+}
+
+void GxDirector::purgeCachedData() {
+    // Textures are deleted in the view's share group.
+    if (view_ && view_->context()) view_->context()->makeCurrent();
+    runCachePurge(CachePurge::BitmapFonts);
+    runCachePurge(CachePurge::UnusedTextures);
+    GxFileUtils::sharedFileUtils().purgeCachedEntries();
+}
+
+void GxDirector::didReceiveMemoryWarning() {
+    purgeCachedData();
+    ui::ViewController::didReceiveMemoryWarning();
+}
 
 std::string GxDirector::statsImagePath() {
     auto p = foundation::bundlePath("fps_images.png");

@@ -127,7 +127,17 @@ public:
     void viewWillAppear(bool animated) override;
     void viewDidDisappear(bool animated) override;
     bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation o) override;
-    void purgeCachedData() {}
+    // Empties what can be loaded again: the bitmap-font descriptions, the
+    // textures nothing but their cache holds and the file look-ups.
+    void purgeCachedData();
+    // purgeCachedData, then what any view controller does.
+    void didReceiveMemoryWarning() override;
+
+    // The caches of the libraries built on the director (textures, sprite
+    // frames, animations, bitmap fonts) register how they are emptied when
+    // they are first made; end() and purgeCachedData() call what is there.
+    enum class CachePurge { BitmapFonts, Animations, SpriteFrames, Textures, UnusedTextures, Count_ };
+    static void registerCachePurge(CachePurge which, std::function<void()> purge);
 
 private:
     void setNextScene();

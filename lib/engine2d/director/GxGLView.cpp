@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,8 +24,16 @@ void checkGLError(const char* where, int line) {
 }  // namespace
 
 std::unique_ptr<GxES2Renderer> GxES2Renderer::create(unsigned depthFormat, unsigned pixelFormat,
-                                                     const std::shared_ptr<gl::Context>& sharegroup, bool, unsigned) {
-    auto context = gl::Context::create(sharegroup);
+                                                     const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling,
+                                                     unsigned samples) {
+    // Multisampled renderbuffers come with ES 3; without it, no samples.
+    std::shared_ptr<gl::Context> context;
+    if (multiSampling) {
+        context = gl::Context::create(sharegroup, 3);
+        if (context && !context->makeCurrent()) context.reset();
+    }
+    const bool es3 = context != nullptr;
+    if (!context) context = gl::Context::create(sharegroup);
     if (!context || !context->makeCurrent()) return nullptr;
     std::unique_ptr<GxES2Renderer> r(new GxES2Renderer());
     r->context_ = std::move(context);
@@ -35,6 +44,15 @@ std::unique_ptr<GxES2Renderer> GxES2Renderer::create(unsigned depthFormat, unsig
     gl::BindFramebuffer(GL_FRAMEBUFFER, r->defaultFramebuffer_);
     gl::BindRenderbuffer(GL_RENDERBUFFER, r->colorRenderbuffer_);
     gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, r->colorRenderbuffer_);
+    if (es3) {
+        GLint maxSamples = 0;
+        gl::GetIntegerv(gl::kMaxSamples, &maxSamples);
+        r->maxSamplesAllowed_ = maxSamples > 0 ? maxSamples : 0;
+        r->multiSampling_ = true;
+        r->samplesToUse_ = std::min(unsigned(r->maxSamplesAllowed_), samples);
+        gl::GenFramebuffers(1, &r->msaaFramebuffer_);
+        gl::BindFramebuffer(GL_FRAMEBUFFER, r->msaaFramebuffer_);
+    }
     return r;
 }
 
@@ -43,9 +61,11 @@ GxES2Renderer::~GxES2Renderer() {
     gl::Context* previous = gl::Context::current();
     context_->makeCurrent();
     if (defaultFramebuffer_) gl::DeleteFramebuffers(1, &defaultFramebuffer_);
+    if (msaaFramebuffer_) gl::DeleteFramebuffers(1, &msaaFramebuffer_);
     if (colorRenderbuffer_) gl::DeleteRenderbuffers(1, &colorRenderbuffer_);
     if (depthBuffer_) gl::DeleteRenderbuffers(1, &depthBuffer_);
-    defaultFramebuffer_ = colorRenderbuffer_ = depthBuffer_ = 0;
+    if (msaaColorbuffer_) gl::DeleteRenderbuffers(1, &msaaColorbuffer_);
+    defaultFramebuffer_ = colorRenderbuffer_ = depthBuffer_ = msaaFramebuffer_ = msaaColorbuffer_ = 0;
     if (previous && previous != context_.get())
         previous->makeCurrent();
     else
@@ -62,17 +82,49 @@ bool GxES2Renderer::resizeFromLayer(int w, int h) {
     gl::GetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_HEIGHT, &bh);
     backingWidth_ = bw;
     backingHeight_ = bh;
+    if (multiSampling_) {
+        if (msaaColorbuffer_) gl::DeleteRenderbuffers(1, &msaaColorbuffer_);
+        msaaColorbuffer_ = 0;
+        gl::BindFramebuffer(GL_FRAMEBUFFER, msaaFramebuffer_);
+        gl::GenRenderbuffers(1, &msaaColorbuffer_);
+        gl::BindRenderbuffer(GL_RENDERBUFFER, msaaColorbuffer_);
+        if (bw > 0 && bh > 0)
+            gl::RenderbufferStorageMultisample(GL_RENDERBUFFER, GLsizei(samplesToUse_), pixelFormat_, bw, bh);
+        gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, msaaColorbuffer_);
+        if (gl::CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+            complete_ = false;
+            return false;
+        }
+    }
     checkGLError("-[GxES2Renderer resizeFromLayer:]", 140);
     if (depthFormat_) {
         if (!depthBuffer_) gl::GenRenderbuffers(1, &depthBuffer_);
         gl::BindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
-        if (bw > 0 && bh > 0) gl::RenderbufferStorage(GL_RENDERBUFFER, depthFormat_, bw, bh);
+        if (bw > 0 && bh > 0) {
+            if (multiSampling_)
+                gl::RenderbufferStorageMultisample(GL_RENDERBUFFER, GLsizei(samplesToUse_), depthFormat_, bw, bh);
+            else
+                gl::RenderbufferStorage(GL_RENDERBUFFER, depthFormat_, bw, bh);
+        }
         gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
         gl::BindRenderbuffer(GL_RENDERBUFFER, colorRenderbuffer_);
     }
     checkGLError("-[GxES2Renderer resizeFromLayer:]", 162);
     complete_ = gl::CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     return complete_;
+}
+
+void GxES2Renderer::resolve() {
+    if (!multiSampling_) return;
+    gl::BindFramebuffer(gl::kReadFramebuffer, msaaFramebuffer_);
+    gl::BindFramebuffer(gl::kDrawFramebuffer, defaultFramebuffer_);
+    gl::BlitFramebuffer(0, 0, backingWidth_, backingHeight_, 0, 0, backingWidth_, backingHeight_, GL_COLOR_BUFFER_BIT,
+                        GL_NEAREST);
+    gl::BindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+}
+
+void GxES2Renderer::finishPresent() {
+    if (multiSampling_) gl::BindFramebuffer(GL_FRAMEBUFFER, msaaFramebuffer_);
 }
 
 std::string GxES2Renderer::description() const {
@@ -105,20 +157,19 @@ bool GxGLView::initWithFormat(const std::string& pixelFormat, unsigned depthForm
                               unsigned numberOfSamples) {
     pixelFormat_ = pixelFormat;
     depthFormat_ = depthFormat;
-    multiSampling_ = multiSampling;
     requestedSamples_ = numberOfSamples;
     preserveBackbuffer_ = preserveBackbuffer;
-    return setupSurfaceWithSharegroup(sharegroup);
+    return setupSurfaceWithSharegroup(sharegroup, multiSampling);
 }
 
 unsigned GxGLView::convertPixelFormat(const std::string& format) {
     return format == kGxColorFormatRGB565 ? GL_RGB565 : GL_RGBA8_OES;
 }
 
-bool GxGLView::setupSurfaceWithSharegroup(const std::shared_ptr<gl::Context>& sharegroup) {
+bool GxGLView::setupSurfaceWithSharegroup(const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling) {
     // The engine clears to transparent where it wants what lies beneath to show.
     setOpaque(false);
-    renderer_ = GxES2Renderer::create(depthFormat_, convertPixelFormat(pixelFormat_), sharegroup, multiSampling_,
+    renderer_ = GxES2Renderer::create(depthFormat_, convertPixelFormat(pixelFormat_), sharegroup, multiSampling,
                                       requestedSamples_);
     if (!renderer_) return false;
     discardFramebufferSupported_ = GxConfiguration::sharedConfiguration().supportsDiscardFramebuffer();
@@ -154,11 +205,15 @@ void GxGLView::swapBuffers() {
     if (!renderer_ || !renderer_->isComplete()) return;
     int w = renderer_->backingWidth(), h = renderer_->backingHeight();
     if (w <= 0 || h <= 0) return;
-    gl::BindFramebuffer(GL_FRAMEBUFFER, renderer_->defaultFramebuffer());
+    if (renderer_->multiSampling())
+        renderer_->resolve();
+    else
+        gl::BindFramebuffer(GL_FRAMEBUFFER, renderer_->defaultFramebuffer());
     readback_.resize(size_t(w) * size_t(h) * 4);
     readbackWidth_ = w;
     readbackHeight_ = h;
     gl::ReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, readback_.data());
+    renderer_->finishPresent();
 
     // A picture nobody else holds any more is reused; the layer keeps the other.
     ui::ImageRef target;

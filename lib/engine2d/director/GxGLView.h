@@ -22,6 +22,10 @@ namespace engine2d {
 extern const char* const kGxColorFormatRGBA8;   // "EAGLColorFormatRGBA8"
 extern const char* const kGxColorFormatRGB565;  // "EAGLColorFormat565"
 
+// With multisampling the renderer asks for an ES 3 context (multisampled
+// renderbuffers and blits): frames are drawn into a multisampled
+// framebuffer and resolved into the default one when presented. Where no
+// such context can be had it draws without samples, its maximum reading 0.
 class GxES2Renderer {
 public:
     // nullptr when no context can be made or made current.
@@ -36,6 +40,19 @@ public:
     int backingHeight() const { return backingHeight_; }
     unsigned defaultFramebuffer() const { return defaultFramebuffer_; }
     unsigned colorRenderbuffer() const { return colorRenderbuffer_; }
+    unsigned msaaFramebuffer() const { return msaaFramebuffer_; }
+    unsigned msaaColorbuffer() const { return msaaColorbuffer_; }
+    // Where a frame is drawn: the multisampled framebuffer when there is one.
+    unsigned drawFramebuffer() const { return multiSampling_ ? msaaFramebuffer_ : defaultFramebuffer_; }
+    bool multiSampling() const { return multiSampling_; }
+    unsigned samplesToUse() const { return samplesToUse_; }
+    // The context's sample limit (0 without multisampling support).
+    int maxSamplesAllowed() const { return maxSamplesAllowed_; }
+    // Resolves the multisampled frame into the default framebuffer, which is
+    // left bound for reading; the multisampled one is bound again by
+    // finishPresent(). Nothing happens without multisampling.
+    void resolve();
+    void finishPresent();
     unsigned depthBuffer() const { return depthBuffer_; }
     unsigned pixelFormat() const { return pixelFormat_; }
     bool isComplete() const { return complete_; }
@@ -46,8 +63,12 @@ private:
     GxES2Renderer() = default;
     std::shared_ptr<gl::Context> context_;
     int backingWidth_ = 0, backingHeight_ = 0;
+    unsigned samplesToUse_ = 0;
+    bool multiSampling_ = false;
+    int maxSamplesAllowed_ = 0;
     unsigned depthFormat_ = 0, pixelFormat_ = 0;
     unsigned defaultFramebuffer_ = 0, colorRenderbuffer_ = 0, depthBuffer_ = 0;
+    unsigned msaaFramebuffer_ = 0, msaaColorbuffer_ = 0;
     bool complete_ = false;
 };
 
@@ -73,8 +94,13 @@ public:
     ui::Size surfaceSize() const { return size_; }
     const std::shared_ptr<gl::Context>& context() const;
     GxES2Renderer* renderer() const { return renderer_.get(); }
-    bool multiSampling() const { return multiSampling_; }
-    void setMultiSampling(bool m) { multiSampling_ = m; }
+    // Whether frames are drawn with samples: asked for at creation, and had
+    // only where the GL offers multisampled renderbuffers.
+    bool multiSampling() const { return renderer_ && renderer_->multiSampling(); }
+    unsigned requestedSamples() const { return requestedSamples_; }
+    // The sample count in use (the request, at most the GL's maximum).
+    unsigned samplesToUse() const { return renderer_ ? renderer_->samplesToUse() : 0; }
+    int maxSamplesAllowed() const { return renderer_ ? renderer_->maxSamplesAllowed() : 0; }
 
     // Pixels per point of the surface: 1 until the director asks for the
     // high-resolution screen, whatever the screen's scale (the picture
@@ -104,7 +130,7 @@ public:
     std::string description() const;
 
 private:
-    bool setupSurfaceWithSharegroup(const std::shared_ptr<gl::Context>& sharegroup);
+    bool setupSurfaceWithSharegroup(const std::shared_ptr<gl::Context>& sharegroup, bool multiSampling);
 
     std::unique_ptr<GxES2Renderer> renderer_;
     std::string pixelFormat_ = kGxColorFormatRGB565;
@@ -114,7 +140,6 @@ private:
     bool discardFramebufferSupported_ = false;
     GxTouchDelegate* touchDelegate_ = nullptr;
     unsigned requestedSamples_ = 0;
-    bool multiSampling_ = false;
     int framesPresented_ = 0;
     double scale_ = 1;
     std::vector<uint8_t> readback_;  // bottom-up, as read

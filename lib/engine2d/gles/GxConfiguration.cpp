@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
 namespace engine2d {
@@ -40,7 +41,10 @@ GxConfiguration::GxConfiguration() {
     gl::GetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS, &maxTextureUnits_);
     // The sample limit is asked only where multisampling exists, so the
     // query never leaves an error behind on a context without it.
-    if (OSVersion_ >= 0x4000000 && checkForGLExtension("GL_EXT_multisampled_render_to_texture"))
+    // ES 3 has multisampled renderbuffers of its own.
+    const gl::Context* context = gl::Context::current();
+    if (OSVersion_ >= 0x4000000 &&
+        ((context && context->esVersion() >= 3) || checkForGLExtension("GL_EXT_multisampled_render_to_texture")))
         gl::GetIntegerv(GL_MAX_SAMPLES_EXT, &maxSamplesAllowed_);
     supportsPVRTC_ = checkForGLExtension("GL_IMG_texture_compression_pvrtc");
     supportsBGRA8888_ = checkForGLExtension("GL_IMG_texture_format_BGRA8888") ||

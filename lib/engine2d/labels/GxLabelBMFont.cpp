@@ -2,18 +2,23 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/gles/GxGLProgram.h"
+#include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/foundation/Text.h"
+#include "platform/gl/GL.h"
 
 namespace engine2d {
 
@@ -85,27 +90,47 @@ std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithF
 }
 
 std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithText(std::string_view text,
-                                                                                    const std::string& fntFile) {
+                                                                                    const std::string& fntFile,
+                                                                                    std::string* error) {
     auto c = std::make_shared<GxBMFontConfiguration>();
     size_t start = 0;
+    int lineNumber = 1;
+    std::string why;
     while (start <= text.size()) {
         size_t nl = text.find('\n', start);
         std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
-        c->parseLine(line, fntFile);
+        if (!c->parseLine(line, fntFile, &why)) {
+            why = foundation::format("line %d: %s", lineNumber, why.c_str());
+            std::fprintf(stderr, "engine2d: Error parsing FNTfile %s: %s\n", fntFile.c_str(), why.c_str());
+            if (error) *error = why;
+            return nullptr;
+        }
         if (nl == std::string_view::npos) break;
         start = nl + 1;
+        ++lineNumber;
     }
     return c;
 }
 
-void GxBMFontConfiguration::parseLine(std::string_view line, const std::string& fntFile) {
+namespace {
+// Whether v fits the layout's range; otherwise `error` says what is wrong.
+bool inRange(long v, const char* what, long low, std::string* error) {
+    if (v >= low && v <= kGxBMFontMaxValue) return true;
+    if (error) *error = foundation::format("%s %ld is outside %ld..%d", what, v, low, kGxBMFontMaxValue);
+    return false;
+}
+}  // namespace
+
+bool GxBMFontConfiguration::parseLine(std::string_view line, const std::string& fntFile, std::string* error) {
     auto begins = [&](std::string_view p) { return line.substr(0, p.size()) == p; };
-    if (begins("info face") || begins("chars c")) return;
+    if (begins("info face") || begins("chars c")) return true;
     if (begins("common lineHeight")) {
-        commonHeight_ = int(valueAt(pieces(line), 0));
+        long h = valueAt(pieces(line), 0);
+        if (!inRange(h, "lineHeight", 0, error)) return false;
+        commonHeight_ = int(h);
     } else if (begins("page id")) {
         auto p = pieces(line);
-        if (p.size() < 3) return;
+        if (p.size() < 3) return true;
         std::string_view v = p[2];
         std::string name;
         size_t q1 = v.find('"');
@@ -115,28 +140,37 @@ void GxBMFontConfiguration::parseLine(std::string_view line, const std::string& 
         } else {
             // An unquoted name runs to the first blank.
             size_t a = v.find_first_not_of(" \t\r");
-            if (a == std::string_view::npos) return;
+            if (a == std::string_view::npos) return true;
             size_t b = v.find_first_of(" \t\r", a);
             name = std::string(v.substr(a, b == std::string_view::npos ? std::string_view::npos : b - a));
         }
-        if (name.empty()) return;
+        if (name.empty()) return true;
         atlasName_ = directoryOf(fntFile) + name;
     } else if (begins("char")) {
-        if (begins("chars")) return;
+        if (begins("chars")) return true;
         auto p = pieces(line);
+        const long id = valueAt(p, 0), xOffset = valueAt(p, 5), yOffset = valueAt(p, 6), xAdvance = valueAt(p, 7);
+        if (!inRange(xOffset, "xoffset", kGxBMFontMinValue, error) ||
+            !inRange(yOffset, "yoffset", kGxBMFontMinValue, error) ||
+            !inRange(xAdvance, "xadvance", kGxBMFontMinValue, error))
+            return false;
+        if (id < 0 || id > 0xFFFF) return true;
         GxBMFontDef d;
-        d.charID = uint16_t(valueAt(p, 0));
+        d.charID = uint16_t(id);
         d.rect =
             Rect{Point{float(valueAt(p, 1)), float(valueAt(p, 2))}, Size{float(valueAt(p, 3)), float(valueAt(p, 4))}};
-        d.xOffset = int16_t(valueAt(p, 5));
-        d.yOffset = int16_t(valueAt(p, 6));
-        d.xAdvance = int16_t(valueAt(p, 7));
+        d.xOffset = int16_t(xOffset);
+        d.yOffset = int16_t(yOffset);
+        d.xAdvance = int16_t(xAdvance);
         fontDefs_[d.charID] = d;
     } else if (begins("kerning first")) {
         auto p = pieces(line);
-        unsigned first = unsigned(valueAt(p, 0)) & 0xFFFF, second = unsigned(valueAt(p, 1)) & 0xFFFF;
-        kernings_[(first << 16) | second] = int(valueAt(p, 2));
+        const long first = valueAt(p, 0), second = valueAt(p, 1), amount = valueAt(p, 2);
+        if (!inRange(amount, "kerning amount", kGxBMFontMinValue, error)) return false;
+        if (first < 0 || first > 0xFFFF || second < 0 || second > 0xFFFF) return true;
+        kernings_[(uint32_t(first) << 16) | uint32_t(second)] = int(amount);
     }
+    return true;
 }
 
 void GxBMFontConfiguration::parseInfoArguments(std::string_view line) {
@@ -177,7 +211,10 @@ std::shared_ptr<GxBMFontConfiguration> FNTConfigurationForFile(const std::string
     auto it = cache.find(fntFile);
     if (it != cache.end()) return it->second;
     auto c = GxBMFontConfiguration::configurationWithFNTFile(fntFile);
-    if (c) cache[fntFile] = c;
+    if (c) {
+        cache[fntFile] = c;
+        GxDirector::registerCachePurge(GxDirector::CachePurge::BitmapFonts, [] { GxLabelBMFont::purgeCachedData(); });
+    }
     return c;
 }
 
@@ -222,14 +259,53 @@ bool GxLabelBMFont::init(const std::string& text, const std::string& fntFile, fl
 }
 
 void GxLabelBMFont::setString(const std::string& text, bool update) {
-    if (update)
+    if (update) {
+        // updateLabel lays the new text out (once) from the initial string.
         initialString_ = text;
-    else
-        string_ = text;
+        updateLabel();
+        return;
+    }
+    string_ = text;
     if (children_)
         for (auto& c : children_->slots()) c->setVisible(false);
     createFontChars();
-    if (update) updateLabel();
+}
+
+void GxLabelBMFont::draw() {
+    GxTextureAtlas& atlas = *textureAtlas();
+    const unsigned n = atlas.totalQuads();
+    if (n == 0) return;
+    if (shaderProgram()) {
+        gxGLCacheEnable(glServerState());
+        shaderProgram()->use();
+        shaderProgram()->setUniformForModelViewProjectionMatrix();
+    }
+    if (children_)
+        for (auto& c : children_->slots()) static_cast<GxSprite*>(c.get())->updateTransform();
+    gxGLCacheBlendFunc(blendFunc().src, blendFunc().dst);
+    gxGLCacheBindTexture(atlas.texture() ? atlas.texture()->name() : 0);
+    gl::BindBuffer(GL_ARRAY_BUFFER, 0);
+    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+    gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
+    // Runs of as many quads as the atlas has indices for (its indices are
+    // those of its first quads), each run's attributes starting at its own
+    // first quad.
+    const unsigned perRun = unsigned(atlas.indices().size() / 6);
+    if (perRun == 0) return;
+    const GLsizei stride = sizeof(gxV3F_C4B_T2F);
+    for (unsigned done = 0; done < n;) {
+        const unsigned count = std::min(n - done, perRun);
+        const auto* base = reinterpret_cast<const uint8_t*>(&atlas.quadAt(done));
+        gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, vertices));
+        gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, colors));
+        gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
+                                base + offsetof(gxV3F_C4B_T2F, texCoords));
+        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, atlas.indices().data());
+        ++GxEnvironment::shared().drawCounter;
+        done += count;
+    }
 }
 
 int GxLabelBMFont::kerningAmountForFirst(unsigned first, unsigned second) const {
@@ -246,7 +322,8 @@ void GxLabelBMFont::createFontChars() {
     int lines = 1;
     for (size_t i = 0; i + 1 < s.size(); ++i)
         if (s[i] == u'\n') ++lines;
-    int nextX = 0, nextY = L * (lines - 1), longest = 0;
+    // Wide enough for any text: every value the font gives fits 16 bits.
+    int64_t nextX = 0, nextY = int64_t(L) * (lines - 1), longest = 0;
     unsigned prev = 0xFFFF;
     for (size_t i = 0; i < s.size(); ++i) {
         unsigned c = s[i];
@@ -282,7 +359,7 @@ void GxLabelBMFont::createFontChars() {
         nextX += k + d->xAdvance;
         longest = std::max(longest, nextX);
     }
-    setContentSize(Size{float(longest) / f, float(L * lines) / f});
+    setContentSize(Size{float(longest) / f, float(int64_t(L) * lines) / f});
 }
 
 void GxLabelBMFont::updateLabel() {
@@ -342,11 +419,11 @@ void GxLabelBMFont::updateLabel() {
             if (i < s.size() && !isNewline(s[i])) continue;
             // Characters lineBegin .. i-1 form a line: its width runs to the far
             // edge of its last shown glyph.
-            int lineWidth = -1;
+            int64_t lineWidth = -1;
             for (size_t j = i; j > lineBegin; --j) {
                 auto sp = getChildByTag(int(j - 1));
                 if (sp && sp->visible()) {
-                    lineWidth = int(sp->position().x + sp->contentSize().width / 2);
+                    lineWidth = int64_t(sp->position().x + sp->contentSize().width / 2);
                     break;
                 }
             }
@@ -376,7 +453,8 @@ void GxLabelBMFont::setAlignment(int a) {
 void GxLabelBMFont::setAnchorPoint(Point p) {
     if (p.x == anchorPoint_.x && p.y == anchorPoint_.y) return;
     GxSpriteBatchNode::setAnchorPoint(p);
-    createFontChars();
+    // The whole layout again, so wrapping and alignment hold.
+    updateLabel();
 }
 
 bool GxLabelBMFont::setFntFile(const std::string& fntFile) {
@@ -391,7 +469,7 @@ bool GxLabelBMFont::setFntFile(const std::string& fntFile) {
     if (children_)
         for (auto& child : children_->slots())
             if (auto* sp = dynamic_cast<GxSprite*>(child.get())) sp->setTexture(t);
-    createFontChars();
+    updateLabel();
     return true;
 }
 

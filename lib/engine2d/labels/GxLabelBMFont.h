@@ -31,15 +31,23 @@ struct GxBMFontPadding {
 
 // A parsed font description. Malformed or missing numbers read as 0; a
 // glyph or kerning pair defined twice keeps its last definition, as a later
-// page line replaces the image name.
+// page line replaces the image name. Glyphs and kerning pairs of characters
+// beyond U+FFFF are skipped (the layout walks UTF-16 units). Offsets,
+// advances, kerning amounts and the line height must lie within
+// kGxBMFontMinValue..kGxBMFontMaxValue (the line height not below 0): a
+// description holding anything else is refused as a whole.
+constexpr int kGxBMFontMinValue = -32768, kGxBMFontMaxValue = 32767;
+
 class GxBMFontConfiguration {
 public:
-    // nullptr (with a log line) when the file cannot be read.
+    // nullptr (with a log line) when the file cannot be read or is refused.
     static std::shared_ptr<GxBMFontConfiguration> configurationWithFNTFile(const std::string& fntFile);
     // Parses description text; `fntFile` gives the folder the image name is
-    // joined to.
+    // joined to. nullptr (with a log line) when a value is out of range;
+    // `error` then says which.
     static std::shared_ptr<GxBMFontConfiguration> configurationWithText(std::string_view text,
-                                                                        const std::string& fntFile);
+                                                                        const std::string& fntFile,
+                                                                        std::string* error = nullptr);
 
     const std::string& atlasName() const { return atlasName_; }
     int commonHeight() const { return commonHeight_; }
@@ -49,8 +57,8 @@ public:
     size_t glyphCount() const { return fontDefs_.size(); }
     size_t kerningCount() const { return kernings_.size(); }
 
-    // One line of each kind.
-    void parseLine(std::string_view line, const std::string& fntFile);
+    // One line of each kind. False (with `error` set) when a value is out of range.
+    bool parseLine(std::string_view line, const std::string& fntFile, std::string* error = nullptr);
     void parseInfoArguments(std::string_view line);
     std::string description() const;
 
@@ -78,6 +86,10 @@ public:
     const char* className() const override { return "GxLabelBMFont"; }
 
     void setString(const std::string& text) override { setString(text, true); }
+    // The glyph quads are drawn from memory: a label's text changes often,
+    // and a vertex buffer updated between draws makes software renderers
+    // finish every draw queued before it.
+    void draw() override;
     void setString(const std::string& text, bool updateLabel);
     // The displayed text (line breaks inserted by wrapping included).
     const std::string& string() const override { return string_; }

@@ -42,8 +42,35 @@ void GxLayer::onEnter() {
     GxNode::onEnter();
 }
 
+namespace {
+// Lets go of the accelerometer only when it is this layer's: another layer
+// may have taken it since.
+void releaseAccelerometer(ui::AccelerometerDelegate* layer) {
+    auto& a = ui::Accelerometer::shared();
+    if (a.delegate() == layer) a.setDelegate(nullptr);
+}
+}  // namespace
+
+GxLayer::~GxLayer() { releaseAccelerometer(this); }
+
+void GxLayer::setIsAccelerometerEnabled(bool e) {
+    if (e == isAccelerometerEnabled_) return;
+    isAccelerometerEnabled_ = e;
+    if (!isRunning_) return;
+    if (e)
+        ui::Accelerometer::shared().setDelegate(this);
+    else
+        releaseAccelerometer(this);
+}
+
+void GxLayer::onEnterTransitionDidFinish() {
+    if (isAccelerometerEnabled_) ui::Accelerometer::shared().setDelegate(this);
+    GxNode::onEnterTransitionDidFinish();
+}
+
 void GxLayer::onExit() {
     if (isTouchEnabled_) GxEnvironment::shared().touchDispatcher().removeDelegate(this);
+    if (isAccelerometerEnabled_) releaseAccelerometer(this);
     GxNode::onExit();
 }
 

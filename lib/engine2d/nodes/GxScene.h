@@ -7,6 +7,7 @@
 
 #include "lib/engine2d/nodes/GxNode.h"
 #include "lib/engine2d/touch/GxTouchDispatcher.h"
+#include "platform/ui/Accelerometer.h"
 
 namespace engine2d {
 
@@ -19,12 +20,19 @@ public:
     virtual bool isTransition() const { return false; }
 };
 
-// A full-window node that can take touches: while it runs with touches
-// enabled it is registered with the touch dispatcher (as a standard receiver
-// at priority 0 unless a subclass registers otherwise).
-class GxLayer : public GxNode, public GxStandardTouchDelegate, public GxTargetedTouchDelegate {
+// A full-window node that can take touches and accelerometer readings:
+// while it runs with touches enabled it is registered with the touch
+// dispatcher (as a standard receiver at priority 0 unless a subclass
+// registers otherwise); with the accelerometer enabled it is the shared
+// accelerometer's delegate from the end of its entering transition until it
+// exits. A subclass takes the readings in accelerometerDidAccelerate.
+class GxLayer : public GxNode,
+                public GxStandardTouchDelegate,
+                public GxTargetedTouchDelegate,
+                public ui::AccelerometerDelegate {
 public:
     static std::shared_ptr<GxLayer> node() { return gxMake<GxLayer>(); }
+    ~GxLayer() override;
     bool init() override;
     const char* className() const override { return "GxLayer"; }
     bool isTouchEnabled() const { return isTouchEnabled_; }
@@ -32,11 +40,15 @@ public:
     void setIsTouchEnabled(bool e);
     virtual void registerWithTouchDispatcher();
     void onEnter() override;
+    void onEnterTransitionDidFinish() override;
     void onExit() override;
     // Claims every touch when registered as a targeted receiver.
     bool gxTouchBegan(const GxTouch&, const ui::Event&) override { return true; }
     bool isAccelerometerEnabled() const { return isAccelerometerEnabled_; }
-    void setIsAccelerometerEnabled(bool e) { isAccelerometerEnabled_ = e; }
+    // Becomes or stops being the accelerometer's delegate at once while
+    // running; otherwise only stored.
+    void setIsAccelerometerEnabled(bool e);
+    void accelerometerDidAccelerate(ui::Accelerometer&, const ui::Acceleration&) override {}
 
 protected:
     bool isTouchEnabled_ = false, isAccelerometerEnabled_ = false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
@@ -79,7 +80,10 @@ std::unique_ptr<GxAnimationCache>& sharedAnimations() {
 }  // namespace
 
 GxAnimationCache& GxAnimationCache::sharedAnimationCache() {
-    if (!sharedAnimations()) sharedAnimations() = std::make_unique<GxAnimationCache>();
+    if (!sharedAnimations()) {
+        sharedAnimations() = std::make_unique<GxAnimationCache>();
+        GxDirector::registerCachePurge(GxDirector::CachePurge::Animations, [] { purgeSharedAnimationCache(); });
+    }
     return *sharedAnimations();
 }
 

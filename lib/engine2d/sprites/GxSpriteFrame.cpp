@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
@@ -156,7 +157,10 @@ std::string directoryOf(const std::string& p) {
 }  // namespace
 
 GxSpriteFrameCache& GxSpriteFrameCache::sharedSpriteFrameCache() {
-    if (!sharedFrames()) sharedFrames() = std::make_unique<GxSpriteFrameCache>();
+    if (!sharedFrames()) {
+        sharedFrames() = std::make_unique<GxSpriteFrameCache>();
+        GxDirector::registerCachePurge(GxDirector::CachePurge::SpriteFrames, [] { purgeSharedSpriteFrameCache(); });
+    }
     return *sharedFrames();
 }
 

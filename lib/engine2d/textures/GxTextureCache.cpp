@@ -26,7 +26,13 @@ bool endsWith(const std::string& s, const std::string& tail) {
 }  // namespace
 
 GxTextureCache& GxTextureCache::sharedTextureCache() {
-    if (!shared()) shared() = std::make_unique<GxTextureCache>();
+    if (!shared()) {
+        shared() = std::make_unique<GxTextureCache>();
+        GxDirector::registerCachePurge(GxDirector::CachePurge::Textures, [] { purgeSharedTextureCache(); });
+        GxDirector::registerCachePurge(GxDirector::CachePurge::UnusedTextures, [] {
+            if (shared()) shared()->removeUnusedTextures();
+        });
+    }
     return *shared();
 }
 

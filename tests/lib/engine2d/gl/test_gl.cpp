@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxGLView.h"
@@ -15,6 +16,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
+#include "platform/ui/Accelerometer.h"
 #include "platform/ui/Screen.h"
 #include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
@@ -355,3 +357,115 @@ TEST_F(Engine, ContextsOfOneGroupShareObjectsAndTheConfigurationReadsExtensions)
 }
 
 }  // namespace
+
+namespace {
+// The presented frame of a white square turned 30 degrees on black, drawn
+// by a view with or without samples: how many of its pixels are grey (the
+// edge smoothed), and how many are exactly black or white.
+struct EdgeCount {
+    int grey = 0, pure = 0;
+};
+EdgeCount drawTurnedSquare(shell::Driver& driver, bool multiSampling, unsigned samples,
+                           std::shared_ptr<GxGLView>* out = nullptr) {
+    auto view = GxGLView::viewWithFrame({0, 0, 64, 64}, kGxColorFormatRGBA8, 0, false, nullptr, multiSampling, samples);
+    EXPECT_NE(view, nullptr);
+    if (!view) return {};
+    driver.window().addSubview(view);
+    auto& d = GxDirector::sharedDirector();
+    d.setView(view);
+    d.setProjection(kGxDirectorProjection2D);
+    driver.settle();
+    auto scene = GxScene::node();
+    scene->addChild(GxLayerColor::layerWithColor({0, 0, 0, 255}));
+    auto square = GxLayerColor::layerWithColor({255, 255, 255, 255}, 30, 30);
+    square->setIgnoreAnchorPointForPosition(false);
+    square->setPosition({32, 32});
+    square->setRotation(30);
+    scene->addChild(square);
+    d.runWithScene(scene);
+    d.drawScene();
+    EdgeCount c;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            Px p = view->presentedPixel(x, y);
+            EXPECT_EQ(p[3], 255);
+            EXPECT_TRUE(p[0] == p[1] && p[1] == p[2]);
+            if (p[0] == 0 || p[0] == 255)
+                ++c.pure;
+            else
+                ++c.grey;
+        }
+    if (out) *out = view;
+    return c;
+}
+}  // namespace
+
+TEST_F(Engine, MultisamplingSmoothsATurnedEdgeAndNoSamplesKeepPixelsExact) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    std::shared_ptr<GxGLView> view;
+    EdgeCount plain = drawTurnedSquare(driver, false, 0, &view);
+    EXPECT_EQ(plain.grey, 0) << "without samples every pixel is in or out";
+    EXPECT_FALSE(view->multiSampling());
+    EXPECT_EQ(view->maxSamplesAllowed(), 0);
+    EXPECT_EQ(view->renderer()->msaaFramebuffer(), 0u);
+    GxDirector::sharedDirector().end();
+
+    // Far more samples than any GL allows: the maximum is used.
+    EdgeCount smooth = drawTurnedSquare(driver, true, 64, &view);
+    if (!view->multiSampling()) GTEST_SKIP() << "no ES 3 context here: no samples, maximum 0";
+    ASSERT_GT(view->maxSamplesAllowed(), 1);
+    EXPECT_EQ(view->samplesToUse(), unsigned(view->maxSamplesAllowed()));
+    EXPECT_EQ(view->requestedSamples(), 64u);
+    // Every pixel the edge crosses is grey: a 30-point square turned has an
+    // edge of 120 points, so a good hundred of them.
+    EXPECT_GT(smooth.grey, 80);
+    EXPECT_EQ(smooth.grey + smooth.pure, 64 * 64);
+    // A second frame resolves again into the same picture.
+    GxDirector::sharedDirector().drawScene();
+    int grey = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            Px p = view->presentedPixel(x, y);
+            if (p[0] != 0 && p[0] != 255) ++grey;
+        }
+    EXPECT_EQ(grey, smooth.grey);
+    GxDirector::sharedDirector().end();
+
+    // A request below the maximum is kept.
+    drawTurnedSquare(driver, true, 2, &view);
+    EXPECT_EQ(view->samplesToUse(), 2u);
+}
+
+namespace {
+class TiltLayer : public GxLayer {
+public:
+    void accelerometerDidAccelerate(ui::Accelerometer&, const ui::Acceleration& a) override { readings.push_back(a); }
+    std::vector<ui::Acceleration> readings;
+};
+}  // namespace
+
+// The headless driver stands in for the sensor: what it injects reaches the
+// running layer of the shown scene at the accelerometer's interval.
+TEST_F(Engine, TheHeadlessDriverFeedsInjectedReadingsToTheRunningLayer) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 32, 32});
+    ASSERT_TRUE(view);
+    driver.settle();
+    auto scene = GxScene::node();
+    auto layer = gxMake<TiltLayer>();
+    layer->setIsAccelerometerEnabled(true);
+    scene->addChild(layer);
+    auto& d = GxDirector::sharedDirector();
+    d.runWithScene(scene);
+    driver.injectAcceleration(0.5, -1, 0);
+    ui::Accelerometer::shared().setUpdateInterval(0.25);
+    // The first frame enters the scene; readings follow every quarter second.
+    for (int i = 0; i < 65; ++i) driver.advance(1.0 / 60);
+    ASSERT_EQ(layer->readings.size(), 4u);
+    EXPECT_EQ(layer->readings.back().x, 0.5);
+    EXPECT_EQ(layer->readings.back().y, -1);
+    d.end();
+    EXPECT_EQ(ui::Accelerometer::shared().delegate(), nullptr);
+}

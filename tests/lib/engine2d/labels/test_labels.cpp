@@ -2,9 +2,12 @@
 
 #include <cairo.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/labels/GxAtlasNode.h"
 #include "lib/engine2d/labels/GxLabelBMFont.h"
 #include "lib/engine2d/labels/GxLabelTTF.h"
@@ -244,6 +247,113 @@ TEST_F(Labels, BitmapFontAlignmentShiftsEachLineByItsOwnWidth) {
     EXPECT_EQ(label->contentSize().width, 60);
     EXPECT_EQ(glyphAt(*label, 1).x, 5);
     EXPECT_EQ(GxLabelBMFont::labelWithString("A", "fonts/none.fnt"), nullptr);
+}
+
+// Values the layout cannot add up safely are refused when the description
+// loads, with the value named; the largest accepted ones lay out without
+// overflow.
+TEST_F(Labels, FontValuesOutOfRangeAreRefusedAtLoad) {
+    struct Case {
+        const char* line;
+        const char* named;
+    };
+    const Case refused[] = {
+        {"kerning first=65  second=66  amount=-2147483648", "kerning amount -2147483647 is outside"},
+        {"common lineHeight=2147483647 base=26", "lineHeight 2147483647 is outside 0..32767"},
+        {"common lineHeight=-1 base=26", "lineHeight -1"},
+        {"char id=67 x=0 y=0 width=1 height=1 xoffset=0 yoffset=0 xadvance=32768", "xadvance 32768"},
+        {"char id=67 x=0 y=0 width=1 height=1 xoffset=-32769 yoffset=0 xadvance=1", "xoffset -32769"},
+        {"char id=67 x=0 y=0 width=1 height=1 xoffset=0 yoffset=99999 xadvance=1", "yoffset 99999"},
+    };
+    for (const Case& c : refused) {
+        std::string error;
+        std::string text = std::string(kFont) + c.line + "\n";
+        EXPECT_EQ(GxBMFontConfiguration::configurationWithText(text, "f.fnt", &error), nullptr) << c.line;
+        EXPECT_NE(error.find(c.named), std::string::npos) << error;
+        const std::string where = "line " + std::to_string(std::count(kFont, kFont + strlen(kFont), '\n') + 1) + ":";
+        EXPECT_EQ(error.rfind(where, 0), 0u) << error;
+    }
+    // Characters beyond U+FFFF are skipped, not folded onto others.
+    auto wide = GxBMFontConfiguration::configurationWithText(
+        std::string(kFont) + "char id=65603 x=0 y=0 width=1 height=1 xoffset=0 yoffset=0 xadvance=1\n" +
+            "kerning first=65603 second=66 amount=3\n",
+        "f.fnt");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->glyphCount(), 5u);
+    EXPECT_EQ(wide->fontDef(65603 & 0xFFFF), nullptr);
+    EXPECT_EQ(wide->kerningAmount(65603 & 0xFFFF, 66), 0);
+
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    std::string big = kFont;
+    big.replace(big.find("lineHeight=32"), 13, "lineHeight=32767");
+    big += "kerning first=97  second=97  amount=-32768\n";
+    writeText(dir_ + "/fonts/big.fnt", big);
+    auto label = GxLabelBMFont::labelWithString("aaa\na\na", "fonts/big.fnt", -1, 1);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->contentSize().height, 3 * 32767);
+    EXPECT_EQ(glyphAt(*label, 0).y, 2 * 32767 + 32767 - 5);
+}
+
+// Moving the anchor lays the text out again as a whole: wrapped lines stay
+// wrapped and aligned lines stay aligned.
+TEST_F(Labels, BitmapFontAnchorChangeKeepsAlignment) {
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    // Line one is one "a" (10 wide), line two three (30 wide).
+    for (int alignment : {1, 2}) {
+        auto label = GxLabelBMFont::labelWithString("a\naaa", "fonts/test.fnt", -1, alignment);
+        ASSERT_NE(label, nullptr);
+        const float first = alignment == 1 ? 5 + 10 : 5 + 20;
+        EXPECT_EQ(glyphAt(*label, 0).x, first);
+        label->setAnchorPoint(Point{0, 0});
+        EXPECT_EQ(glyphAt(*label, 0).x, first) << "alignment " << alignment;
+        EXPECT_EQ(glyphAt(*label, 2).x, 5);
+        label->setAnchorPoint(Point{1, 1});
+        EXPECT_EQ(glyphAt(*label, 0).x, first) << "alignment " << alignment;
+    }
+    auto wrapped = GxLabelBMFont::labelWithString("aa bb", "fonts/test.fnt", 35, 0);
+    ASSERT_NE(wrapped, nullptr);
+    wrapped->setAnchorPoint(Point{0, 0});
+    EXPECT_EQ(wrapped->string(), "aa\nbb");
+    EXPECT_EQ(glyphAt(*wrapped, 3).x, 5);
+}
+
+// A memory warning drops what can be loaded again and keeps what is in use:
+// the font descriptions, the textures only the cache holds, the file look-ups.
+TEST_F(Labels, MemoryWarningPurgesUnusedTexturesFontsAndFileLookups) {
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    writeCharMap(dir_ + "/unused.png");
+    auto label = GxLabelBMFont::labelWithString("AB", "fonts/test.fnt");
+    ASSERT_NE(label, nullptr);
+    auto& cache = GxTextureCache::sharedTextureCache();
+    ASSERT_NE(cache.addImage("unused.png"), nullptr);
+    EXPECT_EQ(cache.count(), 2u);
+    auto font = FNTConfigurationForFile("fonts/test.fnt");
+    auto& director = GxDirector::sharedDirector();  // made before the scale is set: it starts at 1
+    GxEnvironment::shared().contentScaleFactor = 2;
+    auto& files = GxFileUtils::sharedFileUtils();
+    EXPECT_EQ(files.fullPathFromRelativePath("unused.png"), dir_ + "/unused.png");
+    writeCharMap(dir_ + "/unused-hd.png");
+    EXPECT_EQ(files.fullPathFromRelativePath("unused.png"), dir_ + "/unused.png");  // answered from the cache
+
+    director.didReceiveMemoryWarning();
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.textureForKey("unused.png"), nullptr);
+    EXPECT_EQ(cache.textureForKey("fonts/font.png"), label->texture());
+    EXPECT_NE(label->texture()->name(), 0u);
+    EXPECT_NE(FNTConfigurationForFile("fonts/test.fnt"), font);  // read anew
+    EXPECT_EQ(files.fullPathFromRelativePath("unused.png"), dir_ + "/unused-hd.png");
+    GxEnvironment::shared().contentScaleFactor = 1;
+    // The label still draws with its texture.
+    label->setAnchorPoint(Point{0, 0});
+    target(64, 40);
+    label->visit();
+    EXPECT_EQ(at(10, 16), (Px{255, 255, 255, 255}));
 }
 
 TEST_F(Labels, SystemFontTextBecomesAWhiteAlphaTexture) {

@@ -10,6 +10,9 @@
 #include "lib/engine2d/nodes/GxCamera.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/nodes/GxScene.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/ui/Accelerometer.h"
 
 using namespace engine2d;
 
@@ -300,3 +303,102 @@ TEST_F(Nodes, MultiplexIgnoresIndicesItCannotShow) {
 }
 
 }  // namespace
+
+namespace {
+// A layer that keeps the readings it is handed.
+class TiltLayer : public GxLayer {
+public:
+    void accelerometerDidAccelerate(ui::Accelerometer&, const ui::Acceleration& a) override { readings.push_back(a); }
+    std::vector<ui::Acceleration> readings;
+};
+
+// Moves the manual clock in small steps, running what falls due.
+void runFor(double seconds) {
+    auto& clock = static_cast<foundation::ManualClock&>(foundation::clock());
+    for (double t = 0; t < seconds - 1e-9; t += 0.01) {
+        clock.advance(0.01);
+        foundation::RunLoop::main().drain();
+    }
+}
+}  // namespace
+
+TEST_F(Nodes, ALayerTakesAccelerometerReadingsOnlyWhileRunning) {
+    foundation::ManualClockScope manual;
+    auto& accelerometer = ui::Accelerometer::shared();
+    accelerometer.setUpdateInterval(0.05);
+    accelerometer.inject(0.25, -0.75, 0.5);
+    auto& director = GxDirector::sharedDirector();
+    auto scene = GxScene::node();
+    auto layer = gxMake<TiltLayer>();
+    scene->addChild(layer);
+
+    // Not running: the flag is only stored.
+    layer->setIsAccelerometerEnabled(true);
+    EXPECT_TRUE(layer->isAccelerometerEnabled());
+    EXPECT_EQ(accelerometer.delegate(), nullptr);
+    runFor(0.2);
+    EXPECT_TRUE(layer->readings.empty());
+
+    // Entering makes it the delegate; readings come every interval.
+    director.runWithScene(scene);
+    director.drawScene();
+    EXPECT_EQ(accelerometer.delegate(), layer.get());
+    double start = foundation::clock().monotonic();
+    runFor(0.5);
+    ASSERT_EQ(layer->readings.size(), 10u);
+    EXPECT_EQ(layer->readings[0].x, 0.25);
+    EXPECT_EQ(layer->readings[0].y, -0.75);
+    EXPECT_EQ(layer->readings[0].z, 0.5);
+    EXPECT_NEAR(layer->readings[0].timestamp - start, 0.05, 1e-6);
+    EXPECT_NEAR(layer->readings[9].timestamp - layer->readings[8].timestamp, 0.05, 1e-6);
+    accelerometer.inject(0, 0, -1);
+    runFor(0.05);
+    EXPECT_EQ(layer->readings.back().z, -1);
+
+    // Switched off and on while running: at once.
+    layer->setIsAccelerometerEnabled(false);
+    EXPECT_EQ(accelerometer.delegate(), nullptr);
+    size_t before = layer->readings.size();
+    runFor(0.2);
+    EXPECT_EQ(layer->readings.size(), before);
+    layer->setIsAccelerometerEnabled(true);
+    EXPECT_EQ(accelerometer.delegate(), layer.get());
+
+    // Leaving the screen clears the delegate; nothing more arrives.
+    director.replaceScene(GxScene::node());
+    director.drawScene();
+    EXPECT_EQ(accelerometer.delegate(), nullptr);
+    before = layer->readings.size();
+    runFor(0.2);
+    EXPECT_EQ(layer->readings.size(), before);
+    EXPECT_TRUE(layer->isAccelerometerEnabled());
+}
+
+TEST_F(Nodes, ALeavingLayerLeavesAnotherLayersAccelerometerAlone) {
+    foundation::ManualClockScope manual;
+    auto& accelerometer = ui::Accelerometer::shared();
+    accelerometer.inject(1, 0, 0);
+    auto& director = GxDirector::sharedDirector();
+    auto scene = GxScene::node();
+    auto first = gxMake<TiltLayer>();
+    auto second = gxMake<TiltLayer>();
+    first->setIsAccelerometerEnabled(true);
+    scene->addChild(first);
+    director.runWithScene(scene);
+    director.drawScene();
+    EXPECT_EQ(accelerometer.delegate(), first.get());
+    // The last to ask holds it; the first leaving does not take it away.
+    second->setIsAccelerometerEnabled(true);
+    scene->addChild(second);
+    EXPECT_EQ(accelerometer.delegate(), second.get());
+    scene->removeChild(first.get(), true);
+    EXPECT_EQ(accelerometer.delegate(), second.get());
+    // A layer that goes away while it holds the accelerometer lets it go.
+    scene->removeChild(second.get(), true);
+    EXPECT_EQ(accelerometer.delegate(), nullptr);
+    auto orphan = gxMake<TiltLayer>();
+    accelerometer.setDelegate(orphan.get());
+    orphan.reset();
+    EXPECT_EQ(accelerometer.delegate(), nullptr);
+    runFor(0.3);  // nothing is told
+}

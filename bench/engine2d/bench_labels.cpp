@@ -1,0 +1,180 @@
+// 100 bitmap-font labels of 16 characters whose text changes every frame,
+// drawn, against the same glyph quads kept by hand in sprite batches (one
+// batch of 16 sprites a label, each sprite given its glyph's rectangle and
+// place from the font description). Both sides draw the same pixels (the
+// read-backs must agree within 2 per channel), set their state every frame
+// and run alternately, frame by frame, in one process.
+//
+// Reported: medians of the per-frame main-thread CPU time (the goal: 2 ms
+// for the labels, at most 1.5x the batches) and of the wall time (with
+// glFinish), and the ratios labels / batches.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/engine2d/SideBySide.h"
+#include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/labels/GxLabelBMFont.h"
+#include "lib/engine2d/sprites/GxSprite.h"
+#include "lib/engine2d/sprites/GxSpriteBatchNode.h"
+#include "lib/engine2d/textures/GxTextureCache.h"
+
+using namespace engine2d;
+using namespace engine2d::bench;
+
+namespace {
+
+constexpr int kLabels = 100, kChars = 16;
+constexpr int kW = 640, kH = 960;
+const char kGlyphs[] = "0123456789ABCDEF";
+
+// A font of the 16 glyphs above, 12 x 20 cells in one row, each glyph a
+// block of its own shade, advance 12, line height 20.
+std::string writeFont(const std::string& dir) {
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 16 * 12, 20);
+    cairo_t* cr = cairo_create(s);
+    for (int i = 0; i < 16; ++i) {
+        cairo_set_source_rgba(cr, 0.3 + i * 0.04, 1 - i * 0.05, 0.5, 0.6 + i * 0.025);
+        cairo_rectangle(cr, i * 12 + 1, 2 + i % 5, 10, 16 - i % 5);
+        cairo_fill(cr);
+    }
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(s, (dir + "/bench.png").c_str());
+    cairo_surface_destroy(s);
+    std::string fnt =
+        "info face=\"Bench\" size=20\ncommon lineHeight=20 base=16 scaleW=192 scaleH=20 pages=1\n"
+        "page id=0 file=\"bench.png\"\nchars count=16\n";
+    for (int i = 0; i < 16; ++i) {
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "char id=%d x=%d y=0 width=12 height=20 xoffset=0 yoffset=0 xadvance=12 page=0 chnl=0\n",
+                      int(kGlyphs[i]), i * 12);
+        fnt += line;
+    }
+    std::ofstream(dir + "/bench.fnt") << fnt;
+    return "bench.fnt";
+}
+
+std::string textOf(int label, int frame) {
+    std::string s(kChars, '0');
+    unsigned v = unsigned(label * 2654435761u + unsigned(frame) * 40503u);
+    for (int i = 0; i < kChars; ++i) {
+        s[size_t(i)] = kGlyphs[v % 16];
+        v = v * 1103515245u + 12345u;
+    }
+    return s;
+}
+
+Point labelPlace(int label) { return {20.0f + float(label % 3) * 200, 20.0f + float(label / 3) * 28}; }
+
+void BM_LabelsSideBySide(benchmark::State& state) {
+    Target target;
+    if (!target.setUp(kW, kH)) {
+        state.SkipWithError("no GL context");
+        return;
+    }
+    std::string dir = std::filesystem::temp_directory_path() / "quenta-bench-labels";
+    std::filesystem::create_directories(dir);
+    GxFileUtils::sharedFileUtils().setBundleDir(dir);
+    std::string fnt = writeFont(dir);
+
+    std::vector<std::shared_ptr<GxLabelBMFont>> labels;
+    for (int i = 0; i < kLabels; ++i) {
+        auto l = GxLabelBMFont::labelWithString(textOf(i, 0), fnt);
+        if (!l) {
+            state.SkipWithError("the font does not load");
+            return;
+        }
+        l->setAnchorPoint({0, 0});
+        l->setPosition(labelPlace(i));
+        labels.push_back(l);
+    }
+    // The hand-kept side: the glyph rectangles straight from the description.
+    auto config = FNTConfigurationForFile(fnt);
+    auto texture = labels[0]->texture();
+    std::vector<std::shared_ptr<GxSpriteBatchNode>> batches;
+    std::vector<std::vector<std::shared_ptr<GxSprite>>> glyphs(kLabels);
+    for (int i = 0; i < kLabels; ++i) {
+        auto b = GxSpriteBatchNode::batchNodeWithTexture(texture, kChars);
+        b->setPosition(labelPlace(i));
+        for (int c = 0; c < kChars; ++c) {
+            auto s = GxSprite::spriteWithTexture(texture, Rect{Point{0, 0}, Size{12, 20}});
+            b->addChild(s, 0, c);
+            glyphs[size_t(i)].push_back(s);
+        }
+        b->setBlendFunc(labels[0]->blendFunc());
+        batches.push_back(b);
+    }
+    auto labelFrame = [&](int frame) {
+        for (int i = 0; i < kLabels; ++i) labels[size_t(i)]->setString(textOf(i, frame));
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (auto& l : labels) l->visit();
+        glFinish();
+    };
+    auto batchFrame = [&](int frame) {
+        for (int i = 0; i < kLabels; ++i) {
+            std::string text = textOf(i, frame);
+            float x = 0;
+            for (int c = 0; c < kChars; ++c) {
+                const GxBMFontDef* d = config->fontDef(unsigned(uint8_t(text[size_t(c)])));
+                auto& s = glyphs[size_t(i)][size_t(c)];
+                s->setTextureRect(d->rect, false, d->rect.size);
+                s->setPosition({x + float(d->xOffset) + d->rect.size.width / 2,
+                                20.0f - float(d->yOffset) - d->rect.size.height / 2});
+                x += float(d->xAdvance);
+            }
+        }
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        for (auto& b : batches) b->visit();
+        glFinish();
+    };
+    int worst = 0;
+    auto compare = [&](int frame) {
+        labelFrame(frame);
+        auto a = target.readBack();
+        target.forgetState();
+        batchFrame(frame);
+        worst = std::max(worst, maxChannelDifference(a, target.readBack()));
+        target.forgetState();
+    };
+    compare(0);
+    SideBySide times;
+    int frame = 1;
+    for (auto _ : state) {
+        FrameTime l = timeFrame([&] { labelFrame(frame); });
+        target.forgetState();
+        FrameTime b = timeFrame([&] { batchFrame(frame); });
+        target.forgetState();
+        times.add(l, b);
+        ++frame;
+    }
+    compare(frame);
+    if (worst > 2) state.SkipWithError("the two sides drew different pixels");
+    const double lw = median(times.engineWall), bw = median(times.plainWall);
+    const double lc = median(times.engineCpu), bc = median(times.plainCpu);
+    state.counters["labels_cpu_ms"] = lc * 1e3;
+    state.counters["batches_cpu_ms"] = bc * 1e3;
+    state.counters["cpu_ratio"] = bc > 0 ? lc / bc : 0;
+    state.counters["labels_wall_ms"] = lw * 1e3;
+    state.counters["batches_wall_ms"] = bw * 1e3;
+    state.counters["wall_ratio"] = bw > 0 ? lw / bw : 0;
+    state.counters["max_channel_diff"] = worst;
+    labels.clear();
+    batches.clear();
+    glyphs.clear();
+    GxLabelBMFont::purgeCachedData();
+    GxTextureCache::purgeSharedTextureCache();
+    GxFileUtils::sharedFileUtils().setBundleDir("");
+}
+BENCHMARK(BM_LabelsSideBySide)->Unit(benchmark::kMillisecond)->Iterations(100);
+
+}  // namespace
+
+BENCHMARK_MAIN();
