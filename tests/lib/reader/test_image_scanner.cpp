@@ -86,6 +86,24 @@ TEST(ScanSymbols, QrCodeInAPictureDecodesWithTypeDataAndBounds) {
     EXPECT_EQ(symbol->data(), std::optional<std::string>("Q3T7K9"));
 }
 
+TEST(ScanSymbols, DataKeepsEveryByteTheDecoderGave) {
+    // A NUL byte inside the code does not end its text: the serial check
+    // must see all eleven bytes, not a six-character serial.
+    const std::string withNul("Q3T7K9\0EVIL", 11);
+    struct {
+        std::string text;
+        std::optional<std::string> data;
+    } table[] = {{withNul, withNul}, {"二维码", "二维码"}};
+    for (const auto& row : table) {
+        auto grey = ScanImage::createWithCGImage(*qrPicture(row.text).image);
+        ScanImageScanner scanner;
+        ASSERT_GT(scanner.scanImage(*grey), 0);
+        auto set = scanner.results();
+        ASSERT_NE(set->begin(), set->end());
+        EXPECT_EQ((*set->begin())->data(), row.data);
+    }
+}
+
 TEST(ScanSymbols, NamesOfSymbologies) {
     struct {
         int type;

@@ -527,8 +527,10 @@ TEST_F(QrBindTest, TheDemoSerialsCodeBindsThroughTheSerialCommand) {
 }
 
 TEST_F(QrBindTest, CodesThatAreNoSerialAreRefusedWithoutSending) {
-    for (const char* text : {"Q3T7K", "Q3T7K9X", "Q3,7K9", "https://quenta.test/Q3T7K9"}) {
-        SCOPED_TRACE(text);
+    // A NUL byte after six good characters does not end the code's text.
+    for (const std::string& text : {std::string("Q3T7K"), std::string("Q3T7K9X"), std::string("Q3,7K9"),
+                                    std::string("https://quenta.test/Q3T7K9"), std::string("Q3T7K9\0EVIL", 11)}) {
+        SCOPED_TRACE(text.c_str());
         ScanReaderViewController* reader = openReader(text);
         ASSERT_NE(reader, nullptr);
         showFrame(*reader);
