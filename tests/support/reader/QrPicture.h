@@ -24,10 +24,10 @@ struct QrPicture {
 // width x height picture.
 // A text holding NUL bytes is encoded byte for byte.
 inline QrPicture qrPicture(const std::string& text, int width = 640, int height = 480, int module = 6) {
-    QRcode* qr = text.find('\0') == std::string::npos
-                     ? QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1)
-                     : QRcode_encodeData(int(text.size()), reinterpret_cast<const unsigned char*>(text.data()), 0,
-                                         QR_ECLEVEL_M);
+    QRcode* qr =
+        text.find('\0') == std::string::npos
+            ? QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1)
+            : QRcode_encodeData(int(text.size()), reinterpret_cast<const unsigned char*>(text.data()), 0, QR_ECLEVEL_M);
     std::vector<uint8_t> rgba(size_t(width) * height * 4, 255);
     int side = qr->width * module;
     int left = (width - side) / 2, top = (height - side) / 2;
