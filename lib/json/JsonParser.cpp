@@ -30,6 +30,13 @@ public:
     OnePassParser(const uint8_t* bytes, size_t length, unsigned maxDepth)
         : p_(bytes), end_(bytes + length), maxDepth_(maxDepth) {}
 
+    ~OnePassParser() {
+        // Nothing of this document stays behind, nor a list grown large.
+        for (auto& list : arrays_) list.capacity() > 4096 ? foundation::Array().swap(list) : list.clear();
+        for (auto& list : objects_)
+            list.capacity() > 4096 ? std::vector<foundation::Dictionary::Entry>().swap(list) : list.clear();
+    }
+
     bool parse(Value& out) {
         skipSpace();
         if (p_ == end_ || (*p_ != '{' && *p_ != '[')) return false;
@@ -171,14 +178,31 @@ private:
         return true;
     }
 
+    // Kept by the thread from one document to the next, so a small
+    // document allocates only what it is made of.
+    struct Scratch {
+        std::string buffer, digits, error;
+        std::deque<foundation::Array> arrays;
+        std::deque<std::vector<foundation::Dictionary::Entry>> objects;
+        std::vector<size_t> arraySizes, objectSizes;
+    };
+    static Scratch& threadScratch() {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+
     const uint8_t* p_;
     const uint8_t* const end_;
     const unsigned maxDepth_;
     unsigned depth_ = 0;
-    std::string buffer_, digits_, error_;
-    std::deque<foundation::Array> arrays_;
-    std::deque<std::vector<foundation::Dictionary::Entry>> objects_;
-    std::vector<size_t> arraySizes_, objectSizes_;
+    Scratch& scratch_ = threadScratch();
+    std::string& buffer_ = scratch_.buffer;
+    std::string& digits_ = scratch_.digits;
+    std::string& error_ = scratch_.error;
+    std::deque<foundation::Array>& arrays_ = scratch_.arrays;
+    std::deque<std::vector<foundation::Dictionary::Entry>>& objects_ = scratch_.objects;
+    std::vector<size_t>& arraySizes_ = scratch_.arraySizes;
+    std::vector<size_t>& objectSizes_ = scratch_.objectSizes;
 };
 
 }  // namespace
