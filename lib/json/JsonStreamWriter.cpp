@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "lib/json/JsonUtf8.h"
 
@@ -186,6 +188,112 @@ const char* typeName(const Value& value) {
 }
 
 }  // namespace
+
+// ---- One pass ------------------------------------------------------------
+
+namespace {
+
+// Compact output straight into one buffer; false at the first thing the
+// stream writer would refuse (it is then asked, and says what it was).
+struct CompactWriter {
+    std::string& out;
+    unsigned maxDepth;
+    bool sortKeys;
+    unsigned depth = 0;
+    char number[64];
+
+    bool value(const Value& v) {
+        switch (v.type()) {
+            case Value::Type::Dictionary:
+                return object(*v.asDictionary());
+            case Value::Type::Array:
+                return array(*v.asArray());
+            case Value::Type::String:
+                return appendQuoted(out, *v.asString());
+            case Value::Type::Bool:
+                out.append(v.boolValue() ? "true" : "false");
+                return true;
+            case Value::Type::Int: {
+                auto r = std::to_chars(number, number + sizeof number, v.longLongValue());
+                out.append(number, size_t(r.ptr - number));
+                return true;
+            }
+            case Value::Type::UInt: {
+                auto r = std::to_chars(number, number + sizeof number, v.unsignedLongLongValue());
+                out.append(number, size_t(r.ptr - number));
+                return true;
+            }
+            case Value::Type::Decimal: {
+                const std::string& text = v.asDecimal()->text;
+                if (!isJsonNumber(text)) return false;
+                out.append(text);
+                return true;
+            }
+            case Value::Type::Double: {
+                double d = v.doubleValue();
+                if (std::isnan(d) || std::isinf(d)) return false;
+                auto r = std::to_chars(number, number + sizeof number, d, std::chars_format::general, 17);
+                out.append(number, size_t(r.ptr - number));
+                return true;
+            }
+            case Value::Type::Null:
+                out.append("null");
+                return true;
+            default:
+                return false;
+        }
+    }
+    bool array(const foundation::Array& items) {
+        if (maxDepth != 0 && ++depth > maxDepth) return false;
+        out.push_back('[');
+        bool first = true;
+        for (const Value& v : items) {
+            if (!first) out.push_back(',');
+            first = false;
+            if (!value(v)) return false;
+        }
+        out.push_back(']');
+        --depth;
+        return true;
+    }
+    bool member(const foundation::Dictionary::Entry& e, bool first) {
+        if (!first) out.push_back(',');
+        if (!appendQuoted(out, e.first)) return false;
+        out.push_back(':');
+        return value(e.second);
+    }
+    bool object(const foundation::Dictionary& dict) {
+        if (maxDepth != 0 && ++depth > maxDepth) return false;
+        out.push_back('{');
+        bool first = true;
+        if (sortKeys) {
+            std::vector<const foundation::Dictionary::Entry*> entries;
+            entries.reserve(dict.size());
+            for (const auto& e : dict) entries.push_back(&e);
+            std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->first < b->first; });
+            for (auto* e : entries) {
+                if (!member(*e, first)) return false;
+                first = false;
+            }
+        } else {
+            for (const auto& e : dict) {
+                if (!member(e, first)) return false;
+                first = false;
+            }
+        }
+        out.push_back('}');
+        --depth;
+        return true;
+    }
+};
+
+}  // namespace
+
+bool JsonStreamWriter::writeCompact(const Value& value, unsigned maxDepth, bool sortKeys, std::string& out) {
+    if (!value.isDictionary() && !value.isArray()) return false;
+    CompactWriter writer{out, maxDepth, sortKeys, 0, {}};
+    return writer.value(value);
+}
 
 // ---- Writer -------------------------------------------------------------
 

@@ -90,6 +90,11 @@ public:
     bool writeString(std::string_view text);
     bool writeValue(const foundation::Value& value);
 
+    // The whole dictionary or array, compact, appended to out in one pass;
+    // false (out then holds a part) wherever writing it through the states
+    // would fail, so the caller can do that to learn why.
+    static bool writeCompact(const foundation::Value& value, unsigned maxDepth, bool sortKeys, std::string& out);
+
     const JsonStreamWriterState& state() const { return *state_; }
     void setState(const JsonStreamWriterState& state) { state_ = &state; }
     const std::vector<const JsonStreamWriterState*>& stateStack() const { return stateStack_; }

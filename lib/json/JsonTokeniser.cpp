@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lib/json/JsonScan.h"
 #include "lib/json/JsonUtf8.h"
 #include "platform/foundation/Text.h"
 
@@ -184,33 +185,37 @@ JsonToken JsonTokeniser::matchWord(size_t start, const char* word, JsonToken tok
     return token;
 }
 
-JsonToken JsonTokeniser::getStringToken(size_t start) {
-    const uint8_t* const begin = stream_.bytes();
-    const uint8_t* const end = begin + stream_.length();
-    const uint8_t* p = begin + start + 1;
-    const uint8_t* run = p;  // start of the bytes not yet copied to buffer_
+namespace jsonscan {
+
+Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
+                  std::string_view& text, std::string& error) {
+    auto fail = [&](std::string message) {
+        error = std::move(message);
+        return Result::Error;
+    };
+    const uint8_t* run = p;  // start of the bytes not yet copied to buffer
     bool escaped = false;
 
     for (;;) {
         p = skipPlain(p, end);
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         uint8_t c = *p;
         if (c == '"') {  // closing quote
             if (escaped) {
-                buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
-                string_ = buffer_;
+                buffer.append(reinterpret_cast<const char*>(run), size_t(p - run));
+                text = buffer;
             } else {
-                string_ = std::string_view(reinterpret_cast<const char*>(run), size_t(p - run));
+                text = std::string_view(reinterpret_cast<const char*>(run), size_t(p - run));
             }
-            stream_.setIndex(size_t(p + 1 - begin));
-            return JsonTokenString;
+            after = p + 1;
+            return Result::Ok;
         }
         if (c >= 0x80) {
             // A run of multi-byte characters (text in most scripts) is checked in one go.
             do {
                 size_t n = 0;
                 jsonutf8::Result r = jsonutf8::check(p, end, n);
-                if (r == jsonutf8::Result::CutOff) return JsonTokenEof;
+                if (r == jsonutf8::Result::CutOff) return Result::Eof;
                 if (r == jsonutf8::Result::Invalid) return fail("Broken Unicode encoding");
                 p += n;
             } while (p < end && *p >= 0x80);
@@ -221,11 +226,11 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
                 return fail(foundation::format("Unescaped control character [0x%02X]", unsigned(c)));
             case 2: {  // escape
                 if (!escaped) {
-                    buffer_.clear();
+                    buffer.clear();
                     escaped = true;
                 }
-                buffer_.append(reinterpret_cast<const char*>(run), size_t(p - run));
-                if (p + 1 >= end) return JsonTokenEof;
+                buffer.append(reinterpret_cast<const char*>(run), size_t(p - run));
+                if (p + 1 >= end) return Result::Eof;
                 uint8_t e = p[1];
                 char plain = 0;
                 switch (e) {
@@ -259,7 +264,7 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
                         return fail("Illegal escape character");
                 }
                 if (e != 'u') {
-                    buffer_.push_back(plain);
+                    buffer.push_back(plain);
                     p += 2;
                     run = p;
                     break;
@@ -277,23 +282,23 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
                 };
                 unsigned unit = 0;
                 int q = quad(p + 2, unit);
-                if (q == 0) return JsonTokenEof;
+                if (q == 0) return Result::Eof;
                 if (q < 0) return fail("Invalid hex quad");
                 p += 6;
                 char32_t cp = unit;
                 if (unit >= 0xDC00 && unit <= 0xDFFF) return fail("Invalid high character in surrogate pair");
                 if (unit >= 0xD800 && unit <= 0xDBFF) {
-                    if (p >= end || (p[0] == '\\' && p + 1 >= end)) return JsonTokenEof;
+                    if (p >= end || (p[0] == '\\' && p + 1 >= end)) return Result::Eof;
                     if (p[0] != '\\' || p[1] != 'u') return fail("Missing low character in surrogate pair");
                     unsigned low = 0;
                     q = quad(p + 2, low);
-                    if (q == 0) return JsonTokenEof;
+                    if (q == 0) return Result::Eof;
                     if (q < 0) return fail("Invalid hex quad");
                     if (low < 0xDC00 || low > 0xDFFF) return fail("Invalid low character in surrogate pair");
                     p += 6;
                     cp = 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(low) - 0xDC00);
                 }
-                foundation::appendUtf8(buffer_, cp);
+                foundation::appendUtf8(buffer, cp);
                 run = p;
                 break;
             }
@@ -301,16 +306,17 @@ JsonToken JsonTokeniser::getStringToken(size_t start) {
     }
 }
 
-JsonToken JsonTokeniser::getNumberToken(size_t start) {
-    const uint8_t* const begin = stream_.bytes();
-    const uint8_t* const end = begin + stream_.length();
-    const uint8_t* p = begin + start;
-
+Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, foundation::Value& number,
+                  std::string& digitsScratch, std::string& error) {
+    auto fail = [&](std::string message) {
+        error = std::move(message);
+        return Result::Error;
+    };
     bool negative = false;
     if (*p == '-') {
         negative = true;
         ++p;
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         if (!isDigit(*p)) return fail("No digits after initial minus");
     }
 
@@ -324,11 +330,11 @@ JsonToken JsonTokeniser::getNumberToken(size_t start) {
     const uint8_t* digitsStart = p;
     if (*p == '0') {
         ++p;
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         if (isDigit(*p)) return fail("Leading zero is illegal in number");
     } else {
         while (p < end && isDigit(*p)) digit(*p++);
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
     }
 
     bool isDecimal = false;
@@ -336,13 +342,13 @@ JsonToken JsonTokeniser::getNumberToken(size_t start) {
     if (*p == '.') {
         isDecimal = true;
         ++p;
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         if (!isDigit(*p)) return fail("No digits after decimal point");
         while (p < end && isDigit(*p)) {
             digit(*p++);
             ++fractionDigits;
         }
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
     }
     const uint8_t* digitsEnd = p;
 
@@ -350,37 +356,67 @@ JsonToken JsonTokeniser::getNumberToken(size_t start) {
     if (*p == 'e' || *p == 'E') {
         isDecimal = true;
         ++p;
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         bool negativeExponent = false;
         if (*p == '+' || *p == '-') {
             negativeExponent = *p == '-';
             ++p;
-            if (p == end) return JsonTokenEof;
+            if (p == end) return Result::Eof;
         }
         if (!isDigit(*p)) return fail("No digits in exponent");
         while (p < end && isDigit(*p)) {
             if (exponent < kExponentCap) exponent = exponent * 10 + (*p - '0');
             ++p;
         }
-        if (p == end) return JsonTokenEof;
+        if (p == end) return Result::Eof;
         if (negativeExponent) exponent = -exponent;
     }
 
     if (!isDecimal && significant < 19) {
         if (negative)
-            number_ = foundation::Value(-int64_t(mantissa));
+            number = foundation::Value(-int64_t(mantissa));
         else
-            number_ = foundation::Value(static_cast<unsigned long long>(mantissa));
+            number = foundation::Value(static_cast<unsigned long long>(mantissa));
     } else {
         // The digits without the decimal point.
-        digits_.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));
-        if (fractionDigits > 0) digits_.erase(digits_.size() - size_t(fractionDigits) - 1, 1);
+        digitsScratch.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));
+        if (fractionDigits > 0) digitsScratch.erase(digitsScratch.size() - size_t(fractionDigits) - 1, 1);
         foundation::Decimal decimal;
-        if (!decimalText(negative, digits_, exponent - fractionDigits, decimal.text)) {
+        if (!decimalText(negative, digitsScratch, exponent - fractionDigits, decimal.text)) {
             return fail("Number exponent out of range");
         }
-        number_ = foundation::Value(std::move(decimal));
+        number = foundation::Value(std::move(decimal));
     }
-    stream_.setIndex(size_t(p - begin));
-    return JsonTokenNumber;
+    after = p;
+    return Result::Ok;
+}
+
+}  // namespace jsonscan
+
+JsonToken JsonTokeniser::getStringToken(size_t start) {
+    const uint8_t* const begin = stream_.bytes();
+    const uint8_t* after = nullptr;
+    switch (jsonscan::scanString(begin + start + 1, begin + stream_.length(), after, buffer_, string_, error_)) {
+        case jsonscan::Result::Ok:
+            stream_.setIndex(size_t(after - begin));
+            return JsonTokenString;
+        case jsonscan::Result::Eof:
+            return JsonTokenEof;
+        default:
+            return JsonTokenError;
+    }
+}
+
+JsonToken JsonTokeniser::getNumberToken(size_t start) {
+    const uint8_t* const begin = stream_.bytes();
+    const uint8_t* after = nullptr;
+    switch (jsonscan::scanNumber(begin + start, begin + stream_.length(), after, number_, digits_, error_)) {
+        case jsonscan::Result::Ok:
+            stream_.setIndex(size_t(after - begin));
+            return JsonTokenNumber;
+        case jsonscan::Result::Eof:
+            return JsonTokenEof;
+        default:
+            return JsonTokenError;
+    }
 }

@@ -7,6 +7,11 @@ const char* const JsonWriterErrorDomain = "org.plovrid.JsonWriter.ErrorDomain";
 
 std::optional<std::string> JsonWriter::stringWithObject(const foundation::Value& value) {
     error_.clear();
+    if (!humanReadable_) {
+        std::string out;
+        out.reserve(8096);
+        if (JsonStreamWriter::writeCompact(value, maxDepth_, sortKeys_, out)) return out;
+    }
     JsonStreamWriterAccumulator accumulator;
     JsonStreamWriter writer;
     writer.setMaxDepth(maxDepth_);

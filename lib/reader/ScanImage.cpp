@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <cairo.h>
+
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Log.h"
@@ -45,6 +47,89 @@ std::pair<long, long> footprint(double from, double to) {
         last = first + 1;
     }
     return {first, last};
+}
+
+// The grey of one stored pixel (premultiplied ARGB), composited onto white:
+// a transparent background reads as paper, not as ink. Opaque pixels give
+// their luma exactly.
+inline unsigned greyOf(uint32_t px) {
+    unsigned a = px >> 24;
+    unsigned luma = (299u * ((px >> 16) & 0xff) + 587u * ((px >> 8) & 0xff) + 114u * (px & 0xff) + 500u) / 1000u;
+    return a == 255 ? luma : luma + (255u - a);
+}
+
+// Fills the w x h grey buffer from the crop of the picture, straight from the
+// picture's own pixels: each grey pixel covers a box of the source, averaged
+// when shrinking, picked when enlarging; what lies outside the picture is black.
+void fillGrey(const ui::Image& picture, ui::Rect crop, ui::Size size, unsigned w, unsigned h, uint8_t* grey) {
+    cairo_surface_t* surface = picture.surface();
+    cairo_surface_flush(surface);
+    const uint8_t* data = cairo_image_surface_get_data(surface);
+    const size_t stride = size_t(cairo_image_surface_get_stride(surface));
+    const long W = picture.pixelWidth(), H = picture.pixelHeight();
+    if (!data || W <= 0 || H <= 0) return;
+    auto row = [&](long y) { return reinterpret_cast<const uint32_t*>(data + size_t(y) * stride); };
+
+    double sx = size.width / crop.width(), sy = size.height / crop.height();
+    std::vector<std::pair<long, long>> columns(w), rows(h);
+    bool single = true;  // every box one source pixel wide, inside the picture
+    for (unsigned i = 0; i < w; ++i) {
+        columns[i] = footprint(crop.x() + i / sx, crop.x() + (i + 1) / sx);
+        single = single && columns[i].second == columns[i].first + 1 && columns[i].first >= 0 && columns[i].first < W;
+    }
+    for (unsigned j = 0; j < h; ++j) rows[j] = footprint(crop.y() + j / sy, crop.y() + (j + 1) / sy);
+
+    if (single) {
+        // No shrinking across: one source pixel a grey pixel in each row.
+        const long x0 = columns[0].first;
+        bool contiguous = columns[w - 1].first == x0 + long(w) - 1;
+        for (unsigned j = 0; j < h; ++j) {
+            auto [y0, y1] = rows[j];
+            uint8_t* out = grey + size_t(j) * w;
+            if (y1 == y0 + 1) {
+                if (y0 < 0 || y0 >= H) continue;  // black, as calloc left it
+                const uint32_t* src = row(y0);
+                if (contiguous)
+                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(greyOf(src[x0 + long(i)]));
+                else
+                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(greyOf(src[columns[i].first]));
+                continue;
+            }
+            double n = double(y1 - y0);
+            for (unsigned i = 0; i < w; ++i) {
+                uint64_t sum = 0;
+                for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y) sum += greyOf(row(y)[columns[i].first]);
+                out[i] = uint8_t(std::lround(double(sum) / n));
+            }
+        }
+        return;
+    }
+
+    // Shrinking (or boxes reaching past the picture): each source row's grey
+    // values are added into the sums of the grey row it belongs to.
+    const long from = std::clamp(columns[0].first, 0L, W), to = std::clamp(columns[w - 1].second, 0L, W);
+    std::vector<uint16_t> line(size_t(std::max(to - from, 0L)));
+    std::vector<uint64_t> sums(w);
+    for (unsigned j = 0; j < h; ++j) {
+        auto [y0, y1] = rows[j];
+        std::fill(sums.begin(), sums.end(), 0);
+        for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y) {
+            const uint32_t* src = row(y);
+            for (long x = from; x < to; ++x) line[size_t(x - from)] = uint16_t(greyOf(src[x]));
+            for (unsigned i = 0; i < w; ++i) {
+                long a = std::max(columns[i].first, from), b = std::min(columns[i].second, to);
+                uint64_t sum = 0;
+                for (long x = a; x < b; ++x) sum += line[size_t(x - from)];
+                sums[i] += sum;
+            }
+        }
+        uint8_t* out = grey + size_t(j) * w;
+        double rowsCovered = double(y1 - y0);
+        for (unsigned i = 0; i < w; ++i) {
+            double n = double(columns[i].second - columns[i].first) * rowsCovered;
+            out[i] = uint8_t(std::lround(double(sums[i]) / n));
+        }
+    }
 }
 
 }  // namespace
@@ -105,31 +190,7 @@ std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture
     zbar_image_set_format(image->zimg_, fourcc("Y800"));
     zbar_image_set_size(image->zimg_, w, h);
 
-    // Grey of the source, composited on black (the bitmap starts black).
-    long W = picture.pixelWidth(), H = picture.pixelHeight();
-    std::vector<uint8_t> rgba = picture.rgbaPixels();
-    std::vector<uint16_t> source(size_t(W) * size_t(H));
-    for (size_t k = 0; k < source.size(); ++k) {
-        const uint8_t* p = rgba.data() + k * 4;
-        unsigned luma = (299u * p[0] + 587u * p[1] + 114u * p[2] + 500u) / 1000u;
-        source[k] = uint16_t((luma * p[3] + 127u) / 255u);
-    }
-    // The crop maps onto the w x h image: each image pixel covers a box of the
-    // source, averaged when shrinking, picked when enlarging.
-    double sx = size.width / crop.width(), sy = size.height / crop.height();
-    std::vector<std::pair<long, long>> columns(w), rows(h);
-    for (unsigned i = 0; i < w; ++i) columns[i] = footprint(crop.x() + i / sx, crop.x() + (i + 1) / sx);
-    for (unsigned j = 0; j < h; ++j) rows[j] = footprint(crop.y() + j / sy, crop.y() + (j + 1) / sy);
-    for (unsigned j = 0; j < h; ++j)
-        for (unsigned i = 0; i < w; ++i) {
-            auto [x0, x1] = columns[i];
-            auto [y0, y1] = rows[j];
-            uint64_t sum = 0;
-            for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y)
-                for (long x = std::max(x0, 0L); x < std::min(x1, W); ++x) sum += source[size_t(y) * W + x];
-            double n = double(x1 - x0) * double(y1 - y0);
-            grey[size_t(j) * w + i] = uint8_t(std::lround(double(sum) / n));
-        }
+    fillGrey(picture, crop, size, w, h, grey);
     return image;
 }
 

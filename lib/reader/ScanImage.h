@@ -35,8 +35,10 @@ public:
     // Adopts a library image (takes a reference); nullptr for a null image.
     static std::shared_ptr<ScanImage> createWithImage(zbar::zbar_image_t* image);
     // An 8-bit grey ("Y800") image of `size` pixels showing the crop (in
-    // pixels of the picture, origin at the top left) of the picture. nullptr
-    // for an empty or unreasonable crop or size.
+    // pixels of the picture, origin at the top left) of the picture, read
+    // straight from the picture's pixels; transparent parts are white paper,
+    // what lies outside the picture black. nullptr for an empty or
+    // unreasonable crop or size.
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture, ui::Rect crop, ui::Size size);
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture, ui::Size size);
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture);

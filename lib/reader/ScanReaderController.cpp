@@ -1,9 +1,12 @@
 #include "lib/reader/ScanReaderController.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 
 #include "lib/reader/ScanImage.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Animation.h"
@@ -220,7 +223,14 @@ int ScanReaderController::scanImage(const ui::Image& picture, double scaling) {
     return grey ? scanner_->scanImage(*grey) : 0;
 }
 
+int ScanReaderController::pictureMinimumSide() const {
+    double fraction = std::min(scanCrop_.size.width, scanCrop_.size.height);
+    if (!(fraction > 0) || fraction > 1 || maxScanDimension_ <= 0) return 0;
+    return int(std::ceil(std::max(640.0, maxScanDimension_ / fraction)));
+}
+
 std::vector<std::shared_ptr<ScanSymbol>> ScanReaderController::scanImage(const ui::Image& picture) {
+    std::lock_guard<std::mutex> lock(scanMutex_);
     double start = now();
     int n = scanImage(picture, 0);
     if (n == 0 && picture.pixelWidth() >= 640 && picture.pixelHeight() >= 640) n = scanImage(picture, 0.5);
@@ -264,8 +274,21 @@ void ScanReaderController::imagePickerControllerDidFinishPickingMediaWithInfo(me
         if (sampling_) after(0.001, [picture](ScanReaderController& self) { self.scanSequence(picture); });
         return;
     }
-    std::vector<std::shared_ptr<ScanSymbol>> results;
-    if (picture) results = scanImage(*picture);
+    // Scanning a large picture takes long: it runs on the pool, and the
+    // results come back to the main thread.
+    auto self = std::static_pointer_cast<ScanReaderController>(shared_from_this());
+    auto results = std::make_shared<std::vector<std::shared_ptr<ScanSymbol>>>();
+    foundation::BackgroundTask::run(
+        "qr.decode",
+        [self, picture, results] {
+            if (picture) *results = self->scanImage(*picture);
+        },
+        [self, picture, results] { self->finishPicking(picture, std::move(*results)); });
+}
+
+void ScanReaderController::finishPicking(const ui::ImageRef& picture,
+                                         std::vector<std::shared_ptr<ScanSymbol>> results) {
+    bool camera = sourceType() == media::ImagePickerSourceType::Camera;
     after(0.25, [](ScanReaderController& self) { self.reenable(); });
 
     if (!results.empty()) {
@@ -296,6 +319,7 @@ void ScanReaderController::imagePickerControllerDidCancel(media::ImagePickerCont
 void ScanReaderController::scanSequence(const ui::ImageRef& picture) {
     if (!sampling_ || !picture) return;
     std::shared_ptr<ScanSymbol> best;
+    std::unique_lock<std::mutex> lock(scanMutex_);
     if (scanImage(*picture, 0) != 0) {
         if (auto results = scanner_->results()) {
             results->setFilterSymbols(false);
@@ -303,6 +327,7 @@ void ScanReaderController::scanSequence(const ui::ImageRef& picture) {
                 if (!best || symbol->quality() > best->quality()) best = symbol;
         }
     }
+    lock.unlock();
     if (best && best->count() == 0 && readerDelegate_) {
         ScanPickerInfo out;
         out.originalImage = picture;

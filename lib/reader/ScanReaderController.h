@@ -8,6 +8,7 @@
 // The scanning screen stands in for it wherever live capture exists.
 
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -80,6 +81,10 @@ public:
     std::pair<int, int> lastScanDensity() const { return lastScanDensity_; }
 
     void showHelpWithReason(const std::string& reason);
+    // Library pictures may be decoded smaller as long as every scan keeps its
+    // size: both sides at least 640 pixels and the crop's larger side at
+    // least maxScanDimension.
+    int pictureMinimumSide() const override;
     ScanHelpController* helpController() const { return help_.get(); }
 
     ui::View* overlay() const { return overlay_.get(); }
@@ -93,6 +98,8 @@ private:
     void cleanup();
     void dumpFPS();
     void scanSequence(const ui::ImageRef& picture);
+    // What a picked picture yielded, back on the main thread.
+    void finishPicking(const ui::ImageRef& picture, std::vector<std::shared_ptr<ScanSymbol>> results);
     void updateBox(const ScanSymbol* symbol, ui::Size imageSize);
     void after(double seconds, std::function<void(ScanReaderController&)> fn);
     // ImagePickerControllerDelegate
@@ -121,4 +128,6 @@ private:
     std::shared_ptr<ui::BarButtonItem> cancelBtn_, scanBtn_, space_[3];
     std::shared_ptr<ui::Button> infoBtn_;
     std::vector<foundation::TimerRef> timers_;
+    // Picked pictures are scanned on the pool; one scan at a time.
+    std::mutex scanMutex_;
 };

@@ -7,8 +7,10 @@ using namespace zbar;
 
 namespace {
 
-bool validUtf8(const unsigned char* s) {
-    while (*s) {
+// The whole length is checked: a NUL byte is a character like any other.
+bool validUtf8(const unsigned char* s, size_t length) {
+    const unsigned char* end = s + length;
+    while (s < end) {
         unsigned char c = *s;
         int extra;
         unsigned cp;
@@ -25,6 +27,7 @@ bool validUtf8(const unsigned char* s) {
             return false;
         }
         ++s;
+        if (end - s < extra) return false;
         for (int i = 0; i < extra; ++i, ++s) {
             if ((*s & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (*s & 0x3F);
@@ -59,9 +62,12 @@ unsigned ScanSymbol::configMask() const { return zbar_symbol_get_configs(symbol_
 unsigned ScanSymbol::modifierMask() const { return zbar_symbol_get_modifiers(symbol_); }
 
 std::optional<std::string> ScanSymbol::data() const {
+    // The decoder's length counts, not the first NUL: "Q3T7K9\0..." is not "Q3T7K9".
     const char* text = zbar_symbol_get_data(symbol_);
-    if (!text || !validUtf8(reinterpret_cast<const unsigned char*>(text))) return std::nullopt;
-    return std::string(text);
+    if (!text) return std::nullopt;
+    size_t length = zbar_symbol_get_data_length(symbol_);
+    if (!validUtf8(reinterpret_cast<const unsigned char*>(text), length)) return std::nullopt;
+    return std::string(text, length);
 }
 
 int ScanSymbol::quality() const { return zbar_symbol_get_quality(symbol_); }

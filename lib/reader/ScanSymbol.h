@@ -30,7 +30,8 @@ public:
     std::string typeName() const;
     unsigned configMask() const;
     unsigned modifierMask() const;
-    // The decoded text; empty when the bytes are not valid UTF-8.
+    // The decoded text, every byte the decoder gave (NUL bytes included);
+    // empty when the bytes are not valid UTF-8.
     std::optional<std::string> data() const;
     int quality() const;
     int count() const;

@@ -70,14 +70,19 @@ std::vector<uint8_t> fitPicture(const ui::Image& picture, size_t width, size_t h
     return rgba;
 }
 
-// Frames of a YUV4MPEG2 file with 4:2:0 (or grey) frames; empty on a fault.
+// Frames of a YUV4MPEG2 file with 8-bit 4:2:0 (or grey) frames, at the
+// video's own size; empty on a fault, with what is wrong in *error. Every
+// frame must be followed by the next FRAME line or the end of the file, so a
+// header whose size or colour space does not fit the data is found out.
 std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, std::string* error) {
+    auto fail = [&](const std::string& message) {
+        if (error) *error = message;
+        return std::vector<PixelBufferRef>{};
+    };
     std::ifstream in(path, std::ios::binary);
     std::string header;
-    if (!in || !std::getline(in, header) || header.rfind("YUV4MPEG2", 0) != 0) {
-        if (error) *error = "not a YUV4MPEG2 file: " + path;
-        return {};
-    }
+    if (!in || !std::getline(in, header) || header.rfind("YUV4MPEG2", 0) != 0)
+        return fail("not a YUV4MPEG2 file: " + path);
     size_t w = 0, h = 0;
     std::string chroma = "420";
     std::istringstream fields(header.substr(9));
@@ -87,18 +92,29 @@ std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, st
         if (f[0] == 'H') h = std::strtoul(f.c_str() + 1, nullptr, 10);
         if (f[0] == 'C') chroma = f.substr(1);
     }
+    static const char* const kColourSpaces[] = {"420", "420jpeg", "420paldv", "420mpeg2", "mono"};
+    if (std::find(std::begin(kColourSpaces), std::end(kColourSpaces), chroma) == std::end(kColourSpaces))
+        return fail("unsupported YUV4MPEG2 stream: colour space C" + chroma +
+                    " (8-bit 4:2:0 or mono frames are read): " + path);
+    if (w == 0 || h == 0 || w > 8192 || h > 8192)
+        return fail("unsupported YUV4MPEG2 stream: frame size " + std::to_string(w) + "x" + std::to_string(h) +
+                    " (1 to 8192 pixels a side): " + path);
     bool mono = chroma == "mono";
-    if (w == 0 || h == 0 || w > 8192 || h > 8192 || (!mono && chroma.rfind("420", 0) != 0)) {
-        if (error) *error = "unsupported YUV4MPEG2 stream: " + header;
-        return {};
-    }
     size_t cw = (w + 1) / 2, ch = (h + 1) / 2;
     size_t frameBytes = w * h + (mono ? 0 : 2 * cw * ch);
     std::vector<PixelBufferRef> frames;
     std::string tag;
     std::vector<uint8_t> raw(frameBytes);
-    while (std::getline(in, tag) && tag.rfind("FRAME", 0) == 0) {
-        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(frameBytes))) break;
+    while (in.peek() != std::char_traits<char>::eof()) {
+        if (!std::getline(in, tag) || tag.rfind("FRAME", 0) != 0)
+            return fail("frame " + std::to_string(frames.size() + 1) + " of " + path +
+                        " does not start with FRAME: the header's " + std::to_string(w) + "x" + std::to_string(h) +
+                        " C" + chroma + " frames of " + std::to_string(frameBytes) + " bytes do not fit the data");
+        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(frameBytes))) {
+            // The last frame is cut short: the frames before it still play.
+            foundation::log("camera: the last frame of ", path, " is cut short; ", frames.size(), " frames read");
+            break;
+        }
         auto buf = PixelBuffer::createNV12(w, h);
         uint8_t* y = buf->baseAddressOfPlane(0);
         uint8_t* c = buf->baseAddressOfPlane(1);
@@ -191,9 +207,10 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
             feed->frames_.insert(feed->frames_.end(), frames.begin(), frames.end());
             continue;
         }
-        auto picture = ui::Image::fromFile(path);
+        ui::ImageDecodeError why;
+        auto picture = ui::Image::fromFile(path, 1, &why);
         if (!picture) {
-            if (error) *error = "cannot read the picture " + path;
+            if (error) *error = "cannot read the picture " + path + ": " + why.message;
             return nullptr;
         }
         auto rgba = fitPicture(*picture, options.width, options.height);

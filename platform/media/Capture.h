@@ -4,9 +4,10 @@
 // its outputs and reports starts, stops and interruptions.
 //
 // Devices:
-//  - FileFeedDevice: pictures (PNG or JPEG) or a YUV4MPEG2 video file, each
-//    frame turned into a 640x480 camera frame (portrait pictures are turned
-//    90 degrees counter-clockwise the way a phone's sensor sees them). Frames
+//  - FileFeedDevice: pictures (PNG or JPEG), each turned into a 640x480
+//    camera frame (portrait pictures are turned 90 degrees counter-clockwise
+//    the way a phone's sensor sees them), or a YUV4MPEG2 video file of 8-bit
+//    4:2:0 or mono frames, which keep the video's own size. Frames
 //    come at a set rate from a thread of its own, or one at a time through
 //    pushFrame() (rate 0), which tests use.
 //  - V4l2Device: a real camera through libv4l2.

@@ -1,16 +1,19 @@
 #include "platform/media/ImagePicker.h"
 
 #include <dirent.h>
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/CapturePreviewLayer.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
@@ -118,12 +121,36 @@ void ImagePickerController::takePicture() {
 }
 
 bool ImagePickerController::choosePicture(const std::string& path) {
-    ui::ImageRef picture = ui::Image::fromFile(path);
-    if (!picture) {
+    if (access(path.c_str(), R_OK) != 0) {
         foundation::logLine("ImagePickerController: cannot open the picture " + path);
         return false;
     }
-    deliver(picture);
+    // Decoding a large picture takes long: it is done on the pool, and the
+    // picture (or what is wrong with it) comes back to the main thread.
+    struct Load {
+        ui::ImageRef picture;
+        ui::ImageDecodeError error;
+    };
+    auto load = std::make_shared<Load>();
+    ui::ImageDecodeOptions options;
+    options.minimumSide = pictureMinimumSide();
+    std::weak_ptr<ui::ViewController> alive = weak_from_this();
+    foundation::BackgroundTask::run(
+        "picture.load", [load, path, options] { load->picture = ui::Image::fromFile(path, 1, &load->error, options); },
+        [alive, load, path] {
+            auto self = std::static_pointer_cast<ImagePickerController>(alive.lock());
+            if (!self) return;
+            if (load->picture) {
+                self->deliver(load->picture);
+                return;
+            }
+            foundation::logLine("ImagePickerController: cannot open the picture " + path + ": " + load->error.message);
+            const bool tooLarge = load->error.kind == ui::ImageDecodeError::Kind::TooLarge;
+            ui::AlertView::create("无法打开图片",
+                                  tooLarge ? "图片太大，无法读取。" : "图片已损坏或不是图片文件，无法读取。", nullptr,
+                                  "确定")
+                ->show();
+        });
     return true;
 }
 

@@ -64,8 +64,16 @@ public:
     // delegate on a later turn of the main loop. A failed take is logged and
     // delivers nothing.
     void takePicture();
-    // Library: the user chose this file (the list's rows call it).
+    // Library: the user chose this file (the list's rows call it). The
+    // picture is decoded off the main thread and reaches the delegate on a
+    // later turn; false (logged) when the file cannot be opened at all. A file
+    // that is no picture, is damaged or is too large reaches no delegate: the
+    // picker says so in an alert ("无法打开图片").
     bool choosePicture(const std::string& path);
+    // How small the library's pictures may be decoded: a subclass that
+    // shrinks them anyway answers the side both of a picture's sides must
+    // keep (ui::ImageDecodeOptions::minimumSide); 0 keeps the full size.
+    virtual int pictureMinimumSide() const { return 0; }
     // The user backed out.
     void cancelPicking();
 

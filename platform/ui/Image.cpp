@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -92,14 +93,44 @@ cairo_status_t writeToVector(void* closure, const unsigned char* data, unsigned 
 }
 }  // namespace
 
-std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double scale) {
+namespace {
+
+void setError(Image::DecodeError* error, Image::DecodeError::Kind kind, std::string message) {
+    foundation::log("image: ", message);
+    if (error) *error = {kind, std::move(message)};
+}
+
+std::string tooLargeMessage(const char* format, uint64_t w, uint64_t h) {
+    return std::string(format) + " picture of " + std::to_string(w) + " x " + std::to_string(h) +
+           " pixels is too large: at most " + std::to_string(Image::kMaxPixels) + " pixels are decoded";
+}
+
+uint32_t bigEndian32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | p[2] << 8 | p[3]; }
+
+}  // namespace
+
+std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double scale, DecodeError* error) {
     static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (data.size() < 8 || std::memcmp(data.data(), sig, 8) != 0) return nullptr;
+    if (data.size() < 8 || std::memcmp(data.data(), sig, 8) != 0) {
+        setError(error, DecodeError::Kind::NotAPicture, "not PNG data");
+        return nullptr;
+    }
+    // The size stands in the first chunk: a picture too large is refused
+    // before anything is allocated for it.
+    if (data.size() >= 24 && std::memcmp(data.data() + 12, "IHDR", 4) == 0) {
+        uint64_t w = bigEndian32(data.data() + 16), h = bigEndian32(data.data() + 20);
+        if (w * h > uint64_t(kMaxPixels)) {
+            setError(error, DecodeError::Kind::TooLarge, tooLargeMessage("the PNG", w, h));
+            return nullptr;
+        }
+    }
     ReadCursor cursor{&data};
     cairo_surface_t* s = cairo_image_surface_create_from_png_stream(readFromVector, &cursor);
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
-        foundation::log("image: cannot decode PNG data");
+        bool memory = cairo_surface_status(s) == CAIRO_STATUS_NO_MEMORY;
         cairo_surface_destroy(s);
+        setError(error, DecodeError::Kind::Damaged,
+                 memory ? "no memory for the PNG picture" : "the PNG data is damaged or cut short");
         return nullptr;
     }
     auto img = fromSurface(s, scale);
@@ -111,30 +142,49 @@ namespace {
 struct JpegError {
     jpeg_error_mgr mgr;
     jmp_buf jump;
+    char message[JMSG_LENGTH_MAX] = "";
 };
 
 void jpegErrorExit(j_common_ptr cinfo) {
     auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
     longjmp(err->jump, 1);
+}
+
+// A warning (data that ends early, corrupt data) means the picture would be
+// made up in part: it is an error like any other.
+void jpegEmitMessage(j_common_ptr cinfo, int level) {
+    if (level < 0) jpegErrorExit(cinfo);
 }
 
 void jpegOutputMessage(j_common_ptr) {}
 }  // namespace
 
-std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, double scale) {
-    if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) return nullptr;
+std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+                                         const DecodeOptions& options) {
+    if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) {
+        setError(error, DecodeError::Kind::NotAPicture, "not JPEG data");
+        return nullptr;
+    }
     jpeg_decompress_struct cinfo;
     JpegError err;
     cinfo.err = jpeg_std_error(&err.mgr);
     err.mgr.error_exit = jpegErrorExit;
+    err.mgr.emit_message = jpegEmitMessage;
     err.mgr.output_message = jpegOutputMessage;
     // Everything that longjmp may skip is kept outside the jump's reach.
     cairo_surface_t* volatile surface = nullptr;
+    volatile bool tooLarge = false;
+    volatile uint64_t outWidth = 0, outHeight = 0;
     std::vector<uint8_t> row;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         if (surface) cairo_surface_destroy(surface);
-        foundation::log("image: cannot decode JPEG data");
+        if (tooLarge)
+            setError(error, DecodeError::Kind::TooLarge, tooLargeMessage("the JPEG", outWidth, outHeight));
+        else
+            setError(error, DecodeError::Kind::Damaged,
+                     std::string("the JPEG data is damaged: ") + (err.message[0] ? err.message : "no picture"));
         return nullptr;
     }
     jpeg_create_decompress(&cinfo);
@@ -142,10 +192,29 @@ std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, doubl
     jpeg_read_header(&cinfo, TRUE);
     bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    // Scaled while decoding when the caller shrinks the picture anyway.
+    if (options.minimumSide > 0) {
+        unsigned denom = 1;
+        while (denom < 8 && cinfo.image_width / (denom * 2) >= unsigned(options.minimumSide) &&
+               cinfo.image_height / (denom * 2) >= unsigned(options.minimumSide))
+            denom *= 2;
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = denom;
+    }
+    jpeg_calc_output_dimensions(&cinfo);
+    if (uint64_t(cinfo.output_width) * cinfo.output_height > uint64_t(kMaxPixels)) {
+        tooLarge = true;
+        outWidth = cinfo.output_width;
+        outHeight = cinfo.output_height;
+        longjmp(err.jump, 1);
+    }
     jpeg_start_decompress(&cinfo);
     int w = int(cinfo.output_width), h = int(cinfo.output_height);
     surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) longjmp(err.jump, 1);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        std::snprintf(err.message, sizeof err.message, "no memory for %d x %d pixels", w, h);
+        longjmp(err.jump, 1);
+    }
     unsigned char* out = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
     int comps = cinfo.output_components;
@@ -181,15 +250,29 @@ std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, doubl
 }
 
 std::shared_ptr<Image> Image::fromData(const std::vector<uint8_t>& data, double scale) {
-    if (auto png = decodePNG(data, scale)) return png;
-    return decodeJPEG(data, scale);
+    return fromData(data, scale, nullptr);
 }
 
-std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale) {
+std::shared_ptr<Image> Image::fromData(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+                                       const DecodeOptions& options) {
+    static const uint8_t png[4] = {0x89, 'P', 'N', 'G'};
+    if (data.size() >= 4 && std::memcmp(data.data(), png, 4) == 0) return decodePNG(data, scale, error);
+    if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8) return decodeJPEG(data, scale, error, options);
+    if (error) *error = {DecodeError::Kind::NotAPicture, "neither PNG nor JPEG data"};
+    return nullptr;
+}
+
+std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale) { return fromFile(path, scale, nullptr); }
+
+std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale, DecodeError* error,
+                                       const DecodeOptions& options) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
+    if (!in) {
+        if (error) *error = {DecodeError::Kind::Unreadable, "cannot open " + path};
+        return nullptr;
+    }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return fromData(data, scale);
+    return fromData(data, scale, error, options);
 }
 
 namespace {

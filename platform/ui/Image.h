@@ -33,6 +33,21 @@ struct Rgba {
     bool operator==(const Rgba&) const = default;
 };
 
+// Why a picture could not be decoded.
+struct ImageDecodeError {
+    enum class Kind { None, Unreadable, NotAPicture, Damaged, TooLarge };
+    Kind kind = Kind::None;
+    std::string message;  // for the log: what is wrong, in words
+};
+
+struct ImageDecodeOptions {
+    // A JPEG may be decoded at 1/2, 1/4 or 1/8 of its size (the decoder
+    // scales while it decodes) as long as both sides keep at least this many
+    // pixels; 0 keeps the full size. For callers that scale the picture down
+    // anyway.
+    int minimumSide = 0;
+};
+
 class Image {
 public:
     ~Image();
@@ -47,11 +62,25 @@ public:
     // Straight RGBA rows, width * 4 bytes each.
     static std::shared_ptr<Image> fromRgba(int pixelWidth, int pixelHeight, const uint8_t* rgba, double scale = 1);
 
-    // PNG or JPEG by their signatures; nullptr for anything else or damaged data.
+    // The most pixels a decoded picture may have (a 48-megapixel photo fits;
+    // its pixels take at most 256 MB).
+    static constexpr int64_t kMaxPixels = int64_t(1) << 26;
+    using DecodeError = ImageDecodeError;
+    using DecodeOptions = ImageDecodeOptions;
+
+    // PNG or JPEG by their signatures; nullptr for anything else, damaged
+    // data (a JPEG that ends early or has corrupt data included) or a picture
+    // of more than kMaxPixels pixels, with the reason in *error when given.
     static std::shared_ptr<Image> fromData(const std::vector<uint8_t>& data, double scale = 1);
+    static std::shared_ptr<Image> fromData(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+                                           const DecodeOptions& options = {});
     static std::shared_ptr<Image> fromFile(const std::string& path, double scale = 1);
-    static std::shared_ptr<Image> decodePNG(const std::vector<uint8_t>& data, double scale = 1);
-    static std::shared_ptr<Image> decodeJPEG(const std::vector<uint8_t>& data, double scale = 1);
+    static std::shared_ptr<Image> fromFile(const std::string& path, double scale, DecodeError* error,
+                                           const DecodeOptions& options = {});
+    static std::shared_ptr<Image> decodePNG(const std::vector<uint8_t>& data, double scale = 1,
+                                            DecodeError* error = nullptr);
+    static std::shared_ptr<Image> decodeJPEG(const std::vector<uint8_t>& data, double scale = 1,
+                                             DecodeError* error = nullptr, const DecodeOptions& options = {});
     // A picture of the bundle by name: "name@2x.png" first on a scale-2 screen,
     // then the name as given, then the name with ".png". Cached by name and scale.
     static std::shared_ptr<Image> named(const std::string& name);

@@ -726,7 +726,11 @@ void BindViewController::qrBind() {
     readerRoot->addSubview(cancel);
 
     qrReader_->setReaderDelegate(this);
-    qrReader_->scanner()->setSymbology(zbar::ZBAR_I25, zbar::ZBAR_CFG_ENABLE, 0);
+    // The serial comes as a QR code and nothing else: every other symbology
+    // (Interleaved 2 of 5 among them) is off. A poor read of bars beside the
+    // code would otherwise make the decoder's cache hold the code back.
+    qrReader_->scanner()->setSymbology(zbar::ZBAR_NONE, zbar::ZBAR_CFG_ENABLE, 0);
+    qrReader_->scanner()->setSymbology(zbar::ZBAR_QRCODE, zbar::ZBAR_CFG_ENABLE, 1);
     qrReader_->setTracksSymbols(true);
     qrReader_->setShowsScanControls(false);
     presentModalViewController(qrReader_, false);

@@ -312,3 +312,50 @@ TEST(JsonStreamParser, OtherStateObjectsAreAskedThroughTheirMethods) {
     ASSERT_EQ(collector.found.size(), 1u);
     EXPECT_EQ(collector.found[0], Value(Array{Value(1ull)}));
 }
+
+TEST(JsonParser, WholeDocumentsReadAsTheStreamParserReadsThem) {
+    // Whole documents take a one-pass road; the stream parser, fed a byte at
+    // a time, must make the same value of each (or refuse the same ones).
+    const std::vector<std::string> documents = {
+        "[]",
+        " {} ",
+        "[1,-0,0.5,-1.25e+3,1E-2,123456789012345678,1234567890123456789,-9223372036854775808]",
+        "{\"a\":\"x\\\"y\\\\z\\/\\b\\f\\n\\r\\t\",\"b\":\"\\u00e9\\ud83d\\ude00\",\"c\":\"杭州 plain\"}",
+        "{\"k\":1,\"k\":2,\"j\":[true,false,null],\"k\":{\"k\":[]}}",
+        "[[[[[[[[]]]]]]]]",
+        "\n\t[ \"a\" , { \"b\" : [ 1 , 2 ] } ]\r\n",
+        "[1e999]",
+        "[01]",
+        "[1,]",
+        "{\"a\" 1}",
+        "[\"\\x\"]",
+        "[\"\xc3\x28\"]",
+        "[tru]",
+        "[] []",
+        "[1",
+        "",
+    };
+    for (const auto& text : documents) {
+        SCOPED_TRACE(text);
+        JsonParser whole;
+        auto value = whole.objectWithString(text);
+
+        Collector collector;
+        JsonStreamParserAdapter adapter;
+        adapter.setDelegate(&collector);
+        JsonStreamParser stream;
+        stream.setDelegate(&adapter);
+        JsonParserStatus status = JsonParserWaitingForData;
+        for (size_t i = 0; i < text.size() && status != JsonParserError; ++i) status = stream.parse(text.substr(i, 1));
+        if (value) {
+            EXPECT_EQ(status, JsonParserComplete);
+            ASSERT_EQ(collector.found.size(), 1u);
+            EXPECT_EQ(collector.found[0], *value);
+        } else {
+            EXPECT_NE(status, JsonParserComplete);
+            if (status == JsonParserError) {
+                EXPECT_EQ(stream.error(), whole.error());
+            }
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -86,6 +87,24 @@ TEST(ScanSymbols, QrCodeInAPictureDecodesWithTypeDataAndBounds) {
     EXPECT_EQ(symbol->data(), std::optional<std::string>("Q3T7K9"));
 }
 
+TEST(ScanSymbols, DataKeepsEveryByteTheDecoderGave) {
+    // A NUL byte inside the code does not end its text: the serial check
+    // must see all eleven bytes, not a six-character serial.
+    const std::string withNul("Q3T7K9\0EVIL", 11);
+    struct {
+        std::string text;
+        std::optional<std::string> data;
+    } table[] = {{withNul, withNul}, {"二维码", "二维码"}};
+    for (const auto& row : table) {
+        auto grey = ScanImage::createWithCGImage(*qrPicture(row.text).image);
+        ScanImageScanner scanner;
+        ASSERT_GT(scanner.scanImage(*grey), 0);
+        auto set = scanner.results();
+        ASSERT_NE(set->begin(), set->end());
+        EXPECT_EQ((*set->begin())->data(), row.data);
+    }
+}
+
 TEST(ScanSymbols, NamesOfSymbologies) {
     struct {
         int type;
@@ -165,6 +184,86 @@ TEST(ScanImages, GreyCropIsExactAndHalfSizeAveragesBlocks) {
     EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 0, 4), ui::Size{4, 4}), nullptr);
     EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 4, 4), ui::Size{0.4, 4}), nullptr);
     EXPECT_EQ(ScanImage::createWithCGImage(*picture, ui::Rect(0, 0, 4, 4), ui::Size{-4, 4}), nullptr);
+}
+
+TEST(ScanImages, TransparentPartsOfAPictureReadAsWhitePaper) {
+    // A black code on a transparent background, as drawing programs save it.
+    auto qr = qrPicture("Q3T7K9");
+    auto rgba = qr.image->rgbaPixels();
+    for (size_t k = 0; k < rgba.size(); k += 4)
+        if (rgba[k] == 255) rgba[k + 3] = 0;
+    auto picture = ui::Image::fromRgba(640, 480, rgba.data());
+    auto grey = ScanImage::createWithCGImage(*picture);
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(greyBytes(*grey)[0], 255);
+    ScanImageScanner scanner;
+    ASSERT_GT(scanner.scanImage(*grey), 0);
+    EXPECT_EQ((*scanner.results()->begin())->data(), std::optional<std::string>("Q3T7K9"));
+
+    // Half-transparent pixels lie between their colour and white; at half
+    // the size a block of them averages the same way.
+    const uint8_t pixels[] = {0, 0, 0, 128, 200, 200, 200, 255, 255, 0, 0, 0, 0, 0, 0, 255};
+    auto four = ui::Image::fromRgba(4, 1, pixels);
+    auto row = ScanImage::createWithCGImage(*four);
+    EXPECT_EQ(greyBytes(*row), (std::vector<uint8_t>{127, 200, 255, 0}));
+    auto shrunk = ScanImage::createWithCGImage(*four, ui::Size{2, 1});
+    EXPECT_EQ(greyBytes(*shrunk), (std::vector<uint8_t>{164, 128}));
+}
+
+// The plain definition of the grey image: every grey pixel the rounded mean
+// of the luma of the source pixels whose centres lie in its box (black
+// outside the picture; at least one pixel a box).
+std::vector<uint8_t> referenceGrey(const ui::Image& picture, ui::Rect crop, unsigned w, unsigned h) {
+    long W = picture.pixelWidth(), H = picture.pixelHeight();
+    auto rgba = picture.rgbaPixels();
+    auto span = [](double from, double to) {
+        long first = long(std::ceil(from - 0.5)), last = long(std::ceil(to - 0.5));
+        if (last <= first) first = long(std::floor((from + to) / 2)), last = first + 1;
+        return std::pair<long, long>{first, last};
+    };
+    double sx = w / crop.width(), sy = h / crop.height();
+    std::vector<uint8_t> out;
+    for (unsigned j = 0; j < h; ++j)
+        for (unsigned i = 0; i < w; ++i) {
+            auto [x0, x1] = span(crop.x() + i / sx, crop.x() + (i + 1) / sx);
+            auto [y0, y1] = span(crop.y() + j / sy, crop.y() + (j + 1) / sy);
+            double sum = 0;
+            for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y)
+                for (long x = std::max(x0, 0L); x < std::min(x1, W); ++x) {
+                    const uint8_t* p = rgba.data() + (size_t(y) * W + x) * 4;
+                    sum += (299 * p[0] + 587 * p[1] + 114 * p[2] + 500) / 1000;
+                }
+            out.push_back(uint8_t(std::lround(sum / (double(x1 - x0) * double(y1 - y0)))));
+        }
+    return out;
+}
+
+TEST(ScanImages, GreyOfOpaquePicturesIsTheBoxMeanOfTheirLuma) {
+    // Random colours, so any pixel taken from the wrong place shows.
+    const int W = 97, H = 61;
+    std::vector<uint8_t> rgba(W * H * 4, 255);
+    uint32_t seed = 12345;
+    for (size_t k = 0; k < rgba.size(); ++k)
+        if (k % 4 != 3) rgba[k] = uint8_t((seed = seed * 1103515245u + 12345u) >> 16);
+    auto picture = ui::Image::fromRgba(W, H, rgba.data());
+    struct {
+        ui::Rect crop;
+        unsigned w, h;
+    } table[] = {
+        {{0, 0, W, H}, W, H},           // as it is
+        {{10, 5, 40, 30}, 40, 30},      // a crop, pixel for pixel
+        {{0, 0, W, H}, 40, 25},         // shrunk by an odd factor
+        {{3.3, 2.7, 50.5, 41}, 17, 9},  // a crop between pixels, shrunk
+        {{0, 0, W, H}, 200, 130},       // enlarged
+        {{0, 0, 40, 20}, 40, 10},       // shrunk down only
+        {{80, 50, 40, 30}, 20, 15},     // reaching past the picture
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(::testing::Message() << row.w << "x" << row.h);
+        auto grey = ScanImage::createWithCGImage(*picture, row.crop, ui::Size{double(row.w), double(row.h)});
+        ASSERT_TRUE(grey);
+        EXPECT_EQ(greyBytes(*grey), referenceGrey(*picture, row.crop, row.w, row.h));
+    }
 }
 
 TEST(ScanImageScanners, RgbImagesAndShortBuffersAreRefused) {

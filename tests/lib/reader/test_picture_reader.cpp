@@ -4,16 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "lib/reader/ScanReaderController.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/media/ImagePicker.h"
 #include "platform/shell/Driver.h"
+#include "platform/ui/AlertView.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/reader/QrPicture.h"
 
@@ -26,6 +31,7 @@ namespace {
 
 struct Client : ScanReaderDelegate {
     std::vector<std::vector<std::string>> reads;
+    std::vector<ui::Size> sizes;
     std::vector<bool> failures;
     int cancels = 0;
     void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ViewController&, const ScanPickerInfo& info) override {
@@ -33,6 +39,7 @@ struct Client : ScanReaderDelegate {
         for (const auto& s : info.results) data.push_back(s->data().value_or(""));
         reads.push_back(data);
         EXPECT_NE(info.originalImage, nullptr);
+        if (info.originalImage) sizes.push_back(info.originalImage->size());
     }
     bool respondsToImagePickerControllerDidCancel() const override { return true; }
     void imagePickerControllerDidCancel(ui::ViewController&) override { ++cancels; }
@@ -70,6 +77,15 @@ protected:
         reader->setReaderDelegate(&client);
         host->presentModalViewController(reader, false);
         driver->settle();
+    }
+    // Picked pictures are decoded and scanned on the pool: the main loop
+    // turns until the client has heard back (or ten seconds have passed).
+    bool waitFor(const std::function<bool()>& done) {
+        for (int i = 0; i < 5000 && !done(); ++i) {
+            driver->settle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return done();
     }
     std::unique_ptr<shell::Driver> driver;
     std::shared_ptr<ui::ViewController> host;
@@ -137,11 +153,13 @@ TEST_F(PictureReaderTest, LibraryPicturesAreReadOrAnsweredWithHelpAndARetry) {
     presentLibraryReader();
     // The list shows the pictures by name; a tap on one picks it.
     ASSERT_NE(driver->tapText("a-code.png"), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !client.reads.empty(); }));
     driver->advance(0.3);
     ASSERT_EQ(client.reads.size(), 1u);
     EXPECT_EQ(client.reads[0], std::vector<std::string>{"Q3T7K9"});
 
     ASSERT_NE(driver->tapText("b-blank.png"), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !client.failures.empty(); }));
     driver->advance(0.5);
     EXPECT_EQ(client.failures, std::vector<bool>{true});
     ASSERT_NE(reader->helpController(), nullptr);
@@ -150,6 +168,51 @@ TEST_F(PictureReaderTest, LibraryPicturesAreReadOrAnsweredWithHelpAndARetry) {
 
     // A picture that cannot be opened is no pick at all.
     EXPECT_FALSE(reader->choosePicture(pictures + "/missing.png"));
+}
+
+TEST_F(PictureReaderTest, LargeDamagedOrHugePicturesAreHandledOffTheMainThread) {
+    // A 2600x2000 photo: decoded at half its size (1300x1000 still covers the
+    // 640-pixel scan) and read.
+    auto big = qrPicture("Q3T7K9", 2600, 2000, 20).image->encodeJPEG(0.9);
+    ASSERT_FALSE(big.empty());
+    auto write = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream(pictures + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    };
+    write("big.jpg", big);
+    // The same photo cut short, and a picture claiming 20000 x 20000 pixels.
+    write("cut.jpg", std::vector<uint8_t>(big.begin(), big.begin() + long(big.size() / 2)));
+    auto png = greyPicture(64, 64, 200)->encodePNG();
+    for (int i = 0; i < 4; ++i) png[16 + i] = png[20 + i] = uint8_t(20000 >> (24 - 8 * i));
+    write("huge.png", png);
+    presentLibraryReader();
+    EXPECT_EQ(reader->pictureMinimumSide(), 640);
+
+    ASSERT_TRUE(reader->choosePicture(pictures + "/big.jpg"));
+    EXPECT_TRUE(client.reads.empty()) << "the picture is decoded and scanned on the pool";
+    ASSERT_TRUE(waitFor([&] { return !client.reads.empty(); }));
+    EXPECT_EQ(client.reads[0], std::vector<std::string>{"Q3T7K9"});
+    EXPECT_EQ(client.sizes[0], (ui::Size{1300, 1000}));
+
+    struct {
+        const char* file;
+        const char* message;
+    } table[] = {{"cut.jpg", "图片已损坏或不是图片文件，无法读取。"}, {"huge.png", "图片太大，无法读取。"}};
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.file);
+        Lines lines;
+        ASSERT_TRUE(reader->choosePicture(pictures + "/" + row.file));
+        ASSERT_TRUE(waitFor([] { return ui::AlertView::frontmost() != nullptr; }));
+        EXPECT_EQ(ui::AlertView::frontmost()->title(), "无法打开图片");
+        EXPECT_EQ(ui::AlertView::frontmost()->message(), row.message);
+        EXPECT_EQ(lines.matching("cannot open the picture").size(), 1u);
+        ui::AlertView::frontmost()->clickButtonAtIndex(0);
+        driver->advance(1.0);
+    }
+    // Neither reached the reader: no result, no failure, no help page.
+    EXPECT_EQ(client.reads.size(), 1u);
+    EXPECT_TRUE(client.failures.empty());
+    EXPECT_EQ(reader->helpController(), nullptr);
 }
 
 TEST_F(PictureReaderTest, CameraStillsAreUprightAndScanned) {
@@ -189,6 +252,7 @@ TEST_F(PictureReaderTest, CameraStillsAreUprightAndScanned) {
     driver->advance(0.6);
     EXPECT_TRUE(reader->scanButton()->isEnabled());
     reader->scan();
+    ASSERT_TRUE(waitFor([&] { return !client.reads.empty(); }));
     driver->advance(0.3);
     ASSERT_EQ(client.reads.size(), 1u);
     EXPECT_EQ(client.reads[0], std::vector<std::string>{"Q3T7K9"});

@@ -124,10 +124,32 @@ TEST(MediaFileFeed, VideoFilesGiveTheirFrames) {
     EXPECT_EQ(c[1], 200);
     EXPECT_EQ(c[3], 200);
 
-    std::ofstream(path, std::ios::binary) << "YUV4MPEG2 W4 H2 C444\nFRAME\n";
-    std::string error;
-    EXPECT_EQ(FileFeedDevice::open({path}, options, &error), nullptr);
-    EXPECT_NE(error.find("unsupported"), std::string::npos);
+    // Headers that do not describe the data are refused with what is wrong:
+    // frames of 4x2 pixels, 4:2:0, two of them (12 bytes each).
+    const std::string frames = "FRAME\n" + std::string(12, 'x') + "FRAME\n" + std::string(12, 'y');
+    struct {
+        std::string header, message;
+    } table[] = {
+        {"YUV4MPEG2 W4 H2 C444\n", "colour space C444"},
+        {"YUV4MPEG2 W4 H2 C420p10\n", "colour space C420p10"},             // 16-bit samples
+        {"YUV4MPEG2 W2 H2 C420jpeg\n", "2x2 C420jpeg frames of 6 bytes"},  // smaller than the data
+        {"YUV4MPEG2 W4 H2 Cmono\n", "4x2 Cmono frames of 8 bytes"},        // grey over 4:2:0 data
+        {"YUV4MPEG2 W0 H2\n", "frame size 0x2"},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.header);
+        std::ofstream(path, std::ios::binary) << row.header << frames;
+        std::string error;
+        EXPECT_EQ(FileFeedDevice::open({path}, options, &error), nullptr);
+        EXPECT_NE(error.find(row.message), std::string::npos) << error;
+    }
+    // The right header reads both frames, at the video's own size.
+    std::ofstream(path, std::ios::binary) << "YUV4MPEG2 W4 H2 C420jpeg\n" << frames;
+    feed = FileFeedDevice::open({path}, options);
+    ASSERT_TRUE(feed);
+    EXPECT_EQ(feed->frameCount(), 2u);
+    EXPECT_EQ(feed->frame(1)->width(), 4u);
+    EXPECT_EQ(feed->frame(1)->height(), 2u);
 }
 
 TEST(MediaOutput, LateFramesAreDroppedAndAClearedDelegateGetsNone) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 // jpeglib needs size_t and FILE first.
 #include <jpeglib.h>
+#include <zlib.h>
 #include <fstream>
 #include <vector>
 
@@ -110,15 +111,92 @@ TEST_F(Images, JpegDecodesAndBadDataIsRefused) {
         std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 3)),  // cut short
         std::vector<uint8_t>(png.begin(), png.begin() + 40),
     };
-    // A cut JPEG may still give a partial picture (the decoder fills the
-    // rest); it must never crash or end the process.
-    EXPECT_EQ(Image::fromData(bad[0]), nullptr);
-    EXPECT_EQ(Image::fromData(bad[1]), nullptr);
-    (void)Image::fromData(bad[2]);
-    EXPECT_EQ(Image::fromData(bad[3]), nullptr);
+    // A cut JPEG is damaged: the decoder would make up the rest of it.
+    using Kind = Image::DecodeError::Kind;
+    const Kind kinds[] = {Kind::NotAPicture, Kind::NotAPicture, Kind::Damaged, Kind::Damaged};
+    for (size_t i = 0; i < bad.size(); ++i) {
+        Image::DecodeError error;
+        EXPECT_EQ(Image::fromData(bad[i], 1, &error), nullptr) << i;
+        EXPECT_EQ(error.kind, kinds[i]) << i;
+        EXPECT_FALSE(error.message.empty()) << i;
+    }
+    Image::DecodeError error;
+    EXPECT_EQ(Image::fromData(bad[2], 1, &error), nullptr);
+    EXPECT_NE(error.message.find("Premature end"), std::string::npos) << error.message;
+    // A picture whose data stops in the middle of its pixels, though it ends
+    // with the end marker, is damaged too.
+    auto whole = encodeJpeg(256, 256, 10, 200, 30);
+    std::vector<uint8_t> corrupt(whole.begin(), whole.begin() + long(whole.size() * 2 / 3));
+    corrupt.insert(corrupt.end(), {0xFF, 0xD9});
+    EXPECT_EQ(Image::fromData(corrupt, 1, &error), nullptr);
+    EXPECT_EQ(error.kind, Kind::Damaged);
+    EXPECT_NE(error.message.find("Corrupt JPEG data"), std::string::npos) << error.message;
     std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(Image::fromData(garbage), nullptr);
-    EXPECT_EQ(Image::fromFile("/nonexistent/picture.png"), nullptr);
+    EXPECT_EQ(Image::fromFile("/nonexistent/picture.png", 1, &error), nullptr);
+    EXPECT_EQ(error.kind, Kind::Unreadable);
+}
+
+namespace {
+// The data with the picture's size in its header replaced: a PNG's IHDR
+// (with its check sum made good again) or a JPEG's start-of-frame.
+std::vector<uint8_t> claimingSize(std::vector<uint8_t> data, uint32_t w, uint32_t h) {
+    if (data[0] == 0x89) {
+        for (int i = 0; i < 4; ++i)
+            data[16 + i] = uint8_t(w >> (24 - 8 * i)), data[20 + i] = uint8_t(h >> (24 - 8 * i));
+        uint32_t crc = uint32_t(::crc32(0, data.data() + 12, 17));
+        for (int i = 0; i < 4; ++i) data[29 + i] = uint8_t(crc >> (24 - 8 * i));
+        return data;
+    }
+    for (size_t k = 2; k + 9 < data.size(); ++k)
+        if (data[k] == 0xFF && (data[k + 1] == 0xC0 || data[k + 1] == 0xC2)) {
+            data[k + 5] = uint8_t(h >> 8), data[k + 6] = uint8_t(h);
+            data[k + 7] = uint8_t(w >> 8), data[k + 8] = uint8_t(w);
+            break;
+        }
+    return data;
+}
+}  // namespace
+
+TEST_F(Images, HugePicturesAreRefusedBeforeTheirPixelsAreMade) {
+    using Kind = Image::DecodeError::Kind;
+    // A few kilobytes that claim 20000 x 20000 pixels (1.6 GB of pixels).
+    auto png = claimingSize(quarters(8, 8)->encodePNG(), 20000, 20000);
+    auto jpeg = claimingSize(encodeJpeg(64, 64, 30, 60, 90), 20000, 20000);
+    for (const auto* data : {&png, &jpeg}) {
+        Image::DecodeError error;
+        EXPECT_EQ(Image::fromData(*data, 1, &error), nullptr);
+        EXPECT_EQ(error.kind, Kind::TooLarge);
+        EXPECT_NE(error.message.find("20000 x 20000"), std::string::npos) << error.message;
+        EXPECT_NE(error.message.find(std::to_string(Image::kMaxPixels)), std::string::npos) << error.message;
+    }
+    // Scaled by the decoder the JPEG would fit, but its data ends long
+    // before 2500 x 2500 pixels: damaged, found at once.
+    Image::DecodeError error;
+    Image::DecodeOptions eighth;
+    eighth.minimumSide = 640;
+    EXPECT_EQ(Image::fromData(jpeg, 1, &error, eighth), nullptr);
+    EXPECT_EQ(error.kind, Kind::Damaged);
+    // One column past the limit is refused as well.
+    auto square = claimingSize(quarters(8, 8)->encodePNG(), 8193, 8192);
+    EXPECT_EQ(Image::fromData(square, 1, &error), nullptr);
+    EXPECT_EQ(error.kind, Kind::TooLarge);
+}
+
+TEST_F(Images, JpegsAreScaledWhileDecodingWhenTheCallerAllowsIt) {
+    auto jpeg = encodeJpeg(1600, 1200, 200, 40, 90);
+    struct {
+        int minimumSide, w, h;
+    } table[] = {{0, 1600, 1200}, {640, 1600, 1200}, {600, 800, 600}, {300, 400, 300}, {100, 200, 150}, {1, 200, 150}};
+    for (const auto& row : table) {
+        Image::DecodeOptions options;
+        options.minimumSide = row.minimumSide;
+        auto img = Image::fromData(jpeg, 1, nullptr, options);
+        ASSERT_TRUE(img) << row.minimumSide;
+        EXPECT_EQ(img->pixelWidth(), row.w) << row.minimumSide;
+        EXPECT_EQ(img->pixelHeight(), row.h) << row.minimumSide;
+        EXPECT_TRUE(pixelNear(*img, row.w / 2, row.h / 2, {200, 40, 90, 255}, 4)) << row.minimumSide;
+    }
 }
 
 TEST_F(Images, NamedPicturesPreferDoubleScaleOnScaleTwoScreens) {

@@ -22,8 +22,12 @@ struct QrPicture {
 
 // The text as a QR code of `module` pixels a module, centred on a white
 // width x height picture.
+// A text holding NUL bytes is encoded byte for byte.
 inline QrPicture qrPicture(const std::string& text, int width = 640, int height = 480, int module = 6) {
-    QRcode* qr = QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    QRcode* qr =
+        text.find('\0') == std::string::npos
+            ? QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1)
+            : QRcode_encodeData(int(text.size()), reinterpret_cast<const unsigned char*>(text.data()), 0, QR_ECLEVEL_M);
     std::vector<uint8_t> rgba(size_t(width) * height * 4, 255);
     int side = qr->width * module;
     int left = (width - side) / 2, top = (height - side) / 2;
@@ -82,6 +86,29 @@ public:
             if (bars[m] == '1')
                 for (int y = 0; y < height; ++y)
                     for (int x = 0; x < module; ++x) black(left + int(m) * module + x, top + y);
+    }
+    // Codabar-like bars of the text (digits, "-$:/.+" and the start and stop
+    // letters A to D): four bars and three gaps a character, narrow or wide,
+    // `height` pixels tall, its left edge at `left`. A few pixels tall, the
+    // decoder reads it from one scan line only: a poor read.
+    void codabar(const std::string& text, int left, int top, int height, int narrow = 2, int wide = 5) {
+        static const std::string chars = "0123456789-$:/.+ABCD";
+        static const char* widths[] = {"0000011", "0000110", "0001001", "1100000", "0010010", "1000010", "0100001",
+                                       "0100100", "0110000", "1001000", "0001100", "0011000", "1000101", "1010001",
+                                       "1010100", "0010101", "0011010", "0101001", "0001011", "0001110"};
+        int x = left;
+        for (char c : text) {
+            auto index = chars.find(c);
+            if (index == std::string::npos) continue;
+            for (int e = 0; e < 7; ++e) {
+                int w = widths[index][e] == '1' ? wide : narrow;
+                if (e % 2 == 0)
+                    for (int y = top; y < top + height; ++y)
+                        for (int dx = 0; dx < w; ++dx) black(x + dx, y);
+                x += w;
+            }
+            x += narrow;
+        }
     }
     ui::ImageRef image() const { return ui::Image::fromRgba(width_, height_, rgba_.data()); }
 

@@ -1,0 +1,30 @@
+#pragma once
+// The two scanners under every JSON reader: a string's text and a number's
+// value, read from bytes in memory. The tokeniser and the one-pass parser
+// share them, so both accept and refuse exactly the same input.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/foundation/Value.h"
+
+namespace jsonscan {
+
+// Ok: read, `after` is just past it. Eof: the data ends inside it. Error:
+// the message is in `error`.
+enum class Result { Ok, Eof, Error };
+
+// p is just after the opening quote. The text is a view of the input when
+// it holds no escape, else of `buffer`.
+Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
+                  std::string_view& text, std::string& error);
+
+// p is at the minus or the first digit. Integers of fewer than 19
+// significant digits become 64-bit integers (unsigned when not negative),
+// others decimals that keep every digit. A number is complete only once the
+// character after it has been seen.
+Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, foundation::Value& number,
+                  std::string& digitsScratch, std::string& error);
+
+}  // namespace jsonscan
