@@ -14,13 +14,15 @@
 namespace testsupport {
 
 // For each of `kills` rounds: `prepare` runs in this process; a child is
-// forked that runs `work` (it may loop for ever); the child is killed
-// `step` microseconds times the round's number after it started its work,
-// and `check` looks at the result with the round's number. A child that
-// ended by itself (its work returned) is fine too; one that failed its work
-// (exit status other than 0) fails the test.
+// forked that runs `work` (it may loop for ever), which calls `underWay`
+// once it is under way (the child is ended only after that); it is killed `step` microseconds times the round's
+// number after that, and `check` looks at the result with the round's
+// number. A child that ended by itself (its work returned) is fine too; one
+// that failed its work (exit status other than 0) fails the test.
+using ChildWork = std::function<void(const std::function<void()>& underWay)>;
+
 inline void killChildAtManyPoints(int kills, int stepMicroseconds, const std::function<void()>& prepare,
-                                  const std::function<void()>& work, const std::function<void(int round)>& check) {
+                                  const ChildWork& work, const std::function<void(int round)>& check) {
     for (int round = 0; round < kills; ++round) {
         prepare();
         int started[2];
@@ -29,9 +31,14 @@ inline void killChildAtManyPoints(int kills, int stepMicroseconds, const std::fu
         ASSERT_GE(child, 0);
         if (child == 0) {
             close(started[0]);
-            char c = 's';
-            if (write(started[1], &c, 1) != 1) _exit(3);
-            work();
+            bool told = false;
+            auto underWay = [&] {
+                char c = 's';
+                if (!told && write(started[1], &c, 1) != 1) _exit(3);
+                told = true;
+            };
+            work(underWay);
+            underWay();
             _exit(0);
         }
         close(started[1]);

@@ -58,10 +58,12 @@ TEST(StoreCrash, AReBindingKilledAnywhereLeavesTheOldOrTheNewBinding) {
     for (long n = 1; n <= 400; ++n) bindings.push_back(bindingNumber(n));
     testsupport::killChildAtManyPoints(
         60, 150, [] {},
-        [&] {
+        [&](const std::function<void()>& underWay) {
             // Binds again and again, each time over the last one.
-            for (const Rows& rows : bindings)
+            for (const Rows& rows : bindings) {
                 if (!initUtil::writeBindingStore(rows)) _exit(4);
+                underWay();
+            }
         },
         expectOneWholeBinding);
 }
@@ -76,7 +78,8 @@ TEST(StoreCrash, AFirstBindingKilledAnywhereLeavesNoStoreOrAWholeOne) {
     int whole = 0, none = 0;
     testsupport::killChildAtManyPoints(
         60, step, [] { DBController::deleteDataBase(); },
-        [&] {
+        [&](const std::function<void()>& underWay) {
+            underWay();
             if (!initUtil::writeBindingStore(rows)) _exit(4);
         },
         [&](int round) {
