@@ -2,9 +2,6 @@
 // transaction on a real SQLite file, and nothing at all when a row fails.
 // Also the JSON payloads the binding roads send, which must be ASCII.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <string>
 #include <utility>
@@ -18,6 +15,7 @@
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -116,26 +114,7 @@ TEST(BindingStore, ARefusedBindingLeavesTheOldStoreAsItWas) {
     EXPECT_EQ(storedRows(), before);
 }
 
-// Files may not grow past a few hundred bytes (as with a full disk or ulimit
-// -f), with the signal such a write raises ignored, as the app does.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous_);
-        rlimit limit = previous_;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &previous_);
-        std::signal(SIGXFSZ, previousHandler_);
-    }
-
-private:
-    rlimit previous_{};
-    void (*previousHandler_)(int) = nullptr;
-};
+using testsupport::FileSizeLimit;
 
 TEST(BindingStore, BindingsThatCannotBeWrittenFailAndLeaveWhatWasThere) {
     {
