@@ -7,10 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <memory>
+
 #include "StartFixture.h"
 #include "app/core/initUtil.h"
 #include "app/start/KAVOViewController.h"
 #include "platform/foundation/Paths.h"
+#include "tests/support/e2e/AppSession.h"
 
 using namespace starttest;
 
@@ -144,4 +147,44 @@ TEST(StartFileSizeLimit, AWritePastTheLimitIsAnErrorNotTheEndOfTheProcess) {
     ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported as saved; 2: a file was left";
+}
+
+// The same on the real program, as a person meets it.
+
+// After a binding torn by a kill (the table, none of its rows), the next start
+// tells of the damage and then leads to binding; the torn file is kept.
+TEST(StartStoreFaultsProgram, ATornStoreLeadsToBindingAndIsKept) {
+    e2e::Options options;
+    options.prepare = [] { writeStore({}); };
+    e2e::AppSession app(options);
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.waitForText("数据库损坏")) << app.log();
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(app.tapText("跳过")) << app.log();
+    ASSERT_TRUE(app.waitForText("序列号绑定")) << app.log();
+    app.withHome([] {
+        EXPECT_FALSE(DBController::databaseExit());
+        EXPECT_TRUE(foundation::fileExists(DBController::getPath() + ".damaged"));
+    });
+}
+
+// A bound store another program holds locked: the window stays alive (it goes
+// on listing what it shows), nothing is called damaged, and the main screen
+// comes once the lock is let go.
+TEST(StartStoreFaultsProgram, ALockedStoreIsWaitedForWithTheWindowAlive) {
+    std::unique_ptr<LockingProcess> other;
+    e2e::Options options;
+    options.boundAccount = true;
+    options.prepare = [&] { other = std::make_unique<LockingProcess>(DBController::getPath()); };
+    e2e::AppSession app(options);
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(other && other->locked());
+    // Three seconds of a locked store: the program keeps answering and does
+    // not report damage.
+    EXPECT_FALSE(app.waitForText("数据库损坏", 3)) << app.log();
+    EXPECT_TRUE(app.running());
+    EXPECT_TRUE(app.waitUntilSettled(2));
+    ASSERT_TRUE(other->release());
+    ASSERT_TRUE(app.waitForText("小禾", 30)) << app.log();
+    app.withHome([] { EXPECT_FALSE(foundation::fileExists(DBController::getPath() + ".damaged")); });
 }
