@@ -31,9 +31,11 @@ constexpr const char* kCreateTable =
     "create table if not exists personTable(id integer primary key autoincrement, key text,value text);";
 constexpr const char* kInsertRow = "INSERT INTO personTable (key,value) VALUES (?,?)";
 
-bool isBusyCode(int rc) {
+// Only an answer about the file's contents says that it is damaged; a lock,
+// an I/O error, a full disk or a read-only folder say nothing about them.
+bool isDamageCode(int rc) {
     rc &= 0xff;
-    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED;
+    return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB || rc == SQLITE_FORMAT || rc == SQLITE_ERROR;
 }
 
 // Inside a transaction the caller began: the table (when missing), none of
@@ -106,7 +108,7 @@ StoreReading DBController::readStore() {
     db.setBusyRetryTimeout(1);
     db.setMaxBusyRetryTimeInterval(0.05);
     auto failed = [&] {
-        out.kind = isBusyCode(db.lastErrorCode()) ? StoreReading::Busy : StoreReading::Damaged;
+        out.kind = isDamageCode(db.lastErrorCode()) ? StoreReading::Damaged : StoreReading::Busy;
         out.rows.clear();
         return out;
     };

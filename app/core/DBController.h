@@ -19,8 +19,9 @@ struct StoreReading {
     enum Kind {
         Missing,   // no file: not bound
         Readable,  // rows holds every row (no table reads as no rows)
-        Busy,      // another connection or process holds the file locked
-        Damaged,   // the file is there but is not a store that can be read
+        Busy,      // it cannot be read just now (another program holds it locked,
+                   // an I/O error): nothing is said about its contents
+        Damaged,   // the file is there but its contents are not a store
     };
     Kind kind = Missing;
     std::map<std::string, std::string> rows;

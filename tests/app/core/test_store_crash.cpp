@@ -22,19 +22,20 @@ using Rows = std::vector<std::pair<std::string, std::string>>;
 
 // The rows of binding number n: its key and its time difference both name n.
 Rows bindingNumber(long n) {
+    const std::string number = std::to_string(n);
     DkBase dk;
-    dk.bid = "b" + std::to_string(n);
-    dk.difftime = std::to_string(n);
+    dk.bid = "b" + number;
+    dk.difftime = number;
     Answer answer;
     answer.mac = "0123456789abcdef0123456789abcdef";
-    answer.uuid = "u" + std::to_string(n);
+    answer.uuid = "u" + number;
     return initUtil::bindingRows(dk, answer);
 }
 
 // What a start would find: the file is sound and holds exactly one whole
 // binding (29 rows, guide version set) whose rows all belong together.
 void expectOneWholeBinding(int round) {
-    SCOPED_TRACE("round " + std::to_string(round));
+    SCOPED_TRACE(testing::Message() << "round " << round);
     {
         SqlDatabase db(DBController::getPath());
         ASSERT_TRUE(db.open());

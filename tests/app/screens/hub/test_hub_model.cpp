@@ -188,12 +188,13 @@ TEST(HubStore, TheNewKeyNeverGoesWithTheOldTimeDifference) {
         60, 500, [] {},
         [](const std::function<void()>& underWay) {
             for (int n = 1; n < 2000; ++n) {
-                if (!hub::storeKorvexBinding("k" + std::to_string(n), std::to_string(n))) _exit(4);
+                const std::string number = std::to_string(n);
+                if (!hub::storeKorvexBinding("k" + number, number)) _exit(4);
                 underWay();
             }
         },
         [](int round) {
-            SCOPED_TRACE("round " + std::to_string(round));
+            SCOPED_TRACE(testing::Message() << "round " << round);
             const StoreReading store = DBController::readStore();
             ASSERT_EQ(store.kind, StoreReading::Readable);
             EXPECT_EQ(store.rows.at(StoreKeys::bid), "k" + store.rows.at(StoreKeys::diffTime));
