@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/ui/AlertView.h"
 
@@ -20,6 +22,10 @@ class LogOutAlertDelegate : public ui::AlertViewDelegate {
 public:
     void didDismissWithButtonIndex(ui::AlertView* alertView, int buttonIndex) override;
 };
+
+// Told when the app's data could not be written (disk full, a read-only data
+// folder, a file-size limit): the failure is the device's, not the network's.
+inline constexpr const char* kDataNotSavedMessage = "数据无法保存：存储空间不足或数据目录不可写，请检查后重试";
 
 class Constants {
 public:
@@ -86,6 +92,9 @@ public:
     // Sets the value of an existing key; never inserts. False without the
     // file or when the update fails; true (and no change) for a key without a row.
     static bool upDateDBSetValue(const std::string& value, const std::string& key);
+    // Sets several existing keys, given as (key, value), in one transaction:
+    // all of them change or (false) none does.
+    static bool upDateDBSetValues(const std::vector<std::pair<std::string, std::string>>& rows);
 
     // --- Hour masks of the account lock ---
     // Bit i stands for hour i of the day; the server counts hours in GMT+8

@@ -21,3 +21,11 @@ bool Constants::upDateDBSetValue(const std::string& value, const std::string& ke
     controller->closeDatabase();
     return ok;
 }
+
+bool Constants::upDateDBSetValues(const std::vector<std::pair<std::string, std::string>>& rows) {
+    auto controller = DBController::openExisting();
+    if (!controller) return false;
+    bool ok = controller->UpdateRows(rows);
+    controller->closeDatabase();
+    return ok;
+}

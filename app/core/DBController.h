@@ -14,6 +14,19 @@
 
 #include "lib/sql/SqlDatabase.h"
 
+// What a look at the store found (DBController::readStore).
+struct StoreReading {
+    enum Kind {
+        Missing,   // no file: not bound
+        Readable,  // rows holds every row (no table reads as no rows)
+        Busy,      // it cannot be read just now (another program holds it locked,
+                   // an I/O error): nothing is said about its contents
+        Damaged,   // the file is there but its contents are not a store
+    };
+    Kind kind = Missing;
+    std::map<std::string, std::string> rows;
+};
+
 class DBController {
 public:
     // Opens the file (creating it, readable by the owner only, when absent);
@@ -31,6 +44,18 @@ public:
     static bool databaseExit();
     // Removes the file; true when it existed.
     static bool deleteDataBase();
+    // Reads the whole store without waiting for a lock held elsewhere for
+    // more than a moment: a locked store reads as Busy, never as Damaged.
+    static StoreReading readStore();
+    // Moves a damaged store (and its journal) aside, next to where it was,
+    // so that nothing that could still be read is lost; the copy's path, or
+    // nullopt when there was no file or it could not be moved.
+    static std::optional<std::string> moveDamagedAside();
+    // Makes the store hold exactly these (key, value) rows, in their order:
+    // the old store's rows give way to them in one transaction, and a first
+    // store is built beside the path and renamed into place. Old or new,
+    // never neither: on failure (false) the old store is as it was.
+    static bool replaceAllRows(const std::vector<std::pair<std::string, std::string>>& rows);
 
     SqlDatabase* dataBase() const { return dataBase_.get(); }
 
@@ -46,6 +71,9 @@ public:
     // Value first, then key. Updating a key without a row succeeds and
     // changes nothing.
     bool UpdataTable(const std::string& value, const std::string& key);
+    // Sets each (key, value) in one exclusive transaction: all of them reach
+    // the file, or (false) none does.
+    bool UpdateRows(const std::vector<std::pair<std::string, std::string>>& rows);
     // Every row's key and value (a later row wins over an earlier one with
     // the same key; rows with a NULL key or value are left out); nullopt when
     // the file is missing or the table cannot be read.

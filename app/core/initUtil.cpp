@@ -17,7 +17,6 @@
 
 namespace {
 constexpr double kBindTimeOut = 10.0;
-constexpr int kRetriesOnTimeOut = 3;
 }  // namespace
 
 void initUtil::finish(bool success, bool connectionError) {
@@ -62,7 +61,9 @@ void initUtil::getHttpData(const std::string& serial) {
     }
     auto request = http::HttpRequest::requestWithURL(*address);
     request->setTimeOutSeconds(kBindTimeOut);
-    request->setNumberOfTimesToRetryOnTimeout(kRetriesOnTimeOut);
+    // Never sent twice: a request that timed out may have been read, and the
+    // server refuses a challenge it has seen (bound there, not here).
+    request->setNumberOfTimesToRetryOnTimeout(0);
     request->startSynchronous();
     // The outcome is handled here, on the thread that waited for it, so the
     // flags are final when this run returns.
@@ -142,25 +143,8 @@ std::vector<std::pair<std::string, std::string>> initUtil::bindingRows(const DkB
 }
 
 bool initUtil::writeBindingStore(const std::vector<std::pair<std::string, std::string>>& rows) {
-    {
-        DBController creator;
-        if (!creator.initDatabase()) {
-            foundation::log("数据库创建失败！");
-            creator.closeDatabase();
-            DBController::deleteDataBase();
-            return false;
-        }
-        creator.closeDatabase();
-    }
-    bool ok = false;
-    {
-        DBController writer;
-        ok = writer.InsertRows(rows);
-        writer.closeDatabase();
-    }
-    if (!ok) {
-        foundation::log("binding rows could not be written; the store is removed");
-        DBController::deleteDataBase();
+    if (!DBController::replaceAllRows(rows)) {
+        foundation::log("数据库创建失败！");
         return false;
     }
     foundation::log("数据插入成功！");
@@ -169,8 +153,7 @@ bool initUtil::writeBindingStore(const std::vector<std::pair<std::string, std::s
 
 bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
     // The server accepted a new binding: a store left from an older one is
-    // replaced, never merged with it.
-    if (DBController::databaseExit() && !DBController::deleteDataBase()) return false;
+    // replaced, never merged with it, and kept until the new one is whole.
     if (!writeBindingStore(bindingRows(dkbase, answer))) return false;
     // A new binding starts the rating prompt's counting afresh.
     Constants::resetAllRateUserDefault();

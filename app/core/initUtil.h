@@ -23,13 +23,14 @@ public:
     void requestFailed(http::HttpRequest& request) override;
 
     // Replaces any store with a new one holding every row of a complete
-    // binding, written in one transaction. On any failure the database file
-    // is removed, so no half-filled store is ever left.
+    // binding, written in one transaction: the old binding or the new one,
+    // never neither and never a mix. On failure the old store is left as it
+    // was (and no file is left when there was none).
     static bool saveDkbase(const DkBase& dkbase, const Answer& answer);
     // The 29 rows of a complete binding, in their order.
     static std::vector<std::pair<std::string, std::string>> bindingRows(const DkBase& dkbase, const Answer& answer);
-    // Creates the table in the store file (creating the file) and inserts the
-    // rows in one transaction; removes the file and answers false on failure.
+    // Makes the store hold exactly these rows (DBController::replaceAllRows);
+    // false, with the old store untouched, on failure.
     static bool writeBindingStore(const std::vector<std::pair<std::string, std::string>>& rows);
 
     const DkBase& dkbase() const { return dkbase_; }

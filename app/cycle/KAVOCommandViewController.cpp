@@ -222,28 +222,68 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
         return;
     }
     const ScreenCommand& cmd = s->command;
-    if (cmd.showsOverlay) notifyProgressHUDToDisappear(cmd.tag);
-    handleReply(cmd, request);
-    finished(cmd);
+    const int tag = cmd.tag;
+    auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
+    auto requestRef = request.shared_from_this();
+    std::optional<foundation::Bytes> data = request.responseData();
+    if (data && data->size() > kMaxReplyBytes) {
+        foundation::log("command ", tag, ": a reply of ", data->size(), " bytes is refused (the limit is ",
+                        kMaxReplyBytes, ")");
+        if (cmd.showsOverlay) notifyProgressHUDToDisappear(tag);
+        reportInvalidReply(cmd);
+        finished(cmd);
+        return;
+    }
+    // Deciphering takes a private-key operation per block: it runs off the
+    // main thread, and the overlay stays until the reply has been handled.
+    auto body = std::make_shared<std::string>(request.responseString().value_or(""));
+    auto opened = std::make_shared<OpenedReply>();
+    const bool requestError = request.error() != nullptr;
+    foundation::BackgroundTask::run(
+        "reply",
+        [self, tag, body, opened, requestError] {
+            if (const ScreenCommand* c = self->command(tag)) *opened = openReply(*c, *body, requestError);
+        },
+        [self, tag, requestRef, opened] {
+            CommandState* state = self->state(tag);
+            if (!state) return;
+            const ScreenCommand& c = state->command;
+            if (c.showsOverlay) self->notifyProgressHUDToDisappear(tag);
+            self->handleReply(c, *requestRef, *opened);
+            self->finished(c);
+        });
 }
 
-void KAVOCommandViewController::handleReply(const ScreenCommand& cmd, http::HttpRequest& request) {
-    std::optional<std::string> content = Constants::testIfReceivedContentIsValid(request.responseString().value_or(""));
-    if (!content || (cmd.emptyContentIsInvalid && content->empty())) {
-        reportInvalidReply(cmd);
-        return;
+KAVOCommandViewController::OpenedReply KAVOCommandViewController::openReply(const ScreenCommand& cmd,
+                                                                            const std::string& body,
+                                                                            bool requestError) {
+    OpenedReply out;
+    std::optional<std::string> content = Constants::testIfReceivedContentIsValid(body);
+    if (!content || (cmd.emptyContentIsInvalid && content->empty())) return out;
+    if (cmd.stopOnRequestError && requestError) {
+        out.stopSilently = true;
+        return out;
     }
-    if (cmd.stopOnRequestError && request.error()) return;
     std::optional<std::string> text = rsaUtil::RSA_decrypt(*content);
-    if (!text) {
+    if (!text) return out;
+    out.valid = true;
+    out.text = std::move(*text);
+    return out;
+}
+
+void KAVOCommandViewController::handleReply(const ScreenCommand& cmd, http::HttpRequest& request,
+                                            const OpenedReply& opened) {
+    if (opened.stopSilently) return;
+    if (!opened.valid) {
         reportInvalidReply(cmd);
         return;
     }
-    if (cmd.testsRemoteLogOut) Constants::testIfRemoteLogOutWhenRequestFinished(*text, kRemoteLogOutAlertTag, this);
+    if (cmd.testsRemoteLogOut)
+        Constants::testIfRemoteLogOutWhenRequestFinished(opened.text, kRemoteLogOutAlertTag, this);
     CommandReply reply;
     reply.request = &request;
-    reply.text = *text;
-    if (!cmd.plainTextReply) reply.json = ReplyEnvelope::json(*text);
+    reply.text = opened.text;
+    if (!cmd.plainTextReply) reply.json = ReplyEnvelope::json(opened.text);
     if (cmd.onReply) cmd.onReply(reply);
 }
 

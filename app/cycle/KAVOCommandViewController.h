@@ -16,10 +16,12 @@
 //     the network message; "11": the remote log-out clean-up with alert tag
 //     0xffff), builds the URL and starts the request (tag, time-out,
 //     compressed replies allowed) with the screen as its delegate;
-//  4. requestFinished (main thread) ends the overlay, checks the reply
-//     wrapper, deciphers the content, runs the remote log-out test, parses
-//     JSON (not for plain-text replies) and hands the reply to the command's
-//     handler; requestFailed ends the overlay and shows the network notice;
+//  4. requestFinished (main thread) refuses a body over kMaxReplyBytes, then
+//     checks the reply wrapper and deciphers the content on a background
+//     task ("reply"); back on the main thread it ends the overlay, runs the
+//     remote log-out test, parses JSON (not for plain-text replies) and hands
+//     the reply to the command's handler; requestFailed ends the overlay and
+//     shows the network notice;
 //  5. hudWasHidden enables the bar buttons again and drops the overlay.
 //
 // Every way a command can end (handshake failure or log-out, a URL that
@@ -45,6 +47,11 @@
 #include "platform/foundation/Value.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/ViewController.h"
+
+// The largest reply body a command takes, in bytes. The largest real reply
+// (a page of the security log) is a few kilobytes; anything past this is
+// refused as not a reply, before any deciphering.
+inline constexpr size_t kMaxReplyBytes = 256 * 1024;
 
 // The texts the cycle shows.
 inline constexpr const char* kNetworkUnstableMessage = "您的网络不稳定，请稍后再试";
@@ -227,7 +234,14 @@ private:
     void track(const http::HttpRequestRef& request);
     void forget(http::HttpRequest& request);
     void finished(const ScreenCommand& command);
-    void handleReply(const ScreenCommand& command, http::HttpRequest& request);
+    // What the background part of a reply's handling found.
+    struct OpenedReply {
+        bool valid = false;         // the wrapper, and content that deciphers
+        bool stopSilently = false;  // a request error the command stops on
+        std::string text;           // the deciphered text
+    };
+    static OpenedReply openReply(const ScreenCommand& command, const std::string& body, bool requestError);
+    void handleReply(const ScreenCommand& command, http::HttpRequest& request, const OpenedReply& opened);
 
     mutable std::mutex commandsMutex_;
     std::map<int, std::unique_ptr<CommandState>> commands_;

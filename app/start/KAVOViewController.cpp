@@ -3,6 +3,7 @@
 #include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Screen.h"
@@ -10,9 +11,14 @@
 const char* const KAVOViewController::kLaunchImage = "Default";
 const char* const KAVOViewController::kTallLaunchImage = "Default-568h@2x";
 
+const char* const KAVOViewController::kBusyStoreTitle = "数据库正在使用";
+const char* const KAVOViewController::kBusyStoreMessage = "禾盾的数据正被其他程序占用，请关闭该程序后点“重试”。";
+const char* const KAVOViewController::kBusyStoreRetry = "重试";
+
 KAVOViewController::~KAVOViewController() {
+    stopWaiting();
     // The alert may outlive the router; it must not call back into it.
-    if (damagedAlert_) damagedAlert_->setDelegate(nullptr);
+    if (alert_) alert_->setDelegate(nullptr);
 }
 
 void KAVOViewController::loadView() {
@@ -33,32 +39,90 @@ void KAVOViewController::viewWillAppear(bool animated) {
     }
 }
 
-std::string KAVOViewController::launchSegue() {
-    if (DBController::databaseExit()) {
-        // A table that cannot be read answers nothing, and counts as damaged
-        // like a missing guide version.
-        const auto passward = Constants::getValueFromDBByKey(StoreKeys::passward);
-        const auto readIndex = Constants::getValueFromDBByKey(StoreKeys::read_index);
-        if (!Constants::testResultIsValid(readIndex)) {
-            DBController::deleteDataBase();
-            return "";
+KAVOViewController::Route KAVOViewController::launchRoute() {
+    const StoreReading store = DBController::readStore();
+    switch (store.kind) {
+        case StoreReading::Busy:
+            // Locked is not damaged: the store is left alone.
+            return {Route::Busy, ""};
+        case StoreReading::Damaged:
+            DBController::moveDamagedAside();
+            return {Route::Damaged, ""};
+        case StoreReading::Readable: {
+            auto value = [&](const char* key) -> std::optional<std::string> {
+                auto it = store.rows.find(key);
+                return it == store.rows.end() ? std::string("(null)") : it->second;
+            };
+            const auto readIndex = value(StoreKeys::read_index);
+            // A store without a usable guide version (such as one a binding
+            // left half-written) is damaged too; it is kept aside as well.
+            if (!Constants::testResultIsValid(readIndex)) {
+                DBController::moveDamagedAside();
+                return {Route::Damaged, ""};
+            }
+            if (*readIndex == "3.0.0")
+                return {Route::Segue, value(StoreKeys::passward) == "null" ? "showMain" : "haspassword"};
+            return {Route::Segue, "welcome"};
         }
-        if (*readIndex == "3.0.0") return passward == "null" ? "showMain" : "haspassword";
-        return "welcome";
+        case StoreReading::Missing:
+            break;
     }
-    return foundation::UserDefaults::standard().integerForKey("korvxboundstate") == 2 ? "korvexBind" : "welcome";
+    return {Route::Segue,
+            foundation::UserDefaults::standard().integerForKey("korvxboundstate") == 2 ? "korvexBind" : "welcome"};
+}
+
+void KAVOViewController::showAlert(std::shared_ptr<ui::AlertView> alert) {
+    if (alert_) alert_->setDelegate(nullptr);
+    alert_ = std::move(alert);
+}
+
+void KAVOViewController::stopWaiting() {
+    if (busyTimer_) busyTimer_->invalidate();
+    busyTimer_.reset();
+    busySince_ = -1;
+}
+
+void KAVOViewController::route() {
+    const Route way = launchRoute();
+    if (way.kind == Route::Busy) {
+        const double now = foundation::clock().now();
+        if (busySince_ < 0) busySince_ = now;
+        if (now - busySince_ >= kBusyPatienceSeconds) {
+            // Told once; the user's "重试" starts the waiting again.
+            stopWaiting();
+            auto alert = ui::AlertView::create(kBusyStoreTitle, kBusyStoreMessage, this, kBusyStoreRetry);
+            alert->setTag(kBusyStoreAlertTag);
+            alert->show();
+            showAlert(std::move(alert));
+            return;
+        }
+        if (!busyTimer_) {
+            std::weak_ptr<KAVOViewController> weak = std::static_pointer_cast<KAVOViewController>(shared_from_this());
+            busyTimer_ = foundation::RunLoop::main().addTimer(kBusyRecheckSeconds, true, [weak](foundation::Timer&) {
+                if (auto self = weak.lock()) self->route();
+            });
+        }
+        return;
+    }
+    stopWaiting();
+    if (way.kind == Route::Damaged) {
+        showAlert(Constants::normalAlertViewWithTitle("数据库损坏", "数据库数据被损坏，请到禾川网安全中心重新绑定。",
+                                                      kDamagedStoreAlertTag, this));
+        return;
+    }
+    performSegueWithIdentifier(way.segue);
 }
 
 void KAVOViewController::viewDidAppear(bool animated) {
-    const std::string segue = launchSegue();
-    if (segue.empty()) {
-        if (damagedAlert_) damagedAlert_->setDelegate(nullptr);
-        damagedAlert_ = Constants::normalAlertViewWithTitle(
-            "数据库损坏", "数据库数据被损坏，请到禾川网安全中心重新绑定。", kDamagedStoreAlertTag, this);
-    } else {
-        performSegueWithIdentifier(segue);
-    }
+    stopWaiting();
+    route();
     ui::ViewController::viewDidAppear(animated);
+}
+
+void KAVOViewController::clickedButtonAtIndex(ui::AlertView* alertView, int) {
+    // After a damaged store (now kept aside) the way leads on to binding
+    // again; after a busy one the store is looked at again.
+    if (alertView->tag() == kDamagedStoreAlertTag || alertView->tag() == kBusyStoreAlertTag) route();
 }
 
 void KAVOViewController::viewDidUnload() {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ViewController.h"
@@ -13,6 +14,15 @@
 class KAVOViewController : public ui::ViewController, public ui::AlertViewDelegate {
 public:
     static constexpr int kDamagedStoreAlertTag = 100;
+    static constexpr int kBusyStoreAlertTag = 101;
+    // A store another program holds locked is looked at again this often
+    // (the window stays alive meanwhile) ...
+    static constexpr double kBusyRecheckSeconds = 0.5;
+    // ... and after this long the user is told that it is in use.
+    static constexpr double kBusyPatienceSeconds = 10;
+    static const char* const kBusyStoreTitle;
+    static const char* const kBusyStoreMessage;
+    static const char* const kBusyStoreRetry;
     // The launch images of the bundle.
     static const char* const kLaunchImage;
     static const char* const kTallLaunchImage;
@@ -28,12 +38,29 @@ public:
     void viewDidAppear(bool animated) override;
     void viewDidUnload() override;
 
-    // The segue the store and the binding state call for: "showMain",
-    // "haspassword", "welcome" or "korvexBind"; empty for a damaged store,
-    // which is deleted on the way (the caller shows the alert).
-    static std::string launchSegue();
+    // The way on that the store and the binding state call for.
+    struct Route {
+        enum Kind {
+            Segue,    // segue: "showMain", "haspassword", "welcome" or "korvexBind"
+            Damaged,  // the store was damaged and has been moved aside
+            Busy,     // another program holds the store locked: nothing was changed
+        };
+        Kind kind = Segue;
+        std::string segue;
+    };
+    static Route launchRoute();
+
+    void clickedButtonAtIndex(ui::AlertView* alertView, int buttonIndex) override;
 
 private:
+    // Takes the way on, or waits for a busy store without holding the main
+    // thread.
+    void route();
+    void showAlert(std::shared_ptr<ui::AlertView> alert);
+    void stopWaiting();
+
     std::shared_ptr<ui::ImageView> welcomImage_;
-    std::shared_ptr<ui::AlertView> damagedAlert_;
+    std::shared_ptr<ui::AlertView> alert_;
+    foundation::TimerRef busyTimer_;
+    double busySince_ = -1;
 };

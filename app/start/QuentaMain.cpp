@@ -1,6 +1,7 @@
 #include "app/start/QuentaMain.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -32,7 +33,10 @@ LaunchedApp launchApp(const std::shared_ptr<ui::Window>& window, std::unique_ptr
     return app;
 }
 
+void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
 int quentaMain(int argc, char** argv) {
+    ignoreFileSizeSignal();
     foundation::RunLoop::setMainThread();
     std::string openURL, sourceApp;
     for (int i = 1; i < argc; ++i) {

@@ -23,6 +23,10 @@ struct LaunchedApp {
 LaunchedApp launchApp(const std::shared_ptr<ui::Window>& window, std::unique_ptr<ui::ScreenMap> storyboard,
                       const foundation::Dictionary& launchOptions = {});
 
+// A write past the file-size limit (ulimit -f) fails with an error that the
+// store reports, instead of ending the process with SIGXFSZ.
+void ignoreFileSizeSignal();
+
 // The process: "--tall" and "--scale=2" pick the screen; "--open-url URL
 // --source-app ID" hands a URL of our scheme to the app once it runs, as
 // another app opening it would. Runs until the window is closed.

@@ -31,6 +31,8 @@ Control interface on the same port, JSON in and out:
                                      "garbled"     content that is not whole hex blocks
                                      "drop"        the connection closes without an answer
                                      "http500"     status 500
+                                     "oversized"   a wrapper whose content is "size" hex
+                                                   characters (default 1000000)
                                    "delay": seconds may come with any of these (or alone)
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
   GET  /_control/account           {"account": {"name", "serial", "bid", "nick"}, "devices": {uuid: mac}}
@@ -71,7 +73,7 @@ DEMO_ACCOUNT = {
     "nick": "demo_user",
 }
 
-FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500"}
+FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500", "oversized"}
 
 
 class State:
@@ -326,6 +328,9 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_body(200, "{\"safecenter\":\"1\",\"content\":")
         if fault == "no-content":
             return self.send_json(200, {"safecenter": "1"})
+        if fault == "oversized":
+            size = int(script.get("size", 1000000))
+            return self.send_body(200, '{"safecenter":"1","content":"' + "0" * size + '"}')
 
         if script and "reply" in script:
             reply = script["reply"]

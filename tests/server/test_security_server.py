@@ -100,6 +100,7 @@ class ServerTest(ServerCase):
             "garbled": (200, lambda d: self.assertRaises(envelope.EnvelopeError, client_decrypt,
                                                           json.loads(d)["content"])),
             "http500": (500, lambda d: None),
+            "oversized": (200, lambda d: self.assertEqual(len(json.loads(d)["content"]), 1000000)),
         }
         for fault, (status, check) in cases.items():
             with self.subTest(fault=fault):

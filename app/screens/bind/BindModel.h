@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/core/Constants.h"
 #include "app/core/Models.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Value.h"
@@ -19,7 +20,9 @@ inline constexpr const char* kSerialPrompt = "请输入序列号";
 inline constexpr size_t kSerialLength = 6;
 inline constexpr const char* kSerialLengthNotice = "你输入的序列号长度有误，请重新输入";
 inline constexpr const char* kNetworkNotice = "您的网络不稳定，请稍后再试";
-inline constexpr const char* kSaveFailedNotice = "请删除本软件后重新安装绑定！";
+// The binding could not be written: the device's storage is at fault (full,
+// read-only, a size limit), which reinstalling does not mend.
+inline constexpr const char* kSaveFailedNotice = kDataNotSavedMessage;
 inline constexpr const char* kEmptyNameNotice = "输入的账号不能为空";
 
 // User defaults.

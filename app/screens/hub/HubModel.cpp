@@ -155,6 +155,11 @@ long long diffFromChecktime(long long checktimeMs, double nowSeconds) {
     return checktimeMs / 1000 - static_cast<long long>(nowSeconds);
 }
 
+bool storeKorvexBinding(const std::string& bid, const std::string& diffTime) {
+    return Constants::upDateDBSetValues(
+        {{StoreKeys::bid, bid}, {StoreKeys::diffTime, diffTime}, {StoreKeys::otpFast, "1"}});
+}
+
 std::optional<AccountReply> AccountReply::fromValue(const foundation::Value& value, std::string* error) {
     ReplyReader r(value);
     AccountReply reply;

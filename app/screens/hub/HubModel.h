@@ -91,6 +91,11 @@ inline constexpr const char* kKorvexFailedTitle = "开通付款验证失败";
 inline constexpr const char* kKorvexInterrupted = "操作中断，请重试";
 // Server minus device seconds from the server's time in milliseconds.
 long long diffFromChecktime(long long checktimeMs, double nowSeconds);
+// Stores the payment verification's new token key, its time difference and
+// the code shown on the main screen in one transaction: the new key never
+// goes with the old difference. False (nothing changed) when the store
+// cannot take it.
+bool storeKorvexBinding(const std::string& bid, const std::string& diffTime);
 
 // --- typed replies ---
 

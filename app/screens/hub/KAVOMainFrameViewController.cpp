@@ -112,7 +112,9 @@ void KAVOMainFrameViewController::registerCommands() {
     letGo.emptyContentIsInvalid = true;
     letGo.testsRemoteLogOut = false;
     letGo.handshakeFailure = FailureReport::alert("警告");
-    letGo.invalidReply = FailureReport::silent();
+    // A reply that cannot be read (garbled, empty, unwrapped, an error page,
+    // too large) ends the overlay with the let-go's failure, never silently.
+    letGo.invalidReply = FailureReport::alert("错误", "放行操作失败", 0);
     letGo.requestFailure = FailureReport::alert("警告");
     letGo.assembleURL = [](const Answer& answer, const foundation::Value& checkid) {
         return requestAddressForPayload(
@@ -601,6 +603,12 @@ void KAVOMainFrameViewController::handleResponseForPullOKVRequest(const CommandR
 
 void KAVOMainFrameViewController::showVerifyRequests(const hub::PollReply& poll) {
     oneKeyVeryifyArray_ = hub::pendingRequests(poll, rejectedOKVDic_);
+    // A request whose time has run out is no longer pending, even while the
+    // server still lists it.
+    const double now = foundation::clock().now();
+    const long long difftime = foundation::textLongLongValue(mainInfo_.difftime.value_or("0"));
+    std::erase_if(oneKeyVeryifyArray_,
+                  [&](const hub::VerifyRequest& r) { return hub::countdown(r, now, difftime) < 1; });
     if (oneKeyVeryifyArray_.empty()) return;
     foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 0, 1);
     raiseVerifyAlert();
@@ -713,16 +721,20 @@ void KAVOMainFrameViewController::handleKorvexReply(const CommandReply& reply) {
     if (!answer) {
         Constants::simpleAlertViewWithTitle("提示", "岚付通付款验证开通成功失败");
     } else if (answer->result == 202) {
+        char diff[32];
+        std::snprintf(diff, sizeof diff, "%lli", hub::diffFromChecktime(*answer->checktime, foundation::clock().now()));
+        if (!hub::storeKorvexBinding(*answer->bid, diff)) {
+            // The old key and difference stay; the state says nothing changed.
+            Constants::simpleAlertViewWithTitle("提示", kDataNotSavedMessage);
+            showFast();
+            ScreenAnalytics::trackEvent("binding", "InKorvexBinding", label);
+            return;
+        }
         defaults().setInteger(kBoundState, 10);
         defaults().setInteger(kLastState, 10);
         defaults().synchronize();
         mainInfo_.bid = answer->bid;
-        Constants::upDateDBSetValue(*answer->bid, StoreKeys::bid);
-        char diff[32];
-        std::snprintf(diff, sizeof diff, "%lli", hub::diffFromChecktime(*answer->checktime, foundation::clock().now()));
         mainInfo_.difftime = diff;
-        Constants::upDateDBSetValue(diff, StoreKeys::diffTime);
-        Constants::upDateDBSetValue("1", StoreKeys::otpFast);
         mainInfo_.isOtpFast = "1";
         showOtp();
         Constants::simpleAlertViewWithTitle("提示", "岚付通付款验证开通成功");

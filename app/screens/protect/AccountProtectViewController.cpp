@@ -321,8 +321,11 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
     std::string problem;
     auto status = reply.as<ProtectionStatusReply>(&problem);
     if (!status) {
+        // An unreadable list says nothing about the protections: it is a
+        // failed look-up, never a list of none (which would switch them off).
         foundation::log("protections: ", problem);
-        status = ProtectionStatusReply{};
+        reportFailure(FailureReport::alert("警告", kLeaveAlertTag));
+        return;
     }
     auto outcome = statuses_.applyStatusReply(*status, storedMask());
     if (outcome.clearStoredMask) {

@@ -68,7 +68,8 @@ void registerCalibration(KAVOCommandViewController& screen, const ProductTab& ta
         const long long difference = calibratedDifference(*server, foundation::clock().nowSeconds());
         const std::string text = std::to_string(difference);
         if (!Constants::upDateDBSetValue(text, StoreKeys::diffTime)) {
-            showNotice(*self, *host, kNetworkUnstableMessage);
+            // The server answered; the device could not keep it.
+            showNotice(*self, *host, kDataNotSavedMessage);
             return;
         }
         if (stored) stored(text);

@@ -103,8 +103,9 @@ void KAVOOneKeyVerifyViewController::registerCommands() {
     };
     letGo.onReply = [this](const CommandReply& reply) { handleResponseForLetGoOKVRequest(reply); };
     letGo.onFailure = [this](http::HttpRequest&) { handleNetWorkFaliureForLetGoOKVRequest(); };
-    // A body that is not the reply wrapper: the network notice, once per stay.
-    letGo.onInvalidReply = [this] { handleNetWorkFaliureForPullOKVRequest(); };
+    // A reply that cannot be read (not the wrapper, not deciphering, an
+    // error page, too large): the network notice, every time.
+    letGo.onInvalidReply = [this] { showNotice(kNetworkUnstableMessage); };
     letGo.afterFailure = [this] { endLetGo(); };
     registerCommand(std::move(letGo));
 }
@@ -292,6 +293,7 @@ void KAVOOneKeyVerifyViewController::popOutProgressHUDForLegGo(int row) {
 
 void KAVOOneKeyVerifyViewController::handleResponseForLetGoOKVRequest(const CommandReply& reply) {
     if (reply.text.empty()) {
+        showNotice(kLetGoRefusedText);
         endLetGo();
         return;
     }

@@ -13,7 +13,9 @@
 #include "app/core/initUtil.h"
 #include "app/core/rsaUtil.h"
 #include "lib/json/JsonParser.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestSupport.h"
 
 namespace {
@@ -96,17 +98,49 @@ TEST(BindingStore, ANewBindingReplacesAnOldStoreInsteadOfAddingToIt) {
     for (const auto& row : rows) EXPECT_NE(row.first, "stale");
 }
 
-TEST(BindingStore, ARowTheFileRefusesLeavesNoStoreBehind) {
-    // A store whose table refuses one of the rows half-way through the list.
+TEST(BindingStore, ARefusedBindingLeavesTheOldStoreAsItWas) {
+    // A bound store whose table refuses one of the new rows half-way through.
+    ASSERT_TRUE(initUtil::saveDkbase(boundDkBase(), boundAnswer()));
+    const Rows before = storedRows();
     {
         DBController db;
-        ASSERT_TRUE(db.initDatabase());
         ASSERT_TRUE(db.dataBase()->executeUpdate(
             "create trigger refuse before insert on personTable when new.key = 'remote_version' "
             "begin select raise(abort, 'refused'); end;"));
     }
-    EXPECT_FALSE(initUtil::writeBindingStore(initUtil::bindingRows(boundDkBase(), boundAnswer())));
-    EXPECT_FALSE(DBController::databaseExit());
+    DkBase second = boundDkBase();
+    second.bid = "41424344";
+    EXPECT_FALSE(initUtil::writeBindingStore(initUtil::bindingRows(second, boundAnswer())));
+    EXPECT_EQ(storedRows(), before);
+}
+
+using testsupport::FileSizeLimit;
+
+TEST(BindingStore, BindingsThatCannotBeWrittenFailAndLeaveWhatWasThere) {
+    {
+        FileSizeLimit full(512);
+        EXPECT_FALSE(initUtil::saveDkbase(boundDkBase(), boundAnswer()));
+    }
+    EXPECT_FALSE(DBController::databaseExit()) << "a first binding leaves no file";
+    EXPECT_FALSE(foundation::fileExists(DBController::getPath() + ".new"));
+
+    ASSERT_TRUE(initUtil::saveDkbase(boundDkBase(), boundAnswer()));
+    const Rows before = storedRows();
+    DkBase second = boundDkBase();
+    second.bid = "41424344";
+    {
+        FileSizeLimit full(512);
+        EXPECT_FALSE(initUtil::saveDkbase(second, boundAnswer()));
+    }
+    EXPECT_EQ(storedRows(), before) << "a new binding leaves the old one";
+}
+
+TEST(BindingStore, ADamagedStoreIsKeptAsideAndTheBindingWritten) {
+    const std::string junk(4096, 'Z');
+    ASSERT_TRUE(foundation::writeFileAtomically(DBController::getPath(), junk));
+    ASSERT_TRUE(initUtil::saveDkbase(boundDkBase(), boundAnswer()));
+    EXPECT_EQ(storedRows().size(), 29u);
+    EXPECT_TRUE(foundation::readFile(DBController::getPath() + ".damaged") == junk);
 }
 
 TEST(BindingStore, InsertRowsIsAllOrNothing) {

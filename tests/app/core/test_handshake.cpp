@@ -288,3 +288,40 @@ TEST_F(HandshakeServer, EverySynchroniserFailureEndsTheWait) {
 }
 
 }  // namespace
+
+namespace {
+
+// The server may have bound the phone with a request whose reply never came:
+// the synchroniser does not send it again (a replayed challenge would be
+// refused, leaving the server bound and the phone not).
+TEST_F(HandshakeServer, ABindThatTimesOutIsNotSentAgain) {
+    script({{"command", 16}, {"delay", 3}});
+    foundation::ManualClockScope clock;
+    std::atomic<bool> done{false};
+    initUtil sync;
+    std::thread worker([&] {
+        sync.syncThreadUtil("Q3T7K9");
+        done = true;
+    });
+    auto commands16 = [&] {
+        int n = 0;
+        for (const foundation::Value& entry : log())
+            if (entry.get("command")->intValue() == 16) ++n;
+        return n;
+    };
+    for (int i = 0; i < 500 && commands16() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(commands16(), 1);
+    for (int i = 0; i < 500 && !done; ++i) {
+        clock->advance(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    EXPECT_TRUE(sync.IsFinish);
+    EXPECT_FALSE(sync.IsSyncSuccess);
+    EXPECT_TRUE(sync.isConnetError);
+    // Let a resent request (there must be none) reach the server.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(commands16(), 1);
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -164,6 +166,13 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
         {"server error page", {{{"command", 15}, {"fault", "http500"}}}, {0, 15}, "警告", false, false},
         {"empty body", {{{"command", 15}, {"fault", "empty"}}}, {0, 15}, "警告", false, false},
         {"content that does not decipher", {{{"command", 15}, {"fault", "garbled"}}}, {0, 15}, "警告", false, false},
+        {"a reply far over the size limit", {{{"command", 15}, {"fault", "oversized"}}}, {0, 15}, "警告", false, false},
+        {"a well-formed reply over the size limit (about 330 KB enciphered)",
+         {{{"command", 15}, {"reply", std::string(150000, 'b')}}},
+         {0, 15},
+         "警告",
+         false,
+         false},
         {"a reply that is not JSON", {{{"command", 15}, {"reply", "plain words"}}}, {0, 15}, nullptr, false, true},
     };
     for (const auto& c : cases) {
@@ -198,6 +207,36 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
         DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
     }
     EXPECT_TRUE(exits().empty());
+}
+
+// Whether a thread of this process carries the name (as BackgroundTask names
+// the pool thread that runs a task).
+bool threadNamed(const std::string& name) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name) return true;
+    }
+    return false;
+}
+
+// A long reply takes a private-key operation per block: the main loop keeps
+// turning meanwhile, and the overlay stays until the reply is handled.
+TEST_F(CommandCycleTest, RepliesAreDecipheredOffTheMainThread) {
+    const std::string text(60000, 'a');  // enciphered, about 140 KB: under the limit
+    script({{"command", 15}, {"reply", text}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    bool deciphering = false;
+    ASSERT_TRUE(waitFor([&] {
+        if (threadNamed("reply")) {
+            deciphering = true;
+            EXPECT_TRUE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword));
+        }
+        return !screen->handled.empty();
+    }));
+    EXPECT_TRUE(deciphering) << "no thread named \"reply\" was seen while the reply was deciphered";
+    EXPECT_EQ(screen->handled[0].text, text);
+    finishOverlay(CycleTestScreen::kTagPassword);
 }
 
 TEST_F(CommandCycleTest, TheHandshakeFailureTitleIsTheScreens) {

@@ -34,6 +34,7 @@ TEST_P(RoutingTable, TakesTheSegueTheStoreCallsFor) {
     const Route& r = GetParam();
     if (r.withStore) writeStore(r.rows);
     if (r.boundState) foundation::UserDefaults::standard().setInteger("korvxboundstate", r.boundState);
+    const std::optional<std::string> before = foundation::readFile(DBController::getPath());
 
     launch();
 
@@ -49,7 +50,9 @@ TEST_P(RoutingTable, TakesTheSegueTheStoreCallsFor) {
         EXPECT_EQ(DBController::databaseExit(), r.withStore) << "routing leaves a sound store alone";
     } else {
         EXPECT_TRUE(segues().empty());
-        EXPECT_FALSE(DBController::databaseExit()) << "the damaged store is deleted";
+        EXPECT_FALSE(DBController::databaseExit()) << "the damaged store is moved aside";
+        ASSERT_TRUE(before);
+        EXPECT_TRUE(foundation::readFile(DBController::getPath() + ".damaged") == before) << "and kept, as it was";
         ui::AlertView* alert = ui::AlertView::frontmost();
         ASSERT_NE(alert, nullptr);
         EXPECT_EQ(alert->title(), "数据库损坏");
@@ -57,11 +60,12 @@ TEST_P(RoutingTable, TakesTheSegueTheStoreCallsFor) {
         EXPECT_EQ(alert->tag(), KAVOViewController::kDamagedStoreAlertTag);
         ASSERT_EQ(alert->numberOfButtons(), 1);
         EXPECT_EQ(alert->buttonTitleAtIndex(0), "确定");
-        // Dismissing it leads nowhere: the app rests on the launch image.
+        // Dismissing it leads on to binding again, by the binding state.
         driver_->tapText("确定");
+        driver_->settle();
         EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
-        EXPECT_TRUE(segues().empty());
-        EXPECT_EQ(app_.rootViewController->presentedViewController(), nullptr);
+        const std::string way = r.boundState == 2 ? "korvexBind->BindViewController" : "welcome->GuideViewController";
+        EXPECT_EQ(segues(), (std::vector<std::string>{std::string(kRouter) + "->" + way}));
     }
 }
 
@@ -112,27 +116,35 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Route>& info) { return std::string(info.param.name); });
 
 TEST_F(StartTest, StoreThatIsNotADatabaseCountsAsDamaged) {
-    ASSERT_TRUE(foundation::writeFileAtomically(DBController::getPath(), std::string(4096, 'x')));
+    const std::string junk(4096, 'x');
+    ASSERT_TRUE(foundation::writeFileAtomically(DBController::getPath(), junk));
     launch();
     EXPECT_TRUE(segues().empty());
     EXPECT_FALSE(DBController::databaseExit());
+    EXPECT_TRUE(foundation::readFile(DBController::getPath() + ".damaged") == junk);
     ASSERT_NE(ui::AlertView::frontmost(), nullptr);
     EXPECT_EQ(ui::AlertView::frontmost()->title(), "数据库损坏");
 }
 
-TEST_F(StartTest, AfterADamagedStoreTheNextStartRoutesByTheBindingState) {
+// A binding torn by a kill in an older version (the table, no rows) and a
+// later damaged store: each is kept aside under a name of its own, and each
+// start then leads to binding rather than resting on the launch image.
+TEST_F(StartTest, EachDamagedStoreIsKeptAsideAndLeadsToBinding) {
+    writeStore({});
+    launch();
+    driver_->tapText("确定");
+    driver_->settle();
+    EXPECT_EQ(segues(), (std::vector<std::string>{"KAVOViewController->welcome->GuideViewController"}));
+    EXPECT_TRUE(foundation::fileExists(DBController::getPath() + ".damaged"));
+
     writeStore({{"passward", "null"}});
-    foundation::UserDefaults::standard().setInteger("korvxboundstate", 2);
+    app_.rootViewController->view()->removeFromSuperview();
     launch();
     ASSERT_NE(ui::AlertView::frontmost(), nullptr);
     driver_->tapText("确定");
-    ASSERT_TRUE(segues().empty());
-
-    // The next start of the process.
-    app_.rootViewController->view()->removeFromSuperview();
-    launch();
-    EXPECT_EQ(segues(), (std::vector<std::string>{"KAVOViewController->korvexBind->BindViewController"}));
-    EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
+    driver_->settle();
+    EXPECT_EQ(segues(), (std::vector<std::string>{"KAVOViewController->welcome->GuideViewController"}));
+    EXPECT_TRUE(foundation::fileExists(DBController::getPath() + ".damaged-2"));
 }
 
 TEST_F(StartTest, OnAFirstStartTheRealStoryboardShowsTheGuideOverTheLaunchImage) {

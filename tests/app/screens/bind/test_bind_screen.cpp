@@ -23,6 +23,7 @@
 #include "platform/media/Capture.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/reader/QrPicture.h"
 #include "tests/support/screens/ScreenFixture.h"
@@ -176,6 +177,21 @@ TEST_F(BindScreenTest, EveryRefusalShowsItsNoticeAndLeavesNoStore) {
         EXPECT_FALSE(DBController::databaseExit()) << c.notice;
         EXPECT_EQ(ui::AlertView::frontmost(), nullptr) << c.notice;
     }
+    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+}
+
+// The server bound the phone but the device cannot keep the binding (a full
+// disk, a read-only folder, a file-size limit): the notice says that the data
+// could not be saved, instead of asking for a reinstall, and no store is left.
+TEST_F(BindScreenTest, ABindingTheDeviceCannotKeepSaysSo) {
+    {
+        testsupport::FileSizeLimit full(512);
+        typeSerial("Q3T7K9");
+        ASSERT_TRUE(waitForNotice(kDataNotSavedMessage));
+    }
+    finishOverlay(BindViewController::kTagSerial);
+    EXPECT_FALSE(DBController::databaseExit());
+    EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
     EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
 }
 

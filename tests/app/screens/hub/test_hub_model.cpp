@@ -3,8 +3,12 @@
 
 #include <string>
 
+#include "app/core/DBController.h"
+#include "app/core/StoreKeys.h"
+#include "app/core/initUtil.h"
 #include "app/screens/hub/HubModel.h"
 #include "platform/foundation/Time.h"
+#include "tests/support/ChildKills.h"
 
 namespace {
 
@@ -170,3 +174,30 @@ TEST(HubModel, StoreLookupKeepsTheLastVersion) {
 }
 
 }  // namespace
+
+// The payment verification's new key and its time difference belong
+// together: a writer killed at any point leaves both old or both new.
+TEST(HubStore, TheNewKeyNeverGoesWithTheOldTimeDifference) {
+    DkBase dk;
+    dk.bid = "k0";
+    dk.difftime = "0";
+    Answer answer;
+    answer.uuid = "u";
+    ASSERT_TRUE(initUtil::writeBindingStore(initUtil::bindingRows(dk, answer)));
+    testsupport::killChildAtManyPoints(
+        60, 500, [] {},
+        [](const std::function<void()>& underWay) {
+            for (int n = 1; n < 2000; ++n) {
+                const std::string number = std::to_string(n);
+                if (!hub::storeKorvexBinding("k" + number, number)) _exit(4);
+                underWay();
+            }
+        },
+        [](int round) {
+            SCOPED_TRACE(testing::Message() << "round " << round);
+            const StoreReading store = DBController::readStore();
+            ASSERT_EQ(store.kind, StoreReading::Readable);
+            EXPECT_EQ(store.rows.at(StoreKeys::bid), "k" + store.rows.at(StoreKeys::diffTime));
+            EXPECT_EQ(store.rows.size(), 29u);
+        });
+}

@@ -318,6 +318,56 @@ TEST_F(HubVerifyTest, AFailedLetGoTellsTheUserAndReopensTheGate) {
     EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
 }
 
+// Whatever makes the reply unreadable, the let-go ends with its failure
+// (never silently), and it was sent once.
+TEST_F(HubVerifyTest, AnUnreadableLetGoReplyShowsTheFailure) {
+    struct Case {
+        const char* fault;
+        const char* checkid;
+    };
+    const Case cases[] = {{"garbled", "F1"}, {"empty", "F2"},     {"no-content", "F3"},
+                          {"http500", "F4"}, {"malformed", "F5"}, {"oversized", "F6"}};
+    showHub();
+    ASSERT_TRUE(waitForCommand(21, 1));
+    int sent = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", c.checkid) + "]}");
+        driver().advance(6.0);
+        ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+        script({{"command", 19}, {"fault", c.fault}});
+        ASSERT_TRUE(driver().tapText("放行"));
+        ASSERT_TRUE(waitFor([&] { return alertTitled("错误") != nullptr; }));
+        EXPECT_EQ(alertTitled("错误")->message(), "放行操作失败");
+        alertTitled("错误")->clickButtonAtIndex(0);
+        ASSERT_TRUE(waitFor([&] { return !hub->hud(Hub::kTagLetGo) || !hub->hud(Hub::kTagLetGo)->taskInProgress(); }));
+        driver().advance(0.4);
+        EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
+        EXPECT_EQ(count(19), ++sent);
+        server().control("hub", "{\"clear_pending\": true}");
+    }
+}
+
+// A request left over from an earlier start, whose minute has long run out,
+// is not raised however long the server lists it; a fresh one still is.
+TEST_F(HubVerifyTest, ARequestWhoseTimeHasRunOutIsNotShownAsPending) {
+    server().control("hub", "{\"pending\": [" + pending(nowMs() - 245'000, "登录", "OLD") + "]}");
+    showHub();
+    for (int poll = 1; poll <= 2; ++poll) {
+        ASSERT_TRUE(waitForCommand(21, poll));
+        settleReplies();
+        EXPECT_FALSE(hub->verifyAlert()->isVisible()) << hub->verifyAlert()->message();
+        EXPECT_FALSE(hub->hasCountdownTimer());
+        driver().advance(6.0);
+    }
+
+    server().control("hub", "{\"pending\": [" + pending(nowMs() - 20'000, "支付", "NEW") + "]}");
+    driver().advance(6.0);
+    ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+    EXPECT_NEAR(hub->okvCountDown(), 34, 1);
+    EXPECT_NE(hub->verifyAlert()->message().find("操作：支付"), std::string::npos);
+}
+
 TEST_F(HubTest, PaymentHandBackTable) {
     struct Case {
         const char* token;  // nullptr: none stored

@@ -124,6 +124,21 @@ TEST_F(ProtectScreenTest, StatusesAreReadOnceAndLoginProtectionNeedsBothParts) {
     EXPECT_EQ(commands(), std::vector<int>{11});
 }
 
+// A list that cannot be read is a failed look-up: the hour lock the phone
+// keeps is not cleared and nobody is told that no protection is on.
+TEST_F(ProtectScreenTest, AnUnreadableListIsAnErrorNotAnEmptyOne) {
+    defaults().setInteger(lockmask::kAccountLockKey, 0xFF);
+    script({{"command", 11}, {"reply", "protects: 10, 80"}});
+    showProtections(R"({"protects": ["10", "80"]})");
+    ui::AlertView* alert = ui::AlertView::frontmost();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "警告");
+    EXPECT_EQ(alert->message(), kNetworkUnstableMessage);
+    EXPECT_EQ(alert->tag(), AccountProtectViewController::kLeaveAlertTag);
+    EXPECT_FALSE(noticeShows("您没有开通任何操作保护"));
+    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0xFF);
+}
+
 TEST_F(ProtectScreenTest, OnlyOnePartOfLoginProtectionShowsItsHint) {
     showProtections(R"({"protects": ["80"]})");
     EXPECT_EQ(switchOf(kLoginRow), 1u);

@@ -283,6 +283,26 @@ TEST_F(ProductTest, ARefusedLetGoShowsTheServersMessageAndKeepsTheRow) {
     EXPECT_EQ(verifyTab()->currentCellIndex(), -1);
 }
 
+// However the let-go's reply cannot be read, the user is told each time
+// (not once per stay, as for the background polls), and it was sent once.
+TEST_F(ProductTest, EveryUnreadableLetGoReplyIsTold) {
+    setPending({{"U1", "登录"}});
+    enterVerifyTab(1);
+    int sent = 0;
+    // Garbled last: the server has approved before it garbles.
+    for (const char* fault : {"empty", "no-content", "http500", "malformed", "oversized", "garbled"}) {
+        SCOPED_TRACE(fault);
+        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+        script({{"command", 19}, {"fault", fault}});
+        ASSERT_TRUE(driver().tapText("放行"));
+        ASSERT_TRUE(waitFor([&] { return noticeShown("您的网络不稳定，请稍后再试"); }));
+        ASSERT_TRUE(waitFor([&] { return letGoEnded(); }));
+        driver().advance(0.4);
+        EXPECT_EQ(verifyTab()->currentCellIndex(), -1);
+        EXPECT_EQ(count(19), ++sent);
+    }
+}
+
 TEST_F(ProductTest, NetworkTroubleIsToldOncePerStayOnTheTab) {
     setPending({{"N1", "登录"}});
     enterVerifyTab(1);

@@ -14,6 +14,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/gl/Context.h"
 #include "platform/ui/AlertView.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -102,6 +103,21 @@ TEST_F(TokenScreens, CalibrationStoresAWholeServerTimeAndNothingElse) {
         EXPECT_EQ(store(StoreKeys::diffTime), "42") << bad;
         EXPECT_FALSE(noticeShown("时间校对成功")) << bad;
     }
+}
+
+// The server answered but the device cannot keep the difference (a full
+// disk, a read-only folder): that is what the user is told, not the network.
+TEST_F(TokenScreens, ACalibrationTheStoreCannotTakeSaysSo) {
+    showOtp();
+    server().control("clock", "{\"time\": " + std::to_string((long long)clock().now() + 42) + "}");
+    {
+        testsupport::FileSizeLimit full(512);
+        ASSERT_TRUE(driver().tapAccessibilityLabel("时间校准"));
+        ASSERT_TRUE(waitFor([&] { return noticeShown(kDataNotSavedMessage); }));
+    }
+    EXPECT_FALSE(noticeShown("您的网络不稳定，请稍后再试"));
+    EXPECT_FALSE(noticeShown("时间校对成功"));
+    EXPECT_EQ(store(StoreKeys::diffTime), account().difftime);
 }
 
 TEST_F(TokenScreens, WithoutANetworkTheCodeTabSendsNoCalibration) {
