@@ -61,9 +61,11 @@ void initUtil::getHttpData(const std::string& serial) {
     }
     auto request = http::HttpRequest::requestWithURL(*address);
     request->setTimeOutSeconds(kBindTimeOut);
-    // Never sent twice: a request that timed out may have been read, and the
-    // server refuses a challenge it has seen (bound there, not here).
+    // Never sent twice, neither after a time-out nor after a dropped
+    // connection (the client resends only on a kept one): the server may
+    // have read it and refuses a challenge it has seen (bound there, not here).
     request->setNumberOfTimesToRetryOnTimeout(0);
+    request->setShouldAttemptPersistentConnection(false);
     request->startSynchronous();
     // The outcome is handled here, on the thread that waited for it, so the
     // flags are final when this run returns.

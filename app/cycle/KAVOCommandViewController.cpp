@@ -149,6 +149,10 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     request->setTimeOutSeconds(cmd.timeOutSeconds);
     request->setDelegate(this);
     request->setAllowCompressedResponse(true);
+    // A command is never sent twice: its handshake answer is good for one
+    // request, and a server that read it may have acted on it. On a fresh
+    // connection the HTTP client does not resend after a drop.
+    request->setShouldAttemptPersistentConnection(false);
     track(request);
     request->startAsynchronous();
 }
