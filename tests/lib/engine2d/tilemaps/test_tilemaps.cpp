@@ -390,3 +390,57 @@ TEST_F(TileMaps, TGAAtlasWritesOneQuadPerTileColumnByColumn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A square orthogonal map of `side` x `side` tiles of 2 x 2 pixels, every
+// cell holding GID 1 (a white tile).
+std::string fullMap(unsigned side) {
+    const std::string n = std::to_string(side);
+    return "<map orientation=\"orthogonal\" width=\"" + n + "\" height=\"" + n +
+           "\" tilewidth=\"2\" tileheight=\"2\">"
+           "<tileset firstgid=\"1\" tilewidth=\"2\" tileheight=\"2\"><image source=\"a.png\"/></tileset>"
+           "<layer name=\"full\" width=\"" +
+           n + "\" height=\"" + n + "\">" + dataElement(std::vector<uint32_t>(size_t(side) * side, 1), "zlib") +
+           "</layer></map>";
+}
+
+TEST_F(TileMaps, ALayerOfMoreTilesThanOneDrawCallDrawsEveryTile) {
+    REQUIRE_GL();
+    writeTileSheet(dir_ + "/a.png", 2, 2);
+    testing::internal::CaptureStderr();
+    auto map = GxTMXTiledMap::tiledMapWithXML(fullMap(200), dir_);
+    std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(log, "");
+    auto layer = map->layerNamed("full");
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->textureAtlas()->totalQuads(), 40000u);
+    target(400, 400);
+    const uint64_t draws = gl::callCount(gl::Call::DrawElements);
+    map->visit();
+    EXPECT_EQ(gl::callCount(gl::Call::DrawElements) - draws, 3u) << "runs of 16384 quads";
+    std::vector<engine2d::testing_gl::Px> px(400 * 400);
+    glReadPixels(0, 0, 400, 400, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    size_t white = size_t(std::count(px.begin(), px.end(), engine2d::testing_gl::Px{255, 255, 255, 255}));
+    EXPECT_EQ(white, px.size()) << "the top row, the bottom row and all between";
+    // Tiles set later still find room and show.
+    layer->removeTileAt(Point{0, 199});
+    layer->setTileGID(1, Point{0, 199});
+    EXPECT_EQ(layer->textureAtlas()->totalQuads(), 40000u);
+}
+
+TEST_F(TileMaps, ALayerBeyondWhatAnAtlasHoldsSaysSoOnce) {
+    REQUIRE_GL();
+    writeTileSheet(dir_ + "/a.png", 2, 2);
+    testing::internal::CaptureStderr();
+    auto map = GxTMXTiledMap::tiledMapWithXML(fullMap(520), dir_);
+    std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_NE(map, nullptr);
+    ASSERT_NE(map->layerNamed("full"), nullptr);
+    EXPECT_EQ(map->layerNamed("full")->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("270400 tiles are more than the 262144"), std::string::npos) << log;
+}
+
+}  // namespace
