@@ -390,6 +390,12 @@ std::shared_ptr<GxTMXTiledMap> GxTMXTiledMap::tiledMapWithXML(std::string_view x
 
 bool GxTMXTiledMap::init(const std::shared_ptr<GxTMXMapInfo>& info) {
     if (!GxNode::init() || !info) return false;
+    // A layer whose tiles could not be read would show as an empty one.
+    if (!info->unreadForm.empty()) {
+        std::fprintf(stderr, "engine2d: GxTMXTiledMap: map \"%s\" refused: %s is not read\n",
+                     info->filename().empty() ? "(text)" : info->filename().c_str(), info->unreadForm.c_str());
+        return false;
+    }
     setContentSize(Size{});
     mapSize_ = info->mapSize;
     tileSize_ = info->tileSize;
