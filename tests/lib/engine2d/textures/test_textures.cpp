@@ -372,6 +372,9 @@ TEST_F(Textures, EveryRoadRefusesSizesNoTextureMayHaveBeforeAnyGLCall) {
         EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(name), nullptr) << name;
     }
     EXPECT_EQ(gxTGALoad(dir_ + "/big.tga").status, kTGAOutOfMemory);
+    // A name that leads to a folder is no picture (the decoder threw on it).
+    EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(dir_), nullptr);
+    EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(dir_ + "/"), nullptr);
     struct Raw {
         unsigned w, h;
         int format;
