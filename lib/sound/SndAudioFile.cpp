@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -75,6 +76,16 @@ long long checkedByteCount(sf_count_t frames, long long bytesPerFrame) {
     return frames * bytesPerFrame;
 }
 
+// Every refusal says which file and why on the error stream.
+std::nullopt_t refuse(const std::string& path, const std::string& why) {
+    std::fprintf(stderr, "sound: \"%s\" refused: %s\n", path.c_str(), why.c_str());
+    return std::nullopt;
+}
+
+std::nullopt_t refuseOpen(const std::string& path) {
+    return refuse(path, std::string("cannot be read as a sound file (") + sf_strerror(nullptr) + ")");
+}
+
 }  // namespace
 
 std::optional<SndAudioData> SndGetAudioData(const std::string& path) {
@@ -85,7 +96,7 @@ std::optional<SndAudioData> SndGetAudioData(const std::string& path) {
 
 std::optional<SndAudioData> SndReadLinearPCMFile(const std::string& path) {
     SoundFile f(path);
-    if (!f.file) return std::nullopt;
+    if (!f.file) return refuseOpen(path);
     const int subtype = f.info.format & SF_FORMAT_SUBMASK;
     int bits;
     switch (subtype) {
@@ -97,17 +108,20 @@ std::optional<SndAudioData> SndReadLinearPCMFile(const std::string& path) {
             bits = 16;
             break;
         default:
-            return std::nullopt;
+            return refuse(path, "samples are not 8- or 16-bit linear PCM");
     }
     const int channels = f.info.channels;
-    if (channels < 1 || channels > 2 || isBigEndian(f.info) || f.info.samplerate <= 0) return std::nullopt;
+    if (channels < 1 || channels > 2)
+        return refuse(path, std::to_string(channels) + " channels (mono or stereo are played)");
+    if (isBigEndian(f.info)) return refuse(path, "big-endian samples (little-endian are played)");
+    if (f.info.samplerate <= 0) return refuse(path, "no sample rate");
     const long long bytes = checkedByteCount(f.info.frames, (long long)channels * (bits / 8));
-    if (bytes < 0) return std::nullopt;
+    if (bytes < 0) return refuse(path, "more samples than a sound buffer holds");
 
     SndAudioData out;
     out.samples.assign(size_t(bytes), 0);
     const sf_count_t got = bytes > 0 ? sf_read_raw(f.file, out.samples.data(), bytes) : 0;
-    if (got < 0) return std::nullopt;
+    if (got < 0) return refuse(path, "the samples cannot be read");
     out.samples.resize(size_t(got));
     // OpenAL's 8-bit formats are unsigned; signed 8-bit data is shifted to match.
     if (subtype == SF_FORMAT_PCM_S8) {
@@ -121,18 +135,21 @@ std::optional<SndAudioData> SndReadLinearPCMFile(const std::string& path) {
 
 std::optional<SndAudioData> SndReadConvertedAudioFile(const std::string& path) {
     SoundFile f(path);
-    if (!f.file) return std::nullopt;
+    if (!f.file) return refuseOpen(path);
     const int channels = f.info.channels;
-    if (channels < 1 || channels > 2 || f.info.samplerate <= 0) return std::nullopt;
+    if (channels < 1 || channels > 2)
+        return refuse(path, std::to_string(channels) + " channels (mono or stereo are played)");
+    if (f.info.samplerate <= 0) return refuse(path, "no sample rate");
     const long long bytesPerFrame = 2LL * channels;
     const long long bytes = checkedByteCount(f.info.frames, bytesPerFrame);
-    if (bytes < 0) return std::nullopt;
+    if (bytes < 0) return refuse(path, "more samples than a sound buffer holds");
 
     SndAudioData out;
     out.samples.assign(size_t(bytes), 0);
     const sf_count_t got =
         f.info.frames > 0 ? sf_readf_short(f.file, reinterpret_cast<short*>(out.samples.data()), f.info.frames) : 0;
-    if (got < 0 || sf_error(f.file) != SF_ERR_NO_ERROR) return std::nullopt;
+    if (got < 0 || sf_error(f.file) != SF_ERR_NO_ERROR)
+        return refuse(path, std::string("the samples cannot be read (") + sf_strerror(f.file) + ")");
     out.samples.resize(size_t(got * bytesPerFrame));
     out.size = ALsizei(got * bytesPerFrame);
     out.format = channels == 2 ? AL_FORMAT_STEREO16 : AL_FORMAT_MONO16;

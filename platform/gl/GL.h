@@ -19,6 +19,7 @@ enum class Call : int {
     BindRenderbuffer,
     BindTexture,
     BlendFunc,
+    BlendFuncSeparate,
     BufferData,
     CheckFramebufferStatus,
     Clear,
@@ -101,6 +102,7 @@ QUENTA_GL_WRAP(BindFramebuffer, (GLenum t, GLuint f), (t, f))
 QUENTA_GL_WRAP(BindRenderbuffer, (GLenum t, GLuint r), (t, r))
 QUENTA_GL_WRAP(BindTexture, (GLenum t, GLuint x), (t, x))
 QUENTA_GL_WRAP(BlendFunc, (GLenum s, GLenum d), (s, d))
+QUENTA_GL_WRAP(BlendFuncSeparate, (GLenum s, GLenum d, GLenum sa, GLenum da), (s, d, sa, da))
 QUENTA_GL_WRAP(BufferData, (GLenum t, GLsizeiptr n, const void* d, GLenum u), (t, n, d, u))
 QUENTA_GL_WRAP_R(GLenum, CheckFramebufferStatus, (GLenum t), (t))
 QUENTA_GL_WRAP(Clear, (GLbitfield m), (m))

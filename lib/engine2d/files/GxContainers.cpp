@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,7 +52,12 @@ size_t gxInflateBufferWithHint(const uint8_t* in, size_t inLength, std::vector<u
         // output space would not help, so stop instead of growing forever.
         if (s.avail_in == 0) break;
         if (s.avail_out == 0) {
-            if (size >= limit) break;
+            if (size >= limit) {
+                logFailure("inflated data runs past the limit of " + std::to_string(limit) + " bytes");
+                inflateEnd(&s);
+                out.clear();
+                return 0;
+            }
             size_t grown = std::min(size * 2, limit);
             out.resize(grown);
             s.next_out = out.data() + size;
@@ -70,19 +76,27 @@ size_t gxInflateBufferWithHint(const uint8_t* in, size_t inLength, std::vector<u
     return length;
 }
 
-size_t gxInflateBuffer(const uint8_t* in, size_t inLength, std::vector<uint8_t>& out) {
-    return gxInflateBufferWithHint(in, inLength, out, 256 * 1024);
+size_t gxInflateBuffer(const uint8_t* in, size_t inLength, std::vector<uint8_t>& out, size_t limit) {
+    return gxInflateBufferWithHint(in, inLength, out, 256 * 1024, limit);
 }
 
-long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out) {
+namespace {
+
+// Reads up to `limit` inflated bytes. With `prefix` the rest of the file is
+// left alone; without, data past the limit fails the read.
+long readGzip(const std::string& path, std::vector<uint8_t>& out, size_t limit, bool prefix) {
     out.clear();
     gzFile f = gzopen(path.c_str(), "rb");
     if (!f) return -1;
     size_t readSize = 512 * 1024;
     size_t total = 0;
-    for (;;) {
-        out.resize(total + readSize);
-        int got = gzread(f, out.data() + total, unsigned(readSize));
+    bool ended = false;
+    // One byte past the limit tells data that is too long from data that fits.
+    const size_t want = prefix ? limit : limit + 1;
+    while (total < want) {
+        size_t ask = std::min(readSize, want - total);
+        out.resize(total + ask);
+        int got = gzread(f, out.data() + total, unsigned(ask));
         if (got < 0) {
             logFailure("gzip read failed: " + path);
             gzclose(f);
@@ -90,12 +104,21 @@ long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out) {
             return -1;
         }
         total += size_t(got);
-        if (size_t(got) < readSize) break;
+        if (size_t(got) < ask) {
+            ended = true;
+            break;
+        }
         readSize *= 2;
+    }
+    if (!prefix && total > limit) {
+        logFailure("gzip data runs past the limit of " + std::to_string(limit) + " bytes: " + path);
+        gzclose(f);
+        out.clear();
+        return -1;
     }
     // A truncated stream reads short without an error; the close reports it.
     int closed = gzclose(f);
-    if (closed != Z_OK) {
+    if (ended && closed != Z_OK) {
         logFailure("gzip data damaged or truncated: " + path);
         out.clear();
         return -1;
@@ -104,7 +127,17 @@ long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out) {
     return long(total);
 }
 
-long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out) {
+}  // namespace
+
+long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out, size_t limit) {
+    return readGzip(path, out, limit, false);
+}
+
+long gxReadGzipPrefix(const std::string& path, std::vector<uint8_t>& out, size_t length) {
+    return readGzip(path, out, length, true);
+}
+
+long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out, size_t limit) {
     out.clear();
     if (length < 16 || std::memcmp(data, "CCZ!", 4) != 0) {
         logFailure("CCZ: bad signature or short header");
@@ -123,6 +156,11 @@ long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out)
         logFailure("CCZ: uncompressed length does not fit the file");
         return -1;
     }
+    if (len > limit) {
+        logFailure("CCZ: uncompressed length " + std::to_string(len) + " is over the limit of " +
+                   std::to_string(limit) + " bytes");
+        return -1;
+    }
     out.resize(len);
     uLongf destLen = len;
     if (uncompress(out.data(), &destLen, data + 16, uLong(payload)) != Z_OK || destLen != len) {
@@ -133,13 +171,13 @@ long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out)
     return long(len);
 }
 
-long gxReadCCZFile(const std::string& path, std::vector<uint8_t>& out) {
+long gxReadCCZFile(const std::string& path, std::vector<uint8_t>& out, size_t limit) {
     std::vector<uint8_t> file;
     if (gxReadWholeFile(path, file) < 0) {
         out.clear();
         return -1;
     }
-    return gxInflateCCZ(file.data(), file.size(), out);
+    return gxInflateCCZ(file.data(), file.size(), out, limit);
 }
 
 GxImageTGA gxTGALoadData(const uint8_t* data, size_t length) {
@@ -185,6 +223,12 @@ GxImageTGA gxTGALoadData(const uint8_t* data, size_t length) {
     const size_t reach = img.type == 10 ? left / (1 + bpp) * 128 * bpp : left;
     if (total > reach) {
         img.status = kTGAReadFailed;
+        return img;
+    }
+    if (total > kGxMaxInflatedBytes) {
+        logFailure("TGA: " + std::to_string(img.width) + " x " + std::to_string(img.height) +
+                   " pixels are over the limit of " + std::to_string(kGxMaxInflatedBytes) + " bytes");
+        img.status = kTGAOutOfMemory;
         return img;
     }
     img.imageData.assign(total, 0);

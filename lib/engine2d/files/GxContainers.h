@@ -11,17 +11,28 @@
 
 namespace engine2d {
 
+// The most that compressed engine data (files, payloads of property lists)
+// may inflate to when the caller has no tighter bound of its own: a little
+// compressed data can claim gigabytes.
+constexpr size_t kGxMaxInflatedBytes = size_t(64) << 20;
+
 // Inflates a zlib or gzip stream (header detected). Returns the inflated
 // length, 0 on any failure (out empty). The buffer starts at `hint` bytes and
-// doubles as needed, up to `limit`.
+// doubles as needed; a stream that inflates past `limit` bytes is refused
+// with an error naming the limit.
 size_t gxInflateBufferWithHint(const uint8_t* in, size_t inLength, std::vector<uint8_t>& out, size_t hint,
-                               size_t limit = size_t(1) << 30);
-size_t gxInflateBuffer(const uint8_t* in, size_t inLength, std::vector<uint8_t>& out);
-// Whole gzip file; -1 on failure.
-long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out);
-// "CCZ!" data in memory / on disk; -1 on failure.
-long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out);
-long gxReadCCZFile(const std::string& path, std::vector<uint8_t>& out);
+                               size_t limit = kGxMaxInflatedBytes);
+size_t gxInflateBuffer(const uint8_t* in, size_t inLength, std::vector<uint8_t>& out,
+                       size_t limit = kGxMaxInflatedBytes);
+// Whole gzip file; -1 on failure, and for data inflating past `limit` bytes.
+long gxReadGzipFile(const std::string& path, std::vector<uint8_t>& out, size_t limit = kGxMaxInflatedBytes);
+// At most the first `length` inflated bytes of a gzip file (fewer when the
+// data is shorter); the rest is not inflated. -1 on failure.
+long gxReadGzipPrefix(const std::string& path, std::vector<uint8_t>& out, size_t length);
+// "CCZ!" data in memory / on disk; -1 on failure, and for a declared length
+// above `limit`.
+long gxInflateCCZ(const uint8_t* data, size_t length, std::vector<uint8_t>& out, size_t limit = kGxMaxInflatedBytes);
+long gxReadCCZFile(const std::string& path, std::vector<uint8_t>& out, size_t limit = kGxMaxInflatedBytes);
 
 enum GxTGAStatus {
     kTGALoadOK = 0,
@@ -42,6 +53,8 @@ struct GxImageTGA {
     int flipped = 0;
 };
 
+// Pictures whose pixels would take more than kGxMaxInflatedBytes are refused
+// (kTGAOutOfMemory) before anything is allocated.
 GxImageTGA gxTGALoad(const std::string& path);
 GxImageTGA gxTGALoadData(const uint8_t* data, size_t length);
 

@@ -1,5 +1,7 @@
 #include "lib/engine2d/files/GxFileUtils.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "lib/engine2d/nodes/GxEnvironment.h"
@@ -196,6 +198,9 @@ std::string GxFileUtils::removeSuffixFromFile(const std::string& path) {
 
 long gxReadWholeFile(const std::string& path, std::vector<uint8_t>& out) {
     out.clear();
+    // Only plain files: a folder opens, but its "size" is no length.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) return -1;
     long size = -1;

@@ -28,6 +28,8 @@ public:
     // needs powers of two, and another system version.
     void setSupportsNPOT(bool b) { supportsNPOT_ = b; }
     void setOSVersion(unsigned v) { OSVersion_ = v; }
+    // And a device whose GL reports another maximum texture size.
+    void setMaxTextureSize(int s) { maxTextureSize_ = s; }
 
 private:
     GxConfiguration();

@@ -57,7 +57,12 @@ void gxGLCacheBlendFunc(unsigned s, unsigned d) {
     auto& c = cache();
     if (long(s) == c.blendSrc && long(d) == c.blendDst) return;
     c.blendSrc = long(s), c.blendDst = long(d);
-    gl::BlendFunc(s, d);
+    // Colours blend as asked; coverage always accumulates as one layer over
+    // another. Blending alpha by the colour factors (source alpha twice)
+    // would leave a half-transparent layer over an opaque scene with a
+    // frame that is itself partly transparent, and what lies behind the
+    // view would show through it.
+    gl::BlendFuncSeparate(s, d, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
 }
 
 void gxGLCacheBindTexture(unsigned texture) {

@@ -21,6 +21,8 @@ constexpr unsigned kGxVertexAttribTexCoords = 2;
 void gxGLCacheReset();
 void gxGLCacheUseProgram(unsigned program);
 void gxGLCacheDeleteProgram(unsigned program);
+// Colour factors as given; alpha always blends ONE, ONE_MINUS_SRC_ALPHA, so
+// the frame stays opaque wherever something opaque was drawn.
 void gxGLCacheBlendFunc(unsigned sfactor, unsigned dfactor);
 void gxGLCacheBindTexture(unsigned texture);
 void gxGLCacheDeleteTexture(unsigned texture);

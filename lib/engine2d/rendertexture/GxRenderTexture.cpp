@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -30,17 +31,35 @@ GxRenderTexture::~GxRenderTexture() {
 
 bool GxRenderTexture::init(int w, int h, int pixelFormat) {
     if (!GxNode::init()) return false;
-    if (w <= 0 || h <= 0 || !gl::Context::current()) return false;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &oldFBO_);
+    if (w <= 0 || h <= 0) {
+        std::fprintf(stderr, "engine2d: GxRenderTexture: no texture of %d x %d points\n", w, h);
+        return false;
+    }
+    if (!gl::Context::current()) return false;
+    const int bpp = GxTexture2D::bitsPerPixelForFormat(pixelFormat);
+    if (bpp <= 0) {
+        std::fprintf(stderr, "engine2d: GxRenderTexture: invalid pixel format %d\n", pixelFormat);
+        return false;
+    }
     const float scale = GxEnvironment::shared().contentScaleFactor;
     const float cw = float(w) * scale, ch = float(h) * scale;
+    // The size is checked before anything is allocated or asked of the GL
+    // (a side beyond the GL's maximum is refused in floating point, before
+    // it could overflow an integer).
+    const float side = float(GxTexture2D::maxTextureSide());
+    if (!(cw <= side && ch <= side)) {
+        GxTexture2D::checkTextureSize(uint64_t(std::min(cw, 1e12f)), uint64_t(std::min(ch, 1e12f)), bpp,
+                                      "GxRenderTexture");
+        return false;
+    }
     unsigned pw = unsigned(cw), ph = unsigned(ch);
     if (!GxConfiguration::sharedConfiguration().supportsNPOT()) {
         pw = gxNextPowerOfTwo(pw);
         ph = gxNextPowerOfTwo(ph);
     }
-    int bpp = GxTexture2D::bitsPerPixelForFormat(pixelFormat);
-    if (bpp <= 0) return false;
+    // The zeros below are 4 bytes a pixel whatever the format.
+    if (!GxTexture2D::checkTextureSize(pw, ph, std::max(bpp, 32), "GxRenderTexture")) return false;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &oldFBO_);
     std::vector<uint8_t> zeros;
     try {
         zeros.assign(size_t(pw) * ph * 4, 0);

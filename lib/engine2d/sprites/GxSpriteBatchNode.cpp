@@ -182,9 +182,9 @@ void GxSpriteBatchNode::swap(unsigned oldIndex, unsigned newIndex) {
 }
 
 bool GxSpriteBatchNode::increaseAtlasCapacity() {
-    // Growth by a third, up to what 16-bit indices reach.
+    // Growth by a third, up to the atlas's limit.
     unsigned capacity = textureAtlas_->capacity();
-    unsigned quantity = std::min((capacity + 1) * 4 / 3, GxTextureAtlas::kMaxCapacity);
+    unsigned quantity = std::min((capacity + 1) * 4 / 3, textureAtlas_->maxCapacity());
     if (quantity <= capacity) return false;
     return textureAtlas_->resizeCapacity(quantity);
 }

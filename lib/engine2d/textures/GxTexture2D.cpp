@@ -57,6 +57,30 @@ int GxTexture2D::bitsPerPixelForFormat(int format) {
     }
 }
 
+unsigned GxTexture2D::maxTextureSide() {
+    int side = GxConfiguration::sharedConfiguration().maxTextureSize();
+    if (side <= 0 && gl::Context::current()) gl::GetIntegerv(GL_MAX_TEXTURE_SIZE, &side);
+    return side > 0 ? unsigned(side) : 16384u;
+}
+
+bool GxTexture2D::checkTextureSize(uint64_t wide, uint64_t high, int bitsPerPixel, const char* who, unsigned maxSide) {
+    const uint64_t side = maxSide ? maxSide : maxTextureSide();
+    if (wide > side || high > side) {
+        std::fprintf(stderr, "engine2d: %s: %llu x %llu pixels exceeds the maximum texture size %llu\n", who,
+                     (unsigned long long)wide, (unsigned long long)high, (unsigned long long)side);
+        return false;
+    }
+    // Both sides are below 2^32 here, so the product fits 64 bits.
+    const uint64_t bytes = (wide * high * uint64_t(bitsPerPixel > 0 ? bitsPerPixel : 32) + 7) / 8;
+    if (bytes > kMaxTextureBytes) {
+        std::fprintf(stderr, "engine2d: %s: %llu x %llu pixels take %llu bytes, over the %llu MiB a texture may take\n",
+                     who, (unsigned long long)wide, (unsigned long long)high, (unsigned long long)bytes,
+                     (unsigned long long)(kMaxTextureBytes >> 20));
+        return false;
+    }
+    return true;
+}
+
 GxTexture2D::~GxTexture2D() {
     if (name_ && gl::Context::current()) gxGLCacheDeleteTexture(name_);
 }
@@ -101,6 +125,7 @@ bool GxTexture2D::initWithData(const void* data, int format, unsigned wide, unsi
             std::fprintf(stderr, "engine2d: GxTexture2D: invalid pixel format %d for raw data\n", format);
             return false;
     }
+    if (!checkTextureSize(wide, high, bitsPerPixelForFormat(format), "GxTexture2D")) return false;
     // Rows are tightly packed: the alignment must divide every row's length
     // (a 2-pixel-wide RGB888 row is 6 bytes; 4 would read past it).
     unsigned rowBytes = wide * unsigned(bitsPerPixelForFormat(format)) / 8;
@@ -112,7 +137,16 @@ bool GxTexture2D::initWithData(const void* data, int format, unsigned wide, unsi
     gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    // An error left by an earlier call must not be taken for this upload's.
+    while (gl::GetError() != GL_NO_ERROR) {}
     gl::TexImage2D(GL_TEXTURE_2D, 0, GLint(glFormat), GLsizei(wide), GLsizei(high), 0, glFormat, type, data);
+    if (GLenum err = gl::GetError(); err != GL_NO_ERROR) {
+        std::fprintf(stderr, "engine2d: GxTexture2D: the GL refused a %u x %u texture (error 0x%04X)\n", wide, high,
+                     err);
+        gxGLCacheDeleteTexture(name_);
+        name_ = 0;
+        return false;
+    }
     size_ = contentSize;
     width_ = wide;
     height_ = high;
@@ -175,11 +209,7 @@ std::shared_ptr<GxTexture2D> GxTexture2D::textureWithImage(const std::shared_ptr
         W = gxNextPowerOfTwo(W);
         H = gxNextPowerOfTwo(H);
     }
-    unsigned maxSize = unsigned(conf.maxTextureSize());
-    if (maxSize && (W > maxSize || H > maxSize)) {
-        std::fprintf(stderr, "engine2d: GxTexture2D: image %ux%u exceeds the maximum texture size %u\n", W, H, maxSize);
-        return nullptr;
-    }
+    if (!checkTextureSize(W, H, 32, "GxTexture2D (image)")) return nullptr;
     switch (format) {
         case kGxTexture2DPixelFormat_RGBA8888:
         case kGxTexture2DPixelFormat_RGB565:
@@ -330,10 +360,15 @@ std::string GxTexture2D::description() const {
 std::shared_ptr<GxTexture2D> GxTexture2D::textureWithString(const std::string& text, Size dimensions, int hAlignment,
                                                             int vAlignment, int lineBreakMode, const ui::Font& font) {
     if (!(dimensions.width >= 1 && dimensions.height >= 1)) return nullptr;
-    unsigned maxSize = unsigned(GxConfiguration::sharedConfiguration().maxTextureSize());
+    const float side = float(maxTextureSide());
+    if (!(dimensions.width <= side && dimensions.height <= side)) {
+        checkTextureSize(uint64_t(std::min(dimensions.width, 1e12f)), uint64_t(std::min(dimensions.height, 1e12f)), 16,
+                         "GxTexture2D (text)");
+        return nullptr;
+    }
     const unsigned boxW = unsigned(std::ceil(dimensions.width)), boxH = unsigned(std::ceil(dimensions.height));
     const unsigned W = gxNextPowerOfTwo(boxW), H = gxNextPowerOfTwo(boxH);
-    if (maxSize && (W > maxSize || H > maxSize)) return nullptr;
+    if (!checkTextureSize(W, H, 16, "GxTexture2D (text)")) return nullptr;
     // Coverage goes into an 8-bit alpha picture (cairo's rows are y down, so
     // the box's top lands in the first rows, as the texture coordinates expect).
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, int(W), int(H));

@@ -51,7 +51,9 @@ struct GxTexParams {
 class GxTexture2D {
 public:
     // Raw pixels of `format`, `wide` x `high`; the content size is in pixels.
-    // nullptr (nothing uploaded) for a format raw data cannot have.
+    // nullptr (nothing uploaded, an error written) for a format raw data
+    // cannot have, a size checkTextureSize() refuses, or an upload the GL
+    // refused.
     static std::shared_ptr<GxTexture2D> textureWithData(const void* data, int format, unsigned wide, unsigned high,
                                                         Size contentSizeInPixels);
     // A decoded picture, converted to the chosen format; nullptr for no
@@ -82,6 +84,18 @@ public:
     static void setDefaultAlphaPixelFormat(int format);
     static int defaultAlphaPixelFormat();
     static int bitsPerPixelForFormat(int format);
+
+    // The most pixel data one texture may take: hostile files and callers
+    // asking for more are refused before anything is allocated.
+    static constexpr uint64_t kMaxTextureBytes = uint64_t(64) << 20;
+    // The largest side the GL takes (GL_MAX_TEXTURE_SIZE); 16384 while no
+    // context has told.
+    static unsigned maxTextureSide();
+    // Whether `wide` x `high` pixels of `bitsPerPixel` may become a texture:
+    // no side above `maxSide` (0: maxTextureSide()) and no more than
+    // kMaxTextureBytes. When not, the reason goes to the error stream after
+    // `who`. No GL call is made but the one asking the GL's maximum.
+    static bool checkTextureSize(uint64_t wide, uint64_t high, int bitsPerPixel, const char* who, unsigned maxSide = 0);
 
     // In points (content size / content scale) and in pixels.
     Size contentSize() const;

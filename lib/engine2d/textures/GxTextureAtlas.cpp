@@ -1,5 +1,6 @@
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -16,6 +17,10 @@ namespace engine2d {
 namespace {
 bool refuse(const char* what) {
     std::fprintf(stderr, "engine2d: GxTextureAtlas: %s out of range\n", what);
+    return false;
+}
+bool refuseCapacity(size_t capacity, unsigned most) {
+    std::fprintf(stderr, "engine2d: GxTextureAtlas: %zu quads are more than the %u this atlas holds\n", capacity, most);
     return false;
 }
 }  // namespace
@@ -36,7 +41,7 @@ std::shared_ptr<GxTextureAtlas> GxTextureAtlas::textureAtlasWithTexture(std::sha
 }
 
 bool GxTextureAtlas::init(std::shared_ptr<GxTexture2D> texture, unsigned capacity) {
-    if (capacity > kMaxCapacity) return refuse("capacity");
+    if (capacity > maxCapacity_) return refuseCapacity(capacity, maxCapacity_);
     capacity_ = capacity;
     texture_ = std::move(texture);
     quads_.assign(capacity, gxV3F_C4B_T2F_Quad{});
@@ -52,8 +57,10 @@ GxTextureAtlas::~GxTextureAtlas() {
 }
 
 void GxTextureAtlas::setupIndices() {
-    indices_.resize(size_t(capacity_) * 6);
-    for (unsigned i = 0; i < capacity_; ++i) {
+    // One run's indices serve every run: each run's vertices start at 0.
+    const unsigned quads = std::min(capacity_, kMaxQuadsPerDraw);
+    indices_.resize(size_t(quads) * 6);
+    for (unsigned i = 0; i < quads; ++i) {
         uint16_t b = uint16_t(i * 4);
         uint16_t* p = &indices_[size_t(i) * 6];
         p[0] = b;
@@ -156,7 +163,7 @@ bool GxTextureAtlas::increaseTotalQuadsWith(unsigned amount) {
 
 bool GxTextureAtlas::resizeCapacity(unsigned newCapacity) {
     if (newCapacity == capacity_) return true;
-    if (newCapacity > kMaxCapacity) return refuse("resizeCapacity");
+    if (newCapacity > maxCapacity_) return refuseCapacity(newCapacity, maxCapacity_);
     try {
         std::vector<gxV3F_C4B_T2F_Quad> q(newCapacity);
         std::copy_n(quads_.begin(), std::min<size_t>(newCapacity, quads_.size()), q.begin());
@@ -187,19 +194,25 @@ void GxTextureAtlas::drawNumberOfQuads(unsigned n, unsigned start) {
         dirty_ = false;
     }
     gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
-    const GLsizei stride = sizeof(gxV3F_C4B_T2F);
-    gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
-                            reinterpret_cast<const void*>(offsetof(gxV3F_C4B_T2F, vertices)));
-    gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                            reinterpret_cast<const void*>(offsetof(gxV3F_C4B_T2F, colors)));
-    gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
-                            reinterpret_cast<const void*>(offsetof(gxV3F_C4B_T2F, texCoords)));
     gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffersVBO_[1]);
-    gl::DrawElements(GL_TRIANGLES, GLsizei(n * 6), GL_UNSIGNED_SHORT,
-                     reinterpret_cast<const void*>(sizeof(uint16_t) * 6 * size_t(start)));
+    const GLsizei stride = sizeof(gxV3F_C4B_T2F);
+    // Runs of at most kMaxQuadsPerDraw quads, the attributes pointing at the
+    // run's first quad so that its 16-bit indices start from 0.
+    for (unsigned done = 0; done < n;) {
+        const unsigned count = std::min(n - done, kMaxQuadsPerDraw);
+        const size_t base = sizeof(gxV3F_C4B_T2F_Quad) * (size_t(start) + done);
+        gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, vertices)));
+        gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
+                                reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, colors)));
+        gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
+                                reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, texCoords)));
+        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, nullptr);
+        ++GxEnvironment::shared().drawCounter;
+        done += count;
+    }
     gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     gl::BindBuffer(GL_ARRAY_BUFFER, 0);
-    ++GxEnvironment::shared().drawCounter;
 }
 
 std::string GxTextureAtlas::description() const {

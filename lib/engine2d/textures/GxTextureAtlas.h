@@ -1,6 +1,6 @@
 #pragma once
 // Many textured quads sharing one texture, drawn a run at a time with one
-// indexed draw call. The quads live in a client array mirrored in a vertex
+// indexed draw call per 16384 quads. The quads live in a client array mirrored in a vertex
 // buffer; a fixed index buffer turns each quad into two triangles. Every
 // mutator checks its indices against the quads in use and the capacity: a
 // call out of range is refused (false) and changes nothing.
@@ -18,8 +18,12 @@ class GxTexture2D;
 
 class GxTextureAtlas {
 public:
-    // 16-bit indices reach 65536 vertices: 16384 quads.
-    static constexpr unsigned kMaxCapacity = 16384;
+    // 16-bit indices reach 65536 vertices: 16384 quads a draw call. An atlas
+    // holds that many unless its owner raises its limit (setMaxCapacity, up
+    // to kMaxCapacity: 24 MiB of quads); more quads are drawn in runs of
+    // 16384, each from its own place in the vertex buffer.
+    static constexpr unsigned kMaxQuadsPerDraw = 16384;
+    static constexpr unsigned kMaxCapacity = 16 * kMaxQuadsPerDraw;
 
     static std::shared_ptr<GxTextureAtlas> textureAtlasWithFile(const std::string& file, unsigned capacity);
     static std::shared_ptr<GxTextureAtlas> textureAtlasWithTexture(std::shared_ptr<GxTexture2D> texture,
@@ -30,6 +34,8 @@ public:
 
     unsigned totalQuads() const { return unsigned(totalQuads_); }
     unsigned capacity() const { return capacity_; }
+    unsigned maxCapacity() const { return maxCapacity_; }
+    void setMaxCapacity(unsigned n) { maxCapacity_ = n < kMaxCapacity ? n : kMaxCapacity; }
     const std::shared_ptr<GxTexture2D>& texture() const { return texture_; }
     void setTexture(std::shared_ptr<GxTexture2D> t) { texture_ = std::move(t); }
     // Writable access marks the atlas dirty.
@@ -52,7 +58,7 @@ public:
     bool fillWithEmptyQuadsFromIndex(unsigned index, unsigned amount);
     bool increaseTotalQuadsWith(unsigned amount);
     // False (and the atlas as it was) when the memory cannot be had or the
-    // capacity is beyond what 16-bit indices reach.
+    // capacity is beyond maxCapacity().
     bool resizeCapacity(unsigned newCapacity);
 
     void drawQuads() { drawNumberOfQuads(unsigned(totalQuads_), 0); }
@@ -69,6 +75,7 @@ private:
 
     size_t totalQuads_ = 0;
     unsigned capacity_ = 0;
+    unsigned maxCapacity_ = kMaxQuadsPerDraw;
     std::vector<gxV3F_C4B_T2F_Quad> quads_;
     std::vector<uint16_t> indices_;
     std::shared_ptr<GxTexture2D> texture_;

@@ -7,6 +7,7 @@
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxGLView.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
@@ -65,6 +66,12 @@ std::shared_ptr<GxTexture2D> GxTextureCache::addImage(const std::string& path) {
     if (endsWith(lower, ".pvr") || endsWith(lower, ".pvr.gz") || endsWith(lower, ".pvr.ccz")) return addPVRImage(key);
     int resolution = 0;
     std::string full = GxFileUtils::sharedFileUtils().fullPathFromRelativePath(key, &resolution);
+    // A name that leads to a folder (an empty name in a map file, say) is
+    // no picture; the decoder is not handed it.
+    if (foundation::isDirectory(full)) {
+        std::fprintf(stderr, "engine2d: GxTextureCache: %s is a folder, not a picture\n", full.c_str());
+        return nullptr;
+    }
     auto image = ui::Image::fromFile(full);
     if (!image) {
         std::fprintf(stderr, "engine2d: GxTextureCache: cannot decode %s\n", full.c_str());

@@ -58,27 +58,83 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 void fail(const char* why) { std::fprintf(stderr, "engine2d: PVR: %s\n", why); }
 
+const PixelType* rowForType(uint32_t pixelType, int* index) {
+    const PixelType* row = nullptr;
+    for (size_t i = 0; i < std::size(kTable); ++i)
+        if (kTable[i].pixelType == pixelType) {
+            row = &kTable[i];
+            if (index) *index = int(i);
+        }
+    return row;
+}
+
+// Bytes of the level of `w` x `h` pixels, as the level walk counts them.
+uint64_t levelBytes(const PixelType& row, uint64_t w, uint64_t h) {
+    uint64_t blockSize = 1, wide = w, high = h;
+    if (row.pixelType == 0x19) {
+        blockSize = 16;
+        wide = w / 4;
+        high = h / 4;
+    } else if (row.pixelType == 0x18) {
+        blockSize = 32;
+        wide = w / 8;
+        high = h / 4;
+    }
+    wide = std::max<uint64_t>(wide, 2);
+    high = std::max<uint64_t>(high, 2);
+    return wide * high * (blockSize * row.bpp / 8);
+}
+
 }  // namespace
 
 GxTexturePVR::~GxTexturePVR() {
     if (name_ && !retainName_) gxGLCacheDeleteTexture(name_);
 }
 
+size_t GxTexturePVR::usableFileLength(const uint8_t* head, size_t length, unsigned maxSide) {
+    if (length < 52) return fail("file shorter than its header"), 0;
+    if (std::memcmp(head + 44, "PVR!", 4) != 0) return fail("bad tag"), 0;
+    const uint32_t height = le32(head + 4), width = le32(head + 8), dataLength = le32(head + 20);
+    const PixelType* row = rowForType(le32(head + 16) & 0xff, nullptr);
+    if (!row) return fail("unknown pixel type"), 0;
+    if (width == 0 || height == 0) return fail("empty size"), 0;
+    if (!GxTexture2D::checkTextureSize(width, height, int(row->bpp), "PVR", maxSide)) return 0;
+    // Every level the walk can record, at their full sizes.
+    uint64_t chain = 0, w = width, h = height;
+    for (int i = 0; i < kMaxMipmaps; ++i) {
+        chain += levelBytes(*row, w, h);
+        w = std::max<uint64_t>(w >> 1, 1);
+        h = std::max<uint64_t>(h >> 1, 1);
+    }
+    return 52 + size_t(std::min<uint64_t>(dataLength, chain));
+}
+
 bool GxTexturePVR::initWithContentsOfFile(const std::string& path) {
     std::string lower = path;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    std::vector<uint8_t> data;
-    long len;
-    if (endsWith(lower, ".ccz"))
-        len = gxReadCCZFile(path, data);
-    else if (endsWith(lower, ".gz"))
-        len = gxReadGzipFile(path, data);
-    else
-        len = gxReadWholeFile(path, data);
-    if (len < 0) return false;
     auto& conf = GxConfiguration::sharedConfiguration();
     setSupport(conf.supportsNPOT(), conf.supportsBGRA8888());
-    bool ok = unpackPVRData(data.data(), data.size()) && createGLTexture();
+    setMaxSide(GxTexture2D::maxTextureSide());
+    // What compressed files may inflate to follows from the largest texture
+    // one may hold; a gzip file is read as far as its header says it needs.
+    const size_t most = 52 + size_t(GxTexture2D::kMaxTextureBytes) / 3 * 4 + kMaxMipmaps * 256;
+    std::vector<uint8_t> data;
+    long len;
+    if (endsWith(lower, ".ccz")) {
+        len = gxReadCCZFile(path, data, most);
+    } else if (endsWith(lower, ".gz")) {
+        len = gxReadGzipPrefix(path, data, 52);
+        if (len >= 0) {
+            size_t usable = usableFileLength(data.data(), data.size(), maxSide_);
+            if (usable == 0) return false;
+            len = gxReadGzipPrefix(path, data, usable);
+        }
+    } else {
+        len = gxReadWholeFile(path, data);
+    }
+    if (len < 0) return false;
+    data_ = std::move(data);
+    bool ok = unpackPVRData(data_.data(), data_.size()) && createGLTexture();
     data_.clear();
     data_.shrink_to_fit();
     return ok;
@@ -98,19 +154,22 @@ bool GxTexturePVR::unpackPVRData(const uint8_t* data, size_t length) {
         return fail("size is not a power of two"), false;
     if (dataLength > length - 52) return fail("data length runs past the end of the file"), false;
     uint32_t pixelType = flags & 0xff;
-    const PixelType* row = nullptr;
-    for (size_t i = 0; i < std::size(kTable); ++i)
-        if (kTable[i].pixelType == pixelType) {
-            row = &kTable[i];
-            tableFormatIndex_ = int(i);
-        }
+    const PixelType* row = rowForType(pixelType, &tableFormatIndex_);
     if (!row) return fail("unknown pixel type"), false;
     if (pixelType == 0x1A && !supportsBGRA_) return fail("BGRA8888 not supported"), false;
+    if (!GxTexture2D::checkTextureSize(width, height, int(row->bpp), "PVR", maxSide_)) {
+        tableFormatIndex_ = -1;
+        return false;
+    }
     width_ = width;
     height_ = height;
     hasAlpha_ = alphaMask != 0;
     format_ = row->engineFormat;
-    data_.assign(data, data + 52 + dataLength);
+    // The file's own buffer is kept as it is rather than copied.
+    if (data == data_.data())
+        data_.resize(52 + size_t(dataLength));
+    else
+        data_.assign(data, data + 52 + dataLength);
 
     uint64_t w = width, h = height;
     size_t consumed = 0;
@@ -119,19 +178,7 @@ bool GxTexturePVR::unpackPVRData(const uint8_t* data, size_t length) {
             fail("more than 16 levels; the rest is ignored");
             break;
         }
-        uint64_t blockSize = 1, wide = w, high = h;
-        if (pixelType == 0x19) {
-            blockSize = 16;
-            wide = w / 4;
-            high = h / 4;
-        } else if (pixelType == 0x18) {
-            blockSize = 32;
-            wide = w / 8;
-            high = h / 4;
-        }
-        wide = std::max<uint64_t>(wide, 2);
-        high = std::max<uint64_t>(high, 2);
-        uint64_t size = wide * high * (blockSize * row->bpp / 8);
+        uint64_t size = levelBytes(*row, w, h);
         size_t left = dataLength - consumed;
         size_t len = size_t(std::min<uint64_t>(size, left));
         mipmaps_[numberOfMipmaps_].offset = 52 + consumed;
@@ -147,6 +194,8 @@ bool GxTexturePVR::unpackPVRData(const uint8_t* data, size_t length) {
 bool GxTexturePVR::createGLTexture() {
     if (numberOfMipmaps_ == 0 || tableFormatIndex_ < 0) return true;
     const PixelType& row = kTable[tableFormatIndex_];
+    // Checked again against this GL's own maximum before any GL call.
+    if (!GxTexture2D::checkTextureSize(width_, height_, int(row.bpp), "PVR")) return false;
     if (row.compressed && !GxConfiguration::sharedConfiguration().supportsPVRTC()) {
         fail("compressed textures not supported here");
         return false;

@@ -22,8 +22,13 @@ public:
     ~GxTexturePVR();
 
     // Parses the file data (no GL). Fails on a bad tag, an unknown pixel
-    // type, a short header or a data length beyond the file.
+    // type, a short header, a data length beyond the file, and a size that
+    // no texture may have (GxTexture2D::checkTextureSize).
     bool unpackPVRData(const uint8_t* data, size_t length);
+    // The bytes of a file whose 52-byte header is `head` worth reading: the
+    // header and the data length it declares, no more than its levels can
+    // use. 0 when the header alone shows the file cannot load.
+    static size_t usableFileLength(const uint8_t* head, size_t length, unsigned maxSide);
     bool createGLTexture();
 
     unsigned name() const { return name_; }
@@ -41,6 +46,8 @@ public:
         supportsNPOT_ = npot;
         supportsBGRA_ = bgra;
     }
+    // The largest side the parser accepts (the GL's, when uploading).
+    void setMaxSide(unsigned side) { maxSide_ = side; }
 
 private:
     std::vector<uint8_t> data_;
@@ -52,6 +59,7 @@ private:
     bool hasAlpha_ = false, retainName_ = false;
     int format_ = 0;
     bool supportsNPOT_ = true, supportsBGRA_ = true;
+    unsigned maxSide_ = 16384;
 };
 
 }  // namespace engine2d

@@ -36,8 +36,10 @@ bool GxTMXLayer::init(std::shared_ptr<GxTMXTilesetInfo> tileset, const std::shar
         texture = GxTextureCache::sharedTextureCache().addImage(tileset->sourceImage);
     const Size ls = layerInfo->layerSize;
     const double cells = double(ls.width) * double(ls.height);
-    unsigned capacity = unsigned(std::min(cells * 0.35 + 1, double(GxTextureAtlas::kMaxCapacity)));
+    unsigned capacity = unsigned(std::min(cells * 0.35 + 1, double(GxTextureAtlas::kMaxQuadsPerDraw)));
     if (!GxSpriteBatchNode::init(texture ? texture : std::make_shared<GxTexture2D>(), capacity)) return false;
+    // A layer's tiles are drawn in as many runs as they need.
+    textureAtlas()->setMaxCapacity(GxTextureAtlas::kMaxCapacity);
     layerName_ = layerInfo->name;
     layerSize_ = ls;
     tiles_ = std::move(layerInfo->tiles);
@@ -80,11 +82,30 @@ void GxTMXLayer::setupTiles() {
         return;
     }
     const unsigned W = unsigned(layerSize_.width), H = unsigned(layerSize_.height);
+    // Room for every tile at once; a layer with more tiles than an atlas
+    // holds draws the first ones and says so once.
+    const size_t count = size_t(std::count_if(tiles_.begin(), tiles_.end(), [](uint32_t g) { return g != 0; }));
+    const unsigned room = unsigned(std::min<size_t>(count, GxTextureAtlas::kMaxCapacity));
+    if (room > textureAtlas()->capacity() && !textureAtlas()->resizeCapacity(room)) {
+        std::fprintf(stderr, "engine2d: GxTMXLayer \"%s\": no room for %zu tiles; the layer shows none\n",
+                     layerName_.c_str(), count);
+        return;
+    }
+    if (count > room)
+        std::fprintf(
+            stderr,
+            "engine2d: GxTMXLayer \"%s\": %zu tiles are more than the %u a layer draws; the rest are left out\n",
+            layerName_.c_str(), count, GxTextureAtlas::kMaxCapacity);
     for (unsigned y = 0; y < H; ++y)
         for (unsigned x = 0; x < W; ++x) {
             uint32_t gid = tiles_[x + size_t(y) * W];
             if (gid == 0) continue;
-            appendTileForGID(gid, Point{float(x), float(y)});
+            if (atlasIndexArray_.size() >= room) return;
+            if (!appendTileForGID(gid, Point{float(x), float(y)})) {
+                std::fprintf(stderr, "engine2d: GxTMXLayer \"%s\": tile (%u, %u) and those after it are left out\n",
+                             layerName_.c_str(), x, y);
+                return;
+            }
             minGID_ = std::min(gid, minGID_);
             maxGID_ = std::max(gid, maxGID_);
         }
@@ -164,13 +185,14 @@ void GxTMXLayer::setupTileSprite(GxSprite* sprite, Point pos, uint32_t gid) {
     }
 }
 
-void GxTMXLayer::appendTileForGID(uint32_t gid, Point pos) {
+bool GxTMXLayer::appendTileForGID(uint32_t gid, Point pos) {
     GxSprite* tile = reusedTileWithRect(tileRectInPoints(gid));
-    if (!tile) return;
+    if (!tile) return false;
     setupTileSprite(tile, pos, gid);
     unsigned index = unsigned(atlasIndexArray_.size());
-    if (!addQuadFromSprite(tile, index)) return;
+    if (!addQuadFromSprite(tile, index)) return false;
     atlasIndexArray_.push_back(uint32_t(pos.x + pos.y * layerSize_.width));
+    return true;
 }
 
 void GxTMXLayer::insertTileForGID(uint32_t gid, Point pos) {
@@ -368,6 +390,12 @@ std::shared_ptr<GxTMXTiledMap> GxTMXTiledMap::tiledMapWithXML(std::string_view x
 
 bool GxTMXTiledMap::init(const std::shared_ptr<GxTMXMapInfo>& info) {
     if (!GxNode::init() || !info) return false;
+    // A layer whose tiles could not be read would show as an empty one.
+    if (!info->unreadForm.empty()) {
+        std::fprintf(stderr, "engine2d: GxTMXTiledMap: map \"%s\" refused: %s is not read\n",
+                     info->filename().empty() ? "(text)" : info->filename().c_str(), info->unreadForm.c_str());
+        return false;
+    }
     setContentSize(Size{});
     mapSize_ = info->mapSize;
     tileSize_ = info->tileSize;

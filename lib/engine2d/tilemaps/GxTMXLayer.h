@@ -60,7 +60,7 @@ private:
     void setupTileSprite(GxSprite* sprite, Point pos, uint32_t gid);
     void insertTileForGID(uint32_t gid, Point pos);
     void updateTileForGID(uint32_t gid, Point pos);
-    void appendTileForGID(uint32_t gid, Point pos);
+    bool appendTileForGID(uint32_t gid, Point pos);
     unsigned atlasIndexForExistantZ(uint32_t z) const;
     unsigned atlasIndexForNewZ(uint32_t z) const;
     Point calculateLayerOffset(Point offset) const;

@@ -3,7 +3,9 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -41,6 +43,12 @@ double floatOf(const char* s) {
     char* end = nullptr;
     double v = std::strtod(s, &end);
     return end == s || !std::isfinite(v) ? 0 : v;
+}
+
+// Truncated towards zero into the int range; 0 for what is not a number.
+int clampedInt(double v) {
+    if (std::isnan(v)) return 0;
+    return int(std::clamp(std::trunc(v), double(INT_MIN), double(INT_MAX)));
 }
 
 std::string directoryOf(const std::string& path) {
@@ -135,6 +143,10 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
         size_t n = std::min(kChunk, data.size() - pos);
         bool last = pos + n == data.size();
         if (XML_Parse(parser, data.data() + pos, int(n), last) == XML_STATUS_ERROR) {
+            std::fprintf(stderr, "engine2d: TMX \"%s\": line %lu, column %lu: %s; what came before is kept\n",
+                         filename_.empty() ? "(text)" : filename_.c_str(),
+                         (unsigned long)XML_GetCurrentLineNumber(parser),
+                         (unsigned long)XML_GetCurrentColumnNumber(parser), XML_ErrorString(XML_GetErrorCode(parser)));
             ok = false;
             break;
         }
@@ -142,6 +154,15 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
     } while (pos < data.size());
     XML_ParserFree(parser);
     return ok;
+}
+
+void GxTMXMapInfo::noteUnreadForm(const std::string& form) {
+    const std::string layer = layers.empty() ? std::string("(none)") : layers.back()->name;
+    std::fprintf(stderr,
+                 "engine2d: TMX \"%s\": layer \"%s\": %s is not read (tile data must be base64, optionally gzip or "
+                 "zlib)\n",
+                 filename_.empty() ? "(text)" : filename_.c_str(), layer.c_str(), form.c_str());
+    if (unreadForm.empty()) unreadForm = "layer \"" + layer + "\": " + form;
 }
 
 std::string GxTMXMapInfo::resolve(const std::string& name) const {
@@ -218,16 +239,22 @@ void GxTMXMapInfo::startElement(const std::string& name, const char** attrs) {
         unknownCompression_ = false;
         currentString_.clear();
         const char* encoding = attr(attrs, "encoding");
+        const char* compression = attr(attrs, "compression");
         if (encoding && std::strcmp(encoding, "base64") == 0) {
             layerAttribs_ |= kGxTMXLayerAttribBase64;
             storingCharacters_ = true;
-            const char* compression = attr(attrs, "compression");
             if (compression && std::strcmp(compression, "gzip") == 0)
                 layerAttribs_ |= kGxTMXLayerAttribGzip;
             else if (compression && std::strcmp(compression, "zlib") == 0)
                 layerAttribs_ |= kGxTMXLayerAttribZlib;
-            else if (compression)
+            else if (compression) {
                 unknownCompression_ = true;  // not to be taken for plain data
+                noteUnreadForm("compression \"" + std::string(compression) + "\"");
+            }
+        } else if (encoding) {
+            noteUnreadForm("encoding \"" + std::string(encoding) + "\"");
+        } else {
+            noteUnreadForm("tiles as XML elements (no encoding)");
         }
     } else if (name == "object") {
         if (objectGroups.empty()) return;
@@ -235,11 +262,14 @@ void GxTMXMapInfo::startElement(const std::string& name, const char** attrs) {
         foundation::Dictionary o;
         for (const char* key : {"name", "type", "width", "height", "gid"})
             if (const char* v = attr(attrs, key)) o.set(key, foundation::Value(std::string(v)));
-        if (const char* x = attr(attrs, "x")) o.set("x", foundation::Value(int(intOf(x) + long(g.positionOffset.x))));
+        // Worked out in floating point and brought into the int range: the
+        // document's numbers may be anything a long holds.
+        if (const char* x = attr(attrs, "x"))
+            o.set("x", foundation::Value(clampedInt(double(intOf(x)) + double(g.positionOffset.x))));
         if (const char* y = attr(attrs, "y")) {
-            long yy = intOf(y) + long(g.positionOffset.y);
-            long h = intOf(attr(attrs, "height"));
-            o.set("y", foundation::Value(int(long(mapSize.height * tileSize.height) - yy - h)));
+            double yy = std::trunc(double(intOf(y)) + double(g.positionOffset.y));
+            double h = double(intOf(attr(attrs, "height")));
+            o.set("y", foundation::Value(clampedInt(double(mapSize.height) * double(tileSize.height) - yy - h)));
         }
         g.objects.push_back(std::move(o));
         parentElement_ = kObject;

@@ -3,7 +3,7 @@
 // their decoded tile arrays (base64, optionally gzip or zlib), object groups
 // and the string properties of the map, layers, groups, objects and tiles.
 // A problem in one layer's data leaves that layer without tiles; a parse
-// error keeps what was read before it.
+// error keeps what was read before it. Both are written to the error stream.
 
 #include <cstdint>
 #include <map>
@@ -95,6 +95,11 @@ public:
     std::vector<std::shared_ptr<GxTMXObjectGroup>> objectGroups;
     GxTMXProperties properties;
     std::map<int32_t, GxTMXProperties> tileProperties;
+    // The first form of tile data this reader does not read ("encoding
+    // \"csv\"", tiles as XML elements, an unknown compression), named with
+    // its layer; empty when every layer's data was of a form it reads. The
+    // tiled map refuses a document with such a layer.
+    std::string unreadForm;
     const std::string& filename() const { return filename_; }
     const std::string& resources() const { return resources_; }
 
@@ -105,6 +110,7 @@ public:
 private:
     friend struct GxTMXParserCallbacks;
     std::string resolve(const std::string& name) const;
+    void noteUnreadForm(const std::string& form);
     void startElement(const std::string& name, const char** attrs);
     void endElement(const std::string& name);
 

@@ -108,9 +108,16 @@ TEST(AudioFiles, UnusableWaveFilesAreRefused) {
         {"three channels", writeWave(dir + "/three.wav", {3, 16, 22050, 100})},
         {"missing", dir + "/missing.wav"},
     };
+    // Each refusal names the file and what about it is not played.
+    const char* reasons[] = {"big-endian", "not 8- or 16-bit", "not 8- or 16-bit", "3 channels", "cannot be read"};
+    size_t i = 0;
     for (const auto& [what, path] : cases) {
         ASSERT_FALSE(path.empty()) << what;
+        testing::internal::CaptureStderr();
         EXPECT_FALSE(SndGetAudioData(path)) << what;
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("\"" + path + "\" refused"), std::string::npos) << what << ": " << log;
+        EXPECT_NE(log.find(reasons[i++]), std::string::npos) << what << ": " << log;
     }
     ASSERT_TRUE(foundation::writeFileAtomically(dir + "/text.wav", "not a sound at all"));
     EXPECT_FALSE(SndGetAudioData(dir + "/text.wav"));

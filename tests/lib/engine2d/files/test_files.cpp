@@ -109,6 +109,8 @@ TEST(ReadWholeFile, ReadsEveryByteAndFailsOnAMissingFile) {
     EXPECT_EQ(gxReadWholeFile(dir + "/f", got), 70000);
     EXPECT_EQ(got, bytes);
     EXPECT_EQ(gxReadWholeFile(dir + "/none", got), -1);
+    // A folder opens, but is no file (its length read as 2^63 bytes before).
+    EXPECT_EQ(gxReadWholeFile(dir, got), -1);
     EXPECT_TRUE(got.empty());
 }
 

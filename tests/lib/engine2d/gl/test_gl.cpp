@@ -132,7 +132,7 @@ TEST_F(Engine, TheUniformCacheSkipsARepeatedMatrixAndTheStateCacheSkipsRepeatedS
              gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
              gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
          },
-         gl::Call::BlendFunc, 1},
+         gl::Call::BlendFuncSeparate, 1},
     };
     for (const Step& s : steps) {
         uint64_t before = gl::callCount(s.counted);

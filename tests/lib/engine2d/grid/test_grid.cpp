@@ -229,7 +229,9 @@ TEST_F(Grids, ASpriteDrawnThroughAnUndeformedGridMatchesItsPlainDrawing) {
             auto through = frame();
             // In the orthographic projection every pixel is the same; the
             // perspective one samples a hair off the texel centres, which
-            // blends a few levels across the colour edges.
+            // blends a few levels across the colour edges (in alpha too: a
+            // sample that takes 3% of the sprite's edge covers 3% of the
+            // pixel).
             int differ = 0, worst = 0;
             for (size_t i = 0; i < plain.size(); ++i) {
                 differ += plain[i] != through[i];
@@ -238,7 +240,7 @@ TEST_F(Grids, ASpriteDrawnThroughAnUndeformedGridMatchesItsPlainDrawing) {
             if (projection == kGxDirectorProjection2D)
                 EXPECT_EQ(differ, 0);
             else
-                EXPECT_LE(worst, 6);
+                EXPECT_LE(worst, 8);
             EXPECT_EQ(d.projection(), projection);
 
             // Stopped, the grid leaves the node drawing plainly again.

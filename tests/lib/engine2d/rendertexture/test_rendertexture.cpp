@@ -97,3 +97,30 @@ TEST_F(RenderTexture, DrawsIntoItsTextureAndReadsBackTopRowFirst) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RenderTexture, SizesNoTextureMayHaveAreRefusedBeforeAnythingIsAllocated) {
+    REQUIRE_GL();
+    const uint64_t calls = gl::callCount(gl::Call::GenTextures) + gl::callCount(gl::Call::GenFramebuffers);
+    const struct {
+        int w, h;
+        float scale;
+    } cases[] = {
+        {2147483647, 1, 1},  // 8 GiB of zeros before
+        {100000, 100000, 1}, {20000, 1, 1},
+        {8192, 4096, 1},     // within the GL's sides, but 128 MiB: over what a texture may take
+        {10000, 10, 1e30f},  // the scale takes it past every integer
+    };
+    for (const auto& c : cases) {
+        GxEnvironment::shared().contentScaleFactor = c.scale;
+        EXPECT_EQ(GxRenderTexture::renderTextureWithWidth(c.w, c.h), nullptr) << c.w << " x " << c.h;
+    }
+    GxEnvironment::shared().contentScaleFactor = 1;
+    EXPECT_EQ(gl::callCount(gl::Call::GenTextures) + gl::callCount(gl::Call::GenFramebuffers), calls);
+    auto fits = GxRenderTexture::renderTextureWithWidth(2048, 16);
+    ASSERT_NE(fits, nullptr);
+    EXPECT_EQ(fits->texture()->pixelsWide(), 2048u);
+}
+
+}  // namespace

@@ -246,7 +246,7 @@ TEST_F(Sprites, AtlasMutatorsKeepOrderAndRefuseOutOfRange) {
         {"move to past the total", atlas->moveQuadsFromIndex(0, 3, 8)},
         {"remove past the total", atlas->removeQuadsAtIndex(9, 2)},
         {"fill past capacity", atlas->fillWithEmptyQuadsFromIndex(8, 3)},
-        {"capacity beyond 16-bit indices", atlas->resizeCapacity(GxTextureAtlas::kMaxCapacity + 1)},
+        {"capacity beyond one draw call", atlas->resizeCapacity(GxTextureAtlas::kMaxQuadsPerDraw + 1)},
     };
     for (const auto& b : bad) EXPECT_FALSE(b.result) << b.what;
     EXPECT_EQ(order(), was);
@@ -323,24 +323,24 @@ TEST_F(Sprites, BatchIndicesFollowTheDrawingOrder) {
 TEST_F(Sprites, ABatchThatCannotGrowStaysAsItWas) {
     REQUIRE_GL();
     auto tex = solid(2, 2, {255, 255, 255, 255});
-    auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, GxTextureAtlas::kMaxCapacity - 1);
-    for (unsigned i = 0; i + 1 < GxTextureAtlas::kMaxCapacity; ++i)
+    auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, GxTextureAtlas::kMaxQuadsPerDraw - 1);
+    for (unsigned i = 0; i + 1 < GxTextureAtlas::kMaxQuadsPerDraw; ++i)
         batch->addChild(GxSprite::spriteWithTexture(tex), 0);
     // One more fits (the atlas grows to its cap); a sprite with a child no longer does.
     batch->addChild(GxSprite::spriteWithTexture(tex), 0);
-    EXPECT_EQ(batch->textureAtlas()->capacity(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(batch->textureAtlas()->capacity(), GxTextureAtlas::kMaxQuadsPerDraw);
     auto parent = GxSprite::spriteWithTexture(tex);
     parent->addChild(GxSprite::spriteWithTexture(tex), 0);
     auto more = GxSprite::spriteWithTexture(tex);
     batch->addChild(more, 0);
     EXPECT_EQ(more->parent(), nullptr);
     EXPECT_EQ(more->batchNode(), nullptr);
-    EXPECT_EQ(batch->childrenCount(), GxTextureAtlas::kMaxCapacity);
-    EXPECT_EQ(batch->descendants().size(), size_t(GxTextureAtlas::kMaxCapacity));
-    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(batch->childrenCount(), GxTextureAtlas::kMaxQuadsPerDraw);
+    EXPECT_EQ(batch->descendants().size(), size_t(GxTextureAtlas::kMaxQuadsPerDraw));
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxQuadsPerDraw);
     batch->addChild(parent, 0);
     EXPECT_EQ(parent->parent(), nullptr);
-    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxQuadsPerDraw);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "lib/engine2d/files/GxContainers.h"
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/gles/GxConfiguration.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
@@ -220,7 +221,10 @@ TEST_F(Textures, AsyncLoadsArriveOnTheMainThreadInRequestOrder) {
 
 // A PVR version 2 header followed by `dataLength` bytes (or `fileData` bytes when given).
 std::vector<uint8_t> pvr(uint32_t w, uint32_t h, uint32_t type, uint32_t dataLength, long fileData = -1) {
-    std::vector<uint8_t> f(52, 0);
+    // Made at its full length at once (growing it afterwards trips a false
+    // -Warray-bounds in GCC 12's optimised builds).
+    std::vector<uint8_t> f(52 + size_t(fileData < 0 ? dataLength : uint32_t(fileData)), 0x5a);
+    std::fill(f.begin(), f.begin() + 52, 0);
     auto put = [&](size_t at, uint32_t v) {
         for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
     };
@@ -231,7 +235,6 @@ std::vector<uint8_t> pvr(uint32_t w, uint32_t h, uint32_t type, uint32_t dataLen
     put(20, dataLength);
     put(40, 0xff);
     std::memcpy(&f[44], "PVR!", 4);
-    f.resize(52 + size_t(fileData < 0 ? dataLength : uint32_t(fileData)), 0x5a);
     return f;
 }
 
@@ -315,6 +318,125 @@ TEST_F(Textures, APVRFileUploadsItsLevelsThroughEachContainer) {
     if (!GxConfiguration::sharedConfiguration().supportsPVRTC()) {
         EXPECT_EQ(GxTexture2D::textureWithPVRFile("c.pvr"), nullptr);
     }
+}
+
+}  // namespace
+
+namespace {
+
+void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), long(bytes.size()));
+}
+
+void writeGzip(const std::string& path, const std::vector<uint8_t>& head, size_t zeros) {
+    gzFile g = gzopen(path.c_str(), "wb9");
+    gzwrite(g, head.data(), unsigned(head.size()));
+    std::vector<uint8_t> block(1 << 20, 0);
+    for (size_t left = zeros; left > 0;) {
+        size_t n = std::min(left, block.size());
+        gzwrite(g, block.data(), unsigned(n));
+        left -= n;
+    }
+    gzclose(g);
+}
+
+// GL calls that make or fill textures since `since`.
+uint64_t textureCalls() {
+    return gl::callCount(gl::Call::GenTextures) + gl::callCount(gl::Call::TexImage2D) +
+           gl::callCount(gl::Call::CompressedTexImage2D);
+}
+
+TEST_F(Textures, EveryRoadRefusesSizesNoTextureMayHaveBeforeAnyGLCall) {
+    REQUIRE_GL();
+    const unsigned side = GxTexture2D::maxTextureSide();
+    ASSERT_GE(side, 2048u);
+    // 116 bytes claiming 2^30 x 2^30 RGBA8888 with 64 bytes of data.
+    auto huge = pvr(1u << 30, 1u << 30, 0x12, 64);
+    ASSERT_EQ(huge.size(), 116u);
+    writeFile(dir_ + "/huge.pvr", huge);
+    writeGzip(dir_ + "/huge.pvr.gz", huge, 0);
+    auto wide = pvr(side * 2, 1, 0x12, 64);
+    writeFile(dir_ + "/wide.pvr", wide);
+    // Within the GL's sides, but 1 GiB of pixels (a few KB of gzip).
+    auto big = pvr(16384, 16384, 0x12, 64);
+    std::fill(big.begin() + 20, big.begin() + 24, 0xff);  // 4 GiB of data declared
+    writeGzip(dir_ + "/big.pvr.gz", big, 4 << 20);
+    // A TGA road: 8192 x 8192 x 4 bytes of runs in 2.6 MB.
+    std::vector<uint8_t> tga(18, 0);
+    tga[2] = 10;
+    tga[12] = 0x00, tga[13] = 0x20, tga[14] = 0x00, tga[15] = 0x20;
+    tga[16] = 32;
+    for (size_t i = 0; i < size_t(8192) * 8192 / 128; ++i) tga.insert(tga.end(), {0xff, 1, 2, 3, 4});
+    writeFile(dir_ + "/big.tga", tga);
+
+    const uint64_t before = textureCalls();
+    for (const char* name : {"huge.pvr", "huge.pvr.gz", "wide.pvr", "big.pvr.gz"}) {
+        EXPECT_EQ(GxTexture2D::textureWithPVRFile(name), nullptr) << name;
+        EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(name), nullptr) << name;
+    }
+    EXPECT_EQ(gxTGALoad(dir_ + "/big.tga").status, kTGAOutOfMemory);
+    // A name that leads to a folder is no picture (the decoder threw on it).
+    EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(dir_), nullptr);
+    EXPECT_EQ(GxTextureCache::sharedTextureCache().addImage(dir_ + "/"), nullptr);
+    struct Raw {
+        unsigned w, h;
+        int format;
+    } raw[] = {
+        {100000, 100000, kGxTexture2DPixelFormat_RGBA8888},
+        {side + 1, 1, kGxTexture2DPixelFormat_A8},
+        {1u << 31, 1u << 31, kGxTexture2DPixelFormat_RGBA8888},  // the byte count overflows 32 bits
+        {side, side, kGxTexture2DPixelFormat_RGBA8888},          // over the bytes a texture may take
+    };
+    for (const auto& r : raw)
+        EXPECT_EQ(GxTexture2D::textureWithData(nullptr, r.format, r.w, r.h, Size{1, 1}), nullptr) << r.w;
+    EXPECT_EQ(GxTexture2D::textureWithString("x", Size{1e30f, 10}, 0, 0, "Sans", 12), nullptr);
+    EXPECT_EQ(textureCalls(), before) << "nothing reached the GL";
+
+    // A size this check lets through but the GL refuses is no texture either.
+    auto& conf = GxConfiguration::sharedConfiguration();
+    const int real = conf.maxTextureSize();
+    conf.setMaxTextureSize(1 << 20);
+    std::vector<uint8_t> row(side * 2, 7);
+    auto refused = GxTexture2D::textureWithData(row.data(), kGxTexture2DPixelFormat_A8, side * 2, 1, Size{1, 1});
+    conf.setMaxTextureSize(real);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "the refusal's error was taken";
+    // The largest texture the GL takes still loads.
+    std::vector<uint8_t> line(side, 9);
+    auto fits = GxTexture2D::textureWithData(line.data(), kGxTexture2DPixelFormat_A8, side, 1, Size{float(side), 1});
+    ASSERT_NE(fits, nullptr);
+    EXPECT_NE(fits->name(), 0u);
+}
+
+TEST_F(Textures, GzipDataIsInflatedOnlyAsFarAsItsReaderCanUse) {
+    REQUIRE_GL();
+    // A plain gzip file of 65 MiB of zeros (64 KB on disk) is over the
+    // ceiling for files; one of 1 MiB is read whole.
+    writeGzip(dir_ + "/bomb.gz", {}, kGxMaxInflatedBytes + 1);
+    writeGzip(dir_ + "/fine.gz", {1, 2, 3}, 1 << 20);
+    std::vector<uint8_t> out;
+    EXPECT_EQ(gxReadGzipFile(dir_ + "/bomb.gz", out), -1);
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(gxReadGzipFile(dir_ + "/fine.gz", out), long(3 + (1 << 20)));
+    EXPECT_EQ(gxReadGzipFile(dir_ + "/fine.gz", out, 1000), -1) << "a caller's own limit";
+    EXPECT_EQ(gxReadGzipPrefix(dir_ + "/bomb.gz", out, 100), 100);
+    // Streams in memory (a particle file's picture) stop at the same ceiling.
+    std::vector<uint8_t> zeros(kGxMaxInflatedBytes + 1, 0), z(compressBound(uLong(zeros.size())));
+    uLongf zlen = uLongf(z.size());
+    ASSERT_EQ(compress2(z.data(), &zlen, zeros.data(), uLong(zeros.size()), 9), Z_OK);
+    zeros = {};
+    EXPECT_EQ(gxInflateBuffer(z.data(), zlen, out), 0u);
+    EXPECT_EQ(gxInflateBuffer(z.data(), zlen, out, kGxMaxInflatedBytes + 1), kGxMaxInflatedBytes + 1);
+    // A PVR in gzip followed by 64 MiB of junk loads from the bytes its
+    // header declares.
+    auto f = pvr(2, 2, 0x12, 16);
+    std::fill(f.begin() + 52, f.end(), 0xff);
+    writeGzip(dir_ + "/padded.pvr.gz", f, 64 << 20);
+    auto t = GxTexture2D::textureWithPVRFile("padded.pvr.gz");
+    ASSERT_NE(t, nullptr);
+    auto px = readTexture(*t);
+    ASSERT_EQ(px.size(), 4u);
+    EXPECT_EQ(px[3], (Px{255, 255, 255, 255}));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cairo.h>
 
+#include <climits>
 #include <fstream>
 
 #include "lib/engine2d/sprites/GxSprite.h"
@@ -387,6 +388,121 @@ TEST_F(TileMaps, TGAAtlasWritesOneQuadPerTileColumnByColumn) {
 
     EXPECT_EQ(GxTileMapAtlas::tileMapAtlasWithTileFile("sheet.png", "none.tga", 16, 16), nullptr);
     EXPECT_EQ(GxTileMapAtlas::tileMapAtlasWithTileFile("sheet.png", "map.tga", 0, 16), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A square orthogonal map of `side` x `side` tiles of 2 x 2 pixels, every
+// cell holding GID 1 (a white tile).
+std::string fullMap(unsigned side) {
+    const std::string n = std::to_string(side);
+    return "<map orientation=\"orthogonal\" width=\"" + n + "\" height=\"" + n +
+           "\" tilewidth=\"2\" tileheight=\"2\">"
+           "<tileset firstgid=\"1\" tilewidth=\"2\" tileheight=\"2\"><image source=\"a.png\"/></tileset>"
+           "<layer name=\"full\" width=\"" +
+           n + "\" height=\"" + n + "\">" + dataElement(std::vector<uint32_t>(size_t(side) * side, 1), "zlib") +
+           "</layer></map>";
+}
+
+TEST_F(TileMaps, ALayerOfMoreTilesThanOneDrawCallDrawsEveryTile) {
+    REQUIRE_GL();
+    writeTileSheet(dir_ + "/a.png", 2, 2);
+    testing::internal::CaptureStderr();
+    auto map = GxTMXTiledMap::tiledMapWithXML(fullMap(200), dir_);
+    std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_NE(map, nullptr);
+    EXPECT_EQ(log, "");
+    auto layer = map->layerNamed("full");
+    ASSERT_NE(layer, nullptr);
+    EXPECT_EQ(layer->textureAtlas()->totalQuads(), 40000u);
+    target(400, 400);
+    const uint64_t draws = gl::callCount(gl::Call::DrawElements);
+    map->visit();
+    EXPECT_EQ(gl::callCount(gl::Call::DrawElements) - draws, 3u) << "runs of 16384 quads";
+    std::vector<engine2d::testing_gl::Px> px(400 * 400);
+    glReadPixels(0, 0, 400, 400, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+    size_t white = size_t(std::count(px.begin(), px.end(), engine2d::testing_gl::Px{255, 255, 255, 255}));
+    EXPECT_EQ(white, px.size()) << "the top row, the bottom row and all between";
+    // Tiles set later still find room and show.
+    layer->removeTileAt(Point{0, 199});
+    layer->setTileGID(1, Point{0, 199});
+    EXPECT_EQ(layer->textureAtlas()->totalQuads(), 40000u);
+}
+
+TEST_F(TileMaps, ALayerBeyondWhatAnAtlasHoldsSaysSoOnce) {
+    REQUIRE_GL();
+    writeTileSheet(dir_ + "/a.png", 2, 2);
+    testing::internal::CaptureStderr();
+    auto map = GxTMXTiledMap::tiledMapWithXML(fullMap(520), dir_);
+    std::string log = testing::internal::GetCapturedStderr();
+    ASSERT_NE(map, nullptr);
+    ASSERT_NE(map->layerNamed("full"), nullptr);
+    EXPECT_EQ(map->layerNamed("full")->textureAtlas()->totalQuads(), GxTextureAtlas::kMaxCapacity);
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+    EXPECT_NE(log.find("270400 tiles are more than the 262144"), std::string::npos) << log;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TMXParser, FormsThatAreNotReadRefuseTheMapAndNameTheForm) {
+    const struct {
+        std::string data, form;
+    } forms[] = {
+        {"<data encoding=\"csv\">1,2,0,3,0,4</data>", "encoding \"csv\""},
+        {"<data><tile gid=\"1\"/><tile gid=\"2\"/><tile/><tile gid=\"3\"/><tile/><tile gid=\"4\"/></data>",
+         "tiles as XML elements"},
+        {dataElement(kGids, "zstd"), "compression \"zstd\""},
+    };
+    for (const auto& f : forms) {
+        testing::internal::CaptureStderr();
+        auto map = GxTMXTiledMap::tiledMapWithXML(
+            mapWithLayer("<layer name=\"ok\" width=\"3\" height=\"2\">" + dataElement(kGids, "plain") + "</layer>" +
+                         "<layer name=\"ground\" width=\"3\" height=\"2\">" + f.data + "</layer>"),
+            "");
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(map, nullptr) << f.form;
+        EXPECT_NE(log.find("layer \"ground\": " + f.form), std::string::npos) << log;
+        EXPECT_NE(log.find("base64"), std::string::npos) << "what is read is named too: " << log;
+    }
+    // A broken document says where it broke.
+    testing::internal::CaptureStderr();
+    auto cut = GxTMXMapInfo::formatWithXML(mapWithLayer("<layer name=\"x\" width=\"3\">\n<data"), "");
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(cut->layers.size(), 1u);
+    EXPECT_NE(log.find("line 5"), std::string::npos) << log;
+}
+
+TEST(TMXParser, ObjectNumbersOutOfEveryRangeStayInTheIntRange) {
+    const std::string big = "9223372036854775807", small = "-9223372036854775808";
+    auto info = GxTMXMapInfo::formatWithXML(
+        "<map width=\"" + big + "\" height=\"" + big + "\" tilewidth=\"" + big + "\" tileheight=\"" + big +
+            "\"><objectgroup name=\"g\" x=\"" + big + "\" y=\"" + small +
+            "\">"
+            "<object name=\"a\" x=\"" +
+            big + "\" y=\"" + small + "\" height=\"" + big + "\"/><object name=\"b\" x=\"" + small + "\" y=\"" + big +
+            "\" height=\"" + small + "\"/><object name=\"c\" x=\"3\" y=\"32\" height=\"16\"/></objectgroup></map>",
+        "");
+    ASSERT_EQ(info->objectGroups.size(), 1u);
+    const auto& objects = info->objectGroups[0]->objects;
+    ASSERT_EQ(objects.size(), 3u);
+    for (const auto& o : objects) {
+        ASSERT_NE(o.find("x"), nullptr);
+        ASSERT_NE(o.find("y"), nullptr);
+    }
+    EXPECT_EQ(objects[0].find("x")->intValue(), INT_MAX);
+    EXPECT_EQ(objects[1].find("x")->intValue(), INT_MAX) << "the group's offset (x times the tile width) outweighs";
+    EXPECT_EQ(objects[1].find("y")->intValue(), INT_MAX);
+    // Ordinary numbers as before: the map's height in pixels - y - height.
+    auto plain = GxTMXMapInfo::formatWithXML(
+        "<map width=\"10\" height=\"10\" tilewidth=\"32\" tileheight=\"32\"><objectgroup name=\"g\">"
+        "<object x=\"3\" y=\"32\" height=\"16\"/></objectgroup></map>",
+        "");
+    EXPECT_EQ(plain->objectGroups[0]->objects[0].find("y")->intValue(), 272);
+    EXPECT_EQ(plain->objectGroups[0]->objects[0].find("x")->intValue(), 3);
 }
 
 }  // namespace

@@ -499,3 +499,40 @@ TEST_F(Transitions, HalfWayTheCrossFadeBlendsBothPictures) {
 }
 
 }  // namespace
+
+namespace {
+
+// What lies behind the GL view must not show through an opaque scene at any
+// moment of a transition: every frame's alpha stays 255.
+TEST_F(Transitions, FadesLeaveTheFrameOpaqueWhereTheScenesAreOpaque) {
+    REQUIRE_GL();
+    const struct {
+        const char* name;
+        std::function<std::shared_ptr<GxScene>(std::shared_ptr<GxScene>)> make;
+    } kinds[] = {
+        {"fade",
+         [](auto in) {
+             return GxTransitionFade::transitionWithDuration(1, in, gxColor3B{255, 255, 255});
+         }},
+        {"cross-fade", [](auto in) { return GxTransitionCrossFade::transitionWithDuration(1, in); }},
+    };
+    for (const auto& k : kinds) {
+        auto a = scene("A", kBlue), b = scene("B", kGreen);
+        director().runWithScene(a);
+        frame(0);
+        auto t = k.make(b);
+        ASSERT_NE(t, nullptr) << k.name;
+        director().replaceScene(t);
+        int frames = 0;
+        uint8_t lowest = 255;
+        for (; frames < 30 && director().runningScene() != b; ++frames) {
+            frame(0.05);
+            for (Px p : {pixel(2, 2), pixel(24, 16), pixel(kW - 3, kH - 3)}) lowest = std::min(lowest, p[3]);
+        }
+        EXPECT_GT(frames, 10) << k.name;
+        EXPECT_EQ(lowest, 255) << k.name;
+        restart();
+    }
+}
+
+}  // namespace
