@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ui::ImageDecodeError error;
     auto picture = ui::Image::fromData(file, 1, &error, options);
     if (!picture) {
-        if (error.kind == ui::ImageDecodeError::Kind::None || error.message.empty()) __builtin_trap();
+        if (error.kind == ui::ImageDecodeError::Kind::NoError || error.message.empty()) __builtin_trap();
         return 0;
     }
     if (int64_t(picture->pixelWidth()) * picture->pixelHeight() > ui::Image::kMaxPixels) __builtin_trap();

@@ -35,8 +35,8 @@ struct Rgba {
 
 // Why a picture could not be decoded.
 struct ImageDecodeError {
-    enum class Kind { None, Unreadable, NotAPicture, Damaged, TooLarge };
-    Kind kind = Kind::None;
+    enum class Kind { NoError, Unreadable, NotAPicture, Damaged, TooLarge };
+    Kind kind = Kind::NoError;
     std::string message;  // for the log: what is wrong, in words
 };
 
