@@ -1,5 +1,6 @@
 #include "lib/engine2d/particles/GxParticleBatchNode.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "lib/engine2d/gles/GxGLProgram.h"
@@ -38,8 +39,13 @@ bool GxParticleBatchNode::initWithFile(const std::string& file, unsigned capacit
 
 bool GxParticleBatchNode::initWithTexture(std::shared_ptr<GxTexture2D> texture, unsigned capacity) {
     if (!GxNode::init()) return false;
-    textureAtlas_ = GxTextureAtlas::textureAtlasWithTexture(std::move(texture), capacity);
+    // The systems together may hold more than one draw call reaches: the
+    // atlas draws its quads in runs, up to its largest capacity.
+    const unsigned first = std::min(capacity, GxTextureAtlas::kMaxQuadsPerDraw);
+    textureAtlas_ = GxTextureAtlas::textureAtlasWithTexture(std::move(texture), first);
     if (!textureAtlas_) return false;
+    textureAtlas_->setMaxCapacity(GxTextureAtlas::kMaxCapacity);
+    if (capacity > first && !textureAtlas_->resizeCapacity(capacity)) return false;
     children_ = std::make_unique<GxArray<GxNode>>(capacity ? capacity : 1);
     blendFunc_ = gxBlendFunc{GL_ONE, GL_ONE_MINUS_SRC_ALPHA};
     if (gl::Context::current())

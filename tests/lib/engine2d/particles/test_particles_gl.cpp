@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "lib/engine2d/gles/GxGLProgram.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
@@ -324,7 +325,7 @@ TEST_F(ParticlesGL, BatchBlocksFollowZOrderAndMoveOnReorderAndRemoval) {
     EXPECT_EQ(GxEnvironment::shared().drawCounter, before);
 }
 
-TEST_F(ParticlesGL, ABatchDrawsAllItsChildrenAndRefusesWhatItCannotHold) {
+TEST_F(ParticlesGL, ABatchDrawsAllItsChildrenInRunsAndRefusesWhatItCannotHold) {
     REQUIRE_GL();
     target(64, 64);
     auto tex = solid(4, 4, {255, 255, 255, 255});
@@ -343,13 +344,39 @@ TEST_F(ParticlesGL, ABatchDrawsAllItsChildrenAndRefusesWhatItCannotHold) {
     EXPECT_EQ(at(50, 30), (Px{0, 255, 0, 255}));
     EXPECT_EQ(at(30, 30), (Px{0, 0, 0, 255}));
 
-    // Past what 16-bit indices reach: not added, it keeps drawing itself.
+    // More than one draw call reaches: the batch holds it and draws its
+    // quads in runs. The big system goes first, so the two small ones lie in
+    // the second run and their pixels show that it is drawn.
     auto huge = steady(GxParticleSystem::kMaxParticles, 2, {1, 1, 1, 1});
-    batch->addChild(huge, 0, 0);
-    EXPECT_EQ(huge->parent(), nullptr);
-    EXPECT_EQ(huge->batchNode(), nullptr);
-    EXPECT_EQ(huge->quads().size(), size_t(GxParticleSystem::kMaxParticles));
-    EXPECT_EQ(batch->textureAtlas()->totalQuads(), 6u);
+    huge->setPosition(Point{30, 50});
+    batch->addChild(huge, -1, 0);
+    EXPECT_EQ(huge->batchNode(), batch.get());
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), 6u + GxParticleSystem::kMaxParticles);
+    EXPECT_EQ(left->atlasIndex(), GxParticleSystem::kMaxParticles);
+    huge->update(0.0015f);
+    clear();
+    const uint64_t draws = gl::callCount(gl::Call::DrawElements);
+    batch->visit();
+    EXPECT_EQ(gl::callCount(gl::Call::DrawElements) - draws, 2u) << "runs of 16384 quads";
+    EXPECT_EQ(at(10, 30), (Px{255, 0, 0, 255}));
+    EXPECT_EQ(at(50, 30), (Px{0, 255, 0, 255}));
+    EXPECT_EQ(at(30, 50), (Px{255, 255, 255, 255}));
+
+    // Past the largest atlas: not added, it keeps drawing itself.
+    std::vector<std::shared_ptr<GxParticleSystemQuad>> more;
+    while (batch->textureAtlas()->totalQuads() + GxParticleSystem::kMaxParticles <= GxTextureAtlas::kMaxCapacity) {
+        more.push_back(steady(GxParticleSystem::kMaxParticles, 2, {1, 1, 1, 1}));
+        batch->addChild(more.back(), 0, 0);
+        ASSERT_EQ(more.back()->batchNode(), batch.get());
+    }
+    const unsigned held = batch->textureAtlas()->totalQuads();
+    auto tooMany = steady(GxParticleSystem::kMaxParticles, 2, {1, 1, 1, 1});
+    batch->addChild(tooMany, 0, 0);
+    EXPECT_EQ(tooMany->parent(), nullptr);
+    EXPECT_EQ(tooMany->batchNode(), nullptr);
+    EXPECT_EQ(tooMany->quads().size(), size_t(GxParticleSystem::kMaxParticles));
+    EXPECT_EQ(batch->textureAtlas()->totalQuads(), held);
+    more.clear();
 
     // A batch node that goes away while its children live on: their steps
     // no longer write anywhere.
