@@ -119,7 +119,9 @@ TEST_F(HelpTest, BackAppearsOnceAPageCanGoBack) {
     help->webView()->loadRequest("file://" + other);
     driver->advance(0.5);
     EXPECT_EQ(help->toolbar()->items().size(), 3u);
-    if (help->toolbar()->items().size() == 3u) EXPECT_EQ(help->toolbar()->items()[0].get(), help->backButton());
+    if (help->toolbar()->items().size() == 3u) {
+        EXPECT_EQ(help->toolbar()->items()[0].get(), help->backButton());
+    }
     help->webView()->goBack();
     driver->advance(0.5);
     EXPECT_EQ(help->toolbar()->items().size(), 2u);
