@@ -11,7 +11,7 @@ namespace ui {
 
 // Where a line whose font was shrunk to fit sits: its baseline where the
 // full-size text's would be, centred in the full-size line, or at its top.
-enum class BaselineAdjustment { AlignBaselines = 0, AlignCenters = 1, None = 2 };
+enum class BaselineAdjustment { AlignBaselines = 0, AlignCenters = 1, AlignTops = 2 };
 
 class Label : public View {
 public:

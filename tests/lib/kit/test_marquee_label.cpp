@@ -273,8 +273,8 @@ TEST_F(MarqueeTest, LabelAttributesAreThoseOfTheInnerLabel) {
     EXPECT_TRUE(marquee->subLabel()->adjustsFontSizeToFitWidth());
     EXPECT_EQ(marquee->subLabel()->minimumFontSize(), 9);
     EXPECT_EQ(marquee->subLabel()->baselineAdjustment(), ui::BaselineAdjustment::AlignCenters);
-    marquee->subLabel()->setBaselineAdjustment(ui::BaselineAdjustment::None);
-    EXPECT_EQ(marquee->baselineAdjustment(), ui::BaselineAdjustment::None);
+    marquee->subLabel()->setBaselineAdjustment(ui::BaselineAdjustment::AlignTops);
+    EXPECT_EQ(marquee->baselineAdjustment(), ui::BaselineAdjustment::AlignTops);
 }
 
 }  // namespace

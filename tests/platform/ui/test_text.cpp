@@ -147,7 +147,8 @@ TEST_F(TextTest, ShrunkTextIsPlacedByTheBaselineAdjustment) {
     EXPECT_EQ(shrunk->baselineAdjustment(), BaselineAdjustment::AlignBaselines) << "the default";
 
     std::map<BaselineAdjustment, std::pair<int, int>> rows;
-    for (auto b : {BaselineAdjustment::AlignBaselines, BaselineAdjustment::AlignCenters, BaselineAdjustment::None}) {
+    for (auto b :
+         {BaselineAdjustment::AlignBaselines, BaselineAdjustment::AlignCenters, BaselineAdjustment::AlignTops}) {
         shrunk->setBaselineAdjustment(b);
         rows[b] = baselineRow(*shrunk);
     }
@@ -155,9 +156,9 @@ TEST_F(TextTest, ShrunkTextIsPlacedByTheBaselineAdjustment) {
     // Centred: the small line's middle is the full line's middle, higher up.
     EXPECT_LT(rows[BaselineAdjustment::AlignCenters].second, fullBase - 2);
     // None: the small line starts at the full line's top, higher still.
-    EXPECT_LT(rows[BaselineAdjustment::None].second, rows[BaselineAdjustment::AlignCenters].second - 2);
+    EXPECT_LT(rows[BaselineAdjustment::AlignTops].second, rows[BaselineAdjustment::AlignCenters].second - 2);
     // A line that needs no shrinking is the same under every adjustment.
-    full->setBaselineAdjustment(BaselineAdjustment::None);
+    full->setBaselineAdjustment(BaselineAdjustment::AlignTops);
     EXPECT_EQ(baselineRow(*full), (std::pair{fullTop, fullBase}));
 }
 
