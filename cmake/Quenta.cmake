@@ -6,7 +6,9 @@ if(QUENTA_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 if(QUENTA_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # Every sanitizer report ends the run, so the fuzzer keeps the input as a
+  # finding instead of printing the report and going on.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

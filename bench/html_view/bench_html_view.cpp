@@ -10,6 +10,7 @@
 
 #include "lib/kit/HtmlPageView.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/WebView.h"
 
 namespace {
 
@@ -36,6 +37,39 @@ void BM_BuildAndLayOutArticle(benchmark::State& state) {
     state.SetLabel(std::to_string(fragment.size()) + " bytes");
 }
 BENCHMARK(BM_BuildAndLayOutArticle)->Unit(benchmark::kMillisecond);
+
+// A hostile page: n elements nested one in another, loaded (parsed, converted,
+// laid out) by the web view. Deeper than the view's limit is dropped.
+void BM_LoadDeeplyNestedPage(benchmark::State& state) {
+    const int n = int(state.range(0));
+    std::string page = "<html><body>";
+    for (int i = 0; i < n; ++i) page += "<div>";
+    page += "深";
+    for (int i = 0; i < n; ++i) page += "</div>";
+    page += "</body></html>";
+    auto web = ui::WebView::create({0, 0, 320, 480});
+    for (auto _ : state) {
+        web->loadHTMLString(page, "");
+        foundation::RunLoop::main().drain();
+        benchmark::DoNotOptimize(web->contentSize());
+    }
+}
+BENCHMARK(BM_LoadDeeplyNestedPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// n sibling paragraphs: a long flat page.
+void BM_LoadManySiblings(benchmark::State& state) {
+    const int n = int(state.range(0));
+    std::string page = "<html><body>";
+    for (int i = 0; i < n; ++i) page += "<p>段落" + std::to_string(i) + "</p>";
+    page += "</body></html>";
+    auto web = ui::WebView::create({0, 0, 320, 480});
+    for (auto _ : state) {
+        web->loadHTMLString(page, "");
+        foundation::RunLoop::main().drain();
+        benchmark::DoNotOptimize(web->contentSize());
+    }
+}
+BENCHMARK(BM_LoadManySiblings)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

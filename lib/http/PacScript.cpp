@@ -12,14 +12,20 @@
 
 #include "duktape.h"
 
-extern "C" int quenta_duk_exec_timeout_check(void* udata);
-
 namespace http {
 namespace {
 
-struct HeapData {
+// The engine asks the guard now and then while it runs: true stops the script.
+struct HeapData : quenta_duk_guard {
     std::chrono::steady_clock::time_point deadline;
     bool timedOut = false;
+
+    HeapData() { expired = &HeapData::check; }
+    static int check(quenta_duk_guard* g) {
+        auto* data = static_cast<HeapData*>(g);
+        if (std::chrono::steady_clock::now() >= data->deadline) data->timedOut = true;
+        return data->timedOut ? 1 : 0;
+    }
 };
 
 std::mutex& hooksMutex() {
@@ -205,7 +211,7 @@ std::optional<std::string> PacScript::findProxyForURL(const std::string& script,
     HeapData data;
     data.deadline =
         std::chrono::steady_clock::now() + std::chrono::microseconds(int64_t(std::max(0.0, timeLimitSeconds) * 1e6));
-    duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, &data, nullptr);
+    duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, static_cast<quenta_duk_guard*>(&data), nullptr);
     if (!ctx) {
         if (error) *error = "the script engine could not start";
         return std::nullopt;
@@ -238,11 +244,3 @@ std::optional<std::string> PacScript::findProxyForURL(const std::string& script,
 }
 
 }  // namespace http
-
-// Called by the engine now and then while it runs: true stops the script.
-extern "C" int quenta_duk_exec_timeout_check(void* udata) {
-    auto* data = static_cast<http::HeapData*>(udata);
-    if (!data) return 0;
-    if (std::chrono::steady_clock::now() >= data->deadline) data->timedOut = true;
-    return data->timedOut ? 1 : 0;
-}

@@ -292,7 +292,10 @@ std::string HtmlPageView::loadImages(const std::string& html, const std::shared_
     std::string text = html;
     std::weak_ptr<View> weakSelf = weak_from_this();
     std::weak_ptr<LoadState> weakState = s;
-    for (const auto& [id, address] : ids) {
+    for (const auto& entry : ids) {
+        // Plain names: clang 14 cannot capture a structured binding in a lambda.
+        const std::string& id = entry.first;
+        const std::string& address = entry.second;
         HtmlPageView* self = this;
         auto completion = [weakSelf, weakState, self, id](const std::string& path) {
             auto st = weakState.lock();

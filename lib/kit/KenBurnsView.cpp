@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <random>
 
+#include "lib/http/HttpRequest.h"
+#include "platform/foundation/Background.h"
 #include "platform/foundation/Log.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Layer.h"
@@ -15,6 +17,14 @@ constexpr double kFadeDuration = 1.0;
 // The zoom and pan outlast the image's turn by this much.
 constexpr double kExtraMotion = 2.0;
 constexpr size_t kUrlWindow = 3;
+// A picture that has not come after this long is left out.
+constexpr double kDownloadTimeOut = 20;
+
+bool isRemote(const std::string& address) {
+    std::string scheme = address.substr(0, address.find(':'));
+    for (auto& c : scheme) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return address.find(':') != std::string::npos && (scheme == "http" || scheme == "https");
+}
 
 std::string movementLog(int m) {
     char buf[32];
@@ -70,6 +80,18 @@ KenBurnsMovement KenBurnsView::movement(int m, ui::Size fill, ui::Size shown) {
 double KenBurnsView::rhythmInterval(double transitionDuration) { return std::max(std::floor(transitionDuration), 1.0); }
 
 ui::ImageRef KenBurnsView::downloadImageFrom(const std::string& address) {
+    if (isRemote(address)) {
+        auto request = http::HttpRequest::requestWithURL(address);
+        if (!request) return nullptr;
+        request->setTimeOutSeconds(kDownloadTimeOut);
+        request->startSynchronous();
+        auto data = request->responseData();
+        if (request->error() || request->responseStatusCode() != 200 || !data || data->empty()) {
+            foundation::log("KenBurnsView: no picture from ", address);
+            return nullptr;
+        }
+        return ui::Image::fromData(*data);
+    }
     std::string path = address;
     const std::string scheme = "file://";
     if (path.rfind(scheme, 0) == 0) path = path.substr(scheme.size());
@@ -84,6 +106,10 @@ int KenBurnsView::randomMovement() {
 
 void KenBurnsView::stop() {
     ++generation_;
+    pendingDownloads_ = 0;
+    nextDownload_ = appendedDownload_ = 0;
+    arrived_.clear();
+    waitingIndex_.reset();
     if (rhythm_) rhythm_->invalidate();
     rhythm_.reset();
     for (auto& t : notifications_) t->invalidate();
@@ -116,12 +142,67 @@ void KenBurnsView::animateWithURLs(std::vector<std::string> urls, float transiti
     isLoop_ = loop;
     isLandscape_ = isLandscape;
     animationInCurse_ = false;
-    for (size_t i = 0; i < std::min(kUrlWindow, urls_.size()); ++i)
-        if (auto image = downloadImageFrom(urls_[i])) imagesArray_.push_back(image);
     layer().setMasksToBounds(true);
     firsImageFirstShow_ = true;
     firstRandomNum_ = -1;
-    start();
+    const std::vector<std::string> first(urls_.begin(), urls_.begin() + long(std::min(kUrlWindow, urls_.size())));
+    if (std::none_of(first.begin(), first.end(), isRemote)) {
+        // Files are read at once.
+        for (const auto& address : first)
+            if (auto image = downloadImageFrom(address)) imagesArray_.push_back(image);
+        start();
+        return;
+    }
+    // Pictures from the network come on a background task; the show starts
+    // on the main thread when they are there.
+    auto images = std::make_shared<std::vector<ui::ImageRef>>();
+    std::weak_ptr<ui::View> weak = weak_from_this();
+    const unsigned generation = generation_;
+    ++pendingDownloads_;
+    foundation::BackgroundTask::run(
+        "kenburns.load",
+        [first, images] {
+            for (const auto& address : first)
+                if (auto image = downloadImageFrom(address)) images->push_back(image);
+        },
+        [weak, generation, images] {
+            auto self = std::static_pointer_cast<KenBurnsView>(weak.lock());
+            if (!self || self->generation_ != generation) return;
+            --self->pendingDownloads_;
+            self->imagesArray_ = *images;
+            self->start();
+        });
+}
+
+void KenBurnsView::appendDownload(unsigned generation, const std::string& address) {
+    if (!isRemote(address) && pendingDownloads_ == 0) {
+        // A picture that cannot be read is left out.
+        if (auto image = downloadImageFrom(address)) imagesArray_.push_back(image);
+        return;
+    }
+    // Downloads may end in any order; they join the window in the order of
+    // the list.
+    std::weak_ptr<ui::View> weak = weak_from_this();
+    auto image = std::make_shared<ui::ImageRef>();
+    const unsigned seq = nextDownload_++;
+    ++pendingDownloads_;
+    foundation::BackgroundTask::run(
+        "kenburns.load", [address, image] { *image = downloadImageFrom(address); },
+        [weak, generation, image, seq] {
+            auto self = std::static_pointer_cast<KenBurnsView>(weak.lock());
+            if (!self || self->generation_ != generation) return;
+            --self->pendingDownloads_;
+            self->arrived_[seq] = *image;
+            for (auto it = self->arrived_.begin(); it != self->arrived_.end() && it->first == self->appendedDownload_;
+                 it = self->arrived_.erase(it), ++self->appendedDownload_)
+                if (it->second) self->imagesArray_.push_back(it->second);
+            // The rhythm came to an empty window while this was on its way.
+            if (self->waitingIndex_ && !self->imagesArray_.empty()) {
+                size_t index = *self->waitingIndex_;
+                self->waitingIndex_.reset();
+                self->urlRhythmStep(generation, index);
+            }
+        });
 }
 
 void KenBurnsView::start() {
@@ -159,6 +240,11 @@ void KenBurnsView::rhythmStep(unsigned generation, size_t index) {
 
 void KenBurnsView::urlRhythmStep(unsigned generation, size_t index) {
     if (generation != generation_) return;
+    if (imagesArray_.empty() && pendingDownloads_ > 0 && index < urls_.size()) {
+        rhythm_.reset();
+        waitingIndex_ = index;
+        return;
+    }
     if (index >= urls_.size() || imagesArray_.empty()) {
         rhythm_.reset();
         return;
@@ -166,8 +252,7 @@ void KenBurnsView::urlRhythmStep(unsigned generation, size_t index) {
     currentImage_ = 0;
     animateIndex(0);
     imagesArray_.erase(imagesArray_.begin());
-    // A picture that cannot be read is left out.
-    if (auto image = downloadImageFrom(urls_[index])) imagesArray_.push_back(image);
+    appendDownload(generation, urls_[index]);
     size_t next = index + 1;
     if (index == urls_.size() - 1 && isLoop_) next = 0;
     std::weak_ptr<ui::View> weak = weak_from_this();

@@ -8,7 +8,9 @@
 // test installs). A new start replaces the running rhythm, and destroying
 // the view ends it; neither leaves an image change or an event behind.
 
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +43,11 @@ public:
     // (the rhythm counts whole seconds) and is zoomed over 2 seconds more.
     // With isLandscape false the frame's height counts as the width.
     void animateWithImages(std::vector<ui::ImageRef> images, float transitionDuration, bool loop, bool isLandscape);
-    // The same with pictures read from addresses (file paths or file: URLs);
-    // up to three are held at once, the next read as the oldest is shown.
+    // The same with pictures read from addresses (file paths, file: URLs, or
+    // http and https addresses); up to three are held at once, the next read
+    // as the oldest is shown. Pictures from the network are downloaded on a
+    // background task and handed to the main thread; the show starts when the
+    // first ones are there, and waits for one that is late.
     void animateWithURLs(std::vector<std::string> urls, float transitionDuration, bool loop, bool isLandscape);
     // Shows the current image again with a new movement, which the first
     // image of the next start repeats.
@@ -72,7 +77,8 @@ public:
     // (at least one, so a looping show cannot spin).
     static double rhythmInterval(double transitionDuration);
 
-    // Reads one picture; nullptr when it cannot be read.
+    // Reads one picture; nullptr when it cannot be read. An http address is
+    // downloaded with the HTTP client and blocks the caller until it is done.
     static ui::ImageRef downloadImageFrom(const std::string& address);
 
 private:
@@ -80,6 +86,7 @@ private:
     void stop();
     void rhythmStep(unsigned generation, size_t index);
     void urlRhythmStep(unsigned generation, size_t index);
+    void appendDownload(unsigned generation, const std::string& address);
     void showImage(size_t index, int movementNumber);
     void animateIndex(size_t index);
     void notifyDelegate(size_t index);
@@ -97,6 +104,10 @@ private:
     int firstRandomNum_ = -1;
 
     unsigned generation_ = 0;
+    int pendingDownloads_ = 0;
+    unsigned nextDownload_ = 0, appendedDownload_ = 0;
+    std::map<unsigned, ui::ImageRef> arrived_;  // downloads ahead of an earlier one
+    std::optional<size_t> waitingIndex_;
     foundation::TimerRef rhythm_;
     std::vector<foundation::TimerRef> notifications_;
 };

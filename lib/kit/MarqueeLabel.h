@@ -94,6 +94,8 @@ public:
     void setAdjustsFontSizeToFitWidth(bool a) { subLabel_->setAdjustsFontSizeToFitWidth(a); }
     double minimumFontSize() const { return subLabel_->minimumFontSize(); }
     void setMinimumFontSize(double s) { subLabel_->setMinimumFontSize(s); }
+    ui::BaselineAdjustment baselineAdjustment() const { return subLabel_->baselineAdjustment(); }
+    void setBaselineAdjustment(ui::BaselineAdjustment b) { subLabel_->setBaselineAdjustment(b); }
 
     // The steps of the cycle (public for the screens that drive it by hand).
     void scrollLeftWithInterval(double interval);

@@ -75,10 +75,10 @@ bool SerialQueue::isCurrent() const { return tCurrentQueue == this; }
 void dispatchGlobal(std::function<void()> fn) { dispatchBackground(std::move(fn)); }
 
 void Semaphore::signal() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++count_;
-    }
+    // Notified under the lock: a waiter that sees the count cannot return (and
+    // destroy a semaphore on its stack) before the signaller is out of notify_one.
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++count_;
     cv_.notify_one();
 }
 

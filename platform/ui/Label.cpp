@@ -32,6 +32,7 @@ void Label::setLineBreakMode(LineBreakMode m) { UI_LABEL_SET(lineBreakMode_, m);
 void Label::setNumberOfLines(int n) { UI_LABEL_SET(numberOfLines_, std::max(0, n)); }
 void Label::setAdjustsFontSizeToFitWidth(bool a) { UI_LABEL_SET(adjustsFontSize_, a); }
 void Label::setMinimumFontSize(double s) { UI_LABEL_SET(minimumFontSize_, s); }
+void Label::setBaselineAdjustment(BaselineAdjustment b) { UI_LABEL_SET(baselineAdjustment_, b); }
 void Label::setEnabled(bool e) { UI_LABEL_SET(enabled_, e); }
 void Label::setHighlighted(bool h) { UI_LABEL_SET(highlighted_, h); }
 
@@ -52,6 +53,13 @@ Rect Label::textRectForBounds(const Rect& b, int lines) const {
     if (lines == 1) {
         Size line = sizeWithFont(text_, f);
         s = {std::min(line.width, b.width()), textMeasurer().lineHeight(f)};
+        if (!(f == font_) && baselineAdjustment_ != BaselineAdjustment::AlignCenters) {
+            // The line the full-size font would take, centred as usual.
+            const double fullTop = b.y() + std::floor((b.height() - textMeasurer().lineHeight(font_)) / 2);
+            double top = fullTop;
+            if (baselineAdjustment_ == BaselineAdjustment::AlignBaselines) top += font_.ascender() - f.ascender();
+            return {b.x(), std::round(top), b.width(), s.height};
+        }
     } else {
         double maxHeight = b.height();
         if (lines > 0) maxHeight = std::min(maxHeight, textMeasurer().lineHeight(f) * lines);

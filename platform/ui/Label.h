@@ -9,6 +9,10 @@
 
 namespace ui {
 
+// Where a line whose font was shrunk to fit sits: its baseline where the
+// full-size text's would be, centred in the full-size line, or at its top.
+enum class BaselineAdjustment { AlignBaselines = 0, AlignCenters = 1, AlignTops = 2 };
+
 class Label : public View {
 public:
     explicit Label(const Rect& frame = {});
@@ -39,6 +43,8 @@ public:
     void setAdjustsFontSizeToFitWidth(bool a);
     double minimumFontSize() const { return minimumFontSize_; }
     void setMinimumFontSize(double s);
+    BaselineAdjustment baselineAdjustment() const { return baselineAdjustment_; }
+    void setBaselineAdjustment(BaselineAdjustment b);
     bool isEnabled() const { return enabled_; }
     void setEnabled(bool e);
     bool isHighlighted() const { return highlighted_; }
@@ -47,7 +53,8 @@ public:
     // The font used to draw in the bounds: the font, or for one line with
     // adjustsFontSizeToFitWidth, the largest size down to the minimum that fits.
     Font fontForBounds(const Rect& bounds) const;
-    // Where the text goes: full width, measured height, centred vertically.
+    // Where the text goes: full width, measured height, centred vertically
+    // (a shrunk line is placed by the baseline adjustment).
     virtual Rect textRectForBounds(const Rect& bounds, int numberOfLines) const;
     virtual void drawTextInRect(const Rect& rect);
 
@@ -67,6 +74,7 @@ private:
     int numberOfLines_ = 1;
     bool adjustsFontSize_ = false;
     double minimumFontSize_ = 0;
+    BaselineAdjustment baselineAdjustment_ = BaselineAdjustment::AlignBaselines;
     bool enabled_ = true;
     bool highlighted_ = false;
 };

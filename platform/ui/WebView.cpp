@@ -6,14 +6,19 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
 #include <unordered_map>
 
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/GraphicsContext.h"
@@ -237,6 +242,69 @@ std::string systemFamilies() {
 
 // ---------------------------------------------------------------------------
 
+// The page scripts' engine heap: what it may spend. A run is stopped when its
+// time is up (the engine asks now and then while it runs) or when the heap
+// would grow past its limit (the allocation fails, the engine throws).
+struct ScriptHeap : quenta_duk_guard {
+    static constexpr double kTimeBudgetSeconds = 0.5;
+    static constexpr size_t kMemoryLimitBytes = size_t(64) << 20;
+
+    std::chrono::steady_clock::time_point deadline;
+    bool running = false;
+    bool timedOut = false;
+    bool outOfMemory = false;
+    size_t used = 0;
+
+    ScriptHeap() { expired = &ScriptHeap::check; }
+    static int check(quenta_duk_guard* g) {
+        auto* h = static_cast<ScriptHeap*>(g);
+        if (h->running && std::chrono::steady_clock::now() >= h->deadline) h->timedOut = true;
+        return h->timedOut ? 1 : 0;
+    }
+
+    // Every block carries its size in front of it.
+    static constexpr size_t kHeader = alignof(std::max_align_t);
+    static void* alloc(void* udata, duk_size_t size) {
+        auto* h = static_cast<ScriptHeap*>(static_cast<quenta_duk_guard*>(udata));
+        if (size > kMemoryLimitBytes - h->used) {
+            h->outOfMemory = true;
+            return nullptr;
+        }
+        auto* block = static_cast<char*>(std::malloc(kHeader + size));
+        if (!block) return nullptr;
+        *reinterpret_cast<size_t*>(block) = size;
+        h->used += size;
+        return block + kHeader;
+    }
+    static void* realloc(void* udata, void* ptr, duk_size_t size) {
+        if (!ptr) return alloc(udata, size);
+        auto* h = static_cast<ScriptHeap*>(static_cast<quenta_duk_guard*>(udata));
+        char* block = static_cast<char*>(ptr) - kHeader;
+        size_t old = *reinterpret_cast<size_t*>(block);
+        if (size > old && size - old > kMemoryLimitBytes - h->used) {
+            h->outOfMemory = true;
+            return nullptr;
+        }
+        auto* grown = static_cast<char*>(std::realloc(block, kHeader + size));
+        if (!grown) return nullptr;
+        *reinterpret_cast<size_t*>(grown) = size;
+        h->used = h->used - old + size;
+        return grown + kHeader;
+    }
+    static void free(void* udata, void* ptr) {
+        if (!ptr) return;
+        auto* h = static_cast<ScriptHeap*>(static_cast<quenta_duk_guard*>(udata));
+        char* block = static_cast<char*>(ptr) - kHeader;
+        h->used -= *reinterpret_cast<size_t*>(block);
+        std::free(block);
+    }
+    static void fatal(void* udata, const char* msg) {
+        (void)udata;
+        foundation::log("ERROR: WebView: the page script engine failed: ", msg ? msg : "");
+        std::abort();
+    }
+};
+
 struct WebView::Impl : public litehtml::document_container {
     WebView* owner = nullptr;
     std::unique_ptr<Node> root;
@@ -247,6 +315,7 @@ struct WebView::Impl : public litehtml::document_container {
     std::shared_ptr<litehtml::document> doc;
     std::unordered_map<int, litehtml::element::ptr> elementByQid;
     duk_context* duk = nullptr;
+    ScriptHeap scriptHeap;
     bool dirty = false;
     int width = 320;
     int viewportHeight = 480;
@@ -270,30 +339,71 @@ struct WebView::Impl : public litehtml::document_container {
         return raw;
     }
 
-    void convert(GumboNode* g, Node* parent) {
-        if (g->type == GUMBO_NODE_TEXT || g->type == GUMBO_NODE_WHITESPACE || g->type == GUMBO_NODE_CDATA) {
+    // Elements below this depth are dropped: everything that walks the tree
+    // (here and in the layout) does it by recursion, and its cost grows with
+    // the square of the depth.
+    static constexpr int kMaxDepth = 256;
+
+    static int depthOf(const Node* n) {
+        int d = 0;
+        for (; n && n->parent; n = n->parent) ++d;
+        return d;
+    }
+
+    // Adds the parsed nodes under parent, without recursion. Returns the number
+    // of elements dropped for lying deeper than kMaxDepth.
+    size_t convert(GumboNode* top, Node* parent) {
+        size_t dropped = 0;
+        struct Pending {
+            GumboNode* g;
+            Node* parent;
+            int depth;  // of the node to make
+        };
+        std::vector<Pending> work{{top, parent, depthOf(parent) + 1}};
+        while (!work.empty()) {
+            Pending item = work.back();
+            work.pop_back();
+            GumboNode* g = item.g;
+            if (g->type == GUMBO_NODE_TEXT || g->type == GUMBO_NODE_WHITESPACE || g->type == GUMBO_NODE_CDATA) {
+                auto n = std::make_unique<Node>();
+                n->isText = true;
+                n->text = g->v.text.text;
+                add(item.parent, std::move(n));
+                continue;
+            }
+            if (g->type != GUMBO_NODE_ELEMENT && g->type != GUMBO_NODE_TEMPLATE) continue;
+            const GumboElement& e = g->v.element;
+            if (item.depth > kMaxDepth) {
+                ++dropped;
+                for (unsigned i = 0; i < e.children.length; ++i) {
+                    auto* k = static_cast<GumboNode*>(e.children.data[i]);
+                    if (k->type == GUMBO_NODE_ELEMENT || k->type == GUMBO_NODE_TEMPLATE)
+                        work.push_back({k, nullptr, item.depth + 1});
+                }
+                continue;
+            }
             auto n = std::make_unique<Node>();
-            n->isText = true;
-            n->text = g->v.text.text;
-            add(parent, std::move(n));
-            return;
+            if (e.tag == GUMBO_TAG_UNKNOWN) {
+                GumboStringPiece piece = e.original_tag;
+                gumbo_tag_from_original_text(&piece);
+                n->tag = lower(std::string(piece.data, piece.length));
+            } else {
+                n->tag = gumbo_normalized_tagname(e.tag);
+            }
+            for (unsigned i = 0; i < e.attributes.length; ++i) {
+                auto* a = static_cast<GumboAttribute*>(e.attributes.data[i]);
+                n->attrs.emplace_back(lower(a->name), a->value);
+            }
+            Node* raw = add(item.parent, std::move(n));
+            for (unsigned i = e.children.length; i-- > 0;)
+                work.push_back({static_cast<GumboNode*>(e.children.data[i]), raw, item.depth + 1});
         }
-        if (g->type != GUMBO_NODE_ELEMENT && g->type != GUMBO_NODE_TEMPLATE) return;
-        const GumboElement& e = g->v.element;
-        auto n = std::make_unique<Node>();
-        if (e.tag == GUMBO_TAG_UNKNOWN) {
-            GumboStringPiece piece = e.original_tag;
-            gumbo_tag_from_original_text(&piece);
-            n->tag = lower(std::string(piece.data, piece.length));
-        } else {
-            n->tag = gumbo_normalized_tagname(e.tag);
-        }
-        for (unsigned i = 0; i < e.attributes.length; ++i) {
-            auto* a = static_cast<GumboAttribute*>(e.attributes.data[i]);
-            n->attrs.emplace_back(lower(a->name), a->value);
-        }
-        Node* raw = add(parent, std::move(n));
-        for (unsigned i = 0; i < e.children.length; ++i) convert(static_cast<GumboNode*>(e.children.data[i]), raw);
+        return dropped;
+    }
+    static void logDropped(size_t dropped) {
+        if (dropped)
+            foundation::log("ERROR: WebView: the page nests elements deeper than ", kMaxDepth, "; ", dropped,
+                            " deeper elements were dropped");
     }
 
     void forget(Node* n) {
@@ -306,7 +416,7 @@ struct WebView::Impl : public litehtml::document_container {
         root = std::make_unique<Node>();
         root->tag = "#document";
         GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
-        convert(out->root, root.get());
+        logDropped(convert(out->root, root.get()));
         gumbo_destroy_output(&kGumboDefaultOptions, out);
         dirty = true;
     }
@@ -324,9 +434,11 @@ struct WebView::Impl : public litehtml::document_container {
                 auto* k = static_cast<GumboNode*>(kids.data[i]);
                 if (k->type == GUMBO_NODE_ELEMENT && k->v.element.tag == GUMBO_TAG_BODY) body = k;
             }
+            size_t dropped = 0;
             if (body)
                 for (unsigned i = 0; i < body->v.element.children.length; ++i)
-                    convert(static_cast<GumboNode*>(body->v.element.children.data[i]), n);
+                    dropped += convert(static_cast<GumboNode*>(body->v.element.children.data[i]), n);
+            logDropped(dropped);
             gumbo_destroy_output(&kGumboDefaultOptions, out);
         }
         dirty = true;
@@ -976,8 +1088,14 @@ duk_ret_t jsNavigate(duk_context* ctx) {
 
 void WebView::Impl::openScripts() {
     closeScripts();
-    duk = duk_create_heap(nullptr, nullptr, nullptr, nullptr, nullptr);
-    if (!duk) return;
+    scriptHeap.used = 0;
+    scriptHeap.running = scriptHeap.timedOut = scriptHeap.outOfMemory = false;
+    duk = duk_create_heap(&ScriptHeap::alloc, &ScriptHeap::realloc, &ScriptHeap::free,
+                          static_cast<quenta_duk_guard*>(&scriptHeap), &ScriptHeap::fatal);
+    if (!duk) {
+        foundation::log("ERROR: WebView: page scripting could not start");
+        return;
+    }
     duk_push_global_stash(duk);
     duk_push_pointer(duk, this);
     duk_put_prop_string(duk, -2, "impl");
@@ -1012,8 +1130,24 @@ void WebView::Impl::openScripts() {
 bool WebView::Impl::run(const std::string& script, std::string* result) {
     if (!duk) openScripts();
     if (!duk) return false;
+    // Scripts run on the main thread: each run gets a time budget, and the
+    // heap has a size limit, so that no page can freeze or exhaust the app.
+    bool outer = !scriptHeap.running;  // a run may start a nested one (a listener)
+    if (outer) {
+        scriptHeap.deadline =
+            std::chrono::steady_clock::now() + std::chrono::microseconds(int64_t(ScriptHeap::kTimeBudgetSeconds * 1e6));
+        scriptHeap.running = true;
+        scriptHeap.timedOut = scriptHeap.outOfMemory = false;
+    }
     bool ok = duk_peval_lstring(duk, script.data(), script.size()) == 0;
-    if (!ok) {
+    if (outer) scriptHeap.running = false;
+    if (!ok && outer && scriptHeap.timedOut) {
+        foundation::log("ERROR: WebView: a page script ran longer than ", ScriptHeap::kTimeBudgetSeconds,
+                        " s and was stopped");
+    } else if (!ok && outer && scriptHeap.outOfMemory) {
+        foundation::log("ERROR: WebView: a page script needed more than ", ScriptHeap::kMemoryLimitBytes >> 20,
+                        " MB and was stopped");
+    } else if (!ok) {
         foundation::log("WebView: script failed: ", duk_safe_to_string(duk, -1));
     } else if (result) {
         if (duk_is_undefined(duk, -1) || duk_is_null(duk, -1))
@@ -1022,6 +1156,10 @@ bool WebView::Impl::run(const std::string& script, std::string* result) {
             *result = duk_safe_to_string(duk, -1);
     }
     duk_pop(duk);
+    if (outer) {
+        scriptHeap.timedOut = false;
+        if (scriptHeap.outOfMemory) duk_gc(duk, 0);  // what the stopped script left unreachable
+    }
     return ok;
 }
 
@@ -1038,6 +1176,12 @@ void WebView::Impl::navigate(const std::string& url, WebNavigationType type, boo
             return;
         }
         std::string path = self->impl_->localPath(url);
+        if (!path.empty() && !self->isInPageFolder(path)) {
+            foundation::log("ERROR: WebView: refused to open ", url, ": only pages under ", self->localPageFolder(),
+                            " open here");
+            if (self->delegate_) self->delegate_->webViewDidFailLoad(self, "cannot load " + url + " here");
+            return;
+        }
         std::ifstream in(path, std::ios::binary);
         if (path.empty() || !in) {
             if (self->delegate_) self->delegate_->webViewDidFailLoad(self, "cannot load " + url + " here");
@@ -1069,6 +1213,25 @@ void WebView::stopLoading() {
 }
 
 const std::string& WebView::currentURL() const { return impl_->currentURL; }
+
+std::string WebView::localPageFolder() const {
+    return pageFolder_.empty() ? foundation::joinPath(foundation::bundleDir(), "html") : pageFolder_;
+}
+
+bool WebView::isInPageFolder(const std::string& path) const {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path folder = fs::weakly_canonical(localPageFolder(), ec);
+    if (ec || folder.empty()) return false;
+    fs::path file = fs::weakly_canonical(path, ec);  // links and ".." resolved
+    if (ec) return false;
+    auto f = folder.begin(), p = file.begin();
+    for (; f != folder.end(); ++f, ++p) {
+        if (f->empty() && std::next(f) == folder.end()) break;  // a trailing separator
+        if (p == file.end() || *f != *p) return false;
+    }
+    return p != file.end();
+}
 
 // ---------------------------------------------------------------------------
 // The views.

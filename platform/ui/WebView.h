@@ -3,7 +3,9 @@
 // from litehtml over a document container of our own (cairo and pango), the
 // page's scripts run on duktape over a small DOM of the document. Only local
 // content loads: file: pictures relative to the base address; anything from
-// the network renders as nothing.
+// the network renders as nothing. Pages open by address only from the page
+// folder. Scripts have a time budget per run and a heap limit; elements nested
+// deeper than a fixed limit are dropped (each with a logged error).
 //
 // Supported scripting: document.getElementById, document.getElementsByTagName,
 // document.body, element.id/src/href/tagName/parentNode/innerHTML,
@@ -81,6 +83,11 @@ public:
     // The load under way (if any) never finishes.
     void stopLoading();
 
+    // Pages load by address (links, scripts, loadRequest) only from files
+    // under this folder; by default the bundle's page folder, <bundle>/html.
+    void setLocalPageFolder(const std::string& folder) { pageFolder_ = folder; }
+    std::string localPageFolder() const;
+
     // Runs the script on the current page; the result as text ("" for
     // undefined, null or an error, which is logged).
     std::string stringByEvaluatingJavaScriptFromString(const std::string& script);
@@ -103,6 +110,7 @@ public:
 
 private:
     void finishLoad(unsigned generation);
+    bool isInPageFolder(const std::string& path) const;
     void relayout();
 
     std::unique_ptr<Impl> impl_;
@@ -114,6 +122,7 @@ private:
     bool mediaNeedsAction_ = true;
     unsigned generation_ = 0;
     unsigned pendingLoad_ = 0;
+    std::string pageFolder_;
 };
 
 }  // namespace ui

@@ -2,13 +2,16 @@
 
 #include "SettingsRules.h"
 #include "app/core/Constants.h"
+#include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/LogoutAccount.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "lib/analytics/TrkTracker.h"
+#include "lib/http/HttpRequest.h"
 #include "lib/kit/DnNotificationManager.h"
+#include "lib/kit/ProgressHUD.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Device.h"
@@ -138,6 +141,10 @@ KAVOSettingViewController::KAVOSettingViewController() {
     registerCommand(std::move(feature));
 }
 
+KAVOSettingViewController::~KAVOSettingViewController() {
+    if (versionCheck_) versionCheck_->clearDelegatesAndCancel();
+}
+
 void KAVOSettingViewController::viewDidLoad() {
     KAVOCommandViewController::viewDidLoad();
     setTitle("设置");
@@ -177,6 +184,8 @@ void KAVOSettingViewController::viewWillAppear(bool animated) {
     KAVOCommandViewController::viewWillAppear(animated);
     isPassword_ = storeValue(StoreKeys::passward);
     safePhone_ = storeValue(StoreKeys::safePhone);
+    // The hub's look-up may have stored a newer version since the view loaded.
+    remoteVersion_ = storeValue(StoreKeys::remote_version);
     table_->reloadData();
 }
 
@@ -418,3 +427,45 @@ void KAVOSettingViewController::logoutSucceeded() {
 }
 
 void KAVOSettingViewController::openStorePage() { ui::Application::shared().openURL(Constants::appStorePageURL()); }
+
+// ---------------------------------------------------------------- the store's look-up
+
+void KAVOSettingViewController::popOutProgressHudForVersionCheck() {
+    if (versionCheck_) return;  // one at a time
+    ui::View* covered = navigationController() ? navigationController()->view() : view();
+    versionHud_ = ProgressHUD::showHUDAddedTo(covered, true);
+    versionHud_->setLabelText("正在获取版本信息");
+    versionCheck_ = http::HttpRequest::requestWithURL(Deployment::storeLookupAddress());
+    versionCheck_->setTag(kTagVersionCheck);
+    versionCheck_->setTimeOutSeconds(9);
+    versionCheck_->setAllowCompressedResponse(true);
+    versionCheck_->setDelegate(this);
+    versionCheck_->startAsynchronous();
+}
+
+void KAVOSettingViewController::endVersionCheck() {
+    if (versionHud_) versionHud_->hide(true);
+    versionHud_.reset();
+    versionCheck_.reset();
+}
+
+void KAVOSettingViewController::requestFinishedForOtherTag(http::HttpRequest& request) {
+    if (request.tag() != kTagVersionCheck || &request != versionCheck_.get()) return;
+    std::optional<std::string> version;
+    if (request.responseStatusCode() == 200)
+        version = SettingsRules::storeVersion(request.responseString().value_or(""));
+    endVersionCheck();
+    if (!version) {
+        reportFailure(FailureReport::notice());
+        return;
+    }
+    if (!version->empty()) Constants::upDateDBSetValue(*version, StoreKeys::remote_version);
+    remoteVersion_ = storeValue(StoreKeys::remote_version);
+    table_->reloadData();
+}
+
+void KAVOSettingViewController::requestFailedForOtherTag(http::HttpRequest& request) {
+    if (request.tag() != kTagVersionCheck || &request != versionCheck_.get()) return;
+    endVersionCheck();
+    reportFailure(FailureReport::notice());
+}

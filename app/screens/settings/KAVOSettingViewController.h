@@ -19,9 +19,10 @@ class KAVOSettingViewController : public KAVOCommandViewController,
                                   public ui::ActionSheetDelegate {
 public:
     static constexpr const char* kIdentifier = "KAVOSettingViewController";
-    static constexpr int kTagPush = 256;         // command 17, operation 1
-    static constexpr int kTagLogout = 512;       // command 24
-    static constexpr int kTagNewFeature = 1024;  // command 25
+    static constexpr int kTagPush = 256;          // command 17, operation 1
+    static constexpr int kTagLogout = 512;        // command 24
+    static constexpr int kTagNewFeature = 1024;   // command 25
+    static constexpr int kTagVersionCheck = 100;  // the store's look-up
     static constexpr int kRowCount = 11;
 
     // Alert and sheet tags.
@@ -34,6 +35,7 @@ public:
     static constexpr int kAlertNewFeature = 5096;
 
     KAVOSettingViewController();
+    ~KAVOSettingViewController() override;
     const char* className() const override { return "KAVOSettingViewController"; }
 
     void viewDidLoad() override;
@@ -46,6 +48,10 @@ public:
     bool isNeedUpdate() const;
     // Starts command 25 (no row starts it).
     void popOutProgressHuDForGetNewFeature() { popOutProgressHUD(kTagNewFeature); }
+    // Asks the store for the newest version under the overlay (no row starts
+    // it). The version row then shows the version found; it shows whichever
+    // look-up, this one or the hub's, finished last before it was drawn.
+    void popOutProgressHudForVersionCheck();
 
     // Table.
     int numberOfRowsInSection(ui::TableView*, int) override { return kRowCount; }
@@ -64,6 +70,8 @@ public:
 
 protected:
     void alertClicked(ui::AlertView* alertView, int buttonIndex) override;
+    void requestFinishedForOtherTag(http::HttpRequest& request) override;
+    void requestFailedForOtherTag(http::HttpRequest& request) override;
 
 private:
     struct Row {
@@ -77,6 +85,7 @@ private:
     void startLogout(const std::string& label, bool dispatchNow);
     void logoutSucceeded();
     void openStorePage();
+    void endVersionCheck();
 
     std::vector<Row> rows_;
     std::vector<std::string> status_;
@@ -84,4 +93,6 @@ private:
     std::string isPassword_ = "null", safePhone_ = "null";
     std::string localVersion_, remoteVersion_;
     std::shared_ptr<ui::TableView> table_;
+    http::HttpRequestRef versionCheck_;
+    std::shared_ptr<ProgressHUD> versionHud_;
 };

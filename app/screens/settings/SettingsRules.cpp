@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lib/json/JsonParser.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 
@@ -70,6 +71,17 @@ std::string safePhoneSubtitle(const std::string& safePhone) {
 }
 
 std::string flippedState(const std::string& state) { return state == "1" ? "0" : "1"; }
+
+std::optional<std::string> storeVersion(const std::string& replyText) {
+    std::optional<foundation::Value> reply = JsonParser().objectWithString(replyText);
+    if (!reply || !reply->isDictionary()) return std::nullopt;
+    const foundation::Value* results = reply->get("results");
+    if (!results || !results->asArray()) return std::nullopt;
+    std::string version;  // none listed: ""
+    for (const foundation::Value& entry : *results->asArray())
+        if (const foundation::Value* v = entry.get("version")) version = v->description();
+    return version;
+}
 
 }  // namespace SettingsRules
 

@@ -4,6 +4,7 @@
 // text it sends.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace SettingsRules {
@@ -14,6 +15,11 @@ namespace SettingsRules {
 bool isNeedUpdate(const std::string& localVersion, const std::string& remoteVersion);
 
 // The version row's subtitle.
+// The newest version in the store look-up's reply: that of the last of its
+// "results" ("" when it lists none); nullopt when the reply is not a look-up
+// reply.
+std::optional<std::string> storeVersion(const std::string& replyText);
+
 std::string versionSubtitle(const std::string& localVersion, const std::string& remoteVersion);
 
 // The safe-phone row's subtitle ("null" when no safe phone is set).

@@ -11,8 +11,11 @@
 #include <vector>
 
 #include "lib/kit/KenBurnsView.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/shell/Driver.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/net/LoopbackHttpServer.h"
 
 namespace {
 
@@ -253,6 +256,58 @@ TEST_F(KenBurnsTest, PicturesFromFilesAreReadThreeAhead) {
     driver->advance(10);
     EXPECT_EQ(recorder.events, (std::vector<Recorder::Event>{{"show 0", 2}, {"show 1", 4}, {"finish", 4}}));
     EXPECT_EQ(KenBurnsView::downloadImageFrom("http://127.0.0.1:1/x.png"), nullptr);
+}
+
+// Pictures from a web server: downloaded on a background task through the
+// HTTP client, handed to the main thread, shown in the order of the list; a
+// picture the server does not have is left out, and files mix in.
+TEST_F(KenBurnsTest, PicturesFromTheNetworkAreDownloadedOffTheMainThread) {
+    testnet::LoopbackHttpServer server;
+    std::vector<std::string> urls;
+    const std::string dir = testsupport::tempDir("kenburns-net");
+    for (int i = 0; i < 4; ++i) {
+        const std::string local = dir + "/p" + std::to_string(i) + ".png";
+        ASSERT_TRUE(solid(10 * (i + 1), 10, 0, 0, 0)->writePNG(local));
+        std::string png = foundation::readFile(local).value_or("");
+        std::string path = "/p" + std::to_string(i) + ".png";
+        server.on(path, [png](const testnet::ServerRequest&) {
+            return std::vector<testnet::Action>{
+                testnet::send(testnet::response(200, {{"Content-Type", "image/png"}}, png))};
+        });
+        urls.push_back(server.url(path));
+    }
+    server.on("/gone.png", [](const testnet::ServerRequest&) {
+        return std::vector<testnet::Action>{testnet::send(testnet::response(404, {}, "no"))};
+    });
+    urls.insert(urls.begin() + 3, server.url("/gone.png"));  // left out
+    std::string file = dir + "/f.png";
+    ASSERT_TRUE(solid(60, 10, 0, 0, 0)->writePNG(file));
+    urls.push_back(file);
+    auto widthShown = [&]() { return shown()->layer().sublayers().front()->contents()->pixelWidth(); };
+    auto waitForImages = [&](size_t n) {
+        return foundation::RunLoop::main().runUntil([&] { return view->imagesArray().size() == n; }, 10);
+    };
+
+    view->animateWithURLs(urls, 1, false, true);
+    EXPECT_TRUE(view->imagesArray().empty()) << "nothing is downloaded on the main thread";
+    EXPECT_EQ(shown(), nullptr);
+    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return shown() != nullptr; }, 10));
+    driver->settle();
+    EXPECT_EQ(widthShown(), 10);
+    // The oldest is shown and dropped, the next download takes its place (the
+    // missing picture is left out); the show ends with the list of addresses.
+    for (int w : {20, 30}) {
+        SCOPED_TRACE(w);
+        ASSERT_TRUE(waitForImages(2));
+        driver->advance(1);
+        EXPECT_EQ(widthShown(), w);
+    }
+    ASSERT_TRUE(waitForImages(2));
+    driver->advance(10);
+    EXPECT_FALSE(view->isRunning());
+    std::vector<std::string> paths;
+    for (const auto& r : server.requests()) paths.push_back(r.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"/p0.png", "/p1.png", "/p2.png", "/gone.png", "/p3.png"}));
 }
 
 }  // namespace

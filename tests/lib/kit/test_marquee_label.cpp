@@ -264,4 +264,17 @@ TEST_F(MarqueeTest, LeavingItsScreenStopsTheCycleAndComingBackRestartsItOnce) {
     marquee->removeFromSuperview();
 }
 
+// The label attributes the marquee has no storage for go to its inner label.
+TEST_F(MarqueeTest, LabelAttributesAreThoseOfTheInnerLabel) {
+    make(7);
+    marquee->setAdjustsFontSizeToFitWidth(true);
+    marquee->setMinimumFontSize(9);
+    marquee->setBaselineAdjustment(ui::BaselineAdjustment::AlignCenters);
+    EXPECT_TRUE(marquee->subLabel()->adjustsFontSizeToFitWidth());
+    EXPECT_EQ(marquee->subLabel()->minimumFontSize(), 9);
+    EXPECT_EQ(marquee->subLabel()->baselineAdjustment(), ui::BaselineAdjustment::AlignCenters);
+    marquee->subLabel()->setBaselineAdjustment(ui::BaselineAdjustment::AlignTops);
+    EXPECT_EQ(marquee->baselineAdjustment(), ui::BaselineAdjustment::AlignTops);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -175,6 +176,31 @@ TEST(Dispatch, SemaphoreAndGlobalQueue) {
     EXPECT_TRUE(compareAndSwap(flag, 0, 1));
     EXPECT_FALSE(compareAndSwap(flag, 0, 2));
     EXPECT_EQ(flag.load(), 1);
+}
+
+// A waiter owns a short-lived semaphore and frees it as soon as its wait
+// returns, as the callers that wait for a background task do. The signaller must
+// be done with it by then (ThreadSanitizer saw notify_one on freed memory).
+TEST(Dispatch, SemaphoreFreedByItsWaiterRightAfterTheSignal) {
+    std::atomic<Semaphore*> handed{nullptr};
+    std::atomic<bool> stop{false};
+    std::thread signaller([&] {
+        while (!stop.load()) {
+            Semaphore* s = handed.exchange(nullptr);
+            if (s)
+                s->signal();
+            else
+                std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 5000; ++i) {
+        auto sem = std::make_unique<Semaphore>();
+        handed.store(sem.get());
+        ASSERT_TRUE(sem->waitFor(5));
+        sem.reset();
+    }
+    stop.store(true);
+    signaller.join();
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
+#include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "UiTest.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/PangoSupport.h"
+#include "platform/ui/Render.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
 
@@ -112,6 +115,51 @@ TEST_F(TextTest, LabelShrinksItsFontToFit) {
     EXPECT_EQ(label->fontForBounds(label->bounds()).pointSize(), 14);
     label->setNumberOfLines(2);
     EXPECT_EQ(label->fontForBounds(label->bounds()).pointSize(), 20) << "only single lines shrink";
+}
+
+// A shrunk line sits by its baseline adjustment: its baseline stays where the
+// full-size text's is, it is centred, or its top is where the full-size top is.
+TEST_F(TextTest, ShrunkTextIsPlacedByTheBaselineAdjustment) {
+    // The lowest inked row: the baseline of capitals without descenders.
+    auto baselineRow = [](Label& label) {
+        auto img = renderLayerToImage(label.layer(), 1);
+        int lowest = -1, highest = -1;
+        for (int y = 0; y < int(img->pixelHeight()); ++y)
+            if (inkIn(*img, {0, double(y), double(img->pixelWidth()), 1}) > 0) {
+                if (highest < 0) highest = y;
+                lowest = y;
+            }
+        return std::pair{highest, lowest};
+    };
+    auto make = [](double width, const char* text) {
+        auto label = Label::create({0, 0, width, 60});
+        label->setFont(Font::systemFont(36));
+        label->setAdjustsFontSizeToFitWidth(true);
+        label->setMinimumFontSize(12);
+        label->setText(text);
+        return label;
+    };
+    auto full = make(300, "HH");
+    auto [fullTop, fullBase] = baselineRow(*full);
+    ASSERT_GT(fullBase, 0);
+    auto shrunk = make(120, "HHHHHHHHHHHH");
+    ASSERT_LT(shrunk->fontForBounds(shrunk->bounds()).pointSize(), 24);
+    EXPECT_EQ(shrunk->baselineAdjustment(), BaselineAdjustment::AlignBaselines) << "the default";
+
+    std::map<BaselineAdjustment, std::pair<int, int>> rows;
+    for (auto b :
+         {BaselineAdjustment::AlignBaselines, BaselineAdjustment::AlignCenters, BaselineAdjustment::AlignTops}) {
+        shrunk->setBaselineAdjustment(b);
+        rows[b] = baselineRow(*shrunk);
+    }
+    EXPECT_NEAR(rows[BaselineAdjustment::AlignBaselines].second, fullBase, 1);
+    // Centred: the small line's middle is the full line's middle, higher up.
+    EXPECT_LT(rows[BaselineAdjustment::AlignCenters].second, fullBase - 2);
+    // None: the small line starts at the full line's top, higher still.
+    EXPECT_LT(rows[BaselineAdjustment::AlignTops].second, rows[BaselineAdjustment::AlignCenters].second - 2);
+    // A line that needs no shrinking is the same under every adjustment.
+    full->setBaselineAdjustment(BaselineAdjustment::AlignTops);
+    EXPECT_EQ(baselineRow(*full), (std::pair{fullTop, fullBase}));
 }
 
 TEST_F(TextTest, LineBreakModesKeepTextInsideTheBox) {

@@ -2,7 +2,9 @@
 // element rectangles, taps reaching the delegate, scripts on the page's DOM.
 
 #include <cairo.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -153,6 +155,7 @@ TEST_F(WebViewTest, TapsOnLinksAndScriptedPicturesBecomeNavigationRequests) {
     EXPECT_EQ(recorder.requests[1].type, ui::WebNavigationType::Other);
     // An allowed link to a local page loads it.
     recorder.allow = true;
+    web->setLocalPageFolder(dir);
     {
         FILE* f = fopen((dir + "/next.html").c_str(), "w");
         fputs("<html><body><p>第二页</p></body></html>", f);
@@ -171,6 +174,7 @@ TEST_F(WebViewTest, PageScriptsRunAtLoadAndPagesLoadedByAddressMakeAHistory) {
         "<body><p id=\"m\" class=\"a\">一</p><script>mark('b');</script></body></html>"));
     ASSERT_TRUE(foundation::writeFileAtomically(dir + "/two.html", "<html><body><p>二</p></body></html>"));
     recorder.allow = true;
+    web->setLocalPageFolder(dir);
     web->loadRequest("file://" + dir + "/one.html");
     turn();
     turn();
@@ -268,6 +272,140 @@ TEST_F(WebViewTest, OnlyTheLatestOfTwoLoadsFinishes) {
     EXPECT_EQ(recorder.finished, 1);
     EXPECT_EQ(web->bodyText(), "新");
     EXPECT_FALSE(web->isLoading());
+}
+
+// Page scripts run on the main thread: one that never ends or keeps growing
+// is stopped (with a logged error) and the page goes on working.
+TEST_F(WebViewTest, ScriptsThatNeverEndOrKeepGrowingAreStopped) {
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    // At load, in the page itself: the load still finishes.
+    load("<html><body><p id=\"p\">页</p><script>while (true) {}</script></body></html>");
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ran longer than"), std::string::npos) << lines[0];
+    struct Case {
+        const char* what;
+        const char* script;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"endless loop", "while (true) {}", "ran longer than"},
+        {"loop that catches the stop", "for (;;) { try { for (;;) {} } catch (e) {} }", "ran longer than"},
+        {"growing string", "var s = 'x'; while (true) s = s + s;", "needed more than"},
+        {"growing list", "var a = [], y = 'y'; for (var i = 0; i < 20; i++) y += y; while (true) a.push(y + a.length);",
+         "needed more than"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        lines.clear();
+        EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString(c.script), "");
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("ERROR: WebView: a page script"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find(c.logged), std::string::npos) << lines[0];
+        // The page and its scripts still work.
+        EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('p').tagName"), "P");
+    }
+    foundation::setLogSink(old);
+    // What a stopped script kept is freed with its page.
+    web->stringByEvaluatingJavaScriptFromString("a = null; s = null;");
+    EXPECT_EQ(
+        web->stringByEvaluatingJavaScriptFromString("var b = []; for (var i = 0; i < 1000; i++) b.push(i); b.length"),
+        "1000");
+}
+
+// Elements nested deeper than the view's limit are dropped (and logged), so a
+// hostile page neither overflows the stack nor stalls the layout.
+TEST_F(WebViewTest, ContentNestedTooDeepIsDroppedWithALoggedError) {
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    const int n = 30000;
+    std::string page = "<html><body style=\"margin:0\">";
+    page.reserve(size_t(n) * 24);
+    for (int i = 0; i < n; ++i) page += "<div id=\"d" + std::to_string(i) + "\">";
+    page += "底";
+    for (int i = 0; i < n; ++i) page += "</div>";
+    page += "<p id=\"after\">后</p></body></html>";
+    load(page);
+    foundation::setLogSink(old);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ERROR: WebView: the page nests elements deeper than 256"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(std::to_string(n - 254) + " deeper elements were dropped"), std::string::npos) << lines[0];
+    // html, body, then the divs: d253 is the 256th level, the last one kept.
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('d253') !== null"), "true");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('d254') === null"), "true");
+    EXPECT_EQ(web->bodyText(), "后");
+    EXPECT_GT(web->rectOfElement("after").size.height, 0);
+
+    // A script cannot build it either, one level at a time.
+    lines.clear();
+    old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("var e = document.getElementById('d250'), k = 0;"
+                                                          "for (; e && k < 10; k++) { e.innerHTML = '<b id=\"b' + k + "
+                                                          "'\">x</b>'; e = document.getElementById('b' + k); }"
+                                                          "k + ' ' + (e === null)"),
+              "4 true");  // b0 to b2 fill levels 254 to 256
+    foundation::setLogSink(old);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("1 deeper elements were dropped"), std::string::npos) << lines[0];
+}
+
+// Pages open by address only from the page folder: a page's script cannot
+// show the user's files or the app's own data.
+TEST_F(WebViewTest, OnlyPagesUnderThePageFolderOpen) {
+    std::string dir = testsupport::tempDir("web-folder");
+    std::string pages = dir + "/pages";
+    std::filesystem::create_directories(pages + "/sub");
+    ASSERT_TRUE(foundation::writeFileAtomically(pages + "/a.html", "<html><body><p>甲</p></body></html>"));
+    ASSERT_TRUE(foundation::writeFileAtomically(pages + "/sub/b.html", "<html><body><p>乙</p></body></html>"));
+    ASSERT_TRUE(foundation::writeFileAtomically(dir + "/secret.html", "<html><body><p>秘密</p></body></html>"));
+    ASSERT_EQ(symlink((dir + "/secret.html").c_str(), (pages + "/link.html").c_str()), 0);
+    web->setLocalPageFolder(pages);
+    recorder.allow = true;
+    load("<html><body><p id=\"p\">起</p></body></html>", "file://" + pages + "/");
+
+    const std::string refused[] = {"file:///etc/passwd", "file://" + dir + "/secret.html",
+                                   "../secret.html",     "sub/../../secret.html",
+                                   "link.html",          "file://" + pages + "/../pages-x/a.html"};
+    for (const std::string& url : refused) {
+        SCOPED_TRACE(url);
+        recorder.failures.clear();
+        std::vector<std::string> lines;
+        auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+        web->stringByEvaluatingJavaScriptFromString("window.location = '" + url + "';");
+        turn();
+        turn();
+        foundation::setLogSink(old);
+        EXPECT_EQ(web->bodyText(), "起");
+        ASSERT_EQ(recorder.failures.size(), 1u);
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("ERROR: WebView: refused to open"), std::string::npos) << lines[0];
+    }
+    web->stringByEvaluatingJavaScriptFromString("window.location = 'sub/b.html';");
+    turn();
+    turn();
+    EXPECT_EQ(web->bodyText(), "乙");
+    web->loadRequest("file://" + pages + "/a.html");
+    turn();
+    turn();
+    EXPECT_EQ(web->bodyText(), "甲");
+}
+
+TEST_F(WebViewTest, ByDefaultThePageFolderIsTheBundlesHtmlFolder) {
+    EXPECT_EQ(web->localPageFolder(), foundation::joinPath(foundation::bundleDir(), "html"));
+    recorder.allow = true;
+    auto bundled = foundation::bundlePath("text1", "html");
+    ASSERT_TRUE(bundled);
+    web->loadRequest("file://" + *bundled);
+    turn();
+    turn();
+    EXPECT_EQ(web->currentURL(), "file://" + *bundled);
+    EXPECT_TRUE(recorder.failures.empty());
+    // The bundle's other folders are not pages.
+    web->loadRequest("file://" + foundation::joinPath(foundation::bundleDir(), "keys/make-test-key.sh"));
+    turn();
+    turn();
+    EXPECT_EQ(web->currentURL(), "file://" + *bundled);
+    EXPECT_EQ(recorder.failures.size(), 1u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/screens/pin/ForgetPwdView.h"
 #include "app/screens/pin/ForgetPwdViewController.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/UserDefaults.h"
@@ -158,6 +159,55 @@ TEST_F(ForgetPinTest, ARefusedDeRegistrationChangesNothing) {
     EXPECT_TRUE(DBController::databaseExit());
     EXPECT_EQ(stored(K::passward), "2468");
     EXPECT_TRUE(exits().empty());
+}
+
+// The two-field alert: its fields and its buttons, which sit below both
+// fields (not over the password) and reach the delegate.
+TEST_F(ForgetPinTest, TheTwoFieldAlertHoldsItsFieldsAboveItsButtons) {
+    struct Clicks : ui::AlertViewDelegate {
+        std::vector<int> indices;
+        void clickedButtonAtIndex(ui::AlertView*, int index) override { indices.push_back(index); }
+    } clicks;
+    auto alert = ForgetPwdView::create("远程注销信息", "", &clicks, "取消", {"确定"});
+    alert->show();
+    driver().advance(0.5);
+    ASSERT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->frame().height(), 260);
+
+    struct Field {
+        ui::TextField* field;
+        const char* placeholder;
+        ui::Rect frame;
+    };
+    const Field fields[] = {{alert->safePhone(), "安全手机号", {22, 45, 240, 36}},
+                            {alert->safePwd(), "注销密码", {22, 90, 240, 36}}};
+    for (const Field& f : fields) {
+        SCOPED_TRACE(f.placeholder);
+        ASSERT_NE(f.field, nullptr);
+        EXPECT_EQ(f.field->superview(), alert.get());
+        EXPECT_EQ(f.field->placeholder(), f.placeholder);
+        EXPECT_TRUE(f.field->isSecureTextEntry());
+        EXPECT_EQ(f.field->frame(), f.frame);
+        EXPECT_EQ(f.field->backgroundColor(), ui::Color::whiteColor());
+    }
+    ASSERT_EQ(alert->numberOfButtons(), 2);
+    for (int i = 0; i < 2; ++i) {
+        ui::Rect b = alert->buttonAtIndex(i)->frame();
+        EXPECT_EQ(b.minY(), 90 + 36 + 7) << i;
+        EXPECT_LE(b.maxY(), alert->frame().height()) << i;
+    }
+
+    // Typing goes into the fields; a tap on a button reaches the delegate.
+    alert->safePhone()->setText("13812345678");
+    alert->safePwd()->setText("123456");
+    EXPECT_EQ(alert->safePhone()->displayedText(),
+              "\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF\u25CF");
+    ui::Button* ok = alert->buttonAtIndex(alert->firstOtherButtonIndex());
+    driver().tap(ok);
+    driver().advance(0.5);
+    EXPECT_EQ(clicks.indices, std::vector<int>{alert->firstOtherButtonIndex()});
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_EQ(alert->safePwd()->text(), "123456");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "app/screens/settings/SettingsScreens.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/KAVOCustomCells.h"
+#include "platform/foundation/Device.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -252,6 +253,45 @@ TEST_F(SettingsScreenTest, WhatIsNewOpensTheStorePage) {
     finishOverlay(KAVOSettingViewController::kTagNewFeature);
     alert->clickButtonAtIndex(0);
     EXPECT_EQ(ui::Application::shared().openedURLs(), std::vector<std::string>{Constants::appStorePageURL()});
+}
+
+// The screen's own store look-up: the version found is stored and shown in
+// the version row; a later look-up of the hub shows on the next appearance.
+TEST_F(SettingsScreenTest, TheStoreLookUpShowsTheNewestVersionInTheVersionRow) {
+    ASSERT_TRUE(Constants::upDateDBSetValue(foundation::device().appVersion, StoreKeys::remote_version));
+    open();
+    auto* version = dynamic_cast<KAVOSettingWithButton*>(row(5));
+    ASSERT_TRUE(version);
+    EXPECT_NE(version->subTitleLabel()->text().find("已是最新版"), std::string::npos);
+
+    server().control("hub", R"({"store_versions": ["1.0", "99.1"]})");
+    screen->popOutProgressHudForVersionCheck();
+    ASSERT_TRUE(waitFor([&] { return Constants::getValueFromDBByKey(StoreKeys::remote_version) == "99.1"; }));
+    driver().advance(0.5);
+    version = dynamic_cast<KAVOSettingWithButton*>(row(5));
+    EXPECT_NE(version->subTitleLabel()->text().find("有更新: 99.1版本"), std::string::npos)
+        << version->subTitleLabel()->text();
+    EXPECT_FALSE(version->button()->isHidden());
+    EXPECT_TRUE(noticeTexts().empty());
+
+    // The hub's look-up (it stores what it found) shows when the screen
+    // appears again.
+    ASSERT_TRUE(Constants::upDateDBSetValue("99.2", StoreKeys::remote_version));
+    screen->viewWillAppear(false);
+    version = dynamic_cast<KAVOSettingWithButton*>(row(5));
+    EXPECT_NE(version->subTitleLabel()->text().find("有更新: 99.2版本"), std::string::npos);
+}
+
+TEST_F(SettingsScreenTest, AFailedStoreLookUpGivesTheNetworkNoticeAndKeepsTheVersion) {
+    setenv("QUENTA_STORE_URL", "http://127.0.0.1:1/lookup?id=", 1);
+    ASSERT_TRUE(Constants::upDateDBSetValue("2.0", StoreKeys::remote_version));
+    open();
+    screen->popOutProgressHudForVersionCheck();
+    bool noticed = waitFor([&] { return !noticeTexts().empty(); });
+    unsetenv("QUENTA_STORE_URL");
+    ASSERT_TRUE(noticed);
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{"您的网络不稳定，请稍后再试"});
+    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::remote_version), "2.0");
 }
 
 }  // namespace
