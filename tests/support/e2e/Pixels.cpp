@@ -1,0 +1,114 @@
+#include "tests/support/e2e/Pixels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "tests/support/TestSupport.h"
+
+namespace e2e {
+
+namespace {
+
+// Above this mean difference per channel no digit picture is taken to fit.
+constexpr double kTolerance = 40;
+
+bool light(const uint8_t* p) { return p[0] > 200 && p[1] > 200 && p[2] > 200; }
+
+}  // namespace
+
+double meanDifference(const ui::Image& a, const ui::Image& b) {
+    if (a.pixelWidth() != b.pixelWidth() || a.pixelHeight() != b.pixelHeight()) return 1e9;
+    auto pa = a.rgbaPixels(), pb = b.rgbaPixels();
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = 0; i < pa.size(); i += 4)
+        for (size_t c = 0; c < 3; ++c, ++n) sum += std::abs(int(pa[i + c]) - int(pb[i + c]));
+    return n ? sum / double(n) : 0;
+}
+
+CardReader::CardReader(const std::string& prefix, double width, double height, double scale) : scale_(scale) {
+    const int w = int(std::lround(width * scale)), h = int(std::lround(height * scale));
+    for (char d = '0'; d <= '9'; ++d) {
+        auto picture =
+            ui::Image::fromFile(testsupport::sourcePath("resources/images/" + prefix + std::string(1, d) + ".png"));
+        if (!picture || w <= 0 || h <= 0) return;
+        const int pw = picture->pixelWidth(), ph = picture->pixelHeight();
+        const auto src = picture->rgbaPixels();
+        // Each pixel of the drawn size averages the picture's pixels under it.
+        Template t{w, h, std::vector<uint8_t>(size_t(w) * h * 4)};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int x0 = x * pw / w, x1 = std::max(x0 + 1, (x + 1) * pw / w);
+                const int y0 = y * ph / h, y1 = std::max(y0 + 1, (y + 1) * ph / h);
+                double sum[4] = {0, 0, 0, 0};
+                for (int sy = y0; sy < y1; ++sy)
+                    for (int sx = x0; sx < x1; ++sx)
+                        for (int c = 0; c < 4; ++c) sum[c] += src[(size_t(sy) * pw + sx) * 4 + c];
+                const double n = double(x1 - x0) * (y1 - y0);
+                for (int c = 0; c < 4; ++c) t.rgba[(size_t(y) * w + x) * 4 + c] = uint8_t(sum[c] / n);
+            }
+        templates_.push_back(std::move(t));
+    }
+}
+
+std::string CardReader::read(const ui::Image& area, const std::vector<double>& centresX, double areaLeft) const {
+    if (!ok()) return std::string(centresX.size(), '?');
+    const int W = area.pixelWidth(), H = area.pixelHeight();
+    const auto px = area.rgbaPixels();
+    auto at = [&](int x, int y) { return &px[(size_t(y) * W + x) * 4]; };
+    const int tw = templates_[0].w, th = templates_[0].h;
+    std::string out;
+    lastScore_ = 0;
+    for (double centre : centresX) {
+        const int cx = int(std::lround((centre - areaLeft) * scale_));
+        // The card's rows: most of a band across its middle is light.
+        const int half = std::max(1, int(tw * 0.45));
+        int bestTop = -1, bestRun = 0, run = 0;
+        for (int y = 0; y < H; ++y) {
+            int lit = 0, n = 0;
+            for (int x = std::max(0, cx - half); x < std::min(W, cx + half); ++x, ++n) lit += light(at(x, y));
+            run = n && lit * 100 >= n * 15 ? run + 1 : 0;
+            if (run > bestRun) {
+                bestRun = run;
+                bestTop = y - run + 1;
+            }
+        }
+        if (bestRun < th / 2) {
+            out += '?';
+            continue;
+        }
+        // Each picture, placed around the card's top and centre; its
+        // opaque pixels against the window's.
+        double best = std::numeric_limits<double>::max();
+        char digit = '?';
+        const int slack = std::max(2, int(std::lround(4 * scale_)));
+        for (size_t d = 0; d < templates_.size(); ++d) {
+            const Template& t = templates_[d];
+            for (int oy = bestTop - slack; oy <= bestTop + slack; ++oy)
+                for (int ox = cx - tw / 2 - slack; ox <= cx - tw / 2 + slack; ++ox) {
+                    if (ox < 0 || oy < 0 || ox + tw > W || oy + th > H) continue;
+                    double sum = 0;
+                    long n = 0;
+                    for (int y = 0; y < th; y += 1)
+                        for (int x = 0; x < tw; x += 1) {
+                            const uint8_t* p = &t.rgba[(size_t(y) * tw + x) * 4];
+                            if (p[3] < 250) continue;
+                            const uint8_t* q = at(ox + x, oy + y);
+                            sum += std::abs(int(p[0]) - q[0]) + std::abs(int(p[1]) - q[1]) + std::abs(int(p[2]) - q[2]);
+                            n += 3;
+                        }
+                    if (n && sum / n < best) {
+                        best = sum / n;
+                        digit = char('0' + d);
+                    }
+                }
+        }
+        lastScore_ = std::max(lastScore_, best);
+        out += best <= kTolerance ? digit : '?';
+    }
+    return out;
+}
+
+}  // namespace e2e

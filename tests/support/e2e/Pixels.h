@@ -1,0 +1,46 @@
+#pragma once
+// Reading what GL draws in the real window back from its pixels: the code
+// tab's six flip cards are found by their light faces and each is matched
+// against the ten digit pictures of the bundle, so a walk reads the code the
+// window shows as a person would.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/Image.h"
+
+namespace e2e {
+
+// Mean difference per colour channel (0-255) between two pictures of one size;
+// a large number for pictures of different sizes.
+double meanDifference(const ui::Image& a, const ui::Image& b);
+
+class CardReader {
+public:
+    // The ten pictures named "<prefix><digit>.png" in the bundle's images,
+    // drawn at `width` x `height` points on a window of `scale` pixels per point.
+    CardReader(const std::string& prefix, double width, double height, double scale);
+    bool ok() const { return templates_.size() == 10; }
+
+    // The digits of cards centred on `centresX` (window points) within
+    // `area` (a grab of the window whose top-left is at `area` points from
+    // the window's own); '?' where no card is found or no picture fits
+    // within the tolerance (a card turned half over, say).
+    std::string read(const ui::Image& area, const std::vector<double>& centresX, double areaLeft = 0) const;
+
+    // How far the best picture is from the card at one centre: the mean
+    // difference per channel over the picture's opaque pixels (for messages).
+    double lastScore() const { return lastScore_; }
+
+private:
+    struct Template {
+        int w = 0, h = 0;
+        std::vector<uint8_t> rgba;
+    };
+    std::vector<Template> templates_;
+    double scale_ = 1;
+    mutable double lastScore_ = 0;
+};
+
+}  // namespace e2e
