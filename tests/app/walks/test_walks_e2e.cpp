@@ -82,6 +82,21 @@ const std::vector<HubButton> kHubButtons = {
     return ::testing::AssertionSuccess();
 }
 
+// The code tab of a phone without payment verification opens with a notice
+// that points at the button which turns it on; a person reads it and taps 确定.
+void passThePaymentNotice(e2e::AppSession& app) {
+    const auto giveUp = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < giveUp) {
+        for (const auto& t : app.shownTexts())
+            if (t.text.rfind("您尚未开通岚付通付款验证功能", 0) == 0) {
+                EXPECT_TRUE(app.tapText("确定"));
+                EXPECT_TRUE(app.waitForTextGone(t.text));
+                return;
+            }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
 // The screen a button opened has gone.
 bool markGone(const e2e::AppSession& app, const HubButton& b, double seconds = 30) {
     const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
@@ -103,6 +118,7 @@ void everyHubButtonAndBack(e2e::AppSession& app, bool shots) {
         app.waitForTextGone("正在获取安全操作列表");
         app.waitForTextGone("正在获取个人安全信息...");
         ASSERT_TRUE(app.waitUntilSettled());
+        if (b.markIsLabel) passThePaymentNotice(app);
         if (shots) {
             EXPECT_TRUE(app.screenshot(b.shot));
         }
@@ -189,6 +205,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     ASSERT_TRUE(app.tapText("禾盾令牌"));
     ASSERT_TRUE(app.waitForLabel("动态口令")) << shown(app);
     ASSERT_TRUE(app.waitUntilSettled());
+    passThePaymentNotice(app);
     std::string read;
     const std::string code = readTheCodeTab(app, 20, &read);
     EXPECT_FALSE(code.empty()) << "the window's cards read \"" << read << "\", the phone's codes are "

@@ -37,9 +37,11 @@ CardReader::CardReader(const std::string& prefix, double width, double height, d
         const int pw = picture->pixelWidth(), ph = picture->pixelHeight();
         const auto src = picture->rgbaPixels();
         // Each pixel of the drawn size averages the picture's pixels under it.
-        Template t{w, h, std::vector<uint8_t>(size_t(w) * h * 4)};
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
+        Template t{w, h, {}};
+        // Every pixel at scale 1, every other one in each direction above it.
+        const int step = scale >= 2 ? 2 : 1;
+        for (int y = 0; y < h; y += step)
+            for (int x = 0; x < w; x += step) {
                 const int x0 = x * pw / w, x1 = std::max(x0 + 1, (x + 1) * pw / w);
                 const int y0 = y * ph / h, y1 = std::max(y0 + 1, (y + 1) * ph / h);
                 double sum[4] = {0, 0, 0, 0};
@@ -47,7 +49,8 @@ CardReader::CardReader(const std::string& prefix, double width, double height, d
                     for (int sx = x0; sx < x1; ++sx)
                         for (int c = 0; c < 4; ++c) sum[c] += src[(size_t(sy) * pw + sx) * 4 + c];
                 const double n = double(x1 - x0) * (y1 - y0);
-                for (int c = 0; c < 4; ++c) t.rgba[(size_t(y) * w + x) * 4 + c] = uint8_t(sum[c] / n);
+                if (sum[3] / n >= 250)
+                    t.opaque.insert(t.opaque.end(), {x, y, int(sum[0] / n), int(sum[1] / n), int(sum[2] / n)});
             }
         templates_.push_back(std::move(t));
     }
@@ -89,18 +92,15 @@ std::string CardReader::read(const ui::Image& area, const std::vector<double>& c
             for (int oy = bestTop - slack; oy <= bestTop + slack; ++oy)
                 for (int ox = cx - tw / 2 - slack; ox <= cx - tw / 2 + slack; ++ox) {
                     if (ox < 0 || oy < 0 || ox + tw > W || oy + th > H) continue;
-                    double sum = 0;
-                    long n = 0;
-                    for (int y = 0; y < th; y += 1)
-                        for (int x = 0; x < tw; x += 1) {
-                            const uint8_t* p = &t.rgba[(size_t(y) * tw + x) * 4];
-                            if (p[3] < 250) continue;
-                            const uint8_t* q = at(ox + x, oy + y);
-                            sum += std::abs(int(p[0]) - q[0]) + std::abs(int(p[1]) - q[1]) + std::abs(int(p[2]) - q[2]);
-                            n += 3;
-                        }
-                    if (n && sum / n < best) {
-                        best = sum / n;
+                    long sum = 0, n = 0;
+                    for (size_t k = 0; k < t.opaque.size(); k += 5) {
+                        const int* p = &t.opaque[k];
+                        const uint8_t* q = at(ox + p[0], oy + p[1]);
+                        sum += std::abs(p[2] - q[0]) + std::abs(p[3] - q[1]) + std::abs(p[4] - q[2]);
+                        n += 3;
+                    }
+                    if (n && double(sum) / n < best) {
+                        best = double(sum) / n;
                         digit = char('0' + d);
                     }
                 }

@@ -36,7 +36,8 @@ public:
 private:
     struct Template {
         int w = 0, h = 0;
-        std::vector<uint8_t> rgba;
+        // The opaque pixels the picture is matched by: x, y, r, g, b.
+        std::vector<int> opaque;
     };
     std::vector<Template> templates_;
     double scale_ = 1;
