@@ -29,22 +29,16 @@
 #include "tests/support/TestSupport.h"
 #include "tests/support/e2e/AppSession.h"
 #include "tests/support/e2e/Pixels.h"
+#include "tests/support/e2e/Roads.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string shown(const e2e::AppSession& app) {
-    std::string all;
-    for (const auto& t : app.shownTexts()) all += (t.label ? "[@" : "[") + t.text + "]";
-    return all;
-}
+using e2e::shownLine;
 
-std::string stored(const e2e::AppSession& app, const char* key) {
-    std::string value;
-    app.withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
-    return value;
-}
+std::string shown(const e2e::AppSession& app) { return shownLine(app); }
+std::string stored(const e2e::AppSession& app, const char* key) { return e2e::storedValue(app, key); }
 
 // The codes the phone can show now: this step's and its neighbours', from
 // the key and the server-time difference the binding stored.
@@ -54,100 +48,6 @@ std::vector<std::string> codesNow(const e2e::AppSession& app) {
     std::vector<std::string> codes;
     for (int step : {0, -1, 1}) codes.push_back(GetOtp::otpCreate(bid, std::to_string(difference + step * 30)));
     return codes;
-}
-
-// The hub's five buttons, what the screen each opens shows for sure, and the
-// picture's name under docs/screens/window.
-struct HubButton {
-    const char* title;
-    const char* mark;
-    bool markIsLabel;
-    const char* shot;
-};
-const std::vector<HubButton> kHubButtons = {
-    {"账号保护", "确认收货保护", false, "protect-table"},
-    {"个人中心", "安全评分", false, "person-centre"},
-    {"禾盾令牌", "一键校验", true, "otp"},
-    {"安全日志", "暂无记录", false, "security-log"},
-    {"设置", "异常消息推送", false, "settings"},
-};
-
-// The hub is up and still: its five buttons are shown.
-::testing::AssertionResult onTheHub(e2e::AppSession& app, double seconds = 30) {
-    for (const HubButton& b : kHubButtons)
-        if (!app.waitForText(b.title, seconds))
-            return ::testing::AssertionFailure() << "the hub's " << b.title << " is not shown: " << shown(app) << "\n"
-                                                 << app.log();
-    app.waitUntilSettled();
-    return ::testing::AssertionSuccess();
-}
-
-// The code tab of a phone without payment verification opens with a notice
-// that points at the button which turns it on; a person reads it and taps 确定.
-void passThePaymentNotice(e2e::AppSession& app) {
-    const auto giveUp = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < giveUp) {
-        for (const auto& t : app.shownTexts())
-            if (t.text.rfind("您尚未开通岚付通付款验证功能", 0) == 0) {
-                EXPECT_TRUE(app.tapText("确定"));
-                EXPECT_TRUE(app.waitForTextGone(t.text));
-                return;
-            }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-}
-
-// The screen a button opened has gone.
-bool markGone(const e2e::AppSession& app, const HubButton& b, double seconds = 30) {
-    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
-    while (app.frameOf(b.mark, b.markIsLabel)) {
-        if (Clock::now() >= giveUp) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
-// Each of the hub's buttons opens its screen, and the back button returns.
-void everyHubButtonAndBack(e2e::AppSession& app, bool shots) {
-    for (const HubButton& b : kHubButtons) {
-        SCOPED_TRACE(b.title);
-        ASSERT_TRUE(onTheHub(app));
-        ASSERT_TRUE(app.tapText(b.title)) << shown(app);
-        const bool opened = b.markIsLabel ? app.waitForLabel(b.mark) : app.waitForText(b.mark);
-        ASSERT_TRUE(opened) << "the button leads nowhere: " << shown(app) << "\n" << app.log();
-        app.waitForTextGone("正在获取安全操作列表");
-        app.waitForTextGone("正在获取个人安全信息...");
-        ASSERT_TRUE(app.waitUntilSettled());
-        if (b.markIsLabel) passThePaymentNotice(app);
-        if (shots) {
-            EXPECT_TRUE(app.screenshot(b.shot));
-        }
-        ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
-        ASSERT_TRUE(markGone(app, b)) << shown(app);
-    }
-    ASSERT_TRUE(onTheHub(app));
-}
-
-// First start: the guide's skip button opens the bind screen.
-void throughTheGuide(e2e::AppSession& app, bool shots) {
-    ASSERT_TRUE(app.ok()) << app.error();
-    ASSERT_TRUE(app.waitForText("跳过")) << shown(app) << app.log();
-    if (shots) {
-        app.waitUntilSettled();
-        EXPECT_TRUE(app.screenshot("guide"));
-    }
-    ASSERT_TRUE(app.tapText("跳过")) << shown(app) << app.log();
-    ASSERT_TRUE(app.waitForText("序列号绑定")) << shown(app) << app.log();
-    ASSERT_TRUE(app.waitForText("请输入序列号")) << shown(app);
-}
-
-// The bind road ends on its success alert; its button leads to the hub.
-void fromTheSuccessToTheHub(e2e::AppSession& app) {
-    ASSERT_TRUE(app.waitForText("绑定成功", 60)) << shown(app) << app.log();
-    ASSERT_TRUE(app.tapText("确定"));
-    ASSERT_TRUE(onTheHub(app));
-    EXPECT_EQ(foundation::UserDefaults(app.defaultsPath()).integerForKey("korvxboundstate"), 3);
-    EXPECT_EQ(stored(app, StoreKeys::bid), "3132333435363738393031323334353637383930");
 }
 
 // Reads the code tab's six cards from the window until they show one of the
@@ -184,7 +84,7 @@ protected:
 
 TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcrossARestart) {
     e2e::AppSession app;
-    throughTheGuide(app, shots());
+    e2e::throughTheGuide(app, shots());
     if (HasFatalFailure()) return;
     if (shots()) {
         app.waitUntilSettled();
@@ -192,20 +92,20 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     }
     ASSERT_TRUE(app.tapText("请输入序列号"));
     app.type("Q3T7K9");
-    fromTheSuccessToTheHub(app);
+    e2e::fromTheSuccessToTheHub(app);
     if (HasFatalFailure()) return;
     if (shots()) {
         EXPECT_TRUE(app.screenshot("hub"));
     }
 
-    everyHubButtonAndBack(app, shots());
+    e2e::everyHubButtonAndBack(app, shots());
     if (HasFatalFailure()) return;
 
     // The code tab: its digits, read from the window's pixels, are the code.
     ASSERT_TRUE(app.tapText("禾盾令牌"));
     ASSERT_TRUE(app.waitForLabel("动态口令")) << shown(app);
     ASSERT_TRUE(app.waitUntilSettled());
-    passThePaymentNotice(app);
+    e2e::passThePaymentNotice(app);
     std::string read;
     const std::string code = readTheCodeTab(app, 20, &read);
     EXPECT_FALSE(code.empty()) << "the window's cards read \"" << read << "\", the phone's codes are "
@@ -236,7 +136,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
 
     // Back on the hub, then the settings: a start PIN, typed twice.
     ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
-    ASSERT_TRUE(onTheHub(app));
+    ASSERT_TRUE(e2e::onTheHub(app));
     ASSERT_TRUE(app.tapText("设置"));
     ASSERT_TRUE(app.waitForText("启动密码")) << shown(app);
     ASSERT_TRUE(app.tapText("启动密码"));
@@ -262,8 +162,8 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     }
     app.type("2580");
     ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码")) << shown(app) << app.log();
-    ASSERT_TRUE(onTheHub(app));
-    everyHubButtonAndBack(app, false);
+    ASSERT_TRUE(e2e::onTheHub(app));
+    e2e::everyHubButtonAndBack(app, false);
 }
 
 }  // namespace

@@ -230,11 +230,13 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
     startProgram();
 }
 
-bool AppSession::startProgram() {
+bool AppSession::startProgram(const std::vector<std::string>& moreArgs) {
     ++starts_;
     std::remove(listPath_.c_str());
     x_->window = 0;
-    x_->app = std::make_unique<Child>(argv_, env_, dir_ + "/quenta-" + std::to_string(starts_) + ".log");
+    std::vector<std::string> argv = argv_;
+    argv.insert(argv.end(), moreArgs.begin(), moreArgs.end());
+    x_->app = std::make_unique<Child>(argv, env_, dir_ + "/quenta-" + std::to_string(starts_) + ".log");
     if (x_->app->pid() <= 0) {
         fail("the program could not be started");
         return false;
@@ -256,7 +258,7 @@ bool AppSession::startProgram() {
     return true;
 }
 
-bool AppSession::restart() {
+bool AppSession::restart(const std::vector<std::string>& moreArgs) {
     if (!x_->dpy || !x_->app) return false;
     // The window's close button: the window manager's delete message.
     if (x_->window) {
@@ -275,7 +277,7 @@ bool AppSession::restart() {
         return false;
     }
     x_->app.reset();
-    return startProgram();
+    return startProgram(moreArgs);
 }
 
 AppSession::~AppSession() = default;

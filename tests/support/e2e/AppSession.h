@@ -108,9 +108,10 @@ public:
     bool screenshot(const std::string& name) const;
 
     // Ends the program as a person closes it and starts it again on the same
-    // home, display and server; false (with error()) when it does not come
-    // back.
-    bool restart();
+    // home, display and server, with `moreArgs` after the session's own
+    // arguments this time (another app's hand-back address, say); false
+    // (with error()) when it does not come back.
+    bool restart(const std::vector<std::string>& moreArgs = {});
 
     bool running() const;
     // What the program wrote to its standard output and error.
@@ -127,7 +128,7 @@ public:
 private:
     struct X;
     void fail(const std::string& why);
-    bool startProgram();
+    bool startProgram(const std::vector<std::string>& moreArgs = {});
     bool tapFound(const std::string& text, bool label, double seconds);
     bool waitFor(const std::function<bool()>& done, double seconds) const;
 
