@@ -8,7 +8,9 @@
 // after it. Nothing is seeded: every state the walk meets, it made itself.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -76,6 +78,109 @@ std::string readTheCodeTab(e2e::AppSession& app, double seconds, std::string* la
     return "";
 }
 
+// The phone's clock: the real time plus the difference the binding stored.
+double phoneNow(const e2e::AppSession& app) {
+    return foundation::clock().now() + std::atof(stored(app, StoreKeys::diffTime).c_str());
+}
+
+// Watches the code tab across the end of the current 30-second step: the
+// cards show the old code, turn (a moment when they read as no code at all,
+// each card edge-on or part way), and show the new code.
+void watchTheCardsFlip(e2e::AppSession& app) {
+    const auto tabs = app.frameOf("动态口令", true);
+    std::optional<ui::Rect> countdown;
+    for (const auto& t : app.shownTexts())
+        if (t.text.rfind("动态口令将在", 0) == 0) countdown = t.frame;
+    ASSERT_TRUE(tabs && countdown);
+    const ui::Rect area{0, tabs->maxY(), 320, countdown->y() - tabs->maxY()};
+    e2e::CardReader reader("otp_", OTPLayer::kWidth, OTPLayer::kHeight, app.scale());
+    const std::vector<double> centres(OTPLayer::kCentreX.begin(), OTPLayer::kCentreX.end());
+    // Until a second and a half before the step ends.
+    const double left = 30 - std::fmod(phoneNow(app), 30);
+    if (left > 1.5) std::this_thread::sleep_for(std::chrono::duration<double>(left - 1.5));
+    const std::string before = codesNow(app)[0];
+    const std::string after = codesNow(app)[2];
+    std::vector<std::string> seen;
+    const auto giveUp = Clock::now() + std::chrono::seconds(10);
+    while (Clock::now() < giveUp && (seen.empty() || seen.back() != after)) {
+        auto picture = app.grab(area);
+        if (picture) {
+            std::string read = reader.read(*picture, centres);
+            if (seen.empty() || seen.back() != read) seen.push_back(read);
+        }
+    }
+    const std::string told = ::testing::PrintToString(seen);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), after) << "read in turn: " << told << ", the codes " << before << " then " << after;
+    bool turning = false;
+    for (const std::string& read : seen) turning = turning || read.find('?') != std::string::npos;
+    EXPECT_TRUE(turning) << "no card was seen turning: " << told;
+}
+
+// The nine-star tab: each cell of the grid shows the picture the path of the
+// code draws there (its stars, its steps, its start and its end).
+void checkTheNineStarGrid(e2e::AppSession& app) {
+    ASSERT_TRUE(app.tapLabel("九星连珠"));
+    ASSERT_TRUE(app.waitForLabel("cell00")) << shown(app);
+    ASSERT_TRUE(app.waitUntilSettled());
+    // A step's picture is the same line whichever way it is walked.
+    auto picture = [](const std::string& name) -> std::string {
+        if (name == "down") return "up";
+        if (name == "right") return "left";
+        if (name == "southwest") return "northeast";
+        if (name == "southeast") return "northwest";
+        return name;
+    };
+    const std::vector<std::string> names{
+        "kong.png",  "ba.png",        "a2",     "a3", "a4", "a5", "up", "left", "northeast",
+        "northwest", "begin_red.png", "end.png"};
+    e2e::PictureSet pictures(names, 48, 48, app.scale());
+    ASSERT_TRUE(pictures.ok());
+    std::string lastFailure;
+    const auto giveUp = Clock::now() + std::chrono::seconds(15);
+    while (Clock::now() < giveUp) {
+        // The grid as the window shows it.
+        std::array<std::array<std::string, 5>, 5> shownCells;
+        for (int r = 0; r < 5; ++r)
+            for (int c = 0; c < 5; ++c) {
+                auto frame = app.frameOf("cell" + std::to_string(r) + std::to_string(c), true);
+                auto cell = frame ? app.grab(*frame) : nullptr;
+                shownCells[r][c] = cell ? pictures.best(*cell) : "?";
+            }
+        lastFailure = "the window's grid:";
+        for (int r = 0; r < 5; ++r) {
+            lastFailure += "\n ";
+            for (int c = 0; c < 5; ++c) {
+                auto frame = app.frameOf("cell" + std::to_string(r) + std::to_string(c), true);
+                lastFailure += " " + (shownCells[r][c].empty() ? std::string("-") : shownCells[r][c]) + "@" +
+                               (frame ? std::to_string(int(frame->x())) + "," + std::to_string(int(frame->y())) : "?");
+            }
+        }
+        for (const std::string& code : codesNow(app)) {
+            const std::string path = Calculate().getNums(code);
+            const token::JiuXingDrawing drawing = token::drawPath(path);
+            std::string wrong;
+            int drawn = 0;
+            for (int r = 0; r < 5; ++r)
+                for (int c = 0; c < 5; ++c) {
+                    const std::string want = picture(drawing.cells[r][c]);
+                    // A crossing drawn twice shows two pictures at once; empty cells show the stars' layer.
+                    const bool crossing = r % 2 == 1 && c % 2 == 1;
+                    if (want == "kong.png" || (crossing && drawing.overlays[(r / 2) * 2 + c / 2] != "kong.png"))
+                        continue;
+                    ++drawn;
+                    if (shownCells[r][c] != want)
+                        wrong += " (" + std::to_string(r) + "," + std::to_string(c) + ") " + shownCells[r][c] +
+                                 " for " + want;
+                }
+            if (wrong.empty() && drawn > 0) return;
+            lastFailure += "\ncode " + code + " path " + path + ":" + wrong;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    ADD_FAILURE() << "the grid shows no path of the phone's codes; " << lastFailure;
+}
+
 class Walk : public ::testing::Test {
 protected:
     // Shots for docs/screens/window are taken by the serial walk only.
@@ -112,6 +217,9 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
                                << ::testing::PrintToString(codesNow(app)) << "\n"
                                << app.log();
 
+    watchTheCardsFlip(app);
+    if (HasFatalFailure()) return;
+
     // The verify tab approves a login the server holds.
     const long long now = (long long)(foundation::clock().now() * 1000);
     app.server().control("hub", "{\"pending\": [{\"time\": " + std::to_string(now) +
@@ -132,6 +240,12 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
             << app.server().controlGet("hub");
         EXPECT_EQ(approvals->at(0)->get("checkid")->description(), "WALK1");
         EXPECT_EQ(approvals->at(0)->get("uuid")->description(), stored(app, StoreKeys::uuid));
+    }
+
+    checkTheNineStarGrid(app);
+    if (HasFatalFailure()) return;
+    if (shots()) {
+        EXPECT_TRUE(app.screenshot("jiuxing"));
     }
 
     // Back on the hub, then the settings: a start PIN, typed twice.
@@ -164,6 +278,28 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码")) << shown(app) << app.log();
     ASSERT_TRUE(e2e::onTheHub(app));
     e2e::everyHubButtonAndBack(app, false);
+}
+
+TEST_F(Walk, TheRunScriptTakesANewcomerToABoundAppThatStaysBoundAcrossItsRestart) {
+    // scripts/run as the README gives it: it builds the release program (a
+    // no-op once built), starts the demo server and the app on this home;
+    // closing the window ends both.
+    e2e::Options options;
+    options.program = testsupport::sourcePath("scripts/run");
+    e2e::AppSession app(options);
+    e2e::throughTheGuide(app);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(app.tapText("请输入序列号"));
+    app.type("Q3T7K9");
+    e2e::fromTheSuccessToTheHub(app);
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(foundation::fileExists(app.home() + "/demo-server.json"));
+
+    // Stopped and started again: still bound, on the hub, every button alive.
+    ASSERT_TRUE(app.restart()) << app.error();
+    ASSERT_TRUE(e2e::onTheHub(app, 60));
+    EXPECT_FALSE(app.waitForText("未绑定", 3)) << shown(app);
+    e2e::everyHubButtonAndBack(app);
 }
 
 }  // namespace

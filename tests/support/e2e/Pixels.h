@@ -44,4 +44,30 @@ private:
     mutable double lastScore_ = 0;
 };
 
+// Pictures of the bundle drawn into square-ish cells of the window (the
+// nine-star grid's): which of them a cell shows.
+class PictureSet {
+public:
+    // The pictures "<name>" or "<name>.png" of the bundle's images, drawn
+    // `width` x `height` points large at `scale` pixels per point.
+    PictureSet(const std::vector<std::string>& names, double width, double height, double scale);
+    bool ok() const { return ok_; }
+    // The name of the picture the cell (a grab of exactly the drawn size)
+    // shows: the one that, laid over the cell's own background (the mean of
+    // the cell where the picture is clear), differs least from it where the
+    // picture is not clear, if within the tolerance; "" otherwise. Fully
+    // transparent pictures never match.
+    std::string best(const ui::Image& cell, double* score = nullptr) const;
+
+private:
+    struct Picture {
+        std::string name;
+        std::vector<int> drawn;  // x, y, r, g, b, alpha where the picture shows
+        std::vector<int> clear;  // x, y where it does not
+    };
+    std::vector<Picture> pictures_;
+    int w_ = 0, h_ = 0;
+    bool ok_ = true;
+};
+
 }  // namespace e2e
