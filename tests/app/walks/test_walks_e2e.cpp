@@ -181,29 +181,26 @@ void checkTheNineStarGrid(e2e::AppSession& app) {
     ADD_FAILURE() << "the grid shows no path of the phone's codes; " << lastFailure;
 }
 
-class Walk : public ::testing::Test {
-protected:
-    // Shots for docs/screens/window are taken by the serial walk only.
-    static bool shots() { return std::getenv("QUENTA_E2E_SHOTS") != nullptr; }
-};
+class Walk : public ::testing::Test {};
 
 TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcrossARestart) {
     e2e::AppSession app;
-    e2e::throughTheGuide(app, shots());
+    e2e::throughTheGuide(app);
     if (HasFatalFailure()) return;
-    if (shots()) {
-        app.waitUntilSettled();
-        EXPECT_TRUE(app.screenshot("bind"));
-    }
+    EXPECT_TRUE(app.picture("bind"));
+    // The bind screen's help, read and closed.
+    ASSERT_TRUE(app.tapText("帮助"));
+    ASSERT_TRUE(app.waitForText("1.如何绑定禾盾？")) << shown(app);
+    EXPECT_TRUE(app.picture("bind-help"));
+    ASSERT_TRUE(app.tapLabel("close")) << shown(app);
+    ASSERT_TRUE(app.waitForTextGone("1.如何绑定禾盾？")) << shown(app);
     ASSERT_TRUE(app.tapText("请输入序列号"));
     app.type("Q3T7K9");
     e2e::fromTheSuccessToTheHub(app);
     if (HasFatalFailure()) return;
-    if (shots()) {
-        EXPECT_TRUE(app.screenshot("hub"));
-    }
+    EXPECT_TRUE(app.picture("hub"));
 
-    e2e::everyHubButtonAndBack(app, shots());
+    e2e::everyHubButtonAndBack(app);
     if (HasFatalFailure()) return;
 
     // The code tab: its digits, read from the window's pixels, are the code.
@@ -213,6 +210,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     e2e::passThePaymentNotice(app);
     std::string read;
     const std::string code = readTheCodeTab(app, 20, &read);
+    EXPECT_TRUE(app.picture("otp"));
     EXPECT_FALSE(code.empty()) << "the window's cards read \"" << read << "\", the phone's codes are "
                                << ::testing::PrintToString(codesNow(app)) << "\n"
                                << app.log();
@@ -226,10 +224,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
                                     ", \"location\": \"浙江杭州\", \"business\": \"登录\", \"checkid\": \"WALK1\"}]}");
     ASSERT_TRUE(app.tapLabel("一键校验"));
     ASSERT_TRUE(app.waitForText("操作类型：登录", 20)) << shown(app) << app.log();
-    if (shots()) {
-        app.waitUntilSettled();
-        EXPECT_TRUE(app.screenshot("okv"));
-    }
+    EXPECT_TRUE(app.picture("okv"));
     ASSERT_TRUE(app.tapText("放行"));
     ASSERT_TRUE(app.waitForText("放行操作成功", 20)) << shown(app) << app.log();
     {
@@ -244,9 +239,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
 
     checkTheNineStarGrid(app);
     if (HasFatalFailure()) return;
-    if (shots()) {
-        EXPECT_TRUE(app.screenshot("jiuxing"));
-    }
+    EXPECT_TRUE(app.picture("jiuxing"));
 
     // Back on the hub, then the settings: a start PIN, typed twice.
     ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
@@ -256,9 +249,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     ASSERT_TRUE(app.tapText("启动密码"));
     ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
     ASSERT_TRUE(app.waitUntilSettled());
-    if (shots()) {
-        EXPECT_TRUE(app.screenshot("pin-set"));
-    }
+    EXPECT_TRUE(app.picture("pin-set"));
     app.type("2580");
     ASSERT_TRUE(app.waitForText("重新输入软件启动密码")) << shown(app);
     app.type("2580");
@@ -271,13 +262,11 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     ASSERT_TRUE(app.restart()) << app.error();
     ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
     ASSERT_TRUE(app.waitUntilSettled());
-    if (shots()) {
-        EXPECT_TRUE(app.screenshot("pin-entry"));
-    }
+    EXPECT_TRUE(app.picture("pin-entry"));
     app.type("2580");
     ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码")) << shown(app) << app.log();
     ASSERT_TRUE(e2e::onTheHub(app));
-    e2e::everyHubButtonAndBack(app, false);
+    e2e::everyHubButtonAndBack(app);
 }
 
 TEST_F(Walk, TheRunScriptTakesANewcomerToABoundAppThatStaysBoundAcrossItsRestart) {

@@ -472,12 +472,16 @@ bool AppSession::screenshot(const std::string& name) const {
     if (!shot) return false;
     const std::string shots = std::string(QUENTA_BINARY_DIR) + "/screenshots";
     foundation::createDirectories(shots);
-    bool written = shot->writePNG(shots + "/" + name + ".png");
-    if (const char* docs = std::getenv("QUENTA_E2E_SHOTS"); docs && *docs) {
-        foundation::createDirectories(docs);
-        written = shot->writePNG(std::string(docs) + "/" + name + ".png") && written;
-    }
-    return written;
+    return shot->writePNG(shots + "/" + name + ".png");
+}
+
+bool AppSession::picture(const std::string& name) {
+    const char* docs = std::getenv("QUENTA_E2E_SHOTS");
+    if (!docs || !*docs) return true;
+    waitUntilSettled();
+    auto shot = grab();
+    foundation::createDirectories(docs);
+    return shot && shot->writePNG(std::string(docs) + "/" + name + ".png");
 }
 
 bool AppSession::running() const { return x_ && x_->app && x_->app->running(); }

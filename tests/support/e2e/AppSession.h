@@ -102,10 +102,13 @@ public:
     std::shared_ptr<ui::Image> grab(const ui::Rect& points) const;
     // Pixels per point.
     double scale() const { return scale_; }
-    // Saves grab() as <build>/screenshots/<name>.png, and as <dir>/<name>.png
-    // when QUENTA_E2E_SHOTS names a folder (scripts/window-screenshots fills
-    // docs/screens/window that way); false when it cannot.
+    // Saves grab() as <build>/screenshots/<name>.png; false when it cannot.
     bool screenshot(const std::string& name) const;
+    // The picture of a screen for the documentation: when QUENTA_E2E_SHOTS
+    // names a folder (scripts/window-screenshots gives docs/screens/window),
+    // waits for the screen to settle and saves grab() as <dir>/<name>.png;
+    // false when that fails. Without the variable it does nothing (true).
+    bool picture(const std::string& name);
 
     // Ends the program as a person closes it and starts it again on the same
     // home, display and server, with `moreArgs` after the session's own

@@ -27,7 +27,7 @@ struct HubButton {
 const std::vector<HubButton> kHubButtons = {
     {"账号保护", "确认收货保护", false, "protect-table"},
     {"个人中心", "安全评分", false, "person-centre"},
-    {"禾盾令牌", "一键校验", true, "otp"},
+    {"禾盾令牌", "一键校验", true, "product"},
     {"安全日志", "暂无记录", false, "security-log"},
     {"设置", "异常消息推送", false, "settings"},
 };
@@ -83,7 +83,7 @@ void passThePaymentNotice(AppSession& app) {
 }
 
 // Each of the hub's buttons opens its screen, and the back button returns.
-void everyHubButtonAndBack(AppSession& app, bool shots) {
+void everyHubButtonAndBack(AppSession& app) {
     for (const HubButton& b : kHubButtons) {
         SCOPED_TRACE(b.title);
         ASSERT_TRUE(onTheHub(app));
@@ -94,9 +94,7 @@ void everyHubButtonAndBack(AppSession& app, bool shots) {
         app.waitForTextGone("正在获取个人安全信息...");
         ASSERT_TRUE(app.waitUntilSettled());
         if (b.markIsLabel) passThePaymentNotice(app);
-        if (shots) {
-            EXPECT_TRUE(app.screenshot(b.shot));
-        }
+        EXPECT_TRUE(app.picture(b.shot));
         ASSERT_TRUE(app.tapLabel("返回")) << shownLine(app);
         ASSERT_TRUE(markGone(app, b)) << shownLine(app);
     }
@@ -104,13 +102,10 @@ void everyHubButtonAndBack(AppSession& app, bool shots) {
 }
 
 // First start: the guide's skip button opens the bind screen.
-void throughTheGuide(AppSession& app, bool shots) {
+void throughTheGuide(AppSession& app) {
     ASSERT_TRUE(app.ok()) << app.error();
     ASSERT_TRUE(app.waitForText("跳过")) << shownLine(app) << app.log();
-    if (shots) {
-        app.waitUntilSettled();
-        EXPECT_TRUE(app.screenshot("guide"));
-    }
+    EXPECT_TRUE(app.picture("guide"));
     ASSERT_TRUE(app.tapText("跳过")) << shownLine(app) << app.log();
     ASSERT_TRUE(app.waitForText("序列号绑定")) << shownLine(app) << app.log();
     ASSERT_TRUE(app.waitForText("请输入序列号")) << shownLine(app);

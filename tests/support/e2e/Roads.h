@@ -17,9 +17,9 @@ std::string shownLine(const AppSession& app);
 // A value of the program's key/value store ("" when it has none).
 std::string storedValue(const AppSession& app, const char* key);
 
-// First start: the guide's skip button opens the bind screen. With shots,
-// the guide and the bind screen are pictured ("guide", "bind").
-void throughTheGuide(AppSession& app, bool shots = false);
+// First start: the guide's skip button opens the bind screen. The guide and
+// the bind screen are pictured ("guide", "bind", see AppSession::picture).
+void throughTheGuide(AppSession& app);
 // A binding's success alert: its button leads to the hub, and the phone is
 // bound (the bound state, 3, or 10 with payment verification, and the
 // account's key stored).
@@ -27,8 +27,8 @@ void fromTheSuccessToTheHub(AppSession& app, long long boundState = 3);
 // The hub is up and still: its five buttons are shown.
 ::testing::AssertionResult onTheHub(AppSession& app, double seconds = 30);
 // Each of the hub's five buttons opens its screen and the back button
-// returns to the hub. With shots, each screen is pictured.
-void everyHubButtonAndBack(AppSession& app, bool shots = false);
+// returns to the hub. Each screen is pictured (AppSession::picture).
+void everyHubButtonAndBack(AppSession& app);
 // The code tab of a phone without payment verification opens with a notice
 // pointing at the button that turns it on: read and closed with 确定.
 void passThePaymentNotice(AppSession& app);

@@ -147,6 +147,7 @@ TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {
 
     ASSERT_TRUE(app.tapText("短信绑定"));
     ASSERT_TRUE(app.waitForText("请输入您的禾川账号")) << shown(app) << app.log();
+    EXPECT_TRUE(app.picture("bind-sms"));
     // The account-name field sits under the alert's title.
     ui::Rect title;
     for (const auto& t : app.shownTexts())

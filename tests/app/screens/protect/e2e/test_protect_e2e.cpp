@@ -143,8 +143,10 @@ TEST(ProtectEndToEnd, LockingTwoHoursFromTheEditor) {
     const auto first = app.frameOf(LockRing::barLabel(0), true), second = app.frameOf(LockRing::barLabel(1), true);
     ASSERT_TRUE(first && second) << describe(app);
     app.drag(first->center(), second->center(), 12);
+    EXPECT_TRUE(app.picture("lock-editor"));
     ASSERT_TRUE(app.tapText("开启账号锁定"));
     ASSERT_TRUE(app.waitForText("锁定类型"));
+    EXPECT_TRUE(app.picture("lock-types"));
     ASSERT_TRUE(app.tapText("开启"));
 
     const int64_t expected = Constants::localLockValueToGMT8(0b11);

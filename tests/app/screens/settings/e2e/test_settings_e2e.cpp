@@ -40,6 +40,7 @@ protected:
         ASSERT_TRUE(app->tapText("设置")) << app->log();
         ASSERT_TRUE(app->waitForText("异常消息推送")) << app->log();
         ASSERT_TRUE(app->waitUntilSettled()) << app->log();
+        EXPECT_TRUE(app->picture("settings"));
     }
     // Drags the settings list up to its lower rows, then taps one of them
     // once the list has stopped; true when the screen it leads to shows
@@ -101,6 +102,7 @@ TEST_F(SettingsEndToEnd, SendingAFeedbackText) {
     openSettings();
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(tapLowerRow("意见反馈", "您还可以输入200字"));
+    EXPECT_TRUE(app->picture("feedback"));
     app->type("Works well, thanks");
     app->pressReturn();
     ASSERT_TRUE(app->waitForText("发送成功")) << app->log();
@@ -131,11 +133,13 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     ASSERT_TRUE(app->tapText("1.禾盾是什么？"));
     ASSERT_TRUE(app->waitForText(answer)) << shownList();
     EXPECT_TRUE(app->screenshot("help-e2e"));
+    EXPECT_TRUE(app->picture("help"));
 
     // Back to the settings, then the about page's licence.
     app->tap({14, 18});  // the back button
     ASSERT_TRUE(app->waitForText("使用帮助")) << shownList();
     ASSERT_TRUE(tapLowerRow("关于禾盾", "许可协议")) << shownList();
+    EXPECT_TRUE(app->picture("about"));
     ASSERT_TRUE(app->tapText("许可协议"));
     ASSERT_TRUE(app->waitForTextGone("关于我们"));
     // The page fades in: white, with dark lines of text.
@@ -157,6 +161,7 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     }
     EXPECT_TRUE(page);
     EXPECT_TRUE(app->screenshot("article-e2e"));
+    EXPECT_TRUE(app->picture("article"));
 }
 
 }  // namespace
