@@ -122,7 +122,7 @@ void watchTheCardsFlip(e2e::AppSession& app) {
 void checkTheNineStarGrid(e2e::AppSession& app) {
     ASSERT_TRUE(app.tapLabel("九星连珠"));
     ASSERT_TRUE(app.waitForLabel("cell00")) << shown(app);
-    ASSERT_TRUE(app.waitUntilSettled());
+    app.waitUntilSettled(10);
     // A step's picture is the same line whichever way it is walked.
     auto picture = [](const std::string& name) -> std::string {
         if (name == "down") return "up";
@@ -206,7 +206,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     // The code tab: its digits, read from the window's pixels, are the code.
     ASSERT_TRUE(app.tapText("禾盾令牌"));
     ASSERT_TRUE(app.waitForLabel("动态口令")) << shown(app);
-    ASSERT_TRUE(app.waitUntilSettled());
+    app.waitUntilSettled(10);
     e2e::passThePaymentNotice(app);
     std::string read;
     const std::string code = readTheCodeTab(app, 20, &read);
@@ -248,7 +248,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     ASSERT_TRUE(app.waitForText("启动密码")) << shown(app);
     ASSERT_TRUE(app.tapText("启动密码"));
     ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
-    ASSERT_TRUE(app.waitUntilSettled());
+    app.waitUntilSettled(10);
     EXPECT_TRUE(app.picture("pin-set"));
     app.type("2580");
     ASSERT_TRUE(app.waitForText("重新输入软件启动密码")) << shown(app);
@@ -261,7 +261,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     // Closed and started again: the PIN screen first, then the hub.
     ASSERT_TRUE(app.restart()) << app.error();
     ASSERT_TRUE(app.waitForText("请输入软件启动密码")) << shown(app) << app.log();
-    ASSERT_TRUE(app.waitUntilSettled());
+    app.waitUntilSettled(10);
     EXPECT_TRUE(app.picture("pin-entry"));
     app.type("2580");
     ASSERT_TRUE(app.waitForTextGone("请输入软件启动密码")) << shown(app) << app.log();
