@@ -1,6 +1,6 @@
 #pragma once
-// The debug log: lines to stderr. Quiet under tests (QUENTA_TEST set) unless
-// QUENTA_LOG=1; a test can install a sink to read the lines.
+// The debug log: lines to stderr when QUENTA_LOG=1, nothing otherwise; a
+// test can install a sink to read the lines.
 
 #include <functional>
 #include <sstream>

@@ -61,12 +61,17 @@ public:
     // Segues performed, as "from->segue->to", oldest first.
     const std::vector<std::string>& performedSegues() const { return performed_; }
 
-private:
+    // What the map holds, for whoever checks the roads through it.
     struct Segue {
         std::string to;
         SegueKind kind;
         StoryboardSegue::Perform custom;
     };
+    const std::string& initialScreen() const { return initial_; }
+    // Segue identifier to segue, by the screen they leave.
+    const std::map<std::string, std::map<std::string, Segue>>& segues() const { return segues_; }
+
+private:
     std::map<std::string, Factory> screens_;
     std::map<std::string, std::map<std::string, Segue>> segues_;
     std::string initial_;

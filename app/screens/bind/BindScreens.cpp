@@ -13,6 +13,8 @@ void registerBindScreens(ui::ScreenMap& map) {
         screen->setStoryboard(storyboard, kBindScreenIdentifier);
         return std::make_shared<ui::NavigationController>(screen, CustomNavigationBar::create());
     });
+    // The main screen pushes the other screens: it comes in a navigation
+    // controller of its own.
     map.registerSegue(kBindScreenIdentifier, BindViewController::kSegueBindSuccess, "KAVOMainFrameViewController",
-                      ui::SegueKind::Modal);
+                      ui::SegueKind::ModalInNavigation);
 }

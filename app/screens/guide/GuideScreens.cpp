@@ -15,8 +15,10 @@ void registerGuideScreens(ui::ScreenMap& map) {
     });
     map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueStartBind, "BindViewController",
                       ui::SegueKind::Modal);
+    // The main screen pushes the other screens: it comes in a navigation
+    // controller of its own.
     map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueHasBind, "KAVOMainFrameViewController",
-                      ui::SegueKind::Modal);
+                      ui::SegueKind::ModalInNavigation);
     map.registerSegue(kGuideScreenIdentifier, GuideRouting::kSegueHasPwd, "StartPasswordViewController",
                       ui::SegueKind::Modal);
 }

@@ -316,6 +316,9 @@ void KAVOMainFrameViewController::buildViews() {
 
     dimLayer_ = std::make_shared<ui::View>(ui::Rect{0, 0, 320, 480});
     dimLayer_->setBackgroundColor(ui::Color::white(0, 0.72));
+    // The lock only dims the screen: the buttons under it still work (the
+    // protections screen, where the lock is lifted, among them).
+    dimLayer_->setUserInteractionEnabled(false);
     dimLayer_->setHidden(true);
     root->addSubview(dimLayer_);
     lockImg_ = std::make_shared<ui::ImageView>(ui::Rect{128, 160, 64, 64});

@@ -38,10 +38,11 @@ void registerPinScreens(ui::ScreenMap& map) {
     // Into the start-PIN screen: from the launch router and the guide.
     map.registerSegue(kLaunchScreen, "haspassword", kStartPasswordScreen, ui::SegueKind::Custom, presentInNavigation);
     map.registerSegue(kGuideScreen, "hasPwd", kStartPasswordScreen, ui::SegueKind::Custom, presentInNavigation);
-    // Out of it.
-    map.registerSegue(kStartPasswordScreen, "checkSuccess", kMainScreen, ui::SegueKind::Modal);
+    // Out of it. The main screen pushes the other screens: it comes in a
+    // navigation controller of its own.
+    map.registerSegue(kStartPasswordScreen, "checkSuccess", kMainScreen, ui::SegueKind::ModalInNavigation);
     map.registerSegue(kStartPasswordScreen, "forgetPwd", kForgetPinScreen, ui::SegueKind::Push);
-    map.registerSegue(kForgetPinScreen, "forgetSuccess", kMainScreen, ui::SegueKind::Modal);
+    map.registerSegue(kForgetPinScreen, "forgetSuccess", kMainScreen, ui::SegueKind::ModalInNavigation);
     // The settings screen opens the PIN and safe-phone screens.
     map.registerSegue(kSettingScreen, "setPwd", kSetPinScreen, ui::SegueKind::Push);
     map.registerSegue(kSettingScreen, "modifyPwd", kModifyPinScreen, ui::SegueKind::Push);

@@ -182,6 +182,8 @@ void PersonCenterViewController::viewDidLoad() {
     // The lock views, over everything.
     dimLayer_ = std::make_shared<ui::View>(view()->bounds());
     dimLayer_->setBackgroundColor(ui::Color::white(0, 0.65));
+    // The lock only dims the screen: check-in and the rows still work.
+    dimLayer_->setUserInteractionEnabled(false);
     dimLayer_->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
     lockImage_ = std::make_shared<ui::ImageView>(ui::Rect{120, 120, 80, 80});
     lockImage_->setImage(ui::Image::named("person_lock"));

@@ -48,11 +48,13 @@ const RowLayout kLayoutRows[] = {
     {"", "", nullptr},
 };
 
+}  // namespace
+
 // Rows 4, 6, 7 and 8 lead to the screens the layout puts there.
-const char* segueOfRow(int row) {
+const char* KAVOSettingViewController::segueOfRow(int row) {
     switch (row) {
         case 4:
-            return "safeAudit";
+            return "safeClass";
         case 6:
             return "suggest";
         case 7:
@@ -63,8 +65,6 @@ const char* segueOfRow(int row) {
             return nullptr;
     }
 }
-
-}  // namespace
 
 KAVOSettingViewController::KAVOSettingViewController() {
     ScreenCommand push;
@@ -226,7 +226,12 @@ std::shared_ptr<ui::TableViewCell> KAVOSettingViewController::cellForRowAtIndexP
     switch (ip.row) {
         case 2:
             op->subTitleLabel()->setText(SettingsRules::safePhoneSubtitle(safePhone_));
-            if (button) button->setEnabled(safePhone_ == "null");
+            // The row's button does what selecting the row does: set up the
+            // safe phone, or the sheet to change or cancel it.
+            if (button) {
+                button->setEnabled(true);
+                if (safePhone_ != "null") button->setTitle("修改");
+            }
             if (button)
                 button->addTarget(
                     this,
@@ -236,7 +241,8 @@ std::shared_ptr<ui::TableViewCell> KAVOSettingViewController::cellForRowAtIndexP
                     ui::kControlEventTouchUpInside);
             break;
         case 3:
-            if (button) button->setEnabled(isPassword_ == "null");
+            // As for row 2: set the PIN, or the sheet to change or delete it.
+            if (button) button->setEnabled(true);
             if (button)
                 button->addTarget(
                     this,

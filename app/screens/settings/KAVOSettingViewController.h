@@ -23,6 +23,9 @@ public:
     static constexpr int kTagLogout = 512;       // command 24
     static constexpr int kTagNewFeature = 1024;  // command 25
     static constexpr int kRowCount = 11;
+    // The segue a row without an action of its own leads by (rows 4, 6, 7
+    // and 8), nullptr for the others.
+    static const char* segueOfRow(int row);
 
     // Alert and sheet tags.
     static constexpr int kSheetPin = 50;

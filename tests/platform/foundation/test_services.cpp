@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -99,6 +101,40 @@ TEST(Services, ExitHookUuidDeviceAndLog) {
     log("value ", 42, " ok");
     setLogSink(old);
     EXPECT_EQ(lines, (std::vector<std::string>{"value 42 ok"}));
+}
+
+// What a line of the debug log puts on stderr in a process whose QUENTA_LOG
+// is `flag` (nullptr: unset) and which does not run under the tests.
+std::string stderrOfALogLine(const char* flag) {
+    int fds[2];
+    if (pipe(fds) != 0) return "<no pipe>";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        dup2(fds[1], 2);
+        unsetenv("QUENTA_TEST");
+        if (flag)
+            setenv("QUENTA_LOG", flag, 1);
+        else
+            unsetenv("QUENTA_LOG");
+        setLogSink(nullptr);
+        log("数据插入成功！");
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[256];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) out.append(buf, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return out;
+}
+
+TEST(Services, DebugLinesReachStderrOnlyWhenAskedFor) {
+    EXPECT_EQ(stderrOfALogLine(nullptr), "");
+    EXPECT_EQ(stderrOfALogLine("0"), "");
+    EXPECT_EQ(stderrOfALogLine("1"), "quenta: 数据插入成功！\n");
 }
 
 }  // namespace

@@ -413,6 +413,22 @@ TEST_F(HubTest, LockOverlayAcrossTheHourAndAlignedWithTheServer) {
     EXPECT_FALSE(defaults().objectForKey("alldayaclocktime"));
 }
 
+// An all-day lock dims the hub, and its buttons still lead on (the
+// protections screen, where the lock is lifted, among them).
+TEST_F(HubTest, TheLockOverlayDimsButLetsTheButtonsWork) {
+    defaults().setInteger("accountlock", 0xFFFFFF);
+    server().control("hub", R"({"user": {"duration": 16777215, "enabletime": 1700000000000}})");
+    map->registerScreen("KAVOSettingViewController", [] { return std::make_shared<ui::ViewController>(); });
+    showHub();
+    ASSERT_FALSE(hub->dimLayer()->isHidden());
+    ui::View* button = driver().findByText("设置");
+    ASSERT_NE(button, nullptr);
+    driver().tap(button);
+    driver().advance(0.5);
+    EXPECT_EQ(map->performedSegues(),
+              std::vector<std::string>{"KAVOMainFrameViewController->showSetting->KAVOSettingViewController"});
+}
+
 TEST_F(HubTest, BadgeShowsTheCountHidesZeroAndKeepsItOnFailure) {
     server().control("hub", R"({"user": {"count": 12}})");
     showHub();

@@ -486,6 +486,10 @@ TEST_F(ProtectScreenTest, PersonCentreDimsDuringLockedHoursUntilTheHourTurns) {
     EXPECT_FALSE(screen->dimLayer()->isHidden());
     EXPECT_TRUE(screen->isATimerOn());
     finish(*screen, PersonCenterViewController::kTagOverview);
+    // The dim only dims: the check-in button under it takes a tap.
+    ASSERT_FALSE(screen->scoreBtn()->isHidden());
+    EXPECT_EQ(driver().tap(screen->scoreBtn()), screen->scoreBtn());
+    finish(*screen, PersonCenterViewController::kTagCheckIn);
     driver().advance(secondsToNextLockCheck(clock().now()) + 1);
     EXPECT_TRUE(screen->dimLayer()->isHidden());
     EXPECT_FALSE(screen->isATimerOn());

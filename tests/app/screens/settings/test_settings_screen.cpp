@@ -25,7 +25,8 @@ protected:
         map = std::make_unique<ui::ScreenMap>();
         registerSettingsScreens(*map);
         // The other areas' screens the rows lead to.
-        for (const char* id : {"DeleteSoftPwdViewController", "RemoteDeleteViewController"})
+        for (const char* id : {"DeleteSoftPwdViewController", "RemoteDeleteViewController",
+                               "SoftPasswordViewController", "KAVOSafeClassViewController"})
             map->registerScreen(id, [] { return std::make_shared<ui::ViewController>(); });
     }
     void TearDown() override {
@@ -159,7 +160,6 @@ TEST_F(SettingsScreenTest, TheOneKeySwitchIsStoredAtOnce) {
 TEST_F(SettingsScreenTest, RowsLeadToTheirScreensAndSheets) {
     ASSERT_TRUE(Constants::upDateDBSetValue("1234", StoreKeys::passward));
     open();
-    EXPECT_FALSE(dynamic_cast<KAVOSettingWithButton*>(row(3))->button()->isEnabled());
     screen->didSelectRowAtIndexPath(screen->tableView(), ui::IndexPath::forRow(3, 0));
     ASSERT_EQ(ui::ActionSheet::visibleSheets().size(), 1u);
     ui::ActionSheet* sheet = ui::ActionSheet::visibleSheets().back();
@@ -169,10 +169,59 @@ TEST_F(SettingsScreenTest, RowsLeadToTheirScreensAndSheets) {
     screen->didSelectRowAtIndexPath(screen->tableView(), ui::IndexPath::forRow(2, 0));  // no safe phone yet
     screen->didSelectRowAtIndexPath(screen->tableView(), ui::IndexPath::forRow(5, 0));  // up to date
     EXPECT_EQ(noticeTexts(), std::vector<std::string>{"您的软件已经是最新版本"});
+    screen->didSelectRowAtIndexPath(screen->tableView(), ui::IndexPath::forRow(4, 0));  // the classroom
     const auto& segues = map->performedSegues();
-    ASSERT_EQ(segues.size(), 2u);
+    ASSERT_EQ(segues.size(), 3u);
     EXPECT_EQ(segues[0], "KAVOSettingViewController->deletePwd->DeleteSoftPwdViewController");
     EXPECT_EQ(segues[1], "KAVOSettingViewController->safePhone->RemoteDeleteViewController");
+    EXPECT_EQ(segues[2], "KAVOSettingViewController->safeClass->KAVOSafeClassViewController");
+}
+
+// The buttons of the safe-phone and start-PIN rows do what selecting the row
+// does, whether something is stored or not.
+TEST_F(SettingsScreenTest, TheSafePhoneAndPinButtonsDoWhatTheirRowsDo) {
+    struct Case {
+        int row;
+        const char* key;
+        const char* stored;
+        const char* sheet;  // nullptr: a segue
+        const char* segue;
+    };
+    const Case cases[] = {
+        {3, StoreKeys::passward, "1234", "程序启动密码设置", nullptr},
+        {3, StoreKeys::passward, "null", nullptr, "KAVOSettingViewController->setPwd->SoftPasswordViewController"},
+        {2, StoreKeys::safePhone, "138****0000", "远程注销设置", nullptr},
+        {2, StoreKeys::safePhone, "null", nullptr, "KAVOSettingViewController->safePhone->RemoteDeleteViewController"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("row ") + std::to_string(c.row) + " with " + c.stored);
+        ASSERT_TRUE(Constants::upDateDBSetValue(c.stored, c.key));
+        map = std::make_unique<ui::ScreenMap>();
+        registerSettingsScreens(*map);
+        for (const char* id : {"SoftPasswordViewController", "RemoteDeleteViewController"})
+            map->registerScreen(id, [] { return std::make_shared<ui::ViewController>(); });
+        open();
+        auto* cell = dynamic_cast<KAVOSettingWithButton*>(row(c.row));
+        ASSERT_TRUE(cell);
+        ui::Button* button = cell->button();
+        ASSERT_FALSE(button->isHidden());
+        EXPECT_TRUE(button->isEnabled());
+        EXPECT_EQ(driver().tap(button), button);
+        driver().advance(0.5);
+        if (c.sheet) {
+            ASSERT_EQ(ui::ActionSheet::visibleSheets().size(), 1u);
+            ui::ActionSheet* sheet = ui::ActionSheet::visibleSheets().back();
+            EXPECT_EQ(sheet->title(), c.sheet);
+            sheet->clickButtonAtIndex(sheet->cancelButtonIndex());
+            driver().advance(0.5);
+            EXPECT_TRUE(map->performedSegues().empty());
+        } else {
+            EXPECT_TRUE(ui::ActionSheet::visibleSheets().empty());
+            EXPECT_EQ(map->performedSegues(), std::vector<std::string>{c.segue});
+        }
+        navigation()->setViewControllers({}, false);
+        screen.reset();
+    }
 }
 
 TEST_F(SettingsScreenTest, DeRegistrationAfterThePaymentWarningWipesAndEnds) {
