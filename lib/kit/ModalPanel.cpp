@@ -27,7 +27,14 @@ ModalPanel::ModalPanel(const ui::Rect& frame) : ui::View(frame) {
 ModalPanel::~ModalPanel() { delegate_ = nullptr; }
 
 std::string ModalPanel::description() const {
-    return "<" + std::string(className()) + " " + std::to_string(tag()) + ">";
+    // Appended piece by piece: GCC's Release build sees a false overlap in
+    // "<" + std::string(...) (-Wrestrict).
+    std::string out = "<";
+    out += className();
+    out += ' ';
+    out += std::to_string(tag());
+    out += '>';
+    return out;
 }
 
 ui::View* ModalPanel::roundedRect() {

@@ -67,6 +67,11 @@ bool Shell::start() {
         std::fprintf(stderr, "quenta: no display (DISPLAY and SDL_VIDEODRIVER are unset): running headless\n");
         return false;
     }
+    // The window's pixels go up through SDL's plain framebuffer. Left to
+    // itself SDL backs the window surface with a GLX context made current on
+    // this thread, and the GL dispatcher then refuses every EGL context the
+    // engine views make current here: the code screen's digits never drew.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "quenta: cannot open the display (%s): running headless\n", SDL_GetError());
         return false;

@@ -1,5 +1,7 @@
 #include "app/screens/bind/BindViewController.h"
 
+#include <algorithm>
+
 #include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/DeviceIdentity.h"
@@ -280,6 +282,7 @@ void BindViewController::loadView() {
     // A touch anywhere outside the field puts the keyboard away.
     auto board = std::make_shared<ui::Control>(root->bounds());
     board->setBackgroundColor(ui::Color::clearColor());
+    board->setAutoresizingMask(ui::kAutoresizingFlexibleHeight);
     board->addTarget(
         this, [this](ui::Control*, const ui::Event*) { backBroad(); }, ui::kControlEventTouchDown);
     root->addSubview(board);
@@ -385,8 +388,10 @@ void BindViewController::moveView(bool up) {
     auto root = viewRef();
     const ui::Rect frame = root->frame();
     const double dy = up ? -distance : distance;
-    ui::View::animate(duration, 0, ui::kAnimationOptionBeginFromCurrentState,
-                      [root, frame, dy] { root->setFrame(frame.offsetBy(0, dy)); });
+    // The view grows by what it moves up, so that its own background still
+    // reaches the bottom of the window (a desktop shows no keyboard there).
+    const ui::Rect moved{frame.x(), frame.y() + dy, frame.width(), std::max(0.0, frame.height() - dy)};
+    ui::View::animate(duration, 0, ui::kAnimationOptionBeginFromCurrentState, [root, moved] { root->setFrame(moved); });
 }
 
 // ---------------------------------------------------------------- serial road

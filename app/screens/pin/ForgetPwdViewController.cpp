@@ -112,7 +112,7 @@ void ForgetPwdViewController::verifyReply(const CommandReply& reply) {
                      pin::kMaxFailures);
         Constants::upDateDBSetValue(std::to_string(count), StoreKeys::faild_count);
         softpwd_.failCounts = std::to_string(count);
-        softpwd_.isSafePwd = "1";
+        softpwd_.isSafePwd = std::string("1");  // moved in: GCC's -Wrestrict misfires on = "1"
         testSubmit();
         Constants::normalAlertViewWithTitle(
             "校验失败", "您的远程注销信息校验错误！此校验错误次数也会加入到防暴力猜解保护中，错误达5次会冻结30分钟。",

@@ -174,7 +174,7 @@ void StartPasswordViewController::unfreeze() {
     Constants::upDateDBSetValue("null", StoreKeys::safe_time);
     Constants::upDateDBSetValue("0", StoreKeys::faild_count);
     softpwd_.safeTime = "null";
-    softpwd_.failCounts = "0";
+    softpwd_.failCounts = std::string("0");  // moved in: GCC's -Wrestrict misfires on = "0"
     txtLabel_->setText(pin::countLabel("0"));
     passwordTxt()->setEnabled(true);
     openbtn_->setHidden(true);

@@ -54,7 +54,8 @@ std::optional<ProtectionChangeReply> ProtectionChangeReply::fromValue(const foun
 
 void ProtectionStatuses::reset() {
     statuses_.clear();
-    for (const char* id : {"600", "601", "10", "80", "19", "6", "8", "16", "12", "18", "22"}) statuses_[id] = kOff;
+    for (const char* id : {"600", "601", "10", "80", "19", "6", "8", "16", "12", "18", "22"})
+        statuses_[id] = std::string(kOff);  // moved in: GCC's -Wrestrict misfires on = kOff
 }
 
 std::string ProtectionStatuses::status(const std::string& id) const {

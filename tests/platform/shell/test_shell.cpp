@@ -17,13 +17,17 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/foundation/App.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
 #include "platform/shell/Shell.h"
 #include "platform/shell/ViewList.h"
+#include "platform/ui/Image.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
@@ -186,6 +190,54 @@ TEST_F(ShellTest, OptionsPickTheScreen) {
     o = shell::ShellOptions::fromArgs(3, const_cast<char**>(two));
     EXPECT_FALSE(o.tallScreen);
     EXPECT_EQ(o.screenScale(), 2);
+}
+
+// What GL draws in an EGL context of the main thread reaches the real
+// window, as the engine views (the code screen's digits) hand it over: drawn
+// into a framebuffer, read back and made a layer's contents.
+TEST_F(ShellTest, GlDrawingOfTheMainThreadShowsInTheWindow) {
+    useDisplay();
+    shell::Shell s;
+    ASSERT_TRUE(s.start());
+    if (!gl::Context::available()) GTEST_SKIP() << gl::Context::lastError();
+    auto context = gl::Context::create();
+    ASSERT_TRUE(context);
+    ASSERT_TRUE(context->makeCurrent()) << gl::Context::lastError();
+    const int w = 120, h = 80;
+    GLuint fbo = 0, rb = 0;
+    gl::GenFramebuffers(1, &fbo);
+    gl::GenRenderbuffers(1, &rb);
+    gl::BindFramebuffer(GL_FRAMEBUFFER, fbo);
+    gl::BindRenderbuffer(GL_RENDERBUFFER, rb);
+    gl::RenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8_OES, w, h);
+    gl::FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, rb);
+    ASSERT_EQ(gl::CheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
+    gl::ClearColor(0, 1, 0, 1);
+    gl::Clear(GL_COLOR_BUFFER_BIT);
+    std::vector<uint8_t> rgba(size_t(w) * h * 4);
+    gl::ReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+
+    auto back = View::create({0, 0, 320, 480});
+    back->setBackgroundColor(Color::rgba(0, 0, 1));
+    s.window().addSubview(back);
+    auto drawn = View::create({100, 200, double(w), double(h)});
+    drawn->layer().setContents(Image::fromRgba(w, h, rgba.data()));
+    back->addSubview(drawn);
+    foundation::RunLoop::main().drain();
+    s.present();
+
+    Shot shot;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        shot = screenshot(s.sdlWindow());
+        if (shot.width == 320 && shot.at(160, 240) == (Rgba{0, 255, 0, 255})) break;
+        usleep(20000);
+        s.present();
+    }
+    ASSERT_EQ(shot.width, 320);
+    EXPECT_EQ(shot.at(160, 240), (Rgba{0, 255, 0, 255})) << "the GL picture";
+    EXPECT_EQ(shot.at(10, 10), (Rgba{0, 0, 255, 255})) << "the view beneath";
+    gl::DeleteRenderbuffers(1, &rb);
+    gl::DeleteFramebuffers(1, &fbo);
 }
 
 TEST_F(ShellTest, WindowShowsTheRenderedTree) {

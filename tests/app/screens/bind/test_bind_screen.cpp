@@ -456,6 +456,30 @@ TEST_F(KorvexBindTest, HandBacksWithAnErrorOrNothingEndThePendingHandOff) {
     EXPECT_TRUE(commands().empty());
 }
 
+// While the serial is typed the screen sits higher up; below it the window
+// still shows the screen's own background, never a blank strip.
+TEST_F(BindScreenTest, TypingTheSerialMovesTheScreenUpWithoutABlankStripBelow) {
+    auto background = [&](const ui::Image& shot, double yPoints) {
+        const double s = double(shot.pixelWidth()) / driver().window().bounds().width();
+        return shot.pixel(int(160 * s), int(yPoints * s));
+    };
+    const ui::Rgba expected = background(*driver().snapshot(), 470);
+    const ui::Rect before = screen->view()->frame();
+    ASSERT_TRUE(driver().tap(screen->serialField()));
+    driver().type("Q3");
+    driver().advance(0.6);
+    EXPECT_LT(screen->view()->convertPointToView({0, 0}, nullptr).y, 0) << "the screen moved up";
+    auto shot = driver().snapshot();
+    for (double y : {330.0, 400.0, 470.0}) {
+        const ui::Rgba seen = background(*shot, y);
+        EXPECT_EQ(seen, expected) << "y " << y << ": " << int(seen.r) << "," << int(seen.g) << "," << int(seen.b);
+    }
+    // Done: back down, the same size as before.
+    screen->serialField()->resignFirstResponder();
+    driver().advance(0.6);
+    EXPECT_EQ(screen->view()->frame(), before);
+}
+
 TEST_F(BindScreenTest, TheHelpPanelAnswersSixQuestions) {
     ASSERT_TRUE(driver().tapText("帮助"));
     ASSERT_NE(screen->helpPanel(), nullptr);
