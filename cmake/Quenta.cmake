@@ -60,8 +60,11 @@ function(quenta_test)
   # handed to the discovery as a test property keeps only its first entry.
   set(runner /usr/bin/env QUENTA_TEST=1 "QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources" ${Q_ENV})
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
+  # Listing the cases of a sanitizer build on a busy machine can take longer
+  # than the default five seconds.
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${Q_LABEL}
                TIMEOUT 300)
 endfunction()
