@@ -43,10 +43,13 @@ function(quenta_library)
   endif()
 endfunction()
 
-# quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...])
+# quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...] [TIMEOUT seconds])
 # One test executable per folder; every case is a CTest test carrying LABEL.
 function(quenta_test)
-  cmake_parse_arguments(Q "" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(Q "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV" ${ARGN})
+  if(NOT Q_TIMEOUT)
+    set(Q_TIMEOUT 300)
+  endif()
   if(NOT Q_SOURCES)
     file(GLOB Q_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   endif()
@@ -66,7 +69,7 @@ function(quenta_test)
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${Q_LABEL}
-               TIMEOUT 300)
+               TIMEOUT ${Q_TIMEOUT})
 endfunction()
 
 # quenta_screen_area(<area> [DEPS ...])
