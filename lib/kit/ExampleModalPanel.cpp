@@ -9,15 +9,13 @@ namespace {
 const char* const kTitleCell = "TitleCell";
 const char* const kDetailCell = "DetailCell";
 
-ui::Font helvetica(double size) {
-    if (auto f = ui::Font::withName("Helvetica", size)) return *f;
-    return ui::Font::systemFont(size);
-}
+// The fonts the cells draw in; a row is measured in its cell's own font.
+ui::Font questionFont() { return ui::Font::boldSystemFont(15); }
+ui::Font answerFont() { return ui::Font::systemFont(12); }
 
-double textHeight(const std::string& text, double size) {
+double textHeight(const std::string& text, const ui::Font& font, double width) {
     if (text.empty()) return 0;
-    ui::Size limit{ExampleModalPanel::kTextWidth, 1e6};
-    return ui::sizeWithFont(text, helvetica(size), limit, ui::LineBreakMode::WordWrap).height;
+    return ui::sizeWithFont(text, font, {width, 1e6}, ui::LineBreakMode::WordWrap).height;
 }
 }  // namespace
 
@@ -62,14 +60,23 @@ ExampleModalPanel::~ExampleModalPanel() {
 
 void ExampleModalPanel::layoutSubviews() {
     TitledModalPanel::layoutSubviews();
+    const double before = list_->bounds().width();
     list_->setFrame(contentView()->bounds());
+    // Rows measured for another width are measured again.
+    if (list_->bounds().width() != before) list_->reloadData();
+}
+
+double ExampleModalPanel::textWidth() const {
+    // A cell's text label is inset 10 points on each side of the list.
+    const double listWidth = list_->bounds().width();
+    return listWidth > 2 * kCellTextInset ? listWidth - 2 * kCellTextInset : kTextWidth;
 }
 
 std::optional<double> ExampleModalPanel::heightForRowAtIndexPath(ui::TableView*, const ui::IndexPath& indexPath) {
     size_t row = size_t(indexPath.row);
     const std::string text = row < textList_.size() ? textList_[row] : std::string();
-    if (row % 2 == 0) return textHeight(text, 15) + kQuestionExtra;
-    return textHeight(text, 12);
+    if (row % 2 == 0) return textHeight(text, questionFont(), textWidth()) + kQuestionExtra;
+    return textHeight(text, answerFont(), textWidth());
 }
 
 std::shared_ptr<ui::TableViewCell> ExampleModalPanel::cellForRowAtIndexPath(ui::TableView* tableView,
@@ -82,7 +89,7 @@ std::shared_ptr<ui::TableViewCell> ExampleModalPanel::cellForRowAtIndexPath(ui::
         cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
         cell->setBackgroundColor(ui::Color::clearColor());
         ui::Label* label = cell->textLabel();
-        label->setFont(question ? ui::Font::boldSystemFont(15) : ui::Font::systemFont(12));
+        label->setFont(question ? questionFont() : answerFont());
         label->setTextColor(question ? ui::Color::whiteColor() : ui::Color::lightGrayColor());
         label->setBackgroundColor(ui::Color::clearColor());
         label->setLineBreakMode(ui::LineBreakMode::WordWrap);

@@ -27,8 +27,11 @@ public:
     const std::vector<std::string>& textList() const { return textList_; }
     ui::TableView* listView() const { return list_.get(); }
 
-    // Text widths are measured within this width.
+    // Texts are measured in the width their cells' labels get: the list's
+    // less the label's insets (this width before the list is laid out).
     static constexpr double kTextWidth = 270;
+    static constexpr double kCellTextInset = 10;
+    double textWidth() const;
     static constexpr double kQuestionExtra = 10;
 
     void layoutSubviews() override;

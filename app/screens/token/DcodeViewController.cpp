@@ -21,6 +21,10 @@ constexpr double kGridX = 40, kGridY = 12, kCell = 48;
 constexpr double kLowestEngineHeight = 260;
 
 bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
+// On the 480-point screen the room under the product container's tab buttons
+// is 336 points: the screen is that high, its controls a little closer.
+constexpr double kShortScreenHeight = 336;
+double viewHeight() { return tallScreen() ? 460 : kShortScreenHeight; }
 
 }  // namespace
 
@@ -35,7 +39,7 @@ DcodeViewController::~DcodeViewController() {
 }
 
 void DcodeViewController::loadView() {
-    setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, 460}));
+    setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, viewHeight()}));
     view()->setBackgroundColor(ui::Color::rgba(0.05, 0.09, 0.16));
 }
 
@@ -43,7 +47,7 @@ void DcodeViewController::viewDidLoad() {
     KAVOCommandViewController::viewDidLoad();
     ui::View& root = *view();
 
-    bakImage_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, 320, 460});
+    bakImage_ = std::make_shared<ui::ImageView>(ui::Rect{0, 0, 320, viewHeight()});
     if (auto background = ui::Image::named("bg4.jpg"))
         bakImage_->setImage(background->withScale(background->size().width / 320 * background->scale()));
     root.addSubview(bakImage_);
@@ -66,7 +70,9 @@ void DcodeViewController::viewDidLoad() {
     }
 
     const double down = tallScreen() ? 30 : 0;
-    lable_ = std::make_shared<ui::Label>(ui::Rect{20, 256 + down / 2, 280, 24});
+    // Lifted on the short screen so that the buttons end inside it.
+    const double lift = tallScreen() ? 0 : 10;
+    lable_ = std::make_shared<ui::Label>(ui::Rect{20, 256 + down / 2 - lift, 280, 24});
     lable_->setTextAlignment(ui::TextAlignment::Center);
     lable_->setBackgroundColor(ui::Color::clearColor());
     lable_->setOpaque(false);
@@ -74,10 +80,10 @@ void DcodeViewController::viewDidLoad() {
     lable_->setTextColor(ui::Color::whiteColor());
     root.addSubview(lable_);
 
-    progressView_ = StripedProgressBar::create({30, 284 + down, 260, 12});
+    progressView_ = StripedProgressBar::create({30, 284 + down - 1.4 * lift, 260, 12});
     root.addSubview(progressView_);
 
-    checkTime_ = std::make_shared<ui::Button>(ui::Rect{40, 310 + down, 110, 40}, ui::ButtonType::Custom);
+    checkTime_ = std::make_shared<ui::Button>(ui::Rect{40, 310 + down - 2 * lift, 110, 40}, ui::ButtonType::Custom);
     checkTime_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
     checkTime_->setTitle("时间校准");
     checkTime_->setTitleColor(ui::Color::whiteColor());
@@ -86,7 +92,7 @@ void DcodeViewController::viewDidLoad() {
         this, [this](ui::Control*, const ui::Event*) { dcodeCheckTime(); }, ui::kControlEventTouchUpInside);
     root.addSubview(checkTime_);
 
-    flagbtn_ = std::make_shared<ui::Button>(ui::Rect{170, 310 + down, 110, 40}, ui::ButtonType::Custom);
+    flagbtn_ = std::make_shared<ui::Button>(ui::Rect{170, 310 + down - 2 * lift, 110, 40}, ui::ButtonType::Custom);
     flagbtn_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
     flagbtn_->setTitle("首页显示");
     flagbtn_->setTitle("首页显示 ✓", ui::kControlStateSelected);

@@ -33,6 +33,7 @@ public:
     static constexpr const char* kHelpButtonTitle = "帮助";
     // Where a tab's view is centred (y), on the 3.5-inch and the 4-inch screen.
     static constexpr double kTabCenterY = 330;
+    static constexpr double kTabDesignHeight = 460;
     static constexpr double kTallTabCenterY = 400;
     static constexpr double kTallVerifyTabCenterY = 380;
 

@@ -19,6 +19,13 @@ constexpr const char* kBoundState = "korvxboundstate";
 constexpr const char* kCategory = "otpView";
 
 bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
+// The screen as drawn for the phone is 460 points high. On the 480-point
+// screen the room under the product container's tab buttons is 336: the
+// part under the digits moves up by the difference of its empty top, and the
+// screen is no higher than the room.
+constexpr double kDesignHeight = 460;
+constexpr double kShortScreenLift = 96;
+double viewHeight() { return tallScreen() ? kDesignHeight : kDesignHeight - 124; }
 
 void moveDown(ui::View& view, double by) {
     ui::Rect f = view.frame();
@@ -48,7 +55,7 @@ std::shared_ptr<ui::Button> OtpViewController::roundButton(const ui::Rect& frame
 }
 
 void OtpViewController::loadView() {
-    setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, 460}));
+    setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, viewHeight()}));
     view()->setBackgroundColor(ui::Color::rgba(0.05, 0.09, 0.16));
 }
 
@@ -158,6 +165,15 @@ void OtpViewController::viewDidLoad() {
         notificateBar_->setText("当前口令不支持岚付通付款验证，点击上方按钮开启");
     }
     backGroundImage_->setFrame({0, 202, 320, 258});
+    if (!tallScreen()) {
+        for (ui::View* v : {static_cast<ui::View*>(backGroundImage_.get()), static_cast<ui::View*>(lable_.get()),
+                            static_cast<ui::View*>(progressView_.get()), static_cast<ui::View*>(soundBtn_.get()),
+                            static_cast<ui::View*>(timeButton_.get()), static_cast<ui::View*>(fast_show_btn_.get()),
+                            static_cast<ui::View*>(show_korvex_B_.get()), static_cast<ui::View*>(show_korvex_.get()),
+                            static_cast<ui::View*>(notificateBar_.get())})
+            moveDown(*v, -kShortScreenLift);
+        backGroundImage_->setFrame({0, 202 - kShortScreenLift, 320, viewHeight() - (202 - kShortScreenLift)});
+    }
 }
 
 void OtpViewController::viewWillAppear(bool animated) {
@@ -167,8 +183,11 @@ void OtpViewController::viewWillAppear(bool animated) {
     // screen's digits become the running scene again.
     const ui::Rect bounds = view()->bounds();
     const double less = tallScreen() ? 300 : 200;
-    engineAttached_ = CodeEngine::attach(*view(), {0, 0, bounds.size.width, std::max(0.0, bounds.size.height - less)},
-                                         this) != nullptr;
+    // The digits sit at a fixed height over the engine view's bottom: the
+    // engine keeps the height of the screen as drawn, whatever the room.
+    const double height = std::max(bounds.size.height, tallScreen() ? bounds.size.height : kDesignHeight);
+    engineAttached_ =
+        CodeEngine::attach(*view(), {0, 0, bounds.size.width, std::max(0.0, height - less)}, this) != nullptr;
     CodeEngine::run(layArray_.scene);
 
     setInitDate();

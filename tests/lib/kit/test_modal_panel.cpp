@@ -247,6 +247,34 @@ TEST_F(ModalPanelTest, HelpPanelListsQuestionsAndAnswers) {
     EXPECT_TRUE(mode == 1 || mode == 2 || mode == 4) << mode;
 }
 
+// Every row is as high as its label needs at the width the label has, so
+// no line of a longer answer is cut or runs past the label's right edge.
+TEST_F(ModalPanelTest, HelpPanelRowsHoldTheirWholeTextAtTheLabelsWidth) {
+    std::vector<std::string> questions, answers;
+    for (size_t n : {10u, 36u, 41u, 44u, 50u, 85u, 130u}) {
+        questions.push_back(std::string(n / 2, 'q'));
+        std::string answer;
+        for (size_t i = 0; i < n; ++i) answer += (i % 6 == 5) ? ' ' : 'a';
+        answers.push_back(answer);
+    }
+    auto panel = ExampleModalPanel::create({0, 0, 320, 480}, "help", questions, answers);
+    host->addSubview(panel);
+    panel->layoutIfNeeded();
+    ui::TableView* list = panel->listView();
+    list->reloadData();
+    for (int row = 0; row < list->numberOfRowsInSection(0); ++row) {
+        SCOPED_TRACE(row);
+        auto cell = panel->cellForRowAtIndexPath(list, {0, row});
+        cell->setFrame({0, 0, list->bounds().width(), list->rectForRowAtIndexPath({0, row}).height()});
+        cell->layoutIfNeeded();
+        ui::Label* label = cell->textLabel();
+        const ui::Size needed =
+            ui::sizeWithFont(label->text(), label->font(), {label->bounds().width(), 1e6}, ui::LineBreakMode::WordWrap);
+        EXPECT_LE(needed.height, label->bounds().height() + 1e-9) << label->text();
+        EXPECT_LE(needed.width, label->bounds().width() + 1e-9);
+    }
+}
+
 TEST_F(ModalPanelTest, HelpPanelToleratesShortAnswerLists) {
     auto panel = ExampleModalPanel::create({0, 0, 320, 480}, "t", {"a", "b", "c"}, {"x"});
     EXPECT_EQ(panel->textList(), (std::vector<std::string>{"a", "x", "b", "", "c", ""}));
