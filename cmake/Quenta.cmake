@@ -45,10 +45,13 @@ function(quenta_library)
   endif()
 endfunction()
 
-# quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...])
+# quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...] [TIMEOUT seconds])
 # One test executable per folder; every case is a CTest test carrying LABEL.
 function(quenta_test)
-  cmake_parse_arguments(Q "" "LABEL" "SOURCES;DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(Q "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV" ${ARGN})
+  if(NOT Q_TIMEOUT)
+    set(Q_TIMEOUT 300)
+  endif()
   if(NOT Q_SOURCES)
     file(GLOB Q_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   endif()
@@ -62,10 +65,13 @@ function(quenta_test)
   # handed to the discovery as a test property keeps only its first entry.
   set(runner /usr/bin/env QUENTA_TEST=1 "QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources" ${Q_ENV})
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR "${runner}")
+  # Listing the cases of a sanitizer build on a busy machine can take longer
+  # than the default five seconds.
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 120
     PROPERTIES LABELS ${Q_LABEL}
-               TIMEOUT 300)
+               TIMEOUT ${Q_TIMEOUT})
 endfunction()
 
 # quenta_screen_area(<area> [DEPS ...])

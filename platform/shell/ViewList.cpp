@@ -40,15 +40,16 @@ std::vector<ui::View*> visibleViews(ui::View& root, const std::function<bool(ui:
 
 std::string describeVisibleTexts(ui::View& root) {
     std::string out;
-    for (ui::View* v : visibleViews(root, [](ui::View* v) { return !v->displayedText().empty(); })) {
+    auto line = [&](ui::View* v, const std::string& text, bool label) {
         ui::Rect r = v->convertRectToView(v->bounds(), nullptr);
         out += std::to_string(std::lround(r.origin.x)) + " " + std::to_string(std::lround(r.origin.y)) + " " +
                std::to_string(std::lround(r.size.width)) + " " + std::to_string(std::lround(r.size.height));
-        // A tap on the text's centre would reach another view in front of it.
+        // A tap on the view's centre would reach another view in front of it.
         ui::View* hit = root.hitTest(root.convertPointFromView(r.center(), nullptr), nullptr);
         if (hit && isInFront(hit, v)) out += " covered";
+        if (label) out += " label";
         out += "\t";
-        for (char c : v->displayedText()) {
+        for (char c : text) {
             if (c == '\\')
                 out += "\\\\";
             else if (c == '\n')
@@ -57,6 +58,11 @@ std::string describeVisibleTexts(ui::View& root) {
                 out += c;
         }
         out += '\n';
+    };
+    for (ui::View* v : visibleViews(
+             root, [](ui::View* v) { return !v->displayedText().empty() || !v->accessibilityLabel().empty(); })) {
+        if (!v->displayedText().empty()) line(v, v->displayedText(), false);
+        if (!v->accessibilityLabel().empty()) line(v, v->accessibilityLabel(), true);
     }
     return out;
 }

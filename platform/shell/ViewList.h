@@ -27,7 +27,9 @@ inline constexpr const char* kViewListMovingLine = "#moving";
 // window points rounded to whole points, the text with '\\' written "\\\\"
 // and line breaks "\\n". "x y w h covered<TAB>text" when a tap on the
 // text's centre would reach another view in front of it (a notice sliding
-// over it, say).
+// over it, say). A visible view with an accessibility label (a picture
+// button, a bar of a drawn ring) has a line of its own for the label:
+// "x y w h label<TAB>label" ("... covered label<TAB>..." when covered).
 std::string describeVisibleTexts(ui::View& root);
 
 }  // namespace shell

@@ -32,6 +32,17 @@ def reset(state):
     state.safe_phone = {"phone": None, "password": None, "keep": None, "push": "1"}
 
 
+def keep(state):
+    """The safe phone lasts across runs of a server with a state file."""
+    return {"safe_phone": dict(state.safe_phone)}
+
+
+def restore(state, kept):
+    saved = kept.get("safe_phone")
+    if isinstance(saved, dict):
+        state.safe_phone.update({k: saved[k] for k in FIELDS if k in saved})
+
+
 def proven(server, uuid, answer):
     state = server.state
     with state.lock:

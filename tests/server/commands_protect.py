@@ -70,6 +70,25 @@ def reset(state):
     }
 
 
+# What lasts across runs of a server with a state file: the protections and the lock.
+KEPT = ("protects", "strong", "lock_mask", "lock_types", "lock_enabletime")
+
+
+def keep(state):
+    kept = {k: state.protect[k] for k in KEPT}
+    kept["protects"] = sorted(kept["protects"])
+    return {"protect": kept}
+
+
+def restore(state, kept):
+    saved = kept.get("protect")
+    if not isinstance(saved, dict):
+        return
+    for k in KEPT:
+        if k in saved:
+            state.protect[k] = set(map(str, saved[k])) if k == "protects" else saved[k]
+
+
 def _bound(server, uuid):
     with server.state.lock:
         return server.state.devices.get(uuid)

@@ -3,6 +3,7 @@
 
     security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
                        [--key resources/keys/test-key.txt] [--demo]
+                       [--state FILE [--fresh]]
 
 Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
 {"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
@@ -43,6 +44,13 @@ The handshake (command 0) gives every device a session: a fresh sid and a
 question of positions into HMAC-SHA-1(device identifier, sid) in hex. A later
 signed command proves the device by the characters at those positions; the
 session is used up by it. Command 16 binds a device by the account's serial.
+
+With --state FILE the server keeps what lasts of the account in FILE (JSON):
+the account, its bound phones and what the areas keep (the protections and
+the lock, the safe phone). It reads FILE when it starts, so a phone bound in
+one run is still bound in the next, and writes it again (whole, by renaming
+a new file over it) after each change. --fresh forgets FILE first. A reset
+through the control interface writes the reset state too.
 """
 
 import argparse
@@ -79,10 +87,14 @@ FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500", "ove
 class State:
     """What the control interface changes; shared by all handler threads."""
 
-    def __init__(self, account=None):
+    def __init__(self, account=None, path=None):
         self.lock = threading.Lock()
         self.initial_account = dict(account or DEMO_ACCOUNT)
+        self.path = path
+        self.saved = None
         self.reset()
+        if path and os.path.exists(path):
+            self.restore(path)
 
     def reset(self):
         self.fixed_time = None
@@ -101,6 +113,47 @@ class State:
             if self.fixed_time is not None:
                 return self.fixed_time
             return time.time() + self.offset
+
+    def kept(self):
+        """What lasts from run to run, as JSON-ready values (call with the lock held)."""
+        kept = {"account": dict(self.account), "devices": dict(self.devices)}
+        for area in AREAS:
+            if hasattr(area, "keep"):
+                kept.update(area.keep(self))
+        return kept
+
+    def restore(self, path):
+        """Reads a file written by save(); a file that cannot be read is an error, not a fresh start."""
+        with open(path, encoding="utf-8") as f:
+            kept = json.load(f)
+        if not isinstance(kept, dict) or not isinstance(kept.get("account"), dict) or not isinstance(
+                kept.get("devices"), dict):
+            raise ValueError("%s is not a state file of this server" % path)
+        with self.lock:
+            self.account.update({k: str(v) for k, v in kept["account"].items() if k in self.account})
+            self.devices = {str(k): str(v) for k, v in kept["devices"].items()}
+            for area in AREAS:
+                if hasattr(area, "restore"):
+                    area.restore(self, kept)
+            self.saved = json.dumps(self.kept(), sort_keys=True, ensure_ascii=False)
+
+    def save(self):
+        """Writes the kept state when it changed since the last write (no-op without a path)."""
+        if not self.path:
+            return
+        with self.lock:
+            text = json.dumps(self.kept(), sort_keys=True, ensure_ascii=False)
+            if text == self.saved:
+                return
+            folder = os.path.dirname(os.path.abspath(self.path))
+            os.makedirs(folder, exist_ok=True)
+            new = self.path + ".new"
+            with open(new, "w", encoding="utf-8") as f:
+                f.write(text)
+                f.flush()
+                os.fsync(f.fileno())
+            os.replace(new, self.path)
+            self.saved = text
 
     def next_script(self, command):
         with self.lock:
@@ -276,6 +329,18 @@ class Handler(BaseHTTPRequestHandler):
     # -- routing ------------------------------------------------------------
 
     def do_GET(self):
+        try:
+            self.route_get()
+        finally:
+            self.server.state.save()
+
+    def do_POST(self):
+        try:
+            self.route_post()
+        finally:
+            self.server.state.save()
+
+    def route_get(self):
         url = urllib.parse.urlsplit(self.path)
         if url.path.startswith("/_control/"):
             return self.control("GET", url.path[len("/_control/"):])
@@ -287,7 +352,7 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_body(status, body, content_type)
         self.send_body(404, "not found", "text/plain")
 
-    def do_POST(self):
+    def route_post(self):
         url = urllib.parse.urlsplit(self.path)
         if url.path.startswith("/_control/"):
             return self.control("POST", url.path[len("/_control/"):])
@@ -413,12 +478,15 @@ class SecurityServer(ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None):
+    def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None,
+                 state_path=None):
         load_areas()
+        # The state first: a state file that cannot be read stops the server
+        # before it listens.
+        self.state = State(account, state_path)
         super().__init__((host, port), Handler)
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
-        self.state = State(account)
         self.verbose = verbose
 
     @property
@@ -435,12 +503,28 @@ def main(argv=None):
     parser.add_argument("--no-stdin", action="store_true", help="do not stop when standard input ends")
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--demo", action="store_true", help="name the demo account on stderr")
+    parser.add_argument("--state", help="keep the account and its bound phones in this file across runs")
+    parser.add_argument("--fresh", action="store_true", help="forget the --state file first")
     args = parser.parse_args(argv)
+    if args.fresh and not args.state:
+        parser.error("--fresh needs --state")
+    if args.fresh and os.path.exists(args.state):
+        os.remove(args.state)
 
-    server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose)
+    try:
+        server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose,
+                                state_path=args.state)
+    except (OSError, ValueError) as error:
+        sys.stderr.write("server: %s\n" % error)
+        return 1
     if args.demo:
         account = server.state.account
         sys.stderr.write("server: demo account %s, serial code %s\n" % (account["name"], account["serial"]))
+        if args.state:
+            with server.state.lock:
+                bound = len(server.state.devices)
+            sys.stderr.write("server: state kept in %s (%d bound phone%s)\n" %
+                             (args.state, bound, "" if bound == 1 else "s"))
 
     def stop(*_):
         threading.Thread(target=server.shutdown, daemon=True).start()

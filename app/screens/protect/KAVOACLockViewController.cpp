@@ -82,6 +82,7 @@ void KAVOACLockViewController::viewDidLoad() {
         auto place = std::make_shared<ui::ImageView>(ui::Image::named(imageName(i, false)));
         place->setFrame(LockRing::frameOf(i));
         place->setContentMode(ui::ContentMode::ScaleToFill);
+        if (LockRing::isBar(i)) place->setAccessibilityLabel(LockRing::barLabel(i / 2));
         if (i == 0 || LockRing::isBar(i))
             view()->addSubview(place);
         else

@@ -25,6 +25,8 @@ ui::Rect LockRing::frameOf(int index) {
     return {59.5, 275.9 - 28 * (k - 15), 7, 18};
 }
 
+std::string LockRing::barLabel(int hour) { return std::to_string(hour) + "点至" + std::to_string(hour + 1) + "点"; }
+
 bool LockRing::isHorizontal(int index) {
     const int k = index / 2;
     return isBar(index) && (k <= 2 || (k >= 12 && k <= 14));

@@ -6,6 +6,7 @@
 // finger paints bars on and off; a joint is on while one of its two bars is.
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "platform/ui/Geometry.h"
 
@@ -17,6 +18,10 @@ public:
     static ui::Rect frameOf(int index);
     static bool isBar(int index) { return index % 2 == 1; }
     static bool isHorizontal(int index);
+    // What the bar of hour k is called to a screen reader (and to the
+    // end-to-end walks, which drag over the bars by these names):
+    // "0点至1点" ... "23点至24点".
+    static std::string barLabel(int hour);
 
     // The bar under the point, or -1 (joints are never hit): the bar whose
     // picture holds the point, else the first bar, in index order, whose

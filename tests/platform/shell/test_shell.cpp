@@ -313,6 +313,19 @@ TEST_F(ShellTest, ListsTheVisibleTextsAfterEachPictureWhenAsked) {
     foundation::RunLoop::main().drain();
     s.present();
     EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("30 50 100 30\t完成\n"));
+
+    // A view that shows no text but has an accessibility label (a picture
+    // button, a bar of a drawn ring) is listed by its label; a view with
+    // both has a line for each.
+    auto picture = View::create({200, 300, 40, 20});
+    picture->setAccessibilityLabel("时段 00-01");
+    s.window().addSubview(picture);
+    title->setAccessibilityLabel("完成按钮");
+    foundation::RunLoop::main().drain();
+    s.present();
+    EXPECT_EQ(foundation::readFile(o.viewListPath),
+              std::optional<std::string>(
+                  "30 50 100 30\t完成\n30 50 100 30 label\t完成按钮\n200 300 40 20 label\t时段 00-01\n"));
 }
 
 TEST_F(ShellTest, ListSaysWhenAScreenMovesAndWhatIsCovered) {

@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <thread>
@@ -77,6 +80,15 @@ public:
         }
     }
     pid_t pid() const { return pid_; }
+    // Waits until the process has ended; false after `seconds`.
+    bool waitExit(double seconds) const {
+        const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+        while (running()) {
+            if (Clock::now() >= giveUp) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return true;
+    }
     bool running() const {
         if (pid_ <= 0 || exited_) return false;
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) exited_ = true;
@@ -189,23 +201,6 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
     }
     const std::string display = ":" + number;
 
-    std::vector<std::string> argv{options.program.empty() ? std::string(QUENTA_BINARY_DIR) + "/app/quenta"
-                                                          : options.program};
-    if (options.tall) argv.push_back("--tall");
-    argv.insert(argv.end(), options.args.begin(), options.args.end());
-    std::vector<std::string> env{"DISPLAY=" + display,
-                                 "SDL_VIDEODRIVER=x11",
-                                 "QUENTA_HOME=" + home_,
-                                 "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
-                                 "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
-                                 "QUENTA_VIEW_LIST=" + listPath_};
-    env.insert(env.end(), options.env.begin(), options.env.end());
-    x_->app = std::make_unique<Child>(argv, env, dir_ + "/quenta.log");
-    if (x_->app->pid() <= 0) {
-        fail("the program could not be started");
-        return;
-    }
-
     x_->dpy = XOpenDisplay(display.c_str());
     if (!x_->dpy) {
         fail("cannot open the display " + display);
@@ -217,6 +212,35 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
         fail("the display has no XTEST");
         return;
     }
+
+    std::string program = options.program;
+    if (program.empty())
+        if (const char* chosen = std::getenv("QUENTA_E2E_PROGRAM"); chosen && *chosen) program = chosen;
+    if (program.empty()) program = std::string(QUENTA_BINARY_DIR) + "/app/quenta";
+    argv_ = {program};
+    if (options.tall) argv_.push_back("--tall");
+    argv_.insert(argv_.end(), options.args.begin(), options.args.end());
+    env_ = {"DISPLAY=" + display,
+            "SDL_VIDEODRIVER=x11",
+            "QUENTA_HOME=" + home_,
+            "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
+            "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
+            "QUENTA_VIEW_LIST=" + listPath_};
+    env_.insert(env_.end(), options.env.begin(), options.env.end());
+    startProgram();
+}
+
+bool AppSession::startProgram(const std::vector<std::string>& moreArgs) {
+    ++starts_;
+    std::remove(listPath_.c_str());
+    x_->window = 0;
+    std::vector<std::string> argv = argv_;
+    argv.insert(argv.end(), moreArgs.begin(), moreArgs.end());
+    x_->app = std::make_unique<Child>(argv, env_, dir_ + "/quenta-" + std::to_string(starts_) + ".log");
+    if (x_->app->pid() <= 0) {
+        fail("the program could not be started");
+        return false;
+    }
     if (!waitFor(
             [&] {
                 x_->window = findWindow(x_->dpy, "Quenta");
@@ -226,11 +250,34 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
             },
             30)) {
         fail(running() ? "no window named Quenta showed anything" : "the program ended early");
-        return;
+        return false;
     }
     // Pixels per point: the screen is 320 points wide.
     XWindowAttributes attrs;
     if (XGetWindowAttributes(x_->dpy, x_->window, &attrs)) scale_ = attrs.width / 320.0;
+    return true;
+}
+
+bool AppSession::restart(const std::vector<std::string>& moreArgs) {
+    if (!x_->dpy || !x_->app) return false;
+    // The window's close button: the window manager's delete message.
+    if (x_->window) {
+        XEvent close{};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = x_->window;
+        close.xclient.message_type = XInternAtom(x_->dpy, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = long(XInternAtom(x_->dpy, "WM_DELETE_WINDOW", False));
+        close.xclient.data.l[1] = CurrentTime;
+        XSendEvent(x_->dpy, x_->window, False, NoEventMask, &close);
+        XSync(x_->dpy, False);
+    }
+    if (!x_->app->waitExit(15)) {
+        fail("the program did not end when its window was closed");
+        return false;
+    }
+    x_->app.reset();
+    return startProgram(moreArgs);
 }
 
 AppSession::~AppSession() = default;
@@ -256,32 +303,33 @@ std::vector<ShownText> AppSession::shownTexts() const {
         std::istringstream frame(line.substr(0, tab));
         ShownText t;
         frame >> t.frame.origin.x >> t.frame.origin.y >> t.frame.size.width >> t.frame.size.height;
-        std::string mark;
-        t.covered = frame >> mark && mark == "covered";
+        for (std::string mark; frame >> mark;) {
+            if (mark == "covered") t.covered = true;
+            if (mark == "label") t.label = true;
+        }
         t.text = unescape(line.substr(tab + 1));
         out.push_back(std::move(t));
     }
     return out;
 }
 
+std::optional<ui::Rect> AppSession::frameOf(const std::string& text, bool label) const {
+    std::optional<ui::Rect> frame;
+    for (const auto& t : shownTexts())
+        if (t.text == text && t.label == label) frame = t.frame;
+    return frame;
+}
+
 bool AppSession::waitForText(const std::string& text, double seconds) {
-    return waitFor(
-        [&] {
-            for (const auto& t : shownTexts())
-                if (t.text == text) return true;
-            return false;
-        },
-        seconds);
+    return waitFor([&] { return frameOf(text).has_value(); }, seconds);
+}
+
+bool AppSession::waitForLabel(const std::string& label, double seconds) {
+    return waitFor([&] { return frameOf(label, true).has_value(); }, seconds);
 }
 
 bool AppSession::waitForTextGone(const std::string& text, double seconds) {
-    return waitFor(
-        [&] {
-            for (const auto& t : shownTexts())
-                if (t.text == text) return false;
-            return true;
-        },
-        seconds);
+    return waitFor([&] { return !frameOf(text).has_value(); }, seconds);
 }
 
 bool AppSession::waitUntilSettled(double seconds) {
@@ -299,11 +347,11 @@ bool AppSession::waitUntilSettled(double seconds) {
         seconds);
 }
 
-bool AppSession::tapText(const std::string& text, double seconds) {
+bool AppSession::tapFound(const std::string& text, bool label, double seconds) {
     auto find = [&]() -> std::optional<ui::Rect> {
         std::optional<ui::Rect> frame;
         for (const auto& t : shownTexts())
-            if (t.text == text && !t.covered) frame = t.frame;
+            if (t.text == text && t.label == label && !t.covered) frame = t.frame;
         return frame;
     };
     if (!waitFor([&] { return find().has_value(); }, seconds)) return false;
@@ -315,6 +363,10 @@ bool AppSession::tapText(const std::string& text, double seconds) {
     tap(frame->center());
     return true;
 }
+
+bool AppSession::tapText(const std::string& text, double seconds) { return tapFound(text, false, seconds); }
+
+bool AppSession::tapLabel(const std::string& label, double seconds) { return tapFound(label, true, seconds); }
 
 namespace {
 
@@ -390,34 +442,53 @@ void AppSession::pressReturn() {
     if (x_->dpy) pressKeysym(x_->dpy, XK_Return);
 }
 
-std::shared_ptr<ui::Image> AppSession::grab() const {
+std::shared_ptr<ui::Image> AppSession::grab() const { return grab(ui::Rect{0, 0, 1e6, 1e6}); }
+
+std::shared_ptr<ui::Image> AppSession::grab(const ui::Rect& points) const {
     if (!x_->dpy || !x_->window) return nullptr;
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(x_->dpy, x_->window, &attrs) || attrs.map_state != IsViewable) return nullptr;
-    XImage* img =
-        XGetImage(x_->dpy, x_->window, 0, 0, unsigned(attrs.width), unsigned(attrs.height), AllPlanes, ZPixmap);
+    // The rect in pixels, clipped to the window.
+    const int x0 = std::clamp(int(std::lround(points.x() * scale_)), 0, attrs.width);
+    const int y0 = std::clamp(int(std::lround(points.y() * scale_)), 0, attrs.height);
+    const int x1 = std::clamp(int(std::lround(points.maxX() * scale_)), x0, attrs.width);
+    const int y1 = std::clamp(int(std::lround(points.maxY() * scale_)), y0, attrs.height);
+    if (x1 <= x0 || y1 <= y0) return nullptr;
+    XImage* img = XGetImage(x_->dpy, x_->window, x0, y0, unsigned(x1 - x0), unsigned(y1 - y0), AllPlanes, ZPixmap);
     if (!img) return nullptr;
     std::vector<uint8_t> rgba;
-    rgba.reserve(size_t(attrs.width) * attrs.height * 4);
-    for (int y = 0; y < attrs.height; ++y)
-        for (int x = 0; x < attrs.width; ++x) {
+    rgba.reserve(size_t(x1 - x0) * (y1 - y0) * 4);
+    for (int y = 0; y < y1 - y0; ++y)
+        for (int x = 0; x < x1 - x0; ++x) {
             unsigned long v = XGetPixel(img, x, y);
             rgba.insert(rgba.end(), {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v), 255});
         }
     XDestroyImage(img);
-    return ui::Image::fromRgba(attrs.width, attrs.height, rgba.data());
+    return ui::Image::fromRgba(x1 - x0, y1 - y0, rgba.data());
 }
 
 bool AppSession::screenshot(const std::string& name) const {
     auto shot = grab();
+    if (!shot) return false;
     const std::string shots = std::string(QUENTA_BINARY_DIR) + "/screenshots";
     foundation::createDirectories(shots);
-    return shot && shot->writePNG(shots + "/" + name + ".png");
+    return shot->writePNG(shots + "/" + name + ".png");
+}
+
+bool AppSession::picture(const std::string& name) {
+    const char* docs = std::getenv("QUENTA_E2E_SHOTS");
+    if (!docs || !*docs) return true;
+    waitUntilSettled();
+    auto shot = grab();
+    foundation::createDirectories(docs);
+    return shot && shot->writePNG(std::string(docs) + "/" + name + ".png");
 }
 
 bool AppSession::running() const { return x_ && x_->app && x_->app->running(); }
 
-std::string AppSession::log() const { return foundation::readFile(dir_ + "/quenta.log").value_or(""); }
+std::string AppSession::log() const {
+    return foundation::readFile(dir_ + "/quenta-" + std::to_string(starts_) + ".log").value_or("");
+}
 
 std::string AppSession::defaultsPath() const { return home_ + "/Library/Preferences/quenta.defaults"; }
 

@@ -31,7 +31,8 @@ struct Options {
     bool tall = false;
     // More arguments for the program.
     std::vector<std::string> args;
-    // The program to start; empty: the app (<build>/app/quenta).
+    // The program to start; empty: QUENTA_E2E_PROGRAM when set (CI runs the
+    // walks on the release binary that way), else the app (<build>/app/quenta).
     std::string program;
     // More environment for the program ("NAME=value"), e.g. QUENTA_CAMERA.
     std::vector<std::string> env;
@@ -46,6 +47,9 @@ struct ShownText {
     ui::Rect frame;
     // Another view is in front of the text's centre: a tap there reaches it.
     bool covered = false;
+    // The text is a view's accessibility label (a picture button, a bar of a
+    // drawn ring), not what it shows.
+    bool label = false;
 };
 
 class AppSession {
@@ -60,8 +64,12 @@ public:
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
-    // The visible texts now, frontmost last.
+    // The visible texts now, frontmost last (accessibility labels included,
+    // marked `label`).
     std::vector<ShownText> shownTexts() const;
+    // The frame of the frontmost visible view showing this text (or, with
+    // `label`, carrying this accessibility label); nullopt when none does.
+    std::optional<ui::Rect> frameOf(const std::string& text, bool label = false) const;
     // Waits until a visible view shows exactly this text; false after `seconds`.
     bool waitForText(const std::string& text, double seconds = 30);
     // Waits until no visible view shows this text.
@@ -74,6 +82,9 @@ public:
     // of the frontmost view showing it that nothing covers (a notice sliding
     // over it is waited out).
     bool tapText(const std::string& text, double seconds = 30);
+    // The same for a view found by its accessibility label.
+    bool tapLabel(const std::string& label, double seconds = 30);
+    bool waitForLabel(const std::string& label, double seconds = 30);
     // A click at a window point, once the screen has settled.
     void tap(ui::Point point);
     // A press, a move in steps and a release, between window points.
@@ -86,8 +97,24 @@ public:
 
     // The window as the display shows it; nullptr when it cannot be read.
     std::shared_ptr<ui::Image> grab() const;
+    // The window's pixels inside a rect of window points; nullptr when it
+    // cannot be read.
+    std::shared_ptr<ui::Image> grab(const ui::Rect& points) const;
+    // Pixels per point.
+    double scale() const { return scale_; }
     // Saves grab() as <build>/screenshots/<name>.png; false when it cannot.
     bool screenshot(const std::string& name) const;
+    // The picture of a screen for the documentation: when QUENTA_E2E_SHOTS
+    // names a folder (scripts/window-screenshots gives docs/screens/window),
+    // waits for the screen to settle and saves grab() as <dir>/<name>.png;
+    // false when that fails. Without the variable it does nothing (true).
+    bool picture(const std::string& name);
+
+    // Ends the program as a person closes it and starts it again on the same
+    // home, display and server, with `moreArgs` after the session's own
+    // arguments this time (another app's hand-back address, say); false
+    // (with error()) when it does not come back.
+    bool restart(const std::vector<std::string>& moreArgs = {});
 
     bool running() const;
     // What the program wrote to its standard output and error.
@@ -104,6 +131,8 @@ public:
 private:
     struct X;
     void fail(const std::string& why);
+    bool startProgram(const std::vector<std::string>& moreArgs = {});
+    bool tapFound(const std::string& text, bool label, double seconds);
     bool waitFor(const std::function<bool()>& done, double seconds) const;
 
     std::string error_;
@@ -111,6 +140,8 @@ private:
     std::string home_;
     std::string listPath_;
     double scale_ = 1;
+    std::vector<std::string> argv_, env_;
+    int starts_ = 0;
     std::unique_ptr<testserver::SecurityServer> server_;
     std::unique_ptr<X> x_;
 };

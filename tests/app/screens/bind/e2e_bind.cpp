@@ -1,6 +1,8 @@
 // The real program under a virtual display, driven with real clicks and keys
 // along the roads a new user takes: from the first start through the guide to
-// the bind screen, then binding with the demo serial, or by SMS.
+// the bind screen, then binding with the demo serial, its QR code, by SMS or
+// through the payment app, and on from each binding to the hub, whose five
+// buttons all lead somewhere and back.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,6 +19,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Roads.h"
 
 namespace {
 
@@ -125,6 +128,11 @@ TEST(BindEndToEnd, TheDemoSerialsQrCodeBindsThroughTheCamera) {
     for (const auto& request : *log->get("requests")->asArray())
         if (request.get("command")->intValue() == 16) serials.push_back(request.get("fields")->at(2)->description());
     EXPECT_EQ(serials, std::vector<std::string>{"Q3T7K9"});
+
+    // On to the hub, whose buttons all work.
+    e2e::fromTheSuccessToTheHub(app);
+    if (HasFatalFailure()) return;
+    e2e::everyHubButtonAndBack(app);
 }
 
 TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {
@@ -139,6 +147,7 @@ TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {
 
     ASSERT_TRUE(app.tapText("短信绑定"));
     ASSERT_TRUE(app.waitForText("请输入您的禾川账号")) << shown(app) << app.log();
+    EXPECT_TRUE(app.picture("bind-sms"));
     // The account-name field sits under the alert's title.
     ui::Rect title;
     for (const auto& t : app.shownTexts())
@@ -163,6 +172,57 @@ TEST(BindEndToEnd, TheSmsRoadSendsTheTextAndBindsOnceItArrives) {
     foundation::UserDefaults defaults(app.defaultsPath());
     EXPECT_EQ(defaults.integerForKey("korvxboundstate"), 3);
     app.withHome([] { EXPECT_TRUE(Constants::getValueFromDBByKey(StoreKeys::uuid)); });
+
+    // On to the hub, whose buttons all work.
+    e2e::fromTheSuccessToTheHub(app);
+    if (HasFatalFailure()) return;
+    e2e::everyHubButtonAndBack(app);
+}
+
+TEST(BindEndToEnd, ThePaymentAppRoadHandsOffAndBindsWithTheTokenItHandsBack) {
+    // The payment client counts as installed; on this desktop it answers by
+    // starting the app again with the hand-back address, as the phone
+    // brings the app back with it.
+    e2e::Options options;
+    options.env = {"QUENTA_URL_SCHEMES=nimbra"};
+    e2e::AppSession app(options);
+    reachTheBindScreen(app);
+    if (HasFatalFailure()) return;
+
+    ASSERT_TRUE(app.tapText("岚付通绑定"));
+    ASSERT_TRUE(app.waitForText("请输入您的禾川账号")) << shown(app) << app.log();
+    const auto title = app.frameOf("请输入您的禾川账号");
+    ASSERT_TRUE(title);
+    app.tap({title->x() + title->width() / 2, title->y() + title->height() + 25});
+    app.type("demo@quenta.test");
+    ASSERT_TRUE(app.tapText("确定"));
+    // The server names the payment account; the user agrees to go over.
+    ASSERT_TRUE(app.waitForText("提示")) << shown(app) << app.log();
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(waitForLog(app, "open URL nimbra", 20)) << app.log();
+    EXPECT_EQ(foundation::UserDefaults(app.defaultsPath()).integerForKey("korvxboundstate"), 2)
+        << "the hand-off is pending";
+
+    // The payment client hands back the token the payment service issued.
+    const std::string token =
+        *JsonParser().objectWithString(app.server().controlGet("korvex"))->get("token")->asString();
+    const std::string handBack =
+        "kavocenter://nimbra/?%7B%22memo%22%3A%7B%22ResultStatus%22%3A9000%2C%22result%22%3A%22"
+        "token%3D%5C%22" +
+        token + "%5C%22%22%7D%7D";
+    ASSERT_TRUE(app.restart({"--open-url", handBack, "--source-app", "com.korvex.client"})) << app.error();
+    // Bound with payment verification on.
+    e2e::fromTheSuccessToTheHub(app, 10);
+    if (HasFatalFailure()) return;
+    // The binding went through command 34 with that token.
+    auto log = JsonParser().objectWithString(app.server().controlGet("log"));
+    ASSERT_TRUE(log);
+    std::vector<std::string> tokens;
+    for (const auto& request : *log->get("requests")->asArray())
+        if (request.get("command")->intValue() == 34)
+            tokens.push_back(request.get("json")->get("korvexTokenId")->description());
+    EXPECT_EQ(tokens, std::vector<std::string>{token});
+    e2e::everyHubButtonAndBack(app);
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ TEST(HubEndToEnd, ABoundPhoneSeesItsCodeAndApprovesALoginWithOneTap) {
                                     ", \"location\": \"浙江杭州\", \"business\": \"登录\", \"checkid\": \"E2E1\"}]}");
     ASSERT_TRUE(app.waitForText("一键校验请求", 20)) << app.log();
     EXPECT_TRUE(app.screenshot("hub-approval-e2e"));
+    EXPECT_TRUE(app.picture("hub-approval"));
     ASSERT_TRUE(app.tapText("放行"));
     ASSERT_TRUE(app.waitForText("放行操作成功", 20)) << app.log();
 

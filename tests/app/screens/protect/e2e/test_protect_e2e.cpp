@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "app/core/Constants.h"
+#include "app/core/StoreKeys.h"
+#include "app/screens/protect/LockRing.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/e2e/AppSession.h"
@@ -26,6 +28,19 @@ bool serverShows(e2e::AppSession& app, const std::function<bool(const foundation
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < giveUp) {
         if (pred(protectState(app))) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// Whether the server has had a request of this command.
+bool serverHas(e2e::AppSession& app, int command, double seconds = 20) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < giveUp) {
+        auto log = JsonParser().objectWithString(app.server().controlGet("log"));
+        if (log && log->get("requests") && log->get("requests")->asArray())
+            for (const auto& request : *log->get("requests")->asArray())
+                if (request.get("command") && request.get("command")->intValue() == command) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
@@ -79,6 +94,16 @@ void openProtections(e2e::AppSession& app) {
     ASSERT_TRUE(app.waitForTextGone("正在获取安全操作列表")) << app.log();
 }
 
+// After the lock switch: the editor is in place and its list of lock types
+// has come from the server (its overlay swallows touches while it asks).
+void openTheEditor(e2e::AppSession& app) {
+    ASSERT_TRUE(app.waitForText("开启账号锁定")) << app.log();
+    ASSERT_TRUE(app.waitUntilSettled()) << app.log();
+    ASSERT_TRUE(serverHas(app, 10)) << app.log();
+    ASSERT_TRUE(app.waitForTextGone("正在获取锁列表")) << app.log();
+    ASSERT_TRUE(app.waitUntilSettled()) << app.log();
+}
+
 e2e::Options boundPhone() {
     e2e::Options options;
     options.boundAccount = true;
@@ -86,6 +111,9 @@ e2e::Options boundPhone() {
         Constants::initPersonalUseCheckAndRateVar();
         foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
         foundation::UserDefaults::standard().synchronize();
+        // The server's advert is seen already: its banner comes and goes
+        // over the main screen by itself.
+        Constants::upDateDBSetValue("2", StoreKeys::adversion);
     };
     return options;
 }
@@ -108,17 +136,17 @@ TEST(ProtectEndToEnd, LockingTwoHoursFromTheEditor) {
     openProtections(app);
     if (HasFatalFailure() || IsSkipped()) return;
     ASSERT_TRUE(tapSwitch(app, "账号锁定保护", true)) << describe(app);
-    ASSERT_TRUE(app.waitForText("开启账号锁定")) << app.log();
-    ASSERT_TRUE(app.waitForTextGone("正在获取锁列表")) << app.log();
+    openTheEditor(app);
+    if (HasFatalFailure()) return;
 
-    // The editor's hint sits at (85, 110) of its view: the ring is placed from it.
-    const auto hint = shown(app, "手指滑过时段即可选择\n绿色为锁定时段\n左上角为午夜0点\n顺时针每格一小时");
-    ASSERT_TRUE(hint) << "the editor's hint is not shown";
-    const double dx = hint->frame.origin.x - 85, dy = hint->frame.origin.y - 110;
-    // Across the bars of hours 0 and 1 along the top.
-    app.drag({96 + dx, 46.5 + dy}, {162 + dx, 46.5 + dy}, 12);
+    // Across the bars of hours 0 and 1, found where the editor says they are.
+    const auto first = app.frameOf(LockRing::barLabel(0), true), second = app.frameOf(LockRing::barLabel(1), true);
+    ASSERT_TRUE(first && second) << describe(app);
+    app.drag(first->center(), second->center(), 12);
+    EXPECT_TRUE(app.picture("lock-editor"));
     ASSERT_TRUE(app.tapText("开启账号锁定"));
     ASSERT_TRUE(app.waitForText("锁定类型"));
+    EXPECT_TRUE(app.picture("lock-types"));
     ASSERT_TRUE(app.tapText("开启"));
 
     const int64_t expected = Constants::localLockValueToGMT8(0b11);
@@ -139,8 +167,8 @@ TEST(ProtectEndToEnd, LockingTheWholeDay) {
     openProtections(app);
     if (HasFatalFailure() || IsSkipped()) return;
     ASSERT_TRUE(tapSwitch(app, "账号锁定保护", true)) << describe(app);
-    ASSERT_TRUE(app.waitForText("开启账号锁定")) << app.log();
-    ASSERT_TRUE(app.waitForTextGone("正在获取锁列表")) << app.log();
+    openTheEditor(app);
+    if (HasFatalFailure()) return;
     ASSERT_TRUE(app.tapText(" 全天锁定"));
     ASSERT_TRUE(app.tapText("开启账号锁定"));
     ASSERT_TRUE(app.waitForText("锁定类型"));

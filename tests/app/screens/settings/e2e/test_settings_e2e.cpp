@@ -40,6 +40,7 @@ protected:
         ASSERT_TRUE(app->tapText("设置")) << app->log();
         ASSERT_TRUE(app->waitForText("异常消息推送")) << app->log();
         ASSERT_TRUE(app->waitUntilSettled()) << app->log();
+        EXPECT_TRUE(app->picture("settings"));
     }
     // Drags the settings list up to its lower rows, then taps one of them
     // once the list has stopped; true when the screen it leads to shows
@@ -86,8 +87,13 @@ TEST_F(SettingsEndToEnd, SwitchingPushNoticesOff) {
     EXPECT_TRUE(app->screenshot("settings-push-off-e2e"));
     auto log = JsonParser().objectWithString(app->server().controlGet("log"));
     ASSERT_TRUE(log);
-    const foundation::Value& last = log->get("requests")->asArray()->back();
-    EXPECT_EQ(last.get("command")->intValue(), 17);
+    // The last change request (the hub's poll for approvals, command 21,
+    // goes on behind the settings and may come after it).
+    const foundation::Value* change = nullptr;
+    for (const auto& request : *log->get("requests")->asArray())
+        if (request.get("command")->intValue() == 17) change = &request;
+    ASSERT_TRUE(change) << app->server().controlGet("log");
+    const foundation::Value& last = *change;
     // The uuid, the phone's token, operation 1 (the push switch) and its new state.
     const foundation::Array* fields = last.get("fields")->asArray();
     ASSERT_TRUE(fields);
@@ -101,6 +107,7 @@ TEST_F(SettingsEndToEnd, SendingAFeedbackText) {
     openSettings();
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(tapLowerRow("意见反馈", "您还可以输入200字"));
+    EXPECT_TRUE(app->picture("feedback"));
     app->type("Works well, thanks");
     app->pressReturn();
     ASSERT_TRUE(app->waitForText("发送成功")) << app->log();
@@ -131,11 +138,13 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     ASSERT_TRUE(app->tapText("1.禾盾是什么？"));
     ASSERT_TRUE(app->waitForText(answer)) << shownList();
     EXPECT_TRUE(app->screenshot("help-e2e"));
+    EXPECT_TRUE(app->picture("help"));
 
     // Back to the settings, then the about page's licence.
     app->tap({14, 18});  // the back button
     ASSERT_TRUE(app->waitForText("使用帮助")) << shownList();
     ASSERT_TRUE(tapLowerRow("关于禾盾", "许可协议")) << shownList();
+    EXPECT_TRUE(app->picture("about"));
     ASSERT_TRUE(app->tapText("许可协议"));
     ASSERT_TRUE(app->waitForTextGone("关于我们"));
     // The page fades in: white, with dark lines of text.
@@ -157,6 +166,7 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     }
     EXPECT_TRUE(page);
     EXPECT_TRUE(app->screenshot("article-e2e"));
+    EXPECT_TRUE(app->picture("article"));
 }
 
 }  // namespace

@@ -1,0 +1,125 @@
+#include "tests/support/e2e/Roads.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "app/core/Constants.h"
+#include "app/core/StoreKeys.h"
+#include "platform/foundation/UserDefaults.h"
+
+namespace e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The hub's five buttons, what the screen each opens shows for sure, and the
+// picture's name under docs/screens/window.
+struct HubButton {
+    const char* title;
+    const char* mark;
+    bool markIsLabel;
+    const char* shot;
+};
+const std::vector<HubButton> kHubButtons = {
+    {"账号保护", "确认收货保护", false, "protect-table"},
+    {"个人中心", "安全评分", false, "person-centre"},
+    {"禾盾令牌", "一键校验", true, "product"},
+    {"安全日志", "暂无记录", false, "security-log"},
+    {"设置", "异常消息推送", false, "settings"},
+};
+
+// The screen a button opened has gone.
+bool markGone(const AppSession& app, const HubButton& b, double seconds = 30) {
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    while (app.frameOf(b.mark, b.markIsLabel)) {
+        if (Clock::now() >= giveUp) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string shownLine(const AppSession& app) {
+    std::string all;
+    for (const auto& t : app.shownTexts()) all += (t.label ? "[@" : "[") + t.text + "]";
+    return all;
+}
+
+std::string storedValue(const AppSession& app, const char* key) {
+    std::string value;
+    app.withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
+    return value;
+}
+
+// The hub is up and still: its five buttons are shown.
+::testing::AssertionResult onTheHub(AppSession& app, double seconds) {
+    for (const HubButton& b : kHubButtons)
+        if (!app.waitForText(b.title, seconds))
+            return ::testing::AssertionFailure()
+                   << "the hub's " << b.title << " is not shown: " << shownLine(app) << "\n"
+                   << app.log();
+    app.waitUntilSettled();
+    return ::testing::AssertionSuccess();
+}
+
+// The code tab of a phone without payment verification opens with a notice
+// that points at the button which turns it on; a person reads it and taps 确定.
+void passThePaymentNotice(AppSession& app) {
+    const auto giveUp = Clock::now() + std::chrono::seconds(5);
+    while (Clock::now() < giveUp) {
+        for (const auto& t : app.shownTexts())
+            if (t.text.rfind("您尚未开通岚付通付款验证功能", 0) == 0) {
+                EXPECT_TRUE(app.tapText("确定"));
+                EXPECT_TRUE(app.waitForTextGone(t.text));
+                return;
+            }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+// Each of the hub's buttons opens its screen, and the back button returns.
+void everyHubButtonAndBack(AppSession& app) {
+    for (const HubButton& b : kHubButtons) {
+        SCOPED_TRACE(b.title);
+        ASSERT_TRUE(onTheHub(app));
+        ASSERT_TRUE(app.tapText(b.title)) << shownLine(app);
+        const bool opened = b.markIsLabel ? app.waitForLabel(b.mark) : app.waitForText(b.mark);
+        ASSERT_TRUE(opened) << "the button leads nowhere: " << shownLine(app) << "\n" << app.log();
+        app.waitForTextGone("正在获取安全操作列表");
+        app.waitForTextGone("正在获取个人安全信息...");
+        // A screen that keeps changing (a countdown, under a heavy load)
+        // is tapped on anyway, as a person would after a while.
+        app.waitUntilSettled(10);
+        if (b.markIsLabel) passThePaymentNotice(app);
+        EXPECT_TRUE(app.picture(b.shot));
+        ASSERT_TRUE(app.tapLabel("返回")) << shownLine(app);
+        ASSERT_TRUE(markGone(app, b)) << shownLine(app);
+    }
+    ASSERT_TRUE(onTheHub(app));
+}
+
+// First start: the guide's skip button opens the bind screen.
+void throughTheGuide(AppSession& app) {
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.waitForText("跳过")) << shownLine(app) << app.log();
+    EXPECT_TRUE(app.picture("guide"));
+    ASSERT_TRUE(app.tapText("跳过")) << shownLine(app) << app.log();
+    ASSERT_TRUE(app.waitForText("序列号绑定")) << shownLine(app) << app.log();
+    ASSERT_TRUE(app.waitForText("请输入序列号")) << shownLine(app);
+}
+
+// The bind road ends on its success alert; its button leads to the hub.
+void fromTheSuccessToTheHub(AppSession& app, long long boundState) {
+    ASSERT_TRUE(app.waitForText("绑定成功", 60)) << shownLine(app) << app.log();
+    ASSERT_TRUE(app.tapText("确定"));
+    ASSERT_TRUE(onTheHub(app));
+    EXPECT_EQ(foundation::UserDefaults(app.defaultsPath()).integerForKey("korvxboundstate"), boundState);
+    EXPECT_EQ(storedValue(app, StoreKeys::bid), "3132333435363738393031323334353637383930");
+}
+
+}  // namespace e2e

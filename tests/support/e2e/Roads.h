@@ -1,0 +1,36 @@
+#pragma once
+// Stretches of the user's road that more than one walk goes along: the
+// guide on a first start, a binding's success alert on to the hub, and each
+// of the hub's five buttons there and back. They use gtest's assertions:
+// the caller checks HasFatalFailure() after each.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/e2e/AppSession.h"
+
+namespace e2e {
+
+// The window's texts in one line, labels marked "@", for failure messages.
+std::string shownLine(const AppSession& app);
+// A value of the program's key/value store ("" when it has none).
+std::string storedValue(const AppSession& app, const char* key);
+
+// First start: the guide's skip button opens the bind screen. The guide and
+// the bind screen are pictured ("guide", "bind", see AppSession::picture).
+void throughTheGuide(AppSession& app);
+// A binding's success alert: its button leads to the hub, and the phone is
+// bound (the bound state, 3, or 10 with payment verification, and the
+// account's key stored).
+void fromTheSuccessToTheHub(AppSession& app, long long boundState = 3);
+// The hub is up and still: its five buttons are shown.
+::testing::AssertionResult onTheHub(AppSession& app, double seconds = 30);
+// Each of the hub's five buttons opens its screen and the back button
+// returns to the hub. Each screen is pictured (AppSession::picture).
+void everyHubButtonAndBack(AppSession& app);
+// The code tab of a phone without payment verification opens with a notice
+// pointing at the button that turns it on: read and closed with 确定.
+void passThePaymentNotice(AppSession& app);
+
+}  // namespace e2e
