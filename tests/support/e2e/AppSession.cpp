@@ -225,7 +225,9 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
             "QUENTA_HOME=" + home_,
             "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
             "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
-            "QUENTA_VIEW_LIST=" + listPath_};
+            "QUENTA_VIEW_LIST=" + listPath_,
+            // The debug log, which log() reads and the walks look through.
+            "QUENTA_LOG=1"};
     env_.insert(env_.end(), options.env.begin(), options.env.end());
     startProgram();
 }
