@@ -220,9 +220,7 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
     argv_ = {program};
     if (options.tall) argv_.push_back("--tall");
     argv_.insert(argv_.end(), options.args.begin(), options.args.end());
-    env_ = {"DISPLAY=" + display,
-            "SDL_VIDEODRIVER=x11",
-            "QUENTA_HOME=" + home_,
+    env_ = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "QUENTA_HOME=" + home_,
             "QUENTA_BUNDLE=" + testsupport::sourcePath("resources"),
             "QUENTA_SERVER_URL=http://127.0.0.1:" + std::to_string(server_->port()) + "/",
             "QUENTA_VIEW_LIST=" + listPath_,
