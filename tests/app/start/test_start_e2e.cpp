@@ -16,19 +16,9 @@
 #include "platform/ui/Image.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Pixels.h"
 
 namespace {
-
-// Mean difference per channel (0-255); a large number for different sizes.
-double difference(const ui::Image& a, const ui::Image& b) {
-    if (a.pixelWidth() != b.pixelWidth() || a.pixelHeight() != b.pixelHeight()) return 1e9;
-    auto pa = a.rgbaPixels(), pb = b.rgbaPixels();
-    double sum = 0;
-    size_t n = 0;
-    for (size_t i = 0; i < pa.size(); i += 4)
-        for (size_t c = 0; c < 3; ++c, ++n) sum += std::abs(int(pa[i + c]) - int(pb[i + c]));
-    return sum / double(n);
-}
 
 struct ScreenCase {
     const char* name;
@@ -62,7 +52,7 @@ TEST_P(EndToEnd, ProgramOpensOnTheLaunchScreenAndRoutesToTheGuide) {
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < giveUp && app.running()) {
         shot = app.grab();
-        if (shot && (best = difference(*shot, *expected)) < 3) break;
+        if (shot && (best = e2e::meanDifference(*shot, *expected)) < 3) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     const std::string log = app.log();
