@@ -40,7 +40,7 @@ public:
     bool parse(Value& out) {
         skipSpace();
         if (p_ == end_ || (*p_ != '{' && *p_ != '[')) return false;
-        if (!value(out)) return false;
+        if (!value([&](auto&&... made) { out = Value(std::forward<decltype(made)>(made)...); })) return false;
         skipSpace();
         return p_ == end_;
     }
@@ -54,45 +54,74 @@ private:
         p_ += n;
         return true;
     }
-    bool string(std::string_view& text) {
+    bool string(std::string_view& text, std::string& buffer) {
         const uint8_t* after = nullptr;
-        if (jsonscan::scanString(p_ + 1, end_, after, buffer_, text, error_) != jsonscan::Result::Ok) return false;
+        if (jsonscan::scanString(p_ + 1, end_, after, buffer, text, error_) != jsonscan::Result::Ok) return false;
         p_ = after;
         return true;
     }
-    bool value(Value& out) {
+    // Reads the value at p_ and hands what it is made from (a text, a
+    // number, a finished container) to put, which makes the element where it
+    // stays.
+    template <typename Put>
+    bool value(Put&& put) {
         switch (*p_) {
-            case '{':
-                return object(out);
-            case '[':
-                return array(out);
+            case '{': {
+                foundation::Dictionary dict;
+                if (!object(dict)) return false;
+                put(std::move(dict));
+                return true;
+            }
+            case '[': {
+                foundation::Array items;
+                if (!array(items)) return false;
+                put(std::move(items));
+                return true;
+            }
             case '"': {
                 std::string_view text;
-                if (!string(text)) return false;
-                out = Value(std::string(text));
+                if (!string(text, buffer_)) return false;
+                put(text);
                 return true;
             }
             case 't':
-                out = Value(true);
-                return literal("true", 4);
+                if (!literal("true", 4)) return false;
+                put(true);
+                return true;
             case 'f':
-                out = Value(false);
-                return literal("false", 5);
+                if (!literal("false", 5)) return false;
+                put(false);
+                return true;
             case 'n':
-                return literal("null", 4);
+                if (!literal("null", 4)) return false;
+                put(nullptr);
+                return true;
             default: {
                 if (*p_ != '-' && (*p_ < '0' || *p_ > '9')) return false;
                 const uint8_t* after = nullptr;
-                if (jsonscan::scanNumber(p_, end_, after, out, digits_, error_) != jsonscan::Result::Ok) return false;
+                jsonscan::Number number;
+                if (jsonscan::scanNumber(p_, end_, after, number, digits_, error_) != jsonscan::Result::Ok)
+                    return false;
                 p_ = after;
+                switch (number.kind) {
+                    case jsonscan::Number::Kind::Int:
+                        put(number.integer);
+                        break;
+                    case jsonscan::Number::Kind::UInt:
+                        put(static_cast<unsigned long long>(number.unsignedInteger));
+                        break;
+                    case jsonscan::Number::Kind::Decimal:
+                        put(foundation::Decimal{std::move(number.decimal)});
+                        break;
+                }
                 return true;
             }
         }
     }
-    // Each depth collects the elements of its arrays in a list of its own
-    // that is kept from one array to the next. An array takes its list when
-    // the list is not much larger than it (the next array of that depth
-    // starts with room for as many elements), else an exactly sized copy.
+    // Each depth collects the elements of its containers in a list of its
+    // own, which starts with room for as many elements as the last container
+    // of that depth had. A container takes its list when the list is not
+    // much larger than it, else an exactly sized copy.
     template <typename List>
     List& scratch(std::deque<List>& lists, std::vector<size_t>& lastSizes) {
         while (lists.size() <= depth_) {
@@ -104,11 +133,17 @@ private:
         if (list.capacity() < lastSizes[depth_]) list.reserve(lastSizes[depth_]);
         return list;
     }
+    // The outermost container is always copied out, after everything in it:
+    // its block then lies above the document's others and is freed last,
+    // which keeps the allocator from handing the freed document back to the
+    // system only to fault it in again for the next one.
     template <typename List>
-    static List fitted(List& list) {
-        return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+    List taken(List& list) const {
+        if (depth_ == 0 || list.capacity() > 2 * list.size() + 8)
+            return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
+        return std::move(list);
     }
-    bool array(Value& out) {
+    bool array(foundation::Array& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
         foundation::Array& items = scratch(arrays_, arraySizes_);
@@ -117,11 +152,11 @@ private:
         if (p_ < end_ && *p_ == ']') {
             ++p_;
         } else {
+            auto put = [&items](auto&&... made) { items.emplace_back(std::forward<decltype(made)>(made)...); };
             for (;;) {
                 skipSpace();
                 if (p_ == end_) return false;
-                items.emplace_back();
-                if (!value(items.back())) return false;
+                if (!value(put)) return false;
                 skipSpace();
                 if (p_ == end_) return false;
                 if (*p_ == ',') {
@@ -135,10 +170,10 @@ private:
         }
         --depth_;
         arraySizes_[depth_] = items.size();
-        out = Value(items.capacity() > 2 * items.size() + 8 ? fitted(items) : std::move(items));
+        out = taken(items);
         return true;
     }
-    bool object(Value& out) {
+    bool object(foundation::Dictionary& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
         std::vector<foundation::Dictionary::Entry>& entries = scratch(objects_, objectSizes_);
@@ -150,15 +185,27 @@ private:
             for (;;) {
                 skipSpace();
                 if (p_ == end_ || *p_ != '"') return false;
+                // A key with escapes is read into a buffer of its own, which
+                // a text value does not overwrite.
                 std::string_view key;
-                if (!string(key)) return false;
+                if (!string(key, keyBuffer_)) return false;
                 skipSpace();
                 if (p_ == end_ || *p_ != ':') return false;
                 ++p_;
                 skipSpace();
                 if (p_ == end_) return false;
-                entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key), std::tuple<>());
-                if (!value(entries.back().second)) return false;
+                auto put = [&entries, &key](auto&&... made) {
+                    entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
+                                         std::forward_as_tuple(std::forward<decltype(made)>(made)...));
+                };
+                if (*p_ == '{' || *p_ == '[') {
+                    // The keys inside may overwrite the key buffer.
+                    std::string name(key);
+                    key = name;
+                    if (!value(put)) return false;
+                } else if (!value(put)) {
+                    return false;
+                }
                 skipSpace();
                 if (p_ == end_) return false;
                 if (*p_ == ',') {
@@ -171,17 +218,16 @@ private:
             }
         }
         --depth_;
-        foundation::Dictionary dict;
+        objectSizes_[depth_] = entries.size();
         // A key given twice keeps its first position and its last value.
-        dict.assignEntries(fitted(entries));
-        out = Value(std::move(dict));
+        out.assignEntries(taken(entries));
         return true;
     }
 
     // Kept by the thread from one document to the next, so a small
     // document allocates only what it is made of.
     struct Scratch {
-        std::string buffer, digits, error;
+        std::string buffer, keyBuffer, digits, error;
         std::deque<foundation::Array> arrays;
         std::deque<std::vector<foundation::Dictionary::Entry>> objects;
         std::vector<size_t> arraySizes, objectSizes;
@@ -197,6 +243,7 @@ private:
     unsigned depth_ = 0;
     Scratch& scratch_ = threadScratch();
     std::string& buffer_ = scratch_.buffer;
+    std::string& keyBuffer_ = scratch_.keyBuffer;
     std::string& digits_ = scratch_.digits;
     std::string& error_ = scratch_.error;
     std::deque<foundation::Array>& arrays_ = scratch_.arrays;

@@ -20,10 +20,23 @@ enum class Result { Ok, Eof, Error };
 Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
                   std::string_view& text, std::string& error);
 
+// A number as read: a 64-bit integer (unsigned when not negative) or the
+// canonical text of a decimal.
+struct Number {
+    enum class Kind { Int, UInt, Decimal };
+    Kind kind = Kind::Int;
+    int64_t integer = 0;
+    uint64_t unsignedInteger = 0;
+    std::string decimal;
+};
+
 // p is at the minus or the first digit. Integers of fewer than 19
 // significant digits become 64-bit integers (unsigned when not negative),
 // others decimals that keep every digit. A number is complete only once the
 // character after it has been seen.
+Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, Number& number,
+                  std::string& digitsScratch, std::string& error);
+// The same, as a value.
 Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, foundation::Value& number,
                   std::string& digitsScratch, std::string& error);
 

@@ -306,7 +306,7 @@ Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, s
     }
 }
 
-Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, foundation::Value& number,
+Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, Number& number,
                   std::string& digitsScratch, std::string& error) {
     auto fail = [&](std::string message) {
         error = std::move(message);
@@ -373,21 +373,42 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, f
     }
 
     if (!isDecimal && significant < 19) {
-        if (negative)
-            number = foundation::Value(-int64_t(mantissa));
-        else
-            number = foundation::Value(static_cast<unsigned long long>(mantissa));
+        if (negative) {
+            number.kind = Number::Kind::Int;
+            number.integer = -int64_t(mantissa);
+        } else {
+            number.kind = Number::Kind::UInt;
+            number.unsignedInteger = mantissa;
+        }
     } else {
         // The digits without the decimal point.
         digitsScratch.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));
         if (fractionDigits > 0) digitsScratch.erase(digitsScratch.size() - size_t(fractionDigits) - 1, 1);
-        foundation::Decimal decimal;
-        if (!decimalText(negative, digitsScratch, exponent - fractionDigits, decimal.text)) {
+        if (!decimalText(negative, digitsScratch, exponent - fractionDigits, number.decimal)) {
             return fail("Number exponent out of range");
         }
-        number = foundation::Value(std::move(decimal));
+        number.kind = Number::Kind::Decimal;
     }
     after = p;
+    return Result::Ok;
+}
+
+Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, foundation::Value& number,
+                  std::string& digitsScratch, std::string& error) {
+    Number read;
+    Result result = scanNumber(p, end, after, read, digitsScratch, error);
+    if (result != Result::Ok) return result;
+    switch (read.kind) {
+        case Number::Kind::Int:
+            number = foundation::Value(read.integer);
+            break;
+        case Number::Kind::UInt:
+            number = foundation::Value(static_cast<unsigned long long>(read.unsignedInteger));
+            break;
+        case Number::Kind::Decimal:
+            number = foundation::Value(foundation::Decimal{std::move(read.decimal)});
+            break;
+    }
     return Result::Ok;
 }
 

@@ -323,6 +323,8 @@ TEST(JsonParser, WholeDocumentsReadAsTheStreamParserReadsThem) {
         "{\"a\":\"x\\\"y\\\\z\\/\\b\\f\\n\\r\\t\",\"b\":\"\\u00e9\\ud83d\\ude00\",\"c\":\"杭州 plain\"}",
         "{\"k\":1,\"k\":2,\"j\":[true,false,null],\"k\":{\"k\":[]}}",
         "[[[[[[[[]]]]]]]]",
+        // Escaped keys before texts and containers whose own keys and texts have escapes.
+        "{\"a\\nb\":{\"c\\td\":\"e\\\\f\",\"g\":[\"h\\ni\",{\"\\u00e9\":\"\\/\"}]},\"j\\\"k\":\"l\\\\m\",\"n\":0.50}",
         "\n\t[ \"a\" , { \"b\" : [ 1 , 2 ] } ]\r\n",
         "[1e999]",
         "[01]",
@@ -351,6 +353,8 @@ TEST(JsonParser, WholeDocumentsReadAsTheStreamParserReadsThem) {
             EXPECT_EQ(status, JsonParserComplete);
             ASSERT_EQ(collector.found.size(), 1u);
             EXPECT_EQ(collector.found[0], *value);
+            // Same keys in the same order.
+            EXPECT_EQ(collector.found[0].description(), value->description());
         } else {
             EXPECT_NE(status, JsonParserComplete);
             if (status == JsonParserError) {
