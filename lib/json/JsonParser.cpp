@@ -47,7 +47,7 @@ public:
 
 private:
     void skipSpace() {
-        while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
+        while (p_ < end_ && *p_ <= ' ' && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
     }
     bool literal(const char* word, size_t n) {
         if (size_t(end_ - p_) < n || std::memcmp(p_, word, n) != 0) return false;

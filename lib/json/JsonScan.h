@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lib/json/JsonUtf8.h"
 #include "platform/foundation/Value.h"
 
 namespace jsonscan {
@@ -15,10 +16,23 @@ namespace jsonscan {
 // the message is in `error`.
 enum class Result { Ok, Eof, Error };
 
+// The string from `run` on, whose bytes before p are plain ASCII.
+Result scanStringRest(const uint8_t* run, const uint8_t* p, const uint8_t* end, const uint8_t*& after,
+                      std::string& buffer, std::string_view& text, std::string& error);
+
 // p is just after the opening quote. The text is a view of the input when
 // it holds no escape, else of `buffer`.
-Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
-                  std::string_view& text, std::string& error);
+inline Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
+                         std::string_view& text, std::string& error) {
+    // Most strings are plain ASCII to the closing quote.
+    const uint8_t* q = jsonutf8::skipPlain(p, end);
+    if (q != end && *q == '"') {
+        text = std::string_view(reinterpret_cast<const char*>(p), size_t(q - p));
+        after = q + 1;
+        return Result::Ok;
+    }
+    return scanStringRest(p, q, end, after, buffer, text, error);
+}
 
 // A number as read: a 64-bit integer (unsigned when not negative) or the
 // canonical text of a decimal.

@@ -9,33 +9,6 @@
 
 namespace {
 
-// Byte classes inside a string: 0 plain ASCII, 1 quote, 2 backslash,
-// 3 control byte, 4 lead or stray byte of a multi-byte sequence.
-struct StringClasses {
-    uint8_t c[256];
-    constexpr StringClasses() : c() {
-        for (int i = 0; i < 256; ++i) c[i] = i < 0x20 ? 3 : i >= 0x80 ? 4 : 0;
-        c[uint8_t('"')] = 1;
-        c[uint8_t('\\')] = 2;
-    }
-};
-constexpr StringClasses kStringClasses;
-
-// The first byte from p on that is not plain ASCII inside a string, or end.
-// Plain runs are the common case: they are skipped many bytes at a time.
-inline const uint8_t* skipPlain(const uint8_t* p, const uint8_t* end) {
-#if defined(__SSE2__)
-    while (end - p >= 16) {
-        unsigned skip = jsonutf8::firstSpecial16(p);
-        if (skip < 16) return p + skip;
-        p += 16;
-    }
-#endif
-    while (end - p >= 8 && jsonutf8::isPlainAscii8(p)) p += 8;
-    while (p < end && kStringClasses.c[*p] == 0) ++p;
-    return p;
-}
-
 inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 int hexValue(uint8_t c) {
@@ -187,17 +160,16 @@ JsonToken JsonTokeniser::matchWord(size_t start, const char* word, JsonToken tok
 
 namespace jsonscan {
 
-Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, std::string& buffer,
-                  std::string_view& text, std::string& error) {
+Result scanStringRest(const uint8_t* run, const uint8_t* p, const uint8_t* end, const uint8_t*& after,
+                      std::string& buffer, std::string_view& text, std::string& error) {
     auto fail = [&](std::string message) {
         error = std::move(message);
         return Result::Error;
     };
-    const uint8_t* run = p;  // start of the bytes not yet copied to buffer
+    // run: start of the bytes not yet copied to buffer
     bool escaped = false;
 
     for (;;) {
-        p = skipPlain(p, end);
         if (p == end) return Result::Eof;
         uint8_t c = *p;
         if (c == '"') {  // closing quote
@@ -213,15 +185,20 @@ Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, s
         if (c >= 0x80) {
             // A run of multi-byte characters (text in most scripts) is checked in one go.
             do {
+                if (jsonutf8::isPlainThreeByte(p, end)) {
+                    p += 3;
+                    continue;
+                }
                 size_t n = 0;
                 jsonutf8::Result r = jsonutf8::check(p, end, n);
                 if (r == jsonutf8::Result::CutOff) return Result::Eof;
                 if (r == jsonutf8::Result::Invalid) return fail("Broken Unicode encoding");
                 p += n;
             } while (p < end && *p >= 0x80);
+            p = jsonutf8::skipPlain(p, end);
             continue;
         }
-        switch (kStringClasses.c[c]) {
+        switch (jsonutf8::kStringClasses.c[c]) {
             case 3:
                 return fail(foundation::format("Unescaped control character [0x%02X]", unsigned(c)));
             case 2: {  // escape
@@ -267,6 +244,7 @@ Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, s
                     buffer.push_back(plain);
                     p += 2;
                     run = p;
+                    p = jsonutf8::skipPlain(p, end);
                     break;
                 }
                 // \uXXXX, possibly the first half of a surrogate pair.
@@ -300,6 +278,7 @@ Result scanString(const uint8_t* p, const uint8_t* end, const uint8_t*& after, s
                 }
                 foundation::appendUtf8(buffer, cp);
                 run = p;
+                p = jsonutf8::skipPlain(p, end);
                 break;
             }
         }
@@ -320,22 +299,19 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, N
         if (!isDigit(*p)) return fail("No digits after initial minus");
     }
 
-    uint64_t mantissa = 0;
-    int significant = 0;  // digits from the first non-zero one on
-    auto digit = [&](uint8_t c) {
-        if (significant == 0 && c == '0') return;
-        if (++significant < 19) mantissa = mantissa * 10 + uint64_t(c - '0');
-    };
-
     const uint8_t* digitsStart = p;
+    // The integer part has no leading zeros, so its value fits when it has
+    // fewer than 19 digits (wrapping past that does no harm: it is not used).
+    uint64_t mantissa = 0;
     if (*p == '0') {
         ++p;
         if (p == end) return Result::Eof;
         if (isDigit(*p)) return fail("Leading zero is illegal in number");
     } else {
-        while (p < end && isDigit(*p)) digit(*p++);
+        while (p < end && isDigit(*p)) mantissa = mantissa * 10 + uint64_t(*p++ - '0');
         if (p == end) return Result::Eof;
     }
+    const uint8_t* integerEnd = p;
 
     bool isDecimal = false;
     int64_t fractionDigits = 0;
@@ -345,7 +321,7 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, N
         if (p == end) return Result::Eof;
         if (!isDigit(*p)) return fail("No digits after decimal point");
         while (p < end && isDigit(*p)) {
-            digit(*p++);
+            ++p;
             ++fractionDigits;
         }
         if (p == end) return Result::Eof;
@@ -372,7 +348,7 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, N
         if (negativeExponent) exponent = -exponent;
     }
 
-    if (!isDecimal && significant < 19) {
+    if (!isDecimal && integerEnd - digitsStart < 19) {
         if (negative) {
             number.kind = Number::Kind::Int;
             number.integer = -int64_t(mantissa);

@@ -71,4 +71,38 @@ inline bool isPlainAscii8(const uint8_t* p) {
     return special == 0;
 }
 
+// True when p starts a three-byte sequence that needs no range check beyond
+// its continuation bytes (lead E1-EC or EE-EF): most CJK text.
+inline bool isPlainThreeByte(const uint8_t* p, const uint8_t* end) {
+    return end - p >= 3 && uint8_t(p[0] - 0xE1) <= 0xEF - 0xE1 && p[0] != 0xED && (p[1] & 0xC0) == 0x80 &&
+           (p[2] & 0xC0) == 0x80;
+}
+
+// Byte classes inside a string: 0 plain ASCII, 1 quote, 2 backslash,
+// 3 control byte, 4 lead or stray byte of a multi-byte sequence.
+struct StringClasses {
+    uint8_t c[256];
+    constexpr StringClasses() : c() {
+        for (int i = 0; i < 256; ++i) c[i] = i < 0x20 ? 3 : i >= 0x80 ? 4 : 0;
+        c[uint8_t('"')] = 1;
+        c[uint8_t('\\')] = 2;
+    }
+};
+inline constexpr StringClasses kStringClasses;
+
+// The first byte from p on that is not plain ASCII inside a string, or end.
+// Plain runs are the common case: they are skipped many bytes at a time.
+inline const uint8_t* skipPlain(const uint8_t* p, const uint8_t* end) {
+#if defined(__SSE2__)
+    while (end - p >= 16) {
+        unsigned skip = firstSpecial16(p);
+        if (skip < 16) return p + skip;
+        p += 16;
+    }
+#endif
+    while (end - p >= 8 && isPlainAscii8(p)) p += 8;
+    while (p < end && kStringClasses.c[*p] == 0) ++p;
+    return p;
+}
+
 }  // namespace jsonutf8

@@ -93,6 +93,10 @@ TEST(JsonParser, EveryErrorHasItsMessage) {
         {"[\"\xed\xa0\x80\"]", "Broken Unicode encoding"},      // an encoded surrogate
         {"[\"\xf4\x90\x80\x80\"]", "Broken Unicode encoding"},  // above U+10FFFF
         {"[\"\xe4\xb8\"]", "Broken Unicode encoding"},          // cut short by the quote
+        {"[\"\xe0\x80\xaf\"]", "Broken Unicode encoding"},      // overlong "/" in three bytes
+        {"[\"中文\xe4\x28\xad\"]", "Broken Unicode encoding"},  // a bad byte after a run of CJK
+        {"[\"中文\xee\x80\"]", "Broken Unicode encoding"},
+        {"[\"中文\xe4\xb8", "Unexpected end of input"},
         {"[1e99999999999]", "Number exponent out of range"},
         {"[1e128]", "Number exponent out of range"},
         {"[0.1e-128]", "Number exponent out of range"},
