@@ -135,37 +135,8 @@ void BM_LabelsSideBySide(benchmark::State& state) {
         for (auto& b : batches) b->visit();
         glFinish();
     };
-    int worst = 0;
-    auto compare = [&](int frame) {
-        labelFrame(frame);
-        auto a = target.readBack();
-        target.forgetState();
-        batchFrame(frame);
-        worst = std::max(worst, maxChannelDifference(a, target.readBack()));
-        target.forgetState();
-    };
-    compare(0);
-    SideBySide times;
-    int frame = 1;
-    for (auto _ : state) {
-        FrameTime l = timeFrame([&] { labelFrame(frame); });
-        target.forgetState();
-        FrameTime b = timeFrame([&] { batchFrame(frame); });
-        target.forgetState();
-        times.add(l, b);
-        ++frame;
-    }
-    compare(frame);
-    if (worst > 2) state.SkipWithError("the two sides drew different pixels");
-    const double lw = median(times.engineWall), bw = median(times.plainWall);
-    const double lc = median(times.engineCpu), bc = median(times.plainCpu);
-    state.counters["labels_cpu_ms"] = lc * 1e3;
-    state.counters["batches_cpu_ms"] = bc * 1e3;
-    state.counters["cpu_ratio"] = bc > 0 ? lc / bc : 0;
-    state.counters["labels_wall_ms"] = lw * 1e3;
-    state.counters["batches_wall_ms"] = bw * 1e3;
-    state.counters["wall_ratio"] = bw > 0 ? lw / bw : 0;
-    state.counters["max_channel_diff"] = worst;
+    Interleaved run = interleave(state, target, labelFrame, batchFrame);
+    report(state, run, "labels", "batches");
     labels.clear();
     batches.clear();
     glyphs.clear();

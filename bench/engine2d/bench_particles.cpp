@@ -7,87 +7,59 @@
 // Side by side: ten systems of 1,000 (update + draw) against a hand-written
 // loop running the same particle equations (gravity mode: radial,
 // tangential and gravity acceleration, colour, size and spin) over the same
-// 10,000 particles into one vertex buffer drawn in one call; frames
-// alternate in one process. Reported: medians of main-thread CPU time and
-// of wall time, their ratios, and the software renderer's fill (the
-// hand-written frame's wall time less the same frame with drawing scissored
-// to one pixel).
+// 10,000 particles (copied from the systems once they are full) into one
+// vertex buffer drawn in one call; frames alternate in one process and both
+// set their GL state every frame. Both draw the same pixels: the read-backs
+// before and after the timed frames must agree within 2 per channel.
+// Reported: medians of main-thread CPU time and of wall time, their ratios,
+// and the software renderer's fill (the hand-written draw's wall time less
+// the same draw scissored to one pixel).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <random>
 #include <vector>
 
 #include "bench/engine2d/SideBySide.h"
-
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
-#include "lib/engine2d/mathlib/Mat4.h"
-#include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/particles/GxParticleBatchNode.h"
 #include "lib/engine2d/particles/GxParticleSystemQuad.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
-#include "platform/gl/Context.h"
-#include "platform/gl/GL.h"
 
 using namespace engine2d;
+using namespace engine2d::bench;
 
 namespace {
 
 constexpr int kW = 640, kH = 960;
 constexpr float kFrame = 1 / 60.0f;
 
-struct Target {
-    std::shared_ptr<gl::Context> ctx;
-    GLuint fbo = 0, color = 0;
+// The bench's target with a scheduler for the systems and their texture.
+struct ParticleTarget : Target {
     std::shared_ptr<GxTexture2D> texture;
 
-    bool setUp() {
-        setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    // False (the bench skipped) without a GL context.
+    bool setUp(benchmark::State& state) {
         GxEnvironment::shared().setScheduler(std::make_shared<GxScheduler>());
-        ctx = gl::Context::create();
-        if (!ctx || !ctx->makeCurrent()) return false;
-        gxGLCacheReset();
-        glGenTextures(1, &color);
-        glBindTexture(GL_TEXTURE_2D, color);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kW, kH, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        gxGLCacheReset();
-        glGenFramebuffers(1, &fbo);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color, 0);
-        glViewport(0, 0, kW, kH);
-        mxMat4 ortho;
-        mxMat4Ortho(&ortho, 0, kW, 0, kH, -1024, 1024);
-        mxGLMatrixMode(MX_GL_PROJECTION);
-        mxGLSetIdentity();
-        mxGLMultiplyTop(&ortho);
-        mxGLMatrixMode(MX_GL_MODELVIEW);
-        mxGLSetIdentity();
-        std::vector<uint8_t> px(16 * 16 * 4, 200);
-        texture = GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, 16, 16, Size{16, 16});
-        return texture != nullptr;
+        if (Target::setUp(kW, kH) && (texture = patternTexture(16))) return true;
+        state.SkipWithError("no GL context");
+        return false;
     }
-    ~Target() {
+    ~ParticleTarget() {
         GxEnvironment::shared().scheduler()->unscheduleAllSelectors();
         texture.reset();
         GxTextureCache::purgeSharedTextureCache();
-        GxShaderCache::purgeSharedShaderCache();
-        if (fbo) glDeleteFramebuffers(1, &fbo);
-        if (color) glDeleteTextures(1, &color);
-        gl::Context::clearCurrent();
     }
 };
 
 // A full system of n particles that live for ever, moving under gravity
-// with some spread, and filled before timing starts.
+// with some spread, and filled before timing starts. The system stays at
+// the origin and emits from `at`, so that its particles' places are their
+// places on the screen.
 std::shared_ptr<GxParticleSystemQuad> fullSystem(unsigned n, const std::shared_ptr<GxTexture2D>& texture, Point at) {
     auto s = GxParticleSystem::particleWithTotalParticles<GxParticleSystemQuad>(n);
     s->setTexture(texture);
-    s->setPosition(at);
+    s->setSourcePosition(at);
     s->setEmissionRate(1e9f);
     s->setLife(1e6f);
     s->setDuration(-1);
@@ -108,11 +80,8 @@ std::shared_ptr<GxParticleSystemQuad> fullSystem(unsigned n, const std::shared_p
 }
 
 void BM_StepAndDraw(benchmark::State& state) {
-    Target target;
-    if (!target.setUp()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+    ParticleTarget target;
+    if (!target.setUp(state)) return;
     const unsigned n = unsigned(state.range(0));
     auto s = fullSystem(n, target.texture, Point{kW / 2, kH / 2});
     for (auto _ : state) {
@@ -127,11 +96,8 @@ void BM_StepAndDraw(benchmark::State& state) {
 BENCHMARK(BM_StepAndDraw)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_StepOnly(benchmark::State& state) {
-    Target target;
-    if (!target.setUp()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+    ParticleTarget target;
+    if (!target.setUp(state)) return;
     const unsigned n = unsigned(state.range(0));
     auto s = fullSystem(n, target.texture, Point{kW / 2, kH / 2});
     for (auto _ : state) s->update(kFrame);
@@ -144,108 +110,74 @@ constexpr unsigned kEach = 1000;
 
 Point spot(int i) { return Point{float(80 + (i % 5) * 120), float(240 + (i / 5) * 480)}; }
 
-void BM_SeparateSystems(benchmark::State& state) {
-    Target target;
-    if (!target.setUp()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
-    auto root = GxNode::node();
+// Ten full systems of kEach particles at their spots, children of `parent`.
+std::vector<std::shared_ptr<GxParticleSystemQuad>> tenSystems(const ParticleTarget& target, GxNode& parent) {
     std::vector<std::shared_ptr<GxParticleSystemQuad>> systems;
     for (int i = 0; i < kSystems; ++i) {
         systems.push_back(fullSystem(kEach, target.texture, spot(i)));
-        root->addChild(systems.back());
+        parent.addChild(systems.back(), 0, i);
     }
-    for (auto _ : state) {
-        for (auto& s : systems) s->update(kFrame);
-        glClear(GL_COLOR_BUFFER_BIT);
-        root->visit();
-        glFinish();
-    }
+    return systems;
+}
+
+// One frame: every system steps, then `top` draws them.
+void stepAndDraw(const std::vector<std::shared_ptr<GxParticleSystemQuad>>& systems, GxNode& top) {
+    for (auto& s : systems) s->update(kFrame);
+    glClear(GL_COLOR_BUFFER_BIT);
+    top.visit();
+    glFinish();
+}
+
+void BM_SeparateSystems(benchmark::State& state) {
+    ParticleTarget target;
+    if (!target.setUp(state)) return;
+    auto root = GxNode::node();
+    auto systems = tenSystems(target, *root);
+    for (auto _ : state) stepAndDraw(systems, *root);
     state.SetItemsProcessed(int64_t(state.iterations()) * kSystems * kEach);
     root->removeAllChildrenWithCleanup(true);
 }
 BENCHMARK(BM_SeparateSystems)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_BatchNode(benchmark::State& state) {
-    Target target;
-    if (!target.setUp()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+    ParticleTarget target;
+    if (!target.setUp(state)) return;
     auto batch = GxParticleBatchNode::batchNodeWithTexture(target.texture, kSystems * kEach);
-    std::vector<std::shared_ptr<GxParticleSystemQuad>> systems;
-    for (int i = 0; i < kSystems; ++i) {
-        systems.push_back(fullSystem(kEach, target.texture, spot(i)));
-        batch->addChild(systems.back(), 0, i);
-    }
-    for (auto _ : state) {
-        for (auto& s : systems) s->update(kFrame);
-        glClear(GL_COLOR_BUFFER_BIT);
-        batch->visit();
-        glFinish();
-    }
+    auto systems = tenSystems(target, *batch);
+    for (auto _ : state) stepAndDraw(systems, *batch);
     state.SetItemsProcessed(int64_t(state.iterations()) * kSystems * kEach);
     batch->removeAllChildrenWithCleanup(true);
 }
 BENCHMARK(BM_BatchNode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The hand-written side: the same equations over flat arrays.
+// The hand-written side: the same equations over flat arrays of the same
+// particles, in the same order of operations, so that the quads come out
+// the same to the bit.
 struct PlainParticles {
     struct P {
-        float x, y, vx, vy, radial, tangential, r, g, b, a, dr, dg, db, da, size, dsize, rot, drot, ox, oy;
+        float x, y, vx, vy, radial, tangential, r, g, b, a, dr, dg, db, da, size, dsize, rot, drot;
     };
     std::vector<P> ps;
-    std::vector<gxV3F_C4B_T2F_Quad> quads;
-    std::vector<uint16_t> indices;
-    GLuint buffers[2] = {0, 0};
-    std::shared_ptr<GxGLProgram> program;
-    GLuint texture = 0;
-    gxBlendFunc blend{};
+    PlainQuads gl;
 
-    PlainParticles(GLuint tex, gxBlendFunc b) : texture(tex), blend(b) {
-        std::mt19937 rng(7);
-        std::uniform_real_distribution<float> m11(-1, 1);
-        const float life = 1e6f;
-        for (int sys = 0; sys < kSystems; ++sys)
-            for (unsigned i = 0; i < kEach; ++i) {
-                P p{};
-                Point o = spot(sys);
-                p.ox = o.x, p.oy = o.y;
-                float a = (0 + 360 * m11(rng)) * 3.14159265f / 180, sp = 40 + 30 * m11(rng);
-                p.vx = std::cos(a) * sp, p.vy = std::sin(a) * sp;
-                p.radial = -3, p.tangential = 0;
-                p.r = 1, p.g = 0.8f, p.b = 0.4f, p.a = 1;
-                p.dr = 0, p.dg = (0.2f - 0.8f) / life, p.db = (0.1f - 0.4f) / life, p.da = (0.2f - 1) / life;
-                p.size = std::max(0.0f, 8 + 4 * m11(rng));
-                p.dsize = (2 - p.size) / life;
-                p.rot = 0, p.drot = 90 / life;
-                ps.push_back(p);
+    PlainParticles(const std::vector<std::shared_ptr<GxParticleSystemQuad>>& systems, GLuint tex, gxBlendFunc b)
+        : gl(size_t(kSystems) * kEach, tex, b, PlainQuads::Road::ThroughBuffer) {
+        for (auto& sys : systems)
+            for (unsigned i = 0; i < sys->particleCount(); ++i) {
+                const sGxParticle& q = sys->particles()[i];
+                ps.push_back({q.location.x, q.location.y, q.mode.A.velocity.x, q.mode.A.velocity.y,
+                              q.mode.A.radialAccel, q.mode.A.tangentialAccel, q.color.r, q.color.g, q.color.b,
+                              q.color.a, q.colorDelta.r, q.colorDelta.g, q.colorDelta.b, q.colorDelta.a, q.size,
+                              q.sizeDelta, q.rotation, q.rotationDelta});
             }
-        quads.resize(ps.size());
-        for (auto& q : quads) {
+        // The texture rectangle is the whole texture, as the systems have it.
+        for (auto& q : gl.quads) {
             q.bl.texCoords = {0, 1}, q.br.texCoords = {1, 1}, q.tl.texCoords = {0, 0}, q.tr.texCoords = {1, 0};
             q.bl.vertices.z = q.br.vertices.z = q.tl.vertices.z = q.tr.vertices.z = 0;
         }
-        indices.resize(ps.size() * 6);
-        for (size_t i = 0; i < ps.size(); ++i) {
-            uint16_t v = uint16_t(i * 4);
-            uint16_t* p = &indices[i * 6];
-            p[0] = v, p[1] = uint16_t(v + 1), p[2] = uint16_t(v + 2), p[3] = uint16_t(v + 3), p[4] = uint16_t(v + 2),
-            p[5] = uint16_t(v + 1);
-        }
-        glGenBuffers(2, buffers);
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(sizeof(gxV3F_C4B_T2F_Quad) * quads.size()), nullptr, GL_DYNAMIC_DRAW);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 2), indices.data(), GL_STATIC_DRAW);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-        program = GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionTextureColor);
     }
-    ~PlainParticles() { glDeleteBuffers(2, buffers); }
 
-    void frame(float dt) {
+    void step(float dt) {
         const float gx = 0, gy = -2;
         auto byte = [](float c) {
             float v = c * 255;
@@ -253,104 +185,67 @@ struct PlainParticles {
         };
         for (size_t i = 0; i < ps.size(); ++i) {
             P& p = ps[i];
-            float rx = 0, ry = 0;
+            float nx = 0, ny = 0;
             if (p.x != 0 || p.y != 0) {
-                float l = std::sqrt(p.x * p.x + p.y * p.y);
-                rx = p.x / l, ry = p.y / l;
+                const float inverse = 1.0f / std::sqrt(p.x * p.x + p.y * p.y);
+                nx = p.x * inverse, ny = p.y * inverse;
             }
-            float ax = rx * p.radial - ry * p.tangential + gx, ay = ry * p.radial + rx * p.tangential + gy;
-            p.vx += ax * dt, p.vy += ay * dt;
-            p.x += p.vx * dt, p.y += p.vy * dt;
+            const float ax = nx * p.radial + -ny * p.tangential + gx, ay = ny * p.radial + nx * p.tangential + gy;
+            p.vx = p.vx + ax * dt, p.vy = p.vy + ay * dt;
+            p.x = p.x + p.vx * dt, p.y = p.y + p.vy * dt;
             p.r += p.dr * dt, p.g += p.dg * dt, p.b += p.db * dt, p.a += p.da * dt;
             p.size = std::max(0.0f, p.size + p.dsize * dt);
             p.rot += p.drot * dt;
-            gxV3F_C4B_T2F_Quad& q = quads[i];
-            gxColor4B c{byte(p.r), byte(p.g), byte(p.b), byte(p.a)};
+            gxV3F_C4B_T2F_Quad& q = gl.quads[i];
+            const gxColor4B c{byte(p.r), byte(p.g), byte(p.b), byte(p.a)};
             q.bl.colors = q.br.colors = q.tl.colors = q.tr.colors = c;
-            const float h = p.size / 2, px = p.x + p.ox, py = p.y + p.oy;
-            const float r = -p.rot * 3.14159265f / 180, cr = std::cos(r), sr = std::sin(r);
-            q.bl.vertices.x = -h * cr + h * sr + px, q.bl.vertices.y = -h * sr - h * cr + py;
-            q.br.vertices.x = h * cr + h * sr + px, q.br.vertices.y = h * sr - h * cr + py;
-            q.tr.vertices.x = h * cr - h * sr + px, q.tr.vertices.y = h * sr + h * cr + py;
-            q.tl.vertices.x = -h * cr - h * sr + px, q.tl.vertices.y = -h * sr + h * cr + py;
+            const float h = p.size / 2;
+            if (p.rot == 0) {
+                q.bl.vertices.x = p.x - h, q.bl.vertices.y = p.y - h;
+                q.br.vertices.x = p.x + h, q.br.vertices.y = p.y - h;
+                q.tl.vertices.x = p.x - h, q.tl.vertices.y = p.y + h;
+                q.tr.vertices.x = p.x + h, q.tr.vertices.y = p.y + h;
+                continue;
+            }
+            const float turn = -(p.rot * 0.017453292f), cr = std::cos(turn), sr = std::sin(turn);
+            q.bl.vertices.x = -h * cr - -h * sr + p.x, q.bl.vertices.y = -h * sr + -h * cr + p.y;
+            q.br.vertices.x = h * cr - -h * sr + p.x, q.br.vertices.y = h * sr + -h * cr + p.y;
+            q.tr.vertices.x = h * cr - h * sr + p.x, q.tr.vertices.y = h * sr + h * cr + p.y;
+            q.tl.vertices.x = -h * cr - h * sr + p.x, q.tl.vertices.y = -h * sr + h * cr + p.y;
         }
-        glUseProgram(program->program());
-        program->setUniformForModelViewProjectionMatrix();
-        glEnable(GL_BLEND);
-        glBlendFunc(blend.src, blend.dst);
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(sizeof(gxV3F_C4B_T2F_Quad) * quads.size()), quads.data());
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[1]);
-        for (GLuint a : {0u, 1u, 2u}) glEnableVertexAttribArray(a);
-        const GLsizei stride = sizeof(gxV3F_C4B_T2F);
-        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-        glVertexAttribPointer(1, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride, reinterpret_cast<void*>(12));
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(16));
-        glDrawElements(GL_TRIANGLES, GLsizei(indices.size()), GL_UNSIGNED_SHORT, nullptr);
-        glBindBuffer(GL_ARRAY_BUFFER, 0);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     }
 };
 
 void BM_SystemsSideBySide(benchmark::State& state) {
-    Target target;
-    if (!target.setUp()) {
-        state.SkipWithError("no GL context");
-        return;
-    }
+    ParticleTarget target;
+    if (!target.setUp(state)) return;
     auto root = GxNode::node();
-    std::vector<std::shared_ptr<GxParticleSystemQuad>> systems;
-    for (int i = 0; i < kSystems; ++i) {
-        systems.push_back(fullSystem(kEach, target.texture, spot(i)));
-        root->addChild(systems.back());
-    }
-    PlainParticles plain(target.texture->name(), systems[0]->blendFunc());
-    auto engineFrame = [&] {
-        for (auto& s : systems) s->update(kFrame);
+    auto systems = tenSystems(target, *root);
+    PlainParticles plain(systems, target.texture->name(), systems[0]->blendFunc());
+    auto engineFrame = [&](int) { stepAndDraw(systems, *root); };
+    auto plainDraw = [&] {
         glClear(GL_COLOR_BUFFER_BIT);
-        root->visit();
+        plain.gl.draw();
         glFinish();
     };
-    auto plainFrame = [&] {
-        glClear(GL_COLOR_BUFFER_BIT);
-        plain.frame(kFrame);
-        glFinish();
+    auto plainFrame = [&](int) {
+        plain.step(kFrame);
+        plainDraw();
     };
-    auto restore = [] {
-        gxGLCacheReset();
-        mxMat4 ortho;
-        mxMat4Ortho(&ortho, 0, kW, 0, kH, -1024, 1024);
-        mxGLMatrixMode(MX_GL_PROJECTION);
-        mxGLSetIdentity();
-        mxGLMultiplyTop(&ortho);
-        mxGLMatrixMode(MX_GL_MODELVIEW);
-        mxGLSetIdentity();
-    };
-    bench::SideBySide times;
-    std::vector<double> unfilled;
-    for (auto _ : state) {
-        bench::FrameTime e = bench::timeFrame(engineFrame);
-        bench::FrameTime p = bench::timeFrame(plainFrame);
-        restore();
-        times.add(e, p);
-        // The same hand-written frame with every fragment scissored away.
+    // The same hand-written draw with every fragment scissored away.
+    std::vector<double> drawn, unfilled;
+    auto fill = [&] {
+        drawn.push_back(timeFrame(plainDraw).wall);
+        target.forgetState();
         glEnable(GL_SCISSOR_TEST);
         glScissor(0, 0, 1, 1);
-        unfilled.push_back(bench::timeFrame(plainFrame).wall);
+        unfilled.push_back(timeFrame(plainDraw).wall);
         glDisable(GL_SCISSOR_TEST);
-        restore();
-    }
-    const double ec = bench::median(times.engineCpu), pc = bench::median(times.plainCpu);
-    const double ew = bench::median(times.engineWall), pw = bench::median(times.plainWall);
-    state.counters["engine_cpu_ms"] = ec * 1e3;
-    state.counters["plain_cpu_ms"] = pc * 1e3;
-    state.counters["cpu_ratio"] = pc > 0 ? ec / pc : 0;
-    state.counters["engine_wall_ms"] = ew * 1e3;
-    state.counters["plain_wall_ms"] = pw * 1e3;
-    state.counters["wall_ratio"] = pw > 0 ? ew / pw : 0;
-    state.counters["fill_ms"] = (pw - bench::median(unfilled)) * 1e3;
+        target.forgetState();
+    };
+    Interleaved run = interleave(state, target, engineFrame, plainFrame, fill);
+    report(state, run, "engine", "plain");
+    state.counters["fill_ms"] = (median(drawn) - median(unfilled)) * 1e3;
     root->removeAllChildrenWithCleanup(true);
 }
 BENCHMARK(BM_SystemsSideBySide)->Unit(benchmark::kMillisecond)->Iterations(100);

@@ -38,6 +38,16 @@ void BM_BuildAndLayOutArticle(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildAndLayOutArticle)->Unit(benchmark::kMillisecond);
 
+// Loads the page into one web view once an iteration.
+void loadRepeatedly(benchmark::State& state, const std::string& page) {
+    auto web = ui::WebView::create({0, 0, 320, 480});
+    for (auto _ : state) {
+        web->loadHTMLString(page, "");
+        foundation::RunLoop::main().drain();
+        benchmark::DoNotOptimize(web->contentSize());
+    }
+}
+
 // A hostile page: n elements nested one in another, loaded (parsed, converted,
 // laid out) by the web view. Deeper than the view's limit is dropped.
 void BM_LoadDeeplyNestedPage(benchmark::State& state) {
@@ -47,12 +57,7 @@ void BM_LoadDeeplyNestedPage(benchmark::State& state) {
     page += "深";
     for (int i = 0; i < n; ++i) page += "</div>";
     page += "</body></html>";
-    auto web = ui::WebView::create({0, 0, 320, 480});
-    for (auto _ : state) {
-        web->loadHTMLString(page, "");
-        foundation::RunLoop::main().drain();
-        benchmark::DoNotOptimize(web->contentSize());
-    }
+    loadRepeatedly(state, page);
 }
 BENCHMARK(BM_LoadDeeplyNestedPage)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -62,12 +67,7 @@ void BM_LoadManySiblings(benchmark::State& state) {
     std::string page = "<html><body>";
     for (int i = 0; i < n; ++i) page += "<p>段落" + std::to_string(i) + "</p>";
     page += "</body></html>";
-    auto web = ui::WebView::create({0, 0, 320, 480});
-    for (auto _ : state) {
-        web->loadHTMLString(page, "");
-        foundation::RunLoop::main().drain();
-        benchmark::DoNotOptimize(web->contentSize());
-    }
+    loadRepeatedly(state, page);
 }
 BENCHMARK(BM_LoadManySiblings)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
 

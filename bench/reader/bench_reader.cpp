@@ -1,6 +1,8 @@
 // The image scanner against the decoder's C interface on the same 640x480
-// grey frame, the capture reader's frame rate on the file feed, and a
-// picture's conversion to grey against a plain loop over the same pixels.
+// grey frame, the capture reader's frame rate on the file feed, a
+// picture's conversion to grey against a plain loop over the same pixels,
+// and a picked JPEG made into the scan's grey image by the colour roads and
+// by the grey decode.
 //
 // Prints, after the table, the ratio of the scanner's time to the direct
 // call's, then the grey conversion's ratios: both sides take turns in one
@@ -206,6 +208,70 @@ void compareGrey(const char* name, const ui::Image& picture) {
                 picture.pixelWidth(), picture.pixelHeight(), a * 1e3, b * 1e3, a / b);
 }
 
+// A W x H JPEG photo: colour ramps with a QR code of H/60-pixel modules on
+// white in the middle.
+std::vector<uint8_t> photoJpeg(int W, int H) {
+    std::vector<uint8_t> rgba(size_t(W) * H * 4, 255);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            uint8_t* p = rgba.data() + (size_t(y) * W + x) * 4;
+            p[0] = uint8_t(x * 255 / W), p[1] = uint8_t(y * 255 / H), p[2] = uint8_t((x + y) & 0xff);
+        }
+    QRcode* qr = QRcode_encodeString("Q3T7K9", 0, QR_ECLEVEL_M, QR_MODE_8, 1);
+    const int module = H / 60, side = (qr->width + 8) * module, left = (W - side) / 2, top = (H - side) / 2;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const int mx = x / module - 4, my = y / module - 4;
+            const bool dark =
+                mx >= 0 && my >= 0 && mx < qr->width && my < qr->width && (qr->data[my * qr->width + mx] & 1);
+            uint8_t* p = rgba.data() + (size_t(top + y) * W + left + x) * 4;
+            p[0] = p[1] = p[2] = dark ? 0 : 255;
+        }
+    QRcode_free(qr);
+    return ui::Image::fromRgba(W, H, rgba.data())->encodeJPEG(0.9);
+}
+
+// The reader's work on a picked JPEG before its scan, three ways in
+// interleaved rounds: decoded in colour at full size and converted to the
+// scan's grey; decoded in colour at the size the scan allows (the decoder
+// scaling) and converted; decoded straight to grey at that size. The scan
+// is the whole picture at 640 pixels across, as the reader makes it.
+void compareJpeg(int W, int H) {
+    using Clock = std::chrono::steady_clock;
+    const auto jpeg = photoJpeg(W, H);
+    const int minimumSide = 640;
+    const ui::Rect whole(0, 0, W, H);
+    const ui::Size size{640, 640.0 * H / W};
+    ui::ImageDecodeOptions options;
+    options.minimumSide = minimumSide;
+    std::vector<double> full, scaled, grey;
+    unsigned decodedWidth = 0;
+    for (int r = 0; r < 9; ++r) {
+        auto t0 = Clock::now();
+        auto a = ui::Image::fromData(jpeg);
+        auto ga = ScanImage::createWithCGImage(*a, whole, size);
+        auto t1 = Clock::now();
+        auto b = ui::Image::fromData(jpeg, 1, nullptr, options);
+        auto gb = ScanImage::createWithCGImage(*b, ui::Rect(0, 0, b->pixelWidth(), b->pixelHeight()), size);
+        auto t2 = Clock::now();
+        auto c = ScanGreyPicture::decodeJPEG(jpeg, minimumSide);
+        auto gc = ScanImage::createWithGreyPicture(*c, whole, size);
+        auto t3 = Clock::now();
+        benchmark::DoNotOptimize(ga->data());
+        benchmark::DoNotOptimize(gb->data());
+        benchmark::DoNotOptimize(gc->data());
+        decodedWidth = c->width;
+        full.push_back(std::chrono::duration<double>(t1 - t0).count());
+        scaled.push_back(std::chrono::duration<double>(t2 - t1).count());
+        grey.push_back(std::chrono::duration<double>(t3 - t2).count());
+    }
+    const double a = median(full), b = median(scaled), c = median(grey);
+    std::printf(
+        "JPEG %dx%d to the scan's grey (decoded %u wide): full-size colour %.2f ms, decoder-scaled colour %.2f ms, "
+        "decoder-scaled grey %.2f ms; grey / full-size colour %.2fx, grey / scaled colour %.2fx\n",
+        W, H, decodedWidth, a * 1e3, b * 1e3, c * 1e3, c / a, c / b);
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -231,6 +297,9 @@ int main(int argc, char** argv) {
                     a->second.second / b->second.second);
     compareGrey("opaque", *photo(false));
     compareGrey("with alpha", *photo(true));
+    compareJpeg(4000, 3000);
+    compareJpeg(2600, 2000);
+    compareJpeg(900, 700);
     benchmark::Shutdown();
     return 0;
 }

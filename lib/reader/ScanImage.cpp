@@ -11,6 +11,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Log.h"
+#include "platform/ui/JpegErrors.h"
 
 using namespace zbar;
 
@@ -58,17 +59,30 @@ inline unsigned greyOf(uint32_t px) {
     return a == 255 ? luma : luma + (255u - a);
 }
 
-// Fills the w x h grey buffer from the crop of the picture, straight from the
-// picture's own pixels: each grey pixel covers a box of the source, averaged
-// when shrinking, picked when enlarging; what lies outside the picture is black.
-void fillGrey(const ui::Image& picture, ui::Rect crop, ui::Size size, unsigned w, unsigned h, uint8_t* grey) {
-    cairo_surface_t* surface = picture.surface();
-    cairo_surface_flush(surface);
-    const uint8_t* data = cairo_image_surface_get_data(surface);
-    const size_t stride = size_t(cairo_image_surface_get_stride(surface));
-    const long W = picture.pixelWidth(), H = picture.pixelHeight();
-    if (!data || W <= 0 || H <= 0) return;
-    auto row = [&](long y) { return reinterpret_cast<const uint32_t*>(data + size_t(y) * stride); };
+// The pixels grey images are made from: rows of a picture's stored pixels
+// (premultiplied ARGB) or of grey bytes, and the grey of one pixel.
+template <class Pixel>
+struct Rows {
+    const uint8_t* data = nullptr;
+    size_t stride = 0;
+    long W = 0, H = 0;
+    const Pixel* row(long y) const { return reinterpret_cast<const Pixel*>(data + size_t(y) * stride); }
+};
+struct ArgbRows : Rows<uint32_t> {
+    static unsigned grey(uint32_t px) { return greyOf(px); }
+};
+struct GreyRows : Rows<uint8_t> {
+    static unsigned grey(uint8_t px) { return px; }
+};
+
+// Fills the w x h grey buffer from the crop of the source: each grey pixel
+// covers a box of the source, averaged when shrinking, picked when
+// enlarging; what lies outside the source is black.
+template <class Source>
+void fillGrey(const Source& source, ui::Rect crop, ui::Size size, unsigned w, unsigned h, uint8_t* grey) {
+    const long W = source.W, H = source.H;
+    if (!source.data || W <= 0 || H <= 0) return;
+    auto row = [&](long y) { return source.row(y); };
 
     double sx = size.width / crop.width(), sy = size.height / crop.height();
     std::vector<std::pair<long, long>> columns(w), rows(h);
@@ -88,17 +102,17 @@ void fillGrey(const ui::Image& picture, ui::Rect crop, ui::Size size, unsigned w
             uint8_t* out = grey + size_t(j) * w;
             if (y1 == y0 + 1) {
                 if (y0 < 0 || y0 >= H) continue;  // black, as calloc left it
-                const uint32_t* src = row(y0);
+                const auto* src = row(y0);
                 if (contiguous)
-                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(greyOf(src[x0 + long(i)]));
+                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(Source::grey(src[x0 + long(i)]));
                 else
-                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(greyOf(src[columns[i].first]));
+                    for (unsigned i = 0; i < w; ++i) out[i] = uint8_t(Source::grey(src[columns[i].first]));
                 continue;
             }
             double n = double(y1 - y0);
             for (unsigned i = 0; i < w; ++i) {
                 uint64_t sum = 0;
-                for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y) sum += greyOf(row(y)[columns[i].first]);
+                for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y) sum += Source::grey(row(y)[columns[i].first]);
                 out[i] = uint8_t(std::lround(double(sum) / n));
             }
         }
@@ -114,8 +128,8 @@ void fillGrey(const ui::Image& picture, ui::Rect crop, ui::Size size, unsigned w
         auto [y0, y1] = rows[j];
         std::fill(sums.begin(), sums.end(), 0);
         for (long y = std::max(y0, 0L); y < std::min(y1, H); ++y) {
-            const uint32_t* src = row(y);
-            for (long x = from; x < to; ++x) line[size_t(x - from)] = uint16_t(greyOf(src[x]));
+            const auto* src = row(y);
+            for (long x = from; x < to; ++x) line[size_t(x - from)] = uint16_t(Source::grey(src[x]));
             for (unsigned i = 0; i < w; ++i) {
                 long a = std::max(columns[i].first, from), b = std::min(columns[i].second, to);
                 uint64_t sum = 0;
@@ -133,6 +147,102 @@ void fillGrey(const ui::Image& picture, ui::Rect crop, ui::Size size, unsigned w
 }
 
 }  // namespace
+
+namespace {
+void setError(ui::ImageDecodeError* error, ui::ImageDecodeError::Kind kind, std::string message) {
+    if (error) *error = {kind, std::move(message)};
+}
+}  // namespace
+
+namespace {
+enum class Decoded { Whole, Damaged, TooLarge };
+
+// The decode itself: nothing in here but the decoder's own state lives
+// across the jump its errors take.
+Decoded decodeGrey(const std::vector<uint8_t>& data, int minimumSide, ScanGreyPicture& picture,
+                   std::vector<uint8_t>& row, ui::JpegError& err) {
+    jpeg_decompress_struct cinfo;
+    err.attach(cinfo);
+    volatile bool tooLarge = false;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return tooLarge ? Decoded::TooLarge : Decoded::Damaged;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data.data(), (unsigned long)data.size());
+    jpeg_read_header(&cinfo, TRUE);
+    picture.fullWidth = cinfo.image_width;
+    picture.fullHeight = cinfo.image_height;
+    unsigned denom = 1;
+    while (minimumSide > 0 && denom < 8 && cinfo.image_width / (denom * 2) >= unsigned(minimumSide) &&
+           cinfo.image_height / (denom * 2) >= unsigned(minimumSide))
+        denom *= 2;
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = denom;
+    const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    // At full size the colours the colour decode gives, for their luma;
+    // scaled, the stored luma alone (the decoder then skips the colour).
+    cinfo.out_color_space = cmyk ? JCS_CMYK : denom > 1 ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_calc_output_dimensions(&cinfo);
+    picture.width = cinfo.output_width;
+    picture.height = cinfo.output_height;
+    if (uint64_t(picture.width) * picture.height > uint64_t(ui::Image::kMaxPixels)) {
+        tooLarge = true;
+        longjmp(err.jump, 1);
+    }
+    jpeg_start_decompress(&cinfo);
+    const unsigned w = picture.width;
+    const int comps = cinfo.output_components;
+    picture.pixels.resize(size_t(w) * picture.height);
+    row.resize(size_t(w) * size_t(comps));
+    while (cinfo.output_scanline < cinfo.output_height) {
+        uint8_t* out = picture.pixels.data() + size_t(cinfo.output_scanline) * w;
+        JSAMPROW into = comps == 1 ? out : row.data();
+        jpeg_read_scanlines(&cinfo, &into, 1);
+        if (comps == 1) continue;
+        for (unsigned x = 0; x < w; ++x) {
+            const uint8_t* p = row.data() + size_t(x) * size_t(comps);
+            uint32_t r = p[0], g = p[1], b = p[2];
+            if (cmyk) {
+                // Stored inverted, as the common writers do.
+                const uint32_t k = p[3];
+                r = r * k / 255, g = g * k / 255, b = b * k / 255;
+            }
+            out[x] = uint8_t(greyOf(0xFF000000u | (r << 16) | (g << 8) | b));
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::Whole;
+}
+}  // namespace
+
+std::shared_ptr<ScanGreyPicture> ScanGreyPicture::decodeJPEG(const std::vector<uint8_t>& data, int minimumSide,
+                                                             ui::ImageDecodeError* error) {
+    using Kind = ui::ImageDecodeError::Kind;
+    if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) {
+        setError(error, Kind::NotAPicture, "not JPEG data");
+        return nullptr;
+    }
+    auto picture = std::make_shared<ScanGreyPicture>();
+    std::vector<uint8_t> row;
+    ui::JpegError err;
+    switch (decodeGrey(data, minimumSide, *picture, row, err)) {
+        case Decoded::Whole:
+            return picture;
+        case Decoded::TooLarge:
+            setError(error, Kind::TooLarge,
+                     "the JPEG picture of " + std::to_string(picture->width) + " x " + std::to_string(picture->height) +
+                         " pixels is too large: at most " + std::to_string(ui::Image::kMaxPixels) +
+                         " pixels are decoded");
+            return nullptr;
+        case Decoded::Damaged:
+            break;
+    }
+    setError(error, Kind::Damaged,
+             std::string("the JPEG data is damaged: ") + (err.message[0] ? err.message : "no picture"));
+    return nullptr;
+}
 
 uint32_t ScanImage::fourcc(const char* code) { return code ? fourcc(std::string_view(code)) : 0; }
 
@@ -175,23 +285,53 @@ std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture
     return createWithCGImage(picture, ui::Rect(0, 0, picture.pixelWidth(), picture.pixelHeight()), size);
 }
 
-std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture, ui::Rect crop, ui::Size size) {
+namespace {
+// A grey ("Y800") image of `size` pixels filled from the crop of the source.
+template <class Source>
+std::shared_ptr<ScanImage> greyImage(const Source& source, ui::Rect crop, ui::Size size) {
     // An empty crop has no pixels to scale, and an empty size no buffer.
     if (!(crop.width() > 0) || !(crop.height() > 0) || !std::isfinite(crop.x()) || !std::isfinite(crop.y()) ||
         !std::isfinite(crop.width()) || !std::isfinite(crop.height()))
         return nullptr;
     unsigned w = roundToUnsigned(size.width), h = roundToUnsigned(size.height);
     if (w == 0 || h == 0 || double(w) * double(h) > kMaxGreyPixels) return nullptr;
-    auto image = create();
+    auto image = ScanImage::create();
     if (!image) return nullptr;
     auto* grey = static_cast<uint8_t*>(std::calloc(size_t(w) * h, 1));
     if (!grey) return nullptr;
-    zbar_image_set_data(image->zimg_, grey, size_t(w) * h, zbar_image_free_data);
-    zbar_image_set_format(image->zimg_, fourcc("Y800"));
-    zbar_image_set_size(image->zimg_, w, h);
-
-    fillGrey(picture, crop, size, w, h, grey);
+    zbar_image_set_data(image->zbarImage(), grey, size_t(w) * h, zbar_image_free_data);
+    zbar_image_set_format(image->zbarImage(), ScanImage::fourcc("Y800"));
+    zbar_image_set_size(image->zbarImage(), w, h);
+    fillGrey(source, crop, size, w, h, grey);
     return image;
+}
+}  // namespace
+
+std::shared_ptr<ScanImage> ScanImage::createWithCGImage(const ui::Image& picture, ui::Rect crop, ui::Size size) {
+    cairo_surface_t* surface = picture.surface();
+    cairo_surface_flush(surface);
+    ArgbRows rows;
+    rows.data = cairo_image_surface_get_data(surface);
+    rows.stride = size_t(cairo_image_surface_get_stride(surface));
+    rows.W = picture.pixelWidth();
+    rows.H = picture.pixelHeight();
+    return greyImage(rows, crop, size);
+}
+
+std::shared_ptr<ScanImage> ScanImage::createWithGreyPicture(const ScanGreyPicture& picture, ui::Rect crop,
+                                                            ui::Size size) {
+    if (picture.fullWidth == 0 || picture.fullHeight == 0 ||
+        picture.pixels.size() < size_t(picture.width) * picture.height)
+        return nullptr;
+    GreyRows rows;
+    rows.data = picture.pixels.data();
+    rows.stride = picture.width;
+    rows.W = long(picture.width);
+    rows.H = long(picture.height);
+    // The crop in decoded pixels: exactly the same where nothing was scaled.
+    const double fx = double(picture.width) / picture.fullWidth, fy = double(picture.height) / picture.fullHeight;
+    if (fx != 1 || fy != 1) crop = ui::Rect(crop.x() * fx, crop.y() * fy, crop.width() * fx, crop.height() * fy);
+    return greyImage(rows, crop, size);
 }
 
 unsigned long ScanImage::format() const { return zbar_image_get_format(zimg_); }

@@ -21,6 +21,24 @@
 #include "platform/ui/Geometry.h"
 #include "platform/ui/Image.h"
 
+// A picture decoded straight to grey for scanning, from a JPEG: the decoder
+// never makes a colour picture. Where the caller shrinks the picture anyway
+// (minimumSide, as ui::ImageDecodeOptions has it) the decoder scales while it
+// decodes, to 1/2, 1/4 or 1/8 of each side; then it leaves out the colour
+// altogether and gives the stored luma. At full size the grey is the luma of
+// the colours the colour decode gives, so that a scan of it is the scan of
+// the colour picture to the byte.
+struct ScanGreyPicture {
+    unsigned fullWidth = 0, fullHeight = 0;  // the picture's own size
+    unsigned width = 0, height = 0;          // the decoded size
+    std::vector<uint8_t> pixels;             // width x height bytes, rows from the top
+
+    // nullptr, with the reason in *error when given, for anything but a
+    // whole JPEG of at most ui::Image::kMaxPixels decoded pixels.
+    static std::shared_ptr<ScanGreyPicture> decodeJPEG(const std::vector<uint8_t>& data, int minimumSide = 0,
+                                                       ui::ImageDecodeError* error = nullptr);
+};
+
 class ScanImage : public std::enable_shared_from_this<ScanImage> {
 protected:
     struct Token {};
@@ -42,6 +60,10 @@ public:
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture, ui::Rect crop, ui::Size size);
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture, ui::Size size);
     static std::shared_ptr<ScanImage> createWithCGImage(const ui::Image& picture);
+    // The same from a grey picture; the crop is in pixels of the picture's
+    // full size, whatever size it was decoded at.
+    static std::shared_ptr<ScanImage> createWithGreyPicture(const ScanGreyPicture& picture, ui::Rect crop,
+                                                            ui::Size size);
 
     ScanImage(Token, zbar::zbar_image_t* image);
     virtual ~ScanImage();

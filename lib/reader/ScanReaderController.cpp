@@ -4,6 +4,8 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "lib/reader/ScanImage.h"
 #include "platform/foundation/Background.h"
@@ -191,12 +193,23 @@ void ScanReaderController::reenable() {
 }
 
 int ScanReaderController::scanImage(const ui::Image& picture, double scaling) {
+    return scanPicture(picture.pixelWidth(), picture.pixelHeight(), scaling,
+                       [&](ui::Rect crop, ui::Size size) { return ScanImage::createWithCGImage(picture, crop, size); });
+}
+
+int ScanReaderController::scanImage(const ScanGreyPicture& picture, double scaling) {
+    return scanPicture(picture.fullWidth, picture.fullHeight, scaling, [&](ui::Rect crop, ui::Size size) {
+        return ScanImage::createWithGreyPicture(picture, crop, size);
+    });
+}
+
+int ScanReaderController::scanPicture(double W, double H, double scaling,
+                                      const std::function<std::shared_ptr<ScanImage>(ui::Rect, ui::Size)>& grey) {
     double t = now();
     double dt = t - t_frame_;
     dt_frame_ = dt_frame_ == 0 ? dt : (dt_frame_ + dt) / 2;
     t_frame_ = t;
 
-    const double W = picture.pixelWidth(), H = picture.pixelHeight();
     ui::Rect crop = W >= H ? ui::Rect{scanCrop_.origin.x * W, scanCrop_.origin.y * H, scanCrop_.size.width * W,
                                       scanCrop_.size.height * H}  // A portrait picture: the crop's axes swap.
                            : ui::Rect{scanCrop_.origin.y * W, scanCrop_.origin.x * H, scanCrop_.size.height * W,
@@ -219,8 +232,8 @@ int ScanReaderController::scanImage(const ui::Image& picture, double scaling) {
     }
     lastScanCrop_ = crop;
     lastScanSize_ = size;
-    auto grey = ScanImage::createWithCGImage(picture, crop, size);
-    return grey ? scanner_->scanImage(*grey) : 0;
+    auto image = grey(crop, size);
+    return image ? scanner_->scanImage(*image) : 0;
 }
 
 int ScanReaderController::pictureMinimumSide() const {
@@ -230,10 +243,19 @@ int ScanReaderController::pictureMinimumSide() const {
 }
 
 std::vector<std::shared_ptr<ScanSymbol>> ScanReaderController::scanImage(const ui::Image& picture) {
+    return bestOf(picture.pixelWidth(), picture.pixelHeight(), [&](double s) { return scanImage(picture, s); });
+}
+
+std::vector<std::shared_ptr<ScanSymbol>> ScanReaderController::scanImage(const ScanGreyPicture& picture) {
+    return bestOf(picture.fullWidth, picture.fullHeight, [&](double s) { return scanImage(picture, s); });
+}
+
+std::vector<std::shared_ptr<ScanSymbol>> ScanReaderController::bestOf(int W, int H,
+                                                                      const std::function<int(double)>& scan) {
     std::lock_guard<std::mutex> lock(scanMutex_);
     double start = now();
-    int n = scanImage(picture, 0);
-    if (n == 0 && picture.pixelWidth() >= 640 && picture.pixelHeight() >= 640) n = scanImage(picture, 0.5);
+    int n = scan(0);
+    if (n == 0 && W >= 640 && H >= 640) n = scan(0.5);
 
     std::vector<std::shared_ptr<ScanSymbol>> best;
     if (n != 0) {
@@ -264,6 +286,41 @@ std::vector<std::shared_ptr<ScanSymbol>> ScanReaderController::scanImage(const u
                   now() - start);
     foundation::logLine(line);
     return best;
+}
+
+bool ScanReaderController::choosePicture(const std::string& path) {
+    char signature[2] = {0, 0};
+    std::ifstream(path, std::ios::binary).read(signature, 2);
+    if (uint8_t(signature[0]) != 0xFF || uint8_t(signature[1]) != 0xD8)
+        return media::ImagePickerController::choosePicture(path);
+    struct Load {
+        std::shared_ptr<ScanGreyPicture> grey;
+        std::vector<std::shared_ptr<ScanSymbol>> results;
+        ui::ImageRef picture;
+    };
+    auto load = std::make_shared<Load>();
+    auto self = std::static_pointer_cast<ScanReaderController>(shared_from_this());
+    ui::ImageDecodeOptions options;
+    options.minimumSide = pictureMinimumSide();
+    foundation::BackgroundTask::run(
+        "qr.decode",
+        [self, load, path, options] {
+            std::ifstream in(path, std::ios::binary);
+            std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            load->grey = ScanGreyPicture::decodeJPEG(data, options.minimumSide);
+            if (!load->grey) return;
+            load->results = self->scanImage(*load->grey);
+            if (!load->results.empty()) load->picture = ui::Image::fromData(data, 1, nullptr, options);
+        },
+        [self, load, path] {
+            // What the grey decode refused, the picker's road decodes again and reports.
+            if (!load->grey || (!load->results.empty() && !load->picture)) {
+                self->media::ImagePickerController::choosePicture(path);
+                return;
+            }
+            self->finishPicking(load->picture, std::move(load->results));
+        });
+    return true;
 }
 
 void ScanReaderController::imagePickerControllerDidFinishPickingMediaWithInfo(media::ImagePickerController&,

@@ -7,6 +7,7 @@
 // sequence mode), and shows the help page when a picture holds nothing.
 // The scanning screen stands in for it wherever live capture exists.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "lib/reader/ScanHelpController.h"
+#include "lib/reader/ScanImage.h"
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanReaderDelegate.h"
 #include "platform/foundation/RunLoop.h"
@@ -71,9 +73,12 @@ public:
     // The best symbols of a picture: every symbol of the highest quality (a
     // QR code outranks the rest); empty when nothing reached quality 10.
     std::vector<std::shared_ptr<ScanSymbol>> scanImage(const ui::Image& picture);
+    std::vector<std::shared_ptr<ScanSymbol>> scanImage(const ScanGreyPicture& picture);
     // One scan of the cropped picture scaled to fit maxScanDimension (then by
-    // scaling when it is not 0); the scanner's count.
+    // scaling when it is not 0); the scanner's count. The crop and sizes of a
+    // grey picture follow its full size, whatever size it was decoded at.
     int scanImage(const ui::Image& picture, double scaling);
+    int scanImage(const ScanGreyPicture& picture, double scaling);
     // The size the last scan used (for the client and tests).
     ui::Size lastScanSize() const { return lastScanSize_; }
     ui::Rect lastScanCrop() const { return lastScanCrop_; }
@@ -85,6 +90,11 @@ public:
     // size: both sides at least 640 pixels and the crop's larger side at
     // least maxScanDimension.
     int pictureMinimumSide() const override;
+    // A JPEG from the library is decoded straight to grey (at the size
+    // pictureMinimumSide allows) and scanned on the pool; only a picture
+    // that yields symbols is decoded in colour, for the delegate. Other
+    // files, and JPEGs the grey decode refuses, take the picker's road.
+    bool choosePicture(const std::string& path) override;
     ScanHelpController* helpController() const { return help_.get(); }
 
     ui::View* overlay() const { return overlay_.get(); }
@@ -98,6 +108,9 @@ private:
     void cleanup();
     void dumpFPS();
     void scanSequence(const ui::ImageRef& picture);
+    int scanPicture(double W, double H, double scaling,
+                    const std::function<std::shared_ptr<ScanImage>(ui::Rect, ui::Size)>& grey);
+    std::vector<std::shared_ptr<ScanSymbol>> bestOf(int W, int H, const std::function<int(double)>& scan);
     // What a picked picture yielded, back on the main thread.
     void finishPicking(const ui::ImageRef& picture, std::vector<std::shared_ptr<ScanSymbol>> results);
     void updateBox(const ScanSymbol* symbol, ui::Size imageSize);

@@ -69,7 +69,7 @@ public:
     // later turn; false (logged) when the file cannot be opened at all. A file
     // that is no picture, is damaged or is too large reaches no delegate: the
     // picker says so in an alert ("无法打开图片").
-    bool choosePicture(const std::string& path);
+    virtual bool choosePicture(const std::string& path);
     // How small the library's pictures may be decoded: a subclass that
     // shrinks them anyway answers the side both of a picture's sides must
     // keep (ui::ImageDecodeOptions::minimumSide); 0 keeps the full size.

@@ -14,6 +14,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
+#include "platform/ui/JpegErrors.h"
 #include "platform/ui/Screen.h"
 
 namespace ui {
@@ -138,28 +139,6 @@ std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double
     return img;
 }
 
-namespace {
-struct JpegError {
-    jpeg_error_mgr mgr;
-    jmp_buf jump;
-    char message[JMSG_LENGTH_MAX] = "";
-};
-
-void jpegErrorExit(j_common_ptr cinfo) {
-    auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-    (*cinfo->err->format_message)(cinfo, err->message);
-    longjmp(err->jump, 1);
-}
-
-// A warning (data that ends early, corrupt data) means the picture would be
-// made up in part: it is an error like any other.
-void jpegEmitMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) jpegErrorExit(cinfo);
-}
-
-void jpegOutputMessage(j_common_ptr) {}
-}  // namespace
-
 std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, double scale, DecodeError* error,
                                          const DecodeOptions& options) {
     if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) {
@@ -168,10 +147,7 @@ std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, doubl
     }
     jpeg_decompress_struct cinfo;
     JpegError err;
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jpegErrorExit;
-    err.mgr.emit_message = jpegEmitMessage;
-    err.mgr.output_message = jpegOutputMessage;
+    err.attach(cinfo);
     // Everything that longjmp may skip is kept outside the jump's reach.
     cairo_surface_t* volatile surface = nullptr;
     volatile bool tooLarge = false;
@@ -415,8 +391,8 @@ std::vector<uint8_t> Image::encodeJPEG(double quality) const {
     jpeg_compress_struct cinfo;
     JpegError err;
     cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jpegErrorExit;
-    err.mgr.output_message = jpegOutputMessage;
+    err.mgr.error_exit = JpegError::exit;
+    err.mgr.output_message = JpegError::quiet;
     unsigned char* volatile mem = nullptr;
     unsigned long memSize = 0;
     std::vector<uint8_t> row(size_t(w) * 3);

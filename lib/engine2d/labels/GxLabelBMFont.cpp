@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,15 +9,11 @@
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/files/GxFileUtils.h"
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
-#include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/foundation/Text.h"
-#include "platform/gl/GL.h"
 
 namespace engine2d {
 
@@ -269,43 +264,6 @@ void GxLabelBMFont::setString(const std::string& text, bool update) {
     if (children_)
         for (auto& c : children_->slots()) c->setVisible(false);
     createFontChars();
-}
-
-void GxLabelBMFont::draw() {
-    GxTextureAtlas& atlas = *textureAtlas();
-    const unsigned n = atlas.totalQuads();
-    if (n == 0) return;
-    if (shaderProgram()) {
-        gxGLCacheEnable(glServerState());
-        shaderProgram()->use();
-        shaderProgram()->setUniformForModelViewProjectionMatrix();
-    }
-    if (children_)
-        for (auto& c : children_->slots()) static_cast<GxSprite*>(c.get())->updateTransform();
-    gxGLCacheBlendFunc(blendFunc().src, blendFunc().dst);
-    gxGLCacheBindTexture(atlas.texture() ? atlas.texture()->name() : 0);
-    gl::BindBuffer(GL_ARRAY_BUFFER, 0);
-    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
-    // Runs of as many quads as the atlas has indices for (its indices are
-    // those of its first quads), each run's attributes starting at its own
-    // first quad.
-    const unsigned perRun = unsigned(atlas.indices().size() / 6);
-    if (perRun == 0) return;
-    const GLsizei stride = sizeof(gxV3F_C4B_T2F);
-    for (unsigned done = 0; done < n;) {
-        const unsigned count = std::min(n - done, perRun);
-        const auto* base = reinterpret_cast<const uint8_t*>(&atlas.quadAt(done));
-        gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
-                                base + offsetof(gxV3F_C4B_T2F, vertices));
-        gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                                base + offsetof(gxV3F_C4B_T2F, colors));
-        gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
-                                base + offsetof(gxV3F_C4B_T2F, texCoords));
-        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, atlas.indices().data());
-        ++GxEnvironment::shared().drawCounter;
-        done += count;
-    }
 }
 
 int GxLabelBMFont::kerningAmountForFirst(unsigned first, unsigned second) const {

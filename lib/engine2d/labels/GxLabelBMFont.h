@@ -86,10 +86,6 @@ public:
     const char* className() const override { return "GxLabelBMFont"; }
 
     void setString(const std::string& text) override { setString(text, true); }
-    // The glyph quads are drawn from memory: a label's text changes often,
-    // and a vertex buffer updated between draws makes software renderers
-    // finish every draw queued before it.
-    void draw() override;
     void setString(const std::string& text, bool updateLabel);
     // The displayed text (line breaks inserted by wrapping included).
     const std::string& string() const override { return string_; }

@@ -1,6 +1,7 @@
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -134,6 +135,7 @@ bool GxTextureAtlas::moveQuadsFromIndex(unsigned oldIndex, unsigned newIndex) {
     size_t n = totalQuads_ - oldIndex;
     if (newIndex + n > capacity_) return refuse("moveQuadsFromIndex");
     if (n) std::memmove(&quads_[newIndex], &quads_[oldIndex], n * sizeof(gxV3F_C4B_T2F_Quad));
+    dirty_ = true;
     return true;
 }
 
@@ -186,33 +188,43 @@ void GxTextureAtlas::drawNumberOfQuads(unsigned n, unsigned start) {
         return;
     }
     gxGLCacheBindTexture(texture_ ? texture_->name() : 0);
-    gl::BindBuffer(GL_ARRAY_BUFFER, buffersVBO_[0]);
     if (dirty_) {
-        // Every quad in use goes up, not only the drawn run: a later draw of
-        // another run must not find stale quads once the flag is clear.
-        gl::BufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(sizeof(gxV3F_C4B_T2F_Quad) * totalQuads_), quads_.data());
         dirty_ = false;
+        inBuffer_ = false;
+        unchangedDraws_ = 0;
+    } else if (!inBuffer_ && ++unchangedDraws_ >= kSettledDraws) {
+        // Every quad goes up, not only those in use: quads a later
+        // increaseTotalQuadsWith brings into use must not be stale.
+        gl::BindBuffer(GL_ARRAY_BUFFER, buffersVBO_[0]);
+        gl::BufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(sizeof(gxV3F_C4B_T2F_Quad) * capacity_), quads_.data());
+        inBuffer_ = true;
     }
+    gl::BindBuffer(GL_ARRAY_BUFFER, inBuffer_ ? buffersVBO_[0] : 0);
+    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, inBuffer_ ? buffersVBO_[1] : 0);
+    // Offsets into the buffers, or addresses in memory.
+    const uintptr_t quadsAt = inBuffer_ ? 0 : reinterpret_cast<uintptr_t>(quads_.data());
+    const void* indicesAt = inBuffer_ ? nullptr : indices_.data();
     gxGLCacheEnableAttribs(kGxVertexAttribFlagPosition | kGxVertexAttribFlagColor | kGxVertexAttribFlagTexCoords);
-    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffersVBO_[1]);
     const GLsizei stride = sizeof(gxV3F_C4B_T2F);
     // Runs of at most kMaxQuadsPerDraw quads, the attributes pointing at the
     // run's first quad so that its 16-bit indices start from 0.
     for (unsigned done = 0; done < n;) {
         const unsigned count = std::min(n - done, kMaxQuadsPerDraw);
-        const size_t base = sizeof(gxV3F_C4B_T2F_Quad) * (size_t(start) + done);
+        const uintptr_t base = quadsAt + sizeof(gxV3F_C4B_T2F_Quad) * (size_t(start) + done);
         gl::VertexAttribPointer(kGxVertexAttribPosition, 3, GL_FLOAT, GL_FALSE, stride,
                                 reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, vertices)));
         gl::VertexAttribPointer(kGxVertexAttribColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, stride,
                                 reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, colors)));
         gl::VertexAttribPointer(kGxVertexAttribTexCoords, 2, GL_FLOAT, GL_FALSE, stride,
                                 reinterpret_cast<const void*>(base + offsetof(gxV3F_C4B_T2F, texCoords)));
-        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, nullptr);
+        gl::DrawElements(GL_TRIANGLES, GLsizei(count * 6), GL_UNSIGNED_SHORT, indicesAt);
         ++GxEnvironment::shared().drawCounter;
         done += count;
     }
-    gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    gl::BindBuffer(GL_ARRAY_BUFFER, 0);
+    if (inBuffer_) {
+        gl::BindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+        gl::BindBuffer(GL_ARRAY_BUFFER, 0);
+    }
 }
 
 std::string GxTextureAtlas::description() const {

@@ -1,9 +1,13 @@
 #pragma once
 // Many textured quads sharing one texture, drawn a run at a time with one
-// indexed draw call per 16384 quads. The quads live in a client array mirrored in a vertex
-// buffer; a fixed index buffer turns each quad into two triangles. Every
-// mutator checks its indices against the quads in use and the capacity: a
-// call out of range is refused (false) and changes nothing.
+// indexed draw call per 16384 quads; fixed indices turn each quad into two
+// triangles. The quads live in a client array. While they change between
+// draws they are drawn straight from it: writing a vertex buffer between
+// draws costs a software renderer more than the draws themselves. Quads
+// that stay as they are through kSettledDraws draws go up to a vertex buffer
+// once and are drawn from there until they change again. Every mutator
+// checks its indices against the quads in use and the capacity: a call out
+// of range is refused (false) and changes nothing.
 
 #include <cstdint>
 #include <memory>
@@ -24,6 +28,7 @@ public:
     // 16384, each from its own place in the vertex buffer.
     static constexpr unsigned kMaxQuadsPerDraw = 16384;
     static constexpr unsigned kMaxCapacity = 16 * kMaxQuadsPerDraw;
+    static constexpr unsigned kSettledDraws = 3;
 
     static std::shared_ptr<GxTextureAtlas> textureAtlasWithFile(const std::string& file, unsigned capacity);
     static std::shared_ptr<GxTextureAtlas> textureAtlasWithTexture(std::shared_ptr<GxTexture2D> texture,
@@ -81,6 +86,9 @@ private:
     std::shared_ptr<GxTexture2D> texture_;
     unsigned buffersVBO_[2] = {0, 0};
     bool dirty_ = false;
+    // The vertex buffer holds the quads as they are, and unchanged draws so far.
+    bool inBuffer_ = false;
+    unsigned unchangedDraws_ = 0;
 };
 
 }  // namespace engine2d

@@ -474,3 +474,108 @@ TEST(ScanCVImages, FramesThatDoNotCoverTheirSizeMakeNoPicture) {
     EXPECT_EQ(image->rgbBuffer(), nullptr);
     EXPECT_EQ(image->pixelBuffer(), frame);
 }
+
+namespace {
+
+// A JPEG photo of a QR code: the paper tinted with colour ramps, so that the
+// luma of the decoded colours is not the grey of the paper.
+std::vector<uint8_t> colourQrJpeg(int width, int height, int module) {
+    auto qr = qrPicture("Q3T7K9", width, height, module);
+    auto rgba = qr.image->rgbaPixels();
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = &rgba[(size_t(y) * width + x) * 4];
+            if (p[0] == 0) continue;
+            p[0] = uint8_t(255 - x % 64), p[1] = uint8_t(200 + y % 50), p[2] = uint8_t(180 + (x + y) % 70);
+        }
+    return ui::Image::fromRgba(width, height, rgba.data())->encodeJPEG(0.9);
+}
+
+std::vector<std::string> readAll(ScanImageScanner& scanner, const std::shared_ptr<ScanImage>& image) {
+    std::vector<std::string> out;
+    if (!image || scanner.scanImage(*image) <= 0) return out;
+    for (const auto& s : *scanner.results()) out.push_back(s->typeName() + ":" + s->data().value_or(""));
+    return out;
+}
+
+}  // namespace
+
+TEST(ScanGreyPictures, AtFullSizeTheGreyIsTheColourDecodesGreyToTheByte) {
+    const auto jpeg = colourQrJpeg(900, 700, 8);
+    auto colour = ui::Image::decodeJPEG(jpeg);
+    ASSERT_TRUE(colour);
+    // 700 / 2 is below 400: the decoder keeps the full size.
+    for (int minimumSide : {0, 400}) {
+        SCOPED_TRACE(minimumSide);
+        auto grey = ScanGreyPicture::decodeJPEG(jpeg, minimumSide);
+        ASSERT_TRUE(grey);
+        EXPECT_EQ(grey->width, 900u);
+        EXPECT_EQ(grey->height, 700u);
+        struct {
+            ui::Rect crop;
+            ui::Size size;
+        } table[] = {{{0, 0, 900, 700}, {900, 700}},
+                     {{0, 0, 900, 700}, {640, 498}},
+                     {{100, 50, 600, 500}, {300, 250}},
+                     {{-20, 10, 400, 300}, {500, 375}}};
+        for (const auto& row : table) {
+            auto a = ScanImage::createWithCGImage(*colour, row.crop, row.size);
+            auto b = ScanImage::createWithGreyPicture(*grey, row.crop, row.size);
+            ASSERT_TRUE(a && b);
+            EXPECT_EQ(greyBytes(*a), greyBytes(*b)) << row.crop.x() << " " << row.size.width;
+        }
+    }
+}
+
+TEST(ScanGreyPictures, ScaledByTheDecoderTheyReadTheSameCodes) {
+    const auto jpeg = colourQrJpeg(2600, 2000, 24);
+    struct {
+        int minimumSide;
+        unsigned width, height;
+    } table[] = {{0, 2600, 2000}, {640, 1300, 1000}, {480, 650, 500}, {200, 325, 250}, {1, 325, 250}};
+    for (const auto& row : table) {
+        ScanImageScanner scanner;
+        SCOPED_TRACE(row.minimumSide);
+        auto grey = ScanGreyPicture::decodeJPEG(jpeg, row.minimumSide);
+        ASSERT_TRUE(grey);
+        EXPECT_EQ(grey->fullWidth, 2600u);
+        EXPECT_EQ(grey->fullHeight, 2000u);
+        EXPECT_EQ(grey->width, row.width);
+        EXPECT_EQ(grey->height, row.height);
+        ui::ImageDecodeOptions options;
+        options.minimumSide = row.minimumSide;
+        auto colour = ui::Image::fromData(jpeg, 1, nullptr, options);
+        ASSERT_TRUE(colour);
+        // The reader's scan: the whole picture at 640 pixels across.
+        const ui::Size size{640, 640.0 * 2000 / 2600};
+        auto fromGrey = readAll(scanner, ScanImage::createWithGreyPicture(*grey, {0, 0, 2600, 2000}, size));
+        auto fromColour =
+            readAll(scanner, ScanImage::createWithCGImage(
+                                 *colour, {0, 0, double(colour->pixelWidth()), double(colour->pixelHeight())}, size));
+        EXPECT_EQ(fromGrey, std::vector<std::string>{"QR-Code:Q3T7K9"});
+        // At 1/8 (3-pixel modules enlarged) the colours' chroma bleeds into
+        // the modules and the colour road may read nothing; what it reads,
+        // the grey road reads too.
+        if (row.width > 325u || !fromColour.empty()) EXPECT_EQ(fromGrey, fromColour);
+    }
+}
+
+TEST(ScanGreyPictures, DamagedOrOtherDataIsRefusedWithItsReason) {
+    const auto jpeg = colourQrJpeg(320, 240, 4);
+    struct {
+        const char* what;
+        std::vector<uint8_t> data;
+        ui::ImageDecodeError::Kind kind;
+    } table[] = {
+        {"cut short", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)),
+         ui::ImageDecodeError::Kind::Damaged},
+        {"a PNG", qrPicture("Q3T7K9").image->encodePNG(), ui::ImageDecodeError::Kind::NotAPicture},
+        {"empty", {}, ui::ImageDecodeError::Kind::NotAPicture},
+    };
+    for (const auto& row : table) {
+        ui::ImageDecodeError error;
+        EXPECT_EQ(ScanGreyPicture::decodeJPEG(row.data, 0, &error), nullptr) << row.what;
+        EXPECT_EQ(error.kind, row.kind) << row.what;
+        EXPECT_FALSE(error.message.empty()) << row.what;
+    }
+}

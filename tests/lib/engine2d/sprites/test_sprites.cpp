@@ -258,6 +258,48 @@ TEST_F(Sprites, AtlasMutatorsKeepOrderAndRefuseOutOfRange) {
               (std::vector<uint16_t>{0, 1, 2, 3, 2, 1, 4, 5, 6, 7, 6, 5}));
 }
 
+// Quads that change between draws go to the GL from memory, with no vertex
+// buffer written; quads left alone go up to the buffer once, and a change
+// after that is drawn at once, not the stale copy in the buffer.
+TEST_F(Sprites, ABatchDrawsChangingQuadsFromMemoryAndSettledOnesFromItsBuffer) {
+    REQUIRE_GL();
+    target(64, 16);
+    const Px red{255, 0, 0, 255}, green{0, 255, 0, 255}, black{0, 0, 0, 255};
+    auto tex = solid(8, 8, {255, 255, 255, 255});
+    auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, 4);
+    auto sprite = GxSprite::spriteWithTexture(tex);
+    batch->addChild(sprite, 0);
+    sprite->setColor({255, 0, 0});
+    auto uploads = [] { return gl::callCount(gl::Call::BufferSubData) + gl::callCount(gl::Call::BufferData); };
+    auto draw = [&] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        batch->visit();
+    };
+    auto frame = [&](float x) {
+        sprite->setPosition(Point{x, 8});
+        draw();
+    };
+    gl::resetCallCounts();
+    for (int x = 4; x < 60; x += 8) {
+        frame(float(x));
+        EXPECT_EQ(at(x, 8), red) << "moving, at " << x;
+        EXPECT_EQ(at(x < 32 ? x + 8 : x - 8, 8), black) << "moving, beside " << x;
+    }
+    EXPECT_EQ(uploads(), 0u) << "quads that change every frame are not written to a buffer";
+    frame(20);
+    for (unsigned i = 0; i < GxTextureAtlas::kSettledDraws + 3; ++i) {
+        draw();
+        EXPECT_EQ(at(20, 8), red) << "still, draw " << i;
+        EXPECT_EQ(at(36, 8), black) << "still, draw " << i;
+    }
+    EXPECT_EQ(uploads(), 1u) << "settled quads go up once";
+    sprite->setColor({0, 255, 0});
+    frame(36);
+    EXPECT_EQ(at(36, 8), green);
+    EXPECT_EQ(at(20, 8), black);
+    EXPECT_EQ(uploads(), 1u);
+}
+
 TEST_F(Sprites, BatchIndicesFollowTheDrawingOrder) {
     REQUIRE_GL();
     target(200, 100);
