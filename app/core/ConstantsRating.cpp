@@ -1,14 +1,13 @@
-// The rating prompt and its counters in the user defaults.
+// The rating prompt's counters and answers in the user defaults.
 #include <cmath>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/StoreKeys.h"
 #include "lib/analytics/TrkTracker.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
-#include "platform/ui/Application.h"
 
 namespace {
 
@@ -24,7 +23,7 @@ constexpr const char* kStoreAppID = "600000001";
 
 void trackOtherEvent(const std::string& action, const TrkText& label) {
     TrkError error;
-    if (!TrkTracker::sharedTracker().trackEvent(std::string(Constants::kOtherCategory), action, label, 0, &error))
+    if (!TrkTracker::sharedTracker().trackEvent(std::string(CoreConstants::kOtherCategory), action, label, 0, &error))
         foundation::log("error in trackEvent");
 }
 
@@ -32,7 +31,9 @@ std::string buildVersion() { return foundation::device().appVersion; }
 
 }  // namespace
 
-void Constants::initPersonalUseCheckAndRateVar() {
+const char* const CoreConstants::kOtherCategory = "/iOS/3.0/otherCategory";
+
+void CoreConstants::initPersonalUseCheckAndRateVar() {
     auto& defaults = foundation::UserDefaults::standard();
     const std::string version = buildVersion();
     const auto verno = defaults.stringForKey(kVerno);
@@ -51,7 +52,7 @@ void Constants::initPersonalUseCheckAndRateVar() {
     defaults.synchronize();
 }
 
-void Constants::resetAllRateUserDefault() {
+void CoreConstants::resetAllRateUserDefault() {
     auto& defaults = foundation::UserDefaults::standard();
     defaults.setString(kVerno, buildVersion());
     defaults.setBool(kRate, false);
@@ -61,7 +62,7 @@ void Constants::resetAllRateUserDefault() {
     defaults.synchronize();
 }
 
-bool Constants::isRatePromptDue() {
+bool CoreConstants::isRatePromptDue() {
     auto& defaults = foundation::UserDefaults::standard();
     if (defaults.boolForKey(kRate) || defaults.boolForKey(kRefuseRate)) return false;
     const double uses = double(defaults.integerForKey(kUseCount));
@@ -78,24 +79,14 @@ bool Constants::isRatePromptDue() {
     return false;
 }
 
-std::shared_ptr<ui::AlertView> Constants::personalUseCheckAndRate(int tag, ui::AlertViewDelegate* delegate) {
-    if (!isRatePromptDue()) return nullptr;
-    auto alert = ui::AlertView::create(
-        "提示", "诚邀您对禾盾进行评价\n如果您喜欢本软件，请给个好评\n您的支持永远是我们最大的动力", delegate,
-        "不再提醒", {"现在评分", "稍后再说"});
-    alert->setTag(tag);
-    alert->show();
-    return alert;
-}
-
-std::string Constants::rateAppURL() {
+std::string CoreConstants::rateAppURL() {
     return std::string("itms-apps://") + kStoreHost + "/WebObjects/MZStore.woa" + "/wa/viewContentsUserReviews?" +
            "type=Purple+Software&id=" + kStoreAppID;
 }
 
-std::string Constants::appStorePageURL() { return std::string("http://") + kStoreHost + "/app/id" + kStoreAppID; }
+std::string CoreConstants::appStorePageURL() { return std::string("http://") + kStoreHost + "/app/id" + kStoreAppID; }
 
-void Constants::handleRateAlertView(int buttonIndex) {
+bool CoreConstants::recordRateAnswer(int buttonIndex) {
     auto& defaults = foundation::UserDefaults::standard();
     std::string label;
     switch (buttonIndex) {
@@ -107,7 +98,6 @@ void Constants::handleRateAlertView(int buttonIndex) {
         case 1:
             defaults.setBool(kRate, true);
             defaults.synchronize();
-            ui::Application::shared().openURL(rateAppURL());
             label = "rateRate";
             break;
         case 2:
@@ -116,7 +106,8 @@ void Constants::handleRateAlertView(int buttonIndex) {
             break;
         default:
             foundation::log("rating prompt: no button ", buttonIndex);
-            return;
+            return false;
     }
     trackOtherEvent("RateAppAlert", label);
+    return buttonIndex == 1;
 }

@@ -1,8 +1,8 @@
-// The key/value shortcuts of Constants.
-#include "app/core/Constants.h"
+// The key/value shortcuts of the toolbox.
+#include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
 
-std::optional<std::string> Constants::getValueFromDBByKey(const std::string& key) {
+std::optional<std::string> CoreConstants::getValueFromDBByKey(const std::string& key) {
     // Never through the creating constructor: a new empty file would read
     // as a damaged store at the next start.
     auto controller = DBController::openExisting();
@@ -14,7 +14,7 @@ std::optional<std::string> Constants::getValueFromDBByKey(const std::string& key
     return it == rows->end() ? std::string("(null)") : it->second;
 }
 
-bool Constants::upDateDBSetValue(const std::string& value, const std::string& key) {
+bool CoreConstants::upDateDBSetValue(const std::string& value, const std::string& key) {
     auto controller = DBController::openExisting();
     if (!controller) return false;
     bool ok = controller->UpdataTable(value, key);
@@ -22,7 +22,7 @@ bool Constants::upDateDBSetValue(const std::string& value, const std::string& ke
     return ok;
 }
 
-bool Constants::upDateDBSetValues(const std::vector<std::pair<std::string, std::string>>& rows) {
+bool CoreConstants::upDateDBSetValues(const std::vector<std::pair<std::string, std::string>>& rows) {
     auto controller = DBController::openExisting();
     if (!controller) return false;
     bool ok = controller->UpdateRows(rows);

@@ -1,7 +1,9 @@
-// The pure helpers of the toolbox: hour masks, name masking, date text.
+// The pure helpers of the toolbox: reply checks, hour masks, name masking,
+// date text.
 #include <cstdlib>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
+#include "app/core/Envelope.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Text.h"
@@ -30,15 +32,20 @@ std::u16string stars(size_t n) { return std::u16string(n, u'*'); }
 
 }  // namespace
 
-int64_t Constants::localLockValueToGMT8(int64_t localMask) { return turnMask(localMask, harbinMinusLocal()); }
+// The reply checks are the envelope's; this name is what the screens call.
+std::optional<std::string> CoreConstants::testIfReceivedContentIsValid(const std::string& reply) {
+    return ReplyEnvelope::content(reply);
+}
 
-int64_t Constants::gmt8ValueToLocalValue(int64_t gmt8Mask) { return turnMask(gmt8Mask, -harbinMinusLocal()); }
+int64_t CoreConstants::localLockValueToGMT8(int64_t localMask) { return turnMask(localMask, harbinMinusLocal()); }
 
-bool Constants::testResultIsValid(const std::optional<std::string>& text) {
+int64_t CoreConstants::gmt8ValueToLocalValue(int64_t gmt8Mask) { return turnMask(gmt8Mask, -harbinMinusLocal()); }
+
+bool CoreConstants::testResultIsValid(const std::optional<std::string>& text) {
     return text && !text->empty() && *text != "(null)";
 }
 
-std::string Constants::hideKorvexName(const std::string& name) {
+std::string CoreConstants::hideKorvexName(const std::string& name) {
     using foundation::fromUtf16;
     using foundation::toUtf16;
     const auto parts = foundation::split(name, "@");
@@ -65,7 +72,7 @@ std::string Constants::hideKorvexName(const std::string& name) {
     return fromUtf16(text.substr(0, keep) + stars(text.size() - keep));
 }
 
-std::string Constants::subStringOfTooLongName(const std::string& name) {
+std::string CoreConstants::subStringOfTooLongName(const std::string& name) {
     // Whole characters: a character outside the basic plane is never split.
     std::u32string text;
     const std::u16string units = foundation::toUtf16(name);
@@ -85,11 +92,11 @@ std::string Constants::subStringOfTooLongName(const std::string& name) {
     return out;
 }
 
-std::string Constants::longlongDateToString(const std::string& milliseconds) {
+std::string CoreConstants::longlongDateToString(const std::string& milliseconds) {
     const long long ms = foundation::textLongLongValue(milliseconds);
     if (ms == 0) return "未知";
     // The calendar year ("yyyy"): the week-based year would print 2013 for 2012-12-31.
     return foundation::formatDate(double(ms / 1000), "yyyy-MM-dd HH:mm:ss");
 }
 
-std::optional<std::string> Constants::serviceProvider() { return foundation::device().carrierName; }
+std::optional<std::string> CoreConstants::serviceProvider() { return foundation::device().carrierName; }

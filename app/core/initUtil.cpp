@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
@@ -158,6 +158,6 @@ bool initUtil::saveDkbase(const DkBase& dkbase, const Answer& answer) {
     // replaced, never merged with it, and kept until the new one is whole.
     if (!writeBindingStore(bindingRows(dkbase, answer))) return false;
     // A new binding starts the rating prompt's counting afresh.
-    Constants::resetAllRateUserDefault();
+    CoreConstants::resetAllRateUserDefault();
     return true;
 }

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/rsaUtil.h"
+#include "app/cycle/Constants.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Background.h"

@@ -1,11 +1,11 @@
 #include "app/cycle/PaymentVerificationOffer.h"
 
-#include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/PaymentAppHandOff.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Log.h"

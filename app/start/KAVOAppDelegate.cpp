@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
+#include "app/cycle/Constants.h"
 #include "lib/analytics/TrkTracker.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"

@@ -1,8 +1,8 @@
 #include "app/start/KAVOViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Image.h"

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "platform/foundation/Paths.h"
@@ -60,7 +60,7 @@ bool rawUpdate(sqlite3* db, sqlite3_stmt* stmt, const std::string& value, const 
 void OneCallRead_Store(benchmark::State& state) {
     makeStore();
     for (auto _ : state) {
-        auto v = Constants::getValueFromDBByKey(StoreKeys::read_index);
+        auto v = CoreConstants::getValueFromDBByKey(StoreKeys::read_index);
         if (!v || *v != "3.0.0") state.SkipWithError("bad read");
         benchmark::DoNotOptimize(v);
     }
@@ -88,7 +88,7 @@ void OneCallUpdate_Store(benchmark::State& state) {
     makeStore();
     long n = 0;
     for (auto _ : state) {
-        if (!Constants::upDateDBSetValue(std::to_string(++n), StoreKeys::faild_count))
+        if (!CoreConstants::upDateDBSetValue(std::to_string(++n), StoreKeys::faild_count))
             state.SkipWithError("bad update");
     }
     state.SetItemsProcessed(state.iterations());

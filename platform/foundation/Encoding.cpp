@@ -168,6 +168,25 @@ std::optional<std::vector<uint8_t>> base64Decode(std::string_view text, Base64Al
     return out;
 }
 
+std::optional<std::vector<uint8_t>> base64DecodeLenient(std::string_view text, Base64Leftover leftover) {
+    static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string clean;
+    clean.reserve(text.size());
+    for (char c : text) {
+        if (c == '=') break;
+        if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
+    }
+    const size_t rest = clean.size() % 4;
+    if (rest == 1) {
+        if (leftover == Base64Leftover::Fail) return std::nullopt;
+        clean.pop_back();
+    }
+    if (clean.empty()) return std::vector<uint8_t>{};
+    // Clears the bits past the last byte, which the strict decoder refuses.
+    if (rest > 1) clean.back() = kLetters[kLetters.find(clean.back()) & (rest == 2 ? 0x30u : 0x3Cu)];
+    return base64Decode(clean, Base64Alphabet::Standard, false);
+}
+
 // ---- hex -------------------------------------------------------------------
 
 int hexDigitValue(char c) {
@@ -210,16 +229,17 @@ std::optional<std::vector<uint8_t>> fromHex(std::string_view hex) {
 
 // ---- percent escapes ---------------------------------------------------------
 
-std::string percentEscape(std::string_view s, std::string_view keep) {
+namespace {
+
+// Percent-escapes (uppercase hex) every byte for which `kept` is false.
+template <typename Kept>
+std::string escapeUnless(std::string_view s, Kept kept) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     out.reserve(s.size() * 3);
     for (char ch : s) {
         unsigned char c = static_cast<unsigned char>(ch);
-        bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
-                          c == '_' || c == '.' || c == '~' ||
-                          (c < 0x80 && keep.find(char(c)) != std::string_view::npos);
-        if (unreserved) {
+        if (kept(c)) {
             out.push_back(char(c));
         } else {
             out.push_back('%');
@@ -228,6 +248,23 @@ std::string percentEscape(std::string_view s, std::string_view keep) {
         }
     }
     return out;
+}
+
+bool isAsciiIn(unsigned char c, std::string_view set) {
+    return c < 0x80 && set.find(char(c)) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string percentEscape(std::string_view s, std::string_view keep) {
+    return escapeUnless(s, [keep](unsigned char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+               c == '.' || c == '~' || isAsciiIn(c, keep);
+    });
+}
+
+std::string percentEscapeAllBut(std::string_view s, std::string_view keep) {
+    return escapeUnless(s, [keep](unsigned char c) { return isAsciiIn(c, keep); });
 }
 
 std::optional<std::string> percentUnescapeBytes(std::string_view s, bool plusAsSpace) {
@@ -253,6 +290,22 @@ std::optional<std::string> percentUnescapeBytes(std::string_view s, bool plusAsS
 std::optional<std::string> percentUnescape(std::string_view s, bool plusAsSpace) {
     auto out = percentUnescapeBytes(s, plusAsSpace);
     if (!out || !isValidUtf8(*out)) return std::nullopt;
+    return out;
+}
+
+std::string percentUnescapeLenient(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        int hi = s[i] == '%' && i + 2 < s.size() ? hexDigitValue(s[i + 1]) : -1;
+        int lo = hi >= 0 ? hexDigitValue(s[i + 2]) : -1;
+        if (lo >= 0) {
+            out.push_back(char(hi * 16 + lo));
+            i += 2;
+        } else {
+            out.push_back(s[i]);
+        }
+    }
     return out;
 }
 

@@ -46,6 +46,22 @@ std::optional<std::vector<uint8_t>> base64Decode(std::string_view text,
                                                  Base64Alphabet alphabet = Base64Alphabet::Standard,
                                                  bool requirePadding = true);
 
+// What a lenient decoder does with one character left over at the end, which
+// cannot hold a whole byte.
+enum class Base64Leftover {
+    Fail,  // the input is refused
+    Drop,  // the character is dropped
+};
+
+// The bytes of Base64 text as older writers left it (property lists, engine
+// files), never refused for its layout: anything outside the standard
+// alphabet (line breaks, tabs, stray marks) is skipped, the first "=" ends
+// the data, padding is optional and bits past the last byte are ignored.
+// Empty or all-skipped text gives no bytes; nullopt only for a leftover
+// character with Base64Leftover::Fail.
+std::optional<std::vector<uint8_t>> base64DecodeLenient(std::string_view text,
+                                                        Base64Leftover leftover = Base64Leftover::Drop);
+
 // ---- hex -------------------------------------------------------------------
 
 // 0-15 for a hex digit of either case, -1 for anything else.
@@ -68,10 +84,16 @@ inline constexpr std::string_view kPercentKeepMarks = "!*'()";
 // Percent-escapes (uppercase hex) every byte outside the unreserved set
 // A-Z a-z 0-9 - _ . ~ and the ASCII characters in `keep`.
 std::string percentEscape(std::string_view s, std::string_view keep = "");
+// Percent-escapes (uppercase hex) every byte but the ASCII characters in
+// `keep`, letters included.
+std::string percentEscapeAllBut(std::string_view s, std::string_view keep);
 // Undoes %XX escapes; nullopt when an escape is malformed or the result is
 // not valid UTF-8. When plusAsSpace is true '+' becomes ' '.
 std::optional<std::string> percentUnescape(std::string_view s, bool plusAsSpace = false);
 // The same for arbitrary bytes: the result need not be UTF-8.
 std::optional<std::string> percentUnescapeBytes(std::string_view s, bool plusAsSpace = false);
+// Undoes the well-formed %XX escapes of arbitrary bytes and keeps every other
+// "%" as written, as addresses typed by people need: never refuses.
+std::string percentUnescapeLenient(std::string_view s);
 
 }  // namespace foundation

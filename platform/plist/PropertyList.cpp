@@ -117,26 +117,10 @@ struct Parser {
         }
     }
 
-    // <data> is wrapped with line breaks and tabs and read leniently: anything
-    // outside the alphabet is skipped, the first "=" ends it, a lone trailing
-    // character is dropped and bits past the last byte are ignored.
+    // <data> is wrapped with line breaks and tabs and read leniently; a lone
+    // character left at the end is dropped.
     static foundation::Bytes decodeBase64(const std::string& s) {
-        static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        std::string clean;
-        clean.reserve(s.size());
-        for (char c : s) {
-            if (c == '=') break;
-            if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
-        }
-        size_t rest = clean.size() % 4;
-        if (rest == 1) clean.pop_back();
-        if (clean.empty()) return {};
-        if (rest > 1) {
-            size_t v = kLetters.find(clean.back());
-            clean.back() = kLetters[v & (rest == 2 ? 0x30u : 0x3Cu)];
-        }
-        auto bytes = foundation::base64Decode(clean, foundation::Base64Alphabet::Standard, false);
-        return bytes ? std::move(*bytes) : foundation::Bytes{};
+        return *foundation::base64DecodeLenient(s, foundation::Base64Leftover::Drop);
     }
 };
 

@@ -17,6 +17,7 @@
 #include <sstream>
 #include <unordered_map>
 
+#include "platform/foundation/Encoding.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
@@ -539,19 +540,6 @@ struct WebView::Impl : public litehtml::document_container {
         }
         return true;
     }
-    static std::string percentDecode(const std::string& s) {
-        std::string out;
-        for (size_t i = 0; i < s.size(); ++i) {
-            if (s[i] == '%' && i + 2 < s.size() && std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-                std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
-                out += char(std::stoi(s.substr(i + 1, 2), nullptr, 16));
-                i += 2;
-            } else {
-                out += s[i];
-            }
-        }
-        return out;
-    }
     // Absolute address of a reference on the page.
     std::string resolve(const std::string& ref) const {
         if (ref.empty()) return baseURL;
@@ -568,7 +556,7 @@ struct WebView::Impl : public litehtml::document_container {
             std::string p = abs.substr(7);
             size_t q = p.find_first_of("?#");
             if (q != std::string::npos) p.resize(q);
-            return percentDecode(p);
+            return foundation::percentUnescapeLenient(p);
         }
         if (!hasScheme(abs) && !abs.empty()) return abs[0] == '/' ? abs : baseDir + abs;
         return "";
@@ -1357,7 +1345,7 @@ void WebView::finishLoad(unsigned generation) {
     if (!base.empty() && base.back() != '/') base += '/';
     impl_->baseURL = base;
     impl_->baseDir.clear();
-    if (base.rfind("file://", 0) == 0) impl_->baseDir = Impl::percentDecode(base.substr(7));
+    if (base.rfind("file://", 0) == 0) impl_->baseDir = foundation::percentUnescapeLenient(base.substr(7));
     impl_->images.clear();
     impl_->parseDocument(impl_->pendingHtml);
     impl_->pendingHtml.clear();

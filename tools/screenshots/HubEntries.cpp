@@ -1,8 +1,8 @@
 // The main screen's pictures: a bound account with its code on the home
 // page, and the same screen asking about a pending login.
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"

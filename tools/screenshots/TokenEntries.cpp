@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/token/KAVOOneKeyVerifyViewController.h"
 #include "app/screens/token/KAVOSafeProductViewController.h"
 #include "lib/kit/DnNotificationManager.h"

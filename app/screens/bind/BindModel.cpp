@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-#include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/UserDefaults.h"

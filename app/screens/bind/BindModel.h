@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/Models.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Value.h"
 

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/DeviceIdentity.h"
 #include "app/core/Envelope.h"
 #include "app/core/PaymentAppHandOff.h"
 #include "app/core/connectNetCheck.h"
 #include "app/core/initUtil.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/http/HttpRequest.h"
 #include "lib/kit/CustomNavigationBar.h"

@@ -1,9 +1,9 @@
 #include "app/screens/guide/GuideViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Navigation.h"

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "app/core/Constants.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Text.h"
 

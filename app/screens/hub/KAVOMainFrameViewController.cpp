@@ -4,15 +4,15 @@
 #include <cstdio>
 #include <random>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetOtp.h"
-#include "app/core/PhotoUtil.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
+#include "app/cycle/Constants.h"
+#include "app/cycle/PhotoUtil.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/SemiModal.h"

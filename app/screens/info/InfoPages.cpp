@@ -1,6 +1,6 @@
 #include "InfoPages.h"
 
-#include "app/core/Constants.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"

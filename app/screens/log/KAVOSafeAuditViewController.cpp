@@ -1,8 +1,8 @@
 #include "KAVOSafeAuditViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/SharedScreenState.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"

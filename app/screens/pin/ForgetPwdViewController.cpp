@@ -1,10 +1,10 @@
 #include "app/screens/pin/ForgetPwdViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/LogoutAccount.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/pin/PinHelp.h"
 #include "app/screens/pin/PinViews.h"

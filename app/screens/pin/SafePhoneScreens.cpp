@@ -1,10 +1,10 @@
 #include "app/screens/pin/SafePhoneScreens.h"
 
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/pin/PinHelp.h"
 #include "app/screens/pin/PinModel.h"

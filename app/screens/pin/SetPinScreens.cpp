@@ -1,8 +1,8 @@
 #include "app/screens/pin/SetPinScreens.h"
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/pin/PinHelp.h"
 #include "app/screens/pin/PinViews.h"

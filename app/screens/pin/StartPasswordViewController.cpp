@@ -1,9 +1,9 @@
 #include "app/screens/pin/StartPasswordViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/pin/PinHelp.h"
 #include "app/screens/pin/PinViews.h"

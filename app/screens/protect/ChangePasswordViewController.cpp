@@ -2,9 +2,9 @@
 
 #include "PasswordChange.h"
 #include "ScreenParts.h"
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Navigation.h"

@@ -2,8 +2,8 @@
 
 #include "LockMask.h"
 #include "ScreenParts.h"
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/sound/EasyAudioEngine.h"
 #include "platform/foundation/Paths.h"

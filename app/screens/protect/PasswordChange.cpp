@@ -1,5 +1,7 @@
 #include "PasswordChange.h"
 
+#include "platform/foundation/Encoding.h"
+
 namespace passwordchange {
 
 std::string escapePassword(const std::string& password) {
@@ -12,18 +14,7 @@ std::string escapePassword(const std::string& password) {
         else
             wide += c;
     }
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : wide) {
-        if (c >= '0' && c <= '9') {
-            out += char(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
+    return foundation::percentEscapeAllBut(wide, "0123456789");
 }
 
 std::string refusalNotice(const std::string& message) {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/core/Constants.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/Text.h"
 
 namespace {

@@ -1,11 +1,11 @@
 #include "KAVOSettingViewController.h"
 
 #include "SettingsRules.h"
-#include "app/core/Constants.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/LogoutAccount.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "lib/analytics/TrkTracker.h"

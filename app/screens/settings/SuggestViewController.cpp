@@ -1,10 +1,10 @@
 #include "SuggestViewController.h"
 
 #include "SettingsRules.h"
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/cycle/ScreenChrome.h"
 #include "platform/foundation/Clock.h"

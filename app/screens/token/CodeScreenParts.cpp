@@ -1,9 +1,9 @@
 #include "app/screens/token/CodeScreenParts.h"
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/token/TokenModel.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Clock.h"

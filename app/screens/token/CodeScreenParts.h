@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/core/Models.h"
-#include "app/core/ProductTab.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/cycle/ProductTab.h"
 
 namespace token {
 

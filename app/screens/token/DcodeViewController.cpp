@@ -1,10 +1,10 @@
 #include "app/screens/token/DcodeViewController.h"
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/GetOtp.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/token/CodeEngine.h"
 #include "app/screens/token/TokenModel.h"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/ProductTab.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/cycle/ProductTab.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/KAVOMainLayer.h"
 #include "app/screens/token/TokenModel.h"

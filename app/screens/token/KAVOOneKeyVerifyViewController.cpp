@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/core/Constants.h"
 #include "app/core/Envelope.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Dispatch.h"

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/core/ProductTab.h"
 #include "app/core/VerifyReplies.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/cycle/ProductTab.h"
 #include "lib/kit/KAVOCustomCells.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"

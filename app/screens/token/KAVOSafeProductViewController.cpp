@@ -1,7 +1,7 @@
 #include "app/screens/token/KAVOSafeProductViewController.h"
 
-#include "app/core/Constants.h"
-#include "app/core/ProductTab.h"
+#include "app/cycle/Constants.h"
+#include "app/cycle/ProductTab.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/CustomNavigationBar.h"
 #include "lib/kit/DnNotificationManager.h"

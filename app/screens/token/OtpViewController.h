@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/core/ProductTab.h"
 #include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/cycle/PaymentVerificationOffer.h"
+#include "app/cycle/ProductTab.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/OTPLayer.h"
 #include "lib/engine2d/director/GxDirector.h"

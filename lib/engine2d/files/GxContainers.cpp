@@ -291,32 +291,14 @@ GxImageTGA gxTGALoad(const std::string& path) {
 
 int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
     out.clear();
-    // Engine data is lenient: anything outside the alphabet is skipped and
-    // the first "=" ends the data. The end of the input ends it the same way:
-    // two or three characters left over still carry one or two whole bytes
-    // (unpadded encoders are common), while a single one cannot hold a byte.
-    // The foundation's decoder then does the work on what remains.
-    static constexpr std::string_view kLetters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string clean;
-    clean.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        char c = char(in[i]);
-        if (c == '=') break;
-        if (kLetters.find(c) != std::string_view::npos) clean.push_back(c);
-    }
-    size_t rest = clean.size() % 4;
-    if (rest == 1) {
+    // Engine data is read leniently; a single character left over at the end
+    // cannot hold a byte and fails the data.
+    auto bytes = foundation::base64DecodeLenient(std::string_view(reinterpret_cast<const char*>(in), length),
+                                                 foundation::Base64Leftover::Fail);
+    if (!bytes) {
         std::fprintf(stderr, "base64Decode: encoding incomplete: at least 2 bits missing\n");
         return 1;
     }
-    if (clean.empty()) return 0;
-    // Bits past the last byte are ignored here, as they always were.
-    if (rest > 1) {
-        size_t v = kLetters.find(clean.back());
-        clean.back() = kLetters[v & (rest == 2 ? 0x30u : 0x3Cu)];
-    }
-    auto bytes = foundation::base64Decode(clean, foundation::Base64Alphabet::Standard, false);
-    if (!bytes) return 1;
     out = std::move(*bytes);
     return 0;
 }

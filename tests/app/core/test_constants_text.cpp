@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Time.h"
 
@@ -27,12 +27,12 @@ TEST(ConstantsHourMask, ConversionTableUnderInjectedZones) {
     };
     for (const auto& c : cases) {
         TimeZone::setLocal(TimeZone::fixed(c.offset));
-        EXPECT_EQ(Constants::localLockValueToGMT8(c.local), c.gmt8) << c.offset;
-        EXPECT_EQ(Constants::gmt8ValueToLocalValue(c.gmt8), c.local) << c.offset;
+        EXPECT_EQ(CoreConstants::localLockValueToGMT8(c.local), c.gmt8) << c.offset;
+        EXPECT_EQ(CoreConstants::gmt8ValueToLocalValue(c.gmt8), c.local) << c.offset;
     }
     // Bits above 23 are ignored.
     TimeZone::setLocal(TimeZone::fixed(7 * 3600));
-    EXPECT_EQ(Constants::localLockValueToGMT8(0x1000000 | 0x1), 0x2);
+    EXPECT_EQ(CoreConstants::localLockValueToGMT8(0x1000000 | 0x1), 0x2);
 }
 
 TEST(ConstantsText, NameMaskingAndShortening) {
@@ -47,7 +47,7 @@ TEST(ConstantsText, NameMaskingAndShortening) {
         {"张三丰收", "张三**"},
         {"abcde", "ab***"},
     };
-    for (const auto& [in, want] : masks) EXPECT_EQ(Constants::hideKorvexName(in), want) << in;
+    for (const auto& [in, want] : masks) EXPECT_EQ(CoreConstants::hideKorvexName(in), want) << in;
 
     const std::pair<std::string, std::string> shorts[] = {
         {"abcdefgh", "abcdefgh"},
@@ -56,25 +56,25 @@ TEST(ConstantsText, NameMaskingAndShortening) {
         {"ab\U0001F600cdefgh", "ab\U0001F600cdegh"},   // an emoji is one character, never split
         {"abcdefg\U0001F600\U0001F601", "abcdef\U0001F600\U0001F601"},
     };
-    for (const auto& [in, want] : shorts) EXPECT_EQ(Constants::subStringOfTooLongName(in), want) << in;
+    for (const auto& [in, want] : shorts) EXPECT_EQ(CoreConstants::subStringOfTooLongName(in), want) << in;
 }
 
 TEST(ConstantsText, DateTextAndValidity) {
     TimeZone::setLocal(TimeZone::fixed(8 * 3600));
-    EXPECT_EQ(Constants::longlongDateToString("0"), "未知");
-    EXPECT_EQ(Constants::longlongDateToString("abc"), "未知");
-    EXPECT_EQ(Constants::longlongDateToString("1700000000000"), "2023-11-15 06:13:20");
+    EXPECT_EQ(CoreConstants::longlongDateToString("0"), "未知");
+    EXPECT_EQ(CoreConstants::longlongDateToString("abc"), "未知");
+    EXPECT_EQ(CoreConstants::longlongDateToString("1700000000000"), "2023-11-15 06:13:20");
     // 2012-12-31 at +08:00 is written with its calendar year.
-    EXPECT_EQ(Constants::longlongDateToString("1356912000000"), "2012-12-31 08:00:00");
-    EXPECT_FALSE(Constants::testResultIsValid(std::nullopt));
-    EXPECT_FALSE(Constants::testResultIsValid(std::string()));
-    EXPECT_FALSE(Constants::testResultIsValid(std::string("(null)")));
-    EXPECT_TRUE(Constants::testResultIsValid(std::string("null")));
-    EXPECT_EQ(Constants::serviceProvider(), std::nullopt);
+    EXPECT_EQ(CoreConstants::longlongDateToString("1356912000000"), "2012-12-31 08:00:00");
+    EXPECT_FALSE(CoreConstants::testResultIsValid(std::nullopt));
+    EXPECT_FALSE(CoreConstants::testResultIsValid(std::string()));
+    EXPECT_FALSE(CoreConstants::testResultIsValid(std::string("(null)")));
+    EXPECT_TRUE(CoreConstants::testResultIsValid(std::string("null")));
+    EXPECT_EQ(CoreConstants::serviceProvider(), std::nullopt);
     foundation::DeviceInfo d;
     d.carrierName = "中国移动";
     foundation::setDevice(d);
-    EXPECT_EQ(Constants::serviceProvider(), std::optional<std::string>("中国移动"));
+    EXPECT_EQ(CoreConstants::serviceProvider(), std::optional<std::string>("中国移动"));
 }
 
 }  // namespace

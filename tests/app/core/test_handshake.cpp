@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
 #include "app/core/DeviceIdentity.h"
 #include "app/core/Envelope.h"
@@ -179,7 +179,7 @@ TEST_F(HandshakeServer, LaterHandshakesSendTheStoredUuid) {
     EXPECT_EQ(*log().back().get("text")->asString(), "0;" + *first.uuid + ",1");
 
     // A uuid the server does not know means the binding was removed remotely.
-    ASSERT_TRUE(Constants::upDateDBSetValue("00000000-0000-4000-8000-000000000000", StoreKeys::uuid));
+    ASSERT_TRUE(CoreConstants::upDateDBSetValue("00000000-0000-4000-8000-000000000000", StoreKeys::uuid));
     EXPECT_EQ(handshake("1").answer, std::optional<std::string>(AnswerRemoteLogout));
 }
 
@@ -245,11 +245,11 @@ TEST_F(HandshakeServer, TheSynchroniserLeavesACompleteBinding) {
     EXPECT_FALSE(sync.isConnetError);
 
     // What the launch routing reads to go to the main screen.
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::optional<std::string>("3.0.0"));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), std::optional<std::string>("null"));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::bid), std::optional<std::string>("3132"));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::mac), std::optional<std::string>(kDeviceId));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::uuid), sync.answer().uuid);
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::read_index), std::optional<std::string>("3.0.0"));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::passward), std::optional<std::string>("null"));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::bid), std::optional<std::string>("3132"));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::mac), std::optional<std::string>(kDeviceId));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::uuid), sync.answer().uuid);
     auto rows = DBController::openExisting()->querryTable();
     ASSERT_TRUE(rows);
     EXPECT_EQ(rows->size(), 29u);

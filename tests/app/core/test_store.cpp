@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
@@ -82,13 +82,13 @@ TEST(Store, FileLivesInDocuments) {
     setenv("QUENTA_HOME", home.c_str(), 1);
     EXPECT_EQ(DBController::getPath(), home + "/Documents/safeCenterDB");
     EXPECT_FALSE(DBController::databaseExit());
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
 }
 
 // Without a file nothing reads, writes or creates one.
 TEST(Store, NoFileMeansNoStoreAndCreatesNone) {
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
-    EXPECT_FALSE(Constants::upDateDBSetValue("1", StoreKeys::otpFast));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
+    EXPECT_FALSE(CoreConstants::upDateDBSetValue("1", StoreKeys::otpFast));
     EXPECT_FALSE(UpdateDataToSqlite::updateData("1", StoreKeys::otpFast));
     EXPECT_FALSE(DBController::deleteDataBase());
     EXPECT_FALSE(DBController::databaseExit());
@@ -99,11 +99,11 @@ TEST(Store, BindingRowsReadBack) {
     bind();
     EXPECT_TRUE(DBController::databaseExit());
     EXPECT_EQ(rowCount(), 29);
-    for (const auto& [key, value] : bindingRows()) EXPECT_EQ(Constants::getValueFromDBByKey(key), value) << key;
+    for (const auto& [key, value] : bindingRows()) EXPECT_EQ(CoreConstants::getValueFromDBByKey(key), value) << key;
     // Unset values read as "null"; keys without a row as "(null)".
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), "null");
-    EXPECT_EQ(Constants::getValueFromDBByKey("neverInserted"), "(null)");
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::token), "(null)");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::passward), "null");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey("neverInserted"), "(null)");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::token), "(null)");
 
     DBController controller;
     auto all = controller.querryTable();
@@ -120,21 +120,21 @@ TEST(Store, StoreFileIsPrivateToItsOwner) {
 
 TEST(Store, UpdatesChangeOnlyExistingKeys) {
     bind();
-    EXPECT_TRUE(Constants::upDateDBSetValue("4321", StoreKeys::passward));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), "4321");
+    EXPECT_TRUE(CoreConstants::upDateDBSetValue("4321", StoreKeys::passward));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::passward), "4321");
     EXPECT_TRUE(UpdateDataToSqlite::updateData("1", StoreKeys::otpFast));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::otpFast), "1");
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::jiuxing), "1");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::otpFast), "1");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::jiuxing), "1");
 
     // A key without a row: success, and nothing is inserted.
-    EXPECT_TRUE(Constants::upDateDBSetValue("x", "noSuchKey"));
-    EXPECT_EQ(Constants::getValueFromDBByKey("noSuchKey"), "(null)");
+    EXPECT_TRUE(CoreConstants::upDateDBSetValue("x", "noSuchKey"));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey("noSuchKey"), "(null)");
     EXPECT_EQ(rowCount(), 29);
 
     // Values are data: quotes and SQL in them are stored as they are.
     const std::string hostile = "'); drop table personTable; --";
-    EXPECT_TRUE(Constants::upDateDBSetValue(hostile, StoreKeys::username));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::username), hostile);
+    EXPECT_TRUE(CoreConstants::upDateDBSetValue(hostile, StoreKeys::username));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::username), hostile);
     EXPECT_EQ(rowCount(), 29);
 }
 
@@ -144,8 +144,8 @@ TEST(Store, DuplicateKeysReadTheLaterRowAndUpdateBoth) {
         DBController controller;
         ASSERT_TRUE(controller.InsertTable(StoreKeys::uuid, "second-binding"));
     }
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::uuid), "second-binding");
-    ASSERT_TRUE(Constants::upDateDBSetValue("both", StoreKeys::uuid));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::uuid), "second-binding");
+    ASSERT_TRUE(CoreConstants::upDateDBSetValue("both", StoreKeys::uuid));
     SqlDatabase db(DBController::getPath());
     ASSERT_TRUE(db.open());
     EXPECT_EQ(db.intForQuery("select count(*) from personTable where key = ? and value = ?", {"uuid", "both"}), 2);
@@ -159,7 +159,7 @@ TEST(Store, RowsWithNullKeyOrValueAreLeftOut) {
         ASSERT_TRUE(db.executeUpdate("insert into personTable(key, value) values (?, ?), (?, ?)",
                                      {"state", foundation::Value(), foundation::Value(), "orphan"}));
     }
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::state), "0");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::state), "0");
     DBController controller;
     auto all = controller.querryTable();
     ASSERT_TRUE(all);
@@ -168,16 +168,16 @@ TEST(Store, RowsWithNullKeyOrValueAreLeftOut) {
 
 TEST(Store, DeleteAndRecreate) {
     bind();
-    ASSERT_TRUE(Constants::upDateDBSetValue("9999", StoreKeys::passward));
+    ASSERT_TRUE(CoreConstants::upDateDBSetValue("9999", StoreKeys::passward));
     EXPECT_TRUE(DBController::deleteDataBase());
     EXPECT_FALSE(DBController::databaseExit());
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), std::nullopt);
-    EXPECT_FALSE(Constants::upDateDBSetValue("1", StoreKeys::passward));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::passward), std::nullopt);
+    EXPECT_FALSE(CoreConstants::upDateDBSetValue("1", StoreKeys::passward));
     EXPECT_FALSE(DBController::databaseExit());
     EXPECT_FALSE(DBController::deleteDataBase());
 
     bind();
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::passward), "null");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::passward), "null");
     EXPECT_EQ(rowCount(), 29);
 }
 
@@ -209,7 +209,7 @@ TEST(Store, WritesWithoutTableFailAndDeleteTableDropsIt) {
         EXPECT_TRUE(controller.deleteTable());
         EXPECT_FALSE(controller.dataBase()->tableExists(StoreKeys::tableName));
     }
-    EXPECT_EQ(Constants::getValueFromDBByKey("k"), std::nullopt);
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey("k"), std::nullopt);
 }
 
 // A write that cannot get the file reports failure and leaves nothing behind.
@@ -229,14 +229,14 @@ TEST(Store, BlockedWriteReportsFailure) {
     ASSERT_TRUE(holder.commit());
     EXPECT_TRUE(controller.UpdataTable("1", StoreKeys::otpFast));
     controller.closeDatabase();
-    EXPECT_EQ(Constants::getValueFromDBByKey("late"), "(null)");
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::otpFast), "1");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey("late"), "(null)");
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::otpFast), "1");
 }
 
 TEST(Store, DamagedFileIsNoStore) {
     ASSERT_TRUE(foundation::writeFileAtomically(DBController::getPath(), std::string(4096, 'Z')));
-    EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
-    EXPECT_FALSE(Constants::upDateDBSetValue("1", StoreKeys::otpFast));
+    EXPECT_EQ(CoreConstants::getValueFromDBByKey(StoreKeys::read_index), std::nullopt);
+    EXPECT_FALSE(CoreConstants::upDateDBSetValue("1", StoreKeys::otpFast));
 }
 
 // Writers on several threads, each with its own connection, are serialised
@@ -251,14 +251,14 @@ TEST(Store, ConcurrentWritersAllLand) {
         threads.emplace_back([&, t] {
             for (int n = 1; n <= kWrites; ++n) {
                 if (!UpdateDataToSqlite::updateData(std::to_string(n), keys[t])) ++failures;
-                auto read = Constants::getValueFromDBByKey(keys[t]);
+                auto read = CoreConstants::getValueFromDBByKey(keys[t]);
                 if (read != std::to_string(n)) ++failures;
             }
         });
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(failures, 0);
-    for (const char* key : keys) EXPECT_EQ(Constants::getValueFromDBByKey(key), std::to_string(kWrites));
+    for (const char* key : keys) EXPECT_EQ(CoreConstants::getValueFromDBByKey(key), std::to_string(kWrites));
     EXPECT_EQ(rowCount(), 29);
 }
 

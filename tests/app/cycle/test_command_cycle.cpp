@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "CycleTestScreen.h"
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/initUtil.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/json/JsonParser.h"
 #include "lib/json/JsonWriter.h"

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "StartFixture.h"
-#include "app/core/Constants.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/Log.h"
 
 using namespace starttest;

@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/Constants.h"
 #include "app/core/GetOtp.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/token/OTPLayer.h"
 #include "app/screens/token/TokenModel.h"
 #include "lib/json/JsonParser.h"

@@ -61,6 +61,33 @@ TEST(Base64, RejectsWhatIsNotBase64) {
     EXPECT_EQ(base64Encode(reinterpret_cast<const uint8_t*>("foo"), 3, out, sizeof out), 0u);
 }
 
+TEST(Base64, LenientDecodingSkipsWhatOlderWritersLeftAndRefusesOnlyALeftover) {
+    struct Case {
+        std::string input, plain;
+    };
+    const Case cases[] = {
+        {"Zm9v\n\tYmFy", "foobar"},  // wrapped with line breaks and tabs
+        {"Zm9v!Ym*Fy", "foobar"},    // stray marks skipped
+        {"Zm9vYg", "foob"},          // no padding
+        {"Zm9vYg=garbage", "foob"},  // the first "=" ends the data
+        {"Zh", "f"},                 // bits past the last byte ignored
+        {"Zm9", "fo"},               // the same with two bytes
+        {"-_-_", ""},                // the other alphabet is skipped whole
+        {"", ""},
+        {"\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(text(base64DecodeLenient(c.input)), c.plain) << c.input;
+        EXPECT_EQ(text(base64DecodeLenient(c.input, Base64Leftover::Fail)), c.plain) << c.input;
+    }
+    // One character left over cannot hold a byte: dropped or refused.
+    const Case leftovers[] = {{"Zm9vY", "foo"}, {"Z", ""}, {"Zm9vY==", "foo"}, {"Zm9v\nY", "foo"}};
+    for (const auto& c : leftovers) {
+        EXPECT_EQ(text(base64DecodeLenient(c.input, Base64Leftover::Drop)), c.plain) << c.input;
+        EXPECT_FALSE(base64DecodeLenient(c.input, Base64Leftover::Fail)) << c.input;
+    }
+}
+
 TEST(Hex, RoundTripsAndRejectsBadDigits) {
     const std::vector<uint8_t> bytes{0x00, 0x7f, 0xa5, 0xff};
     EXPECT_EQ(toHex(bytes), "007fa5ff");
@@ -99,6 +126,22 @@ TEST(PercentEscape, EscapesAndUnescapes) {
     // Bytes that are not UTF-8 come back from the byte form.
     EXPECT_EQ(percentUnescapeBytes("%FF%00"), std::string("\xff\0", 2));
     EXPECT_FALSE(percentUnescapeBytes("%G0"));
+    // Everything but what is kept, letters and unreserved marks included.
+    EXPECT_EQ(percentEscapeAllBut("ab-12；", "0123456789"), "%61%62%2D12%EF%BC%9B");
+    EXPECT_EQ(percentEscapeAllBut("", "0"), "");
+}
+
+TEST(PercentEscape, LenientUnescapingKeepsWhatIsNotAnEscape) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"/tmp/a%20b/%E6%97%A5.html", "/tmp/a b/日.html"},
+        {"100%", "100%"},
+        {"%4", "%4"},
+        {"a%zz%41", "a%zzA"},
+        {"%%41", "%A"},
+        {"%FF%00", std::string("\xff\0", 2)},
+        {"a+b", "a+b"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(percentUnescapeLenient(in), out) << in;
 }
 
 TEST(Error, CarriesItsCauseAndComparesTheWholeChain) {

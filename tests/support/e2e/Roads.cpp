@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/Constants.h"
+#include "app/core/CoreConstants.h"
 #include "app/core/StoreKeys.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -52,7 +52,7 @@ std::string shownLine(const AppSession& app) {
 
 std::string storedValue(const AppSession& app, const char* key) {
     std::string value;
-    app.withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
+    app.withHome([&] { value = CoreConstants::getValueFromDBByKey(key).value_or(""); });
     return value;
 }
 

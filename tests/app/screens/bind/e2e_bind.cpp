@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"

@@ -7,12 +7,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Deployment.h"
 #include "app/core/DeviceIdentity.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/bind/BindScreens.h"
 #include "app/screens/bind/BindViewController.h"
 #include "lib/json/JsonParser.h"

@@ -2,10 +2,10 @@
 // its pages on the headless window with the store in each state.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/guide/GuideScreens.h"
 #include "app/screens/guide/GuideViewController.h"
 #include "platform/ui/Navigation.h"

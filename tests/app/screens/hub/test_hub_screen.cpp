@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/GetOtp.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/hub/HubScreens.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
 #include "app/screens/token/TokenScreens.h"

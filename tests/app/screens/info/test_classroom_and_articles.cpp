@@ -2,7 +2,7 @@
 // (loaded and faded in, or left blank) and the about page's buttons.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/info/InfoPages.h"
 #include "app/screens/info/InfoScreens.h"
 #include "platform/foundation/RunLoop.h"

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/pin/FourDotEntry.h"
 #include "app/screens/pin/PinScreens.h"
 #include "platform/ui/AlertView.h"

@@ -3,7 +3,7 @@
 // types, the password's escaping and the person centre's reply rules.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/protect/LockMask.h"
 #include "app/screens/protect/LockRing.h"
 #include "app/screens/protect/LockTypes.h"

@@ -3,9 +3,9 @@
 // lead on; de-registration from the payment warning to the exit.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/settings/KAVOSettingViewController.h"
 #include "app/screens/settings/SettingsScreens.h"
 #include "lib/kit/DnNotificationManager.h"

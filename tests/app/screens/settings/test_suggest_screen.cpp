@@ -3,8 +3,8 @@
 // failures that close the screen.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/settings/SettingsScreens.h"
 #include "app/screens/settings/SuggestViewController.h"
 #include "lib/json/JsonParser.h"

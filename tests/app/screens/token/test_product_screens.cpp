@@ -4,9 +4,9 @@
 // that it can be left.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/SharedScreenState.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/KAVOOneKeyVerifyViewController.h"
 #include "app/screens/token/KAVOSafeProductViewController.h"

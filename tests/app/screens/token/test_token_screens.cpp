@@ -2,10 +2,10 @@
 // the test server, the manual clock, the headless window and real GL.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/GetOtp.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/OtpViewController.h"
 #include "app/screens/token/TokenModel.h"

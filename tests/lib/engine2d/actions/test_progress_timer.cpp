@@ -3,18 +3,11 @@
 
 #include <gmock/gmock.h>
 
-#include <array>
-
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
-#include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/misc/GxProgressTimer.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
-#include "lib/engine2d/textures/GxTextureCache.h"
-#include "platform/gl/Context.h"
-#include "platform/gl/GL.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 
@@ -126,48 +119,18 @@ TEST(ProgressTimer, VerticesTakeTheSpritesTopLeftColour) {
     EXPECT_EQ(t->color(), (gxColor3B{10, 20, 30}));
 }
 
-using Px = std::array<uint8_t, 4>;
+using testing_gl::Px;
 
-class ProgressTimerGL : public ::testing::Test {
+// Cases draw into a 64 x 64 point target.
+class ProgressTimerGL : public testing_gl::GLTest {
 protected:
     void SetUp() override {
-        if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError();
-        ctx_ = gl::Context::create();
-        ASSERT_TRUE(ctx_ && ctx_->makeCurrent());
-        gxGLCacheReset();
-        glGenTextures(1, &target_);
-        glBindTexture(GL_TEXTURE_2D, target_);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        gxGLCacheReset();
-        glGenFramebuffers(1, &fbo_);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target_, 0);
-        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
-        glViewport(0, 0, 64, 64);
-        mxMat4 ortho;
-        mxMat4Ortho(&ortho, 0, 64, 0, 64, -1024, 1024);
-        mxGLMatrixMode(MX_GL_PROJECTION);
-        mxGLSetIdentity();
-        mxGLMultiplyTop(&ortho);
-        mxGLMatrixMode(MX_GL_MODELVIEW);
-        mxGLSetIdentity();
-    }
-    void TearDown() override {
-        if (!ctx_) return;
-        glDeleteFramebuffers(1, &fbo_);
-        glDeleteTextures(1, &target_);
-        GxTextureCache::purgeSharedTextureCache();
-        GxShaderCache::purgeSharedShaderCache();
-        gl::Context::clearCurrent();
-    }
-    void clear() {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
+        REQUIRE_GL();
+        GLTest::SetUp();
+        target(64, 64);
     }
     bool red(int x, int y) {
-        Px p{};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+        Px p = at(x, y);
         return p[0] > 200 && p[1] < 50 && p[2] < 50;
     }
     std::shared_ptr<GxProgressTimer> redTimer() {
@@ -175,8 +138,6 @@ protected:
         auto tex = GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, 64, 64, Size{64, 64});
         return GxProgressTimer::progressWithSprite(GxSprite::spriteWithTexture(tex));
     }
-    std::shared_ptr<gl::Context> ctx_;
-    GLuint fbo_ = 0, target_ = 0;
 };
 
 TEST_F(ProgressTimerGL, RadialAndBarTimersCoverTheirShareOfTheSprite) {

@@ -17,7 +17,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/Image.h"
-#include "tests/lib/engine2d/labels/GLFixture.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 

@@ -5,15 +5,10 @@
 
 #include "lib/engine2d/effects/GxMotionStreak.h"
 #include "lib/engine2d/effects/GxParallaxNode.h"
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
-#include "lib/engine2d/mathlib/Mat4.h"
-#include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
-#include "lib/engine2d/textures/GxTextureCache.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 
@@ -118,29 +113,23 @@ TEST_F(Effects, AFullStreakStopsAppendingUntilPointsFade) {
     EXPECT_EQ(s->points()[0], (Point{70, 0}));
 }
 
-TEST_F(Effects, AStreakDrawsAFadingRibbon) {
-    if (!gl::Context::available()) GTEST_SKIP() << "no EGL display: " << gl::Context::lastError();
-    auto ctx = gl::Context::create();
-    ASSERT_TRUE(ctx && ctx->makeCurrent());
-    gxGLCacheReset();
-    GLuint tex = 0, fbo = 0;
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 64, 64, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    gxGLCacheReset();
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
-    glViewport(0, 0, 64, 64);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    mxMat4 ortho;
-    mxMat4Ortho(&ortho, 0, 64, 0, 64, -1024, 1024);
-    mxGLMatrixMode(MX_GL_PROJECTION);
-    mxGLSetIdentity();
-    mxGLMultiplyTop(&ortho);
-    mxGLMatrixMode(MX_GL_MODELVIEW);
-    mxGLSetIdentity();
+// The effects' drawing, on a context of its own.
+class EffectsGL : public testing_gl::GLTest {
+protected:
+    void SetUp() override {
+        GLTest::SetUp();
+        GxEnvironment::shared().setScheduler(std::make_shared<GxScheduler>());
+    }
+    void TearDown() override {
+        GxEnvironment::shared().scheduler()->unscheduleAllSelectors();
+        GxEnvironment::shared().setScheduler(nullptr);
+        GLTest::TearDown();
+    }
+};
+
+TEST_F(EffectsGL, AStreakDrawsAFadingRibbon) {
+    REQUIRE_GL();
+    target(64, 64);
     {
         std::vector<uint8_t> white(4 * 4 * 4, 255);
         auto t = GxTexture2D::textureWithData(white.data(), kGxTexture2DPixelFormat_RGBA8888, 4, 4, Size{4, 4});
@@ -168,11 +157,6 @@ TEST_F(Effects, AStreakDrawsAFadingRibbon) {
         glReadPixels(30, 32, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
         EXPECT_NEAR(px[1], 127, 3);
     }
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteTextures(1, &tex);
-    GxTextureCache::purgeSharedTextureCache();
-    GxShaderCache::purgeSharedShaderCache();
-    gl::Context::clearCurrent();
 }
 
 TEST_F(Effects, ParallaxChildrenFollowTheirShareOfTheAbsolutePosition) {

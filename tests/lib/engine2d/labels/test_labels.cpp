@@ -8,13 +8,16 @@
 #include <fstream>
 
 #include "lib/engine2d/director/GxDirector.h"
+#include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/labels/GxAtlasNode.h"
 #include "lib/engine2d/labels/GxLabelBMFont.h"
 #include "lib/engine2d/labels/GxLabelTTF.h"
+#include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
-#include "tests/lib/engine2d/labels/GLFixture.h"
+#include "lib/engine2d/textures/GxTextureCache.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 using engine2d::testing_gl::Px;

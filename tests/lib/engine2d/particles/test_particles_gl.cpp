@@ -10,10 +10,6 @@
 #include <cmath>
 #include <vector>
 
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
-#include "lib/engine2d/mathlib/Mat4.h"
-#include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/particles/GxParticleBatchNode.h"
 #include "lib/engine2d/particles/GxParticleSystemQuad.h"
@@ -22,19 +18,14 @@
 #include "lib/engine2d/textures/GxTextureCache.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Value.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
-#include "tests/support/RequireGL.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
-using Px = std::array<uint8_t, 4>;
+using testing_gl::Px;
+using testing_gl::solidTexture;
 
 namespace {
-
-std::shared_ptr<GxTexture2D> solid(unsigned w, unsigned h, Px c) {
-    std::vector<Px> px(size_t(w) * h, c);
-    return GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, w, h, Size{float(w), float(h)});
-}
 
 // A w x h PNG drawn with cairo: a solid colour.
 std::vector<uint8_t> pngBytes(int w, int h, double r, double g, double b) {
@@ -71,64 +62,24 @@ std::vector<uint8_t> deflate(const std::vector<uint8_t>& in, bool gzip) {
     return out;
 }
 
-class ParticlesGL : public testing::Test {
+// The particle files of the app's bundle are read.
+class ParticlesGL : public testing_gl::GLTest {
 protected:
+    ParticlesGL() : GLTest(false) {}
     void SetUp() override {
         GxEnvironment::shared().setScheduler(std::make_shared<GxScheduler>());
         GxEnvironment::shared().winSize = Size{320, 480};
         srandom(11);
-        if (!gl::Context::available()) return;
-        ctx_ = gl::Context::create();
-        ASSERT_TRUE(ctx_ && ctx_->makeCurrent());
-        gxGLCacheReset();
+        GLTest::SetUp();
     }
     void TearDown() override {
         GxEnvironment::shared().scheduler()->unscheduleAllSelectors();
         GxEnvironment::shared().setScheduler(nullptr);
-        if (fbo_) {
-            glDeleteFramebuffers(1, &fbo_);
-            glDeleteTextures(1, &target_);
-        }
-        GxTextureCache::purgeSharedTextureCache();
-        GxShaderCache::purgeSharedShaderCache();
-        GxEnvironment::shared().contentScaleFactor = 1;
-        gl::Context::clearCurrent();
-    }
-    void target(int w, int h) {
-        w_ = w;
-        h_ = h;
-        glGenTextures(1, &target_);
-        glBindTexture(GL_TEXTURE_2D, target_);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        gxGLCacheReset();
-        glGenFramebuffers(1, &fbo_);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target_, 0);
-        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
-        glViewport(0, 0, w, h);
-        mxMat4 ortho;
-        mxMat4Ortho(&ortho, 0, float(w), 0, float(h), -1024, 1024);
-        mxGLMatrixMode(MX_GL_PROJECTION);
-        mxGLSetIdentity();
-        mxGLMultiplyTop(&ortho);
-        mxGLMatrixMode(MX_GL_MODELVIEW);
-        mxGLSetIdentity();
-        clear();
-    }
-    void clear() {
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    Px at(int x, int y) {
-        Px p{};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        return p;
+        GLTest::TearDown();
     }
     // The brightest red, green or blue in a square of radius r around (x, y).
     int brightest(int x, int y, int r) {
-        std::vector<Px> px(size_t(w_) * h_);
-        glReadPixels(0, 0, w_, h_, GL_RGBA, GL_UNSIGNED_BYTE, px.data());
+        std::vector<Px> px = pixels();
         int best = 0;
         for (int j = std::max(0, y - r); j <= std::min(h_ - 1, y + r); ++j)
             for (int i = std::max(0, x - r); i <= std::min(w_ - 1, x + r); ++i) {
@@ -137,9 +88,6 @@ protected:
             }
         return best;
     }
-    std::shared_ptr<gl::Context> ctx_;
-    GLuint fbo_ = 0, target_ = 0;
-    int w_ = 0, h_ = 0;
 };
 
 // A system that emits `n` particles of `size` at its origin in its first
@@ -160,7 +108,7 @@ std::shared_ptr<GxParticleSystemQuad> steady(unsigned n, float size, gxColor4F c
 TEST_F(ParticlesGL, TextureRectanglesBecomeTextureCoordinatesOfEveryQuad) {
     REQUIRE_GL();
     auto s = GxParticleSystem::particleWithTotalParticles<GxParticleSystemQuad>(3);
-    auto tex = solid(64, 32, {255, 255, 255, 255});
+    auto tex = solidTexture(64, 32, {255, 255, 255, 255});
     s->setTextureWithRect(tex, Rect{{16, 8}, {32, 16}});
     for (const auto& q : s->quads()) {
         EXPECT_FLOAT_EQ(q.tl.texCoords.u, 0.25f);
@@ -230,7 +178,7 @@ TEST_F(ParticlesGL, ASystemDrawsItsParticlesWithOneDrawCall) {
     REQUIRE_GL();
     target(64, 64);
     auto s = steady(2, 8, {1, 0, 0, 1});
-    s->setTexture(solid(4, 4, {255, 255, 255, 255}));
+    s->setTexture(solidTexture(4, 4, {255, 255, 255, 255}));
     s->setPosition(Point{20, 20});
     s->update(0.0025f);  // births come at a rate of 1000 a second
     ASSERT_EQ(s->particleCount(), 2u);
@@ -252,7 +200,7 @@ TEST_F(ParticlesGL, ASystemDrawsItsParticlesWithOneDrawCall) {
 
 TEST_F(ParticlesGL, BatchBlocksFollowZOrderAndMoveOnReorderAndRemoval) {
     REQUIRE_GL();
-    auto tex = solid(4, 4, {255, 255, 255, 255});
+    auto tex = solidTexture(4, 4, {255, 255, 255, 255});
     auto batch = GxParticleBatchNode::batchNodeWithTexture(tex);
     ASSERT_NE(batch, nullptr);
     EXPECT_EQ(batch->textureAtlas()->capacity(), 500u);
@@ -328,7 +276,7 @@ TEST_F(ParticlesGL, BatchBlocksFollowZOrderAndMoveOnReorderAndRemoval) {
 TEST_F(ParticlesGL, ABatchDrawsAllItsChildrenInRunsAndRefusesWhatItCannotHold) {
     REQUIRE_GL();
     target(64, 64);
-    auto tex = solid(4, 4, {255, 255, 255, 255});
+    auto tex = solidTexture(4, 4, {255, 255, 255, 255});
     auto batch = GxParticleBatchNode::batchNodeWithTexture(tex, 2);
     auto left = steady(3, 6, {1, 0, 0, 1}), right = steady(3, 6, {0, 1, 0, 1});
     left->setPosition(Point{10, 30});

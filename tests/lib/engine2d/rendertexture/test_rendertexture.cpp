@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "lib/engine2d/gles/GxConfiguration.h"
+#include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/rendertexture/GxRenderTexture.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/Image.h"
-#include "tests/lib/engine2d/labels/GLFixture.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 using engine2d::testing_gl::Px;

@@ -4,85 +4,25 @@
 #include <array>
 
 #include "lib/engine2d/files/GxFileUtils.h"
-#include "lib/engine2d/gles/GxGLProgram.h"
-#include "lib/engine2d/gles/GxGLStateCache.h"
-#include "lib/engine2d/mathlib/Mat4.h"
-#include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/sprites/GxSpriteBatchNode.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
-#include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
-using Px = std::array<uint8_t, 4>;
+using testing_gl::Px;
+using testing_gl::solidTexture;
 
 namespace {
 
-// A solid texture of w x h pixels (straight RGBA, treated as premultiplied
-// when `premultiplied`).
-std::shared_ptr<GxTexture2D> solid(unsigned w, unsigned h, Px c) {
-    std::vector<Px> px(size_t(w) * h, c);
-    return GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, w, h, Size{float(w), float(h)});
-}
-
-class Sprites : public testing::Test {
+class Sprites : public testing_gl::GLTest {
 protected:
-    void SetUp() override {
-        if (!gl::Context::available()) return;
-        ctx_ = gl::Context::create();
-        ASSERT_TRUE(ctx_ && ctx_->makeCurrent());
-        gxGLCacheReset();
-    }
-    void TearDown() override {
-        if (fbo_) {
-            glDeleteFramebuffers(1, &fbo_);
-            glDeleteTextures(1, &target_);
-        }
-        GxTextureCache::purgeSharedTextureCache();
-        GxShaderCache::purgeSharedShaderCache();
-        GxEnvironment::shared().contentScaleFactor = 1;
-        GxFileUtils::sharedFileUtils().setBundleDir("");
-        GxFileUtils::sharedFileUtils().purgeCachedEntries();
-        gl::Context::clearCurrent();
-    }
-    // A w x h pixel target with a 2D projection of the same size in points.
-    void target(int w, int h) {
-        w_ = w;
-        h_ = h;
-        glGenTextures(1, &target_);
-        glBindTexture(GL_TEXTURE_2D, target_);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        gxGLCacheReset();
-        glGenFramebuffers(1, &fbo_);
-        glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target_, 0);
-        ASSERT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
-        glViewport(0, 0, w, h);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT);
-        mxMat4 ortho;
-        mxMat4Ortho(&ortho, 0, float(w), 0, float(h), -1024, 1024);
-        mxGLMatrixMode(MX_GL_PROJECTION);
-        mxGLSetIdentity();
-        mxGLMultiplyTop(&ortho);
-        mxGLMatrixMode(MX_GL_MODELVIEW);
-        mxGLSetIdentity();
-    }
-    Px at(int x, int y) {
-        Px p{};
-        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
-        return p;
-    }
-    std::shared_ptr<gl::Context> ctx_;
-    GLuint fbo_ = 0, target_ = 0;
-    int w_ = 0, h_ = 0;
+    Sprites() : GLTest(false) {}
 };
 
 void expectVertex(const gxV3F_C4B_T2F& v, float x, float y, float u, float t, const char* corner) {
@@ -94,7 +34,7 @@ void expectVertex(const gxV3F_C4B_T2F& v, float x, float y, float u, float t, co
 
 TEST_F(Sprites, QuadPositionsTextureCoordinatesAndFlips) {
     REQUIRE_GL();
-    auto tex = solid(64, 32, {255, 0, 0, 255});
+    auto tex = solidTexture(64, 32, {255, 0, 0, 255});
     auto s = GxSprite::spriteWithTexture(tex);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->contentSize(), (Size{64, 32}));
@@ -126,7 +66,7 @@ TEST_F(Sprites, QuadPositionsTextureCoordinatesAndFlips) {
 
 TEST_F(Sprites, ColourOpacityBlendAndTextureSwaps) {
     REQUIRE_GL();
-    auto straight = solid(8, 8, {10, 20, 30, 255});
+    auto straight = solidTexture(8, 8, {10, 20, 30, 255});
     auto s = GxSprite::spriteWithTexture(straight);
     // Raw data is not premultiplied: straight blending, colour left alone.
     EXPECT_EQ(s->blendFunc(), (gxBlendFunc{GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA}));
@@ -152,7 +92,7 @@ TEST_F(Sprites, ColourOpacityBlendAndTextureSwaps) {
     EXPECT_EQ(p->color(), (gxColor3B{255, 255, 255}));
 
     // A texture of another size shows through the old rectangle.
-    auto big = solid(128, 128, {0, 0, 0, 255});
+    auto big = solidTexture(128, 128, {0, 0, 0, 255});
     auto before = s->quad();
     s->setTexture(big);
     EXPECT_EQ(s->texture(), big);
@@ -207,7 +147,7 @@ TEST_F(Sprites, TheSixDigitLayoutDrawsEachDigitAtItsPlace) {
 
 TEST_F(Sprites, AtlasMutatorsKeepOrderAndRefuseOutOfRange) {
     REQUIRE_GL();
-    auto atlas = GxTextureAtlas::textureAtlasWithTexture(solid(4, 4, {0, 0, 0, 255}), 10);
+    auto atlas = GxTextureAtlas::textureAtlasWithTexture(solidTexture(4, 4, {0, 0, 0, 255}), 10);
     ASSERT_NE(atlas, nullptr);
     auto quad = [](float tag) {
         gxV3F_C4B_T2F_Quad q{};
@@ -303,7 +243,7 @@ TEST_F(Sprites, ABatchDrawsChangingQuadsFromMemoryAndSettledOnesFromItsBuffer) {
 TEST_F(Sprites, BatchIndicesFollowTheDrawingOrder) {
     REQUIRE_GL();
     target(200, 100);
-    auto tex = solid(8, 8, {255, 255, 255, 255});
+    auto tex = solidTexture(8, 8, {255, 255, 255, 255});
     auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex);
     ASSERT_NE(batch, nullptr);
     auto a = GxSprite::spriteWithTexture(tex), b = GxSprite::spriteWithTexture(tex);
@@ -364,7 +304,7 @@ TEST_F(Sprites, BatchIndicesFollowTheDrawingOrder) {
 
 TEST_F(Sprites, ABatchThatCannotGrowStaysAsItWas) {
     REQUIRE_GL();
-    auto tex = solid(2, 2, {255, 255, 255, 255});
+    auto tex = solidTexture(2, 2, {255, 255, 255, 255});
     auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, GxTextureAtlas::kMaxQuadsPerDraw - 1);
     for (unsigned i = 0; i + 1 < GxTextureAtlas::kMaxQuadsPerDraw; ++i)
         batch->addChild(GxSprite::spriteWithTexture(tex), 0);

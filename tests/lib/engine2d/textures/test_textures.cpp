@@ -19,8 +19,7 @@
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/ui/Image.h"
-#include "tests/support/RequireGL.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 using Px = std::array<uint8_t, 4>;
@@ -40,46 +39,20 @@ void writePng(const std::string& path, int w, int h, double r, double g, double 
     cairo_surface_destroy(s);
 }
 
-// The texture's pixels, read through a framebuffer it is attached to.
+// The texture's pixels, read back.
 std::vector<Px> readTexture(const GxTexture2D& t) {
-    GLuint fbo = 0;
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, t.name(), 0);
-    std::vector<Px> px(size_t(t.pixelsWide()) * t.pixelsHigh());
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE)
-        glReadPixels(0, 0, GLsizei(t.pixelsWide()), GLsizei(t.pixelsHigh()), GL_RGBA, GL_UNSIGNED_BYTE, px.data());
-    else
-        px.clear();
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &fbo);
-    return px;
+    return testing_gl::readTexture(t.name(), int(t.pixelsWide()), int(t.pixelsHigh()));
 }
 
-class Textures : public testing::Test {
+class Textures : public testing_gl::GLTest {
 protected:
-    void SetUp() override {
-        if (!gl::Context::available()) return;
-        ctx_ = gl::Context::create();
-        ASSERT_TRUE(ctx_ && ctx_->makeCurrent());
-        gxGLCacheReset();
-        dir_ = testsupport::tempDir("engine2d_textures");
-        GxFileUtils::sharedFileUtils().setBundleDir(dir_);
-        GxFileUtils::sharedFileUtils().purgeCachedEntries();
-    }
     void TearDown() override {
-        GxTextureCache::purgeSharedTextureCache();
         auto& conf = GxConfiguration::sharedConfiguration();
         conf.setSupportsNPOT(true);
         conf.setOSVersion(GxConfiguration::packVersion("5.0"));
         GxTexture2D::setDefaultAlphaPixelFormat(kGxTexture2DPixelFormat_RGBA8888);
-        GxEnvironment::shared().contentScaleFactor = 1;
-        GxFileUtils::sharedFileUtils().setBundleDir("");
-        GxFileUtils::sharedFileUtils().purgeCachedEntries();
-        gl::Context::clearCurrent();
+        GLTest::TearDown();
     }
-    std::shared_ptr<gl::Context> ctx_;
-    std::string dir_;
 };
 
 TEST_F(Textures, APictureBecomesATextureOfTheRightSizeAndFormat) {

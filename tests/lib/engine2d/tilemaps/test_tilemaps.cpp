@@ -13,7 +13,8 @@
 #include "lib/engine2d/tilemaps/GxTMXXMLParser.h"
 #include "lib/engine2d/tilemaps/GxTileMapAtlas.h"
 #include "platform/foundation/Encoding.h"
-#include "tests/lib/engine2d/labels/GLFixture.h"
+#include "tests/support/TestSupport.h"
+#include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
 

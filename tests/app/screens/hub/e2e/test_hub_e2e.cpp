@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/GetOtp.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/pin/PinModel.h"
 #include "tests/support/e2e/AppSession.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/screens/protect/LockRing.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/UserDefaults.h"

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "app/start/KAVOStoryboard.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/UserDefaults.h"

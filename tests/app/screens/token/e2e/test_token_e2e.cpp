@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "app/core/Constants.h"
 #include "app/core/StoreKeys.h"
+#include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"

@@ -2,8 +2,8 @@
 // due (days counted with their fraction), and the answers.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
+#include "app/cycle/Constants.h"
 #include "lib/analytics/TrkTracker.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"

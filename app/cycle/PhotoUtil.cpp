@@ -1,4 +1,4 @@
-#include "app/core/PhotoUtil.h"
+#include "app/cycle/PhotoUtil.h"
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"

@@ -1,15 +1,14 @@
-// The toolbox's alerts, reply checks, remote log-out clean-up and the
+// The toolbox's alerts, remote log-out clean-up, rating prompt and the
 // tall-screen shift.
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/ViewController.h"
-
-const char* const Constants::kOtherCategory = "/iOS/3.0/otherCategory";
 
 namespace {
 
@@ -31,11 +30,6 @@ std::shared_ptr<ui::AlertView> showAlert(const std::string& title, const std::st
 
 void LogOutAlertDelegate::didDismissWithButtonIndex(ui::AlertView* alertView, int) {
     if (alertView && alertView->tag() == Constants::kRemoteLogOutAlertTag) foundation::exitApp(0);
-}
-
-// The reply checks are the envelope's; these names are what the screens call.
-std::optional<std::string> Constants::testIfReceivedContentIsValid(const std::string& reply) {
-    return ReplyEnvelope::content(reply);
 }
 
 void Constants::testIfRemoteLogOutWhenRequestFinished(const std::string& reply, int tag,
@@ -64,6 +58,20 @@ std::shared_ptr<ui::AlertView> Constants::compicatedAlertViewWithTitle(const std
                                                                        const std::string& message, int tag,
                                                                        ui::AlertViewDelegate* delegate) {
     return showAlert(title, message, tag, delegate, {"取消"});
+}
+
+std::shared_ptr<ui::AlertView> Constants::personalUseCheckAndRate(int tag, ui::AlertViewDelegate* delegate) {
+    if (!isRatePromptDue()) return nullptr;
+    auto alert = ui::AlertView::create(
+        "提示", "诚邀您对禾盾进行评价\n如果您喜欢本软件，请给个好评\n您的支持永远是我们最大的动力", delegate,
+        "不再提醒", {"现在评分", "稍后再说"});
+    alert->setTag(tag);
+    alert->show();
+    return alert;
+}
+
+void Constants::handleRateAlertView(int buttonIndex) {
+    if (recordRateAnswer(buttonIndex)) ui::Application::shared().openURL(rateAppURL());
 }
 
 bool Constants::isTallScreen() {

@@ -2,8 +2,8 @@
 // tall-screen shift.
 #include <gtest/gtest.h>
 
-#include "app/core/Constants.h"
 #include "app/core/DBController.h"
+#include "app/cycle/Constants.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
