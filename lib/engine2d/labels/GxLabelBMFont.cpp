@@ -17,6 +17,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 #include "platform/gl/GL.h"
 
@@ -72,6 +73,10 @@ std::u16string trimmed(const std::u16string& s) {
 
 std::map<std::string, std::shared_ptr<GxBMFontConfiguration>>& configurations() {
     static std::map<std::string, std::shared_ptr<GxBMFontConfiguration>> cache;
+    static const bool registered =
+        (foundation::registerResetter("engine2d.bitmapFonts", foundation::ResetPhase::Cache, [] { cache.clear(); }),
+         true);
+    (void)registered;
     return cache;
 }
 
