@@ -9,12 +9,20 @@
 #include <sstream>
 
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 
 namespace {
 
 std::mutex probeMutex;
 connectNetCheck::FlagsProbe& probe() {
     static connectNetCheck::FlagsProbe p;
+    static const bool registered = (foundation::registerResetter("app.netCheckProbe", foundation::ResetPhase::Service,
+                                                                 [] {
+                                                                     std::lock_guard<std::mutex> lock(probeMutex);
+                                                                     p = nullptr;
+                                                                 }),
+                                    true);
+    (void)registered;
     return p;
 }
 

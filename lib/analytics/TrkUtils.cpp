@@ -11,6 +11,7 @@
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Resetters.h"
 
 namespace {
 
@@ -133,7 +134,12 @@ uint32_t TrkUtils::random32() {
 // ---- ad hit ids
 
 TrkAdNetInfo& TrkAdNetInfo::sharedTrkAdNetInfo() {
-    static TrkAdNetInfo* info = new TrkAdNetInfo();  // lives for the process
+    static TrkAdNetInfo* info = [] {
+        auto* made = new TrkAdNetInfo();  // lives for the process
+        foundation::registerResetter("analytics.adNetInfo", foundation::ResetPhase::SharedObject,
+                                     [made] { made->setAdHitId(0); });
+        return made;
+    }();
     return *info;
 }
 
@@ -187,7 +193,17 @@ struct OptOutState {
 };
 
 OptOutState& optOutState() {
-    static OptOutState* state = new OptOutState();
+    static OptOutState* state = [] {
+        auto* made = new OptOutState();
+        foundation::registerResetter("analytics.optOut", foundation::ResetPhase::SharedObject, [made] {
+            std::lock_guard<std::mutex> lock(made->mutex);
+            made->injected = nullptr;
+            made->probe = nullptr;
+            made->lastProbe = 0;
+            made->answer = false;
+        });
+        return made;
+    }();
     return *state;
 }
 

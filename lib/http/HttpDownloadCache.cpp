@@ -14,6 +14,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -123,6 +124,11 @@ std::shared_ptr<HttpDownloadCache> HttpDownloadCache::sharedCache() {
         shared = std::make_shared<HttpDownloadCache>();
         foundation::createDirectories(foundation::cachesDir());
         shared->setStoragePath(foundation::cachesDir() + "/HttpRequestCache");
+        // The next use stores under the caches folder of the home set by then.
+        foundation::registerResetter("http.sharedDownloadCache", foundation::ResetPhase::Cache, [] {
+            std::lock_guard<std::mutex> lock(m);
+            shared.reset();
+        });
     }
     return shared;
 }

@@ -1,6 +1,7 @@
 #include "lib/http/HttpInputStream.h"
 
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Resetters.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,6 +18,10 @@ HttpInputStream::BandwidthHooks& hooks() {
     static auto* h = new HttpInputStream::BandwidthHooks();
     return *h;
 }
+[[maybe_unused]] const bool registered =
+    (foundation::registerResetter("http.bandwidthHooks", foundation::ResetPhase::Service,
+                                  [] { HttpInputStream::setBandwidthHooks({}); }),
+     true);
 
 }  // namespace
 

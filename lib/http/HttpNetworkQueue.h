@@ -15,6 +15,7 @@
 
 #include "lib/http/HttpRequest.h"
 #include "lib/http/OperationQueue.h"
+#include "platform/foundation/WeakRef.h"
 
 namespace http {
 
@@ -135,7 +136,7 @@ private:
 
     mutable std::recursive_mutex mutex_;
     OperationQueue operations_{4};
-    HttpRequestDelegate* delegate_ = nullptr;
+    foundation::WeakRef<HttpRequestDelegate> delegate_;
     RequestSelector didStart_, didFinish_, didFail_;
     HeadersSelector didReceiveHeaders_;
     RedirectSelector willRedirect_;

@@ -31,6 +31,7 @@
 #include "lib/http/TextEncoding.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/Value.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/net/CredentialStorage.h"
 #include "platform/net/HttpAuthentication.h"
 #include "platform/net/HttpCookie.h"
@@ -49,7 +50,7 @@ using ResponseHeaders = net::HeaderDictionary;
 inline const std::string kHttpRequestRunLoopMode = "HttpRequestRunLoopMode";
 
 // Receives a request's callbacks on the main thread. Every method is optional.
-class HttpRequestDelegate {
+class HttpRequestDelegate : public foundation::Referenceable {
 public:
     virtual ~HttpRequestDelegate() = default;
     virtual void requestStarted(HttpRequest&) {}
@@ -76,7 +77,7 @@ public:
 // Receives upload or download progress on the main thread. Every method is
 // optional. Amounts are in bytes, or one unit per direction when the request
 // does not show accurate progress.
-class HttpProgressDelegate {
+class HttpProgressDelegate : public foundation::Referenceable {
 public:
     virtual ~HttpProgressDelegate() = default;
     virtual void requestDidSendBytes(HttpRequest&, int64_t) {}
@@ -674,7 +675,7 @@ private:
 
     std::optional<net::Url> url_;
     std::optional<net::Url> originalURL_;
-    HttpRequestDelegate* delegate_ = nullptr;
+    foundation::WeakRef<HttpRequestDelegate> delegate_;
     std::string requestMethod_ = "GET";
     Bytes postBody_;
     uint64_t postLength_ = 0;
@@ -801,8 +802,8 @@ private:
     bool updatedProgress_ = false;
     bool needsRedirect_ = false;
     std::optional<net::Url> redirectURL_;
-    HttpProgressDelegate* uploadProgressDelegate_ = nullptr;
-    HttpProgressDelegate* downloadProgressDelegate_ = nullptr;
+    foundation::WeakRef<HttpProgressDelegate> uploadProgressDelegate_;
+    foundation::WeakRef<HttpProgressDelegate> downloadProgressDelegate_;
     std::function<void(int64_t, uint64_t)> bytesReceivedBlock_, bytesSentBlock_;
     SizeBlock downloadSizeIncrementedBlock_, uploadSizeIncrementedBlock_;
     Block requestRedirectedBlock_, authenticationNeededBlock_, proxyAuthenticationNeededBlock_;

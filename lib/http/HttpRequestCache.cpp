@@ -5,6 +5,7 @@
 
 #include "lib/http/HttpDownloadCache.h"
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Resetters.h"
 
 namespace http {
 namespace {
@@ -17,6 +18,10 @@ std::shared_ptr<HttpDownloadCache>& defaultCacheSlot() {
     static auto* c = new std::shared_ptr<HttpDownloadCache>();
     return *c;
 }
+[[maybe_unused]] const bool registered =
+    (foundation::registerResetter("http.defaultCache", foundation::ResetPhase::Service,
+                                  [] { HttpRequest::setDefaultCache(nullptr); }),
+     true);
 
 }  // namespace
 

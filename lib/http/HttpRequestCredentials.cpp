@@ -3,6 +3,7 @@
 #include "lib/http/HttpRequest.h"
 #include "lib/http/HttpSession.h"
 #include "platform/foundation/Encoding.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -387,6 +388,10 @@ void HttpRequest::answerChallenge(bool proxy) {
 namespace {
 std::mutex gDialogMutex;
 HttpRequest::AuthenticationDialogPresenter gDialogPresenter;
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("http.dialogPresenter", foundation::ResetPhase::Service,
+                                  [] { HttpRequest::setAuthenticationDialogPresenter(nullptr); }),
+     true);
 
 bool presentDialog(const HttpRequestRef& request) {
     HttpRequest::AuthenticationDialogPresenter presenter;

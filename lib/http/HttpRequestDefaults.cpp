@@ -11,6 +11,7 @@
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 #include "platform/foundation/Time.h"
 
@@ -24,6 +25,16 @@ std::mutex& defaultsMutex() {
 std::atomic<double> gDefaultTimeOut{10.0};
 bool gUserAgentBuilt = false;
 std::optional<std::string> gUserAgent;
+// The agent is built again from the device facts of the next case.
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("http.requestDefaults", foundation::ResetPhase::Service,
+                                  [] {
+                                      std::lock_guard<std::mutex> lock(defaultsMutex());
+                                      gDefaultTimeOut.store(10.0);
+                                      gUserAgentBuilt = false;
+                                      gUserAgent.reset();
+                                  }),
+     true);
 
 const std::map<std::string, std::string>& mimeTable() {
     static const std::map<std::string, std::string>* table = [] {

@@ -8,6 +8,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/NetworkActivityIndicator.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/net/Reachability.h"
 
 namespace http {
@@ -186,6 +187,15 @@ void HttpRequest::hideNetworkActivityIndicator() { foundation::setNetworkActivit
 void HttpRequest::hideNetworkActivityIndicatorAfterDelay() {
     static foundation::TimerRef* pending = new foundation::TimerRef();
     static std::mutex* pendingMutex = new std::mutex();
+    static const bool registered =
+        (foundation::registerResetter("http.indicatorCheck", foundation::ResetPhase::SharedObject,
+                                      [] {
+                                          std::lock_guard<std::mutex> lock(*pendingMutex);
+                                          if (*pending) (*pending)->invalidate();
+                                          pending->reset();
+                                      }),
+         true);
+    (void)registered;
     std::lock_guard<std::mutex> lock(*pendingMutex);
     const double due = foundation::clock().monotonic() + 0.5;
     if (*pending && (*pending)->isValid()) {

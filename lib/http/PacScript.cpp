@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "duktape.h"
+#include "platform/foundation/Resetters.h"
 
 namespace http {
 namespace {
@@ -40,6 +41,12 @@ std::function<std::string()>& myIpHook() {
     static auto* f = new std::function<std::string()>();
     return *f;
 }
+[[maybe_unused]] const bool registered = (foundation::registerResetter("http.pacHooks", foundation::ResetPhase::Service,
+                                                                       [] {
+                                                                           PacScript::setResolver(nullptr);
+                                                                           PacScript::setMyIpAddress(nullptr);
+                                                                       }),
+                                          true);
 
 std::optional<std::string> systemResolve(const std::string& host) {
     addrinfo hints{};

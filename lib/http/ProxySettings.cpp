@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -22,6 +23,13 @@ ProxyLister& lister() {
     static auto* l = new ProxyLister();
     return *l;
 }
+[[maybe_unused]] const bool registered =
+    (foundation::registerResetter("http.proxySettings", foundation::ResetPhase::Service,
+                                  [] {
+                                      setSystemProxySettingsProvider(nullptr);
+                                      setProxyLister(nullptr);
+                                  }),
+     true);
 
 std::string env(const char* lower, const char* upper) {
     if (const char* v = std::getenv(lower); v && *v) return v;

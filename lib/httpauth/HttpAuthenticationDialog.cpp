@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -19,6 +20,14 @@ std::vector<AuthenticationRequestRef>& waiting() {
     static std::vector<AuthenticationRequestRef> list;
     return list;
 }
+// The dialog a case left up goes with its modal; the requests waiting for one are let go.
+[[maybe_unused]] const bool registered =
+    (foundation::registerResetter("httpauth.dialogs", foundation::ResetPhase::Presentation,
+                                  [] {
+                                      waiting().clear();
+                                      shownDialog().reset();
+                                  }),
+     true);
 const char* kNTLM = "NTLM";
 
 // The first waiting request gets its dialog once none is on screen.

@@ -29,7 +29,10 @@ void setLastText(const std::string& t) {
 DnNotificationManager& DnNotificationManager::sharedManager() {
     static DnNotificationManager* manager = new DnNotificationManager();  // lives for the whole process
     static const bool registered = (foundation::registerResetter("kit.notices", foundation::ResetPhase::Presentation,
-                                                                 [] { manager->cleanUpNotificationQueue(); }),
+                                                                 [] {
+                                                                     manager->cleanUpNotificationQueue();
+                                                                     setLastText("");
+                                                                 }),
                                     true);
     (void)registered;
     return *manager;

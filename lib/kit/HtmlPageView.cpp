@@ -434,7 +434,7 @@ void HtmlPageView::loadHtmlBody(const std::optional<std::string>& fragment, Comp
     std::weak_ptr<View> weakSelf = weak_from_this();
     HtmlPageView* self = this;
     if (!fragment) {
-        foundation::RunLoop::main().post([weakSelf, self, s, competition] {
+        foundation::postToMain([weakSelf, self, s, competition] {
             if (weakSelf.expired() || s->generation != self->generation_.load()) return;
             if (competition) competition(std::string("the page has no content"));
         });

@@ -110,6 +110,7 @@ void KenBurnsView::stop() {
     nextDownload_ = appendedDownload_ = 0;
     arrived_.clear();
     waitingIndex_.reset();
+    starting_ = false;
     if (rhythm_) rhythm_->invalidate();
     rhythm_.reset();
     for (auto& t : notifications_) t->invalidate();
@@ -211,9 +212,12 @@ void KenBurnsView::start() {
     std::weak_ptr<ui::View> weak = weak_from_this();
     // Every address was read at the start: show them as a plain list.
     const bool window = urls_.size() > kUrlWindow;
-    rhythm_ = foundation::RunLoop::main().performAfter(0, [weak, generation, window]() {
+    // The first beat comes on the next turn, once the caller has finished.
+    starting_ = true;
+    foundation::postToMain([weak, generation, window]() {
         auto self = std::static_pointer_cast<KenBurnsView>(weak.lock());
-        if (!self) return;
+        if (!self || generation != self->generation_) return;
+        self->starting_ = false;
         if (window)
             self->urlRhythmStep(generation, kUrlWindow);
         else

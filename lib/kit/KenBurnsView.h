@@ -64,7 +64,7 @@ public:
     bool firsImageFirstShow() const { return firsImageFirstShow_; }
     int firstRandomNum() const { return firstRandomNum_; }
     // Whether a rhythm is running.
-    bool isRunning() const { return rhythm_ != nullptr; }
+    bool isRunning() const { return starting_ || rhythm_ != nullptr; }
 
     // The sides the images fill: (W, H) of the frame, swapped unless landscape.
     ui::Size fillSize() const;
@@ -104,6 +104,7 @@ private:
     int firstRandomNum_ = -1;
 
     unsigned generation_ = 0;
+    bool starting_ = false;  // started; the first beat is posted
     int pendingDownloads_ = 0;
     unsigned nextDownload_ = 0, appendedDownload_ = 0;
     std::map<unsigned, ui::ImageRef> arrived_;  // downloads ahead of an earlier one

@@ -241,7 +241,7 @@ void MsTableAlert::increaseHeightBy(double d) {
 
 void MsTableAlert::layoutAfterSomeTime() {
     std::weak_ptr<MsTableAlert> weak = weak_from_this();
-    foundation::RunLoop::main().performAfter(0, [weak]() {
+    foundation::postToMain([weak]() {
         if (auto self = weak.lock()) self->layout();
     });
 }

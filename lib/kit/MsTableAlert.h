@@ -48,7 +48,7 @@ public:
     virtual void tableAlertDidDismissWithButtonIndex(MsTableAlert*, int) {}
 };
 
-class MsTableAlertDataSource {
+class MsTableAlertDataSource : public foundation::Referenceable {
 public:
     virtual ~MsTableAlertDataSource() = default;
     virtual std::shared_ptr<ui::TableViewCell> tableAlertCellForRowAtIndexPath(MsTableAlert*, const ui::IndexPath&) = 0;
@@ -200,7 +200,7 @@ private:
     int maximumVisibleRows_ = 4;
     double rowHeight_ = 40;
     foundation::WeakRef<MsTableAlertDelegate> delegate_;
-    MsTableAlertDataSource* dataSource_ = nullptr;
+    foundation::WeakRef<MsTableAlertDataSource> dataSource_;
     bool presented_ = false;
     // The alert's frame before and after the last growth.
     double grownBy_ = 0;

@@ -38,7 +38,7 @@ std::shared_ptr<ScanCaptureReader> ScanCaptureReader::createWithImageScanner(
     reader->initResult();
     reader->captureOutput_ = media::CaptureVideoDataOutput::create();
     reader->captureOutput_->setAlwaysDiscardsLateVideoFrames(true);
-    reader->queue_ = std::make_unique<foundation::SerialQueue>("ScanCaptureReader");
+    reader->queue_ = std::make_unique<foundation::SerialQueue>("qr.frames");
     reader->captureOutput_->setSampleBufferDelegate(reader.get(), reader->queue_.get());
     return reader;
 }

@@ -14,13 +14,14 @@
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanSymbol.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/media/Capture.h"
 #include "platform/ui/Geometry.h"
 
 class ScanCaptureReader;
 
 // Called on the main thread.
-class ScanCaptureReaderDelegate {
+class ScanCaptureReaderDelegate : public foundation::Referenceable {
 public:
     virtual ~ScanCaptureReaderDelegate() = default;
     // New symbols, or the frame that captureFrame() asked for.
@@ -90,7 +91,7 @@ private:
     void postToMain(std::function<void(ScanCaptureReader&)> fn);
 
     std::shared_ptr<media::CaptureVideoDataOutput> captureOutput_;
-    ScanCaptureReaderDelegate* captureDelegate_ = nullptr;
+    foundation::WeakRef<ScanCaptureReaderDelegate> captureDelegate_;
     std::shared_ptr<ScanImageScanner> scanner_;
     ui::Rect scanCrop_{0, 0, 1, 1};
     ui::Size size_;

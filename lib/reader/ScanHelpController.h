@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Toolbar.h"
@@ -18,7 +19,7 @@
 
 class ScanHelpController;
 
-class ScanHelpDelegate {
+class ScanHelpDelegate : public foundation::Referenceable {
 public:
     virtual ~ScanHelpDelegate() = default;
     // Optional: the user is done with the page.
@@ -68,7 +69,7 @@ private:
     void cleanup();
 
     std::string reason_;
-    ScanHelpDelegate* delegate_ = nullptr;
+    foundation::WeakRef<ScanHelpDelegate> delegate_;
     std::shared_ptr<ui::WebView> webView_;
     std::shared_ptr<ui::Toolbar> toolbar_;
     std::shared_ptr<ui::BarButtonItem> doneBtn_, backBtn_, space_;

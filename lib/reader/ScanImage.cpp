@@ -431,7 +431,7 @@ std::atomic<uint64_t> gConversions{0};
 
 // One conversion at a time for the whole process.
 foundation::SerialQueue& conversionQueue() {
-    static foundation::SerialQueue queue("ScanCVImage.conversion");
+    static foundation::SerialQueue queue("qr.convert");
     return queue;
 }
 }  // namespace

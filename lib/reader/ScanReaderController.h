@@ -20,6 +20,7 @@
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanReaderDelegate.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/media/ImagePicker.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Toolbar.h"
@@ -124,7 +125,7 @@ private:
     void helpControllerDidFinish(ScanHelpController& help) override;
 
     std::shared_ptr<ScanImageScanner> scanner_;
-    ScanReaderDelegate* readerDelegate_ = nullptr;
+    foundation::WeakRef<ScanReaderDelegate> readerDelegate_;
     bool showsScanControls_ = true, showsHelpOnFail_ = true, tracksSymbols_ = true, enableCache_ = true;
     bool hasOverlay_ = true, sampling_ = false;
     int cameraMode_ = kScanCameraModeDefault;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "lib/reader/ScanSymbol.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ViewController.h"
 
@@ -17,7 +18,7 @@ struct ScanPickerInfo {
 };
 
 // Called on the main thread; `reader` is the controller that read.
-class ScanReaderDelegate {
+class ScanReaderDelegate : public foundation::Referenceable {
 public:
     virtual ~ScanReaderDelegate() = default;
     virtual void imagePickerControllerDidFinishPickingMediaWithInfo(ui::ViewController& reader,

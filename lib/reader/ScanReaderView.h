@@ -17,6 +17,7 @@
 #include "lib/reader/ScanCaptureReader.h"
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanSymbol.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/media/Capture.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Image.h"
@@ -41,7 +42,7 @@ struct ScanCaptureError {
 };
 
 // Called on the main thread.
-class ScanReaderViewDelegate {
+class ScanReaderViewDelegate : public foundation::Referenceable {
 public:
     virtual ~ScanReaderViewDelegate() = default;
     // New symbols, with the frame they were read from turned upright.
@@ -144,7 +145,7 @@ protected:
 
     std::shared_ptr<ui::Layer> preview_;
     std::shared_ptr<ui::Label> fpsLabel_;
-    ScanReaderViewDelegate* readerDelegate_ = nullptr;
+    foundation::WeakRef<ScanReaderViewDelegate> readerDelegate_;
     media::CaptureTorchMode torchMode_ = media::CaptureTorchMode::Auto;
     bool showsFPS_ = false;
     bool started_ = false;

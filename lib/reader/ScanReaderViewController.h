@@ -15,6 +15,7 @@
 #include "lib/reader/ScanHelpController.h"
 #include "lib/reader/ScanReaderDelegate.h"
 #include "lib/reader/ScanReaderView.h"
+#include "platform/foundation/WeakRef.h"
 #include "platform/ui/ViewController.h"
 
 // The picker's camera settings.
@@ -132,7 +133,7 @@ private:
     void helpControllerDidFinish(ScanHelpController& help) override;
 
     std::shared_ptr<ScanImageScanner> scanner_;
-    ScanReaderDelegate* readerDelegate_ = nullptr;
+    foundation::WeakRef<ScanReaderDelegate> readerDelegate_;
     bool showsScanControls_ = true, tracksSymbols_ = true, enableCache_ = true;
     uint32_t supportedOrientationsMask_ = 1u << 1;
     ui::Rect scanCrop_{0, 0, 1, 1};

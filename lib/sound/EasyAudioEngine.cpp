@@ -2,9 +2,15 @@
 
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
+
 namespace {
 std::recursive_mutex gFacadeMutex;
 std::unique_ptr<EasyAudioEngine> gSharedEngine;
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("sound.easyAudioEngine", foundation::ResetPhase::SharedObject,
+                                  [] { EasyAudioEngine::end(); }),
+     true);
 }  // namespace
 
 int SndBufferManager::bufferForFile(const std::string& filePath, bool create) {

@@ -8,6 +8,7 @@
 #include "lib/sound/SndAudioFile.h"
 #include "platform/foundation/Background.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 
 namespace {
 
@@ -199,14 +200,20 @@ void SndAudioManager::setRetrySleep(std::function<void(double)> sleep) {
     gRetrySleep = std::move(sleep);
 }
 
-void SndAudioManager::resetForTesting() {
-    end();
-    std::lock_guard<std::recursive_mutex> lock(gClassMutex);
-    gManagerState = kSndManagerUninitialised;
-    gConfigured = false;
-    gConfiguredMode = kSndModeMusicIfNoOtherAudio;
-    gRetrySleep = nullptr;
-}
+namespace {
+// Ends the shared manager and returns the class to its first state.
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("sound.audioManager", foundation::ResetPhase::SharedObject,
+                                  [] {
+                                      SndAudioManager::end();
+                                      std::lock_guard<std::recursive_mutex> lock(gClassMutex);
+                                      gManagerState = SndAudioManager::kSndManagerUninitialised;
+                                      gConfigured = false;
+                                      gConfiguredMode = SndAudioManager::kSndModeMusicIfNoOtherAudio;
+                                      gRetrySleep = nullptr;
+                                  }),
+     true);
+}  // namespace
 
 // Audio manager ------------------------------------------------------------
 

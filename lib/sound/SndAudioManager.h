@@ -110,8 +110,6 @@ public:
     // How the manager waits between attempts to reactivate the session after
     // an interruption (a real sleep unless replaced; nullptr restores it).
     static void setRetrySleep(std::function<void(double seconds)> sleep);
-    // Ends the shared manager and returns the class to its first state (for tests).
-    static void resetForTesting();
 
     explicit SndAudioManager(int mode);
     ~SndAudioManager() override;

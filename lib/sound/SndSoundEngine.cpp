@@ -7,6 +7,7 @@
 #include "lib/sound/SndSoundSource.h"
 #include "platform/foundation/Background.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 
 namespace {
 
@@ -14,6 +15,15 @@ std::mutex gModuleMutex;
 float gMixerRate = 0;
 bool gMixerRateSet = false;
 SndSoundEngine::DeviceOpener gDeviceOpener;
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("sound.engineSettings", foundation::ResetPhase::Service,
+                                  [] {
+                                      std::lock_guard<std::mutex> lock(gModuleMutex);
+                                      gMixerRate = 0;
+                                      gMixerRateSet = false;
+                                      gDeviceOpener = nullptr;
+                                  }),
+     true);
 
 using MixerRateFn = ALvoid (*)(const ALdouble);
 MixerRateFn gMixerRateFn = nullptr;

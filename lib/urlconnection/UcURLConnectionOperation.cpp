@@ -8,6 +8,7 @@
 #include "lib/http/RunLoopThread.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -540,12 +541,29 @@ void UcHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
 // ---- the activity indicator ------------------------------------------------------------
 
 UcNetworkActivityIndicatorManager& UcNetworkActivityIndicatorManager::sharedManager() {
-    static auto* m = new UcNetworkActivityIndicatorManager();
+    static auto* m = [] {
+        auto* made = new UcNetworkActivityIndicatorManager();
+        // Nothing in flight, nothing shown, and observing again: the
+        // notification centre forgot every observer before this runs.
+        foundation::registerResetter("urlconnection.activityIndicator", foundation::ResetPhase::SharedObject, [made] {
+            std::lock_guard<std::recursive_mutex> lock(made->mutex_);
+            if (made->timer_) made->timer_->invalidate();
+            made->timer_.reset();
+            made->activityCount_ = 0;
+            made->shown_ = false;
+            made->handler_ = nullptr;
+            made->observe();
+        });
+        return made;
+    }();
     return *m;
 }
 
-UcNetworkActivityIndicatorManager::UcNetworkActivityIndicatorManager() {
+UcNetworkActivityIndicatorManager::UcNetworkActivityIndicatorManager() { observe(); }
+
+void UcNetworkActivityIndicatorManager::observe() {
     auto& center = foundation::NotificationCenter::defaultCenter();
+    center.removeObserver(this);
     center.addObserver(this, kUcOperationStartNotification,
                        [this](const foundation::Notification&) { incrementActivityCount(); });
     center.addObserver(this, kUcOperationFinishNotification,
@@ -630,7 +648,20 @@ std::mutex& queueMutex() {
 std::vector<std::shared_ptr<UcHTTPRequestOperation>>& sharedOperations() {
     static auto* ops = [] {
         UcNetworkActivityIndicatorManager::sharedManager().setEnabled(true);
-        return new std::vector<std::shared_ptr<UcHTTPRequestOperation>>();
+        auto* made = new std::vector<std::shared_ptr<UcHTTPRequestOperation>>();
+        // Loads a case left running are cancelled without answering it.
+        foundation::registerResetter("urlconnection.loads", foundation::ResetPhase::SharedObject, [made] {
+            std::vector<std::shared_ptr<UcHTTPRequestOperation>> running;
+            {
+                std::lock_guard<std::mutex> lock(queueMutex());
+                running.swap(*made);
+            }
+            for (auto& op : running) {
+                op->setCompletionBlockWithSuccess(nullptr, nullptr);  // the case that waited is over
+                op->cancel();
+            }
+        });
+        return made;
     }();
     return *ops;
 }

@@ -227,6 +227,7 @@ public:
     ~UcNetworkActivityIndicatorManager();
 
 private:
+    void observe();
     void countChanged();
     mutable std::recursive_mutex mutex_;
     bool enabled_ = false;

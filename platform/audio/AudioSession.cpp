@@ -2,10 +2,16 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
+
 namespace audio {
 
 AudioSession& AudioSession::sharedInstance() {
     static AudioSession session;
+    // After the sound objects that still talk to it while they go.
+    static const bool registered =
+        (foundation::registerResetter("audio.session", foundation::ResetPhase::Service, [] { session.reset(); }), true);
+    (void)registered;
     return session;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace foundation {
@@ -14,6 +15,8 @@ AssertionHandler& installed() {
     static AssertionHandler handler;
     return handler;
 }
+[[maybe_unused]] const bool gRegistered =
+    (registerResetter("foundation.assertionHandler", ResetPhase::Service, [] { setAssertionHandler(nullptr); }), true);
 }  // namespace
 
 std::string AssertionFailure::text() const {

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 
 namespace foundation {
@@ -76,7 +77,11 @@ struct ClockState {
 // Never destroyed: threads that outlive main() (a run loop that never ends)
 // may still read the clock while the program exits.
 ClockState& clockState() {
-    static ClockState* state = new ClockState();
+    static ClockState* state = [] {
+        auto* s = new ClockState();
+        registerResetter("foundation.clock", ResetPhase::Service, [] { setClock(nullptr); });
+        return s;
+    }();
     return *state;
 }
 }  // namespace

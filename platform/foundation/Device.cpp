@@ -9,12 +9,20 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
+
 namespace foundation {
 
 namespace {
 std::mutex gDeviceMutex;
 std::optional<DeviceInfo> gDevice;
 std::optional<std::vector<InterfaceAddress>> gMacs;
+[[maybe_unused]] const bool gRegistered = (registerResetter("foundation.device", ResetPhase::Service,
+                                                            [] {
+                                                                setDevice(std::nullopt);
+                                                                setInterfaceMacAddresses(std::nullopt);
+                                                            }),
+                                           true);
 
 DeviceInfo hostDevice() {
     DeviceInfo d;

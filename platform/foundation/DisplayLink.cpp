@@ -3,11 +3,21 @@
 #include <algorithm>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 
 namespace foundation {
 
 FrameClock& FrameClock::main() {
-    static FrameClock* clock = new FrameClock();  // lives as long as the process
+    static FrameClock* clock = [] {
+        auto* c = new FrameClock();  // lives as long as the process
+        // Links a case leaves attached stop refreshing; the clock drives itself again.
+        registerResetter("foundation.frameClock", ResetPhase::SharedObject, [c] {
+            c->links_.clear();
+            c->external_ = false;
+            c->updateTimer();
+        });
+        return c;
+    }();
     return *clock;
 }
 

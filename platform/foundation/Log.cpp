@@ -5,11 +5,15 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
+
 namespace foundation {
 
 namespace {
 std::mutex gLogMutex;
 LogSink gSink;
+[[maybe_unused]] const bool gRegistered =
+    (registerResetter("foundation.logSink", ResetPhase::Service, [] { setLogSink(nullptr); }), true);
 
 // The debug log is for whoever asks for it; a plain run keeps stderr quiet.
 bool asked() {

@@ -2,10 +2,22 @@
 
 #include <algorithm>
 
+#include "platform/foundation/Resetters.h"
+
 namespace foundation {
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter* center = new NotificationCenter;
+    static NotificationCenter* center = [] {
+        auto* c = new NotificationCenter;
+        // First of all: an observer a case left behind (its owner may be gone)
+        // is called neither by the resets after this nor in the next case.
+        // Shared objects that observe for the process observe again in theirs.
+        registerResetter("foundation.notifications", ResetPhase::Presentation, [c] {
+            std::lock_guard<std::mutex> lock(c->mutex_);
+            c->entries_.clear();
+        });
+        return c;
+    }();
     return *center;
 }
 

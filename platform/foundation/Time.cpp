@@ -5,6 +5,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
+
 namespace foundation {
 
 // ---- zones ---------------------------------------------------------------
@@ -39,6 +41,8 @@ TimeZone TimeZone::harbin() { return fixed(8 * 3600, "Asia/Harbin"); }
 namespace {
 std::mutex gZoneMutex;
 std::optional<TimeZone> gLocal;
+[[maybe_unused]] const bool gRegistered =
+    (registerResetter("foundation.timeZone", ResetPhase::Service, [] { TimeZone::setLocal(std::nullopt); }), true);
 }  // namespace
 
 TimeZone TimeZone::local() {

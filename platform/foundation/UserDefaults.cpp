@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 
 namespace foundation {
 
@@ -235,6 +236,9 @@ UserDefaults::UserDefaults(std::string path) : path_(std::move(path)) { load(); 
 namespace {
 std::mutex gStandardMutex;
 std::unique_ptr<UserDefaults> gStandard;
+// The next use reads the store of the home folder set by then.
+[[maybe_unused]] const bool gRegistered =
+    (registerResetter("foundation.standardDefaults", ResetPhase::Service, [] { UserDefaults::resetStandard(); }), true);
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/WeakRef.h"
 #include "platform/media/Capture.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/ViewController.h"
@@ -29,7 +30,7 @@ struct ImagePickerInfo {
 
 class ImagePickerController;
 
-class ImagePickerControllerDelegate {
+class ImagePickerControllerDelegate : public foundation::Referenceable {
 public:
     virtual ~ImagePickerControllerDelegate() = default;
     virtual void imagePickerControllerDidFinishPickingMediaWithInfo(ImagePickerController& picker,
@@ -90,7 +91,7 @@ protected:
 private:
     void buildScreen();
     ImagePickerSourceType sourceType_ = ImagePickerSourceType::PhotoLibrary;
-    ImagePickerControllerDelegate* pickerDelegate_ = nullptr;
+    foundation::WeakRef<ImagePickerControllerDelegate> pickerDelegate_;
     std::shared_ptr<ui::View> cameraOverlayView_, controlsView_, listView_;
     bool showsCameraControls_ = true;
     mutable std::shared_ptr<CaptureDevice> cameraDevice_;

@@ -1,9 +1,16 @@
 #include "platform/net/ConnectionCache.h"
 
+#include "platform/foundation/Resetters.h"
+
 namespace net {
 
 ConnectionCache& ConnectionCache::shared() {
-    static ConnectionCache* cache = new ConnectionCache();  // lives as long as the process
+    static ConnectionCache* cache = [] {
+        auto* c = new ConnectionCache();  // lives as long as the process
+        // A connection a case kept alive is closed, never handed to the next one.
+        foundation::registerResetter("net.connectionCache", foundation::ResetPhase::Service, [c] { c->clear(); });
+        return c;
+    }();
     return *cache;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace net {
@@ -17,7 +18,12 @@ std::string esc(const std::string& s) { return foundation::percentEscape(s, "-._
 }  // namespace
 
 CredentialStorage& CredentialStorage::shared() {
-    static CredentialStorage* storage = new CredentialStorage();
+    static CredentialStorage* storage = [] {
+        auto* s = new CredentialStorage();
+        // What a case kept for its session is forgotten; the file stays with its home folder.
+        foundation::registerResetter("net.credentials", foundation::ResetPhase::Service, [s] { s->resetMemory(); });
+        return s;
+    }();
     return *storage;
 }
 

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace net {
@@ -153,7 +154,11 @@ bool HttpCookie::matches(const Url& url) const {
 }
 
 HttpCookieStorage& HttpCookieStorage::shared() {
-    static HttpCookieStorage* storage = new HttpCookieStorage();
+    static HttpCookieStorage* storage = [] {
+        auto* s = new HttpCookieStorage();
+        foundation::registerResetter("net.cookies", foundation::ResetPhase::Service, [s] { s->removeAllCookies(); });
+        return s;
+    }();
     return *storage;
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace net {
@@ -19,6 +20,10 @@ namespace {
 
 std::mutex gProviderMutex;
 std::shared_ptr<ReachabilityFlagProvider> gProvider;
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("net.reachabilityProvider", foundation::ResetPhase::Service,
+                                  [] { setReachabilityFlagProvider(nullptr); }),
+     true);
 
 bool isMobileInterface(const std::string& name) {
     for (const char* prefix : {"wwan", "wwp", "rmnet", "ppp", "ccmni"})

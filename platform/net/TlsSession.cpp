@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <mutex>
 
+#include "platform/foundation/Resetters.h"
+
 namespace net {
 namespace {
 
@@ -27,11 +29,6 @@ std::mutex& trustMutex() {
     static std::mutex* m = new std::mutex();
     return *m;
 }
-std::vector<std::string>& trustFiles() {
-    static auto* files = new std::vector<std::string>();
-    return *files;
-}
-
 // The client contexts in use: one that checks chains (the system's store and
 // the added roots, loaded when it is made) and one that does not. Adding a
 // roots file makes the next session start a new checking context; sessions
@@ -42,6 +39,20 @@ struct SharedContexts {
 SharedContexts& sharedContexts() {
     static auto* contexts = new SharedContexts();
     return *contexts;
+}
+
+std::vector<std::string>& trustFiles() {
+    static auto* files = [] {
+        auto* f = new std::vector<std::string>();
+        // Roots a case added are not trusted in the next one.
+        foundation::registerResetter("net.trustedRoots", foundation::ResetPhase::Service, [f] {
+            std::lock_guard<std::mutex> lock(trustMutex());
+            f->clear();
+            sharedContexts().checking.reset();
+        });
+        return f;
+    }();
+    return *files;
 }
 
 std::shared_ptr<SSL_CTX> makeClientContext(bool validates) {

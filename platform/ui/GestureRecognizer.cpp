@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -37,6 +38,11 @@ void purge() {
 // The recognizers that watch the current touch.
 std::vector<std::shared_ptr<GestureRecognizer>>& watching() {
     static std::vector<std::shared_ptr<GestureRecognizer>> list;
+    // A touch a case left down is not followed into the next one.
+    static const bool registered =
+        (foundation::registerResetter("ui.watchedTouch", foundation::ResetPhase::SharedObject, [] { list.clear(); }),
+         true);
+    (void)registered;
     return list;
 }
 

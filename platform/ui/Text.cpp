@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/PangoSupport.h"
 
@@ -213,6 +214,10 @@ namespace {
 std::mutex measurerMutex;
 std::shared_ptr<TextMeasurer>& measurerSlot() {
     static std::shared_ptr<TextMeasurer> m = std::make_shared<PangoTextMeasurer>();
+    static const bool registered = (foundation::registerResetter("ui.textMeasurer", foundation::ResetPhase::Service,
+                                                                 [] { setTextMeasurer(nullptr); }),
+                                    true);
+    (void)registered;
     return m;
 }
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Screen.h"
 
@@ -12,6 +13,10 @@ namespace ui {
 
 namespace {
 bool g_keyboardVisible = false;
+[[maybe_unused]] const bool g_keyboardRegistered =
+    (foundation::registerResetter("ui.keyboard", foundation::ResetPhase::SharedObject,
+                                  [] { g_keyboardVisible = false; }),
+     true);
 constexpr double kKeyboardHeight = 216;
 constexpr double kKeyboardDuration = 0.25;
 

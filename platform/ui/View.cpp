@@ -7,6 +7,7 @@
 
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Render.h"
@@ -51,7 +52,12 @@ void Touch::update(TouchPhase phase, Point windowLocation, double timestamp) {
 
 namespace {
 Responder* g_firstResponder = nullptr;
-}
+// A responder a case kept alive does not keep the focus in the next one.
+[[maybe_unused]] const bool g_firstResponderRegistered =
+    (foundation::registerResetter("ui.firstResponder", foundation::ResetPhase::SharedObject,
+                                  [] { g_firstResponder = nullptr; }),
+     true);
+}  // namespace
 
 Responder::~Responder() {
     if (g_firstResponder == this) g_firstResponder = nullptr;

@@ -1156,7 +1156,7 @@ void WebView::Impl::navigate(const std::string& url, WebNavigationType type, boo
     // An allowed load replaces the page, after the current script or tap ends.
     std::weak_ptr<View> alive = owner->weak_from_this();
     WebView* self = owner;
-    foundation::RunLoop::main().post([alive, self, url, fromHistory] {
+    foundation::postToMain([alive, self, url, fromHistory] {
         if (alive.expired()) return;
         Impl& impl = *self->impl_;
         if (url == "about:blank") {
@@ -1333,7 +1333,7 @@ void WebView::loadHTMLString(const std::string& html, const std::string& baseURL
         finishLoad(g);
         return;
     }
-    foundation::RunLoop::main().post([alive, this, g] {
+    foundation::postToMain([alive, this, g] {
         if (!alive.expired()) finishLoad(g);
     });
 }

@@ -1,7 +1,8 @@
-// The test main: every case gets its own empty $QUENTA_HOME, the system clock,
-// the host's device facts and the real exit replaced by a recorder that fails
-// the case if nothing expected it; after each case every process-wide object
-// is reset through the registry the libraries register into.
+// The test main: every case gets its own empty $QUENTA_HOME and the real exit
+// replaced by a recorder that fails the case if nothing expected it; after
+// each case every process-wide object (the clock, the device facts, the
+// defaults, the shared instances and caches) is reset through the registry
+// the libraries register into. Tests and fixtures do not reset them again.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,13 +10,9 @@
 #include <string>
 
 #include "platform/foundation/App.h"
-#include "platform/foundation/Clock.h"
-#include "platform/foundation/Device.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/foundation/Time.h"
-#include "platform/foundation/UserDefaults.h"
 
 namespace {
 
@@ -26,21 +23,15 @@ class FreshHome : public testing::EmptyTestEventListener {
         if (!dir) abort();
         dir_ = dir;
         setenv("QUENTA_HOME", dir_.c_str(), 1);
-        foundation::UserDefaults::resetStandard();
-        foundation::setClock(nullptr);
-        foundation::setDevice(std::nullopt);
-        foundation::setInterfaceMacAddresses(std::nullopt);
-        foundation::TimeZone::setLocal(std::nullopt);
         foundation::setExitHandler([](int code) { ADD_FAILURE() << "the app tried to exit with code " << code; });
     }
     void OnTestEnd(const testing::TestInfo&) override {
         foundation::RunLoop::main().drain();
-        // Whatever a case left in the process-wide objects (alerts up, a
-        // started tracker, a changed screen) is gone before the next one.
+        // The one reset: whatever a case left in the process-wide objects
+        // (alerts up, a started tracker, a kept-alive connection, an
+        // observer, a clock, cached textures) is gone before the next one.
         foundation::resetProcessWideObjects();
         foundation::RunLoop::main().drain();
-        foundation::setClock(nullptr);
-        foundation::UserDefaults::resetStandard();
         foundation::removeItem(dir_);
     }
     std::string dir_;

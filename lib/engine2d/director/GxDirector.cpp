@@ -11,6 +11,8 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
+#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/ui/Screen.h"
 
@@ -33,7 +35,22 @@ void runCachePurge(GxDirector::CachePurge which) {
 }  // namespace
 
 GxDirector& GxDirector::sharedDirector() {
-    static std::shared_ptr<GxDirector> director = std::make_shared<GxDirector>();
+    static std::shared_ptr<GxDirector> director = [] {
+        auto made = std::make_shared<GxDirector>();
+        // A scene a case left running ends, and the caches go with it.
+        foundation::registerResetter("engine2d.director", foundation::ResetPhase::Presentation, [] {
+            gl::Context* before = gl::Context::current();
+            director->end();  // with the view's context current while it purges
+            if (gl::Context::current() != before) {
+                if (before)
+                    before->makeCurrent();
+                else
+                    gl::Context::clearCurrent();
+            }
+            statsLabelMaker() = nullptr;
+        });
+        return made;
+    }();
     return *director;
 }
 

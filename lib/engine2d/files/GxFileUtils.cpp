@@ -6,6 +6,7 @@
 
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 
 namespace engine2d {
 
@@ -39,6 +40,18 @@ void splitExtension(const std::string& p, std::string& base, std::string& ext) {
 
 GxFileUtils& GxFileUtils::sharedFileUtils() {
     static GxFileUtils instance;
+    static const bool registered = (foundation::registerResetter("engine2d.fileUtils", foundation::ResetPhase::Cache,
+                                                                 [] {
+                                                                     instance.setTablet(false);
+                                                                     instance.setEnableFallbackSuffixes(false);
+                                                                     instance.setiPhoneRetinaDisplaySuffix("-hd");
+                                                                     instance.setiPadSuffix("-ipad");
+                                                                     instance.setiPadRetinaDisplaySuffix("-ipadhd");
+                                                                     instance.setBundleDir("");
+                                                                     instance.purgeCachedEntries();
+                                                                 }),
+                                    true);
+    (void)registered;
     return instance;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -11,6 +12,11 @@ namespace engine2d {
 namespace {
 std::string& systemVersion() {
     static std::string v = "5.0";
+    static const bool registered =
+        (foundation::registerResetter("engine2d.systemVersion", foundation::ResetPhase::SharedObject,
+                                      [] { v = "5.0"; }),
+         true);
+    (void)registered;
     return v;
 }
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/mathlib/MatrixStack.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -275,6 +276,8 @@ GxShaderCache& GxShaderCache::sharedShaderCache() {
     if (!c) {
         c = std::make_unique<GxShaderCache>();
         c->loadDefaultShaders();
+        foundation::registerResetter("engine2d.shaders", foundation::ResetPhase::Cache,
+                                     [] { purgeSharedShaderCache(); });
     }
     return *c;
 }

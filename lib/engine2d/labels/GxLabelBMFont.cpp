@@ -13,6 +13,7 @@
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
 namespace engine2d {
@@ -67,6 +68,10 @@ std::u16string trimmed(const std::u16string& s) {
 
 std::map<std::string, std::shared_ptr<GxBMFontConfiguration>>& configurations() {
     static std::map<std::string, std::shared_ptr<GxBMFontConfiguration>> cache;
+    static const bool registered =
+        (foundation::registerResetter("engine2d.bitmapFonts", foundation::ResetPhase::Cache, [] { cache.clear(); }),
+         true);
+    (void)registered;
     return cache;
 }
 

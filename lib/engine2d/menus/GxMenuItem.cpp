@@ -6,6 +6,7 @@
 #include "lib/engine2d/labels/GxAtlasNode.h"
 #include "lib/engine2d/labels/GxLabelTTF.h"
 #include "lib/engine2d/sprites/GxSprite.h"
+#include "platform/foundation/Resetters.h"
 
 namespace engine2d {
 
@@ -151,6 +152,13 @@ std::string& defaultName() {
     static std::string name = "Marker Felt";
     return name;
 }
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("engine2d.menuFont", foundation::ResetPhase::SharedObject,
+                                  [] {
+                                      gDefaultFontSize = 32;
+                                      defaultName() = "Marker Felt";
+                                  }),
+     true);
 }  // namespace
 
 void GxMenuItemFont::setDefaultFontSize(unsigned size) { gDefaultFontSize = size; }

@@ -1,9 +1,22 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 
+#include "platform/foundation/Resetters.h"
+
 namespace engine2d {
 
 GxEnvironment& GxEnvironment::shared() {
     static GxEnvironment env;
+    // The sizes and counters; the scheduler and the dispatcher stay the director's.
+    static const bool registered =
+        (foundation::registerResetter("engine2d.environment", foundation::ResetPhase::SharedObject,
+                                      [] {
+                                          env.winSize = Size{};
+                                          env.contentScaleFactor = 1;
+                                          env.drawCounter = 0;
+                                          env.orderOfArrival = 1;
+                                      }),
+         true);
+    (void)registered;
     return env;
 }
 

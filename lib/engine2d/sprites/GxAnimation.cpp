@@ -7,6 +7,7 @@
 #include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/plist/PropertyList.h"
 
 namespace engine2d {
@@ -83,6 +84,8 @@ GxAnimationCache& GxAnimationCache::sharedAnimationCache() {
     if (!sharedAnimations()) {
         sharedAnimations() = std::make_unique<GxAnimationCache>();
         GxDirector::registerCachePurge(GxDirector::CachePurge::Animations, [] { purgeSharedAnimationCache(); });
+        foundation::registerResetter("engine2d.animations", foundation::ResetPhase::Cache,
+                                     [] { purgeSharedAnimationCache(); });
     }
     return *sharedAnimations();
 }

@@ -9,6 +9,7 @@
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/plist/PropertyList.h"
 
 namespace engine2d {
@@ -160,6 +161,8 @@ GxSpriteFrameCache& GxSpriteFrameCache::sharedSpriteFrameCache() {
     if (!sharedFrames()) {
         sharedFrames() = std::make_unique<GxSpriteFrameCache>();
         GxDirector::registerCachePurge(GxDirector::CachePurge::SpriteFrames, [] { purgeSharedSpriteFrameCache(); });
+        foundation::registerResetter("engine2d.spriteFrames", foundation::ResetPhase::Cache,
+                                     [] { purgeSharedSpriteFrameCache(); });
     }
     return *sharedFrames();
 }

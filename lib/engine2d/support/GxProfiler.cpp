@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 
 namespace engine2d {
 
@@ -37,6 +38,11 @@ std::string GxProfilingTimer::description() const {
 
 GxProfiler& GxProfiler::sharedProfiler() {
     static GxProfiler p;
+    static const bool registered =
+        (foundation::registerResetter("engine2d.profiler", foundation::ResetPhase::SharedObject,
+                                      [] { p.releaseAllTimers(); }),
+         true);
+    (void)registered;
     return p;
 }
 

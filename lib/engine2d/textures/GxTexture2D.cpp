@@ -14,6 +14,7 @@
 #include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexturePVR.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/ui/Font.h"
@@ -26,6 +27,13 @@ namespace engine2d {
 namespace {
 int gDefaultAlphaPixelFormat = kGxTexture2DPixelFormat_RGBA8888;
 bool gPVRHavePremultipliedAlpha = false;
+[[maybe_unused]] const bool gRegistered =
+    (foundation::registerResetter("engine2d.textureDefaults", foundation::ResetPhase::SharedObject,
+                                  [] {
+                                      gDefaultAlphaPixelFormat = kGxTexture2DPixelFormat_RGBA8888;
+                                      gPVRHavePremultipliedAlpha = false;
+                                  }),
+     true);
 
 bool isPowerOfTwo(unsigned v) { return v && !(v & (v - 1)); }
 }  // namespace

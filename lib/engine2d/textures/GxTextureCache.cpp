@@ -7,7 +7,9 @@
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxGLView.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Paths.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
@@ -33,6 +35,8 @@ GxTextureCache& GxTextureCache::sharedTextureCache() {
         GxDirector::registerCachePurge(GxDirector::CachePurge::UnusedTextures, [] {
             if (shared()) shared()->removeUnusedTextures();
         });
+        foundation::registerResetter("engine2d.textures", foundation::ResetPhase::Cache,
+                                     [] { purgeSharedTextureCache(); });
     }
     return *shared();
 }
@@ -42,12 +46,16 @@ void GxTextureCache::purgeSharedTextureCache() { shared().reset(); }
 GxTextureCache::GxTextureCache() = default;
 
 GxTextureCache::~GxTextureCache() {
+    stopping_ = true;  // loads still queued are dropped
+    std::unique_ptr<foundation::SerialQueue> loader;
     {
-        std::lock_guard<std::mutex> lock(queueMutex_);
-        stopping_ = true;
+        std::lock_guard<std::mutex> lock(loaderMutex_);
+        loader = std::move(loader_);
     }
-    queueCv_.notify_all();
-    if (loader_.joinable()) loader_.join();
+    if (loader) {
+        loader->async([] { gl::Context::clearCurrent(); });
+        loader.reset();  // runs what is queued, then ends its thread
+    }
     std::lock_guard<std::mutex> lock(dictMutex_);
     textures_.clear();
 }
@@ -101,8 +109,8 @@ void GxTextureCache::addImageAsync(const std::string& path, Callback callback) {
         if (callback) callback(t);
         return;
     }
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    if (!loader_.joinable()) {
+    std::lock_guard<std::mutex> lock(loaderMutex_);
+    if (!loader_) {
         // The loader's context shares objects with the view's when a view exists.
         std::shared_ptr<gl::Context> share;
         if (auto& view = GxDirector::sharedDirector().openGLView())
@@ -110,36 +118,25 @@ void GxTextureCache::addImageAsync(const std::string& path, Callback callback) {
         else if (gl::Context* c = gl::Context::current())
             share = c->sharegroup();
         auxContext_ = gl::Context::create(share);
-        loader_ = std::thread([this] { loaderMain(); });
+        // One thread, so the loader's context stays current on it.
+        loader_ = std::make_unique<foundation::SerialQueue>("texture.load");
+        loader_->async([this] { auxCurrent_ = auxContext_ && auxContext_->makeCurrent(); });
     }
-    queue_.emplace_back(key, std::move(callback));
-    queueCv_.notify_one();
+    loader_->async([this, key, callback = std::move(callback)] { load(key, callback); });
 }
 
-void GxTextureCache::loaderMain() {
-    bool current = auxContext_ && auxContext_->makeCurrent();
-    for (;;) {
-        std::pair<std::string, Callback> job;
-        {
-            std::unique_lock<std::mutex> lock(queueMutex_);
-            queueCv_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (stopping_) break;
-            job = std::move(queue_.front());
-            queue_.pop_front();
-        }
-        if (!current) {
-            std::fprintf(stderr, "engine2d: GxTextureCache: no loader context; %s not loaded\n", job.first.c_str());
-            continue;
-        }
-        auto t = addImage(job.first);
-        // The upload must be complete before the main thread's context uses it.
-        gl::Finish();
-        auto cb = std::move(job.second);
-        foundation::RunLoop::main().post([cb, t] {
-            if (cb) cb(t);
-        });
+void GxTextureCache::load(const std::string& key, const Callback& callback) {
+    if (stopping_) return;
+    if (!auxCurrent_) {
+        std::fprintf(stderr, "engine2d: GxTextureCache: no loader context; %s not loaded\n", key.c_str());
+        return;
     }
-    if (current) gl::Context::clearCurrent();
+    auto t = addImage(key);
+    // The upload must be complete before the main thread's context uses it.
+    gl::Finish();
+    foundation::postToMain([callback, t] {
+        if (callback) callback(t);
+    });
 }
 
 std::shared_ptr<GxTexture2D> GxTextureCache::addCGImage(const std::shared_ptr<ui::Image>& image,

@@ -12,16 +12,7 @@
 
 namespace {
 
-class ConstantsUi : public ::testing::Test {
-protected:
-    void TearDown() override {
-        while (auto* alert = ui::AlertView::frontmost()) {
-            alert->setDelegate(nullptr);
-            alert->dismissWithClickedButtonIndex(0, false);
-        }
-        ui::Screen::main().reset();
-    }
-};
+class ConstantsUi : public ::testing::Test {};
 
 void makeStore() {
     DBController db;

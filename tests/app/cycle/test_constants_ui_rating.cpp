@@ -29,7 +29,6 @@ protected:
     void TearDown() override {
         while (auto* alert = ui::AlertView::frontmost()) alert->dismissWithClickedButtonIndex(0, false);
         TrkTracker::sharedTracker().stopTracker();
-        ui::Application::shared().reset();
     }
     foundation::ManualClockScope clock_;
 };

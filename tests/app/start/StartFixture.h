@@ -16,7 +16,6 @@
 #include "app/start/KAVOStoryboard.h"
 #include "app/start/QuentaMain.h"
 #include "lib/analytics/TrkTracker.h"
-#include "platform/foundation/Resetters.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/AlertView.h"
@@ -70,9 +69,6 @@ protected:
         driver_ = &driver();
     }
     void TearDown() override {
-        // Alerts go first (without calling their delegates), then the
-        // launched app, then the rest of the process-wide objects.
-        foundation::resetProcessWideObjects();
         app_ = {};
         ScreenFixture::TearDown();
     }

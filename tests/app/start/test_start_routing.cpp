@@ -193,5 +193,4 @@ TEST(StartTallScreen, TheTallScreenShowsTheTallLaunchImage) {
         router->view()->removeFromSuperview();
         ui::Screen::main().reset();
     }
-    ui::Image::clearNamedCache();
 }

@@ -51,10 +51,7 @@ protected:
         tracker.setSampleRate(100);
         TrkOptOut::injectOptOutClass([] { return false; });
     }
-    void TearDown() override {
-        tracker.stopTracker();
-        TrkOptOut::injectOptOutClass(nullptr);
-    }
+    void TearDown() override { tracker.stopTracker(); }
     void start(const std::string& accounts = "UA-1", int period = 0) {
         tracker.startTrackerWithAccountID(accounts, period, &delegate);
         tracker.setDestinationHost(std::string("127.0.0.1"));

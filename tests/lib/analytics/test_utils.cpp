@@ -103,13 +103,11 @@ TEST(TrkAdHitIds, NoAdLibraryMeansNoIds) {
     if (id != 0) {
         EXPECT_EQ(TrkAdNetInfo::sharedTrkAdNetInfo().joinId(), std::nullopt);
     }
-    TrkAdNetInfo::sharedTrkAdNetInfo().setAdHitId(0);
 }
 
 TEST(TrkOptOut, ProbeIsCachedFor600Seconds) {
     foundation::ManualClockScope clock;
     int probes = 0;
-    TrkOptOutImpl::resetCache();
     TrkOptOutImpl::setProbe([&] {
         ++probes;
         return probes == 1;

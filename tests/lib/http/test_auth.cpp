@@ -48,11 +48,7 @@ struct AsksForCredentials : Recorder {
     }
 };
 
-class HttpAuth : public ::testing::Test {
-protected:
-    void SetUp() override { HttpRequest::clearSession(); }
-    void TearDown() override { HttpRequest::clearSession(); }
-};
+class HttpAuth : public ::testing::Test {};
 
 }  // namespace
 

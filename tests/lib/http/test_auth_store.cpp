@@ -24,15 +24,7 @@ SessionCredentialsRef entry(const std::string& url, const std::string& user, std
     return e;
 }
 
-class SessionStore : public ::testing::Test {
-protected:
-    void SetUp() override { HttpRequest::clearSession(); }
-    void TearDown() override {
-        HttpRequest::clearSession();
-        for (const auto& e : HttpRequest::sessionProxyCredentialsStore())
-            HttpRequest::removeProxyAuthenticationCredentialsFromSessionStore(e->credentials);
-    }
-};
+class SessionStore : public ::testing::Test {};
 
 }  // namespace
 
@@ -145,8 +137,6 @@ TEST(CredentialStore, PermanentCredentialsGoToAUserOnlyFile) {
 }
 
 TEST(CredentialStore, KeychainPersistenceSavesAcceptedCredentialsAndFindsThemLater) {
-    HttpRequest::clearSession();
-    net::CredentialStorage::shared().resetMemory();
     LoopbackHttpServer server;
     const std::string expected = "Basic " + foundation::base64Encode("kim:pw");
     server.on("/k", [&](const testnet::ServerRequest& q) {
@@ -176,5 +166,4 @@ TEST(CredentialStore, KeychainPersistenceSavesAcceptedCredentialsAndFindsThemLat
     without->startSynchronous();
     ASSERT_NE(without->error(), nullptr);
     EXPECT_EQ(without->error()->code, kAuthenticationErrorType);
-    HttpRequest::clearSession();
 }

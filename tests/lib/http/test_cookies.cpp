@@ -10,14 +10,7 @@ using testnet::LoopbackHttpServer;
 
 namespace {
 
-class HttpCookies : public ::testing::Test {
-protected:
-    void SetUp() override {
-        HttpRequest::clearSession();
-        net::HttpCookieStorage::shared().removeAllCookies();
-    }
-    void TearDown() override { SetUp(); }
-};
+class HttpCookies : public ::testing::Test {};
 
 std::optional<std::string> cookieHeaderOfLast(const LoopbackHttpServer& server) {
     auto all = server.requests();

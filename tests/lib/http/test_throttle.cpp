@@ -33,8 +33,6 @@ protected:
     void TearDown() override {
         HttpRequest::setShouldThrottleBandwidthForWWAN(false);
         HttpRequest::setMaxBandwidthPerSecond(0);
-        net::setReachabilityFlagProvider(nullptr);
-        foundation::setClock(nullptr);
     }
     std::shared_ptr<foundation::ManualClock> clock;
     double start = 0;

@@ -24,7 +24,7 @@ std::string okReply(const std::string& body) {
 
 class TlsRequestTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { net::TlsSession::addTrustedRootsFile(testCertificates().ca); }
+    void SetUp() override { net::TlsSession::addTrustedRootsFile(testCertificates().ca); }
 };
 
 }  // namespace

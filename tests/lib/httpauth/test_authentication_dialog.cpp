@@ -55,7 +55,6 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clock_ = std::make_unique<foundation::ManualClockScope>();
-        ui::Application::shared().reset();
         window = ui::Window::create({0, 0, 320, 480});
         window->makeKeyAndVisible();
     }

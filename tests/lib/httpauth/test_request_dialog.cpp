@@ -17,7 +17,6 @@ TEST(RequestDialog, AnUnansweredChallengeShowsTheSheetAndItsLoginCompletesTheReq
     auto window = ui::Window::create({0, 0, 320, 480});
     window->makeKeyAndVisible();
     installAuthenticationDialog();
-    HttpRequest::clearSession();
 
     testnet::LoopbackHttpServer server;
     const std::string expected = "Basic " + foundation::base64Encode("user:pass");
@@ -54,11 +53,6 @@ TEST(RequestDialog, AnUnansweredChallengeShowsTheSheetAndItsLoginCompletesTheReq
     ASSERT_TRUE(clienttest::runMainUntil([&] { return plain.ended(); }));
     ASSERT_TRUE(other->error());
     EXPECT_EQ(other->error()->code, 3);
-
-    HttpRequest::setAuthenticationDialogPresenter(nullptr);
-    HttpAuthenticationDialog::dismiss();
-    HttpRequest::clearSession();
-    foundation::RunLoop::main().drain();
 }
 
 }  // namespace

@@ -24,7 +24,6 @@ protected:
     void TearDown() override {
         host->removeFromSuperview();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
     }
     std::unique_ptr<shell::Driver> driver;
     std::shared_ptr<ui::View> host;

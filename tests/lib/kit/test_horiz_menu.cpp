@@ -40,7 +40,6 @@ protected:
     void TearDown() override {
         menu->removeFromSuperview();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
     }
     std::vector<ui::Button*> selectedButtons() const {
         std::vector<ui::Button*> v;

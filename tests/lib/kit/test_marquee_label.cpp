@@ -22,7 +22,6 @@ const std::string kLong = "abcdefghijklmnopqrst";
 class MarqueeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::Application::shared().reset();
         ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
         driver = std::make_unique<shell::Driver>();
     }
@@ -30,8 +29,6 @@ protected:
         if (marquee) marquee->removeFromSuperview();
         marquee.reset();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
-        ui::Application::shared().reset();
     }
     std::shared_ptr<MarqueeLabel> make(double duration, float fade = 0) {
         marquee = MarqueeLabel::createWithDuration({10, 10, 100, 20}, duration, fade);

@@ -47,7 +47,6 @@ std::string noticeText(const std::shared_ptr<ui::View>& notice) {
 class NoticeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::Application::shared().reset();
         driver = std::make_unique<shell::Driver>();
         ui::Application::shared().setDelegate(std::make_shared<WindowDelegate>(&driver->window()));
         // A screen's view and a view above it, as under a navigation controller.
@@ -64,7 +63,6 @@ protected:
         screenView->removeFromSuperview();
         above->removeFromSuperview();
         driver.reset();
-        ui::Application::shared().reset();
     }
     static DnNotificationManager& manager() { return DnNotificationManager::sharedManager(); }
     void post(const std::optional<std::string>& text) {

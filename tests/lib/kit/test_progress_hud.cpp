@@ -40,7 +40,6 @@ public:
 class ProgressHUDTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::Application::shared().reset();
         // Layout numbers that do not depend on the installed fonts:
         // bold 16 -> 8 points a character, 20 points a line.
         ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
@@ -51,8 +50,6 @@ protected:
     void TearDown() override {
         host->removeFromSuperview();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
-        ui::Application::shared().reset();
     }
     std::shared_ptr<ProgressHUD> addHUD() {
         auto hud = ProgressHUD::initWithView(host.get());

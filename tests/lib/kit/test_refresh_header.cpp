@@ -60,7 +60,6 @@ protected:
         table->setTableDelegate(nullptr);
         table->removeFromSuperview();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
     }
 
     // A finger on the table, moved down so that the content is pulled to

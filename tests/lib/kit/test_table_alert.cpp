@@ -67,7 +67,6 @@ public:
 class TableAlertTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::Application::shared().reset();
         ui::setTextMeasurer(std::make_shared<ui::FixedWidthTextMeasurer>());
         driver = std::make_unique<shell::Driver>();
         driver->window().makeKeyAndVisible();
@@ -83,8 +82,6 @@ protected:
         for (auto* a : ui::AlertView::visibleAlerts()) a->dismissWithClickedButtonIndex(0, false);
         alert.reset();
         driver.reset();
-        ui::setTextMeasurer(nullptr);
-        ui::Application::shared().reset();
     }
     std::shared_ptr<MsTableAlert> make(int type, int maximumRows = 4) {
         alert = MsTableAlert::alertWithTitle("锁定类型", "开启");

@@ -10,7 +10,6 @@
 
 #include "lib/reader/ScanHelpController.h"
 #include "platform/foundation/Paths.h"
-#include "platform/foundation/Resetters.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
@@ -24,14 +23,12 @@ namespace {
 class HelpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        foundation::resetProcessWideObjects();
         driver = std::make_unique<shell::Driver>();
         host = std::make_shared<ui::ViewController>();
         host->view()->setFrame({0, 0, 320, 480});
         driver->window().addSubview(host->viewRef());
     }
     void TearDown() override {
-        foundation::resetProcessWideObjects();
         host->viewRef()->removeFromSuperview();
         help.reset();
         host.reset();

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "lib/reader/ScanReaderController.h"
-#include "platform/foundation/Resetters.h"
 #include "platform/media/ImagePicker.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/AlertView.h"
@@ -50,7 +49,6 @@ struct Client : ScanReaderDelegate {
 class PictureReaderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        foundation::resetProcessWideObjects();
         driver = std::make_unique<shell::Driver>();
         host = std::make_shared<ui::ViewController>();
         host->view()->setFrame({0, 0, 320, 480});
@@ -60,7 +58,6 @@ protected:
     }
     void TearDown() override {
         unsetenv("QUENTA_PICTURES");
-        foundation::resetProcessWideObjects();
         host->viewRef()->removeFromSuperview();
         reader.reset();
         host.reset();

@@ -12,7 +12,6 @@
 #include "lib/reader/ScanReaderViewController.h"
 #include "lib/reader/ScanReaderViewImpl.h"
 #include "platform/foundation/Assert.h"
-#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/Capture.h"
 #include "platform/shell/Driver.h"
@@ -63,15 +62,11 @@ struct ViewDelegate : ScanReaderViewDelegate {
 
 class ReaderViewTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        foundation::resetProcessWideObjects();
-        driver = std::make_unique<shell::Driver>();
-    }
+    void SetUp() override { driver = std::make_unique<shell::Driver>(); }
     void TearDown() override {
         view.reset();
         foundation::RunLoop::main().drain();
         driver.reset();
-        foundation::resetProcessWideObjects();
     }
     // A view in the window with its own frame.
     ScanReaderViewImpl& makeView(ui::Rect frame = {0, 0, 320, 480}) {

@@ -12,15 +12,9 @@ namespace {
 class FacadeTest : public testing::Test {
 protected:
     void SetUp() override {
-        audio::AudioSession::sharedInstance().reset();
-        SndAudioManager::resetForTesting();
         SndAudioManager::configure(SndAudioManager::kSndModeEffectsAndMusic);
         dir = testsupport::tempDir("fx");
         for (const char* n : {"a", "b", "c", "d"}) soundtest::writeWave(dir + "/" + n + ".wav", {1, 16, 22050, 2205});
-    }
-    void TearDown() override {
-        EasyAudioEngine::end();
-        SndAudioManager::resetForTesting();
     }
     std::string f(const char* name) { return dir + "/" + name; }
     std::string dir;

@@ -19,18 +19,11 @@ using audio::AudioSession;
 class ManagerTest : public testing::Test {
 protected:
     void SetUp() override {
-        AudioSession::sharedInstance().reset();
-        SndAudioManager::resetForTesting();
         dir = testsupport::tempDir("music");
         music = soundtest::writeSoundFile(dir + "/theme.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 2, 22050, 22050 * 2);
         other = soundtest::writeSoundFile(dir + "/other.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 1, 22050, 22050);
         jingle = soundtest::writeSoundFile(dir + "/jingle.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, 400);
         ASSERT_FALSE(music.empty() || other.empty() || jingle.empty());
-    }
-    void TearDown() override {
-        manager.reset();
-        SndAudioManager::resetForTesting();
-        AudioSession::sharedInstance().reset();
     }
     std::shared_ptr<SndAudioManager> make(int mode) {
         manager = std::make_shared<SndAudioManager>(mode);

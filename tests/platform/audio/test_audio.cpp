@@ -40,7 +40,6 @@ struct SessionRecorder : audio::AudioSessionDelegate {
 
 TEST(AudioSession, CategoriesActivationAndInterruptions) {
     auto& session = AudioSession::sharedInstance();
-    session.reset();
     EXPECT_EQ(session.category(), audio::kCategoryAmbient);
     EXPECT_TRUE(session.setCategory(audio::kCategoryPlayback));
     std::string error;
@@ -77,7 +76,6 @@ TEST(AudioSession, CategoriesActivationAndInterruptions) {
 class PlayerTest : public testing::Test, public audio::AudioPlayerDelegate {
 protected:
     void SetUp() override {
-        AudioSession::sharedInstance().reset();
         device = alcOpenDevice(nullptr);
         ASSERT_NE(device, nullptr);
         context = alcCreateContext(device, nullptr);

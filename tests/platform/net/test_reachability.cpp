@@ -15,7 +15,6 @@ protected:
         provider = std::make_shared<ManualReachabilityFlagProvider>();
         setReachabilityFlagProvider(provider);
     }
-    void TearDown() override { setReachabilityFlagProvider(nullptr); }
     std::shared_ptr<ManualReachabilityFlagProvider> provider;
 };
 

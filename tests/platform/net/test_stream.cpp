@@ -73,8 +73,6 @@ Outcome run(const std::shared_ptr<HttpReadStream>& s, bool closeAfter = true) {
 
 class StreamTest : public ::testing::Test {
 protected:
-    void SetUp() override { ConnectionCache::shared().clear(); }
-    void TearDown() override { ConnectionCache::shared().clear(); }
     LoopbackHttpServer server;
 };
 

@@ -42,5 +42,4 @@ TEST(ThrottledStream, BytesBufferedWhileUnscheduledAreAnnouncedWhenScheduledAgai
     EXPECT_EQ(got.size(), body.size());
     EXPECT_GE(unschedules, 500);
     s->close();
-    ConnectionCache::shared().clear();
 }

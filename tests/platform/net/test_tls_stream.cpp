@@ -110,7 +110,7 @@ std::string okReply(const std::string& body) {
 
 class TlsStreamTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { TlsSession::addTrustedRootsFile(testCertificates().ca); }
+    void SetUp() override { TlsSession::addTrustedRootsFile(testCertificates().ca); }
 };
 
 }  // namespace

@@ -37,13 +37,7 @@ public:
     std::string text;
 };
 
-class DriverTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        ui::Screen::main().reset();
-        ui::setTextMeasurer(nullptr);
-    }
-};
+class DriverTest : public ::testing::Test {};
 
 }  // namespace
 

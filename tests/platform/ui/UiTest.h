@@ -18,15 +18,9 @@ namespace uitest {
 
 class UiFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ui::Screen::main().reset();
-        ui::setTextMeasurer(nullptr);
-        clock_ = std::make_unique<foundation::ManualClockScope>();
-    }
+    void SetUp() override { clock_ = std::make_unique<foundation::ManualClockScope>(); }
     void TearDown() override {
         foundation::RunLoop::main().drain();
-        ui::setTextMeasurer(nullptr);
-        ui::Screen::main().reset();
         clock_.reset();
     }
     foundation::ManualClock& clock() { return **clock_; }

@@ -50,12 +50,7 @@ class AppTest : public uitest::UiFixture {
 protected:
     void SetUp() override {
         UiFixture::SetUp();
-        Application::shared().reset();
         delegate = std::make_shared<RecordingDelegate>();
-    }
-    void TearDown() override {
-        Application::shared().reset();
-        UiFixture::TearDown();
     }
     Application& app() { return Application::shared(); }
     std::shared_ptr<RecordingDelegate> delegate;

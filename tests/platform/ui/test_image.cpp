@@ -19,13 +19,7 @@ using uitest::pixelNear;
 
 namespace {
 
-class Images : public uitest::UiFixture {
-protected:
-    void TearDown() override {
-        Image::clearNamedCache();
-        UiFixture::TearDown();
-    }
-};
+class Images : public uitest::UiFixture {};
 
 // A picture with four coloured quarters (red, green / blue, half-transparent white).
 std::shared_ptr<Image> quarters(int w, int h) {

@@ -7,7 +7,6 @@
 #include "lib/json/JsonWriter.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/App.h"
-#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
 
@@ -32,7 +31,6 @@ bool seedBoundAccount(const BoundAccount& account) {
 }
 
 void ScreenFixture::SetUp() {
-    foundation::resetProcessWideObjects();
     foundation::setExitHandler([this](int code) { exits_.push_back(code); });
     clock_ = std::make_unique<foundation::ManualClockScope>();
     if (options_.server) {
@@ -51,8 +49,6 @@ void ScreenFixture::SetUp() {
 }
 
 void ScreenFixture::TearDown() {
-    // What is on screen goes first, while the screens behind it still live.
-    foundation::resetProcessWideObjects();
     if (driver_) driver_->settle();
     if (nav_) {
         nav_->beginAppearanceTransition(false, false);
@@ -62,7 +58,6 @@ void ScreenFixture::TearDown() {
     }
     if (driver_) driver_->settle();
     driver_.reset();
-    foundation::resetProcessWideObjects();
     server_.reset();
     clock_.reset();
 }

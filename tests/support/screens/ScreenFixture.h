@@ -1,8 +1,8 @@
 #pragma once
 // The fixture every screen test starts from:
 //  - every process-wide object (application, main screen, image cache,
-//    alerts, action sheets, notices, tracker) reset through the one registry
-//    the libraries register into (foundation::resetProcessWideObjects);
+//    alerts, action sheets, notices, tracker) as the test main's reset after
+//    the previous case left it;
 //  - the manual clock installed and a headless driver window of 320x480;
 //  - the test security server started on 127.0.0.1 and made the app's server;
 //  - the key/value store and the user defaults seeded as a bound account

@@ -56,8 +56,6 @@ protected:
         screen.reset();
         ScreenFixture::TearDown();
         map.reset();
-        connectNetCheck::setFlagsProbe(nullptr);
-        foundation::setDevice(std::nullopt);
     }
 
     // Waits until the command's overlay has let go, then plays its fade.

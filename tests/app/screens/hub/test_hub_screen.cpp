@@ -43,7 +43,6 @@ protected:
     void TearDown() override {
         hub.reset();
         ScreenFixture::TearDown();
-        foundation::TimeZone::setLocal(std::nullopt);
     }
     void showHub() {
         hub = std::dynamic_pointer_cast<Hub>(show(*map, "KAVOMainFrameViewController"));

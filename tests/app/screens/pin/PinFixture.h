@@ -29,10 +29,6 @@ protected:
         registerPinScreens(map);
         map.registerScreen("KAVOMainFrameViewController", [] { return std::make_shared<ui::ViewController>(); });
     }
-    void TearDown() override {
-        connectNetCheck::setFlagsProbe(nullptr);
-        ScreenFixture::TearDown();
-    }
 
     static void setNetwork(bool up) {
         connectNetCheck::setFlagsProbe(

@@ -36,7 +36,6 @@ protected:
     void TearDown() override {
         protect.reset();
         ScreenFixture::TearDown();
-        foundation::TimeZone::setLocal(std::nullopt);
     }
 
     foundation::Value serverProtect(const std::string& body = "{}") {

@@ -47,9 +47,7 @@ protected:
         container.reset();
         root.reset();
         ScreenFixture::TearDown();
-        engine2d::GxDirector::sharedDirector().end();
         gl::Context::clearCurrent();
-        foundation::TimeZone::setLocal(std::nullopt);
     }
     // Pushes a new container over the root, as the main screen's menu does.
     void enter() {

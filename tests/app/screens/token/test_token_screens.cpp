@@ -37,7 +37,6 @@ protected:
         otp.reset();
         stars.reset();
         ScreenFixture::TearDown();
-        engine2d::GxDirector::sharedDirector().end();
         gl::Context::clearCurrent();
     }
     void showOtp() {

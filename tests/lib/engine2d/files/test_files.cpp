@@ -33,13 +33,6 @@ protected:
         fu().setBundleDir(dir_);
         fu().purgeCachedEntries();
     }
-    void TearDown() override {
-        GxEnvironment::shared().contentScaleFactor = 1;
-        fu().setTablet(false);
-        fu().setEnableFallbackSuffixes(false);
-        fu().setBundleDir("");
-        fu().purgeCachedEntries();
-    }
     static GxFileUtils& fu() { return GxFileUtils::sharedFileUtils(); }
     void touch(const std::string& name) { writeFile(dir_ + "/" + name, {1}); }
     std::string dir_;

@@ -45,13 +45,7 @@ void writeCharMap(const std::string& path, int cellW = 16, int cellH = 32) {
 
 void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
 
-class Labels : public engine2d::testing_gl::GLTest {
-protected:
-    void TearDown() override {
-        GxLabelBMFont::purgeCachedData();
-        GLTest::TearDown();
-    }
-};
+class Labels : public engine2d::testing_gl::GLTest {};
 
 TEST_F(Labels, CharacterMapPlacesCellsAndSendsTheColourAsAUniform) {
     REQUIRE_GL();

@@ -38,7 +38,6 @@ protected:
         // The scheduler holds what it updates until unscheduled.
         GxEnvironment::shared().scheduler()->unscheduleAllSelectors();
         GxEnvironment::shared().setScheduler(nullptr);
-        GxTextureCache::purgeSharedTextureCache();
     }
     // A system of n particles that emits one particle every 1/rate seconds
     // with every variance 0.

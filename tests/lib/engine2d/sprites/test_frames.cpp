@@ -20,13 +20,6 @@ protected:
         GxFileUtils::sharedFileUtils().setBundleDir(dir_);
         GxFileUtils::sharedFileUtils().purgeCachedEntries();
     }
-    void TearDown() override {
-        GxSpriteFrameCache::purgeSharedSpriteFrameCache();
-        GxAnimationCache::purgeSharedAnimationCache();
-        GxEnvironment::shared().contentScaleFactor = 1;
-        GxFileUtils::sharedFileUtils().setBundleDir("");
-        GxFileUtils::sharedFileUtils().purgeCachedEntries();
-    }
     void write(const std::string& name, const std::string& body) {
         std::ofstream(dir_ + "/" + name) << "<?xml version=\"1.0\"?>\n<plist version=\"1.0\">" << body << "</plist>\n";
     }
