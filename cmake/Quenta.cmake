@@ -74,24 +74,38 @@ function(quenta_test)
                TIMEOUT ${Q_TIMEOUT})
 endfunction()
 
-# quenta_screen_area(<area> [DEPS ...])
-# The library of one screen area, app/screens/<area>/: quenta_app_screens_<area>,
-# made of the folder's .cpp files, on app/cycle and app/core. app/start links
-# every area. An area never includes another area's headers (segues go
-# through the screen map); configuring fails when one does.
-function(quenta_screen_area area)
-  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
-  set(target quenta_app_screens_${area})
-  quenta_library(NAME ${target} DEPS quenta_app_cycle quenta_app_core ${Q_DEPS})
+# Stops the configure step when a source under the current folder includes
+# a header of app/screens/ outside the folders ALLOWED names (app/screens/<x>/).
+function(quenta_screen_includes_only)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h" "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
   foreach(source IN LISTS sources)
     file(STRINGS "${source}" includes REGEX "#include \"app/screens/")
     foreach(line IN LISTS includes)
-      if(NOT line MATCHES "#include \"app/screens/${area}/")
+      set(allowed FALSE)
+      foreach(folder IN LISTS ARGN)
+        if(line MATCHES "#include \"app/screens/${folder}/")
+          set(allowed TRUE)
+        endif()
+      endforeach()
+      if(NOT allowed)
         message(FATAL_ERROR "${source}: a screen area includes another area (${line}); segue through the screen map")
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# quenta_screen_area(<area> [DEPS ...])
+# The library of one screen area, app/screens/<area>/: quenta_app_screens_<area>,
+# made of the folder's .cpp files, on app/cycle, app/core and the screens'
+# shared parts (app/screens/shared/). app/start links every area. An area
+# never includes another area's headers (segues go through the screen map);
+# configuring fails when one does. The shared parts are the one folder every
+# area may include.
+function(quenta_screen_area area)
+  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
+  set(target quenta_app_screens_${area})
+  quenta_library(NAME ${target} DEPS quenta_app_screens_shared quenta_app_cycle quenta_app_core ${Q_DEPS})
+  quenta_screen_includes_only(${area} shared)
   set_property(GLOBAL APPEND PROPERTY QUENTA_SCREEN_AREAS ${target})
 endfunction()
 
@@ -145,6 +159,16 @@ function(quenta_keep_apart target)
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# quenta_screen_shared([DEPS ...])
+# The screens' shared parts, app/screens/shared/: quenta_app_screens_shared,
+# on app/cycle and app/core. It is no area (it registers no screen) and
+# includes no area's header.
+function(quenta_screen_shared)
+  cmake_parse_arguments(Q "" "" "DEPS" ${ARGN})
+  quenta_library(NAME quenta_app_screens_shared DEPS quenta_app_cycle quenta_app_core ${Q_DEPS})
+  quenta_screen_includes_only(shared)
 endfunction()
 
 include("${CMAKE_CURRENT_LIST_DIR}/Duktape.cmake")

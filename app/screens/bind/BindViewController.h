@@ -5,6 +5,9 @@
 // service's client app (command 32, the hand-off, the hand-back, command 34).
 // Every road ends in the same bind-result handling: the store is written,
 // the binding state settled, and the success alert leads on ("bindSuccess").
+// The screen is made of its roads (SerialRoad, QrRoad, TextMsgRoad,
+// KorvexRoad) and their shared end (BindOutcome); it builds the view, shows
+// the help panel and hands the alerts and delegate calls to the roads.
 
 #include <memory>
 #include <optional>
@@ -12,10 +15,14 @@
 
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/screens/bind/BindModel.h"
+#include "app/screens/bind/BindOutcome.h"
+#include "app/screens/bind/KorvexRoad.h"
+#include "app/screens/bind/QrRoad.h"
+#include "app/screens/bind/SerialRoad.h"
+#include "app/screens/bind/TextMsgRoad.h"
 #include "lib/kit/ExampleModalPanel.h"
 #include "lib/reader/ScanReaderDelegate.h"
 #include "lib/reader/ScanReaderViewController.h"
-#include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/MessageCompose.h"
@@ -85,48 +92,29 @@ public:
     void messageComposeDidFinish(ui::MessageComposeViewController* composer, ui::MessageComposeResult result) override;
     void hudWasHidden(ProgressHUD* hud) override;
 
+    // The bar's buttons, off while an overlay of the screen's own is up.
+    void setBarButtonsEnabled(bool on);
+
     // For tests and pictures.
-    ui::TextField* serialField() const { return serialTxt_.get(); }
+    ui::TextField* serialField() const { return serial_.field(); }
     ui::Label* kavoLabel() const { return kavoLabel_.get(); }
     ExampleModalPanel* helpPanel() const { return helpPanel_.get(); }
-    ProgressHUD* pollHud() const { return pollHud_.get(); }
-    ui::MessageComposeViewController* composer() const { return composer_.get(); }
-    ScanReaderViewController* qrReader() const { return qrReader_.get(); }
-    const std::string& sid() const { return sid_; }
-    const std::string& userName() const { return userName_; }
+    ProgressHUD* pollHud() const { return textMsg_.pollHud(); }
+    ui::MessageComposeViewController* composer() const { return textMsg_.composer(); }
+    ScanReaderViewController* qrReader() const { return qr_.reader(); }
+    const std::string& sid() const { return textMsg_.sid(); }
+    const std::string& userName() const { return textMsg_.userName(); }
 
 protected:
     bool endsAppOnRemoteLogOutAlert() const override { return false; }
 
 private:
-    void registerCommands();
-    // The shared handling of commands 16, 31 op 2 and 34.
-    void handleBindReply(const CommandReply& reply, BindModel::Road road);
-    void bindFailed(BindModel::Road road, const std::string& notice, const std::optional<std::string>& label);
-    void notice(const std::string& text);
-    void moveView(bool up);
-    Answer takeAnswer();
-
-    // SMS road.
-    void startPoll();
-    void pollAttempt(int attempt);
-    void pollAnswered(int attempt, const BindModel::PollStep& step);
-    void cleanUpPull(const std::optional<std::string>& outcome);
-    void endPollOverlay();
-    // Payment road.
-    void handBackCheck();
-
-    std::shared_ptr<ui::TextField> serialTxt_;
     std::shared_ptr<ui::Label> kavoLabel_;
     std::shared_ptr<ExampleModalPanel> helpPanel_;
-    std::shared_ptr<ProgressHUD> pollHud_;
-    std::shared_ptr<ui::MessageComposeViewController> composer_;
-    std::shared_ptr<ScanReaderViewController> qrReader_;
-    foundation::TimerRef pollTimer_;
-    bool viewMovedUp_ = false;
 
-    DkBase dkbase_;
-    std::mutex answerMutex_;
-    Answer answer_;  // the last handshake's, or the SMS road's own
-    std::string sid_, userName_, korvexCount_, kvToken_;
+    BindOutcome outcome_;
+    SerialRoad serial_;
+    QrRoad qr_;
+    TextMsgRoad textMsg_;
+    KorvexRoad korvex_;
 };

@@ -56,11 +56,6 @@ std::vector<std::string> iconNames(const MainPageInfo& info, long long accountLo
     return names;
 }
 
-int64_t timeWindow(int64_t nowSeconds, const OptionalText& difftime) {
-    const long long diff = difftime ? foundation::textLongLongValue(*difftime) : 0;
-    return (nowSeconds + diff) / 30;
-}
-
 std::string displayName(const OptionalText& name) {
     if (!Constants::testResultIsValid(name)) return kNoName;
     return Constants::subStringOfTooLongName(*name);

@@ -18,6 +18,15 @@
 
 namespace hub {
 
+// The user-defaults keys of the main screen: the payment-binding state and
+// the one before it, the token the payment app handed back, the local hour
+// mask of the account lock and the start of an all-day lock.
+inline constexpr const char* kBoundStateKey = "korvxboundstate";
+inline constexpr const char* kLastStateKey = "laststate";
+inline constexpr const char* kKorvexTokenKey = "korvextoken";
+inline constexpr const char* kAccountLockKey = "accountlock";
+inline constexpr const char* kAllDayLockTimeKey = "alldayaclocktime";
+
 // --- the account record and what the screen shows of it ---
 
 // The record from the store's rows; a key without a row reads "(null)".
@@ -27,8 +36,6 @@ MainPageInfo accountRecord(const std::map<std::string, std::string>& rows);
 bool showsCode(const MainPageInfo& info, long long boundState);
 // The icons of the protections in use, in slot order.
 std::vector<std::string> iconNames(const MainPageInfo& info, long long accountLock, long long boundState);
-// The 30-second window of the code: (device seconds + stored difference) / 30.
-int64_t timeWindow(int64_t nowSeconds, const OptionalText& difftime);
 // The label of the reply's name: "安全中心" when there is none, else the
 // name shortened as long names are.
 std::string displayName(const OptionalText& name);

@@ -1,13 +1,13 @@
 #include "app/screens/hub/KAVOMainFrameViewController.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <random>
 
 #include "app/core/DBController.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetOtp.h"
+#include "app/core/PhotoUtil.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
@@ -16,10 +16,8 @@
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/SemiModal.h"
-#include "platform/foundation/Clock.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/Time.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Image.h"
@@ -27,12 +25,6 @@
 #include "platform/ui/ScreenMap.h"
 
 namespace {
-
-constexpr const char* kBoundState = "korvxboundstate";
-constexpr const char* kLastState = "laststate";
-constexpr const char* kKorvexToken = "korvextoken";
-constexpr const char* kAccountLock = "accountlock";
-constexpr const char* kAllDayLockTime = "alldayaclocktime";
 
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
@@ -56,14 +48,19 @@ std::shared_ptr<ui::Button> makeFeatureButton(const ui::Rect& frame, const std::
 
 }  // namespace
 
-KAVOMainFrameViewController::KAVOMainFrameViewController() {
+KAVOMainFrameViewController::KAVOMainFrameViewController()
+    : approvals_(*this, this, mainInfo_, {kTagPoll, kTagLetGo, kVerifyAlertTag}),
+      badgeAndAdvert_(
+          *this, {kTagBadge, kTagAdvert, kTagAdvertPicture},
+          [this](int tag, const http::HttpRequestRef& request) { sendUnattended(tag, request); },
+          [this] { lock_.bringToFront(*view()); }),
+      handBack_(
+          *this, kTagKorvex, mainInfo_, [this] { showOtp(); }, [this] { showFast(); }) {
     for (int i = 0; i < 6; ++i) smallImgs_.push_back(std::make_shared<ui::ImageView>());
     registerCommands();
 }
 
 KAVOMainFrameViewController::~KAVOMainFrameViewController() {
-    for (auto* timer : {&OtpTimer_, &pollTimer_, &timerForOKVCountDown_, &lockTimer_})
-        if (*timer) (*timer)->invalidate();
     for (auto& request : unattended_) request->clearDelegatesAndCancel();
 }
 
@@ -88,108 +85,13 @@ void KAVOMainFrameViewController::registerCommands() {
     account.onReply = [this](const CommandReply& reply) { handleAccountReply(reply); };
     registerCommand(std::move(account));
 
-    // Command 21: the pending approvals.
-    ScreenCommand poll;
-    poll.tag = kTagPoll;
-    poll.handshake = false;
-    poll.showsOverlay = false;
-    poll.timeOutSeconds = 4;
-    poll.emptyContentIsInvalid = true;
-    poll.testsRemoteLogOut = false;
-    poll.invalidReply = FailureReport::silent();
-    poll.onFailure = [](http::HttpRequest&) {};
-    poll.assembleURL = [this](const Answer&, const foundation::Value&) -> std::optional<std::string> {
-        if (pollURL_.empty()) return std::nullopt;
-        return pollURL_;
-    };
-    poll.onReply = [this](const CommandReply& reply) { handleResponseForPullOKVRequest(reply); };
-    registerCommand(std::move(poll));
-
-    // Command 19: let the request on the alert pass.
-    ScreenCommand letGo;
-    letGo.tag = kTagLetGo;
-    letGo.waitingText = "正在进行放行操作...";
-    letGo.emptyContentIsInvalid = true;
-    letGo.testsRemoteLogOut = false;
-    letGo.handshakeFailure = FailureReport::alert("警告");
-    // A reply that cannot be read (garbled, empty, unwrapped, an error page,
-    // too large) ends the overlay with the let-go's failure, never silently.
-    letGo.invalidReply = FailureReport::alert("错误", "放行操作失败", 0);
-    letGo.requestFailure = FailureReport::alert("警告");
-    letGo.assembleURL = [](const Answer& answer, const foundation::Value& checkid) {
-        return requestAddressForPayload(
-            TextPayload(19, {answer.uuid.value_or("(null)"), answer.answer.value_or(""), checkid.description()})
-                .text());
-    };
-    letGo.onReply = [this](const CommandReply& reply) { handleResponseForLetGoOKVRequest(reply); };
-    registerCommand(std::move(letGo));
-
-    // Command 14 operation 2: the security log's unread count.
-    ScreenCommand badge;
-    badge.tag = kTagBadge;
-    badge.handshake = false;
-    badge.showsOverlay = false;
-    badge.emptyContentIsInvalid = true;
-    badge.testsRemoteLogOut = false;
-    badge.invalidReply = FailureReport::silent();
-    badge.onFailure = [this](http::HttpRequest&) { updateBadgeNumberForSafeAudition(); };
-    badge.assembleURL = [](const Answer& answer, const foundation::Value&) {
-        return requestAddressForPayload(TextPayload(14, {answer.uuid.value_or("(null)"), "2"}).text());
-    };
-    badge.onReply = [this](const CommandReply& reply) {
-        if (auto count = reply.as<hub::BadgeReply>()) {
-            SharedScreenState::safeAuditionBadgeCount() = int(count->count);
-            updateBadgeNumberForSafeAudition();
-        }
-    };
-    registerCommand(std::move(badge));
-
-    // Command 23: the advert on offer.
-    ScreenCommand advert;
-    advert.tag = kTagAdvert;
-    advert.handshake = false;
-    advert.showsOverlay = false;
-    advert.emptyContentIsInvalid = true;
-    advert.testsRemoteLogOut = false;
-    advert.invalidReply = FailureReport::silent();
-    advert.onFailure = [](http::HttpRequest&) {};
-    advert.assembleURL = [](const Answer&, const foundation::Value&) {
-        return requestAddressForPayload(
-            TextPayload(23, {Constants::getValueFromDBByKey(StoreKeys::adversion).value_or("(null)")}).text());
-    };
-    advert.onReply = [this](const CommandReply& reply) {
-        auto offer = reply.as<hub::AdvertReply>();
-        if (!offer || !offer->success) return;
-        // The version is kept before the picture arrives: a missed advert is
-        // not offered again until the server's version changes.
-        Constants::upDateDBSetValue(*offer->version, StoreKeys::adversion);
-        auto request = http::HttpRequest::requestWithURL(*offer->url);
-        request->setTag(kTagAdvertPicture);
-        request->setTimeOutSeconds(15);
-        sendUnattended(kTagAdvertPicture, request);
-    };
-    registerCommand(std::move(advert));
-
-    // Command 33: payment verification on, after the payment app handed back.
-    ScreenCommand korvex;
-    korvex.tag = kTagKorvex;
-    korvex.waitingText = "正在进行绑定操作...";
-    korvex.emptyContentIsInvalid = true;
-    korvex.testsRemoteLogOut = false;
-    korvex.handshakeFailure = FailureReport::alert("错误");
-    korvex.invalidReply = FailureReport::silent();
-    korvex.onFailure = [](http::HttpRequest&) {};
-    korvex.assembleURL = [](const Answer& answer, const foundation::Value& token) -> std::optional<std::string> {
-        std::optional<std::string> payload =
-            JsonPayload(33, foundation::Dictionary{{"uuid", answer.uuid.value_or("(null)")},
-                                                   {"answer", answer.answer.value_or("")},
-                                                   {"korvexTokenId", token.description()}})
-                .text();
-        if (!payload) return std::nullopt;
-        return requestAddressForPayload(*payload);
-    };
-    korvex.onReply = [this](const CommandReply& reply) { handleKorvexReply(reply); };
-    registerCommand(std::move(korvex));
+    // Commands 21 and 19: the pending approvals and the let-go.
+    approvals_.registerCommands();
+    // Command 14 operation 2 and command 23: the badge and the advert.
+    badgeAndAdvert_.registerBadgeCommand();
+    badgeAndAdvert_.registerAdvertCommand();
+    // Command 33: payment verification on.
+    handBack_.registerCommand();
 }
 
 void KAVOMainFrameViewController::sendUnattended(int tag, const http::HttpRequestRef& request) {
@@ -215,8 +117,7 @@ void KAVOMainFrameViewController::viewDidLoad() {
     InitdataWill();
     if (!SharedScreenState::versionChecked().exchange(true)) threadFuncForVersionCheck();
 
-    alertViewForOKV_ = ui::AlertView::create(hub::kVerifyTitle, "", this, "放行", {"忽略"});
-    alertViewForOKV_->setTag(kVerifyAlertTag);
+    approvals_.makeAlert();
 
     if (Constants::isTallScreen()) {
         dynamicBackGroundImage_->setFrame({0, 0, 320, 568});
@@ -245,7 +146,7 @@ void KAVOMainFrameViewController::viewDidLoad() {
     if (!pictures.empty()) dynamicBackGroundImage_->animateWithImages(pictures, 15.0f, true, true);
 
     ScreenAnalytics::trackPageview("appEntry");
-    isATimerOn_ = false;
+    lock_.forgetRecheck();
 }
 
 void KAVOMainFrameViewController::buildViews() {
@@ -316,23 +217,7 @@ void KAVOMainFrameViewController::buildViews() {
         root->addSubview(smallImgs_[i]);
     }
 
-    dimLayer_ = std::make_shared<ui::View>(ui::Rect{0, 0, 320, 480});
-    dimLayer_->setBackgroundColor(ui::Color::white(0, 0.72));
-    // The lock only dims the screen: the buttons under it still work (the
-    // protections screen, where the lock is lifted, among them).
-    dimLayer_->setUserInteractionEnabled(false);
-    dimLayer_->setHidden(true);
-    root->addSubview(dimLayer_);
-    lockImg_ = std::make_shared<ui::ImageView>(ui::Rect{128, 160, 64, 64});
-    lockImg_->setImage(ui::Image::named("lock_overlay"));
-    lockImg_->setHidden(true);
-    root->addSubview(lockImg_);
-    lockLabel_ = makeLabel({20, 236, 280, 48}, ui::Font::systemFont(16), ui::Color::whiteColor());
-    lockLabel_->setNumberOfLines(2);
-    lockLabel_->setTextAlignment(ui::TextAlignment::Center);
-    lockLabel_->setText("账户在当前时段已锁定\n锁定期间无法登录和交易");
-    lockLabel_->setHidden(true);
-    root->addSubview(lockLabel_);
+    lock_.build(*root);
 }
 
 void KAVOMainFrameViewController::performSegueButton(const std::string& segue) {
@@ -349,15 +234,7 @@ void KAVOMainFrameViewController::viewWillAppear(bool animated) {
     startOrStopPoller();
     getADVersionAndURLFromServer();
     selectorForCheckLockState();
-    if (!isATimerOn_) {
-        isATimerOn_ = true;
-        std::weak_ptr<KAVOMainFrameViewController> weak =
-            std::static_pointer_cast<KAVOMainFrameViewController>(shared_from_this());
-        lockTimer_ =
-            foundation::RunLoop::main().performAfter(hub::lockRecheckDelay(foundation::clock().nowSeconds()), [weak] {
-                if (auto self = weak.lock()) self->timerSelectorForLockState();
-            });
-    }
+    lock_.scheduleRecheck();
     dynamicBackGroundImage_->resumeAnimation();
     // The account data follow the server on every appearance.
     getDataFromServer();
@@ -365,16 +242,13 @@ void KAVOMainFrameViewController::viewWillAppear(bool animated) {
 
 void KAVOMainFrameViewController::viewDidAppear(bool animated) {
     KAVOCommandViewController::viewDidAppear(animated);
-    checkPaymentHandBack();
+    handBack_.check();
 }
 
 void KAVOMainFrameViewController::viewWillDisappear(bool animated) {
     KAVOCommandViewController::viewWillDisappear(animated);
     if (auto* nav = navigationController()) nav->setNavigationBarHidden(false, animated);
-    if (mainInfo_.isOtpFast == "1" && OtpTimer_) {
-        OtpTimer_->invalidate();
-        OtpTimer_.reset();
-    }
+    if (mainInfo_.isOtpFast == "1") liveCode_.stop();
     DnNotificationManager::sharedManager().cleanUpNotificationQueueForAD();
     foundation::compareAndSwap(SharedScreenState::MAIN_FRAME_VISIBLE(), 1, 0);
 }
@@ -408,23 +282,15 @@ void KAVOMainFrameViewController::setUIWithData() {
 }
 
 void KAVOMainFrameViewController::showFast() {
-    if (hub::showsCode(mainInfo_, defaults().integerForKey(kBoundState))) {
+    if (hub::showsCode(mainInfo_, defaults().integerForKey(hub::kBoundStateKey))) {
         showOtpBtn_->setHidden(false);
         otpLabel_->setHidden(false);
         otpBeeper_->setHidden(false);
         codePanel_->setHidden(false);
-        timeAccount_ = getTimeAccount();
         showOtp();
-        if (!OtpTimer_) {
-            std::weak_ptr<KAVOMainFrameViewController> weak =
-                std::static_pointer_cast<KAVOMainFrameViewController>(shared_from_this());
-            OtpTimer_ = foundation::RunLoop::main().addTimer(1.0, true, [weak](foundation::Timer&) {
-                if (auto self = weak.lock()) self->onTime();
-            });
-        }
+        liveCode_.start([this](const screens::LiveCode::Tick& tick) { onTime(tick); });
     } else {
-        if (OtpTimer_) OtpTimer_->invalidate();
-        OtpTimer_.reset();
+        liveCode_.stop();
         showOtpBtn_->setHidden(true);
         otpLabel_->setHidden(true);
         otpBeeper_->setHidden(true);
@@ -436,8 +302,8 @@ void KAVOMainFrameViewController::showFast() {
 
 void KAVOMainFrameViewController::showIcon() {
     for (auto& slot : smallImgs_) slot->setHidden(true);
-    const std::vector<std::string> names =
-        hub::iconNames(mainInfo_, defaults().integerForKey(kAccountLock), defaults().integerForKey(kBoundState));
+    const std::vector<std::string> names = hub::iconNames(mainInfo_, defaults().integerForKey(hub::kAccountLockKey),
+                                                          defaults().integerForKey(hub::kBoundStateKey));
     for (size_t i = 0; i < names.size() && i < smallImgs_.size(); ++i) {
         smallImgs_[i]->setImage(ui::Image::named(names[i]));
         smallImgs_[i]->setAccessibilityLabel(names[i]);
@@ -445,21 +311,19 @@ void KAVOMainFrameViewController::showIcon() {
     }
 }
 
-int64_t KAVOMainFrameViewController::getTimeAccount() const {
-    return hub::timeWindow(foundation::clock().nowSeconds(), mainInfo_.difftime);
-}
-
-void KAVOMainFrameViewController::onTime() {
-    const int64_t now = getTimeAccount();
-    if (now != timeAccount_) {
-        timeAccount_ = now;
-        showOtp();
-    }
+void KAVOMainFrameViewController::onTime(const screens::LiveCode::Tick& tick) {
+    if (tick.newWindow) showCode();
 }
 
 void KAVOMainFrameViewController::showOtp() {
+    liveCode_.setToken(mainInfo_.bid.value_or("(null)"), mainInfo_.difftime.value_or("(null)"));
+    liveCode_.refresh();
+    showCode();
+}
+
+void KAVOMainFrameViewController::showCode() {
     decodeArray_.clear();
-    const std::string code = GetOtp::otpCreate(mainInfo_.bid.value_or("(null)"), mainInfo_.difftime.value_or("(null)"));
+    const std::string& code = liveCode_.code();
     for (char c : code) decodeArray_.push_back(std::string(1, c));
     otpLabel_->setText(code);
 }
@@ -497,9 +361,9 @@ void KAVOMainFrameViewController::handleAccountReply(const CommandReply& reply) 
         return;
     }
     const bool haveStore = DBController::databaseExit();
-    if (data->otp && !*data->otp && defaults().integerForKey(kBoundState) == 10) {
-        defaults().setInteger(kBoundState, 0);
-        defaults().setInteger(kLastState, 0);
+    if (data->otp && !*data->otp && defaults().integerForKey(hub::kBoundStateKey) == 10) {
+        defaults().setInteger(hub::kBoundStateKey, 0);
+        defaults().setInteger(hub::kLastStateKey, 0);
         defaults().synchronize();
         showFast();
     }
@@ -512,7 +376,7 @@ void KAVOMainFrameViewController::handleAccountReply(const CommandReply& reply) 
     const std::string phone = hub::displayPhone(data->phone);
     phoneLabel_->setText(phone);
     if (haveStore) UpdateDataToSqlite::updateData(phone, StoreKeys::phoneNo);
-    if (data->duration) alignLockWithServer(*data->duration, data->enabletime.value_or(0));
+    if (data->duration && lock_.alignWithServer(*data->duration, data->enabletime.value_or(0))) showFast();
     const std::string name = hub::displayName(data->name);
     nameLabel_->setText(name);
     if (haveStore) UpdateDataToSqlite::updateData(name, StoreKeys::username);
@@ -543,14 +407,9 @@ void KAVOMainFrameViewController::requestFinishedForOtherTag(http::HttpRequest& 
             }
             return;
         }
-        case kTagAdvertPicture: {
-            if (data.empty()) return;
-            if (!foundation::compareAndSwap(SharedScreenState::MAIN_FRAME_VISIBLE(), 1, 1)) return;
-            auto picture = ui::Image::fromData(data);
-            if (!picture) return;
-            DnNotificationManager::notificationWithMessageForAD(std::nullopt, picture);
+        case kTagAdvertPicture:
+            badgeAndAdvert_.advertPicture(data);
             return;
-        }
         case kTagStoreLookup: {
             if (auto version = hub::lastStoreVersion(request.responseString().value_or("")))
                 Constants::upDateDBSetValue(*version, StoreKeys::remote_version);
@@ -569,124 +428,17 @@ void KAVOMainFrameViewController::requestFailedForOtherTag(http::HttpRequest& re
 
 // ---------------------------------------------------------------- one-key verification
 
-void KAVOMainFrameViewController::startOrStopPoller() {
-    if (mainInfo_.iskeylogin == "1") {
-        if (isPolling()) return;
-        foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 1, 0);
-        // The request address is built once per poller.
-        pollURL_ = requestAddressForPayload(
-                       TextPayload(21, {Constants::getValueFromDBByKey(StoreKeys::uuid).value_or("(null)")}).text())
-                       .value_or("");
-        std::weak_ptr<KAVOMainFrameViewController> weak =
-            std::static_pointer_cast<KAVOMainFrameViewController>(shared_from_this());
-        pollTimer_ = foundation::RunLoop::main().addTimer(kPollPeriod, true, [weak](foundation::Timer&) {
-            if (auto self = weak.lock()) self->pollOnce();
-        });
-        pollOnce();
-    } else {
-        if (pollTimer_) pollTimer_->invalidate();
-        pollTimer_.reset();
-        foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 0, 1);
-    }
-}
+void KAVOMainFrameViewController::startOrStopPoller() { approvals_.startOrStop(mainInfo_.iskeylogin == "1"); }
 
-void KAVOMainFrameViewController::pollOnce() {
-    if (!foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 0, 0)) return;
-    threadFunc(kTagPoll, {});
-}
+void KAVOMainFrameViewController::showVerifyRequests(const hub::PollReply& poll) { approvals_.show(poll); }
 
-void KAVOMainFrameViewController::handleResponseForPullOKVRequest(const CommandReply& reply) {
-    if (reply.text.empty()) return;
-    // A reply that comes while a request is being answered changes nothing.
-    if ((alertViewForOKV_ && alertViewForOKV_->isVisible()) || isWaitingForResponse(kTagLetGo)) return;
-    auto poll = reply.as<hub::PollReply>();
-    oneKeyVeryifyArray_.clear();
-    if (poll) showVerifyRequests(*poll);
-}
-
-void KAVOMainFrameViewController::showVerifyRequests(const hub::PollReply& poll) {
-    oneKeyVeryifyArray_ = hub::pendingRequests(poll, rejectedOKVDic_);
-    // A request whose time has run out is no longer pending, even while the
-    // server still lists it.
-    const double now = foundation::clock().now();
-    const long long difftime = foundation::textLongLongValue(mainInfo_.difftime.value_or("0"));
-    std::erase_if(oneKeyVeryifyArray_,
-                  [&](const hub::VerifyRequest& r) { return hub::countdown(r, now, difftime) < 1; });
-    if (oneKeyVeryifyArray_.empty()) return;
-    foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 0, 1);
-    raiseVerifyAlert();
-}
-
-void KAVOMainFrameViewController::raiseVerifyAlert() {
-    stopCountdown();
-    shownRequest_ = oneKeyVeryifyArray_.back();
-    okvCountDown_ = hub::countdown(*shownRequest_, foundation::clock().now(),
-                                   foundation::textLongLongValue(mainInfo_.difftime.value_or("0")));
-    std::weak_ptr<KAVOMainFrameViewController> weak =
-        std::static_pointer_cast<KAVOMainFrameViewController>(shared_from_this());
-    timerForOKVCountDown_ = foundation::RunLoop::main().addTimer(1.0, true, [weak](foundation::Timer&) {
-        if (auto self = weak.lock()) self->timerIntervalFunction();
-    });
-    alertViewForOKV_->setMessage(hub::verifyMessage(*shownRequest_, okvCountDown_));
-    alertViewForOKV_->show();
-}
-
-void KAVOMainFrameViewController::stopCountdown() {
-    if (timerForOKVCountDown_) timerForOKVCountDown_->invalidate();
-    timerForOKVCountDown_.reset();
-}
-
-void KAVOMainFrameViewController::timerIntervalFunction() {
-    if (oneKeyVeryifyArray_.empty() || !shownRequest_) {
-        stopCountdown();
-        return;
-    }
-    --okvCountDown_;
-    if (okvCountDown_ < 1) {
-        okvCountDown_ = 0;
-        stopCountdown();
-        if (alertViewForOKV_->isVisible()) {
-            alertViewForOKV_->dismissWithClickedButtonIndex(1, true);
-            answerVerifyAlert(1);
-        }
-    }
-    alertViewForOKV_->setMessage(hub::verifyMessage(*shownRequest_, okvCountDown_));
-}
+void KAVOMainFrameViewController::timerIntervalFunction() { approvals_.tick(); }
 
 void KAVOMainFrameViewController::alertClicked(ui::AlertView* alertView, int buttonIndex) {
     if (alertView->tag() == kVerifyAlertTag) {
-        answerVerifyAlert(buttonIndex);
+        approvals_.answer(buttonIndex);
     } else if (alertView->tag() == kRateAlertTag) {
         Constants::handleRateAlertView(buttonIndex);
-    }
-}
-
-void KAVOMainFrameViewController::answerVerifyAlert(int buttonIndex) {
-    okvCountDown_ = 0;
-    stopCountdown();
-    if (!shownRequest_) return;
-    if (buttonIndex == 1) {
-        rejectedOKVDic_.insert({shownRequest_->time, shownRequest_->business});
-        foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 1, 0);
-        ScreenAnalytics::trackEvent(Constants::kOtherCategory, "QuickOKV", "quickOKVIgnore");
-    } else if (buttonIndex == 0) {
-        if (!popOutProgressHUD(kTagLetGo, foundation::Value(shownRequest_->checkid)))
-            foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 1, 0);
-        ScreenAnalytics::trackEvent(Constants::kOtherCategory, "QuickOKV", "quickOKVLetGo");
-    }
-}
-
-void KAVOMainFrameViewController::handleResponseForLetGoOKVRequest(const CommandReply& reply) {
-    if (reply.text.empty()) {
-        Constants::simpleAlertViewWithTitle("错误", "与服务器握手失败，请重新绑定");
-        return;
-    }
-    auto letGo = reply.as<hub::LetGoReply>();
-    if (letGo && letGo->success) {
-        oneKeyVeryifyArray_.clear();
-        Constants::simpleAlertViewWithTitle("成功", "放行操作成功");
-    } else {
-        Constants::simpleAlertViewWithTitle("错误", "放行操作失败");
     }
 }
 
@@ -694,124 +446,22 @@ void KAVOMainFrameViewController::hudWasHidden(ProgressHUD* hidden) {
     const bool letGo = hud(kTagLetGo).get() == hidden;
     KAVOCommandViewController::hudWasHidden(hidden);
     // The let-go has ended, however it ended: polling resumes.
-    if (letGo) foundation::compareAndSwap(SharedScreenState::SEIZE_MAIN_PULLING(), 1, 0);
-}
-
-// ---------------------------------------------------------------- payment verification
-
-void KAVOMainFrameViewController::checkPaymentHandBack() {
-    if (defaults().integerForKey(kBoundState) == 1) {
-        const OptionalText token = defaults().stringForKey(kKorvexToken);
-        defaults().setString(kKorvexToken, "");
-        defaults().setInteger(kBoundState, defaults().integerForKey(kLastState));
-        const hub::HandBack handBack = hub::readHandBack(token);
-        if (handBack.kind == hub::HandBack::Send) {
-            popOutProgressHUD(kTagKorvex, foundation::Value(handBack.text));
-        } else {
-            showFast();
-            Constants::simpleAlertViewWithTitle(hub::kKorvexFailedTitle, handBack.text);
-        }
-        ScreenAnalytics::trackEvent("binding", "InKorvexBinding", handBack.label());
-    } else {
-        defaults().setString(kKorvexToken, "");
-    }
-    defaults().synchronize();
-}
-
-void KAVOMainFrameViewController::handleKorvexReply(const CommandReply& reply) {
-    std::string label = "inKorvexBindFailed";
-    auto answer = reply.as<hub::KorvexReply>();
-    if (!answer) {
-        Constants::simpleAlertViewWithTitle("提示", "岚付通付款验证开通成功失败");
-    } else if (answer->result == 202) {
-        char diff[32];
-        std::snprintf(diff, sizeof diff, "%lli", hub::diffFromChecktime(*answer->checktime, foundation::clock().now()));
-        if (!hub::storeKorvexBinding(*answer->bid, diff)) {
-            // The old key and difference stay; the state says nothing changed.
-            Constants::simpleAlertViewWithTitle("提示", kDataNotSavedMessage);
-            showFast();
-            ScreenAnalytics::trackEvent("binding", "InKorvexBinding", label);
-            return;
-        }
-        defaults().setInteger(kBoundState, 10);
-        defaults().setInteger(kLastState, 10);
-        defaults().synchronize();
-        mainInfo_.bid = answer->bid;
-        mainInfo_.difftime = diff;
-        mainInfo_.isOtpFast = "1";
-        showOtp();
-        Constants::simpleAlertViewWithTitle("提示", "岚付通付款验证开通成功");
-        label = "inKorvexBindSuccess";
-    } else {
-        Constants::simpleAlertViewWithTitle("提示", foundation::describe(answer->message));
-    }
-    showFast();
-    ScreenAnalytics::trackEvent("binding", "InKorvexBinding", label);
+    if (letGo) approvals_.letGoEnded();
 }
 
 // ---------------------------------------------------------------- lock overlay
 
-void KAVOMainFrameViewController::selectorForCheckLockState() {
-    const double now = foundation::clock().now();
-    const bool locked = hub::isLocked(defaults().integerForKey(kAccountLock), int64_t(now),
-                                      foundation::TimeZone::local().offsetAt(now));
-    dimLayer_->setHidden(!locked);
-    lockLabel_->setHidden(!locked);
-    lockImg_->setHidden(!locked);
-}
+void KAVOMainFrameViewController::selectorForCheckLockState() { lock_.check(); }
 
-void KAVOMainFrameViewController::timerSelectorForLockState() {
-    isATimerOn_ = false;
-    selectorForCheckLockState();
-}
-
-void KAVOMainFrameViewController::alignLockWithServer(long long duration, long long enabletime) {
-    const long long stored = defaults().integerForKey(kAccountLock);
-    const long long serverLocal = Constants::gmt8ValueToLocalValue(duration);
-    std::optional<int64_t> allDay;
-    if (auto date = defaults().dateForKey(kAllDayLockTime)) allDay = int64_t(date->seconds);
-    const hub::LockAlignment change = hub::alignLock(stored, serverLocal, enabletime / 1000, allDay);
-    if (stored == hub::kAllDayMask && change.allDaySince)
-        defaults().setObject(kAllDayLockTime, foundation::Value(foundation::Date{double(*change.allDaySince)}));
-    switch (change.change) {
-        case hub::LockAlignment::Unchanged:
-            defaults().synchronize();
-            return;
-        case hub::LockAlignment::Cleared:
-            defaults().setInteger(kAccountLock, 0);
-            defaults().removeObjectForKey(kAllDayLockTime);
-            break;
-        case hub::LockAlignment::Stored:
-            defaults().setInteger(kAccountLock, change.mask);
-            defaults().setObject(kAllDayLockTime, foundation::Value(foundation::Date{double(*change.allDaySince)}));
-            break;
-        case hub::LockAlignment::Conflict:
-            break;
-    }
-    defaults().synchronize();
-    selectorForCheckLockState();
-    showFast();
-}
+void KAVOMainFrameViewController::timerSelectorForLockState() { lock_.recheck(); }
 
 // ---------------------------------------------------------------- badge, advert, store
 
-void KAVOMainFrameViewController::getBadgeNumberFromServer() { threadFunc(kTagBadge, {}); }
+void KAVOMainFrameViewController::getBadgeNumberFromServer() { badgeAndAdvert_.requestBadge(); }
 
-void KAVOMainFrameViewController::updateBadgeNumberForSafeAudition() {
-    if (customBadge_) customBadge_->removeFromSuperview();
-    customBadge_ = CustomBadge::customBadgeWithString("", ui::Color::whiteColor(), ui::Color::redColor(), true,
-                                                      ui::Color::whiteColor(), 1.0, true);
-    const int count = SharedScreenState::safeAuditionBadgeCount();
-    customBadge_->autoBadgeSizeWithString(std::to_string(count));
-    customBadge_->setCenter({290, 160});
-    customBadge_->setHidden(count == 0);
-    view()->addSubview(customBadge_);
-    // The lock overlay stays in front.
-    for (ui::View* v : std::initializer_list<ui::View*>{dimLayer_.get(), lockImg_.get(), lockLabel_.get()})
-        view()->bringSubviewToFront(v);
-}
+void KAVOMainFrameViewController::updateBadgeNumberForSafeAudition() { badgeAndAdvert_.updateBadge(); }
 
-void KAVOMainFrameViewController::getADVersionAndURLFromServer() { threadFunc(kTagAdvert, {}); }
+void KAVOMainFrameViewController::getADVersionAndURLFromServer() { badgeAndAdvert_.requestAdvert(); }
 
 void KAVOMainFrameViewController::threadFuncForVersionCheck() {
     auto request = http::HttpRequest::requestWithURL(Deployment::storeLookupAddress());

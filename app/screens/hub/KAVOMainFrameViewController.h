@@ -1,26 +1,29 @@
 #pragma once
 // The main screen of a bound phone: the account's name, phone and photo, the
 // live one-time password with its spoken digits, the icons of the
-// protections in use and a slowly moving background. It also polls the
-// pending login approvals and asks the user about them, dims itself in the
-// account's locked hours, shows the security log's unread count and the
-// server's advert, finishes turning payment verification on after the
-// payment app hands back, and opens the quick nine-star sheet.
+// protections in use and a slowly moving background. It is made of parts:
+// the login approvals (LoginApprovals: the poll and its alert), the lock
+// overlay (LockOverlay), the security log's badge and the server's advert
+// (BadgeAndAdvert), payment verification after the payment app hands back
+// (PaymentHandBack), and the live code (screens::LiveCode). It also opens
+// the quick nine-star sheet.
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/core/Models.h"
 #include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/screens/hub/BadgeAndAdvert.h"
 #include "app/screens/hub/HubModel.h"
+#include "app/screens/hub/LockOverlay.h"
+#include "app/screens/hub/LoginApprovals.h"
+#include "app/screens/hub/PaymentHandBack.h"
+#include "app/screens/shared/LiveCode.h"
 #include "lib/kit/CustomBadge.h"
 #include "lib/kit/KenBurnsView.h"
-#include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 
@@ -40,7 +43,7 @@ public:
     static constexpr int kVerifyAlertTag = 200;
     static constexpr int kRateAlertTag = 6876;
     // Seconds between two polls of the pending approvals.
-    static constexpr double kPollPeriod = 6.0;
+    static constexpr double kPollPeriod = hub::LoginApprovals::kPollPeriod;
     // The user-defaults key of the stored photo.
     static constexpr const char* kPhotoKey = "quentaCenter_photo";
     // The quick nine-star sheet's screen.
@@ -61,9 +64,10 @@ public:
     void setUIWithData();
     void showFast();
     void showIcon();
+    // Reads the record's code afresh and shows it.
     void showOtp();
-    int64_t getTimeAccount() const;
-    void onTime();
+    // The live code's one-second tick.
+    void onTime(const screens::LiveCode::Tick& tick);
 
     // --- spoken digits ---
     void playerSound();
@@ -99,15 +103,15 @@ public:
     ui::Button* showOtpBtn() const { return showOtpBtn_.get(); }
     ui::ImageView* otpBeeper() const { return otpBeeper_.get(); }
     ui::ImageView* smallImg(int slot) const { return smallImgs_.at(slot).get(); }
-    ui::View* dimLayer() const { return dimLayer_.get(); }
-    CustomBadge* customBadge() const { return customBadge_.get(); }
-    ui::AlertView* verifyAlert() const { return alertViewForOKV_.get(); }
-    int okvCountDown() const { return okvCountDown_; }
-    bool hasCountdownTimer() const { return timerForOKVCountDown_ && timerForOKVCountDown_->isValid(); }
-    bool isPolling() const { return pollTimer_ && pollTimer_->isValid(); }
-    const std::vector<hub::VerifyRequest>& pendingRequests() const { return oneKeyVeryifyArray_; }
+    ui::View* dimLayer() const { return lock_.dimLayer(); }
+    CustomBadge* customBadge() const { return badgeAndAdvert_.badge(); }
+    ui::AlertView* verifyAlert() const { return approvals_.alert(); }
+    int okvCountDown() const { return approvals_.countDown(); }
+    bool hasCountdownTimer() const { return approvals_.hasCountdownTimer(); }
+    bool isPolling() const { return approvals_.isPolling(); }
+    const std::vector<hub::VerifyRequest>& pendingRequests() const { return approvals_.pending(); }
     const DigitSpeaker& speaker() const { return speaker_; }
-    bool codeTimerRunning() const { return OtpTimer_ && OtpTimer_->isValid(); }
+    bool codeTimerRunning() const { return liveCode_.running(); }
     std::shared_ptr<ui::ViewController> semiModalView() const { return semiModalView_; }
 
     // KenBurnsViewDelegate.
@@ -125,45 +129,27 @@ private:
     void registerCommands();
     void buildViews();
     void handleAccountReply(const CommandReply& reply);
-    void alignLockWithServer(long long duration, long long enabletime);
-    void handleResponseForPullOKVRequest(const CommandReply& reply);
-    void raiseVerifyAlert();
-    void answerVerifyAlert(int buttonIndex);
-    void handleResponseForLetGoOKVRequest(const CommandReply& reply);
-    void handleKorvexReply(const CommandReply& reply);
-    void pollOnce();
-    void stopCountdown();
-    void checkPaymentHandBack();
+    void showCode();
     void sendUnattended(int tag, const http::HttpRequestRef& request);
     void performSegueButton(const std::string& segue);
 
     MainPageInfo mainInfo_;
     std::shared_ptr<KenBurnsView> dynamicBackGroundImage_;
-    std::shared_ptr<ui::Label> nameLabel_, phoneLabel_, otpLabel_, lockLabel_;
-    std::shared_ptr<ui::ImageView> photoImg_, otpBeeper_, lockImg_;
-    std::shared_ptr<ui::View> dimLayer_, codePanel_;
+    std::shared_ptr<ui::Label> nameLabel_, phoneLabel_, otpLabel_;
+    std::shared_ptr<ui::ImageView> photoImg_, otpBeeper_;
+    std::shared_ptr<ui::View> codePanel_;
     std::shared_ptr<ui::Button> showOtpBtn_, showJiuBtn_, quickJiuBtn_;
     std::vector<std::shared_ptr<ui::ImageView>> smallImgs_;
-    std::shared_ptr<CustomBadge> customBadge_;
-    std::shared_ptr<ui::AlertView> alertViewForOKV_;
     std::shared_ptr<ui::ViewController> semiModalView_;
 
-    foundation::TimerRef OtpTimer_;
-    foundation::TimerRef pollTimer_;
-    foundation::TimerRef timerForOKVCountDown_;
-    foundation::TimerRef lockTimer_;
-    int64_t timeAccount_ = 0;
-    int okvCountDown_ = 0;
-    bool isATimerOn_ = false;
+    screens::LiveCode liveCode_;
     std::vector<std::string> decodeArray_;
     DigitSpeaker speaker_;
 
-    // Approvals: the list of the last poll, the request on the alert (taken
-    // when the alert is raised) and the requests the user ignored.
-    std::vector<hub::VerifyRequest> oneKeyVeryifyArray_;
-    std::optional<hub::VerifyRequest> shownRequest_;
-    hub::IgnoredRequests rejectedOKVDic_;
-    std::string pollURL_;
+    hub::LoginApprovals approvals_;
+    hub::LockOverlay lock_;
+    hub::BadgeAndAdvert badgeAndAdvert_;
+    hub::PaymentHandBack handBack_;
 
     // Requests made here rather than by the command cycle (photo, advert
     // picture, store look-up), kept alive until they end.

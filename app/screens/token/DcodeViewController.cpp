@@ -29,14 +29,13 @@ double viewHeight() { return tallScreen() ? 460 : kShortScreenHeight; }
 }  // namespace
 
 DcodeViewController::DcodeViewController() {
-    token::registerCalibration(*this, *this, kTagServerTime,
-                               [this](const std::string& difference) { dkbase_.difftime = difference; });
+    token::registerCalibration(*this, *this, kTagServerTime, [this](const std::string& difference) {
+        dkbase_.difftime = difference;
+        liveCode_.setToken(dkbase_.bid, dkbase_.difftime);
+    });
 }
 
-DcodeViewController::~DcodeViewController() {
-    if (timer_) timer_->invalidate();
-    CodeEngine::stop(this);
-}
+DcodeViewController::~DcodeViewController() { CodeEngine::stop(this); }
 
 void DcodeViewController::loadView() {
     setView(std::make_shared<ui::View>(ui::Rect{0, 0, 320, viewHeight()}));
@@ -119,16 +118,13 @@ void DcodeViewController::viewWillAppear(bool animated) {
         CodeEngine::run(layArray_.scene);
     }
     setInitDate();
-    amount_ = getPhoneTime();
-    timeAccount_ = getTimeAccount();
+    liveCode_.setToken(dkbase_.bid, dkbase_.difftime);
+    liveCode_.refresh();
+    amount_ = liveCode_.secondsIn();
     showAomunt();
     showImage();
     showButton();
-    if (timer_) timer_->invalidate();
-    std::weak_ptr<DcodeViewController> weak = std::static_pointer_cast<DcodeViewController>(shared_from_this());
-    timer_ = foundation::RunLoop::main().addTimer(1.0, true, [weak](foundation::Timer&) {
-        if (auto self = weak.lock()) self->onTime();
-    });
+    liveCode_.restart([this](const screens::LiveCode::Tick& tick) { onTime(tick); });
 }
 
 void DcodeViewController::viewWillDisappear(bool animated) {
@@ -138,11 +134,7 @@ void DcodeViewController::viewWillDisappear(bool animated) {
 
 void DcodeViewController::viewDidDisappear(bool animated) {
     KAVOCommandViewController::viewDidDisappear(animated);
-    if (timer_) {
-        timer_->fire();
-        timer_->invalidate();
-        timer_.reset();
-    }
+    liveCode_.finish();
 }
 
 void DcodeViewController::layoutGrid(double engineHeight) {
@@ -160,14 +152,6 @@ void DcodeViewController::setInitDate() {
     isShowFast_ = dkbase_.jiuxing != "0";
 }
 
-int DcodeViewController::getPhoneTime() const {
-    return token::phoneTime(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
-}
-
-int64_t DcodeViewController::getTimeAccount() const {
-    return token::timeAccount(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
-}
-
 void DcodeViewController::showCountdown(int moment) {
     token::Countdown c = token::countdown(token::CountdownKind::JiuXing, token::CountdownMoment(moment), amount_);
     lable_->setText(c.text);
@@ -176,20 +160,18 @@ void DcodeViewController::showCountdown(int moment) {
 
 void DcodeViewController::showAomunt() { showCountdown(int(token::CountdownMoment::Appearance)); }
 
-void DcodeViewController::onTime() {
-    amount_ = getPhoneTime();
-    const int64_t temp = getTimeAccount();
-    if (temp == timeAccount_) {
+void DcodeViewController::onTime(const screens::LiveCode::Tick& tick) {
+    amount_ = tick.secondsIn;
+    if (!tick.newWindow) {
         showCountdown(int(token::CountdownMoment::SameWindowTick));
         return;
     }
-    timeAccount_ = temp;
     showImage();
     showCountdown(int(token::CountdownMoment::NewWindowTick));
 }
 
 void DcodeViewController::showImage() {
-    code_ = GetOtp::otpCreate(dkbase_.bid, dkbase_.difftime);
+    code_ = liveCode_.code();
     path_ = Calculate().getNums(code_);
     // Only a layer on the engine view draws; without it (the quick sheet, no
     // GL) nothing loads its textures.

@@ -12,6 +12,7 @@
 
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/cycle/ProductTab.h"
+#include "app/screens/shared/LiveCode.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/KAVOMainLayer.h"
 #include "app/screens/token/TokenModel.h"
@@ -41,7 +42,8 @@ public:
 
     void dcodeCheckTime();
     void setShowFlag();
-    void onTime();
+    // The live code's one-second tick.
+    void onTime(const screens::LiveCode::Tick& tick);
 
     // What a test reads.
     const std::string& code() const { return code_; }
@@ -56,13 +58,11 @@ public:
     StripedProgressBar* progressView() const { return progressView_.get(); }
     ui::Button* flagButton() const { return flagbtn_.get(); }
     ui::View* engine2dView() const { return engine2dView_.get(); }
-    bool hasTimer() const { return timer_ != nullptr; }
+    bool hasTimer() const { return liveCode_.hasTimer(); }
 
 private:
     void layoutGrid(double engineHeight);
     void setInitDate();
-    int getPhoneTime() const;
-    int64_t getTimeAccount() const;
     void showAomunt();
     void showImage();
     void showButton();
@@ -70,12 +70,11 @@ private:
 
     token::StoredToken dkbase_;
     int amount_ = 0;
-    int64_t timeAccount_ = 0;
     std::string code_, path_;
     token::JiuXingDrawing drawing_;
     bool isShowFast_ = false;
     KAVOMainLayer::Pair layArray_;
-    foundation::TimerRef timer_;
+    screens::LiveCode liveCode_;
     bool engineAttached_ = false;
 
     std::array<std::array<std::shared_ptr<ui::ImageView>, 5>, 5> grid_;

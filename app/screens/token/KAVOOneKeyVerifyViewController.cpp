@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "app/core/Envelope.h"
 #include "app/core/SharedScreenState.h"
-#include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/DnNotificationManager.h"
@@ -66,41 +64,30 @@ void KAVOOneKeyVerifyfCustomCell::letGoButtonPressed() {
 
 // ---------------------------------------------------------------- the screen
 
-KAVOOneKeyVerifyViewController::KAVOOneKeyVerifyViewController() { registerCommands(); }
-
-KAVOOneKeyVerifyViewController::~KAVOOneKeyVerifyViewController() {
-    if (pollTimer_) pollTimer_->invalidate();
+KAVOOneKeyVerifyViewController::KAVOOneKeyVerifyViewController()
+    : poller_(*this, kTagPoll, kPollPeriod, [this] {
+          return foundation::compareAndSwap(KEEP_PULLING_THREAD_, 1, 1) &&
+                 foundation::compareAndSwap(SEIZE_PULLING_THREAD_, 0, 0);
+      }) {
+    registerCommands();
 }
+
+KAVOOneKeyVerifyViewController::~KAVOOneKeyVerifyViewController() = default;
 
 void KAVOOneKeyVerifyViewController::registerCommands() {
     // Command 21: the pending requests, without the handshake or the overlay.
-    ScreenCommand poll;
-    poll.tag = kTagPoll;
-    poll.handshake = false;
-    poll.showsOverlay = false;
-    poll.timeOutSeconds = kPollTimeOut;
+    ScreenCommand poll = poller_.command(kPollTimeOut);
     poll.stopOnRequestError = true;
     poll.onInvalidReply = [this] { handleNetWorkFaliureForPullOKVRequest(); };
     poll.onFailure = [this](http::HttpRequest&) { handleNetWorkFaliureForPullOKVRequest(); };
-    poll.assembleURL = [this](const Answer&, const foundation::Value&) -> std::optional<std::string> {
-        if (pollURL_.empty()) return std::nullopt;
-        return pollURL_;
-    };
     poll.onReply = [this](const CommandReply& reply) { handleResponseForPullOKVRequest(reply); };
     registerCommand(std::move(poll));
 
     // Command 19: let the chosen request pass. The argument is its checkid.
-    ScreenCommand letGo;
-    letGo.tag = kTagLetGo;
-    letGo.waitingText = "正在放行";
+    ScreenCommand letGo = screens::letGoCommand(kTagLetGo, "正在放行");
     letGo.waitSlice = 15;
     letGo.timeOutSeconds = 9;
     letGo.handshakeFailure = FailureReport::notice();
-    letGo.assembleURL = [](const Answer& answer, const foundation::Value& checkid) {
-        return requestAddressForPayload(
-            TextPayload(19, {answer.uuid.value_or("(null)"), answer.answer.value_or(""), checkid.description()})
-                .text());
-    };
     letGo.onReply = [this](const CommandReply& reply) { handleResponseForLetGoOKVRequest(reply); };
     letGo.onFailure = [this](http::HttpRequest&) { handleNetWorkFaliureForLetGoOKVRequest(); };
     // A reply that cannot be read (not the wrapper, not deciphering, an
@@ -171,28 +158,10 @@ void KAVOOneKeyVerifyViewController::viewWillDisappear(bool animated) {
 
 void KAVOOneKeyVerifyViewController::startPoller() {
     // Coming back before the last poller's period ran out still leaves one.
-    stopPoller();
-    pollURL_ = requestAddressForPayload(
-                   TextPayload(21, {Constants::getValueFromDBByKey(StoreKeys::uuid).value_or("(null)")}).text())
-                   .value_or("");
-    std::weak_ptr<KAVOOneKeyVerifyViewController> weak =
-        std::static_pointer_cast<KAVOOneKeyVerifyViewController>(shared_from_this());
-    pollTimer_ = foundation::RunLoop::main().addTimer(kPollPeriod, true, [weak](foundation::Timer&) {
-        if (auto self = weak.lock()) self->pollOnce();
-    });
-    pollOnce();
+    poller_.start();
 }
 
-void KAVOOneKeyVerifyViewController::stopPoller() {
-    if (pollTimer_) pollTimer_->invalidate();
-    pollTimer_.reset();
-}
-
-void KAVOOneKeyVerifyViewController::pollOnce() {
-    if (!foundation::compareAndSwap(KEEP_PULLING_THREAD_, 1, 1)) return;
-    if (!foundation::compareAndSwap(SEIZE_PULLING_THREAD_, 0, 0)) return;
-    threadFunc(kTagPoll, {});
-}
+void KAVOOneKeyVerifyViewController::stopPoller() { poller_.stop(); }
 
 // ---------------------------------------------------------------- the poll
 

@@ -15,6 +15,7 @@
 #include "app/core/VerifyReplies.h"
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/cycle/ProductTab.h"
+#include "app/screens/shared/PendingLoginPoller.h"
 #include "lib/kit/KAVOCustomCells.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"
@@ -101,7 +102,7 @@ public:
     ui::Label* statusBar() const { return statusBar_.get(); }
     int currentCellIndex() const { return currentCellIndex_; }
     bool firstNetFail() const { return firstNetFail_; }
-    bool isPolling() const { return pollTimer_ && pollTimer_->isValid(); }
+    bool isPolling() const { return poller_.running(); }
     int keepPulling() const { return KEEP_PULLING_THREAD_.load(); }
     int seizePulling() const { return SEIZE_PULLING_THREAD_.load(); }
 
@@ -114,7 +115,6 @@ private:
     void registerCommands();
     void startPoller();
     void stopPoller();
-    void pollOnce();
     void handleResponseForPullOKVRequest(const CommandReply& reply);
     void handleNetWorkFaliureForPullOKVRequest();
     void popOutProgressHUDForLegGo(int row);
@@ -133,8 +133,7 @@ private:
     bool firstNetFail_ = true;
     std::atomic<int> KEEP_PULLING_THREAD_{0};
     std::atomic<int> SEIZE_PULLING_THREAD_{1};
-    std::string pollURL_;
-    foundation::TimerRef pollTimer_;
+    screens::PendingLoginPoller poller_;
     std::shared_ptr<ui::TableView> table_;
     std::shared_ptr<ui::Label> statusBar_;
 };

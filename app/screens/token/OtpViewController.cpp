@@ -1,7 +1,6 @@
 #include "app/screens/token/OtpViewController.h"
 
 #include "app/core/DBController.h"
-#include "app/core/GetOtp.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
 #include "app/cycle/ScreenAnalytics.h"
@@ -36,14 +35,13 @@ void moveDown(ui::View& view, double by) {
 }  // namespace
 
 OtpViewController::OtpViewController() : offer_(*this) {
-    token::registerCalibration(*this, *this, kTagServerTime,
-                               [this](const std::string& difference) { dkbase_.difftime = difference; });
+    token::registerCalibration(*this, *this, kTagServerTime, [this](const std::string& difference) {
+        dkbase_.difftime = difference;
+        liveCode_.setToken(dkbase_.bid, dkbase_.difftime);
+    });
 }
 
-OtpViewController::~OtpViewController() {
-    if (timer_) timer_->invalidate();
-    CodeEngine::stop(this);
-}
+OtpViewController::~OtpViewController() { CodeEngine::stop(this); }
 
 std::shared_ptr<ui::Button> OtpViewController::roundButton(const ui::Rect& frame, const std::string& title) {
     auto button = std::make_shared<ui::Button>(frame, ui::ButtonType::Custom);
@@ -191,16 +189,13 @@ void OtpViewController::viewWillAppear(bool animated) {
     CodeEngine::run(layArray_.scene);
 
     setInitDate();
-    amount_ = getPhoneTime();
-    timeAccount_ = getTimeAccount();
+    liveCode_.setToken(dkbase_.bid, dkbase_.difftime);
+    liveCode_.refresh();
+    amount_ = liveCode_.secondsIn();
     showAomunt();
     showDcode();
     showButton();
-    if (timer_) timer_->invalidate();
-    std::weak_ptr<OtpViewController> weak = std::static_pointer_cast<OtpViewController>(shared_from_this());
-    timer_ = foundation::RunLoop::main().addTimer(1.0, true, [weak](foundation::Timer&) {
-        if (auto self = weak.lock()) self->onTime();
-    });
+    liveCode_.restart([this](const screens::LiveCode::Tick& tick) { onTime(tick); });
 }
 
 void OtpViewController::viewWillDisappear(bool animated) {
@@ -210,11 +205,7 @@ void OtpViewController::viewWillDisappear(bool animated) {
 
 void OtpViewController::viewDidDisappear(bool animated) {
     KAVOCommandViewController::viewDidDisappear(animated);
-    if (timer_) {
-        timer_->fire();
-        timer_->invalidate();
-        timer_.reset();
-    }
+    liveCode_.finish();
     speaker_.cancel();
     if (soundBtn_) soundBtn_->setEnabled(true);
 }
@@ -222,14 +213,6 @@ void OtpViewController::viewDidDisappear(bool animated) {
 void OtpViewController::setInitDate() {
     dkbase_ = token::loadStoredToken();
     showFast_ = dkbase_.otpFast != "0" && (boundState_ == 10 || boundState_ == 3);
-}
-
-int OtpViewController::getPhoneTime() const {
-    return token::phoneTime(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
-}
-
-int64_t OtpViewController::getTimeAccount() const {
-    return token::timeAccount(foundation::clock().nowSeconds(), token::storedDifference(dkbase_.difftime));
 }
 
 void OtpViewController::showCountdown(int moment) {
@@ -240,21 +223,19 @@ void OtpViewController::showCountdown(int moment) {
 
 void OtpViewController::showAomunt() { showCountdown(int(token::CountdownMoment::Appearance)); }
 
-void OtpViewController::onTime() {
-    amount_ = getPhoneTime();
-    const int64_t temp = getTimeAccount();
-    if (temp == timeAccount_) {
+void OtpViewController::onTime(const screens::LiveCode::Tick& tick) {
+    amount_ = tick.secondsIn;
+    if (!tick.newWindow) {
         showCountdown(int(token::CountdownMoment::SameWindowTick));
         return;
     }
-    timeAccount_ = temp;
     showDcode();
     showCountdown(int(token::CountdownMoment::NewWindowTick));
 }
 
 void OtpViewController::showDcode() {
     decodeArray_.clear();
-    code_ = GetOtp::otpCreate(dkbase_.bid, dkbase_.difftime);
+    code_ = liveCode_.code();
     for (char c : code_) decodeArray_.push_back(std::string(1, c));
     // Only a layer on the engine view draws; without it (the quick sheet, no
     // GL) nothing loads its textures.

@@ -14,6 +14,7 @@
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/cycle/PaymentVerificationOffer.h"
 #include "app/cycle/ProductTab.h"
+#include "app/screens/shared/LiveCode.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/OTPLayer.h"
 #include "lib/engine2d/director/GxDirector.h"
@@ -45,8 +46,8 @@ public:
     void playerSound();
     void showFast();
     void boudnNimbra();
-    // The one-second tick.
-    void onTime();
+    // The live code's one-second tick.
+    void onTime(const screens::LiveCode::Tick& tick);
 
     // What a test reads.
     bool isLive() const { return live_; }
@@ -59,7 +60,7 @@ public:
     ui::Button* fastShowButton() const { return fast_show_btn_.get(); }
     ui::Label* notificateBar() const { return notificateBar_.get(); }
     ui::Label* notificateArea() const { return notificateArea_.get(); }
-    bool hasTimer() const { return timer_ != nullptr; }
+    bool hasTimer() const { return liveCode_.hasTimer(); }
     const DigitSpeaker& speaker() const { return speaker_; }
     const PaymentVerificationOffer& offer() const { return offer_; }
 
@@ -68,8 +69,6 @@ protected:
 
 private:
     void setInitDate();
-    int getPhoneTime() const;
-    int64_t getTimeAccount() const;
     void showAomunt();
     void showDcode();
     void showButton();
@@ -80,12 +79,11 @@ private:
     bool live_ = false;
     long long boundState_ = 0;
     int amount_ = 0;
-    int64_t timeAccount_ = 0;
     std::string code_;
     std::vector<std::string> decodeArray_;
     bool showFast_ = false;
     OTPLayer::Pair layArray_;
-    foundation::TimerRef timer_;
+    screens::LiveCode liveCode_;
     bool engineAttached_ = false;
     DigitSpeaker speaker_;
     PaymentVerificationOffer offer_;

@@ -2,27 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
-
-#include "app/core/GetOtp.h"
 
 namespace token {
-
-int64_t timeAccount(int64_t nowSeconds, long long difference) { return GetOtp::counterAt(nowSeconds, difference); }
-
-int phoneTime(int64_t nowSeconds, long long difference) {
-    int64_t sum = 0;
-    if (__builtin_add_overflow(nowSeconds, int64_t(difference), &sum)) sum = difference < 0 ? INT64_MIN : INT64_MAX;
-    // The same truncating division the window uses, so the two agree; a sum
-    // before 1970 counts its seconds the same way from the window's end.
-    const int64_t rest = sum - (sum / 30) * 30;
-    return int(rest < 0 ? -rest : rest);
-}
-
-long long storedDifference(std::string_view text) {
-    const std::string copy(text);
-    return std::strtoll(copy.c_str(), nullptr, 10);
-}
 
 Countdown countdown(CountdownKind kind, CountdownMoment moment, int amount) {
     const char* twoDigits = kind == CountdownKind::Otp ? "动态口令将在%d秒后更新" : "九星连珠将在%d秒后更新";

@@ -1,7 +1,7 @@
 #pragma once
-// What the code screen and the nine-star screen decide, without a view: the
-// 30-second window and the seconds into it, the countdown caption and the
-// bar, the server time a calibration reply carries, and the nine-star path
+// What the code screen and the nine-star screen decide, without a view (the
+// 30-second window and the seconds into it are the live code's,
+// app/screens/shared/LiveCode.h): the countdown caption and the bar, the server time a calibration reply carries, and the nine-star path
 // drawn on the 5x5 grid.
 
 #include <array>
@@ -11,15 +11,6 @@
 #include <string_view>
 
 namespace token {
-
-// The window of the code at the device time `nowSeconds` with the stored
-// difference: (now + difference) / 30, as the soft token counts it.
-int64_t timeAccount(int64_t nowSeconds, long long difference);
-// Seconds into that window, 0 to 29.
-int phoneTime(int64_t nowSeconds, long long difference);
-// The stored difference text read as the soft token reads it (leading
-// decimal number, 0 when there is none).
-long long storedDifference(std::string_view text);
 
 // The countdown of the two screens.
 enum class CountdownKind { Otp, JiuXing };

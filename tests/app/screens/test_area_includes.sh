@@ -1,13 +1,14 @@
 #!/bin/sh
 # quenta_screen_area refuses an area that includes another area's header and
-# takes one that includes only its own. Configures two tiny projects.
+# takes one that includes only its own and the shared parts'; the shared
+# parts include no area. Configures three tiny projects.
 set -eu
 root="$1"
 work="$(mktemp -d /tmp/quenta-areas-XXXXXX)"
 trap 'rm -rf "$work"' EXIT
 
-make_project() {  # $1 folder, $2 the include line of area "hub"
-  mkdir -p "$1/app/screens/hub" "$1/app/screens/pin"
+make_project() {  # $1 folder, $2 the include lines of area "hub", $3 of the shared parts
+  mkdir -p "$1/app/screens/hub" "$1/app/screens/pin" "$1/app/screens/shared"
   cat >"$1/CMakeLists.txt" <<CMAKE
 cmake_minimum_required(VERSION 3.25)
 project(AreaCheck LANGUAGES CXX)
@@ -16,15 +17,20 @@ add_library(quenta_app_cycle INTERFACE)
 add_library(quenta_app_core INTERFACE)
 add_subdirectory(app/screens/hub)
 add_subdirectory(app/screens/pin)
+add_subdirectory(app/screens/shared)
 CMAKE
   echo 'quenta_screen_area(hub)' >"$1/app/screens/hub/CMakeLists.txt"
   echo 'quenta_screen_area(pin)' >"$1/app/screens/pin/CMakeLists.txt"
   printf '%s\nint hub() { return 1; }\n' "$2" >"$1/app/screens/hub/Hub.cpp"
   printf '#pragma once\nint pin();\n' >"$1/app/screens/pin/Pin.h"
   printf 'int pin() { return 2; }\n' >"$1/app/screens/pin/Pin.cpp"
+  echo 'quenta_screen_shared()' >"$1/app/screens/shared/CMakeLists.txt"
+  printf '#pragma once\nint shared();\n' >"$1/app/screens/shared/Shared.h"
+  printf '%s\nint shared() { return 3; }\n' "${3:-}" >"$1/app/screens/shared/Shared.cpp"
 }
 
-make_project "$work/good" '#include "app/screens/hub/Hub.h"'
+make_project "$work/good" '#include "app/screens/hub/Hub.h"
+#include "app/screens/shared/Shared.h"' '#include "app/screens/shared/Shared.h"'
 touch "$work/good/app/screens/hub/Hub.h"
 cmake -S "$work/good" -B "$work/good/build" >"$work/good.log" 2>&1 || { cat "$work/good.log"; exit 1; }
 
@@ -33,4 +39,10 @@ if cmake -S "$work/bad" -B "$work/bad/build" >"$work/bad.log" 2>&1; then
   echo "an area that includes another area was accepted"; exit 1
 fi
 tr -s " \n" "  " <"$work/bad.log" | grep -q "a screen area includes another area" || { cat "$work/bad.log"; exit 1; }
+make_project "$work/sharedbad" '#include "app/screens/hub/Hub.h"' '#include "app/screens/pin/Pin.h"'
+touch "$work/sharedbad/app/screens/hub/Hub.h"
+if cmake -S "$work/sharedbad" -B "$work/sharedbad/build" >"$work/sharedbad.log" 2>&1; then
+  echo "shared parts that include an area were accepted"; exit 1
+fi
+tr -s " \n" "  " <"$work/sharedbad.log" | grep -q "a screen area includes another area" || { cat "$work/sharedbad.log"; exit 1; }
 echo "area include rule holds"

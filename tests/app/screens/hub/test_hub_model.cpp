@@ -57,13 +57,6 @@ TEST(HubModel, NameAndPhoneRulesOfTheAccountReply) {
     EXPECT_EQ(hub::displayPhone(std::string("(null)")), "未绑定");
 }
 
-TEST(HubModel, TheCodeWindowCountsFromTheCorrectedClock) {
-    EXPECT_EQ(hub::timeWindow(1700000009, std::string("0")), 56666666);
-    EXPECT_EQ(hub::timeWindow(1700000010, std::string("0")), 56666667);
-    EXPECT_EQ(hub::timeWindow(1700000009, std::string("1")), 56666667);
-    EXPECT_EQ(hub::timeWindow(1700000010, std::string("-1")), 56666666);
-}
-
 TEST(HubModel, LockOverlayFollowsTheLocalHour) {
     const int east8 = 8 * 3600;
     // 2023-11-15 in +08:00: 07:59:59, 08:00:00, 08:59:59, 09:00:00.

@@ -2,7 +2,6 @@
 // time of a calibration reply and the nine-star drawing.
 #include <gtest/gtest.h>
 
-#include "app/core/GetOtp.h"
 #include "app/screens/token/TokenModel.h"
 
 using namespace token;
@@ -33,16 +32,6 @@ TEST(TokenCountdown, TwoDigitAndZeroPaddedFormsAndANewWindowRestartsAt30) {
         EXPECT_EQ(got.text, c.text) << c.amount;
         EXPECT_FLOAT_EQ(got.progress, c.progress) << c.amount;
     }
-}
-
-TEST(TokenClock, WindowAndSecondsAgreeWithTheSoftToken) {
-    for (int64_t now : {int64_t(1700000000), int64_t(1700000009), int64_t(4102444800)})  // 2100: past 2038
-        for (long long d : {0LL, 42LL, -3600LL}) {
-            EXPECT_EQ(timeAccount(now, d), GetOtp::counterAt(now, d));
-            EXPECT_EQ(timeAccount(now, d) * 30 + phoneTime(now, d), now + d);
-        }
-    EXPECT_EQ(storedDifference("-17"), -17);
-    EXPECT_EQ(storedDifference("(null)"), 0);
 }
 
 TEST(TokenCalibration, OnlyAWholeNumberOfSecondsIsAServerTime) {
