@@ -494,7 +494,8 @@ std::vector<uint8_t> colourQrJpeg(int width, int height, int module) {
 std::vector<std::string> readAll(ScanImageScanner& scanner, const std::shared_ptr<ScanImage>& image) {
     std::vector<std::string> out;
     if (!image || scanner.scanImage(*image) <= 0) return out;
-    for (const auto& s : *scanner.results()) out.push_back(s->typeName() + ":" + s->data().value_or(""));
+    const auto set = scanner.results();
+    for (const auto& s : *set) out.push_back(s->typeName() + ":" + s->data().value_or(""));
     return out;
 }
 
@@ -556,7 +557,9 @@ TEST(ScanGreyPictures, ScaledByTheDecoderTheyReadTheSameCodes) {
         // At 1/8 (3-pixel modules enlarged) the colours' chroma bleeds into
         // the modules and the colour road may read nothing; what it reads,
         // the grey road reads too.
-        if (row.width > 325u || !fromColour.empty()) EXPECT_EQ(fromGrey, fromColour);
+        if (row.width > 325u || !fromColour.empty()) {
+            EXPECT_EQ(fromGrey, fromColour);
+        }
     }
 }
 
