@@ -4,39 +4,21 @@
 // A header label and a patterned view of the UI kit, the engine's GL view
 // over them with a gradient and six tilted digit cards, and a caption below:
 // the engine's frame composes with the views around and beneath it.
-#include <cstdio>
-#include <cstdlib>
-
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxLayerColor.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Label.h"
+#include "tools/picture/Picture.h"
 
 using namespace engine2d;
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s out.png\n", argv[0]);
-        return 2;
-    }
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    foundation::RunLoop::setMainThread();
-    if (!gl::Context::available()) {
-        std::fprintf(stderr, "no EGL display: %s\n", gl::Context::lastError().c_str());
-        return 1;
-    }
+    if (auto status = picture::start(argc, argv)) return *status;
     shell::Driver driver({320, 480}, 2);
     auto& window = driver.window();
-    window.setBackgroundColor(ui::Color::rgba(0.96, 0.95, 0.92));
-
-    auto header = ui::Label::create({0, 24, 320, 40});
-    header->setText("禾盾 · 动态口令");
-    header->setFont(ui::Font::boldSystemFont(20));
-    header->setTextAlignment(ui::TextAlignment::Center);
-    window.addSubview(header);
+    picture::paintPage(driver);
+    picture::addHeader(driver, "禾盾 · 动态口令", {0, 24, 320, 40}, 20);
 
     // Stripes beneath the GL view: they show where the engine's frame is clear.
     for (int i = 0; i < 8; ++i) {
@@ -82,11 +64,7 @@ int main(int argc, char** argv) {
     caption->setTextAlignment(ui::TextAlignment::Center);
     window.addSubview(caption);
 
-    bool ok = driver.saveSnapshot(argv[1]);
+    int status = picture::save(driver, argv[1]);
     director.end();
-    if (!ok) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return status;
 }

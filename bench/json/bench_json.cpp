@@ -26,7 +26,7 @@ std::string largeDocument() {
     static const char* locations[] = {"浙江省杭州市", "上海市", "北京市海淀区", "广东省深圳市", "unknown"};
     static const char* businesses[] = {"登录", "修改密码", "岚付通绑定", "一键校验", "login"};
     std::string s =
-        "{\"result\":\"100\",\"isSuccess\":true,\"username\":\"测试用户tb123\",\"safeScore\":87,"
+        "{\"result\":\"100\",\"isSuccess\":true,\"username\":\"测试用户hc123\",\"safeScore\":87,"
         "\"products\":[1,2,3,5,8],\"list\":[";
     char item[512];
     for (int i = 0; s.size() < 1000000; ++i) {
@@ -47,7 +47,7 @@ std::string smallDocument() {
     std::string s =
         "{\"result\":\"100\",\"isSuccess\":true,\"sid\":\"8f14e45fceea167a\",\"checktime\":1386300000000,"
         "\"list\":[{\"time\":\"2013-12-06 10:20:30\",\"location\":\"浙江杭州\",\"business\":\"登录\","
-        "\"checkid\":12345}],\"username\":\"tb_user\",\"userType\":\"1\",\"phoneNo\":\"138****0000\","
+        "\"checkid\":12345}],\"username\":\"hc_user\",\"userType\":\"1\",\"phoneNo\":\"138****0000\","
         "\"imageUrl\":\"http://img.example.com/a.png\",\"account_lock\":16777215,\"adversion\":\"3\"}";
     return s;
 }

@@ -6,17 +6,15 @@
 #include <pango/pangocairo.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxLayerColor.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
+#include "tools/picture/Picture.h"
 
 using namespace engine2d;
 
@@ -43,8 +41,8 @@ ui::ImageRef cardPicture() {
 // One frame of the turned card by a view made with these settings; the
 // presented pixels, top row first.
 bool drawCard(shell::Driver& driver, bool multiSampling, cairo_surface_t* out, int* samples) {
-    auto view = GxGLView::viewWithFrame({0, 0, kSize, kSize}, kGxColorFormatRGBA8, 0, false, nullptr, multiSampling,
-                                        64);
+    auto view =
+        GxGLView::viewWithFrame({0, 0, kSize, kSize}, kGxColorFormatRGBA8, 0, false, nullptr, multiSampling, 64);
     if (!view) return false;
     driver.window().addSubview(view);
     auto& director = GxDirector::sharedDirector();
@@ -92,16 +90,7 @@ void caption(cairo_t* cr, const std::string& text, double x, double y) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s out.png\n", argv[0]);
-        return 2;
-    }
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    foundation::RunLoop::setMainThread();
-    if (!gl::Context::available()) {
-        std::fprintf(stderr, "no EGL display: %s\n", gl::Context::lastError().c_str());
-        return 1;
-    }
+    if (auto status = picture::start(argc, argv)) return *status;
     shell::Driver driver({320, 480}, 1);
     cairo_surface_t* frames[2] = {cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSize, kSize),
                                   cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSize, kSize)};
@@ -124,7 +113,8 @@ int main(int argc, char** argv) {
         cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
         cairo_paint(cr);
         cairo_restore(cr);
-        std::string text = i == 0 ? "不采样：边缘呈锯齿" : "多重采样（" + std::to_string(samples[1]) + " 个样本）：边缘平滑";
+        std::string text =
+            i == 0 ? "不采样：边缘呈锯齿" : "多重采样（" + std::to_string(samples[1]) + " 个样本）：边缘平滑";
         caption(cr, text, x, gap + kSize * kZoom + 8);
     }
     cairo_destroy(cr);

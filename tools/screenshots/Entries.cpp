@@ -1,5 +1,7 @@
-// One entry per screen picture: docs/screens/<name>.png. A new screen adds
-// its entry here (name, screen identifier, what to seed, what to do).
+// One entry per screen picture: docs/screens/<name>.png. The launch, guide
+// and bind screens are here; the other areas' entries are in their own files
+// (Entries.h), each entry a name, a screen identifier, what to seed and what
+// to do.
 #include "tools/screenshots/Entries.h"
 
 #include <qrencode.h>
@@ -14,8 +16,8 @@
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Paths.h"
 #include "platform/media/Capture.h"
-#include "platform/ui/Navigation.h"
 #include "platform/shell/Driver.h"
+#include "platform/ui/Navigation.h"
 #include "tools/screenshots/PinEntries.h"
 
 namespace screenshots {

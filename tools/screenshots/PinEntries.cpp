@@ -71,7 +71,9 @@ void addPinScreenShots(std::vector<ScreenShot>& entries) {
     // Two digits typed, two wrong PINs counted under the protection.
     entries.push_back(shot(
         "pin-entry", pinscreens::kStartPasswordScreen,
-        [] { seedStore({{K::passward, "2468"}, {K::safe_password, "1"}, {K::faild_count, "2"}}); },
+        [] {
+            seedStore({{K::passward, "2468"}, {K::safe_password, "1"}, {K::faild_count, "2"}});
+        },
         [](ui::ViewController& screen) {
             auto& pinScreen = static_cast<StartPasswordViewController&>(screen);
             pinScreen.passwordTxt()->insertText("1");
@@ -84,7 +86,9 @@ void addPinScreenShots(std::vector<ScreenShot>& entries) {
         [] {
             serverThatNeverAnswers();
             const long long end = (long long)foundation::clock().now() + 1500;
-            seedStore({{K::passward, "2468"}, {K::safe_password, "1"}, {K::faild_count, "0"},
+            seedStore({{K::passward, "2468"},
+                       {K::safe_password, "1"},
+                       {K::faild_count, "0"},
                        {K::safe_time, std::to_string(end)}});
         },
         [](ui::ViewController& screen) {
@@ -100,8 +104,9 @@ void addPinScreenShots(std::vector<ScreenShot>& entries) {
         }));
     entries.push_back(shot("pin-set", pinscreens::kSetPinScreen, [] { seedStore({}); }));
     entries.push_back(shot("pin-safe-phone", pinscreens::kRemoteDeleteScreen, [] { seedStore({}); }));
-    entries.push_back(shot("pin-forgotten", pinscreens::kForgetPinScreen,
-                           [] { seedStore({{K::passward, "2468"}, {K::safePhone, "138******78"}}); }));
+    entries.push_back(shot("pin-forgotten", pinscreens::kForgetPinScreen, [] {
+        seedStore({{K::passward, "2468"}, {K::safePhone, "138******78"}});
+    }));
 }
 
 }  // namespace screenshots

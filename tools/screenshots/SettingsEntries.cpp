@@ -74,13 +74,25 @@ void addSettingsScreenShots(std::vector<ScreenShot>& entries) {
         auto& audit = static_cast<KAVOSafeAuditViewController&>(screen);
         quietCommand(audit, KAVOSafeAuditViewController::kTagPull);
         const long long now = (long long)foundation::clock().now() * 1000;
-        const std::string events =
-            "{\"isSuccess\":true,\"events\":["
-            "{\"id\":1,\"type\":1,\"category\":1,\"time\":" + std::to_string(now - 3600000) + ",\"location\":\"广东广州\"},"
-            "{\"id\":2,\"type\":0,\"category\":0,\"time\":" + std::to_string(now - 7200000) + ",\"location\":\"浙江杭州\"},"
-            "{\"id\":3,\"type\":0,\"category\":1,\"time\":" + std::to_string(now - 86400000) + ",\"location\":\"浙江杭州\"},"
-            "{\"id\":4,\"type\":1,\"category\":3,\"time\":" + std::to_string(now - 172800000) + ",\"location\":\"北京\"},"
-            "{\"id\":5,\"type\":1,\"category\":2,\"time\":" + std::to_string(now - 259200000) + ",\"location\":\"四川成都\"}]}";
+        // The log's events: type, category, how long ago (ms), where.
+        struct Event {
+            int type, category;
+            long long ago;
+            const char* location;
+        };
+        const Event seen[] = {{1, 1, 3600000, "广东广州"},
+                              {0, 0, 7200000, "浙江杭州"},
+                              {0, 1, 86400000, "浙江杭州"},
+                              {1, 3, 172800000, "北京"},
+                              {1, 2, 259200000, "四川成都"}};
+        std::string events = "{\"isSuccess\":true,\"events\":[";
+        for (size_t i = 0; i < std::size(seen); ++i) {
+            events += std::string(i ? "," : "") + "{\"id\":" + std::to_string(i + 1) +
+                      ",\"type\":" + std::to_string(seen[i].type) +
+                      ",\"category\":" + std::to_string(seen[i].category) +
+                      ",\"time\":" + std::to_string(now - seen[i].ago) + ",\"location\":\"" + seen[i].location + "\"}";
+        }
+        events += "]}";
         audit.handlePullReply(events);
         settle(0.5);
         for (ui::AlertView* alert : ui::AlertView::visibleAlerts()) alert->dismissWithClickedButtonIndex(0, false);
@@ -116,8 +128,8 @@ void addSettingsScreenShots(std::vector<ScreenShot>& entries) {
         auto& list = static_cast<KAVOSafeClassViewController&>(screen);
         list.didSelectRowAtIndexPath(list.tableView(), ui::IndexPath::forRow(4, 0));
         settle(1);
-        ui::ViewController* top = screen.navigationController() ? screen.navigationController()->topViewController()
-                                                                : nullptr;
+        ui::ViewController* top =
+            screen.navigationController() ? screen.navigationController()->topViewController() : nullptr;
         // The page is prepared on a background queue, then fades in on the clock.
         foundation::RunLoop::main().runUntil([&] { return top && top != &screen && top->isViewLoaded(); }, 5);
         foundation::RunLoop::main().runUntil([] { return false; }, 1.5);

@@ -4,6 +4,6 @@
 #include "tools/screenshots/Entries.h"
 
 int main(int argc, char** argv) {
-    return screenshots::screenshotsMain(argc, argv, [] { return KAVOStoryboard::make(); },
-                                        screenshots::appScreenShots());
+    return screenshots::screenshotsMain(
+        argc, argv, [] { return KAVOStoryboard::make(); }, screenshots::appScreenShots());
 }

@@ -7,7 +7,6 @@
 // axis and a clockwise radial wipe. The director draws into one view at a
 // time; a view keeps its last frame when the director moves to the next.
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -16,11 +15,10 @@
 #include "lib/engine2d/labels/GxLabelTTF.h"
 #include "lib/engine2d/transitions/GxTransition.h"
 #include "lib/engine2d/transitions/GxTransitionProgress.h"
-#include "platform/foundation/RunLoop.h"
-#include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Label.h"
+#include "tools/picture/Picture.h"
 
 using namespace engine2d;
 
@@ -51,26 +49,12 @@ std::shared_ptr<GxScene> makeScene(gxColor4B top, gxColor4B bottom, gxColor4B ca
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s out.png\n", argv[0]);
-        return 2;
-    }
-    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
-    foundation::RunLoop::setMainThread();
-    if (!gl::Context::available()) {
-        std::fprintf(stderr, "no EGL display: %s\n", gl::Context::lastError().c_str());
-        return 1;
-    }
+    if (auto status = picture::start(argc, argv)) return *status;
     shell::Driver driver({320, 480}, 2);
     auto& window = driver.window();
-    window.setBackgroundColor(ui::Color::rgba(0.96, 0.95, 0.92));
-
-    auto header = ui::Label::create({0, 14, 320, 34});
-    header->setText("禾盾 · 场景过渡");
-    header->setFont(ui::Font::boldSystemFont(19));
-    header->setTextAlignment(ui::TextAlignment::Center);
-    header->setBackgroundColor(ui::Color::rgba(0, 0, 0, 0));
-    window.addSubview(header);
+    picture::paintPage(driver);
+    picture::addHeader(driver, "禾盾 · 场景过渡", {0, 14, 320, 34}, 19)
+        ->setBackgroundColor(ui::Color::rgba(0, 0, 0, 0));
 
     struct Panel {
         const char* caption;
@@ -126,9 +110,6 @@ int main(int argc, char** argv) {
         }
         director.end();
     }
-    if (!driver.saveSnapshot(argv[1])) {
-        std::fprintf(stderr, "cannot write %s\n", argv[1]);
-        return 1;
-    }
+    if (int status = picture::save(driver, argv[1])) return status;
     return ok ? 0 : 1;
 }
