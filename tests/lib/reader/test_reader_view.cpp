@@ -250,7 +250,14 @@ TEST_F(ReaderViewTest, SymbolsReachTheDelegateWithAnUprightPicture) {
     driver->settle();
     pushFrame(*feed);
     pushFrame(*feed);
+#if defined(__SANITIZE_THREAD__)
+    // The decoder's cache keeps time by the wall clock and takes a code seen
+    // again after a long enough pause for a new one; under ThreadSanitizer
+    // the two frames come seconds apart, so the code may come through twice.
+    ASSERT_GE(delegate.reads.size(), 1u);
+#else
     ASSERT_EQ(delegate.reads.size(), 1u) << "the cache lets a code through once";
+#endif
     EXPECT_EQ(delegate.reads[0], std::vector<std::string>{"Q3T7K9"});
     // Unknown device orientation in a portrait interface: turned right.
     ASSERT_NE(delegate.lastImage, nullptr);
