@@ -171,8 +171,7 @@ void HttpRequest::finishPACFileRead(bool ended) {
 void HttpRequest::runPACScript(const std::string& script) {
     if (!url_) return;
     double limit = run_.connection.timeOutSeconds > 0 ? run_.connection.timeOutSeconds : defaultTimeOutSeconds();
-    std::string why;
-    auto answer = PacScript::findProxyForURL(script, url_->absoluteString(), url_->host(), limit, &why);
+    auto answer = PacScript::findProxyForURL(script, url_->absoluteString(), url_->host(), limit);
     if (!answer) return;
     auto entries = proxiesFromPACAnswer(*answer);
     if (entries.empty() || entries.front().host.empty()) return;
