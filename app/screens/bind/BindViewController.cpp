@@ -161,10 +161,10 @@ void BindViewController::registerCommands() {
     };
     account.onFailure = [this](http::HttpRequest&) { bindFailed(Road::Korvex, kNetworkNotice, std::nullopt); };
     account.onReply = [this](const CommandReply& reply) {
-        std::string problem;
+        foundation::ErrorRef problem;
         auto account = reply.as<KorvexAccountReply>(&problem);
         if (!account) {
-            foundation::log("payment account reply: ", problem);
+            foundation::log("payment account reply: ", problem->message);
             notice(kNetworkNotice);
             return;
         }
@@ -226,10 +226,10 @@ Answer BindViewController::takeAnswer() {
 }
 
 void BindViewController::handleBindReply(const CommandReply& reply, Road road) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto bind = reply.as<BindReply>(&problem);
     if (!bind) {
-        foundation::log("bind reply: ", problem);
+        foundation::log("bind reply: ", problem->message);
         bindFailed(road, kNetworkNotice, std::string(failedLabel(road)));
         return;
     }
