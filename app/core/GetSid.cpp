@@ -48,10 +48,10 @@ void GetSid::readReply(const std::string& plain, Answer& answer) {
         return;
     }
     auto json = ReplyEnvelope::json(plain);
-    std::string problem;
+    foundation::ErrorRef problem;
     auto reply = json ? HandshakeReply::fromValue(*json, &problem) : std::nullopt;
     if (!reply) {
-        if (!problem.empty()) foundation::log("handshake: ", problem);
+        if (problem) foundation::log("handshake: ", problem->message);
         answer.answer = AnswerNetworkError;
         return;
     }

@@ -16,7 +16,7 @@ std::optional<std::string> payload(const Answer& answer) {
     return TextPayload(kCommand, {uuid, proof}).text();
 }
 
-std::optional<Reply> Reply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<Reply> Reply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader reader(value);
     Reply reply;
     reply.isSuccess = reader.optionalBoolean("isSuccess").value_or(false);

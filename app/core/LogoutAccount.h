@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/core/Models.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
 namespace LogoutAccount {
@@ -28,7 +29,7 @@ struct Reply {
     bool isSuccess = false;
     // A missing "isSuccess" reads as false (nothing was done); a member of
     // another type is a problem.
-    static std::optional<Reply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<Reply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 
 // After a successful de-registration: the key/value store is deleted and the

@@ -94,7 +94,7 @@ std::optional<foundation::Array> ReplyReader::array(const char* name) {
     return std::nullopt;
 }
 
-std::optional<HandshakeReply> HandshakeReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<HandshakeReply> HandshakeReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     HandshakeReply out;
     out.sid = r.text("sid").value_or("");
@@ -106,7 +106,8 @@ long long BindReply::serverSeconds() const { return checktime ? foundation::text
 
 long long BindReply::code() const { return result ? foundation::textLongLongValue(*result) : 0; }
 
-std::optional<KorvexAccountReply> KorvexAccountReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<KorvexAccountReply> KorvexAccountReply::fromValue(const foundation::Value& value,
+                                                                foundation::ErrorRef* error) {
     ReplyReader r(value);
     KorvexAccountReply out;
     out.result = r.integer("result").value_or(0);
@@ -126,7 +127,7 @@ std::string korvexRefusalNotice(const KorvexAccountReply& reply) {
     return "您的禾川账号尚未绑定岚付通";
 }
 
-std::optional<BindReply> BindReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<BindReply> BindReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     BindReply out;
     out.result = r.optionalText("result");

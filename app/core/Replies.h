@@ -1,14 +1,22 @@
 #pragma once
 // Server replies read into small typed structs. Each reply struct has one
-//   static std::optional<T> fromValue(const foundation::Value& value, std::string* error = nullptr);
-// that returns nullopt and names the member in *error when the value is not
-// an object, a required member is missing, or a member has the wrong type.
+//   static std::optional<T> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
+// that returns nullopt with an error in *error (kReplyErrorDomain,
+// kReplyMalformed, its message naming the member) when the value is not an
+// object, a required member is missing, or a member has the wrong type.
 // Handlers read the struct instead of walking the JSON themselves.
 
 #include <optional>
 #include <string>
 
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
+
+inline const std::string kReplyErrorDomain = "ReplyErrorDomain";
+enum ReplyErrorCode : int {
+    kReplyNotJson = 1,    // "the reply is not JSON"
+    kReplyMalformed = 2,  // not an object, or a member missing or mistyped
+};
 
 // Reads the members of one reply object and keeps the first problem.
 class ReplyReader {
@@ -38,9 +46,9 @@ public:
     // Hands the result back: the struct when ok(), else nullopt with the
     // problem written to *error (when given).
     template <class T>
-    std::optional<T> finish(T value, std::string* error) const {
+    std::optional<T> finish(T value, foundation::ErrorRef* error) const {
         if (ok()) return value;
-        if (error) *error = error_;
+        if (error) *error = foundation::Error::make(kReplyErrorDomain, kReplyMalformed, error_);
         return std::nullopt;
     }
 
@@ -58,7 +66,8 @@ struct HandshakeReply {
     std::string sid;
     std::optional<std::string> question;
 
-    static std::optional<HandshakeReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<HandshakeReply> fromValue(const foundation::Value& value,
+                                                   foundation::ErrorRef* error = nullptr);
 };
 
 // The payment account of an account (command 32), asked by the bind screen
@@ -73,7 +82,8 @@ struct KorvexAccountReply {
     bool cert = false;
     std::optional<std::string> message;
 
-    static std::optional<KorvexAccountReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<KorvexAccountReply> fromValue(const foundation::Value& value,
+                                                       foundation::ErrorRef* error = nullptr);
 };
 // The notice for a command 32 result other than 202.
 std::string korvexRefusalNotice(const KorvexAccountReply& reply);
@@ -95,5 +105,5 @@ struct BindReply {
     // The server time in whole seconds (0 without a checktime).
     long long serverSeconds() const;
 
-    static std::optional<BindReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<BindReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };

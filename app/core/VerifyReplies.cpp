@@ -2,7 +2,7 @@
 
 #include "app/core/Replies.h"
 
-std::optional<PollReply> PollReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<PollReply> PollReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     PollReply reply;
     reply.success = r.optionalBoolean("isSuccess").value_or(false);
@@ -22,7 +22,7 @@ std::optional<PollReply> PollReply::fromValue(const foundation::Value& value, st
     return r.finish(reply, error);
 }
 
-std::optional<LetGoReply> LetGoReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<LetGoReply> LetGoReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     LetGoReply reply;
     reply.success = r.optionalBoolean("isSuccess").value_or(false);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/core/Models.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
 // One pending request as the server lists it.
@@ -24,7 +25,7 @@ struct VerifyRequest {
 struct PollReply {
     bool success = false;
     std::vector<VerifyRequest> results;
-    static std::optional<PollReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<PollReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 
 // The let-go reply (command 19): "isSuccess" and, on a refusal, the
@@ -32,5 +33,5 @@ struct PollReply {
 struct LetGoReply {
     bool success = false;
     OptionalText message;
-    static std::optional<LetGoReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<LetGoReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };

@@ -80,10 +80,10 @@ void initUtil::requestFinished(http::HttpRequest& request) {
     auto body = request.responseString();
     auto plain = body ? ReplyEnvelope::open(*body) : std::nullopt;
     auto json = plain ? ReplyEnvelope::json(*plain) : std::nullopt;
-    std::string problem;
+    foundation::ErrorRef problem;
     auto reply = json ? BindReply::fromValue(*json, &problem) : std::nullopt;
     if (!reply) {
-        if (!problem.empty()) foundation::log("bind reply: ", problem);
+        if (problem) foundation::log("bind reply: ", problem->message);
         finish(false, true);
         return;
     }

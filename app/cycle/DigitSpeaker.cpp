@@ -73,14 +73,14 @@ void DigitSpeaker::playDigit(int digit) {
     bool audible = false;
     const std::string& path = paths_[digit];
     if (!path.empty() && ensureAudioContext()) {
-        std::string error;
+        foundation::ErrorRef error;
         player_ = audio::AudioPlayer::createWithContentsOfFile(path, &error);
         if (player_ && player_->prepareToPlay()) {
             player_->setNumberOfLoops(0);
             player_->setVolume(std::clamp(kRequestedVolume, 0.0f, 1.0f));
             audible = player_->isPlaying() || player_->play();
         } else {
-            foundation::log("digit ", digit, " cannot be played: ", error);
+            foundation::log("digit ", digit, " cannot be played: ", error ? error->message : std::string());
         }
     }
     played_.push_back({digit, foundation::clock().monotonic(), audible});

@@ -96,9 +96,9 @@ struct CommandReply {
     // with the problem in *error, when there is no JSON or a member is
     // missing or mistyped.
     template <class T>
-    std::optional<T> as(std::string* error = nullptr) const {
+    std::optional<T> as(foundation::ErrorRef* error = nullptr) const {
         if (!json) {
-            if (error) *error = "the reply is not JSON";
+            if (error) *error = foundation::Error::make(kReplyErrorDomain, kReplyNotJson, "the reply is not JSON");
             return std::nullopt;
         }
         return T::fromValue(*json, error);

@@ -60,7 +60,7 @@ std::string PaymentVerificationOffer::confirmMessage(const std::string& account,
 }
 
 void PaymentVerificationOffer::handleReply(const CommandReply& reply) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto answer = reply.as<KorvexAccountReply>(&problem);
     if (answer && answer->result == 202) {
         korvexCount_ = answer->username;
@@ -70,7 +70,7 @@ void PaymentVerificationOffer::handleReply(const CommandReply& reply) {
         track(answer->cert ? "inKorvexStopCertAndBind" : "inKorvexDirectBind");
         return;
     }
-    if (!answer) foundation::log("payment account reply: ", problem);
+    if (!answer) foundation::log("payment account reply: ", problem->message);
     // A reply that cannot be read says no more than "no payment account".
     notice(korvexRefusalNotice(answer.value_or(KorvexAccountReply{})));
 }

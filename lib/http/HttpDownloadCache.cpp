@@ -107,12 +107,26 @@ std::optional<std::string> unescape(const std::string& s) {
 const char* kHeaderFileMagic = "HttpRequestCache headers 1";
 
 // A programming or set-up error of the cache's folders: logged and returned.
-HttpCacheError cacheError(std::string name, std::string reason) {
-    foundation::log(name, ": ", reason);
-    return HttpCacheError{std::move(name), std::move(reason)};
+HttpErrorRef cacheError(HttpCacheErrorCode code, std::string reason) {
+    foundation::log(httpCacheErrorName(code), ": ", reason);
+    return HttpError::make(kHttpCacheErrorDomain, code, std::move(reason));
 }
 
 }  // namespace
+
+std::string httpCacheErrorName(int code) {
+    switch (code) {
+        case kFileExistsAtCachePath:
+            return "FileExistsAtCachePath";
+        case kFailedToCreateCacheDirectory:
+            return "FailedToCreateCacheDirectory";
+        case kFailedToTraverseCacheDirectory:
+            return "FailedToTraverseCacheDirectory";
+        case kFailedToRemoveCacheFile:
+            return "FailedToRemoveCacheFile";
+    }
+    return "HttpCacheError " + std::to_string(code);
+}
 
 HttpDownloadCache::HttpDownloadCache() = default;
 
@@ -138,18 +152,18 @@ std::optional<std::string> HttpDownloadCache::storagePath() const {
     return storagePath_;
 }
 
-std::optional<HttpCacheError> HttpDownloadCache::setStoragePath(const std::string& path) {
+HttpErrorRef HttpDownloadCache::setStoragePath(const std::string& path) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
     if (auto e = clearCachedResponsesForStoragePolicy(StorageForSession)) return e;
     storagePath_ = path;
     for (const std::string& dir : {path, path + "/" + kSessionStore, path + "/" + kPermanentStore}) {
         if (exists(dir) && !isDir(dir))
-            return cacheError("FileExistsAtCachePath", "Cannot create a directory for the cache at '" + dir +
-                                                           "', because a file already exists");
+            return cacheError(kFileExistsAtCachePath, "Cannot create a directory for the cache at '" + dir +
+                                                          "', because a file already exists");
         if (!exists(dir)) {
             ::mkdir(dir.c_str(), 0700);
             if (!isDir(dir))
-                return cacheError("FailedToCreateCacheDirectory",
+                return cacheError(kFailedToCreateCacheDirectory,
                                   "Failed to create a directory for the cache at '" + dir + "'");
         }
     }
@@ -235,7 +249,7 @@ bool HttpDownloadCache::writeHeaders(const std::string& path, const ResponseHead
 
 std::optional<std::string> HttpDownloadCache::pathToFile(const std::string& fileName) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    if (!storagePath_) return std::nullopt;
+    if (!storagePath_) return nullptr;
     for (const char* store : {kSessionStore, kPermanentStore}) {
         std::string p = *storagePath_ + "/" + store + "/" + fileName;
         if (exists(p)) return p;
@@ -405,13 +419,13 @@ bool HttpDownloadCache::canUseCachedDataForRequest(HttpRequest& request) {
     return false;
 }
 
-std::optional<HttpCacheError> HttpDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) {
+HttpErrorRef HttpDownloadCache::clearCachedResponsesForStoragePolicy(int storagePolicy) {
     std::lock_guard<std::recursive_mutex> lock(accessLock_);
-    if (!storagePath_) return std::nullopt;
+    if (!storagePath_) return nullptr;
     std::string dir = *storagePath_ + "/" + (storagePolicy == StorageForSession ? kSessionStore : kPermanentStore);
-    if (!isDir(dir)) return std::nullopt;
+    if (!isDir(dir)) return nullptr;
     DIR* d = ::opendir(dir.c_str());
-    if (!d) return cacheError("FailedToTraverseCacheDirectory", "Listing cache directory failed at path '" + dir + "'");
+    if (!d) return cacheError(kFailedToTraverseCacheDirectory, "Listing cache directory failed at path '" + dir + "'");
     std::vector<std::string> names;
     while (dirent* e = ::readdir(d)) {
         std::string n = e->d_name;
@@ -421,9 +435,9 @@ std::optional<HttpCacheError> HttpDownloadCache::clearCachedResponsesForStorageP
     for (const auto& n : names) {
         std::string p = dir + "/" + n;
         if (!foundation::removeItem(p))
-            return cacheError("FailedToRemoveCacheFile", "Failed to remove cached data at path '" + p + "'");
+            return cacheError(kFailedToRemoveCacheFile, "Failed to remove cached data at path '" + p + "'");
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 void HttpDownloadCache::removeCachedDataForURL(const net::Url& url) {

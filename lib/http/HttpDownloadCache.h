@@ -34,14 +34,20 @@ enum CacheStoragePolicy : int { StorageForSession = 0, StoragePermanent = 1 };
 inline const std::string kCachedExpiresHeader = "X-HttpRequest-Expires";
 inline const std::string kCachedStatusCodeHeader = "X-HttpRequest-Response-Status-Code";
 
-// A cache directory that cannot be made, read or emptied: a name
-// ("FileExistsAtCachePath", "FailedToCreateCacheDirectory",
-// "FailedToTraverseCacheDirectory", "FailedToRemoveCacheFile") and a reason.
-// Such a failure is logged and returned.
-struct HttpCacheError {
-    std::string name;
-    std::string reason;
+// A cache directory that cannot be made, read or emptied: an error of
+// kHttpCacheErrorDomain whose message is the reason. Such a failure is logged
+// as "<name>: <reason>" and returned.
+inline const std::string kHttpCacheErrorDomain = "HttpDownloadCacheErrorDomain";
+enum HttpCacheErrorCode : int {
+    kFileExistsAtCachePath = 1,
+    kFailedToCreateCacheDirectory = 2,
+    kFailedToTraverseCacheDirectory = 3,
+    kFailedToRemoveCacheFile = 4,
 };
+// The name a code is logged under: "FileExistsAtCachePath",
+// "FailedToCreateCacheDirectory", "FailedToTraverseCacheDirectory",
+// "FailedToRemoveCacheFile".
+std::string httpCacheErrorName(int code);
 
 class HttpDownloadCache {
 public:
@@ -51,7 +57,7 @@ public:
 
     std::optional<std::string> storagePath() const;
     // Makes the directories and empties the session store before and after.
-    std::optional<HttpCacheError> setStoragePath(const std::string& path);
+    HttpErrorRef setStoragePath(const std::string& path);
     int defaultCachePolicy() const;
     // 0 stores 4: the default policy is never 0.
     void setDefaultCachePolicy(int policy);
@@ -73,7 +79,7 @@ public:
     bool isCachedDataCurrentForRequest(HttpRequest& request);
     bool canUseCachedDataForRequest(HttpRequest& request);
     // Empties the store of the policy.
-    std::optional<HttpCacheError> clearCachedResponsesForStoragePolicy(int storagePolicy);
+    HttpErrorRef clearCachedResponsesForStoragePolicy(int storagePolicy);
 
     static bool serverAllowsResponseCachingForRequest(HttpRequest& request);
     // nullopt for an empty URL text.

@@ -1,5 +1,6 @@
 #include "lib/http/HttpNetworkQueue.h"
 
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Log.h"
 
 namespace http {
@@ -111,99 +112,55 @@ bool HttpNetworkQueue::isMember(HttpRequest& request) const {
 
 // ---- accessors ------------------------------------------------------------------
 
-#define LOCKED std::lock_guard<std::recursive_mutex> lock(mutex_)
-HttpRequestDelegate* HttpNetworkQueue::delegate() const {
-    LOCKED;
-    return delegate_;
-}
-void HttpNetworkQueue::setDelegate(HttpRequestDelegate* d) {
-    LOCKED;
-    delegate_ = d;
-}
+HttpRequestDelegate* HttpNetworkQueue::delegate() const { return foundation::lockedRead(mutex_, delegate_); }
+void HttpNetworkQueue::setDelegate(HttpRequestDelegate* d) { foundation::lockedWrite(mutex_, delegate_, d); }
 void HttpNetworkQueue::setRequestDidStartSelector(RequestSelector s) {
-    LOCKED;
-    didStart_ = std::move(s);
+    foundation::lockedWrite(mutex_, didStart_, std::move(s));
 }
 void HttpNetworkQueue::setRequestDidReceiveResponseHeadersSelector(HeadersSelector s) {
-    LOCKED;
-    didReceiveHeaders_ = std::move(s);
+    foundation::lockedWrite(mutex_, didReceiveHeaders_, std::move(s));
 }
 void HttpNetworkQueue::setRequestWillRedirectSelector(RedirectSelector s) {
-    LOCKED;
-    willRedirect_ = std::move(s);
+    foundation::lockedWrite(mutex_, willRedirect_, std::move(s));
 }
 HttpNetworkQueue::RedirectSelector HttpNetworkQueue::requestWillRedirectSelector() const {
-    LOCKED;
-    return willRedirect_;
+    return foundation::lockedRead(mutex_, willRedirect_);
 }
 void HttpNetworkQueue::setRequestDidFinishSelector(RequestSelector s) {
-    LOCKED;
-    didFinish_ = std::move(s);
+    foundation::lockedWrite(mutex_, didFinish_, std::move(s));
 }
 void HttpNetworkQueue::setRequestDidFailSelector(RequestSelector s) {
-    LOCKED;
-    didFail_ = std::move(s);
+    foundation::lockedWrite(mutex_, didFail_, std::move(s));
 }
 void HttpNetworkQueue::setQueueDidFinishSelector(QueueSelector s) {
-    LOCKED;
-    queueDidFinish_ = std::move(s);
+    foundation::lockedWrite(mutex_, queueDidFinish_, std::move(s));
 }
 bool HttpNetworkQueue::hasSelectorsOtherThanRedirect() const {
-    LOCKED;
-    return didStart_ || didReceiveHeaders_ || didFinish_ || didFail_ || queueDidFinish_;
+    return foundation::lockedRead(mutex_, didStart_ || didReceiveHeaders_ || didFinish_ || didFail_ || queueDidFinish_);
 }
 bool HttpNetworkQueue::shouldCancelAllRequestsOnFailure() const {
-    LOCKED;
-    return shouldCancelAllRequestsOnFailure_;
+    return foundation::lockedRead(mutex_, shouldCancelAllRequestsOnFailure_);
 }
 void HttpNetworkQueue::setShouldCancelAllRequestsOnFailure(bool on) {
-    LOCKED;
-    shouldCancelAllRequestsOnFailure_ = on;
+    foundation::lockedWrite(mutex_, shouldCancelAllRequestsOnFailure_, on);
 }
-bool HttpNetworkQueue::showAccurateProgress() const {
-    LOCKED;
-    return showAccurateProgress_;
-}
-void HttpNetworkQueue::setShowAccurateProgress(bool on) {
-    LOCKED;
-    showAccurateProgress_ = on;
-}
-int HttpNetworkQueue::requestsCount() const {
-    LOCKED;
-    return requestsCount_;
-}
-uint64_t HttpNetworkQueue::bytesUploadedSoFar() const {
-    LOCKED;
-    return upload_.soFar;
-}
-uint64_t HttpNetworkQueue::totalBytesToUpload() const {
-    LOCKED;
-    return upload_.total;
-}
-uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const {
-    LOCKED;
-    return download_.soFar;
-}
-uint64_t HttpNetworkQueue::totalBytesToDownload() const {
-    LOCKED;
-    return download_.total;
-}
-foundation::Value HttpNetworkQueue::userInfo() const {
-    LOCKED;
-    return userInfo_;
-}
+bool HttpNetworkQueue::showAccurateProgress() const { return foundation::lockedRead(mutex_, showAccurateProgress_); }
+void HttpNetworkQueue::setShowAccurateProgress(bool on) { foundation::lockedWrite(mutex_, showAccurateProgress_, on); }
+int HttpNetworkQueue::requestsCount() const { return foundation::lockedRead(mutex_, requestsCount_); }
+uint64_t HttpNetworkQueue::bytesUploadedSoFar() const { return foundation::lockedRead(mutex_, upload_.soFar); }
+uint64_t HttpNetworkQueue::totalBytesToUpload() const { return foundation::lockedRead(mutex_, upload_.total); }
+uint64_t HttpNetworkQueue::bytesDownloadedSoFar() const { return foundation::lockedRead(mutex_, download_.soFar); }
+uint64_t HttpNetworkQueue::totalBytesToDownload() const { return foundation::lockedRead(mutex_, download_.total); }
+foundation::Value HttpNetworkQueue::userInfo() const { return foundation::lockedRead(mutex_, userInfo_); }
 void HttpNetworkQueue::setUserInfo(foundation::Value info) {
-    LOCKED;
-    userInfo_ = std::move(info);
+    foundation::lockedWrite(mutex_, userInfo_, std::move(info));
 }
 
 HttpProgressDelegate* HttpNetworkQueue::uploadProgressDelegate() const {
-    LOCKED;
-    return upload_.delegate;
+    return foundation::lockedRead(mutex_, upload_.delegate);
 }
 HttpProgressDelegate* HttpNetworkQueue::downloadProgressDelegate() const {
-    LOCKED;
-    return download_.delegate;
+    return foundation::lockedRead(mutex_, download_.delegate);
 }
 void HttpNetworkQueue::setUploadProgressDelegate(HttpProgressDelegate* d) { setProgressDelegate(Direction::Upload, d); }
 void HttpNetworkQueue::setDownloadProgressDelegate(HttpProgressDelegate* d) {
@@ -211,7 +168,7 @@ void HttpNetworkQueue::setDownloadProgressDelegate(HttpProgressDelegate* d) {
 }
 void HttpNetworkQueue::setProgressDelegate(Direction direction, HttpProgressDelegate* d) {
     {
-        LOCKED;
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         progress(direction).delegate = d;
     }
     if (d) foundation::performOnMainThread([d] { d->setProgress(0); });
@@ -234,7 +191,7 @@ void HttpNetworkQueue::addProgress(Direction direction, int64_t amount, bool toT
     HttpProgressDelegate* d;
     float fraction = 0;
     {
-        LOCKED;
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
         Progress& p = progress(direction);
         if (toTotal) {
             p.total += uint64_t(amount);
@@ -248,18 +205,14 @@ void HttpNetworkQueue::addProgress(Direction direction, int64_t amount, bool toT
 }
 
 bool HttpNetworkQueue::respondsToWillRedirect() const {
-    LOCKED;
-    return willRedirect_ && delegate_;
+    return foundation::lockedRead(mutex_, willRedirect_ && delegate_);
 }
 bool HttpNetworkQueue::respondsToAuthenticationNeeded() const {
-    LOCKED;
-    return delegate_ && delegate_->respondsToAuthenticationNeeded();
+    return foundation::lockedRead(mutex_, delegate_ && delegate_->respondsToAuthenticationNeeded());
 }
 bool HttpNetworkQueue::respondsToProxyAuthenticationNeeded() const {
-    LOCKED;
-    return delegate_ && delegate_->respondsToProxyAuthenticationNeeded();
+    return foundation::lockedRead(mutex_, delegate_ && delegate_->respondsToProxyAuthenticationNeeded());
 }
-#undef LOCKED
 
 void HttpNetworkQueue::requestWillRedirectToURL(HttpRequest& request, const net::Url& url) {
     RedirectSelector s;

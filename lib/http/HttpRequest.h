@@ -532,11 +532,12 @@ public:
     HttpRequestRef copy() const;
 
     // ---- state and reply -----------------------------------------------
-    bool isCancelled() const { return cancelled_.load(); }
+    bool isCancelled() const { return state_.load() == TransferState::Cancelled; }
     bool isFinished() const { return finished_.load(); }
     bool isExecuting() const { return inProgress_.load(); }
     bool inProgress() const { return inProgress_.load(); }
-    bool complete() const { return complete_.load(); }
+    // The last pass is over: the request ended, or waits for its delegate.
+    bool complete() const { return passIsOver(state_.load()); }
     bool isSynchronous() const { return isSynchronous_; }
     std::string runLoopMode() const;
     HttpErrorRef error() const;
@@ -576,29 +577,73 @@ protected:
     virtual HttpRequestRef makeEmptyCopy() const { return requestWithURL(url_); }
 
 private:
+    // ---- the transfer (HttpRequestTransfer.cpp) ----------------------------
+    // Where the transfer stands; docs/internals/http.md draws the states.
+    // Cancelled is final: nothing moves a cancelled request on.
+    enum class TransferState : uint8_t {
+        Idle,                 // set up, not started
+        Preparing,            // the message is built, the cache asked, the proxy found
+        Transferring,         // a pass: the stream sends the request and reads the reply
+        Redirecting,          // the pass ended with a redirect, to be followed
+        AwaitingRedirect,     // ... that the delegate was asked to confirm
+        Authenticating,       // the pass ended with a challenge, to be answered
+        AwaitingCredentials,  // ... with credentials the delegate or the login sheet was asked for
+        Finished,             // ended with a reply, from the network or the cache
+        Failed,               // ended with error()
+        Cancelled,            // ended by cancel()
+    };
+    // What moves the transfer. Every event is handled in handleTransferEvent(),
+    // on the thread that owns the request.
+    enum class TransferEvent : uint8_t {
+        Start,           // the queue or startSynchronous() starts the request
+        ProxyKnown,      // the proxy is settled (a PAC script was read or given up)
+        StreamHasBytes,  // the stream's events
+        StreamEnded,
+        StreamFailed,
+        StatusTick,               // the status timer
+        RedirectConfirmed,        // redirectToURL()
+        CredentialsSupplied,      // retryUsingSuppliedCredentials()
+        AuthenticationCancelled,  // cancelAuthentication()
+        Cancel,                   // cancel()
+    };
+    static bool passIsOver(TransferState s) { return s >= TransferState::Redirecting; }
+    static bool waitsForDelegate(TransferState s) {
+        return s >= TransferState::Redirecting && s <= TransferState::AwaitingCredentials;
+    }
+    void handleTransferEvent(TransferEvent event);
+    // Hands the event to the thread that owns the request.
+    void postTransferEvent(TransferEvent event);
+    void enterState(TransferState state);
+
+    // The steps the events take.
     void main();
     void buildRequestHeaders();
     void startRequest();
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();
-    void handleNetworkEvent(unsigned event);
     void handleBytesAvailable();
     void handleStreamComplete();
     void handleStreamError();
+    void followRedirectOrWait();
     bool retryUsingNewConnection();
     void readResponseHeaders();
     void parseStringEncodingFromHeaders();
     void cancelOnRequestThread();
-    void cancelLoad();
+    // Ends the pass's work: the PAC read, the stream, an unfinished body and
+    // the temporary files (the upload files stay for another pass).
+    void cancelLoad(bool keepUploadFiles = false);
     void failWithError(HttpErrorRef error);
     void markAsFinished();
+
+    // What the request tells its listeners, on the main thread. Each
+    // announcement goes to the delegate (through its selector), then the
+    // block, then the queue: announce() is the one way they are told.
+    enum class Announcement : uint8_t { Started, ReceivedHeaders, ReceivedData, Redirected, Finished, Failed };
+    void announce(Announcement what, ResponseHeaders headers = {}, Bytes data = {});
+    void deliver(Announcement what, const ResponseHeaders& headers, const Bytes& data);
     void requestStarted();
-    void requestReceivedResponseHeaders(const ResponseHeaders& headers);
     void requestFinished();
-    void reportFinished();
-    void reportFailure();
-    void passOnReceivedData(const Bytes& data);
     // A body was added: the method and reuse change as for a POST
     // (cancelledLock_ held).
     void noteBodyAdded();
@@ -631,7 +676,6 @@ private:
     void applyStreamSettings(net::HttpReadStream& stream);
     // status, time-outs, redirects, progress
     void setStatusTimer(foundation::TimerRef timer);
-    void updateStatus();
     void checkRequestStatus();
     bool shouldTimeOutNow() const;
     bool willRedirect(const net::HttpResponseHead& head);
@@ -648,8 +692,6 @@ private:
     enum class ProgressTarget { Upload, Download };
     void deliverProgress(ProgressTarget target, std::function<void(HttpProgressDelegate&)> call);
     void updateProgressIndicator(ProgressTarget target, uint64_t progress, uint64_t total);
-    void requestRedirected();
-    void afterNetworkEvent();
     void noteStreamScheduled(bool scheduled);
     size_t throttledReadLength(size_t bufferSize);
 
@@ -730,9 +772,9 @@ private:
     HeadersBlock headersReceivedBlock_;
     DataBlock dataReceivedBlock_;
 
-    std::atomic<bool> complete_{false};
+    std::atomic<TransferState> state_{TransferState::Idle};
+    // The operation's side, as the queue sees it: running, then finished.
     std::atomic<bool> finished_{false};
-    std::atomic<bool> cancelled_{false};
     std::atomic<bool> inProgress_{false};
     bool isSynchronous_ = false;
     std::string runLoopMode_ = foundation::kDefaultMode;
@@ -757,11 +799,10 @@ private:
     std::unique_ptr<HttpDataDecompressor> dataDecompressor_;
     std::unique_ptr<uint8_t[]> readBuffer_;
     size_t readBufferSize_ = 0;
-    bool downloadComplete_ = false;
+    bool downloadComplete_ = false;  // this pass read its body to the end
     int redirectCount_ = 0;
     int authenticationNeeded_ = 0;
     int retryCount_ = 0;
-    bool willRetryRequest_ = false;
     bool connectionCanBeReused_ = false;
     std::shared_ptr<ConnectionRecord> connectionInfo_;
     std::optional<unsigned> requestID_;
@@ -800,7 +841,7 @@ private:
     uint64_t lastBytesRead_ = 0;
     uint64_t partialDownloadSize_ = 0;
     bool updatedProgress_ = false;
-    bool needsRedirect_ = false;
+    bool needsRedirect_ = false;  // the last reply asks for a redirect
     std::optional<net::Url> redirectURL_;
     foundation::WeakRef<HttpProgressDelegate> uploadProgressDelegate_;
     foundation::WeakRef<HttpProgressDelegate> downloadProgressDelegate_;

@@ -5,6 +5,7 @@
 
 #include "lib/http/HttpDownloadCache.h"
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Resetters.h"
 
 namespace http {
@@ -43,44 +44,25 @@ void HttpRequest::setDefaultCache(std::shared_ptr<HttpDownloadCache> cache) {
     defaultCacheSlot() = std::move(cache);
 }
 
-#define LOCKED std::lock_guard<std::recursive_mutex> lock(cancelledLock_)
 std::shared_ptr<HttpDownloadCache> HttpRequest::downloadCache() const {
-    LOCKED;
-    return settings_.downloadCache;
+    return foundation::lockedRead(cancelledLock_, settings_.downloadCache);
 }
 void HttpRequest::setDownloadCache(std::shared_ptr<HttpDownloadCache> cache) {
-    LOCKED;
-    settings_.downloadCache = std::move(cache);
+    foundation::lockedWrite(cancelledLock_, settings_.downloadCache, std::move(cache));
 }
-int HttpRequest::cachePolicy() const {
-    LOCKED;
-    return settings_.cachePolicy;
-}
-void HttpRequest::setCachePolicy(int policy) {
-    LOCKED;
-    settings_.cachePolicy = policy;
-}
+int HttpRequest::cachePolicy() const { return foundation::lockedRead(cancelledLock_, settings_.cachePolicy); }
+void HttpRequest::setCachePolicy(int policy) { foundation::lockedWrite(cancelledLock_, settings_.cachePolicy, policy); }
 int HttpRequest::cacheStoragePolicy() const {
-    LOCKED;
-    return settings_.cacheStoragePolicy;
+    return foundation::lockedRead(cancelledLock_, settings_.cacheStoragePolicy);
 }
 void HttpRequest::setCacheStoragePolicy(int policy) {
-    LOCKED;
-    settings_.cacheStoragePolicy = policy;
+    foundation::lockedWrite(cancelledLock_, settings_.cacheStoragePolicy, policy);
 }
-double HttpRequest::secondsToCache() const {
-    LOCKED;
-    return settings_.secondsToCache;
-}
+double HttpRequest::secondsToCache() const { return foundation::lockedRead(cancelledLock_, settings_.secondsToCache); }
 void HttpRequest::setSecondsToCache(double seconds) {
-    LOCKED;
-    settings_.secondsToCache = seconds;
+    foundation::lockedWrite(cancelledLock_, settings_.secondsToCache, seconds);
 }
-bool HttpRequest::didUseCachedResponse() const {
-    LOCKED;
-    return didUseCachedResponse_;
-}
-#undef LOCKED
+bool HttpRequest::didUseCachedResponse() const { return foundation::lockedRead(cancelledLock_, didUseCachedResponse_); }
 
 bool HttpRequest::useCacheBeforeStart() {
     if (!settings_.downloadCache) return false;
@@ -149,7 +131,7 @@ void HttpRequest::useDataFromCache() {
         totalBytesRead_ = contentLength_;
         parseStringEncodingFromHeaders();
     }
-    complete_ = true;
+    enterState(TransferState::Finished);
     downloadComplete_ = true;
     if (redirectCount_ == 0) originalURL_ = url_;
     requestFinished();

@@ -3,6 +3,7 @@
 #include "lib/http/HttpRequest.h"
 #include "lib/http/HttpSession.h"
 #include "platform/foundation/Encoding.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
@@ -71,18 +72,15 @@ void HttpRequest::readCookiesAndChallenge(const net::HttpResponseHead& head) {
 }
 
 std::vector<net::HttpCookie> HttpRequest::requestCookies() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return requestCookies_;
+    return foundation::lockedRead(cancelledLock_, requestCookies_);
 }
 
 void HttpRequest::setRequestCookies(std::vector<net::HttpCookie> cookies) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    requestCookies_ = std::move(cookies);
+    foundation::lockedWrite(cancelledLock_, requestCookies_, std::move(cookies));
 }
 
 std::vector<net::HttpCookie> HttpRequest::responseCookies() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return responseCookies_;
+    return foundation::lockedRead(cancelledLock_, responseCookies_);
 }
 
 void HttpRequest::applyCookieHeader() {
@@ -266,7 +264,7 @@ bool HttpRequest::applySessionEntry(const SessionCredentialsRef& entry, bool pro
 
 void HttpRequest::attemptToApplyCredentialsAndResume() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (error_ || cancelled_) return;
+    if (error_ || state_ == TransferState::Cancelled) return;
     answerChallenge(authenticationNeeded_ == 2);
 }
 
@@ -275,7 +273,7 @@ void HttpRequest::attemptToApplyCredentialsAndResume() {
 // used.
 void HttpRequest::answerChallenge(bool proxy) {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (error_ || cancelled_) return;
+    if (error_ || state_ == TransferState::Cancelled) return;
     auto self = shared_from_this();
 
     AuthenticationState& state = authState(proxy);
@@ -328,7 +326,7 @@ void HttpRequest::answerChallenge(bool proxy) {
             std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
             removeFromSessionStore(credentialsInUse);
             credentialsInUse.reset();
-            if (error_ || cancelled_) return;
+            if (error_ || state_ == TransferState::Cancelled) return;
             if (useSessionPersistence()) {
                 if (auto entry = findSessionEntry(); entry && applySessionEntry(entry, proxy)) {
                     cancelLoad();
@@ -340,6 +338,7 @@ void HttpRequest::answerChallenge(bool proxy) {
             // Asked once per rejection; then the request waits. The challenge is
             // kept in lastResponseHead_, so the socket need not wait.
             if (askForCredentials()) {
+                enterState(TransferState::AwaitingCredentials);
                 cancelLoad();
                 return;
             }
@@ -364,7 +363,7 @@ void HttpRequest::answerChallenge(bool proxy) {
     }
     if (authentication->requiresUserNameAndPassword()) {
         std::lock_guard<std::recursive_mutex> asking(delegateAuthenticationLock());
-        if (error_ || cancelled_) return;
+        if (error_ || state_ == TransferState::Cancelled) return;
         if (useSessionPersistence()) {
             if (auto entry = findSessionEntry(); entry && applySessionEntry(entry, proxy)) {
                 startRequest();
@@ -378,7 +377,10 @@ void HttpRequest::answerChallenge(bool proxy) {
                 failWithError(makeHttpError(kInternalErrorWhileApplyingCredentialsType, failedToApply));
             return;
         }
-        if (askForCredentials()) return;
+        if (askForCredentials()) {
+            enterState(TransferState::AwaitingCredentials);
+            return;
+        }
     }
     // No credentials and nobody to ask (or a challenge that needs none): the
     // request ends instead of waiting for ever.
@@ -448,58 +450,26 @@ bool HttpRequest::willAskDelegateForCredentials(bool proxy) {
     return true;
 }
 
-void HttpRequest::retryUsingSuppliedCredentials() {
-    auto self = shared_from_this();
-    performOnOwningThread([self] {
-        std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
-        if (self->requestMessage_)
-            self->attemptToApplyCredentialsAndResume();
-        else
-            self->main();
-    });
-}
-
-void HttpRequest::cancelAuthentication() {
-    auto self = shared_from_this();
-    performOnOwningThread([self] { self->failAuthentication(); });
-}
-
-void HttpRequest::failAuthentication() {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (error_ || cancelled_) return;
-    cancelLoad();
-    failWithError(authenticationError());
-}
-
 void HttpRequest::setAuthenticationNeededBlock(Block b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    authenticationNeededBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, authenticationNeededBlock_, std::move(b));
 }
 
 void HttpRequest::setProxyAuthenticationNeededBlock(Block b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    proxyAuthenticationNeededBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, proxyAuthenticationNeededBlock_, std::move(b));
 }
 
-int HttpRequest::authenticationNeeded() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return authenticationNeeded_;
-}
+int HttpRequest::authenticationNeeded() const { return foundation::lockedRead(cancelledLock_, authenticationNeeded_); }
 int HttpRequest::authenticationRetryCount() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return serverAuth_.retryCount;
+    return foundation::lockedRead(cancelledLock_, serverAuth_.retryCount);
 }
 int HttpRequest::proxyAuthenticationRetryCount() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return proxyAuth_.retryCount;
+    return foundation::lockedRead(cancelledLock_, proxyAuth_.retryCount);
 }
 net::CredentialsRef HttpRequest::requestCredentials() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return serverAuth_.credentials;
+    return foundation::lockedRead(cancelledLock_, serverAuth_.credentials);
 }
 net::CredentialsRef HttpRequest::proxyCredentials() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return proxyAuth_.credentials;
+    return foundation::lockedRead(cancelledLock_, proxyAuth_.credentials);
 }
 
 // ---- session stores ------------------------------------------------------------------

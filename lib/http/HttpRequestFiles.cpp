@@ -12,6 +12,7 @@
 #include "lib/http/HttpDataCompressor.h"
 #include "lib/http/HttpInputStream.h"
 #include "lib/http/HttpRequest.h"
+#include "platform/foundation/Locked.h"
 
 namespace http {
 namespace {
@@ -65,40 +66,31 @@ bool writeAll(FILE* f, const uint8_t* data, size_t n) { return n == 0 || std::fw
 // ---- accessors ----------------------------------------------------------------
 
 bool HttpRequest::shouldCompressRequestBody() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return settings_.shouldCompressRequestBody;
+    return foundation::lockedRead(cancelledLock_, settings_.shouldCompressRequestBody);
 }
 void HttpRequest::setShouldCompressRequestBody(bool on) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    settings_.shouldCompressRequestBody = on;
+    foundation::lockedWrite(cancelledLock_, settings_.shouldCompressRequestBody, on);
 }
 std::optional<std::string> HttpRequest::compressedPostBodyFilePath() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return compressedPostBodyFilePath_;
+    return foundation::lockedRead(cancelledLock_, compressedPostBodyFilePath_);
 }
 std::optional<std::string> HttpRequest::temporaryUncompressedDataDownloadPath() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return temporaryUncompressedDataDownloadPath_;
+    return foundation::lockedRead(cancelledLock_, temporaryUncompressedDataDownloadPath_);
 }
 void HttpRequest::setTemporaryUncompressedDataDownloadPath(std::optional<std::string> path) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    temporaryUncompressedDataDownloadPath_ = std::move(path);
+    foundation::lockedWrite(cancelledLock_, temporaryUncompressedDataDownloadPath_, std::move(path));
 }
 std::shared_ptr<const net::TlsIdentity> HttpRequest::clientCertificateIdentity() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return settings_.connection.clientCertificateIdentity;
+    return foundation::lockedRead(cancelledLock_, settings_.connection.clientCertificateIdentity);
 }
 void HttpRequest::setClientCertificateIdentity(std::shared_ptr<const net::TlsIdentity> identity) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    settings_.connection.clientCertificateIdentity = std::move(identity);
+    foundation::lockedWrite(cancelledLock_, settings_.connection.clientCertificateIdentity, std::move(identity));
 }
 std::vector<std::shared_ptr<const net::TlsCertificate>> HttpRequest::clientCertificates() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return settings_.connection.clientCertificates;
+    return foundation::lockedRead(cancelledLock_, settings_.connection.clientCertificates);
 }
 void HttpRequest::setClientCertificates(std::vector<std::shared_ptr<const net::TlsCertificate>> certificates) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    settings_.connection.clientCertificates = std::move(certificates);
+    foundation::lockedWrite(cancelledLock_, settings_.connection.clientCertificates, std::move(certificates));
 }
 
 // ---- the body -----------------------------------------------------------------
@@ -338,8 +330,7 @@ std::shared_ptr<HttpRequestDelegate> HttpRequest::queue() const {
 }
 
 void HttpRequest::setQueue(std::shared_ptr<HttpRequestDelegate> queue) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    queue_ = std::move(queue);
+    foundation::lockedWrite(cancelledLock_, queue_, std::move(queue));
 }
 
 HttpRequestRef HttpRequest::HEADRequest() const {

@@ -12,6 +12,7 @@
 #include "lib/http/HttpSession.h"
 #include "lib/http/PacScript.h"
 #include "lib/http/ProxySettings.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -23,15 +24,9 @@ void changeSharedQueueLimit(int delta) { HttpSession::shared().changeSharedQueue
 
 }  // namespace
 
-bool HttpRequest::isPACFileRequest() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return isPACFileRequest_;
-}
+bool HttpRequest::isPACFileRequest() const { return foundation::lockedRead(cancelledLock_, isPACFileRequest_); }
 
-void HttpRequest::setIsPACFileRequest(bool on) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    isPACFileRequest_ = on;
-}
+void HttpRequest::setIsPACFileRequest(bool on) { foundation::lockedWrite(cancelledLock_, isPACFileRequest_, on); }
 
 bool HttpRequest::configureProxies() {
     if (isPACFileRequest_ || run_.connection.proxyHost || run_.connection.proxyPort != 0) return true;
@@ -69,7 +64,7 @@ void HttpRequest::fetchPACFile() {
         // Non-blocking, so that a pipe without writer cannot stall the thread.
         PACFileFd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (PACFileFd_ < 0) {
-            startRequest();
+            handleTransferEvent(TransferEvent::ProxyKnown);
             return;
         }
         PACFileData_.clear();
@@ -92,13 +87,13 @@ void HttpRequest::fetchPACFile() {
                 std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
                 if (self->PACFileFd_ < 0) return;
                 self->finishPACFileRead(false);  // given up: the request goes on without a proxy
-                self->startRequest();
+                self->handleTransferEvent(TransferEvent::ProxyKnown);
             },
             runLoopMode_);
         return;
     }
     if (scheme != "http" && scheme != "https") {
-        startRequest();
+        handleTransferEvent(TransferEvent::ProxyKnown);
         return;
     }
     HttpRequestRef download = requestWithURL(pac);
@@ -109,7 +104,7 @@ void HttpRequest::fetchPACFile() {
         if (!download->error()) {
             if (auto script = download->responseString()) runPACScript(*script);
         }
-        startRequest();
+        handleTransferEvent(TransferEvent::ProxyKnown);
         return;
     }
     PACFileRequest_ = download;
@@ -141,7 +136,7 @@ void HttpRequest::finishedDownloadingPACFile(HttpRequest& pacRequest) {
         changeSharedQueueLimit(-1);
     }
     PACFileRequest_.reset();
-    startRequest();
+    handleTransferEvent(TransferEvent::ProxyKnown);
 }
 
 void HttpRequest::readPACFile() {
@@ -155,7 +150,7 @@ void HttpRequest::readPACFile() {
     }
     if (n < 0 && (errno == EAGAIN || errno == EINTR)) return;
     finishPACFileRead(n == 0);
-    startRequest();
+    handleTransferEvent(TransferEvent::ProxyKnown);
 }
 
 void HttpRequest::finishPACFileRead(bool ended) {
@@ -176,8 +171,7 @@ void HttpRequest::finishPACFileRead(bool ended) {
 void HttpRequest::runPACScript(const std::string& script) {
     if (!url_) return;
     double limit = run_.connection.timeOutSeconds > 0 ? run_.connection.timeOutSeconds : defaultTimeOutSeconds();
-    std::string why;
-    auto answer = PacScript::findProxyForURL(script, url_->absoluteString(), url_->host(), limit, &why);
+    auto answer = PacScript::findProxyForURL(script, url_->absoluteString(), url_->host(), limit);
     if (!answer) return;
     auto entries = proxiesFromPACAnswer(*answer);
     if (entries.empty() || entries.front().host.empty()) return;

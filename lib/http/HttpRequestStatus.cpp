@@ -6,6 +6,7 @@
 
 #include "lib/http/HttpRequest.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/Text.h"
 
 namespace http {
@@ -39,15 +40,9 @@ void HttpRequest::setStatusTimer(foundation::TimerRef timer) {
     statusTimer_ = std::move(timer);
 }
 
-void HttpRequest::updateStatus() {
-    auto self = shared_from_this();
-    checkRequestStatus();
-    if (!inProgress_) setStatusTimer(nullptr);
-}
-
 void HttpRequest::checkRequestStatus() {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (cancelled_ || complete_) return;
+    if (passIsOver(state_)) return;
     auto self = shared_from_this();
     performThrottling();
     if (shouldTimeOutNow()) {
@@ -71,7 +66,6 @@ void HttpRequest::checkRequestStatus() {
         }
         failWithError(requestTimedOutError());
         cancelLoad();
-        complete_ = true;
         return;
     }
     if (readStream_ && postLength_ > 0) {
@@ -87,14 +81,10 @@ void HttpRequest::checkRequestStatus() {
 
 // ---- redirects ----------------------------------------------------------------
 
-int HttpRequest::redirectCount() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return redirectCount_;
-}
+int HttpRequest::redirectCount() const { return foundation::lockedRead(cancelledLock_, redirectCount_); }
 
 std::optional<net::Url> HttpRequest::redirectURL() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return redirectURL_;
+    return foundation::lockedRead(cancelledLock_, redirectURL_);
 }
 
 bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
@@ -105,7 +95,7 @@ bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
     // A Location that cannot be read as a URL leaves the reply as it is.
     std::optional<net::Url> target = url_ ? url_->resolve(*location) : std::nullopt;
     if (!target || (target->scheme() != "http" && target->scheme() != "https")) return false;
-    requestRedirected();
+    if (!error_) announce(Announcement::Redirected);
 
     if (!requestHeaders_) requestHeaders_.emplace();
     auto& headers = *requestHeaders_;
@@ -139,28 +129,6 @@ bool HttpRequest::willRedirect(const net::HttpResponseHead& head) {
     return true;
 }
 
-void HttpRequest::performRedirect() {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    if (cancelled_ || error_ || !redirectURL_) return;
-    auto self = shared_from_this();
-    net::Url target = *redirectURL_;
-    setURL(target);
-    redirectURL_.reset();
-    complete_ = true;
-    needsRedirect_ = false;
-    ++redirectCount_;
-    if (redirectCount_ > kRedirectLimit) {
-        failWithError(tooMuchRedirectionError());
-        complete_ = true;
-        return;
-    }
-    if (haveBuiltRequestHeaders_ && requestHeaders_) {
-        requestHeaders_->erase("Cookie");
-        applyCookieHeader();
-    }
-    main();
-}
-
 bool HttpRequest::willAskDelegateToConfirmRedirect() {
     if (!redirectURL_) return false;
     // The delegate, or failing that the queue.
@@ -181,87 +149,40 @@ bool HttpRequest::willAskDelegateToConfirmRedirect() {
     return true;
 }
 
-void HttpRequest::redirectToURL(const net::Url& url) {
-    {
-        std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-        redirectURL_ = url;
-    }
-    auto self = shared_from_this();
-    performOnOwningThread([self] { self->performRedirect(); });
-}
-
-void HttpRequest::requestRedirected() {
-    if (error_) return;
-    auto self = shared_from_this();
-    foundation::performOnMainThread([self] {
-        HttpRequestDelegate* d;
-        Block block;
-        {
-            std::lock_guard<std::recursive_mutex> lock(self->cancelledLock_);
-            d = self->delegate_;
-            block = self->requestRedirectedBlock_;
-        }
-        if (d) d->requestRedirected(*self);
-        if (block) block();
-    });
-}
-
-void HttpRequest::afterNetworkEvent() {
-    performThrottling();
-    if (downloadComplete_ && needsRedirect_) {
-        if (!willAskDelegateToConfirmRedirect()) performRedirect();
-    } else if (downloadComplete_ && authenticationNeeded_) {
-        attemptToApplyCredentialsAndResume();
-    }
-}
-
 // ---- progress ------------------------------------------------------------------
 
 uint64_t HttpRequest::partialDownloadSize() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return partialDownloadSize_;
+    return foundation::lockedRead(cancelledLock_, partialDownloadSize_);
 }
 
-uint64_t HttpRequest::uploadBufferSize() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return uploadBufferSize_;
-}
+uint64_t HttpRequest::uploadBufferSize() const { return foundation::lockedRead(cancelledLock_, uploadBufferSize_); }
 
 HttpProgressDelegate* HttpRequest::uploadProgressDelegate() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return uploadProgressDelegate_;
+    return foundation::lockedRead(cancelledLock_, uploadProgressDelegate_);
 }
 void HttpRequest::setUploadProgressDelegate(HttpProgressDelegate* d) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    uploadProgressDelegate_ = d;
+    foundation::lockedWrite(cancelledLock_, uploadProgressDelegate_, d);
 }
 HttpProgressDelegate* HttpRequest::downloadProgressDelegate() const {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    return downloadProgressDelegate_;
+    return foundation::lockedRead(cancelledLock_, downloadProgressDelegate_);
 }
 void HttpRequest::setDownloadProgressDelegate(HttpProgressDelegate* d) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    downloadProgressDelegate_ = d;
+    foundation::lockedWrite(cancelledLock_, downloadProgressDelegate_, d);
 }
 void HttpRequest::setBytesReceivedBlock(std::function<void(int64_t, uint64_t)> b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    bytesReceivedBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, bytesReceivedBlock_, std::move(b));
 }
 void HttpRequest::setBytesSentBlock(std::function<void(int64_t, uint64_t)> b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    bytesSentBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, bytesSentBlock_, std::move(b));
 }
 void HttpRequest::setDownloadSizeIncrementedBlock(SizeBlock b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    downloadSizeIncrementedBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, downloadSizeIncrementedBlock_, std::move(b));
 }
 void HttpRequest::setUploadSizeIncrementedBlock(SizeBlock b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    uploadSizeIncrementedBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, uploadSizeIncrementedBlock_, std::move(b));
 }
 void HttpRequest::setRequestRedirectedBlock(Block b) {
-    std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
-    requestRedirectedBlock_ = std::move(b);
+    foundation::lockedWrite(cancelledLock_, requestRedirectedBlock_, std::move(b));
 }
 
 void HttpRequest::updatePartialDownloadSize() {
@@ -300,14 +221,14 @@ void HttpRequest::updateProgressIndicator(ProgressTarget target, uint64_t progre
 }
 
 void HttpRequest::updateProgressIndicators() {
-    if (run_.showAccurateProgress || (complete_ && !updatedProgress_)) {
+    if (run_.showAccurateProgress || (passIsOver(state_) && !updatedProgress_)) {
         updateUploadProgress();
         updateDownloadProgress();
     }
 }
 
 void HttpRequest::updateUploadProgress() {
-    if (cancelled_ || totalBytesSent_ == 0) return;
+    if (state_ == TransferState::Cancelled || totalBytesSent_ == 0) return;
     if (uploadBufferSize_ == 0 && totalBytesSent_ != postLength_) {
         uploadBufferSize_ = totalBytesSent_;
         incrementUploadSizeBy(-int64_t(uploadBufferSize_));
@@ -333,7 +254,7 @@ void HttpRequest::updateUploadProgress() {
 }
 
 void HttpRequest::updateDownloadProgress() {
-    if (!responseHeaders_ || needsRedirect_ || (contentLength_ == 0 && !complete_)) return;
+    if (!responseHeaders_ || needsRedirect_ || (contentLength_ == 0 && !passIsOver(state_))) return;
     uint64_t soFar = totalBytesRead_ + partialDownloadSize_;
     int64_t amount;
     if (run_.showAccurateProgress && contentLength_ > 0) {

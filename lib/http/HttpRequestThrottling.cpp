@@ -105,7 +105,7 @@ size_t HttpRequest::throttledReadLength(size_t bufferSize) {
 }
 
 void HttpRequest::performThrottling() {
-    if (!readStream_ || complete_) return;
+    if (!readStream_ || passIsOver(state_)) return;
     measureBandwidthUsage();
     if (isBandwidthThrottled()) {
         std::optional<double> wakeUp = throttleWakeUpTime();

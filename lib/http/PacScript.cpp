@@ -212,21 +212,21 @@ void PacScript::setMyIpAddress(std::function<std::string()> provider) {
     myIpHook() = std::move(provider);
 }
 
-std::optional<std::string> PacScript::findProxyForURL(const std::string& script, const std::string& url,
-                                                      const std::string& host, double timeLimitSeconds,
-                                                      std::string* error) {
+foundation::Result<std::string> PacScript::findProxyForURL(const std::string& script, const std::string& url,
+                                                           const std::string& host, double timeLimitSeconds) {
     HeapData data;
     data.deadline =
         std::chrono::steady_clock::now() + std::chrono::microseconds(int64_t(std::max(0.0, timeLimitSeconds) * 1e6));
     duk_context* ctx = duk_create_heap(nullptr, nullptr, nullptr, static_cast<quenta_duk_guard*>(&data), nullptr);
-    if (!ctx) {
-        if (error) *error = "the script engine could not start";
-        return std::nullopt;
-    }
-    auto fail = [&](const std::string& what) -> std::optional<std::string> {
-        if (error) *error = data.timedOut ? "the script ran too long" : what;
+    if (!ctx)
+        return foundation::Error::make(kPacScriptErrorDomain, kPacEngineUnavailable,
+                                       "the script engine could not start");
+    auto fail = [&](PacScriptErrorCode code, const std::string& what) -> foundation::Result<std::string> {
+        auto error = data.timedOut
+                         ? foundation::Error::make(kPacScriptErrorDomain, kPacTimedOut, "the script ran too long")
+                         : foundation::Error::make(kPacScriptErrorDomain, code, what);
         duk_destroy_heap(ctx);
-        return std::nullopt;
+        return error;
     };
     duk_push_c_function(ctx, nativeDnsResolve, 1);
     duk_put_global_string(ctx, "dnsResolve");
@@ -234,17 +234,19 @@ std::optional<std::string> PacScript::findProxyForURL(const std::string& script,
     duk_put_global_string(ctx, "myIpAddress");
     duk_push_c_function(ctx, nativeAlert, 1);
     duk_put_global_string(ctx, "alert");
-    if (duk_peval_string(ctx, kHelpers) != 0) return fail(std::string("helpers: ") + duk_safe_to_string(ctx, -1));
+    if (duk_peval_string(ctx, kHelpers) != 0)
+        return fail(kPacEngineUnavailable, std::string("helpers: ") + duk_safe_to_string(ctx, -1));
     duk_pop(ctx);
     if (duk_peval_lstring(ctx, script.data(), script.size()) != 0)
-        return fail(std::string("the script failed: ") + duk_safe_to_string(ctx, -1));
+        return fail(kPacScriptFailed, std::string("the script failed: ") + duk_safe_to_string(ctx, -1));
     duk_pop(ctx);
     if (!duk_get_global_string(ctx, "FindProxyForURL") || !duk_is_function(ctx, -1))
-        return fail("the script has no FindProxyForURL");
+        return fail(kPacNoEntryPoint, "the script has no FindProxyForURL");
     duk_push_lstring(ctx, url.data(), url.size());
     duk_push_lstring(ctx, host.data(), host.size());
-    if (duk_pcall(ctx, 2) != 0) return fail(std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
-    if (!duk_is_string(ctx, -1)) return fail("FindProxyForURL gave no text");
+    if (duk_pcall(ctx, 2) != 0)
+        return fail(kPacScriptFailed, std::string("FindProxyForURL failed: ") + duk_safe_to_string(ctx, -1));
+    if (!duk_is_string(ctx, -1)) return fail(kPacAnswerNotText, "FindProxyForURL gave no text");
     std::string answer = duk_get_string(ctx, -1);
     duk_destroy_heap(ctx);
     return answer;

@@ -17,6 +17,7 @@
 #include "lib/reader/ScanCaptureReader.h"
 #include "lib/reader/ScanImageScanner.h"
 #include "lib/reader/ScanSymbol.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/WeakRef.h"
 #include "platform/media/Capture.h"
 #include "platform/ui/GestureRecognizer.h"
@@ -35,10 +36,15 @@ enum ScanInterfaceOrientation {
     kScanOrientationLandscapeLeft = 4,
 };
 
-// A capture failure: what failed and why.
-struct ScanCaptureError {
-    std::string description;
-    std::string failureReason;
+// A capture failure reaches the delegate as an error of kScanReaderErrorDomain,
+// code kScanCaptureStopped, "The camera stopped."; the reason the capture
+// session gave, when it gave one, is the error under it
+// (kCaptureSessionErrorDomain, kScanCaptureRuntimeError).
+inline const std::string kScanReaderErrorDomain = "ScanReaderErrorDomain";
+inline const std::string kCaptureSessionErrorDomain = "CaptureSessionErrorDomain";
+enum ScanReaderErrorCode : int {
+    kScanCaptureStopped = 1,
+    kScanCaptureRuntimeError = 2,
 };
 
 // Called on the main thread.
@@ -51,9 +57,9 @@ public:
     // Optional: capture runs (also after an interruption ends).
     virtual bool respondsToReaderViewDidStart() const { return false; }
     virtual void readerViewDidStart(ScanReaderView&) {}
-    // Optional: capture stopped; no error for a plain stop or an interruption.
+    // Optional: capture stopped; a null error for a plain stop or an interruption.
     virtual bool respondsToReaderViewDidStop() const { return false; }
-    virtual void readerViewDidStop(ScanReaderView&, const std::optional<ScanCaptureError>&) {}
+    virtual void readerViewDidStop(ScanReaderView&, const foundation::ErrorRef&) {}
 };
 
 class ScanReaderView : public ui::View {

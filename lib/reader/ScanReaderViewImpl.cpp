@@ -122,13 +122,13 @@ void ScanReaderViewImpl::onVideoStart(const foundation::Notification& note) {
     foundation::logLine(head + describe(note));
     if (running_) return;
     running_ = true;
-    std::string error;
+    foundation::ErrorRef error;
     if (device_ && device_->lockForConfiguration(&error)) {
         if (device_->isFocusModeSupported(media::CaptureFocusMode::ContinuousAutoFocus))
             device_->setFocusMode(media::CaptureFocusMode::ContinuousAutoFocus);
         if (device_->isTorchModeSupported(torchMode_)) device_->setTorchMode(torchMode_);
     } else {
-        foundation::logLine("ScanReaderView: failed to lock device: " + (device_ ? error : "no device"));
+        foundation::logLine("ScanReaderView: failed to lock device: " + (device_ ? error->message : "no device"));
     }
     if (readerDelegate_ && readerDelegate_->respondsToReaderViewDidStart()) readerDelegate_->readerViewDidStart(*this);
 }
@@ -139,7 +139,7 @@ void ScanReaderViewImpl::onVideoStop(const foundation::Notification& note) {
     if (device_) device_->unlockForConfiguration();
     running_ = false;
     if (readerDelegate_ && readerDelegate_->respondsToReaderViewDidStop())
-        readerDelegate_->readerViewDidStop(*this, std::nullopt);
+        readerDelegate_->readerViewDidStop(*this, nullptr);
 }
 
 void ScanReaderViewImpl::onVideoError(const foundation::Notification& note) {
@@ -150,14 +150,20 @@ void ScanReaderViewImpl::onVideoError(const foundation::Notification& note) {
         ui::Device::current().endGeneratingDeviceOrientationNotifications();
         if (device_) device_->unlockForConfiguration();
     }
-    ScanCaptureError error{"The camera stopped.", ""};
+    std::string failureReason;
     if (const auto* info = note.userInfo.asDictionary())
         if (const foundation::Value* reason = info->find(media::kCaptureSessionErrorKey))
-            if (const std::string* text = reason->asString()) error.failureReason = *text;
-    if (readerDelegate_ && readerDelegate_->respondsToReaderViewDidStop())
-        readerDelegate_->readerViewDidStop(*this, error);
-    else
-        foundation::logLine("ScanReaderView: ERROR during capture: " + error.description + ": " + error.failureReason);
+            if (const std::string* text = reason->asString()) failureReason = *text;
+    const std::string description = "The camera stopped.";
+    if (readerDelegate_ && readerDelegate_->respondsToReaderViewDidStop()) {
+        foundation::ErrorRef cause;
+        if (!failureReason.empty())
+            cause = foundation::Error::make(kCaptureSessionErrorDomain, kScanCaptureRuntimeError, failureReason);
+        readerDelegate_->readerViewDidStop(
+            *this, foundation::Error::make(kScanReaderErrorDomain, kScanCaptureStopped, description, cause));
+    } else {
+        foundation::logLine("ScanReaderView: ERROR during capture: " + description + ": " + failureReason);
+    }
 }
 
 void ScanReaderViewImpl::captureReader(ScanCaptureReader&, const std::shared_ptr<ScanSymbolSet>& symbols) {

@@ -7,6 +7,7 @@
 #include "lib/http/HttpRequest.h"
 #include "lib/http/RunLoopThread.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Locked.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
@@ -121,62 +122,42 @@ size_t UcURLConnectionOperation::accumulatorCapacityForExpectedLength(int64_t ex
 }
 
 size_t UcURLConnectionOperation::accumulatorCapacity() const {
-    std::lock_guard<std::recursive_mutex> lock(lock_);
-    return accumulatorCapacity_;
+    return foundation::lockedRead(lock_, accumulatorCapacity_);
 }
 
-#define LOCKED std::lock_guard<std::recursive_mutex> lock(lock_)
 void UcURLConnectionOperation::setCompletionBlock(std::function<void()> block) {
-    LOCKED;
-    completionBlock_ = std::move(block);
+    foundation::lockedWrite(lock_, completionBlock_, std::move(block));
 }
 void UcURLConnectionOperation::setUploadProgressBlock(ProgressBlock b) {
-    LOCKED;
-    uploadProgress_ = std::move(b);
+    foundation::lockedWrite(lock_, uploadProgress_, std::move(b));
 }
 void UcURLConnectionOperation::setDownloadProgressBlock(ProgressBlock b) {
-    LOCKED;
-    downloadProgress_ = std::move(b);
+    foundation::lockedWrite(lock_, downloadProgress_, std::move(b));
 }
 void UcURLConnectionOperation::setAuthenticationChallengeBlock(AuthenticationBlock b) {
-    LOCKED;
-    authenticationBlock_ = std::move(b);
+    foundation::lockedWrite(lock_, authenticationBlock_, std::move(b));
 }
 void UcURLConnectionOperation::setStateObserver(StateObserver o) {
-    LOCKED;
-    stateObserver_ = std::move(o);
+    foundation::lockedWrite(lock_, stateObserver_, std::move(o));
 }
 void UcURLConnectionOperation::setOutputStream(std::shared_ptr<UcOutputStream> s) {
-    LOCKED;
-    outputStream_ = std::move(s);
+    foundation::lockedWrite(lock_, outputStream_, std::move(s));
 }
-UcURLRequest UcURLConnectionOperation::request() const {
-    LOCKED;
-    return request_;
-}
+UcURLRequest UcURLConnectionOperation::request() const { return foundation::lockedRead(lock_, request_); }
 std::optional<UcHTTPURLResponse> UcURLConnectionOperation::response() const {
-    LOCKED;
-    return response_;
+    return foundation::lockedRead(lock_, response_);
 }
-HttpErrorRef UcURLConnectionOperation::error() const {
-    LOCKED;
-    return error_;
-}
+HttpErrorRef UcURLConnectionOperation::error() const { return foundation::lockedRead(lock_, error_); }
 std::optional<Bytes> UcURLConnectionOperation::responseData() const {
-    LOCKED;
-    return responseData_;
+    return foundation::lockedRead(lock_, responseData_);
 }
-int64_t UcURLConnectionOperation::totalBytesRead() const {
-    LOCKED;
-    return totalBytesRead_;
-}
+int64_t UcURLConnectionOperation::totalBytesRead() const { return foundation::lockedRead(lock_, totalBytesRead_); }
 void UcURLConnectionOperation::setInputStream(std::shared_ptr<net::InputStream> stream, uint64_t length) {
-    LOCKED;
+    std::lock_guard<std::recursive_mutex> lock(lock_);
     request_.HTTPBodyStream = std::move(stream);
     request_.HTTPBodyStreamLength = length;
     request_.HTTPBody.clear();
 }
-#undef LOCKED
 
 std::optional<std::string> UcURLConnectionOperation::responseString() const {
     std::lock_guard<std::recursive_mutex> lock(lock_);
@@ -575,26 +556,13 @@ UcNetworkActivityIndicatorManager::~UcNetworkActivityIndicatorManager() {
     if (timer_) timer_->invalidate();
 }
 
-bool UcNetworkActivityIndicatorManager::isEnabled() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return enabled_;
-}
-void UcNetworkActivityIndicatorManager::setEnabled(bool on) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    enabled_ = on;
-}
-int UcNetworkActivityIndicatorManager::activityCount() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return activityCount_;
-}
+bool UcNetworkActivityIndicatorManager::isEnabled() const { return foundation::lockedRead(mutex_, enabled_); }
+void UcNetworkActivityIndicatorManager::setEnabled(bool on) { foundation::lockedWrite(mutex_, enabled_, on); }
+int UcNetworkActivityIndicatorManager::activityCount() const { return foundation::lockedRead(mutex_, activityCount_); }
 bool UcNetworkActivityIndicatorManager::isNetworkActivityIndicatorVisible() const { return activityCount() > 0; }
-bool UcNetworkActivityIndicatorManager::indicatorShown() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    return shown_;
-}
+bool UcNetworkActivityIndicatorManager::indicatorShown() const { return foundation::lockedRead(mutex_, shown_); }
 void UcNetworkActivityIndicatorManager::setIndicatorHandler(std::function<void(bool)> handler) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    handler_ = std::move(handler);
+    foundation::lockedWrite(mutex_, handler_, std::move(handler));
 }
 
 void UcNetworkActivityIndicatorManager::setActivityCount(int count) {

@@ -13,9 +13,10 @@ namespace {
 constexpr double kWatchInterval = 0.05;
 }
 
-std::unique_ptr<AudioPlayer> AudioPlayer::createWithContentsOfFile(const std::string& path, std::string* error) {
-    auto fail = [&](const std::string& why) -> std::unique_ptr<AudioPlayer> {
-        if (error) *error = why;
+std::unique_ptr<AudioPlayer> AudioPlayer::createWithContentsOfFile(const std::string& path,
+                                                                   foundation::ErrorRef* error) {
+    auto fail = [&](std::string why, AudioErrorCode code = kAudioFileUnreadable) -> std::unique_ptr<AudioPlayer> {
+        if (error) *error = foundation::Error::make(kAudioErrorDomain, code, std::move(why));
         return nullptr;
     };
     SF_INFO info{};
@@ -25,10 +26,11 @@ std::unique_ptr<AudioPlayer> AudioPlayer::createWithContentsOfFile(const std::st
         SNDFILE* f;
         ~Closer() { sf_close(f); }
     } closer{file};
-    if (info.channels < 1 || info.channels > 2) return fail("unsupported channel count in " + path);
+    if (info.channels < 1 || info.channels > 2)
+        return fail("unsupported channel count in " + path, kAudioFormatUnsupported);
     if (info.samplerate <= 0 || info.frames < 0) return fail("no audio in " + path);
     const auto maxFrames = sf_count_t(std::numeric_limits<int32_t>::max() / 2 / info.channels);
-    if (info.frames > maxFrames) return fail("file too long: " + path);
+    if (info.frames > maxFrames) return fail("file too long: " + path, kAudioFormatUnsupported);
     std::unique_ptr<AudioPlayer> p(new AudioPlayer);
     p->samples_.resize(size_t(info.frames) * size_t(info.channels));
     sf_count_t got = sf_readf_short(file, p->samples_.data(), info.frames);

@@ -32,9 +32,10 @@ public:
 
 class AudioPlayer : private AudioInterruptionListener {
 public:
-    // nullptr with a message in `error` when the file cannot be read or has
-    // more than two channels.
-    static std::unique_ptr<AudioPlayer> createWithContentsOfFile(const std::string& path, std::string* error = nullptr);
+    // nullptr with an error of kAudioErrorDomain in `error` when the file
+    // cannot be read or has more than two channels.
+    static std::unique_ptr<AudioPlayer> createWithContentsOfFile(const std::string& path,
+                                                                 foundation::ErrorRef* error = nullptr);
     ~AudioPlayer() override;
     AudioPlayer(const AudioPlayer&) = delete;
     AudioPlayer& operator=(const AudioPlayer&) = delete;

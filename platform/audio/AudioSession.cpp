@@ -29,7 +29,7 @@ void AudioSession::reset() {
     refusals_ = 0;
 }
 
-bool AudioSession::setCategory(const std::string& category, std::string* error) {
+bool AudioSession::setCategory(const std::string& category, foundation::ErrorRef* error) {
     static const char* const known[] = {kCategoryAmbient, kCategorySoloAmbient, kCategoryPlayback,
                                         kCategoryPlayAndRecord};
     for (const char* k : known) {
@@ -39,7 +39,9 @@ bool AudioSession::setCategory(const std::string& category, std::string* error) 
             return true;
         }
     }
-    if (error) *error = "unknown audio session category: " + category;
+    if (error)
+        *error = foundation::Error::make(kAudioErrorDomain, kAudioUnknownCategory,
+                                         "unknown audio session category: " + category);
     return false;
 }
 
@@ -48,11 +50,13 @@ std::string AudioSession::category() const {
     return category_;
 }
 
-bool AudioSession::setActive(bool active, std::string* error) {
+bool AudioSession::setActive(bool active, foundation::ErrorRef* error) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (active && refusals_ > 0) {
         --refusals_;
-        if (error) *error = "the audio session could not be activated";
+        if (error)
+            *error = foundation::Error::make(kAudioErrorDomain, kAudioActivationRefused,
+                                             "the audio session could not be activated");
         return false;
     }
     active_ = active;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
+
 namespace audio {
 
 // Categories, from the most polite to the most demanding.
@@ -34,16 +36,25 @@ public:
     virtual void sessionInterruptionEnded() = 0;
 };
 
+// Errors of the audio layer (the session and the players).
+inline const std::string kAudioErrorDomain = "AudioErrorDomain";
+enum AudioErrorCode : int {
+    kAudioUnknownCategory = 1,
+    kAudioActivationRefused = 2,
+    kAudioFileUnreadable = 3,     // cannot be opened or read, or holds no audio
+    kAudioFormatUnsupported = 4,  // more than two channels, or too long
+};
+
 class AudioSession {
 public:
     static AudioSession& sharedInstance();
 
-    // False (with a message in `error`) for an unknown category.
-    bool setCategory(const std::string& category, std::string* error = nullptr);
+    // False (with kAudioUnknownCategory in `error`) for an unknown category.
+    bool setCategory(const std::string& category, foundation::ErrorRef* error = nullptr);
     std::string category() const;
     // False while refused (see refuseActivations) or during an interruption
     // when asked to become active.
-    bool setActive(bool active, std::string* error = nullptr);
+    bool setActive(bool active, foundation::ErrorRef* error = nullptr);
     bool isActive() const;
 
     void setDelegate(AudioSessionDelegate* delegate);

@@ -27,6 +27,10 @@ namespace media {
 
 namespace {
 
+foundation::ErrorRef captureError(CaptureErrorCode code, std::string message) {
+    return foundation::Error::make(kCaptureErrorDomain, code, std::move(message));
+}
+
 bool endsWith(const std::string& s, const std::string& tail) {
     if (s.size() < tail.size()) return false;
     return std::equal(tail.rbegin(), tail.rend(), s.rbegin(),
@@ -74,9 +78,9 @@ std::vector<uint8_t> fitPicture(const ui::Image& picture, size_t width, size_t h
 // video's own size; empty on a fault, with what is wrong in *error. Every
 // frame must be followed by the next FRAME line or the end of the file, so a
 // header whose size or colour space does not fit the data is found out.
-std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, std::string* error) {
+std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, foundation::ErrorRef* error) {
     auto fail = [&](const std::string& message) {
-        if (error) *error = message;
+        if (error) *error = captureError(kCaptureFeedUnreadable, message);
         return std::vector<PixelBufferRef>{};
     };
     std::ifstream in(path, std::ios::binary);
@@ -141,7 +145,7 @@ std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, st
         }
         frames.push_back(std::move(buf));
     }
-    if (frames.empty() && error) *error = "no frame in " + path;
+    if (frames.empty() && error) *error = captureError(kCaptureFeedUnreadable, "no frame in " + path);
     return frames;
 }
 
@@ -150,7 +154,7 @@ std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, st
 // ---- CaptureDevice ----
 
 std::shared_ptr<CaptureDevice> CaptureDevice::fromConfiguration(const std::string& value) {
-    std::string error;
+    foundation::ErrorRef error;
     if (value.rfind("file:", 0) == 0) {
         std::vector<std::string> paths;
         std::string rest = value.substr(5);
@@ -162,12 +166,12 @@ std::shared_ptr<CaptureDevice> CaptureDevice::fromConfiguration(const std::strin
             start = end + 1;
         }
         auto feed = FileFeedDevice::open(paths, FileFeedDevice::Options{}, &error);
-        if (!feed) foundation::log("camera: ", error);
+        if (!feed) foundation::log("camera: ", error->message);
         return feed;
     }
     if (value.rfind("v4l2:", 0) == 0) {
         auto dev = V4l2Device::open(value.substr(5), &error);
-        if (!dev) foundation::log("camera: ", error);
+        if (!dev) foundation::log("camera: ", error->message);
         return dev;
     }
     if (value != "none") foundation::log("camera: unknown QUENTA_CAMERA value \"", value, "\"");
@@ -191,10 +195,10 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
 }
 
 std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::string>& paths, const Options& options,
-                                                     std::string* error) {
+                                                     foundation::ErrorRef* error) {
     if (options.width == 0 || options.height == 0 || options.width > 8192 || options.height > 8192 ||
         (options.pixelFormat != kPixelFormatNV12VideoRange && options.pixelFormat != kPixelFormatBGRA)) {
-        if (error) *error = "unsupported frame size or format";
+        if (error) *error = captureError(kCaptureFormatUnsupported, "unsupported frame size or format");
         return nullptr;
     }
     std::shared_ptr<FileFeedDevice> feed(new FileFeedDevice());
@@ -210,7 +214,8 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
         ui::ImageDecodeError why;
         auto picture = ui::Image::fromFile(path, 1, &why);
         if (!picture) {
-            if (error) *error = "cannot read the picture " + path + ": " + why.message;
+            if (error)
+                *error = captureError(kCaptureFeedUnreadable, "cannot read the picture " + path + ": " + why.message);
             return nullptr;
         }
         auto rgba = fitPicture(*picture, options.width, options.height);
@@ -219,7 +224,7 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
                                     : nv12FromRgba(rgba.data(), options.width, options.height));
     }
     if (feed->frames_.empty()) {
-        if (error) *error = "the file feed has no pictures";
+        if (error) *error = captureError(kCaptureFeedUnreadable, "the file feed has no pictures");
         return nullptr;
     }
     return feed;
@@ -233,7 +238,7 @@ std::string FileFeedDevice::uniqueID() const {
     return id;
 }
 
-bool FileFeedDevice::start(FrameSink sink, std::string*) {
+bool FileFeedDevice::start(FrameSink sink, foundation::ErrorRef*) {
     stop();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -289,15 +294,16 @@ void FileFeedDevice::run() {
 
 // ---- V4l2Device ----
 
-std::shared_ptr<V4l2Device> V4l2Device::open(const std::string& path, std::string* error) {
+std::shared_ptr<V4l2Device> V4l2Device::open(const std::string& path, foundation::ErrorRef* error) {
     int fd = v4l2_open(path.c_str(), O_RDWR);
     if (fd < 0) {
-        if (error) *error = "cannot open " + path + ": " + std::strerror(errno);
+        if (error)
+            *error = captureError(kCaptureDeviceUnavailable, "cannot open " + path + ": " + std::strerror(errno));
         return nullptr;
     }
     v4l2_capability cap{};
     if (v4l2_ioctl(fd, VIDIOC_QUERYCAP, &cap) < 0 || !(cap.capabilities & V4L2_CAP_VIDEO_CAPTURE)) {
-        if (error) *error = path + " is not a video capture device";
+        if (error) *error = captureError(kCaptureDeviceUnavailable, path + " is not a video capture device");
         v4l2_close(fd);
         return nullptr;
     }
@@ -310,7 +316,7 @@ std::shared_ptr<V4l2Device> V4l2Device::open(const std::string& path, std::strin
     fmt.fmt.pix.field = V4L2_FIELD_NONE;
     if (v4l2_ioctl(fd, VIDIOC_S_FMT, &fmt) < 0 || fmt.fmt.pix.pixelformat != V4L2_PIX_FMT_YUV420 ||
         fmt.fmt.pix.width == 0 || fmt.fmt.pix.height == 0) {
-        if (error) *error = path + " gives no 4:2:0 frames";
+        if (error) *error = captureError(kCaptureDeviceUnavailable, path + " gives no 4:2:0 frames");
         v4l2_close(fd);
         return nullptr;
     }
@@ -330,10 +336,10 @@ V4l2Device::~V4l2Device() {
     if (fd_ >= 0) v4l2_close(fd_);
 }
 
-bool V4l2Device::start(FrameSink sink, std::string* error) {
+bool V4l2Device::start(FrameSink sink, foundation::ErrorRef* error) {
     stop();
     if (fd_ < 0) {
-        if (error) *error = "the device is closed";
+        if (error) *error = captureError(kCaptureDeviceUnavailable, "the device is closed");
         return false;
     }
     sink_ = std::move(sink);
@@ -431,10 +437,12 @@ void CaptureVideoDataOutput::waitUntilIdle() {
 
 // ---- CaptureDevice: configuration ----
 
-bool CaptureDevice::lockForConfiguration(std::string* error) {
+bool CaptureDevice::lockForConfiguration(foundation::ErrorRef* error) {
     std::lock_guard<std::mutex> lock(configMutex_);
     if (traits_.refusesLock || locked_) {
-        if (error) *error = traits_.refusesLock ? "the device refuses configuration" : "the device is already locked";
+        if (error)
+            *error = captureError(kCaptureConfigurationRefused, traits_.refusesLock ? "the device refuses configuration"
+                                                                                    : "the device is already locked");
         return false;
     }
     locked_ = true;
@@ -540,9 +548,9 @@ void CaptureSession::addInput(std::shared_ptr<CaptureDevice> device) {
         device_ = device;
     }
     // A camera added to a running session starts at once.
-    std::string error;
+    foundation::ErrorRef error;
     if (running_.load() && !device->start([this](const SampleBuffer& s) { deliver(s); }, &error))
-        postOnMain(kCaptureSessionRuntimeError, error);
+        postOnMain(kCaptureSessionRuntimeError, error ? error->message : std::string());
 }
 
 void CaptureSession::removeInput(const std::shared_ptr<CaptureDevice>& device) {
@@ -598,13 +606,13 @@ void CaptureSession::postOnMain(const std::string& name, const std::string& erro
 void CaptureSession::startRunning() {
     if (running_.exchange(true)) return;
     auto device = input();
-    std::string error = "the session has no camera";
+    foundation::ErrorRef error = captureError(kCaptureDeviceUnavailable, "the session has no camera");
     if (device && device->start([this](const SampleBuffer& s) { deliver(s); }, &error)) {
         postOnMain(kCaptureSessionDidStartRunning);
         return;
     }
     running_ = false;
-    postOnMain(kCaptureSessionRuntimeError, error);
+    postOnMain(kCaptureSessionRuntimeError, error->message);
 }
 
 void CaptureSession::stopRunning() {

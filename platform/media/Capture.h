@@ -28,11 +28,23 @@
 #include <vector>
 
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Error.h"
 #include "platform/media/PixelBuffer.h"
 
 namespace media {
 
 class CaptureVideoDataOutput;
+
+// Errors of the capture layer: a device that cannot be opened or started, a
+// feed whose files give no frame, a configuration lock refused.
+inline const std::string kCaptureErrorDomain = "CaptureErrorDomain";
+enum CaptureErrorCode : int {
+    kCaptureDeviceUnavailable = 1,  // cannot be opened, not a camera, no 4:2:0 frames, closed
+    kCaptureFeedUnreadable = 2,     // a file of a feed gives no frame, or there is none
+    kCaptureFormatUnsupported = 3,  // a frame size or pixel format the feed cannot make
+    kCaptureConfigurationRefused = 4,
+    kCaptureNoFrame = 5,  // the device started but sent no frame, or one that cannot be read
+};
 
 // Notifications of a session (object: the session); the runtime error carries
 // its message under kCaptureSessionErrorKey.
@@ -73,7 +85,7 @@ public:
     // Torch and focus change only while the caller holds the device's
     // configuration lock; lockForConfiguration() fails (with a reason) while
     // another holder has it, or when the device refuses.
-    bool lockForConfiguration(std::string* error = nullptr);
+    bool lockForConfiguration(foundation::ErrorRef* error = nullptr);
     void unlockForConfiguration();
     bool isLockedForConfiguration() const;
     CaptureTorchMode torchMode() const;
@@ -92,7 +104,7 @@ public:
     };
     void setTraits(const Traits& traits) { traits_ = traits; }
     // Starts sending frames to sink; false (with a reason) when it cannot.
-    virtual bool start(FrameSink sink, std::string* error) = 0;
+    virtual bool start(FrameSink sink, foundation::ErrorRef* error) = 0;
     // Stops; no frame reaches the sink after it returns.
     virtual void stop() = 0;
 
@@ -121,13 +133,13 @@ public:
     };
     // nullptr (with a reason) when no frame can be made from the files.
     static std::shared_ptr<FileFeedDevice> open(const std::vector<std::string>& paths, const Options& options,
-                                                std::string* error = nullptr);
+                                                foundation::ErrorRef* error = nullptr);
     static std::shared_ptr<FileFeedDevice> open(const std::vector<std::string>& paths);
     ~FileFeedDevice() override;
 
     std::string uniqueID() const override;
     std::string localizedName() const override { return "File feed"; }
-    bool start(FrameSink sink, std::string* error) override;
+    bool start(FrameSink sink, foundation::ErrorRef* error) override;
     void stop() override;
 
     // Sends the next frame now, on the calling thread (the frames cycle).
@@ -153,11 +165,11 @@ private:
 
 class V4l2Device : public CaptureDevice {
 public:
-    static std::shared_ptr<V4l2Device> open(const std::string& path, std::string* error = nullptr);
+    static std::shared_ptr<V4l2Device> open(const std::string& path, foundation::ErrorRef* error = nullptr);
     ~V4l2Device() override;
     std::string uniqueID() const override { return path_; }
     std::string localizedName() const override { return name_; }
-    bool start(FrameSink sink, std::string* error) override;
+    bool start(FrameSink sink, foundation::ErrorRef* error) override;
     void stop() override;
 
 private:

@@ -31,7 +31,7 @@ bool isPictureName(const std::string& name) {
 }
 
 // One still from the device: started, the first frame kept, stopped.
-ui::ImageRef takeStill(CaptureDevice& device, std::string* error) {
+ui::ImageRef takeStill(CaptureDevice& device, foundation::ErrorRef* error) {
     std::mutex mutex;
     std::condition_variable arrived;
     PixelBufferRef frame;
@@ -53,13 +53,15 @@ ui::ImageRef takeStill(CaptureDevice& device, std::string* error) {
     }
     device.stop();
     if (!frame) {
-        if (error) *error = "no frame came from the camera";
+        if (error)
+            *error = foundation::Error::make(kCaptureErrorDomain, kCaptureNoFrame, "no frame came from the camera");
         return nullptr;
     }
     frame->lockBaseAddress(true);
     ui::ImageRef picture = uprightPicture(*frame);
     frame->unlockBaseAddress();
-    if (!picture && error) *error = "the camera's frame could not be read";
+    if (!picture && error)
+        *error = foundation::Error::make(kCaptureErrorDomain, kCaptureNoFrame, "the camera's frame could not be read");
     return picture;
 }
 
@@ -111,10 +113,11 @@ void ImagePickerController::setShowsCameraControls(bool shows) {
 void ImagePickerController::takePicture() {
     if (sourceType_ != ImagePickerSourceType::Camera) return;
     auto device = cameraDevice();
-    std::string error = "there is no camera";
+    foundation::ErrorRef error;
     ui::ImageRef picture = device ? takeStill(*device, &error) : nullptr;
     if (!picture) {
-        foundation::logLine("ImagePickerController: no picture taken: " + error);
+        foundation::logLine("ImagePickerController: no picture taken: " +
+                            (error ? error->message : std::string("there is no camera")));
         return;
     }
     deliver(picture);

@@ -5,34 +5,20 @@
 namespace net {
 
 StreamError StreamError::posix(int errnoValue) {
-    return StreamError{ErrorDomain::Posix, errnoValue, std::strerror(errnoValue)};
+    return StreamError(kPosixDomain, errnoValue, std::strerror(errnoValue));
 }
 
-StreamError StreamError::network(int code, std::string description) {
-    return StreamError{ErrorDomain::Network, code, std::move(description)};
+StreamError StreamError::network(int code, std::string message) {
+    return StreamError(kNetworkDomain, code, std::move(message));
 }
 
-StreamError StreamError::tls(int code, std::string description) {
-    return StreamError{ErrorDomain::Tls, code, std::move(description)};
-}
-
-std::string StreamError::domainName() const {
-    switch (domain) {
-        case ErrorDomain::Posix:
-            return "POSIX";
-        case ErrorDomain::Network:
-            return "Network";
-        case ErrorDomain::Tls:
-            return "TLS";
-        case ErrorDomain::None:
-            break;
-    }
-    return "";
+StreamError StreamError::tls(int code, std::string message) {
+    return StreamError(kTlsDomain, code, std::move(message));
 }
 
 foundation::ErrorRef StreamError::asError() const {
     if (!*this) return nullptr;
-    return foundation::Error::make(domainName(), code, description);
+    return std::make_shared<const foundation::Error>(*this);
 }
 
 }  // namespace net

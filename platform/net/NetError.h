@@ -1,7 +1,8 @@
 #pragma once
-// Errors of the stream layer, as values. A POSIX error keeps the symbolic
-// errno (compare with EPIPE, ECONNRESET, ... from <cerrno>, never with a raw
-// number); the network domain has codes of its own.
+// Errors of the stream layer: the foundation's error value in one of three
+// domains. A POSIX error keeps the symbolic errno (compare with EPIPE,
+// ECONNRESET, ... from <cerrno>, never with a raw number); the network and TLS
+// domains have codes of their own. A StreamError without a domain is no error.
 
 #include <string>
 
@@ -9,9 +10,11 @@
 
 namespace net {
 
-enum class ErrorDomain { None, Posix, Network, Tls };
+inline const std::string kPosixDomain = "POSIX";
+inline const std::string kNetworkDomain = "Network";
+inline const std::string kTlsDomain = "TLS";
 
-// Codes of ErrorDomain::Network.
+// Codes of kNetworkDomain.
 inline constexpr int kNetworkCannotFindHost = -1003;
 inline constexpr int kNetworkCannotConnect = -1004;
 // The connection ended (end of file, broken pipe, reset) before the whole
@@ -25,7 +28,7 @@ inline constexpr int kNetworkUnsupportedURL = -1002;
 // The request body's source failed or ended before the body's length.
 inline constexpr int kNetworkBodyStreamFailed = -1021;
 
-// Codes of ErrorDomain::Tls (the secure-transport range, -9818 ... -9800).
+// Codes of kTlsDomain (the secure-transport range, -9818 ... -9800).
 inline constexpr int kTlsProtocolError = -9800;
 inline constexpr int kTlsFatalAlert = -9802;
 inline constexpr int kTlsClosedAbort = -9806;
@@ -38,22 +41,18 @@ inline constexpr int kTlsCertificateNotYetValid = -9815;
 inline constexpr int kTlsRangeFirst = -9818;
 inline constexpr int kTlsRangeLast = -9800;
 
-struct StreamError {
-    ErrorDomain domain = ErrorDomain::None;
-    int code = 0;
-    std::string description;
+struct StreamError : foundation::Error {
+    using foundation::Error::Error;
 
-    explicit operator bool() const { return domain != ErrorDomain::None; }
-    bool isPosix(int errnoValue) const { return domain == ErrorDomain::Posix && code == errnoValue; }
-    bool isNetwork(int networkCode) const { return domain == ErrorDomain::Network && code == networkCode; }
+    explicit operator bool() const { return !domain.empty(); }
+    bool isPosix(int errnoValue) const { return is(kPosixDomain, errnoValue); }
+    bool isNetwork(int networkCode) const { return is(kNetworkDomain, networkCode); }
+    bool isTls() const { return domain == kTlsDomain; }
 
     static StreamError posix(int errnoValue);
-    static StreamError network(int code, std::string description);
-    static StreamError tls(int code, std::string description);
-    // "POSIX", "Network", "TLS" or "".
-    std::string domainName() const;
-    // The same error as the foundation's error value (domain "POSIX",
-    // "Network" or "TLS"); null when there is no error.
+    static StreamError network(int code, std::string message);
+    static StreamError tls(int code, std::string message);
+    // The same error as a shared value; null when there is no error.
     foundation::ErrorRef asError() const;
 };
 

@@ -132,10 +132,10 @@ StreamError verifyError(long result) {
 
 TlsCertificate::~TlsCertificate() { X509_free(cert_); }
 
-std::shared_ptr<const TlsCertificate> TlsCertificate::fromFile(const std::string& path, std::string* error) {
+std::shared_ptr<const TlsCertificate> TlsCertificate::fromFile(const std::string& path, foundation::ErrorRef* error) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        if (error) *error = "cannot open " + path;
+        if (error) *error = foundation::Error::make(kPosixDomain, errno, "cannot open " + path);
         return nullptr;
     }
     X509* cert = PEM_read_X509(f, nullptr, nullptr, nullptr);
@@ -146,7 +146,9 @@ std::shared_ptr<const TlsCertificate> TlsCertificate::fromFile(const std::string
     }
     std::fclose(f);
     if (!cert) {
-        if (error) *error = "not a certificate: " + lastOpenSslError();
+        if (error)
+            *error =
+                foundation::Error::make(kTlsDomain, kTlsBadCertificate, "not a certificate: " + lastOpenSslError());
         return nullptr;
     }
     return std::shared_ptr<const TlsCertificate>(new TlsCertificate(cert));
@@ -159,16 +161,18 @@ TlsIdentity::~TlsIdentity() {
 }
 
 std::shared_ptr<const TlsIdentity> TlsIdentity::fromPKCS12(const std::string& path, const std::string& passphrase,
-                                                           std::string* error) {
+                                                           foundation::ErrorRef* error) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        if (error) *error = "cannot open " + path;
+        if (error) *error = foundation::Error::make(kPosixDomain, errno, "cannot open " + path);
         return nullptr;
     }
     PKCS12* p12 = d2i_PKCS12_fp(f, nullptr);
     std::fclose(f);
     if (!p12) {
-        if (error) *error = "not a PKCS#12 file: " + lastOpenSslError();
+        if (error)
+            *error =
+                foundation::Error::make(kTlsDomain, kTlsBadCertificate, "not a PKCS#12 file: " + lastOpenSslError());
         return nullptr;
     }
     EVP_PKEY* key = nullptr;
@@ -177,7 +181,9 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::fromPKCS12(const std::string& pa
     int ok = PKCS12_parse(p12, passphrase.c_str(), &key, &cert, &ca);
     PKCS12_free(p12);
     if (!ok || !cert || !key) {
-        if (error) *error = "cannot read the PKCS#12 file (wrong passphrase?): " + lastOpenSslError();
+        if (error)
+            *error = foundation::Error::make(kTlsDomain, kTlsBadCertificate,
+                                             "cannot read the PKCS#12 file (wrong passphrase?): " + lastOpenSslError());
         EVP_PKEY_free(key);
         X509_free(cert);
         sk_X509_pop_free(ca, X509_free);
@@ -194,10 +200,10 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::fromPKCS12(const std::string& pa
 }
 
 std::shared_ptr<const TlsIdentity> TlsIdentity::fromPEM(const std::string& certificatePath, const std::string& keyPath,
-                                                        std::string* error) {
+                                                        foundation::ErrorRef* error) {
     FILE* f = std::fopen(certificatePath.c_str(), "rb");
     if (!f) {
-        if (error) *error = "cannot open " + certificatePath;
+        if (error) *error = foundation::Error::make(kPosixDomain, errno, "cannot open " + certificatePath);
         return nullptr;
     }
     std::shared_ptr<TlsIdentity> id(new TlsIdentity());
@@ -215,11 +221,15 @@ std::shared_ptr<const TlsIdentity> TlsIdentity::fromPEM(const std::string& certi
         std::fclose(k);
     }
     if (!id->cert_ || !id->key_) {
-        if (error) *error = "cannot read the certificate or key: " + lastOpenSslError();
+        if (error)
+            *error = foundation::Error::make(kTlsDomain, kTlsBadCertificate,
+                                             "cannot read the certificate or key: " + lastOpenSslError());
         return nullptr;
     }
     if (X509_check_private_key(id->cert_, id->key_) != 1) {
-        if (error) *error = "the key does not belong to the certificate";
+        if (error)
+            *error = foundation::Error::make(kTlsDomain, kTlsCertificateInvalid,
+                                             "the key does not belong to the certificate");
         ERR_clear_error();
         return nullptr;
     }

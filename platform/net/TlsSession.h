@@ -5,7 +5,7 @@
 //
 // By default the server's chain must lead to a root of the system store
 // (ca-certificates) and its certificate must name the host (the URL's, or the
-// peer name set). Failures are errors of ErrorDomain::Tls with the codes of
+// peer name set). Failures are errors of kTlsDomain with the codes of
 // NetError.h.
 //
 // Sessions share their OpenSSL context: one per configuration (checking the
@@ -29,10 +29,17 @@ typedef struct ssl_ctx_st SSL_CTX;
 
 namespace net {
 
+// Loading a certificate or an identity fails with an error of the TLS domain
+// (kTlsDomain): kTlsBadCertificate for a file that is not what it should be
+// (the OpenSSL reason in the message), kTlsCertificateInvalid for a key that
+// does not belong to its certificate; or of the POSIX domain when the file
+// cannot be opened.
+
 // A certificate (PEM or DER file).
 class TlsCertificate {
 public:
-    static std::shared_ptr<const TlsCertificate> fromFile(const std::string& path, std::string* error = nullptr);
+    static std::shared_ptr<const TlsCertificate> fromFile(const std::string& path,
+                                                          foundation::ErrorRef* error = nullptr);
     ~TlsCertificate();
     TlsCertificate(const TlsCertificate&) = delete;
     TlsCertificate& operator=(const TlsCertificate&) = delete;
@@ -49,11 +56,11 @@ class TlsIdentity {
 public:
     // From a PKCS#12 file and its passphrase.
     static std::shared_ptr<const TlsIdentity> fromPKCS12(const std::string& path, const std::string& passphrase,
-                                                         std::string* error = nullptr);
+                                                         foundation::ErrorRef* error = nullptr);
     // From PEM files: the certificate (further chain certificates may follow
     // it in the same file) and the unencrypted private key.
     static std::shared_ptr<const TlsIdentity> fromPEM(const std::string& certificatePath, const std::string& keyPath,
-                                                      std::string* error = nullptr);
+                                                      foundation::ErrorRef* error = nullptr);
     ~TlsIdentity();
     TlsIdentity(const TlsIdentity&) = delete;
     TlsIdentity& operator=(const TlsIdentity&) = delete;

@@ -44,17 +44,17 @@ private:
     std::optional<std::string> old_;
 };
 
-bool fail(std::string* error, const std::string& why) {
-    if (error) *error = why;
+bool fail(foundation::ErrorRef* error, ScreenShotErrorCode code, const std::string& why) {
+    if (error) *error = foundation::Error::make(kScreenShotErrorDomain, code, why);
     return false;
 }
 
 }  // namespace
 
 bool renderScreenShot(const std::function<std::unique_ptr<ui::ScreenMap>()>& makeMap, const ScreenShot& shot,
-                      const std::string& path, std::string* error) {
+                      const std::string& path, foundation::ErrorRef* error) {
     ScratchHome home;
-    if (!home.ok()) return fail(error, "no temporary home folder");
+    if (!home.ok()) return fail(error, kScreenShotNoHome, "no temporary home folder");
     foundation::resetProcessWideObjects();
     foundation::ManualClockScope clock;
     bool written = false;
@@ -66,7 +66,7 @@ bool renderScreenShot(const std::function<std::unique_ptr<ui::ScreenMap>()>& mak
             map ? map->instantiateViewControllerWithIdentifier(shot.screen) : nullptr;
         if (!screen) {
             foundation::resetProcessWideObjects();
-            return fail(error, "the screen map has no screen \"" + shot.screen + "\"");
+            return fail(error, kScreenShotNoSuchScreen, "the screen map has no screen \"" + shot.screen + "\"");
         }
         std::shared_ptr<ui::ViewController> shown = screen;
         if (shot.inNavigation) shown = std::make_shared<ui::NavigationController>(screen);
@@ -86,7 +86,7 @@ bool renderScreenShot(const std::function<std::unique_ptr<ui::ScreenMap>()>& mak
         driver.settle();
     }
     foundation::RunLoop::main().drain();
-    if (!written) return fail(error, "cannot write " + path);
+    if (!written) return fail(error, kScreenShotNotWritten, "cannot write " + path);
     return true;
 }
 
@@ -125,11 +125,11 @@ int screenshotsMain(int argc, char** argv, const std::function<std::unique_ptr<u
     for (const ScreenShot& e : entries) {
         if (!names.empty() && std::find(names.begin(), names.end(), e.name) == names.end()) continue;
         const std::string path = foundation::joinPath(out, e.name + ".png");
-        std::string error;
+        foundation::ErrorRef error;
         if (renderScreenShot(makeMap, e, path, &error)) {
             std::printf("%s\n", path.c_str());
         } else {
-            std::fprintf(stderr, "%s: %s\n", e.name.c_str(), error.c_str());
+            std::fprintf(stderr, "%s: %s\n", e.name.c_str(), error->message.c_str());
             ++failures;
         }
     }

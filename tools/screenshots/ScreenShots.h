@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Geometry.h"
 #include "platform/ui/ScreenMap.h"
@@ -37,10 +38,12 @@ struct ScreenShot {
 
 // Draws one screen: a fresh home folder, the manual clock, a headless
 // window, the screen made from the map and shown, then the window rendered
-// to `path`. False, with the reason in *error, when the map has no such
-// screen or the picture cannot be written.
+// to `path`. False, with the reason in *error (kScreenShotErrorDomain), when
+// the map has no such screen or the picture cannot be written.
+inline const std::string kScreenShotErrorDomain = "ScreenShotErrorDomain";
+enum ScreenShotErrorCode : int { kScreenShotNoHome = 1, kScreenShotNoSuchScreen = 2, kScreenShotNotWritten = 3 };
 bool renderScreenShot(const std::function<std::unique_ptr<ui::ScreenMap>()>& makeMap, const ScreenShot& shot,
-                      const std::string& path, std::string* error = nullptr);
+                      const std::string& path, foundation::ErrorRef* error = nullptr);
 
 // The program's body:  <program> [--out DIR] [NAME...]
 // draws the named entries (all without names) into DIR/<name>.png

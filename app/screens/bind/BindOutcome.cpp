@@ -34,10 +34,10 @@ void BindOutcome::track(Road road, const std::optional<std::string>& label) {
 }
 
 void BindOutcome::handleReply(const CommandReply& reply, Road road) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto bind = reply.as<BindReply>(&problem);
     if (!bind) {
-        foundation::log("bind reply: ", problem);
+        foundation::log("bind reply: ", problem->message);
         failed(road, kNetworkNotice, std::string(failedLabel(road)));
         return;
     }

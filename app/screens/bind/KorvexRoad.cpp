@@ -71,10 +71,10 @@ void KorvexRoad::registerCommands() {
 }
 
 void KorvexRoad::handleAccount(const CommandReply& reply) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto account = reply.as<KorvexAccountReply>(&problem);
     if (!account) {
-        foundation::log("payment account reply: ", problem);
+        foundation::log("payment account reply: ", problem->message);
         outcome_.notice(kNetworkNotice);
         return;
     }

@@ -155,7 +155,7 @@ bool storeKorvexBinding(const std::string& bid, const std::string& diffTime) {
         {{StoreKeys::bid, bid}, {StoreKeys::diffTime, diffTime}, {StoreKeys::otpFast, "1"}});
 }
 
-std::optional<AccountReply> AccountReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<AccountReply> AccountReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     AccountReply reply;
     reply.otp = r.optionalBoolean("otp");
@@ -167,14 +167,14 @@ std::optional<AccountReply> AccountReply::fromValue(const foundation::Value& val
     return r.finish(reply, error);
 }
 
-std::optional<BadgeReply> BadgeReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<BadgeReply> BadgeReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     BadgeReply reply;
     reply.count = r.integer("count").value_or(0);
     return r.finish(reply, error);
 }
 
-std::optional<AdvertReply> AdvertReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<AdvertReply> AdvertReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     AdvertReply reply;
     reply.success = r.optionalBoolean("isSuccess").value_or(false);
@@ -185,7 +185,7 @@ std::optional<AdvertReply> AdvertReply::fromValue(const foundation::Value& value
     return r.finish(reply, error);
 }
 
-std::optional<KorvexReply> KorvexReply::fromValue(const foundation::Value& value, std::string* error) {
+std::optional<KorvexReply> KorvexReply::fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
     ReplyReader r(value);
     KorvexReply reply;
     reply.result = r.integer("result").value_or(0);

@@ -14,6 +14,7 @@
 
 #include "app/core/Models.h"
 #include "app/core/VerifyReplies.h"
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
 namespace hub {
@@ -114,19 +115,19 @@ struct AccountReply {
     OptionalText name;
     std::optional<long long> duration;
     std::optional<long long> enabletime;
-    static std::optional<AccountReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<AccountReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 // Command 14 operation 2.
 struct BadgeReply {
     long long count = 0;
-    static std::optional<BadgeReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<BadgeReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 // Command 23.
 struct AdvertReply {
     bool success = false;
     OptionalText version;
     OptionalText url;
-    static std::optional<AdvertReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<AdvertReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 using LetGoReply = ::LetGoReply;
 // Command 33.
@@ -135,7 +136,7 @@ struct KorvexReply {
     OptionalText bid;
     std::optional<long long> checktime;
     OptionalText message;
-    static std::optional<KorvexReply> fromValue(const foundation::Value& value, std::string* error = nullptr);
+    static std::optional<KorvexReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error = nullptr);
 };
 // The store look-up: the version of the last of its "results" ("" for none).
 std::optional<std::string> lastStoreVersion(const std::string& replyText);

@@ -354,10 +354,10 @@ void KAVOMainFrameViewController::getDataFromServer() { threadFunc(kTagAccount, 
 
 void KAVOMainFrameViewController::handleAccountReply(const CommandReply& reply) {
     if (reply.text.empty()) return;
-    std::string problem;
+    foundation::ErrorRef problem;
     auto data = reply.as<hub::AccountReply>(&problem);
     if (!data) {
-        foundation::log("account data not read: ", problem);
+        foundation::log("account data not read: ", problem->message);
         return;
     }
     const bool haveStore = DBController::databaseExit();

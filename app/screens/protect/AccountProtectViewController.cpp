@@ -318,12 +318,12 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
         Constants::normalAlertViewWithTitle("错误", "获取安全操作列表失败，请重新绑定账号", kLeaveAlertTag, this);
         return;
     }
-    std::string problem;
+    foundation::ErrorRef problem;
     auto status = reply.as<ProtectionStatusReply>(&problem);
     if (!status) {
         // An unreadable list says nothing about the protections: it is a
         // failed look-up, never a list of none (which would switch them off).
-        foundation::log("protections: ", problem);
+        foundation::log("protections: ", problem->message);
         reportFailure(FailureReport::alert("警告", kLeaveAlertTag));
         return;
     }
@@ -337,7 +337,7 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
 }
 
 void AccountProtectViewController::handleChangeReply(const CommandReply& reply) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto change = reply.as<ProtectionChangeReply>(&problem);
     if (!change || !change->isSuccess) {
         cleanUpForOpenACLockFailed();

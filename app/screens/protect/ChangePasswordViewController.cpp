@@ -15,7 +15,7 @@ namespace {
 struct PasswordReply {
     bool isSuccess = false;
     std::optional<std::string> message;
-    static std::optional<PasswordReply> fromValue(const foundation::Value& value, std::string* error) {
+    static std::optional<PasswordReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
         ReplyReader r(value);
         PasswordReply out;
         out.isSuccess = r.optionalBoolean("isSuccess").value_or(false);
@@ -150,7 +150,7 @@ void ChangePasswordViewController::dispalypassword() {
 }
 
 void ChangePasswordViewController::handleReply(const CommandReply& reply) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto verdict = reply.as<PasswordReply>(&problem);
     if (verdict && verdict->isSuccess) {
         Constants::normalAlertViewWithTitle("提示", "密码修改成功", kLeaveAlertTag, this);

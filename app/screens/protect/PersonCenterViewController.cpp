@@ -43,7 +43,7 @@ std::shared_ptr<ui::View> makeRow(ui::View* parent, double y, double height) {
 struct CheckInReply {
     bool isSuccess = false;
     long long safepoint = 0;
-    static std::optional<CheckInReply> fromValue(const foundation::Value& value, std::string* error) {
+    static std::optional<CheckInReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error) {
         ReplyReader r(value);
         CheckInReply out;
         out.isSuccess = r.optionalBoolean("isSuccess").value_or(false);

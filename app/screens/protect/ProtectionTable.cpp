@@ -22,7 +22,7 @@ const std::vector<ProtectRow>& protectRows() {
 }
 
 std::optional<ProtectionStatusReply> ProtectionStatusReply::fromValue(const foundation::Value& value,
-                                                                      std::string* error) {
+                                                                      foundation::ErrorRef* error) {
     ReplyReader r(value);
     ProtectionStatusReply out;
     out.isSuccess = r.optionalBoolean("isSuccess").value_or(false);
@@ -42,7 +42,7 @@ std::optional<ProtectionStatusReply> ProtectionStatusReply::fromValue(const foun
 }
 
 std::optional<ProtectionChangeReply> ProtectionChangeReply::fromValue(const foundation::Value& value,
-                                                                      std::string* error) {
+                                                                      foundation::ErrorRef* error) {
     ReplyReader r(value);
     ProtectionChangeReply out;
     out.isSuccess = r.optionalBoolean("isSuccess").value_or(false);

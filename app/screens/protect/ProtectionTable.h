@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
 #include "platform/foundation/Value.h"
 
 struct ProtectRow {
@@ -32,7 +33,7 @@ struct ProtectionStatusReply {
     bool isSuccess = false;
     std::vector<std::string> protects;
     bool lock = false;
-    static std::optional<ProtectionStatusReply> fromValue(const foundation::Value& value, std::string* error);
+    static std::optional<ProtectionStatusReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error);
 };
 
 // The reply of a change or of a lock opening or closing:
@@ -42,7 +43,7 @@ struct ProtectionChangeReply {
     std::optional<std::string> protect;
     std::optional<std::string> tips;
     std::optional<long long> enabletime;  // milliseconds since 1970
-    static std::optional<ProtectionChangeReply> fromValue(const foundation::Value& value, std::string* error);
+    static std::optional<ProtectionChangeReply> fromValue(const foundation::Value& value, foundation::ErrorRef* error);
 };
 
 class ProtectionStatuses {

@@ -37,13 +37,13 @@ TEST(LogoutAccount, ReplyReadsIsSuccess) {
         {R"({"isSuccess":"yes"})", std::nullopt}, {R"([true])", std::nullopt},
     };
     for (const auto& c : cases) {
-        std::string problem;
+        foundation::ErrorRef problem;
         auto reply = LogoutAccount::Reply::fromValue(json(c.text), &problem);
-        ASSERT_EQ(reply.has_value(), c.success.has_value()) << c.text << " " << problem;
+        ASSERT_EQ(reply.has_value(), c.success.has_value()) << c.text << " " << (problem ? problem->message : "");
         if (reply)
             EXPECT_EQ(reply->isSuccess, *c.success) << c.text;
         else
-            EXPECT_FALSE(problem.empty()) << c.text;
+            EXPECT_TRUE(problem && !problem->message.empty()) << c.text;
     }
 }
 

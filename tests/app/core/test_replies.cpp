@@ -35,10 +35,11 @@ TEST(Replies, HandshakeReplyMembers) {
         {R"(["sid"])", std::nullopt, std::nullopt, "the reply is not an object"},
     };
     for (const Case& c : cases) {
-        std::string error;
+        foundation::ErrorRef error;
         auto reply = HandshakeReply::fromValue(parse(c.json), &error);
         ASSERT_EQ(reply.has_value(), c.sid.has_value()) << c.json;
-        EXPECT_EQ(error, c.error) << c.json;
+        EXPECT_EQ(error ? error->message : std::string(), c.error) << c.json;
+        if (error) EXPECT_TRUE(error->is(kReplyErrorDomain, kReplyMalformed)) << c.json;
         if (!reply) continue;
         EXPECT_EQ(reply->sid, *c.sid) << c.json;
         EXPECT_EQ(reply->question, c.question) << c.json;
@@ -59,9 +60,10 @@ TEST(Replies, BindReplyAcceptsOnlyTrueAndReadsTheServerTime) {
         EXPECT_FALSE(r->accepted()) << json;
         EXPECT_EQ(r->serverSeconds(), 0) << json;
     }
-    std::string error;
+    foundation::ErrorRef error;
     EXPECT_FALSE(BindReply::fromValue(parse(R"({"result":"true","checktime":[1]})"), &error));
-    EXPECT_EQ(error, R"(member "checktime" is not a text)");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message, R"(member "checktime" is not a text)");
 }
 
 TEST(Replies, ReaderIntegersAndBooleans) {

@@ -75,8 +75,9 @@ TEST_F(CacheTest, DefaultPolicyIsNeverZeroAndThePathMustBeAFolder) {
     auto error = cache->setStoragePath(file);
     foundation::setLogSink(old);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->name, "FileExistsAtCachePath");
-    EXPECT_EQ(error->reason,
+    EXPECT_TRUE(error->is(kHttpCacheErrorDomain, kFileExistsAtCachePath));
+    EXPECT_EQ(httpCacheErrorName(error->code), "FileExistsAtCachePath");
+    EXPECT_EQ(error->message,
               "Cannot create a directory for the cache at '" + file + "', because a file already exists");
 }
 

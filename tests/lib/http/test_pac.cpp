@@ -24,10 +24,9 @@ protected:
     }
     // The value of a JavaScript expression, as text.
     static std::string eval(const std::string& expression) {
-        std::string error;
         auto answer = PacScript::findProxyForURL(
-            "function FindProxyForURL(url, host) { return String(" + expression + "); }", "http://h/", "h", 5, &error);
-        return answer ? *answer : "error: " + error;
+            "function FindProxyForURL(url, host) { return String(" + expression + "); }", "http://h/", "h", 5);
+        return answer ? *answer : "error: " + answer.error()->message;
     }
 };
 
@@ -80,18 +79,18 @@ TEST_F(PacTest, ScriptGetsTheUrlAndHost) {
     auto answer =
         PacScript::findProxyForURL("function FindProxyForURL(url, host) { return 'PROXY ' + host + ':1; ' + url; }",
                                    "https://secure.example:8443/p?q", "secure.example", 5);
-    EXPECT_EQ(answer, "PROXY secure.example:1; https://secure.example:8443/p?q");
+    EXPECT_EQ(answer.value(), "PROXY secure.example:1; https://secure.example:8443/p?q");
 }
 
 TEST_F(PacTest, EndlessScriptIsStoppedAtTheTimeLimit) {
-    std::string error;
-    auto answer =
-        PacScript::findProxyForURL("function FindProxyForURL(u, h) { for (;;) {} }", "http://a/", "a", 0.2, &error);
-    EXPECT_FALSE(answer);
-    EXPECT_EQ(error, "the script ran too long");
+    auto answer = PacScript::findProxyForURL("function FindProxyForURL(u, h) { for (;;) {} }", "http://a/", "a", 0.2);
+    ASSERT_FALSE(answer);
+    EXPECT_TRUE(answer.error()->is(http::kPacScriptErrorDomain, http::kPacTimedOut));
+    EXPECT_EQ(answer.error()->message, "the script ran too long");
     // Also an endless loop at the top level of the script.
-    EXPECT_FALSE(PacScript::findProxyForURL("while (true) {}", "http://a/", "a", 0.2, &error));
-    EXPECT_EQ(error, "the script ran too long");
+    auto topLevel = PacScript::findProxyForURL("while (true) {}", "http://a/", "a", 0.2);
+    ASSERT_FALSE(topLevel);
+    EXPECT_EQ(topLevel.error()->message, "the script ran too long");
 }
 
 TEST_F(PacTest, BrokenScriptsGiveNoAnswer) {
@@ -103,8 +102,9 @@ TEST_F(PacTest, BrokenScriptsGiveNoAnswer) {
         "var FindProxyForURL = 'DIRECT';",                            // not a function
     };
     for (const char* s : scripts) {
-        std::string error;
-        EXPECT_FALSE(PacScript::findProxyForURL(s, "http://a/", "a", 5, &error)) << s;
-        EXPECT_FALSE(error.empty()) << s;
+        auto answer = PacScript::findProxyForURL(s, "http://a/", "a", 5);
+        ASSERT_FALSE(answer) << s;
+        EXPECT_EQ(answer.error()->domain, http::kPacScriptErrorDomain) << s;
+        EXPECT_FALSE(answer.error()->message.empty()) << s;
     }
 }

@@ -55,8 +55,13 @@ struct ViewDelegate : ScanReaderViewDelegate {
     bool respondsToReaderViewDidStart() const override { return true; }
     void readerViewDidStart(ScanReaderView&) override { events.push_back("start"); }
     bool respondsToReaderViewDidStop() const override { return answersStop; }
-    void readerViewDidStop(ScanReaderView&, const std::optional<ScanCaptureError>& error) override {
-        events.push_back(error ? "error:" + error->failureReason : "stop");
+    void readerViewDidStop(ScanReaderView&, const foundation::ErrorRef& error) override {
+        if (!error) {
+            events.push_back("stop");
+            return;
+        }
+        EXPECT_TRUE(error->is(kScanReaderErrorDomain, kScanCaptureStopped));
+        events.push_back("error:" + (error->underlying ? error->underlying->message : std::string()));
     }
 };
 

@@ -42,9 +42,10 @@ TEST(AudioSession, CategoriesActivationAndInterruptions) {
     auto& session = AudioSession::sharedInstance();
     EXPECT_EQ(session.category(), audio::kCategoryAmbient);
     EXPECT_TRUE(session.setCategory(audio::kCategoryPlayback));
-    std::string error;
+    foundation::ErrorRef error;
     EXPECT_FALSE(session.setCategory("Loud", &error));
-    EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(audio::kAudioErrorDomain, audio::kAudioUnknownCategory));
     EXPECT_EQ(session.category(), audio::kCategoryPlayback);
 
     session.refuseActivations(2);
@@ -104,9 +105,10 @@ protected:
 };
 
 TEST_F(PlayerTest, FilesThatCannotBePlayedGiveNoPlayer) {
-    std::string error;
+    foundation::ErrorRef error;
     EXPECT_EQ(AudioPlayer::createWithContentsOfFile(dir + "/missing.ogg", &error), nullptr);
-    EXPECT_FALSE(error.empty());
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(audio::kAudioErrorDomain, audio::kAudioFileUnreadable));
     ASSERT_TRUE(foundation::writeFileAtomically(dir + "/text.mp3", "hello"));
     EXPECT_EQ(AudioPlayer::createWithContentsOfFile(dir + "/text.mp3"), nullptr);
     const std::string surround = writeTone(dir + "/six.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 6, 8000, 800);

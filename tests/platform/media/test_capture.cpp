@@ -89,9 +89,11 @@ TEST(MediaFileFeed, PicturesBecomeLandscapeFramesAndPortraitOnesTurn) {
     EXPECT_EQ(y[100 * 640 + 300], 235);  // inside, left half
     EXPECT_EQ(feed->frame(1)->baseAddressOfPlane(0)[0], 235);
 
-    std::string error;
+    foundation::ErrorRef error;
     EXPECT_EQ(FileFeedDevice::open({dir + "/missing.png"}, options, &error), nullptr);
-    EXPECT_NE(error.find("missing.png"), std::string::npos);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(kCaptureErrorDomain, kCaptureFeedUnreadable));
+    EXPECT_NE(error->message.find("missing.png"), std::string::npos);
     EXPECT_EQ(FileFeedDevice::open({}, options, &error), nullptr);
     EXPECT_EQ(CaptureDevice::fromConfiguration("none"), nullptr);
     EXPECT_EQ(CaptureDevice::fromConfiguration("v4l2:" + dir + "/no-camera"), nullptr);
@@ -139,9 +141,10 @@ TEST(MediaFileFeed, VideoFilesGiveTheirFrames) {
     for (const auto& row : table) {
         SCOPED_TRACE(row.header);
         std::ofstream(path, std::ios::binary) << row.header << frames;
-        std::string error;
+        foundation::ErrorRef error;
         EXPECT_EQ(FileFeedDevice::open({path}, options, &error), nullptr);
-        EXPECT_NE(error.find(row.message), std::string::npos) << error;
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->message.find(row.message), std::string::npos) << error->message;
     }
     // The right header reads both frames, at the video's own size.
     std::ofstream(path, std::ios::binary) << "YUV4MPEG2 W4 H2 C420jpeg\n" << frames;
@@ -263,9 +266,10 @@ TEST(MediaDevice, TorchAndFocusChangeOnlyUnderTheLockAndWhenSupported) {
     ASSERT_TRUE(feed);
     EXPECT_FALSE(feed->setTorchMode(CaptureTorchMode::Off)) << "not locked";
     ASSERT_TRUE(feed->lockForConfiguration());
-    std::string why;
+    foundation::ErrorRef why;
     EXPECT_FALSE(feed->lockForConfiguration(&why)) << "one holder at a time";
-    EXPECT_FALSE(why.empty());
+    ASSERT_TRUE(why);
+    EXPECT_TRUE(why->is(kCaptureErrorDomain, kCaptureConfigurationRefused));
     EXPECT_FALSE(feed->setTorchMode(CaptureTorchMode::On)) << "no torch";
     EXPECT_FALSE(feed->setFocusMode(CaptureFocusMode::ContinuousAutoFocus));
     feed->setTraits({CapturePosition::Front, true, true, false});
@@ -276,7 +280,8 @@ TEST(MediaDevice, TorchAndFocusChangeOnlyUnderTheLockAndWhenSupported) {
     feed->unlockForConfiguration();
     feed->setTraits({CapturePosition::Back, true, true, true});
     EXPECT_FALSE(feed->lockForConfiguration(&why));
-    EXPECT_EQ(why, "the device refuses configuration");
+    ASSERT_TRUE(why);
+    EXPECT_EQ(why->message, "the device refuses configuration");
 }
 
 TEST(MediaSession, PresetsConfigurationAndThePreviewPicture) {

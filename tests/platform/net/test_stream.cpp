@@ -94,7 +94,7 @@ TEST_F(StreamTest, ReadsBodiesOfEveryFraming) {
         {"/length", "hello"}, {"/chunked", big}, {"/close", "until close"}, {"/empty", ""}};
     for (const auto& [path, body] : cases) {
         Outcome o = run(makeStream(server.url(path)));
-        EXPECT_TRUE(o.ended) << path << " " << o.error.description;
+        EXPECT_TRUE(o.ended) << path << " " << o.error.message;
         EXPECT_EQ(o.body.size(), body.size()) << path;
         EXPECT_TRUE(o.body == body) << path;
         ASSERT_TRUE(o.head) << path;
@@ -208,7 +208,7 @@ TEST_F(StreamTest, ParkedSocketClosedByTheServerIsNotReused) {
     ASSERT_TRUE(a.ended);
     ASSERT_TRUE(server.waitForFinishedConnections(1));
     Outcome b = run(makeStream(server.url("/once"), 7, true));
-    EXPECT_TRUE(b.ended) << b.error.description;
+    EXPECT_TRUE(b.ended) << b.error.message;
     EXPECT_FALSE(b.reused);
     EXPECT_EQ(b.body, "one");
     EXPECT_EQ(server.connectionCount(), 2);
@@ -235,7 +235,7 @@ TEST_F(StreamTest, FailuresAreReportedAsErrors) {
     for (const auto& [path, code] : cases) {
         Outcome o = run(makeStream(server.url(path)));
         EXPECT_TRUE(o.failed) << path;
-        EXPECT_TRUE(o.error.isNetwork(code)) << path << ": " << o.error.domainName() << " " << o.error.code;
+        EXPECT_TRUE(o.error.isNetwork(code)) << path << ": " << o.error.domain << " " << o.error.code;
         EXPECT_EQ(std::count(o.events.begin(), o.events.end(), HttpReadStream::kEventErrorOccurred), 1) << path;
     }
 
@@ -247,11 +247,11 @@ TEST_F(StreamTest, FailuresAreReportedAsErrors) {
     }
     Outcome refused = run(makeStream("http://127.0.0.1:" + std::to_string(port) + "/"));
     EXPECT_TRUE(refused.failed);
-    EXPECT_TRUE(refused.error.isPosix(ECONNREFUSED)) << refused.error.description;
+    EXPECT_TRUE(refused.error.isPosix(ECONNREFUSED)) << refused.error.message;
 
     Outcome unknown = run(makeStream("http://no-such-host.invalid/"));
     EXPECT_TRUE(unknown.failed);
-    EXPECT_TRUE(unknown.error.isNetwork(kNetworkCannotFindHost)) << unknown.error.description;
+    EXPECT_TRUE(unknown.error.isNetwork(kNetworkCannotFindHost)) << unknown.error.message;
 }
 
 TEST_F(StreamTest, SendsTheBodyAndCountsItsBytes) {

@@ -194,14 +194,15 @@ TEST(BindModelSms, EachPollReplyGoesOnOrStops) {
 }
 
 TEST(BindModelKorvex, AnElevenDigitSidStaysElevenDigits) {
-    std::string problem;
+    foundation::ErrorRef problem;
     auto reply = KorvexAccountReply::fromValue(
         json(R"({"result":202,"username":"pay@korvex.test","sid":20261210001,"cert":true})"), &problem);
-    ASSERT_TRUE(reply) << problem;
+    ASSERT_TRUE(reply) << problem->message;
     EXPECT_EQ(std::to_string(*reply->sid), "20261210001");
     EXPECT_TRUE(reply->cert);
     EXPECT_FALSE(KorvexAccountReply::fromValue(json(R"({"result":202,"sid":1})"), &problem));
-    EXPECT_NE(problem.find("username"), std::string::npos);
+    ASSERT_TRUE(problem);
+    EXPECT_NE(problem->message.find("username"), std::string::npos);
 
     auto notice = [](const char* text) { return korvexRefusalNotice(*KorvexAccountReply::fromValue(json(text))); };
     EXPECT_EQ(notice(R"({"result":414,"message":"账户已冻结"})"), "账户已冻结");

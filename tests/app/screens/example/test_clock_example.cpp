@@ -88,8 +88,9 @@ TEST_F(ClockExampleTest, AGarbledReplyShowsTheWarningAndKeepsTheCaption) {
 
 TEST(ClockExampleScreenShot, DrawsTheScreenWithItsBar) {
     const std::string path = testsupport::tempDir("shots") + "/clock-example.png";
-    std::string error;
-    ASSERT_TRUE(screenshots::renderScreenShot(exampleScreenMap, exampleScreenShots().at(0), path, &error)) << error;
+    foundation::ErrorRef error;
+    ASSERT_TRUE(screenshots::renderScreenShot(exampleScreenMap, exampleScreenShots().at(0), path, &error))
+        << error->description();
     auto picture = ui::Image::fromFile(path);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->pixelWidth(), 640);
@@ -106,7 +107,9 @@ TEST(ClockExampleScreenShot, DrawsTheScreenWithItsBar) {
     missing.name = "missing";
     missing.screen = "NoSuchScreen";
     EXPECT_FALSE(screenshots::renderScreenShot(exampleScreenMap, missing, path + ".2", &error));
-    EXPECT_EQ(error, "the screen map has no screen \"NoSuchScreen\"");
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(screenshots::kScreenShotErrorDomain, screenshots::kScreenShotNoSuchScreen));
+    EXPECT_EQ(error->message, "the screen map has no screen \"NoSuchScreen\"");
     EXPECT_FALSE(foundation::fileExists(path + ".2"));
 }
 

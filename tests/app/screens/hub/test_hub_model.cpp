@@ -113,14 +113,14 @@ TEST(HubModel, ApprovalListLeavesOutIgnoredPairs) {
     reply.success = false;
     EXPECT_TRUE(hub::pendingRequests(reply, {}).empty());
 
-    std::string error;
+    foundation::ErrorRef error;
     auto parsed = hub::PollReply::fromValue(
         foundation::Value(foundation::Dictionary{
             {"isSuccess", true},
             {"results", foundation::Array{foundation::Dictionary{
                             {"time", 1700000000000LL}, {"location", "杭州"}, {"business", "登录"}, {"checkid", 7}}}}}),
         &error);
-    ASSERT_TRUE(parsed) << error;
+    ASSERT_TRUE(parsed) << error->message;
     EXPECT_EQ(parsed->results.at(0), (VerifyRequest{"1700000000000", "杭州", "登录", "7"}));
 }
 

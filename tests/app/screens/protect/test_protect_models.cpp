@@ -234,9 +234,9 @@ TEST(ProtectionStatuses, StatusRepliesAndTheLoginProtectionsTwoParts) {
     };
     for (const Case& c : cases) {
         ProtectionStatuses statuses;
-        std::string problem;
+        foundation::ErrorRef problem;
         auto reply = ProtectionStatusReply::fromValue(json(c.reply), &problem);
-        ASSERT_TRUE(reply) << problem;
+        ASSERT_TRUE(reply) << problem->message;
         auto outcome = statuses.applyStatusReply(*reply, c.storedMask);
         EXPECT_EQ(statuses.status("601"), c.login) << c.reply;
         EXPECT_EQ(statuses.status("600"), c.lock) << c.reply;
