@@ -203,7 +203,8 @@ void checkTheNineStarGrid(e2e::AppSession& app) {
 // video (YUV4MPEG2, what QUENTA_CAMERA=file: plays at 30 frames a second).
 bool writeTheCameraFeed(const std::string& path) {
     const std::string card = path + ".png";
-    const std::string draw = "'" + testsupport::sourcePath("scripts/qr-picture") + "' Q3T7K9 '" + card + "' 320x240 4";
+    const std::string script = testsupport::sourcePath("scripts/qr-picture");
+    const std::string draw = "'" + script + "' Q3T7K9 '" + card + "' 320x240 4";
     if (std::system(draw.c_str()) != 0) return false;
     auto picture = ui::Image::fromFile(card);
     if (!picture) return false;
