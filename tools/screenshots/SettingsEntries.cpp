@@ -24,7 +24,7 @@ void seedBoundStore() {
     foundation::UserDefaults::standard().setString("isPushInfo", "1");
     DkBase dkbase;
     dkbase.bid = "3132333435363738393031323334353637383930";
-    dkbase.difftime = "0";
+    dkbase.difftime = std::string("0");  // moved in: GCC's -Wrestrict misfires on = "0"
     Answer answer;
     answer.uuid = "6F9619FF-8B86-4011-B42D-00C04FC964FF";
     answer.mac = "0e3c0b1f9a4d4a55b0c1d2e3f4a5b6c7";

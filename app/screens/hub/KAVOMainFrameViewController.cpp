@@ -7,7 +7,6 @@
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetOtp.h"
-#include "app/core/PhotoUtil.h"
 #include "app/core/SharedScreenState.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"

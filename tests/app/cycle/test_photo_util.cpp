@@ -21,9 +21,13 @@ struct LogRecorder {
 
 // A 3x2 picture with distinct pixels.
 std::shared_ptr<ui::Image> samplePicture() {
-    std::vector<uint8_t> rgba;
+    std::vector<uint8_t> rgba(6 * 4);
     for (int i = 0; i < 6; ++i) {
-        rgba.insert(rgba.end(), {uint8_t(40 * i), uint8_t(255 - 30 * i), uint8_t(7 * i), 255});
+        uint8_t* pixel = &rgba[size_t(i) * 4];
+        pixel[0] = uint8_t(40 * i);
+        pixel[1] = uint8_t(255 - 30 * i);
+        pixel[2] = uint8_t(7 * i);
+        pixel[3] = 255;
     }
     return ui::Image::fromRgba(3, 2, rgba.data());
 }

@@ -338,7 +338,8 @@ TEST(ReaderFileFeed, UprightJpegFromTheScriptIsReadThroughTheConfiguredCamera) {
     // The picture the way a user would make one for the file feed: qrencode
     // and ImageMagick, upright (480x640), JPEG.
     std::string path = testsupport::tempDir("script") + "/bind.jpg";
-    std::string command = "'" + testsupport::sourcePath("scripts/qr-picture") + "' Q3T7K9 '" + path + "'";
+    const std::string script = testsupport::sourcePath("scripts/qr-picture");
+    std::string command = "'" + script + "' Q3T7K9 '" + path + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     auto camera = media::CaptureDevice::fromConfiguration("file:" + path);  // 30 frames a second

@@ -89,7 +89,7 @@ TEST(SqlDatabase, ValuesBindAsTheirSqliteTypes) {
         {Value(foundation::Array{Value(1)}), "text", Value(foundation::Array{Value(1)}).description()},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.type + (" " + c.value.description()));
+        SCOPED_TRACE(testing::Message() << c.type << " " << c.value.description());
         ASSERT_TRUE(db->executeUpdate("delete from v"));
         ASSERT_TRUE(db->executeUpdate("insert into v values (?)", {c.value}));
         auto rs = db->executeQuery("select typeof(x), x from v");

@@ -61,7 +61,10 @@ TEST(Value, NumericReadingsOfTextsAndNumbers) {
 
 TEST(Value, DictionaryKeepsOrderAndTheLastOfDuplicateKeys) {
     Dictionary d;
-    for (int i = 0; i < 20; ++i) d.set("k" + std::to_string(i), Value(i));  // past the index threshold
+    for (int i = 0; i < 20; ++i) {  // past the index threshold
+        const std::string number = std::to_string(i);
+        d.set("k" + number, Value(i));
+    }
     d.set("k3", Value("again"));
     EXPECT_EQ(d.size(), 20u);
     EXPECT_EQ(d.entries()[3].first, "k3");
@@ -87,7 +90,10 @@ TEST(Value, DictionaryFromEntriesMatchesSetInTurn) {
     const std::string longB = "0123456789abcdefYghijklmnopqrstuvw";
     for (int count : {0, 3, 32, 33, 80}) {
         std::vector<Dictionary::Entry> run;
-        for (int i = 0; i < count; ++i) run.emplace_back("k" + std::to_string(i % 50), Value(i));
+        for (int i = 0; i < count; ++i) {
+            const std::string number = std::to_string(i % 50);
+            run.emplace_back("k" + number, Value(i));
+        }
         run.emplace_back(longA, Value("a"));
         run.emplace_back(longB, Value("b"));
         run.emplace_back("", Value("empty"));

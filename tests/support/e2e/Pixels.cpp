@@ -56,6 +56,33 @@ double meanDifference(const ui::Image& a, const ui::Image& b) {
     return n ? sum / double(n) : 0;
 }
 
+bool showsAPageOfText(const ui::Image& window) {
+    int white = 0, dark = 0;
+    const double s = window.pixelWidth() / 320.0;
+    for (int y = int(120 * s); y < std::min(int(400 * s), window.pixelHeight()); y += 3)
+        for (int x = int(10 * s); x < int(310 * s); x += 3) {
+            const ui::Rgba p = window.pixel(x, y);
+            if (p.r > 240 && p.g > 240 && p.b > 240) ++white;
+            if (p.r < 80 && p.g < 80 && p.b < 80) ++dark;
+        }
+    return white > 3 * dark && dark > 50;
+}
+
+bool showsTheAdvertStripes(const ui::Image& window, double y) {
+    const double s = window.pixelWidth() / 320.0;
+    const int row = int(std::lround(y * s));
+    if (row < 0 || row >= window.pixelHeight()) return false;
+    auto near = [](const ui::Rgba& p, int r, int g, int b) {
+        return std::abs(p.r - r) < 40 && std::abs(p.g - g) < 40 && std::abs(p.b - b) < 40;
+    };
+    // The middle of each orange stripe and of each cream one.
+    for (int stripe = 0; stripe < 20; ++stripe) {
+        const ui::Rgba p = window.pixel(int((stripe * 16 + 8) * s), row);
+        if (stripe % 2 == 0 ? !near(p, 255, 140, 40) : !near(p, 255, 245, 230)) return false;
+    }
+    return true;
+}
+
 CardReader::CardReader(const std::string& prefix, double width, double height, double scale) : scale_(scale) {
     const int w = int(std::lround(width * scale)), h = int(std::lround(height * scale));
     for (char d = '0'; d <= '9'; ++d) {

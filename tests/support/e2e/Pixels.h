@@ -16,6 +16,14 @@ namespace e2e {
 // a large number for pictures of different sizes.
 double meanDifference(const ui::Image& a, const ui::Image& b);
 
+// A page of text as an article shows it: between 120 and 400 points down the
+// window, mostly white with lines of dark text.
+bool showsAPageOfText(const ui::Image& window);
+
+// The test server's advert picture (orange and cream stripes 16 pixels wide)
+// across the window's whole width in the row `y` points down.
+bool showsTheAdvertStripes(const ui::Image& window, double y);
+
 class CardReader {
 public:
     // The ten pictures named "<prefix><digit>.png" in the bundle's images,

@@ -29,8 +29,15 @@ void fromTheSuccessToTheHub(AppSession& app, long long boundState = 3);
 // Each of the hub's five buttons opens its screen and the back button
 // returns to the hub. Each screen is pictured (AppSession::picture).
 void everyHubButtonAndBack(AppSession& app);
-// The code tab of a phone without payment verification opens with a notice
-// pointing at the button that turns it on: read and closed with 确定.
-void passThePaymentNotice(AppSession& app);
+// A phone that has not seen the server's advert yet: the hub asks for it,
+// its banner slides in over the top of the hub (its stripes read from the
+// window's pixels), and a tap on it sends it away. Ends once it has gone.
+void tapTheAdvertAway(AppSession& app);
+// Whether the code tab, opened now, greets the phone with a notice pointing
+// at the button that turns payment verification on: it does so once, on a
+// phone bound without it.
+bool paymentNoticeDue(const AppSession& app);
+// The notice, when it is due: read and closed with 确定.
+void passThePaymentNotice(AppSession& app, bool due);
 
 }  // namespace e2e

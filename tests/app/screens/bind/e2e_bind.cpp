@@ -103,8 +103,8 @@ TEST(BindEndToEnd, TheDemoSerialBindsAndTheNextStartGoesPastTheBinding) {
 TEST(BindEndToEnd, TheDemoSerialsQrCodeBindsThroughTheCamera) {
     // The camera is a file feed showing the demo serial's QR code.
     const std::string card = foundation::homeDir() + "/demo-serial-qr.png";
-    ASSERT_EQ(std::system(("'" + testsupport::sourcePath("scripts/qr-picture") + "' Q3T7K9 '" + card + "'").c_str()),
-              0);
+    const std::string script = testsupport::sourcePath("scripts/qr-picture");
+    ASSERT_EQ(std::system(("'" + script + "' Q3T7K9 '" + card + "'").c_str()), 0);
     e2e::Options options;
     options.env = {"QUENTA_CAMERA=file:" + card};
     e2e::AppSession app(options);

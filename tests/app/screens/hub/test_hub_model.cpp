@@ -37,9 +37,9 @@ TEST(HubModel, IconsFillTheSlotsInTheirOrder) {
 TEST(HubModel, CodeAreaNeedsTheHomePageSwitchAndAUsableBinding) {
     MainPageInfo info;
     for (long long state : {0, 1, 2, 3, 10}) {
-        info.isOtpFast = "1";
+        info.isOtpFast = std::string("1");  // moved in: GCC's -Wrestrict misfires on = "1"
         EXPECT_EQ(hub::showsCode(info, state), state == 3 || state == 10) << state;
-        info.isOtpFast = "0";
+        info.isOtpFast = std::string("0");
         EXPECT_FALSE(hub::showsCode(info, state)) << state;
     }
 }

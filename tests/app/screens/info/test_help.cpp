@@ -27,7 +27,10 @@ TEST(HelpAccordion, TheContentHasFortyFourNumberedQuestions) {
 
 std::vector<HelpEntry> numbered(int n) {
     std::vector<HelpEntry> out;
-    for (int i = 1; i <= n; ++i) out.push_back({"Q" + std::to_string(i), "A" + std::to_string(i)});
+    for (int i = 1; i <= n; ++i) {
+        const std::string number = std::to_string(i);
+        out.push_back({"Q" + number, "A" + number});
+    }
     return out;
 }
 
@@ -52,8 +55,9 @@ TEST(HelpAccordion, AnswersOpenAndCloseUnderTheirQuestions) {
     for (int q = 43; q >= 0; --q) all.tap(q);
     ASSERT_EQ(all.rowCount(), 88);
     for (int r = 0; r < 88; r += 2) {
-        EXPECT_EQ(all.textAt(r), "Q" + std::to_string(r / 2 + 1));
-        EXPECT_EQ(all.textAt(r + 1), "A" + std::to_string(r / 2 + 1));
+        const std::string number = std::to_string(r / 2 + 1);
+        EXPECT_EQ(all.textAt(r), "Q" + number);
+        EXPECT_EQ(all.textAt(r + 1), "A" + number);
     }
     // Closing them from the top leaves 44 questions again.
     for (int q = 0; q < 44; ++q) EXPECT_EQ(all.tap(q), HelpAccordion::Change::Closed);

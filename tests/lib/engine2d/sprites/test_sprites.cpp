@@ -205,7 +205,7 @@ TEST_F(Sprites, ABatchDrawsChangingQuadsFromMemoryAndSettledOnesFromItsBuffer) {
     REQUIRE_GL();
     target(64, 16);
     const Px red{255, 0, 0, 255}, green{0, 255, 0, 255}, black{0, 0, 0, 255};
-    auto tex = solid(8, 8, {255, 255, 255, 255});
+    auto tex = solidTexture(8, 8, {255, 255, 255, 255});
     auto batch = GxSpriteBatchNode::batchNodeWithTexture(tex, 4);
     auto sprite = GxSprite::spriteWithTexture(tex);
     batch->addChild(sprite, 0);

@@ -14,6 +14,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Pixels.h"
 
 namespace {
 
@@ -151,17 +152,7 @@ TEST_F(SettingsEndToEnd, ReadingTheHelpAndAnArticle) {
     bool page = false;
     for (int i = 0; i < 100 && !page; ++i) {
         auto picture = app->grab();
-        if (picture) {
-            int white = 0, dark = 0;
-            const double s = picture->pixelWidth() / 320.0;
-            for (int y = int(120 * s); y < int(400 * s); y += 3)
-                for (int x = int(10 * s); x < int(310 * s); x += 3) {
-                    ui::Rgba p = picture->pixel(x, y);
-                    if (p.r > 240 && p.g > 240 && p.b > 240) ++white;
-                    if (p.r < 80 && p.g < 80 && p.b < 80) ++dark;
-                }
-            page = white > 3 * dark && dark > 50;
-        }
+        page = picture && e2e::showsAPageOfText(*picture);
         if (!page) app->waitForText("\x01 never shown", 0.2);
     }
     EXPECT_TRUE(page);
