@@ -48,7 +48,8 @@ void KorvexRoad::registerCommands() {
     ScreenCommand korvex;
     korvex.tag = BindViewController::kTagKorvexBind;
     korvex.waitingText = "正在绑定";
-    korvex.handshakeMode = "0";
+    // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
+    korvex.handshakeMode = std::string("0");
     korvex.testsRemoteLogOut = false;
     korvex.handshakeFailure = FailureReport::notice();
     korvex.invalidReply = FailureReport::notice();

@@ -17,7 +17,8 @@ void SerialRoad::registerCommand() {
     ScreenCommand serial;
     serial.tag = BindViewController::kTagSerial;
     serial.waitingText = "正在绑定...请稍候";
-    serial.handshakeMode = "0";
+    // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
+    serial.handshakeMode = std::string("0");
     serial.testsRemoteLogOut = false;
     serial.handshakeFailure = FailureReport::notice();
     serial.invalidReply = FailureReport::notice();

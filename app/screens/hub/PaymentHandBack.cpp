@@ -83,7 +83,8 @@ void PaymentHandBack::handleReply(const CommandReply& reply) {
         defaults().synchronize();
         info_.bid = answer->bid;
         info_.difftime = diff;
-        info_.isOtpFast = "1";
+        // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
+        info_.isOtpFast = std::string("1");
         showCode_();
         Constants::simpleAlertViewWithTitle("提示", "岚付通付款验证开通成功");
         label = "inKorvexBindSuccess";
