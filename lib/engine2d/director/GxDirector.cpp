@@ -41,12 +41,9 @@ GxDirector& GxDirector::sharedDirector() {
         foundation::registerResetter("engine2d.director", foundation::ResetPhase::Presentation, [] {
             gl::Context* before = gl::Context::current();
             director->end();  // with the view's context current while it purges
-            if (gl::Context::current() != before) {
-                if (before)
-                    before->makeCurrent();
-                else
-                    gl::Context::clearCurrent();
-            }
+            // Ending may have freed the context that was current before (the
+            // view's own), so it is not made current again: no context is.
+            if (gl::Context::current() != before) gl::Context::clearCurrent();
             statsLabelMaker() = nullptr;
         });
         return made;
