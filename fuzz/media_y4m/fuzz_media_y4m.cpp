@@ -24,10 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     media::FileFeedDevice::Options options;
     options.framesPerSecond = 0;
     options.pixelFormat = data[0] & 1 ? media::kPixelFormatBGRA : media::kPixelFormatNV12VideoRange;
-    std::string error;
+    foundation::ErrorRef error;
     auto feed = media::FileFeedDevice::open({path}, options, &error);
     if (!feed) {
-        if (error.empty()) __builtin_trap();
+        if (!error || error->message.empty()) __builtin_trap();  // a refusal always says why
         return 0;
     }
     if (feed->frameCount() == 0) __builtin_trap();
