@@ -9,6 +9,7 @@
 #include "lib/reader/ScanCaptureReader.h"
 #include "lib/reader/ScanImageScanner.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool quiet = [] {
@@ -56,11 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     sample.numSamples = in.ConsumeIntegralInRange(0, 2);
     reader->setScanCrop(ui::Rect(in.ConsumeProbability<double>(), in.ConsumeProbability<double>(),
                                  in.ConsumeProbability<double>(), in.ConsumeProbability<double>()));
-    // Results would wait for the main thread: start again so frames keep flowing.
+    // A reader paused on a result waits for the main thread: start again so
+    // frames keep flowing.
     reader->setEnableReader(false);
     reader->setEnableReader(true);
     if (in.ConsumeBool()) reader->captureFrame();
     reader->captureOutput()->deliver(sample);
     reader->captureOutput()->waitUntilIdle();
+    // What the reader hands to the main thread runs there, as in the app;
+    // left queued it would pile up with every input.
+    foundation::RunLoop::main().drain();
     return 0;
 }
