@@ -4,6 +4,9 @@ add_compile_options(-Wall -Wextra)
 if(QUENTA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  # Every program takes the sanitizer settings of SanitizerDefaults.cpp.
+  add_library(quenta_sanitizer_defaults OBJECT "${CMAKE_CURRENT_LIST_DIR}/SanitizerDefaults.cpp")
+  link_libraries("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:quenta_sanitizer_defaults>")
 endif()
 if(QUENTA_FUZZ)
   # Every sanitizer report ends the run, so the fuzzer keeps the input as a
