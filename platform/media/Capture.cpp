@@ -232,11 +232,11 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
             feed->frames_.insert(feed->frames_.end(), frames.begin(), frames.end());
             continue;
         }
-        ui::ImageDecodeError why;
+        foundation::ErrorRef why;
         auto picture = ui::Image::fromFile(path, 1, &why);
         if (!picture) {
             if (error)
-                *error = captureError(kCaptureFeedUnreadable, "cannot read the picture " + path + ": " + why.message);
+                *error = captureError(kCaptureFeedUnreadable, "cannot read the picture " + path + ": " + why->message);
             return nullptr;
         }
         auto rgba = fitPicture(*picture, options.width, options.height);
