@@ -159,4 +159,12 @@ void fromTheSuccessToTheHub(AppSession& app, long long boundState) {
     EXPECT_EQ(storedValue(app, StoreKeys::bid), "3132333435363738393031323334353637383930");
 }
 
+void bindTheDemoSerialAndTapTheAdvertAway(AppSession& app) {
+    ASSERT_TRUE(app.tapText("请输入序列号")) << shownLine(app);
+    app.type("Q3T7K9");
+    fromTheSuccessToTheHub(app);
+    if (::testing::Test::HasFatalFailure()) return;
+    tapTheAdvertAway(app);
+}
+
 }  // namespace e2e

@@ -1,8 +1,8 @@
 #pragma once
 // Stretches of the user's road that more than one walk goes along: the
-// guide on a first start, a binding's success alert on to the hub, and each
-// of the hub's five buttons there and back. They use gtest's assertions:
-// the caller checks HasFatalFailure() after each.
+// guide on a first start, a binding's success alert on to the hub, the demo
+// serial's binding, and each of the hub's five buttons there and back. They
+// use gtest's assertions: the caller checks HasFatalFailure() after each.
 
 #include <gtest/gtest.h>
 
@@ -24,6 +24,10 @@ void throughTheGuide(AppSession& app);
 // bound (the bound state, 3, or 10 with payment verification, and the
 // account's key stored).
 void fromTheSuccessToTheHub(AppSession& app, long long boundState = 3);
+// The bind screen's serial road with the demo serial: typed into its field,
+// the success alert on to the hub (fromTheSuccessToTheHub) and the advert of
+// a first visit tapped away (tapTheAdvertAway).
+void bindTheDemoSerialAndTapTheAdvertAway(AppSession& app);
 // The hub is up and still: its five buttons are shown.
 ::testing::AssertionResult onTheHub(AppSession& app, double seconds = 30);
 // Each of the hub's five buttons opens its screen and the back button
