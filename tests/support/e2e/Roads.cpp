@@ -140,6 +140,18 @@ void everyHubButtonAndBack(AppSession& app) {
     ASSERT_TRUE(onTheHub(app));
 }
 
+Options launchedBoundPhone(long long boundState, std::function<void()> more) {
+    Options options;
+    options.boundAccount = true;
+    options.prepare = [boundState, more = std::move(more)] {
+        CoreConstants::initPersonalUseCheckAndRateVar();
+        foundation::UserDefaults::standard().setInteger("korvxboundstate", boundState);
+        foundation::UserDefaults::standard().synchronize();
+        if (more) more();
+    };
+    return options;
+}
+
 // First start: the guide's skip button opens the bind screen.
 void throughTheGuide(AppSession& app) {
     ASSERT_TRUE(app.ok()) << app.error();

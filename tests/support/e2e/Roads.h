@@ -1,11 +1,13 @@
 #pragma once
-// Stretches of the user's road that more than one walk goes along: the
-// guide on a first start, a binding's success alert on to the hub, the demo
-// serial's binding, and each of the hub's five buttons there and back. They
-// use gtest's assertions: the caller checks HasFatalFailure() after each.
+// Stretches of the user's road that more than one walk goes along: a phone
+// bound before the start, the guide on a first start, a binding's success
+// alert on to the hub, the demo serial's binding, and each of the hub's five
+// buttons there and back. They use gtest's assertions: the caller checks
+// HasFatalFailure() after each.
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/support/e2e/AppSession.h"
@@ -16,6 +18,11 @@ namespace e2e {
 std::string shownLine(const AppSession& app);
 // A value of the program's key/value store ("" when it has none).
 std::string storedValue(const AppSession& app, const char* key);
+
+// A phone bound before the program starts, on a build launched before (not
+// its first start) and in the bound state given (3, or 10 with payment
+// verification); `more` then seeds what the road needs besides.
+Options launchedBoundPhone(long long boundState = 3, std::function<void()> more = {});
 
 // First start: the guide's skip button opens the bind screen. The guide and
 // the bind screen are pictured ("guide", "bind", see AppSession::picture).
