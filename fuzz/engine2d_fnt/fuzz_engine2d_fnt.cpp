@@ -49,10 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text =
         cut == std::string_view::npos ? std::string_view("AV a\nB  xyz\n\nW") : input.substr(cut + 4);
 
-    std::string error;
+    foundation::ErrorRef error;
     auto c = engine2d::GxBMFontConfiguration::configurationWithText(description, "fonts/f.fnt", &error);
     if (!c) {
-        if (error.empty()) __builtin_trap();  // a refusal always says why
+        if (!error || error->message.empty()) __builtin_trap();  // a refusal always says why
         return 0;
     }
     c->parseInfoArguments(description);

@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ui::ImageDecodeOptions options;
     options.minimumSide = sides[data[0] % 4];
     std::vector<uint8_t> file(data + 1, data + size);
-    ui::ImageDecodeError error;
+    foundation::ErrorRef error;
     auto picture = ui::Image::fromData(file, 1, &error, options);
     if (!picture) {
-        if (error.kind == ui::ImageDecodeError::Kind::NoError || error.message.empty()) __builtin_trap();
+        if (!error || error->domain != ui::kImageErrorDomain || error->message.empty()) __builtin_trap();
         return 0;
     }
     if (int64_t(picture->pixelWidth()) * picture->pixelHeight() > ui::Image::kMaxPixels) __builtin_trap();

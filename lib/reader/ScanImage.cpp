@@ -149,8 +149,8 @@ void fillGrey(const Source& source, ui::Rect crop, ui::Size size, unsigned w, un
 }  // namespace
 
 namespace {
-void setError(ui::ImageDecodeError* error, ui::ImageDecodeError::Kind kind, std::string message) {
-    if (error) *error = {kind, std::move(message)};
+void setError(foundation::ErrorRef* error, ui::ImageErrorCode code, std::string message) {
+    if (error) *error = foundation::Error::make(ui::kImageErrorDomain, code, std::move(message));
 }
 }  // namespace
 
@@ -218,10 +218,9 @@ Decoded decodeGrey(const std::vector<uint8_t>& data, int minimumSide, ScanGreyPi
 }  // namespace
 
 std::shared_ptr<ScanGreyPicture> ScanGreyPicture::decodeJPEG(const std::vector<uint8_t>& data, int minimumSide,
-                                                             ui::ImageDecodeError* error) {
-    using Kind = ui::ImageDecodeError::Kind;
+                                                             foundation::ErrorRef* error) {
     if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) {
-        setError(error, Kind::NotAPicture, "not JPEG data");
+        setError(error, ui::kImageNotAPicture, "not JPEG data");
         return nullptr;
     }
     auto picture = std::make_shared<ScanGreyPicture>();
@@ -231,7 +230,7 @@ std::shared_ptr<ScanGreyPicture> ScanGreyPicture::decodeJPEG(const std::vector<u
         case Decoded::Whole:
             return picture;
         case Decoded::TooLarge:
-            setError(error, Kind::TooLarge,
+            setError(error, ui::kImageTooLarge,
                      "the JPEG picture of " + std::to_string(picture->width) + " x " + std::to_string(picture->height) +
                          " pixels is too large: at most " + std::to_string(ui::Image::kMaxPixels) +
                          " pixels are decoded");
@@ -239,7 +238,7 @@ std::shared_ptr<ScanGreyPicture> ScanGreyPicture::decodeJPEG(const std::vector<u
         case Decoded::Damaged:
             break;
     }
-    setError(error, Kind::Damaged,
+    setError(error, ui::kImageDamaged,
              std::string("the JPEG data is damaged: ") + (err.message[0] ? err.message : "no picture"));
     return nullptr;
 }

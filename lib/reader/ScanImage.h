@@ -36,7 +36,7 @@ struct ScanGreyPicture {
     // nullptr, with the reason in *error when given, for anything but a
     // whole JPEG of at most ui::Image::kMaxPixels decoded pixels.
     static std::shared_ptr<ScanGreyPicture> decodeJPEG(const std::vector<uint8_t>& data, int minimumSide = 0,
-                                                       ui::ImageDecodeError* error = nullptr);
+                                                       foundation::ErrorRef* error = nullptr);
 };
 
 class ScanImage : public std::enable_shared_from_this<ScanImage> {

@@ -282,7 +282,7 @@ void ScanReaderViewController::viewWillAppear(bool animated) {
     readerView_->willRotateToInterfaceOrientation(interfaceOrientation(), 0);
     // The camera starts after this call has returned.
     std::weak_ptr<ui::View> alive = readerView_;
-    foundation::RunLoop::main().performAfter(0.001, [alive] {
+    foundation::postToMain([alive] {
         if (auto view = alive.lock()) static_cast<ScanReaderView&>(*view).start();
     });
 

@@ -20,6 +20,7 @@
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Image.h"
 
@@ -178,7 +179,27 @@ std::shared_ptr<CaptureDevice> CaptureDevice::fromConfiguration(const std::strin
     return nullptr;
 }
 
+namespace {
+
+std::mutex gStandInMutex;
+std::shared_ptr<CaptureDevice> gStandIn;
+[[maybe_unused]] const bool gStandInRegistered =
+    (foundation::registerResetter("media.defaultDevice", foundation::ResetPhase::Service,
+                                  [] { CaptureDevice::setDefaultDevice(nullptr); }),
+     true);
+
+}  // namespace
+
+void CaptureDevice::setDefaultDevice(std::shared_ptr<CaptureDevice> device) {
+    std::lock_guard<std::mutex> lock(gStandInMutex);
+    gStandIn = std::move(device);
+}
+
 std::shared_ptr<CaptureDevice> CaptureDevice::defaultDevice() {
+    {
+        std::lock_guard<std::mutex> lock(gStandInMutex);
+        if (gStandIn) return gStandIn;
+    }
     if (const char* config = std::getenv("QUENTA_CAMERA"); config && *config) return fromConfiguration(config);
     for (int n = 0; n < 8; ++n) {
         std::string path = "/dev/video" + std::to_string(n);
@@ -211,11 +232,11 @@ std::shared_ptr<FileFeedDevice> FileFeedDevice::open(const std::vector<std::stri
             feed->frames_.insert(feed->frames_.end(), frames.begin(), frames.end());
             continue;
         }
-        ui::ImageDecodeError why;
+        foundation::ErrorRef why;
         auto picture = ui::Image::fromFile(path, 1, &why);
         if (!picture) {
             if (error)
-                *error = captureError(kCaptureFeedUnreadable, "cannot read the picture " + path + ": " + why.message);
+                *error = captureError(kCaptureFeedUnreadable, "cannot read the picture " + path + ": " + why->message);
             return nullptr;
         }
         auto rgba = fitPicture(*picture, options.width, options.height);

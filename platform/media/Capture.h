@@ -110,6 +110,11 @@ public:
 
     // The device the configuration names (see above); nullptr for none.
     static std::shared_ptr<CaptureDevice> defaultDevice();
+    // Stands `device` in for the configured one: defaultDevice() and
+    // devices() answer it until it is set back to nullptr (or the process-wide
+    // objects are reset). Tests put a feed they drive in place this way before
+    // a screen opens its reader, the way a phone has its camera before then.
+    static void setDefaultDevice(std::shared_ptr<CaptureDevice> device);
     // Every video device: the default one, when there is one.
     static std::vector<std::shared_ptr<CaptureDevice>> devices();
 

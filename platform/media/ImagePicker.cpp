@@ -132,7 +132,7 @@ bool ImagePickerController::choosePicture(const std::string& path) {
     // picture (or what is wrong with it) comes back to the main thread.
     struct Load {
         ui::ImageRef picture;
-        ui::ImageDecodeError error;
+        foundation::ErrorRef error;
     };
     auto load = std::make_shared<Load>();
     ui::ImageDecodeOptions options;
@@ -147,8 +147,8 @@ bool ImagePickerController::choosePicture(const std::string& path) {
                 self->deliver(load->picture);
                 return;
             }
-            foundation::logLine("ImagePickerController: cannot open the picture " + path + ": " + load->error.message);
-            const bool tooLarge = load->error.kind == ui::ImageDecodeError::Kind::TooLarge;
+            foundation::logLine("ImagePickerController: cannot open the picture " + path + ": " + load->error->message);
+            const bool tooLarge = load->error->is(ui::kImageErrorDomain, ui::kImageTooLarge);
             ui::AlertView::create("无法打开图片",
                                   tooLarge ? "图片太大，无法读取。" : "图片已损坏或不是图片文件，无法读取。", nullptr,
                                   "确定")

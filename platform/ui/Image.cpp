@@ -96,9 +96,9 @@ cairo_status_t writeToVector(void* closure, const unsigned char* data, unsigned 
 
 namespace {
 
-void setError(Image::DecodeError* error, Image::DecodeError::Kind kind, std::string message) {
+void setError(foundation::ErrorRef* error, ImageErrorCode code, std::string message) {
     foundation::log("image: ", message);
-    if (error) *error = {kind, std::move(message)};
+    if (error) *error = foundation::Error::make(kImageErrorDomain, code, std::move(message));
 }
 
 std::string tooLargeMessage(const char* format, uint64_t w, uint64_t h) {
@@ -110,10 +110,10 @@ uint32_t bigEndian32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(
 
 }  // namespace
 
-std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double scale, DecodeError* error) {
+std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double scale, foundation::ErrorRef* error) {
     static const uint8_t sig[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (data.size() < 8 || std::memcmp(data.data(), sig, 8) != 0) {
-        setError(error, DecodeError::Kind::NotAPicture, "not PNG data");
+        setError(error, kImageNotAPicture, "not PNG data");
         return nullptr;
     }
     // The size stands in the first chunk: a picture too large is refused
@@ -121,7 +121,7 @@ std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double
     if (data.size() >= 24 && std::memcmp(data.data() + 12, "IHDR", 4) == 0) {
         uint64_t w = bigEndian32(data.data() + 16), h = bigEndian32(data.data() + 20);
         if (w * h > uint64_t(kMaxPixels)) {
-            setError(error, DecodeError::Kind::TooLarge, tooLargeMessage("the PNG", w, h));
+            setError(error, kImageTooLarge, tooLargeMessage("the PNG", w, h));
             return nullptr;
         }
     }
@@ -130,7 +130,7 @@ std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double
     if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
         bool memory = cairo_surface_status(s) == CAIRO_STATUS_NO_MEMORY;
         cairo_surface_destroy(s);
-        setError(error, DecodeError::Kind::Damaged,
+        setError(error, kImageDamaged,
                  memory ? "no memory for the PNG picture" : "the PNG data is damaged or cut short");
         return nullptr;
     }
@@ -139,10 +139,10 @@ std::shared_ptr<Image> Image::decodePNG(const std::vector<uint8_t>& data, double
     return img;
 }
 
-std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, double scale, foundation::ErrorRef* error,
                                          const DecodeOptions& options) {
     if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) {
-        setError(error, DecodeError::Kind::NotAPicture, "not JPEG data");
+        setError(error, kImageNotAPicture, "not JPEG data");
         return nullptr;
     }
     jpeg_decompress_struct cinfo;
@@ -157,9 +157,9 @@ std::shared_ptr<Image> Image::decodeJPEG(const std::vector<uint8_t>& data, doubl
         jpeg_destroy_decompress(&cinfo);
         if (surface) cairo_surface_destroy(surface);
         if (tooLarge)
-            setError(error, DecodeError::Kind::TooLarge, tooLargeMessage("the JPEG", outWidth, outHeight));
+            setError(error, kImageTooLarge, tooLargeMessage("the JPEG", outWidth, outHeight));
         else
-            setError(error, DecodeError::Kind::Damaged,
+            setError(error, kImageDamaged,
                      std::string("the JPEG data is damaged: ") + (err.message[0] ? err.message : "no picture"));
         return nullptr;
     }
@@ -229,22 +229,22 @@ std::shared_ptr<Image> Image::fromData(const std::vector<uint8_t>& data, double 
     return fromData(data, scale, nullptr);
 }
 
-std::shared_ptr<Image> Image::fromData(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+std::shared_ptr<Image> Image::fromData(const std::vector<uint8_t>& data, double scale, foundation::ErrorRef* error,
                                        const DecodeOptions& options) {
     static const uint8_t png[4] = {0x89, 'P', 'N', 'G'};
     if (data.size() >= 4 && std::memcmp(data.data(), png, 4) == 0) return decodePNG(data, scale, error);
     if (data.size() >= 2 && data[0] == 0xFF && data[1] == 0xD8) return decodeJPEG(data, scale, error, options);
-    if (error) *error = {DecodeError::Kind::NotAPicture, "neither PNG nor JPEG data"};
+    if (error) *error = foundation::Error::make(kImageErrorDomain, kImageNotAPicture, "neither PNG nor JPEG data");
     return nullptr;
 }
 
 std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale) { return fromFile(path, scale, nullptr); }
 
-std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale, DecodeError* error,
+std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale, foundation::ErrorRef* error,
                                        const DecodeOptions& options) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        if (error) *error = {DecodeError::Kind::Unreadable, "cannot open " + path};
+        if (error) *error = foundation::Error::make(kImageErrorDomain, kImageUnreadable, "cannot open " + path);
         return nullptr;
     }
     std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

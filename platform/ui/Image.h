@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/Error.h"
 #include "platform/ui/Geometry.h"
 
 namespace ui {
@@ -33,11 +34,14 @@ struct Rgba {
     bool operator==(const Rgba&) const = default;
 };
 
-// Why a picture could not be decoded.
-struct ImageDecodeError {
-    enum class Kind { NoError, Unreadable, NotAPicture, Damaged, TooLarge };
-    Kind kind = Kind::NoError;
-    std::string message;  // for the log: what is wrong, in words
+// Why a picture could not be decoded: an error of this domain, its message
+// saying what is wrong in words (for the log).
+inline const std::string kImageErrorDomain = "ImageErrorDomain";
+enum ImageErrorCode : int {
+    kImageUnreadable = 1,   // the file cannot be opened
+    kImageNotAPicture = 2,  // neither PNG nor JPEG data (or not the one asked for)
+    kImageDamaged = 3,      // cut short or corrupt
+    kImageTooLarge = 4,     // more than Image::kMaxPixels pixels
 };
 
 struct ImageDecodeOptions {
@@ -65,22 +69,21 @@ public:
     // The most pixels a decoded picture may have (a 48-megapixel photo fits;
     // its pixels take at most 256 MB).
     static constexpr int64_t kMaxPixels = int64_t(1) << 26;
-    using DecodeError = ImageDecodeError;
     using DecodeOptions = ImageDecodeOptions;
 
     // PNG or JPEG by their signatures; nullptr for anything else, damaged
     // data (a JPEG that ends early or has corrupt data included) or a picture
     // of more than kMaxPixels pixels, with the reason in *error when given.
     static std::shared_ptr<Image> fromData(const std::vector<uint8_t>& data, double scale = 1);
-    static std::shared_ptr<Image> fromData(const std::vector<uint8_t>& data, double scale, DecodeError* error,
+    static std::shared_ptr<Image> fromData(const std::vector<uint8_t>& data, double scale, foundation::ErrorRef* error,
                                            const DecodeOptions& options = {});
     static std::shared_ptr<Image> fromFile(const std::string& path, double scale = 1);
-    static std::shared_ptr<Image> fromFile(const std::string& path, double scale, DecodeError* error,
+    static std::shared_ptr<Image> fromFile(const std::string& path, double scale, foundation::ErrorRef* error,
                                            const DecodeOptions& options = {});
     static std::shared_ptr<Image> decodePNG(const std::vector<uint8_t>& data, double scale = 1,
-                                            DecodeError* error = nullptr);
+                                            foundation::ErrorRef* error = nullptr);
     static std::shared_ptr<Image> decodeJPEG(const std::vector<uint8_t>& data, double scale = 1,
-                                             DecodeError* error = nullptr, const DecodeOptions& options = {});
+                                             foundation::ErrorRef* error = nullptr, const DecodeOptions& options = {});
     // A picture of the bundle by name: "name@2x.png" first on a scale-2 screen,
     // then the name as given, then the name with ".png". Cached by name and scale.
     static std::shared_ptr<Image> named(const std::string& name);

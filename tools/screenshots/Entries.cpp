@@ -112,22 +112,24 @@ std::vector<ScreenShot> appScreenShots() {
     // reading is held for the picture).
     ScreenShot bindQr = bind;
     bindQr.name = "bind-qr";
+    // The card is the phone's camera before the button is tapped.
     bindQr.act = [](ui::ViewController& shown) {
-        if (auto* screen = bindScreen(shown)) screen->qrBind();
+        auto* screen = bindScreen(shown);
+        if (!screen) return;
+        const std::string path = foundation::cachesDir() + "/bind-qr-card.png";
+        if (!qrCard("Q3T7K9", 480, 640)->writePNG(path)) return;
+        media::FileFeedDevice::Options options;
+        options.framesPerSecond = 0;
+        media::CaptureDevice::setDefaultDevice(media::FileFeedDevice::open({path}, options));
+        screen->qrBind();
     };
     bindQr.drive = [](ui::ViewController& shown, shell::Driver& driver) {
         auto* screen = bindScreen(shown);
         ScanReaderViewController* reader = screen ? screen->qrReader() : nullptr;
         if (!reader) return;
-        const std::string path = foundation::cachesDir() + "/bind-qr-card.png";
-        if (!qrCard("Q3T7K9", 480, 640)->writePNG(path)) return;
-        media::FileFeedDevice::Options options;
-        options.framesPerSecond = 0;
-        auto feed = media::FileFeedDevice::open({path}, options);
+        auto feed = std::dynamic_pointer_cast<media::FileFeedDevice>(reader->readerView()->device());
         if (!feed) return;
-        reader->readerView()->setDevice(feed);
-        driver.advance(0.01);  // the camera starts just after the appearance
-        driver.advance(0.3);   // the shutter opens
+        driver.advance(0.3);  // the camera started on the turn after the appearance; the shutter opens
         reader->readerView()->captureReader()->setEnableReader(false);
         feed->pushFrame();
         reader->readerView()->captureReader()->captureOutput()->waitUntilIdle();

@@ -91,18 +91,18 @@ std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithF
 
 std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithText(std::string_view text,
                                                                                     const std::string& fntFile,
-                                                                                    std::string* error) {
+                                                                                    foundation::ErrorRef* error) {
     auto c = std::make_shared<GxBMFontConfiguration>();
     size_t start = 0;
     int lineNumber = 1;
-    std::string why;
     while (start <= text.size()) {
         size_t nl = text.find('\n', start);
         std::string_view line = text.substr(start, nl == std::string_view::npos ? std::string_view::npos : nl - start);
+        foundation::ErrorRef why;
         if (!c->parseLine(line, fntFile, &why)) {
-            why = foundation::format("line %d: %s", lineNumber, why.c_str());
-            std::fprintf(stderr, "engine2d: Error parsing FNTfile %s: %s\n", fntFile.c_str(), why.c_str());
-            if (error) *error = why;
+            const std::string message = foundation::format("line %d: %s", lineNumber, why->message.c_str());
+            std::fprintf(stderr, "engine2d: Error parsing FNTfile %s: %s\n", fntFile.c_str(), message.c_str());
+            if (error) *error = foundation::Error::make(why->domain, why->code, message);
             return nullptr;
         }
         if (nl == std::string_view::npos) break;
@@ -114,14 +114,17 @@ std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithT
 
 namespace {
 // Whether v fits the layout's range; otherwise `error` says what is wrong.
-bool inRange(long v, const char* what, long low, std::string* error) {
+bool inRange(long v, const char* what, long low, foundation::ErrorRef* error) {
     if (v >= low && v <= kGxBMFontMaxValue) return true;
-    if (error) *error = foundation::format("%s %ld is outside %ld..%d", what, v, low, kGxBMFontMaxValue);
+    if (error)
+        *error =
+            foundation::Error::make(kGxBMFontErrorDomain, kGxBMFontValueOutOfRange,
+                                    foundation::format("%s %ld is outside %ld..%d", what, v, low, kGxBMFontMaxValue));
     return false;
 }
 }  // namespace
 
-bool GxBMFontConfiguration::parseLine(std::string_view line, const std::string& fntFile, std::string* error) {
+bool GxBMFontConfiguration::parseLine(std::string_view line, const std::string& fntFile, foundation::ErrorRef* error) {
     auto begins = [&](std::string_view p) { return line.substr(0, p.size()) == p; };
     if (begins("info face") || begins("chars c")) return true;
     if (begins("common lineHeight")) {

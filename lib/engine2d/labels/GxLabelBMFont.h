@@ -16,6 +16,7 @@
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/nodes/GxProtocols.h"
 #include "lib/engine2d/sprites/GxSpriteBatchNode.h"
+#include "platform/foundation/Error.h"
 
 namespace engine2d {
 
@@ -38,16 +39,20 @@ struct GxBMFontPadding {
 // description holding anything else is refused as a whole.
 constexpr int kGxBMFontMinValue = -32768, kGxBMFontMaxValue = 32767;
 
+// Why a description was refused: the value out of range, named in the message.
+inline const std::string kGxBMFontErrorDomain = "GxBMFontErrorDomain";
+enum GxBMFontErrorCode : int { kGxBMFontValueOutOfRange = 1 };
+
 class GxBMFontConfiguration {
 public:
     // nullptr (with a log line) when the file cannot be read or is refused.
     static std::shared_ptr<GxBMFontConfiguration> configurationWithFNTFile(const std::string& fntFile);
     // Parses description text; `fntFile` gives the folder the image name is
     // joined to. nullptr (with a log line) when a value is out of range;
-    // `error` then says which.
+    // `error` then says which, and on which line.
     static std::shared_ptr<GxBMFontConfiguration> configurationWithText(std::string_view text,
                                                                         const std::string& fntFile,
-                                                                        std::string* error = nullptr);
+                                                                        foundation::ErrorRef* error = nullptr);
 
     const std::string& atlasName() const { return atlasName_; }
     int commonHeight() const { return commonHeight_; }
@@ -58,7 +63,7 @@ public:
     size_t kerningCount() const { return kernings_.size(); }
 
     // One line of each kind. False (with `error` set) when a value is out of range.
-    bool parseLine(std::string_view line, const std::string& fntFile, std::string* error = nullptr);
+    bool parseLine(std::string_view line, const std::string& fntFile, foundation::ErrorRef* error = nullptr);
     void parseInfoArguments(std::string_view line);
     std::string description() const;
 

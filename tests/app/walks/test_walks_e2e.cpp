@@ -313,11 +313,7 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     EXPECT_TRUE(app.picture("bind-help"));
     ASSERT_TRUE(app.tapLabel("close")) << shown(app);
     ASSERT_TRUE(app.waitForTextGone("1.如何绑定禾盾？")) << shown(app);
-    ASSERT_TRUE(app.tapText("请输入序列号"));
-    app.type("Q3T7K9");
-    e2e::fromTheSuccessToTheHub(app);
-    if (HasFatalFailure()) return;
-    e2e::tapTheAdvertAway(app);
+    e2e::bindTheDemoSerialAndTapTheAdvertAway(app);
     if (HasFatalFailure()) return;
     EXPECT_TRUE(app.picture("hub"));
 
@@ -521,11 +517,7 @@ TEST_F(Walk, ASafePhoneThenFiveWrongPinsFreezeAndTheForgottenPinRoadLetsTheUserI
     e2e::AppSession app;
     e2e::throughTheGuide(app);
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(app.tapText("请输入序列号"));
-    app.type("Q3T7K9");
-    e2e::fromTheSuccessToTheHub(app);
-    if (HasFatalFailure()) return;
-    e2e::tapTheAdvertAway(app);
+    e2e::bindTheDemoSerialAndTapTheAdvertAway(app);
     if (HasFatalFailure()) return;
 
     // Settings, remote de-registration: a safe phone and its password.

@@ -568,17 +568,17 @@ TEST(ScanGreyPictures, DamagedOrOtherDataIsRefusedWithItsReason) {
     struct {
         const char* what;
         std::vector<uint8_t> data;
-        ui::ImageDecodeError::Kind kind;
+        ui::ImageErrorCode code;
     } table[] = {
-        {"cut short", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)),
-         ui::ImageDecodeError::Kind::Damaged},
-        {"a PNG", qrPicture("Q3T7K9").image->encodePNG(), ui::ImageDecodeError::Kind::NotAPicture},
-        {"empty", {}, ui::ImageDecodeError::Kind::NotAPicture},
+        {"cut short", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)), ui::kImageDamaged},
+        {"a PNG", qrPicture("Q3T7K9").image->encodePNG(), ui::kImageNotAPicture},
+        {"empty", {}, ui::kImageNotAPicture},
     };
     for (const auto& row : table) {
-        ui::ImageDecodeError error;
+        foundation::ErrorRef error;
         EXPECT_EQ(ScanGreyPicture::decodeJPEG(row.data, 0, &error), nullptr) << row.what;
-        EXPECT_EQ(error.kind, row.kind) << row.what;
-        EXPECT_FALSE(error.message.empty()) << row.what;
+        ASSERT_TRUE(error) << row.what;
+        EXPECT_TRUE(error->is(ui::kImageErrorDomain, row.code)) << row.what << ": " << error->description();
+        EXPECT_FALSE(error->message.empty()) << row.what;
     }
 }

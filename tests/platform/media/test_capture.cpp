@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/media/Capture.h"
 #include "platform/media/CapturePreviewLayer.h"
@@ -282,6 +283,20 @@ TEST(MediaDevice, TorchAndFocusChangeOnlyUnderTheLockAndWhenSupported) {
     EXPECT_FALSE(feed->lockForConfiguration(&why));
     ASSERT_TRUE(why);
     EXPECT_EQ(why->message, "the device refuses configuration");
+}
+
+// A stand-in device is what every reader finds, and it does not outlive the
+// case that put it in place.
+TEST(MediaDevice, AStandInIsTheDefaultDeviceUntilTheReset) {
+    std::string dir = testsupport::tempDir("stand-in");
+    ASSERT_TRUE(ui::Image::fromRgba(64, 48, solid(64, 48, 0, 0, 0).data())->writePNG(dir + "/a.png"));
+    std::shared_ptr<CaptureDevice> feed = FileFeedDevice::open({dir + "/a.png"});
+    ASSERT_TRUE(feed);
+    CaptureDevice::setDefaultDevice(feed);
+    EXPECT_EQ(CaptureDevice::defaultDevice(), feed);
+    EXPECT_EQ(CaptureDevice::devices(), std::vector<std::shared_ptr<CaptureDevice>>{feed});
+    foundation::resetProcessWideObjects();
+    EXPECT_NE(CaptureDevice::defaultDevice(), feed);
 }
 
 TEST(MediaSession, PresetsConfigurationAndThePreviewPicture) {

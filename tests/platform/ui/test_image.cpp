@@ -106,29 +106,34 @@ TEST_F(Images, JpegDecodesAndBadDataIsRefused) {
         std::vector<uint8_t>(png.begin(), png.begin() + 40),
     };
     // A cut JPEG is damaged: the decoder would make up the rest of it.
-    using Kind = Image::DecodeError::Kind;
-    const Kind kinds[] = {Kind::NotAPicture, Kind::NotAPicture, Kind::Damaged, Kind::Damaged};
+    const ImageErrorCode codes[] = {kImageNotAPicture, kImageNotAPicture, kImageDamaged, kImageDamaged};
     for (size_t i = 0; i < bad.size(); ++i) {
-        Image::DecodeError error;
+        foundation::ErrorRef error;
         EXPECT_EQ(Image::fromData(bad[i], 1, &error), nullptr) << i;
-        EXPECT_EQ(error.kind, kinds[i]) << i;
-        EXPECT_FALSE(error.message.empty()) << i;
+        ASSERT_TRUE(error) << i;
+        EXPECT_TRUE(error->is(kImageErrorDomain, codes[i])) << i << ": " << error->description();
+        EXPECT_FALSE(error->message.empty()) << i;
     }
-    Image::DecodeError error;
+    foundation::ErrorRef error;
     EXPECT_EQ(Image::fromData(bad[2], 1, &error), nullptr);
-    EXPECT_NE(error.message.find("Premature end"), std::string::npos) << error.message;
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->message.find("Premature end"), std::string::npos) << error->message;
     // A picture whose data stops in the middle of its pixels, though it ends
     // with the end marker, is damaged too.
     auto whole = encodeJpeg(256, 256, 10, 200, 30);
     std::vector<uint8_t> corrupt(whole.begin(), whole.begin() + long(whole.size() * 2 / 3));
     corrupt.insert(corrupt.end(), {0xFF, 0xD9});
+    error.reset();
     EXPECT_EQ(Image::fromData(corrupt, 1, &error), nullptr);
-    EXPECT_EQ(error.kind, Kind::Damaged);
-    EXPECT_NE(error.message.find("Corrupt JPEG data"), std::string::npos) << error.message;
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(kImageErrorDomain, kImageDamaged)) << error->description();
+    EXPECT_NE(error->message.find("Corrupt JPEG data"), std::string::npos) << error->message;
     std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(Image::fromData(garbage), nullptr);
+    error.reset();
     EXPECT_EQ(Image::fromFile("/nonexistent/picture.png", 1, &error), nullptr);
-    EXPECT_EQ(error.kind, Kind::Unreadable);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(kImageErrorDomain, kImageUnreadable)) << error->description();
 }
 
 namespace {
@@ -153,28 +158,31 @@ std::vector<uint8_t> claimingSize(std::vector<uint8_t> data, uint32_t w, uint32_
 }  // namespace
 
 TEST_F(Images, HugePicturesAreRefusedBeforeTheirPixelsAreMade) {
-    using Kind = Image::DecodeError::Kind;
     // A few kilobytes that claim 20000 x 20000 pixels (1.6 GB of pixels).
     auto png = claimingSize(quarters(8, 8)->encodePNG(), 20000, 20000);
     auto jpeg = claimingSize(encodeJpeg(64, 64, 30, 60, 90), 20000, 20000);
     for (const auto* data : {&png, &jpeg}) {
-        Image::DecodeError error;
+        foundation::ErrorRef error;
         EXPECT_EQ(Image::fromData(*data, 1, &error), nullptr);
-        EXPECT_EQ(error.kind, Kind::TooLarge);
-        EXPECT_NE(error.message.find("20000 x 20000"), std::string::npos) << error.message;
-        EXPECT_NE(error.message.find(std::to_string(Image::kMaxPixels)), std::string::npos) << error.message;
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->is(kImageErrorDomain, kImageTooLarge)) << error->description();
+        EXPECT_NE(error->message.find("20000 x 20000"), std::string::npos) << error->message;
+        EXPECT_NE(error->message.find(std::to_string(Image::kMaxPixels)), std::string::npos) << error->message;
     }
     // Scaled by the decoder the JPEG would fit, but its data ends long
     // before 2500 x 2500 pixels: damaged, found at once.
-    Image::DecodeError error;
+    foundation::ErrorRef error;
     Image::DecodeOptions eighth;
     eighth.minimumSide = 640;
     EXPECT_EQ(Image::fromData(jpeg, 1, &error, eighth), nullptr);
-    EXPECT_EQ(error.kind, Kind::Damaged);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(kImageErrorDomain, kImageDamaged)) << error->description();
     // One column past the limit is refused as well.
+    error.reset();
     auto square = claimingSize(quarters(8, 8)->encodePNG(), 8193, 8192);
     EXPECT_EQ(Image::fromData(square, 1, &error), nullptr);
-    EXPECT_EQ(error.kind, Kind::TooLarge);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(kImageErrorDomain, kImageTooLarge)) << error->description();
 }
 
 TEST_F(Images, JpegsAreScaledWhileDecodingWhenTheCallerAllowsIt) {

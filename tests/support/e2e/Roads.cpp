@@ -140,6 +140,18 @@ void everyHubButtonAndBack(AppSession& app) {
     ASSERT_TRUE(onTheHub(app));
 }
 
+Options launchedBoundPhone(long long boundState, std::function<void()> more) {
+    Options options;
+    options.boundAccount = true;
+    options.prepare = [boundState, more = std::move(more)] {
+        CoreConstants::initPersonalUseCheckAndRateVar();
+        foundation::UserDefaults::standard().setInteger("korvxboundstate", boundState);
+        foundation::UserDefaults::standard().synchronize();
+        if (more) more();
+    };
+    return options;
+}
+
 // First start: the guide's skip button opens the bind screen.
 void throughTheGuide(AppSession& app) {
     ASSERT_TRUE(app.ok()) << app.error();
@@ -157,6 +169,14 @@ void fromTheSuccessToTheHub(AppSession& app, long long boundState) {
     ASSERT_TRUE(onTheHub(app));
     EXPECT_EQ(foundation::UserDefaults(app.defaultsPath()).integerForKey("korvxboundstate"), boundState);
     EXPECT_EQ(storedValue(app, StoreKeys::bid), "3132333435363738393031323334353637383930");
+}
+
+void bindTheDemoSerialAndTapTheAdvertAway(AppSession& app) {
+    ASSERT_TRUE(app.tapText("请输入序列号")) << shownLine(app);
+    app.type("Q3T7K9");
+    fromTheSuccessToTheHub(app);
+    if (::testing::Test::HasFatalFailure()) return;
+    tapTheAdvertAway(app);
 }
 
 }  // namespace e2e

@@ -1,11 +1,13 @@
 #pragma once
-// Stretches of the user's road that more than one walk goes along: the
-// guide on a first start, a binding's success alert on to the hub, and each
-// of the hub's five buttons there and back. They use gtest's assertions:
-// the caller checks HasFatalFailure() after each.
+// Stretches of the user's road that more than one walk goes along: a phone
+// bound before the start, the guide on a first start, a binding's success
+// alert on to the hub, the demo serial's binding, and each of the hub's five
+// buttons there and back. They use gtest's assertions: the caller checks
+// HasFatalFailure() after each.
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "tests/support/e2e/AppSession.h"
@@ -17,6 +19,11 @@ std::string shownLine(const AppSession& app);
 // A value of the program's key/value store ("" when it has none).
 std::string storedValue(const AppSession& app, const char* key);
 
+// A phone bound before the program starts, on a build launched before (not
+// its first start) and in the bound state given (3, or 10 with payment
+// verification); `more` then seeds what the road needs besides.
+Options launchedBoundPhone(long long boundState = 3, std::function<void()> more = {});
+
 // First start: the guide's skip button opens the bind screen. The guide and
 // the bind screen are pictured ("guide", "bind", see AppSession::picture).
 void throughTheGuide(AppSession& app);
@@ -24,6 +31,10 @@ void throughTheGuide(AppSession& app);
 // bound (the bound state, 3, or 10 with payment verification, and the
 // account's key stored).
 void fromTheSuccessToTheHub(AppSession& app, long long boundState = 3);
+// The bind screen's serial road with the demo serial: typed into its field,
+// the success alert on to the hub (fromTheSuccessToTheHub) and the advert of
+// a first visit tapped away (tapTheAdvertAway).
+void bindTheDemoSerialAndTapTheAdvertAway(AppSession& app);
 // The hub is up and still: its five buttons are shown.
 ::testing::AssertionResult onTheHub(AppSession& app, double seconds = 30);
 // Each of the hub's five buttons opens its screen and the back button

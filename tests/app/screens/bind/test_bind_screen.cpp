@@ -514,15 +514,12 @@ TEST_F(BindScreenTest, TheHelpPanelAnswersSixQuestions) {
 class QrBindTest : public BindScreenTest {
 protected:
     // From the button to the scanning screen, its camera a feed of one
-    // picture: `text` as a QR code. The feed sends a frame when told.
+    // picture: `text` as a QR code. The feed is the phone's camera before the
+    // button is tapped, and sends a frame when told.
     ScanReaderViewController* openReader(const std::string& text) {
         return openReader(readertest::qrPicture(text, 480, 640).image);
     }
     ScanReaderViewController* openReader(const ui::ImageRef& picture) {
-        EXPECT_TRUE(driver().tapText("扫描二维码绑定"));
-        ScanReaderViewController* reader = screen->qrReader();
-        if (!reader) return nullptr;
-        EXPECT_EQ(presented(), reader);
         const std::string path = testsupport::tempDir("qr-feed") + "/code.png";
         EXPECT_TRUE(picture->writePNG(path));
         media::FileFeedDevice::Options options;
@@ -530,9 +527,13 @@ protected:
         feed = media::FileFeedDevice::open({path}, options);
         EXPECT_TRUE(feed);
         if (!feed) return nullptr;
-        reader->readerView()->setDevice(feed);
-        driver().advance(0.01);  // the camera starts just after the appearance
-        driver().advance(0.3);
+        media::CaptureDevice::setDefaultDevice(feed);
+        EXPECT_TRUE(driver().tapText("扫描二维码绑定"));
+        ScanReaderViewController* reader = screen->qrReader();
+        if (!reader) return nullptr;
+        EXPECT_EQ(presented(), reader);
+        EXPECT_EQ(reader->readerView()->device(), feed);
+        driver().advance(0.3);  // the camera started on the turn after the appearance; the shutter opens
         return reader;
     }
     // One frame through the reader, its result on the main thread.

@@ -263,12 +263,14 @@ TEST_F(Labels, FontValuesOutOfRangeAreRefusedAtLoad) {
         {"char id=67 x=0 y=0 width=1 height=1 xoffset=0 yoffset=99999 xadvance=1", "yoffset 99999"},
     };
     for (const Case& c : refused) {
-        std::string error;
+        foundation::ErrorRef error;
         std::string text = std::string(kFont) + c.line + "\n";
         EXPECT_EQ(GxBMFontConfiguration::configurationWithText(text, "f.fnt", &error), nullptr) << c.line;
-        EXPECT_NE(error.find(c.named), std::string::npos) << error;
+        ASSERT_TRUE(error) << c.line;
+        EXPECT_TRUE(error->is(kGxBMFontErrorDomain, kGxBMFontValueOutOfRange)) << error->description();
+        EXPECT_NE(error->message.find(c.named), std::string::npos) << error->message;
         const std::string where = "line " + std::to_string(std::count(kFont, kFont + strlen(kFont), '\n') + 1) + ":";
-        EXPECT_EQ(error.rfind(where, 0), 0u) << error;
+        EXPECT_EQ(error->message.rfind(where, 0), 0u) << error->message;
     }
     // Characters beyond U+FFFF are skipped, not folded onto others.
     auto wide = GxBMFontConfiguration::configurationWithText(

@@ -10,24 +10,18 @@
 #include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/UserDefaults.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Roads.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
 
 TEST(HubEndToEnd, ABoundPhoneSeesItsCodeAndApprovesALoginWithOneTap) {
-    e2e::Options options;
-    options.boundAccount = true;
-    options.prepare = [] {
-        // A launched build (not its first start), the code on the home page
-        // and quick verification on.
-        Constants::initPersonalUseCheckAndRateVar();
-        foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
-        foundation::UserDefaults::standard().synchronize();
+    // The code on the home page and quick verification on.
+    e2e::Options options = e2e::launchedBoundPhone(3, [] {
         Constants::upDateDBSetValue("1", StoreKeys::otpFast);
         Constants::upDateDBSetValue("1", StoreKeys::keyLogin);
-    };
+    });
     e2e::AppSession app(options);
     ASSERT_TRUE(app.ok()) << app.error();
 

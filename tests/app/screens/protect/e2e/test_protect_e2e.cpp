@@ -14,6 +14,7 @@
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/UserDefaults.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Roads.h"
 
 namespace {
 
@@ -105,17 +106,9 @@ void openTheEditor(e2e::AppSession& app) {
 }
 
 e2e::Options boundPhone() {
-    e2e::Options options;
-    options.boundAccount = true;
-    options.prepare = [] {
-        Constants::initPersonalUseCheckAndRateVar();
-        foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
-        foundation::UserDefaults::standard().synchronize();
-        // The server's advert is seen already: its banner comes and goes
-        // over the main screen by itself.
-        Constants::upDateDBSetValue("2", StoreKeys::adversion);
-    };
-    return options;
+    // The server's advert is seen already: its banner comes and goes over the
+    // main screen by itself.
+    return e2e::launchedBoundPhone(3, [] { Constants::upDateDBSetValue("2", StoreKeys::adversion); });
 }
 
 TEST(ProtectEndToEnd, SwitchingAProtectionOn) {

@@ -11,10 +11,10 @@
 #include "app/cycle/Constants.h"
 #include "app/start/KAVOStoryboard.h"
 #include "lib/json/JsonParser.h"
-#include "platform/foundation/UserDefaults.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/e2e/AppSession.h"
 #include "tests/support/e2e/Pixels.h"
+#include "tests/support/e2e/Roads.h"
 
 namespace {
 
@@ -25,16 +25,10 @@ protected:
         // The road starts on the main screen, whose own area may be missing from a build.
         if (!KAVOStoryboard::make()->hasScreen(KAVOStoryboard::kMainScreen))
             GTEST_SKIP() << "this build has no main screen to open the settings from";
-        e2e::Options options;
-        options.boundAccount = true;
-        options.prepare = [] {
-            Constants::initPersonalUseCheckAndRateVar();
-            foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
-            foundation::UserDefaults::standard().synchronize();
-            // The server's advert is seen already: its banner would slide
-            // over the main screen's "设置" while these roads tap it.
-            Constants::upDateDBSetValue("2", StoreKeys::adversion);
-        };
+        // The server's advert is seen already: its banner would slide over
+        // the main screen's "设置" while these roads tap it.
+        e2e::Options options =
+            e2e::launchedBoundPhone(3, [] { Constants::upDateDBSetValue("2", StoreKeys::adversion); });
         app = std::make_unique<e2e::AppSession>(options);
         ASSERT_TRUE(app->ok()) << app->error();
         ASSERT_TRUE(app->waitForText("安全日志", 60)) << app->log();

@@ -14,8 +14,8 @@
 #include "app/cycle/Constants.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Clock.h"
-#include "platform/foundation/UserDefaults.h"
 #include "tests/support/e2e/AppSession.h"
+#include "tests/support/e2e/Roads.h"
 
 namespace {
 
@@ -37,14 +37,7 @@ std::string waitForCountdown(const e2e::AppSession& app, const std::string& othe
 }
 
 TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
-    e2e::Options options;
-    options.boundAccount = true;
-    options.prepare = [] {
-        Constants::initPersonalUseCheckAndRateVar();
-        foundation::UserDefaults::standard().setInteger("korvxboundstate", 3);
-        foundation::UserDefaults::standard().synchronize();
-        Constants::upDateDBSetValue("1", StoreKeys::otpFast);
-    };
+    e2e::Options options = e2e::launchedBoundPhone(3, [] { Constants::upDateDBSetValue("1", StoreKeys::otpFast); });
     e2e::AppSession app(options);
     ASSERT_TRUE(app.ok()) << app.error();
     ASSERT_TRUE(app.tapText("快速查看九星码")) << app.log();
@@ -77,14 +70,7 @@ TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
 }
 
 TEST(TokenEndToEnd, TheVerifyTabOfTheProductContainerLetsAPendingRequestPass) {
-    e2e::Options options;
-    options.boundAccount = true;
-    options.prepare = [] {
-        Constants::initPersonalUseCheckAndRateVar();
-        foundation::UserDefaults::standard().setInteger("korvxboundstate", 10);
-        foundation::UserDefaults::standard().synchronize();
-        Constants::upDateDBSetValue("0", StoreKeys::keyLogin);
-    };
+    e2e::Options options = e2e::launchedBoundPhone(10, [] { Constants::upDateDBSetValue("0", StoreKeys::keyLogin); });
     e2e::AppSession app(options);
     ASSERT_TRUE(app.ok()) << app.error();
     const long long now = (long long)(foundation::clock().now() * 1000);
