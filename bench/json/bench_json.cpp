@@ -11,6 +11,8 @@
 #include <rapidjson/writer.h>
 #include <nlohmann/json.hpp>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -154,6 +156,10 @@ double secondsPerRun(F&& f, int runs) {
 template <typename A, typename B>
 void compare(const char* what, A&& ours, B&& theirs, int runs) {
     std::vector<double> a, b;
+    // A round of each first, so neither side's first run pays for the heap
+    // the other left behind.
+    secondsPerRun(ours, runs);
+    secondsPerRun(theirs, runs);
     for (int round = 0; round < 31; ++round) {
         a.push_back(secondsPerRun(ours, runs));
         b.push_back(secondsPerRun(theirs, runs));
@@ -208,6 +214,26 @@ void compareWithRapidJson() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // By default glibc gives the top of the heap back to the system once
+    // 128 KB lie free there, and moves its threshold for mapping blocks of
+    // their own as large blocks are freed; either can leave a parse to fault
+    // in again, at random, the memory of the document freed before it, which
+    // makes a run up to ten times slower. Fixed thresholds, the same for
+    // every side, keep the heap's pages in place from one parse to the next.
+    // --default-heap leaves glibc's own settings, to see what they cost.
+    bool defaultHeap = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--default-heap") {
+            defaultHeap = true;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
+    }
+    if (!defaultHeap) {
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+        mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
