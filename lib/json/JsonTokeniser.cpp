@@ -11,32 +11,6 @@ namespace {
 
 inline bool isDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
-constexpr uint64_t kPowersOfTen[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
-// How many of the eight bytes at p are decimal digits before the first
-// byte that is not one, and (in value) what those digits read as a number.
-inline unsigned leadingDigits8(const uint8_t* p, uint64_t& value) {
-    constexpr uint64_t zeros = 0x3030303030303030ull, highNibbles = 0xF0F0F0F0F0F0F0F0ull;
-    uint64_t x;
-    std::memcpy(&x, p, 8);
-    if constexpr (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) x = __builtin_bswap64(x);
-    // Non-zero in each byte that is not '0'..'9'; a carry out of a byte of
-    // 0xFA or more reaches only bytes after that one.
-    uint64_t other = ((x & highNibbles) ^ zeros) | (((x + 0x0606060606060606ull) & highNibbles) ^ zeros);
-    uint64_t marks = (((other & 0x7F7F7F7F7F7F7F7Full) + 0x7F7F7F7F7F7F7F7Full) | other) & 0x8080808080808080ull;
-    unsigned n = marks ? unsigned(__builtin_ctzll(marks)) >> 3 : 8;
-    if (n == 0) return 0;
-    // The digits, first in the lowest byte, moved up so zeros lead them.
-    uint64_t keep = n == 8 ? ~uint64_t(0) : (uint64_t(1) << (8 * n)) - 1;
-    uint64_t d = ((x & keep) - (zeros & keep)) << (8 * (8 - n));
-    d = d * 10 + (d >> 8);
-    d = ((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32)) +
-         ((d >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32))) >>
-        32;
-    value = d;
-    return n;
-}
-
 int hexValue(uint8_t c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -334,22 +308,8 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, N
         if (p == end) return Result::Eof;
         if (isDigit(*p)) return fail("Leading zero is illegal in number");
     } else {
-        // Eight digits at a time while the data lasts, then one at a time.
-        bool done = false;
-        while (end - p >= 8) {
-            uint64_t chunk = 0;
-            unsigned n = leadingDigits8(p, chunk);
-            mantissa = mantissa * kPowersOfTen[n] + chunk;
-            p += n;
-            if (n < 8) {
-                done = true;
-                break;
-            }
-        }
-        if (!done) {
-            while (p < end && isDigit(*p)) mantissa = mantissa * 10 + uint64_t(*p++ - '0');
-            if (p == end) return Result::Eof;
-        }
+        while (p < end && isDigit(*p)) mantissa = mantissa * 10 + uint64_t(*p++ - '0');
+        if (p == end) return Result::Eof;
     }
     const uint8_t* integerEnd = p;
 
