@@ -11,9 +11,11 @@
 #include <rapidjson/writer.h>
 #include <nlohmann/json.hpp>
 
+#include <malloc.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -141,27 +143,46 @@ BENCHMARK(WriteRapidJson)->Arg(0)->Arg(1);
 BENCHMARK(WriteNlohmann)->Arg(0)->Arg(1);
 
 // The codec against RapidJSON side by side: rounds in which each side runs
-// in turn, the median of each side's rounds, and their ratio.
+// in turn, the median of each side's rounds, and the median of the rounds'
+// ratios.
 namespace {
 
 template <typename F>
 double secondsPerRun(F&& f, int runs) {
-    auto t0 = std::chrono::steady_clock::now();
+    // The thread's CPU time, so time spent waiting for a core on a shared
+    // machine counts for neither side.
+    auto now = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    };
+    double t0 = now();
     for (int k = 0; k < runs; ++k) f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() / runs;
+    return (now() - t0) / runs;
 }
 
 template <typename A, typename B>
 void compare(const char* what, A&& ours, B&& theirs, int runs) {
     std::vector<double> a, b;
+    // A round of each first, so neither side's first run pays for the heap
+    // the other left behind.
+    secondsPerRun(ours, runs);
+    secondsPerRun(theirs, runs);
+    // The ratio is the median of each round's own ratio: the two runs of a
+    // round are next to each other in time, so a busy machine slows both.
+    std::vector<double> ratios;
     for (int round = 0; round < 31; ++round) {
         a.push_back(secondsPerRun(ours, runs));
         b.push_back(secondsPerRun(theirs, runs));
+        ratios.push_back(a.back() / b.back());
     }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    double ma = a[a.size() / 2], mb = b[b.size() / 2];
-    std::printf("%-16s ours %10.2f us, RapidJSON %10.2f us, ratio %.2fx\n", what, ma * 1e6, mb * 1e6, ma / mb);
+    auto median = [](std::vector<double>& v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    double ma = median(a), mb = median(b);
+    std::printf("%-16s ours %10.2f us, RapidJSON %10.2f us (CPU), ratio %.2fx\n", what, ma * 1e6, mb * 1e6,
+                median(ratios));
 }
 
 void compareWithRapidJson() {
@@ -208,6 +229,26 @@ void compareWithRapidJson() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // By default glibc gives the top of the heap back to the system once
+    // 128 KB lie free there, and moves its threshold for mapping blocks of
+    // their own as large blocks are freed; either can leave a parse to fault
+    // in again, at random, the memory of the document freed before it, which
+    // makes a run up to ten times slower. Fixed thresholds, the same for
+    // every side, keep the heap's pages in place from one parse to the next.
+    // --default-heap leaves glibc's own settings, to see what they cost.
+    bool defaultHeap = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--default-heap") {
+            defaultHeap = true;
+            std::copy(argv + i + 1, argv + argc, argv + i);
+            --argc;
+            break;
+        }
+    }
+    if (!defaultHeap) {
+        mallopt(M_TRIM_THRESHOLD, 512 << 20);
+        mallopt(M_MMAP_THRESHOLD, 16 << 20);
+    }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

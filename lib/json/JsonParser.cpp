@@ -16,6 +16,25 @@ const char* const JsonParserErrorDomain = "org.plovrid.JsonParser.ErrorDomain";
 namespace {
 
 using foundation::Value;
+using Entry = foundation::Dictionary::Entry;
+
+// Whether a key equals the text, without a call for short keys.
+inline bool sameText(const std::string& key, std::string_view text) {
+    size_t n = key.size();
+    if (n != text.size()) return false;
+    const char* a = key.data();
+    const char* b = text.data();
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    auto differ = [&](size_t width, size_t at) {
+        uint64_t x = 0, y = 0;
+        std::memcpy(&x, a + at, width);
+        std::memcpy(&y, b + at, width);
+        return x != y;
+    };
+    if (n >= 8) return !differ(8, 0) && !differ(8, n - 8);
+    if (n >= 4) return !differ(4, 0) && !differ(4, n - 4);
+    return n == 0 || (a[0] == b[0] && a[n / 2] == b[n / 2] && a[n - 1] == b[n - 1]);
+}
 
 // The whole document in one pass: values are made where they will stay,
 // strings without escapes go straight from the input into their value, and
@@ -31,10 +50,10 @@ public:
         : p_(bytes), end_(bytes + length), maxDepth_(maxDepth) {}
 
     ~OnePassParser() {
+        for (auto& shape : shapes_) shape = Shape{};
         // Nothing of this document stays behind, nor a list grown large.
         for (auto& list : arrays_) list.capacity() > 4096 ? foundation::Array().swap(list) : list.clear();
-        for (auto& list : objects_)
-            list.capacity() > 4096 ? std::vector<foundation::Dictionary::Entry>().swap(list) : list.clear();
+        for (auto& list : objects_) list.capacity() > 4096 ? std::vector<Entry>().swap(list) : list.clear();
     }
 
     bool parse(Value& out) {
@@ -143,6 +162,18 @@ private:
             return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
         return std::move(list);
     }
+    // The keys of the last object read at each depth, in order, while its
+    // dictionary still stands where it was put. They are distinct, so the
+    // next object whose keys are those or the first of those, in the same
+    // order, has no key twice either. Forgotten when the container holding
+    // that dictionary ends, before anything in it can go.
+    struct Shape {
+        const Entry* entries = nullptr;
+        size_t size = 0;
+    };
+    void forgetInnerShapes() {
+        if (depth_ + 1 < shapes_.size()) shapes_[depth_ + 1] = Shape{};
+    }
     bool array(foundation::Array& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
@@ -169,6 +200,7 @@ private:
             }
         }
         --depth_;
+        forgetInnerShapes();
         arraySizes_[depth_] = items.size();
         out = taken(items);
         return true;
@@ -176,7 +208,10 @@ private:
     bool object(foundation::Dictionary& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
-        std::vector<foundation::Dictionary::Entry>& entries = scratch(objects_, objectSizes_);
+        std::vector<Entry>& entries = scratch(objects_, objectSizes_);
+        if (shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
+        const Shape last = shapes_[depth_];
+        bool sameKeys = last.entries != nullptr;
         ++depth_;
         skipSpace();
         if (p_ < end_ && *p_ == '}') {
@@ -189,6 +224,8 @@ private:
                 // a text value does not overwrite.
                 std::string_view key;
                 if (!string(key, keyBuffer_)) return false;
+                size_t at = entries.size();
+                sameKeys = sameKeys && at < last.size && sameText(last.entries[at].first, key);
                 skipSpace();
                 if (p_ == end_ || *p_ != ':') return false;
                 ++p_;
@@ -218,9 +255,15 @@ private:
             }
         }
         --depth_;
+        forgetInnerShapes();
         objectSizes_[depth_] = entries.size();
-        // A key given twice keeps its first position and its last value.
-        out.assignEntries(taken(entries));
+        if (sameKeys) {
+            out.assignDistinctEntries(taken(entries));
+        } else {
+            // A key given twice keeps its first position and its last value.
+            out.assignEntries(taken(entries));
+        }
+        shapes_[depth_] = Shape{out.entries().data(), out.size()};
         return true;
     }
 
@@ -229,8 +272,9 @@ private:
     struct Scratch {
         std::string buffer, keyBuffer, digits, error;
         std::deque<foundation::Array> arrays;
-        std::deque<std::vector<foundation::Dictionary::Entry>> objects;
+        std::deque<std::vector<Entry>> objects;
         std::vector<size_t> arraySizes, objectSizes;
+        std::vector<Shape> shapes;
     };
     static Scratch& threadScratch() {
         thread_local Scratch scratch;
@@ -247,9 +291,10 @@ private:
     std::string& digits_ = scratch_.digits;
     std::string& error_ = scratch_.error;
     std::deque<foundation::Array>& arrays_ = scratch_.arrays;
-    std::deque<std::vector<foundation::Dictionary::Entry>>& objects_ = scratch_.objects;
+    std::deque<std::vector<Entry>>& objects_ = scratch_.objects;
     std::vector<size_t>& arraySizes_ = scratch_.arraySizes;
     std::vector<size_t>& objectSizes_ = scratch_.objectSizes;
+    std::vector<Shape>& shapes_ = scratch_.shapes;
 };
 
 }  // namespace

@@ -356,6 +356,13 @@ Result scanNumber(const uint8_t* p, const uint8_t* end, const uint8_t*& after, N
             number.kind = Number::Kind::UInt;
             number.unsignedInteger = mantissa;
         }
+    } else if (exponent == 0 && p == digitsEnd && fractionDigits > 0 && fractionDigits <= -kMinDecimalExponent &&
+               digitsEnd[-1] != '0') {
+        // A fraction that ends in a non-zero digit, without exponent, is
+        // already in canonical form.
+        number.decimal.assign(reinterpret_cast<const char*>(digitsStart) - (negative ? 1 : 0),
+                              size_t(digitsEnd - digitsStart) + (negative ? 1 : 0));
+        number.kind = Number::Kind::Decimal;
     } else {
         // The digits without the decimal point.
         digitsScratch.assign(reinterpret_cast<const char*>(digitsStart), size_t(digitsEnd - digitsStart));

@@ -160,6 +160,12 @@ void Dictionary::assignEntries(std::vector<Entry>&& entries) {
     entries_.erase(entries_.begin() + std::ptrdiff_t(kept), entries_.end());
 }
 
+void Dictionary::assignDistinctEntries(std::vector<Entry>&& entries) {
+    entries_ = std::move(entries);
+    index_.reset();
+    if (entries_.size() > kIndexThreshold) rebuildIndex();
+}
+
 void Dictionary::clear() {
     entries_.clear();
     index_.reset();

@@ -58,6 +58,9 @@ public:
     // were set() in turn: a key given twice keeps its first position and its
     // last value. Linear in the number of entries.
     void assignEntries(std::vector<Entry>&& entries);
+    // Replaces the contents with the entries as they are, for a caller that
+    // knows no key among them is given twice.
+    void assignDistinctEntries(std::vector<Entry>&& entries);
 
     size_t size() const;
     bool empty() const;

@@ -101,6 +101,7 @@ TEST(JsonParser, EveryErrorHasItsMessage) {
         {"[1e128]", "Number exponent out of range"},
         {"[0.1e-128]", "Number exponent out of range"},
         {"[12345678901234567890123e200]", "Number exponent out of range"},
+        {"[0." + std::string(128, '0') + "1]", "Number exponent out of range"},
     };
     for (const auto& c : cases) EXPECT_EQ(parseError(c.input), c.error) << "input: " << c.input;
 }
@@ -160,6 +161,9 @@ TEST(JsonParser, NumberTypes) {
         {"18446744073709551616", Value(Decimal{"18446744073709551616"})},
         {"123456789012345678901234567890", Value(Decimal{"123456789012345678901234567890"})},
         {"0.1", Value(Decimal{"0.1"})},
+        {"-0.05", Value(Decimal{"-0.05"})},
+        {"120.340", Value(Decimal{"120.34"})},
+        {"0." + std::string(127, '0') + "1", Value(Decimal{"0." + std::string(127, '0') + "1"})},
         {"1.50", Value(Decimal{"1.5"})},
         {"1.0", Value(Decimal{"1"})},
         {"-0.0", Value(Decimal{"0"})},
@@ -320,13 +324,18 @@ TEST(JsonStreamParser, OtherStateObjectsAreAskedThroughTheirMethods) {
 TEST(JsonParser, WholeDocumentsReadAsTheStreamParserReadsThem) {
     // Whole documents take a one-pass road; the stream parser, fed a byte at
     // a time, must make the same value of each (or refuse the same ones).
-    const std::vector<std::string> documents = {
+    std::vector<std::string> documents = {
         "[]",
         " {} ",
         "[1,-0,0.5,-1.25e+3,1E-2,123456789012345678,1234567890123456789,-9223372036854775808]",
         "{\"a\":\"x\\\"y\\\\z\\/\\b\\f\\n\\r\\t\",\"b\":\"\\u00e9\\ud83d\\ude00\",\"c\":\"杭州 plain\"}",
         "{\"k\":1,\"k\":2,\"j\":[true,false,null],\"k\":{\"k\":[]}}",
         "[[[[[[[[]]]]]]]]",
+        // Sibling objects with the same keys, then with a key twice or one fewer or more.
+        "[{\"a\":1,\"b\":2},{\"a\":3,\"b\":4},{\"a\":5,\"a\":6},{\"a\":7},{\"a\":8,\"b\":9,\"a\":10},"
+        "{\"a\":11,\"b\":12,\"c\":13},{\"b\":14,\"a\":15}]",
+        // An inner object dropped with its repeated key, then siblings of it in the next object.
+        "[{\"a\":{\"k\":1,\"m\":2},\"a\":0},{\"a\":{\"k\":1,\"m\":2}},{\"a\":{\"k\":3,\"k\":4}}]",
         // Escaped keys before texts and containers whose own keys and texts have escapes.
         "{\"a\\nb\":{\"c\\td\":\"e\\\\f\",\"g\":[\"h\\ni\",{\"\\u00e9\":\"\\/\"}]},\"j\\\"k\":\"l\\\\m\",\"n\":0.50}",
         "\n\t[ \"a\" , { \"b\" : [ 1 , 2 ] } ]\r\n",
@@ -341,6 +350,16 @@ TEST(JsonParser, WholeDocumentsReadAsTheStreamParserReadsThem) {
         "[1",
         "",
     };
+    // Large objects of the same keys, the last with one of them twice.
+    std::string large = "[";
+    for (int object = 0; object < 3; ++object) {
+        large += object ? ",{" : "{";
+        for (int i = 0; i < 40; ++i)
+            large += "\"key" + std::to_string(i) + "\":" + std::to_string(object * 100 + i) + ",";
+        large += object == 2 ? "\"key7\":\"again\"}" : "\"last\":0}";
+    }
+    large += "]";
+    documents.push_back(large);
     for (const auto& text : documents) {
         SCOPED_TRACE(text);
         JsonParser whole;
