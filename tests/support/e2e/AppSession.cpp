@@ -12,8 +12,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
@@ -226,6 +229,16 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
             "QUENTA_VIEW_LIST=" + listPath_,
             // The debug log, which log() reads and the walks look through.
             "QUENTA_LOG=1"};
+    // The program's own sanitizer reports (a sanitizer build starts a
+    // sanitizer program) go to files of their own, <dir>/sanitizer.<pid>,
+    // instead of its log: the session's end looks for them, so a race or a
+    // memory fault in the program fails the walk that reached it. The
+    // options the tests run with are kept; the later log_path wins.
+    for (const char* name : {"TSAN_OPTIONS", "ASAN_OPTIONS"}) {
+        const char* inherited = std::getenv(name);
+        std::string value = inherited && *inherited ? std::string(inherited) + ":" : "";
+        env_.push_back(std::string(name) + "=" + value + "log_path=" + dir_ + "/sanitizer");
+    }
     env_.insert(env_.end(), options.env.begin(), options.env.end());
     startProgram();
 }
@@ -280,7 +293,26 @@ bool AppSession::restart(const std::vector<std::string>& moreArgs) {
     return startProgram(moreArgs);
 }
 
-AppSession::~AppSession() = default;
+AppSession::~AppSession() {
+    x_.reset();  // the program has ended and written all it will
+    // Every report ends with a SUMMARY line (a failed internal check has
+    // none); anything else in the files is the statistics of matched
+    // suppressions that print_suppressions asks for, shown as output.
+    const std::string reports = sanitizerReports();
+    if (reports.find("SUMMARY: ") != std::string::npos || reports.find("CHECK failed") != std::string::npos)
+        ADD_FAILURE() << "the program's sanitizer reported:\n" << reports;
+    else if (!reports.empty())
+        std::printf("the program's sanitizer:\n%s", reports.c_str());
+}
+
+std::string AppSession::sanitizerReports() const {
+    std::string all;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_, error))
+        if (entry.path().filename().string().rfind("sanitizer.", 0) == 0)
+            all += foundation::readFile(entry.path().string()).value_or("");
+    return all;
+}
 
 void AppSession::fail(const std::string& why) { error_ = why + "\n" + log(); }
 

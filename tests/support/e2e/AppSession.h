@@ -119,6 +119,10 @@ public:
     bool running() const;
     // What the program wrote to its standard output and error.
     std::string log() const;
+    // What the program's sanitizer (in a sanitizer build) reported so far,
+    // over all its starts; empty when nothing. The session's end fails the
+    // test when it holds a report.
+    std::string sanitizerReports() const;
     const std::string& home() const { return home_; }
     testserver::SecurityServer& server() { return *server_; }
     // The user-defaults file and the key/value store file of the home.

@@ -1,6 +1,10 @@
 // A one-screen program for the harness's own test: a text field and a
-// button; pressing the button shows what the field holds.
+// button; pressing the button shows what the field holds. With --race it
+// first writes a number from two threads without a lock, for the harness's
+// test that the program's sanitizer reports reach the walk.
+#include <cstring>
 #include <memory>
+#include <thread>
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
@@ -8,7 +12,22 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 
+namespace {
+
+// volatile: the optimiser keeps the writes nothing reads.
+volatile int racedOver = 0;
+
+void race() {
+    std::thread other([] { racedOver = 1; });
+    racedOver = 2;
+    other.join();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--race") == 0) race();
     foundation::RunLoop::setMainThread();
     shell::Shell shell(shell::ShellOptions::fromArgs(argc, argv));
     if (!shell.start()) return 1;

@@ -1,5 +1,6 @@
 // The harness against a program of its own: texts are found where the window
 // shows them, clicks land on them and keys become the typed text.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -30,4 +31,23 @@ TEST(AppSession, ClicksAndKeysReachTheRealWindow) {
     EXPECT_EQ(button->frame, (ui::Rect{20, 120, 280, 44}));
     EXPECT_TRUE(app.screenshot("e2e-harness"));
     EXPECT_TRUE(app.running());
+}
+
+// Under ThreadSanitizer the program reports a race it runs into to the
+// session, and the session's end fails the test with the report.
+TEST(AppSession, TheProgramsSanitizerReportFailsTheTest) {
+#if !defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "not a ThreadSanitizer build";
+#endif
+    EXPECT_NONFATAL_FAILURE(
+        {
+            e2e::Options options;
+            options.program = std::string(QUENTA_BINARY_DIR) + "/tests/support/e2e/selftest/e2e_probe";
+            options.args = {"--race"};
+            e2e::AppSession app(options);
+            EXPECT_TRUE(app.ok()) << app.error();
+            EXPECT_NE(app.sanitizerReports().find("ThreadSanitizer: data race"), std::string::npos);
+            EXPECT_TRUE(app.log().find("data race") == std::string::npos) << "the report went to the log";
+        },
+        "the program's sanitizer reported");
 }
