@@ -154,6 +154,33 @@ struct ScreenCommand {
     // is not the wrapper or does not decipher, a transport failure), for
     // screens that undo what they showed before the command was sent.
     std::function<void()> afterFailure;
+    // A command the user does not wait on (a poll, a badge, the account data,
+    // the advert): no handshake, no overlay, and a failed request or a reply
+    // that is not the wrapper ends it without a word.
+    static ScreenCommand unattended(int tag) {
+        ScreenCommand command;
+        command.tag = tag;
+        command.handshake = false;
+        command.showsOverlay = false;
+        command.invalidReply = FailureReport::silent();
+        command.requestFailure = FailureReport::silent();
+        return command;
+    }
+    // A step of a binding road (a look-up or the binding itself): nothing is
+    // bound yet, so a handshake is a first binding's and the remote log-out
+    // is not looked for (201 answers something else there); a failed
+    // handshake or an unreadable reply shows the network notice.
+    static ScreenCommand bindingStep(int tag, std::string waitingText) {
+        ScreenCommand command;
+        command.tag = tag;
+        command.waitingText = std::move(waitingText);
+        // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
+        command.handshakeMode = std::string("0");
+        command.testsRemoteLogOut = false;
+        command.handshakeFailure = FailureReport::notice();
+        command.invalidReply = FailureReport::notice();
+        return command;
+    }
 };
 
 class KAVOCommandViewController : public ui::ViewController,

@@ -22,14 +22,9 @@ KorvexRoad::KorvexRoad(BindViewController& screen, BindOutcome& outcome) : scree
 
 void KorvexRoad::registerCommands() {
     // Command 32: the payment account of the account named by the user.
-    ScreenCommand account;
-    account.tag = BindViewController::kTagKorvexAccount;
-    account.waitingText = "正在获取帐户信息";
+    ScreenCommand account = ScreenCommand::bindingStep(BindViewController::kTagKorvexAccount, "正在获取帐户信息");
     account.waitSlice = 9;
     account.handshake = false;
-    account.testsRemoteLogOut = false;
-    account.handshakeFailure = FailureReport::notice();
-    account.invalidReply = FailureReport::notice();
     account.assembleURL = [](const Answer&, const foundation::Value& argument) -> std::optional<std::string> {
         const std::string* name = argument.asString();
         if (!name) return std::nullopt;
@@ -45,14 +40,7 @@ void KorvexRoad::registerCommands() {
 
     // Command 34: the token the payment client handed back, after a
     // first-bind handshake.
-    ScreenCommand korvex;
-    korvex.tag = BindViewController::kTagKorvexBind;
-    korvex.waitingText = "正在绑定";
-    // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
-    korvex.handshakeMode = std::string("0");
-    korvex.testsRemoteLogOut = false;
-    korvex.handshakeFailure = FailureReport::notice();
-    korvex.invalidReply = FailureReport::notice();
+    ScreenCommand korvex = ScreenCommand::bindingStep(BindViewController::kTagKorvexBind, "正在绑定");
     korvex.assembleURL = [this](const Answer& answer, const foundation::Value& argument) -> std::optional<std::string> {
         outcome_.rememberAnswer(answer);
         const std::string* token = argument.asString();

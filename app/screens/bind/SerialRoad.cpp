@@ -14,14 +14,7 @@ SerialRoad::SerialRoad(BindViewController& screen, BindOutcome& outcome) : scree
 
 void SerialRoad::registerCommand() {
     // Command 16: the serial, after a first-bind handshake.
-    ScreenCommand serial;
-    serial.tag = BindViewController::kTagSerial;
-    serial.waitingText = "正在绑定...请稍候";
-    // Moved in: g++ 12 at -O2 warns falsely (-Wrestrict) on copying the literal.
-    serial.handshakeMode = std::string("0");
-    serial.testsRemoteLogOut = false;
-    serial.handshakeFailure = FailureReport::notice();
-    serial.invalidReply = FailureReport::notice();
+    ScreenCommand serial = ScreenCommand::bindingStep(BindViewController::kTagSerial, "正在绑定...请稍候");
     serial.assembleURL = [this](const Answer& answer, const foundation::Value& argument) -> std::optional<std::string> {
         outcome_.rememberAnswer(answer);
         const std::string* text = argument.asString();

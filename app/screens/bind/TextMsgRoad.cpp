@@ -19,14 +19,9 @@ TextMsgRoad::~TextMsgRoad() {
 
 void TextMsgRoad::registerCommands() {
     // Command 31 op 0: the phone of the account named by the user.
-    ScreenCommand lookup;
-    lookup.tag = BindViewController::kTagPhoneLookup;
-    lookup.waitingText = "正在获取用户信息";
+    ScreenCommand lookup = ScreenCommand::bindingStep(BindViewController::kTagPhoneLookup, "正在获取用户信息");
     lookup.waitSlice = 9;
     lookup.handshake = false;
-    lookup.testsRemoteLogOut = false;
-    lookup.handshakeFailure = FailureReport::notice();
-    lookup.invalidReply = FailureReport::notice();
     lookup.assembleURL = [](const Answer&, const foundation::Value& argument) -> std::optional<std::string> {
         const std::string* name = argument.asString();
         if (!name) return std::nullopt;
@@ -46,14 +41,9 @@ void TextMsgRoad::registerCommands() {
 
     // Command 31 op 2: the binding once the text has arrived. It runs under
     // the poll's overlay, so it shows none of its own.
-    ScreenCommand textBind;
-    textBind.tag = BindViewController::kTagTextMsgBind;
-    textBind.waitingText = "正在绑定";
+    ScreenCommand textBind = ScreenCommand::bindingStep(BindViewController::kTagTextMsgBind, "正在绑定");
     textBind.handshake = false;
     textBind.showsOverlay = false;
-    textBind.testsRemoteLogOut = false;
-    textBind.handshakeFailure = FailureReport::notice();
-    textBind.invalidReply = FailureReport::notice();
     textBind.assembleURL = [this](const Answer&, const foundation::Value&) -> std::optional<std::string> {
         const Answer answer = outcome_.answer();
         auto payload =

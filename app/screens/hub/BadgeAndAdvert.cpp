@@ -17,13 +17,9 @@ BadgeAndAdvert::BadgeAndAdvert(KAVOCommandViewController& screen, Tags tags, Sen
 
 void BadgeAndAdvert::registerBadgeCommand() {
     // Command 14 operation 2: the security log's unread count.
-    ScreenCommand badge;
-    badge.tag = tags_.badge;
-    badge.handshake = false;
-    badge.showsOverlay = false;
+    ScreenCommand badge = ScreenCommand::unattended(tags_.badge);
     badge.emptyContentIsInvalid = true;
     badge.testsRemoteLogOut = false;
-    badge.invalidReply = FailureReport::silent();
     badge.onFailure = [this](http::HttpRequest&) { updateBadge(); };
     badge.assembleURL = [](const Answer& answer, const foundation::Value&) {
         return requestAddressForPayload(TextPayload(14, {answer.uuid.value_or("(null)"), "2"}).text());
@@ -39,14 +35,9 @@ void BadgeAndAdvert::registerBadgeCommand() {
 
 void BadgeAndAdvert::registerAdvertCommand() {
     // Command 23: the advert on offer.
-    ScreenCommand advert;
-    advert.tag = tags_.advert;
-    advert.handshake = false;
-    advert.showsOverlay = false;
+    ScreenCommand advert = ScreenCommand::unattended(tags_.advert);
     advert.emptyContentIsInvalid = true;
     advert.testsRemoteLogOut = false;
-    advert.invalidReply = FailureReport::silent();
-    advert.onFailure = [](http::HttpRequest&) {};
     advert.assembleURL = [](const Answer&, const foundation::Value&) {
         return requestAddressForPayload(
             TextPayload(23, {Constants::getValueFromDBByKey(StoreKeys::adversion).value_or("(null)")}).text());

@@ -71,13 +71,8 @@ bool KAVOMainFrameViewController::shouldAutorotateToInterfaceOrientation(ui::Int
 
 void KAVOMainFrameViewController::registerCommands() {
     // Command 14 operation 1: the account data, on every appearance.
-    ScreenCommand account;
-    account.tag = kTagAccount;
-    account.handshake = false;
-    account.showsOverlay = false;
+    ScreenCommand account = ScreenCommand::unattended(kTagAccount);
     account.timeOutSeconds = 15;
-    account.invalidReply = FailureReport::silent();
-    account.onFailure = [](http::HttpRequest&) {};
     account.assembleURL = [](const Answer& answer, const foundation::Value&) {
         return requestAddressForPayload(TextPayload(14, {answer.uuid.value_or("(null)"), "1"}).text());
     };

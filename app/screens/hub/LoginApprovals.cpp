@@ -31,8 +31,6 @@ void LoginApprovals::registerCommands() {
     ScreenCommand poll = poller_.command(4);
     poll.emptyContentIsInvalid = true;
     poll.testsRemoteLogOut = false;
-    poll.invalidReply = FailureReport::silent();
-    poll.onFailure = [](http::HttpRequest&) {};
     poll.onReply = [this](const CommandReply& reply) { handlePoll(reply); };
     screen_.registerCommand(std::move(poll));
 

@@ -13,10 +13,7 @@ PendingLoginPoller::PendingLoginPoller(KAVOCommandViewController& screen, int ta
 PendingLoginPoller::~PendingLoginPoller() { stop(); }
 
 ScreenCommand PendingLoginPoller::command(double timeOutSeconds) const {
-    ScreenCommand poll;
-    poll.tag = tag_;
-    poll.handshake = false;
-    poll.showsOverlay = false;
+    ScreenCommand poll = ScreenCommand::unattended(tag_);
     poll.timeOutSeconds = timeOutSeconds;
     poll.assembleURL = [this](const Answer&, const foundation::Value&) -> std::optional<std::string> {
         if (address_.empty()) return std::nullopt;
