@@ -29,4 +29,15 @@ void addPullDecoration(ui::View& scrollView, double gapAbove) {
     scrollView.addSubview(decoration);
 }
 
+std::shared_ptr<ui::TableView> makePaperTable(const ui::Rect& frame, ui::TableViewDataSource& source,
+                                              ui::TableViewDelegate& delegate) {
+    auto table = std::make_shared<ui::TableView>(frame);
+    table->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
+    table->setBackgroundView(std::make_shared<ui::ImageView>(ui::Image::named("bg4.jpg")));
+    table->setSeparatorStyle(ui::TableViewCellSeparatorStyle::None);
+    table->setDataSource(&source);
+    table->setTableDelegate(&delegate);
+    return table;
+}
+
 }  // namespace ScreenChrome

@@ -1,6 +1,9 @@
 #pragma once
 // What nearly every screen puts around its content.
 
+#include <memory>
+
+#include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 
 namespace ScreenChrome {
@@ -14,5 +17,11 @@ void installBackButton(ui::ViewController& screen);
 // view, with its bottom `gapAbove` points above the content's top, so that
 // it shows only when the content is pulled down.
 void addPullDecoration(ui::View& scrollView, double gapAbove = 0);
+
+// A table over the paper picture "bg4.jpg", without separator lines, that
+// keeps the size of the view it fills. The caller registers its cells and
+// adds it to the view.
+std::shared_ptr<ui::TableView> makePaperTable(const ui::Rect& frame, ui::TableViewDataSource& source,
+                                              ui::TableViewDelegate& delegate);
 
 }  // namespace ScreenChrome

@@ -34,12 +34,7 @@ KAVOHelpViewController::KAVOHelpViewController() : accordion_(loadHelpEntries(Co
 void KAVOHelpViewController::viewDidLoad() {
     setTitle("使用帮助");
     ScreenChrome::installBackButton(*this);
-    table_ = std::make_shared<ui::TableView>(view()->bounds());
-    table_->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
-    table_->setBackgroundView(std::make_shared<ui::ImageView>(ui::Image::named("bg4.jpg")));
-    table_->setSeparatorStyle(ui::TableViewCellSeparatorStyle::None);
-    table_->setDataSource(this);
-    table_->setTableDelegate(this);
+    table_ = ScreenChrome::makePaperTable(view()->bounds(), *this, *this);
     for (const char* id : {"TitleCell", "DetailCell"})
         table_->registerCellFactory(
             id, [](const std::string& identifier) { return std::make_shared<KAVOHelpCell>(identifier); });

@@ -7,6 +7,7 @@
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/cycle/ScreenChrome.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
@@ -109,22 +110,12 @@ void AccountProtectViewController::viewDidLoad() {
     KAVOCommandViewController::viewDidLoad();
     setTitle("安全保护");
     view()->setBackgroundColor(ui::Color::whiteColor());
-    table_ = std::make_shared<ui::TableView>(view()->bounds());
-    table_->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
-    table_->setBackgroundView(std::make_shared<ui::ImageView>(ui::Image::named("bg4.jpg")));
-    table_->setSeparatorStyle(ui::TableViewCellSeparatorStyle::None);
+    table_ = ScreenChrome::makePaperTable(view()->bounds(), *this, *this);
     registerKAVOCellFactory(*table_, "APCustomCell1", KAVOCellClass::Label, {320, 44});
     registerKAVOCellFactory(*table_, "APCustomCell2", KAVOCellClass::Label, {320, 50});
     registerKAVOCellFactory(*table_, "APCustomCell3", KAVOCellClass::Operation, {320, 80});
     registerKAVOCellFactory(*table_, "APCustomCell4", KAVOCellClass::Operation, {320, 80});
-    table_->setDataSource(this);
-    table_->setTableDelegate(this);
-    if (auto shade = ui::Image::named("anying_img_3")) {
-        const ui::Size s{shade->size().width * 0.55, shade->size().height * 0.55};
-        auto decoration = std::make_shared<ui::ImageView>(shade);
-        decoration->setFrame({(table_->bounds().width() - s.width) / 2, -s.height, s.width, s.height});
-        table_->addSubview(decoration);
-    }
+    ScreenChrome::addPullDecoration(*table_);
     view()->addSubview(table_);
     ScreenAnalytics::trackPageview("accountProtect");
 }

@@ -149,12 +149,7 @@ void KAVOSettingViewController::viewDidLoad() {
     KAVOCommandViewController::viewDidLoad();
     setTitle("设置");
     ScreenChrome::installBackButton(*this);
-    table_ = std::make_shared<ui::TableView>(view()->bounds());
-    table_->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
-    table_->setBackgroundView(std::make_shared<ui::ImageView>(ui::Image::named("bg4.jpg")));
-    table_->setSeparatorStyle(ui::TableViewCellSeparatorStyle::None);
-    table_->setDataSource(this);
-    table_->setTableDelegate(this);
+    table_ = ScreenChrome::makePaperTable(view()->bounds(), *this, *this);
     registerKAVOCellFactory(*table_, "SettingCustomCell1", KAVOCellClass::Operation, {320, 80});
     for (int i = 2; i <= 10; ++i) {
         const std::string id = "SettingCustomCell" + std::to_string(i);
