@@ -183,9 +183,10 @@ void KAVOMainFrameViewController::buildViews() {
     codePanel_ = std::make_shared<ui::View>(ui::Rect{16, 236, 288, 108});
     codePanel_->setBackgroundColor(ui::Color::rgba(0, 0.1, 0.2, 0.5));
     root->addSubview(codePanel_);
-    auto codeTitle = makeLabel({28, 242, 200, 20}, ui::Font::systemFont(13), ui::Color::white(0.85));
+    // The panel's caption goes with it: no title over an empty panel.
+    auto codeTitle = makeLabel({12, 6, 200, 20}, ui::Font::systemFont(13), ui::Color::white(0.85));
     codeTitle->setText("动态口令");
-    root->addSubview(codeTitle);
+    codePanel_->addSubview(codeTitle);
     otpLabel_ = makeLabel({28, 266, 200, 60}, ui::Font::boldSystemFont(44), ui::Color::whiteColor());
     root->addSubview(otpLabel_);
     otpBeeper_ = std::make_shared<ui::ImageView>(ui::Rect{240, 268, 48, 48});

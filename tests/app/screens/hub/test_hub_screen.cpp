@@ -120,10 +120,13 @@ TEST_F(HubTest, CodeAreaHiddenWhileTheBindingIsNotUsable) {
     showHub();
     EXPECT_TRUE(hub->otpLabel()->isHidden());
     EXPECT_FALSE(hub->codeTimerRunning());
+    // Nor the panel's caption, over nothing.
+    EXPECT_EQ(driver().findByText("动态口令"), nullptr);
     defaults().setInteger("korvxboundstate", 10);
     hub->showFast();
     EXPECT_FALSE(hub->otpLabel()->isHidden());
     EXPECT_TRUE(hub->codeTimerRunning());
+    EXPECT_NE(driver().findByText("动态口令"), nullptr);
 }
 
 TEST_F(HubTest, MissingNameAndShortPhoneAreShownAndStoredAsTheirStandIns) {
