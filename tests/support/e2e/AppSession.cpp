@@ -22,6 +22,7 @@
 #include "platform/foundation/Resetters.h"
 #include "platform/shell/ViewList.h"
 #include "tests/support/TestSupport.h"
+#include "tests/support/e2e/Pixels.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 // Last: the X headers define macros (Bool, None, Status) that clash with names above.
@@ -511,7 +512,19 @@ bool AppSession::picture(const std::string& name) {
     const char* docs = std::getenv("QUENTA_E2E_SHOTS");
     if (!docs || !*docs) return true;
     waitUntilSettled();
+    // The texts stand still before a panel's fade or slide has ended: wait
+    // for two grabs a moment apart that look alike as well (a screen that
+    // keeps sparkling is taken after two seconds as it is).
     auto shot = grab();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (shot && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+        auto next = grab();
+        if (!next) break;
+        const bool still = meanDifference(*shot, *next) < 0.25;
+        shot = std::move(next);
+        if (still) break;
+    }
     foundation::createDirectories(docs);
     return shot && shot->writePNG(std::string(docs) + "/" + name + ".png");
 }
