@@ -1,6 +1,31 @@
 # Build helpers shared by every folder.
 
 add_compile_options(-Wall -Wextra)
+
+# The sanitizer build runs the tests: line tables (-g1) are all its reports
+# and stack traces need, and far less to write and link than full debug
+# information. QUENTA_FULL_DEBUG_INFO=ON keeps -g for a debugger.
+option(QUENTA_FULL_DEBUG_INFO "Full debug information in the sanitizer build" OFF)
+if(QUENTA_SANITIZE AND NOT QUENTA_FULL_DEBUG_INFO)
+  foreach(lang C CXX)
+    string(REGEX REPLACE "(^| )-g( |$)" "\\1-g1\\2" CMAKE_${lang}_FLAGS_DEBUG "${CMAKE_${lang}_FLAGS_DEBUG}")
+  endforeach()
+endif()
+
+# lld links the many test programs (each with the sanitizers' runtime and
+# its libraries) in a fraction of the default linker's time; scripts/deps
+# installs it. QUENTA_LINKER=default keeps the compiler's own linker.
+set(QUENTA_LINKER "lld" CACHE STRING "Linker for -fuse-ld (lld, mold, gold), or default")
+if(NOT QUENTA_LINKER STREQUAL "default")
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-fuse-ld=${QUENTA_LINKER}" QUENTA_HAVE_LINKER_${QUENTA_LINKER})
+  if(QUENTA_HAVE_LINKER_${QUENTA_LINKER})
+    add_link_options("-fuse-ld=${QUENTA_LINKER}")
+  else()
+    message(STATUS "No ${QUENTA_LINKER} linker: the compiler's own links")
+  endif()
+endif()
+
 if(QUENTA_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -48,6 +73,26 @@ function(quenta_library)
   endif()
 endfunction()
 
+# The precompiled header every test program shares (REUSE_FROM): the test
+# framework and the standard headers most tests include. Its target is built
+# with the test programs' settings, so the compiler takes the header as it is.
+function(_quenta_test_pch)
+  if(TARGET quenta_test_pch)
+    return()
+  endif()
+  set(source "${CMAKE_BINARY_DIR}/quenta_test_pch.cpp")
+  if(NOT EXISTS "${source}")
+    file(WRITE "${source}" "// The shared precompiled header's own translation unit.\n")
+  endif()
+  add_library(quenta_test_pch OBJECT "${source}")
+  target_include_directories(quenta_test_pch PRIVATE "${CMAKE_SOURCE_DIR}")
+  target_compile_definitions(quenta_test_pch PRIVATE
+    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  target_link_libraries(quenta_test_pch PRIVATE GTest::gtest Threads::Threads)
+  target_precompile_headers(quenta_test_pch PRIVATE
+    <gtest/gtest.h> <algorithm> <chrono> <functional> <map> <memory> <optional> <string> <thread> <vector>)
+endfunction()
+
 # quenta_test(LABEL <label> [SOURCES ...] DEPS ... [ENV VAR=VALUE ...] [TIMEOUT seconds])
 # One test executable per folder; every case is a CTest test carrying LABEL.
 function(quenta_test)
@@ -64,6 +109,9 @@ function(quenta_test)
   target_compile_definitions(${target} PRIVATE
     QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
   target_link_libraries(${target} PRIVATE ${Q_DEPS} quenta_testsupport GTest::gtest GTest::gmock Threads::Threads)
+  # Every test file starts with the test framework: compiled once for all.
+  _quenta_test_pch()
+  target_precompile_headers(${target} REUSE_FROM quenta_test_pch)
   # Every case runs (and is listed) through env with the test settings: a list
   # handed to the discovery as a test property keeps only its first entry.
   set(runner /usr/bin/env QUENTA_TEST=1 "QUENTA_BUNDLE=${CMAKE_SOURCE_DIR}/resources" ${Q_ENV})

@@ -308,12 +308,14 @@ void KenBurnsView::showImage(size_t index, int m) {
 
     auto fade = ui::Transition::create();
     fade->duration = kFadeDuration;
+    // The pictures go on changing and moving on a still screen.
+    fade->ambient = true;
     layer().addAnimation(fade, "transition");
     if (!subviews().empty()) subviews().front()->removeFromSuperview();
     addSubview(imageView);
 
     const auto zoom = ui::AffineTransform::makeScale(mv.zoom, mv.zoom).rotate(0).translate(mv.dx, mv.dy);
-    ui::View::animate(timeTransition_ + kExtraMotion, 0, ui::kAnimationOptionCurveEaseIn,
+    ui::View::animate(timeTransition_ + kExtraMotion, 0, ui::kAnimationOptionCurveEaseIn | ui::kAnimationOptionAmbient,
                       [imageView, zoom]() { imageView->setTransform(zoom); });
 
     // Drop the timers that have fired.

@@ -173,7 +173,8 @@ void MarqueeLabel::scrollLeftWithInterval(double interval) {
     auto label = subLabel_;
     ui::Rect away = awayLabelFrame_;
     ui::View::animate(
-        interval, kLeftDelay, animationOptions_, [label, away]() { label->setFrame(away); },
+        interval, kLeftDelay, animationOptions_ | ui::kAnimationOptionAmbient,
+        [label, away]() { label->setFrame(away); },
         [weak, cycle, interval](bool finished) {
             auto self = std::static_pointer_cast<MarqueeLabel>(weak.lock());
             if (!self || self->cycle_ != cycle || !finished) return;
@@ -188,7 +189,8 @@ void MarqueeLabel::scrollRightWithInterval(double interval) {
     auto label = subLabel_;
     ui::Rect home = homeLabelFrame_;
     ui::View::animate(
-        animationDuration_, kRightDelay, animationOptions_, [label, home]() { label->setFrame(home); },
+        animationDuration_, kRightDelay, animationOptions_ | ui::kAnimationOptionAmbient,
+        [label, home]() { label->setFrame(home); },
         [weak, cycle, interval](bool finished) {
             auto self = std::static_pointer_cast<MarqueeLabel>(weak.lock());
             if (!self || self->cycle_ != cycle || !finished) return;

@@ -151,7 +151,7 @@ void Shell::run() {
     running_ = true;
     auto& loop = foundation::RunLoop::main();
     auto timer = loop.addTimer(
-        1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { tick(); }, foundation::kCommonModes);
+        1.0 / 60, 1.0 / 60, [this](foundation::Timer&) { refresh(); }, foundation::kCommonModes);
     ticker_ = timer;
     bool external = !isHeadless();
     if (external) frameClock().setExternallyDriven(true);
@@ -166,7 +166,10 @@ void Shell::stop() {
     foundation::RunLoop::main().stop();
 }
 
-void Shell::tick() {
+void Shell::refresh() {
+    // Before the events: whatever the driver sent before it asked is in
+    // the queue by now and handled below.
+    readAsked();
     pumpEvents();
     // One refresh of the window: display links draw before the picture is shown.
     if (frameClock().isExternallyDriven()) frameClock().tick(foundation::clock().monotonic());
@@ -251,9 +254,21 @@ void Shell::present() {
     writeViewList();
 }
 
+void Shell::readAsked() {
+    if (options_.viewListPath.empty()) return;
+    if (auto asked = foundation::readFile(options_.viewListPath + kViewListAskSuffix)) {
+        // One word on one line, as the driver writes it.
+        std::string word = asked->substr(0, asked->find_first_of(" \t\r\n"));
+        if (!word.empty()) asked_ = std::move(word);
+    }
+}
+
 void Shell::writeViewList() {
     if (options_.viewListPath.empty()) return;
-    std::string list = ui::isScreenTransitionRunning() ? std::string(kViewListMovingLine) + "\n" : std::string();
+    std::string list;
+    if (const std::string motion = ui::screenMotion(); !motion.empty())
+        list += std::string(kViewListMovingLine) + " " + motion + "\n";
+    if (!asked_.empty()) list += std::string(kViewListSeenLine) + " " + asked_ + "\n";
     list += describeVisibleTexts(*window_);
     if (lastViewList_ && list == *lastViewList_) return;
     // Written whole and then renamed, so a reader never sees half a list.

@@ -76,9 +76,16 @@ public:
     int framesPresented() const { return frames_; }
     SDL_Window* sdlWindow() const { return sdlWindow_; }
 
+    // One refresh of the window, as the run loop does sixty times a second:
+    // reads what a driver asked (ViewList.h), handles the pending events,
+    // moves the frame clock, shows the picture when it changed and writes
+    // the list of visible texts.
+    void refresh();
+
 private:
-    void tick();
     void writeViewList();
+    // Reads what the driver asked (<list>.ask, see ViewList.h).
+    void readAsked();
     // Feeds the shared accelerometer from SDL's sensor, or failing that from
     // a game controller's, when one is there.
     void openAccelerometer();
@@ -93,6 +100,7 @@ private:
     bool sdlStarted_ = false;
     bool mouseDown_ = false;
     std::optional<std::string> lastViewList_;
+    std::string asked_;
     bool dirty_ = true;
     bool running_ = false;
     int frames_ = 0;

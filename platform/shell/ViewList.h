@@ -18,10 +18,19 @@ namespace shell {
 // The visible views under root (root included) that pred accepts, in tree order.
 std::vector<ui::View*> visibleViews(ui::View& root, const std::function<bool(ui::View*)>& pred);
 
-// The first line of the shell's list while a screen moves in or out
-// (ui::isScreenTransitionRunning()): what the list shows then is where things
-// pass, not where they stay.
+// The first line of the shell's list while anything on the screen moves,
+// "#moving" and what moves (ui::screenMotion(): "#moving transition",
+// "#moving animation scroll", ...): what the list shows then is where things
+// pass, not where they stay. A list without it shows a still screen.
 inline constexpr const char* kViewListMovingLine = "#moving";
+// A driver outside the program asks the shell to answer it by writing a
+// word (a number, say) to the file <list>.ask after it has sent its input.
+// The shell reads that file at the start of each refresh, before it handles
+// the window's events, and writes "#seen <word>" as a line of the list it
+// writes at the end of that refresh: a list that says "#seen <word>" shows
+// the window after everything the driver sent before asking.
+inline constexpr const char* kViewListSeenLine = "#seen";
+inline constexpr const char* kViewListAskSuffix = ".ask";
 
 // One line per visible view showing text: "x y w h<TAB>text", the frame in
 // window points rounded to whole points, the text with '\\' written "\\\\"

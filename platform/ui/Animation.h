@@ -53,6 +53,8 @@ public:
     TimingFunction timingFunction = TimingFunction::linear();
     FillMode fillMode = FillMode::Removed;
     bool removedOnCompletion = true;
+    // Goes on while the screen is otherwise still (kAnimationOptionAmbient).
+    bool ambient = false;
     std::function<void()> didStart;
     std::function<void(bool finished)> didStop;
 
@@ -128,5 +130,7 @@ bool setValueForKeyPath(LayerState& state, const std::string& keyPath, const Ani
 // Number of animations attached to layers anywhere (the window keeps
 // refreshing while it is not zero).
 int activeAnimationCount();
+// Of those, the ones that move the screen (not ambient).
+int movingAnimationCount();
 
 }  // namespace ui

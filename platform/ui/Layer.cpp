@@ -16,6 +16,8 @@ namespace ui {
 namespace {
 std::atomic<bool> treeChanged{true};
 std::atomic<int> runningAnimations{0};
+// The running animations that are not ambient.
+std::atomic<int> movingAnimations{0};
 thread_local bool defaultDrawingRan = false;
 std::vector<std::weak_ptr<Layer>>& dirtyLayers() {
     static std::vector<std::weak_ptr<Layer>> v;
@@ -25,6 +27,18 @@ double now() { return foundation::clock().monotonic(); }
 }  // namespace
 
 int activeAnimationCount() { return runningAnimations.load(); }
+int movingAnimationCount() { return movingAnimations.load(); }
+
+namespace {
+void countStart(const Animation& a) {
+    ++runningAnimations;
+    if (!a.ambient) ++movingAnimations;
+}
+void countEnd(const Animation& a) {
+    --runningAnimations;
+    if (!a.ambient) --movingAnimations;
+}
+}  // namespace
 bool takeLayerTreeChanged() { return treeChanged.exchange(false); }
 void markDefaultDrawing() { defaultDrawingRan = true; }
 
@@ -50,7 +64,7 @@ Layer::~Layer() {
     // for their end (a completion handler) still hears of it.
     for (auto& a : animations_)
         if (!a.ended) {
-            --runningAnimations;
+            countEnd(*a.animation);
             stopLater(a.animation);
         }
     for (auto& s : sublayers_) s->superlayer_ = nullptr;
@@ -277,7 +291,7 @@ void Layer::addAnimation(const std::shared_ptr<Animation>& animation, const std:
         a.transitionBounds = model_.bounds;
     }
     animations_.push_back(a);
-    ++runningAnimations;
+    countStart(*copy);
     changed();
     if (copy->didStart) {
         auto cb = copy->didStart;
@@ -303,7 +317,7 @@ void Layer::finishAnimation(const std::string&, const Animation* which, bool fin
                            [which](const Attached& a) { return a.animation.get() == which; });
     if (it == animations_.end() || it->ended) return;
     it->ended = true;
-    --runningAnimations;
+    countEnd(*it->animation);
     auto anim = it->animation;
     if (anim->removedOnCompletion || !finished) animations_.erase(it);
     changed();
@@ -329,7 +343,7 @@ void Layer::removeAnimationForKey(const std::string& key) {
     animations_.erase(it);
     changed();
     if (!gone.ended) {
-        --runningAnimations;
+        countEnd(*gone.animation);
         stopLater(gone.animation);
     }
 }
@@ -340,7 +354,7 @@ void Layer::removeAllAnimations() {
     changed();
     for (auto& a : all)
         if (!a.ended) {
-            --runningAnimations;
+            countEnd(*a.animation);
             stopLater(a.animation);
         }
 }

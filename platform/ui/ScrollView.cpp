@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/RunLoop.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -24,7 +25,12 @@ struct ScrollView::Motion {
 
 ScrollView::ScrollView(const Rect& frame) : View(frame) { setClipsToBounds(true); }
 
-ScrollView::~ScrollView() { cancelAnimation(); }
+ScrollView::~ScrollView() {
+    cancelAnimation();
+    detail::setScrollMoving(this, false);
+}
+
+void ScrollView::updateMoving() { detail::setScrollMoving(this, motion_ || dragging_); }
 
 Point ScrollView::minimumContentOffset() const { return {-contentInset_.left, -contentInset_.top}; }
 
@@ -70,6 +76,7 @@ void ScrollView::cancelAnimation() {
         if (motion_->timer) motion_->timer->invalidate();
         motion_.reset();
     }
+    updateMoving();
 }
 
 void ScrollView::moveAnimated(Point to, bool endDeceleration) {
@@ -80,6 +87,7 @@ void ScrollView::moveAnimated(Point to, bool endDeceleration) {
     m->start = now();
     m->endDeceleration = endDeceleration;
     motion_ = m;
+    updateMoving();
     if (endDeceleration) decelerating_ = true;
     std::weak_ptr<View> weak = shared_from_this();
     std::weak_ptr<Motion> weakMotion = m;
@@ -98,6 +106,7 @@ void ScrollView::moveAnimated(Point to, bool endDeceleration) {
             if (t >= 1) {
                 timer.invalidate();
                 self->motion_.reset();
+                self->updateMoving();
                 if (m->endDeceleration) {
                     self->decelerating_ = false;
                     if (self->delegate_) self->delegate_->scrollViewDidEndDecelerating(self.get());
@@ -139,6 +148,7 @@ void ScrollView::touchesBegan(const TouchSet& touches, const Event&) {
     cancelAnimation();
     decelerating_ = false;
     tracking_ = true;
+    updateMoving();
     dragStartOffset_ = contentOffset();
     dragStartTouch_ = touches.front()->locationInView(nullptr);
 }
@@ -151,6 +161,7 @@ void ScrollView::touchesMoved(const TouchSet& touches, const Event&) {
     if (!dragging_) {
         if (std::hypot(dx, dy) < 1) return;
         dragging_ = true;
+        updateMoving();
         if (delegate_) delegate_->scrollViewWillBeginDragging(this);
     }
     Point o{dragStartOffset_.x - dx, dragStartOffset_.y - dy};
@@ -168,8 +179,10 @@ void ScrollView::touchesMoved(const TouchSet& touches, const Event&) {
 
 void ScrollView::touchesEnded(const TouchSet&, const Event&) {
     tracking_ = false;
-    if (!dragging_) return;
+    const bool dragged = dragging_;
     dragging_ = false;
+    updateMoving();
+    if (!dragged) return;
     Point target = settleTarget(contentOffset());
     bool decelerate = !(target == contentOffset());
     if (delegate_) {

@@ -97,6 +97,8 @@ private:
     Point settleTarget(Point p) const;
     void moveAnimated(Point to, bool endDeceleration);
     void cancelAnimation();
+    // Tells screenMotion() whether the content moves (dragged or animated).
+    void updateMoving();
     bool canScrollH() const;
     bool canScrollV() const;
 

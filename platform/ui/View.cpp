@@ -119,6 +119,12 @@ void layoutDirtyViews() {
 }
 }  // namespace
 
+bool isLayoutPending() {
+    for (auto& w : layoutQueue())
+        if (auto v = w.lock(); v && v->needsLayout() && v->window()) return true;
+    return false;
+}
+
 void scheduleDisplayPass() {
     if (g_passScheduled) return;
     g_passScheduled = true;
@@ -509,6 +515,7 @@ struct AnimationBlock {
     bool fromCurrent = false;
     bool allowInteraction = false;
     bool layoutSubviews = false;
+    bool ambient = false;
     std::string id;
     void* context = nullptr;
     std::function<void(const std::string&, bool, void*)> didStop;
@@ -584,6 +591,7 @@ void View::animate(double duration, double delay, unsigned options, const std::f
     b.fromCurrent = options & kAnimationOptionBeginFromCurrentState;
     b.allowInteraction = options & kAnimationOptionAllowUserInteraction;
     b.layoutSubviews = options & kAnimationOptionLayoutSubviews;
+    b.ambient = options & kAnimationOptionAmbient;
     b.completion = std::move(completion);
     blocks().push_back(std::move(b));
     if (animations) animations();
@@ -599,6 +607,7 @@ std::shared_ptr<Animation> View::actionForLayer(Layer& layer, const std::string&
     if (b.duration <= 0) return nullptr;
     auto anim = std::make_shared<ViewPropertyAnimation>(key);
     anim->allowsUserInteraction = b.allowInteraction;
+    anim->ambient = b.ambient;
     if (b.fromCurrent)
         anim->fromValue = valueForKeyPath(layer.presentationState(), key);
     else

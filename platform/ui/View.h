@@ -89,6 +89,11 @@ enum AnimationOptions : unsigned {
     kAnimationOptionLayoutSubviews = 1,
     kAnimationOptionAllowUserInteraction = 2,
     kAnimationOptionBeginFromCurrentState = 4,
+    // Motion that goes on while the screen is otherwise still and moves
+    // nothing a person taps: a ticker sliding its text inside its label, a
+    // slow pan over a picture. It does not count as the screen moving
+    // (screenMotion() in ViewController.h).
+    kAnimationOptionAmbient = 8,
     kAnimationOptionCurveEaseInOut = 0,
     kAnimationOptionCurveEaseIn = 0x10000,
     kAnimationOptionCurveEaseOut = 0x20000,
@@ -269,5 +274,7 @@ void runDisplayPass();
 int displayPassCount();
 // Called after every display pass (the window shell repaints).
 void setDisplayPassObserver(std::function<void()> observer);
+// A view of a window has asked for a layout that has not run yet.
+bool isLayoutPending();
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
+#include "platform/ui/Animation.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -31,6 +32,32 @@ void detail::setScreenTransitionRunning(const void* mover, bool running) {
         movingScreens().insert(mover);
     else
         movingScreens().erase(mover);
+}
+
+namespace {
+
+std::set<const void*>& movingScrollViews() {
+    static std::set<const void*> movers;
+    return movers;
+}
+
+}  // namespace
+
+void detail::setScrollMoving(const void* mover, bool moving) {
+    if (moving)
+        movingScrollViews().insert(mover);
+    else
+        movingScrollViews().erase(mover);
+}
+
+std::string screenMotion() {
+    std::string kinds;
+    auto add = [&](const char* kind) { kinds += kinds.empty() ? kind : std::string(" ") + kind; };
+    if (isScreenTransitionRunning()) add("transition");
+    if (movingAnimationCount() > 0) add("animation");
+    if (!movingScrollViews().empty()) add("scroll");
+    if (isLayoutPending()) add("layout");
+    return kinds;
 }
 
 ViewController::ViewController() = default;

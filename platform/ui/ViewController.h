@@ -145,11 +145,26 @@ inline unsigned long long viewControllerIdentity(const ViewController* vc) {
 // to end before it taps, as a person waits for the screen to settle.
 bool isScreenTransitionRunning();
 
+// What moves on the screen now, from the code that moves it: "" when the
+// screen is still, else the kinds that move, in this order and separated by
+// spaces: "transition" (a screen moving in or out), "animation" (a view or
+// layer animation: a fade, a slide, an alert or overlay coming or going; not
+// an ambient one, see kAnimationOptionAmbient), "scroll" (a scroll view
+// dragged, decelerating, bouncing back or scrolling itself) and "layout" (a
+// layout asked for and not done yet). A driver outside the program (a test
+// walking the real window) acts only on a still screen, so a tap lands where
+// a text is and not where it was.
+std::string screenMotion();
+inline bool isScreenStill() { return screenMotion().empty(); }
+
 namespace detail {
 // Marks one mover (a controller presenting or dismissing, a navigation
 // controller pushing or popping) as moving or still; a mover that goes away
 // while moving is forgotten with it.
 void setScreenTransitionRunning(const void* mover, bool running);
+// The same for a scroll view whose content moves (dragged, decelerating,
+// bouncing or scrolling itself).
+void setScrollMoving(const void* mover, bool moving);
 }  // namespace detail
 
 }  // namespace ui

@@ -35,6 +35,11 @@ Control interface on the same port, JSON in and out:
                                      "oversized"   a wrapper whose content is "size" hex
                                                    characters (default 1000000)
                                    "delay": seconds may come with any of these (or alone)
+                                   "hold": "name" likewise: the answer waits until the gate of
+                                   that name is opened (POST /_control/release), so a test
+                                   orders replies by what happened, not by a time
+  POST /_control/release           {"gate": "name"} opens a gate: answers held by it go out,
+                                   and so do later ones held by it
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
   GET  /_control/account           {"account": {"name", "serial", "bid", "nick"}, "devices": {uuid: mac}}
   POST /_control/account           changes any of "name", "serial", "bid", "nick"; "devices"
@@ -97,6 +102,10 @@ class State:
             self.restore(path)
 
     def reset(self):
+        # Answers held by a gate go out: nothing waits for a gate forgotten.
+        for gate in getattr(self, "gates", {}).values():
+            gate.set()
+        self.gates = {}         # name -> threading.Event (set: open)
         self.fixed_time = None
         self.offset = 0.0
         self.scripts = {}
@@ -154,6 +163,10 @@ class State:
                 os.fsync(f.fileno())
             os.replace(new, self.path)
             self.saved = text
+
+    def gate(self, name):
+        """The gate of that name, made closed on first use (call with the lock held)."""
+        return self.gates.setdefault(name, threading.Event())
 
     def next_script(self, command):
         with self.lock:
@@ -382,6 +395,12 @@ class Handler(BaseHTTPRequestHandler):
         script = state.next_script(entry["command"])
         if script and script.get("delay"):
             time.sleep(float(script["delay"]))
+        if script and script.get("hold"):
+            with state.lock:
+                gate = state.gate(str(script["hold"]))
+            # Opened by the test; a test that never opens it has failed
+            # already, and the answer goes out late rather than never.
+            gate.wait(600)
         fault = script.get("fault") if script else None
         if fault == "drop":
             return self.drop()
@@ -432,6 +451,12 @@ class Handler(BaseHTTPRequestHandler):
             with state.lock:
                 state.reset()
             return self.send_json(200, {"ok": True})
+        if method == "POST" and name == "release":
+            if not isinstance(body, dict) or not isinstance(body.get("gate"), str):
+                return self.send_json(400, {"error": "\"gate\" must be a name"})
+            with state.lock:
+                state.gate(body["gate"]).set()
+            return self.send_json(200, {"ok": True})
         if method == "POST" and name == "clock":
             with state.lock:
                 if "time" in body:
@@ -466,7 +491,7 @@ class Handler(BaseHTTPRequestHandler):
         fault = body.get("fault")
         if fault is not None and fault not in FAULTS:
             return self.send_json(400, {"error": "unknown fault %r" % fault})
-        if not any(k in body for k in ("reply", "result", "fault", "delay")):
+        if not any(k in body for k in ("reply", "result", "fault", "delay", "hold")):
             return self.send_json(400, {"error": "nothing to script"})
         state = self.server.state
         with state.lock:

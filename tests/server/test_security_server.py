@@ -109,6 +109,25 @@ class ServerTest(ServerCase):
                 self.assertEqual(got, status)
                 check(data)
 
+    def test_a_held_reply_goes_out_when_its_gate_opens_and_not_before(self):
+        import threading
+        self.control("POST", "script", {"command": 20, "result": 7, "hold": "late"})
+        replies = []
+        sender = threading.Thread(target=lambda: replies.append(self.send("20;u")[1]))
+        sender.start()
+        # The request is in (logged) and its answer waits for the gate.
+        while not [r for r in self.control("GET", "log")[1]["requests"] if r["command"] == 20]:
+            threading.Event().wait(0.01)
+        self.assertEqual(self.open_reply(self.send("20;u")[1]).isdigit(), True)
+        self.assertEqual(replies, [])
+        self.assertEqual(self.control("POST", "release", {"gate": "late"}), (200, {"ok": True}))
+        sender.join(30)
+        self.assertEqual(json.loads(self.open_reply(replies[0])), {"result": 7})
+        # An open gate lets a later held answer through at once.
+        self.control("POST", "script", {"command": 20, "result": 8, "hold": "late"})
+        self.assertEqual(json.loads(self.open_reply(self.send("20;u")[1])), {"result": 8})
+        self.assertEqual(self.control("POST", "release", {})[0], 400)
+
     def test_dropped_connection_sends_nothing(self):
         self.control("POST", "script", {"command": 20, "fault": "drop"})
         with self.assertRaises((http.client.RemoteDisconnected, ConnectionError)):

@@ -45,3 +45,27 @@ int freePort() {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+
+double timeScale() {
+    if (const char* set = std::getenv("QUENTA_TEST_TIME_SCALE"); set && *set) {
+        const double scale = std::atof(set);
+        if (scale > 0) return scale;
+    }
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    return 3;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+    return 3;
+#else
+    return 1;
+#endif
+#else
+    return 1;
+#endif
+}
+
+double patience(double seconds) { return seconds * timeScale(); }
+
+}  // namespace testsupport

@@ -18,4 +18,12 @@ std::string sourcePath(const std::string& relative);
 // A free TCP port on 127.0.0.1 (bound and released; racy but fine for tests).
 int freePort();
 
+// How much longer than on a quiet machine a test waits before it gives up:
+// QUENTA_TEST_TIME_SCALE when set (a number above 0), else 1, or 3 in the
+// sanitizer builds. Waits end as soon as what they wait for happens; the
+// limit only decides how long a failure takes to show.
+double timeScale();
+// A limit of `seconds` on a quiet machine, scaled by timeScale().
+double patience(double seconds);
+
 }  // namespace testsupport

@@ -49,12 +49,10 @@ TEST_P(EndToEnd, ProgramOpensOnTheLaunchScreenAndRoutesToTheGuide) {
     // program ends, or half a minute passes.
     std::shared_ptr<ui::Image> shot;
     double best = 1e9;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < giveUp && app.running()) {
+    app.waitUntil([&] {
         shot = app.grab();
-        if (shot && (best = e2e::meanDifference(*shot, *expected)) < 3) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+        return shot && (best = e2e::meanDifference(*shot, *expected)) < 3;
+    });
     const std::string log = app.log();
     ASSERT_TRUE(app.running()) << "the program ended early:\n" << log;
     ASSERT_NE(shot, nullptr) << "the window could not be read\n" << log;

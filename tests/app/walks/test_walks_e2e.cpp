@@ -69,27 +69,32 @@ std::string readTheCodeTab(e2e::AppSession& app, double seconds, std::string* la
     e2e::CardReader reader("otp_", OTPLayer::kWidth, OTPLayer::kHeight, app.scale());
     if (!reader.ok()) return "";
     std::vector<double> centres(OTPLayer::kCentreX.begin(), OTPLayer::kCentreX.end());
-    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < giveUp) {
-        std::optional<ui::Rect> countdown;
-        for (const auto& t : app.shownTexts())
-            if (t.text.rfind("动态口令将在", 0) == 0) countdown = t.frame;
-        if (countdown && countdown->y() > tabs->maxY()) {
+    std::string found;
+    app.waitUntil(
+        [&] {
+            std::optional<ui::Rect> countdown;
+            for (const auto& t : app.shownTexts())
+                if (t.text.rfind("动态口令将在", 0) == 0) countdown = t.frame;
+            if (!countdown || countdown->y() <= tabs->maxY()) return false;
             auto area = app.grab({0, tabs->maxY(), 320, countdown->y() - tabs->maxY()});
-            if (area) {
-                *lastRead = reader.read(*area, centres);
-                for (const std::string& code : codesNow(app))
-                    if (*lastRead == code) return code;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return "";
+            if (!area) return false;
+            *lastRead = reader.read(*area, centres);
+            for (const std::string& code : codesNow(app))
+                if (*lastRead == code) found = code;
+            return !found.empty();
+        },
+        seconds);
+    return found;
 }
 
 // The phone's clock: the real time plus the difference the binding stored.
 double phoneNow(const e2e::AppSession& app) {
     return foundation::clock().now() + std::atof(stored(app, StoreKeys::diffTime).c_str());
+}
+
+// Whether two pictures of the same size have the same pixels.
+bool samePixels(const ui::Image& a, const ui::Image& b) {
+    return a.pixelWidth() == b.pixelWidth() && a.pixelHeight() == b.pixelHeight() && a.rgbaPixels() == b.rgbaPixels();
 }
 
 // Watches the code tab across the end of the current 30-second step: the
@@ -104,33 +109,39 @@ void watchTheCardsFlip(e2e::AppSession& app) {
     const ui::Rect area{0, tabs->maxY(), 320, countdown->y() - tabs->maxY()};
     e2e::CardReader reader("otp_", OTPLayer::kWidth, OTPLayer::kHeight, app.scale());
     const std::vector<double> centres(OTPLayer::kCentreX.begin(), OTPLayer::kCentreX.end());
-    // Until a second and a half before the step ends.
-    const double left = 30 - std::fmod(phoneNow(app), 30);
-    if (left > 1.5) std::this_thread::sleep_for(std::chrono::duration<double>(left - 1.5));
+    // The phone's clock is the real one moved by what the binding stored.
+    const double difference = phoneNow(app) - foundation::clock().now();
+    auto stepLeft = [&] { return 30 - std::fmod(foundation::clock().now() + difference, 30); };
+    // Until a second and a half before the step ends: the phone's clock
+    // moves on its own, whatever the load.
+    ASSERT_TRUE(app.waitUntil([&] { return stepLeft() <= 1.5; }, 31));
     const std::string before = codesNow(app)[0];
     const std::string after = codesNow(app)[2];
-    // The window as fast as it can be read, from before the step's end
-    // until the turn is surely over; read as digits afterwards.
-    std::vector<std::shared_ptr<ui::Image>> frames;
-    const auto until = Clock::now() + std::chrono::milliseconds(1500 + 3500);
-    while (Clock::now() < until && frames.size() < 400)
-        if (auto picture = app.grab(area)) frames.push_back(picture);
-    ASSERT_FALSE(frames.empty());
+    const double stepEnds = foundation::clock().now() + stepLeft();
+    // The window as fast as it can be read, each new picture read as digits,
+    // until the new code stands after the step's end (or, on a machine too
+    // slow for it, a while after).
     std::vector<std::string> seen;
     bool turning = false;
-    for (const auto& frame : frames) {
-        const std::string read = reader.read(*frame, centres);
+    int pictures = 0;
+    std::shared_ptr<ui::Image> previous;
+    const double limit = stepEnds + testsupport::patience(10);
+    while (foundation::clock().now() < limit) {
+        auto picture = app.grabAsItIs(area);
+        if (!picture) continue;
+        if (previous && samePixels(*previous, *picture)) continue;
+        previous = picture;
+        ++pictures;
+        const std::string read = reader.read(*picture, centres);
         if (seen.empty() || seen.back() != read) seen.push_back(read);
         // Neither code: a card part way over, or old and new digits side by side.
-        if (read != before && read != after) {
-            turning = true;
-            break;
-        }
+        if (read != before && read != after) turning = true;
+        if (read == after && foundation::clock().now() > stepEnds) break;
     }
-    const std::string last = reader.read(*frames.back(), centres);
     const std::string told = ::testing::PrintToString(seen);
-    EXPECT_EQ(last, after) << "read in turn: " << told << ", the codes " << before << " then " << after;
-    EXPECT_TRUE(turning) << "no card was seen turning in " << frames.size() << " pictures: " << told;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), after) << "read in turn: " << told << ", the codes " << before << " then " << after;
+    EXPECT_TRUE(turning) << "no card was seen turning in " << pictures << " pictures: " << told;
 }
 
 // The nine-star tab: each cell of the grid shows the picture the path of the
@@ -153,8 +164,7 @@ void checkTheNineStarGrid(e2e::AppSession& app) {
     e2e::PictureSet pictures(names, 48, 48, app.scale());
     ASSERT_TRUE(pictures.ok());
     std::string lastFailure;
-    const auto giveUp = Clock::now() + std::chrono::seconds(15);
-    while (Clock::now() < giveUp) {
+    const bool shows = app.waitUntil([&] {
         // The grid as the window shows it.
         std::array<std::array<std::string, 5>, 5> shownCells;
         for (int r = 0; r < 5; ++r)
@@ -189,12 +199,12 @@ void checkTheNineStarGrid(e2e::AppSession& app) {
                         wrong += " (" + std::to_string(r) + "," + std::to_string(c) + ") " + shownCells[r][c] +
                                  " for " + want;
                 }
-            if (wrong.empty() && drawn > 0) return;
+            if (wrong.empty() && drawn > 0) return true;
             lastFailure += "\ncode " + code + " path " + path + ":" + wrong;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    }
-    ADD_FAILURE() << "the grid shows no path of the phone's codes; " << lastFailure;
+        return false;
+    });
+    if (!shows) ADD_FAILURE() << "the grid shows no path of the phone's codes; " << lastFailure;
 }
 
 // The camera as a person holds it up to the demo serial's QR card: six
@@ -271,13 +281,12 @@ std::pair<int, double> whereTheBannerShows(e2e::AppSession& app, const std::stri
 
 // Waits until the window shows an article's page of text.
 bool waitForAPageOfText(e2e::AppSession& app, double seconds) {
-    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < giveUp) {
-        auto window = app.grab();
-        if (window && e2e::showsAPageOfText(*window)) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    return app.waitUntil(
+        [&] {
+            auto window = app.grab();
+            return window && e2e::showsAPageOfText(*window);
+        },
+        seconds);
 }
 
 // Taps the shown text lowest in the window (a button that repeats the
@@ -431,19 +440,20 @@ TEST_F(Walk, QrBindingThroughTheCameraThenANewAccountPasswordAndTheClassroom) {
     ASSERT_TRUE(cancel);
     int light = 0, grey = 0;
     // The camera starts as the screen has come up: its first pictures follow.
-    const auto giveUp = Clock::now() + std::chrono::seconds(20);
-    while ((light <= 5000 || grey <= 200) && Clock::now() < giveUp) {
-        light = grey = 0;
-        if (auto preview = app.grab({0, 0, 320, cancel->y() - 12}))
-            for (int y = 0; y < preview->pixelHeight(); y += 2)
-                for (int x = 0; x < preview->pixelWidth(); x += 2) {
-                    const ui::Rgba p = preview->pixel(x, y);
-                    const int luma = (p.r + p.g + p.b) / 3;
-                    light += luma > 220;
-                    grey += luma < 190;
-                }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    app.waitUntil(
+        [&] {
+            light = grey = 0;
+            if (auto preview = app.grab({0, 0, 320, cancel->y() - 12}))
+                for (int y = 0; y < preview->pixelHeight(); y += 2)
+                    for (int x = 0; x < preview->pixelWidth(); x += 2) {
+                        const ui::Rgba p = preview->pixel(x, y);
+                        const int luma = (p.r + p.g + p.b) / 3;
+                        light += luma > 220;
+                        grey += luma < 190;
+                    }
+            return light > 5000 && grey > 200;
+        },
+        20);
     EXPECT_GT(light, 5000) << "no card in the camera's picture";
     EXPECT_GT(grey, 200) << "no code on the card in the camera's picture";
     EXPECT_TRUE(app.picture("bind-qr"));
@@ -490,12 +500,7 @@ TEST_F(Walk, QrBindingThroughTheCameraThenANewAccountPasswordAndTheClassroom) {
     EXPECT_TRUE(app.picture("classroom"));
     ASSERT_GE(top, 0);
     app.drag({280, top + 80.0}, {40, top + 80.0}, 12);
-    bool second = false;
-    for (int i = 0; i < 50 && !second; ++i) {
-        app.waitUntilSettled();
-        second = whereTheBannerShows(app, "banner2.jpg", top, top).second < 12;
-        if (!second) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    const bool second = app.waitUntil([&] { return whereTheBannerShows(app, "banner2.jpg", top, top).second < 12; });
     ASSERT_TRUE(second) << "a swipe did not bring the banner's second picture";
     app.tap({160, top + 80.0});
     ASSERT_TRUE(app.waitForTextGone("虚拟充值骗术揭秘")) << shown(app);

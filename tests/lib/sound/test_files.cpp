@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 #include "SoundFiles.h"
 #include "lib/sound/SndAudioFile.h"
@@ -288,7 +289,10 @@ TEST(AsynchLoading, AnEmptyListCompletesAtOnce) {
 }
 
 // The main thread plays, checks and unloads sounds while a loader fills ids
-// that make the buffer table grow. Also built with ThreadSanitizer.
+// that make the buffer table grow. Also built with ThreadSanitizer. The last
+// file is a pipe the test fills only once the main thread has played while
+// the loader filled the others, so the two overlap however the threads are
+// scheduled.
 TEST(AsynchLoading, LoadingWhilePlayingIsSafe) {
     const std::string dir = testsupport::tempDir("race");
     std::vector<SndBufferLoadRequest> requests;
@@ -296,12 +300,16 @@ TEST(AsynchLoading, LoadingWhilePlayingIsSafe) {
         const std::string path = writeWave(dir + "/s" + std::to_string(i) + ".wav", {1, 16, 22050, 2205 + i});
         requests.emplace_back(60 + i * 8, path);
     }
+    const std::string last = requests.back().filePath();
+    const std::string lastBytes = *foundation::readFile(last);
+    ASSERT_EQ(unlink(last.c_str()), 0);
+    ASSERT_EQ(mkfifo(last.c_str(), 0600), 0);
     auto engine = SndSoundEngine::create();
     ASSERT_TRUE(engine->loadBuffer(0, requests[0].filePath()));
     CompletionWatch watch;
     engine->loadBuffersAsynchronously(requests);
     int plays = 0;
-    while (watch.count() == 0) {
+    auto playRound = [&] {
         for (int id : {0, 60, 68, 100, 140}) {
             const ALuint s = engine->playSound(id, 0, 1, 0, 0.1f, false);
             if (s != kSndSoundMuted && s != kSndNoSource) ++plays;
@@ -310,7 +318,24 @@ TEST(AsynchLoading, LoadingWhilePlayingIsSafe) {
         }
         engine->unloadBuffer(1);
         engine->bufferTotal();
-    }
+    };
+    // Until the loader waits on the pipe, every other file loaded.
+    const float allButLast = 23.0f / 24;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(testsupport::patience(60));
+    do {
+        playRound();
+    } while ((engine->asynchLoadProgress() < allButLast - 1e-4f || plays == 0) &&
+             std::chrono::steady_clock::now() < giveUp);
+    ASSERT_GE(engine->asynchLoadProgress(), allButLast - 1e-4f) << "the loader did not reach the pipe";
+    EXPECT_EQ(watch.count(), 0);
+    std::thread writer([&] {
+        const int fd = open(last.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        [[maybe_unused]] const ssize_t written = write(fd, lastBytes.data(), lastBytes.size());
+        close(fd);
+    });
+    while (watch.count() == 0 && std::chrono::steady_clock::now() < giveUp) playRound();
+    writer.join();
     ASSERT_TRUE(watch.waitFor(1));
     EXPECT_GT(plays, 0);
     for (const auto& r : requests) EXPECT_TRUE(engine->validateBufferId(r.soundId())) << r.soundId();

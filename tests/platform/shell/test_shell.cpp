@@ -354,8 +354,8 @@ TEST_F(ShellTest, ListSaysWhenAScreenMovesAndWhatIsCovered) {
     under->removeFromSuperview();
     free->removeFromSuperview();
 
-    // While a pushed screen slides in, the list starts with the moving line;
-    // once it is in place, the line is gone.
+    // While a pushed screen slides in, the list starts with the moving line
+    // that says what moves; once it is in place, the line is gone.
     foundation::ManualClockScope clock;
     auto nav = std::make_shared<NavigationController>(std::make_shared<ViewController>());
     s.window().addSubview(nav->viewRef());
@@ -364,14 +364,56 @@ TEST_F(ShellTest, ListSaysWhenAScreenMovesAndWhatIsCovered) {
     nav->pushViewController(std::make_shared<ViewController>(), true);
     EXPECT_TRUE(ui::isScreenTransitionRunning());
     s.present();
-    EXPECT_EQ(
-        foundation::readFile(o.viewListPath).value_or("").rfind(std::string(shell::kViewListMovingLine) + "\n", 0), 0u);
+    EXPECT_EQ(foundation::readFile(o.viewListPath).value_or("").rfind(std::string(shell::kViewListMovingLine) + " ", 0),
+              0u);
+    EXPECT_NE(foundation::readFile(o.viewListPath).value_or("").find("transition"), std::string::npos);
     clock->advance(1.0);
     EXPECT_FALSE(ui::isScreenTransitionRunning());
     s.present();
     EXPECT_EQ(foundation::readFile(o.viewListPath).value_or("").find(shell::kViewListMovingLine), std::string::npos);
     nav->view()->removeFromSuperview();
     EXPECT_FALSE(ui::isScreenTransitionRunning());
+}
+
+// A driver that sent a click and then asked (<list>.ask) finds its question
+// answered in the list of the refresh that handled the click, with what
+// moves then; a question never asked is not answered.
+TEST_F(ShellTest, ListAnswersTheDriverAfterTheEventsItSentAndSaysWhatMoves) {
+    useDisplay();
+    shell::ShellOptions o;
+    o.viewListPath = testsupport::tempDir("viewlist-asked") + "/views.txt";
+    const std::string ask = o.viewListPath + shell::kViewListAskSuffix;
+    shell::Shell s(o);
+    ASSERT_TRUE(s.start());
+    foundation::ManualClockScope clock;
+    auto rec = std::make_shared<Recorder>(Rect{0, 0, 100, 100});
+    s.window().addSubview(rec);
+    auto title = Label::create({10, 200, 100, 30});
+    title->setText("标题");
+    s.window().addSubview(title);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    s.refresh();
+    EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("10 200 100 30\t标题\n"));
+
+    // The click that fades the title out, then the question.
+    pushMouse(SDL_MOUSEBUTTONDOWN, 20, 20);
+    pushMouse(SDL_MOUSEBUTTONUP, 20, 20);
+    ASSERT_TRUE(foundation::writeFileAtomically(ask, "41\n"));
+    s.refresh();
+    EXPECT_EQ(rec->log, "down@20,20 up@20,20");
+    EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("#seen 41\n10 200 100 30\t标题\n"));
+
+    View::animate(0.3, [&] { title->setAlpha(0.5); });
+    ASSERT_TRUE(foundation::writeFileAtomically(ask, "42"));
+    s.refresh();
+    EXPECT_EQ(foundation::readFile(o.viewListPath),
+              std::optional<std::string>("#moving animation\n#seen 42\n10 200 100 30\t标题\n"));
+    clock->advance(0.5);
+    s.refresh();
+    EXPECT_EQ(foundation::readFile(o.viewListPath), std::optional<std::string>("#seen 42\n10 200 100 30\t标题\n"));
+    title->removeFromSuperview();
+    rec->removeFromSuperview();
 }
 
 TEST_F(ShellTest, TallScreenWindowIsSixFortyByElevenThirtySix) {

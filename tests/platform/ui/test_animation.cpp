@@ -5,7 +5,9 @@
 
 #include "UiTest.h"
 #include "platform/ui/Layer.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 using namespace ui;
@@ -322,4 +324,65 @@ TEST_F(Animations, AnimatingViewsIgnoreTouchesUnlessAllowed) {
     View::animate(1.0, 0, kAnimationOptionAllowUserInteraction, [&] { v->setAlpha(1); });
     EXPECT_EQ(window->hitTest({50, 50}, nullptr), v.get());
     advance(1.0);
+}
+
+// What moves on a window's screen is told by the code that moves it, and
+// only while it moves: a view animation, a scroll view dragged or
+// scrolling itself, a layout asked for; an ambient animation (a ticker in
+// its label) leaves the screen still.
+TEST_F(Animations, TheScreenSaysWhatMovesUntilItStops) {
+    auto window = Window::create({0, 0, 320, 480});
+    window->makeKeyAndVisible();
+    auto box = View::create({0, 0, 50, 50});
+    window->addSubview(box);
+    auto scroll = std::make_shared<ScrollView>(Rect{0, 100, 320, 200});
+    scroll->setContentSize({320, 1000});
+    window->addSubview(scroll);
+    turn();
+    ASSERT_EQ(screenMotion(), "");
+    ASSERT_TRUE(isScreenStill());
+
+    struct Case {
+        const char* what;
+        std::function<void()> start;
+        const char* motion;
+    };
+    const std::vector<Case> cases = {
+        {"a fade", [&] { View::animate(0.3, [&] { box->setAlpha(0.2); }); }, "animation"},
+        {"a delayed slide", [&] { View::animate(0.3, 0.5, 0, [&] {
+                                      box->setFrame({10, 10, 50, 50});
+                                  }); }, "animation"},
+        {"a ticker", [&] { View::animate(0.3, 0, kAnimationOptionAmbient, [&] { box->setAlpha(1); }); }, ""},
+        {"a scroll",
+         [&] {
+             scroll->setContentOffset({0, 300}, true);
+         },
+         "scroll"},
+        {"a drag",
+         [&] {
+             window->sendTouch(TouchPhase::Began, {160, 250}, clock().monotonic());
+             window->sendTouch(TouchPhase::Moved, {160, 150}, clock().monotonic());
+         },
+         "scroll"},
+        {"a layout", [&] { box->setNeedsLayout(); }, "layout"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.start();
+        EXPECT_EQ(screenMotion(), c.motion);
+        // A released drag settles within the content (a bounce back).
+        window->sendTouch(TouchPhase::Ended, {160, 150}, clock().monotonic());
+        turn();
+        advance(2);
+        EXPECT_EQ(screenMotion(), "");
+    }
+    // Several at once, in a fixed order.
+    View::animate(0.3, [&] { box->setAlpha(0.7); });
+    scroll->setContentOffset({0, 0}, true);
+    EXPECT_EQ(screenMotion(), "animation scroll");
+    // A scroll view that goes away mid-scroll leaves the screen still.
+    scroll->removeFromSuperview();
+    scroll.reset();
+    advance(1);
+    EXPECT_EQ(screenMotion(), "");
 }

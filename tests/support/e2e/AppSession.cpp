@@ -86,7 +86,7 @@ public:
     pid_t pid() const { return pid_; }
     // Waits until the process has ended; false after `seconds`.
     bool waitExit(double seconds) const {
-        const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+        const auto giveUp = Clock::now() + std::chrono::duration<double>(testsupport::patience(seconds));
         while (running()) {
             if (Clock::now() >= giveUp) return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -193,7 +193,7 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
     }
     std::string number;
     pollfd p{fd, POLLIN, 0};
-    while (poll(&p, 1, 30000) > 0) {
+    while (poll(&p, 1, int(testsupport::patience(30) * 1000)) > 0) {
         char c;
         if (read(fd, &c, 1) != 1 || c == '\n') break;
         number += c;
@@ -318,17 +318,93 @@ std::string AppSession::sanitizerReports() const {
 void AppSession::fail(const std::string& why) { error_ = why + "\n" + log(); }
 
 bool AppSession::waitFor(const std::function<bool()>& done, double seconds) const {
-    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(testsupport::patience(seconds));
     while (true) {
         if (done()) return true;
         if (Clock::now() >= giveUp || !running()) return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        // The next try once the program has refreshed its window again (a
+        // program that does not answer soon is asked again).
+        answered(ask(), 0.25);
+    }
+}
+
+bool AppSession::waitUntil(const std::function<bool()>& done, double seconds) const { return waitFor(done, seconds); }
+
+long AppSession::ask() const {
+    ++asked_;
+    foundation::writeFileAtomically(listPath_ + shell::kViewListAskSuffix, std::to_string(asked_) + "\n");
+    return asked_;
+}
+
+namespace {
+
+// The question a list answers (its "#seen" line); 0 when none.
+long seenIn(const std::string& list) {
+    const std::string seen = std::string(shell::kViewListSeenLine) + " ";
+    for (size_t at = 0; at < list.size() && list[at] == '#';) {
+        const size_t end = std::min(list.find('\n', at), list.size());
+        if (list.compare(at, seen.size(), seen) == 0) return std::atol(list.c_str() + at + seen.size());
+        at = end + 1;
+    }
+    return 0;
+}
+
+bool movingIn(const std::string& list) {
+    const std::string moving = shell::kViewListMovingLine;
+    return list.compare(0, moving.size(), moving) == 0;
+}
+
+}  // namespace
+
+std::optional<std::string> AppSession::answered(long question, double seconds) const {
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
+    while (true) {
+        auto list = foundation::readFile(listPath_);
+        if (list && seenIn(*list) >= question) return list;
+        if (Clock::now() >= giveUp || !running()) return std::nullopt;
+        // The program answers on its next refresh, a sixtieth of a second
+        // away when it gets the processor.
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+}
+
+bool AppSession::waitUntilStill(double seconds) const {
+    if (!x_ || !x_->app) return false;
+    const long question = ask();
+    const double limit = testsupport::patience(seconds);
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(limit);
+    std::string last;
+    while (true) {
+        const double left = std::chrono::duration<double>(giveUp - Clock::now()).count();
+        auto list = answered(question, std::max(0.0, left));
+        if (list && !movingIn(*list)) {
+            stillError_.clear();
+            return true;
+        }
+        if (list) last = list->substr(0, list->find('\n'));
+        if (!list || Clock::now() >= giveUp) {
+            stillError_ = !running()     ? "the program ended"
+                          : last.empty() ? "the program did not answer in " + std::to_string(limit) + " s"
+                                         : "the screen still moves after " + std::to_string(limit) + " s: " + last;
+            std::fprintf(stderr, "e2e: %s\n", stillError_.c_str());
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
     }
 }
 
 std::vector<ShownText> AppSession::shownTexts() const {
+    waitUntilStill();
+    return shownTextsNow();
+}
+
+std::vector<ShownText> AppSession::shownTextsNow() const {
+    return parseList(foundation::readFile(listPath_).value_or(""));
+}
+
+std::vector<ShownText> AppSession::parseList(const std::string& list) {
     std::vector<ShownText> out;
-    std::istringstream in(foundation::readFile(listPath_).value_or(""));
+    std::istringstream in(list);
     std::string line;
     while (std::getline(in, line)) {
         auto tab = line.find('\t');
@@ -365,19 +441,8 @@ bool AppSession::waitForTextGone(const std::string& text, double seconds) {
     return waitFor([&] { return !frameOf(text).has_value(); }, seconds);
 }
 
-bool AppSession::waitUntilSettled(double seconds) {
-    // The list is rewritten whenever what it shows changes: two readings a
-    // moment apart that agree, with no screen moving, mean things stay put.
-    std::string before;
-    return waitFor(
-        [&] {
-            std::string now = foundation::readFile(listPath_).value_or("");
-            bool settled = now == before && now.rfind(std::string(shell::kViewListMovingLine) + "\n", 0) != 0;
-            before = std::move(now);
-            if (!settled) std::this_thread::sleep_for(std::chrono::milliseconds(130));
-            return settled;
-        },
-        seconds);
+bool AppSession::waitForLabelGone(const std::string& label, double seconds) {
+    return waitFor([&] { return !frameOf(label, true).has_value(); }, seconds);
 }
 
 bool AppSession::tapFound(const std::string& text, bool label, double seconds) {
@@ -387,13 +452,11 @@ bool AppSession::tapFound(const std::string& text, bool label, double seconds) {
             if (t.text == text && t.label == label && !t.covered) frame = t.frame;
         return frame;
     };
-    if (!waitFor([&] { return find().has_value(); }, seconds)) return false;
-    waitUntilSettled();
-    // Settling can bring something in front of it again: wait that out too.
-    if (!waitFor([&] { return find().has_value(); }, seconds)) return false;
-    auto frame = find();
-    if (!frame) return false;
-    tap(frame->center());
+    // Each look is at a still screen after all that was sent before, so the
+    // frame found is where the text stays: clicked at once.
+    std::optional<ui::Rect> frame;
+    if (!waitFor([&] { return (frame = find()).has_value(); }, seconds)) return false;
+    click(frame->center());
     return true;
 }
 
@@ -416,7 +479,11 @@ void movePointer(Display* dpy, Window window, ui::Point p, double scale) {
 
 void AppSession::tap(ui::Point point) {
     if (!x_->dpy || !x_->window) return;
-    waitUntilSettled();
+    waitUntilStill();
+    click(point);
+}
+
+void AppSession::click(ui::Point point) {
     movePointer(x_->dpy, x_->window, point, scale_);
     XTestFakeButtonEvent(x_->dpy, 1, True, CurrentTime);
     XSync(x_->dpy, False);
@@ -427,14 +494,16 @@ void AppSession::tap(ui::Point point) {
 void AppSession::drag(ui::Point from, ui::Point to, int steps) {
     if (!x_->dpy || !x_->window) return;
     steps = std::max(1, steps);
+    waitUntilStill();
     movePointer(x_->dpy, x_->window, from, scale_);
     XTestFakeButtonEvent(x_->dpy, 1, True, CurrentTime);
     XSync(x_->dpy, False);
     for (int i = 1; i <= steps; ++i) {
         double f = double(i) / steps;
         movePointer(x_->dpy, x_->window, {from.x + (to.x - from.x) * f, from.y + (to.y - from.y) * f}, scale_);
-        // The program reads the moves as the user makes them, one per frame.
-        std::this_thread::sleep_for(std::chrono::milliseconds(17));
+        // The program takes each move in a refresh of its own, as it does a
+        // finger's.
+        answered(ask(), testsupport::patience(10));
     }
     XTestFakeButtonEvent(x_->dpy, 1, False, CurrentTime);
     XSync(x_->dpy, False);
@@ -459,6 +528,7 @@ void pressKeysym(Display* dpy, KeySym sym) {
 
 void AppSession::type(const std::string& ascii) {
     if (!x_->dpy || !x_->window) return;
+    waitUntilStill();
     // Keys go where the pointer is (no window manager): over the window.
     movePointer(x_->dpy, x_->window, {1, 1}, scale_);
     for (char c : ascii) {
@@ -468,16 +538,26 @@ void AppSession::type(const std::string& ascii) {
 }
 
 void AppSession::pressBackspace() {
-    if (x_->dpy) pressKeysym(x_->dpy, XK_BackSpace);
+    if (!x_->dpy) return;
+    waitUntilStill();
+    pressKeysym(x_->dpy, XK_BackSpace);
 }
 
 void AppSession::pressReturn() {
-    if (x_->dpy) pressKeysym(x_->dpy, XK_Return);
+    if (!x_->dpy) return;
+    waitUntilStill();
+    pressKeysym(x_->dpy, XK_Return);
 }
 
 std::shared_ptr<ui::Image> AppSession::grab() const { return grab(ui::Rect{0, 0, 1e6, 1e6}); }
 
 std::shared_ptr<ui::Image> AppSession::grab(const ui::Rect& points) const {
+    if (!x_->dpy || !x_->window) return nullptr;
+    waitUntilStill();
+    return grabAsItIs(points);
+}
+
+std::shared_ptr<ui::Image> AppSession::grabAsItIs(const ui::Rect& points) const {
     if (!x_->dpy || !x_->window) return nullptr;
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(x_->dpy, x_->window, &attrs) || attrs.map_state != IsViewable) return nullptr;
@@ -511,14 +591,14 @@ bool AppSession::screenshot(const std::string& name) const {
 bool AppSession::picture(const std::string& name) {
     const char* docs = std::getenv("QUENTA_E2E_SHOTS");
     if (!docs || !*docs) return true;
-    waitUntilSettled();
-    // The texts stand still before a panel's fade or slide has ended: wait
-    // for two grabs a moment apart that look alike as well (a screen that
-    // keeps sparkling is taken after two seconds as it is).
+    // The screen is still (grab waits for it); what the program draws by
+    // itself (a GL view) may still be changing: wait for two grabs a refresh
+    // apart that look alike as well (a screen that keeps sparkling is taken
+    // after a few seconds as it is).
     auto shot = grab();
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (shot && std::chrono::steady_clock::now() < giveUp) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    const auto giveUp = Clock::now() + std::chrono::duration<double>(testsupport::patience(3));
+    while (shot && Clock::now() < giveUp) {
+        answered(ask(), testsupport::patience(3));
         auto next = grab();
         if (!next) break;
         const bool still = meanDifference(*shot, *next) < 0.25;

@@ -7,8 +7,13 @@
 // with real key events through the XTEST extension; the window's pixels are
 // read back for screenshots.
 //
-// Waits poll real time (the program runs on the real clock) up to a limit;
-// nothing here sleeps a fixed time to let the program catch up.
+// Every step waits for a still screen first: the driver asks the program to
+// answer (platform/shell/ViewList.h, "#seen") after the input it sent, and
+// the program's answer says whether anything on its screen moves (a screen
+// moving in or out, a view animation, a scroll view moving, a pending
+// layout: "#moving ..."). Waits end when what they wait for happens, or
+// after a limit in seconds on a quiet machine that testsupport::patience()
+// scales (QUENTA_TEST_TIME_SCALE); nothing here sleeps a fixed time.
 
 #include <functional>
 #include <memory>
@@ -64,8 +69,8 @@ public:
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
 
-    // The visible texts now, frontmost last (accessibility labels included,
-    // marked `label`).
+    // The visible texts once the screen is still, frontmost last
+    // (accessibility labels included, marked `label`).
     std::vector<ShownText> shownTexts() const;
     // The frame of the frontmost visible view showing this text (or, with
     // `label`, carrying this accessibility label); nullopt when none does.
@@ -74,10 +79,19 @@ public:
     bool waitForText(const std::string& text, double seconds = 30);
     // Waits until no visible view shows this text.
     bool waitForTextGone(const std::string& text, double seconds = 30);
-    // Waits until no screen is moving in or out and the texts have stayed
-    // where they are for a moment, as a person waits before tapping; false
-    // when the program is still moving after `seconds`.
-    bool waitUntilSettled(double seconds = 5);
+    bool waitForLabelGone(const std::string& label, double seconds = 30);
+    // Waits until the program has handled all the input sent so far and
+    // says nothing on its screen moves (ViewList.h), as a person waits
+    // before tapping; false when it still moves after `seconds` (what moves
+    // is then in stillError()).
+    bool waitUntilStill(double seconds = 30) const;
+    // The same (the older name).
+    bool waitUntilSettled(double seconds = 30) { return waitUntilStill(seconds); }
+    // What moved when the last wait for a still screen gave up; "" when it did not.
+    const std::string& stillError() const { return stillError_; }
+    // Checks `done` after each refresh of the program's window until it
+    // holds; false when it still does not after `seconds`.
+    bool waitUntil(const std::function<bool()>& done, double seconds = 30) const;
     // Waits for the text and for the screen to settle, then clicks the centre
     // of the frontmost view showing it that nothing covers (a notice sliding
     // over it is waited out).
@@ -95,11 +109,15 @@ public:
     void pressBackspace();
     void pressReturn();
 
-    // The window as the display shows it; nullptr when it cannot be read.
+    // The window as the display shows it once the screen is still; nullptr
+    // when it cannot be read.
     std::shared_ptr<ui::Image> grab() const;
-    // The window's pixels inside a rect of window points; nullptr when it
-    // cannot be read.
+    // The window's pixels inside a rect of window points, once the screen is
+    // still; nullptr when they cannot be read.
     std::shared_ptr<ui::Image> grab(const ui::Rect& points) const;
+    // The same at once, without waiting: for a test that watches something
+    // move on purpose (a card turning).
+    std::shared_ptr<ui::Image> grabAsItIs(const ui::Rect& points) const;
     // Pixels per point.
     double scale() const { return scale_; }
     // Saves grab() as <build>/screenshots/<name>.png; false when it cannot.
@@ -137,9 +155,22 @@ private:
     void fail(const std::string& why);
     bool startProgram(const std::vector<std::string>& moreArgs = {});
     bool tapFound(const std::string& text, bool label, double seconds);
+    // A press and a release at a window point, at once.
+    void click(ui::Point point);
     bool waitFor(const std::function<bool()>& done, double seconds) const;
+    // Asks the program to answer after the input sent so far; the question's
+    // number.
+    long ask() const;
+    // The list the program wrote once it answered `question`; nullopt when
+    // it did not within `seconds` or ended.
+    std::optional<std::string> answered(long question, double seconds) const;
+    // The visible texts of a list as written.
+    static std::vector<ShownText> parseList(const std::string& list);
+    std::vector<ShownText> shownTextsNow() const;
 
     std::string error_;
+    mutable long asked_ = 0;
+    mutable std::string stillError_;
     std::string dir_;
     std::string home_;
     std::string listPath_;

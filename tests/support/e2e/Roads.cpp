@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "app/core/CoreConstants.h"
@@ -16,8 +14,6 @@
 namespace e2e {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // The hub's five buttons, what the screen each opens shows for sure, and the
 // picture's name under docs/screens/window.
@@ -36,13 +32,8 @@ const std::vector<HubButton> kHubButtons = {
 };
 
 // The screen a button opened has gone.
-bool markGone(const AppSession& app, const HubButton& b, double seconds = 30) {
-    const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
-    while (app.frameOf(b.mark, b.markIsLabel)) {
-        if (Clock::now() >= giveUp) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
+bool markGone(AppSession& app, const HubButton& b) {
+    return b.markIsLabel ? app.waitForLabelGone(b.mark) : app.waitForTextGone(b.mark);
 }
 
 }  // namespace
@@ -80,12 +71,11 @@ bool paymentNoticeDue(const AppSession& app) {
 void passThePaymentNotice(AppSession& app, bool due) {
     if (!due) return;
     std::string notice;
-    const auto giveUp = Clock::now() + std::chrono::seconds(30);
-    while (notice.empty() && Clock::now() < giveUp) {
+    app.waitUntil([&] {
         for (const auto& t : app.shownTexts())
             if (t.text.rfind("您尚未开通岚付通付款验证功能", 0) == 0) notice = t.text;
-        if (notice.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return !notice.empty();
+    });
     ASSERT_FALSE(notice.empty()) << "the code tab did not point at payment verification: " << shownLine(app);
     EXPECT_EQ(notice, KAVOSafeProductViewController::kNoticeMessage);
     ASSERT_TRUE(app.tapText("确定"));
@@ -100,11 +90,13 @@ void tapTheAdvertAway(AppSession& app) {
         *shown = window ? int(showsTheAdvertStripes(*window, 22)) + int(showsTheAdvertStripes(*window, 48)) : -1;
     };
     auto waitForRows = [&](int want, double seconds) {
-        const auto giveUp = Clock::now() + std::chrono::duration<double>(seconds);
         int shown = -1;
-        for (rows(&shown); shown != want && Clock::now() < giveUp; rows(&shown))
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return shown == want;
+        return app.waitUntil(
+            [&] {
+                rows(&shown);
+                return shown == want;
+            },
+            seconds);
     };
     ASSERT_TRUE(waitForRows(2, 30)) << "no advert came down over the hub: " << shownLine(app) << "\n" << app.log();
     // The version seen is kept: the next start asks for a newer one.
@@ -114,7 +106,7 @@ void tapTheAdvertAway(AppSession& app) {
     ASSERT_TRUE(version && version->asString()) << app.server().controlGet("hub");
     EXPECT_EQ(storedValue(app, StoreKeys::adversion), *version->asString());
     app.tap({160, 35});
-    ASSERT_TRUE(waitForRows(0, 5)) << "the advert stays after a tap: " << shownLine(app);
+    ASSERT_TRUE(waitForRows(0, 30)) << "the advert stays after a tap: " << shownLine(app);
 }
 
 // Each of the hub's buttons opens its screen, and the back button returns.
@@ -128,9 +120,7 @@ void everyHubButtonAndBack(AppSession& app) {
         ASSERT_TRUE(opened) << "the button leads nowhere: " << shownLine(app) << "\n" << app.log();
         app.waitForTextGone("正在获取安全操作列表");
         app.waitForTextGone("正在获取个人安全信息...");
-        // A screen that keeps changing (a countdown, under a heavy load)
-        // is tapped on anyway, as a person would after a while.
-        app.waitUntilSettled(10);
+        ASSERT_TRUE(app.waitUntilStill()) << app.stillError();
         passThePaymentNotice(app, notice);
         if (::testing::Test::HasFatalFailure()) return;
         EXPECT_TRUE(app.picture(b.shot));

@@ -9,6 +9,7 @@
 #include "platform/foundation/App.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/foundation/UserDefaults.h"
+#include "tests/support/TestSupport.h"
 
 namespace screentest {
 
@@ -77,7 +78,7 @@ std::shared_ptr<ui::ViewController> ScreenFixture::show(ui::ScreenMap& map, cons
 }
 
 bool ScreenFixture::waitFor(const std::function<bool()>& pred, double seconds) {
-    return foundation::RunLoop::main().runUntil(pred, seconds);
+    return foundation::RunLoop::main().runUntil(pred, testsupport::patience(seconds));
 }
 
 void ScreenFixture::script(const foundation::Dictionary& entry) {

@@ -31,12 +31,7 @@ std::string shown(const e2e::AppSession& app) {
 
 // Until the program's log holds the text; false after `seconds`.
 bool waitForLog(const e2e::AppSession& app, const std::string& text, double seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (app.log().find(text) != std::string::npos) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+    return app.waitUntil([&] { return app.log().find(text) != std::string::npos; }, seconds);
 }
 
 // First start: the guide, skipped, opens the bind screen.
@@ -90,11 +85,12 @@ TEST(BindEndToEnd, TheDemoSerialBindsAndTheNextStartGoesPastTheBinding) {
     };
     e2e::AppSession again(next);
     ASSERT_TRUE(again.ok()) << again.error();
-    const bool logged = waitForLog(again, "\"showMain\"", 10);
+    const bool logged = waitForLog(again, "\"showMain\"", 30);
     if (logged) {
         EXPECT_NE(again.log().find("KAVOMainFrameViewController"), std::string::npos) << again.log();
+        // The main screen is up (its buttons shown) before the texts are read.
+        EXPECT_TRUE(again.waitForText("安全日志")) << shown(again);
     }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
     const std::string texts = shown(again);
     EXPECT_EQ(texts.find("跳过"), std::string::npos) << texts;
     EXPECT_EQ(texts.find("序列号绑定"), std::string::npos) << texts;

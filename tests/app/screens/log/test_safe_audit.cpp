@@ -160,9 +160,9 @@ TEST_F(SafeAuditTest, ARefreshBeforeTheDeleteReplyNeverDeletesAnotherRecord) {
     setLog(kEvents);
     open();
     ASSERT_TRUE(waitFor([&] { return countOf(18) == 1; }));
-    // The deletion of row 3 (id 14) answers late; meanwhile the log has new
-    // records in front and a refresh lands first.
-    script({{"command", 18}, {"reply", Dictionary{{"isSuccess", true}}}, {"delay", 2.0}});
+    // The deletion of row 3 (id 14) is answered only once a refresh has
+    // landed with new records in front (the server holds its answer).
+    script({{"command", 18}, {"reply", Dictionary{{"isSuccess", true}}}, {"hold", "delete"}});
     deleteRow(3);
     foundation::Array newer = {event(20, 1, 2, "成都"), event(21, 0, 0, "成都")};
     for (const Value& v : kEvents) newer.push_back(v);
@@ -171,6 +171,8 @@ TEST_F(SafeAuditTest, ARefreshBeforeTheDeleteReplyNeverDeletesAnotherRecord) {
     EXPECT_TRUE(screen->isRefreshing());
     ASSERT_TRUE(waitFor([&] { return screen->currentAuditionLog().size() == 7; }));
     EXPECT_FALSE(screen->isRefreshing());
+    EXPECT_TRUE(screen->pendingDelete());
+    server().control("release", "{\"gate\": \"delete\"}");
     ASSERT_TRUE(waitFor([&] { return !screen->pendingDelete(); }));
     finishOverlay(KAVOSafeAuditViewController::kTagDelete);
     // Only the record with id 14 went; row 3 of the new list (id 13) stays.

@@ -25,26 +25,21 @@ foundation::Value protectState(e2e::AppSession& app) {
 }
 
 // Polls the server until pred holds (the program runs on the real clock).
-bool serverShows(e2e::AppSession& app, const std::function<bool(const foundation::Value&)>& pred, double seconds = 20) {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < giveUp) {
-        if (pred(protectState(app))) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+bool serverShows(e2e::AppSession& app, const std::function<bool(const foundation::Value&)>& pred, double seconds = 30) {
+    return app.waitUntil([&] { return pred(protectState(app)); }, seconds);
 }
 
 // Whether the server has had a request of this command.
-bool serverHas(e2e::AppSession& app, int command, double seconds = 20) {
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < giveUp) {
-        auto log = JsonParser().objectWithString(app.server().controlGet("log"));
-        if (log && log->get("requests") && log->get("requests")->asArray())
-            for (const auto& request : *log->get("requests")->asArray())
-                if (request.get("command") && request.get("command")->intValue() == command) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
+bool serverHas(e2e::AppSession& app, int command, double seconds = 30) {
+    return app.waitUntil(
+        [&] {
+            auto log = JsonParser().objectWithString(app.server().controlGet("log"));
+            if (log && log->get("requests") && log->get("requests")->asArray())
+                for (const auto& request : *log->get("requests")->asArray())
+                    if (request.get("command") && request.get("command")->intValue() == command) return true;
+            return false;
+        },
+        seconds);
 }
 
 std::optional<e2e::ShownText> shown(e2e::AppSession& app, const std::string& text) {
@@ -171,13 +166,11 @@ TEST(ProtectEndToEnd, LockingTheWholeDay) {
         return mask && mask->longLongValue() == 0xFFFFFF;
     })) << app.log();
     // The row tells when the lock ends by itself.
-    bool told = false;
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!told && std::chrono::steady_clock::now() < giveUp) {
+    const bool told = app.waitUntil([&] {
         for (const e2e::ShownText& t : app.shownTexts())
-            told = told || (t.text.rfind("全天锁定将在", 0) == 0 && t.text.find("自动解除") != std::string::npos);
-        if (!told) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+            if (t.text.rfind("全天锁定将在", 0) == 0 && t.text.find("自动解除") != std::string::npos) return true;
+        return false;
+    });
     EXPECT_TRUE(told) << app.log();
     EXPECT_TRUE(app.waitForTextGone("正在修改安全操作状态"));
     EXPECT_TRUE(app.screenshot("protect-lock-day-e2e"));

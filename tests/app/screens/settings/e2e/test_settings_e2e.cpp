@@ -59,13 +59,7 @@ protected:
         app->withHome([&] { value = Constants::getValueFromDBByKey(key).value_or(""); });
         return value;
     }
-    bool waitUntil(const std::function<bool()>& done, int tries = 100) {
-        for (int i = 0; i < tries; ++i) {
-            if (done()) return true;
-            app->waitForText("\x01 never shown", 0.2);  // a paced poll of the real program
-        }
-        return done();
-    }
+    bool waitUntil(const std::function<bool()>& done, double seconds = 30) { return app->waitUntil(done, seconds); }
     std::unique_ptr<e2e::AppSession> app;
 };
 

@@ -27,13 +27,14 @@ std::string countdownShown(const e2e::AppSession& app) {
 }
 
 std::string waitForCountdown(const e2e::AppSession& app, const std::string& other, double seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        std::string shown = countdownShown(app);
-        if (!shown.empty() && shown != other) return shown;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return "";
+    std::string shown;
+    app.waitUntil(
+        [&] {
+            shown = countdownShown(app);
+            return !shown.empty() && shown != other;
+        },
+        seconds);
+    return !shown.empty() && shown != other ? shown : "";
 }
 
 TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
@@ -46,7 +47,7 @@ TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
     ASSERT_FALSE(first.empty()) << app.log();
     EXPECT_FALSE(app.waitForText("时间校准", 1)) << "the compact form has no calibration button";
     // The countdown moves on with the real clock.
-    const std::string next = waitForCountdown(app, first, 5);
+    const std::string next = waitForCountdown(app, first, 30);
     EXPECT_FALSE(next.empty());
     EXPECT_TRUE(app.screenshot("jiuxing-quick-e2e"));
 
@@ -60,13 +61,7 @@ TEST(TokenEndToEnd, TheQuickSheetShowsTheNineStarCountdownAndClosesWithATap) {
         }
     ASSERT_TRUE(countdown);
     app.tap(countdown->center());
-    bool gone = false;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!gone && std::chrono::steady_clock::now() < end) {
-        gone = countdownShown(app).empty();
-        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    EXPECT_TRUE(gone) << app.log();
+    EXPECT_TRUE(app.waitUntil([&] { return countdownShown(app).empty(); })) << app.log();
 }
 
 TEST(TokenEndToEnd, TheVerifyTabOfTheProductContainerLetsAPendingRequestPass) {
