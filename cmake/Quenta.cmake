@@ -87,7 +87,7 @@ function(_quenta_test_pch)
   add_library(quenta_test_pch OBJECT "${source}")
   target_include_directories(quenta_test_pch PRIVATE "${CMAKE_SOURCE_DIR}")
   target_compile_definitions(quenta_test_pch PRIVATE
-    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}" _REENTRANT)
   target_link_libraries(quenta_test_pch PRIVATE GTest::gtest Threads::Threads)
   target_precompile_headers(quenta_test_pch PRIVATE
     <gtest/gtest.h> <algorithm> <chrono> <functional> <map> <memory> <optional> <string> <thread> <vector>)
@@ -106,8 +106,11 @@ function(quenta_test)
   set(target test_${Q_LABEL})
   add_executable(${target} ${Q_SOURCES})
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}")
+  # _REENTRANT as the display and font libraries' flags define it, for all
+  # alike: the shared precompiled header is taken only where the macros it
+  # was made with are the same.
   target_compile_definitions(${target} PRIVATE
-    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    QUENTA_SOURCE_DIR="${CMAKE_SOURCE_DIR}" QUENTA_BINARY_DIR="${CMAKE_BINARY_DIR}" _REENTRANT)
   target_link_libraries(${target} PRIVATE ${Q_DEPS} quenta_testsupport GTest::gtest GTest::gmock Threads::Threads)
   # Every test file starts with the test framework: compiled once for all.
   _quenta_test_pch()
