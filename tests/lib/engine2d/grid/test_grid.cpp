@@ -252,6 +252,62 @@ TEST_F(Grids, ASpriteDrawnThroughAnUndeformedGridMatchesItsPlainDrawing) {
     }
 }
 
+// At content scale 2 the grid's texture has the window's pixels: a picture
+// with a detail in every pixel (a checkerboard of single pixels) comes
+// through an undeformed grid exactly as it is drawn plainly.
+TEST_F(Grids, AtContentScaleTwoAGridCapturesEveryPixel) {
+    REQUIRE_GL();
+    driver_ = std::make_unique<shell::Driver>(ui::Size{320, 480}, 2);
+    view_ = GxGLView::viewWithFrame({0, 0, 48, 32}, kGxColorFormatRGBA8);
+    ASSERT_NE(view_, nullptr);
+    driver_->window().addSubview(view_);
+    auto& d = GxDirector::sharedDirector();
+    d.setView(view_);
+    d.setProjection(kGxDirectorProjection2D);
+    ASSERT_TRUE(d.enableRetinaDisplay(true));
+    gl::ClearColor(0, 0, 0, 0);
+    driver_->settle();
+    ASSERT_EQ(view_->surfaceSize().width, 96);
+    ASSERT_EQ(view_->surfaceSize().height, 64);
+
+    const unsigned n = 32;  // pixels: 16 points at scale 2
+    std::vector<Px> px(size_t(n) * n);
+    for (unsigned y = 0; y < n; ++y)
+        for (unsigned x = 0; x < n; ++x)
+            px[size_t(y) * n + x] = (x + y) % 2 ? Px{255, 255, 255, 255} : Px{255, 0, 0, 255};
+    auto t = GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, n, n, Size{float(n), float(n)});
+    ASSERT_NE(t, nullptr);
+    t->setAliasTexParameters();
+    auto sprite = GxSprite::spriteWithTexture(t);
+    ASSERT_FLOAT_EQ(sprite->contentSize().width, 16) << "32 pixels are 16 points";
+    sprite->setAnchorPoint(Point{0, 0});
+    sprite->setPosition(Point{10, 6});
+    auto scene = GxScene::node();
+    auto holder = GxNode::node();
+    holder->addChild(sprite);
+    scene->addChild(holder);
+    d.runWithScene(scene);
+    d.drawScene();
+    auto plain = frame();
+    // The checkerboard lies pixel for pixel at (20, 12) from the bottom left.
+    const int top = 64 - 1 - 12;
+    ASSERT_NE(view_->presentedPixel(20, top), view_->presentedPixel(21, top)) << "neighbours differ";
+    ASSERT_NE(view_->presentedPixel(20, top), view_->presentedPixel(20, top - 1));
+
+    auto grid = GxGrid3D::gridWithSize({4, 3});
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->texture()->pixelsWide(), 128u) << "the window's 96 pixels, to a power of two";
+    EXPECT_EQ(grid->texture()->pixelsHigh(), 64u);
+    holder->setGrid(grid);
+    grid->setActive(true);
+    d.drawScene();
+    auto through = frame();
+    int differ = 0;
+    for (size_t i = 0; i < plain.size(); ++i) differ += plain[i] != through[i];
+    EXPECT_EQ(differ, 0);
+    EXPECT_NE(view_->presentedPixel(20, top), view_->presentedPixel(21, top)) << "no detail is lost";
+}
+
 TEST_F(Grids, ABatchNodeUnderAMovedParentDrawsThroughItsGridInPlace) {
     REQUIRE_GL();
     ASSERT_TRUE(show(48, 32));
