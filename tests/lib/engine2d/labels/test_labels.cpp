@@ -397,9 +397,9 @@ TEST_F(Labels, EndingTheDirectorEmptiesEveryCache) {
     EXPECT_EQ(files.fullPathFromRelativePath("used.png"), dir_ + "/used.png");
     writeCharMap(dir_ + "/used-hd.png");  // seen only once the look-ups are gone
     gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
-    const uint64_t blends = gl::callCount(gl::Call::BlendFunc);
+    const uint64_t blends = gl::callCount(gl::Call::BlendFuncSeparate);
     gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
-    ASSERT_EQ(gl::callCount(gl::Call::BlendFunc), blends) << "the state cache skips a repeated blend";
+    ASSERT_EQ(gl::callCount(gl::Call::BlendFuncSeparate), blends) << "the state cache skips a repeated blend";
 
     director.end();
     EXPECT_NE(FNTConfigurationForFile("fonts/test.fnt"), font) << "the font description is read anew";
@@ -412,7 +412,7 @@ TEST_F(Labels, EndingTheDirectorEmptiesEveryCache) {
     EXPECT_NE(GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionTextureColor), program)
         << "the programs are made anew";
     gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
-    EXPECT_EQ(gl::callCount(gl::Call::BlendFunc), blends + 1) << "the state cache starts from nothing";
+    EXPECT_EQ(gl::callCount(gl::Call::BlendFuncSeparate), blends + 1) << "the state cache starts from nothing";
 }
 
 // The road of a memory warning: the kernel's notification (a pipe stands in
