@@ -41,7 +41,7 @@ std::unique_ptr<MemoryPressureSource> MemoryPressureSource::pressureStall(const 
     int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return nullptr;
     char trigger[64];
-    int n = std::snprintf(trigger, sizeof trigger, "some %u %u", kStallMicroseconds, kWindowMicroseconds);
+    int n = std::snprintf(trigger, sizeof trigger, "full %u %u", kStallMicroseconds, kWindowMicroseconds);
     // The trigger is the text with its terminating zero.
     if (::write(fd, trigger, size_t(n) + 1) < 0) {
         ::close(fd);

@@ -3,8 +3,9 @@
 // pressure in two ways, and the first one this process can use is watched:
 //
 //  - a pressure-stall trigger on /proc/pressure/memory: the descriptor
-//    becomes ready (POLLPRI) when tasks stalled on memory for more than
-//    kStallMicroseconds within a window of kWindowMicroseconds;
+//    becomes ready (POLLPRI) when every running task was stalled on memory
+//    at once ("full" pressure: the system is thrashing, as when a phone
+//    warns) for more than kStallMicroseconds within kWindowMicroseconds;
 //  - the memory.events file of the process's control group (cgroup v2): it
 //    changes (POLLPRI) when a count moves, and a rise of "high", "max" or
 //    "oom" is pressure.
