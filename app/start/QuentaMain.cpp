@@ -9,9 +9,11 @@
 #include "app/start/KAVOStoryboard.h"
 #include "lib/httpauth/HttpRequestAuthentication.h"
 #include "platform/foundation/App.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/MemoryWarnings.h"
 
 LaunchedApp launchApp(const std::shared_ptr<ui::Window>& window, std::unique_ptr<ui::ScreenMap> storyboard,
                       const foundation::Dictionary& launchOptions) {
@@ -73,11 +75,16 @@ int quentaMain(int argc, char** argv) {
     // Challenges no screen answers show the HTTP login sheet.
     http::installAuthenticationDialog();
     LaunchedApp app = launchApp(shell.windowRef(), KAVOStoryboard::make(), options);
+    // The kernel's memory-pressure notification, where there is one, reaches
+    // the app as memory warnings.
+    if (ui::MemoryWarnings::shared().start(ui::MemoryPressureSource::system()))
+        foundation::log("memory warnings from ", ui::MemoryWarnings::shared().sourceName());
     if (!openURL.empty()) {
         foundation::postToMain(
             [openURL, sourceApp] { ui::Application::shared().deliverIncomingURL(openURL, sourceApp); });
     }
     shell.run();
+    ui::MemoryWarnings::shared().stop();
     ui::Application::shared().terminate();
     // The delegate goes before the process's shared objects (the tracker it
     // stops on the way out).

@@ -65,6 +65,8 @@ public:
     int firstRandomNum() const { return firstRandomNum_; }
     // Whether a rhythm is running.
     bool isRunning() const { return starting_ || rhythm_ != nullptr; }
+    // Whether pictures are on their way from the network.
+    bool isDownloading() const { return pendingDownloads_ > 0; }
 
     // The sides the images fill: (W, H) of the frame, swapped unless landscape.
     ui::Size fillSize() const;

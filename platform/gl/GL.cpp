@@ -1,5 +1,6 @@
 #include "platform/gl/GL.h"
 
+#include <EGL/egl.h>
 #include <GLES3/gl3.h>
 
 #include <array>
@@ -29,6 +30,14 @@ void BlitFramebuffer(GLint sx0, GLint sy0, GLint sx1, GLint sy1, GLint dx0, GLin
                      GLbitfield mask, GLenum filter) {
     countCall(Call::BlitFramebuffer);
     ::glBlitFramebuffer(sx0, sy0, sx1, sy1, dx0, dy0, dx1, dy1, mask, filter);
+}
+
+void DiscardFramebuffer(GLenum target, GLsizei count, const GLenum* attachments) {
+    static const auto discard =
+        reinterpret_cast<PFNGLDISCARDFRAMEBUFFEREXTPROC>(eglGetProcAddress("glDiscardFramebufferEXT"));
+    if (!discard) return;
+    countCall(Call::DiscardFramebuffer);
+    discard(target, count, attachments);
 }
 
 }  // namespace gl

@@ -75,6 +75,7 @@ enum class Call : int {
     BufferSubData,
     RenderbufferStorageMultisample,
     BlitFramebuffer,
+    DiscardFramebuffer,
     Count_
 };
 
@@ -169,6 +170,9 @@ QUENTA_GL_WRAP(BufferSubData, (GLenum t, GLintptr o, GLsizeiptr n, const void* d
 void RenderbufferStorageMultisample(GLenum t, GLsizei samples, GLenum f, GLsizei w, GLsizei h);
 void BlitFramebuffer(GLint sx0, GLint sy0, GLint sx1, GLint sy1, GLint dx0, GLint dy0, GLint dx1, GLint dy1,
                      GLbitfield mask, GLenum filter);
+// GL_EXT_discard_framebuffer: the attachments' contents may be dropped. Does
+// nothing (uncounted) where the context's GL has no such call.
+void DiscardFramebuffer(GLenum target, GLsizei count, const GLenum* attachments);
 // GL_READ_FRAMEBUFFER and GL_DRAW_FRAMEBUFFER of ES 3, and its GL_MAX_SAMPLES.
 constexpr GLenum kReadFramebuffer = 0x8CA8, kDrawFramebuffer = 0x8CA9, kMaxSamples = 0x8D57;
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/ViewList.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 
 namespace shell {
@@ -27,6 +28,11 @@ foundation::ManualClock& Driver::clock() { return static_cast<foundation::Manual
 void Driver::settle() {
     foundation::RunLoop::main().drain();
     window_->layoutIfNeeded();
+}
+
+void Driver::sendMemoryWarning() {
+    ui::Application::shared().receiveMemoryWarning();
+    settle();
 }
 
 void Driver::advance(double seconds) {

@@ -56,6 +56,9 @@ public:
     ui::View* drag(ui::Point from, ui::Point to, int steps = 10, double stepSeconds = 0.016);
     void type(const std::string& text);
     void backspace();
+    // A memory warning, as the system sends one: the application, its
+    // delegate and every view controller alive get it.
+    void sendMemoryWarning();
 
     std::string tree() const;
     ui::ImageRef snapshot() override;

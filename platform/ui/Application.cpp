@@ -8,6 +8,7 @@
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -91,6 +92,7 @@ void Application::terminate() {
 void Application::receiveMemoryWarning() {
     if (delegate_) delegate_->applicationDidReceiveMemoryWarning(this);
     post(kApplicationDidReceiveMemoryWarningNotification);
+    ViewController::sendMemoryWarningToAll();
 }
 
 Rect Application::statusBarFrame() const {

@@ -98,6 +98,8 @@ public:
     void enterForeground();
     void becomeActive();
     void terminate();
+    // A memory warning (platform/ui/MemoryWarnings.h): the delegate, the
+    // notification, then every view controller alive.
     void receiveMemoryWarning();
 
     long applicationIconBadgeNumber() const { return badge_; }

@@ -41,6 +41,12 @@ std::set<const void*>& movingScrollViews() {
     return movers;
 }
 
+// Every view controller alive, in the order they were made. Main thread.
+std::vector<ViewController*>& liveControllers() {
+    static std::vector<ViewController*> live;
+    return live;
+}
+
 }  // namespace
 
 void detail::setScrollMoving(const void* mover, bool moving) {
@@ -60,9 +66,11 @@ std::string screenMotion() {
     return kinds;
 }
 
-ViewController::ViewController() = default;
+ViewController::ViewController() { liveControllers().push_back(this); }
 
 ViewController::~ViewController() {
+    auto& live = liveControllers();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
     detail::setScreenTransitionRunning(this, false);
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
     for (auto& c : children_) c->parent_ = nullptr;
@@ -93,6 +101,19 @@ void ViewController::setView(std::shared_ptr<View> view) {
     if (view_ && view_->viewController() == this) view_->setViewController(nullptr);
     view_ = std::move(view);
     if (view_) view_->setViewController(this);
+}
+
+void ViewController::sendMemoryWarningToAll() {
+    QUENTA_ASSERT_MAIN_THREAD();
+    // A controller let go by another one's handling is skipped; the one
+    // handling it stays alive until it is done.
+    const std::vector<ViewController*> each = liveControllers();
+    for (ViewController* c : each) {
+        const auto& live = liveControllers();
+        if (std::find(live.begin(), live.end(), c) == live.end()) continue;
+        std::shared_ptr<ViewController> keep = c->weak_from_this().lock();
+        c->didReceiveMemoryWarning();
+    }
 }
 
 void ViewController::didReceiveMemoryWarning() {

@@ -44,6 +44,9 @@ public:
     virtual void viewDidUnload() {}
     // Drops the view when it is not in a window (then viewDidUnload).
     virtual void didReceiveMemoryWarning();
+    // A memory warning for every view controller alive, in the order they
+    // were made (the application's receiveMemoryWarning sends it). Main thread.
+    static void sendMemoryWarningToAll();
 
     // The app runs in portrait only.
     virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation o) {

@@ -20,6 +20,7 @@
 #include "lib/engine2d/nodes/GxNode.h"
 #include "lib/engine2d/nodes/GxScene.h"
 #include "platform/foundation/DisplayLink.h"
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/ViewController.h"
 
 namespace engine2d {
@@ -87,6 +88,9 @@ public:
     const std::shared_ptr<GxScheduler>& scheduler() const { return scheduler_; }
     void setScheduler(std::shared_ptr<GxScheduler> s);
     const std::shared_ptr<GxActionManager>& actionManager() const { return actionManager_; }
+    // The thread that draws: the one that made the director (the main
+    // thread), where the engine's work is sent (performBlock).
+    foundation::RunLoop& runningThread() const { return *runningThread_; }
 
     // Projection and GL defaults.
     int projection() const { return projection_; }
@@ -170,6 +174,7 @@ private:
     bool isContentScaleSupported_ = false;
     std::shared_ptr<foundation::DisplayLink> displayLink_;
     double lastDisplayTime_ = 0;
+    foundation::RunLoop* runningThread_ = &foundation::RunLoop::current();
 };
 
 }  // namespace engine2d

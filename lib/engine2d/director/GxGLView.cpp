@@ -123,6 +123,24 @@ void GxES2Renderer::resolve() {
     gl::BindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
 }
 
+void GxES2Renderer::discardAfterResolve(bool keepColour) {
+    GLenum attachments[2];
+    GLsizei n = 0;
+    if (multiSampling_) {
+        if (!keepColour) attachments[n++] = GL_COLOR_ATTACHMENT0;
+        if (depthBuffer_) attachments[n++] = GL_DEPTH_ATTACHMENT;
+        if (n) {
+            gl::BindFramebuffer(GL_FRAMEBUFFER, msaaFramebuffer_);
+            gl::DiscardFramebuffer(GL_FRAMEBUFFER, n, attachments);
+        }
+    } else if (depthBuffer_) {
+        attachments[n++] = GL_DEPTH_ATTACHMENT;
+        gl::BindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+        gl::DiscardFramebuffer(GL_FRAMEBUFFER, n, attachments);
+    }
+    gl::BindFramebuffer(GL_FRAMEBUFFER, defaultFramebuffer_);
+}
+
 void GxES2Renderer::finishPresent() {
     if (multiSampling_) gl::BindFramebuffer(GL_FRAMEBUFFER, msaaFramebuffer_);
 }
@@ -209,6 +227,7 @@ void GxGLView::swapBuffers() {
         renderer_->resolve();
     else
         gl::BindFramebuffer(GL_FRAMEBUFFER, renderer_->defaultFramebuffer());
+    if (discardFramebufferSupported_) renderer_->discardAfterResolve(preserveBackbuffer_);
     readback_.resize(size_t(w) * size_t(h) * 4);
     readbackWidth_ = w;
     readbackHeight_ = h;

@@ -52,6 +52,12 @@ public:
     // left bound for reading; the multisampled one is bound again by
     // finishPresent(). Nothing happens without multisampling.
     void resolve();
+    // After the resolve, lets GL drop what the next frame does not start
+    // from (GL_EXT_discard_framebuffer): the depth attachment, and with
+    // multisampling the multisampled colour unless `keepColour` (a preserved
+    // back buffer is where the next frame starts). Leaves the default
+    // framebuffer bound.
+    void discardAfterResolve(bool keepColour);
     void finishPresent();
     unsigned depthBuffer() const { return depthBuffer_; }
     unsigned pixelFormat() const { return pixelFormat_; }
@@ -90,6 +96,13 @@ public:
     static unsigned convertPixelFormat(const std::string& format);
     const std::string& pixelFormat() const { return pixelFormat_; }
     unsigned depthFormat() const { return depthFormat_; }
+    // Whether the back buffer keeps a frame's pixels for the next frame to
+    // start from (with multisampling, the multisampled colour is then never
+    // discarded).
+    bool preserveBackbuffer() const { return preserveBackbuffer_; }
+    // Whether presenting lets GL drop the attachments the next frame does
+    // not need (the GL has GL_EXT_discard_framebuffer).
+    bool discardFramebufferSupported() const { return discardFramebufferSupported_; }
     // The surface size in pixels.
     ui::Size surfaceSize() const { return size_; }
     const std::shared_ptr<gl::Context>& context() const;
@@ -109,8 +122,10 @@ public:
     double contentScaleFactor() const { return scale_; }
     void setContentScaleFactor(double s);
     void layoutSubviews() override;
-    // Presents the frame drawn into the framebuffer: read back into the
-    // layer's contents. Nothing is read from an incomplete framebuffer.
+    // Presents the frame drawn into the framebuffer: resolved when
+    // multisampled, what the next frame does not need discarded where GL
+    // can, read back into the layer's contents. Nothing is read from an
+    // incomplete framebuffer.
     void swapBuffers();
     // Frames handed over so far.
     int framesPresented() const { return framesPresented_; }

@@ -56,11 +56,9 @@ std::vector<GxMenuItem*> GxMenu::items() const {
 
 GxMenuItem* GxMenu::itemForTouch(const GxTouch& touch) {
     if (!touch) return nullptr;
-    ui::Point p = touch->locationInView(touch->view());
-    Point gl{float(p.x), GxEnvironment::shared().winSize.height - float(p.y)};
     for (GxMenuItem* item : items()) {
         if (!item->visible() || !item->isEnabled()) continue;
-        Point local = item->convertToNodeSpace(gl);
+        Point local = item->convertTouchToNodeSpace(*touch);
         Size s = item->rect().size;
         if (local.x >= 0 && local.y >= 0 && local.x < s.width && local.y < s.height) return item;
     }

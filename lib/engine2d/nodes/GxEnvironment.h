@@ -29,6 +29,10 @@ struct GxEnvironment {
     GxTouchDispatcher& touchDispatcher();
     void setTouchDispatcher(std::shared_ptr<GxTouchDispatcher> d) { touchDispatcher_ = std::move(d); }
 
+    // A point of the view (origin top left) in GL coordinates (origin bottom
+    // left), as the director's convertToGL.
+    Point convertToGL(Point ui) const { return {ui.x, winSize.height - ui.y}; }
+
     Size winSize;
     float contentScaleFactor = 1;
     unsigned drawCounter = 0;

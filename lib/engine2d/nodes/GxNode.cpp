@@ -386,6 +386,16 @@ Point GxNode::convertToWorldSpace(Point l) { return nodeToWorldTransform().apply
 Point GxNode::convertToNodeSpaceAR(Point w) { return convertToNodeSpace(w) - anchorPointInPoints_; }
 Point GxNode::convertToWorldSpaceAR(Point l) { return convertToWorldSpace(l + anchorPointInPoints_); }
 
+Point GxNode::convertTouchToNodeSpace(const ui::Touch& touch) {
+    ui::Point p = touch.locationInView(touch.view());
+    return convertToNodeSpace(GxEnvironment::shared().convertToGL({float(p.x), float(p.y)}));
+}
+
+Point GxNode::convertTouchToNodeSpaceAR(const ui::Touch& touch) {
+    ui::Point p = touch.locationInView(touch.view());
+    return convertToNodeSpaceAR(GxEnvironment::shared().convertToGL({float(p.x), float(p.y)}));
+}
+
 Point GxNode::convertToWindowSpace(Point l) {
     Point w = convertToWorldSpace(l);
     return {w.x, std::trunc(GxEnvironment::shared().winSize.height - w.y)};

@@ -17,6 +17,7 @@
 #include "lib/engine2d/mathlib/Geometry.h"
 #include "lib/engine2d/scheduler/GxScheduler.h"
 #include "lib/engine2d/support/GxArray.h"
+#include "platform/ui/View.h"
 
 namespace engine2d {
 
@@ -180,6 +181,11 @@ public:
     Point convertToWorldSpaceAR(Point local);
     // Window coordinates: origin top left, y truncated to a whole point.
     Point convertToWindowSpace(Point local);
+    // Where a touch is in this node: its place in its own view, turned to GL
+    // coordinates (origin bottom left, GxEnvironment::convertToGL), then
+    // through convertToNodeSpace; the AR form measures from the anchor point.
+    Point convertTouchToNodeSpace(const ui::Touch& touch);
+    Point convertTouchToNodeSpaceAR(const ui::Touch& touch);
 
 protected:
     void insertChild(const std::shared_ptr<GxNode>& child, int z);

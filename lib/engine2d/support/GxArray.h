@@ -1,8 +1,9 @@
 #pragma once
 // The engine's object array: shared references in slots, a capacity that
 // doubles when an addition needs room, constant-time removal that moves the
-// last element into the gap, and a stable merge sort. Used for node
-// children and the engine's internal lists.
+// last element into the gap, merge, insertion and quick sorts by comparator
+// or selector, and calls sent to every element. Used for node children and
+// the engine's internal lists.
 //
 // Reading past the end gives nullptr instead of touching memory that is not
 // the array's.
@@ -102,10 +103,16 @@ public:
     // Element-wise identity; arrays of different lengths differ.
     bool isEqualToArray(const GxArray& other) const { return slots_ == other.slots_; }
 
-    // Stable bottom-up merge sort; cmp(a, b) > 0 means a goes after b.
-    // On a tie the element of the right run is taken first, as the engine
-    // has always merged.
-    void mergeSort(const std::function<int(const Ref&, const Ref&)>& cmp) {
+    // Sorting. A comparator answers an ordering result for (a, b): 1 when a
+    // goes after b, 0 when they are equal, -1 when a goes first. The
+    // comparators of the C forms take two slots; a selector is sent to the
+    // element a with b as its argument: any callable that std::invoke takes
+    // as (T& a, T& b), a pointer to a member function of T among them.
+    using Comparator = std::function<int(const Ref&, const Ref&)>;
+
+    // Bottom-up merge sort. On a tie the element of the right run is taken
+    // first, as the engine has always merged (so it is not stable).
+    void mergeSort(const Comparator& cmp) {
         unsigned n = count();
         std::vector<Ref> buffer;
         buffer.reserve(n / 2 + 1);
@@ -125,10 +132,73 @@ public:
             }
         }
     }
-    // Insertion sort: neighbours swap while cmp(left, right) > 0.
-    void insertionSort(const std::function<int(const Ref&, const Ref&)>& cmp) {
+    // The merge sort with a comparator that also gets `context`.
+    void sortUsingFunction(const std::function<int(const Ref&, const Ref&, void*)>& cmp, void* context) {
+        mergeSort([&](const Ref& a, const Ref& b) { return cmp(a, b, context); });
+    }
+    // The merge sort, the selector sent to each left-hand element.
+    template <class Selector>
+    void sortUsingSelector(Selector selector) {
+        mergeSort([&](const Ref& a, const Ref& b) { return int(std::invoke(selector, *a, *b)); });
+    }
+    // Insertion sort: neighbours swap while the selector sent to the left one
+    // with the right one answers 1; equal elements keep their order.
+    template <class Selector>
+    void insertionSort(Selector selector) {
+        insertionSortUsingCFuncComparator(
+            [&](const Ref& a, const Ref& b) { return int(std::invoke(selector, *a, *b)); });
+    }
+    // Insertion sort: neighbours swap while cmp(left, right) answers 1.
+    void insertionSortUsingCFuncComparator(const Comparator& cmp) {
         for (unsigned i = 1; i < count(); ++i)
-            for (unsigned j = i; j > 0 && cmp(slots_[j - 1], slots_[j]) > 0; --j) std::swap(slots_[j - 1], slots_[j]);
+            for (unsigned j = i; j > 0 && cmp(slots_[j - 1], slots_[j]) == 1; --j) std::swap(slots_[j - 1], slots_[j]);
+    }
+    // Quicksort over the slots: cmp(a, b) < 0 puts a first; the order of
+    // equal elements is not kept.
+    void qsortUsingCFuncComparator(const Comparator& cmp) {
+        std::sort(slots_.begin(), slots_.end(), [&](const Ref& a, const Ref& b) { return cmp(a, b) < 0; });
+    }
+    // Bottom-up merge sort over the slots through a buffer of half the count;
+    // on a tie the left element goes first, so equal elements keep their
+    // order.
+    void mergesortLUsingCFuncComparator(const Comparator& cmp) {
+        const size_t n = slots_.size();
+        std::vector<Ref> buffer;
+        buffer.reserve(n / 2 + 1);
+        for (size_t w = 1; w < n; w *= 2) {
+            for (size_t start = 0; start + w < n; start += 2 * w) {
+                const size_t mid = start + w, end = std::min(start + 2 * w, n);
+                buffer.assign(slots_.begin() + long(start), slots_.begin() + long(mid));
+                size_t i = 0, j = mid, k = start;
+                while (i < buffer.size() && j < end) {
+                    if (cmp(buffer[i], slots_[j]) > 0)
+                        slots_[k++] = slots_[j++];
+                    else
+                        slots_[k++] = std::move(buffer[i++]);
+                }
+                while (i < buffer.size()) slots_[k++] = std::move(buffer[i++]);
+            }
+        }
+    }
+
+    // Bulk calls, in order over a copy of the slots (so a call may change the
+    // array): the selector sent to each element, with `object` as argument in
+    // the second form; and sent to `target` once per element, with the
+    // element as argument.
+    template <class Selector>
+    void makeObjectsPerformSelector(Selector selector) const {
+        const std::vector<Ref> each = slots_;
+        for (const Ref& o : each) std::invoke(selector, *o);
+    }
+    template <class Selector, class Object>
+    void makeObjectsPerformSelector(Selector selector, Object&& object) const {
+        const std::vector<Ref> each = slots_;
+        for (const Ref& o : each) std::invoke(selector, *o, object);
+    }
+    template <class Target, class Selector>
+    void makeObjectPerformSelectorWithArrayObjects(Target&& target, Selector selector) const {
+        const std::vector<Ref> each = slots_;
+        for (const Ref& o : each) std::invoke(selector, target, o);
     }
 
     auto begin() const { return slots_.begin(); }

@@ -7,6 +7,7 @@
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/director/GxGLView.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/support/GxThreadBlocks.h"
 #include "platform/foundation/Dispatch.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
@@ -134,9 +135,13 @@ void GxTextureCache::load(const std::string& key, const Callback& callback) {
     auto t = addImage(key);
     // The upload must be complete before the main thread's context uses it.
     gl::Finish();
-    foundation::postToMain([callback, t] {
-        if (callback) callback(t);
-    });
+    // Delivered on the engine's running thread, in the order asked.
+    performBlock(
+        GxDirector::sharedDirector().runningThread(),
+        [callback](const std::shared_ptr<void>& texture) {
+            if (callback) callback(std::static_pointer_cast<GxTexture2D>(texture));
+        },
+        t, false);
 }
 
 std::shared_ptr<GxTexture2D> GxTextureCache::addCGImage(const std::shared_ptr<ui::Image>& image,

@@ -259,8 +259,12 @@ TEST_F(KenBurnsTest, PicturesFromFilesAreReadThreeAhead) {
 }
 
 // Pictures from a web server: downloaded on a background task through the
-// HTTP client, handed to the main thread, shown in the order of the list; a
-// picture the server does not have is left out, and files mix in.
+// HTTP client, handed to the main thread. The window of three shows its
+// oldest picture and takes the next address in its place; a picture the
+// server does not have is left out (the window shrinks by one), files mix
+// in. Without looping the show ends with the list of addresses, so the last
+// pictures of the window are never shown; with looping the addresses start
+// over at the first, until the window has run empty.
 TEST_F(KenBurnsTest, PicturesFromTheNetworkAreDownloadedOffTheMainThread) {
     testnet::LoopbackHttpServer server;
     std::vector<std::string> urls;
@@ -283,31 +287,52 @@ TEST_F(KenBurnsTest, PicturesFromTheNetworkAreDownloadedOffTheMainThread) {
     std::string file = dir + "/f.png";
     ASSERT_TRUE(solid(60, 10, 0, 0, 0)->writePNG(file));
     urls.push_back(file);
-    auto widthShown = [&]() { return shown()->layer().sublayers().front()->contents()->pixelWidth(); };
-    auto waitForImages = [&](size_t n) {
-        return foundation::RunLoop::main().runUntil([&] { return view->imagesArray().size() == n; }, 10);
-    };
+    // p0 p1 p2 gone p3 f: the pictures are 10, 20, 30, 40 and 60 wide.
 
-    view->animateWithURLs(urls, 1, false, true);
-    EXPECT_TRUE(view->imagesArray().empty()) << "nothing is downloaded on the main thread";
-    EXPECT_EQ(shown(), nullptr);
-    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return shown() != nullptr; }, 10));
-    driver->settle();
-    EXPECT_EQ(widthShown(), 10);
-    // The oldest is shown and dropped, the next download takes its place (the
-    // missing picture is left out); the show ends with the list of addresses.
-    for (int w : {20, 30}) {
-        SCOPED_TRACE(w);
-        ASSERT_TRUE(waitForImages(2));
-        driver->advance(1);
-        EXPECT_EQ(widthShown(), w);
+    struct Case {
+        bool loop;
+        std::vector<int> shown;          // widths, one per picture shown
+        std::vector<std::string> asked;  // what the server was asked, in order
+    };
+    const Case cases[] = {
+        {false, {10, 20, 30}, {"/p0.png", "/p1.png", "/p2.png", "/gone.png", "/p3.png"}},
+        {true,
+         {10, 20, 30, 40, 60, 10, 20, 30, 40, 60, 10, 20, 30},
+         {"/p0.png", "/p1.png", "/p2.png", "/gone.png", "/p3.png", "/p0.png", "/p1.png", "/p2.png", "/gone.png",
+          "/p3.png", "/p0.png", "/p1.png", "/p2.png", "/gone.png"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.loop ? "looping" : "once");
+        const size_t asked = server.requests().size();
+        view->animateWithURLs(urls, 1, c.loop, true);
+        EXPECT_TRUE(view->imagesArray().empty()) << "nothing is downloaded on the main thread";
+        EXPECT_EQ(shown(), nullptr);
+        std::vector<int> widths;
+        ui::View* last = nullptr;
+        // Each beat: the picture it shows, once what it asked for is there.
+        for (int beat = 0; beat < 40 && (beat == 0 || view->isRunning()); ++beat) {
+            if (beat > 0) driver->advance(1);
+            ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return !view->isDownloading(); }, 10));
+            driver->settle();
+            if (shown() && shown() != last) {
+                last = shown();
+                widths.push_back(last->layer().sublayers().front()->contents()->pixelWidth());
+            }
+        }
+        EXPECT_FALSE(view->isRunning());
+        EXPECT_EQ(widths, c.shown);
+        std::vector<std::string> paths;
+        for (const auto& r : server.requests()) paths.push_back(r.path);
+        paths.erase(paths.begin(), paths.begin() + long(asked));
+        EXPECT_EQ(paths, c.asked);
+        // The show is over: time brings nothing more.
+        driver->advance(10);
+        EXPECT_EQ(shown(), last);
+        EXPECT_EQ(server.requests().size(), asked + c.asked.size());
+        view->removeFromSuperview();
+        view = KenBurnsView::create({0, 0, 320, 480});
+        driver->window().addSubview(view);
     }
-    ASSERT_TRUE(waitForImages(2));
-    driver->advance(10);
-    EXPECT_FALSE(view->isRunning());
-    std::vector<std::string> paths;
-    for (const auto& r : server.requests()) paths.push_back(r.path);
-    EXPECT_EQ(paths, (std::vector<std::string>{"/p0.png", "/p1.png", "/p2.png", "/gone.png", "/p3.png"}));
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "UiTest.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/MemoryWarnings.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/ScreenMap.h"
 #include "platform/ui/Window.h"
@@ -27,6 +29,10 @@ public:
     void viewWillDisappear(bool) override { note("willDisappear"); }
     void viewDidDisappear(bool) override { note("didDisappear"); }
     void viewDidUnload() override { note("didUnload"); }
+    void didReceiveMemoryWarning() override {
+        note("memoryWarning");
+        ViewController::didReceiveMemoryWarning();
+    }
     void willMoveToParentViewController(ViewController* p) override { note(p ? "willMove" : "willMove(null)"); }
     void didMoveToParentViewController(ViewController* p) override { note(p ? "didMove" : "didMove(null)"); }
     void prepareForSegue(StoryboardSegue& segue, const void*) override {
@@ -79,6 +85,47 @@ TEST_F(ControllersTest, ViewLoadsOnceOnFirstUse) {
     EXPECT_EQ(log.back(), "a didUnload");
     EXPECT_TRUE(a->shouldAutorotateToInterfaceOrientation(InterfaceOrientation::Portrait));
     EXPECT_FALSE(a->shouldAutorotateToInterfaceOrientation(InterfaceOrientation::LandscapeLeft));
+}
+
+// A memory warning goes to the application's delegate, then to every view
+// controller alive in the order they were made: one shown keeps its view,
+// one loaded off screen lets it go, one never loaded has nothing to let go;
+// one that is gone hears nothing.
+TEST_F(ControllersTest, AMemoryWarningReachesEveryControllerAlive) {
+    struct Delegate : ApplicationDelegate {
+        void applicationDidReceiveMemoryWarning(Application*) override { g_log->push_back("app memoryWarning"); }
+    };
+    Application::shared().setDelegate(std::make_shared<Delegate>());
+    auto shown = std::make_shared<Screen>("shown");
+    showRoot(shown);
+    auto offScreen = std::make_shared<Screen>("off");
+    offScreen->view();
+    auto unloaded = std::make_shared<Screen>("unloaded");
+    std::make_shared<Screen>("gone")->view();
+    log.clear();
+    Application::shared().receiveMemoryWarning();
+    EXPECT_EQ(log, (std::vector<std::string>{"app memoryWarning", "shown memoryWarning", "off memoryWarning",
+                                             "off didUnload", "unloaded memoryWarning"}));
+    EXPECT_TRUE(shown->isViewLoaded());
+    EXPECT_FALSE(offScreen->isViewLoaded());
+    EXPECT_FALSE(unloaded->isViewLoaded());
+    Application::shared().setDelegate(nullptr);
+}
+
+// What the kernel's notification is read from: the pressure counts of a
+// cgroup's memory.events, and sources that cannot be had.
+TEST(MemoryPressureSource, CountsPressureEventsAndRefusesWhatIsNotThere) {
+    const std::pair<const char*, unsigned long long> texts[] = {
+        {"low 0\nhigh 0\nmax 0\noom 0\noom_kill 0\n", 0},
+        {"low 7\nhigh 3\nmax 2\noom 1\noom_kill 9\noom_group_kill 4\n", 6},
+        {"", 0},
+        {"high 12", 12},
+    };
+    for (auto [text, count] : texts) EXPECT_EQ(MemoryPressureSource::pressureEventCount(text), count) << text;
+    EXPECT_EQ(MemoryPressureSource::pressureStall("/nonexistent/pressure/memory"), nullptr);
+    EXPECT_EQ(MemoryPressureSource::cgroupEvents(""), nullptr);
+    EXPECT_FALSE(MemoryWarnings::shared().start(nullptr));
+    EXPECT_FALSE(MemoryWarnings::shared().isWatching());
 }
 
 TEST_F(ControllersTest, ModalPresentationOrderWithChildForwarding) {

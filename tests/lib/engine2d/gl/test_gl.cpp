@@ -437,6 +437,103 @@ TEST_F(Engine, MultisamplingSmoothsATurnedEdgeAndNoSamplesKeepPixelsExact) {
     EXPECT_EQ(view->samplesToUse(), 2u);
 }
 
+// Presenting discards, after the resolve, what the next frame does not start
+// from: the depth, and with samples the multisampled colour unless the back
+// buffer is preserved. (Mesa's software renderer keeps a discarded
+// attachment's pixels, so the discards are seen in the call count; what the
+// pixels show is that none of them comes before the picture is read.)
+TEST_F(Engine, PresentingDiscardsWhatTheNextFrameDoesNotStartFrom) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    struct Case {
+        bool multiSampling;
+        unsigned depth;
+        bool preserve;
+        uint64_t discards;  // per frame
+    };
+    const Case cases[] = {
+        {false, 0, false, 0},
+        {false, GL_DEPTH_COMPONENT16, false, 1},
+        {false, GL_DEPTH_COMPONENT16, true, 1},
+        {true, 0, false, 1},
+        {true, GL_DEPTH_COMPONENT16, false, 1},
+        {true, 0, true, 0},
+        {true, GL_DEPTH_COMPONENT16, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "samples " << c.multiSampling << ", depth " << c.depth << ", preserve "
+                                        << c.preserve);
+        auto view = GxGLView::viewWithFrame({0, 0, 64, 64}, kGxColorFormatRGBA8, c.depth, c.preserve, nullptr,
+                                            c.multiSampling, 4);
+        ASSERT_NE(view, nullptr);
+        if (c.multiSampling && !view->multiSampling()) GTEST_SKIP() << "no ES 3 context here: no samples";
+        ASSERT_TRUE(view->discardFramebufferSupported()) << "Mesa offers GL_EXT_discard_framebuffer";
+        EXPECT_EQ(view->preserveBackbuffer(), c.preserve);
+        driver.window().addSubview(view);
+        auto& d = GxDirector::sharedDirector();
+        d.setView(view);
+        d.setProjection(kGxDirectorProjection2D);
+        driver.settle();
+        auto scene = GxScene::node();
+        scene->addChild(GxLayerColor::layerWithColor({0, 0, 255, 255}));
+        auto square = GxLayerColor::layerWithColor({255, 0, 0, 255}, 20, 20);
+        square->setPosition({10, 30});
+        scene->addChild(square);
+        d.runWithScene(scene);
+        d.drawScene();
+        std::vector<Px> first;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) first.push_back(view->presentedPixel(x, y));
+        const uint64_t before = gl::callCount(gl::Call::DiscardFramebuffer);
+        d.drawScene();
+        d.drawScene();
+        EXPECT_EQ(gl::callCount(gl::Call::DiscardFramebuffer) - before, 2 * c.discards);
+        // Each frame is whole: the same picture, its squares exact.
+        std::vector<Px> third;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) third.push_back(view->presentedPixel(x, y));
+        EXPECT_EQ(third, first);
+        EXPECT_EQ(view->presentedPixel(20, 24), (Px{255, 0, 0, 255}));  // 14 from the top: inside the square
+        EXPECT_EQ(view->presentedPixel(50, 50), (Px{0, 0, 255, 255}));
+        d.end();
+        view->removeFromSuperview();
+    }
+}
+
+// A preserved back buffer is where the next frame starts: what a frame adds
+// without clearing goes over the last one's pixels, with samples too.
+TEST_F(Engine, APreservedBackBufferIsWhereTheNextFrameStarts) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    for (bool multiSampling : {false, true}) {
+        SCOPED_TRACE(multiSampling ? "with samples" : "without samples");
+        auto view = GxGLView::viewWithFrame({0, 0, 32, 32}, kGxColorFormatRGBA8, GL_DEPTH_COMPONENT16, true, nullptr,
+                                            multiSampling, 4);
+        ASSERT_NE(view, nullptr);
+        driver.window().addSubview(view);
+        driver.settle();
+        ASSERT_TRUE(view->renderer()->isComplete());
+        view->context()->makeCurrent();
+        gl::BindFramebuffer(GL_FRAMEBUFFER, view->renderer()->drawFramebuffer());
+        gl::Viewport(0, 0, 32, 32);
+        glDisable(GL_SCISSOR_TEST);
+        gl::ClearColor(1, 0, 0, 1);
+        gl::Clear(GL_COLOR_BUFFER_BIT);
+        view->swapBuffers();
+        // The next frame draws only a green corner.
+        gl::BindFramebuffer(GL_FRAMEBUFFER, view->renderer()->drawFramebuffer());
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(0, 0, 8, 8);
+        gl::ClearColor(0, 1, 0, 1);
+        gl::Clear(GL_COLOR_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
+        view->swapBuffers();
+        EXPECT_EQ(view->presentedPixel(2, 29), (Px{0, 255, 0, 255})) << "the new corner (bottom left)";
+        EXPECT_EQ(view->presentedPixel(20, 10), (Px{255, 0, 0, 255})) << "the last frame's pixels";
+        view->removeFromSuperview();
+    }
+}
+
 namespace {
 class TiltLayer : public GxLayer {
 public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "lib/engine2d/grid/GxGrid.h"
 #include "lib/engine2d/mathlib/MatrixStack.h"
@@ -250,6 +251,63 @@ TEST_F(Grids, ASpriteDrawnThroughAnUndeformedGridMatchesItsPlainDrawing) {
             d.end();
         }
     }
+}
+
+// At content scale 2 the grid's texture has the window's pixels, but the
+// subtree is drawn into it with the capture's projection of one texel per
+// point: a checkerboard of single pixels comes through an undeformed grid as
+// one colour, at half the resolution.
+TEST_F(Grids, AtContentScaleTwoAGridCapturesAtPointResolution) {
+    REQUIRE_GL();
+    driver_ = std::make_unique<shell::Driver>(ui::Size{320, 480}, 2);
+    view_ = GxGLView::viewWithFrame({0, 0, 48, 32}, kGxColorFormatRGBA8);
+    ASSERT_NE(view_, nullptr);
+    driver_->window().addSubview(view_);
+    auto& d = GxDirector::sharedDirector();
+    d.setView(view_);
+    d.setProjection(kGxDirectorProjection2D);
+    ASSERT_TRUE(d.enableRetinaDisplay(true));
+    gl::ClearColor(0, 0, 0, 0);
+    driver_->settle();
+    ASSERT_EQ(view_->surfaceSize().width, 96);
+    ASSERT_EQ(view_->surfaceSize().height, 64);
+
+    const unsigned n = 32;  // pixels: 16 points at scale 2
+    std::vector<Px> px(size_t(n) * n);
+    for (unsigned y = 0; y < n; ++y)
+        for (unsigned x = 0; x < n; ++x)
+            px[size_t(y) * n + x] = (x + y) % 2 ? Px{255, 255, 255, 255} : Px{255, 0, 0, 255};
+    auto t = GxTexture2D::textureWithData(px.data(), kGxTexture2DPixelFormat_RGBA8888, n, n, Size{float(n), float(n)});
+    ASSERT_NE(t, nullptr);
+    t->setAliasTexParameters();
+    auto sprite = GxSprite::spriteWithTexture(t);
+    ASSERT_FLOAT_EQ(sprite->contentSize().width, 16) << "32 pixels are 16 points";
+    sprite->setAnchorPoint(Point{0, 0});
+    sprite->setPosition(Point{10, 6});
+    auto scene = GxScene::node();
+    auto holder = GxNode::node();
+    holder->addChild(sprite);
+    scene->addChild(holder);
+    d.runWithScene(scene);
+    // The colours seen inside the sprite (pixels 20 to 51 across, 12 to 43
+    // up), away from its edges.
+    auto inside = [&] {
+        std::set<Px> colours;
+        for (int y = 22; y < 50; ++y)
+            for (int x = 22; x < 50; ++x) colours.insert(view_->presentedPixel(x, y));
+        return colours;
+    };
+    d.drawScene();
+    EXPECT_EQ(inside(), (std::set<Px>{{255, 0, 0, 255}, {255, 255, 255, 255}})) << "plainly every pixel shows";
+
+    auto grid = GxGrid3D::gridWithSize({4, 3});
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->texture()->pixelsWide(), 128u) << "the window's 96 pixels, to a power of two";
+    EXPECT_EQ(grid->texture()->pixelsHigh(), 64u);
+    holder->setGrid(grid);
+    grid->setActive(true);
+    d.drawScene();
+    EXPECT_EQ(inside().size(), 1u) << "one texel a point: every other pixel of the checkerboard is taken";
 }
 
 TEST_F(Grids, ABatchNodeUnderAMovedParentDrawsThroughItsGridInPlace) {

@@ -2,21 +2,35 @@
 
 #include <cairo.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "lib/engine2d/director/GxDirector.h"
+#include "lib/engine2d/director/GxGLView.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "lib/engine2d/gles/GxGLProgram.h"
+#include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/labels/GxAtlasNode.h"
 #include "lib/engine2d/labels/GxLabelBMFont.h"
 #include "lib/engine2d/labels/GxLabelTTF.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
+#include "lib/engine2d/sprites/GxAnimation.h"
 #include "lib/engine2d/sprites/GxSprite.h"
+#include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/shell/Driver.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/MemoryWarnings.h"
 #include "tests/support/engine2d/GLFixture.h"
 
 using namespace engine2d;
@@ -353,6 +367,120 @@ TEST_F(Labels, MemoryWarningPurgesUnusedTexturesFontsAndFileLookups) {
     target(64, 40);
     label->visit();
     EXPECT_EQ(at(10, 16), (Px{255, 255, 255, 255}));
+}
+
+// Ending the director empties every cache, what is in use included: the
+// font descriptions, the animations, the sprite frames, every texture, the
+// shader programs and the file look-ups; and the GL state cache forgets
+// what it knew.
+TEST_F(Labels, EndingTheDirectorEmptiesEveryCache) {
+    REQUIRE_GL();
+    std::filesystem::create_directories(dir_ + "/fonts");
+    writeFont(dir_);
+    writeCharMap(dir_ + "/used.png");
+    auto view = GxGLView::viewWithFrame({0, 0, 16, 16}, kGxColorFormatRGBA8, 0, false, ctx_, false, 0);
+    ASSERT_NE(view, nullptr);
+    auto& director = GxDirector::sharedDirector();
+    director.setView(view);
+
+    auto font = FNTConfigurationForFile("fonts/test.fnt");
+    ASSERT_NE(font, nullptr);
+    auto texture = GxTextureCache::sharedTextureCache().addImage("used.png");
+    ASSERT_NE(texture, nullptr);
+    GxSpriteFrameCache::sharedSpriteFrameCache().addSpriteFrame(GxSpriteFrame::frameWithTexture(texture, {0, 0, 8, 8}),
+                                                                "frame");
+    GxAnimationCache::sharedAnimationCache().addAnimation(GxAnimation::animation(), "walk");
+    auto program = GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionTextureColor);
+    ASSERT_NE(program, nullptr);
+    GxEnvironment::shared().contentScaleFactor = 2;
+    auto& files = GxFileUtils::sharedFileUtils();
+    EXPECT_EQ(files.fullPathFromRelativePath("used.png"), dir_ + "/used.png");
+    writeCharMap(dir_ + "/used-hd.png");  // seen only once the look-ups are gone
+    gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
+    const uint64_t blends = gl::callCount(gl::Call::BlendFuncSeparate);
+    gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
+    ASSERT_EQ(gl::callCount(gl::Call::BlendFuncSeparate), blends) << "the state cache skips a repeated blend";
+
+    director.end();
+    EXPECT_NE(FNTConfigurationForFile("fonts/test.fnt"), font) << "the font description is read anew";
+    EXPECT_EQ(GxAnimationCache::sharedAnimationCache().animationByName("walk"), nullptr);
+    EXPECT_EQ(GxSpriteFrameCache::sharedSpriteFrameCache().spriteFrameByName("frame"), nullptr);
+    EXPECT_EQ(GxTextureCache::sharedTextureCache().textureForKey("used.png"), nullptr)
+        << "in use, and gone all the same";
+    EXPECT_EQ(files.fullPathFromRelativePath("used.png"), dir_ + "/used-hd.png");
+    ASSERT_TRUE(view->context()->makeCurrent());
+    EXPECT_NE(GxShaderCache::sharedShaderCache().programForKey(kGxShaderPositionTextureColor), program)
+        << "the programs are made anew";
+    gxGLCacheBlendFunc(GL_ONE, GL_ZERO);
+    EXPECT_EQ(gl::callCount(gl::Call::BlendFuncSeparate), blends + 1) << "the state cache starts from nothing";
+}
+
+// The road of a memory warning: the kernel's notification (a pipe stands in
+// for the pressure descriptor; the byte is written on another thread, as the
+// kernel tells at any time) is read on the main thread, and the warning goes
+// to the application's delegate, to a screen's handler and to the director,
+// which drops the textures only its cache holds. The headless driver sends
+// one the same way.
+TEST_F(Labels, AMemoryWarningFromTheSystemReachesTheScreensAndTheDirector) {
+    REQUIRE_GL();
+    writeCharMap(dir_ + "/used.png");
+    writeCharMap(dir_ + "/unused.png");
+    auto& director = GxDirector::sharedDirector();
+    auto& cache = GxTextureCache::sharedTextureCache();
+    auto used = cache.addImage("used.png");
+    ASSERT_NE(used, nullptr);
+    ASSERT_NE(cache.addImage("unused.png"), nullptr);
+
+    struct Screen : ui::ViewController {
+        std::vector<std::thread::id> warnings;
+        void didReceiveMemoryWarning() override {
+            warnings.push_back(std::this_thread::get_id());
+            ui::ViewController::didReceiveMemoryWarning();
+        }
+    };
+    auto screen = std::make_shared<Screen>();
+    screen->view();  // loaded, in no window
+    struct Delegate : ui::ApplicationDelegate {
+        int warnings = 0;
+        void applicationDidReceiveMemoryWarning(ui::Application*) override { ++warnings; }
+    };
+    auto delegate = std::make_shared<Delegate>();
+    ui::Application::shared().setDelegate(delegate);
+
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_NONBLOCK | O_CLOEXEC), 0);
+    ASSERT_TRUE(ui::MemoryWarnings::shared().start(std::make_unique<ui::MemoryPressureSource>(
+        pipe[0], POLLIN,
+        [](int fd, short) {
+            char b[16];
+            bool told = false;
+            while (::read(fd, b, sizeof b) > 0) told = true;
+            return told;
+        },
+        "test")));
+    EXPECT_EQ(ui::MemoryWarnings::shared().sourceName(), "test");
+    std::thread kernel([fd = pipe[1]] { EXPECT_EQ(::write(fd, "!", 1), 1); });
+    kernel.join();
+    EXPECT_TRUE(screen->warnings.empty()) << "nothing happens off the main thread";
+    ASSERT_TRUE(foundation::RunLoop::main().runUntil([&] { return !screen->warnings.empty(); }, 30));
+    EXPECT_EQ(screen->warnings, std::vector<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(delegate->warnings, 1);
+    EXPECT_FALSE(screen->isViewLoaded()) << "off screen, its view is let go";
+    EXPECT_EQ(cache.textureForKey("unused.png"), nullptr) << "the director purged the cache";
+    EXPECT_EQ(cache.textureForKey("used.png"), used);
+    ui::MemoryWarnings::shared().stop();
+    ::close(pipe[1]);
+
+    cache.addImage("unused.png");
+    {
+        shell::Driver driver;
+        driver.sendMemoryWarning();
+    }
+    EXPECT_EQ(delegate->warnings, 2);
+    EXPECT_EQ(screen->warnings.size(), 2u);
+    EXPECT_EQ(cache.textureForKey("unused.png"), nullptr);
+    ui::Application::shared().setDelegate(nullptr);
+    (void)director;
 }
 
 TEST_F(Labels, SystemFontTextBecomesAWhiteAlphaTexture) {

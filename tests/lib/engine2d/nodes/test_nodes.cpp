@@ -157,6 +157,51 @@ TEST_F(Nodes, GeometryAnchorsRotationAndConversions) {
     EXPECT_EQ(child->convertToWindowSpace({1, 0.5f}), (Point{122, 479}));
 }
 
+// A touch is taken from its own view (here 20 points below the window's
+// top), turned to GL coordinates and then into a node that is moved, scaled
+// twice and turned a quarter clockwise inside a moved parent; the AR form
+// measures from the anchor point.
+TEST_F(Nodes, TouchesConvertIntoAMovedScaledAndTurnedNode) {
+    auto root = std::make_shared<ui::View>(ui::Rect{0, 0, 320, 500});
+    auto glView = std::make_shared<ui::View>(ui::Rect{0, 20, 320, 480});
+    root->addSubview(glView);
+    struct Row {
+        ui::Point window;
+        Point local, fromAnchor;
+    };
+    struct Case {
+        Point anchor;
+        std::vector<Row> rows;
+    };
+    const Case cases[] = {
+        {{0.5f, 0.5f},
+         {{{90, 240}, {0, 0}, {-20, -10}}, {{130, 320}, {40, 20}, {20, 10}}, {{110, 280}, {20, 10}, {0, 0}}}},
+        {{0, 0}, {{{110, 280}, {0, 0}, {0, 0}}, {{150, 360}, {40, 20}, {40, 20}}}},
+    };
+    for (const Case& c : cases) {
+        auto parent = GxNode::node();
+        parent->setPosition({10, 20});
+        auto n = GxNode::node();
+        n->setContentSize({40, 20});
+        n->setAnchorPoint(c.anchor);
+        n->setPosition({100, 200});
+        n->setScale(2);
+        n->setRotation(90);
+        parent->addChild(n);
+        for (const Row& r : c.rows) {
+            SCOPED_TRACE(testing::Message()
+                         << "anchor " << c.anchor.x << ", touch " << r.window.x << "," << r.window.y);
+            ui::Touch touch(glView, r.window, 0);
+            Point local = n->convertTouchToNodeSpace(touch);
+            EXPECT_NEAR(local.x, r.local.x, 1e-3);
+            EXPECT_NEAR(local.y, r.local.y, 1e-3);
+            Point ar = n->convertTouchToNodeSpaceAR(touch);
+            EXPECT_NEAR(ar.x, r.fromAnchor.x, 1e-3);
+            EXPECT_NEAR(ar.y, r.fromAnchor.y, 1e-3);
+        }
+    }
+}
+
 TEST_F(Nodes, RunWithSceneAndReplaceSceneEnterExitAndCleanUpInOrder) {
     auto& director = GxDirector::sharedDirector();
     auto first = recorder<GxScene>("s1");
