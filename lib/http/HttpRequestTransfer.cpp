@@ -386,7 +386,9 @@ void HttpRequest::handleStreamError() {
 }
 
 HttpErrorRef HttpRequest::inflateKeptBody() {
-    if (!haveRawResponseData_ || !run_.shouldWaitToInflateCompressedResponses || !isResponseCompressed())
+    // Without a limit the body is inflated when it is read, as it always was.
+    if (run_.maxResponseBodySize == 0 || !haveRawResponseData_ || !run_.shouldWaitToInflateCompressedResponses ||
+        !isResponseCompressed())
         return nullptr;
     HttpErrorRef error;
     inflatedResponseData_ = HttpDataDecompressor::uncompressData(rawResponseData_, error, run_.maxResponseBodySize);
