@@ -82,6 +82,29 @@ const RsaKey& RsaKey::deployment() {
     return *key;
 }
 
+// c^d mod n, blinded: the exponentiation runs on c * k^e for a fresh random k
+// and the result is multiplied by k^-1, so its timing and power tell nothing
+// about c. The result is the same number as the bare c^d.
+bool RsaKey::privateExpBlinded(BIGNUM* r, const BIGNUM* c, BN_CTX* ctx) const {
+    BIGNUM* k = BN_CTX_get(ctx);
+    BIGNUM* kInverse = BN_CTX_get(ctx);
+    BIGNUM* blinded = BN_CTX_get(ctx);
+    if (!blinded) return false;
+    BN_set_flags(k, BN_FLG_CONSTTIME);
+    bool haveFactor = false;
+    // A k sharing a factor with n has no inverse; with a sound key that
+    // practically never happens, but a few tries cost nothing.
+    for (int attempt = 0; attempt < 8 && !haveFactor; ++attempt) {
+        if (!BN_priv_rand_range(k, impl_->n)) return false;
+        haveFactor = !BN_is_zero(k) && BN_mod_inverse(kInverse, k, impl_->n, ctx) != nullptr;
+    }
+    if (!haveFactor) return false;
+    return BN_mod_exp_mont(blinded, k, impl_->e, impl_->n, ctx, impl_->mont) &&
+           BN_mod_mul(blinded, blinded, c, impl_->n, ctx) &&
+           BN_mod_exp_mont_consttime(r, blinded, impl_->d, impl_->n, ctx, impl_->mont) &&
+           BN_mod_mul(r, r, kInverse, impl_->n, ctx);
+}
+
 bool RsaKey::apply(const uint8_t* in, uint8_t* out, bool usePrivate) const {
     // Scratch numbers, kept per thread between blocks.
     thread_local BnCtxPtr ctx(BN_CTX_secure_new());
@@ -91,7 +114,7 @@ bool RsaKey::apply(const uint8_t* in, uint8_t* out, bool usePrivate) const {
     BIGNUM* m = BN_CTX_get(ctx.get());
     BIGNUM* r = BN_CTX_get(ctx.get());
     if (r && BN_bin2bn(in, int(size_), m) && BN_cmp(m, impl_->n) < 0) {
-        ok = usePrivate ? BN_mod_exp_mont_consttime(r, m, impl_->d, impl_->n, ctx.get(), impl_->mont)
+        ok = usePrivate ? privateExpBlinded(r, m, ctx.get())
                         : BN_mod_exp_mont(r, m, impl_->e, impl_->n, ctx.get(), impl_->mont);
         ok = ok && BN_bn2binpad(r, out, int(size_)) == int(size_);
     }

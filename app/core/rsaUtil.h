@@ -11,6 +11,9 @@
 #include <string>
 #include <string_view>
 
+struct bignum_st;
+struct bignum_ctx;
+
 // A parsed key pair (n, e, d; no CRT parameters). Immutable once made, so one
 // key is shared by every thread.
 class RsaKey {
@@ -31,7 +34,9 @@ public:
 
     // m^e mod n and c^d mod n on one block of size() bytes, most significant
     // byte first. False, with nothing written, when the block read as a number
-    // is not below the modulus.
+    // is not below the modulus. The private operation is blinded with a fresh
+    // random factor per block (from OpenSSL's private random source); its
+    // result does not depend on the factor.
     bool publicEncrypt(const uint8_t* in, uint8_t* out) const;
     bool privateDecrypt(const uint8_t* in, uint8_t* out) const;
 
@@ -39,6 +44,7 @@ private:
     struct Impl;
     explicit RsaKey(std::unique_ptr<Impl> impl, size_t size);
     bool apply(const uint8_t* in, uint8_t* out, bool usePrivate) const;
+    bool privateExpBlinded(bignum_st* r, const bignum_st* c, bignum_ctx* ctx) const;
     std::unique_ptr<Impl> impl_;
     size_t size_;
 };

@@ -153,8 +153,29 @@ void KAVOCommandViewController::threadFunc(int tag, const foundation::Value& arg
     // request, and a server that read it may have acted on it. On a fresh
     // connection the HTTP client does not resend after a drop.
     request->setShouldAttemptPersistentConnection(false);
+    // The reply limit holds while the body arrives and while it is inflated:
+    // a bomb or an endless reply fails the request at the limit.
+    request->setMaxResponseBodySize(kMaxReplyBytes);
     track(request);
     request->startAsynchronous();
+    armDeadline(request, cmd.timeOutSeconds);
+}
+
+void KAVOCommandViewController::armDeadline(const http::HttpRequestRef& request, double seconds) {
+    // The request's time-out counts only silence: a server that trickles its
+    // reply a byte at a time would keep the command waiting for as long as it
+    // likes. Past its time-out and a margin the command gives up, as after a
+    // time-out of the request.
+    std::weak_ptr<http::HttpRequest> weak = request;
+    const int tag = request->tag();
+    foundation::performOnMainThread([weak, seconds, tag] {
+        foundation::RunLoop::main().performAfter(seconds + kCommandDeadlineMargin, [weak, tag] {
+            auto late = weak.lock();
+            if (!late || late->complete()) return;
+            foundation::log("command ", tag, ": no whole reply within its time-out; the request is cancelled");
+            late->cancel();
+        });
+    });
 }
 
 void KAVOCommandViewController::track(const http::HttpRequestRef& request) {
@@ -229,15 +250,6 @@ void KAVOCommandViewController::requestFinished(http::HttpRequest& request) {
     const int tag = cmd.tag;
     auto self = std::static_pointer_cast<KAVOCommandViewController>(shared_from_this());
     auto requestRef = request.shared_from_this();
-    std::optional<foundation::Bytes> data = request.responseData();
-    if (data && data->size() > kMaxReplyBytes) {
-        foundation::log("command ", tag, ": a reply of ", data->size(), " bytes is refused (the limit is ",
-                        kMaxReplyBytes, ")");
-        if (cmd.showsOverlay) notifyProgressHUDToDisappear(tag);
-        reportInvalidReply(cmd);
-        finished(cmd);
-        return;
-    }
     // Deciphering takes a private-key operation per block: it runs off the
     // main thread, and the overlay stays until the reply has been handled.
     auto body = std::make_shared<std::string>(request.responseString().value_or(""));
@@ -299,6 +311,14 @@ void KAVOCommandViewController::requestFailed(http::HttpRequest& request) {
         return;
     }
     if (s->command.showsOverlay) notifyProgressHUDToDisappear(s->command.tag);
+    if (http::HttpErrorRef error = request.error(); error && error->code == http::kResponseTooLargeErrorType) {
+        // The body went past kMaxReplyBytes: the server answered, but nothing
+        // a command takes; it is refused as not a reply, before any deciphering.
+        foundation::log("command ", s->command.tag, ": ", error->message);
+        reportInvalidReply(s->command);
+        finished(s->command);
+        return;
+    }
     if (s->command.onFailure)
         s->command.onFailure(request);
     else

@@ -16,7 +16,10 @@
 //     the network message; "11": the remote log-out clean-up with alert tag
 //     0xffff), builds the URL and starts the request (tag, time-out,
 //     compressed replies allowed) with the screen as its delegate;
-//  4. requestFinished (main thread) refuses a body over kMaxReplyBytes, then
+//  4. the request refuses a body over kMaxReplyBytes as it arrives (the
+//     failure counts as a reply that is not the wrapper), and gives up past
+//     the command's time-out and kCommandDeadlineMargin even while bytes
+//     still trickle in (as a time-out); requestFinished (main thread)
 //     checks the reply wrapper and deciphers the content on a background
 //     task ("reply"); back on the main thread it ends the overlay, runs the
 //     remote log-out test, parses JSON (not for plain-text replies) and hands
@@ -52,6 +55,9 @@
 // (a page of the security log) is a few kilobytes; anything past this is
 // refused as not a reply, before any deciphering.
 inline constexpr size_t kMaxReplyBytes = 256 * 1024;
+// How long past its time-out a command still waits for the end of a reply
+// that keeps coming, in seconds.
+inline constexpr double kCommandDeadlineMargin = 1.0;
 
 // The texts the cycle shows.
 inline constexpr const char* kNetworkUnstableMessage = "您的网络不稳定，请稍后再试";
@@ -259,6 +265,9 @@ private:
     void runAfterFailure(int tag);
     void setBarButtonsEnabled(bool enabled);
     void track(const http::HttpRequestRef& request);
+    // Cancels the request if it has not ended `seconds` (and the margin) from
+    // now, on the app's clock.
+    void armDeadline(const http::HttpRequestRef& request, double seconds);
     void forget(http::HttpRequest& request);
     void finished(const ScreenCommand& command);
     // What the background part of a reply's handling found.

@@ -1,6 +1,7 @@
 #include "lib/http/HttpDataDecompressor.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace http {
@@ -55,29 +56,49 @@ std::optional<Bytes> HttpDataDecompressor::uncompressBytes(const uint8_t* bytes,
         error = setupStream();
         if (error) return std::nullopt;
     }
-    Bytes out(std::max({length + length / 2, kMinGrowth, sizeHint + 1}));
+    // With a limit the buffer never grows past what is left of it and one
+    // byte: that byte, filled, says the stream goes on past the limit.
+    size_t room = SIZE_MAX;
+    if (outputLimit_ > 0)
+        room = size_t(std::min<uint64_t>(outputLimit_ - std::min(totalOut_, outputLimit_) + 1, SIZE_MAX));
+    Bytes out(std::min(std::max({length + length / 2, kMinGrowth, sizeHint + 1}), room));
     size_t produced = 0;
     stream_.next_in = const_cast<Bytef*>(bytes);
     stream_.avail_in = uInt(length);
-    while (stream_.avail_in > 0 && !ended_) {
-        if (produced == out.size()) out.resize(out.size() + std::max({length / 2, kMinGrowth, out.size() / 2}));
+    while (!ended_) {
+        // All input taken with room to spare: nothing is left inside zlib.
+        // (With the output full, zlib may still hold output: go round again.)
+        if (stream_.avail_in == 0 && produced < out.size()) break;
+        if (produced == out.size()) {
+            if (out.size() >= room) break;
+            out.resize(std::min(out.size() + std::max({length / 2, kMinGrowth, out.size() / 2}), room));
+        }
         stream_.next_out = out.data() + produced;
-        stream_.avail_out = uInt(out.size() - produced);
+        stream_.avail_out = uInt(std::min<size_t>(out.size() - produced, UINT32_MAX));
+        size_t before = stream_.avail_out;
         int rc = inflate(&stream_, Z_NO_FLUSH);
-        produced = out.size() - stream_.avail_out;
+        produced += before - stream_.avail_out;
         if (rc == Z_STREAM_END) {
             ended_ = true;
+        } else if (rc == Z_BUF_ERROR && stream_.avail_in == 0) {
+            break;  // no progress possible without more input
         } else if (rc != Z_OK) {
             error = inflateErrorWithCode(rc);
             return std::nullopt;
         }
     }
+    totalOut_ += produced;
+    if (outputLimit_ > 0 && totalOut_ > outputLimit_) {
+        error = responseTooLargeError(outputLimit_);
+        return std::nullopt;
+    }
     out.resize(produced);
     return out;
 }
 
-std::optional<Bytes> HttpDataDecompressor::uncompressData(const Bytes& data, HttpErrorRef& error) {
+std::optional<Bytes> HttpDataDecompressor::uncompressData(const Bytes& data, HttpErrorRef& error, uint64_t limit) {
     auto d = decompressor();
+    d->setOutputLimit(limit);
     // A gzip member ends with the inflated size (mod 2^32): with it the output
     // is allocated once. A wrong hint only costs a resize.
     size_t hint = 0;
@@ -97,7 +118,7 @@ std::optional<Bytes> HttpDataDecompressor::uncompressData(const Bytes& data, Htt
 }
 
 bool HttpDataDecompressor::uncompressDataFromFile(const std::string& source, const std::string& destination,
-                                                  HttpErrorRef& error) {
+                                                  HttpErrorRef& error, uint64_t limit) {
     error = nullptr;
     FILE* out = std::fopen(destination.c_str(), "wb");
     if (!out) {
@@ -111,6 +132,7 @@ bool HttpDataDecompressor::uncompressDataFromFile(const std::string& source, con
         return false;
     }
     auto d = decompressor();
+    d->setOutputLimit(limit);
     Bytes chunk(kFileChunk);
     bool ok = true;
     while (d->streamReady() && !d->streamEnded()) {
@@ -150,6 +172,8 @@ bool HttpDataDecompressor::uncompressDataFromFile(const std::string& source, con
         error = closing;
         ok = false;
     }
+    // Nothing of a stream that went past its limit is left behind.
+    if (!ok && error && error->code == kResponseTooLargeErrorType) std::remove(destination.c_str());
     return ok;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Inflates gzip- or zlib-wrapped data (the header kind is detected), in one
-// go or block by block as a reply arrives.
+// go or block by block as a reply arrives. An output limit stops a stream
+// that inflates to more than its owner takes: the inflater never produces
+// more than the limit and one byte, whatever the ratio of the input.
 
 #include <zlib.h>
 
@@ -30,6 +32,10 @@ public:
     bool streamReady() const { return ready_; }
     // Whether the compressed stream's end was reached.
     bool streamEnded() const { return ended_; }
+    // The most bytes the whole stream may inflate to (0: no limit). Going
+    // past it is an error of code 12 (responseTooLargeError).
+    void setOutputLimit(uint64_t limit) { outputLimit_ = limit; }
+    uint64_t totalOut() const { return totalOut_; }
 
     // Inflates the next block of one continuous stream. nullopt with `error`
     // set on corrupt data; nullopt without error for an empty block.
@@ -37,10 +43,13 @@ public:
     std::optional<Bytes> uncompressBytes(const uint8_t* bytes, size_t length, HttpErrorRef& error, size_t sizeHint = 0);
 
     // Inflates whole data. A stream that stops before its end is an error
-    // too (a cut reply must not pass for a whole one).
-    static std::optional<Bytes> uncompressData(const Bytes& data, HttpErrorRef& error);
-    // Inflates a file into another, 256 KiB at a time.
-    static bool uncompressDataFromFile(const std::string& source, const std::string& destination, HttpErrorRef& error);
+    // too (a cut reply must not pass for a whole one). `limit` as in
+    // setOutputLimit.
+    static std::optional<Bytes> uncompressData(const Bytes& data, HttpErrorRef& error, uint64_t limit = 0);
+    // Inflates a file into another, 256 KiB at a time; past the limit the
+    // destination is removed.
+    static bool uncompressDataFromFile(const std::string& source, const std::string& destination, HttpErrorRef& error,
+                                       uint64_t limit = 0);
     // Code 11 "Decompression of data failed with code %i".
     static HttpErrorRef inflateErrorWithCode(int code);
 
@@ -49,6 +58,8 @@ private:
     z_stream stream_{};
     bool ready_ = false;
     bool ended_ = false;
+    uint64_t outputLimit_ = 0;
+    uint64_t totalOut_ = 0;
 };
 
 }  // namespace http

@@ -30,4 +30,9 @@ HttpErrorRef tooMuchRedirectionError() {
     return e;
 }
 
+HttpErrorRef responseTooLargeError(uint64_t limit) {
+    return makeHttpError(kResponseTooLargeErrorType,
+                         "The response body is larger than the limit of " + std::to_string(limit) + " bytes");
+}
+
 }  // namespace http

@@ -3,6 +3,7 @@
 // kHttpRequestErrorDomain, with the error underneath (a stream error, a zlib
 // error, a file error) as its underlying error.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/foundation/Error.h"
@@ -25,6 +26,8 @@ enum HttpErrorCode : int {
     kTooMuchRedirectionErrorType = 9,
     kUnhandledExceptionError = 10,
     kCompressionError = 11,
+    // The decoded reply body went past the request's maxResponseBodySize.
+    kResponseTooLargeErrorType = 12,
 };
 
 using HttpError = foundation::Error;
@@ -42,5 +45,7 @@ HttpErrorRef authenticationError();         // 3 "Authentication needed"
 HttpErrorRef requestCancelledError();       // 4 "The request was cancelled"
 HttpErrorRef unableToCreateRequestError();  // 5 "Unable to create request (bad url?)"
 HttpErrorRef tooMuchRedirectionError();     // 9 "The request failed because it redirected too many times"
+// 12 "The response body is larger than the limit of N bytes" (a new object each time).
+HttpErrorRef responseTooLargeError(uint64_t limit);
 
 }  // namespace http

@@ -292,13 +292,16 @@ std::optional<Bytes> HttpRequest::responseData() const {
     std::lock_guard<std::recursive_mutex> lock(cancelledLock_);
     if (!haveRawResponseData_) return std::nullopt;
     bool inflate;
+    uint64_t limit;
     {
         std::lock_guard<std::mutex> props(propertyMutex_);
         inflate = settings_.shouldWaitToInflateCompressedResponses;
+        limit = settings_.maxResponseBodySize;
     }
     if (inflate && compressed) {
+        if (keptBodyInflated_) return inflatedResponseData_;
         HttpErrorRef error;
-        return HttpDataDecompressor::uncompressData(rawResponseData_, error);
+        return HttpDataDecompressor::uncompressData(rawResponseData_, error, limit);
     }
     return rawResponseData_;
 }
@@ -400,7 +403,10 @@ void HttpRequest::readResponseHeaders() {
     if (run_.connection.shouldAttemptPersistentConnection) {
         auto connection = headerValue(responseHeaders_, "Connection");
         std::string lower = connection ? foundation::toLower(*connection) : std::string();
-        bool reusable = !((head->isHttp10() && lower != "keep-alive") || lower == "close");
+        // A reply framed both by Transfer-Encoding and Content-Length leaves
+        // its connection unusable: the stream closes it after the reply.
+        bool framedTwice = head->headers.get("Transfer-Encoding") && head->headers.get("Content-Length");
+        bool reusable = !((head->isHttp10() && lower != "keep-alive") || lower == "close" || framedTwice);
         if (reusable) {
             if (auto keepAlive = headerValue(responseHeaders_, "Keep-Alive")) {
                 // "timeout=15, max=100": reusable only when more than 5 requests remain.

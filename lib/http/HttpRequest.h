@@ -201,6 +201,8 @@ public:
     void setShouldWaitToInflateCompressedResponses(bool v) {
         changeSetting(&HttpRequestSettings::shouldWaitToInflateCompressedResponses, std::move(v));
     }
+    uint64_t maxResponseBodySize() const { return setting(&HttpRequestSettings::maxResponseBodySize); }
+    void setMaxResponseBodySize(uint64_t v) { changeSetting(&HttpRequestSettings::maxResponseBodySize, std::move(v)); }
     bool shouldAttemptPersistentConnection() const {
         return setting(&HttpConnectionSettings::shouldAttemptPersistentConnection);
     }
@@ -625,6 +627,10 @@ private:
     void handleBytesAvailable();
     void handleStreamComplete();
     void handleStreamError();
+    // Inflates a compressed body kept in memory at the end of the pass; the
+    // error when it goes past the limit, else nullptr.
+    HttpErrorRef inflateKeptBody();
+    void forgetInflatedBody();
     void followRedirectOrWait();
     bool retryUsingNewConnection();
     void readResponseHeaders();
@@ -796,6 +802,13 @@ private:
     uint64_t lastBytesSent_ = 0;
     Bytes rawResponseData_;
     bool haveRawResponseData_ = false;
+    // A compressed body kept in memory, inflated (within the limit) when the
+    // pass ended; nullopt when that failed or has not happened.
+    std::optional<Bytes> inflatedResponseData_;
+    bool keptBodyInflated_ = false;
+    // Body bytes of this pass after decoding (inflated when inflating as they
+    // come), measured against maxResponseBodySize.
+    uint64_t decodedBytesRead_ = 0;
     std::unique_ptr<HttpDataDecompressor> dataDecompressor_;
     std::unique_ptr<uint8_t[]> readBuffer_;
     size_t readBufferSize_ = 0;

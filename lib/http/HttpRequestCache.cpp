@@ -124,6 +124,7 @@ void HttpRequest::useDataFromCache() {
             auto data = settings_.downloadCache->cachedResponseDataForURL(*url_);
             rawResponseData_ = data ? std::move(*data) : Bytes();
             haveRawResponseData_ = true;
+            forgetInflatedBody();
         }
         auto length = headers->find("Content-Length");
         contentLength_ =

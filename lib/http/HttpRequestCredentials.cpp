@@ -89,8 +89,11 @@ void HttpRequest::applyCookieHeader() {
     }
     std::string header;
     for (const auto& c : requestCookies_) {
-        // A cookie that would break the header is not sent.
+        // A cookie that would break the header is not sent, nor one that
+        // would make the header longer than servers take.
         if (!cookieIsSendable(c)) continue;
+        size_t added = (header.empty() ? 0 : 2) + c.name.size() + 1 + c.value.size();
+        if (header.size() + added > net::kMaxCookieHeaderBytes) continue;
         if (!header.empty()) header += "; ";
         header += c.name + "=" + c.value;
     }

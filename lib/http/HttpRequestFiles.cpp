@@ -274,7 +274,7 @@ HttpErrorRef HttpRequest::finishDownloadFile() {
     };
     if (isResponseCompressed()) {
         if (run_.shouldWaitToInflateCompressedResponses) {
-            HttpDataDecompressor::uncompressDataFromFile(*temporary, *destination, fileError);
+            HttpDataDecompressor::uncompressDataFromFile(*temporary, *destination, fileError, run_.maxResponseBodySize);
         } else if (temporaryUncompressedDataDownloadPath_) {
             if (std::rename(temporaryUncompressedDataDownloadPath_->c_str(), destination->c_str()) != 0)
                 fileError = moveError(*temporary);

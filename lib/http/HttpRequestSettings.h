@@ -6,6 +6,7 @@
 // The request keeps the values its owner sets and, while it runs, a snapshot
 // taken at the start of each pass that its own thread reads without a lock.
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,11 +48,19 @@ struct HttpConnectionSettings {
     double persistentConnectionTimeoutSeconds = 60.0;
 };
 
+// The default bound on a reply body, decoded (see maxResponseBodySize).
+inline constexpr uint64_t kDefaultMaxResponseBodySize = 64u << 20;
+
 struct HttpRequestSettings {
     HttpConnectionSettings connection;
     int tag = 0;
     foundation::Value userInfo;
     bool shouldWaitToInflateCompressedResponses = true;
+    // The most bytes the reply body may come to once de-chunked and inflated,
+    // kept in memory, written to a file or handed to a data block alike; 0:
+    // no limit. It is checked as the bytes arrive and as they are inflated:
+    // a body that goes past it fails the request with code 12 at that point.
+    uint64_t maxResponseBodySize = kDefaultMaxResponseBodySize;
     StringEncoding defaultResponseEncoding = kISOLatin1StringEncoding;
     std::optional<std::string> userAgentString;
     std::optional<std::string> downloadDestinationPath, temporaryFileDownloadPath, postBodyFilePath;

@@ -162,6 +162,8 @@ void HttpRequest::startRequest() {
     responseStatusMessage_.reset();
     rawResponseData_.clear();
     haveRawResponseData_ = !run_.downloadDestinationPath;
+    forgetInflatedBody();
+    decodedBytesRead_ = 0;
     readStreamIsScheduled_ = false;
 
     auto stream = makeReadStream();
@@ -281,14 +283,26 @@ void HttpRequest::handleBytesAvailable() {
     std::optional<Bytes> inflated;
     bool inflating = isResponseCompressed() && !run_.shouldWaitToInflateCompressedResponses;
     if (inflating) {
-        if (!dataDecompressor_) dataDecompressor_ = HttpDataDecompressor::decompressor();
+        if (!dataDecompressor_) {
+            dataDecompressor_ = HttpDataDecompressor::decompressor();
+            dataDecompressor_->setOutputLimit(run_.maxResponseBodySize);
+        }
         HttpErrorRef error;
         inflated = dataDecompressor_->uncompressBytes(readBuffer_.get(), size_t(n), error);
         if (error) {
+            if (error->code == kResponseTooLargeErrorType) cancelLoad();
             failWithError(error);
             return;
         }
         if (!inflated) inflated.emplace();
+    }
+    // The body is measured as it comes, before any of it is kept: a reply
+    // that would go past the limit (a bomb, an endless body) ends here.
+    decodedBytesRead_ += inflating ? inflated->size() : uint64_t(n);
+    if (run_.maxResponseBodySize > 0 && decodedBytesRead_ > run_.maxResponseBodySize) {
+        cancelLoad();
+        failWithError(responseTooLargeError(run_.maxResponseBodySize));
+        return;
     }
     totalBytesRead_ += uint64_t(n);
     lastActivityTime_ = monotonicNow();
@@ -324,9 +338,12 @@ void HttpRequest::handleStreamComplete() {
     dataDecompressor_.reset();
     if (!authenticationNeeded_ && (didCreateTemporaryPostDataFile_ || compressedPostBodyFilePath_))
         removeTemporaryUploadFiles();
-    HttpErrorRef fileError;
+    // A compressed body kept in memory is inflated now, within the limit, so
+    // that a bomb fails the request instead of reaching its reader.
+    HttpErrorRef fileError = state_ == TransferState::Finished ? inflateKeptBody() : nullptr;
     // The body of a redirect is not kept when the download may resume.
-    if (!(run_.shouldRedirect && needsRedirect_ && run_.allowResumeForFileDownloads)) fileError = finishDownloadFile();
+    if (!fileError && !(run_.shouldRedirect && needsRedirect_ && run_.allowResumeForFileDownloads))
+        fileError = finishDownloadFile();
     if (!fileError) storeInCache();
     HttpSession::shared().withConnectionsLocked([&] {
         if (!connectionCanBeReused_) unscheduleReadStream();
@@ -366,6 +383,26 @@ void HttpRequest::handleStreamError() {
     cancelLoad();
     failWithError(makeHttpError(kConnectionFailureErrorType, connectionFailureReason(underlying),
                                 httpErrorFromStream(underlying)));
+}
+
+HttpErrorRef HttpRequest::inflateKeptBody() {
+    // Without a limit the body is inflated when it is read, as it always was.
+    if (run_.maxResponseBodySize == 0 || !haveRawResponseData_ || !run_.shouldWaitToInflateCompressedResponses ||
+        !isResponseCompressed())
+        return nullptr;
+    HttpErrorRef error;
+    inflatedResponseData_ = HttpDataDecompressor::uncompressData(rawResponseData_, error, run_.maxResponseBodySize);
+    keptBodyInflated_ = true;
+    if (!error || error->code != kResponseTooLargeErrorType) return nullptr;  // corrupt data: no body, as before
+    rawResponseData_.clear();
+    rawResponseData_.shrink_to_fit();
+    haveRawResponseData_ = false;
+    return error;
+}
+
+void HttpRequest::forgetInflatedBody() {
+    inflatedResponseData_.reset();
+    keptBodyInflated_ = false;
 }
 
 bool HttpRequest::retryUsingNewConnection() {
@@ -473,6 +510,7 @@ void HttpRequest::cancelLoad(bool keepUploadFiles) {
     if (!passIsOver(state_)) {
         rawResponseData_.clear();
         haveRawResponseData_ = false;
+        forgetInflatedBody();
     }
     // A download that did not finish leaves no temporary file behind (unless it may resume).
     if (run_.downloadDestinationPath && !downloadComplete_)

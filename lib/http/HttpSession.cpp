@@ -202,6 +202,8 @@ void HttpSession::addCookie(const net::HttpCookie& cookie) {
                            [&](const net::HttpCookie& c) { return c.sameIdentity(cookie); });
     if (it != cookies_.end()) cookies_.erase(it);
     cookies_.push_back(cookie);
+    // The list names what this session stored; the store keeps no more.
+    if (cookies_.size() > net::kMaxCookies) cookies_.erase(cookies_.begin());
 }
 
 void HttpSession::clear() {

@@ -167,22 +167,51 @@ void HttpCookieStorage::setCookies(const std::vector<HttpCookie>& cookies, const
 }
 
 void HttpCookieStorage::setCookie(const HttpCookie& cookie) {
+    if (cookie.name.size() + cookie.value.size() > kMaxCookieBytes) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    std::erase_if(cookies_, [&](const HttpCookie& c) { return c.sameIdentity(cookie); });
-    if (!cookie.isExpired(foundation::clock().now())) cookies_.push_back(cookie);
+    std::erase_if(cookies_, [&](const Stored& c) { return c.cookie.sameIdentity(cookie); });
+    double now = foundation::clock().now();
+    if (cookie.isExpired(now)) return;
+    cookies_.push_back(Stored{cookie, ++useCounter_});
+    evictOver(now);
+}
+
+// Keeps the new cookie's domain and the whole store within their limits.
+void HttpCookieStorage::evictOver(double now) {
+    const std::string& domain = cookies_.back().cookie.domain;
+    size_t inDomain = size_t(
+        std::count_if(cookies_.begin(), cookies_.end(), [&](const Stored& c) { return c.cookie.domain == domain; }));
+    if (inDomain <= kMaxCookiesPerDomain && cookies_.size() <= kMaxCookies) return;
+    std::erase_if(cookies_, [&](const Stored& c) { return c.cookie.isExpired(now); });
+    auto removeLeastRecent = [&](const std::string* onlyDomain) {
+        auto victim = cookies_.end();
+        for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
+            if (onlyDomain && it->cookie.domain != *onlyDomain) continue;
+            if (victim == cookies_.end() || it->lastUsed < victim->lastUsed) victim = it;
+        }
+        if (victim != cookies_.end()) cookies_.erase(victim);
+    };
+    const std::string kept = domain;  // `domain` refers into the vector
+    inDomain = size_t(
+        std::count_if(cookies_.begin(), cookies_.end(), [&](const Stored& c) { return c.cookie.domain == kept; }));
+    for (; inDomain > kMaxCookiesPerDomain; --inDomain) removeLeastRecent(&kept);
+    while (cookies_.size() > kMaxCookies) removeLeastRecent(nullptr);
 }
 
 void HttpCookieStorage::deleteCookie(const HttpCookie& cookie) {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::erase_if(cookies_, [&](const HttpCookie& c) { return c.sameIdentity(cookie); });
+    std::erase_if(cookies_, [&](const Stored& c) { return c.cookie.sameIdentity(cookie); });
 }
 
 std::vector<HttpCookie> HttpCookieStorage::cookiesForURL(const Url& url) const {
     std::lock_guard<std::mutex> lock(mutex_);
     double now = foundation::clock().now();
     std::vector<HttpCookie> out;
-    for (const auto& c : cookies_)
-        if (!c.isExpired(now) && c.matches(url)) out.push_back(c);
+    for (const auto& c : cookies_) {
+        if (c.cookie.isExpired(now) || !c.cookie.matches(url)) continue;
+        c.lastUsed = ++useCounter_;
+        out.push_back(c.cookie);
+    }
     std::stable_sort(out.begin(), out.end(),
                      [](const HttpCookie& a, const HttpCookie& b) { return a.path.size() > b.path.size(); });
     return out;
@@ -190,7 +219,10 @@ std::vector<HttpCookie> HttpCookieStorage::cookiesForURL(const Url& url) const {
 
 std::vector<HttpCookie> HttpCookieStorage::cookies() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return cookies_;
+    std::vector<HttpCookie> out;
+    out.reserve(cookies_.size());
+    for (const auto& c : cookies_) out.push_back(c.cookie);
+    return out;
 }
 
 void HttpCookieStorage::removeAllCookies() {

@@ -4,6 +4,8 @@
 // and kept in one process-wide store. The store lives in memory only: cookies
 // do not outlast the process.
 
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,23 +44,42 @@ struct HttpCookie {
 // send) as seconds since 1970; nullopt when it cannot be read.
 std::optional<double> parseCookieDate(const std::string& text);
 
+// The store's limits: a cookie's name and value together, the cookies of one
+// domain, all cookies; and the longest Cookie header a request sends.
+inline constexpr size_t kMaxCookieBytes = 4096;
+inline constexpr size_t kMaxCookiesPerDomain = 50;
+inline constexpr size_t kMaxCookies = 3000;
+inline constexpr size_t kMaxCookieHeaderBytes = 8192;
+
 class HttpCookieStorage {
 public:
     static HttpCookieStorage& shared();
 
     // Stores the cookies (each replaces a stored one of the same name, domain
-    // and path; an expired one only removes it).
+    // and path; an expired one only removes it). A cookie whose name and
+    // value come to more than kMaxCookieBytes is not stored. When a domain
+    // holds more than kMaxCookiesPerDomain cookies, or the store more than
+    // kMaxCookies, expired cookies go first, then the least recently used
+    // (stored or sent) of that domain, or of the whole store.
     void setCookies(const std::vector<HttpCookie>& cookies, const Url& url);
     void setCookie(const HttpCookie& cookie);
     void deleteCookie(const HttpCookie& cookie);
-    // Unexpired cookies for the URL, longer paths first, then in storing order.
+    // Unexpired cookies for the URL, longer paths first, then in storing
+    // order. They count as used now.
     std::vector<HttpCookie> cookiesForURL(const Url& url) const;
     std::vector<HttpCookie> cookies() const;
     void removeAllCookies();
 
 private:
+    struct Stored {
+        HttpCookie cookie;
+        mutable uint64_t lastUsed = 0;
+    };
+    void evictOver(double now);
+
     mutable std::mutex mutex_;
-    std::vector<HttpCookie> cookies_;
+    std::vector<Stored> cookies_;
+    mutable uint64_t useCounter_ = 0;
 };
 
 }  // namespace net

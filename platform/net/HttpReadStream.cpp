@@ -397,7 +397,7 @@ void HttpReadStream::finishSocket() {
     }
     const HttpResponseHead& head = parser_.head();
     bool keep = persistent_ && hasKey_ && !noReuse_ && !extraBytes_ && head.allowsKeepAlive() &&
-                parser_.framing() != HttpResponseParser::Framing::UntilClose;
+                parser_.framing() != HttpResponseParser::Framing::UntilClose && !parser_.framingConflicts();
     if (keep)
         parkToken_ = ConnectionCache::shared().park(identity(), std::move(conn_));
     else

@@ -164,6 +164,9 @@ void HttpResponseParser::beginBody() {
     }
     auto codings = head_.headers.values("Transfer-Encoding");
     if (!codings.empty()) {
+        // Both framings: the transfer coding wins, and whatever the length
+        // claimed, the connection is closed after this response.
+        framingConflicts_ = !head_.headers.values("Content-Length").empty();
         std::string_view last = codings.back();
         size_t comma = last.rfind(',');
         if (comma != std::string_view::npos) last = last.substr(comma + 1);

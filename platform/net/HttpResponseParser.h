@@ -56,6 +56,10 @@ public:
     const StreamError& error() const { return error_; }
     // Whether any byte of the response arrived.
     bool sawAnyByte() const { return sawByte_; }
+    // The head framed its body two ways (Transfer-Encoding and
+    // Content-Length): the transfer coding is followed, and the connection
+    // may not carry another response.
+    bool framingConflicts() const { return framingConflicts_; }
 
 private:
     size_t feedHead(const char* data, size_t n);
@@ -72,6 +76,7 @@ private:
     uint64_t remaining_ = 0;
     StreamError error_;
     bool sawByte_ = false;
+    bool framingConflicts_ = false;
 
     enum class ChunkState { Size, Data, DataEnd, Trailer } chunkState_ = ChunkState::Size;
     std::string line_;

@@ -34,6 +34,14 @@ Control interface on the same port, JSON in and out:
                                      "http500"     status 500
                                      "oversized"   a wrapper whose content is "size" hex
                                                    characters (default 1000000)
+                                     "bomb"        the same wrapper of "size" characters
+                                                   (default 64 MiB), gzip-compressed
+                                     "endless"     a chunked body that never ends (until
+                                                   the client goes or 1 GiB was sent)
+                                     "trickle"     a body announced as "size" bytes (default
+                                                   100000), sent one byte every "interval"
+                                                   seconds (default 0.05); the log entry's
+                                                   "trickled" counts the bytes sent so far
                                    "delay": seconds may come with any of these (or alone)
                                    "hold": "name" likewise: the answer waits until the gate of
                                    that name is opened (POST /_control/release), so a test
@@ -86,7 +94,7 @@ DEMO_ACCOUNT = {
     "nick": "demo_user",
 }
 
-FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500", "oversized"}
+FAULTS = {"empty", "malformed", "no-content", "garbled", "drop", "http500", "oversized", "bomb", "endless", "trickle"}
 
 
 class State:
@@ -334,6 +342,45 @@ class Handler(BaseHTTPRequestHandler):
         except OSError:
             pass
 
+    def send_bomb(self, size):
+        data = gzip.compress(('{"safecenter":"1","content":"' + "0" * size + '"}').encode("ascii"), 9)
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Content-Encoding", "gzip")
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def send_endless(self):
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Transfer-Encoding", "chunked")
+        self.end_headers()
+        piece = b"4000\r\n" + b"0" * 0x4000 + b"\r\n"
+        try:
+            self.wfile.write(b'2c\r\n{"safecenter":"1","content":"00000000000000\r\n')
+            for _ in range((1 << 30) // 0x4000):
+                self.wfile.write(piece)
+        except OSError:
+            pass  # the client went away
+
+    def send_trickle(self, entry, size, interval):
+        self.close_connection = True
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json; charset=utf-8")
+        self.send_header("Content-Length", str(size))
+        self.end_headers()
+        try:
+            for i in range(size):
+                self.wfile.write(b"0")
+                self.wfile.flush()
+                with self.server.state.lock:
+                    entry["trickled"] = i + 1
+                time.sleep(interval)
+        except OSError:
+            pass  # the client went away
+
     def read_json_body(self):
         length = int(self.headers.get("Content-Length") or 0)
         raw = self.rfile.read(length) if length else b""
@@ -415,6 +462,12 @@ class Handler(BaseHTTPRequestHandler):
         if fault == "oversized":
             size = int(script.get("size", 1000000))
             return self.send_body(200, '{"safecenter":"1","content":"' + "0" * size + '"}')
+        if fault == "bomb":
+            return self.send_bomb(int(script.get("size", 64 << 20)))
+        if fault == "endless":
+            return self.send_endless()
+        if fault == "trickle":
+            return self.send_trickle(entry, int(script.get("size", 100000)), float(script.get("interval", 0.05)))
 
         if script and "reply" in script:
             reply = script["reply"]

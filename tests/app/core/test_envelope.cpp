@@ -3,6 +3,7 @@
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include <gtest/gtest.h>
 #include <openssl/bn.h>
+#include <openssl/rand.h>
 #include <openssl/rsa.h>
 
 #include <cstdlib>
@@ -99,6 +100,75 @@ TEST(Envelope, OpenSslRawRsaWithoutCrtAgrees) {
     hex.pop_back();
     EXPECT_EQ(rsaUtil::RSA_decrypt(hex), message);
     EXPECT_EQ(hex, rsaUtil::RSA_encrypt(message));
+}
+
+// A random source that says whether it was drawn from and gives bytes of a
+// sequence chosen by the test.
+struct ScriptedRandom {
+    static inline bool drawn = false;
+    static inline uint64_t state = 1;
+    static int bytes(unsigned char* out, int n) {
+        drawn = true;
+        for (int i = 0; i < n; ++i) {
+            state = state * 6364136223846793005ull + 1442695040888963407ull;
+            out[i] = static_cast<unsigned char>(state >> 56);
+        }
+        return 1;
+    }
+    static int status() { return 1; }
+    RAND_METHOD method{nullptr, &ScriptedRandom::bytes, nullptr,
+                       nullptr, &ScriptedRandom::bytes, &ScriptedRandom::status};
+    const RAND_METHOD* previous = RAND_get_rand_method();
+    explicit ScriptedRandom(uint64_t seed) {
+        drawn = false;
+        state = seed;
+        RAND_set_rand_method(&method);
+    }
+    ~ScriptedRandom() { RAND_set_rand_method(previous); }
+};
+
+// The private operation draws a blinding factor for every block, and what it
+// gives is c^d mod n whatever the factor.
+TEST(Envelope, ThePrivateOperationIsBlindedAndGivesTheBareResult) {
+    const RsaKey& key = RsaKey::deployment();
+    BIGNUM *n = nullptr, *d = nullptr;
+    BN_hex2bn(&n, Deployment::kRsaModulusHex);
+    BN_hex2bn(&d, Deployment::kRsaPrivateExponentHex);
+    BIGNUM* nMinusOne = BN_dup(n);
+    BN_sub_word(nMinusOne, 1);
+    std::vector<uint8_t> message(128, 0);
+    const std::string words = "31;blinded block";
+    std::copy(words.begin(), words.end(), message.begin());
+    std::vector<uint8_t> enciphered(128);
+    ASSERT_TRUE(key.publicEncrypt(message.data(), enciphered.data()));
+    std::vector<uint8_t> one(128, 0), top(128);
+    one[127] = 1;
+    BN_bn2binpad(nMinusOne, top.data(), 128);
+    const std::vector<uint8_t> blocks[] = {std::vector<uint8_t>(128, 0), one, top, enciphered};
+    BN_CTX* ctx = BN_CTX_new();
+    for (const auto& block : blocks) {
+        // The bare c^d, worked out without any randomness.
+        BIGNUM* c = BN_bin2bn(block.data(), 128, nullptr);
+        BIGNUM* bare = BN_new();
+        ASSERT_TRUE(BN_mod_exp_simple(bare, c, d, n, ctx));
+        std::vector<uint8_t> expected(128);
+        BN_bn2binpad(bare, expected.data(), 128);
+        BN_free(c);
+        BN_free(bare);
+        if (block == enciphered) EXPECT_EQ(expected, message);
+        for (uint64_t seed : {1ull, 0x9e3779b97f4a7c15ull}) {
+            SCOPED_TRACE(seed);
+            std::vector<uint8_t> out(128);
+            ScriptedRandom random(seed);
+            ASSERT_TRUE(key.privateDecrypt(block.data(), out.data()));
+            EXPECT_TRUE(ScriptedRandom::drawn) << "the private operation drew no blinding factor";
+            EXPECT_EQ(out, expected);
+        }
+    }
+    BN_CTX_free(ctx);
+    BN_free(n);
+    BN_free(d);
+    BN_free(nMinusOne);
 }
 
 TEST(Envelope, DecryptionRules) {

@@ -174,6 +174,13 @@ TEST_F(CommandCycleTest, EveryFailureEndsTheOverlayWithItsMessage) {
          false,
          false},
         {"a reply that is not JSON", {{{"command", 15}, {"reply", "plain words"}}}, {0, 15}, nullptr, false, true},
+        {"a compressed reply that inflates far past the size limit (16 MiB)",
+         {{{"command", 15}, {"fault", "bomb"}, {"size", 16 << 20}}},
+         {0, 15},
+         "警告",
+         false,
+         false},
+        {"a reply that never ends", {{{"command", 15}, {"fault", "endless"}}}, {0, 15}, "警告", false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -273,6 +280,41 @@ TEST_F(CommandCycleTest, ATimedOutRequestShowsTheNetworkNotice) {
     EXPECT_EQ(screen->hud(), nullptr);
     EXPECT_EQ(noticeTexts(), std::vector<std::string>{kNetworkUnstableMessage});
     EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
+    EXPECT_TRUE(screen->handled.empty());
+}
+
+// A server that sends its reply a byte at a time never lets the request's
+// own time-out (which counts silence) come: the command still ends at its
+// time-out and the margin, as after a time-out.
+TEST_F(CommandCycleTest, ATricklingReplyEndsTheOverlayAtTheCommandsTimeOut) {
+    script({{"command", 15}, {"fault", "trickle"}, {"interval", 0.02}});
+    ASSERT_TRUE(screen->popOutProgressHUDForChangePassword("abc123"));
+    auto trickled = [&] {
+        foundation::Array all = log();
+        for (auto it = all.rbegin(); it != all.rend(); ++it) {
+            if (it->get("command")->intValue() != 15) continue;
+            const foundation::Value* sent = it->get("trickled");
+            return sent ? sent->intValue() : 0;
+        }
+        return 0;
+    };
+    ASSERT_TRUE(waitFor([&] { return trickled() > 0; }));
+    const double deadline = screen->command(CycleTestScreen::kTagPassword)->timeOutSeconds + kCommandDeadlineMargin;
+    // A second at a time, with bytes arriving within each second.
+    for (double waited = 1; waited <= deadline; ++waited) {
+        const int before = trickled();
+        driver().advance(1);
+        ASSERT_TRUE(waitFor(
+            [&] { return trickled() >= before + 2 || !screen->isWaitingForResponse(CycleTestScreen::kTagPassword); }));
+        if (waited < deadline) {
+            ASSERT_TRUE(screen->isWaitingForResponse(CycleTestScreen::kTagPassword)) << "ended after " << waited;
+        }
+    }
+    ASSERT_TRUE(waitFor([&] { return !screen->isWaitingForResponse(CycleTestScreen::kTagPassword); }));
+    finishOverlay(CycleTestScreen::kTagPassword);
+    EXPECT_EQ(screen->hud(), nullptr);
+    EXPECT_TRUE(barButtonsEnabled());
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{kNetworkUnstableMessage});
     EXPECT_TRUE(screen->handled.empty());
 }
 

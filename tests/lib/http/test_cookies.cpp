@@ -113,3 +113,32 @@ TEST_F(HttpCookies, HandSetCookiesAreNotSentToARedirectTarget) {
     EXPECT_EQ(*all[0].headers.get("Cookie"), "hand=1");
     EXPECT_EQ(all[1].headers.get("Cookie"), nullptr);
 }
+
+// A flood of new cookies (100 replies of 50 cookies of 100 bytes each): the
+// store keeps the 50 a domain may hold, the most recent, and the next
+// request's Cookie header stays within what servers take.
+TEST_F(HttpCookies, AFloodOfCookiesKeepsTheDomainLimitAndABoundedHeader) {
+    LoopbackHttpServer server;
+    int reply = 0;
+    server.on("/flood", [&](auto&) {
+        std::string head = "HTTP/1.1 200 OK\r\n";
+        for (int i = 0; i < 50; ++i) {
+            std::string name = "r" + std::to_string(reply) + "c" + std::to_string(i);
+            head += "Set-Cookie: " + name + "=" + std::string(100 - name.size(), 'v') + "; Path=/\r\n";
+        }
+        ++reply;
+        return std::vector<testnet::Action>{testnet::send(head + "Content-Length: 2\r\n\r\nok")};
+    });
+    server.on("/next",
+              [](auto&) { return std::vector<testnet::Action>{testnet::send(testnet::response(200, {}, "x"))}; });
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(get(server, "/flood")->error(), nullptr);
+    get(server, "/next");
+    auto header = cookieHeaderOfLast(server);
+    ASSERT_TRUE(header);
+    EXPECT_LE(header->size(), net::kMaxCookieHeaderBytes);
+    // The last reply's 50 cookies, and no older one.
+    for (int i = 0; i < 50; ++i) EXPECT_NE(header->find("r99c" + std::to_string(i) + "="), std::string::npos) << i;
+    EXPECT_EQ(header->find("r98c"), std::string::npos);
+    EXPECT_EQ(net::HttpCookieStorage::shared().cookies().size(), net::kMaxCookiesPerDomain);
+    EXPECT_LE(HttpRequest::sessionCookies().size(), net::kMaxCookies);
+}

@@ -1,6 +1,9 @@
 // Cookies made from Set-Cookie values, matched to URLs, and their store.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "platform/foundation/Clock.h"
 #include "platform/net/HttpCookie.h"
 
@@ -107,4 +110,67 @@ TEST(CookieStorage, ReplacesByNameDomainAndPathAndDropsExpired) {
     EXPECT_EQ(storage.cookiesForURL(url("http://example.com/a/b")).size(), 3u);
     clock->advance(11);
     EXPECT_EQ(storage.cookiesForURL(url("http://example.com/a/b")).size(), 2u);
+}
+
+namespace {
+HttpCookie cookie(const std::string& name, const std::string& domain, const std::string& path = "/",
+                  std::optional<double> expires = std::nullopt) {
+    HttpCookie c;
+    c.name = name;
+    c.value = "v";
+    c.domain = domain;
+    c.path = path;
+    c.expiresDate = expires;
+    return c;
+}
+bool holds(const net::HttpCookieStorage& storage, const std::string& name) {
+    for (const auto& c : storage.cookies())
+        if (c.name == name) return true;
+    return false;
+}
+}  // namespace
+
+// A full domain makes room by its expired cookies first, then by the one
+// stored or sent longest ago; the store as a whole by the one used longest
+// ago of any domain.
+TEST(CookieStorage, KeepsItsLimitsByDroppingTheLeastRecentlyUsed) {
+    foundation::ManualClockScope clock(1000000000.0);
+    net::HttpCookieStorage storage;
+    storage.setCookie(cookie("used", "a.test", "/used"));
+    storage.setCookie(cookie("soon", "a.test", "/other", 1000000010.0));
+    for (size_t i = 2; i < net::kMaxCookiesPerDomain; ++i)
+        storage.setCookie(cookie("a" + std::to_string(i), "a.test", "/other"));
+    ASSERT_EQ(storage.cookies().size(), net::kMaxCookiesPerDomain);
+    EXPECT_EQ(storage.cookiesForURL(url("http://a.test/used")).size(), 1u);  // "used" is now the latest sent
+    clock->advance(20);                                                      // "soon" expires
+    storage.setCookie(cookie("new1", "a.test", "/other"));
+    EXPECT_FALSE(holds(storage, "soon"));
+    EXPECT_TRUE(holds(storage, "a2"));
+    storage.setCookie(cookie("new2", "a.test", "/other"));
+    EXPECT_FALSE(holds(storage, "a2"));  // the oldest unused one
+    EXPECT_TRUE(holds(storage, "a3"));
+    EXPECT_TRUE(holds(storage, "used"));
+    EXPECT_TRUE(holds(storage, "new1"));
+    EXPECT_EQ(storage.cookies().size(), net::kMaxCookiesPerDomain);
+
+    // Other domains fill the store; a.test was used longest ago, so it goes first.
+    const size_t domains = net::kMaxCookies / net::kMaxCookiesPerDomain;
+    for (size_t d = 1; d < domains + 1; ++d)
+        for (size_t i = 0; i < net::kMaxCookiesPerDomain; ++i)
+            storage.setCookie(cookie("c" + std::to_string(i), "d" + std::to_string(d) + ".test"));
+    EXPECT_EQ(storage.cookies().size(), net::kMaxCookies);
+    EXPECT_TRUE(storage.cookiesForURL(url("http://a.test/used")).empty());
+    EXPECT_EQ(storage.cookiesForURL(url("http://d1.test/")).size(), net::kMaxCookiesPerDomain);
+}
+
+TEST(CookieStorage, ACookieOverFourKilobytesIsNotStored) {
+    net::HttpCookieStorage storage;
+    auto from = url("http://example.com/");
+    const std::string fits = "k=" + std::string(net::kMaxCookieBytes - 1, 'x');
+    const std::string over = "k=" + std::string(net::kMaxCookieBytes, 'y');
+    storage.setCookies(HttpCookie::cookiesWithResponseHeaderFields({fits}, from), from);
+    storage.setCookies(HttpCookie::cookiesWithResponseHeaderFields({over}, from), from);
+    auto sent = storage.cookiesForURL(from);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].value, std::string(net::kMaxCookieBytes - 1, 'x'));
 }
