@@ -1663,6 +1663,8 @@ std::string WebView::bodyText() const {
     return out;
 }
 
+size_t WebView::elementCount() const { return impl_->elementCount; }
+
 void WebView::tapAtPagePoint(Point p) {
     if (!impl_->doc || !impl_->doc->root()) return;
     int x = int(std::floor(p.x)), y = int(std::floor(p.y));
