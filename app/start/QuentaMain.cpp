@@ -9,7 +9,9 @@
 #include "app/start/KAVOStoryboard.h"
 #include "lib/httpauth/HttpRequestAuthentication.h"
 #include "platform/foundation/App.h"
+#include "platform/foundation/DataFolderLock.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Paths.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/shell/Shell.h"
 #include "platform/ui/Application.h"
@@ -47,6 +49,15 @@ int quentaMain(int argc, char** argv) {
             openURL = argv[++i];
         else if (a == "--source-app" && i + 1 < argc)
             sourceApp = argv[++i];
+    }
+
+    // One program per data folder: a second one is refused before it opens
+    // a window or touches the store.
+    std::string refused;
+    auto folderLock = foundation::DataFolderLock::acquire(foundation::homeDir(), &refused);
+    if (!folderLock) {
+        std::fprintf(stderr, "%s\n", refused.c_str());
+        return 1;
     }
 
     shell::Shell shell(shell::ShellOptions::fromArgs(argc, argv));

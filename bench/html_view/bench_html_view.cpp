@@ -3,6 +3,7 @@
 // view. Run with --benchmark_repetitions=9 and read the median.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
 
 #include <fstream>
 #include <sstream>
@@ -70,6 +71,44 @@ void BM_LoadManySiblings(benchmark::State& state) {
     loadRepeatedly(state, page);
 }
 BENCHMARK(BM_LoadManySiblings)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Hostile pages, one per process for the peak (--benchmark_filter=<name>):
+// the time the main thread is held by one load, and the process's peak
+// resident memory afterwards (peak_rss_mb).
+void reportPeak(benchmark::State& state) {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_rss_mb"] = double(usage.ru_maxrss) / 1024.0;
+}
+
+// n inline scripts that never end.
+void BM_LoadPageOfEndlessScripts(benchmark::State& state) {
+    const int n = int(state.range(0));
+    std::string page = "<html><body>";
+    for (int i = 0; i < n; ++i) page += "<script>while (true) {}</script>";
+    page += "</body></html>";
+    loadRepeatedly(state, page);
+    reportPeak(state);
+}
+BENCHMARK(BM_LoadPageOfEndlessScripts)->Arg(200)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// One script setting the body's innerHTML to n elements.
+void BM_ScriptBuildsElements(benchmark::State& state) {
+    const int doublings = int(state.range(0));
+    const std::string page = "<html><body><script>var m = '<i></i>'; for (var k = 0; k < " + std::to_string(doublings) +
+                             "; k++) m += m; document.body.innerHTML = m;</script></body></html>";
+    loadRepeatedly(state, page);
+    state.SetLabel(std::to_string(1 << doublings) + " elements asked for");
+    reportPeak(state);
+}
+BENCHMARK(BM_ScriptBuildsElements)->Arg(20)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The deeply nested page at 100,000 levels, with its peak.
+void BM_LoadVeryDeeplyNestedPage(benchmark::State& state) {
+    BM_LoadDeeplyNestedPage(state);
+    reportPeak(state);
+}
+BENCHMARK(BM_LoadVeryDeeplyNestedPage)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -77,8 +77,9 @@ std::vector<uint8_t> fitPicture(const ui::Image& picture, size_t width, size_t h
 
 // Frames of a YUV4MPEG2 file with 8-bit 4:2:0 (or grey) frames, at the
 // video's own size; empty on a fault, with what is wrong in *error. Every
-// frame must be followed by the next FRAME line or the end of the file, so a
-// header whose size or colour space does not fit the data is found out.
+// frame must be whole and followed by the next FRAME line or the end of the
+// file, so a header whose size or colour space does not fit the data, or a
+// file cut short, is found out.
 std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, foundation::ErrorRef* error) {
     auto fail = [&](const std::string& message) {
         if (error) *error = captureError(kCaptureFeedUnreadable, message);
@@ -115,11 +116,11 @@ std::vector<PixelBufferRef> readY4m(const std::string& path, uint32_t format, fo
             return fail("frame " + std::to_string(frames.size() + 1) + " of " + path +
                         " does not start with FRAME: the header's " + std::to_string(w) + "x" + std::to_string(h) +
                         " C" + chroma + " frames of " + std::to_string(frameBytes) + " bytes do not fit the data");
-        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(frameBytes))) {
-            // The last frame is cut short: the frames before it still play.
-            foundation::log("camera: the last frame of ", path, " is cut short; ", frames.size(), " frames read");
-            break;
-        }
+        if (!in.read(reinterpret_cast<char*>(raw.data()), std::streamsize(frameBytes)))
+            // A file cut short (a copy that did not finish, say) is damaged:
+            // playing what is left would pass a part for the whole.
+            return fail("frame " + std::to_string(frames.size() + 1) + " of " + path + " is cut short: " +
+                        std::to_string(in.gcount()) + " of its " + std::to_string(frameBytes) + " bytes");
         auto buf = PixelBuffer::createNV12(w, h);
         uint8_t* y = buf->baseAddressOfPlane(0);
         uint8_t* c = buf->baseAddressOfPlane(1);

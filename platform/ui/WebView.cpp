@@ -6,6 +6,7 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstddef>
@@ -246,6 +247,142 @@ std::string systemFamilies() {
 // The page scripts' engine heap: what it may spend. A run is stopped when its
 // time is up (the engine asks now and then while it runs) or when the heap
 // would grow past its limit (the allocation fails, the engine throws).
+// ---------------------------------------------------------------------------
+// What a page may hold. The HTML parser's work grows with the square of the
+// nesting, and every element costs memory in the parser, the page and the
+// layout: markup is looked over once, linearly, before it is parsed. Start
+// tags nested deeper than kScanDepth are left out (their content stays, and
+// the view drops everything deeper than its own limit after parsing), and
+// past the page's element or byte budget the rest of the markup is left out.
+
+// Tags that add no level: they hold nothing, or the parser closes them by
+// itself when their end tag is missing.
+bool addsNoLevel(const std::string& t) {
+    static const char* const kTags[] = {"p",      "li",       "dt",    "dd",    "tr",    "td",       "th",
+                                        "option", "optgroup", "thead", "tbody", "tfoot", "colgroup", "rb",
+                                        "rt",     "rp",       "rtc",   "html",  "head",  "body"};
+    return isVoidTag(t) || std::find(std::begin(kTags), std::end(kTags), t) != std::end(kTags);
+}
+
+bool holdsRawText(const std::string& t) {
+    return isRawTextTag(t) || t == "textarea" || t == "title" || t == "xmp" || t == "noscript";
+}
+
+struct BoundedMarkup {
+    std::string kept;
+    size_t stripped = 0;  // start tags nested too deep, left out
+    size_t elements = 0;  // start tags kept
+    bool cut = false;     // the budget ran out: the rest was left out
+};
+
+// `depth` is the level the markup goes in at; levels past `maxDepth` are left
+// out; at most `maxElements` start tags and about `maxBytes` bytes are kept.
+BoundedMarkup boundMarkup(const std::string& html, int depth, int maxDepth, size_t maxElements, size_t maxBytes) {
+    BoundedMarkup b;
+    const size_t n = html.size();
+    const int base = depth;
+    auto tagEnd = [&](size_t from) {
+        char quote = 0;
+        for (size_t k = from; k < n; ++k) {
+            const char c = html[k];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                return k;
+            }
+        }
+        return std::string::npos;
+    };
+    // Index of the end tag of a raw-text element (or n).
+    auto rawTextEnd = [&](size_t from, const std::string& name) {
+        for (size_t k = html.find("</", from); k != std::string::npos; k = html.find("</", k + 2))
+            if (k + 2 + name.size() <= n && lower(html.substr(k + 2, name.size())) == name) return k;
+        return n;
+    };
+    size_t i = 0;
+    while (i < n) {
+        if (b.kept.size() > maxBytes) {
+            b.cut = true;
+            break;
+        }
+        const size_t lt = html.find('<', i);
+        if (lt == std::string::npos) {
+            b.kept.append(html, i, std::string::npos);
+            break;
+        }
+        b.kept.append(html, i, lt - i);
+        i = lt;
+        if (html.compare(i, 4, "<!--") == 0) {
+            const size_t e = html.find("-->", i + 4);
+            const size_t end = e == std::string::npos ? n : e + 3;
+            b.kept.append(html, i, end - i);
+            i = end;
+            continue;
+        }
+        const bool closing = i + 1 < n && html[i + 1] == '/';
+        const size_t nameStart = i + (closing ? 2 : 1);
+        if (nameStart >= n || !std::isalpha(static_cast<unsigned char>(html[nameStart]))) {
+            if (nameStart < n && !closing && (html[nameStart] == '!' || html[nameStart] == '?')) {
+                const size_t gt = html.find('>', nameStart);
+                const size_t end = gt == std::string::npos ? n : gt + 1;
+                b.kept.append(html, i, end - i);
+                i = end;
+            } else {
+                b.kept += '<';
+                ++i;
+            }
+            continue;
+        }
+        size_t nameEnd = nameStart;
+        while (nameEnd < n && (std::isalnum(static_cast<unsigned char>(html[nameEnd])) || html[nameEnd] == '-'))
+            ++nameEnd;
+        const std::string name = lower(html.substr(nameStart, nameEnd - nameStart));
+        const size_t gt = tagEnd(nameEnd);
+        const size_t end = gt == std::string::npos ? n : gt + 1;
+        const bool level = !addsNoLevel(name);
+        if (closing) {
+            if (level && depth > maxDepth) {
+                --depth;  // its start tag was left out
+            } else {
+                if (level && depth > base) --depth;
+                b.kept.append(html, i, end - i);
+            }
+            i = end;
+            continue;
+        }
+        const bool selfClosing = gt != std::string::npos && gt > nameEnd && html[gt - 1] == '/';
+        if (level && !selfClosing && depth + 1 > maxDepth) {
+            ++b.stripped;
+            if (holdsRawText(name)) {
+                // Left out with its text and end tag.
+                const size_t close = rawTextEnd(end, name);
+                const size_t closeEnd = close == n ? n : tagEnd(close);
+                i = closeEnd == std::string::npos || closeEnd == n ? n : closeEnd + 1;
+            } else {
+                ++depth;
+                i = end;
+            }
+            continue;
+        }
+        if (b.elements >= maxElements) {
+            b.cut = true;
+            break;
+        }
+        ++b.elements;
+        if (level && !selfClosing) ++depth;
+        b.kept.append(html, i, end - i);
+        i = end;
+        if (holdsRawText(name) && !selfClosing) {
+            const size_t close = rawTextEnd(i, name);
+            b.kept.append(html, i, close - i);
+            i = close;
+        }
+    }
+    return b;
+}
+
 struct ScriptHeap : quenta_duk_guard {
     static constexpr double kTimeBudgetSeconds = 0.5;
     static constexpr size_t kMemoryLimitBytes = size_t(64) << 20;
@@ -328,22 +465,75 @@ struct WebView::Impl : public litehtml::document_container {
     std::string currentURL;             // the page loaded by address, if any
     std::vector<std::string> backList;  // pages before it, oldest first
 
+    // The page's budget, whatever its scripts do: the time of all its own
+    // scripts together (the inline ones and its listeners; each run has its
+    // own ScriptHeap::kTimeBudgetSeconds too, as the app's calls have), the
+    // script heap (ScriptHeap::kMemoryLimitBytes), and the elements and bytes
+    // its document holds however they got there.
+    static constexpr double kPageScriptSeconds = 1.0;
+    static constexpr size_t kMaxPageElements = 20000;
+    static constexpr size_t kMaxPageBytes = size_t(16) << 20;
+    double pageScriptSecondsLeft = kPageScriptSeconds;
+    size_t pageScriptsSkipped = 0;
+    size_t elementCount = 0;
+    size_t liveBytes = 0;
+
     ~Impl() { closeScripts(); }
 
     // --- DOM ----------------------------------------------------------------
+    static size_t bytesOf(const Node& n) {
+        size_t bytes = sizeof(Node) + n.tag.size() + n.text.size();
+        for (const auto& [k, v] : n.attrs) bytes += k.size() + v.size();
+        return bytes;
+    }
     Node* add(Node* parent, std::unique_ptr<Node> n) {
         n->parent = parent;
         n->qid = nextQid++;
         Node* raw = n.get();
         byQid[raw->qid] = raw;
+        if (!raw->isText) ++elementCount;
+        liveBytes += bytesOf(*raw);
         parent->children.push_back(std::move(n));
         return raw;
+    }
+    // Sets an attribute unless the page would hold more than its bytes.
+    bool setAttribute(Node* n, const std::string& name, const std::string& value) {
+        const std::string* old = n->attr(name);
+        const size_t before = old ? name.size() + old->size() : 0;
+        const size_t after = name.size() + value.size();
+        if (after > before && after - before > kMaxPageBytes - std::min(liveBytes, kMaxPageBytes)) {
+            foundation::log("ERROR: WebView: the page would hold more than ", kMaxPageBytes >> 20,
+                            " MB; an attribute of ", value.size(), " bytes was refused");
+            return false;
+        }
+        n->setAttr(name, value);
+        liveBytes = liveBytes - before + after;
+        dirty = true;
+        return true;
+    }
+    void removeAttribute(Node* n, const std::string& name) {
+        if (const std::string* old = n->attr(name)) liveBytes -= std::min(liveBytes, name.size() + old->size());
+        n->removeAttr(name);
+        dirty = true;
+    }
+    // The markup a page or an element takes, within the page's budget.
+    BoundedMarkup bound(const std::string& html, int depth) {
+        BoundedMarkup b =
+            boundMarkup(html, depth, kScanDepth, kMaxPageElements - std::min(elementCount, kMaxPageElements),
+                        kMaxPageBytes - std::min(liveBytes, kMaxPageBytes));
+        if (b.cut)
+            foundation::log("ERROR: WebView: the page would hold more than ", kMaxPageElements, " elements or ",
+                            kMaxPageBytes >> 20, " MB; the markup after byte ", b.kept.size(), " of ", html.size(),
+                            " was left out");
+        return b;
     }
 
     // Elements below this depth are dropped: everything that walks the tree
     // (here and in the layout) does it by recursion, and its cost grows with
     // the square of the depth.
     static constexpr int kMaxDepth = 256;
+    // Levels the markup scan lets through to the parser (see boundMarkup).
+    static constexpr int kScanDepth = 2 * kMaxDepth;
 
     static int depthOf(const Node* n) {
         int d = 0;
@@ -402,6 +592,7 @@ struct WebView::Impl : public litehtml::document_container {
         return dropped;
     }
     static void logDropped(size_t dropped) {
+        // (Counted with the start tags the markup scan left out.)
         if (dropped)
             foundation::log("ERROR: WebView: the page nests elements deeper than ", kMaxDepth, "; ", dropped,
                             " deeper elements were dropped");
@@ -409,15 +600,20 @@ struct WebView::Impl : public litehtml::document_container {
 
     void forget(Node* n) {
         byQid.erase(n->qid);
+        if (!n->isText) --elementCount;
+        liveBytes -= std::min(liveBytes, bytesOf(*n));
         for (auto& c : n->children) forget(c.get());
     }
 
     void parseDocument(const std::string& html) {
         byQid.clear();
+        elementCount = 0;
+        liveBytes = 0;
         root = std::make_unique<Node>();
         root->tag = "#document";
-        GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
-        logDropped(convert(out->root, root.get()));
+        const BoundedMarkup b = bound(html, 0);
+        GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, b.kept.data(), b.kept.size());
+        logDropped(b.stripped + convert(out->root, root.get()));
         gumbo_destroy_output(&kGumboDefaultOptions, out);
         dirty = true;
     }
@@ -427,7 +623,9 @@ struct WebView::Impl : public litehtml::document_container {
         for (auto& c : n->children) forget(c.get());
         n->children.clear();
         if (!html.empty()) {
-            std::string wrapped = "<html><body>" + html + "</body></html>";
+            // The wrapper's html and body add no level.
+            const BoundedMarkup b = bound(html, depthOf(n));
+            std::string wrapped = "<html><body>" + b.kept + "</body></html>";
             GumboOutput* out = gumbo_parse_with_options(&kGumboDefaultOptions, wrapped.data(), wrapped.size());
             GumboNode* body = nullptr;
             const GumboVector& kids = out->root->v.element.children;
@@ -435,7 +633,7 @@ struct WebView::Impl : public litehtml::document_container {
                 auto* k = static_cast<GumboNode*>(kids.data[i]);
                 if (k->type == GUMBO_NODE_ELEMENT && k->v.element.tag == GUMBO_TAG_BODY) body = k;
             }
-            size_t dropped = 0;
+            size_t dropped = b.stripped;
             if (body)
                 for (unsigned i = 0; i < body->v.element.children.length; ++i)
                     dropped += convert(static_cast<GumboNode*>(body->v.element.children.data[i]), n);
@@ -850,7 +1048,8 @@ struct WebView::Impl : public litehtml::document_container {
         duk = nullptr;
     }
     void openScripts();
-    bool run(const std::string& script, std::string* result);
+    // Runs a script; `page`: the page's own (counted against its budget).
+    bool run(const std::string& script, std::string* result, bool page = false);
     void navigate(const std::string& url, WebNavigationType type, bool fromHistory = false);
 };
 
@@ -982,14 +1181,13 @@ duk_ret_t jsAttrSet(duk_context* ctx) {
     std::string name = lower(duk_require_string(ctx, 1));
     if (name == "classname") name = "class";
     if (name == "data-qid") return 0;
-    n->setAttr(name, duk_require_string(ctx, 2));
-    implOf(ctx)->dirty = true;
+    if (!implOf(ctx)->setAttribute(n, name, duk_require_string(ctx, 2)))
+        return duk_error(ctx, DUK_ERR_RANGE_ERROR, "the page is full");
     return 0;
 }
 duk_ret_t jsAttrRemove(duk_context* ctx) {
     Node* n = nodeArg(ctx, 0);
-    n->removeAttr(lower(duk_require_string(ctx, 1)));
-    implOf(ctx)->dirty = true;
+    implOf(ctx)->removeAttribute(n, lower(duk_require_string(ctx, 1)));
     return 0;
 }
 
@@ -1031,10 +1229,9 @@ duk_ret_t jsStyleSet(duk_context* ctx) {
     std::string text;
     for (const auto& [k, v] : decls) text += k + ":" + v + ";";
     if (text.empty())
-        n->removeAttr("style");
-    else
-        n->setAttr("style", text);
-    implOf(ctx)->dirty = true;
+        implOf(ctx)->removeAttribute(n, "style");
+    else if (!implOf(ctx)->setAttribute(n, "style", text))
+        return duk_error(ctx, DUK_ERR_RANGE_ERROR, "the page is full");
     return 0;
 }
 duk_ret_t jsInnerGet(duk_context* ctx) {
@@ -1076,6 +1273,8 @@ duk_ret_t jsNavigate(duk_context* ctx) {
 
 void WebView::Impl::openScripts() {
     closeScripts();
+    pageScriptSecondsLeft = kPageScriptSeconds;
+    pageScriptsSkipped = 0;
     scriptHeap.used = 0;
     scriptHeap.running = scriptHeap.timedOut = scriptHeap.outOfMemory = false;
     duk = duk_create_heap(&ScriptHeap::alloc, &ScriptHeap::realloc, &ScriptHeap::free,
@@ -1115,20 +1314,31 @@ void WebView::Impl::openScripts() {
     duk_pop(duk);
 }
 
-bool WebView::Impl::run(const std::string& script, std::string* result) {
+bool WebView::Impl::run(const std::string& script, std::string* result, bool page) {
     if (!duk) openScripts();
     if (!duk) return false;
-    // Scripts run on the main thread: each run gets a time budget, and the
-    // heap has a size limit, so that no page can freeze or exhaust the app.
+    // Scripts run on the main thread: each run gets a time budget, the page's
+    // own scripts share one more, and the heap has a size limit, so that no
+    // page can freeze or exhaust the app.
     bool outer = !scriptHeap.running;  // a run may start a nested one (a listener)
+    if (outer && page && pageScriptSecondsLeft <= 0) {
+        if (pageScriptsSkipped++ == 0)
+            foundation::log("ERROR: WebView: the page's scripts have used their ", kPageScriptSeconds,
+                            " s; its further scripts do not run");
+        return false;
+    }
+    const auto started = std::chrono::steady_clock::now();
     if (outer) {
-        scriptHeap.deadline =
-            std::chrono::steady_clock::now() + std::chrono::microseconds(int64_t(ScriptHeap::kTimeBudgetSeconds * 1e6));
+        const double budget =
+            page ? std::min(ScriptHeap::kTimeBudgetSeconds, pageScriptSecondsLeft) : ScriptHeap::kTimeBudgetSeconds;
+        scriptHeap.deadline = started + std::chrono::microseconds(int64_t(budget * 1e6));
         scriptHeap.running = true;
         scriptHeap.timedOut = scriptHeap.outOfMemory = false;
     }
     bool ok = duk_peval_lstring(duk, script.data(), script.size()) == 0;
     if (outer) scriptHeap.running = false;
+    if (outer && page)
+        pageScriptSecondsLeft -= std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!ok && outer && scriptHeap.timedOut) {
         foundation::log("ERROR: WebView: a page script ran longer than ", ScriptHeap::kTimeBudgetSeconds,
                         " s and was stopped");
@@ -1359,7 +1569,7 @@ void WebView::finishLoad(unsigned generation) {
         std::string code;
         for (const auto& c : s->children)
             if (c->isText) code += c->text;
-        impl_->run(code, nullptr);
+        impl_->run(code, nullptr, true);
         if (generation != generation_) return;
     }
     relayout();
@@ -1453,6 +1663,8 @@ std::string WebView::bodyText() const {
     return out;
 }
 
+size_t WebView::elementCount() const { return impl_->elementCount; }
+
 void WebView::tapAtPagePoint(Point p) {
     if (!impl_->doc || !impl_->doc->root()) return;
     int x = int(std::floor(p.x)), y = int(std::floor(p.y));
@@ -1468,7 +1680,7 @@ void WebView::tapAtPagePoint(Point p) {
         if (!link && k->tag == "a" && k->attr("href")) link = k;
     }
     std::string linkURL = link ? impl_->resolve(*link->attr("href")) : std::string();
-    for (int q : chain) impl_->run("__fire(" + std::to_string(q) + ", 'click')", nullptr);
+    for (int q : chain) impl_->run("__fire(" + std::to_string(q) + ", 'click')", nullptr, true);
     if (impl_->dirty) relayout();
     if (link) impl_->navigate(linkURL, WebNavigationType::LinkClicked);
 }

@@ -4,8 +4,12 @@
 // page's scripts run on duktape over a small DOM of the document. Only local
 // content loads: file: pictures relative to the base address; anything from
 // the network renders as nothing. Pages open by address only from the page
-// folder. Scripts have a time budget per run and a heap limit; elements nested
-// deeper than a fixed limit are dropped (each with a logged error).
+// folder. Scripts have a time budget per run, and a page has one budget for
+// all its own scripts together (1 s), a script heap limit (64 MB), and limits
+// on what its document holds (20,000 elements, 16 MB of text and attributes,
+// however they got there); elements nested deeper than a fixed limit are
+// dropped. Whatever passes a limit is stopped, left out or refused, each with
+// a logged error.
 //
 // Supported scripting: document.getElementById, document.getElementsByTagName,
 // document.body, element.id/src/href/tagName/parentNode/innerHTML,
@@ -101,6 +105,8 @@ public:
     Rect rectOfElement(const std::string& id) const;
     // Text content of the page's body (for reading back in tests and tools).
     std::string bodyText() const;
+    // How many elements the page holds (for tests and tools).
+    size_t elementCount() const;
     // Taps the page at a point in page coordinates, as a finger would.
     void tapAtPagePoint(Point p);
 

@@ -46,6 +46,9 @@ Control interface on the same port, JSON in and out:
                                    "hold": "name" likewise: the answer waits until the gate of
                                    that name is opened (POST /_control/release), so a test
                                    orders replies by what happened, not by a time
+                                   "apply": true  the command takes effect (as it would
+                                                  without a script) before the delay or
+                                                  the fault
   POST /_control/release           {"gate": "name"} opens a gate: answers held by it go out,
                                    and so do later ones held by it
   POST /_control/reset             forgets the log, the queued answers, the clock and the sessions
@@ -319,6 +322,15 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- plumbing -----------------------------------------------------------
 
+    def date_time_string(self, timestamp=None):
+        # The Date header follows the server's clock, as the control sets it
+        # (read without the state's lock, which a control answer may hold).
+        if timestamp is None:
+            state = self.server.state
+            fixed = state.fixed_time
+            timestamp = fixed if fixed is not None else time.time() + state.offset
+        return super().date_time_string(timestamp)
+
     def send_body(self, status, body, content_type="application/json; charset=utf-8"):
         data = body.encode("utf-8") if isinstance(body, str) else body
         gz = "gzip" in (self.headers.get("Accept-Encoding") or "") and data
@@ -440,6 +452,8 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_body(400, entry["error"], "text/plain")
 
         script = state.next_script(entry["command"])
+        # "apply": the command takes effect before the reply is delayed or spoilt.
+        plain = self.answer(entry, None) if script and script.get("apply") else None
         if script and script.get("delay"):
             time.sleep(float(script["delay"]))
         if script and script.get("hold"):
@@ -469,23 +483,29 @@ class Handler(BaseHTTPRequestHandler):
         if fault == "trickle":
             return self.send_trickle(entry, int(script.get("size", 100000)), float(script.get("interval", 0.05)))
 
-        if script and "reply" in script:
-            reply = script["reply"]
-            plain = reply if isinstance(reply, str) else json.dumps(reply, ensure_ascii=False, separators=(",", ":"))
-        elif script and "result" in script:
-            plain = json.dumps({"result": script["result"]})
-        else:
-            fields = entry["fields"] or []
-            ops = OPERATIONS.get(entry["command"], {})
-            handler = ops.get(fields[1]) if len(fields) > 1 else None
-            handler = handler or COMMANDS.get(entry["command"])
-            if handler is None:
-                return self.send_body(400, "unknown command %s" % entry["command"], "text/plain")
-            plain = handler(self.server, entry)
+        if plain is None:
+            plain = self.answer(entry, script)
+        if plain is None:
+            return self.send_body(400, "unknown command %s" % entry["command"], "text/plain")
         content = envelope.encrypt_reply(self.server.key, plain)
         if fault == "garbled":
             content = content[:-3]
         self.send_json(200, {"safecenter": "1", "content": content})
+
+    def answer(self, entry, script):
+        """The reply text of a command (scripted or the handler's), or None for an unknown command."""
+        if script and "reply" in script:
+            reply = script["reply"]
+            return reply if isinstance(reply, str) else json.dumps(reply, ensure_ascii=False, separators=(",", ":"))
+        if script and "result" in script:
+            return json.dumps({"result": script["result"]})
+        fields = entry["fields"] or []
+        ops = OPERATIONS.get(entry["command"], {})
+        handler = ops.get(fields[1]) if len(fields) > 1 else None
+        handler = handler or COMMANDS.get(entry["command"])
+        if handler is None:
+            return None
+        return handler(self.server, entry)
 
     # -- control --------------------------------------------------------------
 

@@ -41,6 +41,21 @@ class HubCommandsTest(ServerCase):
         self.assertEqual([a["checkid"] for a in state["approvals"]], [checkid])
         self.assertEqual(self.reply("21;unknown"), {"isSuccess": False})
 
+    def test_an_applied_fault_approves_before_the_reply_goes_wrong(self):
+        uuid, mac = self.bind_device()
+        for fault, checkid in [("garbled", "A1"), ("empty", "A2"), ("http500", "A3")]:
+            with self.subTest(fault=fault):
+                self.control("POST", "hub", {"pending": [{"time": 1, "business": "登录", "checkid": checkid}]})
+                self.control("POST", "script", {"command": 19, "fault": fault, "apply": True})
+                self.send("19;%s,%s,%s" % (uuid, self.handshake(uuid, "1", mac), checkid))
+                self.assertEqual(self.control("GET", "hub")[1]["pending"], [])
+        self.control("POST", "hub", {"pending": [{"time": 1, "business": "登录", "checkid": "N1"}]})
+        self.control("POST", "script", {"command": 19, "fault": "empty"})
+        self.send("19;%s,%s,%s" % (uuid, self.handshake(uuid, "1", mac), "N1"))
+        self.assertEqual([p["checkid"] for p in self.control("GET", "hub")[1]["pending"]], ["N1"])
+        approvals = [a["checkid"] for a in self.control("GET", "hub")[1]["approvals"]]
+        self.assertEqual(approvals, ["A1", "A2", "A3"])
+
     def test_advert_is_offered_until_its_version_was_seen(self):
         offer = self.reply("23;0")
         self.assertEqual(offer["version"], "2")

@@ -51,9 +51,11 @@ class EnvelopeTest(unittest.TestCase):
 class ServerTest(ServerCase):
     def test_time_command_answers_the_server_clock(self):
         self.assertEqual(self.control("POST", "clock", {"time": 1700000123.9}), (200, {"time": 1700000123.9}))
-        status, data, _ = self.send("20;6F9619FF-8B86-D011-B42D-00C04FC964FF")
+        status, data, headers = self.send("20;6F9619FF-8B86-D011-B42D-00C04FC964FF")
         self.assertEqual(status, 200)
         self.assertEqual(self.open_reply(data), "1700000123")
+        # The Date header tells the same clock.
+        self.assertEqual(headers.get("Date"), "Tue, 14 Nov 2023 22:15:23 GMT")
 
     def test_clock_offset_runs_ahead_of_real_time(self):
         _, answer = self.control("POST", "clock", {"offset": 86400 * 365})

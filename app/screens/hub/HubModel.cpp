@@ -1,5 +1,6 @@
 #include "app/screens/hub/HubModel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/core/Replies.h"
@@ -107,7 +108,16 @@ std::vector<VerifyRequest> pendingRequests(const PollReply& reply, const Ignored
 
 int countdown(const VerifyRequest& request, double nowSeconds, long long difftime) {
     const long long madeAt = foundation::textLongLongValue(request.time) / 1000;
-    return int(std::trunc((60.0 - (nowSeconds + double(difftime))) + double(madeAt)));
+    const double left = std::trunc((double(kVerifyValidity) - (nowSeconds + double(difftime))) + double(madeAt));
+    return int(std::clamp(left, -1.0e9, double(kVerifyValidity)));
+}
+
+double serverTimeNow(double nowSeconds, long long difftime, std::optional<double> serverDate, double serverDateSeenAt) {
+    const double corrected = nowSeconds + double(difftime);
+    if (!serverDate) return corrected;
+    // The date has whole seconds; it has aged since it was read.
+    const double server = *serverDate + (nowSeconds - serverDateSeenAt);
+    return std::abs(server - corrected) > double(kVerifyValidity) ? server : corrected;
 }
 
 std::string verifyMessage(const VerifyRequest& request, int secondsLeft) {

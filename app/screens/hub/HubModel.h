@@ -77,9 +77,18 @@ using IgnoredRequests = std::set<std::pair<std::string, std::string>>;
 using PollReply = ::PollReply;
 // The reply's requests that were not ignored, in reply order.
 std::vector<VerifyRequest> pendingRequests(const PollReply& reply, const IgnoredRequests& ignored);
+// How long a pending request stays valid, in seconds.
+inline constexpr int kVerifyValidity = 60;
 // Seconds left of the request's 60: the request's server time against the
-// device time corrected by the stored difference.
+// device time corrected by the stored difference; never more than the 60
+// (a request stamped ahead of the clock has all of them left).
 int countdown(const VerifyRequest& request, double nowSeconds, long long difftime);
+// The server's time now, for the countdown: the device time corrected by the
+// stored difference, unless the server's own clock (the date of its last
+// reply, `serverDate`, read at `serverDateSeenAt` by the device's clock) is
+// further from it than a request's validity: then the device's clock has
+// moved since the difference was stored, and the server's date is used.
+double serverTimeNow(double nowSeconds, long long difftime, std::optional<double> serverDate, double serverDateSeenAt);
 // The alert's message.
 std::string verifyMessage(const VerifyRequest& request, int secondsLeft);
 inline constexpr const char* kVerifyTitle = "一键校验请求";

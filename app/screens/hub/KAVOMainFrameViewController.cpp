@@ -48,7 +48,7 @@ std::shared_ptr<ui::Button> makeFeatureButton(const ui::Rect& frame, const std::
 }  // namespace
 
 KAVOMainFrameViewController::KAVOMainFrameViewController()
-    : approvals_(*this, this, mainInfo_, {kTagPoll, kTagLetGo, kVerifyAlertTag}),
+    : approvals_(*this, this, mainInfo_, {kTagPoll, kTagLetGo, kVerifyAlertTag, kTagLetGoRecheck}),
       badgeAndAdvert_(
           *this, {kTagBadge, kTagAdvert, kTagAdvertPicture},
           [this](int tag, const http::HttpRequestRef& request) { sendUnattended(tag, request); },

@@ -37,6 +37,7 @@ public:
     static constexpr int kTagBadge = 102;
     static constexpr int kTagAdvert = 103;
     static constexpr int kTagAdvertPicture = 104;
+    static constexpr int kTagLetGoRecheck = 105;
     static constexpr int kTagStoreLookup = 5469;
     static constexpr int kTagKorvex = 7369;
     // Alert tags.

@@ -7,6 +7,7 @@
 #include "app/cycle/ScreenAnalytics.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Log.h"
 
 namespace hub {
 
@@ -40,11 +41,23 @@ void LoginApprovals::registerCommands() {
     letGo.testsRemoteLogOut = false;
     letGo.handshakeFailure = FailureReport::alert("警告");
     // A reply that cannot be read (garbled, empty, unwrapped, an error page,
-    // too large) ends the overlay with the let-go's failure, never silently.
-    letGo.invalidReply = FailureReport::alert("错误", "放行操作失败", 0);
+    // too large) says nothing of what the server did, which may well have let
+    // the login through: the pending list is asked again and the user told
+    // where the request stands.
+    letGo.onInvalidReply = [this] { letGoOutcomeUnknown(); };
     letGo.requestFailure = FailureReport::alert("警告");
     letGo.onReply = [this](const CommandReply& reply) { handleLetGo(reply); };
     screen_.registerCommand(std::move(letGo));
+
+    // Command 21 again, for a let-go whose outcome is unknown.
+    ScreenCommand recheck = poller_.command(4);
+    recheck.tag = tags_.recheck;
+    recheck.emptyContentIsInvalid = true;
+    recheck.testsRemoteLogOut = false;
+    recheck.onReply = [this](const CommandReply& reply) { handleRecheck(reply); };
+    recheck.onInvalidReply = [this] { handleRecheck({}); };
+    recheck.onFailure = [this](http::HttpRequest&) { handleRecheck({}); };
+    screen_.registerCommand(std::move(recheck));
 }
 
 void LoginApprovals::makeAlert() {
@@ -66,8 +79,30 @@ void LoginApprovals::startOrStop(bool on) {
 
 long long LoginApprovals::difference() const { return foundation::textLongLongValue(info_.difftime.value_or("0")); }
 
+double LoginApprovals::serverNow() const {
+    return serverTimeNow(foundation::clock().now(), difference(), serverDate_, serverDateSeenAt_);
+}
+
+namespace {
+
+// The date of a reply, by the server's clock.
+std::optional<double> replyDate(const CommandReply& reply) {
+    if (!reply.request) return std::nullopt;
+    auto headers = reply.request->responseHeaders();
+    if (!headers) return std::nullopt;
+    auto it = headers->find("Date");
+    if (it == headers->end()) return std::nullopt;
+    return http::HttpRequest::dateFromRFC1123String(it->second);
+}
+
+}  // namespace
+
 void LoginApprovals::handlePoll(const CommandReply& reply) {
     if (reply.text.empty()) return;
+    if (auto date = replyDate(reply)) {
+        serverDate_ = date;
+        serverDateSeenAt_ = foundation::clock().now();
+    }
     // A reply that comes while a request is being answered changes nothing.
     if ((alert_ && alert_->isVisible()) || screen_.isWaitingForResponse(tags_.letGo)) return;
     auto poll = reply.as<PollReply>();
@@ -79,9 +114,8 @@ void LoginApprovals::show(const PollReply& poll) {
     pending_ = pendingRequests(poll, ignored_);
     // A request whose time has run out is no longer pending, even while the
     // server still lists it.
-    const double now = foundation::clock().now();
-    const long long difftime = difference();
-    std::erase_if(pending_, [&](const VerifyRequest& r) { return countdown(r, now, difftime) < 1; });
+    const double now = serverNow();
+    std::erase_if(pending_, [&](const VerifyRequest& r) { return countdown(r, now, 0) < 1; });
     if (pending_.empty()) return;
     foundation::compareAndSwap(gate(), 0, 1);
     raiseAlert();
@@ -90,7 +124,7 @@ void LoginApprovals::show(const PollReply& poll) {
 void LoginApprovals::raiseAlert() {
     stopCountdown();
     shown_ = pending_.back();
-    countDown_ = countdown(*shown_, foundation::clock().now(), difference());
+    countDown_ = countdown(*shown_, serverNow(), 0);
     countdownTimer_ = foundation::RunLoop::main().addTimer(1.0, true, [this](foundation::Timer&) { tick(); });
     alert_->setMessage(verifyMessage(*shown_, countDown_));
     alert_->show();
@@ -127,6 +161,7 @@ void LoginApprovals::answer(int buttonIndex) {
         foundation::compareAndSwap(gate(), 1, 0);
         ScreenAnalytics::trackEvent(Constants::kOtherCategory, "QuickOKV", "quickOKVIgnore");
     } else if (buttonIndex == 0) {
+        unsure_ = shown_;
         if (!screen_.popOutProgressHUD(tags_.letGo, foundation::Value(shown_->checkid)))
             foundation::compareAndSwap(gate(), 1, 0);
         ScreenAnalytics::trackEvent(Constants::kOtherCategory, "QuickOKV", "quickOKVLetGo");
@@ -144,6 +179,30 @@ void LoginApprovals::handleLetGo(const CommandReply& reply) {
         Constants::simpleAlertViewWithTitle("成功", "放行操作成功");
     } else {
         Constants::simpleAlertViewWithTitle("错误", "放行操作失败");
+    }
+}
+
+void LoginApprovals::letGoOutcomeUnknown() {
+    foundation::log("let-go: the reply could not be read; asking for the pending list again");
+    screen_.threadFunc(tags_.recheck, {});
+}
+
+void LoginApprovals::handleRecheck(const CommandReply& reply) {
+    std::optional<PollReply> list = reply.text.empty() ? std::nullopt : reply.as<PollReply>();
+    if (!list || !list->success || !unsure_) {
+        Constants::simpleAlertViewWithTitle(kUnknownTitle, kUnknownNoList);
+        unsure_.reset();
+        return;
+    }
+    const bool listed = std::any_of(list->results.begin(), list->results.end(),
+                                    [&](const VerifyRequest& r) { return r.checkid == unsure_->checkid; });
+    unsure_.reset();
+    if (listed) {
+        // Still pending: the next poll puts it to the user again.
+        Constants::simpleAlertViewWithTitle(kUnknownTitle, kUnknownStillPending);
+    } else {
+        pending_.clear();
+        Constants::simpleAlertViewWithTitle(kUnknownTitle, kUnknownGone);
     }
 }
 

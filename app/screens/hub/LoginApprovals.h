@@ -25,6 +25,8 @@ public:
         int poll = 0;
         int letGo = 0;
         int alert = 0;
+        // The pending list asked again when a let-go's outcome is unknown.
+        int recheck = 0;
     };
     // Seconds between two polls.
     static constexpr double kPollPeriod = 6.0;
@@ -56,6 +58,13 @@ public:
     // The let-go's overlay is down, however it ended: polling resumes.
     void letGoEnded();
 
+    // The texts of a let-go whose outcome is not known (its reply could not
+    // be read): the pending list asked again says where the request stands.
+    static constexpr const char* kUnknownTitle = "提示";
+    static constexpr const char* kUnknownGone = "未能确认放行结果，该请求已不在待处理列表中";
+    static constexpr const char* kUnknownStillPending = "未能确认放行结果，该请求仍在等待放行";
+    static constexpr const char* kUnknownNoList = "未能确认放行结果，请稍后查看待处理的校验请求";
+
     ui::AlertView* alert() const { return alert_.get(); }
     int countDown() const { return countDown_; }
     bool hasCountdownTimer() const { return countdownTimer_ && countdownTimer_->isValid(); }
@@ -65,6 +74,11 @@ public:
 private:
     void handlePoll(const CommandReply& reply);
     void handleLetGo(const CommandReply& reply);
+    // A let-go reply that could not be read: asks the server for its list.
+    void letGoOutcomeUnknown();
+    void handleRecheck(const CommandReply& reply);
+    // The server's time now (see serverTimeNow).
+    double serverNow() const;
     void raiseAlert();
     void stopCountdown();
     long long difference() const;
@@ -83,6 +97,11 @@ private:
     std::vector<VerifyRequest> pending_;
     std::optional<VerifyRequest> shown_;
     IgnoredRequests ignored_;
+    // The request a let-go was sent for, while its outcome is asked again.
+    std::optional<VerifyRequest> unsure_;
+    // The date of the server's last poll reply, and when the device read it.
+    std::optional<double> serverDate_;
+    double serverDateSeenAt_ = 0;
 };
 
 }  // namespace hub

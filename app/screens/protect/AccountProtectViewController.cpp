@@ -16,6 +16,8 @@
 #include "platform/ui/Navigation.h"
 #include "platform/ui/ScreenMap.h"
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kChangingText = "正在修改安全操作状态";
@@ -50,14 +52,14 @@ AccountProtectViewController::AccountProtectViewController() {
     status.waitSlice = 9;
     status.handshake = false;
     status.stopOnRequestError = true;
-    status.invalidReply = FailureReport::alert("警告", kLeaveAlertTag);
+    status.onInvalidReply = [this] { statusReadFailed(); };
     status.assembleURL = [](const Answer&, const foundation::Value&) -> std::optional<std::string> {
         const std::string uuid = Constants::getValueFromDBByKey(StoreKeys::uuid).value_or("(null)");
         return requestAddressForPayload(TextPayload(kTagStatus, {uuid}).text());
     };
     status.onReply = [this](const CommandReply& reply) { handleStatusReply(reply); };
     status.onFailure = [this](http::HttpRequest&) {
-        reportFailure(FailureReport::alert("警告", kLeaveAlertTag));
+        statusReadFailed();
         reloadTable();
     };
     registerCommand(std::move(status));
@@ -98,6 +100,13 @@ ScreenCommand AccountProtectViewController::changeCommand(int tag) {
         return requestAddressForPayload(TextPayload(kTagChange, fields).text());
     };
     change.onReply = [this](const CommandReply& reply) { handleChangeReply(reply); };
+    if (tag == kTagChange) {
+        // No reply, or one that cannot be read: the server may have made the
+        // change all the same, so what it holds is asked again.
+        change.onFailure = [this](http::HttpRequest&) { changeOutcomeUnknown(); };
+        change.onInvalidReply = [this] { changeOutcomeUnknown(); };
+        return change;
+    }
     change.onFailure = [this](http::HttpRequest&) {
         cleanUpForOpenACLockFailed();
         reportFailure(FailureReport::notice());
@@ -304,7 +313,28 @@ void AccountProtectViewController::alertClicked(ui::AlertView* alertView, int bu
 
 // ---------------------------------------------------------------- replies
 
+void AccountProtectViewController::changeOutcomeUnknown() {
+    foundation::log("protections: the outcome of a change is unknown; reading the statuses again");
+    recheckingChange_ = true;
+    if (!popOutProgressHUD(kTagStatus)) {
+        recheckingChange_ = false;
+        reportFailure(FailureReport::alert("警告", kChangeUnknownNoListText, kLeaveAlertTag));
+    }
+    reloadTable();
+}
+
+void AccountProtectViewController::statusReadFailed() {
+    const bool unknownChange = std::exchange(recheckingChange_, false);
+    reportFailure(FailureReport::alert(
+        "警告", unknownChange ? std::string(kChangeUnknownNoListText) : std::string(kNetworkUnstableMessage),
+        kLeaveAlertTag));
+}
+
 void AccountProtectViewController::handleStatusReply(const CommandReply& reply) {
+    if (reply.text.empty() && recheckingChange_) {
+        statusReadFailed();
+        return;
+    }
     if (reply.text.empty()) {
         Constants::normalAlertViewWithTitle("错误", "获取安全操作列表失败，请重新绑定账号", kLeaveAlertTag, this);
         return;
@@ -315,15 +345,19 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
         // An unreadable list says nothing about the protections: it is a
         // failed look-up, never a list of none (which would switch them off).
         foundation::log("protections: ", problem->message);
-        reportFailure(FailureReport::alert("警告", kLeaveAlertTag));
+        statusReadFailed();
         return;
     }
+    const bool unknownChange = std::exchange(recheckingChange_, false);
     auto outcome = statuses_.applyStatusReply(*status, storedMask());
     if (outcome.clearStoredMask) {
         defaults().setInteger(lockmask::kAccountLockKey, 0);
         protectui::synchronizeDefaults();
     }
-    if (outcome.noProtectionNotice) protectui::notice(view(), "您没有开通任何操作保护");
+    if (unknownChange)
+        protectui::notice(view(), kChangeUnknownText);
+    else if (outcome.noProtectionNotice)
+        protectui::notice(view(), "您没有开通任何操作保护");
     reloadTable();
 }
 

@@ -24,6 +24,12 @@ public:
     static constexpr int kTagLock = 10;
     static constexpr int kStrongVerificationAlertTag = 0x10000;
     static constexpr int kLeaveAlertTag = 1;
+    // A change whose reply never came or could not be read may have been
+    // made on the server all the same: the statuses are read again and shown
+    // with this notice (or, when they cannot be read either, the alert that
+    // leaves the screen says so).
+    static constexpr const char* kChangeUnknownText = "未能确认操作结果，已为您显示服务器上的最新状态";
+    static constexpr const char* kChangeUnknownNoListText = "未能确认操作结果，请稍后重新进入本页查看";
 
     AccountProtectViewController();
     const char* className() const override { return "AccountProtectViewController"; }
@@ -63,6 +69,10 @@ private:
     void removeLocationLabel();
     void reloadTable();
     ScreenCommand changeCommand(int tag);
+    // A change's outcome is unknown: the statuses are read again.
+    void changeOutcomeUnknown();
+    // The status read failed; after an unknown change it says so.
+    void statusReadFailed();
 
     std::shared_ptr<ui::TableView> table_;
     ProtectionStatuses statuses_;
@@ -71,4 +81,6 @@ private:
     bool firstTimeShow_ = true;
     bool lockEditorOpened_ = false;
     bool isOpenLockGoingOn_ = false;
+    // The status read under way follows a change whose outcome is unknown.
+    bool recheckingChange_ = false;
 };

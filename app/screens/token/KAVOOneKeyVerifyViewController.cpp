@@ -1,6 +1,7 @@
 #include "app/screens/token/KAVOOneKeyVerifyViewController.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "app/core/SharedScreenState.h"
 #include "app/cycle/Constants.h"
@@ -91,8 +92,12 @@ void KAVOOneKeyVerifyViewController::registerCommands() {
     letGo.onReply = [this](const CommandReply& reply) { handleResponseForLetGoOKVRequest(reply); };
     letGo.onFailure = [this](http::HttpRequest&) { handleNetWorkFaliureForLetGoOKVRequest(); };
     // A reply that cannot be read (not the wrapper, not deciphering, an
-    // error page, too large): the network notice, every time.
-    letGo.onInvalidReply = [this] { showNotice(kNetworkUnstableMessage); };
+    // error page, too large) says nothing of what the server did: the user is
+    // told so, and the list shows what the server holds once the let-go ends.
+    letGo.onInvalidReply = [this] {
+        showNotice(kLetGoUnknownText);
+        pollAfterLetGo_ = true;
+    };
     letGo.afterFailure = [this] { endLetGo(); };
     registerCommand(std::move(letGo));
 }
@@ -299,6 +304,8 @@ void KAVOOneKeyVerifyViewController::hudWasHidden(ProgressHUD* hidden) {
     KAVOCommandViewController::hudWasHidden(hidden);
     // The let-go has ended, however it ended: the poll goes on while the tab
     // is on screen.
-    if (letGo && foundation::compareAndSwap(KEEP_PULLING_THREAD_, 1, 1))
+    if (letGo && foundation::compareAndSwap(KEEP_PULLING_THREAD_, 1, 1)) {
         foundation::compareAndSwap(SEIZE_PULLING_THREAD_, 1, 0);
+        if (std::exchange(pollAfterLetGo_, false)) poller_.pollOnce();
+    }
 }

@@ -69,6 +69,9 @@ public:
     static constexpr const char* kEmptyText = "当前没有待处理的校验请求";
     static constexpr const char* kLetGoDoneText = "放行操作成功";
     static constexpr const char* kLetGoRefusedText = "放行操作失败";
+    // A let-go whose reply could not be read: the server may have let the
+    // login through, so the list is asked for again at once.
+    static constexpr const char* kLetGoUnknownText = "未能确认放行结果，已为您刷新待处理列表";
 
     KAVOOneKeyVerifyViewController();
     ~KAVOOneKeyVerifyViewController() override;
@@ -134,6 +137,8 @@ private:
     std::atomic<int> KEEP_PULLING_THREAD_{0};
     std::atomic<int> SEIZE_PULLING_THREAD_{1};
     screens::PendingLoginPoller poller_;
+    // The list is asked for as soon as the let-go under way has ended.
+    bool pollAfterLetGo_ = false;
     std::shared_ptr<ui::TableView> table_;
     std::shared_ptr<ui::Label> statusBar_;
 };

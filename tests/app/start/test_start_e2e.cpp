@@ -3,6 +3,10 @@
 // state behind. The window's
 // pixels are saved as a screenshot in the build folder.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include <chrono>
 #include <cmath>
@@ -73,6 +77,34 @@ TEST_P(EndToEnd, ProgramOpensOnTheLaunchScreenAndRoutesToTheGuide) {
     EXPECT_EQ(log.find("unknown screen \"GuideViewController\""), std::string::npos) << log;
     // A hand-back given on the command line reached the delegate.
     EXPECT_EQ(defaults.stringForKey("korvextoken"), s.handBackToken);
+}
+
+// Two programs on one data folder would undo each other's store and
+// defaults: the second is refused before it opens a window, saying why, and
+// the first runs on; once the first has ended, a program starts there again.
+TEST(EndToEndDataFolder, ASecondProgramOnTheSameDataFolderIsRefused) {
+    e2e::AppSession app;
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.waitForText("跳过")) << app.log();
+    std::string program = std::string(QUENTA_BINARY_DIR) + "/app/quenta";
+    if (const char* chosen = std::getenv("QUENTA_E2E_PROGRAM"); chosen && *chosen) program = chosen;
+    const std::string command = "QUENTA_HOME='" + app.home() + "' '" + program + "' 2>&1";
+    FILE* second = popen(command.c_str(), "r");
+    ASSERT_NE(second, nullptr);
+    std::string said;
+    char buffer[512];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, second)) said.append(buffer, n);
+    const int status = pclose(second);
+    ASSERT_TRUE(WIFEXITED(status)) << said;
+    EXPECT_NE(WEXITSTATUS(status), 0) << said;
+    EXPECT_NE(said.find("禾盾已在运行：数据文件夹 " + app.home() + " 正由另一个禾盾窗口使用"), std::string::npos)
+        << said;
+    EXPECT_TRUE(app.running());
+    EXPECT_TRUE(app.waitForText("跳过")) << app.log();
+    // Closed as a person closes it, the folder is free for the next start.
+    ASSERT_TRUE(app.restart()) << app.error();
+    EXPECT_TRUE(app.running());
+    EXPECT_EQ(app.log().find("禾盾已在运行"), std::string::npos) << app.log();
 }
 
 INSTANTIATE_TEST_SUITE_P(Start, EndToEnd,

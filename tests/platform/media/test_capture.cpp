@@ -113,7 +113,6 @@ TEST(MediaFileFeed, VideoFilesGiveTheirFrames) {
             std::string y(8, char(16 + f * 50)), u(2, char(100)), v(2, char(200));
             out << y << u << v;
         }
-        out << "FRAME\n" << std::string(3, '\0');  // a cut-off frame is not a frame
     }
     FileFeedDevice::Options options;
     options.framesPerSecond = 0;
@@ -146,6 +145,21 @@ TEST(MediaFileFeed, VideoFilesGiveTheirFrames) {
         EXPECT_EQ(FileFeedDevice::open({path}, options, &error), nullptr);
         ASSERT_TRUE(error);
         EXPECT_NE(error->message.find(row.message), std::string::npos) << error->message;
+    }
+    // A file whose last frame is cut short is damaged too, however short.
+    for (size_t kept : {0u, 3u, 11u}) {
+        SCOPED_TRACE(kept);
+        std::ofstream(path, std::ios::binary) << "YUV4MPEG2 W4 H2 C420jpeg\n"
+                                              << frames << "FRAME\n"
+                                              << std::string(kept, 'z');
+        foundation::ErrorRef error;
+        EXPECT_EQ(FileFeedDevice::open({path}, options, &error), nullptr);
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->is(kCaptureErrorDomain, kCaptureFeedUnreadable));
+        EXPECT_NE(
+            error->message.find("frame 3 of " + path + " is cut short: " + std::to_string(kept) + " of its 12 bytes"),
+            std::string::npos)
+            << error->message;
     }
     // The right header reads both frames, at the video's own size.
     std::ofstream(path, std::ios::binary) << "YUV4MPEG2 W4 H2 C420jpeg\n" << frames;

@@ -4,7 +4,10 @@
 #include <cstdio>
 // jpeglib needs size_t and FILE first.
 #include <jpeglib.h>
+
 #include <zlib.h>
+#include <csetjmp>
+#include <cstdlib>
 #include <fstream>
 #include <vector>
 
@@ -134,6 +137,96 @@ TEST_F(Images, JpegDecodesAndBadDataIsRefused) {
     EXPECT_EQ(Image::fromFile("/nonexistent/picture.png", 1, &error), nullptr);
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->is(kImageErrorDomain, kImageUnreadable)) << error->description();
+}
+
+namespace {
+// A 128 x 128 JPEG of changing colours, so that its scan data is varied.
+std::vector<uint8_t> encodeNoisyJpeg() {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = c.image_height = 128;
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 90, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<uint8_t> row(128 * 3);
+    uint32_t seed = 12345;
+    while (c.next_scanline < c.image_height) {
+        for (uint8_t& v : row) v = uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+        JSAMPROW rp = row.data();
+        jpeg_write_scanlines(&c, &rp, 1);
+    }
+    jpeg_finish_compress(&c);
+    std::vector<uint8_t> data(out, out + size);
+    std::free(out);
+    jpeg_destroy_compress(&c);
+    return data;
+}
+
+// How many warnings the library itself gives decoding the data (as a plain
+// reader that only counts them would), or -1 when it stops with an error.
+int libraryWarnings(const std::vector<uint8_t>& data) {
+    struct Counting {
+        jpeg_error_mgr mgr;
+        jmp_buf jump;
+    } err;
+    jpeg_decompress_struct d;
+    d.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = [](j_common_ptr c) { longjmp(reinterpret_cast<Counting*>(c->err)->jump, 1); };
+    err.mgr.output_message = [](j_common_ptr) {};
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&d);
+        return -1;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, data.data(), (unsigned long)data.size());
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    std::vector<uint8_t> row(size_t(d.output_width) * size_t(d.output_components));
+    while (d.output_scanline < d.output_height) {
+        JSAMPROW rp = row.data();
+        jpeg_read_scanlines(&d, &rp, 1);
+    }
+    jpeg_finish_decompress(&d);
+    const int warnings = int(err.mgr.num_warnings);
+    jpeg_destroy_decompress(&d);
+    return warnings;
+}
+}  // namespace
+
+// Scan data changed in its middle (not cut): where the library warns of
+// corrupt data as it decodes, the picture is damaged, at full size and
+// scaled alike, never a picture with a made-up part.
+TEST_F(Images, CorruptScanDataIsDamaged) {
+    const auto whole = encodeNoisyJpeg();
+    ASSERT_EQ(libraryWarnings(whole), 0);
+    size_t sos = 0;
+    for (size_t k = 2; k + 1 < whole.size() && !sos; ++k)
+        if (whole[k] == 0xFF && whole[k + 1] == 0xDA) sos = k;
+    ASSERT_GT(sos, 0u);
+    int tried = 0;
+    for (size_t at = sos + 40; at + 80 < whole.size(); at += (whole.size() - sos) / 7) {
+        std::vector<uint8_t> corrupt = whole;
+        for (size_t k = at; k < at + 24; ++k) corrupt[k] = uint8_t(corrupt[k] ^ 0x5A);
+        if (libraryWarnings(corrupt) <= 0) continue;
+        ++tried;
+        SCOPED_TRACE(at);
+        for (int minimumSide : {0, 16}) {
+            Image::DecodeOptions options;
+            options.minimumSide = minimumSide;
+            foundation::ErrorRef error;
+            EXPECT_EQ(Image::fromData(corrupt, 1, &error, options), nullptr) << minimumSide;
+            ASSERT_TRUE(error);
+            EXPECT_TRUE(error->is(kImageErrorDomain, kImageDamaged)) << error->description();
+        }
+    }
+    EXPECT_GT(tried, 0);
 }
 
 namespace {

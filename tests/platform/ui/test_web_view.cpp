@@ -313,6 +313,85 @@ TEST_F(WebViewTest, ScriptsThatNeverEndOrKeepGrowingAreStopped) {
         "1000");
 }
 
+// The page's own scripts share one time budget: a page of many endless
+// scripts is stopped after it, with one line for the rest, and its later
+// scripts and listeners do not run. The app's own calls still do.
+TEST_F(WebViewTest, APagesScriptsShareOneTimeBudget) {
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    std::string page = "<html><body><p id=\"p\">页</p>";
+    page += repeat("<script>while (true) {}</script>", 20);
+    page += "<script>window.last = 'ran';</script></body></html>";
+    load(page);
+    foundation::setLogSink(old);
+    size_t stopped = 0, skipped = 0;
+    for (const std::string& l : lines) {
+        if (l.find("ran longer than") != std::string::npos) ++stopped;
+        if (l.find("the page's scripts have used their 1 s") != std::string::npos) ++skipped;
+    }
+    EXPECT_EQ(stopped, 2u);
+    EXPECT_EQ(skipped, 1u);
+    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("typeof window.last"), "undefined");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('p').tagName"), "P");
+    // A new page has a new budget.
+    load("<html><body><script>window.last = 'ran';</script></body></html>");
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("window.last"), "ran");
+}
+
+// What scripts build counts against the page too: elements past the page's
+// budget are left out, and attributes past its bytes are refused, each with a
+// logged error; the page and its scripts go on working.
+TEST_F(WebViewTest, WhatScriptsBuildStaysWithinThePagesBudget) {
+    load("<html><body><p id=\"p\">页</p></body></html>");
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    // A million elements asked for; html, head, body and p are there already.
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("var m = '<i></i>'; for (var k = 0; k < 20; k++) m += m;"
+                                                          "document.getElementById('p').innerHTML = m; m = null;"
+                                                          "'set'"),
+              "set");
+    EXPECT_EQ(web->elementCount(), 20000u);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ERROR: WebView: the page would hold more than 20000 elements"), std::string::npos)
+        << lines[0];
+    // Emptied again, the element takes new ones.
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("var p = document.getElementById('p');"
+                                                          "p.innerHTML = ''; p.innerHTML = '<b>粗</b>';"
+                                                          "document.getElementsByTagName('b').length"),
+              "1");
+    EXPECT_EQ(web->elementCount(), 5u);
+
+    lines.clear();
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString(
+                  "var s = 'x'; for (var k = 0; k < 23; k++) s += s;"  // 8 MB
+                  "var p = document.getElementById('p'), b = document.getElementsByTagName('b')[0], r = [];"
+                  "p.setAttribute('title', s); r.push('one');"
+                  "try { b.setAttribute('title', s); r.push('two'); } catch (e) { r.push(e.name); }"
+                  "p.removeAttribute('title'); b.setAttribute('title', s); r.push('three'); s = null; r.join(' ')"),
+              "one RangeError three");
+    foundation::setLogSink(old);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ERROR: WebView: the page would hold more than 16 MB"), std::string::npos) << lines[0];
+    EXPECT_EQ(web->bodyText(), "粗");
+}
+
+// A page that holds more elements than the budget is cut where the budget
+// ends, with a logged error.
+TEST_F(WebViewTest, APageOfTooManyElementsIsCutWhereItsBudgetEnds) {
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& l) { lines.push_back(l); });
+    load("<html><body><p id=\"first\">头</p>" + repeat("<i></i>", 30000) + "<p id=\"last\">尾</p></body></html>");
+    foundation::setLogSink(old);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("ERROR: WebView: the page would hold more than 20000 elements"), std::string::npos)
+        << lines[0];
+    // html, body, the first p and 19,997 i (and the head the parser adds).
+    EXPECT_EQ(web->elementCount(), 20001u);
+    EXPECT_EQ(web->stringByEvaluatingJavaScriptFromString("document.getElementById('last') === null"), "true");
+    EXPECT_EQ(web->bodyText(), "头");
+}
+
 // Elements nested deeper than the view's limit are dropped (and logged), so a
 // hostile page neither overflows the stack nor stalls the layout.
 TEST_F(WebViewTest, ContentNestedTooDeepIsDroppedWithALoggedError) {

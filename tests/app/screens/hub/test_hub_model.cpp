@@ -124,6 +124,27 @@ TEST(HubModel, ApprovalListLeavesOutIgnoredPairs) {
     EXPECT_EQ(parsed->results.at(0), (VerifyRequest{"1700000000000", "杭州", "登录", "7"}));
 }
 
+// The server's date overrules the corrected device clock only when they
+// differ by more than a request's validity (the device's clock has moved).
+TEST(HubModel, ServerTimeComesFromTheDeviceUnlessItsClockHasMoved) {
+    struct Case {
+        double now;
+        long long difftime;
+        std::optional<double> serverDate;
+        double seenAt;
+        double expected;
+    };
+    const Case cases[] = {
+        {1700000000.5, 0, std::nullopt, 0, 1700000000.5},
+        {1700000000.5, -100, 1699999900.0, 1700000000.5, 1699999900.5},  // agrees: the finer device clock
+        {1700000000.5, 0, 1700000059.0, 1700000000.5, 1700000000.5},     // within the validity
+        {1700007200.0, 0, 1699999990.0, 1700007190.0, 1700000000.0},     // device moved 2 h ahead
+        {1699992800.0, 0, 1700000000.0, 1699992800.0, 1700000000.0},     // device moved 2 h behind
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(hub::serverTimeNow(c.now, c.difftime, c.serverDate, c.seenAt), c.expected) << c.now;
+}
+
 TEST(HubModel, CountdownUsesTheCorrectedDeviceClock) {
     const VerifyRequest r{"1700000000000", "杭州", "登录", "A"};
     EXPECT_EQ(hub::countdown(r, 1700000010.7, 0), 49);
@@ -131,6 +152,8 @@ TEST(HubModel, CountdownUsesTheCorrectedDeviceClock) {
     EXPECT_EQ(hub::countdown(r, 1700000110.7, -100), 49);
     // Long gone: zero or less, ignored at the first tick.
     EXPECT_LE(hub::countdown(r, 1700000100.0, 0), 0);
+    // Stamped ahead of the clock: never more than the request's 60 seconds.
+    EXPECT_EQ(hub::countdown(r, 1699992800.0, 0), 60);
     foundation::TimeZone::setLocal(foundation::TimeZone::fixed(8 * 3600));
     EXPECT_EQ(hub::verifyMessage(r, 49), "时间：2023-11-15 06:13:20\n地点：杭州\n操作：登录\n剩余有效时间：49秒");
     foundation::TimeZone::setLocal(std::nullopt);

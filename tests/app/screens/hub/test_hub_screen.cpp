@@ -320,33 +320,79 @@ TEST_F(HubVerifyTest, AFailedLetGoTellsTheUserAndReopensTheGate) {
     EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
 }
 
-// Whatever makes the reply unreadable, the let-go ends with its failure
-// (never silently), and it was sent once.
-TEST_F(HubVerifyTest, AnUnreadableLetGoReplyShowsTheFailure) {
+// Whatever makes the let-go's reply unreadable, the server may have let the
+// login through: the pending list is asked again and the user told where the
+// request stands, never that the let-go failed. It was sent once.
+TEST_F(HubVerifyTest, AnUnreadableLetGoReplyAsksTheServerWhereTheRequestStands) {
+    using hub::LoginApprovals;
     struct Case {
         const char* fault;
-        const char* checkid;
+        bool applied;         // the server let the login through before the reply went wrong
+        const char* recheck;  // how the list asked again fails (nullptr: it answers)
+        const char* message;
     };
-    const Case cases[] = {{"garbled", "F1"}, {"empty", "F2"},     {"no-content", "F3"},
-                          {"http500", "F4"}, {"malformed", "F5"}, {"oversized", "F6"}};
+    const Case cases[] = {
+        {"garbled", true, nullptr, LoginApprovals::kUnknownGone},
+        {"empty", true, nullptr, LoginApprovals::kUnknownGone},
+        {"no-content", true, nullptr, LoginApprovals::kUnknownGone},
+        {"http500", true, nullptr, LoginApprovals::kUnknownGone},
+        {"malformed", true, nullptr, LoginApprovals::kUnknownGone},
+        {"oversized", true, nullptr, LoginApprovals::kUnknownGone},
+        {"empty", true, "http500", LoginApprovals::kUnknownNoList},
+        {"http500", false, nullptr, LoginApprovals::kUnknownStillPending},
+    };
     showHub();
     ASSERT_TRUE(waitForCommand(21, 1));
     int sent = 0;
+    size_t approved = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fault);
-        server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", c.checkid) + "]}");
+        SCOPED_TRACE(std::string(c.fault) + (c.applied ? " applied" : " not applied"));
+        const std::string checkid = "F" + std::to_string(sent + 1);
+        server().control("hub", "{\"pending\": [" + pending(nowMs(), "登录", checkid.c_str()) + "]}");
         driver().advance(6.0);
         ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
-        script({{"command", 19}, {"fault", c.fault}});
+        script({{"command", 19}, {"fault", c.fault}, {"apply", c.applied}});
+        if (c.recheck) script({{"command", 21}, {"fault", c.recheck}});
         ASSERT_TRUE(driver().tapText("放行"));
-        ASSERT_TRUE(waitFor([&] { return alertTitled("错误") != nullptr; }));
-        EXPECT_EQ(alertTitled("错误")->message(), "放行操作失败");
-        alertTitled("错误")->clickButtonAtIndex(0);
+        ASSERT_TRUE(waitFor([&] { return alertTitled(LoginApprovals::kUnknownTitle) != nullptr; }));
+        EXPECT_EQ(alertTitled(LoginApprovals::kUnknownTitle)->message(), c.message);
+        EXPECT_FALSE(alertTitled("错误"));
+        alertTitled(LoginApprovals::kUnknownTitle)->clickButtonAtIndex(0);
         ASSERT_TRUE(waitFor([&] { return !hub->hud(Hub::kTagLetGo) || !hub->hud(Hub::kTagLetGo)->taskInProgress(); }));
         driver().advance(0.4);
         EXPECT_EQ(SharedScreenState::SEIZE_MAIN_PULLING().load(), 0);
         EXPECT_EQ(count(19), ++sent);
+        if (c.applied) ++approved;
+        EXPECT_EQ(hubState().get("approvals")->asArray()->size(), approved);
+        if (!c.applied) {
+            // Still pending on the server: the next poll puts it to the user again.
+            driver().advance(6.0);
+            ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+            EXPECT_NE(hub->verifyAlert()->message().find("操作：登录"), std::string::npos);
+        }
         server().control("hub", "{\"clear_pending\": true}");
+    }
+}
+
+// The phone's clock moved by two hours after binding (the stored difference
+// is still 0): the server's date puts the countdown right, so the request is
+// shown with the time it really has left, never more than its 60 seconds.
+TEST_F(HubVerifyTest, APhoneClockMovedSinceBindingShowsTheRequestWithItsTrueTimeLeft) {
+    showHub();
+    ASSERT_TRUE(waitForCommand(21, 1));
+    for (long long skew : {7200LL, -7200LL}) {
+        SCOPED_TRACE(skew);
+        const long long serverAtPoll = (long long)(clock().now() + 6.0) - skew;
+        server().control("clock", "{\"time\": " + std::to_string(serverAtPoll) + "}");
+        server().control("hub", "{\"clear_pending\": true, \"pending\": [" +
+                                    pending((serverAtPoll - 10) * 1000, "登录", skew > 0 ? "AHEAD" : "BEHIND") + "]}");
+        driver().advance(6.0);
+        ASSERT_TRUE(waitFor([&] { return hub->verifyAlert()->isVisible(); }));
+        EXPECT_EQ(hub->okvCountDown(), 50);
+        EXPECT_NE(hub->verifyAlert()->message().find("剩余有效时间：50秒"), std::string::npos)
+            << hub->verifyAlert()->message();
+        ASSERT_TRUE(driver().tapText("忽略"));
+        driver().advance(0.5);
     }
 }
 

@@ -198,12 +198,61 @@ TEST_F(ProtectScreenTest, SwitchingOffSendsFourFieldsAndARefusalPutsTheSwitchBac
     EXPECT_EQ(switchOf(8), 1u);
     EXPECT_EQ(protect->statuses().all().size(), 11u);
 
-    // A dropped connection (and its one retry): the network notice, the switch where it was.
-    for (int i = 0; i < 2; ++i) script({{"command", 12}, {"fault", "drop"}});
+    // A dropped connection the server did not act on: the statuses read
+    // again leave the switch where it was.
+    script({{"command", 12}, {"fault", "drop"}});
     flip(9, 0);
     finish(*protect, AccountProtectViewController::kTagChange);
-    EXPECT_TRUE(noticeShows(kNetworkUnstableMessage));
+    ASSERT_TRUE(waitFor([&] { return noticeShows(AccountProtectViewController::kChangeUnknownText); }));
     EXPECT_EQ(switchOf(9), 1u);
+}
+
+// A change whose reply is lost, comes after its time-out or cannot be read
+// may have been made on the server all the same: the statuses are read again
+// and each switch shows what the server holds, with a notice that the
+// outcome was not known (never that it failed).
+TEST_F(ProtectScreenTest, AChangeWithoutAReadableReplyShowsWhatTheServerHolds) {
+    struct Case {
+        const char* fault;  // nullptr: a reply delayed past the time-out
+        bool applied;       // the server made the change before the reply went wrong
+        int row;
+        const char* id;
+    };
+    const Case cases[] = {
+        {"drop", true, 7, "6"},      {"empty", true, 8, "8"},      {nullptr, true, 9, "16"},
+        {"http500", true, 10, "12"}, {"http500", false, 11, "18"},
+    };
+    showProtections(R"({"protects": []})");
+    size_t reads = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault ? c.fault : "delay");
+        DnNotificationManager::sharedManager().cleanUpNotificationQueueForAlert();
+        foundation::Dictionary entry{{"command", 12}, {"apply", c.applied}};
+        if (c.fault) entry.set("fault", c.fault);
+        if (!c.fault) entry.set("delay", 1.0);
+        script(entry);
+        const size_t sent = logOf(12).size();
+        flip(c.row, 0);
+        if (!c.fault) {
+            ASSERT_TRUE(waitFor([&] { return logOf(12).size() == sent + 1; }));
+            driver().advance(10.0);
+        }
+        ASSERT_TRUE(waitFor([&] { return noticeShows(AccountProtectViewController::kChangeUnknownText); }));
+        finish(*protect, AccountProtectViewController::kTagStatus);
+        EXPECT_EQ(logOf(11).size(), ++reads);
+        EXPECT_EQ(protect->statuses().isOn(c.id), c.applied);
+        EXPECT_EQ(switchOf(c.row), c.applied ? 0u : 1u);
+        EXPECT_EQ(logOf(12).size(), sent + 1);
+    }
+    // When the statuses cannot be read either, the screen says the outcome is
+    // unknown and leaves.
+    script({{"command", 12}, {"fault", "drop"}, {"apply", true}});
+    script({{"command", 11}, {"fault", "http500"}});
+    flip(12, 0);
+    ASSERT_TRUE(waitFor([] { return ui::AlertView::frontmost() != nullptr; }));
+    EXPECT_EQ(ui::AlertView::frontmost()->title(), "警告");
+    EXPECT_EQ(ui::AlertView::frontmost()->message(), AccountProtectViewController::kChangeUnknownNoListText);
+    EXPECT_EQ(ui::AlertView::frontmost()->tag(), AccountProtectViewController::kLeaveAlertTag);
 }
 
 TEST_F(ProtectScreenTest, AWholeDayLockOpensAndClosingRestoresLoginProtection) {
