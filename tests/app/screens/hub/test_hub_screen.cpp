@@ -2,7 +2,9 @@
 // the manual clock and the headless window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/core/GetOtp.h"
 #include "app/core/SharedScreenState.h"
@@ -10,12 +12,14 @@
 #include "app/cycle/Constants.h"
 #include "app/screens/hub/HubScreens.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
+#include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/TokenScreens.h"
 #include "lib/json/JsonParser.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Time.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Screen.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -25,6 +29,10 @@ using Hub = KAVOMainFrameViewController;
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
 class HubTest : public screentest::ScreenFixture {
+public:
+    HubTest() = default;
+    explicit HubTest(Options options) : ScreenFixture(options) {}
+
 protected:
     void SetUp() override {
         ScreenFixture::SetUp();
@@ -552,6 +560,81 @@ TEST_F(HubTest, QuickNineStarSheetOpensAndClosesWithATap) {
     ASSERT_TRUE(driver().tapAccessibilityLabel("关闭九星码"));
     driver().advance(0.6);
     EXPECT_EQ(driver().findByText("九星连珠将在10秒后更新"), nullptr);
+}
+
+// The hub on the tall screen (320x568 points at scale 2).
+class TallHubTest : public HubTest {
+public:
+    TallHubTest() : HubTest(Options{.tall = true}) {}
+
+protected:
+    // The frames of a hub loaded on the 320x480 screen, for comparison.
+    std::vector<ui::Rect> shortScreenFrames() {
+        ui::Screen::main().setSize({320, 480});
+        ui::Screen::main().setScale(1);
+        auto other =
+            std::dynamic_pointer_cast<Hub>(map->instantiateViewControllerWithIdentifier("KAVOMainFrameViewController"));
+        std::vector<ui::Rect> frames;
+        if (other)
+            for (const auto& v : other->view()->subviews()) frames.push_back(v->frame());
+        ui::Screen::main().setSize({320, 568});
+        ui::Screen::main().setScale(2);
+        return frames;
+    }
+};
+
+// The tall screen moves every part of the hub narrower than the screen down
+// 35 points and the code, its speaker and their buttons 45 more; the code
+// stays in its panel, over nothing else, and all of the hub in the window.
+TEST_F(TallHubTest, TheHubMovesDownOnceAndKeepsTheCodeInItsPanel) {
+    const std::vector<ui::Rect> before = shortScreenFrames();
+    Constants::upDateDBSetValue("1", StoreKeys::isPushInfo);
+    showHub();
+    ASSERT_TRUE(Constants::isTallScreen());
+    const auto& parts = hub->view()->subviews();
+    // (The badge and the advert come later, in front.)
+    ASSERT_GE(parts.size(), before.size());
+    EXPECT_EQ(hub->dynamicBackGroundImage()->frame(), (ui::Rect{0, 0, 320, 568}));
+    const std::vector<ui::View*> code = {hub->otpLabel(), hub->otpBeeper(), hub->showOtpBtn()};
+    for (size_t i = 0; i < before.size(); ++i) {
+        ui::View* part = parts[i].get();
+        if (part == hub->dynamicBackGroundImage() || before[i].width() == 320) continue;
+        const bool inCode = std::find(code.begin(), code.end(), part) != code.end();
+        // What lies under the code goes down with it.
+        const bool underCode = part == hub->quickJiuBtn() || before[i].y() >= 420;
+        SCOPED_TRACE(std::string(part->className()) + " " + part->accessibilityLabel());
+        EXPECT_EQ(part->frame().y() - before[i].y(), inCode || underCode ? 80 : 35);
+    }
+    const ui::Rect panel = hub->codePanel()->frame();
+    for (ui::View* v : code)
+        EXPECT_TRUE(panel.containsRect(v->frame())) << v->frame().y() << " in " << panel.y() << "+" << panel.height();
+    EXPECT_GE(hub->quickJiuBtn()->frame().y(), panel.maxY());
+    EXPECT_GE(hub->smallImg(0)->frame().y(), hub->quickJiuBtn()->frame().maxY());
+    for (const auto& part : parts) EXPECT_LE(part->frame().maxY(), 568) << part->className();
+    // The lock's dimming covers the whole screen; the log's badge sits on its button.
+    EXPECT_EQ(hub->dimLayer()->frame(), (ui::Rect{0, 0, 320, 568}));
+    server().control("hub", R"({"user": {"count": 3}})");
+    hub->viewWillAppear(false);
+    ASSERT_TRUE(waitFor([&] { return hub->customBadge() && hub->customBadge()->badgeText() == "3"; }));
+    EXPECT_EQ(hub->customBadge()->center().y, 160 + 35);
+}
+
+// The quick sheet on the tall screen: its countdown and bar lie inside the
+// sheet, in the window.
+TEST_F(TallHubTest, TheQuickSheetShowsItsCountdownAndBar) {
+    showHub();
+    ASSERT_TRUE(driver().tapText("快速查看九星码"));
+    driver().advance(0.6);
+    auto* sheet = dynamic_cast<DcodeViewController*>(hub->semiModalView().get());
+    ASSERT_TRUE(sheet);
+    const ui::Rect bounds = sheet->view()->bounds();
+    EXPECT_EQ(bounds.height(), 295);
+    for (ui::View* part : {static_cast<ui::View*>(sheet->lable()), static_cast<ui::View*>(sheet->progressView())}) {
+        EXPECT_TRUE(bounds.containsRect(part->frame())) << part->frame().y() << "+" << part->frame().height();
+        const ui::Rect shown = part->convertRectToView(part->bounds(), &driver().window());
+        EXPECT_LE(shown.maxY(), 568);
+    }
+    EXPECT_NE(driver().findByText("九星连珠将在10秒后更新"), nullptr);
 }
 
 }  // namespace
