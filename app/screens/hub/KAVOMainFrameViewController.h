@@ -104,6 +104,7 @@ public:
     ui::Label* otpLabel() const { return otpLabel_.get(); }
     ui::ImageView* photoImg() const { return photoImg_.get(); }
     ui::Button* showOtpBtn() const { return showOtpBtn_.get(); }
+    ui::Button* showJiuBtn() const { return showJiuBtn_.get(); }
     ui::ImageView* otpBeeper() const { return otpBeeper_.get(); }
     ui::View* codePanel() const { return codePanel_.get(); }
     ui::Button* quickJiuBtn() const { return quickJiuBtn_.get(); }

@@ -568,18 +568,16 @@ public:
     TallHubTest() : HubTest(Options{.tall = true}) {}
 
 protected:
-    // The frames of a hub loaded on the 320x480 screen, for comparison.
-    std::vector<ui::Rect> shortScreenFrames() {
-        ui::Screen::main().setSize({320, 480});
-        ui::Screen::main().setScale(1);
-        auto other =
+    // A hub loaded (not shown) on the 320x480 screen or on the tall one.
+    std::shared_ptr<Hub> loadedHub(bool tall) {
+        ui::Screen::main().setSize({320, tall ? 568.0 : 480.0});
+        ui::Screen::main().setScale(tall ? 2 : 1);
+        auto loaded =
             std::dynamic_pointer_cast<Hub>(map->instantiateViewControllerWithIdentifier("KAVOMainFrameViewController"));
-        std::vector<ui::Rect> frames;
-        if (other)
-            for (const auto& v : other->view()->subviews()) frames.push_back(v->frame());
+        if (loaded) loaded->view();
         ui::Screen::main().setSize({320, 568});
         ui::Screen::main().setScale(2);
-        return frames;
+        return loaded;
     }
 };
 
@@ -587,34 +585,37 @@ protected:
 // 35 points and the code, its speaker and their buttons 45 more; the code
 // stays in its panel, over nothing else, and all of the hub in the window.
 TEST_F(TallHubTest, TheHubMovesDownOnceAndKeepsTheCodeInItsPanel) {
-    const std::vector<ui::Rect> before = shortScreenFrames();
-    Constants::upDateDBSetValue("1", StoreKeys::isPushInfo);
-    showHub();
-    ASSERT_TRUE(Constants::isTallScreen());
-    const auto& parts = hub->view()->subviews();
-    // (The badge and the advert come later, in front.)
-    ASSERT_GE(parts.size(), before.size());
-    EXPECT_EQ(hub->dynamicBackGroundImage()->frame(), (ui::Rect{0, 0, 320, 568}));
-    const std::vector<ui::View*> code = {hub->otpLabel(), hub->otpBeeper(), hub->showOtpBtn()};
-    for (size_t i = 0; i < before.size(); ++i) {
+    auto before = loadedHub(false);
+    auto after = loadedHub(true);
+    ASSERT_TRUE(before && after);
+    const auto& parts = after->view()->subviews();
+    ASSERT_EQ(parts.size(), before->view()->subviews().size());
+    EXPECT_EQ(after->dynamicBackGroundImage()->frame(), (ui::Rect{0, 0, 320, 568}));
+    const std::vector<ui::View*> code = {after->otpLabel(), after->otpBeeper(), after->showOtpBtn(),
+                                         after->showJiuBtn()};
+    for (size_t i = 0; i < parts.size(); ++i) {
         ui::View* part = parts[i].get();
-        if (part == hub->dynamicBackGroundImage() || before[i].width() == 320) continue;
+        const ui::Rect was = before->view()->subviews()[i]->frame();
+        if (part == after->dynamicBackGroundImage() || was.width() == 320) continue;
         const bool inCode = std::find(code.begin(), code.end(), part) != code.end();
         // What lies under the code goes down with it.
-        const bool underCode = part == hub->quickJiuBtn() || before[i].y() >= 420;
-        SCOPED_TRACE(std::string(part->className()) + " " + part->accessibilityLabel());
-        EXPECT_EQ(part->frame().y() - before[i].y(), inCode || underCode ? 80 : 35);
+        const bool underCode = part == after->quickJiuBtn() || was.y() >= 420;
+        SCOPED_TRACE(std::string(part->className()) + " at " + std::to_string(was.y()));
+        EXPECT_EQ(part->frame().y() - was.y(), inCode || underCode ? 80 : 35);
     }
-    const ui::Rect panel = hub->codePanel()->frame();
-    for (ui::View* v : code)
+    const ui::Rect panel = after->codePanel()->frame();
+    for (ui::View* v : {static_cast<ui::View*>(after->otpLabel()), static_cast<ui::View*>(after->otpBeeper()),
+                        static_cast<ui::View*>(after->showOtpBtn())})
         EXPECT_TRUE(panel.containsRect(v->frame())) << v->frame().y() << " in " << panel.y() << "+" << panel.height();
-    EXPECT_GE(hub->quickJiuBtn()->frame().y(), panel.maxY());
-    EXPECT_GE(hub->smallImg(0)->frame().y(), hub->quickJiuBtn()->frame().maxY());
+    EXPECT_GE(after->quickJiuBtn()->frame().y(), panel.maxY());
+    EXPECT_GE(after->smallImg(0)->frame().y(), after->quickJiuBtn()->frame().maxY());
     for (const auto& part : parts) EXPECT_LE(part->frame().maxY(), 568) << part->className();
-    // The lock's dimming covers the whole screen; the log's badge sits on its button.
-    EXPECT_EQ(hub->dimLayer()->frame(), (ui::Rect{0, 0, 320, 568}));
+    // The lock's dimming covers the whole screen.
+    EXPECT_EQ(after->dimLayer()->frame(), (ui::Rect{0, 0, 320, 568}));
+
+    // Shown, the security log's badge sits on its button, moved with it.
     server().control("hub", R"({"user": {"count": 3}})");
-    hub->viewWillAppear(false);
+    showHub();
     ASSERT_TRUE(waitFor([&] { return hub->customBadge() && hub->customBadge()->badgeText() == "3"; }));
     EXPECT_EQ(hub->customBadge()->center().y, 160 + 35);
 }

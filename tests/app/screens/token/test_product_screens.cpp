@@ -581,7 +581,9 @@ TEST_P(ProductOnEachScreen, TheCodeTabsControlsAreMovedOnceForTheScreen) {
         for (ui::Button* b : {otp->soundButton(), otp->timeButton(), otp->fastShowButton()})
             EXPECT_EQ(b->frame().y() - label, c.buttons);
         EXPECT_EQ(otp->paymentButton()->isHidden(), c.payment < 0);
-        if (c.payment >= 0) EXPECT_EQ(otp->paymentButton()->frame().y() - label, c.payment);
+        if (c.payment >= 0) {
+            EXPECT_EQ(otp->paymentButton()->frame().y() - label, c.payment);
+        }
         EXPECT_EQ(otp->notificateBar()->frame().y() - label, c.notice);
         if (gl::Context::available()) {
             auto glView = engine2d::GxDirector::sharedDirector().openGLView();
