@@ -64,7 +64,9 @@ void BadgeAndAdvert::updateBadge() {
                                                 ui::Color::whiteColor(), 1.0, true);
     const int count = SharedScreenState::safeAuditionBadgeCount();
     badge_->autoBadgeSizeWithString(std::to_string(count));
-    badge_->setCenter({290, 160});
+    // Over the security log's button, which the tall screen moves down with
+    // the rest of the hub (the badge comes after that move).
+    badge_->setCenter({290, 160.0 + (Constants::isTallScreen() ? hub::kTallShift : 0)});
     badge_->setHidden(count == 0);
     screen_.view()->addSubview(badge_);
     if (placed_) placed_();

@@ -28,6 +28,12 @@ inline constexpr const char* kKorvexTokenKey = "korvextoken";
 inline constexpr const char* kAccountLockKey = "accountlock";
 inline constexpr const char* kAllDayLockTimeKey = "alldayaclocktime";
 
+// On the tall screen every part of the main screen narrower than the screen
+// moves down kTallShift points; the code, its speaker and their buttons
+// kTallCodeDrop more.
+inline constexpr int kTallShift = 35;
+inline constexpr double kTallCodeDrop = 45;
+
 // --- the account record and what the screen shows of it ---
 
 // The record from the store's rows; a key without a row reads "(null)".

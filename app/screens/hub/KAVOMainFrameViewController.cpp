@@ -115,11 +115,11 @@ void KAVOMainFrameViewController::viewDidLoad() {
 
     if (Constants::isTallScreen()) {
         dynamicBackGroundImage_->setFrame({0, 0, 320, 568});
-        Constants::portUIForiPhone5(35, this);
+        Constants::portUIForiPhone5(kTallShift, this);
         for (ui::View* v : std::initializer_list<ui::View*>{showOtpBtn_.get(), showJiuBtn_.get(), otpLabel_.get(),
                                                             otpBeeper_.get()}) {
             ui::Rect f = v->frame();
-            f.origin.y += 45;
+            f.origin.y += kTallCodeDrop;
             v->setFrame(f);
         }
     }
@@ -180,7 +180,11 @@ void KAVOMainFrameViewController::buildViews() {
         root->addSubview(button);
     }
 
-    codePanel_ = std::make_shared<ui::View>(ui::Rect{16, 236, 288, 108});
+    // On the tall screen the code and its speaker go 45 points further down
+    // than the rest of the hub: the code's panel is that much higher there,
+    // and what lies under it that much lower.
+    const double codeRoom = Constants::isTallScreen() ? kTallCodeDrop : 0;
+    codePanel_ = std::make_shared<ui::View>(ui::Rect{16, 236, 288, 108 + codeRoom});
     codePanel_->setBackgroundColor(ui::Color::rgba(0, 0.1, 0.2, 0.5));
     root->addSubview(codePanel_);
     // The panel's caption goes with it: no title over an empty panel.
@@ -201,13 +205,13 @@ void KAVOMainFrameViewController::buildViews() {
     showJiuBtn_->setHidden(true);
     root->addSubview(showJiuBtn_);
 
-    quickJiuBtn_ = makeFeatureButton({16, 356, 288, 40}, "快速查看九星码");
+    quickJiuBtn_ = makeFeatureButton({16, 356 + codeRoom, 288, 40}, "快速查看九星码");
     quickJiuBtn_->addTarget(
         this, [this](ui::Control*, const ui::Event*) { presentSemiModalOTPView(); }, ui::kControlEventTouchUpInside);
     root->addSubview(quickJiuBtn_);
 
     for (int i = 0; i < 6; ++i) {
-        smallImgs_[i]->setFrame({20 + double(i) * 48, 420, 36, 36});
+        smallImgs_[i]->setFrame({20 + double(i) * 48, 420 + codeRoom, 36, 36});
         smallImgs_[i]->setHidden(true);
         root->addSubview(smallImgs_[i]);
     }

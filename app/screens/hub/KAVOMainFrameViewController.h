@@ -49,6 +49,9 @@ public:
     static constexpr const char* kPhotoKey = "quentaCenter_photo";
     // The quick nine-star sheet's screen.
     static constexpr const char* kJiuXingScreen = "JIUXING";
+    // The tall screen's moves (hub::kTallShift, hub::kTallCodeDrop).
+    static constexpr int kTallShift = hub::kTallShift;
+    static constexpr double kTallCodeDrop = hub::kTallCodeDrop;
 
     KAVOMainFrameViewController();
     ~KAVOMainFrameViewController() override;
@@ -102,7 +105,11 @@ public:
     ui::Label* otpLabel() const { return otpLabel_.get(); }
     ui::ImageView* photoImg() const { return photoImg_.get(); }
     ui::Button* showOtpBtn() const { return showOtpBtn_.get(); }
+    ui::Button* showJiuBtn() const { return showJiuBtn_.get(); }
     ui::ImageView* otpBeeper() const { return otpBeeper_.get(); }
+    ui::View* codePanel() const { return codePanel_.get(); }
+    ui::Button* quickJiuBtn() const { return quickJiuBtn_.get(); }
+    KenBurnsView* dynamicBackGroundImage() const { return dynamicBackGroundImage_.get(); }
     ui::ImageView* smallImg(int slot) const { return smallImgs_.at(slot).get(); }
     ui::View* dimLayer() const { return lock_.dimLayer(); }
     CustomBadge* customBadge() const { return badgeAndAdvert_.badge(); }

@@ -9,6 +9,7 @@
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/Font.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/Screen.h"
 
 namespace hub {
 
@@ -23,7 +24,8 @@ LockOverlay::~LockOverlay() {
 }
 
 void LockOverlay::build(ui::View& root) {
-    dimLayer_ = std::make_shared<ui::View>(ui::Rect{0, 0, 320, 480});
+    // The whole screen, the tall one included.
+    dimLayer_ = std::make_shared<ui::View>(ui::Rect{0, 0, 320, ui::Screen::main().bounds().height()});
     dimLayer_->setBackgroundColor(ui::Color::white(0, 0.72));
     // The lock only dims the screen: the buttons under it still work (the
     // protections screen, where the lock is lifted, among them).

@@ -7,6 +7,7 @@
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/token/CodeEngine.h"
+#include "app/screens/token/KAVOSafeProductViewController.h"
 #include "app/screens/token/TokenModel.h"
 #include "platform/foundation/Clock.h"
 #include "platform/ui/Font.h"
@@ -20,11 +21,15 @@ constexpr const char* kCategory = "jiuXingView";
 constexpr double kGridX = 40, kGridY = 12, kCell = 48;
 constexpr double kLowestEngineHeight = 260;
 
-bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
-// On the 480-point screen the room under the product container's tab buttons
-// is 336 points: the screen is that high, its controls a little closer.
-constexpr double kShortScreenHeight = 336;
-double viewHeight() { return tallScreen() ? 460 : kShortScreenHeight; }
+bool tallScreen() { return Constants::isTallScreen(); }
+// The screen is as high as the room under the product container's tab
+// buttons: 336 points, 398 on the tall screen.
+using Container = KAVOSafeProductViewController;
+double viewHeight() { return tallScreen() ? Container::kTallTabRoomHeight : Container::kTabRoomHeight; }
+// The tall screen has the countdown, the bar and the buttons lower; on the
+// 3.5-inch screen they are a little higher, to end inside it.
+constexpr double kTallDown = 30;
+constexpr double kShortLift = 10;
 
 }  // namespace
 
@@ -68,10 +73,7 @@ void DcodeViewController::viewDidLoad() {
         root.addSubview(imageAgin_[i]);
     }
 
-    const double down = tallScreen() ? 30 : 0;
-    // Lifted on the short screen so that the buttons end inside it.
-    const double lift = tallScreen() ? 0 : 10;
-    lable_ = std::make_shared<ui::Label>(ui::Rect{20, 256 + down / 2 - lift, 280, 24});
+    lable_ = std::make_shared<ui::Label>(ui::Rect{});
     lable_->setTextAlignment(ui::TextAlignment::Center);
     lable_->setBackgroundColor(ui::Color::clearColor());
     lable_->setOpaque(false);
@@ -79,10 +81,10 @@ void DcodeViewController::viewDidLoad() {
     lable_->setTextColor(ui::Color::whiteColor());
     root.addSubview(lable_);
 
-    progressView_ = StripedProgressBar::create({30, 284 + down - 1.4 * lift, 260, 12});
+    progressView_ = StripedProgressBar::create({});
     root.addSubview(progressView_);
 
-    checkTime_ = std::make_shared<ui::Button>(ui::Rect{40, 310 + down - 2 * lift, 110, 40}, ui::ButtonType::Custom);
+    checkTime_ = std::make_shared<ui::Button>(ui::Rect{}, ui::ButtonType::Custom);
     checkTime_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
     checkTime_->setTitle("时间校准");
     checkTime_->setTitleColor(ui::Color::whiteColor());
@@ -91,7 +93,7 @@ void DcodeViewController::viewDidLoad() {
         this, [this](ui::Control*, const ui::Event*) { dcodeCheckTime(); }, ui::kControlEventTouchUpInside);
     root.addSubview(checkTime_);
 
-    flagbtn_ = std::make_shared<ui::Button>(ui::Rect{170, 310 + down - 2 * lift, 110, 40}, ui::ButtonType::Custom);
+    flagbtn_ = std::make_shared<ui::Button>(ui::Rect{}, ui::ButtonType::Custom);
     flagbtn_->setBackgroundColor(ui::Color::rgba(0.18, 0.36, 0.62));
     flagbtn_->setTitle("首页显示");
     flagbtn_->setTitle("首页显示 ✓", ui::kControlStateSelected);
@@ -101,6 +103,7 @@ void DcodeViewController::viewDidLoad() {
     flagbtn_->addTarget(
         this, [this](ui::Control*, const ui::Event*) { setShowFlag(); }, ui::kControlEventTouchUpInside);
     root.addSubview(flagbtn_);
+    layoutControls(tallScreen());
 
     layArray_ = KAVOMainLayer::initParam();
 }
@@ -117,6 +120,10 @@ void DcodeViewController::viewWillAppear(bool animated) {
         engineAttached_ = CodeEngine::attach(*engine2dView_, engine2dView_->bounds(), this) != nullptr;
         CodeEngine::run(layArray_.scene);
     }
+    // A view too low for the bar as the tall screen places it (the hub's
+    // quick sheet, 295 points) has the countdown and the bar where the
+    // 3.5-inch screen has them.
+    if (progressView_->frame().maxY() > view()->bounds().height()) layoutControls(false);
     setInitDate();
     liveCode_.setToken(dkbase_.bid, dkbase_.difftime);
     liveCode_.refresh();
@@ -135,6 +142,15 @@ void DcodeViewController::viewWillDisappear(bool animated) {
 void DcodeViewController::viewDidDisappear(bool animated) {
     KAVOCommandViewController::viewDidDisappear(animated);
     liveCode_.finish();
+}
+
+void DcodeViewController::layoutControls(bool tall) {
+    const double down = tall ? kTallDown : 0;
+    const double lift = tall ? 0 : kShortLift;
+    lable_->setFrame({20, 256 + down / 2 - lift, 280, 24});
+    progressView_->setFrame({30, 284 + down - 1.4 * lift, 260, 12});
+    checkTime_->setFrame({40, 310 + down - 2 * lift, 110, 40});
+    flagbtn_->setFrame({170, 310 + down - 2 * lift, 110, 40});
 }
 
 void DcodeViewController::layoutGrid(double engineHeight) {

@@ -61,6 +61,9 @@ public:
     bool hasTimer() const { return liveCode_.hasTimer(); }
 
 private:
+    // The countdown, the bar and the two buttons, placed for the tall screen
+    // or for the 3.5-inch one.
+    void layoutControls(bool tall);
     void layoutGrid(double engineHeight);
     void setInitDate();
     void showAomunt();

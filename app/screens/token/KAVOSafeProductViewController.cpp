@@ -211,12 +211,13 @@ void KAVOSafeProductViewController::presentSpecificView(const std::string& tab) 
     addChildViewController(incomingRef);
     std::shared_ptr<ui::View> tabView = incoming->viewRef();
     if (onScreen) incoming->beginAppearanceTransition(true, false);
+    const bool tall = Constants::isTallScreen();
     double y = kTabCenterY;
-    if (Constants::isTallScreen()) y = tab == kOKV ? kTallVerifyTabCenterY : kTallTabCenterY;
-    // The centres are those of tabs drawn 460 points high; a tab made lower
-    // to fit the room (or the kept verify list, cut to it when first shown)
-    // keeps its top where such a tab's top is.
-    y -= (kTabDesignHeight - tabView->bounds().height()) / 2;
+    if (tall) y = tab == kOKV ? kTallVerifyTabCenterY : kTallTabCenterY;
+    // The centres are those of tabs drawn as high as the phone drew them; a
+    // tab made lower to fit the room (or the kept verify list, cut to it
+    // when first shown) keeps its top where such a tab's top is.
+    y -= ((tall ? kTallTabDesignHeight : kTabDesignHeight) - tabView->bounds().height()) / 2;
     placeTabView(*view(), tabView, y, tabScroller_);
     lastShowedView_ = tabView.get();
     incoming->didMoveToParentViewController(this);

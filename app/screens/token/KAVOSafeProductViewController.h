@@ -31,11 +31,19 @@ public:
     static constexpr const char* kNoticeKey = "nokorvexnotify";
     static constexpr const char* kHelpTitle = "温馨提示";
     static constexpr const char* kHelpButtonTitle = "帮助";
-    // Where a tab's view is centred (y), on the 3.5-inch and the 4-inch screen.
+    // Where a tab's view is centred (y), on the 3.5-inch and the 4-inch
+    // screen, for a tab as high as the phone drew it: the 480-point screen
+    // less its 20-point status bar, 460, and the tall screen's 568 less the
+    // same, 548.
     static constexpr double kTabCenterY = 330;
     static constexpr double kTabDesignHeight = 460;
     static constexpr double kTallTabCenterY = 400;
     static constexpr double kTallVerifyTabCenterY = 380;
+    static constexpr double kTallTabDesignHeight = 548;
+    // The room a code tab has: from the top of a tab of the design height to
+    // the foot of the container (the window less the 44-point navigation bar).
+    static constexpr double kTabRoomHeight = 480 - 44 - (kTabCenterY - kTabDesignHeight / 2);
+    static constexpr double kTallTabRoomHeight = 568 - 44 - (kTallTabCenterY - kTallTabDesignHeight / 2);
 
     // The last tab shown in this process ("OTP" at first).
     static const std::string& lastSafeProductTab();

@@ -3,8 +3,10 @@
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
+#include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/token/CodeEngine.h"
+#include "app/screens/token/KAVOSafeProductViewController.h"
 #include "app/screens/token/TokenModel.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/UserDefaults.h"
@@ -17,14 +19,19 @@ namespace {
 constexpr const char* kBoundState = "korvxboundstate";
 constexpr const char* kCategory = "otpView";
 
-bool tallScreen() { return ui::Screen::main().bounds().size.height >= 568; }
-// The screen as drawn for the phone is 460 points high. On the 480-point
-// screen the room under the product container's tab buttons is 336: the
-// part under the digits moves up by the difference of its empty top, and the
-// screen is no higher than the room.
-constexpr double kDesignHeight = 460;
+bool tallScreen() { return Constants::isTallScreen(); }
+// The screen as drawn for the phone is 460 points high, 548 on the tall
+// screen; the engine view takes its height less 200 (less 300 on the tall
+// screen), whatever room the tab has. The room under the product
+// container's tab buttons is 336 points (398 on the tall screen): the part
+// under the digits moves up so that its foot is the room's, and the screen
+// is no higher than the room.
+using Container = KAVOSafeProductViewController;
 constexpr double kShortScreenLift = 96;
-double viewHeight() { return tallScreen() ? kDesignHeight : kDesignHeight - 124; }
+constexpr double kTallScreenLift = 89;
+double designHeight() { return tallScreen() ? Container::kTallTabDesignHeight : Container::kTabDesignHeight; }
+double viewHeight() { return tallScreen() ? Container::kTallTabRoomHeight : Container::kTabRoomHeight; }
+double lift() { return tallScreen() ? kTallScreenLift : kShortScreenLift; }
 
 void moveDown(ui::View& view, double by) {
     ui::Rect f = view.frame();
@@ -162,16 +169,14 @@ void OtpViewController::viewDidLoad() {
         show_korvex_B_->setHidden(false);
         notificateBar_->setText("当前口令不支持岚付通付款验证，点击上方按钮开启");
     }
-    backGroundImage_->setFrame({0, 202, 320, 258});
-    if (!tallScreen()) {
-        for (ui::View* v : {static_cast<ui::View*>(backGroundImage_.get()), static_cast<ui::View*>(lable_.get()),
-                            static_cast<ui::View*>(progressView_.get()), static_cast<ui::View*>(soundBtn_.get()),
-                            static_cast<ui::View*>(timeButton_.get()), static_cast<ui::View*>(fast_show_btn_.get()),
-                            static_cast<ui::View*>(show_korvex_B_.get()), static_cast<ui::View*>(show_korvex_.get()),
-                            static_cast<ui::View*>(notificateBar_.get())})
-            moveDown(*v, -kShortScreenLift);
-        backGroundImage_->setFrame({0, 202 - kShortScreenLift, 320, viewHeight() - (202 - kShortScreenLift)});
-    }
+    // The part under the digits, moved up to end at the room's foot.
+    for (ui::View* v : {static_cast<ui::View*>(backGroundImage_.get()), static_cast<ui::View*>(lable_.get()),
+                        static_cast<ui::View*>(progressView_.get()), static_cast<ui::View*>(soundBtn_.get()),
+                        static_cast<ui::View*>(timeButton_.get()), static_cast<ui::View*>(fast_show_btn_.get()),
+                        static_cast<ui::View*>(show_korvex_B_.get()), static_cast<ui::View*>(show_korvex_.get()),
+                        static_cast<ui::View*>(notificateBar_.get())})
+        moveDown(*v, -lift());
+    backGroundImage_->setFrame({0, 202 - lift(), 320, viewHeight() - (202 - lift())});
 }
 
 void OtpViewController::viewWillAppear(bool animated) {
@@ -183,7 +188,7 @@ void OtpViewController::viewWillAppear(bool animated) {
     const double less = tallScreen() ? 300 : 200;
     // The digits sit at a fixed height over the engine view's bottom: the
     // engine keeps the height of the screen as drawn, whatever the room.
-    const double height = std::max(bounds.size.height, tallScreen() ? bounds.size.height : kDesignHeight);
+    const double height = std::max(bounds.size.height, designHeight());
     engineAttached_ =
         CodeEngine::attach(*view(), {0, 0, bounds.size.width, std::max(0.0, height - less)}, this) != nullptr;
     CodeEngine::run(layArray_.scene);

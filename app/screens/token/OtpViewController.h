@@ -58,6 +58,10 @@ public:
     ui::Label* lable() const { return lable_.get(); }
     StripedProgressBar* progressView() const { return progressView_.get(); }
     ui::Button* fastShowButton() const { return fast_show_btn_.get(); }
+    ui::Button* soundButton() const { return soundBtn_.get(); }
+    ui::Button* timeButton() const { return timeButton_.get(); }
+    ui::Button* paymentButton() const { return show_korvex_B_.get(); }
+    ui::ImageView* backGroundImage() const { return backGroundImage_.get(); }
     ui::Label* notificateBar() const { return notificateBar_.get(); }
     ui::Label* notificateArea() const { return notificateArea_.get(); }
     bool hasTimer() const { return liveCode_.hasTimer(); }

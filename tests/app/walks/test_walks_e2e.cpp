@@ -400,6 +400,135 @@ TEST_F(Walk, SerialBindingThenEveryButtonTheCodeTabsTheSettingsAndAStartPinAcros
     e2e::everyHubButtonAndBack(app);
 }
 
+// A text (or a label) shown wholly in the window, and unless `seenOnly` in
+// front: a person can see it and reach it.
+::testing::AssertionResult inTheWindow(const e2e::AppSession& app, const std::string& text, bool label = false,
+                                       bool seenOnly = false) {
+    const auto window = app.grab();
+    const double height = window ? window->pixelHeight() / app.scale() : 0;
+    for (const auto& t : app.shownTexts()) {
+        if (t.text != text || t.label != label) continue;
+        if (t.frame.y() >= 0 && t.frame.maxY() <= height && (seenOnly || !t.covered))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+               << text << " lies at y " << t.frame.y() << "+" << t.frame.height() << (t.covered ? ", covered," : "")
+               << " in a window " << height << " points high";
+    }
+    return ::testing::AssertionFailure() << text << " is not shown: " << shown(app);
+}
+
+TEST_F(Walk, OnTheTallScreenABindingEveryButtonBothCodeTabsTheVerifyTabAndTheSettings) {
+    e2e::Options options;
+    options.tall = true;
+    e2e::AppSession app(options);
+    e2e::throughTheGuide(app);
+    if (HasFatalFailure()) return;
+    e2e::bindTheDemoSerialAndTapTheAdvertAway(app);
+    if (HasFatalFailure()) return;
+    e2e::everyHubButtonAndBack(app);
+    if (HasFatalFailure()) return;
+
+    // The code tab: its digits, read from the window's pixels between the
+    // tab captions and the countdown line, are the code; its buttons and the
+    // payment button with its note lie in the window.
+    ASSERT_TRUE(app.tapText("禾盾令牌"));
+    ASSERT_TRUE(app.waitForLabel("动态口令")) << shown(app);
+    app.waitUntilSettled(10);
+    std::string read;
+    const std::string code = readTheCodeTab(app, 20, &read);
+    EXPECT_FALSE(code.empty()) << "the window's cards read \"" << read << "\", the phone's codes are "
+                               << ::testing::PrintToString(codesNow(app)) << "\n"
+                               << app.log();
+    for (const char* control : {"朗读口令", "时间校准", "首页显示动态口令"})
+        EXPECT_TRUE(inTheWindow(app, control, true));
+    EXPECT_TRUE(inTheWindow(app, "开启岚付通付款验证"));
+    // (The note is a button as well.)
+    EXPECT_TRUE(inTheWindow(app, "当前口令不支持岚付通付款验证，点击上方按钮开启", false, true));
+    EXPECT_TRUE(app.picture("otp"));
+    // The code goes on the hub's page.
+    ASSERT_TRUE(app.tapLabel("首页显示动态口令"));
+    ASSERT_TRUE(app.waitForText("您已成功设置首页显示动态口令")) << shown(app);
+
+    // The verify tab approves a login the server holds.
+    ASSERT_TRUE(app.tapLabel("一键校验")) << shown(app);
+    app.waitUntilSettled(10);
+    const long long now = (long long)(foundation::clock().now() * 1000);
+    app.server().control("hub", "{\"pending\": [{\"time\": " + std::to_string(now) +
+                                    ", \"location\": \"浙江杭州\", \"business\": \"登录\", \"checkid\": \"TALL1\"}]}");
+    ASSERT_TRUE(app.waitForText("操作类型：登录", 20)) << shown(app) << app.log();
+    app.waitUntilSettled(10);
+    // The row's button, in the window (the hub's own alert for the same
+    // request may come in front of it).
+    EXPECT_TRUE(inTheWindow(app, "放行", false, true));
+    EXPECT_TRUE(app.picture("okv"));
+    ASSERT_TRUE(app.tapText("放行"));
+    ASSERT_TRUE(app.waitForText("放行操作成功", 20)) << shown(app) << app.log();
+    // Let go from the hub's alert, the news comes as an alert too.
+    if (app.frameOf("成功")) {
+        ASSERT_TRUE(app.tapText("确定"));
+        ASSERT_TRUE(app.waitForTextGone("放行操作成功")) << shown(app);
+    }
+
+    // The nine-star tab: the code's path, and its two buttons in the window
+    // and working.
+    checkTheNineStarGrid(app);
+    if (HasFatalFailure()) return;
+    EXPECT_TRUE(inTheWindow(app, "时间校准"));
+    EXPECT_TRUE(inTheWindow(app, "首页显示九星连珠", true));
+    EXPECT_TRUE(app.picture("jiuxing"));
+    const bool on = stored(app, StoreKeys::jiuxing) == "0";
+    ASSERT_TRUE(app.tapLabel("首页显示九星连珠"));
+    EXPECT_TRUE(app.waitForText(on ? "您已成功设置首页显示九星连珠" : "您已成功取消首页显示九星连珠")) << shown(app);
+    EXPECT_EQ(stored(app, StoreKeys::jiuxing), on ? "1" : "0");
+
+    // Back on the hub: the code in its panel, over the quick sheet's button,
+    // all in the window.
+    ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
+    ASSERT_TRUE(e2e::onTheHub(app));
+    std::optional<e2e::ShownText> hubCode;
+    for (int i = 0; i < 100 && !hubCode; ++i) {
+        for (const auto& t : app.shownTexts())
+            for (const std::string& c : codesNow(app))
+                if (t.text == c && !t.label) hubCode = t;
+        if (!hubCode) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(hubCode) << "the hub shows no code: " << shown(app);
+    EXPECT_FALSE(hubCode->covered);
+    const auto quick = app.frameOf("快速查看九星码");
+    ASSERT_TRUE(quick);
+    EXPECT_LE(hubCode->frame.maxY(), quick->y()) << "the code lies over the quick sheet's button";
+    EXPECT_TRUE(inTheWindow(app, "快速查看九星码"));
+    EXPECT_TRUE(app.picture("hub"));
+
+    // The quick sheet's countdown lies in the window.
+    // The sheet's countdown line: its text changes every second.
+    auto countdownLine = [&]() -> std::optional<e2e::ShownText> {
+        for (const auto& t : app.shownTexts())
+            if (t.text.rfind("九星连珠将在", 0) == 0) return t;
+        return std::nullopt;
+    };
+    ASSERT_TRUE(app.tapText("快速查看九星码"));
+    ASSERT_TRUE(app.waitForLabel("关闭九星码")) << shown(app);
+    app.waitUntilSettled(10);
+    const auto line = countdownLine();
+    ASSERT_TRUE(line) << shown(app);
+    const auto window = app.grab();
+    ASSERT_TRUE(window);
+    EXPECT_LE(line->frame.maxY(), window->pixelHeight() / app.scale()) << line->text << " at " << line->frame.y();
+    ASSERT_TRUE(app.tapLabel("关闭九星码")) << shown(app);
+    const auto giveUp = Clock::now() + std::chrono::seconds(10);
+    while (countdownLine() && Clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(countdownLine()) << shown(app);
+
+    // The settings.
+    ASSERT_TRUE(e2e::onTheHub(app));
+    ASSERT_TRUE(app.tapText("设置"));
+    ASSERT_TRUE(app.waitForText("异常消息推送")) << shown(app);
+    EXPECT_TRUE(app.picture("settings"));
+    ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
+    ASSERT_TRUE(e2e::onTheHub(app));
+}
+
 TEST_F(Walk, TheRunScriptTakesANewcomerToABoundAppThatStaysBoundAcrossItsRestart) {
     // scripts/run as the README gives it: it builds the release program (a
     // no-op once built), starts the demo server and the app on this home;

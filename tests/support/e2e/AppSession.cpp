@@ -222,6 +222,7 @@ AppSession::AppSession(Options options) : x_(std::make_unique<X>()) {
         if (const char* chosen = std::getenv("QUENTA_E2E_PROGRAM"); chosen && *chosen) program = chosen;
     if (program.empty()) program = std::string(QUENTA_BINARY_DIR) + "/app/quenta";
     argv_ = {program};
+    tall_ = options.tall;
     if (options.tall) argv_.push_back("--tall");
     argv_.insert(argv_.end(), options.args.begin(), options.args.end());
     env_ = {"DISPLAY=" + display, "SDL_VIDEODRIVER=x11", "QUENTA_HOME=" + home_,
@@ -605,8 +606,10 @@ bool AppSession::picture(const std::string& name) {
         shot = std::move(next);
         if (still) break;
     }
-    foundation::createDirectories(docs);
-    return shot && shot->writePNG(std::string(docs) + "/" + name + ".png");
+    // The tall screen's pictures go beside the others, into <dir>-tall.
+    const std::string dir = std::string(docs) + (tall_ ? "-tall" : "");
+    foundation::createDirectories(dir);
+    return shot && shot->writePNG(dir + "/" + name + ".png");
 }
 
 bool AppSession::running() const { return x_ && x_->app && x_->app->running(); }

@@ -124,8 +124,9 @@ public:
     bool screenshot(const std::string& name) const;
     // The picture of a screen for the documentation: when QUENTA_E2E_SHOTS
     // names a folder (scripts/window-screenshots gives docs/screens/window),
-    // waits for the screen to settle and saves grab() as <dir>/<name>.png;
-    // false when that fails. Without the variable it does nothing (true).
+    // waits for the screen to settle and saves grab() as <dir>/<name>.png
+    // (<dir>-tall/<name>.png on the tall screen); false when that fails.
+    // Without the variable it does nothing (true).
     bool picture(const std::string& name);
 
     // Ends the program as a person closes it and starts it again on the same
@@ -175,6 +176,7 @@ private:
     std::string home_;
     std::string listPath_;
     double scale_ = 1;
+    bool tall_ = false;
     std::vector<std::string> argv_, env_;
     int starts_ = 0;
     std::unique_ptr<testserver::SecurityServer> server_;

@@ -46,7 +46,8 @@ void ScreenFixture::SetUp() {
                                             foundation::Value(foundation::Dictionary{{"devices", devices}})));
         }
     }
-    driver_ = std::make_unique<shell::Driver>();
+    driver_ =
+        options_.tall ? std::make_unique<shell::Driver>(ui::Size{320, 568}, 2) : std::make_unique<shell::Driver>();
 }
 
 void ScreenFixture::TearDown() {

@@ -3,7 +3,8 @@
 //  - every process-wide object (application, main screen, image cache,
 //    alerts, action sheets, notices, tracker) as the test main's reset after
 //    the previous case left it;
-//  - the manual clock installed and a headless driver window of 320x480;
+//  - the manual clock installed and a headless driver window of 320x480
+//    (or the tall screen's 320x568 points at scale 2);
 //  - the test security server started on 127.0.0.1 and made the app's server;
 //  - the key/value store and the user defaults seeded as a bound account
 //    (the rows a finished binding writes), and the server told that the
@@ -48,6 +49,7 @@ public:
     struct Options {
         bool server = true;        // start the test security server
         bool boundAccount = true;  // seed the store and defaults (needs nothing else)
+        bool tall = false;         // the tall screen: 320x568 points at scale 2
     };
 
     ScreenFixture() = default;

@@ -2,7 +2,9 @@
 // the manual clock and the headless window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "app/core/GetOtp.h"
 #include "app/core/SharedScreenState.h"
@@ -10,12 +12,14 @@
 #include "app/cycle/Constants.h"
 #include "app/screens/hub/HubScreens.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
+#include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/TokenScreens.h"
 #include "lib/json/JsonParser.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Time.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Screen.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -25,6 +29,10 @@ using Hub = KAVOMainFrameViewController;
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
 class HubTest : public screentest::ScreenFixture {
+public:
+    HubTest() = default;
+    explicit HubTest(Options options) : ScreenFixture(options) {}
+
 protected:
     void SetUp() override {
         ScreenFixture::SetUp();
@@ -598,6 +606,82 @@ TEST_F(HubTest, QuickNineStarSheetOpensAndClosesWithATap) {
     ASSERT_TRUE(driver().tapAccessibilityLabel("关闭九星码"));
     driver().advance(0.6);
     EXPECT_EQ(driver().findByText("九星连珠将在10秒后更新"), nullptr);
+}
+
+// The hub on the tall screen (320x568 points at scale 2).
+class TallHubTest : public HubTest {
+public:
+    TallHubTest() : HubTest(Options{.tall = true}) {}
+
+protected:
+    // A hub loaded (not shown) on the 320x480 screen or on the tall one.
+    std::shared_ptr<Hub> loadedHub(bool tall) {
+        ui::Screen::main().setSize({320, tall ? 568.0 : 480.0});
+        ui::Screen::main().setScale(tall ? 2 : 1);
+        auto loaded =
+            std::dynamic_pointer_cast<Hub>(map->instantiateViewControllerWithIdentifier("KAVOMainFrameViewController"));
+        if (loaded) loaded->view();
+        ui::Screen::main().setSize({320, 568});
+        ui::Screen::main().setScale(2);
+        return loaded;
+    }
+};
+
+// The tall screen moves every part of the hub narrower than the screen down
+// 35 points and the code, its speaker and their buttons 45 more; the code
+// stays in its panel, over nothing else, and all of the hub in the window.
+TEST_F(TallHubTest, TheHubMovesDownOnceAndKeepsTheCodeInItsPanel) {
+    auto before = loadedHub(false);
+    auto after = loadedHub(true);
+    ASSERT_TRUE(before && after);
+    const auto& parts = after->view()->subviews();
+    ASSERT_EQ(parts.size(), before->view()->subviews().size());
+    EXPECT_EQ(after->dynamicBackGroundImage()->frame(), (ui::Rect{0, 0, 320, 568}));
+    const std::vector<ui::View*> code = {after->otpLabel(), after->otpBeeper(), after->showOtpBtn(),
+                                         after->showJiuBtn()};
+    for (size_t i = 0; i < parts.size(); ++i) {
+        ui::View* part = parts[i].get();
+        const ui::Rect was = before->view()->subviews()[i]->frame();
+        if (part == after->dynamicBackGroundImage() || was.width() == 320) continue;
+        const bool inCode = std::find(code.begin(), code.end(), part) != code.end();
+        // What lies under the code goes down with it.
+        const bool underCode = part == after->quickJiuBtn() || was.y() >= 420;
+        SCOPED_TRACE(std::string(part->className()) + " at " + std::to_string(was.y()));
+        EXPECT_EQ(part->frame().y() - was.y(), inCode || underCode ? 80 : 35);
+    }
+    const ui::Rect panel = after->codePanel()->frame();
+    for (ui::View* v : {static_cast<ui::View*>(after->otpLabel()), static_cast<ui::View*>(after->otpBeeper()),
+                        static_cast<ui::View*>(after->showOtpBtn())})
+        EXPECT_TRUE(panel.containsRect(v->frame())) << v->frame().y() << " in " << panel.y() << "+" << panel.height();
+    EXPECT_GE(after->quickJiuBtn()->frame().y(), panel.maxY());
+    EXPECT_GE(after->smallImg(0)->frame().y(), after->quickJiuBtn()->frame().maxY());
+    for (const auto& part : parts) EXPECT_LE(part->frame().maxY(), 568) << part->className();
+    // The lock's dimming covers the whole screen.
+    EXPECT_EQ(after->dimLayer()->frame(), (ui::Rect{0, 0, 320, 568}));
+
+    // Shown, the security log's badge sits on its button, moved with it.
+    server().control("hub", R"({"user": {"count": 3}})");
+    showHub();
+    ASSERT_TRUE(waitFor([&] { return hub->customBadge() && hub->customBadge()->badgeText() == "3"; }));
+    EXPECT_EQ(hub->customBadge()->center().y, 160 + 35);
+}
+
+// The quick sheet on the tall screen: its countdown and bar lie inside the
+// sheet, in the window.
+TEST_F(TallHubTest, TheQuickSheetShowsItsCountdownAndBar) {
+    showHub();
+    ASSERT_TRUE(driver().tapText("快速查看九星码"));
+    driver().advance(0.6);
+    auto* sheet = dynamic_cast<DcodeViewController*>(hub->semiModalView().get());
+    ASSERT_TRUE(sheet);
+    const ui::Rect bounds = sheet->view()->bounds();
+    EXPECT_EQ(bounds.height(), 295);
+    for (ui::View* part : {static_cast<ui::View*>(sheet->lable()), static_cast<ui::View*>(sheet->progressView())}) {
+        EXPECT_TRUE(bounds.containsRect(part->frame())) << part->frame().y() << "+" << part->frame().height();
+        const ui::Rect shown = part->convertRectToView(part->bounds(), &driver().window());
+        EXPECT_LE(shown.maxY(), 568);
+    }
+    EXPECT_NE(driver().findByText("九星连珠将在10秒后更新"), nullptr);
 }
 
 }  // namespace

@@ -4,12 +4,17 @@
 // that it can be left.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "app/core/DBController.h"
 #include "app/core/SharedScreenState.h"
 #include "app/cycle/Constants.h"
 #include "app/screens/token/DcodeViewController.h"
 #include "app/screens/token/KAVOOneKeyVerifyViewController.h"
 #include "app/screens/token/KAVOSafeProductViewController.h"
+#include "app/screens/token/OTPLayer.h"
 #include "app/screens/token/OtpViewController.h"
 #include "app/screens/token/TokenScreens.h"
 #include "lib/engine2d/director/GxDirector.h"
@@ -22,6 +27,7 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/ScrollView.h"
+#include "tests/support/e2e/Pixels.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -32,6 +38,10 @@ using Verify = KAVOOneKeyVerifyViewController;
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
 class ProductTest : public screentest::ScreenFixture {
+public:
+    ProductTest() = default;
+    explicit ProductTest(Options options) : ScreenFixture(options) {}
+
 protected:
     void SetUp() override {
         ScreenFixture::SetUp();
@@ -467,18 +477,55 @@ TEST_F(ProductTest, TheLastTabIsReopenedOnlyWhileTheBindingAllowsMoreThanTheCode
     }
 }
 
-// The tabs are taller than the room under the tab buttons: every part of
-// each can still be brought into the window (the code tab's payment button
-// sits at its foot).
-// At 320x480 every part of each tab shows in the window as it opens: the
-// red button the first visit's notice points to, the nine-star buttons.
-TEST_F(ProductTest, EveryPartOfEachTabShowsInTheWindow) {
+// The container on each screen: 320x480 points, and the tall screen's
+// 320x568 points at scale 2.
+class ProductOnEachScreen : public ProductTest, public ::testing::WithParamInterface<bool> {
+public:
+    ProductOnEachScreen() : ProductTest(Options{.tall = GetParam()}) {}
+
+protected:
+    bool tall() const { return GetParam(); }
+    // Where a tab's top lies in the container: the tab as high as the phone
+    // drew it (460 points, 548 on the tall screen), centred where the
+    // container centres it (330 points down; 400 on the tall screen, the
+    // verify tab 380).
+    double tabTop(bool verify) const {
+        if (!tall()) return Container::kTabCenterY - Container::kTabDesignHeight / 2;
+        return (verify ? Container::kTallVerifyTabCenterY : Container::kTallTabCenterY) -
+               Container::kTallTabDesignHeight / 2;
+    }
+    // The window's pixels inside a rect of window points.
+    std::shared_ptr<ui::Image> grab(const ui::Rect& points) {
+        auto window = driver().snapshot();
+        if (!window) return nullptr;
+        const double scale = double(window->pixelWidth()) / driver().window().bounds().width();
+        const int x0 = int(std::lround(points.x() * scale)), y0 = int(std::lround(points.y() * scale));
+        const int w = std::min(int(std::lround(points.width() * scale)), window->pixelWidth() - x0);
+        const int h = std::min(int(std::lround(points.height() * scale)), window->pixelHeight() - y0);
+        if (x0 < 0 || y0 < 0 || w <= 0 || h <= 0) return nullptr;
+        const std::vector<uint8_t> all = window->rgbaPixels();
+        std::vector<uint8_t> part(size_t(w) * h * 4);
+        for (int y = 0; y < h; ++y)
+            std::copy_n(&all[(size_t(y0 + y) * window->pixelWidth() + x0) * 4], size_t(w) * 4,
+                        &part[size_t(y) * w * 4]);
+        return ui::Image::fromRgba(w, h, part.data(), scale);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Screens, ProductOnEachScreen, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Tall" : "Short"; });
+
+// Every part of each tab shows in the window as it opens, without
+// scrolling: the red button the first visit's notice points to, the
+// nine-star buttons. Each tab's top is where the container's centre puts it.
+TEST_P(ProductOnEachScreen, EveryPartOfEachTabShowsInTheWindow) {
+    ASSERT_EQ(Constants::isTallScreen(), tall());
     for (long long state : {3LL, 10LL}) {
         SCOPED_TRACE(state);
         defaults().setInteger("korvxboundstate", state);
         enter();
         const ui::Rect room = container->view()->bounds();
-        const double top = Container::kTabCenterY - 460 / 2.0;
+        EXPECT_EQ(room.height(), tall() ? 568 - 44 : 480 - 44);
         for (const char* which : {"OTP", "JIUXING", "OKV"}) {
             SCOPED_TRACE(which);
             if (std::string(which) == "OTP") container->OTPButtonPressed();
@@ -487,6 +534,7 @@ TEST_F(ProductTest, EveryPartOfEachTabShowsInTheWindow) {
             ui::View* tab = container->lastShowedView();
             ASSERT_TRUE(tab);
             EXPECT_EQ(tab->superview(), container->view()) << "no scrolling needed";
+            const double top = tabTop(std::string(which) == "OKV");
             if (auto* list = dynamic_cast<ui::ScrollView*>(tab)) {
                 // The list ends where the container does and scrolls itself.
                 EXPECT_EQ(list->frame(), (ui::Rect{0, top, room.width(), room.maxY() - top}));
@@ -498,9 +546,67 @@ TEST_F(ProductTest, EveryPartOfEachTabShowsInTheWindow) {
                 if (part->isHidden() || part->alpha() < 0.01 || part->frame().isEmpty()) continue;
                 const ui::Rect r = part->convertRectToView(part->bounds(), container->view());
                 EXPECT_LE(r.maxY(), room.maxY() + 1e-9) << part->className() << " " << r.y() << "+" << r.height();
+                EXPECT_GE(r.y(), container->OTPButton()->frame().maxY()) << part->className();
                 ++shown;
             }
             EXPECT_GT(shown, 5);
+        }
+        leave();
+        for (ui::AlertView* a : ui::AlertView::visibleAlerts()) a->dismissWithClickedButtonIndex(0, false);
+    }
+}
+
+// The code tab draws its six digits with GL between the tab buttons and the
+// countdown: read back from the window's pixels, they are the code.
+TEST_P(ProductOnEachScreen, TheCodeTabsDigitsShowBetweenTheTabButtonsAndTheCountdown) {
+    if (!gl::Context::available()) GTEST_SKIP() << "no EGL display";
+    enter();
+    auto* otp = dynamic_cast<OtpViewController*>(container->OTPViewController());
+    ASSERT_TRUE(otp);
+    driver().advance(0.2);
+    ui::Window& window = driver().window();
+    const double from = container->OTPButton()->convertRectToView(container->OTPButton()->bounds(), &window).maxY();
+    const double to = otp->lable()->convertRectToView(otp->lable()->bounds(), &window).y();
+    ASSERT_GT(to, from);
+    auto area = grab({0, from, 320, to - from});
+    ASSERT_TRUE(area);
+    e2e::CardReader reader("otp_", OTPLayer::kWidth, OTPLayer::kHeight, driver().scale());
+    ASSERT_TRUE(reader.ok());
+    const std::vector<double> centres(OTPLayer::kCentreX.begin(), OTPLayer::kCentreX.end());
+    EXPECT_EQ(reader.read(*area, centres), otp->code());
+    EXPECT_EQ(otp->code().size(), 6u);
+}
+
+// The code tab's controls: the tall screen moves the round buttons 25 points
+// down, the bar 10, the payment button 45 and the notice 55; with payment
+// verification on, the buttons go 40 further and the bar 15. The engine view
+// is the tab as drawn less 200 points (less 300 on the tall screen).
+TEST_P(ProductOnEachScreen, TheCodeTabsControlsAreMovedOnceForTheScreen) {
+    struct Case {
+        long long state;
+        double bar, buttons, payment, notice;  // below the countdown's top
+    };
+    const std::vector<Case> cases = tall() ? std::vector<Case>{{3, 40, 81, 185, 239}, {10, 55, 121, -1, 239}}
+                                           : std::vector<Case>{{3, 30, 56, 140, 184}, {10, 45, 96, -1, 184}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        defaults().setInteger("korvxboundstate", c.state);
+        enter();
+        auto* otp = dynamic_cast<OtpViewController*>(container->OTPViewController());
+        ASSERT_TRUE(otp);
+        const double label = otp->lable()->frame().y();
+        EXPECT_EQ(otp->progressView()->frame().y() - label, c.bar);
+        for (ui::Button* b : {otp->soundButton(), otp->timeButton(), otp->fastShowButton()})
+            EXPECT_EQ(b->frame().y() - label, c.buttons);
+        EXPECT_EQ(otp->paymentButton()->isHidden(), c.payment < 0);
+        if (c.payment >= 0) {
+            EXPECT_EQ(otp->paymentButton()->frame().y() - label, c.payment);
+        }
+        EXPECT_EQ(otp->notificateBar()->frame().y() - label, c.notice);
+        if (gl::Context::available()) {
+            auto glView = engine2d::GxDirector::sharedDirector().openGLView();
+            ASSERT_TRUE(glView);
+            EXPECT_EQ(glView->frame().height(), tall() ? 548 - 300 : 460 - 200);
         }
         leave();
         for (ui::AlertView* a : ui::AlertView::visibleAlerts()) a->dismissWithClickedButtonIndex(0, false);
