@@ -1,5 +1,6 @@
 #include "lib/json/JsonParser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <iterator>
@@ -50,7 +51,6 @@ public:
         : p_(bytes), end_(bytes + length), maxDepth_(maxDepth) {}
 
     ~OnePassParser() {
-        for (auto& shape : shapes_) shape = Shape{};
         // Nothing of this document stays behind, nor a list grown large.
         for (auto& list : arrays_) list.capacity() > 4096 ? foundation::Array().swap(list) : list.clear();
         for (auto& list : objects_) list.capacity() > 4096 ? std::vector<Entry>().swap(list) : list.clear();
@@ -117,6 +117,29 @@ private:
                 return true;
             default: {
                 if (*p_ != '-' && (*p_ < '0' || *p_ > '9')) return false;
+                // Most numbers are short integers: read here what the
+                // scanner would read the same way, and leave it the rest.
+                {
+                    const bool negative = *p_ == '-';
+                    const uint8_t* q = p_ + (negative ? 1 : 0);
+                    const uint8_t* const first = q;
+                    uint64_t mantissa = 0;
+                    if (q < end_ && *q >= '1' && *q <= '9') {
+                        while (q < end_ && unsigned(*q - '0') < 10) mantissa = mantissa * 10 + unsigned(*q++ - '0');
+                    } else if (q < end_ && *q == '0') {
+                        ++q;
+                    }
+                    if (q != first && q < end_ && q - first < 19 && unsigned(*q - '0') >= 10 && *q != '.' &&
+                        (*q | 0x20) != 'e') {
+                        p_ = q;
+                        if (negative) {
+                            put(-int64_t(mantissa));
+                        } else {
+                            put(static_cast<unsigned long long>(mantissa));
+                        }
+                        return true;
+                    }
+                }
                 const uint8_t* after = nullptr;
                 jsonscan::Number number;
                 if (jsonscan::scanNumber(p_, end_, after, number, digits_, error_) != jsonscan::Result::Ok)
@@ -158,22 +181,19 @@ private:
     // only to be faulted in again by the next parse.
     template <typename List>
     List taken(List& list) const {
-        if (depth_ == 0 || list.capacity() > 2 * list.size() + 8)
+        if (list.capacity() > 2 * list.size() + 8)
             return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
         return std::move(list);
     }
-    // The keys of the last object read at each depth, in order, while its
-    // dictionary still stands where it was put. They are distinct, so the
-    // next object whose keys are those or the first of those, in the same
-    // order, has no key twice either. Forgotten when the container holding
-    // that dictionary ends, before anything in it can go.
+    // The distinct keys of an object read last at each depth, in order
+    // (copied, up to kShapeKeys of them). The next object at that depth
+    // whose keys are those or the first of those, in the same order, has no
+    // key twice either, so its entries need no search for duplicates.
+    static constexpr size_t kShapeKeys = 64;
     struct Shape {
-        const Entry* entries = nullptr;
+        std::vector<std::string> keys;
         size_t size = 0;
     };
-    void forgetInnerShapes() {
-        if (depth_ + 1 < shapes_.size()) shapes_[depth_ + 1] = Shape{};
-    }
     bool array(foundation::Array& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
@@ -200,7 +220,6 @@ private:
             }
         }
         --depth_;
-        forgetInnerShapes();
         arraySizes_[depth_] = items.size();
         out = taken(items);
         return true;
@@ -210,8 +229,8 @@ private:
         ++p_;
         std::vector<Entry>& entries = scratch(objects_, objectSizes_);
         if (shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
-        const Shape last = shapes_[depth_];
-        bool sameKeys = last.entries != nullptr;
+        const Shape& last = shapes_[depth_];
+        bool sameKeys = true;
         ++depth_;
         skipSpace();
         if (p_ < end_ && *p_ == '}') {
@@ -225,7 +244,7 @@ private:
                 std::string_view key;
                 if (!string(key, keyBuffer_)) return false;
                 size_t at = entries.size();
-                sameKeys = sameKeys && at < last.size && sameText(last.entries[at].first, key);
+                sameKeys = sameKeys && at < last.size && sameText(last.keys[at], key);
                 skipSpace();
                 if (p_ == end_ || *p_ != ':') return false;
                 ++p_;
@@ -255,15 +274,17 @@ private:
             }
         }
         --depth_;
-        forgetInnerShapes();
         objectSizes_[depth_] = entries.size();
         if (sameKeys) {
             out.assignDistinctEntries(taken(entries));
         } else {
             // A key given twice keeps its first position and its last value.
             out.assignEntries(taken(entries));
+            Shape& shape = shapes_[depth_];
+            shape.size = std::min(out.size(), kShapeKeys);
+            if (shape.keys.size() < shape.size) shape.keys.resize(shape.size);
+            for (size_t i = 0; i < shape.size; ++i) shape.keys[i] = out.entries()[i].first;
         }
-        shapes_[depth_] = Shape{out.entries().data(), out.size()};
         return true;
     }
 
@@ -274,7 +295,7 @@ private:
         std::deque<foundation::Array> arrays;
         std::deque<std::vector<Entry>> objects;
         std::vector<size_t> arraySizes, objectSizes;
-        std::vector<Shape> shapes;
+        std::deque<Shape> shapes;
     };
     static Scratch& threadScratch() {
         thread_local Scratch scratch;
@@ -294,7 +315,7 @@ private:
     std::deque<std::vector<Entry>>& objects_ = scratch_.objects;
     std::vector<size_t>& arraySizes_ = scratch_.arraySizes;
     std::vector<size_t>& objectSizes_ = scratch_.objectSizes;
-    std::vector<Shape>& shapes_ = scratch_.shapes;
+    std::deque<Shape>& shapes_ = scratch_.shapes;
 };
 
 }  // namespace
