@@ -117,29 +117,6 @@ private:
                 return true;
             default: {
                 if (*p_ != '-' && (*p_ < '0' || *p_ > '9')) return false;
-                // Most numbers are short integers: read here what the
-                // scanner would read the same way, and leave it the rest.
-                {
-                    const bool negative = *p_ == '-';
-                    const uint8_t* q = p_ + (negative ? 1 : 0);
-                    const uint8_t* const first = q;
-                    uint64_t mantissa = 0;
-                    if (q < end_ && *q >= '1' && *q <= '9') {
-                        while (q < end_ && unsigned(*q - '0') < 10) mantissa = mantissa * 10 + unsigned(*q++ - '0');
-                    } else if (q < end_ && *q == '0') {
-                        ++q;
-                    }
-                    if (q != first && q < end_ && q - first < 19 && unsigned(*q - '0') >= 10 && *q != '.' &&
-                        (*q | 0x20) != 'e') {
-                        p_ = q;
-                        if (negative) {
-                            put(-int64_t(mantissa));
-                        } else {
-                            put(static_cast<unsigned long long>(mantissa));
-                        }
-                        return true;
-                    }
-                }
                 const uint8_t* after = nullptr;
                 jsonscan::Number number;
                 if (jsonscan::scanNumber(p_, end_, after, number, digits_, error_) != jsonscan::Result::Ok)
@@ -181,15 +158,16 @@ private:
     // only to be faulted in again by the next parse.
     template <typename List>
     List taken(List& list) const {
-        if (list.capacity() > 2 * list.size() + 8)
+        if (depth_ == 0 || list.capacity() > 2 * list.size() + 8)
             return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
         return std::move(list);
     }
     // The distinct keys of an object read last at each depth, in order
-    // (copied, up to kShapeKeys of them). The next object at that depth
+    // (copied, up to kShapeKeys of them and up to the first key longer than
+    // kShapeKeyLength; at the first kShapeDepths depths). The next object at that depth
     // whose keys are those or the first of those, in the same order, has no
     // key twice either, so its entries need no search for duplicates.
-    static constexpr size_t kShapeKeys = 64;
+    static constexpr size_t kShapeKeys = 64, kShapeKeyLength = 64, kShapeDepths = 16;
     struct Shape {
         std::vector<std::string> keys;
         size_t size = 0;
@@ -228,8 +206,10 @@ private:
         if (depth_ >= maxDepth_) return false;
         ++p_;
         std::vector<Entry>& entries = scratch(objects_, objectSizes_);
-        if (shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
-        const Shape& last = shapes_[depth_];
+        const bool shaped = depth_ < kShapeDepths;
+        if (shaped && shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
+        static const Shape none;
+        const Shape& last = shaped ? shapes_[depth_] : none;
         bool sameKeys = true;
         ++depth_;
         skipSpace();
@@ -254,7 +234,7 @@ private:
                     entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
                                          std::forward_as_tuple(std::forward<decltype(made)>(made)...));
                 };
-                if (*p_ == '{' || *p_ == '[') {
+                if ((*p_ == '{' || *p_ == '[') && key.data() == keyBuffer_.data()) {
                     // The keys inside may overwrite the key buffer.
                     std::string name(key);
                     key = name;
@@ -280,10 +260,15 @@ private:
         } else {
             // A key given twice keeps its first position and its last value.
             out.assignEntries(taken(entries));
-            Shape& shape = shapes_[depth_];
-            shape.size = std::min(out.size(), kShapeKeys);
-            if (shape.keys.size() < shape.size) shape.keys.resize(shape.size);
-            for (size_t i = 0; i < shape.size; ++i) shape.keys[i] = out.entries()[i].first;
+            // Kept from one document to the next: long keys end the shape.
+            Shape& shape = shaped ? shapes_[depth_] : scratchShape_;
+            const size_t n = shaped ? std::min(out.size(), kShapeKeys) : 0;
+            if (shape.keys.size() < n) shape.keys.resize(n);
+            shape.size = 0;
+            while (shape.size < n && out.entries()[shape.size].first.size() <= kShapeKeyLength) {
+                shape.keys[shape.size] = out.entries()[shape.size].first;
+                ++shape.size;
+            }
         }
         return true;
     }
@@ -316,6 +301,7 @@ private:
     std::vector<size_t>& arraySizes_ = scratch_.arraySizes;
     std::vector<size_t>& objectSizes_ = scratch_.objectSizes;
     std::deque<Shape>& shapes_ = scratch_.shapes;
+    Shape scratchShape_;  // never holds keys: the shape of depths not kept
 };
 
 }  // namespace
