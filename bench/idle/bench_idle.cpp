@@ -33,7 +33,7 @@ struct Usage {
     int threads = 0;
 };
 
-// The program: this process's child whose name is "quenta".
+// The program: this process's child whose name starts with "quenta".
 pid_t programPid() {
     DIR* proc = opendir("/proc");
     pid_t found = 0;
@@ -49,7 +49,7 @@ pid_t programPid() {
         char state;
         pid_t parent = 0;
         rest >> state >> parent;
-        if (parent == getpid() && line.substr(open + 1, close - open - 1) == "quenta") found = pid;
+        if (parent == getpid() && line.compare(open + 1, 6, "quenta") == 0) found = pid;
     }
     if (proc) closedir(proc);
     return found;
@@ -95,6 +95,10 @@ bool check(bool ok, e2e::AppSession& app, const char* what) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 30;
+    // This process's own home, as the test programs have one (the fixtures
+    // point it at each program's home while they seed it).
+    char pattern[] = "/tmp/quenta-idle-XXXXXX";
+    if (!std::getenv("QUENTA_HOME")) setenv("QUENTA_HOME", mkdtemp(pattern), 1);
     {
         e2e::AppSession app;
         if (!check(app.ok() && app.waitForText("跳过"), app, "the guide")) return 1;
