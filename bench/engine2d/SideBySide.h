@@ -1,8 +1,9 @@
 #pragma once
 // What the engine's side-by-side benches share: an off-screen target on a
-// surfaceless context, both clocks of a frame (wall, with glFinish so the
-// GL's work is inside, and the main thread's own CPU time, which leaves out
-// the software renderer's rasterising threads), medians, a read-back for
+// surfaceless context, the clocks of a frame (wall, with glFinish so the
+// GL's work is inside; the process's CPU time, every thread, the software
+// renderer's rasterising threads included, which is the CPU the frame
+// costs; and the main thread's own CPU time, which leaves those out), medians, a read-back for
 // comparing what the two sides drew, the hand-written side's quad drawing,
 // the interleaved run of the two sides and the counters they report.
 #include <benchmark/benchmark.h>
@@ -108,19 +109,24 @@ inline double threadSeconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
+inline double processSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
 inline double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The two clocks of one call of f.
+// The clocks of one call of f.
 struct FrameTime {
-    double wall = 0, cpu = 0;
+    double wall = 0, cpu = 0, processCpu = 0;
 };
 template <class F>
 FrameTime timeFrame(F&& f) {
-    double w = wallSeconds(), c = threadSeconds();
+    double w = wallSeconds(), c = threadSeconds(), pc = processSeconds();
     f();
-    return {wallSeconds() - w, threadSeconds() - c};
+    return {wallSeconds() - w, threadSeconds() - c, processSeconds() - pc};
 }
 
 inline double median(std::vector<double> v) {
@@ -131,12 +137,20 @@ inline double median(std::vector<double> v) {
 
 // Per-frame times of two sides run alternately, and their medians.
 struct SideBySide {
-    std::vector<double> engineWall, engineCpu, plainWall, plainCpu;
+    std::vector<double> engineWall, engineCpu, engineProcess, plainWall, plainCpu, plainProcess;
+    // Each frame pair's own ratios: the two frames are next to each other
+    // in time, so a busy machine slows both.
+    std::vector<double> cpuRatios, processRatios, wallRatios;
     void add(FrameTime engine, FrameTime plain) {
         engineWall.push_back(engine.wall);
         engineCpu.push_back(engine.cpu);
+        engineProcess.push_back(engine.processCpu);
         plainWall.push_back(plain.wall);
         plainCpu.push_back(plain.cpu);
+        plainProcess.push_back(plain.processCpu);
+        if (plain.cpu > 0) cpuRatios.push_back(engine.cpu / plain.cpu);
+        if (plain.processCpu > 0) processRatios.push_back(engine.processCpu / plain.processCpu);
+        if (plain.wall > 0) wallRatios.push_back(engine.wall / plain.wall);
     }
 };
 
@@ -251,18 +265,22 @@ Interleaved interleave(benchmark::State& state, const Target& target, Engine&& e
     return interleave(state, target, engine, plain, [] {});
 }
 
-// The medians of both sides on both clocks, in ms, their ratios (engine
-// over plain) and the largest channel difference.
+// The medians of both sides on each clock, in ms, the medians of the frame
+// pairs' ratios (engine over plain): cpu_ratio of the process's CPU time
+// (every thread), thread_cpu_ratio of the main thread's, wall_ratio of the
+// wall time; and the largest channel difference.
 inline void report(benchmark::State& state, const Interleaved& run, const std::string& engine,
                    const std::string& plain) {
-    const double ew = median(run.times.engineWall), pw = median(run.times.plainWall);
-    const double ec = median(run.times.engineCpu), pc = median(run.times.plainCpu);
-    state.counters[engine + "_cpu_ms"] = ec * 1e3;
-    state.counters[plain + "_cpu_ms"] = pc * 1e3;
-    state.counters["cpu_ratio"] = pc > 0 ? ec / pc : 0;
-    state.counters[engine + "_wall_ms"] = ew * 1e3;
-    state.counters[plain + "_wall_ms"] = pw * 1e3;
-    state.counters["wall_ratio"] = pw > 0 ? ew / pw : 0;
+    const auto& t = run.times;
+    state.counters[engine + "_cpu_ms"] = median(t.engineProcess) * 1e3;
+    state.counters[plain + "_cpu_ms"] = median(t.plainProcess) * 1e3;
+    state.counters["cpu_ratio"] = median(t.processRatios);
+    state.counters[engine + "_thread_cpu_ms"] = median(t.engineCpu) * 1e3;
+    state.counters[plain + "_thread_cpu_ms"] = median(t.plainCpu) * 1e3;
+    state.counters["thread_cpu_ratio"] = median(t.cpuRatios);
+    state.counters[engine + "_wall_ms"] = median(t.engineWall) * 1e3;
+    state.counters[plain + "_wall_ms"] = median(t.plainWall) * 1e3;
+    state.counters["wall_ratio"] = median(t.wallRatios);
     state.counters["max_channel_diff"] = run.worst;
 }
 

@@ -8,8 +8,9 @@
 // and their read-backs must agree within 2 per channel.
 //
 // Reported: medians of the per-frame times of each side, wall (with
-// glFinish: the software renderer's fill inside) and the main thread's CPU,
-// and the ratios engine / plain.
+// glFinish: the software renderer's fill inside), the process's CPU (every
+// thread) and the main thread's CPU, and the medians of the frame pairs'
+// ratios engine / plain.
 #include <benchmark/benchmark.h>
 
 #include <cmath>

@@ -3,7 +3,17 @@
 // throwing it away again):
 //   Large: about 1 MB shaped like the security-log and person-centre replies
 //          (arrays of objects of short texts, Chinese included, and numbers);
-//   Small: a 300-byte reply.
+//   Small: a 300-byte reply;
+//   and, side by side with RapidJSON only, a corpus of 1 MB documents dense
+//   with small values (see smallValueCorpus()).
+//
+// Like for like: both sides parse the same bytes into a whole tree that
+// keeps every value (RapidJSON copies its strings, as our parser does) and
+// free it again inside the timed run; before timing, each tree is walked
+// against the other and must hold the same values in the same order. The
+// write rows serialise trees that hold the same values into texts that are
+// checked to be byte for byte the same. Times are the thread's CPU time
+// (both sides run on the calling thread only).
 #include <benchmark/benchmark.h>
 
 #include <rapidjson/document.h>
@@ -15,8 +25,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/json/JsonParser.h"
@@ -31,6 +44,8 @@ std::string largeDocument() {
         "{\"result\":\"100\",\"isSuccess\":true,\"username\":\"测试用户hc123\",\"safeScore\":87,"
         "\"products\":[1,2,3,5,8],\"list\":[";
     char item[512];
+    // The rate's hundredths are odd, so its shortest form (what RapidJSON
+    // writes) is the text our reader keeps: the write rows compare equal texts.
     for (int i = 0; s.size() < 1000000; ++i) {
         std::snprintf(item, sizeof item,
                       "%s{\"id\":%d,\"time\":\"2013-12-%02d %02d:%02d:%02d\",\"location\":\"%s\",\"business\":\"%s\","
@@ -38,7 +53,7 @@ std::string largeDocument() {
                       "\"memo\":\"第%d条记录\\n\"}",
                       i ? "," : "", i, 1 + i % 28, i % 24, i % 60, (i * 7) % 60, locations[i % 5], businesses[i % 5],
                       i % 256, (i / 3) % 256, (i / 7) % 256, 1386300000000LL + i * 1000LL, i % 4, i % 2, i % 100,
-                      i % 97, i);
+                      (i % 97) | 1, i);
         s += item;
     }
     s += "]}";
@@ -52,6 +67,172 @@ std::string smallDocument() {
         "\"checkid\":12345}],\"username\":\"hc_user\",\"userType\":\"1\",\"phoneNo\":\"138****0000\","
         "\"imageUrl\":\"http://img.example.com/a.png\",\"account_lock\":16777215,\"adversion\":\"3\"}";
     return s;
+}
+
+// Documents of about 1 MB dense with small values, where the cost is in
+// making values rather than in copying long texts.
+struct Sample {
+    const char* name;
+    std::string text;
+};
+
+std::vector<Sample> smallValueCorpus() {
+    constexpr size_t kSize = 1000000;
+    std::vector<Sample> corpus;
+    char item[512];
+    auto list = [&](const char* name, const char* head, const char* tail, auto&& write) {
+        std::string s = head;
+        for (int i = 0; s.size() < kSize; ++i) {
+            if (i) s += ',';
+            write(i);
+            s += item;
+        }
+        s += tail;
+        corpus.push_back({name, std::move(s)});
+    };
+    list("ints", "{\"list\":[", "]}", [&](int i) {
+        std::snprintf(item, sizeof item, "{\"id\":%d,\"x\":%d,\"y\":%d}", i, -(i % 1000), i * 37 % 100000);
+    });
+    list("decimals", "{\"list\":[", "]}", [&](int i) {
+        std::snprintf(item, sizeof item, "{\"lat\":%d.%03d,\"lng\":-%d.%02d,\"rate\":%d.5e-%d}", 20 + i % 30, i % 997,
+                      100 + i % 50, 1 + i % 98, i % 10, 1 + i % 9);
+    });
+    list("escaped", "{\"list\":[", "]}", [&](int i) {
+        std::snprintf(item, sizeof item,
+                      "{\"a\":\"line %d\\nnext\",\"b\":\"say \\\"hi\\\" %d\",\"c\":\"\\u4e2d\\u6587\\\\%d\\t\"}", i,
+                      i % 100, i % 7);
+    });
+    list("pairs", "[", "]", [&](int i) { std::snprintf(item, sizeof item, "[%d,%d]", i % 5000, -(i * 13 % 100000)); });
+    list("nested", "[", "]", [&](int i) {
+        std::snprintf(item, sizeof item, "{\"k\":%d,\"v\":{\"k\":%d,\"v\":{\"k\":\"n%d\",\"v\":null}}}", i, i % 64,
+                      i % 9);
+    });
+    {
+        // Values of every kind at random depths, keys of varying names.
+        std::string s = "[";
+        uint32_t seed = 12345;
+        auto next = [&seed] {
+            seed = seed * 1664525u + 1013904223u;
+            return seed >> 8;
+        };
+        std::function<void(int)> value = [&](int depth) {
+            uint32_t r = next() % (depth < 4 ? 10 : 7);
+            switch (r) {
+                case 0:
+                    s += "null";
+                    break;
+                case 1:
+                    s += next() % 2 ? "true" : "false";
+                    break;
+                case 2:
+                    s += std::to_string(int(next() % 200000) - 100000);
+                    break;
+                case 3:
+                    s += std::to_string(next() % 1000) + "." + std::to_string(1 + next() % 99);
+                    break;
+                case 4:
+                    s += "\"t" + std::to_string(next() % 100000) + "\"";
+                    break;
+                case 5:
+                    s += "\"一段文字 " + std::to_string(next() % 100) + "\"";
+                    break;
+                case 6:
+                    s += "\"esc\\\"" + std::to_string(next() % 10) + "\\n\"";
+                    break;
+                case 7:
+                case 8: {
+                    s += '{';
+                    int n = int(next() % 5);
+                    for (int k = 0; k < n; ++k) {
+                        if (k) s += ',';
+                        s += "\"key" + std::to_string(next() % 12) + "_" + std::to_string(k) + "\":";
+                        value(depth + 1);
+                    }
+                    s += '}';
+                    break;
+                }
+                default: {
+                    s += '[';
+                    int n = int(next() % 5);
+                    for (int k = 0; k < n; ++k) {
+                        if (k) s += ',';
+                        value(depth + 1);
+                    }
+                    s += ']';
+                    break;
+                }
+            }
+        };
+        for (int i = 0; s.size() < kSize; ++i) {
+            if (i) s += ',';
+            value(1);
+        }
+        s += ']';
+        corpus.push_back({"irregular", std::move(s)});
+    }
+    // Shaped like the app's own replies.
+    static const char* names[] = {"登录保护", "岚付通保护", "改密保护", "子账号保护", "交易保护"};
+    list("protections", "{\"isSuccess\":true,\"protects\":[\"10\",\"80\",\"100\"],\"lock\":true,\"list\":[", "]}",
+         [&](int i) {
+             std::snprintf(item, sizeof item,
+                           "{\"id\":\"%d\",\"name\":\"%s\",\"status\":%d,\"lock\":%d,\"hours\":[%d,%d]}", 10 * (i % 40),
+                           names[i % 5], i % 2, i % 3 == 0, i % 24, (i + 8) % 24);
+         });
+    static const char* places[] = {"浙江杭州", "上海", "北京海淀", "广东深圳", "unknown"};
+    static const char* businesses[] = {"登录", "修改密码", "绑定", "一键校验", "login"};
+    list("log", "{\"isSuccess\":true,\"total\":100000,\"list\":[", "]}", [&](int i) {
+        std::snprintf(item, sizeof item,
+                      "{\"time\":\"2013-12-%02d %02d:%02d\",\"location\":\"%s\",\"business\":\"%s\",\"type\":%d,"
+                      "\"ip\":\"10.%d.%d.%d\"}",
+                      1 + i % 28, i % 24, i % 60, places[i % 5], businesses[i % 5], i % 4, i % 256, i / 256 % 256,
+                      i % 7);
+    });
+    list("pending", "{\"isSuccess\":true,\"results\":[", "]}", [&](int i) {
+        std::snprintf(item, sizeof item,
+                      "{\"time\":\"12-06 %02d:%02d\",\"location\":\"%s\",\"business\":\"%s\",\"checkid\":\"CK%04d\"}",
+                      i % 24, i % 60, places[i % 5], businesses[i % 5], i % 10000);
+    });
+    return corpus;
+}
+
+// Whether our tree and RapidJSON's hold the same values in the same order.
+bool sameTree(const foundation::Value& ours, const rapidjson::Value& theirs) {
+    using T = foundation::Value::Type;
+    switch (ours.type()) {
+        case T::Null:
+            return theirs.IsNull();
+        case T::Bool:
+            return theirs.IsBool() && theirs.GetBool() == ours.boolValue();
+        case T::Int:
+            return theirs.IsInt64() && theirs.GetInt64() == ours.longLongValue();
+        case T::UInt:
+            return theirs.IsUint64() && theirs.GetUint64() == ours.unsignedLongLongValue();
+        case T::Decimal:
+            return theirs.IsNumber() && theirs.GetDouble() == ours.doubleValue();
+        case T::String:
+            return theirs.IsString() &&
+                   std::string_view(theirs.GetString(), theirs.GetStringLength()) == *ours.asString();
+        case T::Array: {
+            const auto& a = *ours.asArray();
+            if (!theirs.IsArray() || theirs.Size() != a.size()) return false;
+            for (size_t i = 0; i < a.size(); ++i)
+                if (!sameTree(a[i], theirs[rapidjson::SizeType(i)])) return false;
+            return true;
+        }
+        case T::Dictionary: {
+            const auto& d = *ours.asDictionary();
+            if (!theirs.IsObject() || theirs.MemberCount() != d.size()) return false;
+            auto m = theirs.MemberBegin();
+            for (const auto& [key, value] : d) {
+                if (std::string_view(m->name.GetString(), m->name.GetStringLength()) != key) return false;
+                if (!sameTree(value, m->value)) return false;
+                ++m;
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
 }
 
 const std::string& doc(int which) {
@@ -185,6 +366,39 @@ void compare(const char* what, A&& ours, B&& theirs, int runs) {
                 median(ratios));
 }
 
+// QUENTA_JSON_CORPUS=<name> compares that document only (to profile it).
+void compareCorpus() {
+    const char* only = std::getenv("QUENTA_JSON_CORPUS");
+    for (const Sample& sample : smallValueCorpus()) {
+        if (only && std::string_view(only) != sample.name) continue;
+        const std::string& text = sample.text;
+        {
+            JsonParser parser;
+            auto v = parser.objectWithString(text);
+            rapidjson::Document d;
+            d.Parse(text.data(), text.size());
+            if (!v || d.HasParseError() || !sameTree(*v, d)) {
+                std::printf("%s: the two trees differ\n", sample.name);
+                std::exit(1);
+            }
+        }
+        std::string label = std::string("parse ") + sample.name;
+        compare(
+            label.c_str(),
+            [&] {
+                JsonParser parser;
+                auto v = parser.objectWithString(text);
+                benchmark::DoNotOptimize(v);
+            },
+            [&] {
+                rapidjson::Document d;
+                d.Parse(text.data(), text.size());
+                benchmark::DoNotOptimize(d);
+            },
+            2);
+    }
+}
+
 void compareWithRapidJson() {
     const char* names[] = {"1 MB", "300 B"};
     for (int which = 0; which < 2; ++which) {
@@ -208,6 +422,24 @@ void compareWithRapidJson() {
         auto v = parser.objectWithString(text);
         rapidjson::Document d;
         d.Parse(text.data(), text.size());
+        {
+            // The same text out of both: numbers as the document has them
+            // (shortest forms), texts escaped alike.
+            JsonWriter writer;
+            auto ours = writer.stringWithObject(*v);
+            rapidjson::StringBuffer buffer;
+            rapidjson::Writer<rapidjson::StringBuffer> theirs(buffer);
+            d.Accept(theirs);
+            if (!ours || *ours != std::string_view(buffer.GetString(), buffer.GetSize())) {
+                size_t at = 0;
+                std::string_view b(buffer.GetString(), buffer.GetSize());
+                while (ours && at < ours->size() && at < b.size() && (*ours)[at] == b[at]) ++at;
+                std::printf("write %s: the two texts differ at byte %zu: ours \"%.40s\", RapidJSON \"%.40s\"\n",
+                            names[which], at, ours ? ours->c_str() + std::min(at, ours->size()) : "",
+                            b.data() + std::min(at, b.size()));
+                std::exit(1);
+            }
+        }
         label = std::string("write ") + names[which];
         compare(
             label.c_str(),
@@ -252,6 +484,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    compareWithRapidJson();
+    if (!std::getenv("QUENTA_JSON_CORPUS")) compareWithRapidJson();
+    compareCorpus();
     return 0;
 }

@@ -5,12 +5,23 @@
 //             against raw open / prepare / step / finalize / close.
 //   Kept*:    one open controller against one open raw connection whose
 //             prepared statements are kept across iterations.
+//
+// Both sides run the same statements on the same file. After the table, the
+// updates run again side by side: rounds in which each side updates in turn
+// (so a busy disk slows both alike), each round's value read back and
+// checked, and the medians of the rounds' ratios of wall time (an update
+// waits for the disk) and of thread CPU time printed.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/core/CoreConstants.h"
 #include "app/core/DBController.h"
@@ -163,6 +174,92 @@ void KeptUpdate_Raw(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
 }
 
+double seconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string storedFaildCount() {
+    sqlite3* db = nullptr;
+    sqlite3_open(DBController::getPath().c_str(), &db);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, kSelect, -1, &stmt, nullptr);
+    auto rows = rawReadAll(db, stmt);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return rows[StoreKeys::faild_count];
+}
+
+// Rounds of `each` updates by the store, then by raw sqlite3.
+template <typename Ours, typename Theirs>
+void compareUpdates(const char* what, Ours&& ours, Theirs&& theirs) {
+    const int rounds = 15, each = 20;
+    long n = 0;
+    std::vector<double> wallRatios, cpuRatios, oursWall, theirsWall;
+    auto timed = [&](auto&& update, double& wall, double& cpu) {
+        double w0 = seconds(CLOCK_MONOTONIC), c0 = seconds(CLOCK_THREAD_CPUTIME_ID);
+        for (int k = 0; k < each; ++k) {
+            if (!update(std::to_string(++n))) {
+                std::printf("%s: an update failed\n", what);
+                std::exit(1);
+            }
+        }
+        wall = (seconds(CLOCK_MONOTONIC) - w0) / each;
+        cpu = (seconds(CLOCK_THREAD_CPUTIME_ID) - c0) / each;
+        if (storedFaildCount() != std::to_string(n)) {
+            std::printf("%s: the stored value is not the last one written\n", what);
+            std::exit(1);
+        }
+    };
+    for (int round = 0; round < rounds; ++round) {
+        double aw, ac, bw, bc;
+        timed(ours, aw, ac);
+        timed(theirs, bw, bc);
+        oursWall.push_back(aw);
+        theirsWall.push_back(bw);
+        wallRatios.push_back(aw / bw);
+        cpuRatios.push_back(ac / bc);
+    }
+    std::printf("%-16s store %.3f ms, raw sqlite3 %.3f ms (wall); ratio %.2fx wall, %.2fx thread CPU\n", what,
+                median(oursWall) * 1e3, median(theirsWall) * 1e3, median(wallRatios), median(cpuRatios));
+}
+
+void compareAllUpdates() {
+    makeStore();
+    compareUpdates(
+        "one-call update",
+        [](const std::string& v) { return CoreConstants::upDateDBSetValue(v, StoreKeys::faild_count); },
+        [](const std::string& v) {
+            sqlite3* db = nullptr;
+            sqlite3_open(DBController::getPath().c_str(), &db);
+            sqlite3_stmt* stmt = nullptr;
+            sqlite3_prepare_v2(db, kUpdate, -1, &stmt, nullptr);
+            bool ok = rawUpdate(db, stmt, v, StoreKeys::faild_count);
+            sqlite3_finalize(stmt);
+            sqlite3_close(db);
+            return ok;
+        });
+    {
+        makeStore();
+        DBController controller;
+        sqlite3* db = nullptr;
+        sqlite3_open(DBController::getPath().c_str(), &db);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, kUpdate, -1, &stmt, nullptr);
+        compareUpdates(
+            "kept update", [&](const std::string& v) { return controller.UpdataTable(v, StoreKeys::faild_count); },
+            [&](const std::string& v) { return rawUpdate(db, stmt, v, StoreKeys::faild_count); });
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+    }
+}
+
 }  // namespace
 
 BENCHMARK(OneCallRead_Store);
@@ -186,6 +283,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    compareAllUpdates();
     if (!made.empty()) foundation::removeItem(made);
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "lib/json/JsonParser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <iterator>
@@ -50,7 +51,6 @@ public:
         : p_(bytes), end_(bytes + length), maxDepth_(maxDepth) {}
 
     ~OnePassParser() {
-        for (auto& shape : shapes_) shape = Shape{};
         // Nothing of this document stays behind, nor a list grown large.
         for (auto& list : arrays_) list.capacity() > 4096 ? foundation::Array().swap(list) : list.clear();
         for (auto& list : objects_) list.capacity() > 4096 ? std::vector<Entry>().swap(list) : list.clear();
@@ -162,18 +162,16 @@ private:
             return List(std::make_move_iterator(list.begin()), std::make_move_iterator(list.end()));
         return std::move(list);
     }
-    // The keys of the last object read at each depth, in order, while its
-    // dictionary still stands where it was put. They are distinct, so the
-    // next object whose keys are those or the first of those, in the same
-    // order, has no key twice either. Forgotten when the container holding
-    // that dictionary ends, before anything in it can go.
+    // The distinct keys of an object read last at each depth, in order
+    // (copied, up to kShapeKeys of them and up to the first key longer than
+    // kShapeKeyLength; at the first kShapeDepths depths). The next object at that depth
+    // whose keys are those or the first of those, in the same order, has no
+    // key twice either, so its entries need no search for duplicates.
+    static constexpr size_t kShapeKeys = 64, kShapeKeyLength = 64, kShapeDepths = 16;
     struct Shape {
-        const Entry* entries = nullptr;
+        std::vector<std::string> keys;
         size_t size = 0;
     };
-    void forgetInnerShapes() {
-        if (depth_ + 1 < shapes_.size()) shapes_[depth_ + 1] = Shape{};
-    }
     bool array(foundation::Array& out) {
         if (depth_ >= maxDepth_) return false;
         ++p_;
@@ -200,7 +198,6 @@ private:
             }
         }
         --depth_;
-        forgetInnerShapes();
         arraySizes_[depth_] = items.size();
         out = taken(items);
         return true;
@@ -209,9 +206,11 @@ private:
         if (depth_ >= maxDepth_) return false;
         ++p_;
         std::vector<Entry>& entries = scratch(objects_, objectSizes_);
-        if (shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
-        const Shape last = shapes_[depth_];
-        bool sameKeys = last.entries != nullptr;
+        const bool shaped = depth_ < kShapeDepths;
+        if (shaped && shapes_.size() <= depth_) shapes_.resize(depth_ + 1);
+        static const Shape none;
+        const Shape& last = shaped ? shapes_[depth_] : none;
+        bool sameKeys = true;
         ++depth_;
         skipSpace();
         if (p_ < end_ && *p_ == '}') {
@@ -225,7 +224,7 @@ private:
                 std::string_view key;
                 if (!string(key, keyBuffer_)) return false;
                 size_t at = entries.size();
-                sameKeys = sameKeys && at < last.size && sameText(last.entries[at].first, key);
+                sameKeys = sameKeys && at < last.size && sameText(last.keys[at], key);
                 skipSpace();
                 if (p_ == end_ || *p_ != ':') return false;
                 ++p_;
@@ -235,7 +234,7 @@ private:
                     entries.emplace_back(std::piecewise_construct, std::forward_as_tuple(key),
                                          std::forward_as_tuple(std::forward<decltype(made)>(made)...));
                 };
-                if (*p_ == '{' || *p_ == '[') {
+                if ((*p_ == '{' || *p_ == '[') && key.data() == keyBuffer_.data()) {
                     // The keys inside may overwrite the key buffer.
                     std::string name(key);
                     key = name;
@@ -255,15 +254,22 @@ private:
             }
         }
         --depth_;
-        forgetInnerShapes();
         objectSizes_[depth_] = entries.size();
         if (sameKeys) {
             out.assignDistinctEntries(taken(entries));
         } else {
             // A key given twice keeps its first position and its last value.
             out.assignEntries(taken(entries));
+            // Kept from one document to the next: long keys end the shape.
+            Shape& shape = shaped ? shapes_[depth_] : scratchShape_;
+            const size_t n = shaped ? std::min(out.size(), kShapeKeys) : 0;
+            if (shape.keys.size() < n) shape.keys.resize(n);
+            shape.size = 0;
+            while (shape.size < n && out.entries()[shape.size].first.size() <= kShapeKeyLength) {
+                shape.keys[shape.size] = out.entries()[shape.size].first;
+                ++shape.size;
+            }
         }
-        shapes_[depth_] = Shape{out.entries().data(), out.size()};
         return true;
     }
 
@@ -274,7 +280,7 @@ private:
         std::deque<foundation::Array> arrays;
         std::deque<std::vector<Entry>> objects;
         std::vector<size_t> arraySizes, objectSizes;
-        std::vector<Shape> shapes;
+        std::deque<Shape> shapes;
     };
     static Scratch& threadScratch() {
         thread_local Scratch scratch;
@@ -294,7 +300,8 @@ private:
     std::deque<std::vector<Entry>>& objects_ = scratch_.objects;
     std::vector<size_t>& arraySizes_ = scratch_.arraySizes;
     std::vector<size_t>& objectSizes_ = scratch_.objectSizes;
-    std::vector<Shape>& shapes_ = scratch_.shapes;
+    std::deque<Shape>& shapes_ = scratch_.shapes;
+    Shape scratchShape_;  // never holds keys: the shape of depths not kept
 };
 
 }  // namespace

@@ -21,8 +21,10 @@ extern const char* const JsonParserErrorDomain;  // "org.plovrid.JsonParser.Erro
 
 class JsonParser {
 public:
+    // How many containers may be open at once (32 by default, at most
+    // kJsonDeepestNesting: a larger depth is lowered to that).
     unsigned maxDepth() const { return maxDepth_; }
-    void setMaxDepth(unsigned depth) { maxDepth_ = depth; }
+    void setMaxDepth(unsigned depth) { maxDepth_ = depth < kJsonDeepestNesting ? depth : kJsonDeepestNesting; }
     // The message of the last failure.
     const std::string& error() const { return error_; }
     void setError(std::string error) { error_ = std::move(error); }

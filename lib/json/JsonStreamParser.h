@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lib/json/JsonError.h"
 #include "lib/json/JsonTokeniser.h"
 #include "platform/foundation/Value.h"
 
@@ -119,8 +120,10 @@ public:
         return parse(reinterpret_cast<const uint8_t*>(data.data()), data.size());
     }
 
+    // How many containers may be open at once (32 by default, at most
+    // kJsonDeepestNesting, as for JsonParser: a larger depth is lowered).
     unsigned maxDepth() const { return maxDepth_; }
-    void setMaxDepth(unsigned depth) { maxDepth_ = depth; }
+    void setMaxDepth(unsigned depth) { maxDepth_ = depth < kJsonDeepestNesting ? depth : kJsonDeepestNesting; }
     bool supportMultipleDocuments() const { return supportMultipleDocuments_; }
     void setSupportMultipleDocuments(bool on) { supportMultipleDocuments_ = on; }
     // Not owned.

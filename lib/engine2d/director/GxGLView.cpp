@@ -233,10 +233,17 @@ void GxGLView::swapBuffers() {
     readbackHeight_ = h;
     gl::ReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, readback_.data());
     renderer_->finishPresent();
+    ++framesPresented_;
+    double scale = contentScaleFactor();
+
+    // The layer still shows this very frame: nothing to hand over.
+    const ui::ImageRef& shown = layer().contents();
+    if (shown && shown.get() == handed_ && shown->pixelWidth() == w && shown->pixelHeight() == h &&
+        shown->scale() == scale && handedPixels_ == readback_)
+        return;
 
     // A picture nobody else holds any more is reused; the layer keeps the other.
     ui::ImageRef target;
-    double scale = contentScaleFactor();
     for (auto& f : frames_)
         if (f && f.use_count() == 1 && f->pixelWidth() == w && f->pixelHeight() == h && f->scale() == scale) {
             target = f;
@@ -267,7 +274,9 @@ void GxGLView::swapBuffers() {
     }
     cairo_surface_mark_dirty(s);
     layer().setContents(target);
-    ++framesPresented_;
+    handed_ = target.get();
+    handedPixels_ = readback_;
+    ++framesHandedOver_;
 }
 
 std::array<uint8_t, 4> GxGLView::presentedPixel(int x, int y) const {

@@ -125,10 +125,14 @@ public:
     // Presents the frame drawn into the framebuffer: resolved when
     // multisampled, what the next frame does not need discarded where GL
     // can, read back into the layer's contents. Nothing is read from an
-    // incomplete framebuffer.
+    // incomplete framebuffer. A frame whose pixels equal those the layer
+    // shows already leaves the layer as it is, so the window is not drawn
+    // again for it.
     void swapBuffers();
-    // Frames handed over so far.
+    // Frames presented so far (unchanged ones included).
     int framesPresented() const { return framesPresented_; }
+    // Of those, the frames that changed the layer's contents.
+    int framesHandedOver() const { return framesHandedOver_; }
     // A pixel of the last presented frame as GL drew it (RGBA, premultiplied),
     // x, y in pixels from the top left; zeros outside.
     std::array<uint8_t, 4> presentedPixel(int x, int y) const;
@@ -157,8 +161,12 @@ private:
     unsigned requestedSamples_ = 0;
     int framesPresented_ = 0;
     double scale_ = 1;
+    int framesHandedOver_ = 0;
     std::vector<uint8_t> readback_;  // bottom-up, as read
     int readbackWidth_ = 0, readbackHeight_ = 0;
+    // The pixels of the frame last handed to the layer, and its picture.
+    std::vector<uint8_t> handedPixels_;
+    const ui::Image* handed_ = nullptr;
     ui::ImageRef frames_[2];
 };
 

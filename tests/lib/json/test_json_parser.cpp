@@ -121,6 +121,33 @@ TEST(JsonParser, DepthIsCheckedBeforeThePush) {
     EXPECT_EQ(parseError(std::string(1000000, '[')), "Input depth exceeds max depth of 32");
 }
 
+TEST(JsonParser, ARaisedDepthLimitStopsAtWhatTheStackTakes) {
+    // A caller may ask for any depth; past kJsonDeepestNesting the reader
+    // refuses the document instead of running out of stack.
+    JsonParser deep;
+    deep.setMaxDepth(60000);
+    EXPECT_EQ(deep.maxDepth(), kJsonDeepestNesting);
+    auto ok = deep.objectWithString(nested(int(kJsonDeepestNesting)));
+    ASSERT_TRUE(ok.has_value()) << deep.error();
+    const foundation::Value* inner = &*ok;
+    for (unsigned level = 1; level < kJsonDeepestNesting; ++level) inner = inner->at(0);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_TRUE(inner->isArray());
+    EXPECT_FALSE(deep.objectWithString(nested(60000)).has_value());
+    EXPECT_EQ(deep.error(), "Input depth exceeds max depth of 1024");
+    EXPECT_FALSE(deep.objectWithString("{\"a\":" + nested(60000) + "}").has_value());
+
+    JsonStreamParserAccumulator accumulator;
+    JsonStreamParserAdapter adapter;
+    adapter.setDelegate(&accumulator);
+    JsonStreamParser stream;
+    stream.setDelegate(&adapter);
+    stream.setMaxDepth(60000);
+    EXPECT_EQ(stream.maxDepth(), kJsonDeepestNesting);
+    EXPECT_EQ(stream.parse(nested(60000)), JsonParserError);
+    EXPECT_EQ(stream.error(), "Input depth exceeds max depth of 1024");
+}
+
 TEST(JsonParser, MissingInputAndErrorObject) {
     JsonParser parser;
     EXPECT_FALSE(parser.objectWithData(static_cast<const foundation::Bytes*>(nullptr)).has_value());

@@ -17,6 +17,7 @@
 #include "platform/gl/GL.h"
 #include "platform/shell/Driver.h"
 #include "platform/ui/Accelerometer.h"
+#include "platform/ui/Layer.h"
 #include "platform/ui/Screen.h"
 #include "tests/support/RequireGL.h"
 #include "tests/support/TestSupport.h"
@@ -166,6 +167,50 @@ TEST_F(Engine, AFrameClearedToAColourIsPresentedAsThoseExactPixels) {
     ASSERT_NE(contents, nullptr);
     EXPECT_EQ(contents->pixelWidth(), 32);
     EXPECT_EQ(contents->pixel(16, 16), (ui::Rgba{255, 128, 0, 255}));
+}
+
+TEST_F(Engine, AFrameEqualToTheShownOneLeavesTheLayerAndTheWindowAlone) {
+    REQUIRE_GL();
+    shell::Driver driver({320, 480}, 1);
+    auto view = show(driver, {0, 0, 32, 32});
+    ASSERT_TRUE(view);
+    driver.settle();
+    auto& d = GxDirector::sharedDirector();
+    auto scene = GxScene::node();
+    auto square = GxLayerColor::layerWithColor({255, 0, 0, 255}, 8, 8);
+    scene->addChild(square);
+    d.runWithScene(scene);
+    d.drawScene();
+    const int presented = view->framesPresented(), handed = view->framesHandedOver();
+    const ui::ImageRef first = view->layer().contents();
+    ASSERT_NE(first, nullptr);
+    ui::takeLayerTreeChanged();
+
+    // The same picture again: the layer keeps its contents and nothing in
+    // the window asks to be drawn.
+    d.drawScene();
+    EXPECT_EQ(view->framesPresented(), presented + 1);
+    EXPECT_EQ(view->framesHandedOver(), handed);
+    EXPECT_EQ(view->layer().contents(), first);
+    EXPECT_FALSE(ui::takeLayerTreeChanged());
+
+    // One pixel moved is a new picture, shown.
+    square->setPosition({1, 0});
+    d.drawScene();
+    EXPECT_EQ(view->framesHandedOver(), handed + 1);
+    EXPECT_TRUE(ui::takeLayerTreeChanged());
+    const ui::ImageRef second = view->layer().contents();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->pixel(8, 31), (ui::Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(second->pixel(0, 31), (ui::Rgba{0, 0, 0, 0}));
+    EXPECT_EQ(view->presentedPixel(8, 31), (Px{255, 0, 0, 255}));
+
+    // And back where it was: the picture before this one, shown again.
+    square->setPosition({0, 0});
+    d.drawScene();
+    EXPECT_EQ(view->framesHandedOver(), handed + 2);
+    EXPECT_EQ(view->layer().contents()->pixel(0, 31), (ui::Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(view->layer().contents()->pixel(8, 31), (ui::Rgba{0, 0, 0, 0}));
 }
 
 TEST_F(Engine, AColourLayerFillsItsViewExactlyInBothProjections) {
