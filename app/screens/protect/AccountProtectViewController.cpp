@@ -22,7 +22,7 @@ constexpr const char* kChangingText = "正在修改安全操作状态";
 
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
-long long storedMask() { return defaults().integerForKey(lockmask::kAccountLockKey); }
+long long storedMask() { return defaults().integerForKey(StoreKeys::accountlock); }
 
 // [row, switch index, optional third] from a change argument.
 struct ChangeArgument {
@@ -144,7 +144,7 @@ void AccountProtectViewController::viewWillAppear(bool animated) {
     }
     if (lockEditorOpened_) {
         // The editor was left without confirming: no lock.
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
         lockEditorOpened_ = false;
         reloadTable();
@@ -206,7 +206,7 @@ void AccountProtectViewController::showLockText(KAVOAccountProtectOpertationCell
     if (mask <= 0) return;
     ui::Label* subtitle = cell.subTitleLabel();
     if (mask == lockmask::kWholeDay) {
-        if (auto start = defaults().dateForKey(lockmask::kAllDayLockTimeKey)) {
+        if (auto start = defaults().dateForKey(StoreKeys::alldayaclocktime)) {
             subtitle->setText(lockmask::allDayText(start->seconds, foundation::TimeZone::local()));
             return;
         }
@@ -320,7 +320,7 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
     }
     auto outcome = statuses_.applyStatusReply(*status, storedMask());
     if (outcome.clearStoredMask) {
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
     }
     if (outcome.noProtectionNotice) protectui::notice(view(), "您没有开通任何操作保护");
@@ -360,7 +360,7 @@ void AccountProtectViewController::openingSucceeded(const ProtectionChangeReply&
     isOpenLockGoingOn_ = false;
     if (storedMask() == lockmask::kWholeDay) {
         const long long ms = reply.enabletime.value_or(0);
-        defaults().setObject(lockmask::kAllDayLockTimeKey, foundation::Value(foundation::Date{double(ms / 1000)}));
+        defaults().setObject(StoreKeys::alldayaclocktime, foundation::Value(foundation::Date{double(ms / 1000)}));
     }
     defaults().setString(lockmask::kLoginProtectionWhenLockKey, statuses_.status(ProtectionStatuses::kLogin));
     statuses_.set(ProtectionStatuses::kLogin, ProtectionStatuses::kOn);
@@ -369,8 +369,8 @@ void AccountProtectViewController::openingSucceeded(const ProtectionChangeReply&
 
 void AccountProtectViewController::closingSucceeded() {
     isOpenLockGoingOn_ = false;
-    defaults().removeObjectForKey(lockmask::kAllDayLockTimeKey);
-    defaults().setInteger(lockmask::kAccountLockKey, 0);
+    defaults().removeObjectForKey(StoreKeys::alldayaclocktime);
+    defaults().setInteger(StoreKeys::accountlock, 0);
     removeLocationLabel();
     if (auto saved = defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey))
         statuses_.set(ProtectionStatuses::kLogin, *saved);
@@ -382,8 +382,8 @@ void AccountProtectViewController::cleanUpForOpenACLockFailed() {
     if (!isOpenLockGoingOn_) return;
     isOpenLockGoingOn_ = false;
     if (statuses_.status(ProtectionStatuses::kLock) == ProtectionStatuses::kOff) {
-        defaults().removeObjectForKey(lockmask::kAllDayLockTimeKey);
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().removeObjectForKey(StoreKeys::alldayaclocktime);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
     }
 }

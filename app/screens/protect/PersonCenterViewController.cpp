@@ -243,7 +243,7 @@ void PersonCenterViewController::stopTimer() {
 }
 
 void PersonCenterViewController::selectorForCheckLockState() {
-    const long long mask = foundation::UserDefaults::standard().integerForKey(lockmask::kAccountLockKey);
+    const long long mask = foundation::UserDefaults::standard().integerForKey(StoreKeys::accountlock);
     const bool locked = lockmask::lockedAt(mask, foundation::clock().now(), foundation::TimeZone::local());
     if (dimLayer_) dimLayer_->setHidden(!locked);
 }

@@ -1,6 +1,7 @@
 #include "KAVOSettingViewController.h"
 
 #include "SettingsRules.h"
+#include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/LogoutAccount.h"
@@ -366,7 +367,7 @@ void KAVOSettingViewController::rollBackForChangeANPSStatusFaliure() {
 
 void KAVOSettingViewController::customCellButtonPressed(KAVOAccountProtectLabelCell*, int cellIndex) {
     if (cellIndex != 9) return;
-    if (foundation::UserDefaults::standard().integerForKey("korvxboundstate") == 10) {
+    if (binding::paymentVerificationOn(binding::stored())) {
         auto alert = ui::AlertView::create("提示", kPaymentWarning, this, "确定注销", {"取消注销"});
         alert->setTag(kAlertPaymentWarning);
         alert->show();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/BindingState.h"
 #include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/cycle/PaymentVerificationOffer.h"
@@ -77,7 +78,7 @@ private:
 
     token::StoredToken dkbase_;
     bool live_ = false;
-    long long boundState_ = 0;
+    binding::BindingState boundState_ = binding::BindingState::None;
     int amount_ = 0;
     std::string code_;
     std::vector<std::string> decodeArray_;
