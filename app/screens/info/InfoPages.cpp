@@ -2,7 +2,7 @@
 
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Log.h"

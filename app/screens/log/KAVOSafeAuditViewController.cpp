@@ -4,7 +4,7 @@
 #include "app/core/SharedScreenState.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Background.h"
 #include "platform/foundation/Clock.h"

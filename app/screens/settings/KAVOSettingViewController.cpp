@@ -8,7 +8,7 @@
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/analytics/TrkTracker.h"
 #include "lib/http/HttpRequest.h"
 #include "lib/kit/DnNotificationManager.h"

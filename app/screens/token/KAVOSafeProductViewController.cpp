@@ -2,8 +2,8 @@
 
 #include "app/core/BindingState.h"
 #include "app/cycle/Constants.h"
-#include "app/cycle/ProductTab.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/token/ProductTab.h"
 #include "lib/kit/CustomNavigationBar.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/ExampleModalPanel.h"

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "app/core/BindingState.h"
-#include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/cycle/PaymentVerificationOffer.h"
-#include "app/cycle/ProductTab.h"
+#include "app/screens/shared/DigitSpeaker.h"
 #include "app/screens/shared/LiveCode.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/OTPLayer.h"
+#include "app/screens/token/PaymentVerificationOffer.h"
+#include "app/screens/token/ProductTab.h"
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/kit/StripedProgressBar.h"
 #include "platform/foundation/RunLoop.h"

@@ -1,4 +1,4 @@
-#include "app/cycle/PaymentVerificationOffer.h"
+#include "app/screens/token/PaymentVerificationOffer.h"
 
 #include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
