@@ -11,6 +11,7 @@
 
 #include "lib/engine2d/files/GxContainers.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/Log.h"
 
 namespace engine2d {
 
@@ -143,10 +144,10 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
         size_t n = std::min(kChunk, data.size() - pos);
         bool last = pos + n == data.size();
         if (XML_Parse(parser, data.data() + pos, int(n), last) == XML_STATUS_ERROR) {
-            std::fprintf(stderr, "engine2d: TMX \"%s\": line %lu, column %lu: %s; what came before is kept\n",
-                         filename_.empty() ? "(text)" : filename_.c_str(),
-                         (unsigned long)XML_GetCurrentLineNumber(parser),
-                         (unsigned long)XML_GetCurrentColumnNumber(parser), XML_ErrorString(XML_GetErrorCode(parser)));
+            foundation::warn(
+                "engine2d: TMX \"%s\": line %lu, column %lu: %s; what came before is kept",
+                filename_.empty() ? "(text)" : filename_.c_str(), (unsigned long)XML_GetCurrentLineNumber(parser),
+                (unsigned long)XML_GetCurrentColumnNumber(parser), XML_ErrorString(XML_GetErrorCode(parser)));
             ok = false;
             break;
         }
@@ -158,10 +159,10 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
 
 void GxTMXMapInfo::noteUnreadForm(const std::string& form) {
     const std::string layer = layers.empty() ? std::string("(none)") : layers.back()->name;
-    std::fprintf(stderr,
-                 "engine2d: TMX \"%s\": layer \"%s\": %s is not read (tile data must be base64, optionally gzip or "
-                 "zlib)\n",
-                 filename_.empty() ? "(text)" : filename_.c_str(), layer.c_str(), form.c_str());
+    foundation::warn(
+        "engine2d: TMX \"%s\": layer \"%s\": %s is not read (tile data must be base64, optionally gzip or "
+        "zlib)",
+        filename_.empty() ? "(text)" : filename_.c_str(), layer.c_str(), form.c_str());
     if (unreadForm.empty()) unreadForm = "layer \"" + layer + "\": " + form;
 }
 
