@@ -1,4 +1,4 @@
-#include "InfoPages.h"
+#include "app/screens/info/InfoPages.h"
 
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"

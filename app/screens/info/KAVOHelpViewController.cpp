@@ -1,4 +1,4 @@
-#include "KAVOHelpViewController.h"
+#include "app/screens/info/KAVOHelpViewController.h"
 
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"

@@ -1,4 +1,4 @@
-#include "KAVOSafeAuditViewController.h"
+#include "app/screens/log/KAVOSafeAuditViewController.h"
 
 #include "app/core/Envelope.h"
 #include "app/core/SharedScreenState.h"

@@ -1,6 +1,5 @@
-#include "KAVOSettingViewController.h"
+#include "app/screens/settings/KAVOSettingViewController.h"
 
-#include "SettingsRules.h"
 #include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
@@ -8,6 +7,7 @@
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/settings/SettingsRules.h"
 #include "app/screens/shared/ScreenChrome.h"
 #include "lib/analytics/TrkTracker.h"
 #include "lib/http/HttpRequest.h"

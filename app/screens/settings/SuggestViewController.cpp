@@ -1,11 +1,11 @@
-#include "SuggestViewController.h"
+#include "app/screens/settings/SuggestViewController.h"
 
-#include "SettingsRules.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/settings/SettingsRules.h"
 #include "app/screens/shared/ScreenChrome.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Device.h"

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/ScreenMap.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

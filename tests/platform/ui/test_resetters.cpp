@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 
