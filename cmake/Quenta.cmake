@@ -225,4 +225,45 @@ function(quenta_screen_shared)
   quenta_screen_includes_only(shared)
 endfunction()
 
+# quenta_screen_parts_rule(CYCLE <folder> KEEPS <header>... SHARED <folder>)
+# Where a part of a screen lives: app/cycle holds only what every screen
+# stands on (the headers KEEPS names: the command cycle, the toolbox,
+# analytics); a part two or more areas use lives in the shared parts; a part
+# one area uses lives in that area. Stops the configure step when app/cycle
+# holds another header, or when fewer than two areas include a shared part.
+# Called once every area is defined.
+function(quenta_screen_parts_rule)
+  cmake_parse_arguments(Q "" "CYCLE;SHARED" "KEEPS" ${ARGN})
+  file(GLOB cycle_headers CONFIGURE_DEPENDS "${Q_CYCLE}/*.h")
+  foreach(header IN LISTS cycle_headers)
+    get_filename_component(name "${header}" NAME)
+    if(NOT name IN_LIST Q_KEEPS)
+      message(FATAL_ERROR "${header}: app/cycle holds only what every screen stands on (${Q_KEEPS}); "
+                          "a part two areas use lives in app/screens/shared/, a part one area uses in the area")
+    endif()
+  endforeach()
+  get_property(areas GLOBAL PROPERTY QUENTA_SCREEN_AREAS)
+  file(GLOB shared_headers CONFIGURE_DEPENDS "${Q_SHARED}/*.h")
+  foreach(header IN LISTS shared_headers)
+    get_filename_component(name "${header}" NAME)
+    set(users "")
+    foreach(area IN LISTS areas)
+      get_target_property(dir ${area} SOURCE_DIR)
+      file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${dir}/*.h" "${dir}/*.cpp")
+      foreach(source IN LISTS sources)
+        file(STRINGS "${source}" includes REGEX "#include \"app/screens/shared/${name}\"")
+        if(includes)
+          list(APPEND users ${area})
+          break()
+        endif()
+      endforeach()
+    endforeach()
+    list(LENGTH users count)
+    if(count LESS 2)
+      message(FATAL_ERROR "${header}: a shared part that ${count} area(s) use (${users}); "
+                          "a part one area uses lives in that area")
+    endif()
+  endforeach()
+endfunction()
+
 include("${CMAKE_CURRENT_LIST_DIR}/Duktape.cmake")

@@ -1,6 +1,7 @@
 // The rating prompt's counters and answers in the user defaults.
 #include <cmath>
 
+#include "app/core/BindingState.h"
 #include "app/core/CoreConstants.h"
 #include "app/core/StoreKeys.h"
 #include "lib/analytics/TrkTracker.h"
@@ -43,8 +44,7 @@ void CoreConstants::initPersonalUseCheckAndRateVar() {
         return;
     }
     if (!verno || verno->substr(0, verno->find('.')) == "2") {
-        defaults.setInteger("korvxboundstate", 3);
-        defaults.setInteger("laststate", 3);
+        binding::storeBoth(binding::BindingState::Bound);
         upDateDBSetValue("0", StoreKeys::otpFast);
     }
     resetAllRateUserDefault();

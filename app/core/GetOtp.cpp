@@ -132,7 +132,7 @@ int64_t GetOtp::counterAt(int64_t unixSeconds, long long timeDiff) {
     if (__builtin_add_overflow(unixSeconds, int64_t(timeDiff), &sum)) {
         sum = timeDiff < 0 ? INT64_MIN : INT64_MAX;
     }
-    return sum / 30;
+    return sum / kStepSeconds;
 }
 
 std::string GetOtp::otpCreate(std::string_view key, std::string_view timeDiff) {

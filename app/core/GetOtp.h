@@ -28,6 +28,10 @@ public:
 
 class GetOtp {
 public:
+    // The length of one password's window, in seconds: every screen that
+    // counts down to the next code counts in these.
+    static constexpr int kStepSeconds = 30;
+
     // The current six-digit password for the token key (hex text, decoded by
     // the envelope's hex rules) and the server-minus-device time difference in
     // seconds (leading decimal number of the text, 0 when there is none). The

@@ -48,4 +48,11 @@ inline constexpr const char* temp5 = "temp5";
 // A user-defaults key, kept in the same list.
 inline constexpr const char* token = "token";
 
+// The user-defaults keys that more than one screen area reads or writes.
+inline constexpr const char* korvxboundstate = "korvxboundstate";    // the binding state (BindingState.h)
+inline constexpr const char* laststate = "laststate";                // the binding state before a hand-off
+inline constexpr const char* korvextoken = "korvextoken";            // what the payment app handed back
+inline constexpr const char* accountlock = "accountlock";            // local hour mask of the account lock
+inline constexpr const char* alldayaclocktime = "alldayaclocktime";  // start of an all-day lock (a date)
+
 }  // namespace StoreKeys

@@ -1,5 +1,6 @@
 #include "app/start/KAVOViewController.h"
 
+#include "app/core/BindingState.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
@@ -67,8 +68,7 @@ KAVOViewController::Route KAVOViewController::launchRoute() {
         case StoreReading::Missing:
             break;
     }
-    return {Route::Segue,
-            foundation::UserDefaults::standard().integerForKey("korvxboundstate") == 2 ? "korvexBind" : "welcome"};
+    return {Route::Segue, binding::stored() == binding::BindingState::BindingHandedOff ? "korvexBind" : "welcome"};
 }
 
 void KAVOViewController::showAlert(std::shared_ptr<ui::AlertView> alert) {

@@ -1,6 +1,7 @@
 // The payment client app's answer through our own URL scheme.
 #include <cstring>
 
+#include "app/core/StoreKeys.h"
 #include "app/start/KAVOAppDelegate.h"
 #include "lib/json/JsonParser.h"
 #include "platform/foundation/Log.h"
@@ -47,6 +48,6 @@ void KAVOAppDelegate::storePaymentHandBack(const std::string& url) {
         stored = "kverror:" + (message ? message->description() : std::string("(null)"));
     }
     auto& defaults = foundation::UserDefaults::standard();
-    defaults.setString("korvextoken", stored);
+    defaults.setString(StoreKeys::korvextoken, stored);
     defaults.synchronize();
 }

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "SampleTree.h"
+#include "bench/ui/SampleTree.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 

@@ -2,7 +2,7 @@
 // at scale 2: the time of one frame, against the 16.7 ms of 60 frames a second.
 #include <benchmark/benchmark.h>
 
-#include "SampleTree.h"
+#include "bench/ui/SampleTree.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Screen.h"
 

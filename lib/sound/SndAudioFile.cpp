@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "lib/sound/SndSoundEngine.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Paths.h"
 
@@ -78,7 +79,7 @@ long long checkedByteCount(sf_count_t frames, long long bytesPerFrame) {
 
 // Every refusal says which file and why on the error stream.
 std::nullopt_t refuse(const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "sound: \"%s\" refused: %s\n", path.c_str(), why.c_str());
+    foundation::warn("sound: \"%s\" refused: %s", path.c_str(), why.c_str());
     return std::nullopt;
 }
 

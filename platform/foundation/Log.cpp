@@ -1,5 +1,6 @@
 #include "platform/foundation/Log.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,28 @@ void logLine(const std::string& line) {
     }
     if (!asked()) return;
     std::fprintf(stderr, "quenta: %s\n", line.c_str());
+}
+
+void warnLine(const std::string& line) {
+    std::lock_guard<std::mutex> lock(gLogMutex);
+    if (gSink) {
+        gSink(line);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+void warn(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string line(size > 0 ? size_t(size) : 0, '\0');
+    if (size > 0) std::vsnprintf(line.data(), line.size() + 1, format, again);
+    va_end(again);
+    warnLine(line);
 }
 
 LogSink setLogSink(LogSink sink) {

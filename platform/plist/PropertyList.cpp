@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/foundation/Encoding.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 
 namespace plist {
@@ -146,7 +147,7 @@ std::optional<foundation::Value> parse(std::string_view xml) {
     // Unwind the open containers one by one so no deep value is left to a
     // recursive destructor beyond the depth limit.
     if (!p.error.empty() || !p.stack.empty() || !p.root) {
-        std::fprintf(stderr, "plist: %s\n", p.error.empty() ? "no complete root value" : p.error.c_str());
+        foundation::warn("plist: %s", p.error.empty() ? "no complete root value" : p.error.c_str());
         return std::nullopt;
     }
     return std::move(p.root);
@@ -155,7 +156,7 @@ std::optional<foundation::Value> parse(std::string_view xml) {
 std::optional<foundation::Value> readFile(const std::string& path) {
     auto text = foundation::readFile(path);
     if (!text) {
-        std::fprintf(stderr, "plist: cannot read %s\n", path.c_str());
+        foundation::warn("plist: cannot read %s", path.c_str());
         return std::nullopt;
     }
     return parse(*text);

@@ -65,7 +65,7 @@ bool Shell::start() {
     ui::setDisplayPassObserver([this] { dirty_ = true; });
 
     if (!hasDisplay()) {
-        std::fprintf(stderr, "quenta: no display (DISPLAY and SDL_VIDEODRIVER are unset): running headless\n");
+        foundation::warn("quenta: no display (DISPLAY and SDL_VIDEODRIVER are unset): running headless");
         return false;
     }
     // The window's pixels go up through SDL's plain framebuffer. Left to
@@ -74,7 +74,7 @@ bool Shell::start() {
     // engine views make current here: the code screen's digits never drew.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "quenta: cannot open the display (%s): running headless\n", SDL_GetError());
+        foundation::warn("quenta: cannot open the display (%s): running headless", SDL_GetError());
         return false;
     }
     sdlStarted_ = true;
@@ -85,7 +85,7 @@ bool Shell::start() {
     if (renderer_)
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, pw, ph);
     if (!texture_) {
-        std::fprintf(stderr, "quenta: cannot make the window (%s): running headless\n", SDL_GetError());
+        foundation::warn("quenta: cannot make the window (%s): running headless", SDL_GetError());
         if (renderer_) SDL_DestroyRenderer(renderer_);
         if (sdlWindow_) SDL_DestroyWindow(sdlWindow_);
         renderer_ = nullptr;

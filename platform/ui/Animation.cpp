@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Layer.h"
 
 namespace ui {
@@ -149,6 +150,12 @@ struct TransactionFrame {
 };
 std::vector<TransactionFrame>& transactions() {
     static std::vector<TransactionFrame> t;
+    // A transaction a case began and never committed does not set the next
+    // case's durations.
+    static const bool registered =
+        (foundation::registerResetter("ui.transactions", foundation::ResetPhase::SharedObject, [] { t.clear(); }),
+         true);
+    (void)registered;
     return t;
 }
 }  // namespace

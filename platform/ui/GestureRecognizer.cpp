@@ -78,10 +78,17 @@ void observeTouch(const Touch& touch, View* view) {
     if (touch.phase() == TouchPhase::Ended || touch.phase() == TouchPhase::Cancelled) watching().clear();
 }
 
+// The window's touch observer is reset between cases; the next recognizer
+// attached installs the hook again.
+bool g_hookInstalled = false;
+[[maybe_unused]] const bool g_hookRegistered =
+    (foundation::registerResetter("ui.gestureHook", foundation::ResetPhase::SharedObject,
+                                  [] { g_hookInstalled = false; }),
+     true);
+
 void installHook() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
+    if (g_hookInstalled) return;
+    g_hookInstalled = true;
     Window::setTouchObserver(observeTouch);
 }
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Render.h"
@@ -21,6 +22,10 @@ std::atomic<int> movingAnimations{0};
 thread_local bool defaultDrawingRan = false;
 std::vector<std::weak_ptr<Layer>>& dirtyLayers() {
     static std::vector<std::weak_ptr<Layer>> v;
+    // Layers a case left waiting for display are not drawn by the next case.
+    static const bool registered =
+        (foundation::registerResetter("ui.dirtyLayers", foundation::ResetPhase::SharedObject, [] { v.clear(); }), true);
+    (void)registered;
     return v;
 }
 double now() { return foundation::clock().monotonic(); }

@@ -102,6 +102,15 @@ std::vector<std::weak_ptr<View>>& layoutQueue() {
     static std::vector<std::weak_ptr<View>> q;
     return q;
 }
+// The display pass's observer (a shell's window) and the views a case left
+// waiting for layout do not reach the next case.
+[[maybe_unused]] const bool g_passRegistered =
+    (foundation::registerResetter("ui.displayPass", foundation::ResetPhase::SharedObject,
+                                  [] {
+                                      g_passObserver = nullptr;
+                                      layoutQueue().clear();
+                                  }),
+     true);
 int depthOf(const View* v) {
     int d = 0;
     for (; v; v = v->superview()) ++d;
@@ -525,6 +534,11 @@ struct AnimationBlock {
 
 std::vector<AnimationBlock>& blocks() {
     static std::vector<AnimationBlock> b;
+    // An animation block a case left open is dropped, its completion uncalled.
+    static const bool registered =
+        (foundation::registerResetter("ui.animationBlocks", foundation::ResetPhase::SharedObject, [] { b.clear(); }),
+         true);
+    (void)registered;
     return b;
 }
 

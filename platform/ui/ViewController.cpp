@@ -5,6 +5,7 @@
 
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Log.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Animation.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Screen.h"
@@ -20,6 +21,13 @@ namespace {
 
 std::set<const void*>& movingScreens() {
     static std::set<const void*> movers;
+    // A push, pop or presentation a case left half done does not hold the
+    // next case's screens still.
+    static const bool registered =
+        (foundation::registerResetter("ui.screenTransitions", foundation::ResetPhase::SharedObject,
+                                      [] { movers.clear(); }),
+         true);
+    (void)registered;
     return movers;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/foundation/Assert.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Resetters.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/Screen.h"
 
@@ -13,6 +14,12 @@ std::function<void(const Touch&, View*)>& touchObserver() {
     static std::function<void(const Touch&, View*)> observer;
     return observer;
 }
+// The touch observer goes with the case that set it (the gesture recognizers
+// put theirs back when a recognizer is next attached).
+[[maybe_unused]] const bool g_touchObserverRegistered =
+    (foundation::registerResetter("ui.touchObserver", foundation::ResetPhase::SharedObject,
+                                  [] { touchObserver() = nullptr; }),
+     true);
 }  // namespace
 
 void Window::setTouchObserver(std::function<void(const Touch&, View*)> observer) {

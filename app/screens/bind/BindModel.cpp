@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
@@ -127,22 +128,20 @@ std::string refusalNotice(long long result, const std::optional<std::string>& ni
 
 void stateAfterBinding() {
     auto& defaults = foundation::UserDefaults::standard();
-    const long long state = defaults.integerForKey(kBoundStateKey);
-    if (state == kStateHandOffPending) {
-        defaults.setInteger(kBoundStateKey, kStatePaymentVerification);
-        defaults.setInteger(kLastStateKey, kStatePaymentVerification);
+    const binding::BindingState state = binding::stored();
+    if (state == binding::BindingState::BindingHandedOff) {
+        binding::storeBoth(binding::BindingState::PaymentVerification);
         Constants::upDateDBSetValue("1", StoreKeys::otpFast);
-    } else if (state == kStateNone) {
-        defaults.setInteger(kBoundStateKey, kStateBound);
-        defaults.setInteger(kLastStateKey, kStateBound);
+    } else if (state == binding::BindingState::None) {
+        binding::storeBoth(binding::BindingState::Bound);
     }
     defaults.synchronize();
 }
 
 void stateAfterFailure() {
     auto& defaults = foundation::UserDefaults::standard();
-    if (defaults.integerForKey(kBoundStateKey) != kStateHandOffPending) return;
-    defaults.setInteger(kBoundStateKey, defaults.integerForKey(kLastStateKey));
+    if (binding::stored() != binding::BindingState::BindingHandedOff) return;
+    binding::store(binding::storedLast());
     defaults.synchronize();
 }
 

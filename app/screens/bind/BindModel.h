@@ -26,17 +26,8 @@ inline constexpr const char* kSaveFailedNotice = kDataNotSavedMessage;
 inline constexpr const char* kEmptyNameNotice = "输入的账号不能为空";
 
 // User defaults.
-inline constexpr const char* kBoundStateKey = "korvxboundstate";
-inline constexpr const char* kLastStateKey = "laststate";
 inline constexpr const char* kTokenFromKorvexKey = "tokenfromkv";
-inline constexpr const char* kHandBackKey = "korvextoken";
 inline constexpr const char* kPushTokenKey = "token";
-
-// Binding states (korvxboundstate).
-inline constexpr long long kStateNone = 0;
-inline constexpr long long kStateHandOffPending = 2;
-inline constexpr long long kStateBound = 3;
-inline constexpr long long kStatePaymentVerification = 10;
 
 // ---------------------------------------------------------------- device
 

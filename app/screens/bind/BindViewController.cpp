@@ -1,5 +1,6 @@
 #include "app/screens/bind/BindViewController.h"
 
+#include "app/core/BindingState.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/CustomNavigationBar.h"
 #include "platform/foundation/Text.h"
@@ -131,8 +132,7 @@ void BindViewController::viewDidLoad() {
                                                                          [this](ui::BarButtonItem*) { bindHelp(); }));
     outcome_.reset();
     textMsg_.reset();
-    if (foundation::UserDefaults::standard().integerForKey(kBoundStateKey) != kStateHandOffPending)
-        ScreenAnalytics::trackPageview("bindingView");
+    if (binding::stored() != binding::BindingState::BindingHandedOff) ScreenAnalytics::trackPageview("bindingView");
 }
 
 void BindViewController::viewWillAppear(bool animated) {

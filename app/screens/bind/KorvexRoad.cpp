@@ -1,8 +1,10 @@
 #include "app/screens/bind/KorvexRoad.h"
 
+#include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/PaymentAppHandOff.h"
+#include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/screens/bind/BindViewController.h"
 #include "platform/foundation/Log.h"
@@ -104,7 +106,7 @@ void KorvexRoad::nameGiven(const std::string& name) {
 void KorvexRoad::handOffAnswered(int buttonIndex) {
     if (buttonIndex != 0) return;
     if (auto url = PaymentAppHandOff::url(korvexCount_, kvToken_)) {
-        defaults().setInteger(kBoundStateKey, kStateHandOffPending);
+        binding::store(binding::BindingState::BindingHandedOff);
         defaults().synchronize();
         BindOutcome::track(Road::Korvex, std::string("korvexCallNimbra"));
         ui::Application::shared().openURL(*url);
@@ -120,17 +122,17 @@ void KorvexRoad::installAnswered(int buttonIndex) {
 }
 
 void KorvexRoad::handBackCheck() {
-    if (defaults().integerForKey(kBoundStateKey) != kStateHandOffPending) {
-        defaults().setString(kHandBackKey, "");
+    if (binding::stored() != binding::BindingState::BindingHandedOff) {
+        defaults().setString(StoreKeys::korvextoken, "");
         defaults().synchronize();
         return;
     }
-    const auto stored = defaults().stringForKey(kHandBackKey);
-    defaults().setString(kHandBackKey, "");
+    const auto stored = defaults().stringForKey(StoreKeys::korvextoken);
+    defaults().setString(StoreKeys::korvextoken, "");
     const HandBack handBack = HandBack::of(stored);
     switch (handBack.kind) {
         case HandBack::Error:
-            defaults().setInteger(kBoundStateKey, kStateNone);
+            binding::store(binding::BindingState::None);
             Constants::simpleAlertViewWithTitle("迅付绑定失败", handBack.text);
             BindOutcome::track(Road::Korvex, std::string("korvexGetTokenFailed"));
             break;
@@ -139,7 +141,7 @@ void KorvexRoad::handBackCheck() {
             BindOutcome::track(Road::Korvex, std::string("korvexGetTokenSucces"));
             break;
         case HandBack::Interrupted:
-            defaults().setInteger(kBoundStateKey, kStateNone);
+            binding::store(binding::BindingState::None);
             Constants::simpleAlertViewWithTitle("迅付绑定失败", "操作中断，请重试");
             BindOutcome::track(Road::Korvex, std::string("korvexGetTokenInterrupted"));
             break;

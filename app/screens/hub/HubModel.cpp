@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/core/BindingState.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
@@ -43,7 +44,7 @@ MainPageInfo accountRecord(const std::map<std::string, std::string>& rows) {
 }
 
 bool showsCode(const MainPageInfo& info, long long boundState) {
-    return is(info.isOtpFast, "1") && (boundState == 10 || boundState == 3);
+    return is(info.isOtpFast, "1") && binding::showsLiveCode(binding::BindingState(boundState));
 }
 
 std::vector<std::string> iconNames(const MainPageInfo& info, long long accountLock, long long boundState) {
@@ -53,7 +54,7 @@ std::vector<std::string> iconNames(const MainPageInfo& info, long long accountLo
     if (is(info.iskeylogin, "1")) names.push_back("yijian");
     if (!is(info.isremoteDelete, "null")) names.push_back("yuancheng");
     if (accountLock > 0) names.push_back("zzsd");
-    if (boundState == 10) names.push_back("pay_icon");
+    if (binding::paymentVerificationOn(binding::BindingState(boundState))) names.push_back("pay_icon");
     return names;
 }
 

@@ -19,15 +19,6 @@
 
 namespace hub {
 
-// The user-defaults keys of the main screen: the payment-binding state and
-// the one before it, the token the payment app handed back, the local hour
-// mask of the account lock and the start of an all-day lock.
-inline constexpr const char* kBoundStateKey = "korvxboundstate";
-inline constexpr const char* kLastStateKey = "laststate";
-inline constexpr const char* kKorvexTokenKey = "korvextoken";
-inline constexpr const char* kAccountLockKey = "accountlock";
-inline constexpr const char* kAllDayLockTimeKey = "alldayaclocktime";
-
 // On the tall screen every part of the main screen narrower than the screen
 // moves down kTallShift points; the code, its speaker and their buttons
 // kTallCodeDrop more.
@@ -39,7 +30,7 @@ inline constexpr double kTallCodeDrop = 45;
 // The record from the store's rows; a key without a row reads "(null)".
 MainPageInfo accountRecord(const std::map<std::string, std::string>& rows);
 // The code is shown when it is on the home page and the binding allows it
-// (payment-binding state 3 or 10).
+// (binding::showsLiveCode).
 bool showsCode(const MainPageInfo& info, long long boundState);
 // The icons of the protections in use, in slot order.
 std::vector<std::string> iconNames(const MainPageInfo& info, long long accountLock, long long boundState);

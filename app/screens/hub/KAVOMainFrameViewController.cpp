@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <random>
 
+#include "app/core/BindingState.h"
 #include "app/core/DBController.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
@@ -11,8 +12,8 @@
 #include "app/core/StoreKeys.h"
 #include "app/core/UpdateDataToSqlite.h"
 #include "app/cycle/Constants.h"
-#include "app/cycle/PhotoUtil.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/shared/PhotoUtil.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/SemiModal.h"
 #include "platform/foundation/Dispatch.h"
@@ -281,7 +282,7 @@ void KAVOMainFrameViewController::setUIWithData() {
 }
 
 void KAVOMainFrameViewController::showFast() {
-    if (hub::showsCode(mainInfo_, defaults().integerForKey(hub::kBoundStateKey))) {
+    if (hub::showsCode(mainInfo_, defaults().integerForKey(StoreKeys::korvxboundstate))) {
         showOtpBtn_->setHidden(false);
         otpLabel_->setHidden(false);
         otpBeeper_->setHidden(false);
@@ -301,8 +302,8 @@ void KAVOMainFrameViewController::showFast() {
 
 void KAVOMainFrameViewController::showIcon() {
     for (auto& slot : smallImgs_) slot->setHidden(true);
-    const std::vector<std::string> names = hub::iconNames(mainInfo_, defaults().integerForKey(hub::kAccountLockKey),
-                                                          defaults().integerForKey(hub::kBoundStateKey));
+    const std::vector<std::string> names = hub::iconNames(mainInfo_, defaults().integerForKey(StoreKeys::accountlock),
+                                                          defaults().integerForKey(StoreKeys::korvxboundstate));
     for (size_t i = 0; i < names.size() && i < smallImgs_.size(); ++i) {
         smallImgs_[i]->setImage(ui::Image::named(names[i]));
         smallImgs_[i]->setAccessibilityLabel(names[i]);
@@ -360,9 +361,8 @@ void KAVOMainFrameViewController::handleAccountReply(const CommandReply& reply) 
         return;
     }
     const bool haveStore = DBController::databaseExit();
-    if (data->otp && !*data->otp && defaults().integerForKey(hub::kBoundStateKey) == 10) {
-        defaults().setInteger(hub::kBoundStateKey, 0);
-        defaults().setInteger(hub::kLastStateKey, 0);
+    if (data->otp && !*data->otp && binding::paymentVerificationOn(binding::stored())) {
+        binding::storeBoth(binding::BindingState::None);
         defaults().synchronize();
         showFast();
     }

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "app/core/Models.h"
-#include "app/cycle/DigitSpeaker.h"
 #include "app/cycle/KAVOCommandViewController.h"
 #include "app/screens/hub/BadgeAndAdvert.h"
 #include "app/screens/hub/HubModel.h"
 #include "app/screens/hub/LockOverlay.h"
 #include "app/screens/hub/LoginApprovals.h"
 #include "app/screens/hub/PaymentHandBack.h"
+#include "app/screens/shared/DigitSpeaker.h"
 #include "app/screens/shared/LiveCode.h"
 #include "lib/kit/CustomBadge.h"
 #include "lib/kit/KenBurnsView.h"

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/screens/hub/HubModel.h"
 #include "platform/foundation/Clock.h"
@@ -49,8 +50,8 @@ void LockOverlay::build(ui::View& root) {
 
 void LockOverlay::check() {
     const double now = foundation::clock().now();
-    const bool locked =
-        isLocked(defaults().integerForKey(kAccountLockKey), int64_t(now), foundation::TimeZone::local().offsetAt(now));
+    const bool locked = isLocked(defaults().integerForKey(StoreKeys::accountlock), int64_t(now),
+                                 foundation::TimeZone::local().offsetAt(now));
     dimLayer_->setHidden(!locked);
     lockLabel_->setHidden(!locked);
     lockImg_->setHidden(!locked);
@@ -71,24 +72,26 @@ void LockOverlay::recheck() {
 }
 
 bool LockOverlay::alignWithServer(long long duration, long long enabletime) {
-    const long long stored = defaults().integerForKey(kAccountLockKey);
+    const long long stored = defaults().integerForKey(StoreKeys::accountlock);
     const long long serverLocal = Constants::gmt8ValueToLocalValue(duration);
     std::optional<int64_t> allDay;
-    if (auto date = defaults().dateForKey(kAllDayLockTimeKey)) allDay = int64_t(date->seconds);
+    if (auto date = defaults().dateForKey(StoreKeys::alldayaclocktime)) allDay = int64_t(date->seconds);
     const LockAlignment change = alignLock(stored, serverLocal, enabletime / 1000, allDay);
     if (stored == kAllDayMask && change.allDaySince)
-        defaults().setObject(kAllDayLockTimeKey, foundation::Value(foundation::Date{double(*change.allDaySince)}));
+        defaults().setObject(StoreKeys::alldayaclocktime,
+                             foundation::Value(foundation::Date{double(*change.allDaySince)}));
     switch (change.change) {
         case LockAlignment::Unchanged:
             defaults().synchronize();
             return false;
         case LockAlignment::Cleared:
-            defaults().setInteger(kAccountLockKey, 0);
-            defaults().removeObjectForKey(kAllDayLockTimeKey);
+            defaults().setInteger(StoreKeys::accountlock, 0);
+            defaults().removeObjectForKey(StoreKeys::alldayaclocktime);
             break;
         case LockAlignment::Stored:
-            defaults().setInteger(kAccountLockKey, change.mask);
-            defaults().setObject(kAllDayLockTimeKey, foundation::Value(foundation::Date{double(*change.allDaySince)}));
+            defaults().setInteger(StoreKeys::accountlock, change.mask);
+            defaults().setObject(StoreKeys::alldayaclocktime,
+                                 foundation::Value(foundation::Date{double(*change.allDaySince)}));
             break;
         case LockAlignment::Conflict:
             break;

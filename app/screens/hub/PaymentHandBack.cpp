@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "app/core/BindingState.h"
 #include "app/core/Envelope.h"
+#include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
 #include "app/screens/hub/HubModel.h"
@@ -45,10 +47,10 @@ void PaymentHandBack::registerCommand() {
 }
 
 void PaymentHandBack::check() {
-    if (defaults().integerForKey(kBoundStateKey) == 1) {
-        const OptionalText token = defaults().stringForKey(kKorvexTokenKey);
-        defaults().setString(kKorvexTokenKey, "");
-        defaults().setInteger(kBoundStateKey, defaults().integerForKey(kLastStateKey));
+    if (binding::stored() == binding::BindingState::VerificationHandedOff) {
+        const OptionalText token = defaults().stringForKey(StoreKeys::korvextoken);
+        defaults().setString(StoreKeys::korvextoken, "");
+        binding::store(binding::storedLast());
         const HandBack handBack = readHandBack(token);
         if (handBack.kind == HandBack::Send) {
             screen_.popOutProgressHUD(tag_, foundation::Value(handBack.text));
@@ -58,7 +60,7 @@ void PaymentHandBack::check() {
         }
         ScreenAnalytics::trackEvent("binding", "InKorvexBinding", handBack.label());
     } else {
-        defaults().setString(kKorvexTokenKey, "");
+        defaults().setString(StoreKeys::korvextoken, "");
     }
     defaults().synchronize();
 }
@@ -78,8 +80,7 @@ void PaymentHandBack::handleReply(const CommandReply& reply) {
             ScreenAnalytics::trackEvent("binding", "InKorvexBinding", label);
             return;
         }
-        defaults().setInteger(kBoundStateKey, 10);
-        defaults().setInteger(kLastStateKey, 10);
+        binding::storeBoth(binding::BindingState::PaymentVerification);
         defaults().synchronize();
         info_.bid = answer->bid;
         info_.difftime = diff;

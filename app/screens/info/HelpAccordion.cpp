@@ -1,4 +1,4 @@
-#include "HelpAccordion.h"
+#include "app/screens/info/HelpAccordion.h"
 
 #include <sstream>
 

@@ -1,8 +1,8 @@
-#include "InfoPages.h"
+#include "app/screens/info/InfoPages.h"
 
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Device.h"
 #include "platform/foundation/Log.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "PagePhotosView.h"
+#include "app/screens/info/PagePhotosView.h"
 #include "lib/kit/HtmlPageView.h"
 #include "lib/kit/KAVOCustomCells.h"
 #include "platform/ui/TableView.h"

@@ -1,7 +1,7 @@
-#include "InfoScreens.h"
+#include "app/screens/info/InfoScreens.h"
 
-#include "InfoPages.h"
-#include "KAVOHelpViewController.h"
+#include "app/screens/info/InfoPages.h"
+#include "app/screens/info/KAVOHelpViewController.h"
 
 void registerInfoScreens(ui::ScreenMap& map) {
     map.registerScreen(KAVOHelpViewController::kIdentifier, [] { return std::make_shared<KAVOHelpViewController>(); });

@@ -1,8 +1,8 @@
-#include "KAVOHelpViewController.h"
+#include "app/screens/info/KAVOHelpViewController.h"
 
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Text.h"
 

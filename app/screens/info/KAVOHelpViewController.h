@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "HelpAccordion.h"
+#include "app/screens/info/HelpAccordion.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 

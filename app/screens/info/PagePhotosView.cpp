@@ -1,4 +1,4 @@
-#include "PagePhotosView.h"
+#include "app/screens/info/PagePhotosView.h"
 
 #include <cmath>
 

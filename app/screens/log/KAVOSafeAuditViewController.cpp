@@ -1,10 +1,10 @@
-#include "KAVOSafeAuditViewController.h"
+#include "app/screens/log/KAVOSafeAuditViewController.h"
 
 #include "app/core/Envelope.h"
 #include "app/core/SharedScreenState.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Background.h"
 #include "platform/foundation/Clock.h"

@@ -9,8 +9,8 @@
 #include <memory>
 #include <optional>
 
-#include "SafeAuditLog.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/screens/log/SafeAuditLog.h"
 #include "lib/kit/HorizMenu.h"
 #include "lib/kit/PrRefreshTableHeaderView.h"
 #include "platform/ui/TableView.h"

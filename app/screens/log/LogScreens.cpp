@@ -1,6 +1,6 @@
-#include "LogScreens.h"
+#include "app/screens/log/LogScreens.h"
 
-#include "KAVOSafeAuditViewController.h"
+#include "app/screens/log/KAVOSafeAuditViewController.h"
 
 void registerLogScreens(ui::ScreenMap& map) {
     map.registerScreen(KAVOSafeAuditViewController::kIdentifier,

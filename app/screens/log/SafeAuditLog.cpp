@@ -1,4 +1,4 @@
-#include "SafeAuditLog.h"
+#include "app/screens/log/SafeAuditLog.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
-#include "AccountProtectViewController.h"
+#include "app/screens/protect/AccountProtectViewController.h"
 
-#include "LockMask.h"
-#include "ProtectScreens.h"
-#include "ScreenParts.h"
 #include "app/core/Envelope.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/protect/LockMask.h"
+#include "app/screens/protect/ProtectScreens.h"
+#include "app/screens/protect/ScreenParts.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
@@ -24,7 +24,7 @@ constexpr const char* kChangingText = "正在修改安全操作状态";
 
 foundation::UserDefaults& defaults() { return foundation::UserDefaults::standard(); }
 
-long long storedMask() { return defaults().integerForKey(lockmask::kAccountLockKey); }
+long long storedMask() { return defaults().integerForKey(StoreKeys::accountlock); }
 
 // [row, switch index, optional third] from a change argument.
 struct ChangeArgument {
@@ -153,7 +153,7 @@ void AccountProtectViewController::viewWillAppear(bool animated) {
     }
     if (lockEditorOpened_) {
         // The editor was left without confirming: no lock.
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
         lockEditorOpened_ = false;
         reloadTable();
@@ -215,7 +215,7 @@ void AccountProtectViewController::showLockText(KAVOAccountProtectOpertationCell
     if (mask <= 0) return;
     ui::Label* subtitle = cell.subTitleLabel();
     if (mask == lockmask::kWholeDay) {
-        if (auto start = defaults().dateForKey(lockmask::kAllDayLockTimeKey)) {
+        if (auto start = defaults().dateForKey(StoreKeys::alldayaclocktime)) {
             subtitle->setText(lockmask::allDayText(start->seconds, foundation::TimeZone::local()));
             return;
         }
@@ -351,7 +351,7 @@ void AccountProtectViewController::handleStatusReply(const CommandReply& reply) 
     const bool unknownChange = std::exchange(recheckingChange_, false);
     auto outcome = statuses_.applyStatusReply(*status, storedMask());
     if (outcome.clearStoredMask) {
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
     }
     if (unknownChange)
@@ -394,7 +394,7 @@ void AccountProtectViewController::openingSucceeded(const ProtectionChangeReply&
     isOpenLockGoingOn_ = false;
     if (storedMask() == lockmask::kWholeDay) {
         const long long ms = reply.enabletime.value_or(0);
-        defaults().setObject(lockmask::kAllDayLockTimeKey, foundation::Value(foundation::Date{double(ms / 1000)}));
+        defaults().setObject(StoreKeys::alldayaclocktime, foundation::Value(foundation::Date{double(ms / 1000)}));
     }
     defaults().setString(lockmask::kLoginProtectionWhenLockKey, statuses_.status(ProtectionStatuses::kLogin));
     statuses_.set(ProtectionStatuses::kLogin, ProtectionStatuses::kOn);
@@ -403,8 +403,8 @@ void AccountProtectViewController::openingSucceeded(const ProtectionChangeReply&
 
 void AccountProtectViewController::closingSucceeded() {
     isOpenLockGoingOn_ = false;
-    defaults().removeObjectForKey(lockmask::kAllDayLockTimeKey);
-    defaults().setInteger(lockmask::kAccountLockKey, 0);
+    defaults().removeObjectForKey(StoreKeys::alldayaclocktime);
+    defaults().setInteger(StoreKeys::accountlock, 0);
     removeLocationLabel();
     if (auto saved = defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey))
         statuses_.set(ProtectionStatuses::kLogin, *saved);
@@ -416,8 +416,8 @@ void AccountProtectViewController::cleanUpForOpenACLockFailed() {
     if (!isOpenLockGoingOn_) return;
     isOpenLockGoingOn_ = false;
     if (statuses_.status(ProtectionStatuses::kLock) == ProtectionStatuses::kOff) {
-        defaults().removeObjectForKey(lockmask::kAllDayLockTimeKey);
-        defaults().setInteger(lockmask::kAccountLockKey, 0);
+        defaults().removeObjectForKey(StoreKeys::alldayaclocktime);
+        defaults().setInteger(StoreKeys::accountlock, 0);
         protectui::synchronizeDefaults();
     }
 }

@@ -8,8 +8,8 @@
 #include <memory>
 #include <optional>
 
-#include "ProtectionTable.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/screens/protect/ProtectionTable.h"
 #include "lib/kit/KAVOCustomCells.h"
 #include "lib/kit/MarqueeLabel.h"
 #include "platform/ui/TableView.h"

@@ -1,11 +1,11 @@
-#include "ChangePasswordViewController.h"
+#include "app/screens/protect/ChangePasswordViewController.h"
 
-#include "PasswordChange.h"
-#include "ScreenParts.h"
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/protect/PasswordChange.h"
+#include "app/screens/protect/ScreenParts.h"
 #include "platform/ui/Image.h"
 #include "platform/ui/Navigation.h"
 

@@ -1,10 +1,11 @@
-#include "KAVOACLockViewController.h"
+#include "app/screens/protect/KAVOACLockViewController.h"
 
-#include "LockMask.h"
-#include "ScreenParts.h"
 #include "app/core/Envelope.h"
+#include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/protect/LockMask.h"
+#include "app/screens/protect/ScreenParts.h"
 #include "lib/sound/EasyAudioEngine.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/UserDefaults.h"
@@ -75,7 +76,7 @@ void KAVOACLockViewController::viewDidLoad() {
         background->setAutoresizingMask(ui::kAutoresizingFlexibleWidth | ui::kAutoresizingFlexibleHeight);
         view()->addSubview(background);
     }
-    ring_.setMask(foundation::UserDefaults::standard().integerForKey(lockmask::kAccountLockKey));
+    ring_.setMask(foundation::UserDefaults::standard().integerForKey(StoreKeys::accountlock));
 
     // The ring: each bar lies over the joints beside it.
     for (int i = 0; i < LockRing::kCount; ++i) {
@@ -229,7 +230,7 @@ void KAVOACLockViewController::tableAlertDidSelectRowAtIndexPath(MsTableAlert* a
 void KAVOACLockViewController::tableAlertDidDismissWithButtonIndex(MsTableAlert* alert, int buttonIndex) {
     if (alert->view()->tag() != kLockTypeAlertTag || buttonIndex != 0) return;
     auto& defaults = foundation::UserDefaults::standard();
-    defaults.setInteger(lockmask::kAccountLockKey, ring_.mask());
+    defaults.setInteger(StoreKeys::accountlock, ring_.mask());
     defaults.setInteger(lockmask::kShouldOpenLockKey, chosenLockTypeSum(lockKinds_, choices_));
     defaults.synchronize();
     if (navigationController()) navigationController()->popViewControllerAnimated(true);

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "LockRing.h"
-#include "LockTypes.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/screens/protect/LockRing.h"
+#include "app/screens/protect/LockTypes.h"
 #include "lib/kit/MsTableAlert.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"

@@ -1,4 +1,4 @@
-#include "LockMask.h"
+#include "app/screens/protect/LockMask.h"
 
 #include <cmath>
 

@@ -12,9 +12,8 @@ namespace lockmask {
 
 inline constexpr int64_t kWholeDay = 0xFFFFFF;
 
-// The user-defaults keys of the lock.
-inline constexpr const char* kAccountLockKey = "accountlock";
-inline constexpr const char* kAllDayLockTimeKey = "alldayaclocktime";
+// The user-defaults keys of the lock (the mask and the start of an all-day
+// lock are StoreKeys::accountlock and StoreKeys::alldayaclocktime).
 inline constexpr const char* kShouldOpenLockKey = "shouldopenaclock";
 inline constexpr const char* kLoginProtectionWhenLockKey = "logprotectstatewhenlock";
 

@@ -1,4 +1,4 @@
-#include "LockRing.h"
+#include "app/screens/protect/LockRing.h"
 
 namespace {
 

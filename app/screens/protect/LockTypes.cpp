@@ -1,4 +1,4 @@
-#include "LockTypes.h"
+#include "app/screens/protect/LockTypes.h"
 
 #include "app/core/Replies.h"
 

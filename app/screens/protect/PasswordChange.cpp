@@ -1,4 +1,4 @@
-#include "PasswordChange.h"
+#include "app/screens/protect/PasswordChange.h"
 
 #include "platform/foundation/Encoding.h"
 

@@ -1,4 +1,4 @@
-#include "PersonCenterModel.h"
+#include "app/screens/protect/PersonCenterModel.h"
 
 #include <cmath>
 

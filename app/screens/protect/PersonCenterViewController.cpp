@@ -1,14 +1,14 @@
-#include "PersonCenterViewController.h"
+#include "app/screens/protect/PersonCenterViewController.h"
 
-#include "LockMask.h"
-#include "ScreenParts.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/Replies.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
-#include "app/cycle/PhotoUtil.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/protect/LockMask.h"
+#include "app/screens/protect/ScreenParts.h"
+#include "app/screens/shared/PhotoUtil.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
@@ -243,7 +243,7 @@ void PersonCenterViewController::stopTimer() {
 }
 
 void PersonCenterViewController::selectorForCheckLockState() {
-    const long long mask = foundation::UserDefaults::standard().integerForKey(lockmask::kAccountLockKey);
+    const long long mask = foundation::UserDefaults::standard().integerForKey(StoreKeys::accountlock);
     const bool locked = lockmask::lockedAt(mask, foundation::clock().now(), foundation::TimeZone::local());
     if (dimLayer_) dimLayer_->setHidden(!locked);
 }

@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "PersonCenterModel.h"
 #include "app/cycle/KAVOCommandViewController.h"
+#include "app/screens/protect/PersonCenterModel.h"
 #include "lib/kit/MarqueeLabel.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"

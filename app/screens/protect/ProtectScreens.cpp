@@ -1,9 +1,9 @@
-#include "ProtectScreens.h"
+#include "app/screens/protect/ProtectScreens.h"
 
-#include "AccountProtectViewController.h"
-#include "ChangePasswordViewController.h"
-#include "KAVOACLockViewController.h"
-#include "PersonCenterViewController.h"
+#include "app/screens/protect/AccountProtectViewController.h"
+#include "app/screens/protect/ChangePasswordViewController.h"
+#include "app/screens/protect/KAVOACLockViewController.h"
+#include "app/screens/protect/PersonCenterViewController.h"
 
 void registerProtectScreens(ui::ScreenMap& map) {
     map.registerScreen(kAccountProtectScreen, [] { return std::make_shared<AccountProtectViewController>(); });

@@ -1,4 +1,4 @@
-#include "ProtectionTable.h"
+#include "app/screens/protect/ProtectionTable.h"
 
 #include "app/core/Replies.h"
 

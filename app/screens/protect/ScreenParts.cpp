@@ -1,4 +1,4 @@
-#include "ScreenParts.h"
+#include "app/screens/protect/ScreenParts.h"
 
 #include "app/cycle/ScreenAnalytics.h"
 #include "lib/kit/CustomNavigationBar.h"

@@ -1,13 +1,14 @@
-#include "KAVOSettingViewController.h"
+#include "app/screens/settings/KAVOSettingViewController.h"
 
-#include "SettingsRules.h"
+#include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/LogoutAccount.h"
 #include "app/core/StoreKeys.h"
 #include "app/cycle/Constants.h"
 #include "app/cycle/ScreenAnalytics.h"
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/settings/SettingsRules.h"
+#include "app/screens/shared/ScreenChrome.h"
 #include "lib/analytics/TrkTracker.h"
 #include "lib/http/HttpRequest.h"
 #include "lib/kit/DnNotificationManager.h"
@@ -366,7 +367,7 @@ void KAVOSettingViewController::rollBackForChangeANPSStatusFaliure() {
 
 void KAVOSettingViewController::customCellButtonPressed(KAVOAccountProtectLabelCell*, int cellIndex) {
     if (cellIndex != 9) return;
-    if (foundation::UserDefaults::standard().integerForKey("korvxboundstate") == 10) {
+    if (binding::paymentVerificationOn(binding::stored())) {
         auto alert = ui::AlertView::create("提示", kPaymentWarning, this, "确定注销", {"取消注销"});
         alert->setTag(kAlertPaymentWarning);
         alert->show();

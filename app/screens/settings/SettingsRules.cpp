@@ -1,4 +1,4 @@
-#include "SettingsRules.h"
+#include "app/screens/settings/SettingsRules.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "SettingsScreens.h"
+#include "app/screens/settings/SettingsScreens.h"
 
-#include "KAVOSettingViewController.h"
-#include "SuggestViewController.h"
+#include "app/screens/settings/KAVOSettingViewController.h"
+#include "app/screens/settings/SuggestViewController.h"
 
 void registerSettingsScreens(ui::ScreenMap& map) {
     const std::string settings = KAVOSettingViewController::kIdentifier;

@@ -68,7 +68,7 @@ int LiveCode::secondsInto(int64_t nowSeconds, long long difference) {
     if (__builtin_add_overflow(nowSeconds, int64_t(difference), &sum)) sum = difference < 0 ? INT64_MIN : INT64_MAX;
     // The same truncating division the window uses, so the two agree; a sum
     // before 1970 counts its seconds the same way from the window's end.
-    const int64_t rest = sum - (sum / 30) * 30;
+    const int64_t rest = sum - (sum / GetOtp::kStepSeconds) * GetOtp::kStepSeconds;
     return int(rest < 0 ? -rest : rest);
 }
 

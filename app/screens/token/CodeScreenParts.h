@@ -9,7 +9,7 @@
 
 #include "app/core/Models.h"
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/cycle/ProductTab.h"
+#include "app/screens/token/ProductTab.h"
 
 namespace token {
 

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/cycle/ProductTab.h"
 #include "app/screens/shared/LiveCode.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/KAVOMainLayer.h"
+#include "app/screens/token/ProductTab.h"
 #include "app/screens/token/TokenModel.h"
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/kit/StripedProgressBar.h"

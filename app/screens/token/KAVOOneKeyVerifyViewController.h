@@ -14,8 +14,8 @@
 
 #include "app/core/VerifyReplies.h"
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/cycle/ProductTab.h"
 #include "app/screens/shared/PendingLoginPoller.h"
+#include "app/screens/token/ProductTab.h"
 #include "lib/kit/KAVOCustomCells.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"

@@ -1,8 +1,9 @@
 #include "app/screens/token/KAVOSafeProductViewController.h"
 
+#include "app/core/BindingState.h"
 #include "app/cycle/Constants.h"
-#include "app/cycle/ProductTab.h"
 #include "app/cycle/ScreenAnalytics.h"
+#include "app/screens/token/ProductTab.h"
 #include "lib/kit/CustomNavigationBar.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "lib/kit/ExampleModalPanel.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr const char* kBoundState = "korvxboundstate";
 constexpr double kTabButtonTop = 6;
 constexpr double kTabButtonWidth = 100;
 constexpr double kTabButtonHeight = 88;
@@ -134,15 +134,15 @@ void KAVOSafeProductViewController::viewDidUnload() {
 // ---------------------------------------------------------------- appearing and leaving
 
 void KAVOSafeProductViewController::viewDidAppear(bool animated) {
-    const long long boundState = defaults().integerForKey(kBoundState);
-    if (boundState == 3 && defaults().integerForKey(kNoticeKey) == 0) {
+    const binding::BindingState boundState = binding::stored();
+    if (boundState == binding::BindingState::Bound && defaults().integerForKey(kNoticeKey) == 0) {
         Constants::simpleAlertViewWithTitle(kNoticeTitle, kNoticeMessage);
         defaults().setInteger(kNoticeKey, 10);
         defaults().synchronize();
     }
     ui::ViewController::viewDidAppear(animated);
     const char* tab = kOTP;
-    if ((boundState == 10 || boundState == 3) && lastTab() != kOTP) tab = lastTab() == kOKV ? kOKV : kJIUXING;
+    if (binding::showsLiveCode(boundState) && lastTab() != kOTP) tab = lastTab() == kOKV ? kOKV : kJIUXING;
     showTab(tab);
     ScreenAnalytics::trackPageview(std::string("safeProduct/") + tab);
 }

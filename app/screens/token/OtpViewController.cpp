@@ -1,5 +1,6 @@
 #include "app/screens/token/OtpViewController.h"
 
+#include "app/core/BindingState.h"
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"
 #include "app/core/connectNetCheck.h"
@@ -16,7 +17,6 @@
 
 namespace {
 
-constexpr const char* kBoundState = "korvxboundstate";
 constexpr const char* kCategory = "otpView";
 
 bool tallScreen() { return Constants::isTallScreen(); }
@@ -130,8 +130,8 @@ void OtpViewController::viewDidLoad() {
     notificateArea_->setHidden(true);
     root.addSubview(notificateArea_);
 
-    boundState_ = foundation::UserDefaults::standard().integerForKey(kBoundState);
-    live_ = boundState_ == 10 || boundState_ == 3;
+    boundState_ = binding::stored();
+    live_ = binding::showsLiveCode(boundState_);
     if (!live_) {
         for (ui::View* v : {static_cast<ui::View*>(soundBtn_.get()), static_cast<ui::View*>(timeButton_.get()),
                             static_cast<ui::View*>(fast_show_btn_.get()), static_cast<ui::View*>(progressView_.get()),
@@ -157,7 +157,7 @@ void OtpViewController::viewDidLoad() {
         moveDown(*notificateBar_, 55);
         moveDown(*show_korvex_, 55);
     }
-    if (boundState_ == 10) {
+    if (binding::paymentVerificationOn(boundState_)) {
         show_korvex_B_->setHidden(true);
         show_korvex_->setHidden(true);
         notificateBar_->setText("本动态口令已全面支持岚付通付款验证");
@@ -217,7 +217,7 @@ void OtpViewController::viewDidDisappear(bool animated) {
 
 void OtpViewController::setInitDate() {
     dkbase_ = token::loadStoredToken();
-    showFast_ = dkbase_.otpFast != "0" && (boundState_ == 10 || boundState_ == 3);
+    showFast_ = dkbase_.otpFast != "0" && binding::showsLiveCode(boundState_);
 }
 
 void OtpViewController::showCountdown(int moment) {

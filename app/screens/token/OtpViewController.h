@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "app/cycle/DigitSpeaker.h"
+#include "app/core/BindingState.h"
 #include "app/cycle/KAVOCommandViewController.h"
-#include "app/cycle/PaymentVerificationOffer.h"
-#include "app/cycle/ProductTab.h"
+#include "app/screens/shared/DigitSpeaker.h"
 #include "app/screens/shared/LiveCode.h"
 #include "app/screens/token/CodeScreenParts.h"
 #include "app/screens/token/OTPLayer.h"
+#include "app/screens/token/PaymentVerificationOffer.h"
+#include "app/screens/token/ProductTab.h"
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/kit/StripedProgressBar.h"
 #include "platform/foundation/RunLoop.h"
@@ -81,7 +82,7 @@ private:
 
     token::StoredToken dkbase_;
     bool live_ = false;
-    long long boundState_ = 0;
+    binding::BindingState boundState_ = binding::BindingState::None;
     int amount_ = 0;
     std::string code_;
     std::vector<std::string> decodeArray_;

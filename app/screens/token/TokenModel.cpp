@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "app/core/GetOtp.h"
+
 namespace token {
 
 Countdown countdown(CountdownKind kind, CountdownMoment moment, int amount) {
@@ -10,18 +12,18 @@ Countdown countdown(CountdownKind kind, CountdownMoment moment, int amount) {
     const char* padded = kind == CountdownKind::Otp ? "动态口令将在0%d秒后更新" : "九星连珠将在0%d秒后更新";
     const char* format = (moment == CountdownMoment::NewWindowTick || amount <= 20) ? twoDigits : padded;
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, format, 30 - amount);
+    std::snprintf(buffer, sizeof buffer, format, GetOtp::kStepSeconds - amount);
     Countdown c;
     c.text = buffer;
     switch (moment) {
         case CountdownMoment::Appearance:
-            c.progress = float(amount) / 30;
+            c.progress = float(amount) / GetOtp::kStepSeconds;
             break;
         case CountdownMoment::SameWindowTick:
-            c.progress = float(amount + 1) / 30;
+            c.progress = float(amount + 1) / GetOtp::kStepSeconds;
             break;
         case CountdownMoment::NewWindowTick:
-            c.progress = 1.0f / 30;
+            c.progress = 1.0f / GetOtp::kStepSeconds;
             break;
     }
     return c;

@@ -10,6 +10,7 @@
 #include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/gl/Context.h"
@@ -207,7 +208,7 @@ void GxDirector::end() {
     if (hadContext) {
         gxGLCacheReset();
         GLenum e = gl::GetError();
-        if (e != GL_NO_ERROR) std::printf("OpenGL error 0x%04X in %s %d\n", unsigned(e), "-[GxDirector end]", 456);
+        if (e != GL_NO_ERROR) foundation::warn("OpenGL error 0x%04X in %s %d", unsigned(e), "-[GxDirector end]", 456);
     } else {
         mxGLReleaseStacks();
     }

@@ -9,6 +9,7 @@
 
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/gles/GxConfiguration.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/GL.h"
 
 namespace engine2d {
@@ -19,7 +20,7 @@ const char* const kGxColorFormatRGB565 = "EAGLColorFormat565";
 namespace {
 void checkGLError(const char* where, int line) {
     GLenum e = gl::GetError();
-    if (e != GL_NO_ERROR) std::printf("OpenGL error 0x%04X in %s %d\n", unsigned(e), where, line);
+    if (e != GL_NO_ERROR) foundation::warn("OpenGL error 0x%04X in %s %d", unsigned(e), where, line);
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -46,7 +47,7 @@ bool GxMotionStreak::initWithFade(float fade, float minSeg, float width, gxColor
     // A fade that is not a positive time would divide by zero and leave no
     // room to age the points in.
     if (!(fade > 0) || !std::isfinite(fade) || fade * 60 > 1e6f) {
-        std::fprintf(stderr, "engine2d: GxMotionStreak: fade time %g refused\n", double(fade));
+        foundation::warn("engine2d: GxMotionStreak: fade time %g refused", double(fade));
         return false;
     }
     if (!GxNode::init()) return false;

@@ -11,12 +11,13 @@
 
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "platform/foundation/Encoding.h"
+#include "platform/foundation/Log.h"
 
 namespace engine2d {
 
 namespace {
 
-void logFailure(const std::string& what) { std::fprintf(stderr, "engine2d: %s\n", what.c_str()); }
+void logFailure(const std::string& what) { foundation::warn("engine2d: %s", what.c_str()); }
 
 uint32_t be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 uint16_t be16(const uint8_t* p) { return uint16_t(p[0] << 8 | p[1]); }
@@ -296,7 +297,7 @@ int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
     auto bytes = foundation::base64DecodeLenient(std::string_view(reinterpret_cast<const char*>(in), length),
                                                  foundation::Base64Leftover::Fail);
     if (!bytes) {
-        std::fprintf(stderr, "base64Decode: encoding incomplete: at least 2 bits missing\n");
+        foundation::warn("base64Decode: encoding incomplete: at least 2 bits missing");
         return 1;
     }
     out = std::move(*bytes);
@@ -305,7 +306,7 @@ int base64Decode(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
 
 size_t Base64Utils(const uint8_t* in, size_t length, std::vector<uint8_t>& out) {
     if (base64Decode(in, length, out) != 0) {
-        std::fprintf(stderr, "Base64Utils: error decoding\n");
+        foundation::warn("Base64Utils: error decoding");
         out.clear();
         return 0;
     }

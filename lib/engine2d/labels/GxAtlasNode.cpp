@@ -10,6 +10,7 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 #include "platform/plist/PropertyList.h"
@@ -19,8 +20,8 @@ namespace engine2d {
 bool GxAtlasNode::init(const std::string& tileFile, unsigned tileWidth, unsigned tileHeight, unsigned itemsToRender) {
     if (!GxNode::init()) return false;
     if (tileWidth == 0 || tileHeight == 0) {
-        std::fprintf(stderr, "engine2d: GxAtlasNode: cells of %ux%u cannot cut \"%s\"\n", tileWidth, tileHeight,
-                     tileFile.c_str());
+        foundation::warn("engine2d: GxAtlasNode: cells of %ux%u cannot cut \"%s\"", tileWidth, tileHeight,
+                         tileFile.c_str());
         return false;
     }
     itemWidth_ = tileWidth;
@@ -34,8 +35,8 @@ bool GxAtlasNode::init(const std::string& tileFile, unsigned tileWidth, unsigned
     updateBlendFunc();
     updateOpacityModifyRGB();
     if (!calculateMaxItems()) {
-        std::fprintf(stderr, "engine2d: GxAtlasNode: \"%s\" holds no whole %ux%u cell\n", tileFile.c_str(), tileWidth,
-                     tileHeight);
+        foundation::warn("engine2d: GxAtlasNode: \"%s\" holds no whole %ux%u cell", tileFile.c_str(), tileWidth,
+                         tileHeight);
         return false;
     }
     quadsToDraw_ = itemsToRender;
@@ -129,7 +130,7 @@ bool GxLabelAtlas::init(const std::string& text, const std::string& charMapFile,
 bool GxLabelAtlas::init(const std::string& text, const std::string& fntFile) {
     auto dict = plist::readDictionary(GxFileUtils::sharedFileUtils().fullPathFromRelativePath(fntFile));
     if (!dict) {
-        std::fprintf(stderr, "engine2d: GxLabelAtlas: cannot read the character map \"%s\"\n", fntFile.c_str());
+        foundation::warn("engine2d: GxLabelAtlas: cannot read the character map \"%s\"", fntFile.c_str());
         return false;
     }
     auto num = [&](const char* key) {
@@ -149,7 +150,7 @@ void GxLabelAtlas::setString(const std::string& text) {
     // Equal text changes nothing (compared whole, not by a hash).
     if (hasString_ && text == string_) return;
     if (text.size() > textureAtlas_->capacity() && !textureAtlas_->resizeCapacity(unsigned(text.size()))) {
-        std::fprintf(stderr, "engine2d: GxLabelAtlas: no room for %zu characters\n", text.size());
+        foundation::warn("engine2d: GxLabelAtlas: no room for %zu characters", text.size());
         return;
     }
     string_ = text;

@@ -13,6 +13,7 @@
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 
@@ -83,7 +84,7 @@ std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithF
     std::vector<uint8_t> bytes;
     std::string path = GxFileUtils::sharedFileUtils().fullPathFromRelativePath(fntFile);
     if (gxReadWholeFile(path, bytes) < 0) {
-        std::fprintf(stderr, "engine2d: Error parsing FNTfile %s: %s\n", fntFile.c_str(), "cannot read the file");
+        foundation::warn("engine2d: Error parsing FNTfile %s: %s", fntFile.c_str(), "cannot read the file");
         return nullptr;
     }
     return configurationWithText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), fntFile);
@@ -101,7 +102,7 @@ std::shared_ptr<GxBMFontConfiguration> GxBMFontConfiguration::configurationWithT
         foundation::ErrorRef why;
         if (!c->parseLine(line, fntFile, &why)) {
             const std::string message = foundation::format("line %d: %s", lineNumber, why->message.c_str());
-            std::fprintf(stderr, "engine2d: Error parsing FNTfile %s: %s\n", fntFile.c_str(), message.c_str());
+            foundation::warn("engine2d: Error parsing FNTfile %s: %s", fntFile.c_str(), message.c_str());
             if (error) *error = foundation::Error::make(why->domain, why->code, message);
             return nullptr;
         }
@@ -241,8 +242,8 @@ bool GxLabelBMFont::init(const std::string& text, const std::string& fntFile, fl
         fntFile_ = fntFile;
         texture = GxTextureCache::sharedTextureCache().addImage(configuration_->atlasName());
         if (!texture) {
-            std::fprintf(stderr, "engine2d: GxLabelBMFont: no image \"%s\" for %s\n",
-                         configuration_->atlasName().c_str(), fntFile.c_str());
+            foundation::warn("engine2d: GxLabelBMFont: no image \"%s\" for %s", configuration_->atlasName().c_str(),
+                             fntFile.c_str());
             return false;
         }
     } else {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "lib/engine2d/nodes/GxEnvironment.h"
+#include "platform/foundation/Log.h"
 #include "platform/ui/Application.h"
 
 namespace engine2d {
@@ -168,8 +169,7 @@ void GxMenu::alignItemsInColumns(const std::vector<unsigned>& counts) {
         }
     }
     if (placed < all.size())
-        std::fprintf(stderr, "engine2d: GxMenu: %zu items beyond the row counts were left in place\n",
-                     all.size() - placed);
+        foundation::warn("engine2d: GxMenu: %zu items beyond the row counts were left in place", all.size() - placed);
 }
 
 void GxMenu::alignItemsInRows(const std::vector<unsigned>& counts) {
@@ -221,8 +221,8 @@ void GxMenu::alignItemsInRows(const std::vector<unsigned>& counts) {
         }
     }
     if (placed < all.size())
-        std::fprintf(stderr, "engine2d: GxMenu: %zu items beyond the column counts were left in place\n",
-                     all.size() - placed);
+        foundation::warn("engine2d: GxMenu: %zu items beyond the column counts were left in place",
+                         all.size() - placed);
 }
 
 void GxMenu::setColor(gxColor3B c) {

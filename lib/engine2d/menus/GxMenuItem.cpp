@@ -6,6 +6,7 @@
 #include "lib/engine2d/labels/GxAtlasNode.h"
 #include "lib/engine2d/labels/GxLabelTTF.h"
 #include "lib/engine2d/sprites/GxSprite.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Resetters.h"
 
 namespace engine2d {
@@ -58,7 +59,7 @@ bool GxMenuItemLabel::setLabel(std::shared_ptr<GxNode> label) {
     auto* rgba = dynamic_cast<GxRGBAProtocol*>(label.get());
     auto* text = dynamic_cast<GxLabelProtocol*>(label.get());
     if (!rgba || !text) {
-        std::fprintf(stderr, "engine2d: GxMenuItemLabel: the label must be a coloured label\n");
+        foundation::warn("engine2d: GxMenuItemLabel: the label must be a coloured label");
         return false;
     }
     if (label_) removeChild(label_.get(), true);

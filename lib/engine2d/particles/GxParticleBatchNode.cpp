@@ -10,6 +10,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -83,8 +84,7 @@ void GxParticleBatchNode::draw() {
 void GxParticleBatchNode::addChild(const std::shared_ptr<GxNode>& child, int z, int tag) {
     auto system = std::dynamic_pointer_cast<GxParticleSystem>(child);
     if (!system || system->parent() || system->batchNode()) {
-        if (child && !system)
-            std::fprintf(stderr, "engine2d: GxParticleBatchNode: only particle systems can be added\n");
+        if (child && !system) foundation::warn("engine2d: GxParticleBatchNode: only particle systems can be added");
         if (system) GxNode::addChild(child, z, tag);  // refused as every node refuses it
         return;
     }
@@ -92,7 +92,7 @@ void GxParticleBatchNode::addChild(const std::shared_ptr<GxNode>& child, int z, 
     // system keeps drawing itself.
     const unsigned need = textureAtlas_->totalQuads() + system->totalParticles();
     if (need > textureAtlas_->capacity() && !increaseAtlasCapacityTo(need)) {
-        std::fprintf(stderr, "engine2d: GxParticleBatchNode: cannot grow to %u quads; system not added\n", need);
+        foundation::warn("engine2d: GxParticleBatchNode: cannot grow to %u quads; system not added", need);
         return;
     }
     if (children_->count() == 0) blendFunc_ = system->blendFunc();

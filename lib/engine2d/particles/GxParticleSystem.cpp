@@ -12,6 +12,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Value.h"
 #include "platform/plist/PropertyList.h"
 #include "platform/ui/Image.h"
@@ -52,7 +53,7 @@ bool GxParticleSystem::init() { return initWithTotalParticles(kDefaultParticles)
 
 bool GxParticleSystem::initWithTotalParticles(unsigned n) {
     if (n > kMaxParticles) {
-        std::fprintf(stderr, "engine2d: GxParticleSystem: %u particles is more than %u\n", n, kMaxParticles);
+        foundation::warn("engine2d: GxParticleSystem: %u particles is more than %u", n, kMaxParticles);
         return false;
     }
     if (!GxNode::init()) return false;
@@ -76,7 +77,7 @@ bool GxParticleSystem::initWithFile(const std::string& path) {
     std::string full = GxFileUtils::sharedFileUtils().fullPathFromRelativePath(path);
     auto d = plist::readDictionary(full);
     if (!d) {
-        std::fprintf(stderr, "engine2d: GxParticleSystem: cannot read %s\n", full.c_str());
+        foundation::warn("engine2d: GxParticleSystem: cannot read %s", full.c_str());
         return initWithDictionary(foundation::Dictionary{});
     }
     return initWithDictionary(*d);
@@ -151,17 +152,17 @@ std::shared_ptr<GxTexture2D> GxParticleSystem::textureFromDictionary(const found
     if (data.empty()) return nullptr;
     std::vector<uint8_t> compressed;
     if (Base64Utils(reinterpret_cast<const uint8_t*>(data.data()), data.size(), compressed) == 0) {
-        std::fprintf(stderr, "engine2d: GxParticleSystem: textureImageData is not base64\n");
+        foundation::warn("engine2d: GxParticleSystem: textureImageData is not base64");
         return nullptr;
     }
     std::vector<uint8_t> bytes;
     if (gxInflateBuffer(compressed.data(), compressed.size(), bytes) == 0) {
-        std::fprintf(stderr, "engine2d: GxParticleSystem: textureImageData does not inflate\n");
+        foundation::warn("engine2d: GxParticleSystem: textureImageData does not inflate");
         return nullptr;
     }
     auto image = ui::Image::fromData(bytes);
     if (!image) {
-        std::fprintf(stderr, "engine2d: GxParticleSystem: textureImageData is not a picture\n");
+        foundation::warn("engine2d: GxParticleSystem: textureImageData is not a picture");
         return nullptr;
     }
     return cache.addCGImage(image, name);

@@ -12,6 +12,7 @@
 #include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -85,7 +86,7 @@ bool GxParticleSystemQuad::setTotalParticles(unsigned n) {
         return true;
     }
     if (n > kMaxParticles) {
-        std::fprintf(stderr, "engine2d: GxParticleSystemQuad: %u particles is more than %u\n", n, kMaxParticles);
+        foundation::warn("engine2d: GxParticleSystemQuad: %u particles is more than %u", n, kMaxParticles);
         return false;
     }
     const bool inBatch = batchNodeSet_;

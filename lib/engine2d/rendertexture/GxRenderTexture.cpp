@@ -14,6 +14,7 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
@@ -32,13 +33,13 @@ GxRenderTexture::~GxRenderTexture() {
 bool GxRenderTexture::init(int w, int h, int pixelFormat) {
     if (!GxNode::init()) return false;
     if (w <= 0 || h <= 0) {
-        std::fprintf(stderr, "engine2d: GxRenderTexture: no texture of %d x %d points\n", w, h);
+        foundation::warn("engine2d: GxRenderTexture: no texture of %d x %d points", w, h);
         return false;
     }
     if (!gl::Context::current()) return false;
     const int bpp = GxTexture2D::bitsPerPixelForFormat(pixelFormat);
     if (bpp <= 0) {
-        std::fprintf(stderr, "engine2d: GxRenderTexture: invalid pixel format %d\n", pixelFormat);
+        foundation::warn("engine2d: GxRenderTexture: invalid pixel format %d", pixelFormat);
         return false;
     }
     const float scale = GxEnvironment::shared().contentScaleFactor;

@@ -11,6 +11,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -75,7 +76,7 @@ bool GxSprite::isFrameDisplayed(const std::shared_ptr<GxSpriteFrame>& frame) con
 bool GxSprite::setDisplayFrameWithAnimationName(const std::string& name, unsigned index) {
     auto a = GxAnimationCache::sharedAnimationCache().animationByName(name);
     if (!a || index >= a->frames().size()) {
-        std::fprintf(stderr, "engine2d: GxSprite: no frame %u in animation \"%s\"\n", index, name.c_str());
+        foundation::warn("engine2d: GxSprite: no frame %u in animation \"%s\"", index, name.c_str());
         return false;
     }
     setDisplayFrame(a->frames()[index]->spriteFrame());

@@ -10,6 +10,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -93,7 +94,7 @@ void GxSpriteBatchNode::draw() {
 void GxSpriteBatchNode::addChild(const std::shared_ptr<GxNode>& child, int z, int tag) {
     auto sprite = std::dynamic_pointer_cast<GxSprite>(child);
     if (!sprite || sprite->parent()) {
-        if (child && !sprite) std::fprintf(stderr, "engine2d: GxSpriteBatchNode: only sprites can be added\n");
+        if (child && !sprite) foundation::warn("engine2d: GxSpriteBatchNode: only sprites can be added");
         if (sprite) GxNode::addChild(child, z, tag);  // refused as every node refuses it
         return;
     }
@@ -102,7 +103,7 @@ void GxSpriteBatchNode::addChild(const std::shared_ptr<GxNode>& child, int z, in
     unsigned need = textureAtlas_->totalQuads() + subtreeSize(sprite.get());
     while (textureAtlas_->capacity() < need)
         if (!increaseAtlasCapacity()) {
-            std::fprintf(stderr, "engine2d: GxSpriteBatchNode: cannot grow to %u quads; sprite not added\n", need);
+            foundation::warn("engine2d: GxSpriteBatchNode: cannot grow to %u quads; sprite not added", need);
             return;
         }
     GxNode::addChild(child, z, tag);
@@ -245,7 +246,7 @@ void GxSpriteBatchNode::insertChild(const std::shared_ptr<GxSprite>& sprite, uns
 
 void GxSpriteBatchNode::appendChild(const std::shared_ptr<GxSprite>& sprite) {
     if (textureAtlas_->totalQuads() == textureAtlas_->capacity() && !increaseAtlasCapacity()) {
-        std::fprintf(stderr, "engine2d: GxSpriteBatchNode: atlas full; sprite not batched\n");
+        foundation::warn("engine2d: GxSpriteBatchNode: atlas full; sprite not batched");
         return;
     }
     isReorderChildDirty_ = true;
@@ -278,7 +279,7 @@ bool GxSpriteBatchNode::addQuadFromSprite(GxSprite* sprite, unsigned index) {
     if (!sprite || index > textureAtlas_->totalQuads()) return false;
     while (index >= textureAtlas_->capacity() || textureAtlas_->totalQuads() == textureAtlas_->capacity())
         if (!increaseAtlasCapacity()) {
-            std::fprintf(stderr, "engine2d: GxSpriteBatchNode: cannot grow for quad %u\n", index);
+            foundation::warn("engine2d: GxSpriteBatchNode: cannot grow for quad %u", index);
             return false;
         }
     sprite->setBatchNode(this);

@@ -9,6 +9,7 @@
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/plist/PropertyList.h"
 
@@ -177,7 +178,7 @@ bool GxSpriteFrameCache::addFrames(const foundation::Dictionary& d, const std::s
         format = f ? f->intValue() : 0;
     }
     if (format < 0 || format > 3) {
-        std::fprintf(stderr, "engine2d: sprite sheet of unknown format %d not read\n", format);
+        foundation::warn("engine2d: sprite sheet of unknown format %d not read", format);
         return false;
     }
     auto* frames = d.find("frames");

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/foundation/Clock.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Resetters.h"
 
 namespace engine2d {
@@ -56,7 +57,7 @@ void GxProfiler::releaseTimer(const std::string& name) { activeTimers_.erase(nam
 void GxProfiler::releaseAllTimers() { activeTimers_.clear(); }
 
 void GxProfiler::displayTimers() const {
-    for (auto& [name, t] : activeTimers_) std::printf("%s\n", t->description().c_str());
+    for (auto& [name, t] : activeTimers_) foundation::warn("%s", t->description().c_str());
 }
 
 }  // namespace engine2d

@@ -14,6 +14,7 @@
 #include "lib/engine2d/mathlib/MatrixStack.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexturePVR.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
@@ -74,16 +75,16 @@ unsigned GxTexture2D::maxTextureSide() {
 bool GxTexture2D::checkTextureSize(uint64_t wide, uint64_t high, int bitsPerPixel, const char* who, unsigned maxSide) {
     const uint64_t side = maxSide ? maxSide : maxTextureSide();
     if (wide > side || high > side) {
-        std::fprintf(stderr, "engine2d: %s: %llu x %llu pixels exceeds the maximum texture size %llu\n", who,
-                     (unsigned long long)wide, (unsigned long long)high, (unsigned long long)side);
+        foundation::warn("engine2d: %s: %llu x %llu pixels exceeds the maximum texture size %llu", who,
+                         (unsigned long long)wide, (unsigned long long)high, (unsigned long long)side);
         return false;
     }
     // Both sides are below 2^32 here, so the product fits 64 bits.
     const uint64_t bytes = (wide * high * uint64_t(bitsPerPixel > 0 ? bitsPerPixel : 32) + 7) / 8;
     if (bytes > kMaxTextureBytes) {
-        std::fprintf(stderr, "engine2d: %s: %llu x %llu pixels take %llu bytes, over the %llu MiB a texture may take\n",
-                     who, (unsigned long long)wide, (unsigned long long)high, (unsigned long long)bytes,
-                     (unsigned long long)(kMaxTextureBytes >> 20));
+        foundation::warn("engine2d: %s: %llu x %llu pixels take %llu bytes, over the %llu MiB a texture may take", who,
+                         (unsigned long long)wide, (unsigned long long)high, (unsigned long long)bytes,
+                         (unsigned long long)(kMaxTextureBytes >> 20));
         return false;
     }
     return true;
@@ -130,7 +131,7 @@ bool GxTexture2D::initWithData(const void* data, int format, unsigned wide, unsi
             glFormat = GL_RGBA, type = GL_UNSIGNED_SHORT_5_5_5_1;
             break;
         default:
-            std::fprintf(stderr, "engine2d: GxTexture2D: invalid pixel format %d for raw data\n", format);
+            foundation::warn("engine2d: GxTexture2D: invalid pixel format %d for raw data", format);
             return false;
     }
     if (!checkTextureSize(wide, high, bitsPerPixelForFormat(format), "GxTexture2D")) return false;
@@ -149,8 +150,7 @@ bool GxTexture2D::initWithData(const void* data, int format, unsigned wide, unsi
     while (gl::GetError() != GL_NO_ERROR) {}
     gl::TexImage2D(GL_TEXTURE_2D, 0, GLint(glFormat), GLsizei(wide), GLsizei(high), 0, glFormat, type, data);
     if (GLenum err = gl::GetError(); err != GL_NO_ERROR) {
-        std::fprintf(stderr, "engine2d: GxTexture2D: the GL refused a %u x %u texture (error 0x%04X)\n", wide, high,
-                     err);
+        foundation::warn("engine2d: GxTexture2D: the GL refused a %u x %u texture (error 0x%04X)", wide, high, err);
         gxGLCacheDeleteTexture(name_);
         name_ = 0;
         return false;
@@ -227,7 +227,7 @@ std::shared_ptr<GxTexture2D> GxTexture2D::textureWithImage(const std::shared_ptr
         case kGxTexture2DPixelFormat_A8:
             break;
         default:
-            std::fprintf(stderr, "engine2d: GxTexture2D: Invalid pixel format\n");
+            foundation::warn("engine2d: GxTexture2D: Invalid pixel format");
             return nullptr;
     }
 

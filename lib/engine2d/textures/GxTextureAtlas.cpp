@@ -10,6 +10,7 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -17,11 +18,11 @@ namespace engine2d {
 
 namespace {
 bool refuse(const char* what) {
-    std::fprintf(stderr, "engine2d: GxTextureAtlas: %s out of range\n", what);
+    foundation::warn("engine2d: GxTextureAtlas: %s out of range", what);
     return false;
 }
 bool refuseCapacity(size_t capacity, unsigned most) {
-    std::fprintf(stderr, "engine2d: GxTextureAtlas: %zu quads are more than the %u this atlas holds\n", capacity, most);
+    foundation::warn("engine2d: GxTextureAtlas: %zu quads are more than the %u this atlas holds", capacity, most);
     return false;
 }
 }  // namespace
@@ -171,7 +172,7 @@ bool GxTextureAtlas::resizeCapacity(unsigned newCapacity) {
         std::copy_n(quads_.begin(), std::min<size_t>(newCapacity, quads_.size()), q.begin());
         quads_.swap(q);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "engine2d: GxTextureAtlas: no memory for %u quads\n", newCapacity);
+        foundation::warn("engine2d: GxTextureAtlas: no memory for %u quads", newCapacity);
         return false;
     }
     totalQuads_ = std::min<size_t>(totalQuads_, newCapacity);

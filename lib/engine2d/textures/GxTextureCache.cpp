@@ -9,6 +9,7 @@
 #include "lib/engine2d/files/GxFileUtils.h"
 #include "lib/engine2d/support/GxThreadBlocks.h"
 #include "platform/foundation/Dispatch.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/RunLoop.h"
@@ -78,12 +79,12 @@ std::shared_ptr<GxTexture2D> GxTextureCache::addImage(const std::string& path) {
     // A name that leads to a folder (an empty name in a map file, say) is
     // no picture; the decoder is not handed it.
     if (foundation::isDirectory(full)) {
-        std::fprintf(stderr, "engine2d: GxTextureCache: %s is a folder, not a picture\n", full.c_str());
+        foundation::warn("engine2d: GxTextureCache: %s is a folder, not a picture", full.c_str());
         return nullptr;
     }
     auto image = ui::Image::fromFile(full);
     if (!image) {
-        std::fprintf(stderr, "engine2d: GxTextureCache: cannot decode %s\n", full.c_str());
+        foundation::warn("engine2d: GxTextureCache: cannot decode %s", full.c_str());
         return nullptr;
     }
     auto t = GxTexture2D::textureWithImage(image, resolution);
@@ -129,7 +130,7 @@ void GxTextureCache::addImageAsync(const std::string& path, Callback callback) {
 void GxTextureCache::load(const std::string& key, const Callback& callback) {
     if (stopping_) return;
     if (!auxCurrent_) {
-        std::fprintf(stderr, "engine2d: GxTextureCache: no loader context; %s not loaded\n", key.c_str());
+        foundation::warn("engine2d: GxTextureCache: no loader context; %s not loaded", key.c_str());
         return;
     }
     auto t = addImage(key);
@@ -202,12 +203,12 @@ void GxTextureCache::dumpCachedTextureInfo() const {
     for (const auto& [key, t] : textures_) {
         unsigned long bytes = (unsigned long)(t->bitsPerPixelForFormat()) * t->pixelsWide() * t->pixelsHigh() / 8;
         total += bytes;
-        std::fprintf(stderr, "engine2d: \"%s\"\trc=%lu\tid=%u\t%u x %u\t@ %d bpp =>\t%lu KB\n", key.c_str(),
-                     (unsigned long)t.use_count(), t->name(), t->pixelsWide(), t->pixelsHigh(),
-                     t->bitsPerPixelForFormat(), bytes / 1024);
+        foundation::warn("engine2d: \"%s\"\trc=%lu\tid=%u\t%u x %u\t@ %d bpp =>\t%lu KB", key.c_str(),
+                         (unsigned long)t.use_count(), t->name(), t->pixelsWide(), t->pixelsHigh(),
+                         t->bitsPerPixelForFormat(), bytes / 1024);
     }
-    std::fprintf(stderr, "engine2d: GxTextureCache dumpDebugInfo:\t%zu textures,\tfor %lu KB (%.2f MB)\n",
-                 textures_.size(), total / 1024, double(total) / 1048576.0);
+    foundation::warn("engine2d: GxTextureCache dumpDebugInfo:\t%zu textures,\tfor %lu KB (%.2f MB)", textures_.size(),
+                     total / 1024, double(total) / 1048576.0);
 }
 
 }  // namespace engine2d

@@ -10,6 +10,7 @@
 #include "lib/engine2d/gles/GxConfiguration.h"
 #include "lib/engine2d/gles/GxGLStateCache.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/GL.h"
 
 #ifndef GL_COMPRESSED_RGBA_PVRTC_4BPPV1_IMG
@@ -56,7 +57,7 @@ bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void fail(const char* why) { std::fprintf(stderr, "engine2d: PVR: %s\n", why); }
+void fail(const char* why) { foundation::warn("engine2d: PVR: %s", why); }
 
 const PixelType* rowForType(uint32_t pixelType, int* index) {
     const PixelType* row = nullptr;
@@ -210,7 +211,7 @@ bool GxTexturePVR::createGLTexture() {
     gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     gl::TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     GLenum err = gl::GetError();
-    if (err != GL_NO_ERROR) std::fprintf(stderr, "OpenGL error 0x%04X in %s\n", err, "GxTexturePVR::createGLTexture");
+    if (err != GL_NO_ERROR) foundation::warn("OpenGL error 0x%04X in %s", err, "GxTexturePVR::createGLTexture");
     unsigned w = width_, h = height_;
     for (unsigned i = 0; i < numberOfMipmaps_; ++i) {
         const uint8_t* bytes = data_.data() + mipmaps_[i].offset;

@@ -11,6 +11,7 @@
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
 #include "lib/engine2d/textures/GxTextureCache.h"
+#include "platform/foundation/Log.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
 
@@ -87,14 +88,13 @@ void GxTMXLayer::setupTiles() {
     const size_t count = size_t(std::count_if(tiles_.begin(), tiles_.end(), [](uint32_t g) { return g != 0; }));
     const unsigned room = unsigned(std::min<size_t>(count, GxTextureAtlas::kMaxCapacity));
     if (room > textureAtlas()->capacity() && !textureAtlas()->resizeCapacity(room)) {
-        std::fprintf(stderr, "engine2d: GxTMXLayer \"%s\": no room for %zu tiles; the layer shows none\n",
-                     layerName_.c_str(), count);
+        foundation::warn("engine2d: GxTMXLayer \"%s\": no room for %zu tiles; the layer shows none", layerName_.c_str(),
+                         count);
         return;
     }
     if (count > room)
-        std::fprintf(
-            stderr,
-            "engine2d: GxTMXLayer \"%s\": %zu tiles are more than the %u a layer draws; the rest are left out\n",
+        foundation::warn(
+            "engine2d: GxTMXLayer \"%s\": %zu tiles are more than the %u a layer draws; the rest are left out",
             layerName_.c_str(), count, GxTextureAtlas::kMaxCapacity);
     for (unsigned y = 0; y < H; ++y)
         for (unsigned x = 0; x < W; ++x) {
@@ -102,8 +102,8 @@ void GxTMXLayer::setupTiles() {
             if (gid == 0) continue;
             if (atlasIndexArray_.size() >= room) return;
             if (!appendTileForGID(gid, Point{float(x), float(y)})) {
-                std::fprintf(stderr, "engine2d: GxTMXLayer \"%s\": tile (%u, %u) and those after it are left out\n",
-                             layerName_.c_str(), x, y);
+                foundation::warn("engine2d: GxTMXLayer \"%s\": tile (%u, %u) and those after it are left out",
+                                 layerName_.c_str(), x, y);
                 return;
             }
             minGID_ = std::min(gid, minGID_);
@@ -378,7 +378,7 @@ std::optional<std::string> GxTMXLayer::propertyNamed(const std::string& name) co
 std::shared_ptr<GxTMXTiledMap> GxTMXTiledMap::tiledMapWithTMXFile(const std::string& file) {
     auto info = GxTMXMapInfo::formatWithTMXFile(file);
     if (!info) {
-        std::fprintf(stderr, "engine2d: GxTMXTiledMap: cannot read \"%s\"\n", file.c_str());
+        foundation::warn("engine2d: GxTMXTiledMap: cannot read \"%s\"", file.c_str());
         return nullptr;
     }
     return gxMake<GxTMXTiledMap>(info);
@@ -392,8 +392,8 @@ bool GxTMXTiledMap::init(const std::shared_ptr<GxTMXMapInfo>& info) {
     if (!GxNode::init() || !info) return false;
     // A layer whose tiles could not be read would show as an empty one.
     if (!info->unreadForm.empty()) {
-        std::fprintf(stderr, "engine2d: GxTMXTiledMap: map \"%s\" refused: %s is not read\n",
-                     info->filename().empty() ? "(text)" : info->filename().c_str(), info->unreadForm.c_str());
+        foundation::warn("engine2d: GxTMXTiledMap: map \"%s\" refused: %s is not read",
+                         info->filename().empty() ? "(text)" : info->filename().c_str(), info->unreadForm.c_str());
         return false;
     }
     setContentSize(Size{});

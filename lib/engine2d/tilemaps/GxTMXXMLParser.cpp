@@ -11,6 +11,7 @@
 
 #include "lib/engine2d/files/GxContainers.h"
 #include "lib/engine2d/files/GxFileUtils.h"
+#include "platform/foundation/Log.h"
 
 namespace engine2d {
 
@@ -143,10 +144,10 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
         size_t n = std::min(kChunk, data.size() - pos);
         bool last = pos + n == data.size();
         if (XML_Parse(parser, data.data() + pos, int(n), last) == XML_STATUS_ERROR) {
-            std::fprintf(stderr, "engine2d: TMX \"%s\": line %lu, column %lu: %s; what came before is kept\n",
-                         filename_.empty() ? "(text)" : filename_.c_str(),
-                         (unsigned long)XML_GetCurrentLineNumber(parser),
-                         (unsigned long)XML_GetCurrentColumnNumber(parser), XML_ErrorString(XML_GetErrorCode(parser)));
+            foundation::warn(
+                "engine2d: TMX \"%s\": line %lu, column %lu: %s; what came before is kept",
+                filename_.empty() ? "(text)" : filename_.c_str(), (unsigned long)XML_GetCurrentLineNumber(parser),
+                (unsigned long)XML_GetCurrentColumnNumber(parser), XML_ErrorString(XML_GetErrorCode(parser)));
             ok = false;
             break;
         }
@@ -158,10 +159,10 @@ bool GxTMXMapInfo::parseXMLData(std::string_view data) {
 
 void GxTMXMapInfo::noteUnreadForm(const std::string& form) {
     const std::string layer = layers.empty() ? std::string("(none)") : layers.back()->name;
-    std::fprintf(stderr,
-                 "engine2d: TMX \"%s\": layer \"%s\": %s is not read (tile data must be base64, optionally gzip or "
-                 "zlib)\n",
-                 filename_.empty() ? "(text)" : filename_.c_str(), layer.c_str(), form.c_str());
+    foundation::warn(
+        "engine2d: TMX \"%s\": layer \"%s\": %s is not read (tile data must be base64, optionally gzip or "
+        "zlib)",
+        filename_.empty() ? "(text)" : filename_.c_str(), layer.c_str(), form.c_str());
     if (unreadForm.empty()) unreadForm = "layer \"" + layer + "\": " + form;
 }
 
@@ -173,136 +174,168 @@ std::string GxTMXMapInfo::resolve(const std::string& name) const {
 
 void GxTMXMapInfo::startElement(const std::string& name, const char** attrs) {
     if (name == "map") {
-        const char* o = attr(attrs, "orientation");
-        if (o && std::strcmp(o, "orthogonal") == 0)
-            orientation = kGxTMXOrientationOrtho;
-        else if (o && std::strcmp(o, "isometric") == 0)
-            orientation = kGxTMXOrientationIso;
-        else if (o && std::strcmp(o, "hexagonal") == 0)
-            orientation = kGxTMXOrientationHex;
-        mapSize = Size{float(intOf(attr(attrs, "width"))), float(intOf(attr(attrs, "height")))};
-        tileSize = Size{float(intOf(attr(attrs, "tilewidth"))), float(intOf(attr(attrs, "tileheight")))};
-        parentElement_ = kMap;
+        startMap(attrs);
     } else if (name == "tileset") {
-        if (const char* source = attr(attrs, "source")) {
-            if (depth_ >= kMaxTilesetDepth) return;
-            size_t before = tilesets.size();
-            ++depth_;
-            // Read as if its elements stood here, resolved against this map.
-            std::string saved = filename_;
-            parseXMLFile(resolve(source));
-            filename_ = saved;
-            --depth_;
-            // The referencing element's first GID is the one that counts.
-            if (const char* first = attr(attrs, "firstgid"))
-                if (tilesets.size() > before) tilesets.back()->firstGid = uint32_t(intOf(first));
-            return;
-        }
-        auto t = std::make_shared<GxTMXTilesetInfo>();
-        if (const char* n = attr(attrs, "name")) t->name = n;
-        t->firstGid = uint32_t(intOf(attr(attrs, "firstgid")));
-        t->spacing = uint32_t(std::max(0L, intOf(attr(attrs, "spacing"))));
-        t->margin = uint32_t(std::max(0L, intOf(attr(attrs, "margin"))));
-        t->tileSize = Size{float(intOf(attr(attrs, "tilewidth"))), float(intOf(attr(attrs, "tileheight")))};
-        tilesets.push_back(std::move(t));
+        startTileset(attrs);
     } else if (name == "image") {
         const char* source = attr(attrs, "source");
         if (source && !tilesets.empty()) tilesets.back()->sourceImage = resolve(source);
     } else if (name == "tile") {
-        if (tilesets.empty()) return;
-        uint32_t gid = tilesets.back()->firstGid + uint32_t(intOf(attr(attrs, "id")));
-        tileProperties[int32_t(gid)] = GxTMXProperties{};
-        parentGID_ = gid;
-        parentElement_ = kTile;
+        startTile(attrs);
     } else if (name == "layer") {
-        auto l = std::make_shared<GxTMXLayerInfo>();
-        if (const char* n = attr(attrs, "name")) l->name = n;
-        l->layerSize =
-            Size{float(std::max(0L, intOf(attr(attrs, "width")))), float(std::max(0L, intOf(attr(attrs, "height"))))};
-        const char* visible = attr(attrs, "visible");
-        l->visible = !(visible && std::strcmp(visible, "0") == 0);
-        const char* opacity = attr(attrs, "opacity");
-        l->opacity = opacity ? uint8_t(int(std::clamp(floatOf(opacity), -1e6, 1e6) * 255)) : 255;
-        l->offset = Point{float(intOf(attr(attrs, "x"))), float(intOf(attr(attrs, "y")))};
-        layers.push_back(std::move(l));
-        parentElement_ = kLayer;
+        startLayer(attrs);
     } else if (name == "objectgroup") {
-        auto g = std::make_shared<GxTMXObjectGroup>();
-        if (const char* n = attr(attrs, "name")) g->groupName = n;
-        g->positionOffset =
-            Point{float(intOf(attr(attrs, "x"))) * tileSize.width, float(intOf(attr(attrs, "y"))) * tileSize.height};
-        objectGroups.push_back(std::move(g));
-        parentElement_ = kObjectGroup;
+        startObjectGroup(attrs);
     } else if (name == "data") {
-        // Each layer's data is read on its own terms.
-        layerAttribs_ = kGxTMXLayerAttribNone;
-        unknownCompression_ = false;
-        currentString_.clear();
-        const char* encoding = attr(attrs, "encoding");
-        const char* compression = attr(attrs, "compression");
-        if (encoding && std::strcmp(encoding, "base64") == 0) {
-            layerAttribs_ |= kGxTMXLayerAttribBase64;
-            storingCharacters_ = true;
-            if (compression && std::strcmp(compression, "gzip") == 0)
-                layerAttribs_ |= kGxTMXLayerAttribGzip;
-            else if (compression && std::strcmp(compression, "zlib") == 0)
-                layerAttribs_ |= kGxTMXLayerAttribZlib;
-            else if (compression) {
-                unknownCompression_ = true;  // not to be taken for plain data
-                noteUnreadForm("compression \"" + std::string(compression) + "\"");
-            }
-        } else if (encoding) {
-            noteUnreadForm("encoding \"" + std::string(encoding) + "\"");
-        } else {
-            noteUnreadForm("tiles as XML elements (no encoding)");
-        }
+        startData(attrs);
     } else if (name == "object") {
-        if (objectGroups.empty()) return;
-        auto& g = *objectGroups.back();
-        foundation::Dictionary o;
-        for (const char* key : {"name", "type", "width", "height", "gid"})
-            if (const char* v = attr(attrs, key)) o.set(key, foundation::Value(std::string(v)));
-        // Worked out in floating point and brought into the int range: the
-        // document's numbers may be anything a long holds.
-        if (const char* x = attr(attrs, "x"))
-            o.set("x", foundation::Value(clampedInt(double(intOf(x)) + double(g.positionOffset.x))));
-        if (const char* y = attr(attrs, "y")) {
-            double yy = std::trunc(double(intOf(y)) + double(g.positionOffset.y));
-            double h = double(intOf(attr(attrs, "height")));
-            o.set("y", foundation::Value(clampedInt(double(mapSize.height) * double(tileSize.height) - yy - h)));
-        }
-        g.objects.push_back(std::move(o));
-        parentElement_ = kObject;
+        startObject(attrs);
     } else if (name == "property") {
-        const char* n = attr(attrs, "name");
-        const char* v = attr(attrs, "value");
-        if (!n) return;
-        std::string value = v ? v : "";
-        switch (parentElement_) {
-            case kMap:
-                properties[n] = value;
-                break;
-            case kLayer:
-                if (!layers.empty()) layers.back()->properties[n] = value;
-                break;
-            case kObjectGroup:
-                if (!objectGroups.empty()) objectGroups.back()->properties[n] = value;
-                break;
-            case kObject:
-                if (!objectGroups.empty() && !objectGroups.back()->objects.empty())
-                    objectGroups.back()->objects.back().set(n, foundation::Value(value));
-                break;
-            case kTile:
-                tileProperties[int32_t(parentGID_)][n] = value;
-                break;
-            default:
-                break;
-        }
+        startProperty(attrs);
     } else if (name == "polygon" || name == "polyline") {
         const char* points = attr(attrs, "points");
         if (points && !objectGroups.empty() && !objectGroups.back()->objects.empty())
             objectGroups.back()->objects.back().set(name == "polygon" ? "polygonPoints" : "polylinePoints",
                                                     foundation::Value(std::string(points)));
+    }
+}
+
+void GxTMXMapInfo::startMap(const char** attrs) {
+    const char* o = attr(attrs, "orientation");
+    if (o && std::strcmp(o, "orthogonal") == 0)
+        orientation = kGxTMXOrientationOrtho;
+    else if (o && std::strcmp(o, "isometric") == 0)
+        orientation = kGxTMXOrientationIso;
+    else if (o && std::strcmp(o, "hexagonal") == 0)
+        orientation = kGxTMXOrientationHex;
+    mapSize = Size{float(intOf(attr(attrs, "width"))), float(intOf(attr(attrs, "height")))};
+    tileSize = Size{float(intOf(attr(attrs, "tilewidth"))), float(intOf(attr(attrs, "tileheight")))};
+    parentElement_ = kMap;
+}
+
+void GxTMXMapInfo::startTileset(const char** attrs) {
+    if (const char* source = attr(attrs, "source")) {
+        if (depth_ >= kMaxTilesetDepth) return;
+        size_t before = tilesets.size();
+        ++depth_;
+        // Read as if its elements stood here, resolved against this map.
+        std::string saved = filename_;
+        parseXMLFile(resolve(source));
+        filename_ = saved;
+        --depth_;
+        // The referencing element's first GID is the one that counts.
+        if (const char* first = attr(attrs, "firstgid"))
+            if (tilesets.size() > before) tilesets.back()->firstGid = uint32_t(intOf(first));
+        return;
+    }
+    auto t = std::make_shared<GxTMXTilesetInfo>();
+    if (const char* n = attr(attrs, "name")) t->name = n;
+    t->firstGid = uint32_t(intOf(attr(attrs, "firstgid")));
+    t->spacing = uint32_t(std::max(0L, intOf(attr(attrs, "spacing"))));
+    t->margin = uint32_t(std::max(0L, intOf(attr(attrs, "margin"))));
+    t->tileSize = Size{float(intOf(attr(attrs, "tilewidth"))), float(intOf(attr(attrs, "tileheight")))};
+    tilesets.push_back(std::move(t));
+}
+
+void GxTMXMapInfo::startTile(const char** attrs) {
+    if (tilesets.empty()) return;
+    uint32_t gid = tilesets.back()->firstGid + uint32_t(intOf(attr(attrs, "id")));
+    tileProperties[int32_t(gid)] = GxTMXProperties{};
+    parentGID_ = gid;
+    parentElement_ = kTile;
+}
+
+void GxTMXMapInfo::startLayer(const char** attrs) {
+    auto l = std::make_shared<GxTMXLayerInfo>();
+    if (const char* n = attr(attrs, "name")) l->name = n;
+    l->layerSize =
+        Size{float(std::max(0L, intOf(attr(attrs, "width")))), float(std::max(0L, intOf(attr(attrs, "height"))))};
+    const char* visible = attr(attrs, "visible");
+    l->visible = !(visible && std::strcmp(visible, "0") == 0);
+    const char* opacity = attr(attrs, "opacity");
+    l->opacity = opacity ? uint8_t(int(std::clamp(floatOf(opacity), -1e6, 1e6) * 255)) : 255;
+    l->offset = Point{float(intOf(attr(attrs, "x"))), float(intOf(attr(attrs, "y")))};
+    layers.push_back(std::move(l));
+    parentElement_ = kLayer;
+}
+
+void GxTMXMapInfo::startObjectGroup(const char** attrs) {
+    auto g = std::make_shared<GxTMXObjectGroup>();
+    if (const char* n = attr(attrs, "name")) g->groupName = n;
+    g->positionOffset =
+        Point{float(intOf(attr(attrs, "x"))) * tileSize.width, float(intOf(attr(attrs, "y"))) * tileSize.height};
+    objectGroups.push_back(std::move(g));
+    parentElement_ = kObjectGroup;
+}
+
+void GxTMXMapInfo::startData(const char** attrs) {
+    // Each layer's data is read on its own terms.
+    layerAttribs_ = kGxTMXLayerAttribNone;
+    unknownCompression_ = false;
+    currentString_.clear();
+    const char* encoding = attr(attrs, "encoding");
+    const char* compression = attr(attrs, "compression");
+    if (encoding && std::strcmp(encoding, "base64") == 0) {
+        layerAttribs_ |= kGxTMXLayerAttribBase64;
+        storingCharacters_ = true;
+        if (compression && std::strcmp(compression, "gzip") == 0)
+            layerAttribs_ |= kGxTMXLayerAttribGzip;
+        else if (compression && std::strcmp(compression, "zlib") == 0)
+            layerAttribs_ |= kGxTMXLayerAttribZlib;
+        else if (compression) {
+            unknownCompression_ = true;  // not to be taken for plain data
+            noteUnreadForm("compression \"" + std::string(compression) + "\"");
+        }
+    } else if (encoding) {
+        noteUnreadForm("encoding \"" + std::string(encoding) + "\"");
+    } else {
+        noteUnreadForm("tiles as XML elements (no encoding)");
+    }
+}
+
+void GxTMXMapInfo::startObject(const char** attrs) {
+    if (objectGroups.empty()) return;
+    auto& g = *objectGroups.back();
+    foundation::Dictionary o;
+    for (const char* key : {"name", "type", "width", "height", "gid"})
+        if (const char* v = attr(attrs, key)) o.set(key, foundation::Value(std::string(v)));
+    // Worked out in floating point and brought into the int range: the
+    // document's numbers may be anything a long holds.
+    if (const char* x = attr(attrs, "x"))
+        o.set("x", foundation::Value(clampedInt(double(intOf(x)) + double(g.positionOffset.x))));
+    if (const char* y = attr(attrs, "y")) {
+        double yy = std::trunc(double(intOf(y)) + double(g.positionOffset.y));
+        double h = double(intOf(attr(attrs, "height")));
+        o.set("y", foundation::Value(clampedInt(double(mapSize.height) * double(tileSize.height) - yy - h)));
+    }
+    g.objects.push_back(std::move(o));
+    parentElement_ = kObject;
+}
+
+void GxTMXMapInfo::startProperty(const char** attrs) {
+    const char* n = attr(attrs, "name");
+    const char* v = attr(attrs, "value");
+    if (!n) return;
+    std::string value = v ? v : "";
+    switch (parentElement_) {
+        case kMap:
+            properties[n] = value;
+            break;
+        case kLayer:
+            if (!layers.empty()) layers.back()->properties[n] = value;
+            break;
+        case kObjectGroup:
+            if (!objectGroups.empty()) objectGroups.back()->properties[n] = value;
+            break;
+        case kObject:
+            if (!objectGroups.empty() && !objectGroups.back()->objects.empty())
+                objectGroups.back()->objects.back().set(n, foundation::Value(value));
+            break;
+        case kTile:
+            tileProperties[int32_t(parentGID_)][n] = value;
+            break;
+        default:
+            break;
     }
 }
 

@@ -112,6 +112,15 @@ private:
     std::string resolve(const std::string& name) const;
     void noteUnreadForm(const std::string& form);
     void startElement(const std::string& name, const char** attrs);
+    // One step per element that starts something.
+    void startMap(const char** attrs);
+    void startTileset(const char** attrs);
+    void startTile(const char** attrs);
+    void startLayer(const char** attrs);
+    void startObjectGroup(const char** attrs);
+    void startData(const char** attrs);
+    void startObject(const char** attrs);
+    void startProperty(const char** attrs);
     void endElement(const std::string& name);
 
     std::string filename_, resources_;

@@ -6,6 +6,7 @@
 #include "lib/engine2d/nodes/GxEnvironment.h"
 #include "lib/engine2d/textures/GxTexture2D.h"
 #include "lib/engine2d/textures/GxTextureAtlas.h"
+#include "platform/foundation/Log.h"
 
 namespace engine2d {
 
@@ -30,12 +31,12 @@ bool GxTileMapAtlas::loadTGAfile(const std::string& file) {
     std::string path = GxFileUtils::sharedFileUtils().fullPathFromRelativePath(file);
     auto tga = std::make_unique<GxImageTGA>(gxTGALoad(path));
     if (tga->status != kTGALoadOK) {
-        std::fprintf(stderr, "engine2d: GxTileMapAtlas cannot load TGA file \"%s\"\n", file.c_str());
+        foundation::warn("engine2d: GxTileMapAtlas cannot load TGA file \"%s\"", file.c_str());
         return false;
     }
     // Values are read as 3 bytes a pixel.
     if (tga->pixelDepth != 24 || tga->imageData.size() < size_t(tga->width) * tga->height * 3) {
-        std::fprintf(stderr, "engine2d: GxTileMapAtlas: \"%s\" is not a 24-bit map\n", file.c_str());
+        foundation::warn("engine2d: GxTileMapAtlas: \"%s\" is not a 24-bit map", file.c_str());
         return false;
     }
     tga_ = std::move(tga);

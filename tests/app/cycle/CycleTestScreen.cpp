@@ -1,4 +1,4 @@
-#include "CycleTestScreen.h"
+#include "tests/app/cycle/CycleTestScreen.h"
 
 #include "app/core/Envelope.h"
 #include "platform/ui/Navigation.h"

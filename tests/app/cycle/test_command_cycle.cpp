@@ -10,7 +10,6 @@
 #include <thread>
 #include <vector>
 
-#include "CycleTestScreen.h"
 #include "app/core/DBController.h"
 #include "app/core/Envelope.h"
 #include "app/core/GetSid.h"
@@ -29,6 +28,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Navigation.h"
+#include "tests/app/cycle/CycleTestScreen.h"
 #include "tests/server/TestServer.h"
 #include "tests/support/screens/ScreenFixture.h"
 

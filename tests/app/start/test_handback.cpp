@@ -1,9 +1,9 @@
 // The payment client app's hand-back through our own URL scheme.
 #include <gtest/gtest.h>
 
-#include "StartFixture.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Text.h"
+#include "tests/app/start/StartFixture.h"
 
 using namespace starttest;
 

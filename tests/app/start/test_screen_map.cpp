@@ -7,7 +7,6 @@
 #include <set>
 #include <sstream>
 
-#include "StartFixture.h"
 #include "app/screens/bind/BindViewController.h"
 #include "app/screens/guide/GuideRouting.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
@@ -17,6 +16,7 @@
 #include "app/screens/token/KAVOSafeProductViewController.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Window.h"
+#include "tests/app/start/StartFixture.h"
 
 using namespace starttest;
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "StartFixture.h"
 #include "app/cycle/Constants.h"
 #include "platform/foundation/Log.h"
+#include "tests/app/start/StartFixture.h"
 
 using namespace starttest;
 

@@ -4,10 +4,10 @@
 
 #include "platform/ui/Navigation.h"
 
-#include "StartFixture.h"
 #include "app/start/KAVOViewController.h"
 #include "platform/foundation/App.h"
 #include "platform/foundation/Paths.h"
+#include "tests/app/start/StartFixture.h"
 
 using namespace starttest;
 

@@ -9,10 +9,10 @@
 
 #include <memory>
 
-#include "StartFixture.h"
 #include "app/core/initUtil.h"
 #include "app/start/KAVOViewController.h"
 #include "platform/foundation/Paths.h"
+#include "tests/app/start/StartFixture.h"
 #include "tests/support/e2e/AppSession.h"
 
 using namespace starttest;

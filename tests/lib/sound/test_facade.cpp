@@ -2,9 +2,9 @@
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
-#include "SoundFiles.h"
 #include "lib/sound/EasyAudioEngine.h"
 #include "platform/foundation/Paths.h"
+#include "tests/lib/sound/SoundFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <mutex>
 #include <thread>
 
-#include "SoundFiles.h"
 #include "lib/sound/SndAudioFile.h"
 #include "lib/sound/SndSoundEngine.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Paths.h"
+#include "tests/lib/sound/SoundFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -6,10 +6,10 @@
 
 #include <vector>
 
-#include "SoundFiles.h"
 #include "lib/sound/SndAudioManager.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/lib/sound/SoundFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

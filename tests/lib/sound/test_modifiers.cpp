@@ -5,9 +5,9 @@
 #include <cmath>
 #include <limits>
 
-#include "SoundFiles.h"
 #include "lib/sound/SndPropertyModifier.h"
 #include "platform/foundation/RunLoop.h"
+#include "tests/lib/sound/SoundFiles.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

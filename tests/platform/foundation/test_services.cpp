@@ -103,9 +103,10 @@ TEST(Services, ExitHookUuidDeviceAndLog) {
     EXPECT_EQ(lines, (std::vector<std::string>{"value 42 ok"}));
 }
 
-// What a line of the debug log puts on stderr in a process whose QUENTA_LOG
-// is `flag` (nullptr: unset) and which does not run under the tests.
-std::string stderrOfALogLine(const char* flag) {
+// What a line of the debug log (or, with `warning`, a warning) puts on stderr
+// in a process whose QUENTA_LOG is `flag` (nullptr: unset) and which does not
+// run under the tests.
+std::string stderrOfALogLine(const char* flag, bool warning = false) {
     int fds[2];
     if (pipe(fds) != 0) return "<no pipe>";
     const pid_t child = fork();
@@ -118,7 +119,10 @@ std::string stderrOfALogLine(const char* flag) {
         else
             unsetenv("QUENTA_LOG");
         setLogSink(nullptr);
-        log("数据插入成功！");
+        if (warning)
+            foundation::warn("engine2d: %d 张图片无法读取", 3);
+        else
+            log("数据插入成功！");
         _exit(0);
     }
     close(fds[1]);
@@ -135,6 +139,18 @@ TEST(Services, DebugLinesReachStderrOnlyWhenAskedFor) {
     EXPECT_EQ(stderrOfALogLine(nullptr), "");
     EXPECT_EQ(stderrOfALogLine("0"), "");
     EXPECT_EQ(stderrOfALogLine("1"), "quenta: 数据插入成功！\n");
+}
+
+TEST(Services, WarningsReachStderrAlwaysAndTheSinkWhenOneIsSet) {
+    for (const char* flag : {static_cast<const char*>(nullptr), "0", "1"})
+        EXPECT_EQ(stderrOfALogLine(flag, true), "engine2d: 3 张图片无法读取\n") << (flag ? flag : "unset");
+
+    std::vector<std::string> lines;
+    auto old = setLogSink([&](const std::string& l) { lines.push_back(l); });
+    const std::string name(300, 'x');  // longer than any first guess at the line's size
+    foundation::warn("engine2d: %s: %u x %u pixels", name.c_str(), 4096u, 2048u);
+    setLogSink(old);
+    EXPECT_EQ(lines, (std::vector<std::string>{"engine2d: " + name + ": 4096 x 2048 pixels"}));
 }
 
 }  // namespace

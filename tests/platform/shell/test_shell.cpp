@@ -90,7 +90,7 @@ protected:
         unsetenv("WAYLAND_DISPLAY");
         unsetenv("DISPLAY");
     }
-    void TearDown() override { ui::Screen::main().reset(); }
+    // The screen the shell sized goes back in the test main's reset (ui.screen).
 
     void useDisplay() {
         display_ = std::make_unique<VirtualDisplay>();

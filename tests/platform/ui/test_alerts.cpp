@@ -4,11 +4,11 @@
 #include <thread>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Assert.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Modal.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

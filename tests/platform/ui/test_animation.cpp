@@ -3,12 +3,12 @@
 #include <optional>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/ui/Layer.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 using namespace ui;
 

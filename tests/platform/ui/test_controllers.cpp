@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/Application.h"
@@ -12,6 +11,7 @@
 #include "platform/ui/Navigation.h"
 #include "platform/ui/ScreenMap.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Toolbars: items left to right with flexible spaces sharing the room.
 
-#include "UiTest.h"
 #include "platform/ui/Toolbar.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

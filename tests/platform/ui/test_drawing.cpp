@@ -1,9 +1,9 @@
 #include <cmath>
 #include <memory>
 
-#include "UiTest.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Path.h"
+#include "tests/platform/ui/UiTest.h"
 
 using namespace ui;
 using uitest::pixelNear;

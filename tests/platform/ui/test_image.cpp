@@ -11,10 +11,10 @@
 #include <fstream>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Image.h"
+#include "tests/platform/ui/UiTest.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ui;

@@ -1,7 +1,6 @@
 #include <cmath>
 #include <memory>
 
-#include "UiTest.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
@@ -9,6 +8,7 @@
 #include "platform/ui/Render.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 #include "tests/support/TestSupport.h"
 
 using namespace ui;

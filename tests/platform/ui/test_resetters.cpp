@@ -5,12 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Animation.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Image.h"
+#include "platform/ui/Layer.h"
+#include "platform/ui/View.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 
@@ -50,6 +55,48 @@ TEST_F(ResettersTest, OneCallPutsTheUiKitsObjectsBack) {
     EXPECT_EQ(ui::Screen::main().bounds(), (ui::Rect{0, 0, 320, 480}));
     EXPECT_EQ(ui::Screen::main().scale(), 1);
     EXPECT_EQ(ui::Application::shared().applicationIconBadgeNumber(), 0);
+}
+
+TEST_F(ResettersTest, WhatACaseLeftHalfDoneInTheUiKitIsPutBack) {
+    auto window = std::make_shared<ui::Window>(ui::Rect{0, 0, 320, 480});
+    window->makeKeyAndVisible();
+    int taps = 0;
+    ui::addGestureRecognizer(*window,
+                             std::make_shared<ui::TapGestureRecognizer>([&](ui::GestureRecognizer&) { ++taps; }));
+    ui::Transaction::begin();
+    ui::Transaction::setAnimationDuration(2);
+    ui::View::beginAnimations("left open");
+    ui::detail::setScreenTransitionRunning(window.get(), true);
+    auto layer = ui::Layer::create();
+    layer->setNeedsDisplay();
+    int passes = 0, touches = 0;
+    ui::setDisplayPassObserver([&] { ++passes; });
+    ui::Window::setTouchObserver([&](const ui::Touch&, ui::View*) { ++touches; });
+    ASSERT_EQ(ui::Transaction::animationDuration(), 2);
+    ASSERT_TRUE(ui::View::isInAnimationBlock());
+    ASSERT_TRUE(ui::isScreenTransitionRunning());
+
+    foundation::resetProcessWideObjects();
+    EXPECT_EQ(ui::Transaction::animationDuration(), 0.25);
+    EXPECT_FALSE(ui::View::isInAnimationBlock());
+    EXPECT_FALSE(ui::isScreenTransitionRunning());
+    ui::Layer::displayDirtyLayers();
+    EXPECT_EQ(layer->displayCount(), 0) << "the next case's display pass draws none of this case's layers";
+    ui::runDisplayPass();
+    EXPECT_EQ(passes, 0);
+
+    // The next case's window: no observer of the last case sees its touches,
+    // and a recognizer it attaches sees them again.
+    auto next = std::make_shared<ui::Window>(ui::Rect{0, 0, 320, 480});
+    next->makeKeyAndVisible();
+    int nextTaps = 0;
+    ui::addGestureRecognizer(*next,
+                             std::make_shared<ui::TapGestureRecognizer>([&](ui::GestureRecognizer&) { ++nextTaps; }));
+    next->sendTouch(ui::TouchPhase::Began, {10, 10}, 0);
+    next->sendTouch(ui::TouchPhase::Ended, {10, 10}, 0.05);
+    EXPECT_EQ(touches, 0);
+    EXPECT_EQ(nextTaps, 1);
+    EXPECT_EQ(taps, 0);
 }
 
 TEST_F(ResettersTest, TheNamedImageCacheIsEmptiedLast) {

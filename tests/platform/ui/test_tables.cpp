@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 namespace {
 

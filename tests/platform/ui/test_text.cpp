@@ -4,13 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/PangoSupport.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/Text.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 using namespace ui;
 

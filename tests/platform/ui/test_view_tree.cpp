@@ -2,11 +2,11 @@
 #include <memory>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/ui/GraphicsContext.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
+#include "tests/platform/ui/UiTest.h"
 
 using namespace ui;
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "UiTest.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/Render.h"
 #include "platform/ui/WebView.h"
+#include "tests/platform/ui/UiTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -38,8 +38,9 @@ protected:
     explicit GLTest(bool ownBundle = true) : ownBundle_(ownBundle) {}
     // Makes a context current where GL is available.
     void SetUp() override;
-    // Lets go of the target, the engine's texture and shader caches, the
-    // content scale and the bundle folder, and clears the current context.
+    // Lets go of the target and clears the current context; the engine's
+    // caches and settings go back in the test main's reset, as every
+    // process-wide object does.
     void TearDown() override;
 
     // A w x h pixel target bound as the framebuffer, cleared to opaque

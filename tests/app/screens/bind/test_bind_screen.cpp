@@ -138,8 +138,8 @@ TEST_F(BindScreenTest, TheDemoSerialBindsThePhoneAndTheAlertLeadsOn) {
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::uuid), std::optional<std::string>(*fields[7].asString()));
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::diffTime), std::optional<std::string>("42"));
     EXPECT_EQ(DBController::openExisting()->querryTable()->size(), 29u);
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateBound);
-    EXPECT_EQ(defaultsInt(kLastStateKey), kStateBound);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 3);
+    EXPECT_EQ(defaultsInt("laststate"), 3);
     // The server knows the phone now.
     auto account = JsonParser().objectWithString(server().controlGet("account"));
     EXPECT_NE(account->get("devices")->get(*fields[7].asString()), nullptr);
@@ -175,7 +175,7 @@ TEST_F(BindScreenTest, EveryRefusalShowsItsNoticeAndLeavesNoStore) {
         EXPECT_FALSE(DBController::databaseExit()) << c.notice;
         EXPECT_EQ(ui::AlertView::frontmost(), nullptr) << c.notice;
     }
-    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 0);
 }
 
 // The server bound the phone but the device cannot keep the binding (a full
@@ -190,17 +190,17 @@ TEST_F(BindScreenTest, ABindingTheDeviceCannotKeepSaysSo) {
     finishOverlay(BindViewController::kTagSerial);
     EXPECT_FALSE(DBController::databaseExit());
     EXPECT_EQ(ui::AlertView::frontmost(), nullptr);
-    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 0);
 }
 
 TEST_F(BindScreenTest, AFailedBindAfterAHandOffGoesBackToTheLastState) {
-    foundation::UserDefaults::standard().setInteger(kBoundStateKey, kStateHandOffPending);
-    foundation::UserDefaults::standard().setInteger(kLastStateKey, kStateBound);
+    foundation::UserDefaults::standard().setInteger("korvxboundstate", 2);
+    foundation::UserDefaults::standard().setInteger("laststate", 3);
     script({{"command", 16}, {"result", 407}});
     screen->initFinish("Q3T7K9");
     ASSERT_TRUE(waitForNotice("绑定失败，序列号错误或过期"));
     finishOverlay(BindViewController::kTagSerial);
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateBound);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 3);
 }
 
 TEST_F(BindScreenTest, BadSerialsAndNoNetworkSendNothing) {
@@ -296,7 +296,7 @@ TEST_F(SmsBindTest, TheTextArrivesAfterFourMissesAndThePhoneIsBound) {
     EXPECT_EQ(*op2[3].asString(), IdentifierAddition::firstBindIdentifier());
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::mac), std::optional<std::string>(*op2[3].asString()));
     EXPECT_EQ(*op2[8].asString(), "3002");
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateBound);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 3);
 }
 
 TEST_F(SmsBindTest, TwentyMissesGiveUp) {
@@ -395,7 +395,7 @@ TEST_F(KorvexBindTest, WithoutThePaymentClientTheInstallPromptShows) {
     ui::AlertView::frontmost()->clickButtonAtIndex(0);
     driver().settle();
     EXPECT_EQ(ui::Application::shared().openedURLs(), std::vector<std::string>{Deployment::paymentAppStoreAddress()});
-    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 0);
 }
 
 TEST_F(KorvexBindTest, TheHandOffAndAHandedBackTokenBindWithPaymentVerification) {
@@ -411,11 +411,11 @@ TEST_F(KorvexBindTest, TheHandOffAndAHandedBackTokenBindWithPaymentVerification)
     driver().settle();
     ASSERT_EQ(ui::Application::shared().openedURLs().size(), 1u);
     EXPECT_EQ(ui::Application::shared().openedURLs()[0].rfind("nimbra://korvexclient/?", 0), 0u);
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateHandOffPending);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 2);
 
     // The payment client answers through our own scheme; the screen shows
     // again and binds with the token.
-    foundation::UserDefaults::standard().setString(kHandBackKey, "kvtoken-demo-0001");
+    foundation::UserDefaults::standard().setString("korvextoken", "kvtoken-demo-0001");
     screen->viewDidAppear(false);
     ASSERT_TRUE(waitForAlert("绑定成功"));
     finishOverlay(BindViewController::kTagKorvexBind);
@@ -424,9 +424,9 @@ TEST_F(KorvexBindTest, TheHandOffAndAHandedBackTokenBindWithPaymentVerification)
     EXPECT_EQ(*sent.get("sid")->asString(), "20261210001");
     EXPECT_EQ(sent.asDictionary()->size(), 12u);
     EXPECT_FALSE(foundation::UserDefaults::standard().objectForKey(kTokenFromKorvexKey));
-    EXPECT_EQ(foundation::UserDefaults::standard().stringForKey(kHandBackKey), std::optional<std::string>(""));
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStatePaymentVerification);
-    EXPECT_EQ(defaultsInt(kLastStateKey), kStatePaymentVerification);
+    EXPECT_EQ(foundation::UserDefaults::standard().stringForKey("korvextoken"), std::optional<std::string>(""));
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 10);
+    EXPECT_EQ(defaultsInt("laststate"), 10);
     EXPECT_EQ(Constants::getValueFromDBByKey(StoreKeys::otpFast), std::optional<std::string>("1"));
 }
 
@@ -451,22 +451,22 @@ TEST_F(KorvexBindTest, HandBacksWithAnErrorOrNothingEndThePendingHandOff) {
     };
     for (const Case& c : cases) {
         auto& defaults = foundation::UserDefaults::standard();
-        defaults.setInteger(kBoundStateKey, kStateHandOffPending);
+        defaults.setInteger("korvxboundstate", 2);
         if (c.stored)
-            defaults.setString(kHandBackKey, *c.stored);
+            defaults.setString("korvextoken", *c.stored);
         else
-            defaults.removeObjectForKey(kHandBackKey);
+            defaults.removeObjectForKey("korvextoken");
         screen->viewDidAppear(false);
         ASSERT_TRUE(waitForAlert("迅付绑定失败"));
         EXPECT_EQ(ui::AlertView::frontmost()->message(), c.message);
         ui::AlertView::frontmost()->clickButtonAtIndex(0);
         driver().settle();
-        EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+        EXPECT_EQ(defaultsInt("korvxboundstate"), 0);
     }
     // Not pending: a stale hand-back is only cleared.
-    foundation::UserDefaults::standard().setString(kHandBackKey, "kvtoken-stale");
+    foundation::UserDefaults::standard().setString("korvextoken", "kvtoken-stale");
     screen->viewDidAppear(false);
-    EXPECT_EQ(foundation::UserDefaults::standard().stringForKey(kHandBackKey), std::optional<std::string>(""));
+    EXPECT_EQ(foundation::UserDefaults::standard().stringForKey("korvextoken"), std::optional<std::string>(""));
     EXPECT_TRUE(commands().empty());
 }
 
@@ -561,7 +561,7 @@ TEST_F(QrBindTest, TheDemoSerialsCodeBindsThroughTheSerialCommand) {
     EXPECT_EQ(presented(), nullptr);
     EXPECT_EQ(commands(), (std::vector<int>{0, 16}));
     EXPECT_EQ(*lastFields(16)[2].asString(), "Q3T7K9");
-    EXPECT_EQ(defaultsInt(kBoundStateKey), kStateBound);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 3);
     // A second frame of the same code after the reader is gone sends nothing more.
     feed->pushFrame();
     driver().settle();
@@ -600,7 +600,7 @@ TEST_F(QrBindTest, CodesThatAreNoSerialAreRefusedWithoutSending) {
     }
     driver().settle();
     EXPECT_TRUE(commands().empty());
-    EXPECT_EQ(defaultsInt(kBoundStateKey), 0);
+    EXPECT_EQ(defaultsInt("korvxboundstate"), 0);
 }
 
 TEST_F(QrBindTest, CancelLeavesTheReaderAndSendsNothing) {

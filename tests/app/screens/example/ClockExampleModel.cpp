@@ -1,4 +1,4 @@
-#include "ClockExampleModel.h"
+#include "tests/app/screens/example/ClockExampleModel.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "ClockExampleScreen.h"
+#include "tests/app/screens/example/ClockExampleScreen.h"
 
 #include "app/core/Envelope.h"
 #include "platform/foundation/Clock.h"

@@ -6,9 +6,9 @@
 #include <memory>
 #include <string>
 
-#include "ClockExampleModel.h"
 #include "app/cycle/KAVOCommandViewController.h"
 #include "platform/ui/Label.h"
+#include "tests/app/screens/example/ClockExampleModel.h"
 
 class ClockExampleScreen : public KAVOCommandViewController {
 public:

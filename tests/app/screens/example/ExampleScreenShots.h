@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "ExampleScreens.h"
+#include "tests/app/screens/example/ExampleScreens.h"
 #include "tools/screenshots/ScreenShots.h"
 
 inline std::unique_ptr<ui::ScreenMap> exampleScreenMap() {

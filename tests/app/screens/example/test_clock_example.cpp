@@ -5,12 +5,12 @@
 
 #include <string>
 
-#include "ClockExampleModel.h"
-#include "ClockExampleScreen.h"
-#include "ExampleScreenShots.h"
 #include "platform/foundation/Paths.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Image.h"
+#include "tests/app/screens/example/ClockExampleModel.h"
+#include "tests/app/screens/example/ClockExampleScreen.h"
+#include "tests/app/screens/example/ExampleScreenShots.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/screens/ScreenFixture.h"
 

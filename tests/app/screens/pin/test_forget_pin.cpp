@@ -1,6 +1,6 @@
 // The forgotten-PIN screen against the test server: the safe-phone check
 // (command 26) and the quick de-registration (command 24).
-#include "PinFixture.h"
+#include "tests/app/screens/pin/PinFixture.h"
 
 #include "app/core/DBController.h"
 #include "app/core/StoreKeys.h"

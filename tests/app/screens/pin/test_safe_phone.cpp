@@ -1,6 +1,6 @@
 // The safe phone's three screens against the test server (command 17): what
 // they send, the mask they store, and the inputs they refuse.
-#include "PinFixture.h"
+#include "tests/app/screens/pin/PinFixture.h"
 
 #include "app/core/StoreKeys.h"
 #include "app/screens/pin/SafePhoneScreens.h"

@@ -1,6 +1,6 @@
 // Setting, changing and deleting the start PIN: the steps, their prompts and
 // the only keys each writes.
-#include "PinFixture.h"
+#include "tests/app/screens/pin/PinFixture.h"
 
 #include "app/core/StoreKeys.h"
 #include "app/screens/pin/SetPinScreens.h"

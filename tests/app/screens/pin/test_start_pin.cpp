@@ -1,7 +1,7 @@
 // The start-PIN screen against the test server: the wrong-PIN count, the
 // freeze on the server's clock (command 22), the open button, the ways the
 // server's time can be missing, migration and the entry itself.
-#include "PinFixture.h"
+#include "tests/app/screens/pin/PinFixture.h"
 
 #include "app/core/StoreKeys.h"
 #include "app/screens/pin/PinModel.h"

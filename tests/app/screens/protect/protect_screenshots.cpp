@@ -3,6 +3,7 @@
 //   protect_screenshots --out docs/screens [NAME...]
 #include <cstdio>
 
+#include "app/core/StoreKeys.h"
 #include "app/screens/protect/AccountProtectViewController.h"
 #include "app/screens/protect/ChangePasswordViewController.h"
 #include "app/screens/protect/KAVOACLockViewController.h"
@@ -55,7 +56,7 @@ std::vector<screenshots::ScreenShot> entries() {
     table.screen = kAccountProtectScreen;
     table.prepare = [] {
         seed(R"({"protects": ["10", "80", "19", "8"], "lock_mask": 3})");
-        foundation::UserDefaults::standard().setInteger(lockmask::kAccountLockKey, (1 << 22) | (1 << 23) | 3);
+        foundation::UserDefaults::standard().setInteger(StoreKeys::accountlock, (1 << 22) | (1 << 23) | 3);
     };
     table.drive = [](ui::ViewController& screen, shell::Driver& driver) {
         settle(screen, AccountProtectViewController::kTagStatus, driver);
@@ -67,7 +68,7 @@ std::vector<screenshots::ScreenShot> entries() {
     editor.screen = kAccountLockScreen;
     editor.prepare = [] {
         seed("{}");
-        foundation::UserDefaults::standard().setInteger(lockmask::kAccountLockKey, (7 << 9) | (1 << 14));
+        foundation::UserDefaults::standard().setInteger(StoreKeys::accountlock, (7 << 9) | (1 << 14));
     };
     editor.drive = [](ui::ViewController& screen, shell::Driver& driver) {
         settle(screen, KAVOACLockViewController::kTagLockTypes, driver);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "app/core/StoreKeys.h"
 #include "app/screens/protect/AccountProtectViewController.h"
 #include "app/screens/protect/ChangePasswordViewController.h"
 #include "app/screens/protect/KAVOACLockViewController.h"
@@ -126,7 +127,7 @@ TEST_F(ProtectScreenTest, StatusesAreReadOnceAndLoginProtectionNeedsBothParts) {
 // A list that cannot be read is a failed look-up: the hour lock the phone
 // keeps is not cleared and nobody is told that no protection is on.
 TEST_F(ProtectScreenTest, AnUnreadableListIsAnErrorNotAnEmptyOne) {
-    defaults().setInteger(lockmask::kAccountLockKey, 0xFF);
+    defaults().setInteger(StoreKeys::accountlock, 0xFF);
     script({{"command", 11}, {"reply", "protects: 10, 80"}});
     showProtections(R"({"protects": ["10", "80"]})");
     ui::AlertView* alert = ui::AlertView::frontmost();
@@ -135,7 +136,7 @@ TEST_F(ProtectScreenTest, AnUnreadableListIsAnErrorNotAnEmptyOne) {
     EXPECT_EQ(alert->message(), kNetworkUnstableMessage);
     EXPECT_EQ(alert->tag(), AccountProtectViewController::kLeaveAlertTag);
     EXPECT_FALSE(noticeShows("您没有开通任何操作保护"));
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0xFF);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0xFF);
 }
 
 TEST_F(ProtectScreenTest, OnlyOnePartOfLoginProtectionShowsItsHint) {
@@ -281,9 +282,9 @@ TEST_F(ProtectScreenTest, AWholeDayLockOpensAndClosingRestoresLoginProtection) {
     EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), 0xFFFFFF);
     EXPECT_EQ(protect->statuses().status("600"), "0");
     EXPECT_EQ(protect->statuses().status("601"), "0");  // shown on while locked
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0xFFFFFF);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0xFFFFFF);
     EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 0);
-    EXPECT_EQ(defaults().dateForKey(lockmask::kAllDayLockTimeKey)->seconds, 1700000000);
+    EXPECT_EQ(defaults().dateForKey(StoreKeys::alldayaclocktime)->seconds, 1700000000);
     EXPECT_EQ(defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey), std::optional<std::string>("1"));
     EXPECT_EQ(cell(kLockRow)->subTitleLabel()->text(), "全天锁定将在2023-11-21 08:00自动解除");
     EXPECT_EQ(switchOf(kLockRow), 0u);
@@ -297,8 +298,8 @@ TEST_F(ProtectScreenTest, AWholeDayLockOpensAndClosingRestoresLoginProtection) {
     EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), 0);
     EXPECT_EQ(protect->statuses().status("600"), "1");
     EXPECT_EQ(protect->statuses().status("601"), "1");  // back to what it was
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
-    EXPECT_FALSE(defaults().dateForKey(lockmask::kAllDayLockTimeKey));
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0);
+    EXPECT_FALSE(defaults().dateForKey(StoreKeys::alldayaclocktime));
     EXPECT_FALSE(defaults().stringForKey(lockmask::kLoginProtectionWhenLockKey));
     EXPECT_EQ(switchOf(kLockRow), 1u);
 }
@@ -307,14 +308,14 @@ TEST_F(ProtectScreenTest, HoursAreSentInTheServersZoneAndShownInWords) {
     foundation::TimeZone::setLocal(foundation::TimeZone::fixed(0));
     showProtections(R"({"protects": ["19"]})");
     // As the editor leaves them: hours 22 and 23 of the device, both types.
-    defaults().setInteger(lockmask::kAccountLockKey, (1 << 22) | (1 << 23));
+    defaults().setInteger(StoreKeys::accountlock, (1 << 22) | (1 << 23));
     defaults().setInteger(lockmask::kShouldOpenLockKey, 3);
     navigation()->pushViewController(std::make_shared<ui::ViewController>(), false);
     navigation()->popViewControllerAnimated(false);
     finish(*protect, AccountProtectViewController::kTagLock);
     // 22:00 and 23:00 GMT are 06:00 and 07:00 in GMT+8.
     EXPECT_EQ(serverProtect().get("lock_mask")->intValue(), (1 << 6) | (1 << 7));
-    EXPECT_FALSE(defaults().dateForKey(lockmask::kAllDayLockTimeKey));  // not a whole-day lock
+    EXPECT_FALSE(defaults().dateForKey(StoreKeys::alldayaclocktime));  // not a whole-day lock
     ASSERT_TRUE(cell(kLockRow));
     EXPECT_EQ(cell(kLockRow)->subTitleLabel()->text(), "锁定时段:");
     ASSERT_TRUE(protect->locationLabel());
@@ -324,13 +325,13 @@ TEST_F(ProtectScreenTest, HoursAreSentInTheServersZoneAndShownInWords) {
 TEST_F(ProtectScreenTest, ARefusedOpeningForgetsTheHoursAndAnEditorLeftUnconfirmedOpensNothing) {
     showProtections(R"({"protects": ["19"]})");
     script({{"command", 10}, {"reply", foundation::Dictionary{{"isSuccess", false}}}});
-    defaults().setInteger(lockmask::kAccountLockKey, 1 << 9);
+    defaults().setInteger(StoreKeys::accountlock, 1 << 9);
     defaults().setInteger(lockmask::kShouldOpenLockKey, 1);
     navigation()->pushViewController(std::make_shared<ui::ViewController>(), false);
     navigation()->popViewControllerAnimated(false);
     finish(*protect, AccountProtectViewController::kTagLock);
     EXPECT_TRUE(noticeShows("操作失败，请重试"));
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0);
     EXPECT_FALSE(protect->isOpenLockGoingOn());
     EXPECT_EQ(switchOf(kLockRow), 1u);
 
@@ -339,10 +340,10 @@ TEST_F(ProtectScreenTest, ARefusedOpeningForgetsTheHoursAndAnEditorLeftUnconfirm
     auto* editor = dynamic_cast<KAVOACLockViewController*>(navigation()->topViewController());
     ASSERT_TRUE(editor);
     finish(*editor, KAVOACLockViewController::kTagLockTypes);
-    defaults().setInteger(lockmask::kAccountLockKey, 1 << 3);  // as a half-done visit may leave it
+    defaults().setInteger(StoreKeys::accountlock, 1 << 3);  // as a half-done visit may leave it
     navigation()->popViewControllerAnimated(false);
     driver().settle();
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0);
     EXPECT_FALSE(protect->lockEditorOpened());
     EXPECT_EQ(logOf(10).size(), 2u);  // the refused opening and the editor's list
     EXPECT_EQ(switchOf(kLockRow), 1u);
@@ -353,7 +354,7 @@ TEST_F(ProtectScreenTest, ARefusedOpeningForgetsTheHoursAndAnEditorLeftUnconfirm
 class LockEditorTest : public ProtectScreenTest {
 protected:
     void showEditor(int64_t storedMask = 0) {
-        defaults().setInteger(lockmask::kAccountLockKey, storedMask);
+        defaults().setInteger(StoreKeys::accountlock, storedMask);
         editor = std::dynamic_pointer_cast<KAVOACLockViewController>(show(*map, kAccountLockScreen));
         ASSERT_TRUE(editor);
         finish(*editor, KAVOACLockViewController::kTagLockTypes);
@@ -397,7 +398,7 @@ TEST_F(LockEditorTest, DraggingPaintsHoursWithAClickEachAndStoresTheChosenTypes)
     ASSERT_TRUE(driver().tapText("网页主站登录锁定"));  // unchecks type 1
     EXPECT_EQ(editor->lockChoices(), (std::vector<bool>{false, true}));
     ASSERT_TRUE(driver().tapText("开启"));
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0b111);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0b111);
     EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 2);
 }
 
@@ -411,7 +412,7 @@ TEST_F(LockEditorTest, NoHourGivesTheNoticeAndCancelKeepsTheEditor) {
     ASSERT_TRUE(driver().tapText("开启账号锁定"));
     ASSERT_TRUE(driver().tapText("取消"));
     EXPECT_EQ(navigation()->topViewController(), editor.get());
-    EXPECT_EQ(defaults().integerForKey(lockmask::kAccountLockKey), 0);
+    EXPECT_EQ(defaults().integerForKey(StoreKeys::accountlock), 0);
     EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 0);
 }
 
@@ -543,7 +544,7 @@ TEST_F(ProtectScreenTest, AFailedCheckInEndsItsOverlayWithTheNetworkNotice) {
 
 TEST_F(ProtectScreenTest, PersonCentreDimsDuringLockedHoursUntilTheHourTurns) {
     const int hour = lockmask::localHour(clock().now(), foundation::TimeZone::local());
-    defaults().setInteger(lockmask::kAccountLockKey, int64_t(1) << hour);
+    defaults().setInteger(StoreKeys::accountlock, int64_t(1) << hour);
     auto screen = std::dynamic_pointer_cast<PersonCenterViewController>(show(*map, kPersonCenterScreen));
     ASSERT_TRUE(screen);
     EXPECT_FALSE(screen->dimLayer()->isHidden());
@@ -562,7 +563,7 @@ TEST_F(ProtectScreenTest, PersonCentreDimsDuringLockedHoursUntilTheHourTurns) {
     EXPECT_TRUE(screen->isATimerOn());
     finish(*screen, PersonCenterViewController::kTagOverview);
 
-    defaults().setInteger(lockmask::kAccountLockKey, 0);
+    defaults().setInteger(StoreKeys::accountlock, 0);
     screen->selectorForCheckLockState();
     EXPECT_TRUE(screen->dimLayer()->isHidden());
 }

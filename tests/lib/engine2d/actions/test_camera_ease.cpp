@@ -5,12 +5,12 @@
 #include <cfloat>
 #include <cmath>
 
-#include "ActionsTestSupport.h"
 #include "lib/engine2d/actions/GxActionCamera.h"
 #include "lib/engine2d/actions/GxActionEase.h"
 #include "lib/engine2d/actions/GxActionInstant.h"
 #include "lib/engine2d/actions/GxActionTransform.h"
 #include "lib/engine2d/nodes/GxCamera.h"
+#include "tests/lib/engine2d/actions/ActionsTestSupport.h"
 
 using namespace engine2d;
 using namespace engine2d::testing;

@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 
-#include "ActionsTestSupport.h"
 #include "lib/engine2d/actions/GxActionInstant.h"
 #include "lib/engine2d/actions/GxActionTransform.h"
 #include "lib/engine2d/actions/GxActionWrappers.h"
@@ -11,6 +10,7 @@
 #include "lib/engine2d/sprites/GxSprite.h"
 #include "lib/engine2d/sprites/GxSpriteFrame.h"
 #include "platform/foundation/NotificationCenter.h"
+#include "tests/lib/engine2d/actions/ActionsTestSupport.h"
 
 using namespace engine2d;
 using namespace engine2d::testing;

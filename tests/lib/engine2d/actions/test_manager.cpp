@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
-#include "ActionsTestSupport.h"
 #include "lib/engine2d/actions/GxActionInstant.h"
 #include "lib/engine2d/actions/GxActionTransform.h"
 #include "lib/engine2d/actions/GxActionWrappers.h"
 #include "lib/engine2d/director/GxDirector.h"
 #include "lib/engine2d/nodes/GxEnvironment.h"
+#include "tests/lib/engine2d/actions/ActionsTestSupport.h"
 
 using namespace engine2d;
 using namespace engine2d::testing;

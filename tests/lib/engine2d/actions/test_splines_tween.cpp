@@ -2,11 +2,11 @@
 
 #include <gmock/gmock.h>
 
-#include "ActionsTestSupport.h"
 #include "lib/engine2d/actions/GxActionSplines.h"
 #include "lib/engine2d/actions/GxActionTween.h"
 #include "lib/engine2d/misc/GxProgressTimer.h"
 #include "lib/engine2d/sprites/GxSprite.h"
+#include "tests/lib/engine2d/actions/ActionsTestSupport.h"
 
 using namespace engine2d;
 using namespace engine2d::testing;

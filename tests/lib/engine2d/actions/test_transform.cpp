@@ -2,10 +2,10 @@
 
 #include <gmock/gmock.h>
 
-#include "ActionsTestSupport.h"
 #include "lib/engine2d/actions/GxActionTransform.h"
 #include "lib/engine2d/actions/GxActionWrappers.h"
 #include "lib/engine2d/sprites/GxSprite.h"
+#include "tests/lib/engine2d/actions/ActionsTestSupport.h"
 
 using namespace engine2d;
 using namespace engine2d::testing;

@@ -13,6 +13,7 @@
 #include "lib/engine2d/tilemaps/GxTMXXMLParser.h"
 #include "lib/engine2d/tilemaps/GxTileMapAtlas.h"
 #include "platform/foundation/Encoding.h"
+#include "platform/foundation/Log.h"
 #include "tests/support/TestSupport.h"
 #include "tests/support/engine2d/GLFixture.h"
 
@@ -475,6 +476,20 @@ TEST(TMXParser, FormsThatAreNotReadRefuseTheMapAndNameTheForm) {
     std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(cut->layers.size(), 1u);
     EXPECT_NE(log.find("line 5"), std::string::npos) << log;
+}
+
+TEST(TMXParser, TheEnginesWarningsGoThroughTheLogSink) {
+    std::vector<std::string> lines;
+    auto old = foundation::setLogSink([&](const std::string& line) { lines.push_back(line); });
+    testing::internal::CaptureStderr();
+    auto cut = GxTMXMapInfo::formatWithXML(mapWithLayer("<layer name=\"x\" width=\"3\">\n<data"), "");
+    const std::string stderrText = testing::internal::GetCapturedStderr();
+    foundation::setLogSink(old);
+    ASSERT_NE(cut, nullptr);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("engine2d: TMX", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("line 5"), std::string::npos) << lines[0];
+    EXPECT_EQ(stderrText, "") << "a sink takes the line instead of stderr";
 }
 
 TEST(TMXParser, ObjectNumbersOutOfEveryRangeStayInTheIntRange) {

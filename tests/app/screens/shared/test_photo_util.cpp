@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cycle/PhotoUtil.h"
+#include "app/screens/shared/PhotoUtil.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
 

@@ -2,7 +2,7 @@
 // Turning payment verification on from the code screen: the screen's button
 // asks the server for the user's payment-service account (command 32 in its
 // uuid form), the user confirms, the hand-off is marked pending
-// (korvxboundstate 1) and the payment client app is opened; the main screen
+// (BindingState::VerificationHandedOff) and the payment client app is opened; the main screen
 // finishes the switch when the app hands back. Without the payment app the
 // user is offered its store page.
 //

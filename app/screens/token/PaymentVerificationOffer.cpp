@@ -1,5 +1,6 @@
-#include "app/cycle/PaymentVerificationOffer.h"
+#include "app/screens/token/PaymentVerificationOffer.h"
 
+#include "app/core/BindingState.h"
 #include "app/core/Deployment.h"
 #include "app/core/Envelope.h"
 #include "app/core/PaymentAppHandOff.h"
@@ -92,7 +93,7 @@ bool PaymentVerificationOffer::alertClicked(ui::AlertView* alertView, int button
     std::optional<std::string> url = PaymentAppHandOff::url(*korvexCount_, *kvToken_);
     if (!url) return true;
     auto& defaults = foundation::UserDefaults::standard();
-    defaults.setInteger("korvxboundstate", 1);
+    binding::store(binding::BindingState::VerificationHandedOff);
     defaults.synchronize();
     track("inKorvexCallNimbra");
     ui::Application::shared().openURL(*url);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/core/PaymentAppHandOff.h"
-#include "app/cycle/PaymentVerificationOffer.h"
+#include "app/screens/token/PaymentVerificationOffer.h"
 #include "lib/kit/DnNotificationManager.h"
 #include "platform/foundation/Encoding.h"
 #include "platform/foundation/UserDefaults.h"

@@ -1,4 +1,4 @@
-#include "app/cycle/DigitSpeaker.h"
+#include "app/screens/shared/DigitSpeaker.h"
 
 #include <AL/alc.h>
 

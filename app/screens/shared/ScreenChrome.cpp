@@ -1,4 +1,4 @@
-#include "app/cycle/ScreenChrome.h"
+#include "app/screens/shared/ScreenChrome.h"
 
 #include "lib/kit/CustomNavigationBar.h"
 #include "platform/ui/Image.h"

@@ -1,4 +1,4 @@
-#include "app/cycle/PhotoUtil.h"
+#include "app/screens/shared/PhotoUtil.h"
 
 #include "platform/foundation/Log.h"
 #include "platform/foundation/UserDefaults.h"
