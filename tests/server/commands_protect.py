@@ -42,10 +42,10 @@ LOCK_TYPES = [
     {"id": 2, "name": "讯禾PC端登录锁定", "description": "讯禾买家版及卖家版PC端禁止登录"},
 ]
 
+# The person's overview; its "name" and "phone" are the account holder's of
+# the main screen's data (commands_hub.py) unless the control gives its own.
 PERSON = {
-    "name": "禾川小店",
     "image": "",
-    "phone": "13800138000",
     "safescore": 86,
     "count": 0,
     "safepoint": 20,
@@ -161,7 +161,10 @@ def command_lock(server, request):
 def person_overview(server, uuid):
     with server.state.lock:
         p = server.state.protect
-        reply = dict(p["person"])
+        user = server.state.hub_user
+        reply = {"name": user.get("name"), "phone": user.get("phone")}
+        reply = {k: v for k, v in reply.items() if v is not None}
+        reply.update(p["person"])
         reply["protects"] = str(len(p["protects"] - {"80"}))
         reply["checkin"] = "true" if p["checked_in"] else "false"
     return json.dumps(reply, ensure_ascii=False)

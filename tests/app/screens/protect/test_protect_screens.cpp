@@ -452,8 +452,9 @@ TEST_F(ProtectScreenTest, PersonCentreShowsTheOverviewAndChecksInOnce) {
     ASSERT_TRUE(screen);
     finish(*screen, PersonCenterViewController::kTagOverview);
     EXPECT_EQ(*logOf(14).at(0).get("fields")->at(1)->asString(), "0");
-    EXPECT_EQ(screen->nameLabel()->text(), "禾川小店");
-    EXPECT_EQ(screen->phoneLabel()->text(), "13800138000");
+    // The account holder the main screen shows too.
+    EXPECT_EQ(screen->nameLabel()->text(), "小禾");
+    EXPECT_EQ(screen->phoneLabel()->text(), "13812345678");
     EXPECT_EQ(screen->scoreLabel()->text(), "86");
     EXPECT_NEAR(screen->progressImg()->frame().width(), 86 * 1.3, 1e-9);
     EXPECT_EQ(screen->openProtectLabel()->text(), "2");
