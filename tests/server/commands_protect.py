@@ -21,8 +21,9 @@ shows.
   15  "15;<uuid>,<answer>,<password escaped>"  {"isSuccess"} or {"isSuccess": false, "message"}
 
 Control: GET /_control/protect answers the kept state; POST changes any of
-"protects", "lock_mask", "lock_types", "lock_types_list", "person",
-"checked_in", "password" (and answers as GET).
+"protects", "lock_mask", "lock_types", "lock_enabletime", "lock_types_list",
+"person", "checked_in", "password" (and answers as GET). A lock set by the
+control without "lock_enabletime" starts now; a mask of 0 ends the lock.
 """
 
 import copy
@@ -217,6 +218,11 @@ def control_protect(server, method, body):
             for key in ("lock_mask", "lock_types"):
                 if key in body:
                     p[key] = int(body[key])
+            if "lock_enabletime" in body:
+                p["lock_enabletime"] = None if body["lock_enabletime"] is None else int(body["lock_enabletime"])
+            elif "lock_mask" in body:
+                p["lock_enabletime"] = None if p["lock_mask"] == 0 else p["lock_enabletime"] or int(
+                    server.state.now_unlocked() * 1000)
             for key in ("lock_types_list", "password", "checked_in"):
                 if key in body:
                     p[key] = body[key]

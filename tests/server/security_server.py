@@ -113,9 +113,13 @@ class State:
 
     def now(self):
         with self.lock:
-            if self.fixed_time is not None:
-                return self.fixed_time
-            return time.time() + self.offset
+            return self.now_unlocked()
+
+    def now_unlocked(self):
+        """now() for a caller that holds the lock."""
+        if self.fixed_time is not None:
+            return self.fixed_time
+        return time.time() + self.offset
 
     def kept(self):
         """What lasts from run to run, as JSON-ready values (call with the lock held)."""

@@ -35,6 +35,13 @@ class HubCommandsTest(ServerCase):
         self.assertEqual((info["duration"], info["enabletime"]), (16777215, opened["enabletime"]))
         self.control("POST", "protect", {"lock_mask": 256})
         self.assertEqual(self.reply("14;%s,1" % uuid)["duration"], 256)
+        # A lock the control sets starts now, unless it says when.
+        self.control("POST", "protect", {"lock_mask": 0})
+        self.control("POST", "clock", {"time": 1700000000})
+        self.control("POST", "protect", {"lock_mask": 16777215, "lock_types": 1})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["enabletime"], 1700000000000)
+        self.control("POST", "protect", {"lock_mask": 16777215, "lock_enabletime": 1600000000000})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["enabletime"], 1600000000000)
         # What the control sets goes before.
         self.control("POST", "hub", {"user": {"duration": 0}})
         self.assertEqual(self.reply("14;%s,1" % uuid)["duration"], 0)
