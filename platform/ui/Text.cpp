@@ -289,6 +289,10 @@ Size sizeWithFont(const std::string& text, const Font& font) { return textMeasur
 Size sizeWithFont(const std::string& text, const Font& font, Size constrained, LineBreakMode mode) {
     TextMeasurer& m = textMeasurer();
     int lines = 0;
+    // All of it when its own lines fit (Latin lines are lower than the
+    // font's CJK line height, so a count by that height would drop one).
+    const Size all = m.sizeWrapped(text, font, constrained.width, mode, 0);
+    if (!(constrained.height > 0) || all.height <= constrained.height + 0.5) return all;
     if (std::isfinite(constrained.height) && constrained.height > 0) {
         double lh = m.lineHeight(font);
         lines = lh > 0 ? std::max(1, int(std::floor(constrained.height / lh + 1e-9))) : 0;

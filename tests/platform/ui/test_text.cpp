@@ -217,6 +217,8 @@ TEST_F(TextTest, AWrappedLabelDrawsEveryLineItsFrameHolds) {
     window->addSubview(label);
     const Size two = label->sizeThatFits({200, 0});
     ASSERT_GT(two.height, 1.5 * sizeWithFont("S", Font::systemFont(15)).height) << "the text must wrap once";
+    // The frame as high as the text measures, as the composer sizes it.
+    label->setFrame({10, 6, 200, two.height});
     auto img = window->render(1);
     // The text's rect is centred in the frame: ink in its lower half is the second line.
     const Rect text = label->textRectForBounds(label->bounds(), 0);
