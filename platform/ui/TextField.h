@@ -71,6 +71,8 @@ public:
     // Steady again from now (the text changed or the caret moved).
     void restartBlink();
     void setFrame(const Rect& frame);
+    // Clear for a field that only collects keys (its text is shown elsewhere).
+    void setColor(const Color& color) { bar_->setBackgroundColor(color); }
 
 private:
     std::shared_ptr<View> bar_;
@@ -161,6 +163,7 @@ public:
     void layoutSubviews() override;
     // The insertion point, shown while the field is focused.
     const Caret& caret() const { return *caret_; }
+    Caret& caret() { return *caret_; }
 
 private:
     // Applies a replacement of the range if the delegate lets it.
