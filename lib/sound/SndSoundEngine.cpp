@@ -5,6 +5,7 @@
 
 #include "lib/sound/SndAudioFile.h"
 #include "lib/sound/SndSoundSource.h"
+#include "platform/audio/AudioOutput.h"
 #include "platform/foundation/Background.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Resetters.h"
@@ -83,7 +84,7 @@ bool SndSoundEngine::initOpenAL() {
         opener = gDeviceOpener;
     }
     setMixerRate(rate);
-    device_ = opener ? opener(nullptr) : alcOpenDevice(nullptr);
+    device_ = opener ? opener(nullptr) : audio::openOutputDevice();
     if (!device_) return false;
     // Without the mixer-rate extension the rate is asked of the context.
     const ALCint attributes[] = {ALC_FREQUENCY, ALCint(rate), 0};

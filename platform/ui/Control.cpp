@@ -250,6 +250,9 @@ void Button::update() {
     titleLabel_->setHidden(title.empty());
     titleLabel_->setTextColor(titleColorForState(s));
     titleLabel_->setShadowColor(titleShadowColorForState(s));
+    // A disabled button draws its title faded, unless it has a colour of its
+    // own for that state.
+    titleLabel_->setEnabled(isEnabled() || titleColors_.count(kControlStateDisabled) != 0);
     if (type_ == ButtonType::RoundedRect)
         setBackgroundColor(isHighlighted() ? Color::rgba(0.2, 0.4, 0.9) : Color::whiteColor());
     setNeedsLayout();

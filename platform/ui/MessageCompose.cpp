@@ -1,5 +1,7 @@
 #include "platform/ui/MessageCompose.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -57,7 +59,16 @@ void MessageComposeViewController::setRecipients(const std::vector<std::string>&
 
 void MessageComposeViewController::refresh() {
     if (to_) to_->setText("收件人：" + joined(recipients_, "，"));
-    if (text_) text_->setText(body_);
+    if (text_) {
+        text_->setText(body_);
+        // The bubble holds the whole message, however many lines it takes.
+        const double lines = std::max(18.0, std::ceil(text_->sizeThatFits({200, 0}).height));
+        text_->setFrame({10, 6, 200, lines});
+        if (View* bubble = text_->superview()) {
+            Rect f = bubble->frame();
+            bubble->setFrame({f.x(), f.y(), f.width(), lines + 12});
+        }
+    }
 }
 
 void MessageComposeViewController::loadView() {

@@ -22,6 +22,8 @@ PangoLayout* makeLayout(PangoContext* ctx, const std::string& text, const Font& 
                         int maxLines);
 // Number of lines to keep: all, or maxLines when > 0.
 int keptLines(PangoLayout* layout, int maxLines);
+// Number of lines whose bottom lies within the height (at least one).
+int linesWithin(PangoLayout* layout, double height);
 // Logical size of the first n lines, in points.
 Size linesSize(PangoLayout* layout, int n);
 

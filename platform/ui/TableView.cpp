@@ -1,6 +1,7 @@
 #include "platform/ui/TableView.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/foundation/Log.h"
 
@@ -195,8 +196,15 @@ void TableViewCell::layoutSubviews() {
     }
 }
 
+namespace {
+// How far a finger goes sideways, mostly level, before the move is a swipe
+// across the row rather than the start of a scroll.
+constexpr double kSwipeDistance = 30;
+}  // namespace
+
 void TableViewCell::touchesBegan(const TouchSet& touches, const Event& event) {
     touchMoved_ = false;
+    swiped_ = false;
     if (!touches.empty()) touchStart_ = touches.front()->locationInView(nullptr);
     View::touchesBegan(touches, event);
 }
@@ -204,7 +212,16 @@ void TableViewCell::touchesBegan(const TouchSet& touches, const Event& event) {
 void TableViewCell::touchesMoved(const TouchSet& touches, const Event& event) {
     if (!touches.empty()) {
         Point p = touches.front()->locationInView(nullptr);
-        if (std::hypot(p.x - touchStart_.x, p.y - touchStart_.y) > 3) touchMoved_ = true;
+        const double dx = p.x - touchStart_.x, dy = p.y - touchStart_.y;
+        if (std::hypot(dx, dy) > 3) touchMoved_ = true;
+        if (!swiped_ && std::abs(dx) >= kSwipeDistance && std::abs(dy) * 2 < std::abs(dx)) {
+            swiped_ = true;
+            auto keep = shared_from_this();
+            if (auto* table = dynamic_cast<TableView*>(superview()))
+                if (auto ip = table->indexPathForCell(this)) table->userSwipedRowAtIndexPath(*ip, dx < 0);
+        }
+        // A swipe across the row does not scroll the table.
+        if (swiped_) return;
     }
     View::touchesMoved(touches, event);
 }
@@ -533,7 +550,34 @@ void TableView::contentOffsetDidChange() {
     if (backgroundView_) backgroundView_->setFrame(bounds());
 }
 
+void TableView::touchesBegan(const TouchSet& touches, const Event& event) {
+    touchHidConfirmation_ = false;
+    if (confirming_) {
+        if (auto* c = cellForRowAtIndexPath(*confirming_)) c->hideDeleteButton();
+        confirming_.reset();
+        touchHidConfirmation_ = true;
+    }
+    ScrollView::touchesBegan(touches, event);
+}
+
+void TableView::userSwipedRowAtIndexPath(const IndexPath& ip, bool leftward) {
+    if (editing_) return;
+    if (!leftward) {
+        if (confirming_ && *confirming_ == ip) {
+            if (auto* c = cellForRowAtIndexPath(ip)) c->hideDeleteButton();
+            confirming_.reset();
+        }
+        return;
+    }
+    showDeleteConfirmationForRowAtIndexPath(ip);
+}
+
 void TableView::userSelectedRowAtIndexPath(const IndexPath& ip) {
+    if (touchHidConfirmation_) {
+        // The tap's touch already hid a delete button.
+        touchHidConfirmation_ = false;
+        return;
+    }
     if (confirming_) {
         // A tap elsewhere while a delete button shows only hides it.
         if (auto* c = cellForRowAtIndexPath(*confirming_)) c->hideDeleteButton();

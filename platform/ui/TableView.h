@@ -103,6 +103,8 @@ private:
     TableViewCellSelectionStyle selectionStyle_ = TableViewCellSelectionStyle::Blue;
     bool selected_ = false, highlighted_ = false, editing_ = false;
     bool touchMoved_ = false;
+    // The current touch has already been taken as a sideways swipe.
+    bool swiped_ = false;
     Point touchStart_;
 };
 
@@ -219,6 +221,12 @@ public:
     // Shows the row's delete button (as a swipe across the row does); the
     // button's tap asks the data source to commit the deletion.
     void showDeleteConfirmationForRowAtIndexPath(const IndexPath& ip);
+    // The row whose delete button shows, if any.
+    std::optional<IndexPath> indexPathForDeleteConfirmation() const { return confirming_; }
+    // A finger swiped across the row: leftward shows its delete button (when
+    // the row can be deleted and the table is not in editing mode),
+    // rightward hides it again.
+    void userSwipedRowAtIndexPath(const IndexPath& ip, bool leftward);
 
     void beginUpdates();
     void endUpdates();
@@ -230,6 +238,9 @@ public:
     void userSelectedRowAtIndexPath(const IndexPath& ip);
 
     void layoutSubviews() override;
+    // A touch anywhere on the table but the delete button hides a showing
+    // delete button (the tap does nothing more).
+    void touchesBegan(const TouchSet& touches, const Event& event) override;
 
 protected:
     void contentOffsetDidChange() override;
@@ -267,6 +278,8 @@ private:
     int factoryMade_ = 0;
     std::optional<IndexPath> selected_;
     std::optional<IndexPath> confirming_;
+    // The current touch hid a delete button: it selects nothing.
+    bool touchHidConfirmation_ = false;
 };
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -83,6 +84,19 @@ int keptLines(PangoLayout* layout, int maxLines) {
     return maxLines > 0 ? std::min(n, maxLines) : n;
 }
 
+int linesWithin(PangoLayout* layout, double height) {
+    PangoLayoutIter* it = pango_layout_get_iter(layout);
+    int n = 0;
+    do {
+        PangoRectangle logical;
+        pango_layout_iter_get_line_extents(it, nullptr, &logical);
+        if ((logical.y + logical.height) / double(PANGO_SCALE) > height + 0.5) break;
+        ++n;
+    } while (pango_layout_iter_next_line(it));
+    pango_layout_iter_free(it);
+    return std::max(1, n);
+}
+
 Size linesSize(PangoLayout* layout, int n) {
     PangoLayoutIter* it = pango_layout_get_iter(layout);
     double w = 0, h = 0;
@@ -122,6 +136,44 @@ Size PangoTextMeasurer::sizeWrapped(const std::string& text, const Font& font, d
     g_object_unref(l);
     s.width = std::min(s.width, std::ceil(width));
     return s;
+}
+
+Point PangoTextMeasurer::endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode) {
+    if (text.empty()) return {0, 0};
+    PangoLayout* l = detail::makeLayout(detail::measuringContext(), text, font, std::max(0.0, width), mode, 0);
+    // The layout holds the text made valid: its own length is the end.
+    PangoRectangle strong;
+    pango_layout_get_cursor_pos(l, int(std::strlen(pango_layout_get_text(l))), &strong, nullptr);
+    g_object_unref(l);
+    return {strong.x / double(PANGO_SCALE), strong.y / double(PANGO_SCALE)};
+}
+
+Point TextMeasurer::endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode) {
+    if (text.empty()) return {0, 0};
+    const double line = lineHeight(font);
+    auto lines = [&](size_t bytes) {
+        const Size s = sizeWrapped(text.substr(0, bytes), font, width, mode, 0);
+        return line > 0 ? long(std::lround(s.height / line)) : 1L;
+    };
+    // After a final line break the end is the start of an empty line.
+    const long all = lines(text.size());
+    if (text.back() == '\n') return {0, double(all) * line};
+    // The last line starts at the shortest prefix (on a character boundary)
+    // that already reaches it.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    auto through = [&](size_t k) { return k + 1 < starts.size() ? starts[k + 1] : text.size(); };
+    size_t lo = 0, hi = starts.size() - 1;
+    while (lo < hi) {
+        const size_t mid = (lo + hi) / 2;
+        if (lines(through(mid)) >= all)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const Size last = sizeOfLine(text.substr(starts[lo]), font);
+    return {std::min(last.width, width), double(all - 1) * line};
 }
 
 // ---------------------------------------------------------------- fake
@@ -237,11 +289,19 @@ Size sizeWithFont(const std::string& text, const Font& font) { return textMeasur
 Size sizeWithFont(const std::string& text, const Font& font, Size constrained, LineBreakMode mode) {
     TextMeasurer& m = textMeasurer();
     int lines = 0;
+    // All of it when its own lines fit (Latin lines are lower than the
+    // font's CJK line height, so a count by that height would drop one).
+    const Size all = m.sizeWrapped(text, font, constrained.width, mode, 0);
+    if (!(constrained.height > 0) || all.height <= constrained.height + 0.5) return all;
     if (std::isfinite(constrained.height) && constrained.height > 0) {
         double lh = m.lineHeight(font);
         lines = lh > 0 ? std::max(1, int(std::floor(constrained.height / lh + 1e-9))) : 0;
     }
     return m.sizeWrapped(text, font, constrained.width, mode, lines);
+}
+
+Point endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode) {
+    return textMeasurer().endOfText(text, font, width, mode);
 }
 
 Size sizeWithFont(const std::string& text, const Font& font, double width, LineBreakMode mode) {
@@ -261,12 +321,21 @@ static Size drawLayout(GraphicsContext* ctx, const std::string& text, const Rect
     PangoContext* pctx = pango_cairo_create_context(ctx->cairo());
     detail::configureContext(pctx);
     int limit = maxLines;
+    const double width = wrap ? std::max(0.0, rect.width()) : -1;
+    PangoLayout* l = detail::makeLayout(pctx, text, font, width, mode, limit);
     if (wrap && rect.height() > 0) {
-        double lh = font.lineHeight();
-        int fit = lh > 0 ? std::max(1, int(std::floor(rect.height() / lh + 1e-6))) : 1;
-        limit = limit > 0 ? std::min(limit, fit) : fit;
+        // The lines whose bottom lies inside the rectangle, by the layout's
+        // own lines (Latin lines are lower than the font's CJK line height),
+        // at least one.
+        const int fit = detail::linesWithin(l, rect.height());
+        if (fit < detail::keptLines(l, limit)) {
+            limit = fit;
+            // Again with the limit, so a truncating mode ends the last line
+            // kept with its ellipsis.
+            g_object_unref(l);
+            l = detail::makeLayout(pctx, text, font, width, mode, limit);
+        }
     }
-    PangoLayout* l = detail::makeLayout(pctx, text, font, wrap ? std::max(0.0, rect.width()) : -1, mode, limit);
     if (wrap) {
         PangoAlignment a = alignment == TextAlignment::Center  ? PANGO_ALIGN_CENTER
                            : alignment == TextAlignment::Right ? PANGO_ALIGN_RIGHT

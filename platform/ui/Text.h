@@ -32,6 +32,10 @@ public:
     virtual Size sizeWrapped(const std::string& text, const Font& font, double width, LineBreakMode mode,
                              int maxLines) = 0;
     virtual double lineHeight(const Font& font) = 0;
+    // Where the text wrapped within width ends: the top left of the place
+    // after its last character (the next line's start after a final line
+    // break). The measure of prefixes; pango asks its layout.
+    virtual Point endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode);
 };
 
 // Every character advances advancePerPoint x the point size; a line is
@@ -56,6 +60,7 @@ public:
     Size sizeWrapped(const std::string& text, const Font& font, double width, LineBreakMode mode,
                      int maxLines) override;
     double lineHeight(const Font& font) override { return font.lineHeight(); }
+    Point endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode) override;
 };
 
 TextMeasurer& textMeasurer();
@@ -69,6 +74,8 @@ Size sizeWithFont(const std::string& text, const Font& font);
 Size sizeWithFont(const std::string& text, const Font& font, Size constrained, LineBreakMode mode);
 // One line, no wider than width.
 Size sizeWithFont(const std::string& text, const Font& font, double width, LineBreakMode mode);
+// The end of the text wrapped within width (TextMeasurer::endOfText).
+Point endOfText(const std::string& text, const Font& font, double width, LineBreakMode mode);
 
 // Draws into the current context with its fill colour, alpha and shadow.
 // Lines that do not fit the rectangle's height are left out (the first line

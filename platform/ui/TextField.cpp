@@ -1,11 +1,14 @@
 #include "platform/ui/TextField.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "platform/foundation/Clock.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/foundation/Resetters.h"
 #include "platform/foundation/Text.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/Text.h"
 
 namespace ui {
 
@@ -95,6 +98,47 @@ TextRange lastCharacter(const std::string& text) {
 }
 }  // namespace
 
+// ---------------------------------------------------------------- Caret
+
+Caret::Caret(View& host) : bar_(View::create({0, 0, 2, 0})) {
+    bar_->setBackgroundColor(Color::rgba(0.26, 0.42, 0.95));
+    bar_->setUserInteractionEnabled(false);
+    bar_->setHidden(true);
+    host.addSubview(bar_);
+}
+
+Caret::~Caret() {
+    if (timer_) timer_->invalidate();
+}
+
+void Caret::setActive(bool on) {
+    if (on == isActive()) return;
+    if (!on) {
+        timer_->invalidate();
+        timer_.reset();
+        bar_->setHidden(true);
+        return;
+    }
+    std::weak_ptr<View> weak = bar_;
+    timer_ = foundation::RunLoop::main().addTimer(kBlinkInterval, true, [weak](foundation::Timer&) {
+        if (auto bar = weak.lock()) bar->setHidden(!bar->isHidden());
+    });
+    bar_->setHidden(false);
+}
+
+void Caret::restartBlink() {
+    if (!timer_) return;
+    bar_->setHidden(false);
+    timer_->setFireDate(foundation::clock().monotonic() + kBlinkInterval);
+}
+
+void Caret::setFrame(const Rect& frame) {
+    bar_->setFrame(frame);
+    // In front of the text (reordering asks for another layout: only when needed).
+    View* host = bar_->superview();
+    if (host && host->subviews().back() != bar_) host->bringSubviewToFront(bar_.get());
+}
+
 // ---------------------------------------------------------------- TextField
 
 TextField::TextField(const Rect& frame) : Control(frame) {
@@ -103,7 +147,31 @@ TextField::TextField(const Rect& frame) : Control(frame) {
     label_->setUserInteractionEnabled(false);
     label_->setFont(Font::systemFont(17));
     addSubview(label_);
+    caret_ = std::make_unique<Caret>(*this);
     updateLabel();
+}
+
+TextField::~TextField() = default;
+
+void TextField::placeCaret() {
+    const Rect lf = label_->frame();
+    const Font f = label_->font();
+    // Typing goes at the end of the text; over the placeholder, at the start.
+    const double w = text_.empty() ? 0 : std::min(lf.width(), sizeWithFont(displayedText(), f).width);
+    double x = lf.x() + w;
+    switch (label_->textAlignment()) {
+        case TextAlignment::Left:
+            break;
+        case TextAlignment::Center:
+            x = lf.midX() + w / 2;
+            break;
+        case TextAlignment::Right:
+            x = lf.maxX();
+            break;
+    }
+    const double h = std::min(bounds().height(), textMeasurer().lineHeight(f));
+    x = std::clamp(x, 0.0, std::max(0.0, bounds().width() - 2));
+    caret_->setFrame({std::round(x), std::round(lf.midY() - h / 2), 2, std::round(h)});
 }
 
 void TextField::setText(const std::string& t) {
@@ -121,7 +189,10 @@ void TextField::setPlaceholderColor(const Color& c) {
     updateLabel();
 }
 
-void TextField::setFont(const Font& f) { label_->setFont(f); }
+void TextField::setFont(const Font& f) {
+    label_->setFont(f);
+    placeCaret();
+}
 
 void TextField::setTextColor(const Color& c) {
     textColor_ = c;
@@ -153,6 +224,8 @@ std::string TextField::displayedText() const {
 void TextField::updateLabel() {
     label_->setText(displayedText());
     label_->setTextColor(text_.empty() ? placeholderColor_ : textColor_);
+    placeCaret();
+    caret_->restartBlink();
 }
 
 bool TextField::replace(TextRange range, const std::string& replacement) {
@@ -208,6 +281,7 @@ bool TextField::becomeFirstResponder() {
         text_.clear();
         updateLabel();
     }
+    caret_->setActive(true);
     Keyboard::show();
     if (delegate_) delegate_->textFieldDidBeginEditing(this);
     sendActions(kControlEventEditingDidBegin, nullptr);
@@ -219,6 +293,7 @@ bool TextField::resignFirstResponder() {
     if (delegate_ && !delegate_->textFieldShouldEndEditing(this)) return false;
     Control::resignFirstResponder();
     editing_ = false;
+    caret_->setActive(false);
     if (delegate_) delegate_->textFieldDidEndEditing(this);
     sendActions(kControlEventEditingDidEnd, nullptr);
     hideKeyboardUnlessFocused();
@@ -232,6 +307,7 @@ void TextField::endTrackingWithTouch(const Touch& touch, const Event&) {
 void TextField::layoutSubviews() {
     double inset = borderStyle_ == TextBorderStyle::None ? 0 : 7;
     label_->setFrame(bounds().insetBy(inset, 0));
+    placeCaret();
 }
 
 // ---------------------------------------------------------------- TextView
@@ -244,8 +320,11 @@ TextView::TextView(const Rect& frame) : ScrollView(frame) {
     label_->setFont(Font::systemFont(12));
     label_->setUserInteractionEnabled(false);
     addSubview(label_);
+    caret_ = std::make_unique<Caret>(*this);
     setBackgroundColor(Color::whiteColor());
 }
+
+TextView::~TextView() = default;
 
 void TextView::setText(const std::string& t) {
     label_->setText(t);
@@ -261,6 +340,7 @@ bool TextView::replace(TextRange range, const std::string& replacement) {
     if (delegate_ && !delegate_->textViewShouldChangeText(this, range, replacement)) return false;
     label_->setText(applyReplacement(label_->text(), range, replacement));
     setNeedsLayout();
+    caret_->restartBlink();
     if (delegate_) delegate_->textViewDidChange(this);
     return true;
 }
@@ -284,6 +364,8 @@ bool TextView::becomeFirstResponder() {
     --g_focusMoving;
     if (!ok) return false;
     editing_ = true;
+    caret_->setActive(true);
+    setNeedsLayout();
     Keyboard::show();
     if (delegate_) delegate_->textViewDidBeginEditing(this);
     return true;
@@ -294,6 +376,7 @@ bool TextView::resignFirstResponder() {
     if (delegate_ && !delegate_->textViewShouldEndEditing(this)) return false;
     ScrollView::resignFirstResponder();
     editing_ = false;
+    caret_->setActive(false);
     if (delegate_) delegate_->textViewDidEndEditing(this);
     hideKeyboardUnlessFocused();
     return true;
@@ -309,8 +392,14 @@ void TextView::layoutSubviews() {
     Rect b = bounds();
     double w = std::max(0.0, b.width() - 16);
     Size s = label_->sizeThatFits({w, 1e9});
-    label_->setFrame({8, 8, w, std::max(s.height, b.height() - 16)});
-    setContentSize({b.width(), s.height + 16});
+    // A label centres its lines: as high as they are, they start at the top.
+    label_->setFrame({8, 8, w, s.height});
+    const Font f = label_->font();
+    const double line = textMeasurer().lineHeight(f);
+    const Point end = endOfText(label_->text(), f, w, label_->lineBreakMode());
+    caret_->setFrame(
+        {std::round(8 + std::min(end.x, std::max(0.0, w - 1))), std::round(8 + end.y), 2, std::round(line)});
+    setContentSize({b.width(), std::max(s.height, end.y + line) + 16});
 }
 
 }  // namespace ui

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/foundation/RunLoop.h"
 #include "platform/ui/Control.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
@@ -53,6 +54,31 @@ enum class TextAutocorrectionType { Default = 0, No, Yes };
 enum class TextBorderStyle { None = 0, Line, Bezel, RoundedRect };
 enum class TextFieldViewMode { Never = 0, WhileEditing, UnlessEditing, Always };
 
+// The insertion point of a focused text view: a thin bar that blinks on the
+// main run loop's timers (so on the injectable clock), steady for a moment
+// after each change.
+class Caret {
+public:
+    static constexpr double kBlinkInterval = 0.5;
+    explicit Caret(View& host);
+    ~Caret();
+    Caret(const Caret&) = delete;
+    Caret& operator=(const Caret&) = delete;
+    View* view() const { return bar_.get(); }
+    // Shown and blinking while `on`; hidden otherwise.
+    void setActive(bool on);
+    bool isActive() const { return timer_ != nullptr; }
+    // Steady again from now (the text changed or the caret moved).
+    void restartBlink();
+    void setFrame(const Rect& frame);
+    // Clear for a field that only collects keys (its text is shown elsewhere).
+    void setColor(const Color& color) { bar_->setBackgroundColor(color); }
+
+private:
+    std::shared_ptr<View> bar_;
+    foundation::TimerRef timer_;
+};
+
 class TextField;
 
 class TextFieldDelegate {
@@ -84,6 +110,7 @@ struct TextInputTraits {
 class TextField : public Control {
 public:
     explicit TextField(const Rect& frame = {});
+    ~TextField() override;
     const char* className() const override { return "TextField"; }
 
     const std::string& text() const { return text_; }
@@ -134,11 +161,15 @@ public:
     bool resignFirstResponder() override;
     void endTrackingWithTouch(const Touch& touch, const Event& event) override;
     void layoutSubviews() override;
+    // The insertion point, shown while the field is focused.
+    const Caret& caret() const { return *caret_; }
+    Caret& caret() { return *caret_; }
 
 private:
     // Applies a replacement of the range if the delegate lets it.
     bool replace(TextRange range, const std::string& replacement);
     void updateLabel();
+    void placeCaret();
 
     std::string text_, placeholder_;
     std::shared_ptr<Label> label_;
@@ -150,6 +181,7 @@ private:
     TextInputTraits traits_;
     TextFieldDelegate* delegate_ = nullptr;
     bool editing_ = false;
+    std::unique_ptr<Caret> caret_;
 };
 
 class TextView;
@@ -171,6 +203,7 @@ public:
 class TextView : public ScrollView {
 public:
     explicit TextView(const Rect& frame = {});
+    ~TextView() override;
     const char* className() const override { return "TextView"; }
     const std::string& text() const { return label_->text(); }
     void setText(const std::string& t);
@@ -196,11 +229,18 @@ public:
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
     void touchesEnded(const TouchSet& touches, const Event& event) override;
+    // The text from the top left, wrapped within the width less 8 points on
+    // each side.
     void layoutSubviews() override;
+    // The insertion point, shown while the view is focused.
+    const Caret& caret() const { return *caret_; }
+    // The view showing the text.
+    const Label* textLabel() const { return label_.get(); }
 
 private:
     bool replace(TextRange range, const std::string& replacement);
     std::shared_ptr<Label> label_;
+    std::unique_ptr<Caret> caret_;
     bool editable_ = true, editing_ = false;
     TextInputTraits traits_;
     TextViewDelegate* delegate_ = nullptr;

@@ -17,6 +17,11 @@ Command 34, JSON after a handshake in mode "0": "mac", "answer", "uuid",
   sid of command 32, or the handshake's) -> 202 as for the serial binding; 413
   for a proof that fails, 407 for a token the payment service did not issue.
 
+A server started with --sms-outbox FILE reads FILE (the message composer's
+outbox: a line per message, recipients, a tab, the text) at each op 1 and
+op 2: a binding text "SC#B#<name>#<sid>" of a pending binding there has
+arrived, as a text sent from the phone reaches the gateway.
+
 Control:
   POST /_control/sms     {"arrived": true} marks the text of the newest (or
                          "sid") pending SMS binding as arrived; {"expired": true}
@@ -45,7 +50,8 @@ PAYMENT_DEFAULTS = {
 
 
 def reset(state):
-    state.sms = {"phone": "13800138000", "sessions": {}, "results": {}, "newest": None}
+    # "phone" None: the account holder's phone of the main screen's data.
+    state.sms = {"phone": None, "sessions": {}, "results": {}, "newest": None}
     state.korvex = dict(PAYMENT_DEFAULTS)
 
 
@@ -56,6 +62,28 @@ def bound_reply(server, uuid, mac):
         account = dict(state.account)
     return json.dumps({"result": 202, "checktime": int(state.now() * 1000), "bid": account["bid"],
                        "nick": account["nick"]})
+
+
+def read_outbox(server):
+    """Marks the pending bindings whose text is in the outbox as arrived."""
+    path = getattr(server, "sms_outbox", None)
+    if not path:
+        return
+    try:
+        with open(path, encoding="utf-8", errors="replace") as f:
+            lines = f.read().splitlines()
+    except OSError:
+        return
+    state = server.state
+    with state.lock:
+        for line in lines:
+            body = line.partition("\t")[2].strip()
+            parts = body.split("#")
+            if len(parts) != 4 or parts[:2] != ["SC", "B"]:
+                continue
+            session = state.sms["sessions"].get(parts[3])
+            if session is not None and session["name"] == parts[2]:
+                session["arrived"] = True
 
 
 def forced(state, op):
@@ -70,6 +98,8 @@ def command_text_bind(server, request):
     if not fields or fields[0] not in ("0", "1", "2"):
         return json.dumps({"result": 400})
     op = fields[0]
+    if op in ("1", "2"):
+        read_outbox(server)
     result = forced(state, op)
     if result is not None:
         return json.dumps({"result": result})
@@ -83,7 +113,7 @@ def command_text_bind(server, request):
             sid = random.randrange(10 ** 9, 10 ** 10)
             state.sms["sessions"][str(sid)] = {"name": name, "arrived": False, "expired": False}
             state.sms["newest"] = str(sid)
-            phone = state.sms["phone"]
+            phone = state.sms["phone"] or state.hub_user.get("phone") or ""
         return json.dumps({"result": 202, "phone": phone, "sid": sid})
     if op == "1":
         if len(fields) != 2:
@@ -149,7 +179,8 @@ def control_sms(server, method, body):
                     session["arrived"] = True
                 if body.get("expired"):
                     session["expired"] = True
-        return 200, {"sessions": dict(state.sms["sessions"]), "phone": state.sms["phone"]}
+        return 200, {"sessions": dict(state.sms["sessions"]),
+                     "phone": state.sms["phone"] or state.hub_user.get("phone") or ""}
 
 
 def control_korvex(server, method, body):

@@ -2,7 +2,11 @@
 
 Command 14 ("14;<uuid>,<op>", no handshake): op 1 answers the account data
   {"name", "phone", "image", "otp", "duration", "enabletime"} (members set to
-  None by the control are left out); op 2 answers {"count": unread log entries}.
+  None by the control are left out); "duration" and "enabletime" are the hour
+  lock the server holds (commands_protect.py: its GMT+8 mask and when it
+  started, 0 when none) unless the control set them; op 2 answers
+  {"count": unread log entries}. The name and phone are the account holder's
+  (the person centre of commands_protect.py and the SMS binding show the same).
 Command 21 ("21;<uuid>"): the pending login approvals of a bound phone,
   {"isSuccess": true, "results": [{"time", "location", "business", "checkid"}]}.
 Command 19 ("19;<uuid>,<answer>,<checkid>" after a handshake in mode "1"):
@@ -37,13 +41,15 @@ import zlib
 
 from security_server import check_proof
 
+# The account holder as every screen shows them.
+HOLDER_NAME = "小禾"
+HOLDER_PHONE = "13812345678"
+
 DEFAULT_USER = {
-    "name": "小禾",
-    "phone": "13812345678",
+    "name": HOLDER_NAME,
+    "phone": HOLDER_PHONE,
     "image": "/hub/photo.png",
     "otp": True,
-    "duration": 0,
-    "enabletime": 0,
     "count": 0,
 }
 
@@ -100,6 +106,10 @@ def command_user_info(server, request):
     state = server.state
     with state.lock:
         user = dict(state.hub_user)
+        # The lock as the server holds it, unless the control said otherwise.
+        lock = getattr(state, "protect", None) or {}
+        user.setdefault("duration", int(lock.get("lock_mask") or 0))
+        user.setdefault("enabletime", int(lock.get("lock_enabletime") or 0))
     if fields[1] == "2":
         return json.dumps({"count": user["count"]})
     if fields[1] != "1":

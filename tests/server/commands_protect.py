@@ -21,8 +21,9 @@ shows.
   15  "15;<uuid>,<answer>,<password escaped>"  {"isSuccess"} or {"isSuccess": false, "message"}
 
 Control: GET /_control/protect answers the kept state; POST changes any of
-"protects", "lock_mask", "lock_types", "lock_types_list", "person",
-"checked_in", "password" (and answers as GET).
+"protects", "lock_mask", "lock_types", "lock_enabletime", "lock_types_list",
+"person", "checked_in", "password" (and answers as GET). A lock set by the
+control without "lock_enabletime" starts now; a mask of 0 ends the lock.
 """
 
 import copy
@@ -42,10 +43,10 @@ LOCK_TYPES = [
     {"id": 2, "name": "讯禾PC端登录锁定", "description": "讯禾买家版及卖家版PC端禁止登录"},
 ]
 
+# The person's overview; its "name" and "phone" are the account holder's of
+# the main screen's data (commands_hub.py) unless the control gives its own.
 PERSON = {
-    "name": "禾川小店",
     "image": "",
-    "phone": "13800138000",
     "safescore": 86,
     "count": 0,
     "safepoint": 20,
@@ -161,7 +162,10 @@ def command_lock(server, request):
 def person_overview(server, uuid):
     with server.state.lock:
         p = server.state.protect
-        reply = dict(p["person"])
+        user = server.state.hub_user
+        reply = {"name": user.get("name"), "phone": user.get("phone")}
+        reply = {k: v for k, v in reply.items() if v is not None}
+        reply.update(p["person"])
         reply["protects"] = str(len(p["protects"] - {"80"}))
         reply["checkin"] = "true" if p["checked_in"] else "false"
     return json.dumps(reply, ensure_ascii=False)
@@ -214,6 +218,11 @@ def control_protect(server, method, body):
             for key in ("lock_mask", "lock_types"):
                 if key in body:
                     p[key] = int(body[key])
+            if "lock_enabletime" in body:
+                p["lock_enabletime"] = None if body["lock_enabletime"] is None else int(body["lock_enabletime"])
+            elif "lock_mask" in body:
+                p["lock_enabletime"] = None if p["lock_mask"] == 0 else p["lock_enabletime"] or int(
+                    server.state.now_unlocked() * 1000)
             for key in ("lock_types_list", "password", "checked_in"):
                 if key in body:
                     p[key] = body[key]

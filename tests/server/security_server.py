@@ -3,7 +3,7 @@
 
     security_server.py [--port N] [--host 127.0.0.1] [--base-path /path]
                        [--key resources/keys/test-key.txt] [--demo]
-                       [--state FILE [--fresh]]
+                       [--state FILE [--fresh]] [--sms-outbox FILE]
 
 Serves GET <base path>/safeCenter.do?c=<hex> (no base path by default) and answers
 {"safecenter":"1","content":<hex>} with the reply enciphered (envelope.py).
@@ -67,6 +67,9 @@ the lock, the safe phone). It reads FILE when it starts, so a phone bound in
 one run is still bound in the next, and writes it again (whole, by renaming
 a new file over it) after each change. --fresh forgets FILE first. A reset
 through the control interface writes the reset state too.
+
+With --sms-outbox FILE the binding texts the app's message composer puts in
+FILE arrive at the SMS gateway (commands_bind.py).
 """
 
 import argparse
@@ -130,9 +133,13 @@ class State:
 
     def now(self):
         with self.lock:
-            if self.fixed_time is not None:
-                return self.fixed_time
-            return time.time() + self.offset
+            return self.now_unlocked()
+
+    def now_unlocked(self):
+        """now() for a caller that holds the lock."""
+        if self.fixed_time is not None:
+            return self.fixed_time
+        return time.time() + self.offset
 
     def kept(self):
         """What lasts from run to run, as JSON-ready values (call with the lock held)."""
@@ -577,7 +584,7 @@ class SecurityServer(ThreadingHTTPServer):
     allow_reuse_address = True
 
     def __init__(self, host="127.0.0.1", port=0, base_path="", key=None, verbose=False, account=None,
-                 state_path=None):
+                 state_path=None, sms_outbox=None):
         load_areas()
         # The state first: a state file that cannot be read stops the server
         # before it listens.
@@ -586,6 +593,9 @@ class SecurityServer(ThreadingHTTPServer):
         self.base_path = "/" + base_path.strip("/") if base_path.strip("/") else ""
         self.key = key or envelope.Key.load()
         self.verbose = verbose
+        # The message composer's outbox the SMS gateway reads (None: texts
+        # arrive only when the control says so).
+        self.sms_outbox = sms_outbox
 
     @property
     def port(self):
@@ -603,6 +613,7 @@ def main(argv=None):
     parser.add_argument("--demo", action="store_true", help="name the demo account on stderr")
     parser.add_argument("--state", help="keep the account and its bound phones in this file across runs")
     parser.add_argument("--fresh", action="store_true", help="forget the --state file first")
+    parser.add_argument("--sms-outbox", help="the app's message outbox: binding texts there arrive")
     args = parser.parse_args(argv)
     if args.fresh and not args.state:
         parser.error("--fresh needs --state")
@@ -611,7 +622,7 @@ def main(argv=None):
 
     try:
         server = SecurityServer(args.host, args.port, args.base_path, envelope.Key.load(args.key), args.verbose,
-                                state_path=args.state)
+                                state_path=args.state, sms_outbox=args.sms_outbox)
     except (OSError, ValueError) as error:
         sys.stderr.write("server: %s\n" % error)
         return 1

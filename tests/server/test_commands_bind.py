@@ -3,6 +3,7 @@
 import json
 import os
 import sys
+import tempfile
 import unittest
 import urllib.parse
 
@@ -26,7 +27,9 @@ class TextBindTest(ServerCase):
     def test_the_whole_road_binds_the_phone_once(self):
         first = self.ask_phone()
         self.assertEqual(first["result"], 202)
-        self.assertEqual(first["phone"], "13800138000")
+        # The account holder's phone, as the main screen shows it.
+        self.assertEqual(first["phone"], self.control("GET", "hub")[1]["user"]["phone"])
+        self.assertEqual(first["phone"], "13812345678")
         sid = str(first["sid"])
         self.assertEqual(self.reply("31;1," + sid)["result"], 100)
         self.assertEqual(self.reply(self.bind_payload(sid))["result"], 205)  # nothing arrived yet
@@ -39,6 +42,27 @@ class TextBindTest(ServerCase):
         self.assertEqual(self.control("GET", "account")[1]["devices"], {UUID: MAC})
         # The sid is used up.
         self.assertEqual(self.reply(self.bind_payload(sid))["result"], 205)
+
+    def test_a_binding_text_in_the_outbox_arrives(self):
+        sid = str(self.ask_phone()["sid"])
+        other = str(self.ask_phone()["sid"])
+        with tempfile.TemporaryDirectory() as folder:
+            outbox = os.path.join(folder, "messages.txt")
+            self.server.sms_outbox = outbox
+            try:
+                # Nothing sent yet (no file), then a text of another account and a
+                # stray line: still waiting.
+                self.assertEqual(self.reply("31;1," + sid)["result"], 100)
+                with open(outbox, "w", encoding="utf-8") as f:
+                    f.write("10655000\tSC#B#nobody#%s\nhello\n" % sid)
+                self.assertEqual(self.reply("31;1," + sid)["result"], 100)
+                with open(outbox, "a", encoding="utf-8") as f:
+                    f.write("10655000\tSC#B#demo@quenta.test#%s\n" % sid)
+                self.assertEqual(self.reply("31;1," + sid)["result"], 204)
+                self.assertEqual(self.reply("31;1," + other)["result"], 100)
+                self.assertEqual(self.reply(self.bind_payload(sid))["result"], 202)
+            finally:
+                self.server.sms_outbox = None
 
     def test_refusals(self):
         self.assertEqual(self.ask_phone("nobody")["result"], 201)

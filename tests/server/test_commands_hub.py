@@ -23,6 +23,38 @@ class HubCommandsTest(ServerCase):
         self.assertEqual(self.reply("14;%s,2" % uuid), {"count": 12})
         self.assertEqual(self.reply("14;unknown,1"), {"result": 400})
 
+    def test_the_account_data_reports_the_lock_the_server_holds(self):
+        uuid, mac = self.bind_device()
+        info = self.reply("14;%s,1" % uuid)
+        self.assertEqual((info["duration"], info["enabletime"]), (0, 0))
+        opened = json.loads(self.open_reply(self.send(json.dumps(
+            {"service": "10", "type": "2", "uuid": uuid, "answer": self.handshake(uuid, "1", mac),
+             "duration": "16777215", "lock": 3}))[1]))
+        self.assertTrue(opened["isSuccess"])
+        info = self.reply("14;%s,1" % uuid)
+        self.assertEqual((info["duration"], info["enabletime"]), (16777215, opened["enabletime"]))
+        self.control("POST", "protect", {"lock_mask": 256})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["duration"], 256)
+        # A lock the control sets starts now, unless it says when.
+        self.control("POST", "protect", {"lock_mask": 0})
+        self.control("POST", "clock", {"time": 1700000000})
+        self.control("POST", "protect", {"lock_mask": 16777215, "lock_types": 1})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["enabletime"], 1700000000000)
+        self.control("POST", "protect", {"lock_mask": 16777215, "lock_enabletime": 1600000000000})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["enabletime"], 1600000000000)
+        # What the control sets goes before.
+        self.control("POST", "hub", {"user": {"duration": 0}})
+        self.assertEqual(self.reply("14;%s,1" % uuid)["duration"], 0)
+
+    def test_the_hub_and_the_person_centre_name_the_same_holder(self):
+        uuid, _ = self.bind_device()
+        for change in [{}, {"user": {"name": "张三", "phone": "13900001111"}}]:
+            self.control("POST", "hub", change)
+            hub = self.reply("14;%s,1" % uuid)
+            person = self.reply("14;%s,0" % uuid)
+            self.assertEqual((person["name"], person["phone"]), (hub["name"], hub["phone"]))
+        self.assertEqual((hub["name"], hub["phone"]), ("张三", "13900001111"))
+
     def test_a_queued_login_is_listed_and_approved_once_with_a_valid_proof(self):
         uuid, mac = self.bind_device()
         self.control("POST", "hub", {"pending": [{"time": 1700000000000, "location": "杭州", "business": "登录"}]})

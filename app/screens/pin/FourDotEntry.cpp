@@ -16,6 +16,8 @@ FourDotEntry::FourDotEntry(ui::View* parent, double top, std::function<void()> o
     field_->setKeyboardType(ui::KeyboardType::NumberPad);
     field_->setSecureTextEntry(true);
     field_->setTextColor(ui::Color::clearColor());
+    // The field only collects the digits: the dots show where typing goes.
+    field_->caret().setColor(ui::Color::clearColor());
     field_->setDelegate(this);
     parent->addSubview(field_);
     for (int i = 0; i < 4; ++i) {

@@ -77,7 +77,8 @@ void ChangePasswordViewController::viewDidLoad() {
     displayPassword_ = std::make_shared<ui::Button>(ui::Rect{256, 80, 48, 36});
     displayPassword_->setBackgroundImage(ui::Image::named("dis_pass_up.png"));
     displayPassword_->setTitle("显示");
-    displayPassword_->setTitleColor(ui::Color::white(0.2));
+    // Light on both the slate and the teal picture.
+    displayPassword_->setTitleColor(ui::Color::whiteColor());
     displayPassword_->addTarget(
         this, [this](ui::Control*, const ui::Event*) { dispalypassword(); }, ui::kControlEventTouchUpInside);
     view()->addSubview(displayPassword_);

@@ -213,6 +213,11 @@ std::shared_ptr<ui::TableViewCell> KAVOACLockViewController::tableAlertCellForRo
     if (ip.row < 0 || ip.row >= int(lockKinds_.size())) return cell;
     cell->textLabel()->setText(lockKinds_[ip.row].name);
     cell->detailTextLabel()->setText(lockKinds_[ip.row].description);
+    // The sheet is narrow: the description shrinks to show whole rather than
+    // end in an ellipsis.
+    cell->detailTextLabel()->setFont(ui::Font::systemFont(12));
+    cell->detailTextLabel()->setAdjustsFontSizeToFitWidth(true);
+    cell->detailTextLabel()->setMinimumFontSize(9);
     cell->setAccessoryType(choices_[ip.row] ? ui::TableViewCellAccessoryType::Checkmark
                                             : ui::TableViewCellAccessoryType::None);
     return cell;

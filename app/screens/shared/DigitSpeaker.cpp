@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/audio/AudioOutput.h"
 #include "platform/foundation/Clock.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Paths.h"
@@ -14,7 +15,7 @@ namespace {
 bool ensureAudioContext() {
     if (alcGetCurrentContext()) return true;
     static ALCcontext* context = []() -> ALCcontext* {
-        ALCdevice* device = alcOpenDevice(nullptr);
+        ALCdevice* device = audio::openOutputDevice();
         if (!device) return nullptr;
         ALCcontext* made = alcCreateContext(device, nullptr);
         if (!made) alcCloseDevice(device);

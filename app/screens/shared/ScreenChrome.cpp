@@ -9,6 +9,8 @@ namespace ScreenChrome {
 void installBackButton(ui::ViewController& screen) {
     CustomNavigationBar maker;
     auto button = maker.backButtonWith(ui::Image::named("navigationBarBackButton"), nullptr, 14);
+    // Every screen's chevron carries the same word.
+    maker.setText("返回", button.get());
     ui::ViewController* self = &screen;
     button->addTarget(
         self,

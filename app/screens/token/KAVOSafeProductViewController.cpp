@@ -87,6 +87,7 @@ void KAVOSafeProductViewController::viewDidLoad() {
 
     CustomNavigationBar maker;
     auto back = maker.backButtonWith(ui::Image::named("navigationBarBackButton"), nullptr, 14.0);
+    maker.setText("返回", back.get());
     back->addTarget(
         this, [this](ui::Control*, const ui::Event*) { customBackButtonSelector(); }, ui::kControlEventTouchUpInside);
     navigationItem()->setLeftBarButtonItem(ui::BarButtonItem::withCustomView(back));

@@ -11,9 +11,13 @@
 #include "app/screens/guide/GuideRouting.h"
 #include "app/screens/hub/KAVOMainFrameViewController.h"
 #include "app/screens/info/InfoPages.h"
+#include "app/screens/info/KAVOHelpViewController.h"
+#include "app/screens/log/KAVOSafeAuditViewController.h"
 #include "app/screens/protect/ProtectScreens.h"
 #include "app/screens/settings/KAVOSettingViewController.h"
+#include "app/screens/settings/SuggestViewController.h"
 #include "app/screens/token/KAVOSafeProductViewController.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Navigation.h"
 #include "platform/ui/Window.h"
 #include "tests/app/start/StartFixture.h"
@@ -166,4 +170,30 @@ TEST_F(ScreenMapRoads, EveryPushLeavesAScreenInANavigationControllerOnEveryRoad)
     // Every screen that leads somewhere is on a road, so the check above saw it.
     for (const auto& [from, segues] : map->segues())
         EXPECT_TRUE(reached.count(from)) << from << " has segues but no road leads to it";
+}
+
+TEST_F(ScreenMapRoads, PushedScreensBackOutWithTheSameWordedButton) {
+    auto map = KAVOStoryboard::make();
+    // The screens that make their back button when their view loads (the
+    // protection and PIN screens make theirs, also reading 返回, on
+    // appearing): the bar's stretched chevron with its word, 返回, as wide as
+    // the word plus one and a half caps (14 points).
+    const std::vector<std::string> screens = {
+        KAVOSettingViewController::kIdentifier,     KAVOSafeProductViewController::kScreenIdentifier,
+        KAVOSafeAuditViewController::kIdentifier,   SuggestViewController::kIdentifier,
+        KAVOHelpViewController::kIdentifier,        KAVOAboutUsViewController::kIdentifier,
+        KAVOSafeClassViewController::kIdentifier,   KAVOSafeClassDetailViewController::kIdentifier,
+        KAVOAboutDetailViewController::kIdentifier,
+    };
+    for (const std::string& id : screens) {
+        auto screen = map->instantiateViewControllerWithIdentifier(id);
+        ASSERT_TRUE(screen) << id;
+        screen->view();
+        ui::BarButtonItem* item = screen->navigationItem()->leftBarButtonItem();
+        ASSERT_TRUE(item) << id;
+        auto* button = dynamic_cast<ui::Button*>(item->customView());
+        ASSERT_TRUE(button) << id;
+        EXPECT_EQ(button->currentTitle(), "返回") << id;
+        EXPECT_GT(button->frame().width(), 21 + 10) << id;
+    }
 }

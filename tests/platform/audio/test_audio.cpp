@@ -4,9 +4,15 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
+#include "platform/audio/AudioOutput.h"
 #include "platform/audio/AudioPlayer.h"
 #include "platform/audio/AudioSession.h"
 #include "platform/foundation/Paths.h"
@@ -187,6 +193,41 @@ TEST_F(PlayerTest, WithoutAContextItDoesNotPlay) {
     EXPECT_FALSE(player->isPlaying());
     alcMakeContextCurrent(context);
     EXPECT_TRUE(player->play());
+}
+
+// What opening the default output writes to stderr in a fresh child, where
+// the ALSA output is the only one tried and has no configuration (so it fails
+// on any machine, as on one without a sound device).
+std::string stderrOfOpeningWithoutADevice(const std::string& dir, const char* quentaLog) {
+    const std::string empty = dir + "/alsa.conf", out = dir + "/stderr.txt";
+    foundation::writeFileAtomically(empty, "");
+    const pid_t child = fork();
+    if (child == 0) {
+        setenv("ALSOFT_DRIVERS", "alsa", 1);
+        setenv("ALSA_CONFIG_PATH", empty.c_str(), 1);
+        unsetenv("ALSOFT_LOGLEVEL");
+        if (quentaLog)
+            setenv("QUENTA_LOG", quentaLog, 1);
+        else
+            unsetenv("QUENTA_LOG");
+        const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd < 0 || dup2(fd, 2) < 0) _exit(2);
+        ALCdevice* device = audio::openOutputDevice();
+        if (device) alcCloseDevice(device);
+        _exit(device ? 3 : 0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    return foundation::readFile(out).value_or("<none>");
+}
+
+TEST(AudioOutput, WithoutADeviceTheAudioLibrariesSpeakOnlyWhenTheDebugLogIsAsked) {
+    const std::string dir = testsupport::tempDir("output");
+    const std::string loud = stderrOfOpeningWithoutADevice(dir, "1");
+    EXPECT_NE(loud.find("ALSA"), std::string::npos) << loud;
+    for (const char* quiet : {static_cast<const char*>(nullptr), "0"})
+        EXPECT_EQ(stderrOfOpeningWithoutADevice(dir, quiet), "") << (quiet ? quiet : "unset");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "platform/ui/Control.h"
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Render.h"
 #include "platform/ui/Window.h"
 #include "tests/platform/ui/UiTest.h"
 
@@ -171,6 +172,30 @@ TEST_F(SimpleControls, ButtonLooksFallBackToNormalPerState) {
         EXPECT_EQ(b.titleLabel()->textColor(), c.color) << b.state();
         EXPECT_EQ(b.displayedText(), c.title);
     }
+}
+
+TEST_F(SimpleControls, ADisabledButtonDrawsItsTitleFaded) {
+    // A white title on an orange ground, as the settings rows' buttons.
+    auto button = std::make_shared<Button>(Rect{0, 0, 64, 30}, ButtonType::Custom);
+    button->setTitle("设置");
+    button->titleLabel()->setFont(Font::boldSystemFont(13));
+    button->setTitleColor(Color::whiteColor());
+    button->setBackgroundColor(Color::rgba(1, 144 / 255.0, 105 / 255.0));
+    // The pixels the title draws white (the ground's blue is 105).
+    auto whitePixels = [&] {
+        button->layoutIfNeeded();
+        auto image = renderLayerToImage(button->layer(), 2, 0);
+        int n = 0;
+        for (int y = 0; y < image->pixelHeight(); ++y)
+            for (int x = 0; x < image->pixelWidth(); ++x) n += image->pixel(x, y).b > 240;
+        return n;
+    };
+    EXPECT_GT(whitePixels(), 20);
+    button->setEnabled(false);
+    EXPECT_EQ(whitePixels(), 0);
+    // A colour of its own for the disabled state is drawn as it is.
+    button->setTitleColor(Color::whiteColor(), kControlStateDisabled);
+    EXPECT_GT(whitePixels(), 20);
 }
 
 TEST_F(SimpleControls, ButtonTitleInsetsAndBackgroundImageSize) {

@@ -1,9 +1,11 @@
 // Text entry: delegate vetoes, return key, focus and the keyboard notifications.
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "platform/foundation/NotificationCenter.h"
+#include "platform/ui/Text.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "tests/platform/ui/UiTest.h"
@@ -148,6 +150,95 @@ TEST_F(TextEntryTest, TextViewAsksItsDelegateForEachChange) {
     tv->setEditable(false);
     tv->resignFirstResponder();
     EXPECT_FALSE(tv->becomeFirstResponder());
+}
+
+// The caret's colour where it is drawn (rendered at scale 1).
+::testing::AssertionResult caretDrawn(Window& window, const View& caret) {
+    const Rect r = caret.convertRectToView(caret.bounds(), nullptr);
+    auto img = window.render(1);
+    return uitest::pixelNear(*img, int(r.x()), int(r.midY()), Rgba{66, 107, 242, 255}, 3);
+}
+
+TEST_F(TextEntryTest, TheCaretBlinksAtTheEndOfTheTextWhileTheFieldIsFocused) {
+    window->setBackgroundColor(Color::whiteColor());
+    const View& caret = *field->caret().view();
+    EXPECT_TRUE(caret.isHidden());
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_FALSE(caret.isHidden());
+    EXPECT_NEAR(caret.frame().x(), 0, 1);  // an empty field types at its start
+    EXPECT_TRUE(caretDrawn(*window, caret));
+
+    window->sendText("12");
+    const double after12 = sizeWithFont("12", field->font()).width;
+    EXPECT_NEAR(caret.frame().x(), after12, 1);
+    EXPECT_NEAR(caret.frame().midY(), field->bounds().midY(), 1);
+    EXPECT_GE(caret.frame().height(), field->font().pointSize());
+    // It blinks on the clock: off after half a second, on again after another.
+    advance(Caret::kBlinkInterval);
+    EXPECT_TRUE(caret.isHidden());
+    advance(Caret::kBlinkInterval);
+    EXPECT_FALSE(caret.isHidden());
+    advance(Caret::kBlinkInterval);
+    EXPECT_TRUE(caret.isHidden());
+    // Typing shows it at once, steady for a moment, past the new character.
+    window->sendText("3");
+    EXPECT_FALSE(caret.isHidden());
+    EXPECT_NEAR(caret.frame().x(), sizeWithFont("123", field->font()).width, 1);
+    advance(Caret::kBlinkInterval * 0.8);
+    EXPECT_FALSE(caret.isHidden());
+    advance(Caret::kBlinkInterval * 0.4);
+    EXPECT_TRUE(caret.isHidden());
+
+    // Focus gone: no caret, and no blinking.
+    ASSERT_TRUE(field->resignFirstResponder());
+    for (int i = 0; i < 3; ++i) {
+        advance(Caret::kBlinkInterval);
+        EXPECT_TRUE(caret.isHidden()) << i;
+    }
+}
+
+TEST_F(TextEntryTest, TextViewTypesFromTheTopLeftWithItsCaretAfterTheText) {
+    window->setBackgroundColor(Color::whiteColor());
+    auto tv = std::make_shared<TextView>(Rect{10, 60, 290, 150});
+    tv->setFont(Font::systemFont(14));
+    tv->setTextColor(Color::blackColor());
+    window->addSubview(tv);
+    ASSERT_TRUE(tv->becomeFirstResponder());
+    window->layoutIfNeeded();
+    const View& caret = *tv->caret().view();
+    EXPECT_FALSE(caret.isHidden());
+    EXPECT_EQ(caret.frame().origin, (Point{8, 8}));
+    window->sendText("意见");
+    window->layoutIfNeeded();
+
+    // The ink of the text: in the first line's band at the left, not centred.
+    auto img = window->render(1);
+    int top = 1 << 20, left = 1 << 20, bottom = -1;
+    for (int y = 60; y < 210; ++y)
+        for (int x = 10; x < 300; ++x) {
+            const Rgba p = img->pixel(x, y);
+            if (p.r + p.g + p.b < 3 * 128) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+                left = std::min(left, x);
+            }
+        }
+    const double line = textMeasurer().lineHeight(tv->font());
+    ASSERT_GE(bottom, 0) << "no text drawn";
+    EXPECT_GE(top, 60 + 8);
+    EXPECT_LE(bottom, 60 + 8 + line + 1);
+    EXPECT_LE(left, 10 + 8 + 3);
+    EXPECT_NEAR(caret.frame().x(), 8 + sizeWithFont("意见", tv->font()).width, 1.5);
+    EXPECT_EQ(caret.frame().y(), 8);
+    EXPECT_TRUE(caretDrawn(*window, caret));
+
+    // A new line: the caret starts the next one.
+    window->sendText("\nab");
+    window->layoutIfNeeded();
+    EXPECT_NEAR(caret.frame().y(), 8 + line, 1);
+    EXPECT_NEAR(caret.frame().x(), 8 + sizeWithFont("ab", tv->font()).width, 1.5);
+    ASSERT_TRUE(tv->resignFirstResponder());
+    EXPECT_TRUE(caret.isHidden());
 }
 
 }  // namespace

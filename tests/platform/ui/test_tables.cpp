@@ -1,5 +1,6 @@
 // Table views: reuse, content size, selection, editing, row changes, scrolling.
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ public:
     std::vector<std::string> headers;
     std::vector<std::string> log;
     std::map<IndexPath, double> heights;
+    std::set<int> readOnlyRows;
     int cellRequests = 0;
 
     int numberOfSectionsInTableView(TableView*) override { return int(sections.size()); }
@@ -30,6 +32,7 @@ public:
     std::string titleForHeaderInSection(TableView*, int s) override {
         return s < int(headers.size()) ? headers[s] : "";
     }
+    bool canEditRowAtIndexPath(TableView*, const IndexPath& ip) override { return !readOnlyRows.count(ip.row); }
     void commitEditingStyle(TableView* t, TableViewCellEditingStyle style, const IndexPath& ip) override {
         log.push_back("commit " + std::to_string(int(style)) + " " + sections[ip.section][ip.row]);
         sections[ip.section].erase(sections[ip.section].begin() + ip.row);
@@ -156,6 +159,58 @@ TEST_F(TablesTest, EditingDeleteButtonCommitsAndRemovesTheRow) {
     EXPECT_EQ(table->numberOfRowsInSection(0), 39);
     EXPECT_DOUBLE_EQ(table->contentSize().height, 39 * 44);
     EXPECT_EQ(table->cellForRowAtIndexPath({0, 2})->textLabel()->text(), "row 3");
+    advance(0.5);
+    turn();
+}
+
+TEST_F(TablesTest, SwipeLeftShowsTheDeleteButtonATapElsewhereHidesItAndItsTapCommits) {
+    table->reloadData();
+    source.readOnlyRows = {3};
+    auto button = [&](int row) {
+        TableViewCell* cell = table->cellForRowAtIndexPath({0, row});
+        return cell ? cell->deleteConfirmationButton() : nullptr;
+    };
+    // Row 1 spans y 44 to 88: a leftward swipe across it shows its button,
+    // neither scrolling nor selecting.
+    table->drag({260, 66}, {120, 70}, 6);
+    ASSERT_NE(button(1), nullptr);
+    EXPECT_EQ(button(1)->currentTitle(), "删除");
+    EXPECT_EQ(table->indexPathForDeleteConfirmation(), (IndexPath{0, 1}));
+    EXPECT_DOUBLE_EQ(table->contentOffset().y, 0);
+    EXPECT_TRUE(source.log.empty());
+
+    // A tap on another row only hides it; the next tap there selects.
+    window->sendTouch(TouchPhase::Began, {100, 240}, 1);
+    window->sendTouch(TouchPhase::Ended, {100, 240}, 1.1);
+    EXPECT_EQ(button(1), nullptr);
+    EXPECT_FALSE(table->indexPathForDeleteConfirmation().has_value());
+    EXPECT_TRUE(source.log.empty());
+    window->sendTouch(TouchPhase::Began, {100, 240}, 2);
+    window->sendTouch(TouchPhase::Ended, {100, 240}, 2.1);
+    EXPECT_EQ(source.log, std::vector<std::string>{"select row 5"});
+    table->deselectRowAtIndexPath({0, 5}, false);
+    source.log.clear();
+
+    // A swipe back to the right hides it; a row the data source keeps shows none;
+    // nor does a drag that is mostly downwards.
+    table->drag({260, 66}, {120, 66}, 6);
+    ASSERT_NE(button(1), nullptr);
+    table->drag({120, 66}, {260, 66}, 6);
+    EXPECT_EQ(button(1), nullptr);
+    table->drag({260, 154}, {120, 154}, 6);
+    EXPECT_EQ(button(3), nullptr);
+    table->drag({260, 200}, {220, 300}, 6);
+    EXPECT_FALSE(table->indexPathForDeleteConfirmation().has_value());
+    table->setContentOffset({0, 0});
+
+    // Swiped again, the button's tap commits the deletion of that row.
+    table->drag({260, 66}, {120, 66}, 6);
+    ASSERT_NE(button(1), nullptr);
+    Rect b = button(1)->convertRectToView(button(1)->bounds(), nullptr);
+    window->sendTouch(TouchPhase::Began, b.center(), 3);
+    window->sendTouch(TouchPhase::Ended, b.center(), 3.1);
+    EXPECT_EQ(source.log, std::vector<std::string>{"commit 1 row 1"});
+    EXPECT_EQ(table->numberOfRowsInSection(0), 39);
     advance(0.5);
     turn();
 }

@@ -203,6 +203,32 @@ TEST_F(TextTest, LineBreakModesKeepTextInsideTheBox) {
     EXPECT_NE(drawMode(LineBreakMode::MiddleTruncation), drawMode(LineBreakMode::TailTruncation));
 }
 
+TEST_F(TextTest, AWrappedLabelDrawsEveryLineItsFrameHolds) {
+    // Latin text lays out lines lower than the font's CJK line height: the
+    // label measured for two lines draws both (the message composer's bubble).
+    auto window = Window::create({0, 0, 240, 100});
+    window->setBackgroundColor(Color::whiteColor());
+    auto label = Label::create({10, 6, 200, 52});
+    label->setNumberOfLines(0);
+    label->setLineBreakMode(LineBreakMode::CharacterWrap);
+    label->setFont(Font::systemFont(15));
+    label->setTextColor(Color::blackColor());
+    label->setText("SC#B#demo@quenta.test#2926184305");
+    window->addSubview(label);
+    const Size two = label->sizeThatFits({200, 0});
+    ASSERT_GT(two.height, 1.5 * sizeWithFont("S", Font::systemFont(15)).height) << "the text must wrap once";
+    // The frame as high as the text measures, as the composer sizes it.
+    label->setFrame({10, 6, 200, two.height});
+    auto img = window->render(1);
+    // The text's rect is centred in the frame: ink in its lower half is the second line.
+    const Rect text = label->textRectForBounds(label->bounds(), 0);
+    const Rect lower{10 + text.x(), 6 + text.y() + text.height() / 2 + 1, text.width(), text.height() / 2 - 1};
+    EXPECT_GT(inkIn(*img, lower), 20);
+    // The label knows where each of its characters goes: the end of the
+    // text lies on the second line.
+    EXPECT_GT(endOfText(label->text(), label->font(), 200, LineBreakMode::CharacterWrap).y, 0);
+}
+
 TEST_F(TextTest, AlignmentMovesTheInk) {
     auto inkCentre = [](TextAlignment a) {
         auto ctx = GraphicsContext::createBitmap(300, 40);

@@ -239,7 +239,8 @@ protected:
         EXPECT_TRUE(waitForAlert("提示"));
         finishOverlay(BindViewController::kTagPhoneLookup);
         if (!alertTitled("提示")) return nullptr;
-        EXPECT_NE(ui::AlertView::frontmost()->message().find("13800138000"), std::string::npos);
+        EXPECT_NE(ui::AlertView::frontmost()->message().find("13812345678"),
+                  std::string::npos);  // the account holder's
         ui::AlertView::frontmost()->clickButtonAtIndex(0);
         driver().settle();
         return screen->composer();

@@ -2,8 +2,11 @@
 // the test security server, the manual clock and the headless window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "app/core/StoreKeys.h"
 #include "app/screens/protect/AccountProtectViewController.h"
@@ -14,10 +17,13 @@
 #include "app/screens/protect/ProtectScreens.h"
 #include "lib/json/JsonParser.h"
 #include "lib/kit/DnNotificationManager.h"
+#include "lib/kit/MsTableAlert.h"
 #include "platform/foundation/Log.h"
 #include "platform/foundation/Time.h"
 #include "platform/foundation/UserDefaults.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Render.h"
+#include "platform/ui/Text.h"
 #include "tests/support/screens/ScreenFixture.h"
 
 namespace {
@@ -402,6 +408,27 @@ TEST_F(LockEditorTest, DraggingPaintsHoursWithAClickEachAndStoresTheChosenTypes)
     EXPECT_EQ(defaults().integerForKey(lockmask::kShouldOpenLockKey), 2);
 }
 
+TEST_F(LockEditorTest, TheLockTypeSheetShowsEachDescriptionWhole) {
+    serverProtect(R"({"lock_types_list": [
+        {"id": 1, "name": "网页主站登录锁定", "description": "禾川网、鹊岭、览途网等禁止登录"},
+        {"id": 2, "name": "讯禾PC端登录锁定", "description": "讯禾买家版及卖家版PC端禁止登录"}]})");
+    showEditor();
+    driver().drag(middle(1), middle(3), 6);
+    ASSERT_TRUE(driver().tapText("开启账号锁定"));
+    ASSERT_TRUE(editor->lockTypeAlert());
+    ui::TableView* table = editor->lockTypeAlert()->tableView();
+    for (int row = 0; row < 2; ++row) {
+        ui::TableViewCell* cell = table->cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
+        ASSERT_TRUE(cell) << row;
+        const ui::Label* detail = cell->detailTextLabel();
+        const ui::Rect b = detail->bounds();
+        ASSERT_GT(b.width(), 0) << row;
+        const ui::Font drawn = detail->fontForBounds(b);
+        EXPECT_LE(ui::sizeWithFont(detail->text(), drawn).width, b.width()) << detail->text();
+        EXPECT_GE(drawn.pointSize(), 9) << detail->text();
+    }
+}
+
 TEST_F(LockEditorTest, NoHourGivesTheNoticeAndCancelKeepsTheEditor) {
     showEditor();
     ASSERT_TRUE(driver().tapText("开启账号锁定"));
@@ -469,6 +496,54 @@ TEST_F(ProtectScreenTest, ThePasswordTravelsEscapedAndNeverReachesTheLog) {
     for (const std::string& line : lines) EXPECT_EQ(line.find("ab;c,1Xy"), std::string::npos) << line;
 }
 
+// How far the button's title stands out from its picture: the contrast ratio
+// of relative luminances between the picture's usual colour (the median) and
+// the pixels farthest from it (the title's strokes).
+double titleContrast(ui::Button& button) {
+    auto image = ui::renderLayerToImage(button.layer(), 2);
+    std::vector<double> lum;
+    auto linear = [](int c) {
+        const double v = c / 255.0;
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    // The middle of the button: clear of its rim.
+    const int w = image->pixelWidth(), h = image->pixelHeight();
+    for (int y = h / 4; y < h * 3 / 4; ++y)
+        for (int x = w / 8; x < w * 7 / 8; ++x) {
+            const ui::Rgba p = image->pixel(x, y);
+            lum.push_back(0.2126 * linear(p.r) + 0.7152 * linear(p.g) + 0.0722 * linear(p.b));
+        }
+    if (lum.empty()) return 0;
+    std::vector<double> sorted = lum;
+    std::sort(sorted.begin(), sorted.end());
+    const double ground = sorted[sorted.size() / 2];
+    std::vector<double> away;
+    for (double l : lum) away.push_back(std::abs(l - ground));
+    std::sort(away.begin(), away.end());
+    // The strokes: the farthest 3 per cent.
+    double sum = 0;
+    const size_t n = std::max<size_t>(1, away.size() * 3 / 100);
+    double strokes = 0;
+    for (size_t i = 0; i < lum.size(); ++i)
+        if (std::abs(lum[i] - ground) >= away[away.size() - n]) {
+            strokes += lum[i];
+            sum += 1;
+        }
+    strokes /= sum;
+    return (std::max(strokes, ground) + 0.05) / (std::min(strokes, ground) + 0.05);
+}
+
+TEST_F(ProtectScreenTest, TheShowAndHideButtonReadsInBothStates) {
+    auto screen = std::dynamic_pointer_cast<ChangePasswordViewController>(show(*map, kChangePasswordScreen));
+    ASSERT_TRUE(screen);
+    for (const char* title : {"显示", "隐藏"}) {
+        ASSERT_EQ(screen->displayPassword()->currentTitle(), title);
+        // Large bold text wants at least 3:1.
+        EXPECT_GE(titleContrast(*screen->displayPassword()), 3.0) << title;
+        ASSERT_TRUE(driver().tapText(title));
+    }
+}
+
 TEST_F(ProtectScreenTest, EmptyAndRefusedPasswords) {
     auto screen = std::dynamic_pointer_cast<ChangePasswordViewController>(show(*map, kChangePasswordScreen));
     ASSERT_TRUE(screen);
@@ -502,8 +577,9 @@ TEST_F(ProtectScreenTest, PersonCentreShowsTheOverviewAndChecksInOnce) {
     ASSERT_TRUE(screen);
     finish(*screen, PersonCenterViewController::kTagOverview);
     EXPECT_EQ(*logOf(14).at(0).get("fields")->at(1)->asString(), "0");
-    EXPECT_EQ(screen->nameLabel()->text(), "禾川小店");
-    EXPECT_EQ(screen->phoneLabel()->text(), "13800138000");
+    // The account holder the main screen shows too.
+    EXPECT_EQ(screen->nameLabel()->text(), "小禾");
+    EXPECT_EQ(screen->phoneLabel()->text(), "13812345678");
     EXPECT_EQ(screen->scoreLabel()->text(), "86");
     EXPECT_NEAR(screen->progressImg()->frame().width(), 86 * 1.3, 1e-9);
     EXPECT_EQ(screen->openProtectLabel()->text(), "2");
