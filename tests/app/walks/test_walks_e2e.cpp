@@ -486,12 +486,12 @@ TEST_F(Walk, OnTheTallScreenABindingEveryButtonBothCodeTabsTheVerifyTabAndTheSet
     ASSERT_TRUE(app.tapLabel("返回")) << shown(app);
     ASSERT_TRUE(e2e::onTheHub(app));
     std::optional<e2e::ShownText> hubCode;
-    for (int i = 0; i < 100 && !hubCode; ++i) {
+    app.waitUntil([&] {
         for (const auto& t : app.shownTexts())
             for (const std::string& c : codesNow(app))
                 if (t.text == c && !t.label) hubCode = t;
-        if (!hubCode) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return hubCode.has_value();
+    });
     ASSERT_TRUE(hubCode) << "the hub shows no code: " << shown(app);
     EXPECT_FALSE(hubCode->covered);
     const auto quick = app.frameOf("快速查看九星码");
@@ -516,9 +516,7 @@ TEST_F(Walk, OnTheTallScreenABindingEveryButtonBothCodeTabsTheVerifyTabAndTheSet
     ASSERT_TRUE(window);
     EXPECT_LE(line->frame.maxY(), window->pixelHeight() / app.scale()) << line->text << " at " << line->frame.y();
     ASSERT_TRUE(app.tapLabel("关闭九星码")) << shown(app);
-    const auto giveUp = Clock::now() + std::chrono::seconds(10);
-    while (countdownLine() && Clock::now() < giveUp) std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_FALSE(countdownLine()) << shown(app);
+    EXPECT_TRUE(app.waitUntil([&] { return !countdownLine(); })) << shown(app);
 
     // The settings.
     ASSERT_TRUE(e2e::onTheHub(app));
